@@ -1,0 +1,135 @@
+#include "catalog/file_system.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "catalog/error.h"
+
+namespace mirdal {
+
+std::string fileErrorMessage(const char* verb, const std::string& path, int err) {
+  return std::string("Cannot ") + verb + " file \"" + path + "\": " + std::strerror(err);
+}
+
+namespace {
+
+class PosixFile final : public File {
+ public:
+  PosixFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  ~PosixFile() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  std::size_t read(void* buffer, std::size_t n) override {
+    for (;;) {
+      ssize_t got = ::read(fd_, buffer, n);
+      if (got >= 0) return static_cast<std::size_t>(got);
+      if (errno != EINTR) throw Error(fileErrorMessage("read", path_, errno));
+    }
+  }
+
+  void write(const void* buffer, std::size_t n) override {
+    const char* p = static_cast<const char*>(buffer);
+    while (n > 0) {
+      ssize_t put = ::write(fd_, p, n);
+      if (put < 0) {
+        if (errno == EINTR) continue;
+        throw Error(fileErrorMessage("write", path_, errno));
+      }
+      if (put == 0) throw Error(fileErrorMessage("write", path_, ENOSPC));
+      p += put;
+      n -= static_cast<std::size_t>(put);
+    }
+  }
+
+  void seek(std::int64_t offset) override {
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0)
+      throw Error(fileErrorMessage("seek in", path_, errno));
+  }
+
+  std::int64_t size() override {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) throw Error(fileErrorMessage("read", path_, errno));
+    return static_cast<std::int64_t>(st.st_size);
+  }
+
+  void close() override {
+    if (fd_ < 0) return;
+    int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0 && errno != EINTR) throw Error(fileErrorMessage("close", path_, errno));
+  }
+
+  const std::string& path() const override { return path_; }
+
+ private:
+  int fd_;
+  std::string path_;
+};
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  std::unique_ptr<File> open(const std::string& path, OpenMode mode) override {
+    int flags = O_CLOEXEC;
+    const char* verb = "open";
+    switch (mode) {
+      case OpenMode::Read: flags |= O_RDONLY; break;
+      case OpenMode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; verb = "create"; break;
+      case OpenMode::Append: flags |= O_WRONLY | O_APPEND; break;
+      case OpenMode::ReadWrite: flags |= O_RDWR; break;
+    }
+    int fd;
+    do {
+      fd = ::open(path.c_str(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) throw Error(fileErrorMessage(verb, path, errno));
+    if (mode == OpenMode::Read) {
+      struct stat st;
+      if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        throw Error(fileErrorMessage(verb, path, EISDIR));
+      }
+    }
+    return std::make_unique<PosixFile>(fd, path);
+  }
+
+  bool exists(const std::string& path) override {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+  }
+
+  bool isDirectory(const std::string& path) override {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  }
+
+  void createDirectories(const std::string& path) override {
+    std::error_code ec;
+    std::filesystem::create_directories(path, ec);
+    if (ec && !isDirectory(path))
+      throw Error("Cannot create directory \"" + path + "\": " + ec.message());
+  }
+
+  bool remove(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+
+  bool rename(const std::string& from, const std::string& to) override {
+    return ::rename(from.c_str(), to.c_str()) == 0;
+  }
+
+  std::int64_t fileSize(const std::string& path) override { return open(path, OpenMode::Read)->size(); }
+};
+
+}  // namespace
+
+FileSystem& FileSystem::real() {
+  static PosixFileSystem fs;
+  return fs;
+}
+
+}  // namespace mirdal
