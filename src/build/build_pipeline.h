@@ -1,0 +1,73 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "build/build_ui.h"
+#include "catalog/catalog_definition.h"
+#include "catalog/file_system.h"
+
+namespace mirdal {
+
+// Texts of the build.
+inline constexpr const char* kEmptyDirectoryMessage = "Please indicate the directory where the catalog must to be build";
+inline constexpr const char* kAppendQuestion =
+    "WARNING !\r\nYou have choose to append the data to an existing catalog.\r\n"
+    "The existing catalog and index must be exactly the same format, otherwise it will be corrupted.\r\n"
+    "It is a good idea to backup the actual files before this operation.\r\nDo you want to continue ?";
+inline constexpr const char* kRejectedMessagePrefix = "Some records where rejected, see file ";
+inline constexpr const char* kRejectedMessageSuffix = "reject.txt for details";
+
+struct StageTimes {
+  double header = 0, files = 0, conversion = 0, closing = 0, magnitudeSort = 0, indexSort = 0;
+};
+
+struct BuildResult {
+  bool started = false;     // false: refused (empty directory) or append not confirmed
+  bool completed = false;   // all stages ran
+  std::string outputDirectory;
+  std::int64_t linesRead = 0;
+  std::int64_t recordsWritten = 0;
+  std::int64_t indexRecordsWritten = 0;
+  std::int64_t linesRejected = 0;
+  std::string rejectLogPath;  // empty when no line was rejected
+  StageTimes seconds;
+  double totalSeconds = 0;
+};
+
+// The staged build: "Create header", "Create files", "Convert catalog files",
+// "Close files", "Sorting files by magnitude", "Sorting the index file ".
+// It works from a copy of the definition taken when run() starts, so the
+// window may change afterwards without affecting the build.
+class BuildPipeline {
+ public:
+  explicit BuildPipeline(BuildUi& ui, FileSystem& fs = FileSystem::real());
+
+  // Runs a whole build. Returns normally on success and when the build was
+  // refused before it began (see BuildResult::started); throws Error on any
+  // failure and AbortError ("Aborted by user") on abort. Every file opened by
+  // the build is closed on every path.
+  BuildResult run(const CatalogDefinition& definition);
+
+  // Sets the abort flag; safe to call from any thread. The build tests it
+  // before each region file is created, every 1000th input line and before
+  // each region file is sorted.
+  void requestAbort() { abort_.store(true, std::memory_order_relaxed); }
+  bool abortRequested() const { return abort_.load(std::memory_order_relaxed); }
+
+  // Directory made current at the start of each build (the sort's scratch
+  // file lies there). Empty: the current directory is left as it is.
+  void setProgramDirectory(std::string dir) { programDirectory_ = std::move(dir); }
+
+  // "  x/y  " -> "x/y/": blanks removed at both ends, one separator added.
+  static std::string normaliseDirectory(const std::string& text);
+
+ private:
+  BuildUi& ui_;
+  FileSystem& fs_;
+  std::atomic<bool> abort_{false};
+  std::string programDirectory_;
+};
+
+}  // namespace mirdal
