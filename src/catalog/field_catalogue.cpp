@@ -148,17 +148,6 @@ std::span<const FieldEntry> typeEntries(CatalogType type) {
 std::span<const FieldEntry> stringEntries() { return kStrings; }
 std::span<const FieldEntry> numericEntries() { return kNumerics; }
 
-const char* magicOf(CatalogType type) {
-  switch (type) {
-    case CatalogType::Stars: return "ORVSTAR1";
-    case CatalogType::VariableStars: return "ORVVAR 1";
-    case CatalogType::DoubleStars: return "ORVDBL 1";
-    case CatalogType::Nebulae: return "ORVNEB 1";
-    case CatalogType::NebulaOutlines: return "ORVLINE1";
-  }
-  return "ORVSTAR1";
-}
-
 int magnitudeFieldOf(CatalogType type) {
   switch (type) {
     case CatalogType::Stars:

@@ -60,7 +60,6 @@ std::span<const FieldEntry> decEntries(int dectype);
 std::span<const FieldEntry> typeEntries(CatalogType type);
 std::span<const FieldEntry> stringEntries();
 std::span<const FieldEntry> numericEntries();
-const char* magicOf(CatalogType type);
 // Record field number of the type's magnitude field (sort key), 0 for outlines.
 int magnitudeFieldOf(CatalogType type);
 
