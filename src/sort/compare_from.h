@@ -1,0 +1,69 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "sort/record_compare.h"
+
+namespace mirdal {
+
+namespace detail {
+
+constexpr std::array<std::uint8_t, 256> makeLowerCaseTable() {
+  std::array<std::uint8_t, 256> table{};
+  for (int c = 0; c < 256; ++c) table[c] = static_cast<std::uint8_t>(c);
+  for (int c = 'A'; c <= 'Z'; ++c) table[c] = static_cast<std::uint8_t>(c + 0x20);
+  // Windows-1252 capitals outside the ASCII range: S, OE and Z with caron or
+  // ligature, Y with diaeresis, and the Latin-1 block 0xC0-0xDE less the
+  // multiplication sign 0xD7.
+  table[0x8A] = 0x9A;
+  table[0x8C] = 0x9C;
+  table[0x8E] = 0x9E;
+  table[0x9F] = 0xFF;
+  for (int c = 0xC0; c <= 0xDE; ++c)
+    if (c != 0xD7) table[c] = static_cast<std::uint8_t>(c + 0x20);
+  return table;
+}
+
+}  // namespace detail
+
+// Entry c is the lower-case form of byte c in the Windows-1252 code page; the
+// case-insensitive name order of the index rests on it.
+inline constexpr std::array<std::uint8_t, 256> LowerCaseTable = detail::makeLowerCaseTable();
+
+// Compares `length` bytes of a and b from the 1-based byte `position`, each
+// byte folded through LowerCaseTable and compared unsigned. Returns -1, 0 or 1;
+// 0 when length is 0 or less.
+inline int CompareTextFrom(const void* a, const void* b, int position, int length) {
+  const auto* pa = static_cast<const std::uint8_t*>(a) + (position - 1);
+  const auto* pb = static_cast<const std::uint8_t*>(b) + (position - 1);
+  for (int i = 0; i < length; ++i) {
+    std::uint8_t x = LowerCaseTable[pa[i]];
+    std::uint8_t y = LowerCaseTable[pb[i]];
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return 0;
+}
+
+// Compares the little-endian signed 16-bit integers at the 0-based byte
+// `offset` of a and b. Returns -1, 0 or 1.
+inline int CompareSmallIntFrom(const void* a, const void* b, int offset) {
+  const auto* pa = static_cast<const std::uint8_t*>(a) + offset;
+  const auto* pb = static_cast<const std::uint8_t*>(b) + offset;
+  auto x = static_cast<std::int16_t>(static_cast<std::uint16_t>(pa[0] | (pa[1] << 8)));
+  auto y = static_cast<std::int16_t>(static_cast<std::uint16_t>(pb[0] | (pb[1] << 8)));
+  return x < y ? -1 : (x > y ? 1 : 0);
+}
+
+// Magnitude order of region files: the 16-bit key at the 1-based
+// `keyPosition`, smallest first. When fewer than two bytes of a record lie
+// from keyPosition on (a layout without its magnitude field whose key would
+// run past the record), every record compares equal, so the stable sort keeps
+// the file's order.
+RecordCompare compareMagnitudeAt(int keyPosition, int recordSize);
+
+// Name order of the index: `length` bytes from the 1-based `position`, without
+// regard to letter case; the length is cut at the record's end.
+RecordCompare compareNameFrom(int position, int length, int recordSize);
+
+}  // namespace mirdal

@@ -1,0 +1,466 @@
+#include "sort/fix_rec_sort.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#include "catalog/error.h"
+
+namespace mirdal {
+
+namespace {
+
+// Reads until n bytes are in or the file ends; File::read may return less
+// than asked before the end.
+std::int64_t readFully(File& file, std::uint8_t* buffer, std::int64_t n) {
+  std::int64_t got = 0;
+  while (got < n) {
+    std::size_t part = file.read(buffer + got, static_cast<std::size_t>(n - got));
+    if (part == 0) break;
+    got += static_cast<std::int64_t>(part);
+  }
+  return got;
+}
+
+[[noreturn]] void throwUnexpectedEnd(const File& file) {
+  throw Error("Cannot read file \"" + file.path() + "\": Unexpected end of file");
+}
+
+std::unique_ptr<std::uint8_t[]> allocateBytes(std::int64_t n) {
+  return std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(n));
+}
+
+std::int64_t wholeRecords(std::int64_t bytes, int recordSize) {
+  return std::max<std::int64_t>(bytes / recordSize, 1) * recordSize;
+}
+
+// Whether two paths name the same file, also when one does not exist yet.
+bool samePath(const std::string& a, const std::string& b) {
+  namespace fsys = std::filesystem;
+  std::error_code ec;
+  if (fsys::exists(a, ec) && fsys::exists(b, ec)) return fsys::equivalent(a, b, ec);
+  fsys::path ca = fsys::weakly_canonical(fsys::absolute(a, ec), ec);
+  fsys::path cb = fsys::weakly_canonical(fsys::absolute(b, ec), ec);
+  return !ec && ca == cb;
+}
+
+// Clean-up after a failure removes only plain files: an output such as a
+// device node is never unlinked.
+bool isRegularFile(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::is_regular_file(path, ec);
+}
+
+}  // namespace
+
+SortSizes computeSortSizes(std::int64_t inputSize, int recordSize) {
+  if (recordSize <= 0) throw Error("Invalid record size " + std::to_string(recordSize));
+  const std::int64_t s = inputSize;
+  std::int64_t m;
+  std::int64_t b;
+  if (s <= 40'000'000) {
+    m = std::max<std::int64_t>(s / 12, 325'000);
+    b = m / 5;
+  } else if (s <= 100'000'000) {
+    m = std::max<std::int64_t>(s / 17, 4'000'000);
+    b = m / 5;
+  } else if (s <= 600'000'000) {
+    m = std::max<std::int64_t>(s / 25, 10'000'000);
+    b = m / 5;
+  } else {
+    // Also beyond 2,000,000,000 bytes: more runs, each with a smaller merge
+    // buffer, and 64-bit offsets throughout.
+    m = 20'000'000;
+    b = 4'000'000;
+  }
+  m = wholeRecords(m, recordSize);
+  return SortSizes{m, b, m / (s / m + 1)};
+}
+
+// ---------------------------------------------------------------- SorIO
+
+SorIO::SorIO(File& stream, std::int64_t requestedSize, int recordSize)
+    : stream_(stream),
+      capacity_(wholeRecords(requestedSize, recordSize)),
+      buffer_(allocateBytes(capacity_)),
+      streamSize_(stream.size() / recordSize * recordSize),
+      recordSize_(recordSize) {
+  endOfRecords_ = streamSize_ == 0;
+}
+
+void SorIO::refill() {
+  std::int64_t want = std::min(capacity_, streamSize_ - byteCounter_);
+  std::int64_t got = readFully(stream_, buffer_.get(), want);
+  if (got < want) throwUnexpectedEnd(stream_);
+  byteCounter_ += got;
+  streamExhausted_ = byteCounter_ == streamSize_;
+  validBytes_ = got;
+  offset_ = 0;
+  refillDue_ = false;
+}
+
+const std::uint8_t* SorIO::ReadRecord() {
+  if (endOfRecords_) return nullptr;
+  if (refillDue_) refill();
+  const std::uint8_t* record = buffer_.get() + offset_;
+  offset_ += recordSize_;
+  if (offset_ >= validBytes_) {
+    refillDue_ = true;
+    if (streamExhausted_) endOfRecords_ = true;
+  }
+  return record;
+}
+
+void SorIO::WriteRecord(const std::uint8_t* record) {
+  if (offset_ + recordSize_ > capacity_) Flush();
+  std::memcpy(buffer_.get() + offset_, record, static_cast<std::size_t>(recordSize_));
+  offset_ += recordSize_;
+  byteCounter_ += recordSize_;
+}
+
+void SorIO::Flush() {
+  if (offset_ > 0) stream_.write(buffer_.get(), static_cast<std::size_t>(offset_));
+  offset_ = 0;
+}
+
+// ---------------------------------------------------------------- MergePart
+
+MergePart::MergePart(File& temp, std::int64_t startOffset, int recordSize, std::int64_t recordCount, int runNumber)
+    : stream_(temp),
+      position_(startOffset),
+      recordCount_(recordCount),
+      recordSize_(recordSize),
+      runNumber_(runNumber) {}
+
+void MergePart::Open(std::int64_t mergeBufferSize) {
+  bufferSize_ = wholeRecords(mergeBufferSize, recordSize_);
+  buffer_ = allocateBytes(bufferSize_);
+  if (recordCount_ == 0) {
+    finished_ = true;
+    return;
+  }
+  Advance();
+}
+
+void MergePart::Advance() {
+  if (refillDue_) {
+    // Only the run's own bytes are read: a fill never reaches into the next run.
+    std::int64_t want = std::min(bufferSize_, (recordCount_ - recordsMadeCurrent_) * recordSize_);
+    stream_.seek(position_);
+    std::int64_t got = readFully(stream_, buffer_.get(), want);
+    if (got < want) throwUnexpectedEnd(stream_);
+    position_ += got;
+    validBytes_ = got;
+    offset_ = 0;
+    refillDue_ = false;
+  }
+  current_ = buffer_.get() + offset_;
+  offset_ += recordSize_;
+  ++recordsMadeCurrent_;
+  if (offset_ >= validBytes_) refillDue_ = true;
+  if (recordsMadeCurrent_ >= recordCount_) {
+    finished_ = true;
+  }
+}
+
+// ---------------------------------------------------------------- M3Array
+
+void Sub3Array::Set(std::int64_t first, std::int64_t lastIndex) {
+  current = first;
+  last = std::min(lastIndex, lastValid);
+  active = first <= last;
+}
+
+void M3Array::Reserve(std::int64_t n) {
+  if (n <= capacity_) return;
+  std::int64_t wanted = (n + kGrowth - 1) / kGrowth * kGrowth;
+  auto grown = std::make_unique_for_overwrite<const std::uint8_t*[]>(static_cast<std::size_t>(wanted));
+  if (count_ > 0) std::copy_n(items_.get(), count_, grown.get());
+  items_ = std::move(grown);
+  capacity_ = wanted;
+}
+
+void M3Array::Add(const std::uint8_t* address) {
+  if (count_ == capacity_) Reserve(capacity_ + kGrowth);
+  items_[static_cast<std::size_t>(count_++)] = address;
+}
+
+void M3Array::Clear() {
+  count_ = 0;
+  capacity_ = 0;
+  items_.reset();
+  scratch_.reset();
+}
+
+void M3Array::QuickSort(const RecordCompare& compare) {
+  if (count_ < 2) return;
+  // Only the larger part of a partition is pushed, so every pending range is
+  // at most half of the one below it on the stack: 64 entries cover any count.
+  struct Range {
+    std::int64_t left, right;
+  };
+  Range stack[64];
+  int top = 0;
+  stack[top++] = {0, count_ - 1};
+  const std::uint8_t** a = items_.get();
+  while (top > 0) {
+    auto [left, right] = stack[--top];
+    while (left < right) {
+      std::int64_t i = left;
+      std::int64_t j = right;
+      const std::uint8_t* pivot = a[left + (right - left) / 2];
+      do {
+        // The bounds only matter for a compare that is not a consistent order.
+        while (i < right && compare(a[i], pivot) < 0) ++i;
+        while (j > left && compare(a[j], pivot) > 0) --j;
+        if (i <= j) {
+          std::swap(a[i], a[j]);
+          ++i;
+          --j;
+        }
+      } while (i <= j);
+      // Now left..j and i..right remain, each shorter than left..right.
+      if (j - left < right - i) {
+        if (i < right) stack[top++] = {i, right};
+        right = j;
+      } else {
+        if (left < j) stack[top++] = {left, j};
+        left = i;
+      }
+    }
+  }
+}
+
+void M3Array::mergeThree(const std::uint8_t* const* from, const std::uint8_t** to, const RecordCompare& compare) {
+  // Local cursors let the compiler keep them in registers across the calls.
+  Sub3Array r1 = cursors_[0];
+  Sub3Array r2 = cursors_[1];
+  Sub3Array r3 = cursors_[2];
+  std::int64_t out = r1.current;
+  auto take = [&](Sub3Array& r) {
+    to[out++] = from[r.current];
+    r.Next();
+  };
+  // Ties go to the run that stands earlier in the array: that makes it stable.
+  auto after = [&](const Sub3Array& x, const Sub3Array& y) { return compare(from[x.current], from[y.current]) > 0; };
+  while (r1.active && r2.active && r3.active) {
+    if (after(r1, r2)) {
+      if (after(r2, r3)) take(r3); else take(r2);
+    } else {
+      if (after(r1, r3)) take(r3); else take(r1);
+    }
+  }
+  auto mergeTwo = [&](Sub3Array& x, Sub3Array& y) {
+    while (x.active && y.active) {
+      if (after(x, y)) take(y); else take(x);
+    }
+  };
+  if (!r1.active) {
+    mergeTwo(r2, r3);
+  } else if (!r2.active) {
+    mergeTwo(r1, r3);
+  } else {
+    mergeTwo(r1, r2);
+  }
+  for (Sub3Array* r : {&r1, &r2, &r3}) {
+    while (r->active) take(*r);
+  }
+  cursors_[0] = r1;
+  cursors_[1] = r2;
+  cursors_[2] = r3;
+}
+
+void M3Array::MergeSort(const RecordCompare& compare) {
+  const std::int64_t n = count_;
+  if (n == 0) return;
+  scratch_ = std::make_unique_for_overwrite<const std::uint8_t*[]>(static_cast<std::size_t>(capacity_));
+  for (Sub3Array& c : cursors_) c.lastValid = n - 1;
+  std::int64_t width = 1;
+  do {
+    for (std::int64_t start = 0; start < n; start += 3 * width) {
+      cursors_[0].Set(start, start + width - 1);
+      cursors_[1].Set(start + width, start + 2 * width - 1);
+      cursors_[2].Set(start + 2 * width, start + 3 * width - 1);
+      mergeThree(items_.get(), scratch_.get(), compare);
+    }
+    std::swap(items_, scratch_);
+    width *= 3;
+  } while (width < n);
+  scratch_.reset();
+}
+
+// ---------------------------------------------------------------- FixRecSort
+
+FixRecSort::FixRecSort(int recordSize, FileSystem& fs) : fs_(fs), recordSize_(recordSize) {
+  if (recordSize <= 0) throw Error("Invalid record size " + std::to_string(recordSize));
+}
+
+FixRecSort::~FixRecSort() = default;
+
+void FixRecSort::SortFile(const std::string& input, const std::string& output, const RecordCompare& compare) {
+  if (SortMethod > 1) throw Error("Invalid sort method " + std::to_string(SortMethod));
+  runCount_ = 0;
+  parts_.clear();
+  array_.Clear();
+
+  // The input is checked before anything is created, so that a refused input
+  // leaves no scratch files behind.
+  std::unique_ptr<File> in = fs_.open(input, OpenMode::Read);
+  const std::int64_t size = in->size();
+  if (size % recordSize_ != 0) throw Error("File can`t be divided through " + std::to_string(recordSize_));
+  // The output and the temporary file are truncated before the input is read:
+  // if either were the input, its records would be lost.
+  if (samePath(input, output)) throw Error("Cannot sort file \"" + input + "\" onto itself");
+  for (const std::string* path : {&input, &output}) {
+    if (samePath(*path, kTempFileName))
+      throw Error("Cannot sort file \"" + *path + "\": " + kTempFileName + " is the sort's temporary file");
+  }
+
+  if (override_) {
+    sizes_ = *override_;
+    sizes_.MemorySize = wholeRecords(sizes_.MemorySize, recordSize_);
+  } else {
+    sizes_ = computeSortSizes(size, recordSize_);
+  }
+
+  std::unique_ptr<File> temp;
+  bool tempCreated = false;
+  bool outputCreated = false;
+  try {
+    temp = fs_.open(kTempFileName, OpenMode::Create);
+    tempCreated = true;
+    fs_.open(output, OpenMode::Create)->close();
+    outputCreated = true;
+
+    formRuns(*in, *temp, compare);
+    in->close();
+    in.reset();
+
+    if (parts_.size() < 2) {
+      parts_.clear();
+      temp->close();
+      temp.reset();
+      moveTempToOutput(output);
+    } else {
+      mergeRuns(output, compare);
+      parts_.clear();
+      temp->close();
+      temp.reset();
+      fs_.remove(kTempFileName);
+    }
+  } catch (...) {
+    parts_.clear();
+    array_.Clear();
+    temp.reset();
+    in.reset();
+    if (tempCreated) fs_.remove(kTempFileName);
+    if (outputCreated && isRegularFile(output)) fs_.remove(output);
+    throw;
+  }
+  array_.Clear();
+}
+
+void FixRecSort::formRuns(File& input, File& temp, const RecordCompare& compare) {
+  const std::int64_t memory = sizes_.MemorySize;
+  // The reader's buffer holds exactly MemorySize bytes, so a run is one fill:
+  // the addresses point into it until the run has been written.
+  SorIO reader(input, memory, recordSize_);
+  SorIO writer(temp, sizes_.IOBufferSize, recordSize_);
+  const std::int64_t inputSize = input.size() / recordSize_ * recordSize_;
+  int run = 1;
+  while (!reader.endOfRecords()) {
+    array_.Clear();
+    array_.Reserve(std::min(memory, inputSize - reader.byteCounter()) / recordSize_);
+    std::int64_t taken = 0;
+    do {
+      array_.Add(reader.ReadRecord());
+      taken += recordSize_;
+    } while (taken < memory && !reader.endOfRecords());
+
+    if (SortMethod == 0) {
+      array_.QuickSort(compare);
+    } else {
+      array_.MergeSort(compare);
+    }
+
+    std::int64_t start = writer.byteCounter();
+    const std::uint8_t* const* items = array_.items();
+    for (std::int64_t i = 0; i < array_.count(); ++i) writer.WriteRecord(items[i]);
+    parts_.push_back(std::make_unique<MergePart>(temp, start, recordSize_, array_.count(), run));
+    ++run;
+  }
+  array_.Clear();
+  writer.Flush();
+  runCount_ = static_cast<int>(parts_.size());
+}
+
+void FixRecSort::mergeRuns(const std::string& output, const RecordCompare& compare) {
+  std::int64_t total = 0;
+  for (auto& part : parts_) {
+    part->Open(sizes_.MergeBufferSize);
+    total += part->recordCount();
+  }
+  // The parts in merge order: by current record, then by run number, so that
+  // equal records leave in input order.
+  auto before = [&compare](const MergePart* x, const MergePart* y) {
+    int c = compare(x->current(), y->current());
+    return c < 0 || (c == 0 && x->runNumber() < y->runNumber());
+  };
+  std::vector<MergePart*> list;
+  list.reserve(parts_.size());
+  for (auto& part : parts_) list.push_back(part.get());
+  std::sort(list.begin(), list.end(), before);
+
+  std::unique_ptr<File> out = fs_.open(output, OpenMode::Create);
+  SorIO writer(*out, sizes_.IOBufferSize, recordSize_);
+  std::size_t head = 0;  // list[head..] are the parts still open
+  while (head < list.size()) {
+    MergePart* first = list[head];
+    writer.WriteRecord(first->current());
+    if (first->finished()) {
+      ++head;
+      continue;
+    }
+    first->Advance();
+    // Binary search over the other parts for the first one the advanced part
+    // does not sort after; it moves to stand just before that one.
+    std::size_t low = head + 1;
+    std::size_t high = list.size();
+    while (low < high) {
+      std::size_t middle = low + (high - low) / 2;
+      if (before(list[middle], first)) {
+        low = middle + 1;
+      } else {
+        high = middle;
+      }
+    }
+    for (std::size_t k = head; k + 1 < low; ++k) list[k] = list[k + 1];
+    list[low - 1] = first;
+  }
+  writer.Flush();
+  if (writer.byteCounter() != total * recordSize_)
+    throw Error("Cannot write file \"" + output + "\": the merge lost records");
+  out->close();
+}
+
+void FixRecSort::moveTempToOutput(const std::string& output) {
+  if (fs_.rename(kTempFileName, output)) return;
+  // A rename cannot cross file systems (the temporary file lies in the
+  // current directory): copy instead, so that the output is never missing.
+  std::unique_ptr<File> from = fs_.open(kTempFileName, OpenMode::Read);
+  std::unique_ptr<File> to = fs_.open(output, OpenMode::Create);
+  std::int64_t chunk = std::max<std::int64_t>(sizes_.IOBufferSize, 65536);
+  auto buffer = allocateBytes(chunk);
+  for (;;) {
+    std::size_t got = from->read(buffer.get(), static_cast<std::size_t>(chunk));
+    if (got == 0) break;
+    to->write(buffer.get(), got);
+  }
+  to->close();
+  from->close();
+  fs_.remove(kTempFileName);
+}
+
+}  // namespace mirdal

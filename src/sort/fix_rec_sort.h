@@ -1,0 +1,193 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalog/file_system.h"
+#include "sort/record_compare.h"
+
+namespace mirdal {
+
+// The three buffer sizes of one sort, in bytes.
+struct SortSizes {
+  std::int64_t MemorySize = 0;       // record bytes per run: the reader's buffer
+  std::int64_t IOBufferSize = 0;     // buffer of the run writer and of the output writer
+  std::int64_t MergeBufferSize = 0;  // buffer of each run during the merge
+};
+
+// Sizes for an input of `inputSize` bytes of `recordSize`-byte records, by
+// size band:
+//   S <= 40,000,000               M = S / 12, at least 325,000
+//   S <= 100,000,000              M = S / 17, at least 4,000,000
+//   S <= 600,000,000              M = S / 25, at least 10,000,000
+//   larger                        M = 20,000,000, B = 4,000,000
+// B = M / 5 before M is cut to whole records (but never below one record);
+// Q = M / (S / M + 1), so that one buffer per run adds up to about M.
+// IOBufferSize and MergeBufferSize are as computed: each buffer rounds its own
+// size down to whole records, and never below one record.
+SortSizes computeSortSizes(std::int64_t inputSize, int recordSize);
+
+// A buffered reader or writer of whole records over one stream (not owned).
+class SorIO {
+ public:
+  // The buffer holds requestedSize / recordSize records, at least one. The
+  // stream's size is taken now; a reader delivers the whole records of that
+  // many bytes and no more.
+  SorIO(File& stream, std::int64_t requestedSize, int recordSize);
+
+  // Address of the next record inside the buffer, valid until the next read.
+  // Call only while endOfRecords() is false.
+  const std::uint8_t* ReadRecord();
+  // True once the record last delivered was the stream's last (at once for an
+  // empty stream).
+  bool endOfRecords() const { return endOfRecords_; }
+
+  void WriteRecord(const std::uint8_t* record);
+  void Flush();
+
+  // Bytes read so far (reader) or accepted so far (writer).
+  std::int64_t byteCounter() const { return byteCounter_; }
+  std::int64_t capacity() const { return capacity_; }
+
+ private:
+  void refill();
+
+  File& stream_;
+  std::int64_t validBytes_ = 0;
+  std::int64_t capacity_;
+  std::int64_t offset_ = 0;
+  std::unique_ptr<std::uint8_t[]> buffer_;
+  bool refillDue_ = true;
+  bool endOfRecords_ = false;
+  bool streamExhausted_ = false;
+  std::int64_t streamSize_;
+  std::int64_t byteCounter_ = 0;
+  int recordSize_;
+};
+
+// One sorted run inside the temporary file, read through its own buffer.
+class MergePart {
+ public:
+  MergePart(File& temp, std::int64_t startOffset, int recordSize, std::int64_t recordCount, int runNumber);
+
+  // Allocates a buffer of mergeBufferSize bytes cut to whole records (at least
+  // one) and makes the run's first record current.
+  void Open(std::int64_t mergeBufferSize);
+  // Makes the next record current. Call only while finished() is false.
+  void Advance();
+
+  const std::uint8_t* current() const { return current_; }
+  // The current record is the run's last.
+  bool finished() const { return finished_; }
+  int runNumber() const { return runNumber_; }
+  std::int64_t recordCount() const { return recordCount_; }
+
+ private:
+  File& stream_;
+  std::int64_t position_;
+  std::int64_t recordCount_;
+  std::int64_t recordsMadeCurrent_ = 0;
+  std::int64_t bufferSize_ = 0;
+  std::int64_t validBytes_ = 0;
+  std::int64_t offset_ = 0;
+  std::unique_ptr<std::uint8_t[]> buffer_;
+  bool refillDue_ = true;
+  bool finished_ = false;
+  int recordSize_;
+  const std::uint8_t* current_ = nullptr;
+  int runNumber_;
+};
+
+// A cursor over one run of the address array during a merge pass.
+struct Sub3Array {
+  std::int64_t lastValid = -1;  // item count - 1 of the whole array
+  std::int64_t current = 0;
+  std::int64_t last = -1;       // last index of this run, clipped to lastValid
+  bool active = false;
+
+  // Covers first .. last, clipped; inactive when first lies beyond lastValid.
+  void Set(std::int64_t first, std::int64_t lastIndex);
+  void Next() {
+    ++current;
+    active = current <= last;
+  }
+};
+
+// The record addresses of one run, and the two in-memory sorts over them.
+class M3Array {
+ public:
+  static constexpr std::int64_t kGrowth = 8192;
+
+  void Add(const std::uint8_t* address);
+  // Makes room for n addresses at once, rounded up to the growth step, so
+  // that a run's array is not copied on every step.
+  void Reserve(std::int64_t n);
+  // Count to 0, both arrays released.
+  void Clear();
+
+  std::int64_t count() const { return count_; }
+  std::int64_t capacity() const { return capacity_; }
+  const std::uint8_t* const* items() const { return items_.get(); }
+
+  // Not stable. The pending-range stack is bounded by pushing the larger
+  // part and going on with the smaller.
+  void QuickSort(const RecordCompare& compare);
+  // Bottom-up three-way merge sort; stable.
+  void MergeSort(const RecordCompare& compare);
+
+ private:
+  void mergeThree(const std::uint8_t* const* from, const std::uint8_t** to, const RecordCompare& compare);
+
+  Sub3Array cursors_[3];
+  std::unique_ptr<const std::uint8_t*[]> items_;
+  std::unique_ptr<const std::uint8_t*[]> scratch_;
+  std::int64_t count_ = 0;
+  std::int64_t capacity_ = 0;
+};
+
+// The external sort of a file of fixed-size records: runs of MemorySize bytes
+// are sorted in memory by address, written back to back to "SorTemp.mkw" in
+// the current directory, and merged into the output in one pass.
+class FixRecSort {
+ public:
+  static constexpr const char* kTempFileName = "SorTemp.mkw";
+
+  explicit FixRecSort(int recordSize, FileSystem& fs = FileSystem::real());
+  ~FixRecSort();
+  FixRecSort(const FixRecSort&) = delete;
+  FixRecSort& operator=(const FixRecSort&) = delete;
+
+  // 0: quicksort; 1: three-way merge sort, which makes the whole sort stable.
+  std::uint8_t SortMethod = 0;
+
+  // Sorts the records of `input` into `output` (created or replaced); the
+  // input is only read. On failure the error names the file and the reason;
+  // the input is untouched, and the temporary file and a partial output are
+  // removed.
+  void SortFile(const std::string& input, const std::string& output, const RecordCompare& compare);
+
+  // Sizes to use instead of the size bands' (tests force small runs with it).
+  void overrideSizes(const SortSizes& sizes) { override_ = sizes; }
+
+  // Of the last SortFile: the sizes in force and the number of runs written.
+  const SortSizes& sizes() const { return sizes_; }
+  int runCount() const { return runCount_; }
+
+ private:
+  void formRuns(File& input, File& temp, const RecordCompare& compare);
+  void mergeRuns(const std::string& output, const RecordCompare& compare);
+  void moveTempToOutput(const std::string& output);
+
+  FileSystem& fs_;
+  int recordSize_;
+  std::optional<SortSizes> override_;
+  SortSizes sizes_;
+  int runCount_ = 0;
+  std::vector<std::unique_ptr<MergePart>> parts_;
+  M3Array array_;
+};
+
+}  // namespace mirdal

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+#include "catalog/file_system.h"
+#include "sort/record_compare.h"
+
+namespace mirdal {
+
+// Sorts `file` with the stable merge sort into `scratch` (the "sort.out" of the
+// file's folder) and then renames `scratch` over `file`, which replaces it in
+// one step. If anything fails, `file` keeps its earlier content, `scratch` is
+// removed and the error propagates.
+void sortFileInPlace(FileSystem& fs, const std::string& file, const std::string& scratch, int recordSize,
+                     const RecordCompare& compare);
+
+}  // namespace mirdal
