@@ -1,0 +1,316 @@
+#include "catalog/project_file.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "catalog/error.h"
+#include "catalog/ini_file.h"
+#include "catalog/text.h"
+
+namespace mirdal {
+
+namespace {
+
+constexpr std::string_view kPage1 = "Page1";
+constexpr std::string_view kPage2 = "Page2";
+constexpr std::string_view kPage3 = "Page3";
+constexpr std::string_view kPage4 = "Page4";
+constexpr std::string_view kPage5 = "Page5";
+constexpr std::string_view kPage6 = "Page6";
+constexpr std::string_view kPage7 = "Page7";
+
+// An indexed key: the stem followed by the index without leading zeros.
+std::string indexed(std::string_view stem, int index) {
+  char digits[16];
+  auto r = std::to_chars(digits, digits + sizeof digits, index);
+  return std::string(stem) + std::string(digits, r.ptr);
+}
+
+std::string integerText(std::int64_t v) {
+  char digits[24];
+  auto r = std::to_chars(digits, digits + sizeof digits, v);
+  return std::string(digits, r.ptr);
+}
+
+std::string booleanText(bool v) { return v ? "1" : "0"; }
+
+int digitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return 99;
+}
+
+// Reads the keys of one section; a missing key or a value of the wrong form
+// gives the fallback the caller passes.
+class SectionReader {
+ public:
+  SectionReader(const IniFile& ini, std::string_view section) : ini_(ini), section_(section) {}
+
+  std::optional<std::string> text(const std::string& key) const { return ini_.value(section_, key); }
+  std::string text(const std::string& key, const std::string& current) const {
+    auto v = text(key);
+    return v ? *v : current;
+  }
+
+  std::optional<std::int64_t> integer(const std::string& key) const {
+    auto v = text(key);
+    return v ? parseProjectInteger(*v) : std::nullopt;
+  }
+
+  // Hand-edited values outside the range are clamped to its nearest end, the
+  // same rule for every bounded setting: type=7 becomes 4, nebtype=-1 becomes 0.
+  int integer(const std::string& key, int current, std::int64_t lo, std::int64_t hi) const {
+    auto v = integer(key);
+    return v ? static_cast<int>(std::clamp(*v, lo, hi)) : current;
+  }
+
+  bool boolean(const std::string& key, bool current) const {
+    auto v = integer(key);
+    return v ? *v != 0 : current;
+  }
+
+  double real(const std::string& key, double fallback) const {
+    auto v = text(key);
+    if (!v) return fallback;
+    auto d = parseProjectFloat(*v);
+    return d ? *d : fallback;
+  }
+
+  // Colours keep their low 24 bits (0x00BBGGRR); -1 becomes white.
+  Colour colour(const std::string& key, Colour current) const {
+    auto v = integer(key);
+    return v ? static_cast<Colour>(static_cast<std::uint64_t>(*v) & 0x00FFFFFFu) : current;
+  }
+
+ private:
+  const IniFile& ini_;
+  std::string_view section_;
+};
+
+void writeKeys(IniFile& ini, const CatalogDefinition& def) {
+  const BuildSettings& s = def.settings;
+  auto put = [&ini](std::string_view section, const std::string& key, std::string_view value) {
+    ini.setValue(section, key, value);
+  };
+
+  put(kPage1, "type", integerText(s.type));
+  put(kPage1, "shortname", s.shortname);
+  put(kPage1, "longname", s.longname);
+  put(kPage1, "numfiles", integerText(static_cast<std::int64_t>(s.inputfiles.size())));
+  for (std::size_t k = 0; k < s.inputfiles.size(); ++k)
+    put(kPage1, indexed("inputfiles", static_cast<int>(k)), s.inputfiles[k]);
+  put(kPage1, "eol", integerText(s.eol));
+
+  put(kPage2, "ratype", integerText(s.ratype));
+  put(kPage2, "dectype", integerText(s.dectype));
+  put(kPage2, "equinox", formatProjectFloat(s.equinox));
+  put(kPage2, "epoch", formatProjectFloat(s.epoch));
+  put(kPage2, "magmax", formatProjectFloat(s.magmax));
+  put(kPage2, "nebsize", integerText(s.nebsize));
+  put(kPage2, "nebunit", integerText(s.nebunit));
+  put(kPage2, "nebtype", integerText(s.nebtype));
+  put(kPage2, "neblog", booleanText(s.neblog));
+  put(kPage2, "linewidth", integerText(s.linewidth));
+  put(kPage2, "linecolor", integerText(s.linecolor));
+  put(kPage2, "drawingtype", integerText(s.drawingtype));
+  put(kPage2, "closedline", booleanText(s.closedline));
+
+  const int numitem = def.fields().size();
+  put(kPage3, "numitem", integerText(numitem));
+  for (int i = 0; i < numitem; ++i) put(kPage3, indexed("field", i), booleanText(def.ticked(i)));
+  for (int k = 1; k <= kLabelCount; ++k) put(kPage3, indexed("label", k), def.label(k));
+  for (int n = 0; n < kSlotCount; ++n) {
+    const FieldSlot& slot = def.slots[static_cast<std::size_t>(n)];
+    put(kPage3, indexed("fieldindex", n), integerText(slot.firstChar));
+    put(kPage3, indexed("fieldlength", n), integerText(slot.length));
+    put(kPage3, indexed("calcA", n), formatProjectFloat(slot.calcA));
+    put(kPage3, indexed("calcB", n), formatProjectFloat(slot.calcB));
+  }
+  for (int k = 1; k <= kAltNameCount; ++k)
+    put(kPage3, indexed("altname", k), integerText(def.altNames[static_cast<std::size_t>(k - 1)]));
+
+  put(kPage4, "numfile", integerText(s.numfile));
+  put(kPage4, "ouputdir", s.ouputdir);
+  put(kPage4, "index", booleanText(s.index));
+  put(kPage4, "altindex", booleanText(s.altindex));
+  put(kPage4, "prefalt", booleanText(s.prefalt));
+  put(kPage4, "append", booleanText(s.append));
+
+  const MappingTables& t = def.tables;
+  for (int r = 1; r <= kObjectTypeRows; ++r) put(kPage5, indexed("nebtype", r), t.objectTypes[r - 1]);
+  for (int r = 1; r <= kSizeUnitRows; ++r) put(kPage5, indexed("unit", r), t.sizeUnits[r - 1]);
+  for (int r = 1; r <= kLineTypeCells; ++r) put(kPage6, indexed("linetype", r), t.lineOperations[r - 1]);
+  for (int r = 1; r <= kColourRows; ++r) put(kPage7, indexed("colorstr", r), t.colourStringsHidden[r - 1]);
+  for (int r = 1; r <= kColourRows; ++r) put(kPage7, indexed("color", r), integerText(t.colours[r - 1]));
+}
+
+}  // namespace
+
+std::string formatProjectFloat(double value) {
+  char buffer[64];
+  // %.15g: fixed notation for decimal exponents -4 to 14, E notation outside.
+  auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+  std::string s(buffer, r.ptr);
+  std::size_t e = s.find('e');
+  if (e == std::string::npos) return s;
+  // "1e-05" -> "1E-5", "1.5e+20" -> "1.5E20"
+  std::string out = s.substr(0, e) + "E";
+  std::size_t p = e + 1;
+  if (s[p] == '-') out += '-';
+  if (s[p] == '-' || s[p] == '+') ++p;
+  while (p + 1 < s.size() && s[p] == '0') ++p;
+  return out + s.substr(p);
+}
+
+std::optional<std::int64_t> parseProjectInteger(std::string_view t) {
+  bool negative = false;
+  if (!t.empty() && (t.front() == '+' || t.front() == '-')) {
+    negative = t.front() == '-';
+    t.remove_prefix(1);
+  }
+  unsigned base = 10;
+  if (t.size() >= 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
+    base = 16;
+    t.remove_prefix(2);
+  }
+  if (t.empty()) return std::nullopt;
+  constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+  std::uint64_t magnitude = 0;
+  bool saturated = false;
+  for (char c : t) {
+    auto d = static_cast<unsigned>(digitValue(c));
+    if (d >= base) return std::nullopt;
+    if (magnitude > (kMax - d) / base)
+      saturated = true;
+    else
+      magnitude = magnitude * base + d;
+  }
+  constexpr std::uint64_t kLimit = std::uint64_t{1} << 63;
+  if (negative) {
+    if (saturated || magnitude >= kLimit) return std::numeric_limits<std::int64_t>::min();
+    return -static_cast<std::int64_t>(magnitude);
+  }
+  if (saturated || magnitude >= kLimit) return std::numeric_limits<std::int64_t>::max();
+  return static_cast<std::int64_t>(magnitude);
+}
+
+std::optional<double> parseProjectFloat(std::string_view t) {
+  // from_chars takes no "+", and would take "inf" and "nan": a number must
+  // start with a digit or "." after its optional sign.
+  std::string_view body = t;
+  if (!body.empty() && (body.front() == '+' || body.front() == '-')) body.remove_prefix(1);
+  if (body.empty() || !((body.front() >= '0' && body.front() <= '9') || body.front() == '.')) return std::nullopt;
+  if (!t.empty() && t.front() == '+') t.remove_prefix(1);
+  double v = 0;
+  auto r = std::from_chars(t.data(), t.data() + t.size(), v, std::chars_format::general);
+  if (r.ec != std::errc() || r.ptr != t.data() + t.size() || !std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+void saveProject(const std::string& path, const CatalogDefinition& definition, FileSystem& fs) {
+  const std::string failure = "Unable to write to " + path;
+  // Moving a directory out of the way would not make the path writable; it
+  // would only hide the directory under the ".old" name.
+  if (fs.isDirectory(path)) throw Error(failure);
+  if (fs.exists(path)) {
+    fs.remove(path + ".old");
+    fs.rename(path, path + ".old");
+  }
+  IniFile ini;
+  try {
+    // The rename may have been refused: then the keys are written into the
+    // file in place, as key-by-key profile writes would.
+    if (fs.exists(path)) ini = IniFile::load(path, fs);
+    writeKeys(ini, definition);
+    ini.save(path, fs);
+  } catch (const Error&) {
+    throw Error(failure);
+  }
+}
+
+void loadProject(const std::string& path, CatalogDefinition& definition, FileSystem& fs) {
+  const IniFile ini = IniFile::load(path, fs);
+  BuildSettings& s = definition.settings;
+
+  const SectionReader page1(ini, kPage1);
+  definition.setType(page1.integer("type", s.type, 0, kCatalogTypeCount - 1));
+  s.shortname = page1.text("shortname", s.shortname);
+  s.longname = page1.text("longname", s.longname);
+  const int numfiles = page1.integer("numfiles", 0, 0, kMaxInputFiles);
+  s.inputfiles.clear();
+  for (int k = 0; k < numfiles; ++k) {
+    auto file = page1.text(indexed("inputfiles", k));
+    if (file && !trimmed(*file).empty()) s.inputfiles.push_back(std::move(*file));
+  }
+  s.eol = page1.integer("eol", s.eol, 0, 2);
+
+  const SectionReader page2(ini, kPage2);
+  definition.setRaType(page2.integer("ratype", s.ratype, 0, kRaTypeCount - 1));
+  definition.setDecType(page2.integer("dectype", s.dectype, 0, kDecTypeCount - 1));
+  s.equinox = page2.real("equinox", s.equinox);
+  s.epoch = page2.real("epoch", s.epoch);
+  s.magmax = page2.real("magmax", s.magmax);
+  s.nebsize = page2.integer("nebsize", s.nebsize, 0, kNebSizeMax);
+  s.nebunit = page2.integer("nebunit", s.nebunit, 0, 2);
+  s.nebtype = page2.integer("nebtype", s.nebtype, 0, kDefaultObjectTypeCount - 1);
+  s.neblog = page2.boolean("neblog", s.neblog);
+  s.linewidth = page2.integer("linewidth", s.linewidth, 0, kLineWidthMax);
+  s.linecolor = page2.colour("linecolor", s.linecolor);
+  s.drawingtype = page2.integer("drawingtype", s.drawingtype, 0, 2);
+  s.closedline = page2.boolean("closedline", s.closedline);
+
+  // The list has been rebuilt above for the loaded type and formats, so the
+  // ticks and labels land on its entries.
+  const SectionReader page3(ini, kPage3);
+  const int numitem = page3.integer("numitem", 0, 0, definition.fields().size());
+  for (int i = 0; i < numitem; ++i)
+    definition.setTicked(i, page3.boolean(indexed("field", i), definition.ticked(i)));
+  for (int k = 1; k <= kLabelCount; ++k) {
+    // The label box takes 10 characters; a longer hand-edited label is cut.
+    if (auto label = page3.text(indexed("label", k)))
+      definition.setLabel(k, label->substr(0, kLabelMaxLength));
+  }
+  for (int n = 0; n < kSlotCount; ++n) {
+    FieldSlot& slot = definition.slots[static_cast<std::size_t>(n)];
+    // Negative columns and lengths read as "not set" downstream, as 0 does.
+    slot.firstChar = page3.integer(indexed("fieldindex", n), slot.firstChar, 0, kMaxSlotValue);
+    slot.length = page3.integer(indexed("fieldlength", n), slot.length, 0, kMaxSlotValue);
+    slot.calcA = page3.real(indexed("calcA", n), 1.0);
+    slot.calcB = page3.real(indexed("calcB", n), 0.0);
+  }
+  for (int k = 1; k <= kAltNameCount; ++k) {
+    // The flag is stored as a byte; the header and the editor know only 0 and 1,
+    // so a byte other than 0 is a set flag.
+    if (auto v = page3.integer(indexed("altname", k)))
+      definition.altNames[static_cast<std::size_t>(k - 1)] = (static_cast<std::uint64_t>(*v) & 0xFFu) != 0 ? 1 : 0;
+  }
+
+  const SectionReader page4(ini, kPage4);
+  s.numfile = page4.integer("numfile", s.numfile, 0, 3);
+  s.ouputdir = page4.text("ouputdir", s.ouputdir);
+  s.index = page4.boolean("index", s.index);
+  s.altindex = page4.boolean("altindex", s.altindex);
+  s.prefalt = page4.boolean("prefalt", s.prefalt);
+  s.append = page4.boolean("append", s.append);
+
+  MappingTables& t = definition.tables;
+  const SectionReader page5(ini, kPage5);
+  for (int r = 1; r <= kObjectTypeRows; ++r)
+    t.objectTypes[r - 1] = page5.text(indexed("nebtype", r), t.objectTypes[r - 1]);
+  for (int r = 1; r <= kSizeUnitRows; ++r) t.sizeUnits[r - 1] = page5.text(indexed("unit", r), t.sizeUnits[r - 1]);
+  const SectionReader page6(ini, kPage6);
+  for (int r = 1; r <= kLineTypeCells; ++r)
+    t.lineOperations[r - 1] = page6.text(indexed("linetype", r), t.lineOperations[r - 1]);
+  const SectionReader page7(ini, kPage7);
+  for (int r = 1; r <= kColourRows; ++r)
+    t.colourStringsHidden[r - 1] = page7.text(indexed("colorstr", r), t.colourStringsHidden[r - 1]);
+  for (int r = 1; r <= kColourRows; ++r) t.colours[r - 1] = page7.colour(indexed("color", r), t.colours[r - 1]);
+
+  // Short and long names longer than their boxes are cut.
+  s.clampToRanges();
+}
+
+}  // namespace mirdal

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "catalog/catalog_definition.h"
+#include "catalog/file_system.h"
+
+namespace mirdal {
+
+// A project file (".prj") keeps a whole CatalogDefinition as INI text in the
+// sections Page1 to Page7.
+
+// Moves an existing file at `path` to path + ".old" (replacing an older one),
+// then writes every key. Throws Error("Unable to write to <path>") when the
+// file cannot be written; a directory at `path` is never moved away.
+void saveProject(const std::string& path, const CatalogDefinition& definition,
+                 FileSystem& fs = FileSystem::real());
+
+// Applies a project file to `definition`: catalog type and coordinate formats
+// first (each rebuilding the field list when it changes), then everything that
+// lives on list positions. Missing keys keep the current value, except where
+// the file format gives a fixed fallback (numfiles 0, numitem 0, calcA 1,
+// calcB 0). Content never makes loading fail; values out of range are clamped.
+// Throws the file system's Error, naming the file and the reason, when the
+// file cannot be opened or read.
+void loadProject(const std::string& path, CatalogDefinition& definition,
+                 FileSystem& fs = FileSystem::real());
+
+// Value forms of the file.
+// Up to 15 significant digits, "." as separator, no trailing zeros; E notation
+// ("1E-5", "1.5E20") below 1E-4 and from 1E15 on in magnitude.
+std::string formatProjectFloat(double value);
+// Decimal, or hexadecimal after "0x"/"0X", with an optional sign. Values beyond
+// 64 bits saturate. Anything else is not an integer.
+std::optional<std::int64_t> parseProjectInteger(std::string_view text);
+// A finite decimal number with "." as separator; "inf", "nan" and values beyond
+// the double range are not numbers.
+std::optional<double> parseProjectFloat(std::string_view text);
+
+// Upper bound of a loaded first character or length: 41 slots of this width
+// still sum to less than 2^31, so record and column arithmetic cannot overflow.
+constexpr std::int32_t kMaxSlotValue = 1'000'000;
+// Loading takes at most this many input-file keys.
+constexpr int kMaxInputFiles = 100'000;
+
+}  // namespace mirdal
