@@ -1,0 +1,235 @@
+#include "build/field_value.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "catalog/text.h"
+
+namespace mirdal {
+
+namespace {
+
+constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::size_t skipDigits(std::string_view t, std::size_t i) {
+  while (i < t.size() && isDigit(t[i])) ++i;
+  return i;
+}
+
+// Only reached when from_chars finds the value outside the range of a double:
+// the decimal magnitude of the text tells overflow from underflow.
+double outOfRange(std::string_view t, bool negative, std::size_t mantissaBegin, std::size_t intEnd,
+                  std::size_t mantissaEnd, std::size_t exponentBegin) {
+  // Position of the first significant digit relative to the point: the value
+  // lies in [10^(m-1), 10^m).
+  long long m = 0;
+  bool found = false;
+  for (std::size_t i = mantissaBegin; i < mantissaEnd && !found; ++i) {
+    if (!isDigit(t[i])) continue;
+    if (t[i] != '0') {
+      found = true;
+      m = i < intEnd ? static_cast<long long>(intEnd - i) : -static_cast<long long>(i - intEnd - 1);
+    }
+  }
+  if (!found) return negative ? -0.0 : 0.0;
+  long long e = 0;
+  if (exponentBegin < t.size()) {
+    std::size_t i = exponentBegin;
+    bool expNegative = t[i] == '-';
+    if (t[i] == '+' || t[i] == '-') ++i;
+    for (; i < t.size(); ++i) e = std::min<long long>(e * 10 + (t[i] - '0'), 1'000'000'000);
+    if (expNegative) e = -e;
+  }
+  double magnitude = (m + e > 0) ? std::numeric_limits<double>::infinity() : 0.0;
+  return negative ? -magnitude : magnitude;
+}
+
+std::uint8_t lowByte(std::int64_t v) { return static_cast<std::uint8_t>(static_cast<std::uint64_t>(v) & 0xFF); }
+
+// Writes the `size` low-order bytes of `bits`, little-endian, into the field,
+// then zeros to its width.
+void storeBits(std::span<std::uint8_t> record, std::size_t offset, std::size_t width, std::uint64_t bits,
+               std::size_t size) {
+  if (offset >= record.size()) return;
+  width = std::min(width, record.size() - offset);
+  std::uint8_t* p = record.data() + offset;
+  for (std::size_t i = 0; i < width; ++i) {
+    p[i] = i < size ? static_cast<std::uint8_t>(bits & 0xFF) : 0;
+    bits >>= 8;
+  }
+}
+
+}  // namespace
+
+std::string_view rawText(std::string_view line, const FieldSlot& slot) {
+  if (slot.length <= 0) return {};
+  std::size_t start = slot.firstChar < 1 ? 0 : static_cast<std::size_t>(slot.firstChar) - 1;
+  if (start >= line.size()) return {};
+  return line.substr(start, static_cast<std::size_t>(slot.length));
+}
+
+std::optional<double> parseDecimal(std::string_view t) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < t.size() && (t[i] == '+' || t[i] == '-')) {
+    negative = t[i] == '-';
+    ++i;
+  }
+  const std::size_t mantissaBegin = i;
+  i = skipDigits(t, i);
+  const std::size_t intEnd = i;
+  std::size_t digits = intEnd - mantissaBegin;
+  if (i < t.size() && t[i] == '.') {
+    std::size_t fracBegin = ++i;
+    i = skipDigits(t, i);
+    digits += i - fracBegin;
+  }
+  const std::size_t mantissaEnd = i;
+  std::size_t exponentBegin = t.size();
+  if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+    exponentBegin = ++i;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    std::size_t expDigitsBegin = i;
+    i = skipDigits(t, i);
+    if (i == expDigitsBegin) return std::nullopt;
+  }
+  // Nothing after the sign (this also refuses the empty text), or bytes left over.
+  if (i == mantissaBegin || i != t.size()) return std::nullopt;
+  if (digits == 0) return negative ? -0.0 : 0.0;
+
+  // from_chars takes a leading "-" but not "+", so a "+" is stepped over.
+  const char* first = t.data() + (negative ? 0 : mantissaBegin);
+  const char* last = t.data() + t.size();
+  double value = 0;
+  auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
+  if (ec == std::errc::result_out_of_range)
+    return outOfRange(t, negative, mantissaBegin, intEnd, mantissaEnd, exponentBegin);
+  if (ec != std::errc() || ptr != last) return std::nullopt;
+  return value;
+}
+
+double fieldNumber(std::string_view line, const FieldSlot& slot, double missing) {
+  std::optional<double> x = parseDecimal(trimmed(rawText(line, slot)));
+  if (!x) return missing;
+  return slot.calcA * *x + slot.calcB;
+}
+
+int matchingRow(std::span<const std::string> lists, std::string_view key) {
+  for (std::size_t r = 0; r < lists.size(); ++r) {
+    std::string_view list = lists[r];
+    for (std::size_t pos = list.find(key); pos != std::string_view::npos; pos = list.find(key, pos + 1)) {
+      std::size_t after = pos + key.size();
+      if (after < list.size() && list[after] == ',') return static_cast<int>(r);
+    }
+  }
+  return -1;
+}
+
+std::uint8_t objectTypeCode(std::string_view column, const LookupLists& lists) {
+  std::string_view t = trimmed(column);
+  if (t.empty()) return 255;
+  int r = matchingRow(lists.objectTypes, t);
+  if (r < 0) return 255;
+  return lowByte(kObjectTypeTable[static_cast<std::size_t>(r)].code);
+}
+
+std::int16_t sizeUnitFactor(std::string_view column, const LookupLists& lists) {
+  std::string_view t = trimmed(column);
+  if (t.empty()) return 60;
+  int r = matchingRow(lists.sizeUnits, t);
+  if (r < 0) return 60;
+  return static_cast<std::int16_t>(kSizeUnitTable[static_cast<std::size_t>(r)].factor);
+}
+
+std::int16_t lineOperationCode(std::string_view column, const LookupLists& lists) {
+  std::string_view t = trimmed(column);
+  int r = matchingRow(lists.lineOperations, t.empty() ? std::string_view(" ") : t);
+  if (r < 0) return -1;
+  return static_cast<std::int16_t>(kLineOperationTable[static_cast<std::size_t>(r)].code);
+}
+
+Colour colourCode(std::string_view column, const LookupLists& lists) {
+  std::string_view t = trimmed(column);
+  int r = matchingRow(lists.colours, t.empty() ? std::string_view(" ") : t);
+  if (r < 0) return kWhite;
+  return lists.colourValues[static_cast<std::size_t>(r)];
+}
+
+double roundHalfEven(double v) {
+  // From 2^52 on every double is an integer.
+  if (!(std::fabs(v) < 0x1p52)) return v;
+  double f = std::floor(v);
+  double d = v - f;  // exact: v and f are within one binade of each other
+  if (d > 0.5) return f + 1;
+  if (d < 0.5) return f;
+  return std::fmod(f, 2.0) == 0 ? f : f + 1;
+}
+
+std::int64_t roundToInt64(double v) {
+  if (std::isnan(v)) return 0;
+  double r = roundHalfEven(v);
+  if (r >= 0x1p63) return std::numeric_limits<std::int64_t>::max();
+  if (r < -0x1p63) return std::numeric_limits<std::int64_t>::min();
+  return static_cast<std::int64_t>(r);
+}
+
+std::int32_t roundToInt32(double v) {
+  std::int64_t r = roundToInt64(v);
+  return static_cast<std::int32_t>(
+      std::clamp<std::int64_t>(r, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+float toSingle(double v) {
+  // Halfway between the largest single and 2^128: from there on IEEE rounding
+  // to nearest gives an infinity.
+  constexpr double kOverflow = 0x1.ffffffp127;
+  if (v >= kOverflow) return std::numeric_limits<float>::infinity();
+  if (v <= -kOverflow) return -std::numeric_limits<float>::infinity();
+  return static_cast<float>(v);
+}
+
+void storeFloat(std::span<std::uint8_t> record, std::size_t offset, std::size_t width, double value) {
+  float f = toSingle(value);
+  std::uint32_t bits;
+  std::memcpy(&bits, &f, sizeof bits);
+  storeBits(record, offset, width, bits, 4);
+}
+
+void storeInt32(std::span<std::uint8_t> record, std::size_t offset, std::size_t width, std::int32_t value) {
+  storeBits(record, offset, width, static_cast<std::uint32_t>(value), 4);
+}
+
+void storeInt16(std::span<std::uint8_t> record, std::size_t offset, std::size_t width, std::int64_t value) {
+  auto clamped = static_cast<std::int16_t>(std::clamp<std::int64_t>(value, -32768, 32767));
+  storeBits(record, offset, width, static_cast<std::uint16_t>(clamped), 2);
+}
+
+void storeByte(std::span<std::uint8_t> record, std::size_t offset, std::size_t width, std::int64_t value) {
+  storeBits(record, offset, width, lowByte(value), 1);
+}
+
+void storeText(std::span<std::uint8_t> record, std::size_t offset, std::size_t width, std::string_view text) {
+  if (offset >= record.size()) return;
+  width = std::min(width, record.size() - offset);
+  std::size_t n = std::min(width, text.size());
+  std::uint8_t* p = record.data() + offset;
+  if (n > 0) std::memcpy(p, text.data(), n);
+  std::memset(p + n, ' ', width - n);
+}
+
+std::optional<std::size_t> formIndexName(std::string_view column, std::string_view prefix, std::span<char> out) {
+  if (column.find_first_not_of(' ') == std::string_view::npos) return std::nullopt;
+  prefix = trimmed(prefix);
+  std::size_t n = std::min(prefix.size(), out.size());
+  if (n > 0) std::memcpy(out.data(), prefix.data(), n);
+  for (char c : column) {
+    if (n == out.size()) break;
+    if (c != ' ') out[n++] = asciiUpper(c);
+  }
+  return n;
+}
+
+}  // namespace mirdal
