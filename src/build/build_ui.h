@@ -24,6 +24,8 @@ class BuildUi {
   virtual void repaint() {}
   // Lets pending window messages run: this is when Abort can be pressed.
   virtual void processEvents() {}
+  // Lines read so far in this build, told at every 1000-line checkpoint.
+  virtual void linesConverted(std::int64_t /*lines*/) {}
 
   // A Yes/No question of the confirmation kind; true only for Yes.
   virtual bool confirm(const std::string& text) = 0;

@@ -94,6 +94,6 @@ bool CatalogDefinition::requiredFieldsTicked() const {
   return true;
 }
 
-void CatalogDefinition::resetSlots() { slots.fill(FieldSlot{}); }
+void CatalogDefinition::resetSlots() { fieldSlots.fill(FieldSlot{}); }
 
 }  // namespace mirdal

@@ -82,7 +82,7 @@ class CatalogDefinition {
   CatalogDefinition();
 
   BuildSettings settings;
-  std::array<FieldSlot, kSlotCount> slots{};
+  std::array<FieldSlot, kSlotCount> fieldSlots{};
   std::array<std::uint8_t, kAltNameCount> altNames{};  // flag k at [k-1]
   MappingTables tables;
 

@@ -123,7 +123,7 @@ void writeKeys(IniFile& ini, const CatalogDefinition& def) {
   for (int i = 0; i < numitem; ++i) put(kPage3, indexed("field", i), booleanText(def.ticked(i)));
   for (int k = 1; k <= kLabelCount; ++k) put(kPage3, indexed("label", k), def.label(k));
   for (int n = 0; n < kSlotCount; ++n) {
-    const FieldSlot& slot = def.slots[static_cast<std::size_t>(n)];
+    const FieldSlot& slot = def.fieldSlots[static_cast<std::size_t>(n)];
     put(kPage3, indexed("fieldindex", n), integerText(slot.firstChar));
     put(kPage3, indexed("fieldlength", n), integerText(slot.length));
     put(kPage3, indexed("calcA", n), formatProjectFloat(slot.calcA));
@@ -274,7 +274,7 @@ void loadProject(const std::string& path, CatalogDefinition& definition, FileSys
       definition.setLabel(k, label->substr(0, kLabelMaxLength));
   }
   for (int n = 0; n < kSlotCount; ++n) {
-    FieldSlot& slot = definition.slots[static_cast<std::size_t>(n)];
+    FieldSlot& slot = definition.fieldSlots[static_cast<std::size_t>(n)];
     // Negative columns and lengths read as "not set" downstream, as 0 does.
     slot.firstChar = page3.integer(indexed("fieldindex", n), slot.firstChar, 0, kMaxSlotValue);
     slot.length = page3.integer(indexed("fieldlength", n), slot.length, 0, kMaxSlotValue);

@@ -49,7 +49,7 @@ TEST(CatalogDefinition, StartsAsStarsWithThirtyEightEntriesAndDefaultSlots) {
   EXPECT_EQ(def.type(), CatalogType::Stars);
   EXPECT_EQ(def.fields().size(), 38);
   EXPECT_EQ(def.fields().firstFreePosition(), 18);
-  for (const FieldSlot& s : def.slots) EXPECT_EQ(s, (FieldSlot{0, 0, 1.0, 0.0}));
+  for (const FieldSlot& s : def.fieldSlots) EXPECT_EQ(s, (FieldSlot{0, 0, 1.0, 0.0}));
   for (auto f : def.altNames) EXPECT_EQ(f, 0);
   for (int p = 0; p < 38; ++p) EXPECT_FALSE(def.ticked(p));
   EXPECT_EQ(def.settings.nebunit, 1);
@@ -193,18 +193,18 @@ TEST(CatalogDefinition, DuplicateDefaultLabelsOfDoubleStarsAndNebulae) {
 
 TEST(CatalogDefinition, RaTypeZeroToOneKeepsSlotsAndFlagsOnPositionsAndClearsTicks) {
   CatalogDefinition def;
-  def.slots[1] = {5, 2, 1.0, 0.0};   // "RA (minutes)"
-  def.slots[3] = {9, 1, 1.0, 0.0};   // "DEC sign"
-  def.slots[40] = {77, 3, 2.5, -1.0};
+  def.fieldSlots[1] = {5, 2, 1.0, 0.0};   // "RA (minutes)"
+  def.fieldSlots[3] = {9, 1, 1.0, 0.0};   // "DEC sign"
+  def.fieldSlots[40] = {77, 3, 2.5, -1.0};
   def.altNames[0] = 1;
   def.setTicked(1, true);
   def.setTicked(37, true);
   EXPECT_TRUE(def.setRaType(1));
   EXPECT_EQ(def.fields().size(), 36);
   EXPECT_EQ(def.fields().entry(1).text, "DEC sign");
-  EXPECT_EQ(def.slots[1], (FieldSlot{5, 2, 1.0, 0.0}));
-  EXPECT_EQ(def.slots[3], (FieldSlot{9, 1, 1.0, 0.0}));
-  EXPECT_EQ(def.slots[40], (FieldSlot{77, 3, 2.5, -1.0}));
+  EXPECT_EQ(def.fieldSlots[1], (FieldSlot{5, 2, 1.0, 0.0}));
+  EXPECT_EQ(def.fieldSlots[3], (FieldSlot{9, 1, 1.0, 0.0}));
+  EXPECT_EQ(def.fieldSlots[40], (FieldSlot{77, 3, 2.5, -1.0}));
   EXPECT_EQ(def.altNames[0], 1);
   for (int p = 0; p < 36; ++p) EXPECT_FALSE(def.ticked(p)) << p;
 }

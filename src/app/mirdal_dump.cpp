@@ -1,0 +1,152 @@
+// mirdal-dump: shows what a built catalog holds.
+//
+//   mirdal-dump [--records] [--region N] [--index] [--limit K] DIR [BASENAME]
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "catalog/error.h"
+#include "output/catalog_reader.h"
+
+namespace {
+
+const char* kUsage =
+    "Usage: mirdal-dump [--records] [--region N] [--index] [--limit K] DIR [BASENAME]\n"
+    "Prints the header of the catalog in DIR and the number of records of each region.\n"
+    "  --records   also print the records as text\n"
+    "  --region N  only region N\n"
+    "  --index     print the name index\n"
+    "  --limit K   print at most K records or index entries per listing (default 20, 0 = all)\n";
+
+std::string trimRight(std::string s) {
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  return s;
+}
+
+void printHeader(const mirdal::CatalogHeader& h) {
+  std::printf("Catalog      %s  \"%s\"  (%s)\n", trimRight(h.shortName).c_str(), trimRight(h.longName).c_str(),
+              h.magic.c_str());
+  std::printf("Regions      %d\n", h.regionCount);
+  std::printf("Record       %d bytes\n", h.recordLength);
+  std::printf("Equinox      %g   Epoch %g   Max magnitude %g\n", h.equinox, h.epoch, h.magMax);
+  std::printf("Defaults     A %d  B %d  C %d  D %d\n", h.defaultA, h.defaultB, h.defaultC, h.defaultD);
+  std::printf("Index        name length %d, prefix alternate names %s, alternate-name flags ", h.indexNameLength,
+              h.prefixAltNames ? "yes" : "no");
+  for (bool f : h.altNameFlags) std::printf("%d", f ? 1 : 0);
+  std::printf("\nFields       no. position length label\n");
+  for (int k = 0; k < mirdal::CatalogHeader::kFieldCount; ++k) {
+    if (h.lengths[k] == 0 && h.positions[k] == 0) continue;
+    std::printf("             %3d %8d %6d %s\n", k + 1, h.positions[k], h.lengths[k], trimRight(h.labels[k]).c_str());
+  }
+}
+
+void printRecord(const mirdal::CatalogReader& reader, const std::string& rec) {
+  std::printf("  RA %11.6f DEC %+10.6f", mirdal::CatalogReader::raOf(rec), mirdal::CatalogReader::decOf(rec));
+  for (const mirdal::FieldValue& v : reader.decode(rec)) {
+    if (v.field <= 2) continue;
+    std::printf("  %s=", trimRight(v.label).c_str());
+    if (auto* i = std::get_if<std::int64_t>(&v.value)) std::printf("%lld", static_cast<long long>(*i));
+    else if (auto* d = std::get_if<double>(&v.value)) std::printf("%g", *d);
+    else std::printf("\"%s\"", std::get<std::string>(v.value).c_str());
+  }
+  std::printf("\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string dir, base;
+  bool records = false, index = false;
+  int onlyRegion = 0;
+  long limit = 20;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto next = [&](const char* what) -> std::string {
+      if (i + 1 >= argc) {
+        std::cerr << "mirdal-dump: " << a << " needs " << what << "\n";
+        std::exit(2);
+      }
+      return argv[++i];
+    };
+    if (a == "--help" || a == "-h") {
+      std::cout << kUsage;
+      return 0;
+    } else if (a == "--records") {
+      records = true;
+    } else if (a == "--index") {
+      index = true;
+    } else if (a == "--region") {
+      onlyRegion = std::atoi(next("a region number").c_str());
+    } else if (a == "--limit") {
+      limit = std::atol(next("a count").c_str());
+    } else if (!a.empty() && a[0] == '-') {
+      std::cerr << "mirdal-dump: unknown option " << a << "\n" << kUsage;
+      return 2;
+    } else if (dir.empty()) {
+      dir = a;
+    } else if (base.empty()) {
+      base = a;
+    } else {
+      std::cerr << kUsage;
+      return 2;
+    }
+  }
+  if (dir.empty()) {
+    std::cerr << kUsage;
+    return 2;
+  }
+
+  try {
+    mirdal::CatalogReader reader(dir, base);
+    printHeader(reader.header());
+    if (onlyRegion != 0 && (onlyRegion < 1 || onlyRegion > reader.regionCount())) {
+      std::cerr << "mirdal-dump: region " << onlyRegion << " is outside 1.." << reader.regionCount() << "\n";
+      return 2;
+    }
+    long long total = 0;
+    int empty = 0;
+    std::printf("Records per region (empty regions not listed):\n");
+    for (int r = 1; r <= reader.regionCount(); ++r) {
+      if (onlyRegion && r != onlyRegion) continue;
+      long long n = reader.regionRecordCount(r);
+      total += n;
+      if (n == 0) {
+        ++empty;
+        continue;
+      }
+      std::printf("  %5d %-24s %lld\n", r, reader.regionPath(r).substr(dir.size()).c_str(), n);
+      if (records) {
+        long shown = 0;
+        for (const std::string& rec : reader.readRegion(r)) {
+          if (limit > 0 && shown++ >= limit) {
+            std::printf("  ...\n");
+            break;
+          }
+          printRecord(reader, rec);
+        }
+      }
+    }
+    std::printf("Total        %lld records, %d empty regions\n", total, empty);
+    if (reader.hasIndex()) {
+      auto entries = reader.readIndex();
+      std::printf("Index        %zu names\n", entries.size());
+      if (index) {
+        long shown = 0;
+        for (const auto& e : entries) {
+          if (limit > 0 && shown++ >= limit) {
+            std::printf("  ...\n");
+            break;
+          }
+          std::printf("  %-20s RA %11.6f DEC %+10.6f\n", trimRight(e.name).c_str(), e.ra, e.dec);
+        }
+      }
+    } else {
+      std::printf("Index        none\n");
+    }
+    return 0;
+  } catch (const std::exception& e) {
+    std::cerr << "mirdal-dump: " << e.what() << "\n";
+    return 1;
+  }
+}

@@ -1,0 +1,207 @@
+#include "build/build_pipeline.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <optional>
+
+#include "build/conversion_loop.h"
+#include "build/reject_log.h"
+#include "catalog/error.h"
+#include "catalog/text.h"
+#include "output/catalog_files.h"
+#include "output/post_build_sort.h"
+#include "output/record_layout.h"
+
+namespace mirdal {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+
+}  // namespace
+
+BuildPipeline::BuildPipeline(BuildUi& ui, FileSystem& fs) : ui_(ui), fs_(fs) {}
+
+std::string BuildPipeline::normaliseDirectory(const std::string& text) {
+  std::string dir(trimmed(text));
+  if (dir.empty() || dir.back() != '/') dir += '/';
+  return dir;
+}
+
+BuildResult BuildPipeline::run(const CatalogDefinition& definition) {
+  const auto start = Clock::now();
+  abort_.store(false, std::memory_order_relaxed);
+  if (!programDirectory_.empty() && ::chdir(programDirectory_.c_str()) != 0) {
+    // A vanished program directory does not stop a build; the sort's scratch
+    // file then goes to the current directory.
+  }
+
+  // One snapshot for the whole build.
+  const CatalogDefinition def = definition;
+  const BuildSettings& s = def.settings;
+  BuildResult result;
+
+  // A directory text of blanks only would name the root directory: refuse it
+  // as an empty one.
+  if (trimmed(s.ouputdir).empty()) {
+    ui_.message(kEmptyDirectoryMessage);
+    ui_.focusOutputDirectory();
+    return result;
+  }
+  if (s.append && !ui_.confirm(kAppendQuestion)) return result;
+
+  const std::string dir = normaliseDirectory(s.ouputdir);
+  result.started = true;
+  result.outputDirectory = dir;
+
+  std::optional<CatalogFiles> files;
+  RejectLog rejectLog(fs_, dir + "reject.txt");
+  auto checkAbort = [this] {
+    if (abortRequested()) throw AbortError();
+  };
+
+  try {
+    if (!fs_.isDirectory(dir)) fs_.createDirectories(dir);
+
+    // 1. Header.
+    auto t = Clock::now();
+    ui_.setStageCaption("Create header");
+    ui_.setOverallMaximum(4);
+    ui_.setOverallPosition(0);
+    ui_.setStageMaximum(1);
+    ui_.setStagePosition(0);
+    ui_.setItemCaption("");
+    ui_.showProgress();
+    ui_.repaint();
+    ui_.processEvents();
+    const RecordLayout layout = buildRecordLayout(def);
+    ui_.setStagePosition(1);
+    result.seconds.header = secondsSince(t);
+
+    // 2. Files.
+    t = Clock::now();
+    const int regions = layout.regionCount;
+    ui_.setStageCaption("Create files");
+    ui_.setOverallPosition(1);
+    ui_.setStageMaximum(regions);
+    ui_.setStagePosition(0);
+    ui_.setItemCaption("");
+    ui_.repaint();
+    ui_.processEvents();
+    files.emplace(fs_, dir, layout, s.append);
+    files->create([&](int r) {
+      checkAbort();
+      ui_.setStagePosition(r);
+      ui_.setItemCaption(std::to_string(r));
+      ui_.repaint();
+    });
+    result.seconds.files = secondsSince(t);
+
+    // 3. Conversion.
+    t = Clock::now();
+    ui_.setStageCaption("Convert catalog files");
+    ui_.setOverallPosition(2);
+    ui_.setStageMaximum(1);
+    ui_.setStagePosition(0);
+    ui_.setItemCaption("");
+    ui_.repaint();
+    ui_.processEvents();
+    {
+      ConversionLoop loop(def, layout, *files, rejectLog, fs_);
+      ui_.setOverallMaximum(static_cast<std::int64_t>(s.inputfiles.size()));
+      int f = 0;
+      for (const std::string& path : s.inputfiles) {
+        ++f;
+        ui_.setStageCaption("Convert catalog file " + path);
+        ui_.setOverallPosition(f);
+        ui_.repaint();
+        loop.convertFile(
+            path, s.eol, [&](std::int64_t size) { ui_.setStageMaximum(size); },
+            [&](std::int64_t position) {
+              checkAbort();
+              ui_.setStagePosition(position);
+              ui_.repaint();
+              ui_.processEvents();
+            });
+      }
+      result.linesRead = loop.counters().lines;
+      result.recordsWritten = loop.counters().records;
+      result.indexRecordsWritten = loop.counters().indexRecords;
+      result.linesRejected = loop.counters().rejected;
+    }
+    result.seconds.conversion = secondsSince(t);
+
+    // 4. Closing: no window messages run here.
+    t = Clock::now();
+    ui_.setStageCaption("Close files");
+    ui_.setOverallMaximum(4);
+    ui_.setOverallPosition(3);
+    ui_.setStageMaximum(regions);
+    ui_.setStagePosition(0);
+    ui_.setItemCaption("");
+    ui_.repaint();
+    ui_.processEvents();
+    files->close([&](int r) {
+      ui_.setStagePosition(r);
+      ui_.setItemCaption(std::to_string(r));
+      ui_.repaint();
+    });
+    result.seconds.closing = secondsSince(t);
+
+    // 5. Magnitude sort.
+    const std::string scratch = dir + "sort.out";
+    if (def.type() != CatalogType::NebulaOutlines) {
+      t = Clock::now();
+      ui_.setStageCaption("Sorting files by magnitude");
+      ui_.setOverallPosition(4);
+      ui_.setStageMaximum(regions);
+      ui_.setStagePosition(0);
+      ui_.setItemCaption("");
+      ui_.repaint();
+      ui_.processEvents();
+      for (int r = 1; r <= regions; ++r) {
+        checkAbort();
+        ui_.setStagePosition(r);
+        ui_.setItemCaption(std::to_string(r));
+        ui_.repaint();
+        sortRegionByMagnitude(fs_, files->regionPath(r), scratch, layout);
+      }
+      result.seconds.magnitudeSort = secondsSince(t);
+    }
+
+    // 6. Index sort.
+    if (layout.index) {
+      t = Clock::now();
+      ui_.setStageMaximum(2);
+      ui_.setStagePosition(1);
+      ui_.setStageCaption("Sorting the index file ");
+      ui_.setItemCaption("");
+      ui_.processEvents();
+      sortIndexByName(fs_, files->indexPath(), scratch, layout);
+      ui_.setStagePosition(2);
+      ui_.processEvents();
+      result.seconds.indexSort = secondsSince(t);
+    }
+
+    result.completed = true;
+    result.totalSeconds = secondsSince(start);
+    if (rejectLog.isOpen()) {
+      rejectLog.close();
+      result.rejectLogPath = rejectLog.path();
+      ui_.message(std::string(kRejectedMessagePrefix) + dir + kRejectedMessageSuffix);
+    }
+  } catch (...) {
+    if (files) files->abandon();
+    rejectLog.abandon();
+    ui_.hideProgress();
+    throw;
+  }
+
+  ui_.hideProgress();
+  return result;
+}
+
+}  // namespace mirdal

@@ -1,0 +1,141 @@
+#include "output/catalog_reader.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <filesystem>
+
+#include "catalog/error.h"
+#include "output/region_scheme.h"
+
+namespace mirdal {
+
+namespace {
+
+std::int64_t readLe(std::string_view b, std::size_t offset, int width) {
+  std::uint64_t v = 0;
+  for (int i = width - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(b[offset + static_cast<std::size_t>(i)]);
+  // Sign-extend 2- and 4-byte integers.
+  if (width == 2) return static_cast<std::int16_t>(v);
+  if (width == 4) return static_cast<std::int32_t>(v);
+  return static_cast<std::int64_t>(v);
+}
+
+float floatAt(std::string_view b, std::size_t offset) {
+  std::uint32_t bits = static_cast<std::uint32_t>(readLe(b, offset, 4));
+  return std::bit_cast<float>(bits);
+}
+
+std::string readWhole(FileSystem& fs, const std::string& path) {
+  auto f = fs.open(path, OpenMode::Read);
+  std::string out(static_cast<std::size_t>(f->size()), '\0');
+  std::size_t got = 0;
+  while (got < out.size()) {
+    std::size_t n = f->read(out.data() + got, out.size() - got);
+    if (n == 0) break;
+    got += n;
+  }
+  out.resize(got);
+  f->close();
+  return out;
+}
+
+}  // namespace
+
+CatalogReader::CatalogReader(std::string directory, std::string baseName, FileSystem& fs)
+    : fs_(fs), dir_(std::move(directory)), base_(std::move(baseName)) {
+  if (!dir_.empty() && dir_.back() != '/') dir_ += '/';
+  if (base_.empty()) {
+    std::error_code ec;
+    std::vector<std::string> headers;
+    for (const auto& e : std::filesystem::directory_iterator(dir_, ec))
+      if (e.path().extension() == ".hdr") headers.push_back(e.path().stem().string());
+    if (ec) throw Error("Cannot read directory \"" + dir_ + "\": " + ec.message());
+    if (headers.size() != 1)
+      throw Error("Expected one catalog header (.hdr) in \"" + dir_ + "\", found " + std::to_string(headers.size()));
+    base_ = headers.front();
+  }
+  header_ = readCatalogHeader(fs_, dir_ + base_ + ".hdr");
+  for (int t = 0; t < kCatalogTypeCount; ++t)
+    if (header_.magic == kCatalogMagics[static_cast<std::size_t>(t)]) type_ = static_cast<CatalogType>(t);
+  kinds_.assign(36, ValueKind::Text);
+  kinds_[1] = kinds_[2] = ValueKind::Coordinate;
+  for (const FieldEntry& e : typeEntries(type_)) kinds_[static_cast<std::size_t>(e.recordField)] = e.kind;
+  for (int f = 26; f <= 35; ++f) kinds_[static_cast<std::size_t>(f)] = ValueKind::Float;
+}
+
+std::string CatalogReader::regionPath(int region) const {
+  return dir_ + regionFileName(base_, header_.regionCount, region);
+}
+
+std::string CatalogReader::indexPath() const { return dir_ + base_ + ".idx"; }
+
+std::int64_t CatalogReader::regionRecordCount(int region) const {
+  const std::string path = regionPath(region);
+  const std::int64_t size = fs_.fileSize(path);
+  if (header_.recordLength <= 0) {
+    if (size != 0) throw Error("Region file \"" + path + "\" is not empty but records have no bytes");
+    return 0;
+  }
+  if (size % header_.recordLength != 0)
+    throw Error("Region file \"" + path + "\" holds " + std::to_string(size) + " bytes, not a whole number of " +
+                std::to_string(header_.recordLength) + "-byte records");
+  return size / header_.recordLength;
+}
+
+std::vector<std::string> CatalogReader::readRegion(int region) const {
+  regionRecordCount(region);
+  const std::string bytes = readWhole(fs_, regionPath(region));
+  std::vector<std::string> out;
+  const auto r = static_cast<std::size_t>(header_.recordLength);
+  if (r == 0) return out;
+  for (std::size_t p = 0; p + r <= bytes.size(); p += r) out.push_back(bytes.substr(p, r));
+  return out;
+}
+
+double CatalogReader::raOf(std::string_view record) {
+  return static_cast<double>(readLe(record, 0, 4)) / 3'600'000.0;
+}
+
+double CatalogReader::decOf(std::string_view record) {
+  return static_cast<double>(readLe(record, 4, 4)) / 3'600'000.0 - 90.0;
+}
+
+std::vector<FieldValue> CatalogReader::decode(std::string_view record) const {
+  std::vector<FieldValue> out;
+  for (int f = 1; f <= CatalogHeader::kFieldCount; ++f) {
+    const int len = header_.lengths[static_cast<std::size_t>(f - 1)];
+    if (len <= 0) continue;
+    const auto off = static_cast<std::size_t>(header_.positions[static_cast<std::size_t>(f - 1)] - 1);
+    if (off + static_cast<std::size_t>(len) > record.size()) throw Error("Record shorter than its layout");
+    FieldValue v;
+    v.field = f;
+    v.label = header_.labels[static_cast<std::size_t>(f - 1)];
+    v.kind = kinds_[static_cast<std::size_t>(f)];
+    switch (v.kind) {
+      case ValueKind::Text: v.value = std::string(record.substr(off, static_cast<std::size_t>(len))); break;
+      case ValueKind::Float: v.value = static_cast<double>(floatAt(record, off)); break;
+      case ValueKind::Byte:
+      case ValueKind::ObjectType:
+      case ValueKind::LineOperation: v.value = readLe(record, off, 1); break;
+      default: v.value = readLe(record, off, len == 1 ? 1 : (len == 2 ? 2 : 4)); break;
+    }
+    out.push_back(std::move(v));
+  }
+  return out;
+}
+
+bool CatalogReader::hasIndex() const { return fs_.exists(indexPath()); }
+
+std::vector<IndexEntry> CatalogReader::readIndex() const {
+  const std::string bytes = readWhole(fs_, indexPath());
+  const std::size_t r = 8 + header_.indexNameLength;
+  if (bytes.size() % r != 0)
+    throw Error("Index file \"" + indexPath() + "\" is not a whole number of " + std::to_string(r) + "-byte records");
+  std::vector<IndexEntry> out;
+  for (std::size_t p = 0; p + r <= bytes.size(); p += r)
+    out.push_back({floatAt(bytes, p), floatAt(bytes, p + 4), bytes.substr(p + 8, r - 8)});
+  return out;
+}
+
+}  // namespace mirdal
