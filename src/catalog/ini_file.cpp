@@ -31,6 +31,12 @@ bool isQuote(char c) { return c == '"' || c == '\''; }
 }  // namespace
 
 IniFile::IniFile(std::string_view text) {
+  // An editor may have put a UTF-8 byte-order mark before the first section.
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  if (text.substr(0, kBom.size()) == kBom) {
+    bom_ = kBom;
+    text.remove_prefix(kBom.size());
+  }
   std::size_t start = 0;
   const std::size_t n = text.size();
   while (start < n) {
@@ -141,7 +147,7 @@ void IniFile::setValue(std::string_view section, std::string_view key, std::stri
 }
 
 std::string IniFile::text() const {
-  std::string out;
+  std::string out = bom_;
   auto put = [&out](const std::string& line) {
     out += line;
     out += "\r\n";

@@ -65,6 +65,7 @@ class IniFile {
   const Section* findSection(std::string_view name) const;
   void addLine(std::string line);
 
+  std::string bom_;
   std::vector<std::string> preamble_;  // lines before the first section: kept, never read
   std::vector<Section> sections_;
   std::unordered_map<std::string, std::size_t> sectionIndex_;  // lower-cased name -> first section

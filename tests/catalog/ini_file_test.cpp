@@ -148,6 +148,13 @@ TEST(IniFile, UnclosedSectionHeaderNamesTheRestOfTheLine) {
   EXPECT_EQ(ini.value("Page2", "ratype"), "1");
 }
 
+TEST(IniFile, ByteOrderMarkIsSkippedAndKept) {
+  IniFile ini("\xEF\xBB\xBF[A]\r\nk=1\r\n");
+  EXPECT_EQ(ini.value("A", "k"), "1");
+  ini.setValue("A", "k", "2");
+  EXPECT_EQ(ini.text(), "\xEF\xBB\xBF[A]\r\nk=2\r\n");
+}
+
 TEST(IniFile, LinesBeforeTheFirstSectionBelongToNoSection) {
   IniFile ini("type=3\r\n[Page1]\r\n");
   EXPECT_EQ(ini.value("Page1", "type"), std::nullopt);
