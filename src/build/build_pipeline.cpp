@@ -9,9 +9,11 @@
 #include "build/reject_log.h"
 #include "catalog/error.h"
 #include "catalog/text.h"
+#include "output/append_check.h"
 #include "output/catalog_files.h"
 #include "output/post_build_sort.h"
 #include "output/record_layout.h"
+#include "output/region_scheme.h"
 
 namespace mirdal {
 
@@ -78,6 +80,7 @@ BuildResult BuildPipeline::run(const CatalogDefinition& definition) {
     ui_.repaint();
     ui_.processEvents();
     const RecordLayout layout = buildRecordLayout(def);
+    if (s.append) checkAppendCompatible(fs_, dir + baseName(layout.header.shortName) + ".hdr", layout);
     ui_.setStagePosition(1);
     result.seconds.header = secondsSince(t);
 

@@ -162,5 +162,52 @@ TEST(BuildPipeline, AbortAtTheThousandthLine) {
   EXPECT_EQ(reader.regionRecordCount(13), 999);  // lines 1..999, then the test before line 1000
 }
 
+TEST(BuildPipeline, AppendWithTheSameLayoutAddsRecords) {
+  TempDir dir;
+  CatalogDefinition def = starDefinition(dir, dir.write("s.txt", kStars));
+  RecordingUi ui;
+  BuildPipeline(ui).run(def);
+  def.settings.append = true;
+  EXPECT_TRUE(BuildPipeline(ui).run(def).completed);
+  CatalogReader reader(dir.str() + "/out");
+  EXPECT_EQ(reader.regionRecordCount(13), 4);
+  EXPECT_EQ(reader.readIndex().size(), 6u);
+}
+
+TEST(BuildPipeline, AppendWithAnotherLayoutChangesNothing) {
+  TempDir dir;
+  CatalogDefinition def = starDefinition(dir, dir.write("s.txt", kStars));
+  RecordingUi ui;
+  BuildPipeline(ui).run(def);
+  const std::string header = dir.read("out/ts.hdr");
+  const std::string region = dir.read("out/ts13.dat");
+
+  def.settings.append = true;
+  setSlot(def, 9, 35, 4);  // B-V: two more bytes per record
+  try {
+    BuildPipeline(ui).run(def);
+    FAIL() << "expected an error";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot append to the catalog in \"" + dir.str() +
+                                         "/out/ts.hdr\": its record length is 16, the new catalog's is 18");
+  }
+  EXPECT_EQ(dir.read("out/ts.hdr"), header);
+  EXPECT_EQ(dir.read("out/ts13.dat"), region);
+
+  def.settings.numfile = 1;
+  setSlot(def, 9, 35, 4, false);
+  EXPECT_THROW(
+      {
+        try {
+          BuildPipeline(ui).run(def);
+        } catch (const Error& e) {
+          EXPECT_NE(std::string(e.what()).find("number of region files is 50, the new catalog's is 184"),
+                    std::string::npos);
+          throw;
+        }
+      },
+      Error);
+}
+
 }  // namespace
 }  // namespace mirdal
