@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <limits>
 
 #include "catalog/text.h"
@@ -14,37 +16,18 @@ namespace {
 
 constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-std::size_t skipDigits(std::string_view t, std::size_t i) {
-  while (i < t.size() && isDigit(t[i])) ++i;
-  return i;
-}
-
 // Only reached when from_chars finds the value outside the range of a double:
 // the decimal magnitude of the text tells overflow from underflow.
 double outOfRange(std::string_view t, bool negative, std::size_t mantissaBegin, std::size_t intEnd,
-                  std::size_t mantissaEnd, std::size_t exponentBegin) {
-  // Position of the first significant digit relative to the point: the value
-  // lies in [10^(m-1), 10^m).
-  long long m = 0;
-  bool found = false;
-  for (std::size_t i = mantissaBegin; i < mantissaEnd && !found; ++i) {
-    if (!isDigit(t[i])) continue;
-    if (t[i] != '0') {
-      found = true;
-      m = i < intEnd ? static_cast<long long>(intEnd - i) : -static_cast<long long>(i - intEnd - 1);
-    }
+                  std::size_t mantissaEnd, long long exponent) {
+  // The first significant digit puts the mantissa in [10^(m-1), 10^m).
+  for (std::size_t i = mantissaBegin; i < mantissaEnd; ++i) {
+    if (!isDigit(t[i]) || t[i] == '0') continue;
+    long long m = i < intEnd ? static_cast<long long>(intEnd - i) : -static_cast<long long>(i - intEnd - 1);
+    double magnitude = (m + exponent > 0) ? std::numeric_limits<double>::infinity() : 0.0;
+    return negative ? -magnitude : magnitude;
   }
-  if (!found) return negative ? -0.0 : 0.0;
-  long long e = 0;
-  if (exponentBegin < t.size()) {
-    std::size_t i = exponentBegin;
-    bool expNegative = t[i] == '-';
-    if (t[i] == '+' || t[i] == '-') ++i;
-    for (; i < t.size(); ++i) e = std::min<long long>(e * 10 + (t[i] - '0'), 1'000'000'000);
-    if (expNegative) e = -e;
-  }
-  double magnitude = (m + e > 0) ? std::numeric_limits<double>::infinity() : 0.0;
-  return negative ? -magnitude : magnitude;
+  return negative ? -0.0 : 0.0;
 }
 
 std::uint8_t lowByte(std::int64_t v) { return static_cast<std::uint8_t>(static_cast<std::uint64_t>(v) & 0xFF); }
@@ -78,27 +61,55 @@ std::optional<double> parseDecimal(std::string_view t) {
     negative = t[i] == '-';
     ++i;
   }
+  // The mantissa's digits as one integer while it has at most 19 significant
+  // digits (leading zeros do not count).
+  std::uint64_t mantissa = 0;
+  int significant = 0;
+  auto take = [&](char c) {
+    if (mantissa == 0 && c == '0') return;
+    if (++significant <= 19) mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+  };
   const std::size_t mantissaBegin = i;
-  i = skipDigits(t, i);
+  for (; i < t.size() && isDigit(t[i]); ++i) take(t[i]);
   const std::size_t intEnd = i;
   std::size_t digits = intEnd - mantissaBegin;
+  long long fractionDigits = 0;
   if (i < t.size() && t[i] == '.') {
     std::size_t fracBegin = ++i;
-    i = skipDigits(t, i);
+    for (; i < t.size() && isDigit(t[i]); ++i) take(t[i]);
+    fractionDigits = static_cast<long long>(i - fracBegin);
     digits += i - fracBegin;
   }
   const std::size_t mantissaEnd = i;
-  std::size_t exponentBegin = t.size();
+  long long exponent = 0;  // saturated: beyond 10^9 every result is 0 or infinite anyway
   if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
-    exponentBegin = ++i;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    ++i;
+    bool exponentNegative = false;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) exponentNegative = t[i++] == '-';
     std::size_t expDigitsBegin = i;
-    i = skipDigits(t, i);
+    for (; i < t.size() && isDigit(t[i]); ++i) exponent = std::min<long long>(exponent * 10 + (t[i] - '0'), 1'000'000'000);
     if (i == expDigitsBegin) return std::nullopt;
+    if (exponentNegative) exponent = -exponent;
   }
   // Nothing after the sign (this also refuses the empty text), or bytes left over.
   if (i == mantissaBegin || i != t.size()) return std::nullopt;
   if (digits == 0) return negative ? -0.0 : 0.0;
+
+#if FLT_EVAL_METHOD == 0
+  // A mantissa below 2^53 and a power of ten up to 10^22 are both exact
+  // doubles, so one multiplication or division rounds correctly. This covers
+  // nearly every catalog column.
+  constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                     1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  constexpr long long kMaxExactPower = static_cast<long long>(std::size(kPowersOfTen)) - 1;
+  long long scale = exponent - fractionDigits;
+  if (significant <= 19 && mantissa <= (std::uint64_t{1} << 53) && scale >= -kMaxExactPower &&
+      scale <= kMaxExactPower) {
+    double m = static_cast<double>(mantissa);
+    double v = scale >= 0 ? m * kPowersOfTen[scale] : m / kPowersOfTen[-scale];
+    return negative ? -v : v;
+  }
+#endif
 
   // from_chars takes a leading "-" but not "+", so a "+" is stepped over.
   const char* first = t.data() + (negative ? 0 : mantissaBegin);
@@ -106,7 +117,7 @@ std::optional<double> parseDecimal(std::string_view t) {
   double value = 0;
   auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
   if (ec == std::errc::result_out_of_range)
-    return outOfRange(t, negative, mantissaBegin, intEnd, mantissaEnd, exponentBegin);
+    return outOfRange(t, negative, mantissaBegin, intEnd, mantissaEnd, exponent);
   if (ec != std::errc() || ptr != last) return std::nullopt;
   return value;
 }

@@ -33,14 +33,18 @@ InputReader::InputReader(FileSystem& fs, std::size_t blockSize)
 InputReader::~InputReader() = default;
 
 void InputReader::open(const std::string& path, int eol) {
+  // A failed open leaves a reader at the end of an empty input, not one that
+  // still hands out the previous file's lines.
   file_.reset();
+  begin_ = end_ = 0;
+  consumed_ = taken_ = size_ = 0;
+  exhausted_ = true;
   std::unique_ptr<File> file = fs_.open(path, OpenMode::Read);
-  size_ = file->size();
+  std::int64_t size = file->size();
   for (auto& b : blocks_)
     if (b.size() != blockSize_) b.assign(blockSize_, '\0');
   current_ = 0;
-  begin_ = end_ = 0;
-  consumed_ = taken_ = 0;
+  size_ = size;
   exhausted_ = false;
   lineEnd_ = eol == kEolCr ? '\r' : '\n';
   dropCr_ = eol != kEolCr && eol != kEolLf;

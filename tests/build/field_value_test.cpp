@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <limits>
+#include <random>
+#include <string>
 #include <vector>
 
 namespace mirdal {
@@ -90,6 +93,32 @@ TEST(ParseDecimal, CorrectlyRounded) {
   EXPECT_EQ(parseDecimal("0.30000000000000000000000000000000000000000000000001"), 0.3);
   EXPECT_EQ(parseDecimal(std::string(500, '0') + "1.5"), 1.5);
   EXPECT_EQ(parseDecimal("1e-310"), 1e-310);  // subnormal
+}
+
+// Short mantissas take an exact path of their own; every shape of number must
+// still read as the correctly rounded value that from_chars gives.
+TEST(ParseDecimal, AgreesWithFromCharsOnRandomNumbers) {
+  std::mt19937_64 rng(11);
+  auto digits = [&](int n) {
+    std::string d;
+    for (int i = 0; i < n; ++i) d += static_cast<char>('0' + rng() % 10);
+    return d;
+  };
+  for (int round = 0; round < 200000; ++round) {
+    std::string t = rng() % 2 ? "-" : "";
+    t += digits(static_cast<int>(rng() % 21));
+    if (rng() % 2) t += "." + digits(static_cast<int>(rng() % 21));
+    if (t.find_first_of("0123456789") == std::string::npos) t += "7";
+    if (rng() % 3 == 0) t += "e" + std::to_string(static_cast<int>(rng() % 80) - 40);
+    double expected = 0;
+    auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), expected);
+    ASSERT_EQ(ec, std::errc()) << t;
+    ASSERT_EQ(ptr, t.data() + t.size()) << t;
+    auto got = parseDecimal(t);
+    ASSERT_TRUE(got) << t;
+    ASSERT_EQ(*got, expected) << t;
+    ASSERT_EQ(std::signbit(*got), std::signbit(expected)) << t;
+  }
 }
 
 TEST(ParseDecimal, BeyondDoubleRangeGivesInfinityOrZero) {

@@ -233,6 +233,17 @@ TEST(InputReader, MissingFileErrorNamesFileAndReason) {
   EXPECT_FALSE(reader.isOpen());
 }
 
+TEST(InputReader, FailedOpenForgetsThePreviousFile) {
+  TempDir dir;
+  InputReader reader;
+  reader.open(dir.write("a.txt", "one\ntwo\n"), kEolLf);
+  EXPECT_EQ(reader.readLine(), "one");
+  EXPECT_THROW(reader.open(dir.str() + "/absent.txt", kEolLf), Error);
+  EXPECT_TRUE(reader.endOfInput());
+  EXPECT_EQ(reader.readLine(), "");
+  EXPECT_EQ(reader.size(), 0);
+}
+
 TEST(InputReader, OverlongLineIsAnErrorNamingTheFile) {
   TempDir dir;
   std::string path = dir.write("binary.dat", "short\n" + std::string(10000, 'x'));
