@@ -83,6 +83,12 @@ void CatalogDefinition::setTicked(int position, bool on) {
 
 void CatalogDefinition::clearTicks() { std::fill(ticks_.begin(), ticks_.end(), false); }
 
+const std::string& CatalogDefinition::label(int number) const {
+  static const std::string none;
+  if (number < 1 || number > kLabelCount) return none;
+  return labels_[static_cast<std::size_t>(number - 1)];
+}
+
 void CatalogDefinition::setLabel(int number, std::string text) {
   if (number < 1 || number > kLabelCount) return;
   labels_[static_cast<std::size_t>(number - 1)] = std::move(text);

@@ -100,8 +100,8 @@ class CatalogDefinition {
   void setTicked(int position, bool on);  // positions outside the list are ignored
   void clearTicks();
 
-  // Label number k, 1..35.
-  const std::string& label(int number) const { return labels_.at(static_cast<std::size_t>(number - 1)); }
+  // Label number k, 1..35; any other number reads as the empty text.
+  const std::string& label(int number) const;
   void setLabel(int number, std::string text);
   const std::string& labelOfPosition(int position) const { return label(fields_.labelNumber(position)); }
   void setLabelOfPosition(int position, std::string text) { setLabel(fields_.labelNumber(position), std::move(text)); }
