@@ -1,0 +1,203 @@
+#pragma once
+
+#include <array>
+#include <memory>
+
+#include <QColor>
+#include <QString>
+#include <QWidget>
+
+#include "build/build_pipeline.h"
+#include "catalog/catalog_definition.h"
+#include "catalog/file_system.h"
+#include "ui/wizard_build_ui.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QSpinBox;
+class QStackedWidget;
+class QTableWidget;
+class QTableWidgetItem;
+
+namespace mirdal {
+
+class Adv;
+class ColourSwatch;
+class DirectoryEdit;
+class FieldLayoutEditor;
+class FloatEdit;
+class LogoImage;
+class PlatformServices;
+class Progress;
+class RadioGroup;
+
+// Pages of the stack, 0-based: the four wizard steps, then the four tables.
+enum WizardPage : int {
+  kPageCatalog = 0,
+  kPageOptions = 1,
+  kPageFields = 2,
+  kPageOutput = 3,
+  kPageObjectTypes = 4,
+  kPageUnits = 5,
+  kPageLineOperations = 6,
+  kPageColours = 7,
+  kPageCount = 8,
+};
+
+// The wizard window "Prepare a catalog Mirdal 1.3". It owns the catalog
+// definition for its whole life: every control writes its setting into the
+// definition as it changes, and a project load writes the controls from it.
+// Controls carry their component names as objectName and the handlers their
+// names as slots. An error raised in any handler is shown in a message box
+// and the window carries on.
+class Form1 : public QWidget {
+  Q_OBJECT
+ public:
+  explicit Form1(PlatformServices& services, FileSystem& fs = FileSystem::real(), QWidget* parent = nullptr);
+  ~Form1() override;
+
+  // Created after the main window (start-up order); the build needs it.
+  void setProgressWindow(Progress* progress);
+  void setFormulaDialog(Adv* adv);
+  Progress* progressWindow() const { return progress_; }
+
+  CatalogDefinition& definition() { return def_; }
+  const CatalogDefinition& definition() const { return def_; }
+  // Units per degree of the nebula size unit selected in ComboBox1.
+  int unitFactor() const { return def_.unitFactor(); }
+  const QString& programDirectory() const { return programDirectory_; }
+  const QString& helpLanguage() const { return helpLanguage_; }
+  int currentPage() const;
+  bool building() const { return building_; }
+  BuildPipeline& pipeline() { return pipeline_; }
+
+  // Page check: may the user leave this page forward? Shows the refusal.
+  bool checkPage(int page);
+  // Page entry: brings the page just shown up to date.
+  void enterPage(int page);
+  // Shows a page without entry (page rendering).
+  void showPage(int page);
+  // Definition -> controls, after a project load.
+  void mapDefinitionToControls();
+
+ public slots:
+  void nextbtClick();
+  void prevbtClick();
+  void RadioGroup1Click();
+  void SpeedButton1Click();
+  void ComboBox1Change();
+  void Button3Click();
+  void Button6Click();
+  void Button9Click();
+  void Button11Click();
+  void Button4Click();
+  void Shape1MouseUp();
+  void Image1Click();
+  void ExitbtClick();
+  void DirectoryEdit1AfterDialog();
+  void Button12Click();
+  void Button1Click();
+  void Button2Click();
+  void EndbtClick();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void FormCreate();
+  void buildPage1(QWidget* page);
+  void buildPage2(QWidget* page);
+  void buildPage3(QWidget* page);
+  void buildPage4(QWidget* page);
+  void buildTablePages();
+  QWidget* addPage(const QString& name, const QString& heading);
+  void openTablePage(int page);
+  void showInputFiles();
+  void mapTablesToGrids();
+  void tableCellChanged(QTableWidgetItem* item);
+  void commitEdits();
+  void updateOutlineVisibility();
+  void makeProgramDirectoryCurrent();
+  template <typename F>
+  void guarded(F&& handler);
+
+  PlatformServices& services_;
+  FileSystem& fs_;
+  CatalogDefinition def_;
+  WizardBuildUi buildUi_;
+  BuildPipeline pipeline_;
+  Progress* progress_ = nullptr;
+  Adv* adv_ = nullptr;
+  QString programDirectory_;
+  QString helpLanguage_ = QStringLiteral("UK");
+  QString lastProjectName_;
+  QColor lastDialogColour_ = Qt::black;
+  bool building_ = false;
+  bool closeAfterBuild_ = false;
+
+  // Window frame
+  LogoImage* Image1 = nullptr;
+  QStackedWidget* PageControl1 = nullptr;
+  QWidget* Panel1 = nullptr;
+  QPushButton* Button12 = nullptr;
+  QPushButton* Button1 = nullptr;
+  QPushButton* Button2 = nullptr;
+  QPushButton* prevbt = nullptr;
+  QPushButton* nextbt = nullptr;
+  QPushButton* Endbt = nullptr;
+  QPushButton* Exitbt = nullptr;
+  // Page 1
+  RadioGroup* RadioGroup1 = nullptr;
+  QLineEdit* Edit4 = nullptr;
+  QLineEdit* Edit5 = nullptr;
+  QListWidget* ListView1 = nullptr;
+  QWidget* SpeedButton1 = nullptr;
+  RadioGroup* RadioGroup5 = nullptr;
+  // Page 2
+  RadioGroup* RadioGroup2 = nullptr;
+  RadioGroup* RadioGroup3 = nullptr;
+  FloatEdit* FloatEdit1 = nullptr;
+  FloatEdit* FloatEdit2 = nullptr;
+  FloatEdit* FloatEdit3 = nullptr;
+  QGroupBox* GroupBox5 = nullptr;
+  QSpinBox* LongEdit1 = nullptr;
+  QComboBox* ComboBox1 = nullptr;
+  QCheckBox* CheckBox1 = nullptr;
+  QComboBox* ComboBox3 = nullptr;
+  QGroupBox* GroupBox7 = nullptr;
+  RadioGroup* RadioGroup6 = nullptr;
+  QCheckBox* CheckBox7 = nullptr;
+  QSpinBox* LongEdit2 = nullptr;
+  ColourSwatch* Shape1 = nullptr;
+  // Page 3
+  FieldLayoutEditor* editor_ = nullptr;
+  // Page 4
+  RadioGroup* RadioGroup4 = nullptr;
+  QGroupBox* GroupBox6 = nullptr;
+  QCheckBox* CheckBox3 = nullptr;
+  QCheckBox* CheckBox4 = nullptr;
+  QCheckBox* CheckBox5 = nullptr;
+  DirectoryEdit* DirectoryEdit1 = nullptr;
+  QCheckBox* CheckBox6 = nullptr;
+  // Pages 5 to 8
+  QTableWidget* StringGrid1 = nullptr;
+  QTableWidget* StringGrid2 = nullptr;
+  QTableWidget* StringGrid3 = nullptr;
+  QTableWidget* StringGrid4 = nullptr;
+  std::array<ColourSwatch*, kColourRows> colourShapes_{};  // Shape2 .. Shape11
+};
+
+// Texts of the window.
+inline constexpr const char* kWindowCaption = "Prepare a catalog Mirdal 1.3";
+inline constexpr const char* kFileNotFound = "File not found";
+inline constexpr const char* kShortNameMissing = "Please indicate a catalog short name";
+inline constexpr const char* kLongNameMissing = "Please indicate a catalog long name";
+inline constexpr const char* kEquinoxQuestionPrefix = "Is coordinates epoch really ";
+inline constexpr const char* kRequiredFieldMissing = "Required field missing !";
+
+}  // namespace mirdal

@@ -1,0 +1,96 @@
+#include "ui/page_renderer.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QDebug>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+
+#include "ui/main_window.h"
+#include "ui/progress_window.h"
+#include "ui/widgets.h"
+
+namespace mirdal {
+
+namespace {
+
+QString save(QWidget& w, const QString& directory, const QString& name) {
+  w.resize(499, 473);
+  if (w.size() != QSize(499, 473) && w.minimumSizeHint().isValid()) w.resize(w.size().expandedTo(w.minimumSizeHint()));
+  QApplication::processEvents();
+  const QString path = QDir(directory).filePath(name);
+  w.grab().save(path, "PNG");
+  return QStringLiteral("%1 %2x%3").arg(path).arg(w.width()).arg(w.height());
+}
+
+// The button states that navigation gives each page.
+void showButtonStates(Form1& window, int page) {
+  auto button = [&window](const char* name) { return window.findChild<QPushButton*>(QLatin1String(name)); };
+  window.findChild<QWidget*>(QStringLiteral("Panel1"))->setEnabled(page < kPageObjectTypes);
+  if (page >= kPageObjectTypes) return;
+  button("prevbt")->setEnabled(page > kPageCatalog);
+  button("nextbt")->setEnabled(page < kPageOutput);
+  button("Endbt")->setEnabled(page == kPageOutput);
+}
+
+void selectType(Form1& window, int type) {
+  auto* group = window.findChild<RadioGroup*>(QStringLiteral("RadioGroup1"));
+  group->button(type)->click();
+}
+
+}  // namespace
+
+QStringList renderPages(Form1& window, const QString& directory) {
+  QDir().mkpath(directory);
+  QStringList written;
+  window.show();
+  if (qEnvironmentVariableIsSet("MIRDAL_RENDER_DEBUG")) {
+    auto* stack = window.findChild<QStackedWidget*>(QStringLiteral("PageControl1"));
+    for (int i = 0; i < stack->count(); ++i)
+      qWarning() << stack->widget(i)->objectName() << stack->widget(i)->minimumSizeHint();
+    for (QWidget* w : window.findChildren<QWidget*>())
+      if (w->minimumSizeHint().width() > 140) qWarning() << w->objectName() << w->metaObject()->className() << w->minimumSizeHint();
+  }
+  const int type = window.definition().settings.type;
+  for (int page = 0; page < kPageCount; ++page) {
+    window.showPage(page);
+    if (page == kPageOptions || page == kPageOutput) window.enterPage(page);
+    showButtonStates(window, page);
+    written << save(window, directory, QStringLiteral("page%1.png").arg(page + 1));
+  }
+  selectType(window, static_cast<int>(CatalogType::Nebulae));
+  window.showPage(kPageOptions);
+  window.enterPage(kPageOptions);
+  showButtonStates(window, kPageOptions);
+  written << save(window, directory, QStringLiteral("page2-nebulae.png"));
+  selectType(window, static_cast<int>(CatalogType::NebulaOutlines));
+  window.enterPage(kPageOptions);
+  written << save(window, directory, QStringLiteral("page2-outlines.png"));
+  window.showPage(kPageOutput);
+  window.enterPage(kPageOutput);
+  showButtonStates(window, kPageOutput);
+  written << save(window, directory, QStringLiteral("page4-outlines.png"));
+  selectType(window, type);
+  window.showPage(kPageCatalog);
+  showButtonStates(window, kPageCatalog);
+
+  if (Progress* progress = window.progressWindow()) {
+    progress->setStageCaption(QStringLiteral("Convert catalog files"));
+    progress->setOverallMaximum(4);
+    progress->setOverallPosition(2);
+    progress->setItemCaption(QStringLiteral("5000"));
+    progress->setStageMaximum(9110);
+    progress->setStagePosition(5000);
+    progress->show();
+    QApplication::processEvents();
+    const QString path = QDir(directory).filePath(QStringLiteral("progress.png"));
+    progress->grab().save(path, "PNG");
+    written << QStringLiteral("%1 %2x%3").arg(path).arg(progress->width()).arg(progress->height());
+    progress->hide();
+  }
+  return written;
+}
+
+}  // namespace mirdal

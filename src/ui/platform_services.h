@@ -1,0 +1,69 @@
+#pragma once
+
+#include <optional>
+
+#include <QColor>
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace mirdal {
+
+// What a file dialog is asked to look like. Filters are in Qt's form,
+// e.g. "Project files (*.prj)"; selectedFilter indexes `filters`.
+struct FileDialogRequest {
+  QString title;
+  QString directory;
+  QString fileName;
+  QStringList filters;
+  int selectedFilter = 0;
+  QString defaultSuffix;  // without the dot; empty for none
+};
+
+// Everything the windows take from the desktop: common dialogs, message
+// boxes, questions and opening a document with its default program. The
+// program uses QtPlatformServices; tests replace it with a scripted fake so
+// that the whole wizard runs without a person in front of it.
+//
+// A cancelled dialog gives an empty result.
+class PlatformServices {
+ public:
+  virtual ~PlatformServices() = default;
+
+  // Several existing files, in the order the dialog returns them.
+  virtual QStringList openFiles(QWidget* parent, const FileDialogRequest& request) = 0;
+  // One existing file in an existing folder.
+  virtual QString openFile(QWidget* parent, const FileDialogRequest& request) = 0;
+  // A file to write; replacing an existing file is not questioned.
+  virtual QString saveFile(QWidget* parent, const FileDialogRequest& request) = 0;
+  // An existing directory; the dialog may create one.
+  virtual QString existingDirectory(QWidget* parent, const QString& start) = 0;
+  virtual std::optional<QColor> colour(QWidget* parent, const QColor& initial) = 0;
+
+  // A message box with an OK button.
+  virtual void message(QWidget* parent, const QString& text) = 0;
+  // OK/Cancel confirmation; closing the box counts as Cancel.
+  virtual bool askOkCancel(QWidget* parent, const QString& text) = 0;
+  // Yes/No confirmation; anything but Yes is false.
+  virtual bool askYesNo(QWidget* parent, const QString& text) = 0;
+
+  // Opens a document with the desktop's default program; failures are silent.
+  virtual void openDocument(const QString& path) = 0;
+};
+
+// The real dialogs and the desktop's document opener.
+class QtPlatformServices : public PlatformServices {
+ public:
+  QStringList openFiles(QWidget* parent, const FileDialogRequest& request) override;
+  QString openFile(QWidget* parent, const FileDialogRequest& request) override;
+  QString saveFile(QWidget* parent, const FileDialogRequest& request) override;
+  QString existingDirectory(QWidget* parent, const QString& start) override;
+  std::optional<QColor> colour(QWidget* parent, const QColor& initial) override;
+  void message(QWidget* parent, const QString& text) override;
+  bool askOkCancel(QWidget* parent, const QString& text) override;
+  bool askYesNo(QWidget* parent, const QString& text) override;
+  void openDocument(const QString& path) override;
+};
+
+}  // namespace mirdal

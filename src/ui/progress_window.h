@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+
+#include <QWidget>
+
+class QLabel;
+class QProgressBar;
+class QToolButton;
+
+namespace mirdal {
+
+// The build's progress window: a stage caption over the overall bar, an item
+// caption over the bar within the stage, and "Abort". It stays above the
+// wizard without being modal; closing it only hides it, and the build goes on.
+class Progress : public QWidget {
+  Q_OBJECT
+ public:
+  explicit Progress(QWidget* parent = nullptr);
+
+  void setStageCaption(const QString& text);
+  void setItemCaption(const QString& text);
+  // Bars take 64-bit counts (file sizes); they are scaled into the int range
+  // that QProgressBar holds, keeping position/maximum.
+  void setOverallMaximum(std::int64_t max);
+  void setOverallPosition(std::int64_t pos);
+  void setStageMaximum(std::int64_t max);
+  void setStagePosition(std::int64_t pos);
+
+  QProgressBar* overallBar() const { return bar1_; }
+  QProgressBar* stageBar() const { return bar2_; }
+
+ public slots:
+  // "Abort": only asks; the build sees it at its next checkpoint.
+  void SpeedButton2Click();
+
+ signals:
+  void abortRequested();
+
+ private:
+  struct Scaled {
+    std::int64_t max = 1;
+    std::int64_t divisor = 1;
+  };
+  static void setMaximum(QProgressBar* bar, Scaled& s, std::int64_t max);
+  static void setPosition(QProgressBar* bar, const Scaled& s, std::int64_t pos);
+
+  QLabel* label1_;
+  QProgressBar* bar1_;
+  QLabel* label2_;
+  QProgressBar* bar2_;
+  QToolButton* abort_;
+  Scaled scale1_, scale2_;
+};
+
+}  // namespace mirdal
