@@ -1,0 +1,593 @@
+// The wizard's pages, navigation, page checks and their messages, the table
+// pages, colours, input files, help and the general error handling.
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+
+#include <QDir>
+#include <QGroupBox>
+#include <QProgressBar>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QTableWidget>
+#include <QtTest>
+
+#include "support/temp_dir.h"
+#include "ui/help.h"
+#include "ui/wizard_fixture.h"
+
+using mirdal::ColourSwatch;
+using mirdal::LogoImage;
+using mirdal::RadioGroup;
+using mirdal::testing::TempDir;
+using mirdal::testing::Wizard;
+
+namespace {
+
+// Restores the working directory a test changed.
+class CurrentDirectory {
+ public:
+  CurrentDirectory() : saved_(QDir::currentPath()) {}
+  ~CurrentDirectory() { QDir::setCurrent(saved_); }
+
+ private:
+  QString saved_;
+};
+
+struct ButtonStates {
+  bool prev, next, build, buildShown, closeShown;
+};
+
+ButtonStates states(const Wizard& w) {
+  return {w.button("prevbt")->isEnabled(), w.button("nextbt")->isEnabled(), w.button("Endbt")->isEnabled(),
+          w.shown("Endbt"), w.shown("Exitbt")};
+}
+
+}  // namespace
+
+class WizardNavigationTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+  void init() {
+    dir_ = std::make_unique<TempDir>();
+    input_ = QString::fromStdString(dir_->write("cat.txt", "0123456789 line one\r\nsecond line\r\n"));
+  }
+  void cleanup() { dir_.reset(); }
+
+  void startUpShowsPage1WithBuildDisabledAndCloseHidden() {
+    Wizard w;
+    QCOMPARE(w.form.windowTitle(), QString("Prepare a catalog Mirdal 1.3"));
+    QCOMPARE(w.page(), 0);
+    const ButtonStates s = states(w);
+    QVERIFY(!s.prev);
+    QVERIFY(s.next);
+    QVERIFY(!s.build);
+    QVERIFY(s.buildShown);
+    QVERIFY(!s.closeShown);
+    QCOMPARE(w.find<QComboBox>("ComboBox1")->currentText(), QString("Minute"));
+    QCOMPARE(w.form.unitFactor(), 60);
+    QCOMPARE(w.find<QComboBox>("ComboBox3")->currentIndex(), 14);
+    QCOMPARE(w.find<QComboBox>("ComboBox3")->currentText(), QString("Unknow"));
+    QCOMPARE(w.find<RadioGroup>("RadioGroup5")->itemIndex(), 2);
+    QCOMPARE(w.form.programDirectory(), QDir::currentPath());
+    QCOMPARE(w.form.helpLanguage(), QString("UK"));
+  }
+
+  void nextAndPrevFollowTheButtonStateTable() {
+    Wizard w;
+    w.fillPage1(input_);
+    w.click("nextbt");
+    QCOMPARE(w.page(), 1);
+    ButtonStates s = states(w);
+    QVERIFY(s.prev && s.next && !s.build && s.buildShown && !s.closeShown);
+
+    w.click("nextbt");
+    QCOMPARE(w.page(), 2);
+    w.tickRequiredFields();
+    w.click("nextbt");
+    QCOMPARE(w.page(), 3);
+    s = states(w);
+    QVERIFY(s.prev && !s.next && s.build && s.buildShown && !s.closeShown);
+
+    // Prev from page 4 disables "Build Catalog" but leaves it in place.
+    w.click("prevbt");
+    QCOMPARE(w.page(), 2);
+    s = states(w);
+    QVERIFY(s.prev && s.next && !s.build && s.buildShown);
+
+    w.click("prevbt");
+    QCOMPARE(w.page(), 1);
+    QVERIFY(w.button("prevbt")->isEnabled());
+    w.click("prevbt");
+    QCOMPARE(w.page(), 0);
+    s = states(w);
+    QVERIFY(!s.prev && s.next && !s.build);
+  }
+
+  void emptyFileListIsFileNotFound() {
+    Wizard w;
+    w.type("Edit4", "abc");
+    w.type("Edit5", "A catalog");
+    w.click("nextbt");
+    QCOMPARE(w.services.messages, QStringList{"File not found"});
+    QCOMPARE(w.page(), 0);
+    QVERIFY(!w.button("prevbt")->isEnabled());
+  }
+
+  void missingFirstFileIsFileNotFoundButMissingSecondFilePasses() {
+    Wizard w;
+    const QString missing = QString::fromStdString(dir_->str() + "/absent.txt");
+    w.fillPage1(input_);
+    w.chooseInputFiles({missing, input_});
+    w.click("nextbt");
+    QCOMPARE(w.services.messages.last(), QString("File not found"));
+    QCOMPARE(w.page(), 0);
+
+    w.chooseInputFiles({input_, missing});
+    w.services.messages.clear();
+    w.click("nextbt");
+    QVERIFY(w.services.messages.isEmpty());
+    QCOMPARE(w.page(), 1);
+  }
+
+  void directoryAsFirstFileIsFileNotFound() {
+    Wizard w;
+    w.fillPage1(input_);
+    w.form.definition().settings.inputfiles = {dir_->str()};
+    w.click("nextbt");
+    QCOMPARE(w.services.messages.last(), QString("File not found"));
+  }
+
+  void blankShortNameIsRefusedBeforeLongNameWithFocusOnEdit4() {
+    Wizard w;
+    QVERIFY(QTest::qWaitForWindowActive(&w.form));
+    w.chooseInputFiles({input_});
+    w.type("Edit4", "   ");
+    w.button("nextbt")->setFocus();
+    w.click("nextbt");
+    QCOMPARE(w.services.messages, QStringList{"Please indicate a catalog short name"});
+    QCOMPARE(w.page(), 0);
+    QVERIFY(w.find<QLineEdit>("Edit4")->hasFocus());
+  }
+
+  void blankLongNameIsRefusedWithFocusOnEdit5() {
+    Wizard w;
+    QVERIFY(QTest::qWaitForWindowActive(&w.form));
+    w.chooseInputFiles({input_});
+    w.type("Edit4", "ab");
+    w.type("Edit5", " \t ");
+    w.button("nextbt")->setFocus();
+    w.click("nextbt");
+    QCOMPARE(w.services.messages, QStringList{"Please indicate a catalog long name"});
+    QVERIFY(w.find<QLineEdit>("Edit5")->hasFocus());
+  }
+
+  void shortNameTakesAtMostFourCharacters() {
+    Wizard w;
+    w.type("Edit4", "ABCDEF");
+    QCOMPARE(w.form.definition().settings.shortname, std::string("ABCD"));
+    w.type("Edit5", QString(60, 'x'));
+    QCOMPARE(w.form.definition().settings.longname.size(), std::size_t{50});
+  }
+
+  void equinoxQuestion_data() {
+    QTest::addColumn<QString>("equinox");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("answerOk");
+    QTest::addColumn<int>("pageAfter");
+    QTest::newRow("1799.9 Cancel keeps page 2") << "1799.9" << true << false << 1;
+    QTest::newRow("1799.9 OK passes") << "1799.9" << true << true << 2;
+    QTest::newRow("1800 passes silently") << "1800" << false << false << 2;
+    QTest::newRow("2000 passes silently") << "2000" << false << false << 2;
+    QTest::newRow("2100 passes silently") << "2100" << false << false << 2;
+    QTest::newRow("2100.1 Cancel keeps page 2") << "2100.1" << true << false << 1;
+    QTest::newRow("2100.1 OK passes") << "2100.1" << true << true << 2;
+    QTest::newRow("-50 Cancel keeps page 2") << "-50" << true << false << 1;
+  }
+  void equinoxQuestion() {
+    QFETCH(QString, equinox);
+    QFETCH(bool, asked);
+    QFETCH(bool, answerOk);
+    QFETCH(int, pageAfter);
+    Wizard w;
+    w.fillPage1(input_);
+    w.click("nextbt");
+    w.type("FloatEdit1", equinox);
+    w.services.okCancelAnswers.push_back(answerOk);
+    w.click("nextbt");
+    if (asked)
+      QCOMPARE(w.services.questions, QStringList{"Is coordinates epoch really " + equinox + " ?"});
+    else
+      QVERIFY(w.services.questions.isEmpty());
+    QCOMPARE(w.page(), pageAfter);
+    QVERIFY(w.services.messages.isEmpty());
+    // A refusal changes no button.
+    QVERIFY(w.button("prevbt")->isEnabled());
+    QVERIFY(w.button("nextbt")->isEnabled());
+  }
+
+  void unreadableEquinoxTextFallsBackToTheLastNumber() {
+    Wizard w;
+    w.fillPage1(input_);
+    w.click("nextbt");
+    w.type("FloatEdit1", "1700");
+    w.type("FloatEdit1", "-");
+    w.services.okCancelAnswers.push_back(false);
+    w.click("nextbt");
+    // The box shows the number the window works with again.
+    QCOMPARE(w.services.questions, QStringList{"Is coordinates epoch really 1700 ?"});
+    QCOMPARE(w.find<QLineEdit>("FloatEdit1")->text(), QString("1700"));
+  }
+
+  void requiredFieldMissingIsShownOnceAndKeepsPage3() {
+    Wizard w;
+    w.fillPage1(input_);
+    w.click("nextbt");
+    w.click("nextbt");
+    QCOMPARE(w.page(), 2);
+    w.click("nextbt");
+    QCOMPARE(w.services.messages, QStringList{"Required field missing !"});
+    QCOMPARE(w.page(), 2);
+
+    // One required entry still unticked is enough to refuse.
+    w.tick("[RA (hours)]");
+    w.tick("[DEC (degrees)]");
+    w.services.messages.clear();
+    w.click("nextbt");
+    QCOMPARE(w.services.messages, QStringList{"Required field missing !"});
+    w.tick("[Magnitude (mag)]");
+    w.services.messages.clear();
+    w.click("nextbt");
+    QVERIFY(w.services.messages.isEmpty());
+    QCOMPARE(w.page(), 3);
+  }
+
+  void typeChangeRebuildsTheFieldList() {
+    Wizard w;
+    auto* list = w.find<QListWidget>("CheckListBox1");
+    QCOMPARE(list->count(), 38);
+    w.tickRequiredFields();
+    w.choose("RadioGroup1", 4);
+    QCOMPARE(w.form.definition().settings.type, 4);
+    QCOMPARE(list->count(), 3 + 4 + 6 + 20);
+    for (int i = 0; i < list->count(); ++i) QCOMPARE(list->item(i)->checkState(), Qt::Unchecked);
+    w.choose("RadioGroup2", 1);
+    QCOMPARE(list->count(), 1 + 4 + 6 + 20);
+    QCOMPARE(list->item(0)->text(), QString("[RA decimal (hours)]"));
+  }
+
+  void pagesFollowTheCatalogType_data() {
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("nebulaDefaults");
+    QTest::addColumn<bool>("outlineDefaults");
+    QTest::addColumn<bool>("regionAndIndexChoices");
+    QTest::newRow("stars") << 0 << false << false << true;
+    QTest::newRow("doubles") << 2 << false << false << true;
+    QTest::newRow("nebulae") << 3 << true << false << true;
+    QTest::newRow("outlines") << 4 << false << true << false;
+  }
+  void pagesFollowTheCatalogType() {
+    QFETCH(int, type);
+    QFETCH(bool, nebulaDefaults);
+    QFETCH(bool, outlineDefaults);
+    QFETCH(bool, regionAndIndexChoices);
+    Wizard w;
+    w.fillPage1(input_);
+    w.choose("RadioGroup1", type);
+    w.click("nextbt");
+    QCOMPARE(w.shown("GroupBox5"), nebulaDefaults);
+    QCOMPARE(w.shown("GroupBox7"), outlineDefaults);
+    w.click("nextbt");
+    w.tickRequiredFields();
+    w.click("nextbt");
+    QCOMPARE(w.page(), 3);
+    QCOMPARE(w.shown("RadioGroup4"), regionAndIndexChoices);
+    QCOMPARE(w.shown("GroupBox6"), regionAndIndexChoices);
+  }
+
+  void outlineChoicesReturnWhenTheTypeChangesBack() {
+    Wizard w;
+    w.fillPage1(input_);
+    w.choose("RadioGroup1", 4);
+    for (int i = 0; i < 2; ++i) w.click("nextbt");
+    w.tickRequiredFields();
+    w.click("nextbt");
+    QVERIFY(!w.shown("RadioGroup4"));
+    for (int i = 0; i < 3; ++i) w.click("prevbt");
+    w.choose("RadioGroup1", 0);
+    w.click("nextbt");
+    QVERIFY(!w.shown("GroupBox7"));
+    w.click("nextbt");
+    w.tickRequiredFields();
+    w.click("nextbt");
+    QVERIFY(w.shown("RadioGroup4"));
+    QVERIFY(w.shown("GroupBox6"));
+  }
+
+  void unitFactorFollowsTheComboBox() {
+    Wizard w;
+    auto* combo = w.find<QComboBox>("ComboBox1");
+    combo->setCurrentIndex(2);
+    QCOMPARE(w.form.unitFactor(), 3600);
+    combo->setCurrentIndex(1);
+    QCOMPARE(w.form.unitFactor(), 60);
+    combo->setCurrentIndex(0);
+    QCOMPARE(w.form.unitFactor(), 1);
+    QCOMPARE(w.form.definition().settings.nebunit, 0);
+  }
+
+  void numericBoxesStayWithinTheirBounds() {
+    Wizard w;
+    auto* size = w.find<QSpinBox>("LongEdit1");
+    auto* width = w.find<QSpinBox>("LongEdit2");
+    size->setValue(5000);
+    width->setValue(-3);
+    QCOMPARE(w.form.definition().settings.nebsize, 3600);
+    QCOMPARE(w.form.definition().settings.linewidth, 0);
+    width->setValue(99);
+    QCOMPARE(w.form.definition().settings.linewidth, 99);
+  }
+
+  void tablePagesDisableTheWholeButtonBarUntilReturn_data() {
+    QTest::addColumn<QString>("editButton");
+    QTest::addColumn<QString>("returnButton");
+    QTest::addColumn<int>("tablePage");
+    QTest::newRow("object types") << "Button3" << "Button4" << 4;
+    QTest::newRow("units") << "Button6" << "Button5" << 5;
+    QTest::newRow("line operations") << "Button9" << "Button8" << 6;
+    QTest::newRow("colours") << "Button11" << "Button10" << 7;
+  }
+  void tablePagesDisableTheWholeButtonBarUntilReturn() {
+    QFETCH(QString, editButton);
+    QFETCH(QString, returnButton);
+    QFETCH(int, tablePage);
+    Wizard w;
+    w.fillPage1(input_);
+    w.choose("RadioGroup1", tablePage <= 5 ? 3 : 4);
+    w.click("nextbt");
+    const ButtonStates before = states(w);
+    w.click(editButton.toLatin1().constData());
+    QCOMPARE(w.page(), tablePage);
+    for (const char* name : {"Button12", "Button1", "Button2", "prevbt", "nextbt", "Endbt"})
+      QVERIFY2(!w.button(name)->isEnabled(), name);
+    w.click("nextbt");
+    w.click("Button2");
+    QCOMPARE(w.page(), tablePage);
+    QVERIFY(w.services.fileRequests.size() == 1);  // only the input-file dialog of fillPage1
+
+    w.click(returnButton.toLatin1().constData());
+    QCOMPARE(w.page(), 1);
+    const ButtonStates after = states(w);
+    QCOMPARE(after.prev, before.prev);
+    QCOMPARE(after.next, before.next);
+    QCOMPARE(after.build, before.build);
+    QVERIFY(w.button("Button12")->isEnabled());
+  }
+
+  void gridsShowTheTablesButNotTheHiddenRows() {
+    Wizard w;
+    auto* types = w.find<QTableWidget>("StringGrid1");
+    QCOMPARE(types->rowCount(), 14);
+    QCOMPARE(types->columnCount(), 2);
+    QCOMPARE(types->item(0, 0)->text(), QString("Galaxy"));
+    QCOMPARE(types->item(0, 1)->text(), QString("Gx,GALXY,QUASR"));
+    QCOMPARE(types->item(13, 1)->text(), QString("-,PD,NONEX"));
+    // The fifteenth object type is kept for the builds without a row.
+    QCOMPARE(w.form.definition().tables.objectTypes[14], std::string(" ,?"));
+    QCOMPARE(w.find<QTableWidget>("StringGrid2")->item(2, 1)->text(), QString("s,\""));
+    QCOMPARE(w.find<QTableWidget>("StringGrid2")->item(0, 1)->text(), QString("d,\u00b0"));
+    QCOMPARE(w.find<QTableWidget>("StringGrid3")->rowCount(), 3);
+    auto* colours = w.find<QTableWidget>("StringGrid4");
+    QCOMPARE(colours->columnCount(), 1);
+    QCOMPARE(colours->rowCount(), 10);
+    QCOMPARE(colours->item(9, 0)->text(), QString("Turquoise,T,10"));
+    QCOMPARE(w.find<ColourSwatch>("Shape6")->colour(), 255u);
+  }
+
+  void editingAGridCellChangesTheTable() {
+    Wizard w;
+    w.find<QTableWidget>("StringGrid1")->item(0, 1)->setText("Gx, GALXY");
+    QCOMPARE(w.form.definition().tables.objectTypes[0], std::string("Gx, GALXY"));
+    // The degree sign stays the single byte 176.
+    w.find<QTableWidget>("StringGrid2")->item(0, 1)->setText(QString("deg,\u00b0"));
+    QCOMPARE(w.form.definition().tables.sizeUnits[0], std::string("deg,\xB0"));
+    w.find<QTableWidget>("StringGrid4")->item(4, 0)->setText("Rouge");
+    QCOMPARE(w.form.definition().tables.colourStrings[4], std::string("Rouge"));
+    // The name column is not editable.
+    QVERIFY(!(w.find<QTableWidget>("StringGrid1")->item(0, 0)->flags() & Qt::ItemIsEditable));
+  }
+
+  void colourDialogStartsOnTheLastConfirmedColour() {
+    Wizard w;
+    auto* swatch = w.find<ColourSwatch>("Shape2");
+    w.services.colourAnswers.push_back(QColor(10, 20, 30));
+    QTest::mouseClick(swatch, Qt::LeftButton);
+    QCOMPARE(w.services.colourStarts.size(), std::size_t{1});
+    QCOMPARE(w.services.colourStarts[0], QColor(Qt::black));
+    // Red in the low byte.
+    QCOMPARE(swatch->colour(), 0x001E140Au);
+    QCOMPARE(w.form.definition().tables.colours[0], 0x001E140Au);
+
+    // A cancelled dialog changes nothing and is not remembered.
+    QTest::mouseClick(w.find<ColourSwatch>("Shape11"), Qt::RightButton);
+    QCOMPARE(w.services.colourStarts[1], QColor(10, 20, 30));
+    QCOMPARE(w.form.definition().tables.colours[9], 16776960u);
+
+    w.services.colourAnswers.push_back(QColor(255, 0, 0));
+    QTest::mouseClick(w.find<ColourSwatch>("Shape1"), Qt::LeftButton);
+    QCOMPARE(w.services.colourStarts[2], QColor(10, 20, 30));
+    QCOMPARE(w.form.definition().settings.linecolor, 255u);
+    w.services.colourAnswers.push_back(QColor(0, 0, 255));
+    QTest::mouseClick(w.find<ColourSwatch>("Shape11"), Qt::LeftButton);
+    QCOMPARE(w.services.colourStarts[3], QColor(255, 0, 0));
+    QCOMPARE(w.form.definition().tables.colours[9], 0x00FF0000u);
+  }
+
+  void choosingFilesReplacesTheListAndDetectsTheLineEnd() {
+    Wizard w;
+    const QString cr = QString::fromStdString(dir_->write("cr.txt", "abc\rdef\r"));
+    const QString lf = QString::fromStdString(dir_->write("lf.txt", "abc\ndef\n"));
+    w.chooseInputFiles({cr, lf});
+    auto* list = w.find<QListWidget>("ListView1");
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->item(0)->text(), cr);
+    QCOMPARE(w.find<RadioGroup>("RadioGroup5")->itemIndex(), 0);
+    QCOMPARE(w.form.definition().settings.eol, 0);
+    QCOMPARE(w.services.fileRequests.back().request.filters,
+             (QStringList{"All files (*)", "Project files (*.prj)"}));
+    QCOMPARE(w.services.fileRequests.back().request.selectedFilter, 0);
+    QVERIFY(w.services.fileRequests.back().request.defaultSuffix.isEmpty());
+
+    w.chooseInputFiles({lf});
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(w.form.definition().settings.eol, 1);
+
+    // A cancelled dialog leaves the list.
+    w.chooseInputFiles({});
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(w.form.definition().settings.inputfiles, std::vector<std::string>{lf.toStdString()});
+  }
+
+  void fileWithoutLineEndWarnsAndKeepsTheSetting() {
+    Wizard w;
+    const QString one = QString::fromStdString(dir_->write("one.txt", std::string(5000, 'x') + "\n"));
+    w.choose("RadioGroup5", 1);
+    w.chooseInputFiles({one});
+    QCOMPARE(w.services.messages, QStringList{"Warning ! unrecognized end of line format."});
+    QCOMPARE(w.form.definition().settings.eol, 1);
+    QCOMPARE(w.find<QListWidget>("ListView1")->count(), 1);
+  }
+
+  void errorInAHandlerIsShownAndTheWindowGoesOn() {
+    Wizard w;
+    // A directory cannot be read for the line-end detection.
+    w.chooseInputFiles({QString::fromStdString(dir_->str())});
+    QCOMPARE(w.services.messages.size(), 1);
+    QVERIFY2(w.services.messages[0].contains(QString::fromStdString(dir_->str())), qPrintable(w.services.messages[0]));
+    w.chooseInputFiles({input_});
+    QCOMPARE(w.form.definition().settings.eol, 2);
+    w.type("Edit4", "x");
+    w.type("Edit5", "y");
+    w.click("nextbt");
+    QCOMPARE(w.page(), 1);
+  }
+
+  void navigationMakesTheProgramDirectoryCurrentAgain() {
+    CurrentDirectory restore;
+    Wizard w;
+    w.fillPage1(input_);
+    QDir::setCurrent(QString::fromStdString(dir_->str()));
+    w.click("nextbt");
+    QCOMPARE(QDir::currentPath(), w.form.programDirectory());
+    QDir::setCurrent(QString::fromStdString(dir_->str()));
+    w.click("prevbt");
+    QCOMPARE(QDir::currentPath(), w.form.programDirectory());
+    QDir::setCurrent(QString::fromStdString(dir_->str()));
+    w.services.directoryAnswers.push_back(QString::fromStdString(dir_->str()));
+    w.find<QToolButton>("DirectoryEdit1Browse")->click();
+    QCOMPARE(QDir::currentPath(), w.form.programDirectory());
+    QCOMPARE(w.form.definition().settings.ouputdir, dir_->str());
+  }
+
+  void aboutBoxNamesTheProgramVersionAndDate() {
+    Wizard w;
+    QTest::mouseClick(w.find("Image1"), Qt::LeftButton);
+    QCOMPARE(w.services.messages.size(), 1);
+    QVERIFY(w.services.messages[0].contains("Mirdal"));
+    QVERIFY(w.services.messages[0].contains("1.3"));
+    QVERIFY(w.services.messages[0].contains("2002/09/22"));
+  }
+
+  void logoIsReadByTheGifReader() {
+    Wizard w;
+    const QPixmap& logo = w.find<LogoImage>("Image1")->pixmap();
+    QVERIFY(!logo.isNull());
+    QCOMPARE(logo.size(), QSize(114, 408));
+  }
+
+  void helpOpensTheManualOfTheLanguageElseTheUkOne() {
+    CurrentDirectory restore;
+    QDir::setCurrent(QString::fromStdString(dir_->str()));
+    dir_->write("doc/UK_mirdal.html", "<html></html>");
+    {
+      QSettings settings("Halvex", "Orva");
+      settings.remove("Config/Language");
+    }
+    {
+      Wizard w;
+      QCOMPARE(w.form.helpLanguage(), QString("UK"));
+      QDir::setCurrent(QDir::tempPath());
+      w.click("Button12");
+      QCOMPARE(w.services.documents, QStringList{QString::fromStdString(dir_->str() + "/doc/UK_mirdal.html")});
+      QCOMPARE(QDir::currentPath(), w.form.programDirectory());
+    }
+    QDir::setCurrent(QString::fromStdString(dir_->str()));
+    {
+      QSettings settings("Halvex", "Orva");
+      settings.setValue("Config/Language", "FR");
+    }
+    {
+      Wizard w;
+      QCOMPARE(w.form.helpLanguage(), QString("FR"));
+      w.click("Button12");
+      QCOMPARE(w.services.documents.last(), QString::fromStdString(dir_->str() + "/doc/UK_mirdal.html"));
+      dir_->write("doc/FR_mirdal.html", "<html></html>");
+      w.click("Button12");
+      QCOMPARE(w.services.documents.last(), QString::fromStdString(dir_->str() + "/doc/FR_mirdal.html"));
+    }
+    QSettings("Halvex", "Orva").remove("Config/Language");
+  }
+
+  void helpFallsBackToTheInstalledManual() {
+    TempDir installed;
+    installed.write("UK_mirdal.html", "<html></html>");
+    const QString program = QString::fromStdString(dir_->str());
+    QCOMPARE(mirdal::helpDocumentPath(program, "FR", {QString::fromStdString(installed.str())}),
+             QString::fromStdString(installed.str() + "/UK_mirdal.html"));
+    installed.write("FR_mirdal.html", "<html></html>");
+    QCOMPARE(mirdal::helpDocumentPath(program, "FR", {QString::fromStdString(installed.str())}),
+             QString::fromStdString(installed.str() + "/FR_mirdal.html"));
+    // The program directory's own manual comes first.
+    dir_->write("doc/UK_mirdal.html", "<html></html>");
+    QCOMPARE(mirdal::helpDocumentPath(program, "UK", {QString::fromStdString(installed.str())}),
+             program + "/doc/UK_mirdal.html");
+    // Nothing anywhere: the UK manual under the program directory, as designed.
+    TempDir empty;
+    QCOMPARE(mirdal::helpDocumentPath(QString::fromStdString(empty.str()), "DE", {}),
+             QString::fromStdString(empty.str() + "/doc/UK_mirdal.html"));
+  }
+
+  void progressBarsScaleSixtyFourBitCounts() {
+    mirdal::Progress p;
+    QCOMPARE(p.windowTitle(), QString("Progress"));
+    p.setStageMaximum(std::int64_t{10'000'000'000});
+    p.setStagePosition(std::int64_t{5'000'000'000});
+    QVERIFY(p.stageBar()->maximum() > 0);
+    QCOMPARE(p.stageBar()->value(), p.stageBar()->maximum() / 2);
+    p.setStagePosition(std::int64_t{10'000'000'000});
+    QCOMPARE(p.stageBar()->value(), p.stageBar()->maximum());
+    p.setOverallMaximum(4);
+    p.setOverallPosition(3);
+    QCOMPARE(p.overallBar()->value(), 3);
+    QSignalSpy abort(&p, &mirdal::Progress::abortRequested);
+    p.findChild<QToolButton*>("SpeedButton2")->click();
+    QCOMPARE(abort.size(), 1);
+    p.show();
+    p.close();
+    QVERIFY(p.isHidden());
+  }
+
+ private:
+  std::unique_ptr<TempDir> dir_;
+  QString input_;
+};
+
+QTEST_MAIN(WizardNavigationTest)
+#include "wizard_navigation_test.moc"
