@@ -19,16 +19,13 @@ void checkKey(int position, int recordSize) {
 RecordCompare compareMagnitudeAt(int keyPosition, int recordSize) {
   checkKey(keyPosition, recordSize);
   if (keyPosition + 1 > recordSize) return [](const std::uint8_t*, const std::uint8_t*) { return 0; };
-  int offset = keyPosition - 1;
-  return [offset](const std::uint8_t* a, const std::uint8_t* b) { return CompareSmallIntFrom(a, b, offset); };
+  return SmallIntFromCompare{keyPosition - 1};
 }
 
 RecordCompare compareNameFrom(int position, int length, int recordSize) {
   checkKey(position, recordSize);
   int usable = std::clamp(length, 0, std::max(0, recordSize - position + 1));
-  return [position, usable](const std::uint8_t* a, const std::uint8_t* b) {
-    return CompareTextFrom(a, b, position, usable);
-  };
+  return TextFromCompare{position, usable};
 }
 
 }  // namespace mirdal

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "catalog/error.h"
+#include "sort/compare_from.h"
 
 namespace mirdal {
 
@@ -51,6 +52,19 @@ bool samePath(const std::string& a, const std::string& b) {
 bool isRegularFile(const std::string& path) {
   std::error_code ec;
   return std::filesystem::is_regular_file(path, ec);
+}
+
+// Calls body with the compare in its own type when it is one of the named
+// compares, so that the sort loops instantiated for it call it directly.
+template <class Body>
+void withCompare(const RecordCompare& compare, Body&& body) {
+  if (const auto* text = compare.target<TextFromCompare>()) {
+    body(*text);
+  } else if (const auto* smallInt = compare.target<SmallIntFromCompare>()) {
+    body(*smallInt);
+  } else {
+    body(compare);
+  }
 }
 
 }  // namespace
@@ -195,6 +209,15 @@ void M3Array::Clear() {
 }
 
 void M3Array::QuickSort(const RecordCompare& compare) {
+  withCompare(compare, [this](const auto& c) { quickSortWith(c); });
+}
+
+void M3Array::MergeSort(const RecordCompare& compare) {
+  withCompare(compare, [this](const auto& c) { mergeSortWith(c); });
+}
+
+template <class Compare>
+void M3Array::quickSortWith(const Compare& compare) {
   if (count_ < 2) return;
   // Only the larger part of a partition is pushed, so every pending range is
   // at most half of the one below it on the stack: 64 entries cover any count.
@@ -233,46 +256,79 @@ void M3Array::QuickSort(const RecordCompare& compare) {
   }
 }
 
-void M3Array::mergeThree(const std::uint8_t* const* from, const std::uint8_t** to, const RecordCompare& compare) {
-  // Local cursors let the compiler keep them in registers across the calls.
-  Sub3Array r1 = cursors_[0];
-  Sub3Array r2 = cursors_[1];
-  Sub3Array r3 = cursors_[2];
-  std::int64_t out = r1.current;
-  auto take = [&](Sub3Array& r) {
-    to[out++] = from[r.current];
-    r.Next();
-  };
-  // Ties go to the run that stands earlier in the array: that makes it stable.
-  auto after = [&](const Sub3Array& x, const Sub3Array& y) { return compare(from[x.current], from[y.current]) > 0; };
-  while (r1.active && r2.active && r3.active) {
-    if (after(r1, r2)) {
-      if (after(r2, r3)) take(r3); else take(r2);
-    } else {
-      if (after(r1, r3)) take(r3); else take(r1);
+template <class Compare>
+void M3Array::mergeThree(const std::uint8_t* const* from, const std::uint8_t** to, const Compare& compare) {
+  std::int64_t current[3] = {cursors_[0].current, cursors_[1].current, cursors_[2].current};
+  const std::int64_t last[3] = {cursors_[0].last, cursors_[1].last, cursors_[2].last};
+  bool active[3] = {cursors_[0].active, cursors_[1].active, cursors_[2].active};
+  std::int64_t out = current[0];
+  if (active[0] && active[1] && active[2]) {
+    // Ties go to the run that stands earlier in the array: that makes the
+    // sort stable.
+    auto before = [&](int x, int y) {
+      int c = compare(from[current[x]], from[current[y]]);
+      return c < 0 || (c == 0 && x < y);
+    };
+    // The three runs in the order of their heads. Only the run just taken
+    // from needs a new place, so most records cost one or two compares.
+    int order[3] = {0, 1, 2};
+    if (before(1, 0)) std::swap(order[0], order[1]);
+    if (before(2, order[1])) {
+      order[2] = order[1];
+      order[1] = 2;
+      if (before(2, order[0])) {
+        order[1] = order[0];
+        order[0] = 2;
+      }
+    }
+    for (;;) {
+      int taken = order[0];
+      to[out++] = from[current[taken]];
+      if (++current[taken] > last[taken]) {
+        active[taken] = false;
+        break;
+      }
+      if (before(taken, order[1])) continue;
+      order[0] = order[1];
+      if (before(taken, order[2])) {
+        order[1] = taken;
+      } else {
+        order[1] = order[2];
+        order[2] = taken;
+      }
     }
   }
-  auto mergeTwo = [&](Sub3Array& x, Sub3Array& y) {
-    while (x.active && y.active) {
-      if (after(x, y)) take(y); else take(x);
+  // Two runs left (1 and 2, 2 and 3, or 1 and 3): the earlier one wins ties.
+  // The outcome of a compare is as good as random on unsorted data, so the
+  // record taken is chosen by data moves rather than a branch.
+  int first = active[0] ? 0 : 1;
+  int second = active[2] ? 2 : 1;
+  if (first != second && active[first] && active[second]) {
+    for (;;) {
+      const std::uint8_t* a = from[current[first]];
+      const std::uint8_t* b = from[current[second]];
+      bool aAfterB = compare(a, b) > 0;
+      int taken = aAfterB ? second : first;
+      to[out++] = aAfterB ? b : a;
+      if (++current[taken] > last[taken]) {
+        active[taken] = false;
+        break;
+      }
     }
-  };
-  if (!r1.active) {
-    mergeTwo(r2, r3);
-  } else if (!r2.active) {
-    mergeTwo(r1, r3);
-  } else {
-    mergeTwo(r1, r2);
   }
-  for (Sub3Array* r : {&r1, &r2, &r3}) {
-    while (r->active) take(*r);
+  for (int r = 0; r < 3; ++r) {
+    if (!active[r]) continue;
+    while (current[r] <= last[r]) to[out++] = from[current[r]++];
+    active[r] = false;
   }
-  cursors_[0] = r1;
-  cursors_[1] = r2;
-  cursors_[2] = r3;
+  for (int r = 0; r < 3; ++r) {
+    cursors_[r].current = current[r];
+    cursors_[r].active = active[r];
+  }
 }
 
-void M3Array::MergeSort(const RecordCompare& compare) {
+template <class Compare>
+void M3Array::mergeSortWith(const Compare& compare) {
   const std::int64_t n = count_;
   if (n == 0) return;
   scratch_ = std::make_unique_for_overwrite<const std::uint8_t*[]>(static_cast<std::size_t>(capacity_));
@@ -344,7 +400,7 @@ void FixRecSort::SortFile(const std::string& input, const std::string& output, c
       temp.reset();
       moveTempToOutput(output);
     } else {
-      mergeRuns(output, compare);
+      withCompare(compare, [&](const auto& c) { mergeRuns(output, c); });
       parts_.clear();
       temp->close();
       temp.reset();
@@ -396,7 +452,8 @@ void FixRecSort::formRuns(File& input, File& temp, const RecordCompare& compare)
   runCount_ = static_cast<int>(parts_.size());
 }
 
-void FixRecSort::mergeRuns(const std::string& output, const RecordCompare& compare) {
+template <class Compare>
+void FixRecSort::mergeRuns(const std::string& output, const Compare& compare) {
   std::int64_t total = 0;
   for (auto& part : parts_) {
     part->Open(sizes_.MergeBufferSize);

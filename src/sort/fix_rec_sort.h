@@ -139,7 +139,12 @@ class M3Array {
   void MergeSort(const RecordCompare& compare);
 
  private:
-  void mergeThree(const std::uint8_t* const* from, const std::uint8_t** to, const RecordCompare& compare);
+  template <class Compare>
+  void quickSortWith(const Compare& compare);
+  template <class Compare>
+  void mergeSortWith(const Compare& compare);
+  template <class Compare>
+  void mergeThree(const std::uint8_t* const* from, const std::uint8_t** to, const Compare& compare);
 
   Sub3Array cursors_[3];
   std::unique_ptr<const std::uint8_t*[]> items_;
@@ -178,7 +183,8 @@ class FixRecSort {
 
  private:
   void formRuns(File& input, File& temp, const RecordCompare& compare);
-  void mergeRuns(const std::string& output, const RecordCompare& compare);
+  template <class Compare>
+  void mergeRuns(const std::string& output, const Compare& compare);
   void moveTempToOutput(const std::string& output);
 
   FileSystem& fs_;

@@ -45,6 +45,14 @@ TEST(CompareTextFrom, EqualOverTheWholeLengthIsZero) {
   EXPECT_EQ(CompareTextFrom("abc", "abd", 1, 2), 0);
 }
 
+TEST(CompareTextFrom, CaseDifferenceInTheFirstEightBytesDefersToALaterByte) {
+  EXPECT_EQ(CompareTextFrom("ABCDEFGHx", "abcdefghy", 1, 9), -1);
+  EXPECT_EQ(CompareTextFrom("aBcdefgh", "abcdefgi", 1, 8), -1);
+  EXPECT_EQ(CompareTextFrom("xNGC 1234ABCD", "yngc 1234abcd", 2, 12), 0);
+  EXPECT_EQ(CompareTextFrom("xNGC 1234ABCD", "yngc 1234abce", 2, 12), -1);  // the last byte decides
+  EXPECT_EQ(CompareTextFrom("\xC9\xC9\xC9\xC9\xC9\xC9\xC9\xC9\x01", "\xE9\xE9\xE9\xE9\xE9\xE9\xE9\xE9\x02", 1, 9), -1);
+}
+
 TEST(CompareTextFrom, LengthZeroOrNegativeIsZero) {
   EXPECT_EQ(CompareTextFrom("a", "b", 1, 0), 0);
   EXPECT_EQ(CompareTextFrom("a", "b", 1, -5), 0);
