@@ -357,6 +357,7 @@ FixRecSort::~FixRecSort() = default;
 
 void FixRecSort::SortFile(const std::string& input, const std::string& output, const RecordCompare& compare) {
   if (SortMethod > 1) throw Error("Invalid sort method " + std::to_string(SortMethod));
+  if (!compare) throw Error("No compare function for sorting \"" + input + "\"");
   runCount_ = 0;
   parts_.clear();
   array_.Clear();

@@ -110,10 +110,6 @@ struct Sub3Array {
 
   // Covers first .. last, clipped; inactive when first lies beyond lastValid.
   void Set(std::int64_t first, std::int64_t lastIndex);
-  void Next() {
-    ++current;
-    active = current <= last;
-  }
 };
 
 // The record addresses of one run, and the two in-memory sorts over them.

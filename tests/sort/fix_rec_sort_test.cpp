@@ -112,6 +112,12 @@ TEST(SortSizes, BandsAndTheirBorders) {
   }
 }
 
+TEST_F(FixRecSortTest, WritersCutTheirBufferToWholeRecords) {
+  auto file = FileSystem::real().open(path("w.dat"), OpenMode::Create);
+  EXPECT_EQ(SorIO(*file, 83'333, 10).capacity(), 83'330);
+  EXPECT_EQ(SorIO(*file, 9, 10).capacity(), 10);  // never less than one record
+}
+
 TEST_F(FixRecSortTest, FiveMillionBytesMakeThirteenRunsAndMergeInOrder) {
   std::string data = randomRecords(500'000, 30'000, 1);
   std::string in = dir_.write("in.dat", data);
@@ -255,6 +261,19 @@ TEST_F(FixRecSortTest, MissingInputIsReportedAndNothingIsCreated) {
   }
   EXPECT_FALSE(tempExists());
   EXPECT_FALSE(fsys::exists(path("out.dat")));
+}
+
+TEST_F(FixRecSortTest, OutputThatCannotBeCreatedIsNamedAndTheTemporaryFileRemoved) {
+  std::string in = dir_.write("in.dat", record(2, 0) + record(1, 1));
+  std::string out = path("missing/out.dat");
+  FixRecSort sorter(kRecord);
+  try {
+    sorter.SortFile(in, out, byKey);
+    FAIL() << "expected an error";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + out + "\": No such file or directory");
+  }
+  EXPECT_FALSE(tempExists());
 }
 
 TEST_F(FixRecSortTest, SortingAFileOntoItselfIsRefused) {
