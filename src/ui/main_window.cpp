@@ -227,7 +227,7 @@ Form1::Form1(PlatformServices& services, FileSystem& fs, QWidget* parent)
     : QWidget(parent),
       services_(services),
       fs_(fs),
-      buildUi_(*this, services, [this] { DirectoryEdit1->setFocus(); }),
+      buildUi_(*this, services, [this] { focusDirectoryAfterBuild_ = true; }),
       pipeline_(buildUi_, fs) {
   initResources();
   setObjectName("Form1");
@@ -1027,11 +1027,14 @@ void Form1::EndbtClick() {
     building_ = true;
     Panel1->setEnabled(false);
     PageControl1->setEnabled(false);
+    focusDirectoryAfterBuild_ = false;
     const auto restore = qScopeGuard([this] {
       if (progress_) progress_->hide();
       Panel1->setEnabled(true);
       PageControl1->setEnabled(true);
       building_ = false;
+      // Only an enabled box can take the focus the refusal asked for.
+      if (focusDirectoryAfterBuild_) DirectoryEdit1->setFocus();
     });
     pipeline_.setProgramDirectory(toPath(programDirectory_));
     const BuildResult result = pipeline_.run(def_);

@@ -139,6 +139,7 @@ class Form1 : public QWidget {
   QColor lastDialogColour_ = Qt::black;
   bool building_ = false;
   bool closeAfterBuild_ = false;
+  bool focusDirectoryAfterBuild_ = false;
 
   // Window frame
   LogoImage* Image1 = nullptr;

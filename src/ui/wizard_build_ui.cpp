@@ -20,7 +20,6 @@ WizardBuildUi::WizardBuildUi(QWidget& owner, PlatformServices& services, std::fu
 void WizardBuildUi::showProgress() {
   if (!progress_) return;
   progress_->show();
-  progress_->raise();
 }
 
 void WizardBuildUi::hideProgress() {

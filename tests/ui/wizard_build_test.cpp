@@ -1,0 +1,325 @@
+// Builds driven through the wizard: the catalog equals mirdal-build's for the
+// same project, outlines give one region file and no index, Abort stops a
+// build cleanly and the next build succeeds.
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+
+#include <QDir>
+#include <QLabel>
+#include <QProcess>
+#include <QStackedWidget>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QtTest>
+
+#include "support/temp_dir.h"
+#include "ui/wizard_fixture.h"
+
+using mirdal::DirectoryEdit;
+using mirdal::RadioGroup;
+using mirdal::testing::TempDir;
+using mirdal::testing::Wizard;
+
+namespace {
+
+// Fixed-column star lines: ID 1-8, RA h m s 10-20, DEC sign d m s 22-32,
+// V 34-38, B-V 40-44, spectral class 46-48, BD number 50-57. Every 97th line
+// has the hour 25, an impossible position; no line lies at RA 0, DEC 0, which
+// is refused as a blank position.
+std::string starLines(int count) {
+  static const char* kClasses[] = {"A0V", "B9 ", "F5 ", "G2V", "K0 ", "M3 "};
+  std::string text;
+  char line[80];
+  for (int i = 1; i <= count; ++i) {
+    const int hour = i % 97 == 0 ? 25 : (i * 7) % 24;
+    std::snprintf(line, sizeof line, "S%07d %02d %02d %05.2f %c%02d %02d %04.1f %5.2f %5.2f %s %+03d%5d\n", i, hour,
+                  (i * 13) % 60, (i * 17 % 6000) / 100.0, i % 3 ? '+' : '-', (i * 11) % 90, (i * 23) % 60,
+                  (i * 29 % 600) / 10.0, 2 + (i * 37 % 1300) / 100.0, -0.3 + (i * 19 % 200) / 100.0,
+                  kClasses[i % 6], (i * 3) % 90 - 45, i * 7 % 10000);
+    text += line;
+  }
+  return text;
+}
+
+std::map<std::string, std::string> filesBelow(const std::string& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(root))
+    if (e.is_regular_file())
+      files[std::filesystem::relative(e.path(), root).string()] = TempDir::readFile(e.path().string());
+  return files;
+}
+
+int openDescriptors() {
+  int n = 0;
+  if (DIR* d = ::opendir("/proc/self/fd")) {
+    while (::readdir(d)) ++n;
+    ::closedir(d);
+  }
+  return n;
+}
+
+// A stars catalog laid out on the wizard's pages, up to page 4.
+void defineStars(Wizard& w, const QString& input, const QString& output) {
+  w.fillPage1(input, "Syn", "Synthetic stars");
+  w.click("nextbt");
+  w.click("nextbt");
+  for (const char* entry : {"[RA (hours)]", "RA (minutes)", "RA (seconds)", "DEC sign", "[DEC (degrees)]",
+                            "DEC (arcmin)", "DEC (arcsec)", "Catalog ID", "[Magnitude (mag)]", "B-V (mag)",
+                            "Spectral class", "String 1"})
+    w.tick(entry);
+  auto& columnsOf = w.form.definition().fieldSlots;
+  const std::pair<int, int> columns[] = {{10, 2}, {13, 2}, {16, 5}, {22, 1}, {23, 2}, {26, 2},
+                                         {29, 4}, {1, 8},  {34, 5}, {40, 5}};
+  for (std::size_t p = 0; p < std::size(columns); ++p)
+    columnsOf[p] = {columns[p].first, columns[p].second, 1.0, 0.0};
+  columnsOf[12] = {46, 3, 1.0, 0.0};
+  columnsOf[18] = {50, 8, 1.0, 0.0};
+  w.form.definition().altNames[0] = 1;
+  w.form.definition().setLabel(14, "BD");
+  w.click("nextbt");
+  QCOMPARE(w.page(), 3);
+  w.find<DirectoryEdit>("DirectoryEdit1")->setText(output);
+  w.find<QCheckBox>("CheckBox4")->setChecked(true);
+}
+
+}  // namespace
+
+class WizardBuildTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QStandardPaths::setTestModeEnabled(true);
+    home_ = QDir::currentPath();
+  }
+  void init() {
+    dir_ = std::make_unique<TempDir>();
+    // The build's scratch file goes to the program directory.
+    QDir::setCurrent(QString::fromStdString(dir_->str()));
+  }
+  void cleanup() {
+    QDir::setCurrent(home_);
+    dir_.reset();
+  }
+
+  void wizardBuildEqualsMirdalBuildOfTheSavedProject() {
+    const QString input = QString::fromStdString(dir_->write("stars.txt", starLines(600)));
+    const std::string out1 = dir_->str() + "/wizard";
+    const std::string out2 = dir_->str() + "/command";
+    Wizard w;
+    defineStars(w, input, QString::fromStdString(out1));
+    QCOMPARE(w.form.definition().settings.eol, 1);
+    w.click("Endbt");
+    QCOMPARE(w.services.messages,
+             QStringList{"Some records where rejected, see file " + QString::fromStdString(out1) +
+                         "/reject.txt for details"});
+    QVERIFY(!w.shown("Endbt"));
+    QVERIFY(w.shown("Exitbt"));
+    QVERIFY(w.button("Exitbt")->isEnabled());
+    QVERIFY(w.progress.isHidden());
+    QVERIFY(!QFile::exists(QString::fromStdString(dir_->str() + "/SorTemp.mkw")));
+
+    const QString project = QString::fromStdString(dir_->str() + "/stars.prj");
+    w.services.saveFileAnswers.push_back(project);
+    w.click("Button1");
+    QProcess tool;
+    tool.setWorkingDirectory(QString::fromStdString(dir_->str()));
+    tool.start(QStringLiteral(MIRDAL_BINARY_DIR "/mirdal-build"),
+               {"--output", QString::fromStdString(out2), project});
+    QVERIFY(tool.waitForFinished(60000));
+    QVERIFY2(tool.exitCode() == 0, tool.readAllStandardError().constData());
+
+    const auto wizard = filesBelow(out1);
+    const auto command = filesBelow(out2);
+    QCOMPARE(wizard.size(), std::size_t{50 + 3});  // regions, header, index, reject log
+    QVERIFY(wizard.count("syn.hdr") && wizard.count("syn.idx") && wizard.count("syn01.dat"));
+    QCOMPARE(wizard.at("syn.hdr").size(), std::size_t{1251});
+    for (const auto& [name, bytes] : wizard) {
+      QVERIFY2(command.count(name), name.c_str());
+      QVERIFY2(command.at(name) == bytes, name.c_str());
+    }
+    QCOMPARE(command.size(), wizard.size());
+    // 600 lines, 6 of them refused.
+    QCOMPARE(std::count(wizard.at("reject.txt").begin(), wizard.at("reject.txt").end(), '\n'), 6);
+  }
+
+  void closeStaysAfterABuildUntilPage4IsEnteredAgain() {
+    const QString input = QString::fromStdString(dir_->write("stars.txt", starLines(50)));
+    Wizard w;
+    defineStars(w, input, QString::fromStdString(dir_->str() + "/out"));
+    w.click("Endbt");
+    QVERIFY(w.shown("Exitbt"));
+    w.click("prevbt");
+    w.click("prevbt");
+    QVERIFY(w.shown("Exitbt"));
+    QVERIFY(!w.shown("Endbt"));
+    w.click("nextbt");
+    w.click("nextbt");
+    QVERIFY(!w.shown("Exitbt"));
+    QVERIFY(w.shown("Endbt"));
+    QVERIFY(w.button("Endbt")->isEnabled());
+    w.click("Endbt");
+    QVERIFY(w.services.messages.isEmpty());  // no refused line, no failure
+    QVERIFY(w.shown("Exitbt"));
+  }
+
+  void outlinesIgnoreTheHiddenRegionAndIndexChoices() {
+    const QString input = QString::fromStdString(
+        dir_->write("lines.txt", "start   10.0000  20.0000 Ring\nvertex  10.5000  20.5000\nend     11.0000  21.0000\n"));
+    const std::string out = dir_->str() + "/outlines";
+    Wizard w;
+    // Chosen while they are shown, then hidden by the outline type.
+    w.choose("RadioGroup4", 2);
+    w.find<QCheckBox>("CheckBox3")->setChecked(true);
+    w.choose("RadioGroup1", 4);
+    w.fillPage1(input, "lin", "Outlines");
+    w.click("nextbt");
+    w.choose("RadioGroup2", 3);
+    w.choose("RadioGroup3", 1);
+    w.click("nextbt");
+    w.tick("[RA decimal (degrees)]");
+    w.tick("[DEC decimal (degrees)]");
+    w.tick("[Line operation]");
+    w.tick("Catalog ID (only for Start operation)");
+    auto& columnsOf = w.form.definition().fieldSlots;
+    columnsOf[0] = {9, 8, 1.0, 0.0};
+    columnsOf[1] = {18, 8, 1.0, 0.0};
+    columnsOf[2] = {26, 4, 1.0, 0.0};
+    columnsOf[3] = {1, 6, 1.0, 0.0};
+    w.click("nextbt");
+    QVERIFY(!w.shown("RadioGroup4"));
+    QVERIFY(!w.shown("GroupBox6"));
+    w.find<DirectoryEdit>("DirectoryEdit1")->setText(QString::fromStdString(out));
+    w.click("Endbt");
+    QVERIFY2(w.services.messages.isEmpty(), qPrintable(w.services.messages.join('|')));
+    const auto files = filesBelow(out);
+    QCOMPARE(files.size(), std::size_t{2});
+    QVERIFY(files.count("lin.hdr"));
+    QVERIFY(files.count("lin.dat"));
+    QVERIFY(!files.at("lin.dat").empty());
+    // Region count 1 at offset 70 of the header.
+    QCOMPARE(files.at("lin.hdr").substr(70, 4), std::string("\x01\x00\x00\x00", 4));
+  }
+
+  void abortStopsTheBuildAndTheNextBuildSucceeds() {
+    const int lines = 5000;
+    const QString input = QString::fromStdString(dir_->write("stars.txt", starLines(lines)));
+    const std::string out = dir_->str() + "/aborted";
+    Wizard w;
+    defineStars(w, input, QString::fromStdString(out));
+    const int descriptors = openDescriptors();
+
+    // Abort is pressed once the conversion runs; meanwhile nothing of the
+    // window but the progress window may be used.
+    bool pressed = false, barEnabled = true, pagesEnabled = true;
+    QTimer watcher;
+    watcher.setInterval(0);
+    connect(&watcher, &QTimer::timeout, [&] {
+      const QString stage = w.progress.findChild<QLabel*>("Label1")->text();
+      if (stage.isEmpty() || pressed) return;
+      barEnabled = w.find("Panel1")->isEnabled();
+      pagesEnabled = w.find("PageControl1")->isEnabled();
+      if (stage == "Convert catalog files" && w.progress.isVisible()) {
+        w.progress.findChild<QToolButton*>("SpeedButton2")->click();
+        pressed = true;
+      }
+    });
+    watcher.start();
+    w.click("Endbt");
+    watcher.stop();
+    QVERIFY(pressed);
+    QVERIFY(!barEnabled);
+    QVERIFY(!pagesEnabled);
+    QCOMPARE(w.services.messages, QStringList{"Aborted by user"});
+    QVERIFY(w.progress.isHidden());
+    QVERIFY(w.find("Panel1")->isEnabled());
+    QVERIFY(w.find("PageControl1")->isEnabled());
+    QVERIFY(w.shown("Endbt"));
+    QVERIFY(w.button("Endbt")->isEnabled());
+    QVERIFY(!w.shown("Exitbt"));
+    QCOMPARE(openDescriptors(), descriptors);
+    // Stopped at a checkpoint: fewer records than accepted lines.
+    std::int64_t bytes = 0;
+    for (const auto& [name, content] : filesBelow(out))
+      if (name.ends_with(".dat")) bytes += static_cast<std::int64_t>(content.size());
+    const std::string header = TempDir::readFile(out + "/syn.hdr");
+    QCOMPARE(header.size(), std::size_t{1251});
+    const int recordLength = static_cast<unsigned char>(header[66]) | static_cast<unsigned char>(header[67]) << 8;
+    const int accepted = lines - lines / 97;
+    QVERIFY(bytes < std::int64_t{accepted} * recordLength);
+
+    w.services.messages.clear();
+    w.click("Endbt");
+    QCOMPARE(w.services.messages.size(), 1);
+    QVERIFY2(w.services.messages[0].startsWith("Some records where rejected"), qPrintable(w.services.messages[0]));
+    QVERIFY(w.shown("Exitbt"));
+    QCOMPARE(openDescriptors(), descriptors);
+    bytes = 0;
+    for (const auto& [name, content] : filesBelow(out))
+      if (name.ends_with(".dat")) bytes += static_cast<std::int64_t>(content.size());
+    QCOMPARE(bytes, std::int64_t{accepted} * recordLength);
+  }
+
+  void emptyOutputDirectoryIsRefusedWithFocusOnTheDirectory() {
+    const QString input = QString::fromStdString(dir_->write("stars.txt", starLines(10)));
+    Wizard w;
+    QVERIFY(QTest::qWaitForWindowActive(&w.form));
+    defineStars(w, input, "  ");
+    w.button("Endbt")->setFocus();
+    w.click("Endbt");
+    QCOMPARE(w.services.messages, QStringList{"Please indicate the directory where the catalog must to be build"});
+    QVERIFY(w.find<DirectoryEdit>("DirectoryEdit1")->lineEdit()->hasFocus());
+    QVERIFY(w.shown("Endbt"));
+    QVERIFY(w.button("Endbt")->isEnabled());
+    QVERIFY(w.find("Panel1")->isEnabled());
+  }
+
+  void appendAnsweredNoBuildsNothing() {
+    const QString input = QString::fromStdString(dir_->write("stars.txt", starLines(10)));
+    const std::string out = dir_->str() + "/append";
+    Wizard w;
+    defineStars(w, input, QString::fromStdString(out));
+    w.find<QCheckBox>("CheckBox6")->setChecked(true);
+    w.services.yesNoAnswers.push_back(false);
+    w.click("Endbt");
+    QCOMPARE(w.services.questions.size(), 1);
+    QVERIFY(w.services.questions[0].startsWith("WARNING !\r\nYou have choose to append"));
+    QVERIFY(w.services.messages.isEmpty());
+    QVERIFY(!QFile::exists(QString::fromStdString(out)));
+    QVERIFY(w.find("Panel1")->isEnabled());
+    QVERIFY(w.shown("Endbt"));
+  }
+
+  void closingTheWindowDuringABuildAbortsItFirst() {
+    const QString input = QString::fromStdString(dir_->write("stars.txt", starLines(3000)));
+    Wizard w;
+    defineStars(w, input, QString::fromStdString(dir_->str() + "/closed"));
+    bool closeAsked = false;
+    QTimer watcher;
+    watcher.setInterval(0);
+    connect(&watcher, &QTimer::timeout, [&] {
+      if (closeAsked || w.progress.findChild<QLabel*>("Label1")->text() != "Convert catalog files") return;
+      closeAsked = true;
+      QVERIFY(!w.form.close());  // refused while the build runs
+    });
+    watcher.start();
+    w.click("Endbt");
+    watcher.stop();
+    QVERIFY(closeAsked);
+    QCOMPARE(w.services.messages, QStringList{"Aborted by user"});
+    QVERIFY(!w.form.isVisible());
+  }
+
+ private:
+  QString home_;
+  std::unique_ptr<TempDir> dir_;
+};
+
+QTEST_MAIN(WizardBuildTest)
+#include "wizard_build_test.moc"

@@ -1,0 +1,241 @@
+// "Save Project" and "Load project" through the wizard's buttons.
+
+#include <memory>
+
+#include <QDir>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QTableWidget>
+#include <QtTest>
+
+#include "support/temp_dir.h"
+#include "ui/wizard_fixture.h"
+
+using mirdal::CatalogDefinition;
+using mirdal::ColourSwatch;
+using mirdal::DirectoryEdit;
+using mirdal::FloatEdit;
+using mirdal::RadioGroup;
+using mirdal::testing::TempDir;
+using mirdal::testing::Wizard;
+
+class WizardProjectTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+  void init() {
+    dir_ = std::make_unique<TempDir>();
+    input_ = QString::fromStdString(dir_->write("ngc.txt", "NGC 0001 00 07.3 +27 43\nNGC 0002 00 07.3 +27 41\n"));
+    project_ = QString::fromStdString(dir_->str() + "/ngc.prj");
+  }
+  void cleanup() { dir_.reset(); }
+
+  void saveThenLoadRestoresEveryControl() {
+    Wizard a;
+    a.choose("RadioGroup1", 3);
+    a.fillPage1(input_, "NGC", "New General Catalogue");
+    a.choose("RadioGroup5", 0);
+    a.choose("RadioGroup2", 3);
+    a.choose("RadioGroup3", 1);
+    a.type("FloatEdit1", "1950");
+    a.type("FloatEdit3", "1990.5");
+    a.type("FloatEdit2", "15.5");
+    a.find<QSpinBox>("LongEdit1")->setValue(30);
+    a.find<QComboBox>("ComboBox1")->setCurrentIndex(2);
+    a.find<QCheckBox>("CheckBox1")->setChecked(true);
+    a.find<QComboBox>("ComboBox3")->setCurrentIndex(4);
+    a.choose("RadioGroup6", 2);
+    a.find<QCheckBox>("CheckBox7")->setChecked(false);
+    a.find<QSpinBox>("LongEdit2")->setValue(7);
+    a.services.colourAnswers.push_back(QColor(1, 2, 3));
+    QTest::mouseClick(a.find("Shape1"), Qt::LeftButton);
+    a.services.colourAnswers.push_back(QColor(4, 5, 6));
+    QTest::mouseClick(a.find("Shape4"), Qt::LeftButton);
+    a.choose("RadioGroup4", 2);
+    a.find<QCheckBox>("CheckBox3")->setChecked(false);
+    a.find<QCheckBox>("CheckBox4")->setChecked(true);
+    a.find<QCheckBox>("CheckBox5")->setChecked(false);
+    a.find<DirectoryEdit>("DirectoryEdit1")->setText(QString::fromStdString(dir_->str() + "/out"));
+    a.find<QCheckBox>("CheckBox6")->setChecked(true);
+    a.find<QTableWidget>("StringGrid1")->item(2, 1)->setText("OC,OPNCL");
+    a.find<QTableWidget>("StringGrid2")->item(1, 1)->setText("m,',min");
+    a.find<QTableWidget>("StringGrid3")->item(2, 1)->setText("vertex,2");
+    a.tickRequiredFields();
+    a.tick("Catalog ID");
+    a.tick("String 2");
+    CatalogDefinition& def = a.form.definition();
+    def.fieldSlots[2] = {1, 8, 1.0, 0.0};
+    def.fieldSlots[7] = {34, 5, 0.5, -1.25};
+    def.altNames[1] = 1;
+    def.setLabel(3, "Name");
+
+    a.services.saveFileAnswers.push_back(project_);
+    a.click("Button1");
+    QVERIFY2(a.services.messages.isEmpty(), qPrintable(a.services.messages.join('|')));
+    QVERIFY(QFile::exists(project_));
+    const auto& save = a.services.fileRequests.back();
+    QCOMPARE(save.kind, QString("saveFile"));
+    QCOMPARE(save.request.filters, (QStringList{"All files (*)", "Project files (*.prj)"}));
+    QCOMPARE(save.request.selectedFilter, 1);
+    QCOMPARE(save.request.defaultSuffix, QString("prj"));
+    QVERIFY(save.request.fileName.isEmpty());
+
+    Wizard b;
+    b.services.openFileAnswers.push_back(project_);
+    b.click("Button2");
+    QVERIFY2(b.services.messages.isEmpty(), qPrintable(b.services.messages.join('|')));
+    const auto& load = b.services.fileRequests.back();
+    QCOMPARE(load.kind, QString("openFile"));
+    QCOMPARE(load.request.selectedFilter, 1);
+    QCOMPARE(load.request.defaultSuffix, QString("prj"));
+    QVERIFY(load.request.fileName.isEmpty());
+
+    // The controls show the project...
+    QCOMPARE(b.find<RadioGroup>("RadioGroup1")->itemIndex(), 3);
+    QCOMPARE(b.find<QLineEdit>("Edit4")->text(), QString("NGC"));
+    QCOMPARE(b.find<QLineEdit>("Edit5")->text(), QString("New General Catalogue"));
+    QCOMPARE(b.find<QListWidget>("ListView1")->count(), 1);
+    QCOMPARE(b.find<QListWidget>("ListView1")->item(0)->text(), input_);
+    QCOMPARE(b.find<RadioGroup>("RadioGroup5")->itemIndex(), 0);
+    QCOMPARE(b.find<RadioGroup>("RadioGroup2")->itemIndex(), 3);
+    QCOMPARE(b.find<RadioGroup>("RadioGroup3")->itemIndex(), 1);
+    QCOMPARE(b.find<FloatEdit>("FloatEdit1")->text(), QString("1950"));
+    QCOMPARE(b.find<FloatEdit>("FloatEdit3")->text(), QString("1990.5"));
+    QCOMPARE(b.find<FloatEdit>("FloatEdit2")->text(), QString("15.5"));
+    QCOMPARE(b.find<QSpinBox>("LongEdit1")->value(), 30);
+    QCOMPARE(b.find<QComboBox>("ComboBox1")->currentText(), QString("Second"));
+    QCOMPARE(b.form.unitFactor(), 3600);
+    QVERIFY(b.find<QCheckBox>("CheckBox1")->isChecked());
+    QCOMPARE(b.find<QComboBox>("ComboBox3")->currentText(), QString("Planetary Nebula"));
+    QCOMPARE(b.find<RadioGroup>("RadioGroup6")->itemIndex(), 2);
+    QVERIFY(!b.find<QCheckBox>("CheckBox7")->isChecked());
+    QCOMPARE(b.find<QSpinBox>("LongEdit2")->value(), 7);
+    QCOMPARE(b.find<ColourSwatch>("Shape1")->colour(), 0x030201u);
+    QCOMPARE(b.find<ColourSwatch>("Shape4")->colour(), 0x060504u);
+    QCOMPARE(b.find<RadioGroup>("RadioGroup4")->itemIndex(), 2);
+    QVERIFY(!b.find<QCheckBox>("CheckBox3")->isChecked());
+    QVERIFY(b.find<QCheckBox>("CheckBox4")->isChecked());
+    QVERIFY(!b.find<QCheckBox>("CheckBox5")->isChecked());
+    QCOMPARE(b.find<DirectoryEdit>("DirectoryEdit1")->text(), QString::fromStdString(dir_->str() + "/out"));
+    QVERIFY(b.find<QCheckBox>("CheckBox6")->isChecked());
+    QCOMPARE(b.find<QTableWidget>("StringGrid1")->item(2, 1)->text(), QString("OC,OPNCL"));
+    QCOMPARE(b.find<QTableWidget>("StringGrid2")->item(1, 1)->text(), QString("m,',min"));
+    QCOMPARE(b.find<QTableWidget>("StringGrid3")->item(2, 1)->text(), QString("vertex,2"));
+    auto* list = b.find<QListWidget>("CheckListBox1");
+    QCOMPARE(list->item(0)->text(), QString("[RA decimal (degrees)]"));
+    for (int i = 0; i < list->count(); ++i)
+      QCOMPARE(list->item(i)->checkState() == Qt::Checked, def.ticked(i));
+
+    // ... and the definition is the saved one, except the colour strings,
+    // which project files do not carry.
+    const CatalogDefinition& loaded = b.form.definition();
+    QVERIFY(loaded.settings == def.settings);
+    QVERIFY(loaded.fieldSlots == def.fieldSlots);
+    QVERIFY(loaded.altNames == def.altNames);
+    for (int k = 1; k <= mirdal::kLabelCount; ++k) QCOMPARE(loaded.label(k), def.label(k));
+    QVERIFY(loaded.tables.objectTypes == def.tables.objectTypes);
+    QVERIFY(loaded.tables.sizeUnits == def.tables.sizeUnits);
+    QVERIFY(loaded.tables.lineOperations == def.tables.lineOperations);
+    QVERIFY(loaded.tables.colours == def.tables.colours);
+
+    // Loading changes no page and no button.
+    QCOMPARE(b.page(), 0);
+    QVERIFY(!b.button("prevbt")->isEnabled());
+    QVERIFY(!b.button("Endbt")->isEnabled());
+  }
+
+  void secondSaveOffersTheLastNameAndKeepsTheOldFile() {
+    Wizard w;
+    w.type("Edit4", "one");
+    w.services.saveFileAnswers.push_back(project_);
+    w.click("Button1");
+    const std::string first = TempDir::readFile(project_.toStdString());
+    QVERIFY(first.find("shortname=one\r\n") != std::string::npos);
+
+    w.type("Edit4", "two");
+    w.services.saveFileAnswers.push_back(project_);
+    w.click("Button1");
+    QCOMPARE(w.services.fileRequests.back().request.fileName, project_);
+    QCOMPARE(TempDir::readFile(project_.toStdString() + ".old"), first);
+    QVERIFY(TempDir::readFile(project_.toStdString()).find("shortname=two\r\n") != std::string::npos);
+  }
+
+  void loadingAnotherTypeRebuildsTheListBeforeTheTicks() {
+    Wizard a;
+    a.choose("RadioGroup1", 2);
+    a.tick("[Separation (arcsec)]");
+    a.services.saveFileAnswers.push_back(project_);
+    a.click("Button1");
+
+    Wizard b;
+    b.tick("[Magnitude (mag)]");
+    b.services.openFileAnswers.push_back(project_);
+    b.click("Button2");
+    QCOMPARE(b.find<RadioGroup>("RadioGroup1")->itemIndex(), 2);
+    auto* list = b.find<QListWidget>("CheckListBox1");
+    int ticked = 0;
+    for (int i = 0; i < list->count(); ++i) {
+      if (list->item(i)->checkState() != Qt::Checked) continue;
+      ++ticked;
+      QCOMPARE(list->item(i)->text(), QString("[Separation (arcsec)]"));
+    }
+    QCOMPARE(ticked, 1);
+  }
+
+  void loadingNebUnitFollowsIntoTheUnitFactor() {
+    dir_->write("unit.prj", "[Page2]\r\nnebunit=0\r\n");
+    Wizard w;
+    w.services.openFileAnswers.push_back(QString::fromStdString(dir_->str() + "/unit.prj"));
+    w.click("Button2");
+    QCOMPARE(w.find<QComboBox>("ComboBox1")->currentText(), QString("Degree"));
+    QCOMPARE(w.form.unitFactor(), 1);
+  }
+
+  void cancelledDialogsChangeNothing() {
+    Wizard w;
+    w.type("Edit4", "abc");
+    w.click("Button1");
+    QVERIFY(!QFile::exists(project_));
+    w.click("Button2");
+    QCOMPARE(w.find<QLineEdit>("Edit4")->text(), QString("abc"));
+    QVERIFY(w.services.messages.isEmpty());
+  }
+
+  void failuresAreShownAndTheWindowGoesOn() {
+    Wizard w;
+    const QString nowhere = QString::fromStdString(dir_->str() + "/missing/dir/p.prj");
+    w.services.saveFileAnswers.push_back(nowhere);
+    w.click("Button1");
+    QCOMPARE(w.services.messages, QStringList{"Unable to write to " + nowhere});
+
+    w.services.openFileAnswers.push_back(nowhere);
+    w.click("Button2");
+    QCOMPARE(w.services.messages.size(), 2);
+    QVERIFY2(w.services.messages[1].contains(nowhere), qPrintable(w.services.messages[1]));
+    w.type("Edit4", "ok");
+    QCOMPARE(w.form.definition().settings.shortname, std::string("ok"));
+  }
+
+  void projectCommandsMakeTheProgramDirectoryCurrentAgain() {
+    const QString saved = QDir::currentPath();
+    Wizard w;
+    QDir::setCurrent(QString::fromStdString(dir_->str()));
+    w.services.saveFileAnswers.push_back(project_);
+    w.click("Button1");
+    QCOMPARE(QDir::currentPath(), w.form.programDirectory());
+    QDir::setCurrent(QString::fromStdString(dir_->str()));
+    w.services.openFileAnswers.push_back(project_);
+    w.click("Button2");
+    QCOMPARE(QDir::currentPath(), w.form.programDirectory());
+    QDir::setCurrent(saved);
+  }
+
+ private:
+  std::unique_ptr<TempDir> dir_;
+  QString input_;
+  QString project_;
+};
+
+QTEST_MAIN(WizardProjectTest)
+#include "wizard_project_test.moc"
