@@ -43,7 +43,8 @@ class Adv : public QDialog {
   double a() const { return a_; }
   double b() const { return b_; }
   double x() const { return x_; }
-  double result() const { return result_; }
+  // A x + B as last computed (QDialog::result() is the answer).
+  double formulaResult() const { return result_; }
 
  public slots:
   // Each showing: the boxes are filled from A, x and B, then the result.

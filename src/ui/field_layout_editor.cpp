@@ -1,0 +1,440 @@
+#include "ui/field_layout_editor.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <exception>
+#include <functional>
+#include <optional>
+
+#include <QCheckBox>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QVBoxLayout>
+
+#include "build/input_reader.h"
+#include "catalog/catalog_definition.h"
+#include "catalog/text.h"
+#include "ui/formula_dialog.h"
+#include "ui/platform_services.h"
+#include "ui/qt_text.h"
+
+namespace mirdal {
+
+namespace {
+
+constexpr int kSampleLines = 3;
+constexpr char kRulerBlock[] = "1234567890";
+// Shown in place of a control byte of the sample, which the text control
+// would otherwise take as a line break or a tab stop and so shift the columns.
+constexpr char16_t kControlByteMark = 0x00B7;
+
+// The list reports releases after it has handled them, so that a tick
+// toggled by the click is already stored.
+class CheckListBox : public QListWidget {
+ public:
+  using QListWidget::QListWidget;
+  std::function<void(Qt::MouseButton, const QPoint&)> onMouseUp;
+  std::function<void()> onKeyUp;
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    QListWidget::mouseReleaseEvent(event);
+    if (onMouseUp) onMouseUp(event->button(), event->position().toPoint());
+  }
+  void keyReleaseEvent(QKeyEvent* event) override {
+    QListWidget::keyReleaseEvent(event);
+    if (onKeyUp) onKeyUp();
+  }
+};
+
+// The sample reports a release once the selection made with the mouse is final.
+class SampleMemo : public QPlainTextEdit {
+ public:
+  using QPlainTextEdit::QPlainTextEdit;
+  std::function<void()> onMouseUp;
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    QPlainTextEdit::mouseReleaseEvent(event);
+    if (onMouseUp) onMouseUp();
+  }
+};
+
+// A whole integer: leading blanks, an optional sign, digits, nothing after,
+// within 32 bits.
+std::optional<int> readInteger(const QString& text) {
+  const std::string s = toBytes(text);
+  const char* first = s.data();
+  const char* last = s.data() + s.size();
+  while (first != last && isBlank(*first)) ++first;
+  if (first != last && *first == '+') {
+    ++first;
+    if (first == last || *first < '0' || *first > '9') return std::nullopt;
+  }
+  int value = 0;
+  const auto [end, error] = std::from_chars(first, last, value);
+  if (error != std::errc{} || end != last) return std::nullopt;
+  return value;
+}
+
+QFont sampleFont() {
+  QFont font(QStringLiteral("Courier New"));
+  font.setStyleHint(QFont::TypeWriter);
+  font.setFixedPitch(true);
+  if (!QFontInfo(font).fixedPitch()) font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  return font;
+}
+
+QLabel* caption(const QString& text, QWidget* buddy, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setBuddy(buddy);
+  return label;
+}
+
+}  // namespace
+
+FieldLayoutEditor::FieldLayoutEditor(CatalogDefinition& definition, PlatformServices& services, QWidget* parent,
+                                     FileSystem& fs)
+    : QWidget(parent), def_(definition), services_(services), fs_(fs) {
+  auto* list = new CheckListBox(this);
+  CheckListBox1 = list;
+  CheckListBox1->setObjectName("CheckListBox1");
+  CheckListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+  CheckListBox1->setMinimumWidth(120);
+
+  area_ = new QWidget(this);
+  area_->setObjectName("FieldEditorArea");
+  Edit3 = new QLineEdit(area_);
+  Edit3->setObjectName("Edit3");
+  Edit3->setMaxLength(kLabelMaxLength);
+  Edit1 = new QLineEdit(area_);
+  Edit1->setObjectName("Edit1");
+  Edit2 = new QLineEdit(area_);
+  Edit2->setObjectName("Edit2");
+  Button7 = new QPushButton(QStringLiteral("Advanced"), area_);
+  Button7->setObjectName("Button7");
+  Button7->setAutoDefault(false);
+  const int boxWidth = Edit3->fontMetrics().horizontalAdvance(QStringLiteral("MMMMMMMMM")) + 12;
+  for (QLineEdit* e : {Edit3, Edit1, Edit2}) e->setFixedWidth(boxWidth);
+  {
+    auto* column = new QVBoxLayout(area_);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(2);
+    column->addWidget(caption(QStringLiteral("Label"), Edit3, area_));
+    column->addWidget(Edit3);
+    column->addSpacing(6);
+    column->addWidget(caption(QStringLiteral("First Char"), Edit1, area_));
+    column->addWidget(Edit1);
+    column->addSpacing(6);
+    column->addWidget(caption(QStringLiteral("Length"), Edit2, area_));
+    column->addWidget(Edit2);
+    column->addStretch(1);
+    column->addWidget(Button7);
+  }
+
+  CheckBox2 = new QCheckBox(QStringLiteral("Use this field as an Alternate Name"), this);
+  CheckBox2->setObjectName("CheckBox2");
+  // Showing and hiding the box must not move the sample up and down.
+  QSizePolicy keep = CheckBox2->sizePolicy();
+  keep.setRetainSizeWhenHidden(true);
+  CheckBox2->setSizePolicy(keep);
+
+  auto* memo = new SampleMemo(this);
+  Memo1 = memo;
+  Memo1->setObjectName("Memo1");
+  Memo1->setReadOnly(true);
+  Memo1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  Memo1->setWordWrapMode(QTextOption::NoWrap);
+  Memo1->setFont(sampleFont());
+  Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  {
+    // The highlight of the current field stays visible while the user types
+    // into the boxes.
+    QPalette p = Memo1->palette();
+    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+      p.setColor(QPalette::Inactive, role, p.color(QPalette::Active, role));
+    Memo1->setPalette(p);
+    const QFontMetrics fm(Memo1->font());
+    const int margin = static_cast<int>(std::ceil(Memo1->document()->documentMargin()));
+    Memo1->setFixedHeight(kSampleLines * fm.lineSpacing() + 2 * margin + 2 * Memo1->frameWidth() +
+                          Memo1->horizontalScrollBar()->sizeHint().height() + 2);
+  }
+
+  auto* top = new QHBoxLayout;
+  top->setContentsMargins(0, 0, 0, 0);
+  top->setSpacing(8);
+  top->addWidget(CheckListBox1, 1);
+  top->addWidget(area_, 0);
+  auto* page = new QVBoxLayout(this);
+  page->setContentsMargins(0, 0, 0, 0);
+  page->setSpacing(4);
+  page->addLayout(top, 1);
+  page->addWidget(CheckBox2);
+  page->addWidget(Memo1);
+
+  connect(CheckListBox1, &QListWidget::itemChanged, this, &FieldLayoutEditor::itemChanged_);
+  list->onMouseUp = [this](Qt::MouseButton button, const QPoint& position) { CheckListBox1MouseUp(button, position); };
+  list->onKeyUp = [this] { CheckListBox1KeyUp(); };
+  memo->onMouseUp = [this] { Memo1MouseUp(); };
+  connect(Edit1, &QLineEdit::textChanged, this, &FieldLayoutEditor::Edit1Change);
+  connect(Edit2, &QLineEdit::textChanged, this, &FieldLayoutEditor::Edit2Change);
+  connect(Edit3, &QLineEdit::textChanged, this, &FieldLayoutEditor::Edit3Change);
+  connect(CheckBox2, &QCheckBox::toggled, this, &FieldLayoutEditor::CheckBox2Click);
+  connect(Button7, &QPushButton::clicked, this, &FieldLayoutEditor::Button7Click);
+
+  showFieldList();
+}
+
+// ---------------------------------------------------------------------------
+// The field list and the current field
+
+void FieldLayoutEditor::showFieldList() {
+  {
+    const QSignalBlocker block(CheckListBox1);
+    CheckListBox1->clear();
+    const FieldCatalogue& fields = def_.fields();
+    for (int p = 0; p < fields.size(); ++p) {
+      const std::string_view text = fields.entry(p).text;
+      auto* item = new QListWidgetItem(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())),
+                                       CheckListBox1);
+      item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+      item->setCheckState(def_.ticked(p) ? Qt::Checked : Qt::Unchecked);
+    }
+  }
+  // Slots, labels and flags follow positions, so a field current beyond a
+  // shorter list is brought onto its last entry rather than addressing a
+  // label or slot past it.
+  setCurrent(std::min(current_, static_cast<int>(def_.fields().size()) - 1));
+}
+
+void FieldLayoutEditor::itemChanged_(QListWidgetItem* item) {
+  def_.setTicked(CheckListBox1->row(item), item->checkState() == Qt::Checked);
+}
+
+void FieldLayoutEditor::setCurrent(int position) {
+  current_ = position >= 0 && position < def_.fields().size() ? position : -1;
+  {
+    const QSignalBlocker block(CheckListBox1);
+    if (current_ >= 0) {
+      CheckListBox1->setCurrentRow(current_);
+    } else {
+      CheckListBox1->clearSelection();
+      CheckListBox1->setCurrentItem(nullptr);
+    }
+  }
+  refresh();
+}
+
+void FieldLayoutEditor::CheckListBox1MouseUp(Qt::MouseButton button, const QPoint& position) {
+  if (button != Qt::LeftButton) return;
+  // A drag that ends outside the list is not a release over it.
+  if (!CheckListBox1->viewport()->rect().contains(position)) return;
+  // Below the last entry there is no entry: no field is current then.
+  setCurrent(CheckListBox1->indexAt(position).row());
+}
+
+void FieldLayoutEditor::CheckListBox1KeyUp() {
+  const QModelIndexList selected = CheckListBox1->selectionModel()->selectedIndexes();
+  setCurrent(selected.isEmpty() ? -1 : selected.front().row());
+}
+
+// ---------------------------------------------------------------------------
+// The boxes
+
+void FieldLayoutEditor::refresh() {
+  if (!hasCurrent()) return;
+  const int i = current_;
+  const FieldCatalogue& fields = def_.fields();
+  {
+    // The label is the one stored: reading it back would only store it again.
+    const QSignalBlocker block(Edit3);
+    Edit3->setText(fromBytes(def_.labelOfPosition(i)));
+  }
+  // Setting a box runs its change handler, which stores the same value and
+  // refreshes again; the chain ends at the first refresh that changes no text.
+  Edit1->setText(QString::number(def_.fieldSlots[static_cast<std::size_t>(i)].firstChar));
+  Edit2->setText(QString::number(def_.fieldSlots[static_cast<std::size_t>(i)].length));
+  const FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(i)];
+  highlight(slot.firstChar, slot.length);
+
+  const bool string = fields.isString(i);
+  if (string) {
+    const QSignalBlocker block(CheckBox2);
+    CheckBox2->setChecked(def_.altNames[static_cast<std::size_t>(i - fields.firstFreePosition())] == 1);
+  }
+  CheckBox2->setVisible(string);
+}
+
+// Highlights the columns of the slot in the sample line, up to its end. A
+// field that starts past the end highlights nothing: the cursor then stands
+// at the end of the line, where the field would begin.
+void FieldLayoutEditor::highlight(int firstChar, int length) {
+  QTextCursor cursor = Memo1->textCursor();
+  const int lineLength = sampleLength();
+  if (firstChar > 0 && length > 0 && firstChar - 1 < lineLength) {
+    const int start = firstChar - 1;
+    cursor.setPosition(start);
+    cursor.setPosition(start + std::min(length, lineLength - start), QTextCursor::KeepAnchor);
+  } else if (firstChar > 0 && length > 0) {
+    cursor.setPosition(lineLength);
+  } else {
+    cursor.clearSelection();
+  }
+  Memo1->setTextCursor(cursor);
+  Memo1->ensureCursorVisible();
+}
+
+void FieldLayoutEditor::Edit1Change() {
+  if (!hasCurrent()) return;
+  const std::optional<int> value = readInteger(Edit1->text());
+  if (!value) return;
+  def_.fieldSlots[static_cast<std::size_t>(current_)].firstChar = *value;
+  refresh();
+}
+
+void FieldLayoutEditor::Edit2Change() {
+  if (!hasCurrent()) return;
+  const std::optional<int> value = readInteger(Edit2->text());
+  if (!value) return;
+  def_.fieldSlots[static_cast<std::size_t>(current_)].length = *value;
+  refresh();
+}
+
+void FieldLayoutEditor::Edit3Change() {
+  if (!hasCurrent()) return;
+  def_.setLabelOfPosition(current_, toBytes(Edit3->text()));
+}
+
+void FieldLayoutEditor::CheckBox2Click() {
+  if (!hasCurrent() || !def_.fields().isString(current_)) return;
+  def_.altNames[static_cast<std::size_t>(current_ - def_.fields().firstFreePosition())] =
+      CheckBox2->isChecked() ? 1 : 0;
+}
+
+// ---------------------------------------------------------------------------
+// The sample
+
+void FieldLayoutEditor::enterPage() {
+  try {
+    loadSample();
+  } catch (const std::exception& e) {
+    // Reported as the window reports any failure; the page opens all the same.
+    services_.message(window(), QString::fromLocal8Bit(e.what()));
+  }
+  refresh();
+}
+
+void FieldLayoutEditor::loadSample() {
+  const std::vector<std::string>& files = def_.settings.inputfiles;
+  if (files.empty()) {
+    // No input file, no sample: the rulers would describe nothing.
+    sample_.clear();
+    sampleShown_ = false;
+    Memo1->clear();
+    return;
+  }
+  InputReader reader(fs_);
+  reader.setMaxLineLength(kMaxSampleLength);
+  reader.open(files.front(), def_.settings.eol);
+  std::string line(reader.readLine());
+  reader.close();
+  showSample(line);
+  QTextCursor cursor = Memo1->textCursor();
+  cursor.setPosition(0);
+  cursor.setPosition(1, QTextCursor::KeepAnchor);
+  Memo1->setTextCursor(cursor);
+}
+
+// Three lines: the sample; "1234567890" n times; the numbers 1 to n, each
+// right-aligned in a block of ten so that j ends in column 10 j. n is the
+// length of the sample divided by ten, plus one.
+void FieldLayoutEditor::showSample(const std::string& line) {
+  QString shown = fromBytes(line);
+  for (QChar& c : shown)
+    if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0)) c = QChar(kControlByteMark);
+  const int blocks = static_cast<int>(line.size() / 10 + 1);
+  QString ruler = QString::fromLatin1(kRulerBlock).repeated(blocks);
+  QString numbers;
+  numbers.reserve(10 * blocks);
+  for (int j = 1; j <= blocks; ++j) numbers += QString::number(j).rightJustified(10, QLatin1Char(' '));
+  Memo1->setPlainText(shown + QLatin1Char('\n') + ruler + QLatin1Char('\n') + numbers);
+  sample_ = line;
+  sampleShown_ = true;
+}
+
+bool FieldLayoutEditor::hasCurrent() const { return current_ >= 0 && current_ < def_.fields().size(); }
+
+int FieldLayoutEditor::sampleLength() const { return sampleShown_ ? static_cast<int>(sample_.size()) : 0; }
+
+void FieldLayoutEditor::Memo1MouseUp() {
+  const QTextCursor cursor = Memo1->textCursor();
+  const int start = cursor.selectionStart();
+  const int length = cursor.selectionEnd() - start;
+  if (length == 0 || !hasCurrent()) return;
+  // The rulers stand under the sample column for column, so a selection in
+  // any line picks the columns it covers in its own line.
+  const int column = start - Memo1->document()->findBlock(start).position();
+  Edit1->setText(QString::number(column + 1));
+  Edit2->setText(QString::number(length));
+  // Also when neither text changed: the highlight moves onto the sample line.
+  refresh();
+}
+
+// The highlighted text: bytes of the sample line when it lies in that line
+// (control bytes are shown as marks), otherwise the text of the rulers.
+std::string FieldLayoutEditor::highlightedBytes() const {
+  const QTextCursor cursor = Memo1->textCursor();
+  if (!cursor.hasSelection()) return {};
+  const int start = cursor.selectionStart();
+  const int end = cursor.selectionEnd();
+  if (end <= sampleLength())
+    return sample_.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+  return toBytes(cursor.selectedText());
+}
+
+// ---------------------------------------------------------------------------
+// "Advanced"
+
+void FieldLayoutEditor::setFormulaDialog(Adv* dialog) { adv_ = dialog; }
+
+Adv* FieldLayoutEditor::formulaDialog() {
+  if (!adv_) {
+    QWidget* top = window();
+    if (top != this) adv_ = top->findChild<Adv*>();
+    if (!adv_) adv_ = new Adv(top);
+  }
+  return adv_;
+}
+
+void FieldLayoutEditor::Button7Click() {
+  if (!hasCurrent()) return;
+  const int i = current_;
+  // Entries with a unit or remark in parentheses, and the free numerics,
+  // take a calibration.
+  const std::string_view text = def_.fields().entry(i).text;
+  if (text.find('(') == std::string_view::npos && text.find("Numeric") == std::string_view::npos) return;
+  const std::optional<double> x = readFormulaNumber(highlightedBytes());
+  if (!x) return;
+  Adv* dialog = formulaDialog();
+  FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(i)];
+  dialog->setValues(slot.calcA, slot.calcB, *x);
+  if (dialog->exec() != QDialog::Accepted) return;
+  slot.calcA = dialog->a();
+  slot.calcB = dialog->b();
+}
+
+}  // namespace mirdal

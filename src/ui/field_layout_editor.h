@@ -1,0 +1,110 @@
+#pragma once
+
+#include <string>
+
+#include <QPointer>
+#include <QWidget>
+
+#include "catalog/file_system.h"
+
+class QCheckBox;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace mirdal {
+
+class Adv;
+class CatalogDefinition;
+class PlatformServices;
+
+// Page 3: which fields the input lines carry, where each lies in a line, its
+// label and whether a free string is also an alternate name.
+//
+// Everything edited here lives in the definition and is keyed by list
+// position: the ticks, the slots (first character, length, calcA, calcB), the
+// labels (every RA entry shares label 1, every DEC entry label 2) and the
+// alternate-name flags of "String 1" to "String 10". The current field is a
+// list position or none; with none, the boxes keep showing the last field and
+// no edit reaches the definition.
+//
+// Memo1 holds the sample: the first line of the first input file, a ruler
+// "1234567890..." and a ruler numbering every tenth column, one byte of the
+// file per character. Selecting text in any of the three lines with the mouse
+// sets the current field's columns.
+class FieldLayoutEditor : public QWidget {
+  Q_OBJECT
+ public:
+  // A first line longer than this is refused as a sample: such a line is a
+  // binary file or one read with the wrong line end.
+  static constexpr std::size_t kMaxSampleLength = 65536;
+
+  FieldLayoutEditor(CatalogDefinition& definition, PlatformServices& services, QWidget* parent = nullptr,
+                    FileSystem& fs = FileSystem::real());
+
+  // Shows the definition's field list and ticks again, after a rebuild of the
+  // list or a project load. A current field beyond a shorter list becomes
+  // its last entry.
+  void showFieldList();
+  // Page entry of page 3: the sample is read again from the first input file
+  // (a failure is shown in a message box and the old sample stays), then the
+  // editor shows the current field.
+  void enterPage();
+
+  // The dialog "Advanced" opens; by default the one created beside the main
+  // window (a child of the window this editor sits in), else one of its own.
+  void setFormulaDialog(Adv* dialog);
+
+  // List position of the current field, -1 for none.
+  int currentField() const { return current_; }
+  // The first line of the sample as read, in bytes.
+  const std::string& sampleLine() const { return sample_; }
+
+  QListWidget* fieldList() const { return CheckListBox1; }
+  QWidget* editorArea() const { return area_; }
+
+ public slots:
+  void CheckListBox1MouseUp(Qt::MouseButton button, const QPoint& position);
+  void CheckListBox1KeyUp();
+  void Edit1Change();
+  void Edit2Change();
+  void Edit3Change();
+  void CheckBox2Click();
+  void Memo1MouseUp();
+  void Button7Click();
+
+ private:
+  void itemChanged_(QListWidgetItem* item);
+  void setCurrent(int position);
+  // A current field that is an entry of the list as the definition has it
+  // now, so that no slot, label or flag beyond the list is ever addressed.
+  bool hasCurrent() const;
+  void refresh();
+  void highlight(int firstChar, int length);
+  void loadSample();
+  void showSample(const std::string& line);
+  int sampleLength() const;
+  std::string highlightedBytes() const;
+  Adv* formulaDialog();
+
+  CatalogDefinition& def_;
+  PlatformServices& services_;
+  FileSystem& fs_;
+  int current_ = 0;
+  std::string sample_;
+  bool sampleShown_ = false;  // the memo holds the three lines of sample_
+  QPointer<Adv> adv_;
+
+  QListWidget* CheckListBox1;
+  QWidget* area_;
+  QLineEdit* Edit3;
+  QLineEdit* Edit1;
+  QLineEdit* Edit2;
+  QCheckBox* CheckBox2;
+  QPushButton* Button7;
+  QPlainTextEdit* Memo1;
+};
+
+}  // namespace mirdal
