@@ -1,0 +1,169 @@
+#pragma once
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <unordered_map>
+#include <memory>
+#include <set>
+#include <unordered_set>
+#include <string>
+#include <string_view>
+
+#include "catalog/error.h"
+#include "catalog/file_system.h"
+
+namespace mirdal::testing {
+
+// A file system held in memory, for fuzzing and for tests that build many
+// catalogs: files are byte strings, directories a set of names. It fails the
+// way the real one does where the core relies on it (a missing file cannot be
+// read or appended to, a file needs its directory, a directory is not a file),
+// with the same messages.
+//
+// Paths are taken as written, after "//" is folded to "/" and a final "/" is
+// dropped; a relative path such as "SorTemp.mkw" is a name of its own.
+class MemoryFileSystem : public FileSystem {
+ public:
+  // Puts a file (and its directories) in place.
+  void put(const std::string& path, std::string_view bytes) {
+    std::string p = normal(path);
+    addParents(p);
+    files_[p] = std::make_shared<std::string>(bytes);
+  }
+  // The bytes of a file; empty when there is none.
+  std::string contents(const std::string& path) const {
+    auto it = files_.find(normal(path));
+    return it == files_.end() ? std::string() : *it->second;
+  }
+  bool hasFile(const std::string& path) const { return files_.count(normal(path)) != 0; }
+  std::size_t fileCount() const { return files_.size(); }
+  // Names of the files directly or indirectly below `dir`.
+  std::set<std::string> filesBelow(const std::string& dir) const {
+    std::string prefix = normal(dir) + "/";
+    std::set<std::string> out;
+    for (const auto& [name, data] : files_)
+      if (name.compare(0, prefix.size(), prefix) == 0) out.insert(name);
+    return out;
+  }
+  // Bytes held by all files: a fuzz target can refuse to let a build grow
+  // without bound.
+  std::size_t totalBytes() const {
+    std::size_t n = 0;
+    for (const auto& [name, data] : files_) n += data->size();
+    return n;
+  }
+
+  std::unique_ptr<File> open(const std::string& path, OpenMode mode) override {
+    std::string p = normal(path);
+    const char* verb = mode == OpenMode::Create ? "create" : "open";
+    if (dirs_.count(p)) throw Error(fileErrorMessage(verb, path, EISDIR));
+    auto it = files_.find(p);
+    if (mode == OpenMode::Create) {
+      if (!parentExists(p)) throw Error(fileErrorMessage(verb, path, ENOENT));
+      if (it == files_.end()) {
+        it = files_.emplace(p, std::make_shared<std::string>()).first;
+      } else {
+        it->second->clear();
+      }
+    } else if (it == files_.end()) {
+      throw Error(fileErrorMessage(verb, path, ENOENT));
+    }
+    return std::make_unique<MemoryFile>(it->second, path, mode == OpenMode::Append, mode == OpenMode::Read);
+  }
+
+  bool exists(const std::string& path) override {
+    std::string p = normal(path);
+    return files_.count(p) != 0 || dirs_.count(p) != 0 || p == "/";
+  }
+  bool isDirectory(const std::string& path) override {
+    std::string p = normal(path);
+    return dirs_.count(p) != 0 || p == "/";
+  }
+  void createDirectories(const std::string& path) override {
+    std::string p = normal(path);
+    if (files_.count(p)) throw Error("Cannot create directory \"" + path + "\": " + std::strerror(EEXIST));
+    addParents(p);
+    if (!p.empty() && p != "/") dirs_.insert(p);
+  }
+  bool remove(const std::string& path) override { return files_.erase(normal(path)) != 0; }
+  bool rename(const std::string& from, const std::string& to) override {
+    std::string f = normal(from), t = normal(to);
+    auto it = files_.find(f);
+    if (it == files_.end()) {
+      errno = ENOENT;
+      return false;
+    }
+    if (dirs_.count(t) || !parentExists(t)) {
+      errno = dirs_.count(t) ? EISDIR : ENOENT;
+      return false;
+    }
+    auto data = it->second;
+    files_.erase(it);
+    files_[t] = std::move(data);
+    return true;
+  }
+  std::int64_t fileSize(const std::string& path) override { return open(path, OpenMode::Read)->size(); }
+
+ private:
+  class MemoryFile : public File {
+   public:
+    MemoryFile(std::shared_ptr<std::string> data, std::string path, bool append, bool readOnly)
+        : data_(std::move(data)), path_(std::move(path)), append_(append), readOnly_(readOnly) {}
+    std::size_t read(void* buffer, std::size_t n) override {
+      if (append_) throw Error(fileErrorMessage("read", path_, EBADF));
+      if (pos_ >= data_->size()) return 0;
+      n = std::min(n, data_->size() - pos_);
+      std::memcpy(buffer, data_->data() + pos_, n);
+      pos_ += n;
+      return n;
+    }
+    void write(const void* buffer, std::size_t n) override {
+      if (readOnly_) throw Error(fileErrorMessage("write", path_, EBADF));
+      if (append_) pos_ = data_->size();
+      if (data_->size() < pos_ + n) data_->resize(pos_ + n);
+      std::memcpy(data_->data() + pos_, buffer, n);
+      pos_ += n;
+    }
+    void seek(std::int64_t offset) override {
+      if (offset < 0) throw Error(fileErrorMessage("seek in", path_, EINVAL));
+      pos_ = static_cast<std::size_t>(offset);
+    }
+    std::int64_t size() override { return static_cast<std::int64_t>(data_->size()); }
+    void close() override {}
+    const std::string& path() const override { return path_; }
+
+   private:
+    std::shared_ptr<std::string> data_;
+    std::string path_;
+    std::size_t pos_ = 0;
+    bool append_;
+    bool readOnly_;
+  };
+
+  static std::string normal(const std::string& path) {
+    std::string p;
+    for (char c : path)
+      if (!(c == '/' && !p.empty() && p.back() == '/')) p += c;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    return p;
+  }
+  static std::string parentOf(const std::string& p) {
+    auto slash = p.rfind('/');
+    if (slash == std::string::npos) return {};
+    return slash == 0 ? std::string("/") : p.substr(0, slash);
+  }
+  bool parentExists(const std::string& p) const {
+    std::string parent = parentOf(p);
+    return parent.empty() || parent == "/" || dirs_.count(parent) != 0;
+  }
+  void addParents(const std::string& p) {
+    for (std::string parent = parentOf(p); !parent.empty() && parent != "/"; parent = parentOf(parent))
+      dirs_.insert(parent);
+  }
+
+  std::unordered_map<std::string, std::shared_ptr<std::string>> files_;
+  std::unordered_set<std::string> dirs_;
+};
+
+}  // namespace mirdal::testing
