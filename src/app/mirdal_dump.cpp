@@ -8,6 +8,7 @@
 
 #include "catalog/error.h"
 #include "output/catalog_reader.h"
+#include "output/region_scheme.h"
 
 namespace {
 
@@ -115,7 +116,7 @@ int main(int argc, char** argv) {
         ++empty;
         continue;
       }
-      std::printf("  %5d %-24s %lld\n", r, reader.regionPath(r).substr(dir.size()).c_str(), n);
+      std::printf("  %5d %-24s %lld\n", r, mirdal::regionFileName(reader.baseName(), reader.regionCount(), r).c_str(), n);
       if (records) {
         long shown = 0;
         for (const std::string& rec : reader.readRegion(r)) {
