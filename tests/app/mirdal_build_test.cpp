@@ -1,0 +1,330 @@
+// Runs the built mirdal-build and mirdal-dump programs as a user would.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "catalog/catalog_definition.h"
+#include "catalog/project_file.h"
+#include "output/catalog_reader.h"
+#include "support/catalog_checks.h"
+#include "support/temp_dir.h"
+
+extern char** environ;
+
+namespace mirdal {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::columns;
+using testing::setSlot;
+using testing::TempDir;
+
+const std::string kBuild = std::string(MIRDAL_BINARY_DIR) + "/mirdal-build";
+const std::string kDump = std::string(MIRDAL_BINARY_DIR) + "/mirdal-dump";
+
+struct Outcome {
+  int status = -1;  // exit status, or -1 when the program did not exit normally
+  std::string out, err;
+};
+
+std::string quoted(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+// Runs `program` with `args`, stdin from /dev/null, output captured in `dir`.
+Outcome run(const TempDir& dir, const std::string& program, const std::vector<std::string>& args) {
+  std::string command = quoted(program);
+  for (const std::string& a : args) command += " " + quoted(a);
+  const std::string o = dir.str() + "/stdout.txt", e = dir.str() + "/stderr.txt";
+  const int status = std::system((command + " >" + quoted(o) + " 2>" + quoted(e) + " </dev/null").c_str());
+  Outcome r;
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.out = TempDir::readFile(o);
+  r.err = TempDir::readFile(e);
+  return r;
+}
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+//                     1         2
+//            123456789012345678901234567
+// Decimal stars: RA 1-8, DEC 10-17, ID 19-24, magnitude 26-30.
+const char* kStars =
+    "10       20       alpha  3.5\n"
+    "0        0        zero   1.0\n"
+    "200      -45      beta   5.25\n"
+    "200      -45      gamma  4\n";
+
+// A stars project (decimal RA and DEC, 50 regions) written with saveProject.
+std::string writeProject(const TempDir& dir, const std::string& outputDir, bool append = false,
+                         const std::string& input = {}) {
+  CatalogDefinition def;
+  def.setRaType(3);
+  def.setDecType(1);
+  BuildSettings& s = def.settings;
+  s.shortname = "Cli";
+  s.longname = "Command line";
+  s.inputfiles = {input.empty() ? dir.write("stars.txt", kStars) : input};
+  s.eol = 1;
+  s.ouputdir = outputDir;
+  s.append = append;
+  setSlot(def, 0, 1, 8);
+  setSlot(def, 1, 10, 8);
+  setSlot(def, 2, 19, 6);
+  setSlot(def, 3, 26, 5);
+  const std::string path = dir.str() + (append ? "/append.prj" : "/cli.prj");
+  saveProject(path, def);
+  return path;
+}
+
+class MirdalBuild : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(kBuild) || !fs::exists(kDump)) GTEST_SKIP() << "mirdal-build or mirdal-dump is not built";
+  }
+  TempDir dir;
+};
+
+TEST_F(MirdalBuild, BuildsAndPrintsASummary) {
+  const std::string out = dir.str() + "/out";
+  Outcome r = run(dir, kBuild, {writeProject(dir, out)});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "Catalog written to " + out + "/")) << r.out;
+  EXPECT_TRUE(contains(r.out, "records written   3")) << r.out;
+  EXPECT_TRUE(contains(r.out, "lines rejected    1, see " + out + "/reject.txt")) << r.out;
+  EXPECT_TRUE(contains(r.err, "Some records where rejected, see file " + out + "/reject.txt for details")) << r.err;
+  // Not a terminal: no live progress line.
+  EXPECT_FALSE(contains(r.err, "\r"));
+
+  CatalogReader reader(out);
+  EXPECT_EQ(testing::totalRecords(reader), 3);
+  EXPECT_EQ(reader.readIndex().size(), 3u);
+}
+
+TEST_F(MirdalBuild, MissingProjectFileIsNamed) {
+  const std::string project = dir.str() + "/no such.prj";
+  Outcome r = run(dir, kBuild, {project});
+  EXPECT_NE(r.status, 0);
+  EXPECT_TRUE(contains(r.err, project)) << r.err;
+  EXPECT_TRUE(r.out.empty());
+}
+
+TEST_F(MirdalBuild, OutputOptionOverridesTheProject) {
+  const std::string project = writeProject(dir, dir.str() + "/from-project");
+  Outcome r = run(dir, kBuild, {"--output", dir.str() + "/override", project});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::exists(dir.path() / "override" / "cli.hdr"));
+  EXPECT_FALSE(fs::exists(dir.path() / "from-project"));
+
+  r = run(dir, kBuild, {"--output=" + dir.str() + "/equals", project});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::exists(dir.path() / "equals" / "cli.hdr"));
+}
+
+TEST_F(MirdalBuild, AppendNeedsYesWithoutATerminal) {
+  const std::string out = dir.str() + "/out";
+  ASSERT_EQ(run(dir, kBuild, {writeProject(dir, out)}).status, 0);
+  const std::string before = TempDir::readFile(out + "/cli01.dat");
+  const std::string project = writeProject(dir, out, true);
+
+  Outcome r = run(dir, kBuild, {project});
+  EXPECT_NE(r.status, 0);
+  EXPECT_TRUE(contains(r.err, "--yes")) << r.err;
+  EXPECT_EQ(TempDir::readFile(out + "/cli01.dat"), before);
+
+  r = run(dir, kBuild, {"--yes", project});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(TempDir::readFile(out + "/cli01.dat"), before + before);  // RA 10, DEC 20: one record each time
+  EXPECT_EQ(testing::totalRecords(CatalogReader(out)), 6);
+}
+
+TEST_F(MirdalBuild, BadArgumentsGiveUsage) {
+  Outcome r = run(dir, kBuild, {"--frobnicate", "x.prj"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(contains(r.err, "unknown option --frobnicate")) << r.err;
+  EXPECT_TRUE(contains(r.err, "Usage: mirdal-build")) << r.err;
+
+  r = run(dir, kBuild, {});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(contains(r.err, "Usage: mirdal-build"));
+
+  r = run(dir, kBuild, {"a.prj", "b.prj"});
+  EXPECT_EQ(r.status, 2);
+
+  r = run(dir, kBuild, {"x.prj", "--output"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(contains(r.err, "--output needs a directory")) << r.err;
+
+  r = run(dir, kBuild, {"--help"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(contains(r.out, "Usage: mirdal-build"));
+}
+
+TEST_F(MirdalBuild, FailedBuildReportsTheFile) {
+  const std::string missing = dir.str() + "/gone.txt";
+  Outcome r = run(dir, kBuild, {writeProject(dir, dir.str() + "/out", false, missing)});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, "mirdal-build: Cannot open file \"" + missing + "\": No such file or directory"))
+      << r.err;
+
+  const std::string plain = dir.write("plain", "x");
+  r = run(dir, kBuild, {"--output", plain + "/out", writeProject(dir, dir.str() + "/out")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, plain + "/out")) << r.err;
+}
+
+// Ctrl-C during the conversion sets the abort flag; the build stops at the
+// next 1000-line checkpoint with "Aborted by user". The input is a pipe, so
+// the signal is certain to arrive while line 1000 to 1999 are read.
+TEST_F(MirdalBuild, InterruptEndsWithAbortedByUser) {
+  const std::string fifo = dir.str() + "/input.fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string project = writeProject(dir, dir.str() + "/out", false, fifo);
+  const std::string errPath = dir.str() + "/stderr.txt";
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  std::vector<char*> argv = {const_cast<char*>(kBuild.c_str()), const_cast<char*>(project.c_str()), nullptr};
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, kBuild.c_str(), &actions, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+
+  // Should the build stop and close its end early, a write must fail
+  // rather than kill this test program.
+  struct sigaction ignore {}, previous {};
+  ignore.sa_handler = SIG_IGN;
+  ::sigaction(SIGPIPE, &ignore, &previous);
+  const int fd = ::open(fifo.c_str(), O_WRONLY);  // waits for the build to open its input
+  ASSERT_GE(fd, 0);
+  const std::string line = "10       20       alpha  3.5\n";
+  auto writeLines = [&](int n) {
+    std::string block;
+    for (int i = 0; i < n; ++i) block += line;
+    return ::write(fd, block.data(), block.size()) == static_cast<ssize_t>(block.size());
+  };
+  EXPECT_TRUE(writeLines(1500));
+  ::kill(pid, SIGINT);
+  ::usleep(100'000);
+  writeLines(1000);
+  ::close(fd);
+  ::sigaction(SIGPIPE, &previous, nullptr);
+
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_TRUE(contains(TempDir::readFile(errPath), "mirdal-build: Aborted by user")) << TempDir::readFile(errPath);
+  // The flag is seen at line 1000 or, when the build had passed it before
+  // the signal came, at line 2000.
+  const std::int64_t written = CatalogReader(dir.str() + "/out").regionRecordCount(1);
+  EXPECT_TRUE(written == 999 || written == 1999) << written;
+}
+
+TEST_F(MirdalBuild, InputFromAPipeArrivingInBursts) {
+  // Lines cut across the bursts of a pipe are put together as from a file.
+  const std::string fifo = dir.str() + "/input.fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string project = writeProject(dir, dir.str() + "/out", false, fifo);
+  pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    const int fd = ::open(fifo.c_str(), O_WRONLY);
+    for (const char* part : {"10       20    ", "   alpha  3.5\n200      -45      be", "ta   5.25\n"}) {
+      if (::write(fd, part, std::char_traits<char>::length(part)) < 0) ::_exit(1);
+      ::usleep(20'000);
+    }
+    ::close(fd);
+    ::_exit(0);
+  }
+  Outcome r = run(dir, kBuild, {project});
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "records written   2")) << r.out;
+}
+
+// ---------------------------------------------------------------------------
+
+TEST_F(MirdalBuild, DumpShowsHeaderCountsAndRecords) {
+  const std::string out = dir.str() + "/out";
+  ASSERT_EQ(run(dir, kBuild, {writeProject(dir, out)}).status, 0);
+
+  Outcome r = run(dir, kDump, {out});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "Catalog      Cli  \"Command line\"  (ORVSTAR1)")) << r.out;
+  EXPECT_TRUE(contains(r.out, "Regions      50")) << r.out;
+  EXPECT_TRUE(contains(r.out, "Record       16 bytes")) << r.out;
+  EXPECT_TRUE(contains(r.out, "Total        3 records, 48 empty regions")) << r.out;
+  EXPECT_TRUE(contains(r.out, "Index        3 names")) << r.out;
+  // RA 200, DEC -45: zone -60..-30 (first 38, 40-degree columns): region 43.
+  EXPECT_TRUE(contains(r.out, "     43 cli43.dat")) << r.out;
+
+  r = run(dir, kDump, {"--records", "--region", "43", "--index", out, "cli"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "Total        2 records")) << r.out;
+  // Magnitude order: gamma (4) before beta (5.25).
+  const auto gamma = r.out.find("Id=\"gamma \"  mV=4000");
+  const auto beta = r.out.find("Id=\"beta  \"  mV=5250");
+  EXPECT_NE(gamma, std::string::npos) << r.out;
+  EXPECT_NE(beta, std::string::npos) << r.out;
+  EXPECT_LT(gamma, beta);
+  EXPECT_TRUE(contains(r.out, "ALPHA")) << r.out;
+}
+
+TEST_F(MirdalBuild, DumpRefusesWhatIsNotACatalog) {
+  dir.write("garbage/x.hdr", std::string(1251, '\xAB'));
+  Outcome r = run(dir, kDump, {dir.str() + "/garbage"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, "Invalid catalog header")) << r.err;
+  EXPECT_TRUE(contains(r.err, dir.str() + "/garbage/x.hdr")) << r.err;
+
+  dir.write("short/y.hdr", "ORVSTAR1");
+  r = run(dir, kDump, {dir.str() + "/short"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, "Invalid catalog header")) << r.err;
+
+  fs::create_directories(dir.path() / "empty");
+  r = run(dir, kDump, {dir.str() + "/empty"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(r.err.empty());
+
+  r = run(dir, kDump, {dir.str() + "/does-not-exist"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, "does-not-exist")) << r.err;
+
+  r = run(dir, kDump, {"--bogus", dir.str()});
+  EXPECT_EQ(r.status, 2);
+}
+
+TEST_F(MirdalBuild, DumpReportsABrokenRegionFile) {
+  const std::string out = dir.str() + "/out";
+  ASSERT_EQ(run(dir, kBuild, {writeProject(dir, out)}).status, 0);
+  dir.write("out/cli43.dat", "seven b");  // not a whole 16-byte record
+  Outcome r = run(dir, kDump, {out});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, out + "/cli43.dat")) << r.err;
+
+  fs::remove(out + "/cli43.dat");
+  r = run(dir, kDump, {out});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, "cli43.dat")) << r.err;
+}
+
+}  // namespace
+}  // namespace mirdal
