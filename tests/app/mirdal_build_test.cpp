@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -257,6 +259,40 @@ TEST_F(MirdalBuild, InputFromAPipeArrivingInBursts) {
   ::waitpid(pid, &status, 0);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(contains(r.out, "records written   2")) << r.out;
+}
+
+// Two builds started from one working directory share the sort's run file
+// there; each must still end with its own, correctly sorted catalog.
+TEST_F(MirdalBuild, ConcurrentBuildsFromOneDirectoryKeepTheirRecords) {
+  std::string text;
+  std::uint32_t state = 99;
+  auto next = [&] { return (state = state * 1664525u + 1013904223u) >> 8; };
+  for (int i = 0; i < 40000; ++i) {
+    text += columns({{1, std::to_string(next() % 360)}, {10, std::to_string(static_cast<int>(next() % 170) - 85)},
+                     {19, "s" + std::to_string(i)}, {26, std::to_string(next() % 15000 / 1000.0).substr(0, 5)}}) +
+            "\n";
+  }
+  const std::string project = writeProject(dir, "unused", false, dir.write("many.txt", text));
+  ASSERT_EQ(run(dir, kBuild, {"--output", dir.str() + "/ref", project}).status, 0);
+  auto files = [](const fs::path& d) {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const auto& e : fs::directory_iterator(d))
+      out.emplace_back(e.path().filename().string(), TempDir::readFile(e.path().string()));
+    std::sort(out.begin(), out.end());
+    return out;
+  };
+  const auto reference = files(dir.path() / "ref");
+  for (int round = 0; round < 3; ++round) {
+    fs::remove_all(dir.path() / "a");
+    fs::remove_all(dir.path() / "b");
+    const std::string both = "cd " + quoted(dir.str()) + " && (" + quoted(kBuild) + " --output a " + quoted(project) +
+                             " >/dev/null 2>&1 & " + quoted(kBuild) + " --output b " + quoted(project) +
+                             " >/dev/null 2>&1 & wait)";
+    ASSERT_EQ(std::system(both.c_str()), 0);
+    EXPECT_TRUE(files(dir.path() / "a") == reference) << "round " << round;
+    EXPECT_TRUE(files(dir.path() / "b") == reference) << "round " << round;
+  }
+  EXPECT_FALSE(fs::exists(dir.path() / "SorTemp.mkw"));
 }
 
 // ---------------------------------------------------------------------------
