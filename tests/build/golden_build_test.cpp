@@ -211,6 +211,39 @@ TEST(GoldenBuild, AlternateNamesLeftOutWithoutAltIndex) {
   EXPECT_EQ(index[0].name, "HD1234   ");
 }
 
+// The same lines ended by CR LF or by CR alone give the same catalog.
+TEST(GoldenBuild, LineEndsOfEachConventionGiveTheSameCatalog) {
+  TempDir dir;
+  std::string lf, crlf, cr;
+  for (const std::string& l : kStarLines) {
+    lf += l + "\n";
+    crlf += l + "\r\n";
+    cr += l + "\r";
+  }
+  const std::pair<int, std::string> inputs[] = {{1, lf}, {2, crlf}, {0, cr}};
+  std::vector<std::string> regions32, indexes, logs;
+  for (const auto& [eol, text] : inputs) {
+    const std::string name = "eol" + std::to_string(eol);
+    CatalogDefinition def = starsDefinition(dir, dir.write(name + ".txt", text));
+    def.settings.eol = eol;
+    def.settings.ouputdir = dir.str() + "/" + name;
+    RecordingUi ui;
+    BuildResult r = BuildPipeline(ui).run(def);
+    ASSERT_TRUE(r.completed);
+    EXPECT_EQ(r.linesRead, 7) << "eol " << eol;
+    EXPECT_EQ(r.recordsWritten, 4) << "eol " << eol;
+    regions32.push_back(dir.read(name + "/str32.dat"));
+    indexes.push_back(dir.read(name + "/str.idx"));
+    logs.push_back(dir.read(name + "/reject.txt"));
+  }
+  EXPECT_EQ(regions32[1], regions32[0]);
+  EXPECT_EQ(regions32[2], regions32[0]);
+  EXPECT_EQ(indexes[1], indexes[0]);
+  EXPECT_EQ(indexes[2], indexes[0]);
+  EXPECT_EQ(logs[1], logs[0]);
+  EXPECT_EQ(logs[2], logs[0]);
+}
+
 // ---------------------------------------------------------------------------
 // Variable stars: decimal hours, south polar distance, 184 regions.
 // List positions: 0 RA, 1 SPD, 2 ID, 3 mMax, 4 mMin, 5 P, 6 T, 7 Mepoch,
