@@ -1,0 +1,138 @@
+#include "output/catalog_files.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "catalog/error.h"
+#include "support/temp_dir.h"
+
+namespace mirdal {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+
+std::string le32(std::uint32_t v) {
+  std::string b(4, '\0');
+  for (std::size_t i = 0; i < 4; ++i) b[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  return b;
+}
+
+// RA and DEC only: 8-byte records; 50 regions unless told otherwise.
+RecordLayout positionsOnly(int numfile = 0) {
+  CatalogDefinition def;
+  def.settings.shortname = "Ab";
+  def.settings.numfile = numfile;
+  def.settings.index = false;
+  return buildRecordLayout(def);
+}
+
+const std::uint8_t* bytes(const std::string& s) { return reinterpret_cast<const std::uint8_t*>(s.data()); }
+
+TEST(CatalogFiles, BudgetOfThreeRecordsKeepsEveryRegionInInputOrder) {
+  TempDir dir;
+  const RecordLayout layout = positionsOnly();
+  std::map<int, std::string> expected;
+  {
+    CatalogFiles files(FileSystem::real(), dir.str() + "/", layout, false, 24);
+    files.create();
+    for (std::uint32_t i = 0; i < 500; ++i) {
+      const int region = static_cast<int>((i * 7 + i / 50) % 50) + 1;
+      const std::string rec = le32(i) + le32(static_cast<std::uint32_t>(region));
+      files.writeRecord(region, bytes(rec));
+      expected[region] += rec;
+    }
+    files.close();
+  }
+  for (int r = 1; r <= 50; ++r) {
+    const std::string name = std::string(r < 10 ? "ab0" : "ab") + std::to_string(r) + ".dat";
+    EXPECT_EQ(dir.read(name), expected[r]) << name;
+  }
+  EXPECT_EQ(dir.read("ab.hdr").size(), 1251u);
+  EXPECT_FALSE(fs::exists(dir.path() / "ab.idx"));
+}
+
+TEST(CatalogFiles, AbandonWritesWhatWasBuffered) {
+  TempDir dir;
+  const RecordLayout layout = positionsOnly();
+  {
+    CatalogFiles files(FileSystem::real(), dir.str() + "/", layout, false);
+    files.create();
+    files.writeRecord(3, bytes("AAAABBBB"));
+    files.writeRecord(3, bytes("CCCCDDDD"));
+    files.abandon();
+  }
+  EXPECT_EQ(dir.read("ab03.dat"), "AAAABBBBCCCCDDDD");
+}
+
+TEST(CatalogFiles, AppendAddsToTheEndsAndNeedsTheFiles) {
+  TempDir dir;
+  CatalogDefinition def;
+  def.settings.shortname = "Ab";
+  def.fieldSlots[7].length = 4;  // ID, for an index
+  def.setTicked(7, true);
+  const RecordLayout layout = buildRecordLayout(def);
+  ASSERT_EQ(layout.recordLength, 12);
+  ASSERT_EQ(layout.indexRecordLength(), 12);
+  for (int round = 0; round < 2; ++round) {
+    CatalogFiles files(FileSystem::real(), dir.str() + "/", layout, round == 1);
+    files.create();
+    files.writeRecord(50, bytes(round == 0 ? "first record" : "second recrd"));
+    files.writeIndexRecord(bytes(round == 0 ? "first index " : "second index"));
+    files.close();
+  }
+  EXPECT_EQ(dir.read("ab50.dat"), "first recordsecond recrd");
+  EXPECT_EQ(dir.read("ab.idx"), "first index second index");
+  EXPECT_EQ(dir.read("ab01.dat"), "");
+
+  fs::remove(dir.path() / "ab07.dat");
+  CatalogFiles files(FileSystem::real(), dir.str() + "/", layout, true);
+  try {
+    files.create();
+    FAIL() << "appending to a missing region file";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find(dir.str() + "/ab07.dat"), std::string::npos) << e.what();
+  }
+}
+
+TEST(CatalogFiles, UnknownRegionCountIsRefused) {
+  TempDir dir;
+  RecordLayout layout = positionsOnly();
+  layout.regionCount = 7;
+  try {
+    CatalogFiles files(FileSystem::real(), dir.str() + "/", layout, false);
+    FAIL() << "7 regions accepted";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "Invalid number of files : 7");
+  }
+}
+
+TEST(CatalogFiles, SmallRegionSchemeCreatesEveryFileInItsZone) {
+  TempDir dir;
+  const RecordLayout layout = positionsOnly(3);
+  int hooks = 0;
+  {
+    CatalogFiles files(FileSystem::real(), dir.str() + "/", layout, false);
+    files.create([&](int r) { EXPECT_EQ(r, ++hooks); });
+    files.close();
+  }
+  EXPECT_EQ(hooks, 9537);
+  int dirs = 0, total = 0;
+  for (const auto& zone : fs::directory_iterator(dir.path())) {
+    if (!zone.is_directory()) continue;
+    ++dirs;
+    for ([[maybe_unused]] const auto& f : fs::directory_iterator(zone.path())) ++total;
+  }
+  EXPECT_EQ(dirs, 24);
+  EXPECT_EQ(total, 9537);
+  EXPECT_TRUE(fs::exists(dir.path() / "N0000" / "ab0001.dat"));
+  EXPECT_TRUE(fs::exists(dir.path() / "N8230" / "ab4662.dat"));
+  EXPECT_TRUE(fs::exists(dir.path() / "S0000" / "ab4663.dat"));
+  EXPECT_TRUE(fs::exists(dir.path() / "S8230" / "ab9537.dat"));
+}
+
+}  // namespace
+}  // namespace mirdal
