@@ -683,6 +683,30 @@ TEST(GoldenBuild, AbortSeenAtTheSecondCheckpoint) {
   EXPECT_FALSE(fs::exists(dir.path() / "out" / "reject.txt"));
 }
 
+// Abort pressed when a stage begins is seen at that stage's first test point.
+TEST(GoldenBuild, AbortBeforeRegionFilesOrSorts) {
+  TempDir dir;
+  const std::string input = dir.write("stars.txt", joinLines(kStarLines) + joinLines({kStarLines[0]}));
+  for (const std::string stage : {"Create files", "Sorting files by magnitude"}) {
+    CatalogDefinition def = starsDefinition(dir, input);
+    def.settings.ouputdir = dir.str() + "/" + (stage[0] == 'C' ? "create" : "sort");
+    RecordingUi ui;
+    BuildPipeline pipeline(ui);
+    ui.onProcessEvents = [&] {
+      if (ui.captions.back() == stage) pipeline.requestAbort();
+    };
+    EXPECT_THROW(pipeline.run(def), AbortError) << stage;
+    EXPECT_EQ(ui.hidden, 1);
+    EXPECT_TRUE(fs::exists(def.settings.ouputdir + "/str.hdr"));
+    EXPECT_FALSE(fs::exists(def.settings.ouputdir + "/sort.out"));
+  }
+  // Stopped before region 1 was created.
+  EXPECT_FALSE(fs::exists(dir.path() / "create" / "str01.dat"));
+  // Stopped before the first sort: region 32 keeps its two records in input order.
+  EXPECT_EQ(dir.read("sort/str32.dat").size(), 2u * 58u);
+  EXPECT_EQ(dir.read("sort/reject.txt"), kStarLines[3] + "\r\n" + kStarLines[4] + "\r\n" + kStarLines[5] + "\r\n");
+}
+
 TEST(GoldenBuild, AppendAddsRecordsAndReplacesTheHeader) {
   TempDir dir;
   CatalogDefinition def = starsDefinition(dir, dir.write("stars.txt", joinLines(kStarLines)));
