@@ -7,25 +7,6 @@
 
 namespace mirdal {
 
-namespace {
-
-// Reads until `n` bytes are in or the file has no more; a pipe may hand out
-// less than asked without being at its end.
-std::size_t readFully(File& file, char* buffer, std::size_t n, bool& atEnd) {
-  std::size_t got = 0;
-  while (got < n) {
-    std::size_t r = file.read(buffer + got, n - got);
-    if (r == 0) {
-      atEnd = true;
-      break;
-    }
-    got += r;
-  }
-  return got;
-}
-
-}  // namespace
-
 InputReader::InputReader(FileSystem& fs, std::size_t blockSize)
     : fs_(fs),
       blockSize_(std::max<std::size_t>(1, (blockSize + kChunkSize - 1) / kChunkSize) * kChunkSize) {}
@@ -35,12 +16,13 @@ InputReader::~InputReader() = default;
 void InputReader::open(const std::string& path, int eol) {
   // A failed open leaves a reader at the end of an empty input, not one that
   // still hands out the previous file's lines.
-  file_.reset();
+  source_.reset();
   begin_ = end_ = 0;
-  consumed_ = taken_ = size_ = 0;
+  consumed_ = taken_ = size_ = compressedTaken_ = 0;
+  compressed_ = false;
   exhausted_ = true;
-  std::unique_ptr<File> file = fs_.open(path, OpenMode::Read);
-  std::int64_t size = file->size();
+  std::unique_ptr<InputSource> source = openInputSource(fs_, path);
+  std::int64_t size = source->fileSize();
   for (auto& b : blocks_)
     if (b.size() != blockSize_) b.assign(blockSize_, '\0');
   current_ = 0;
@@ -49,22 +31,24 @@ void InputReader::open(const std::string& path, int eol) {
   lineEnd_ = eol == kEolCr ? '\r' : '\n';
   dropCr_ = eol != kEolCr && eol != kEolLf;
   line_.clear();
-  file_ = std::move(file);
+  compressed_ = source->compressed();
+  source_ = std::move(source);
 }
 
 void InputReader::close() {
-  std::unique_ptr<File> file = std::move(file_);
+  std::unique_ptr<InputSource> source = std::move(source_);
   begin_ = end_ = 0;
   exhausted_ = true;
-  if (file) file->close();
+  if (source) source->close();
 }
 
 bool InputReader::fill() {
-  if (!file_ || exhausted_) return false;
+  if (!source_ || exhausted_) return false;
   int next = 1 - current_;
   bool atEnd = false;
-  std::size_t got = readFully(*file_, blocks_[next].data(), blockSize_, atEnd);
+  std::size_t got = source_->read(blocks_[next].data(), blockSize_, atEnd);
   exhausted_ = atEnd;
+  compressedTaken_ = source_->fileBytesRead();
   if (got == 0) return false;
   current_ = next;
   begin_ = 0;
@@ -74,7 +58,7 @@ bool InputReader::fill() {
 }
 
 void InputReader::throwLineTooLong() const {
-  throw Error("Cannot read file \"" + (file_ ? file_->path() : std::string()) + "\": line longer than " +
+  throw Error("Cannot read file \"" + (source_ ? source_->path() : std::string()) + "\": line longer than " +
               std::to_string(maxLineLength_) + " bytes");
 }
 
@@ -120,6 +104,7 @@ bool InputReader::endOfInput() {
 }
 
 std::int64_t InputReader::position() const {
+  if (compressed_) return compressedTaken_;
   constexpr auto chunk = static_cast<std::int64_t>(kChunkSize);
   std::int64_t wholeChunks = (consumed_ + chunk - 1) / chunk * chunk;
   return std::min(wholeChunks, taken_);
@@ -127,10 +112,10 @@ std::int64_t InputReader::position() const {
 
 std::optional<int> EolDetector::detectEol(FileSystem& fs, const std::string& path) {
   char sample[kSampleSize];
-  std::unique_ptr<File> file = fs.open(path, OpenMode::Read);
+  std::unique_ptr<InputSource> source = openInputSource(fs, path);
   bool atEnd = false;
-  std::size_t got = readFully(*file, sample, kSampleSize, atEnd);
-  file->close();
+  std::size_t got = source->read(sample, kSampleSize, atEnd);
+  source->close();
   std::string_view bytes(sample, got);
   if (bytes.find("\n\r") != std::string_view::npos) return kEolCrLf;
   if (bytes.find("\r\n") != std::string_view::npos) return kEolCrLf;

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "build/input_source.h"
 #include "catalog/file_system.h"
 
 namespace mirdal {
@@ -24,6 +25,10 @@ constexpr int kEolCrLf = 2;
 // split at LF and one CR right before the LF is dropped; a lone CR stays in
 // the line. Lines are bytes: nothing is trimmed or converted, and a line is
 // not limited by the chunk size.
+//
+// A file whose name ends in ".gz" is read as the text it holds (see
+// InputSource); size() and position() then count compressed file bytes, so
+// that progress still runs from 0 to size().
 //
 // Calling order: open, size, then readLine until endOfInput() is true after a
 // line, close. A line is always read before the first endOfInput() test, so an
@@ -47,7 +52,9 @@ class InputReader {
   InputReader& operator=(const InputReader&) = delete;
 
   // Opens `path` read-only; `eol` outside 0..2 reads as CR LF. Closes any
-  // file still open. Throws Error naming the file and the system's reason.
+  // file still open. Throws Error naming the file and the system's reason;
+  // readLine and endOfInput throw the same way on a read failure or on
+  // corrupt or cut-short compressed data.
   void open(const std::string& path, int eol);
   // The next line without its line end. The view stays valid until the next
   // readLine, open or close. Past the end of input it returns the empty text.
@@ -57,11 +64,13 @@ class InputReader {
   // File size in bytes, taken at open.
   std::int64_t size() const { return size_; }
   // Bytes taken from the file, a whole chunk at a time: it runs up to one
-  // chunk ahead of the lines handed out and reaches size() at the end.
+  // chunk ahead of the lines handed out and reaches size() at the end. For a
+  // compressed file: the compressed bytes that yielded the text read so far,
+  // up to one block of text ahead of the lines handed out.
   std::int64_t position() const;
   void close();
 
-  bool isOpen() const { return file_ != nullptr; }
+  bool isOpen() const { return source_ != nullptr; }
   void setMaxLineLength(std::size_t n) { maxLineLength_ = n; }
 
  private:
@@ -70,7 +79,7 @@ class InputReader {
   [[noreturn]] void throwLineTooLong() const;
 
   FileSystem& fs_;
-  std::unique_ptr<File> file_;
+  std::unique_ptr<InputSource> source_;
   // Two blocks, filled in turn, so that endOfInput() can look ahead without
   // overwriting the bytes of the line handed out last.
   std::vector<char> blocks_[2];
@@ -81,6 +90,8 @@ class InputReader {
   std::int64_t consumed_ = 0;  // file offset of block_[begin_]
   std::int64_t taken_ = 0;     // bytes received from the file
   std::int64_t size_ = 0;
+  std::int64_t compressedTaken_ = 0;  // compressed file bytes behind taken_
+  bool compressed_ = false;
   bool exhausted_ = true;
   char lineEnd_ = '\n';
   bool dropCr_ = false;
@@ -92,10 +103,12 @@ inline constexpr const char* kUnrecognizedEolWarning = "Warning ! unrecognized e
 
 struct EolDetector {
   static constexpr std::size_t kSampleSize = 4096;
-  // Looks at the first 4096 bytes of the file only, testing in this order:
+  // Looks at the first 4096 bytes of the text only (of a ".gz" file, the
+  // first 4096 bytes it holds), testing in this order:
   // an LF CR pair or a CR LF pair gives 2, an LF 1, a CR 0. No line end at
   // all gives nullopt: the caller shows kUnrecognizedEolWarning and keeps its
-  // setting. Throws Error when the file cannot be opened or read.
+  // setting. Throws Error when the file cannot be opened or read, or its
+  // compressed data is corrupt.
   static std::optional<int> detectEol(FileSystem& fs, const std::string& path);
 };
 

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "catalog/file_system.h"
+
+namespace mirdal {
+
+// The bytes of an input catalog's text: the file itself, or, for a name
+// ending in ".gz", the text inside the gzip file. Compressed files may hold
+// several gzip members one after the other (as `cat a.gz b.gz` makes); their
+// texts follow each other.
+class InputSource {
+ public:
+  virtual ~InputSource() = default;
+  // Reads up to n bytes of text; fewer only when the text ends, which sets
+  // `atEnd`. Throws Error naming the file when it cannot be read, or when its
+  // compressed data is corrupt or cut short.
+  virtual std::size_t read(char* buffer, std::size_t n, bool& atEnd) = 0;
+  // Bytes of the file consumed so far: equal to the text bytes read for a
+  // plain file, fewer for a compressed one. Reaches the file's size at the end
+  // of the text.
+  virtual std::int64_t fileBytesRead() const = 0;
+  // Size of the file in bytes (compressed, for a compressed file).
+  virtual std::int64_t fileSize() = 0;
+  virtual void close() = 0;
+  virtual const std::string& path() const = 0;
+  virtual bool compressed() const = 0;
+};
+
+// True for a name ending in ".gz", in any case ("CAT.GZ" too).
+bool isCompressedInputPath(std::string_view path);
+
+// Opens `path` read-only through `fs`. Throws Error naming the file when it
+// cannot be opened.
+std::unique_ptr<InputSource> openInputSource(FileSystem& fs, const std::string& path);
+
+}  // namespace mirdal
