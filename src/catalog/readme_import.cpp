@@ -1,0 +1,534 @@
+#include "catalog/readme_import.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <memory>
+
+#include "catalog/error.h"
+#include "catalog/project_file.h"
+#include "catalog/text.h"
+
+namespace mirdal {
+
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isUpper(char c) { return c >= 'A' && c <= 'Z'; }
+bool isLetter(char c) { return isUpper(c) || (c >= 'a' && c <= 'z'); }
+bool isAlnum(char c) { return isLetter(c) || isDigit(c); }
+
+bool startsWithNoCase(std::string_view s, std::string_view prefix) {
+  if (s.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i)
+    if (asciiLower(s[i]) != asciiLower(prefix[i])) return false;
+  return true;
+}
+
+bool equalNoCase(std::string_view a, std::string_view b) { return a.size() == b.size() && startsWithNoCase(a, b); }
+
+std::size_t findNoCase(std::string_view s, std::string_view part) {
+  if (part.size() > s.size()) return std::string_view::npos;
+  for (std::size_t i = 0; i + part.size() <= s.size(); ++i)
+    if (startsWithNoCase(s.substr(i), part)) return i;
+  return std::string_view::npos;
+}
+
+// Splits off the next run of non-blank bytes; `rest` keeps what follows it.
+std::string_view nextToken(std::string_view& rest) {
+  std::size_t b = 0;
+  while (b < rest.size() && isBlank(rest[b])) ++b;
+  std::size_t e = b;
+  while (e < rest.size() && !isBlank(rest[e])) ++e;
+  std::string_view token = rest.substr(b, e - b);
+  rest.remove_prefix(e);
+  return token;
+}
+
+// A byte number of a table row: 1 to 7 digits, 1..kMaxSlotValue.
+bool readByteNumber(std::string_view s, std::size_t& pos, int& value) {
+  std::size_t b = pos;
+  while (pos < s.size() && isDigit(s[pos]) && pos - b < 8) ++pos;
+  if (pos == b || pos - b > 7 || (pos < s.size() && isDigit(s[pos]))) return false;
+  int v = 0;
+  std::from_chars(s.data() + b, s.data() + pos, v);
+  if (v < 1 || v > kMaxSlotValue) return false;
+  value = v;
+  return true;
+}
+
+// "A10", "I4", "F5.2", "E9.3", "D24.17": letter, width, optional decimals.
+bool isFormat(std::string_view f) {
+  if (f.size() < 2) return false;
+  const char letter = asciiUpper(f[0]);
+  if (letter != 'A' && letter != 'I' && letter != 'F' && letter != 'E' && letter != 'D') return false;
+  std::size_t i = 1;
+  while (i < f.size() && isDigit(f[i])) ++i;
+  if (i == 1 || i - 1 > 7) return false;
+  if (i == f.size()) return true;
+  if (f[i] != '.' || letter == 'A' || letter == 'I') return false;
+  std::size_t j = ++i;
+  while (i < f.size() && isDigit(f[i])) ++i;
+  return i == f.size() && i > j && i - j <= 3;
+}
+
+// A row "  1-  4  I4     ---     HR       [1/9110]+ Harvard Revised Number",
+// or "     42  A1  ---  IRflag  ..." for one byte: range, format, units, label,
+// explanation. Words are told apart by blanks only, so a row without units
+// cannot be told from one without explanation; units must be there.
+bool parseColumnLine(std::string_view line, ReadMeColumn& column) {
+  std::size_t p = 0;
+  while (p < line.size() && isBlank(line[p])) ++p;
+  int first = 0, last = 0;
+  if (!readByteNumber(line, p, first)) return false;
+  std::size_t q = p;
+  while (q < line.size() && line[q] == ' ') ++q;
+  if (q < line.size() && line[q] == '-') {
+    ++q;
+    while (q < line.size() && line[q] == ' ') ++q;
+    if (!readByteNumber(line, q, last)) return false;
+    p = q;
+  } else {
+    last = first;
+  }
+  if (last < first || p >= line.size() || !isBlank(line[p])) return false;
+  std::string_view rest = line.substr(p);
+  const std::string_view format = nextToken(rest);
+  if (!isFormat(format)) return false;
+  const std::string_view units = nextToken(rest);
+  const std::string_view label = nextToken(rest);
+  if (label.empty()) return false;
+  column.firstByte = first;
+  column.lastByte = last;
+  column.format = std::string(format);
+  column.units = std::string(units);
+  column.label = std::string(label);
+  column.explanation = std::string(trimmed(rest));
+  return true;
+}
+
+// "-----" or "=====" rules around and between tables.
+bool isRule(std::string_view trimmedLine) {
+  if (trimmedLine.size() < 3) return false;
+  const char c = trimmedLine.front();
+  if (c != '-' && c != '=') return false;
+  return std::all_of(trimmedLine.begin(), trimmedLine.end(), [c](char x) { return x == c; });
+}
+
+bool isHeaderLine(std::string_view line) {
+  return findNoCase(line, "bytes") != std::string_view::npos && findNoCase(line, "format") != std::string_view::npos &&
+         findNoCase(line, "label") != std::string_view::npos;
+}
+
+// "Byte-by-byte Description of file: catalog", also written "Byte-per-byte",
+// and "of files: table1.dat table2.dat". Returns false for other lines.
+bool parseHeading(std::string_view trimmedLine, std::vector<std::string>& names) {
+  if (!startsWithNoCase(trimmedLine, "byte-")) return false;
+  const std::size_t d = findNoCase(trimmedLine, "description");
+  if (d == std::string_view::npos || d > 16) return false;
+  std::string_view rest = trimmedLine.substr(d + 11);
+  const std::size_t colon = rest.find(':');
+  if (colon != std::string_view::npos) {
+    rest.remove_prefix(colon + 1);
+  } else {
+    const std::size_t f = findNoCase(rest, "file");
+    rest = f == std::string_view::npos ? std::string_view{} : rest.substr(f + 4);
+    if (startsWithNoCase(rest, "s")) rest.remove_prefix(1);
+  }
+  names.clear();
+  for (;;) {
+    std::string_view token = nextToken(rest);
+    if (token.empty() || token.front() == '(') break;
+    while (!token.empty() && (token.back() == ',' || token.back() == ';')) token.remove_suffix(1);
+    if (token.empty() || equalNoCase(token, "and")) continue;
+    names.emplace_back(token);
+  }
+  return true;
+}
+
+bool isPrintable(std::string_view s) {
+  return std::all_of(s.begin(), s.end(), [](char c) { return c == '\t' || (c >= 32 && c < 127); });
+}
+
+std::string collapseBlanks(std::string_view s) {
+  std::string out;
+  for (char c : trimmed(s)) {
+    if (isBlank(c)) {
+      if (!out.empty() && out.back() != ' ') out += ' ';
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// "V/50           Bright Star Catalogue, 5th Revised Ed.     (Hoffleit+, 1991)"
+void parseTitleLine(std::string_view line, ReadMe& readMe) {
+  if (!isPrintable(line)) return;
+  std::string_view rest = line;
+  const std::string_view designation = nextToken(rest);
+  if (designation.find('/') == std::string_view::npos || designation.size() > 40) return;
+  std::string_view title = trimmed(rest);
+  if (!title.empty() && title.back() == ')') {
+    int depth = 0;
+    for (std::size_t i = title.size(); i-- > 0;) {
+      if (title[i] == ')') ++depth;
+      if (title[i] == '(' && --depth == 0) {
+        title = trimmed(title.substr(0, i));
+        break;
+      }
+    }
+  }
+  readMe.designation = std::string(designation);
+  readMe.title = collapseBlanks(title);
+}
+
+class ReadMeParser {
+ public:
+  void line(std::string_view text) {
+    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    const std::string_view t = trimmed(text);
+    if (!sawFirstLine_ && !t.empty()) {
+      sawFirstLine_ = true;
+      parseTitleLine(t, readMe_);
+    }
+    std::vector<std::string> names;
+    if (parseHeading(t, names)) {
+      closeTable();
+      open_ = true;
+      table_ = ReadMeTable{};
+      table_.fileNames = std::move(names);
+      canContinue_ = false;
+      return;
+    }
+    if (!open_) return;
+    if (t.empty()) {
+      canContinue_ = false;
+      return;
+    }
+    if (isRule(t)) {
+      if (!table_.columns.empty()) closeTable();
+      return;
+    }
+    ReadMeColumn column;
+    if (parseColumnLine(text, column)) {
+      table_.columns.push_back(std::move(column));
+      canContinue_ = true;
+      return;
+    }
+    if (table_.columns.empty()) return;  // header line or other text before the rows
+    if (isBlank(text.front())) {
+      if (canContinue_ && !isHeaderLine(t)) {
+        std::string& e = table_.columns.back().explanation;
+        if (!e.empty()) e += ' ';
+        e.append(t);
+      }
+      return;
+    }
+    closeTable();  // "Note (1): ..." and the like end a table without its closing rule
+  }
+
+  ReadMe finish() {
+    closeTable();
+    return std::move(readMe_);
+  }
+
+  void markTruncated() { readMe_.truncated = true; }
+
+ private:
+  void closeTable() {
+    if (open_ && !table_.columns.empty()) readMe_.tables.push_back(std::move(table_));
+    open_ = false;
+    canContinue_ = false;
+    table_ = ReadMeTable{};
+  }
+
+  ReadMe readMe_;
+  ReadMeTable table_;
+  bool open_ = false;
+  bool canContinue_ = false;
+  bool sawFirstLine_ = false;
+};
+
+// Splits bytes into lines at LF, cutting each to kMaxReadMeLineLength bytes.
+class LineSplitter {
+ public:
+  explicit LineSplitter(ReadMeParser& parser) : parser_(parser) {}
+
+  void feed(std::string_view bytes) {
+    while (!bytes.empty()) {
+      const std::size_t lf = bytes.find('\n');
+      const std::string_view part = bytes.substr(0, lf);
+      if (line_.size() < kMaxReadMeLineLength)
+        line_.append(part.substr(0, kMaxReadMeLineLength - line_.size()));
+      if (lf == std::string_view::npos) return;
+      parser_.line(line_);
+      line_.clear();
+      bytes.remove_prefix(lf + 1);
+    }
+  }
+
+  void finish() {
+    if (!line_.empty()) parser_.line(line_);
+    line_.clear();
+  }
+
+ private:
+  ReadMeParser& parser_;
+  std::string line_;
+};
+
+// Matches * ? and [set] (with ranges and a leading ! or ^); anything else literally.
+bool globMatch(std::string_view pattern, std::string_view name, bool noCase) {
+  auto same = [noCase](char a, char b) { return noCase ? asciiLower(a) == asciiLower(b) : a == b; };
+  std::size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
+  while (n < name.size()) {
+    bool matched = false;
+    std::size_t nextP = p + 1;
+    if (p < pattern.size()) {
+      const char c = pattern[p];
+      if (c == '*') {
+        starP = p++;
+        starN = n;
+        continue;
+      }
+      if (c == '?') {
+        matched = true;
+      } else if (c == '[') {
+        std::size_t e = pattern.find(']', p + 2);
+        if (e != std::string_view::npos) {
+          std::size_t i = p + 1;
+          const bool negate = pattern[i] == '!' || pattern[i] == '^';
+          if (negate) ++i;
+          bool in = false;
+          for (; i < e; ++i) {
+            if (i + 2 < e && pattern[i + 1] == '-') {
+              const char lo = noCase ? asciiLower(pattern[i]) : pattern[i];
+              const char hi = noCase ? asciiLower(pattern[i + 2]) : pattern[i + 2];
+              const char x = noCase ? asciiLower(name[n]) : name[n];
+              if (x >= lo && x <= hi) in = true;
+              i += 2;
+            } else if (same(pattern[i], name[n])) {
+              in = true;
+            }
+          }
+          matched = in != negate;
+          nextP = e + 1;
+        } else {
+          matched = same(c, name[n]);
+        }
+      } else {
+        matched = same(c, name[n]);
+      }
+    }
+    if (matched) {
+      p = nextP;
+      ++n;
+    } else if (starP != std::string_view::npos) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+std::string_view baseName(std::string_view path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::string_view withoutGz(std::string_view name) {
+  if (name.size() > 3 && equalNoCase(name.substr(name.size() - 3), ".gz")) name.remove_suffix(3);
+  return name;
+}
+
+}  // namespace
+
+bool ReadMeColumn::isText() const { return !format.empty() && asciiUpper(format.front()) == 'A'; }
+
+int ReadMeColumn::decimals() const {
+  const std::size_t dot = format.find('.');
+  int d = 0;
+  if (dot != std::string::npos) std::from_chars(format.data() + dot + 1, format.data() + format.size(), d);
+  return d;
+}
+
+std::string ReadMeColumn::describe() const {
+  std::string range = std::to_string(firstByte);
+  if (lastByte != firstByte) range += "-" + std::to_string(lastByte);
+  return label + " (" + range + ")";
+}
+
+bool ReadMeTable::describes(std::string_view path) const {
+  const std::string_view name = withoutGz(baseName(path));
+  if (name.empty()) return false;
+  for (bool noCase : {false, true})
+    for (const std::string& pattern : fileNames)
+      if (globMatch(withoutGz(pattern), name, noCase)) return true;
+  return false;
+}
+
+const ReadMeTable* ReadMe::tableFor(std::string_view path) const {
+  for (bool noCase : {false, true}) {
+    const std::string_view name = withoutGz(baseName(path));
+    for (const ReadMeTable& t : tables)
+      for (const std::string& pattern : t.fileNames)
+        if (!name.empty() && globMatch(withoutGz(pattern), name, noCase)) return &t;
+  }
+  return nullptr;
+}
+
+std::string ReadMe::describedFiles() const {
+  std::string out;
+  for (const ReadMeTable& t : tables)
+    for (const std::string& n : t.fileNames) {
+      if (!out.empty()) out += ", ";
+      out += n;
+    }
+  return out;
+}
+
+ReadMe parseReadMe(std::string_view text) {
+  ReadMeParser parser;
+  LineSplitter splitter(parser);
+  if (static_cast<std::int64_t>(text.size()) > kMaxReadMeBytes) {
+    text = text.substr(0, static_cast<std::size_t>(kMaxReadMeBytes));
+    parser.markTruncated();
+  }
+  splitter.feed(text);
+  splitter.finish();
+  return parser.finish();
+}
+
+ReadMe readReadMe(const std::string& path, FileSystem& fs) {
+  std::unique_ptr<File> file = fs.open(path, OpenMode::Read);
+  ReadMeParser parser;
+  LineSplitter splitter(parser);
+  std::vector<char> buffer(std::size_t{1} << 16);
+  std::int64_t total = 0;
+  for (;;) {
+    const std::size_t n = file->read(buffer.data(), buffer.size());
+    if (n == 0) break;
+    const std::size_t take =
+        static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(n), kMaxReadMeBytes - total));
+    splitter.feed(std::string_view(buffer.data(), take));
+    total += static_cast<std::int64_t>(take);
+    if (take < n || total >= kMaxReadMeBytes) {
+      char probe;
+      if (take < n || file->read(&probe, 1) > 0) parser.markTruncated();
+      break;
+    }
+  }
+  file->close();
+  splitter.finish();
+  return parser.finish();
+}
+
+// ---------------------------------------------------------------------------
+// Names
+
+namespace {
+
+bool isArticle(std::string_view w) { return w == "The" || w == "A" || w == "An"; }
+
+std::string lettersAndDigits(std::string_view s, std::size_t max) {
+  std::string out;
+  for (char c : s)
+    if (isAlnum(c) && out.size() < max) out += c;
+  return out;
+}
+
+}  // namespace
+
+std::string proposedShortName(const ReadMe& readMe, std::string_view inputPath) {
+  // "NGC 2000.0" gives NGC: a first word of capitals and digits is a name.
+  std::string_view rest = readMe.title;
+  const std::string_view first = nextToken(rest);
+  if (first.size() >= 2 && isUpper(first.front()) &&
+      std::all_of(first.begin(), first.end(), [](char c) { return isUpper(c) || isDigit(c); }))
+    return std::string(first.substr(0, kShortNameMaxLength));
+
+  // "Bright Star Catalogue, 5th Revised Ed." gives BSC: the capitals that
+  // start the words before the first comma, colon or parenthesis.
+  std::string acronym;
+  rest = readMe.title;
+  for (;;) {
+    std::string_view w = nextToken(rest);
+    if (w.empty()) break;
+    const std::size_t stop = w.find_first_of(",:;(");
+    if (stop == 0) break;
+    if (isUpper(w.front()) && !isArticle(w.substr(0, stop)) && acronym.size() < kShortNameMaxLength)
+      acronym += w.front();
+    if (stop != std::string_view::npos) break;
+  }
+  if (acronym.size() >= 2) return acronym;
+
+  std::string s = lettersAndDigits(readMe.designation, kShortNameMaxLength);
+  if (!s.empty()) return s;
+  std::string_view base = withoutGz(baseName(inputPath));
+  const std::size_t dot = base.find('.');
+  if (dot != std::string_view::npos && dot > 0) base = base.substr(0, dot);
+  s = lettersAndDigits(base, kShortNameMaxLength);
+  return s.empty() ? "cat" : s;
+}
+
+std::string proposedLongName(const ReadMe& readMe, std::string_view inputPath) {
+  std::string title = readMe.title;
+  if (title.size() > kLongNameMaxLength) {
+    std::size_t cut = title.rfind(' ', kLongNameMaxLength);
+    if (cut == std::string::npos || cut == 0) cut = kLongNameMaxLength;
+    title = std::string(trimmed(std::string_view(title).substr(0, cut)));
+  }
+  if (!title.empty()) {
+    const std::string both = title + " (" + readMe.designation + ")";
+    return !readMe.designation.empty() && both.size() <= kLongNameMaxLength ? both : title;
+  }
+  if (!readMe.designation.empty()) return readMe.designation;
+  std::string base(withoutGz(baseName(inputPath)));
+  if (!isPrintable(base) || trimmed(base).empty()) return "Catalog";
+  return base.substr(0, kLongNameMaxLength);
+}
+
+std::vector<std::string> missingRequiredEntries(const CatalogDefinition& definition) {
+  std::vector<std::string> out;
+  const FieldCatalogue& f = definition.fields();
+  for (int p = 0; p < f.size(); ++p)
+    if (f.entry(p).required() && !definition.ticked(p)) out.emplace_back(f.entry(p).text);
+  return out;
+}
+
+const ReadMeTable& selectReadMeTable(const ReadMe& readMe, const std::string& readMePath,
+                                     std::string_view inputPath, std::string_view tableFile) {
+  if (readMe.tables.empty())
+    throw Error("No byte-by-byte description in \"" + readMePath + "\"");
+  if (!tableFile.empty()) {
+    if (const ReadMeTable* t = readMe.tableFor(tableFile)) return *t;
+    throw Error("\"" + readMePath + "\" has no description of file \"" + std::string(tableFile) +
+                "\"; it describes: " + readMe.describedFiles());
+  }
+  if (const ReadMeTable* t = readMe.tableFor(inputPath)) return *t;
+  if (readMe.tables.size() == 1) return readMe.tables.front();
+  throw Error("\"" + readMePath + "\" has no description of file \"" + std::string(baseName(inputPath)) +
+              "\"; it describes: " + readMe.describedFiles());
+}
+
+ReadMeImport importReadMe(const std::string& readMePath, const std::string& inputPath, std::string_view tableFile,
+                          CatalogType type, CatalogDefinition& definition, FileSystem& fs) {
+  ReadMeImport result;
+  result.readMe = readReadMe(readMePath, fs);
+  const ReadMeTable& table = selectReadMeTable(result.readMe, readMePath, inputPath, tableFile);
+  if (result.readMe.truncated)
+    result.notes.push_back("The ReadMe was read up to its first " + std::to_string(kMaxReadMeBytes >> 20) +
+                           " MiB only");
+  if (tableFile.empty() && !table.describes(inputPath))
+    result.notes.push_back("The ReadMe describes one file, " + result.readMe.describedFiles() +
+                           "; its table is used for " + std::string(baseName(inputPath)));
+  std::vector<std::string> notes = applyReadMeTable(table, type, definition);
+  result.notes.insert(result.notes.end(), notes.begin(), notes.end());
+  return result;
+}
+
+}  // namespace mirdal

@@ -1,0 +1,844 @@
+// Proposes a field layout from one byte-by-byte table of a ReadMe.
+//
+// The rules, in the order they are applied:
+//
+// 1. Position. Labels starting with "RA" (case counts) are right-ascension
+//    parts, told by their units: h hours, min minutes, s seconds, deg degrees
+//    (arcmin and arcsec with degrees: RA in degrees, minutes, seconds); with
+//    units "---" the letters after "RA" decide (RAh, RAm, RAs, RAdeg). Labels
+//    starting with "DEC", "Dec" or "DE" are declination parts: "DE-" the sign,
+//    deg with "DEd" sexagesimal degrees, deg with "DEdeg" decimal degrees,
+//    arcmin minutes, arcsec seconds. "SPD" is a south polar distance, "NPD" a
+//    north polar distance. A label part that goes on in lower case ("RAdius")
+//    is no position. What follows the part ("RAh1900" -> "1900", "RAJ2000" ->
+//    "J2000") names a set of positions; the set without a name is taken
+//    first, then one naming 2000 or ICRS, then the first of the table; the
+//    declination set of the same name as the right ascension one is
+//    preferred. The other sets are skipped.
+//    - RA: decimal degrees when the set has one (ratype 3); degrees with
+//      arcmin (2); hours with minutes or seconds (0), a missing part left
+//      unset (ngc2000: hours and decimal minutes); hours alone (1, decimal
+//      hours).
+//    - DEC: decimal degrees when the set has one (dectype 1); else sign,
+//      degrees, minutes, seconds (0), missing parts unset; else SPD (2); else
+//      NPD as SPD with calcA -1, calcB 180. Without a sign column, a 3-byte
+//      integer degrees column holds the sign in its first byte: that byte
+//      becomes the sign slot and the other two the degrees.
+//    - "equinox J2000", "B1950", a year in the set name, or a year alone in
+//      the explanation of the RA column sets `equinox`; "epoch 2000.0" or
+//      "Ep=2016" sets `epoch`; "ICRS" means equinox 2000.
+// 2. Type entries: each entry of the catalog type has a list of labels it
+//    takes (Vmag, V, ... for the star magnitude; pmRA; Plx; SpType; Type and
+//    size for nebulae...); the first label of the list found in the table
+//    wins. Labels of three letters or more match in any letter case. A
+//    number entry takes its column only when the units are ones it knows (or
+//    "---"), and converts them: mas/yr x 0.001 to arcsec/yr, mas x 0.001 to
+//    arcsec, mmag x 0.001, mag/arcsec2 - 8.890756 to mag/arcmin2, and so on.
+//    A nebula size in deg, arcmin or arcsec sets `nebunit`, and a smallest
+//    dimension in other units is converted to it.
+//    The magnitude entry of the type, when no label of its list is there,
+//    takes the first other column in "mag" that is no colour index (no "-").
+// 3. Identifiers: labels such as HR, HD, SAO, HIP, NGC, Name, ID, Seq, or an
+//    explanation speaking of a designation, identification, identifier,
+//    catalog number or name. The first becomes "Catalog ID", the others
+//    String entries flagged as alternate names.
+// 4. Qualifier columns (labels n_, u_, l_, r_, q_, f_, m_, x_: notes,
+//    uncertainty and limit flags, references) are skipped unless an entry
+//    asks for them by name (n_magMax as the variable's magnitude code).
+// 5. Everything else in table order: text (format A) into String entries,
+//    numbers (I, F, E, D) into Numeric entries, while entries last.
+//
+// RA, DEC and type entries keep their default labels (the chart program
+// knows them); String and Numeric entries take the column's label, cut to
+// ten characters.
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <optional>
+#include <span>
+
+#include "catalog/readme_import.h"
+#include "catalog/text.h"
+
+namespace mirdal {
+
+namespace {
+
+bool isLowerLetter(char c) { return c >= 'a' && c <= 'z'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool equalNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (asciiLower(a[i]) != asciiLower(b[i])) return false;
+  return true;
+}
+
+bool containsNoCase(std::string_view s, std::string_view part) {
+  return asciiLowered(s).find(asciiLowered(part)) != std::string::npos;
+}
+
+bool oneOf(std::string_view s, std::initializer_list<std::string_view> list) {
+  return std::find(list.begin(), list.end(), s) != list.end();
+}
+
+bool noUnits(std::string_view u) { return u.empty() || u == "---" || u == "-"; }
+
+// ---------------------------------------------------------------------------
+// Position parts
+
+enum class Part {
+  None,
+  RaHours, RaMinutes, RaSeconds, RaDegrees, RaArcmin, RaArcsec,
+  DecSign, DecDegrees, DecDecimal, DecDegreesEither, DecMinutes, DecSeconds, Spd, Npd,
+};
+
+bool isRaPart(Part p) { return p >= Part::RaHours && p <= Part::RaArcsec; }
+
+struct PositionPart {
+  Part part = Part::None;
+  std::string set;  // what follows the part in the label: "", "1900", "J2000"
+};
+
+// The longest of `tokens` that starts `rest`, or the empty text.
+std::string_view leadingToken(std::string_view rest, std::initializer_list<std::string_view> tokens) {
+  std::string_view best;
+  for (std::string_view t : tokens)
+    if (rest.substr(0, t.size()) == t && t.size() > best.size()) best = t;
+  return best;
+}
+
+PositionPart classifyPosition(const ReadMeColumn& c) {
+  const std::string_view label = c.label;
+  const std::string_view u = c.units;
+  PositionPart r;
+  auto setFrom = [&r](std::string_view suffix) {
+    if (!suffix.empty() && isLowerLetter(suffix.front())) return false;
+    r.set = std::string(suffix);
+    return true;
+  };
+
+  if (label.substr(0, 2) == "RA") {
+    const std::string_view rest = label.substr(2);
+    const std::string_view token = leadingToken(rest, {"deg", "hr", "min", "sec", "h", "m", "s", "d"});
+    if (!setFrom(rest.substr(token.size()))) return {};
+    if (oneOf(u, {"h", "hr", "hour"})) r.part = Part::RaHours;
+    else if (u == "min") r.part = Part::RaMinutes;
+    else if (oneOf(u, {"s", "sec"})) r.part = Part::RaSeconds;
+    else if (u == "deg") r.part = Part::RaDegrees;
+    else if (u == "arcmin") r.part = Part::RaArcmin;
+    else if (u == "arcsec") r.part = Part::RaArcsec;
+    else if (noUnits(u)) {
+      if (token == "h" || token == "hr") r.part = Part::RaHours;
+      else if (token == "m" || token == "min") r.part = Part::RaMinutes;
+      else if (token == "s" || token == "sec") r.part = Part::RaSeconds;
+      else if (token == "deg") r.part = Part::RaDegrees;
+    }
+    return r.part == Part::None ? PositionPart{} : r;
+  }
+
+  for (std::string_view prefix : {"DEC", "Dec", "DE"}) {
+    if (label.substr(0, prefix.size()) != prefix) continue;
+    const std::string_view rest = label.substr(prefix.size());
+    const std::string_view token = leadingToken(rest, {"deg", "min", "sec", "sign", "d", "m", "s", "-"});
+    if (!setFrom(rest.substr(token.size()))) return {};
+    if (token == "-" || token == "sign") r.part = Part::DecSign;
+    else if (u == "deg") r.part = token == "d" ? Part::DecDegrees : token == "deg" ? Part::DecDecimal : Part::DecDegreesEither;
+    else if (u == "arcmin") r.part = Part::DecMinutes;
+    else if (u == "arcsec") r.part = Part::DecSeconds;
+    else if (noUnits(u)) {
+      if (token == "d") r.part = Part::DecDegrees;
+      else if (token == "deg") r.part = Part::DecDecimal;
+      else if (token == "m" || token == "min") r.part = Part::DecMinutes;
+      else if (token == "s" || token == "sec") r.part = Part::DecSeconds;
+    }
+    return r.part == Part::None ? PositionPart{} : r;
+  }
+
+  for (std::string_view prefix : {"SPD", "NPD"}) {
+    if (label.substr(0, 3) != prefix || !(u == "deg" || noUnits(u))) continue;
+    if (!setFrom(label.substr(3))) return {};
+    r.part = prefix == "SPD" ? Part::Spd : Part::Npd;
+    return r;
+  }
+  return {};
+}
+
+// The parts of one named set, by column index into the table (-1: absent).
+struct PositionSet {
+  std::string name;
+  int ra[6] = {-1, -1, -1, -1, -1, -1};   // RaHours .. RaArcsec
+  int dec[8] = {-1, -1, -1, -1, -1, -1, -1, -1};  // DecSign .. Npd
+
+  int& at(Part p) {
+    return isRaPart(p) ? ra[static_cast<int>(p) - static_cast<int>(Part::RaHours)]
+                       : dec[static_cast<int>(p) - static_cast<int>(Part::DecSign)];
+  }
+  int get(Part p) const { return const_cast<PositionSet*>(this)->at(p); }
+  bool hasRa() const { return get(Part::RaHours) >= 0 || get(Part::RaDegrees) >= 0; }
+  bool hasDec() const {
+    return get(Part::DecDegrees) >= 0 || get(Part::DecDecimal) >= 0 || get(Part::DecDegreesEither) >= 0 ||
+           get(Part::Spd) >= 0 || get(Part::Npd) >= 0;
+  }
+};
+
+int setRank(const std::string& name) {
+  if (name.empty()) return 0;
+  if (name.find("2000") != std::string::npos || containsNoCase(name, "ICRS")) return 1;
+  return 2;
+}
+
+// ---------------------------------------------------------------------------
+// Equinox and epoch stated in an explanation
+
+struct Dates {
+  std::optional<double> equinox, epoch;
+};
+
+// "J2000", "B1950.0", "2000" between 1800 and 2100; nullopt otherwise.
+std::optional<double> yearOf(std::string_view w) {
+  if (!w.empty() && (w.front() == 'J' || w.front() == 'B')) w.remove_prefix(1);
+  if (w.size() < 4 || !isDigit(w[0]) || !isDigit(w[1]) || !isDigit(w[2]) || !isDigit(w[3])) return std::nullopt;
+  std::size_t i = 4;
+  if (i < w.size() && w[i] == '.') {
+    ++i;
+    while (i < w.size() && isDigit(w[i])) ++i;
+  }
+  if (i != w.size()) return std::nullopt;
+  const double y = std::stod(std::string(w));
+  if (y < 1800 || y > 2100) return std::nullopt;
+  return y;
+}
+
+Dates datesIn(std::string_view text) {
+  Dates d;
+  std::optional<double> plain;
+  std::string previous;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && !(std::isalnum(static_cast<unsigned char>(text[i])) || text[i] == '.')) ++i;
+    std::size_t b = i;
+    while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) || text[i] == '.')) ++i;
+    std::string_view w = text.substr(b, i - b);
+    while (!w.empty() && w.back() == '.') w.remove_suffix(1);
+    if (w.empty()) continue;
+    if (auto y = yearOf(w)) {
+      if (previous == "epoch" || previous == "ep") {
+        if (!d.epoch) d.epoch = y;
+      } else if (previous == "equinox" || previous == "eq") {
+        if (!d.equinox) d.equinox = y;
+      } else if (!plain) {
+        plain = y;
+      }
+    }
+    previous = asciiLowered(w);
+    if (previous == "icrs" && !plain) plain = 2000;
+  }
+  if (!d.equinox) d.equinox = plain;
+  return d;
+}
+
+// ---------------------------------------------------------------------------
+// Type entries
+
+enum class Quantity {
+  Any,  // text and code entries, and numbers taken as they are
+  Magnitude, ProperMotion, Parallax, Separation, Angle, Year, JulianDay, Days, Velocity,
+  SurfaceBrightness, Dimension, Percent,
+};
+
+struct Rule {
+  int field;                // record field of the entry
+  std::string_view labels;  // "|"-separated, preferred first
+  Quantity quantity;
+};
+
+constexpr std::string_view kSpectrum = "SpType|Sp|SpT|SpClass|MK|Spec|SpTyp";
+constexpr std::string_view kComments = "Comm|Comment|Comments|Remark|Remarks|Note|Notes|Desc|Text";
+
+constexpr Rule kStarRules[] = {
+    {4, "Vmag|V|Vj|VTmag|Vt|Hpmag|Gmag|mag", Quantity::Magnitude},
+    {5, "B-V|BV|B-Vmag|(B-V)", Quantity::Magnitude},
+    {6, "Bmag|B|BTmag|Bt|Bjmag|Bj", Quantity::Magnitude},
+    {7, "Rmag|R|RFmag|Rcmag|Rc", Quantity::Magnitude},
+    {8, kSpectrum, Quantity::Any},
+    {9, "pmRA|pmRA*|pmRAcosDE|pmRAc|pmRA2000", Quantity::ProperMotion},
+    {10, "pmDE|pmDec|pmDEC|pmDE2000", Quantity::ProperMotion},
+    {11, "Epoch|Ep|EpRA|Date|Year", Quantity::Year},
+    {12, "Plx|Parallax|Px|Par|pi", Quantity::Parallax},
+    {13, kComments, Quantity::Any},
+};
+
+constexpr Rule kVariableRules[] = {
+    {4, "magMax|max|maxMag|Vmax", Quantity::Magnitude},
+    {5, "magMin|min|Min1|minMag|Vmin|magMin1", Quantity::Magnitude},
+    {6, "Period|Per|P", Quantity::Days},
+    {7, "VarType|Type|VarTyp|VType", Quantity::Any},
+    {8, "Epoch|MaxEpoch|EpMax|Ep|JDmax|Tmax", Quantity::JulianDay},
+    {9, "M-m|Rise|RiseTime", Quantity::Percent},
+    {10, kSpectrum, Quantity::Any},
+    {11, "n_magMax|n_max|Band|PhotSys|Phot|System", Quantity::Any},
+    {12, kComments, Quantity::Any},
+};
+
+constexpr Rule kDoubleRules[] = {
+    {4, "mag1|m1|Vmag1|magA|VmagA|mA", Quantity::Magnitude},
+    {5, "mag2|m2|Vmag2|magB|VmagB|mB", Quantity::Magnitude},
+    {6, "sep|rho|sep2|sep1|Dist", Quantity::Separation},
+    {7, "pa|PA|theta|pa2|pa1", Quantity::Angle},
+    {8, "Obs2|Epoch|Ep|Date|Obs|Year|Obs1", Quantity::Year},
+    {9, "Comp|Comps|Cmp|Components", Quantity::Any},
+    {10, "SpType|Sp|SpT|Sp1|SpA|SpType1", Quantity::Any},
+    {11, "Sp2|SpB|SpType2", Quantity::Any},
+    {12, kComments, Quantity::Any},
+};
+
+constexpr Rule kNebulaRules[] = {
+    {4, "Type|OType|ObjType|ObjClass", Quantity::Any},
+    {5, "mag|Vmag|Bmag|BTmag|VTmag|m|Vt|Bt", Quantity::Magnitude},
+    {6, "SB|SBr|mu|SurfBr|MeanSB|SBmag", Quantity::SurfaceBrightness},
+    {7, "size|MajAx|Dmaj|MajDiam|Diam|D|amaj|MajAxis|Maj|Dim|Dim1|Diameter", Quantity::Dimension},
+    {8, "MinAx|Dmin|MinDiam|d|amin|MinAxis|Dim2", Quantity::Dimension},
+    {9, "Unit|SizeUnit|u_size|x_size|u_Dim", Quantity::Any},
+    {10, "PA|pa|PosAng", Quantity::Angle},
+    {11, "RV|HRV|RadVel|Vr|cz|Vrad|Vel", Quantity::Velocity},
+    {12, "MType|Morph|Class|Hubble|HType|MorphType", Quantity::Any},
+    {13, "Desc|Comm|Comment|Comments|Remark|Remarks|Note|Notes|Text", Quantity::Any},
+};
+
+constexpr Rule kOutlineRules[] = {
+    {4, "LineOp|Op|Oper|Operation|Action", Quantity::Any},
+    {5, "LineWidth|Width", Quantity::Any},
+    {6, "LineColor|LineColour|Color|Colour", Quantity::Any},
+    {7, "Drawing|DrawType|DrawingType", Quantity::Any},
+    {8, kComments, Quantity::Any},
+};
+
+std::span<const Rule> rulesOf(CatalogType type) {
+  switch (type) {
+    case CatalogType::Stars: return kStarRules;
+    case CatalogType::VariableStars: return kVariableRules;
+    case CatalogType::DoubleStars: return kDoubleRules;
+    case CatalogType::Nebulae: return kNebulaRules;
+    case CatalogType::NebulaOutlines: return kOutlineRules;
+  }
+  return kStarRules;
+}
+
+bool labelMatches(std::string_view candidate, std::string_view label) {
+  return candidate == label || (candidate.size() >= 3 && equalNoCase(candidate, label));
+}
+
+struct Calibration {
+  double a = 1.0;
+  double b = 0.0;
+  std::string remark;  // told to the user beside the mapping
+};
+
+// 2.5 log10(3600): a surface brightness per square arcsecond is this much
+// fainter than per square arcminute.
+constexpr double kMagArcsec2ToArcmin2 = 8.890756251918218;
+
+// The calibration into the entry's unit, or nullopt when the column's units
+// are not those of the quantity.
+std::optional<Calibration> calibrationFor(Quantity q, std::string_view u) {
+  const bool none = noUnits(u);
+  auto factor = [](double a) -> std::optional<Calibration> { return Calibration{a, 0, {}}; };
+  switch (q) {
+    case Quantity::Any:
+      return Calibration{};
+    case Quantity::Dimension:
+      if (none || oneOf(u, {"deg", "arcmin", "arcsec"})) return factor(1);
+      return std::nullopt;
+    case Quantity::Magnitude:
+      if (none || u == "mag") return factor(1);
+      if (u == "mmag") return factor(0.001);
+      return std::nullopt;
+    case Quantity::ProperMotion:
+      if (none || oneOf(u, {"arcsec/yr", "arcsec/a", "arcsec/y", "\"/yr", "\"/a"})) return factor(1);
+      if (oneOf(u, {"mas/yr", "mas/a", "mas/y"})) return factor(0.001);
+      if (oneOf(u, {"arcsec/cy", "arcsec/100yr", "\"/cy"})) return factor(0.01);
+      if (oneOf(u, {"arcmin/yr", "arcmin/a"})) return factor(60);
+      if (oneOf(u, {"deg/yr", "deg/a"})) return factor(3600);
+      if (oneOf(u, {"s/yr", "s/a"}))
+        return Calibration{15, 0, "seconds of time a year x 15, without the cos(DEC) factor"};
+      return std::nullopt;
+    case Quantity::Parallax:
+      if (none || oneOf(u, {"arcsec", "\""})) return factor(1);
+      if (u == "mas") return factor(0.001);
+      if (u == "uas") return factor(1e-6);
+      return std::nullopt;
+    case Quantity::Separation:
+      if (none || oneOf(u, {"arcsec", "\""})) return factor(1);
+      if (u == "mas") return factor(0.001);
+      if (u == "arcmin") return factor(60);
+      if (u == "deg") return factor(3600);
+      return std::nullopt;
+    case Quantity::Angle:
+      if (none || u == "deg") return factor(1);
+      if (u == "rad") return factor(57.29577951308232);
+      return std::nullopt;
+    case Quantity::Year:
+      if (none || oneOf(u, {"yr", "a", "year"})) return factor(1);
+      return std::nullopt;
+    case Quantity::JulianDay:
+      if (none || u == "d") return factor(1);
+      return std::nullopt;
+    case Quantity::Days:
+      if (none || u == "d") return factor(1);
+      if (u == "h") return factor(1.0 / 24);
+      if (u == "min") return factor(1.0 / 1440);
+      if (u == "s") return factor(1.0 / 86400);
+      if (oneOf(u, {"yr", "a"})) return factor(365.25);
+      return std::nullopt;
+    case Quantity::Velocity:
+      if (none || u == "km/s") return factor(1);
+      if (u == "m/s") return factor(0.001);
+      return std::nullopt;
+    case Quantity::SurfaceBrightness:
+      if (none || oneOf(u, {"mag/arcmin2", "mag/arcmin^2"})) return factor(1);
+      if (oneOf(u, {"mag/arcsec2", "mag/arcsec^2"}))
+        return Calibration{1, -kMagArcsec2ToArcmin2, "per square arcsecond to per square arcminute"};
+      return std::nullopt;
+    case Quantity::Percent:
+      if (none || u == "%") return factor(1);
+      return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+// nebunit of a size column's units: 0 Degree, 1 Minute, 2 Second.
+std::optional<int> nebUnitOf(std::string_view u) {
+  if (u == "deg") return 0;
+  if (u == "arcmin") return 1;
+  if (u == "arcsec") return 2;
+  return std::nullopt;
+}
+
+constexpr double kUnitsPerDegree[] = {1, 60, 3600};
+constexpr const char* kNebUnitNames[] = {"deg", "arcmin", "arcsec"};
+
+// ---------------------------------------------------------------------------
+// Identifiers and qualifiers
+
+bool isQualifier(std::string_view label) {
+  return label.size() >= 3 && label[1] == '_' && std::string_view("nulrqfmx").find(label[0]) != std::string_view::npos;
+}
+
+bool isIdentifier(const ReadMeColumn& c) {
+  static constexpr std::string_view kLabels[] = {
+      "ID", "Name", "Names", "Seq", "Num", "No", "Nr", "Number", "Star", "Object", "Obj", "Desig", "Designation",
+      "HR", "HD", "HDE", "HIP", "HIC", "SAO", "BD", "CD", "CPD", "DM", "AGK3", "TYC", "Tycho", "GSC", "UCAC",
+      "2MASS", "PPM", "FK4", "FK5", "GC", "ADS", "WDS", "IDS", "CCDM", "Disc", "NGC", "IC", "M", "UGC", "PGC",
+      "ESO", "MCG", "LEDA", "Abell", "Sh2", "LBN", "LDN", "GCVS", "NSV", "VarName", "VarID", "Gaia", "Fl", "Bayer",
+      "Flamsteed", "Cluster", "PN", "PNG"};
+  for (std::string_view l : kLabels)
+    if (labelMatches(l, c.label) || (l.size() <= 2 && l == c.label)) return true;
+  const std::string e = asciiLowered(c.explanation);
+  // "Identifications of components in Dmag": letters of a double's parts.
+  if (e.find("component") != std::string::npos) return false;
+  for (std::string_view w : {"designation", "identification", "identifier", "catalog number", "catalogue number"})
+    if (e.find(w) != std::string::npos) return true;
+  // "name" as a word, not "named" or "surname".
+  for (std::size_t p = e.find("name"); p != std::string::npos; p = e.find("name", p + 1)) {
+    const bool startOk = p == 0 || !std::isalpha(static_cast<unsigned char>(e[p - 1]));
+    const std::size_t end = p + 4 + (p + 4 < e.size() && e[p + 4] == 's' ? 1 : 0);
+    const bool endOk = end >= e.size() || !std::isalpha(static_cast<unsigned char>(e[end]));
+    if (startOk && endOk) return true;
+  }
+  return false;
+}
+
+std::string formatNumber(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.10g", v);
+  return buf;
+}
+
+std::string calibrationText(double a, double b) {
+  std::string s;
+  if (a != 1) s += " x " + formatNumber(a);
+  if (b > 0) s += " + " + formatNumber(b);
+  if (b < 0) s += " - " + formatNumber(-b);
+  return s;
+}
+
+// ---------------------------------------------------------------------------
+
+class Mapper {
+ public:
+  Mapper(const ReadMeTable& table, CatalogType type, CatalogDefinition& def)
+      : table_(table), type_(type), def_(def), used_(table.columns.size(), false) {}
+
+  std::vector<std::string> run() {
+    def_.setType(static_cast<int>(type_));
+    classifyPositions();
+    choosePositionSets();
+    def_.setRaType(ratype_);
+    def_.setDecType(dectype_);
+    def_.rebuildFieldList();
+    def_.resetSlots();
+    def_.altNames.fill(0);
+
+    mapPositions();
+    mapTypeEntries();
+    mapFreeColumns();
+    for (const std::string& e : missingRequiredEntries(def_))
+      notes_.push_back("Required entry " + e + " has no column: give it on page 3");
+    return std::move(notes_);
+  }
+
+ private:
+  const ReadMeColumn& col(int i) const { return table_.columns[static_cast<std::size_t>(i)]; }
+  int columnCount() const { return static_cast<int>(table_.columns.size()); }
+
+  void classifyPositions() {
+    parts_.resize(table_.columns.size());
+    for (int i = 0; i < columnCount(); ++i) parts_[static_cast<std::size_t>(i)] = classifyPosition(col(i));
+    for (int i = 0; i < columnCount(); ++i) {
+      const PositionPart& p = parts_[static_cast<std::size_t>(i)];
+      if (p.part == Part::None) continue;
+      auto it = std::find_if(sets_.begin(), sets_.end(), [&](const PositionSet& s) { return s.name == p.set; });
+      if (it == sets_.end()) {
+        sets_.push_back(PositionSet{});
+        sets_.back().name = p.set;
+        it = sets_.end() - 1;
+      }
+      if (it->at(p.part) < 0) it->at(p.part) = i;
+    }
+  }
+
+  void choosePositionSets() {
+    raSet_ = bestSet([](const PositionSet& s) { return s.hasRa(); }, nullptr);
+    decSet_ = bestSet([](const PositionSet& s) { return s.hasDec(); }, raSet_ >= 0 ? &sets_[raSet_].name : nullptr);
+    ratype_ = def_.settings.ratype;
+    dectype_ = def_.settings.dectype;
+    if (raSet_ >= 0) {
+      const PositionSet& s = sets_[static_cast<std::size_t>(raSet_)];
+      if (s.get(Part::RaDegrees) >= 0) ratype_ = s.get(Part::RaArcmin) >= 0 ? 2 : 3;
+      else ratype_ = (s.get(Part::RaMinutes) >= 0 || s.get(Part::RaSeconds) >= 0) ? 0 : 1;
+    }
+    if (decSet_ >= 0) {
+      const PositionSet& s = sets_[static_cast<std::size_t>(decSet_)];
+      const bool sexagesimal = s.get(Part::DecSign) >= 0 || s.get(Part::DecMinutes) >= 0 || s.get(Part::DecSeconds) >= 0;
+      if (s.get(Part::DecDecimal) >= 0 || (s.get(Part::DecDegreesEither) >= 0 && !sexagesimal && s.get(Part::DecDegrees) < 0))
+        dectype_ = 1;
+      else if (s.get(Part::DecDegrees) >= 0 || s.get(Part::DecDegreesEither) >= 0)
+        dectype_ = 0;
+      else
+        dectype_ = 2;
+    }
+  }
+
+  template <typename Has>
+  int bestSet(Has has, const std::string* preferredName) const {
+    int best = -1;
+    for (int i = 0; i < static_cast<int>(sets_.size()); ++i) {
+      const PositionSet& s = sets_[static_cast<std::size_t>(i)];
+      if (!has(s)) continue;
+      if (preferredName && s.name == *preferredName) return i;
+      if (best < 0 || setRank(s.name) < setRank(sets_[static_cast<std::size_t>(best)].name)) best = i;
+    }
+    return best;
+  }
+
+  void put(int position, const ReadMeColumn& c, double a = 1, double b = 0, int skipBytes = 0, int length = 0) {
+    FieldSlot& slot = def_.fieldSlots.at(static_cast<std::size_t>(position));
+    slot.firstChar = c.firstByte + skipBytes;
+    slot.length = length > 0 ? length : c.length() - skipBytes;
+    slot.calcA = a;
+    slot.calcB = b;
+    def_.setTicked(position, true);
+  }
+
+  void mapPositions() {
+    std::vector<std::string> used;
+    auto take = [&](int position, int column, double a = 1, double b = 0) {
+      if (column < 0) return;
+      put(position, col(column), a, b);
+      used_[static_cast<std::size_t>(column)] = true;
+      used.push_back(col(column).describe());
+    };
+    auto joined = [&used]() {
+      std::string s;
+      for (const std::string& u : used) s += (s.empty() ? "" : ", ") + u;
+      used.clear();
+      return s;
+    };
+
+    if (raSet_ < 0) {
+      notes_.push_back("No right ascension column (RAh, RAm, RAs, RAdeg...)");
+    } else {
+      const PositionSet& s = sets_[static_cast<std::size_t>(raSet_)];
+      std::string what;
+      switch (ratype_) {
+        case 0:
+          take(0, s.get(Part::RaHours));
+          take(1, s.get(Part::RaMinutes));
+          take(2, s.get(Part::RaSeconds));
+          what = "hours, minutes, seconds";
+          break;
+        case 1:
+          take(0, s.get(Part::RaHours));
+          what = "decimal hours";
+          break;
+        case 2:
+          take(0, s.get(Part::RaDegrees));
+          take(1, s.get(Part::RaArcmin));
+          take(2, s.get(Part::RaArcsec));
+          what = "degrees, minutes, seconds";
+          break;
+        default:
+          take(0, s.get(Part::RaDegrees));
+          what = "decimal degrees";
+      }
+      std::string note = "RA: " + what + " from " + joined();
+      if (ratype_ == 0 || ratype_ == 2) {
+        if (s.get(ratype_ == 0 ? Part::RaMinutes : Part::RaArcmin) < 0) note += "; no minutes column";
+        else if (s.get(ratype_ == 0 ? Part::RaSeconds : Part::RaArcsec) < 0) note += "; no seconds column";
+      }
+      notes_.push_back(note);
+      const int main = s.get(ratype_ <= 1 ? Part::RaHours : Part::RaDegrees);
+      Dates d = datesIn(col(main).explanation);
+      if (!d.equinox) {
+        if (auto y = yearOf(s.name)) d.equinox = y;
+        else if (containsNoCase(s.name, "ICRS")) d.equinox = 2000;
+      }
+      if (d.equinox) {
+        def_.settings.equinox = *d.equinox;
+        notes_.push_back("Equinox " + formatNumber(*d.equinox) + ", from " + col(main).label);
+      }
+      if (d.epoch) {
+        def_.settings.epoch = *d.epoch;
+        notes_.push_back("Position epoch " + formatNumber(*d.epoch) + ", from " + col(main).label);
+      }
+    }
+
+    const int c = def_.fields().raCount();
+    if (decSet_ < 0) {
+      notes_.push_back("No declination column (DE-, DEd, DEm, DEs, DEdeg, SPD...)");
+    } else {
+      const PositionSet& s = sets_[static_cast<std::size_t>(decSet_)];
+      std::string what, extra;
+      switch (dectype_) {
+        case 0: {
+          const int degrees = s.get(Part::DecDegrees) >= 0 ? s.get(Part::DecDegrees) : s.get(Part::DecDegreesEither);
+          const int sign = s.get(Part::DecSign);
+          bool split = false;
+          if (sign < 0 && degrees >= 0 && !col(degrees).isText() && col(degrees).decimals() == 0 &&
+              col(degrees).length() == 3) {
+            // "-05" in I3: the first byte can only be the sign or a blank.
+            put(c, col(degrees), 1, 0, 0, 1);
+            put(c + 1, col(degrees), 1, 0, 1);
+            used_[static_cast<std::size_t>(degrees)] = true;
+            used.push_back(col(degrees).describe());
+            extra = "; its first byte is the sign";
+            split = true;
+          } else {
+            take(c, sign);
+            take(c + 1, degrees);
+            if (sign < 0 && (s.get(Part::DecMinutes) >= 0 || s.get(Part::DecSeconds) >= 0))
+              extra = "; no sign column: the minutes and seconds of a southern declination will count north";
+          }
+          take(c + 2, s.get(Part::DecMinutes));
+          take(c + 3, s.get(Part::DecSeconds));
+          what = sign >= 0 || split ? "sign, degrees, minutes, seconds" : "degrees, minutes, seconds";
+          if (s.get(Part::DecMinutes) < 0) extra += "; no minutes column";
+          else if (s.get(Part::DecSeconds) < 0) extra += "; no seconds column";
+          break;
+        }
+        case 1: {
+          const int decimal = s.get(Part::DecDecimal) >= 0 ? s.get(Part::DecDecimal) : s.get(Part::DecDegreesEither);
+          take(c, decimal);
+          what = "decimal degrees";
+          break;
+        }
+        default:
+          if (s.get(Part::Spd) >= 0) {
+            take(c, s.get(Part::Spd));
+            what = "south polar distance";
+          } else {
+            take(c, s.get(Part::Npd), -1, 180);
+            what = "north polar distance, as 180 - NPD";
+          }
+      }
+      notes_.push_back("DEC: " + what + " from " + joined() + extra);
+    }
+
+    // Position columns left over: other equinoxes, or parts the chosen mode does not read.
+    for (int i = 0; i < columnCount(); ++i) {
+      const PositionPart& p = parts_[static_cast<std::size_t>(i)];
+      if (p.part == Part::None || used_[static_cast<std::size_t>(i)]) continue;
+      used_[static_cast<std::size_t>(i)] = true;
+      const int chosen = isRaPart(p.part) ? raSet_ : decSet_;
+      if (chosen >= 0 && sets_[static_cast<std::size_t>(chosen)].name == p.set)
+        notes_.push_back("Skipped " + col(i).describe() + ": the position is read from other columns");
+      else
+        notes_.push_back("Skipped " + col(i).describe() + ": position columns of another equinox, epoch or frame");
+    }
+  }
+
+  int findByLabel(const Rule& rule) const {
+    std::string_view list = rule.labels;
+    while (!list.empty()) {
+      const std::size_t bar = list.find('|');
+      const std::string_view candidate = list.substr(0, bar);
+      for (int i = 0; i < columnCount(); ++i)
+        if (!used_[static_cast<std::size_t>(i)] && labelMatches(candidate, col(i).label)) return i;
+      if (bar == std::string_view::npos) break;
+      list.remove_prefix(bar + 1);
+    }
+    return -1;
+  }
+
+  int positionOfField(int field) const {
+    const FieldCatalogue& f = def_.fields();
+    for (int p = f.firstTypePosition(); p < f.firstFreePosition(); ++p)
+      if (f.entry(p).recordField == field) return p;
+    return -1;
+  }
+
+  std::string entryName(int position) const { return std::string(def_.fields().entry(position).text); }
+
+  // The largest dimension sets the default size unit; the smallest is
+  // brought to that unit.
+  Calibration dimension(const ReadMeColumn& c, bool largest) {
+    const auto u = nebUnitOf(c.units);
+    if (largest) {
+      nebunit_ = u;
+      if (u) def_.settings.nebunit = *u;
+      return {};
+    }
+    if (!u || !nebunit_ || *u == *nebunit_) return {};
+    return Calibration{kUnitsPerDegree[*nebunit_] / kUnitsPerDegree[*u], 0,
+                       std::string("converted to ") + kNebUnitNames[*nebunit_]};
+  }
+
+  void mapTypeEntries() {
+    std::vector<int> rejected;
+    for (const Rule& rule : rulesOf(type_)) {
+      const int position = positionOfField(rule.field);
+      if (position < 0) continue;
+      int column = findByLabel(rule);
+      while (column >= 0) {
+        const ReadMeColumn& c = col(column);
+        auto cal = calibrationFor(rule.quantity, c.units);
+        if (cal) {
+          if (rule.quantity == Quantity::Dimension) cal = dimension(c, rule.field == 7);
+          assignType(position, column, *cal);
+          break;
+        }
+        notes_.push_back("Not taken for " + entryName(position) + ": " + c.describe() + ", in " + c.units);
+        rejected.push_back(column);
+        used_[static_cast<std::size_t>(column)] = true;  // hidden while looking again
+        column = findByLabel(rule);
+      }
+      for (int r : rejected) used_[static_cast<std::size_t>(r)] = false;
+      rejected.clear();
+    }
+
+    // The magnitude entry of the type from any plain magnitude column.
+    const int magPosition = positionOfField(magnitudeFieldOf(type_));
+    if (magPosition >= 0 && !def_.ticked(magPosition)) {
+      int found = -1;
+      for (bool allowUsed : {false, true}) {
+        for (int i = 0; i < columnCount() && found < 0; ++i) {
+          const ReadMeColumn& c = col(i);
+          if ((used_[static_cast<std::size_t>(i)] && !allowUsed) || parts_[static_cast<std::size_t>(i)].part != Part::None)
+            continue;
+          if (c.units == "mag" && !c.isText() && c.label.find('-') == std::string::npos && !isQualifier(c.label) &&
+              c.label.substr(0, 2) != "e_")
+            found = i;
+        }
+        if (found >= 0) break;
+      }
+      if (found >= 0) assignType(magPosition, found, Calibration{});
+    }
+  }
+
+  void assignType(int position, int column, const Calibration& cal) {
+    const ReadMeColumn& c = col(column);
+    put(position, c, cal.a, cal.b);
+    used_[static_cast<std::size_t>(column)] = true;
+    std::string note = entryName(position) + ": " + c.describe();
+    if (cal.a != 1 || cal.b != 0) note += ", " + c.units + calibrationText(cal.a, cal.b);
+    if (!cal.remark.empty()) note += " (" + cal.remark + ")";
+    if (type_ == CatalogType::Nebulae && def_.fields().entry(position).recordField == 7 && nebunit_)
+      note += std::string("; default dimension unit ") + kNebUnitNames[*nebunit_];
+    notes_.push_back(note);
+  }
+
+  void mapFreeColumns() {
+    const FieldCatalogue& f = def_.fields();
+    const int idPosition = positionOfField(3);
+    int nextString = 1, nextNumeric = 1;
+    auto label = [](const ReadMeColumn& c) { return c.label.substr(0, kLabelMaxLength); };
+    auto candidate = [&](int i) {
+      return !used_[static_cast<std::size_t>(i)] && parts_[static_cast<std::size_t>(i)].part == Part::None;
+    };
+
+    for (int i = 0; i < columnCount(); ++i) {
+      if (!candidate(i)) continue;
+      const ReadMeColumn& c = col(i);
+      if (isQualifier(c.label)) {
+        used_[static_cast<std::size_t>(i)] = true;
+        notes_.push_back("Skipped " + c.describe() + ": a flag, note or limit on another column");
+        continue;
+      }
+      if (!isIdentifier(c)) continue;
+      used_[static_cast<std::size_t>(i)] = true;
+      if (idPosition >= 0 && !def_.ticked(idPosition)) {
+        put(idPosition, c);
+        notes_.push_back(entryName(idPosition) + ": " + c.describe());
+      } else if (nextString <= kFreeStringCount) {
+        const int p = f.stringPosition(nextString);
+        put(p, c);
+        def_.setLabelOfPosition(p, label(c));
+        def_.altNames[static_cast<std::size_t>(nextString - 1)] = 1;
+        notes_.push_back(entryName(p) + ": " + c.describe() + ", an alternate name");
+        ++nextString;
+      } else {
+        notes_.push_back("Skipped " + c.describe() + ": no String entry left");
+      }
+    }
+    if (idPosition >= 0 && !def_.ticked(idPosition))
+      notes_.push_back("No identifier column (HR, HD, Name, ID...) for " + entryName(idPosition));
+
+    for (int i = 0; i < columnCount(); ++i) {
+      if (!candidate(i)) continue;
+      const ReadMeColumn& c = col(i);
+      used_[static_cast<std::size_t>(i)] = true;
+      int& next = c.isText() ? nextString : nextNumeric;
+      const int limit = c.isText() ? kFreeStringCount : kFreeNumericCount;
+      if (next > limit) {
+        notes_.push_back("Skipped " + c.describe() + ": no " + (c.isText() ? "String" : "Numeric") + " entry left");
+        continue;
+      }
+      const int p = c.isText() ? f.stringPosition(next) : f.numericPosition(next);
+      put(p, c);
+      def_.setLabelOfPosition(p, label(c));
+      notes_.push_back(entryName(p) + ": " + c.describe());
+      ++next;
+    }
+  }
+
+  const ReadMeTable& table_;
+  CatalogType type_;
+  CatalogDefinition& def_;
+  std::vector<bool> used_;
+  std::vector<PositionPart> parts_;
+  std::vector<PositionSet> sets_;
+  int raSet_ = -1, decSet_ = -1;
+  int ratype_ = 0, dectype_ = 0;
+  std::optional<int> nebunit_;
+  std::vector<std::string> notes_;
+};
+
+}  // namespace
+
+std::vector<std::string> applyReadMeTable(const ReadMeTable& table, CatalogType type, CatalogDefinition& definition) {
+  return Mapper(table, type, definition).run();
+}
+
+}  // namespace mirdal
