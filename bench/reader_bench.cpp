@@ -4,6 +4,8 @@
 // the rate with `cat FILE > /dev/null` timed in the same run (the file is in
 // the page cache for both). Then reads a few million column texts with
 // fieldNumber and compares with bare std::from_chars on the same texts.
+// Last, reads a gzipped copy of the catalog (made once with zlib at level 6)
+// and compares with `gzip -dc FILE > /dev/null` in the same run.
 //
 // Wall-clock times suffer when other work shares the machine, so CPU times
 // (user + system, of this thread and of the cat child) are printed beside
@@ -19,10 +21,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <sys/resource.h>
+#include <zlib.h>
 #include <time.h>
 
 #include "build/field_value.h"
@@ -95,13 +99,31 @@ std::string ensureCatalog(const std::filesystem::path& dir) {
   return path;
 }
 
-void timeCat(const std::string& path, Timing& t) {
-  std::string command = "cat '" + path + "' > /dev/null";
+std::string ensureGzipCopy(const std::string& plain) {
+  std::string path = plain + ".gz";
+  std::error_code ec;
+  auto packedTime = std::filesystem::last_write_time(path, ec);
+  if (!ec && packedTime >= std::filesystem::last_write_time(plain)) return path;
+  std::printf("compressing %s ...\n", path.c_str());
+  auto in = mirdal::FileSystem::real().open(plain, mirdal::OpenMode::Read);
+  gzFile out = gzopen(path.c_str(), "wb6");
+  if (out == nullptr) throw std::runtime_error("cannot create " + path);
+  std::vector<char> block(1 << 20);
+  while (std::size_t n = in->read(block.data(), block.size()))
+    if (gzwrite(out, block.data(), static_cast<unsigned>(n)) != static_cast<int>(n))
+      throw std::runtime_error("cannot write " + path);
+  if (gzclose(out) != Z_OK) throw std::runtime_error("cannot write " + path);
+  return path;
+}
+
+void timeCommand(const std::string& command, Timing& t) {
   double c0 = childrenCpuSeconds();
   auto t0 = Clock::now();
-  if (std::system(command.c_str()) != 0) std::printf("cat failed\n");
+  if (std::system(command.c_str()) != 0) std::printf("%s failed\n", command.c_str());
   t.keepBest(seconds(t0, Clock::now()), childrenCpuSeconds() - c0);
 }
+
+void timeCat(const std::string& path, Timing& t) { timeCommand("cat '" + path + "' > /dev/null", t); }
 
 struct Counts {
   std::int64_t lines = 0;
@@ -147,6 +169,35 @@ void benchReader(const std::string& path) {
   row("InputReader eol 2 (CR LF)", crlf);
   std::printf("goal (LF: >= 1000 MB/s wall, within 3x of cat): %s\n",
               (mbps(lf.wall) >= 1000 && lf.wall / cat.wall <= 3) ? "met" : "NOT met");
+}
+
+// Reading speed of a gzipped catalog, against gzip's own decompression of the
+// same file; the plain file read the same way gives the cost of decompression.
+void benchGzip(const std::string& plain) {
+  std::string path = ensureGzipCopy(plain);
+  double textSize = static_cast<double>(std::filesystem::file_size(plain));
+  double packedSize = static_cast<double>(std::filesystem::file_size(path));
+  Timing warm, gzip, packed, unpacked;
+  timeCat(path, warm);
+  timeCat(plain, warm);
+  Counts counts, plainCounts;
+  for (int i = 0; i < kRepeats; ++i) {
+    timeCommand("gzip -dc '" + path + "' > /dev/null", gzip);
+    counts = timeReader(path, mirdal::kEolLf, packed);
+    plainCounts = timeReader(plain, mirdal::kEolLf, unpacked);
+  }
+  std::printf("\ngzip: %.0f MB compressed (%.0f MB of text, ratio %.2f), %lld lines (%s the plain file's), best of %d\n",
+              packedSize / 1e6, textSize / 1e6, textSize / packedSize, static_cast<long long>(counts.lines),
+              counts.lines == plainCounts.lines && counts.bytes == plainCounts.bytes ? "same as" : "NOT", kRepeats);
+  std::printf("%-30s %9s %11s %9s %9s %11s %9s\n", "", "wall s", "text MB/s", "ratio", "cpu s", "text MB/s", "ratio");
+  auto row = [&](const char* name, const Timing& t) {
+    std::printf("%-30s %9.3f %11.0f %9.2f %9.3f %11.0f %9.2f\n", name, t.wall, textSize / t.wall / 1e6,
+                t.wall / gzip.wall, t.cpu, textSize / t.cpu / 1e6, t.cpu / gzip.cpu);
+  };
+  row("gzip -dc > /dev/null", gzip);
+  row("InputReader .gz eol 1 (LF)", packed);
+  row("InputReader plain eol 1 (LF)", unpacked);
+  std::printf("goal (.gz within 1.5x of gzip -dc): %s\n", packed.wall / gzip.wall <= 1.5 ? "met" : "NOT met");
 }
 
 void benchNumbers() {
@@ -222,8 +273,10 @@ int main(int argc, char** argv) {
   std::filesystem::path cache =
       argc > 1 ? std::filesystem::path(argv[1]) : std::filesystem::path(__FILE__).parent_path() / "cache";
   try {
-    benchReader(ensureCatalog(cache));
+    std::string catalog = ensureCatalog(cache);
+    benchReader(catalog);
     benchNumbers();
+    benchGzip(catalog);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 1;
