@@ -1,6 +1,9 @@
-// mirdal-build: builds a catalog from a project file, without a window.
+// mirdal-build: builds a catalog from a project file, without a window; or
+// writes a project file from the byte-by-byte description of a ReadMe.
 //
 //   mirdal-build [--output DIR] [--yes] PROJECT.prj
+//   mirdal-build --readme README --input FILE --type TYPE --save PROJECT.prj
+//                [--output DIR] [--file NAME]
 
 #include <unistd.h>
 
@@ -8,13 +11,18 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "build/build_pipeline.h"
+#include "build/input_reader.h"
 #include "catalog/catalog_definition.h"
 #include "catalog/error.h"
 #include "catalog/project_file.h"
+#include "catalog/readme_import.h"
 
 namespace {
 
@@ -26,9 +34,78 @@ extern "C" void onInterrupt(int) {
 
 const char* kUsage =
     "Usage: mirdal-build [--output DIR] [--yes] PROJECT.prj\n"
-    "Builds the catalog that the project file describes.\n"
-    "  --output DIR  write the catalog to DIR instead of the project's output directory\n"
-    "  --yes         answer Yes to the append confirmation (needed when not on a terminal)\n";
+    "       mirdal-build --readme README --input FILE --type TYPE --save PROJECT.prj\n"
+    "                    [--output DIR] [--file NAME]\n"
+    "Builds the catalog that the project file describes. With --readme, writes a\n"
+    "project file instead, from the byte-by-byte description of the catalog's\n"
+    "ReadMe, prints what went where, and builds nothing.\n"
+    "  --output DIR   write the catalog to DIR instead of the project's output directory;\n"
+    "                 with --readme, the output directory written into the project\n"
+    "  --yes          answer Yes to the append confirmation (needed when not on a terminal)\n"
+    "  --readme FILE  the ReadMe that describes the catalog's columns\n"
+    "  --input FILE   the catalog file; repeat it for a catalog in several files\n"
+    "  --type TYPE    stars, variables, doubles, nebulae or outlines\n"
+    "  --save FILE    the project file to write (an existing one is kept as FILE.old)\n"
+    "  --file NAME    the file of the ReadMe whose description to use; by default the\n"
+    "                 one named like the first input file, or the only one\n";
+
+constexpr const char* kTypeNames[] = {"stars", "variables", "doubles", "nebulae", "outlines"};
+
+std::optional<mirdal::CatalogType> catalogTypeNamed(const std::string& name) {
+  for (int t = 0; t < mirdal::kCatalogTypeCount; ++t)
+    if (name == kTypeNames[t]) return static_cast<mirdal::CatalogType>(t);
+  return std::nullopt;
+}
+
+struct ReadMeRequest {
+  std::string readme, save, tableFile, type;
+  std::vector<std::string> inputs;
+};
+
+std::string absolutePath(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::path p = std::filesystem::absolute(path, ec);
+  return ec ? path : p.lexically_normal().string();
+}
+
+// Writes the project that the ReadMe proposes; the notes go to stdout. A
+// project that lacks a required column is written all the same, for the
+// wizard to complete, but the exit status says it cannot be built as it is.
+int writeProjectFromReadMe(const ReadMeRequest& request, const std::optional<std::string>& output) {
+  const std::optional<mirdal::CatalogType> type = catalogTypeNamed(request.type);
+  if (!type) {
+    std::cerr << "mirdal-build: unknown catalog type \"" << request.type
+              << "\"; give stars, variables, doubles, nebulae or outlines\n";
+    return 2;
+  }
+  mirdal::CatalogDefinition definition;
+  const mirdal::ReadMeImport imported =
+      mirdal::importReadMe(request.readme, request.inputs.front(), request.tableFile, *type, definition);
+  mirdal::BuildSettings& s = definition.settings;
+  for (const std::string& input : request.inputs) s.inputfiles.push_back(absolutePath(input));
+  std::vector<std::string> notes = imported.notes;
+  if (std::optional<int> eol = mirdal::EolDetector::detectEol(mirdal::FileSystem::real(), request.inputs.front()))
+    s.eol = *eol;
+  else
+    notes.push_back(std::string(mirdal::kUnrecognizedEolWarning) + " Line ends: CR LF");
+  s.shortname = mirdal::proposedShortName(imported.readMe, request.inputs.front());
+  s.longname = mirdal::proposedLongName(imported.readMe, request.inputs.front());
+  if (output) s.ouputdir = absolutePath(*output);
+  mirdal::saveProject(request.save, definition);
+
+  std::printf("Project written to %s\n", request.save.c_str());
+  std::printf("  catalog           %s, \"%s\", %s\n", s.shortname.c_str(), s.longname.c_str(),
+              mirdal::catalogTypeCaption(*type));
+  for (const std::string& n : notes) std::printf("  %s\n", n.c_str());
+  const std::vector<std::string> missing = mirdal::missingRequiredEntries(definition);
+  if (!missing.empty()) {
+    std::string list;
+    for (const std::string& m : missing) list += (list.empty() ? "" : ", ") + m;
+    std::cerr << "mirdal-build: no column found for " << list << "; complete the project on page 3 before building\n";
+    return 1;
+  }
+  return 0;
+}
 
 // Progress on one live line of stderr when it is a terminal; questions on
 // the terminal, or answered by --yes.
@@ -110,9 +187,36 @@ class TerminalUi : public mirdal::BuildUi {
 
 int main(int argc, char** argv) {
   std::string project, output;
-  bool yes = false, haveOutput = false;
+  bool yes = false, haveOutput = false, readmeMode = false;
+  ReadMeRequest request;
+  // "--name VALUE" or "--name=VALUE" into `target`; false when `a` is another option.
+  auto valueOption = [&](const std::string& a, int& i, const char* name, auto store) -> std::optional<bool> {
+    const std::string n = name;
+    if (a == n) {
+      if (i + 1 >= argc) {
+        std::cerr << "mirdal-build: " << n << " needs a value\n" << kUsage;
+        return false;
+      }
+      store(std::string(argv[++i]));
+      return true;
+    }
+    if (a.rfind(n + "=", 0) == 0) {
+      store(a.substr(n.size() + 1));
+      return true;
+    }
+    return std::nullopt;
+  };
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
+    std::optional<bool> taken;
+    if ((taken = valueOption(a, i, "--readme", [&](std::string v) { request.readme = std::move(v); readmeMode = true; })) ||
+        (taken = valueOption(a, i, "--input", [&](std::string v) { request.inputs.push_back(std::move(v)); })) ||
+        (taken = valueOption(a, i, "--type", [&](std::string v) { request.type = std::move(v); })) ||
+        (taken = valueOption(a, i, "--save", [&](std::string v) { request.save = std::move(v); })) ||
+        (taken = valueOption(a, i, "--file", [&](std::string v) { request.tableFile = std::move(v); }))) {
+      if (!*taken) return 2;
+      continue;
+    }
     if (a == "--help" || a == "-h") {
       std::cout << kUsage;
       return 0;
@@ -136,6 +240,30 @@ int main(int argc, char** argv) {
     } else {
       std::cerr << "mirdal-build: one project file only\n" << kUsage;
       return 2;
+    }
+  }
+  const bool readmeOptions = !request.inputs.empty() || !request.type.empty() || !request.save.empty() ||
+                             !request.tableFile.empty();
+  if (readmeMode || readmeOptions) {
+    const char* missing = !readmeMode             ? "--readme"
+                          : request.inputs.empty() ? "--input"
+                          : request.type.empty()   ? "--type"
+                          : request.save.empty()   ? "--save"
+                                                   : nullptr;
+    if (missing) {
+      std::cerr << "mirdal-build: writing a project from a ReadMe needs " << missing << "\n" << kUsage;
+      return 2;
+    }
+    if (!project.empty()) {
+      std::cerr << "mirdal-build: --readme writes a project and builds nothing; " << project
+                << " is not expected\n" << kUsage;
+      return 2;
+    }
+    try {
+      return writeProjectFromReadMe(request, haveOutput ? std::optional<std::string>(output) : std::nullopt);
+    } catch (const std::exception& e) {
+      std::cerr << "mirdal-build: " << e.what() << "\n";
+      return 1;
     }
   }
   if (project.empty()) {
