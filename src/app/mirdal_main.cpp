@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include <QApplication>
 #include <QFont>
@@ -49,6 +50,29 @@ Options parse(int argc, char** argv) {
   return o;
 }
 
+// Rendering runs without a person: messages go to stderr, dialogs and
+// questions are cancelled.
+class BatchServices : public mirdal::PlatformServices {
+ public:
+  QStringList openFiles(QWidget*, const mirdal::FileDialogRequest&) override { return {}; }
+  QString openFile(QWidget*, const mirdal::FileDialogRequest&) override { return {}; }
+  QString saveFile(QWidget*, const mirdal::FileDialogRequest&) override { return {}; }
+  QString existingDirectory(QWidget*, const QString&) override { return {}; }
+  std::optional<QColor> colour(QWidget*, const QColor&) override { return std::nullopt; }
+  void message(QWidget*, const QString& text) override {
+    std::fprintf(stderr, "mirdal: %s\n", text.toLocal8Bit().constData());
+  }
+  bool askOkCancel(QWidget* parent, const QString& text) override {
+    message(parent, text);
+    return false;
+  }
+  bool askYesNo(QWidget* parent, const QString& text) override {
+    message(parent, text);
+    return false;
+  }
+  void openDocument(const QString&) override {}
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -66,7 +90,9 @@ int main(int argc, char** argv) {
     QApplication::setFont(font);
   }
 
-  mirdal::QtPlatformServices services;
+  mirdal::QtPlatformServices desktop;
+  BatchServices batch;
+  mirdal::PlatformServices& services = render ? static_cast<mirdal::PlatformServices&>(batch) : desktop;
   mirdal::Form1 form(services);
   mirdal::Progress progress(&form);
   form.setProgressWindow(&progress);

@@ -24,6 +24,9 @@ QStringList installedManualDirectories() {
   const QString configured = QDir::cleanPath(QStringLiteral(MIRDAL_INSTALL_DOCDIR));
   if (!dirs.contains(configured)) dirs << configured;
 #endif
+#ifdef MIRDAL_SOURCE_DOCDIR
+  dirs << QStringLiteral(MIRDAL_SOURCE_DOCDIR);
+#endif
   return dirs;
 }
 

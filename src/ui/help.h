@@ -10,8 +10,9 @@ namespace mirdal {
 // value is absent or not a text.
 QString readHelpLanguage();
 
-// Directories where an installed manual lives, beside the program's
-// directory: <bindir>/../share/doc/mirdal and the configured install path.
+// Directories where the manual lives when the program directory has none:
+// <bindir>/../share/doc/mirdal, the configured install path, and the doc
+// directory of the source tree the program was built from.
 QStringList installedManualDirectories();
 
 // The manual to open: <programDir>/doc/<language>_mirdal.html, else the same

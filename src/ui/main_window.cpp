@@ -157,7 +157,7 @@ QLabel* headingLabel(const QString& text, QWidget* parent) {
   f.setBold(true);
   label->setFont(f);
   label->setWordWrap(true);
-  label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   return label;
 }
 

@@ -3,10 +3,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
-#include <QDebug>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStackedWidget>
 
 #include "ui/main_window.h"
 #include "ui/progress_window.h"
@@ -46,17 +44,10 @@ QStringList renderPages(Form1& window, const QString& directory) {
   QDir().mkpath(directory);
   QStringList written;
   window.show();
-  if (qEnvironmentVariableIsSet("MIRDAL_RENDER_DEBUG")) {
-    auto* stack = window.findChild<QStackedWidget*>(QStringLiteral("PageControl1"));
-    for (int i = 0; i < stack->count(); ++i)
-      qWarning() << stack->widget(i)->objectName() << stack->widget(i)->minimumSizeHint();
-    for (QWidget* w : window.findChildren<QWidget*>())
-      if (w->minimumSizeHint().width() > 140) qWarning() << w->objectName() << w->metaObject()->className() << w->minimumSizeHint();
-  }
   const int type = window.definition().settings.type;
   for (int page = 0; page < kPageCount; ++page) {
     window.showPage(page);
-    if (page == kPageOptions || page == kPageOutput) window.enterPage(page);
+    if (page == kPageOptions || page == kPageFields || page == kPageOutput) window.enterPage(page);
     showButtonStates(window, page);
     written << save(window, directory, QStringLiteral("page%1.png").arg(page + 1));
   }

@@ -564,6 +564,12 @@ class WizardNavigationTest : public QObject {
              QString::fromStdString(empty.str() + "/doc/UK_mirdal.html"));
   }
 
+  void installedManualIsLookedForBesideTheProgram() {
+    const QStringList dirs = mirdal::installedManualDirectories();
+    QVERIFY(!dirs.isEmpty());
+    QCOMPARE(dirs.first(), QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share/doc/mirdal"));
+  }
+
   void progressBarsScaleSixtyFourBitCounts() {
     mirdal::Progress p;
     QCOMPARE(p.windowTitle(), QString("Progress"));
