@@ -244,6 +244,23 @@ TEST(GoldenBuild, LineEndsOfEachConventionGiveTheSameCatalog) {
   EXPECT_EQ(logs[2], logs[0]);
 }
 
+TEST(GoldenBuild, ShortNameWithALeadingBlankNamesTheFiles) {
+  TempDir dir;
+  CatalogDefinition def = starsDefinition(dir, dir.write("stars.txt", joinLines({kStarLines[0]})));
+  def.settings.shortname = " X";
+  RecordingUi ui;
+  ASSERT_TRUE(BuildPipeline(ui).run(def).completed);
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir.path() / "out")) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  ASSERT_EQ(names.size(), 52u);
+  EXPECT_EQ(names.front(), "x.hdr");
+  EXPECT_EQ(names[1], "x.idx");
+  EXPECT_EQ(names[2], "x01.dat");
+  EXPECT_EQ(names.back(), "x50.dat");
+  EXPECT_EQ(dir.read("out/x.hdr").substr(12, 4), " X  ");
+}
+
 // ---------------------------------------------------------------------------
 // Variable stars: decimal hours, south polar distance, 184 regions.
 // List positions: 0 RA, 1 SPD, 2 ID, 3 mMax, 4 mMin, 5 P, 6 T, 7 Mepoch,
