@@ -70,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fs.put("/cat/x.idx", rest.substr(2 * third));
 
   CatalogReader reader("/cat", base, fs);
-  FUZZ_CHECK(reader.header() == header);
+  // Compared as bytes: a NaN equinox is a valid header but unequal to itself.
+  FUZZ_CHECK(reader.header().encode() == headerBytes);
   readAll(reader, 1);
   readAll(reader, header.regionCount);
   try {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cerrno>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "catalog/error.h"
 #include "catalog/file_system.h"
@@ -11,38 +13,84 @@ namespace mirdal::testing {
 // Wraps the real file system and makes the Nth write (counting every write of
 // every file opened through it, from 1) fail as a full disk would. Paths whose
 // name contains `onlyPathsContaining` are the only ones counted when it is set.
+//
+// Further faults, each off until asked for:
+//  - the Nth read (counted over files whose path contains the read filter)
+//    fails as a failing disk would (EIO);
+//  - every open of a path containing a text fails (EACCES);
+//  - every rename whose source or target contains a text is refused (EXDEV,
+//    as across file systems).
+// Every counted write and read is logged with its file's path, so that a test
+// can first count the writes of a whole build and then fail each one in turn.
 class FaultyFileSystem : public FileSystem {
  public:
   explicit FaultyFileSystem(long failOnWrite = -1, std::string onlyPathsContaining = {})
       : failOnWrite_(failOnWrite), filter_(std::move(onlyPathsContaining)) {}
 
   long writes() const { return writes_; }
-  void failOnWrite(long n) { failOnWrite_ = n; writes_ = 0; }
+  void failOnWrite(long n) {
+    failOnWrite_ = n;
+    writes_ = 0;
+    writeLog_.clear();
+  }
   // Makes every open (of any mode) of a path containing `text` fail.
   void failOpenOf(std::string text) { failOpen_ = std::move(text); }
+
+  // Makes the Nth read of a file whose path contains `onlyPathsContaining`
+  // (any file when empty) fail; counting starts again from 0.
+  void failOnRead(long n, std::string onlyPathsContaining = {}) {
+    failOnRead_ = n;
+    readFilter_ = std::move(onlyPathsContaining);
+    reads_ = 0;
+    readLog_.clear();
+  }
+  long reads() const { return reads_; }
+  // Makes every rename whose source or target contains `text` fail.
+  void failRenameOf(std::string text) { failRename_ = std::move(text); }
+
+  // Path of each counted write and read, in order.
+  const std::vector<std::string>& writeLog() const { return writeLog_; }
+  const std::vector<std::string>& readLog() const { return readLog_; }
 
   std::unique_ptr<File> open(const std::string& path, OpenMode mode) override {
     if (!failOpen_.empty() && path.find(failOpen_) != std::string::npos)
       throw Error(fileErrorMessage("open", path, 13 /* EACCES */));
     auto inner = FileSystem::real().open(path, mode);
     bool counted = filter_.empty() || path.find(filter_) != std::string::npos;
-    return std::make_unique<Wrapped>(std::move(inner), counted ? this : nullptr);
+    bool readCounted = readFilter_.empty() || path.find(readFilter_) != std::string::npos;
+    return std::make_unique<Wrapped>(std::move(inner), this, counted, readCounted);
   }
   bool exists(const std::string& p) override { return FileSystem::real().exists(p); }
   bool isDirectory(const std::string& p) override { return FileSystem::real().isDirectory(p); }
   void createDirectories(const std::string& p) override { FileSystem::real().createDirectories(p); }
   bool remove(const std::string& p) override { return FileSystem::real().remove(p); }
-  bool rename(const std::string& f, const std::string& t) override { return FileSystem::real().rename(f, t); }
+  bool rename(const std::string& f, const std::string& t) override {
+    if (!failRename_.empty() && (f.find(failRename_) != std::string::npos || t.find(failRename_) != std::string::npos)) {
+      errno = EXDEV;
+      return false;
+    }
+    return FileSystem::real().rename(f, t);
+  }
   std::int64_t fileSize(const std::string& p) override { return FileSystem::real().fileSize(p); }
 
  private:
   class Wrapped : public File {
    public:
-    Wrapped(std::unique_ptr<File> inner, FaultyFileSystem* owner) : inner_(std::move(inner)), owner_(owner) {}
-    std::size_t read(void* b, std::size_t n) override { return inner_->read(b, n); }
+    Wrapped(std::unique_ptr<File> inner, FaultyFileSystem* owner, bool countWrites, bool countReads)
+        : inner_(std::move(inner)), owner_(owner), countWrites_(countWrites), countReads_(countReads) {}
+    std::size_t read(void* b, std::size_t n) override {
+      if (countReads_) {
+        owner_->readLog_.push_back(inner_->path());
+        if (++owner_->reads_ == owner_->failOnRead_) throw Error(fileErrorMessage("read", inner_->path(), EIO));
+      }
+      return inner_->read(b, n);
+    }
     void write(const void* b, std::size_t n) override {
-      if (owner_ && ++owner_->writes_ == owner_->failOnWrite_)
-        throw Error(fileErrorMessage("write", inner_->path(), 28 /* ENOSPC */));
+      if (countWrites_) {
+        owner_->writeLog_.push_back(inner_->path());
+        if (++owner_->writes_ == owner_->failOnWrite_)
+          throw Error(fileErrorMessage("write", inner_->path(), 28 /* ENOSPC */));
+      }
       inner_->write(b, n);
     }
     void seek(std::int64_t o) override { inner_->seek(o); }
@@ -53,12 +101,20 @@ class FaultyFileSystem : public FileSystem {
    private:
     std::unique_ptr<File> inner_;
     FaultyFileSystem* owner_;
+    bool countWrites_;
+    bool countReads_;
   };
 
   long failOnWrite_;
   long writes_ = 0;
   std::string filter_;
   std::string failOpen_;
+  long failOnRead_ = -1;
+  long reads_ = 0;
+  std::string readFilter_;
+  std::string failRename_;
+  std::vector<std::string> writeLog_;
+  std::vector<std::string> readLog_;
 };
 
 }  // namespace mirdal::testing

@@ -1,0 +1,398 @@
+// Faults of the file interface at every point of a build: each write, each
+// read, the renames of the sort. Whatever fails, the build ends with an error
+// that names the file and the reason, gives back every descriptor it took,
+// leaves neither "sort.out" nor "SorTemp.mkw" behind, shows no success, and
+// the next build into the same directory gives exactly the catalog of a
+// build that never failed.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "build/build_pipeline.h"
+#include "catalog/error.h"
+#include "output/catalog_reader.h"
+#include "support/build_state.h"
+#include "support/catalog_checks.h"
+#include "support/faulty_file_system.h"
+#include "support/recording_ui.h"
+#include "support/temp_dir.h"
+#include "support/working_directory.h"
+
+namespace mirdal {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::columns;
+using testing::directoryContents;
+using testing::FaultyFileSystem;
+using testing::openFileCount;
+using testing::RecordingUi;
+using testing::ScopedWorkingDirectory;
+using testing::setSlot;
+using testing::TempDir;
+using testing::textOf;
+
+using Contents = std::map<std::string, std::string>;
+
+// `path` with the directory `from` at its start replaced by `to`: where a
+// file of one build lies in another build's directory.
+std::string moved(const std::string& path, const std::string& from, const std::string& to) {
+  return path.starts_with(from) ? to + path.substr(from.size()) : path;
+}
+
+// Stars with decimal RA and DEC. List positions: 0 RA, 1 DEC, 2 ID, 3 mV,
+// 13 String 1 (an alternate name, prefixed by its label "Str1").
+CatalogDefinition stars(const std::string& out, std::vector<std::string> inputs, int numfile = 0) {
+  CatalogDefinition def;
+  def.setRaType(3);
+  def.setDecType(1);
+  BuildSettings& s = def.settings;
+  s.shortname = "Flt";
+  s.inputfiles = std::move(inputs);
+  s.eol = 1;
+  s.ouputdir = out;
+  s.numfile = numfile;
+  s.altindex = true;
+  s.prefalt = true;
+  setSlot(def, 0, 1, 8);
+  setSlot(def, 1, 10, 8);
+  setSlot(def, 2, 19, 6);
+  setSlot(def, 3, 26, 6);
+  setSlot(def, 13, 33, 6);
+  def.altNames[0] = 1;
+  return def;
+}
+
+std::string star(std::string_view ra, std::string_view dec, std::string_view id, std::string_view mag,
+                 std::string_view alt = {}) {
+  return columns({{1, ra}, {10, dec}, {19, id}, {26, mag}, {33, alt}}) + "\n";
+}
+
+class FaultInjection : public ::testing::Test {
+ protected:
+  // Two files; three regions get several stars in falling magnitude, so that
+  // their sorts really reorder; both files have refused lines.
+  void SetUp() override {
+    inputs = {dir.write("a.txt", star("10", "20", "a1", "9", "x1") + star("10.5", "20.5", "a2", "7") +
+                                     "refused heading\n" + star("200", "-45", "a3", "5", "x3") +
+                                     star("10.2", "20.1", "a4", "3") + star("201", "-44", "a5", "1")),
+              dir.write("b.txt", star("100", "60", "b1", "8", "y1") + star("100.1", "60.1", "b2", "6") +
+                                     star("0", "0", "zero", "1") + star("10.1", "20.2", "b3", "-2", "y3"))};
+  }
+
+  std::string out(const std::string& name) const { return dir.str() + "/" + name; }
+
+  // The catalog of a build that nothing disturbed.
+  Contents reference(int numfile = 0) {
+    RecordingUi ui;
+    const std::string path = out("reference" + std::to_string(numfile));
+    EXPECT_TRUE(BuildPipeline(ui).run(stars(path, inputs, numfile)).completed);
+    return directoryContents(path);
+  }
+
+  // Runs a build that must fail and checks what every failure leaves; gives
+  // its message.
+  std::string failingBuild(const CatalogDefinition& def, FileSystem& files) {
+    RecordingUi ui;
+    const int before = openFileCount();
+    std::string message;
+    try {
+      BuildPipeline(ui, files).run(def);
+      ADD_FAILURE() << "the build reported success";
+    } catch (const Error& e) {
+      message = e.what();
+    }
+    EXPECT_EQ(openFileCount(), before) << "a file stayed open after: " << message;
+    EXPECT_EQ(ui.hidden, 1) << message;
+    // The summary of refused lines follows a complete build only.
+    EXPECT_TRUE(ui.messages.empty()) << message;
+    EXPECT_FALSE(fs::exists(fs::path(def.settings.ouputdir) / "sort.out")) << message;
+    EXPECT_FALSE(fs::exists(dir.path() / "SorTemp.mkw")) << message;
+    return message;
+  }
+
+  // A build without faults over what a failed one left behind.
+  void rebuildGives(const Contents& expected, const CatalogDefinition& def, const std::string& after) {
+    RecordingUi ui;
+    EXPECT_TRUE(BuildPipeline(ui).run(def).completed) << after;
+    EXPECT_TRUE(directoryContents(def.settings.ouputdir) == expected) << "rebuild after: " << after;
+  }
+
+  TempDir dir;
+  ScopedWorkingDirectory cwd{dir.path()};  // the sort's run file lies in the current directory
+  std::vector<std::string> inputs;
+};
+
+TEST_F(FaultInjection, EveryWriteOfASmallBuildFails) {
+  const Contents expected = reference();
+  FaultyFileSystem counting;
+  {
+    RecordingUi ui;
+    ASSERT_TRUE(BuildPipeline(ui, counting).run(stars(out("count"), inputs)).completed);
+  }
+  ASSERT_TRUE(directoryContents(out("count")) == expected);
+  const std::vector<std::string> writes = counting.writeLog();
+
+  // Every kind of file is written at least once.
+  std::set<std::string> names;
+  for (const std::string& p : writes) names.insert(fs::path(p).filename().string());
+  for (const char* name : {"flt.hdr", "flt.idx", "reject.txt", "SorTemp.mkw"}) EXPECT_EQ(names.count(name), 1u) << name;
+  EXPECT_EQ(std::count_if(names.begin(), names.end(), [](const std::string& n) { return n.ends_with(".dat"); }), 3);
+
+  for (std::size_t n = 1; n <= writes.size(); ++n) {
+    const CatalogDefinition def = stars(out("w" + std::to_string(n)), inputs);
+    FaultyFileSystem faulty(static_cast<long>(n));
+    const std::string message = failingBuild(def, faulty);
+    EXPECT_EQ(message, "Cannot write file \"" + moved(writes[n - 1], out("count"), def.settings.ouputdir) +
+                           "\": No space left on device")
+        << "write " << n;
+    rebuildGives(expected, def, message);
+  }
+}
+
+TEST_F(FaultInjection, EveryReadOfASmallBuildFails) {
+  const Contents expected = reference();
+  FaultyFileSystem counting;
+  counting.failOnRead(-1);
+  {
+    RecordingUi ui;
+    ASSERT_TRUE(BuildPipeline(ui, counting).run(stars(out("count"), inputs)).completed);
+  }
+  const std::vector<std::string> reads = counting.readLog();
+  std::set<std::string> names;
+  for (const std::string& p : reads) names.insert(fs::path(p).filename().string());
+  // Both inputs, the region files and the index during their sorts (each a
+  // single run: the run file is renamed, not read).
+  for (const char* name : {"a.txt", "b.txt", "flt01.dat", "flt.idx"}) EXPECT_EQ(names.count(name), 1u) << name;
+
+  for (std::size_t n = 1; n <= reads.size(); ++n) {
+    const CatalogDefinition def = stars(out("r" + std::to_string(n)), inputs);
+    FaultyFileSystem faulty;
+    faulty.failOnRead(static_cast<long>(n));
+    const std::string message = failingBuild(def, faulty);
+    EXPECT_EQ(message, "Cannot read file \"" + moved(reads[n - 1], out("count"), def.settings.ouputdir) +
+                           "\": Input/output error")
+        << "read " << n;
+    rebuildGives(expected, def, message);
+  }
+}
+
+TEST_F(FaultInjection, FailedSortKeepsTheRegionFileItWasSorting) {
+  // The region of RA 10, DEC 20 holds a1 (9), a2 (7), a4 (3), b3 (-2) in
+  // conversion order; its sort fails, every region before it is sorted.
+  FaultyFileSystem counting;
+  {
+    RecordingUi ui;
+    ASSERT_TRUE(BuildPipeline(ui, counting).run(stars(out("count"), inputs)).completed);
+  }
+  std::size_t n = 0;
+  const std::vector<std::string>& writes = counting.writeLog();
+  // The first write of the run file after the region files were closed: the
+  // sort of the first region that holds two records or more.
+  for (std::size_t i = 0; i < writes.size() && n == 0; ++i)
+    if (writes[i] == "SorTemp.mkw") n = i + 1;
+  ASSERT_GT(n, 0u);
+
+  const CatalogDefinition def = stars(out("fail"), inputs);
+  FaultyFileSystem faulty(static_cast<long>(n));
+  failingBuild(def, faulty);
+  CatalogReader reader(out("fail"));
+  std::vector<std::string> ids;
+  for (int r = 1; r <= reader.regionCount(); ++r)
+    for (const std::string& rec : reader.readRegion(r)) ids.push_back(textOf(reader.decode(rec), 3));
+  // Every record converted is still there, each region in conversion order.
+  std::multiset<std::string> all(ids.begin(), ids.end());
+  EXPECT_EQ(all, (std::multiset<std::string>{"a1    ", "a2    ", "a3    ", "a4    ", "a5    ", "b1    ", "b2    ",
+                                              "b3    "}));
+  auto a1 = std::find(ids.begin(), ids.end(), "a1    ");
+  ASSERT_LE(a1 + 4, ids.end());
+  EXPECT_EQ(std::vector<std::string>(a1, a1 + 4), (std::vector<std::string>{"a1    ", "a2    ", "a4    ", "b3    "}));
+}
+
+TEST_F(FaultInjection, RunFileThatCannotBeRenamedIsCopied) {
+  // A run file on another file system than the output: the single run is
+  // copied into "sort.out" instead of being renamed, and the build completes.
+  const Contents expected = reference();
+  FaultyFileSystem faulty;
+  faulty.failRenameOf("SorTemp.mkw");
+  RecordingUi ui;
+  ASSERT_TRUE(BuildPipeline(ui, faulty).run(stars(out("copied"), inputs)).completed);
+  EXPECT_TRUE(directoryContents(out("copied")) == expected);
+  EXPECT_FALSE(fs::exists(dir.path() / "SorTemp.mkw"));
+}
+
+TEST_F(FaultInjection, SortedFileThatCannotReplaceTheRegionFile) {
+  const Contents expected = reference();
+  const CatalogDefinition def = stars(out("refused"), inputs);
+  FaultyFileSystem faulty;
+  faulty.failRenameOf("sort.out");
+  const std::string message = failingBuild(def, faulty);
+  EXPECT_TRUE(message.starts_with("Cannot replace file \"" + out("refused") + "/flt")) << message;
+  EXPECT_TRUE(message.ends_with(".dat\": Invalid cross-device link")) << message;
+  rebuildGives(expected, def, message);
+}
+
+// ---------------------------------------------------------------------------
+// Larger files: a sort of several runs, an input read in many blocks.
+
+// One region, no index: 10-byte records of RA, DEC and magnitude.
+CatalogDefinition oneRegion(const std::string& out, std::vector<std::string> inputs) {
+  CatalogDefinition def;
+  def.setRaType(3);
+  def.setDecType(1);
+  def.settings.shortname = "One";
+  def.settings.inputfiles = std::move(inputs);
+  def.settings.eol = 1;
+  def.settings.ouputdir = out;
+  def.settings.index = false;
+  setSlot(def, 0, 1, 8);
+  setSlot(def, 1, 10, 8);
+  setSlot(def, 3, 19, 7);
+  return def;
+}
+
+// `count` stars at RA 10, DEC 20 (region 1) in falling magnitude, so that
+// the sorted file is the conversion order reversed: star i has the
+// magnitude (20000 - i) / 1000.
+std::string fallingMagnitudes(int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i) {
+    char mag[16];
+    std::snprintf(mag, sizeof mag, "%.3f", (20000 - i) / 1000.0);
+    text += columns({{1, "10"}, {10, "20"}, {19, mag}}) + "\n";
+  }
+  return text;
+}
+
+// The record of star i: 10 bytes.
+std::string fallingRecord(int i) {
+  return testing::le32(10 * 3'600'000) + testing::le32(110 * 3'600'000) +
+         testing::le16(static_cast<std::uint16_t>(20000 - i));
+}
+
+std::vector<std::string> recordsOf(const std::string& file, std::size_t length) {
+  std::string bytes = TempDir::readFile(file);
+  std::vector<std::string> out;
+  for (std::size_t p = 0; p + length <= bytes.size(); p += length) out.push_back(bytes.substr(p, length));
+  return out;
+}
+
+TEST_F(FaultInjection, EveryWriteOfASortOfSeveralRunsFails) {
+  // 40,000 records of 10 bytes: more than the 325,000 bytes of one run, so
+  // the sort writes two runs and merges them into "sort.out".
+  const std::vector<std::string> input = {dir.write("many.txt", fallingMagnitudes(40'000))};
+  const std::string refPath = out("many-ref");
+  {
+    RecordingUi ui;
+    ASSERT_TRUE(BuildPipeline(ui).run(oneRegion(refPath, input)).completed);
+  }
+  const Contents expected = directoryContents(refPath);
+  const std::vector<std::string> sorted = recordsOf(refPath + "/one01.dat", 10);
+  ASSERT_EQ(sorted.size(), 40'000u);
+
+  FaultyFileSystem counting;
+  {
+    RecordingUi ui;
+    ASSERT_TRUE(BuildPipeline(ui, counting).run(oneRegion(out("many-count"), input)).completed);
+  }
+  std::vector<long> sortWrites;
+  for (std::size_t i = 0; i < counting.writeLog().size(); ++i) {
+    const std::string name = fs::path(counting.writeLog()[i]).filename().string();
+    if (name == "SorTemp.mkw" || name == "sort.out") sortWrites.push_back(static_cast<long>(i + 1));
+  }
+  ASSERT_GE(std::count(counting.writeLog().begin(), counting.writeLog().end(), out("many-count") + "/sort.out"), 2);
+
+  for (long n : sortWrites) {
+    const CatalogDefinition def = oneRegion(out("many" + std::to_string(n)), input);
+    FaultyFileSystem faulty(n);
+    const std::string message = failingBuild(def, faulty);
+    EXPECT_EQ(message, "Cannot write file \"" +
+                           moved(counting.writeLog()[static_cast<std::size_t>(n - 1)], out("many-count"),
+                                 def.settings.ouputdir) +
+                           "\": No space left on device");
+    // The region file is untouched: all records, in conversion order.
+    std::vector<std::string> left = recordsOf(def.settings.ouputdir + "/one01.dat", 10);
+    ASSERT_EQ(left.size(), sorted.size()) << message;
+    EXPECT_TRUE(std::equal(left.begin(), left.end(), sorted.rbegin())) << message;
+    rebuildGives(expected, def, message);
+  }
+}
+
+TEST_F(FaultInjection, EveryReadOfASortOfSeveralRunsFails) {
+  const std::vector<std::string> input = {dir.write("many.txt", fallingMagnitudes(40'000))};
+  FaultyFileSystem counting;
+  counting.failOnRead(-1);
+  {
+    RecordingUi ui;
+    ASSERT_TRUE(BuildPipeline(ui, counting).run(oneRegion(out("count"), input)).completed);
+  }
+  const Contents expected = directoryContents(out("count"));
+  std::vector<long> sortReads;
+  for (std::size_t i = 0; i < counting.readLog().size(); ++i) {
+    const std::string name = fs::path(counting.readLog()[i]).filename().string();
+    if (name == "SorTemp.mkw" || name == "one01.dat") sortReads.push_back(static_cast<long>(i + 1));
+  }
+  // The region file is read in one run's worth; the merge reads each run in
+  // pieces of its buffer.
+  ASSERT_GE(std::count(counting.readLog().begin(), counting.readLog().end(), "SorTemp.mkw"), 3);
+
+  for (long n : sortReads) {
+    const CatalogDefinition def = oneRegion(out("r" + std::to_string(n)), input);
+    FaultyFileSystem faulty;
+    faulty.failOnRead(n);
+    const std::string message = failingBuild(def, faulty);
+    EXPECT_EQ(message, "Cannot read file \"" +
+                           moved(counting.readLog()[static_cast<std::size_t>(n - 1)], out("count"),
+                                 def.settings.ouputdir) +
+                           "\": Input/output error");
+    std::vector<std::string> left = recordsOf(def.settings.ouputdir + "/one01.dat", 10);
+    ASSERT_EQ(left.size(), 40'000u) << message;
+    for (std::size_t k = 0; k < left.size(); ++k) ASSERT_EQ(left[k], fallingRecord(static_cast<int>(k))) << message;
+    rebuildGives(expected, def, message);
+  }
+}
+
+TEST_F(FaultInjection, ReadFailureInTheMiddleOfAnInputKeepsTheLinesBeforeIt) {
+  // 1.3 MB, read in blocks of 256 KiB: the failure strikes each block in
+  // turn. The first file is whole in the catalog; of the second, a prefix.
+  const std::string first = dir.write("first.txt", fallingMagnitudes(100));
+  const std::string second = dir.write("second.txt", fallingMagnitudes(50'000));
+  FaultyFileSystem counting;
+  counting.failOnRead(-1, "second.txt");
+  {
+    RecordingUi ui;
+    ASSERT_TRUE(BuildPipeline(ui, counting).run(oneRegion(out("count"), {first, second})).completed);
+  }
+  ASSERT_GE(counting.reads(), 6);
+
+  std::size_t previous = 0;
+  for (long n = 1; n <= counting.reads(); ++n) {
+    const CatalogDefinition def = oneRegion(out("read" + std::to_string(n)), {first, second});
+    FaultyFileSystem faulty;
+    faulty.failOnRead(n, "second.txt");
+    const std::string message = failingBuild(def, faulty);
+    EXPECT_EQ(message, "Cannot read file \"" + second + "\": Input/output error");
+    // Conversion order, no sort: the 100 stars of the first file, then a
+    // prefix of the second, growing with every later failure.
+    std::vector<std::string> left = recordsOf(def.settings.ouputdir + "/one01.dat", 10);
+    ASSERT_GE(left.size(), 100u);
+    ASSERT_LT(left.size(), 50'100u);
+    EXPECT_GE(left.size(), previous) << "read " << n;
+    previous = left.size();
+    for (std::size_t k = 0; k < left.size(); ++k) {
+      const int i = static_cast<int>(k < 100 ? k : k - 100);
+      ASSERT_EQ(left[k], fallingRecord(i)) << "record " << k << " after read " << n;
+    }
+  }
+  EXPECT_GT(previous, 40'000u);
+}
+
+}  // namespace
+}  // namespace mirdal

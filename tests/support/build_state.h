@@ -1,0 +1,33 @@
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+
+// What a build leaves behind: open descriptors of the process, the files of
+// a directory tree.
+namespace mirdal::testing {
+
+// Descriptors open in this process; a build must give back every one it took.
+inline int openFileCount() {
+  int n = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
+  return n;
+}
+
+// Every regular file below `dir`, by path relative to it, with its bytes.
+inline std::map<std::string, std::string> directoryContents(const std::filesystem::path& dir) {
+  std::map<std::string, std::string> out;
+  if (!std::filesystem::exists(dir)) return out;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(dir)) {
+    if (!e.is_regular_file()) continue;
+    std::ifstream in(e.path(), std::ios::binary);
+    out[std::filesystem::relative(e.path(), dir).string()] =
+        std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  return out;
+}
+
+}  // namespace mirdal::testing
