@@ -1,6 +1,6 @@
 // mirdal-dump: shows what a built catalog holds.
 //
-//   mirdal-dump [--records] [--region N] [--index] [--limit K] DIR [BASENAME]
+//   mirdal-dump [--records] [--region N] [--index] [--limit K] [--png FILE] DIR [BASENAME]
 
 #include <cstdio>
 #include <iostream>
@@ -9,16 +9,19 @@
 #include "catalog/error.h"
 #include "output/catalog_reader.h"
 #include "output/region_scheme.h"
+#include "output/sky_preview.h"
 
 namespace {
 
 const char* kUsage =
-    "Usage: mirdal-dump [--records] [--region N] [--index] [--limit K] DIR [BASENAME]\n"
+    "Usage: mirdal-dump [--records] [--region N] [--index] [--limit K] [--png FILE] DIR [BASENAME]\n"
     "Prints the header of the catalog in DIR and the number of records of each region.\n"
     "  --records   also print the records as text\n"
     "  --region N  only region N\n"
     "  --index     print the name index\n"
-    "  --limit K   print at most K records or index entries per listing (default 20, 0 = all)\n";
+    "  --limit K   print at most K records or index entries per listing (default 20, 0 = all)\n"
+    "  --png FILE  also draw the whole sky with every record and the region grid into the\n"
+    "              PNG picture FILE (RA 0h at the left; empty regions tinted red)\n";
 
 std::string trimRight(std::string s) {
   while (!s.empty() && s.back() == ' ') s.pop_back();
@@ -57,7 +60,7 @@ void printRecord(const mirdal::CatalogReader& reader, const std::string& rec) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string dir, base;
+  std::string dir, base, png;
   bool records = false, index = false;
   int onlyRegion = 0;
   long limit = 20;
@@ -81,6 +84,8 @@ int main(int argc, char** argv) {
       onlyRegion = std::atoi(next("a region number").c_str());
     } else if (a == "--limit") {
       limit = std::atol(next("a count").c_str());
+    } else if (a == "--png") {
+      png = next("a file name");
     } else if (!a.empty() && a[0] == '-') {
       std::cerr << "mirdal-dump: unknown option " << a << "\n" << kUsage;
       return 2;
@@ -144,6 +149,15 @@ int main(int argc, char** argv) {
       }
     } else {
       std::printf("Index        none\n");
+    }
+    if (!png.empty()) {
+      const mirdal::SkyPreview preview = mirdal::previewCatalog(reader);
+      const mirdal::RgbImage image = preview.render();
+      mirdal::writePng(mirdal::FileSystem::real(), png, image);
+      std::printf("Picture      %s, %d x %d pixels\n", png.c_str(), image.width(), image.height());
+      if (preview.misplaced() > 0)
+        std::printf("Misplaced    %lld records lie outside the region of their file\n",
+                    static_cast<long long>(preview.misplaced()));
     }
     return 0;
   } catch (const std::exception& e) {
