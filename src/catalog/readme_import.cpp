@@ -524,8 +524,8 @@ ReadMeImport importReadMe(const std::string& readMePath, const std::string& inpu
     result.notes.push_back("The ReadMe was read up to its first " + std::to_string(kMaxReadMeBytes >> 20) +
                            " MiB only");
   if (tableFile.empty() && !table.describes(inputPath))
-    result.notes.push_back("The ReadMe describes one file, " + result.readMe.describedFiles() +
-                           "; its table is used for " + std::string(baseName(inputPath)));
+    result.notes.push_back("The ReadMe's only table describes " + result.readMe.describedFiles() +
+                           "; it is used for " + std::string(baseName(inputPath)));
   std::vector<std::string> notes = applyReadMeTable(table, type, definition);
   result.notes.insert(result.notes.end(), notes.begin(), notes.end());
   return result;

@@ -53,11 +53,13 @@
 // ten characters.
 
 #include <algorithm>
+#include <array>
 #include <cctype>
-#include <cstdio>
+#include <charconv>
 #include <optional>
 #include <span>
 
+#include "catalog/project_file.h"
 #include "catalog/readme_import.h"
 #include "catalog/text.h"
 
@@ -167,15 +169,18 @@ PositionPart classifyPosition(const ReadMeColumn& c) {
 
 // The parts of one named set, by column index into the table (-1: absent).
 struct PositionSet {
-  std::string name;
-  int ra[6] = {-1, -1, -1, -1, -1, -1};   // RaHours .. RaArcsec
-  int dec[8] = {-1, -1, -1, -1, -1, -1, -1, -1};  // DecSign .. Npd
+  static constexpr int kParts = static_cast<int>(Part::Npd) + 1;
 
-  int& at(Part p) {
-    return isRaPart(p) ? ra[static_cast<int>(p) - static_cast<int>(Part::RaHours)]
-                       : dec[static_cast<int>(p) - static_cast<int>(Part::DecSign)];
+  std::string name;
+  std::array<int, kParts> columns = makeAbsent();
+
+  static constexpr std::array<int, kParts> makeAbsent() {
+    std::array<int, kParts> a{};
+    a.fill(-1);
+    return a;
   }
-  int get(Part p) const { return const_cast<PositionSet*>(this)->at(p); }
+  int& at(Part p) { return columns[static_cast<std::size_t>(p)]; }
+  int get(Part p) const { return columns[static_cast<std::size_t>(p)]; }
   bool hasRa() const { return get(Part::RaHours) >= 0 || get(Part::RaDegrees) >= 0; }
   bool hasDec() const {
     return get(Part::DecDegrees) >= 0 || get(Part::DecDecimal) >= 0 || get(Part::DecDegreesEither) >= 0 ||
@@ -206,7 +211,8 @@ std::optional<double> yearOf(std::string_view w) {
     while (i < w.size() && isDigit(w[i])) ++i;
   }
   if (i != w.size()) return std::nullopt;
-  const double y = std::stod(std::string(w));
+  double y = 0;
+  std::from_chars(w.data(), w.data() + w.size(), y);
   if (y < 1800 || y > 2100) return std::nullopt;
   return y;
 }
@@ -428,13 +434,13 @@ bool isQualifier(std::string_view label) {
 
 bool isIdentifier(const ReadMeColumn& c) {
   static constexpr std::string_view kLabels[] = {
-      "ID", "Name", "Names", "Seq", "Num", "No", "Nr", "Number", "Star", "Object", "Obj", "Desig", "Designation",
+      "ID", "Id", "Name", "Names", "Seq", "Num", "No", "Nr", "Number", "Star", "Object", "Obj", "Desig", "Designation",
       "HR", "HD", "HDE", "HIP", "HIC", "SAO", "BD", "CD", "CPD", "DM", "AGK3", "TYC", "Tycho", "GSC", "UCAC",
       "2MASS", "PPM", "FK4", "FK5", "GC", "ADS", "WDS", "IDS", "CCDM", "Disc", "NGC", "IC", "M", "UGC", "PGC",
       "ESO", "MCG", "LEDA", "Abell", "Sh2", "LBN", "LDN", "GCVS", "NSV", "VarName", "VarID", "Gaia", "Fl", "Bayer",
       "Flamsteed", "Cluster", "PN", "PNG"};
   for (std::string_view l : kLabels)
-    if (labelMatches(l, c.label) || (l.size() <= 2 && l == c.label)) return true;
+    if (labelMatches(l, c.label)) return true;
   const std::string e = asciiLowered(c.explanation);
   // "Identifications of components in Dmag": letters of a double's parts.
   if (e.find("component") != std::string::npos) return false;
@@ -450,11 +456,7 @@ bool isIdentifier(const ReadMeColumn& c) {
   return false;
 }
 
-std::string formatNumber(double v) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.10g", v);
-  return buf;
-}
+std::string formatNumber(double v) { return formatProjectFloat(v); }
 
 std::string calibrationText(double a, double b) {
   std::string s;

@@ -666,7 +666,7 @@ TEST(ReadMeImport, NoteWhenTheOnlyTableNamesAnotherFile) {
   CatalogDefinition def;
   const ReadMeImport r = importReadMe(readme, dir.str() + "/renamed.txt", "", CatalogType::Stars, def);
   EXPECT_EQ(r.readMe.tables.size(), 1u);
-  EXPECT_TRUE(has(r.notes, "The ReadMe describes one file, stars.dat; its table is used for renamed.txt"))
+  EXPECT_TRUE(has(r.notes, "The ReadMe's only table describes stars.dat; it is used for renamed.txt"))
       << joined(r.notes);
   expectSlot(def, 0, 1, 8);
 }
