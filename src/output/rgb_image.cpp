@@ -86,7 +86,7 @@ std::string encodePng(const RgbImage& image) {
   uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
   std::string packed(packedSize, '\0');
   if (compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(raw.data()),
-                static_cast<uLong>(raw.size()), Z_BEST_COMPRESSION) != Z_OK)
+                static_cast<uLong>(raw.size()), Z_DEFAULT_COMPRESSION) != Z_OK)
     throw Error("Cannot compress the picture");
   packed.resize(packedSize);
 

@@ -200,14 +200,17 @@ void SkyPreview::addRecord(double ra, double dec, std::optional<double> magnitud
   // ascension wraps round, the poles do not.
   const double fx = ra / step_, fy = (90.0 - dec) / step_;
   const int reach = static_cast<int>(std::ceil(radius + 0.5));
+  const double outer = (radius + 0.5) * (radius + 0.5);
   for (int dy = -reach; dy <= reach; ++dy) {
     const int y = cy + dy;
     if (y < 0 || y >= height_) continue;
+    const double ey = y + 0.5 - fy;
     for (int dx = -reach; dx <= reach; ++dx) {
       if (dx == 0 && dy == 0) continue;
-      const double d = std::hypot(cx + dx + 0.5 - fx, y + 0.5 - fy);
-      const double cover = std::clamp(radius + 0.5 - d, 0.0, 1.0);
-      if (cover <= 0) continue;
+      const double ex = cx + dx + 0.5 - fx;
+      const double d2 = ex * ex + ey * ey;
+      if (d2 >= outer) continue;
+      const double cover = std::min(1.0, radius + 0.5 - std::sqrt(d2));
       const int x = ((cx + dx) % width_ + width_) % width_;
       light[at(x, y)] += weight * static_cast<float>(cover);
     }
