@@ -281,6 +281,9 @@ int main(int argc, char** argv) {
     g_pipeline = &pipeline;
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
+    // A write beyond the file-size limit must fail with "File too large",
+    // naming the file, rather than kill the program half-way.
+    std::signal(SIGXFSZ, SIG_IGN);
     mirdal::BuildResult r = pipeline.run(definition);
     g_pipeline = nullptr;
     if (!r.started) return 1;
