@@ -5,6 +5,7 @@
 //                                            writes every page as a PNG to DIR
 //                                            (offscreen unless a platform is set)
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -80,6 +81,10 @@ int main(int argc, char** argv) {
   const Options options = parse(argc, argv);
   const bool render = options.ok && !options.renderDirectory.isEmpty();
   if (render && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+
+  // A build that writes beyond the file-size limit must end with the
+  // "File too large" message box, not kill the wizard.
+  std::signal(SIGXFSZ, SIG_IGN);
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("mirdal"));
