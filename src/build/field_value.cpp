@@ -47,14 +47,9 @@ void storeBits(std::span<std::uint8_t> record, std::size_t offset, std::size_t w
 
 }  // namespace
 
-std::string_view rawText(std::string_view line, const FieldSlot& slot) {
-  if (slot.length <= 0) return {};
-  std::size_t start = slot.firstChar < 1 ? 0 : static_cast<std::size_t>(slot.firstChar) - 1;
-  if (start >= line.size()) return {};
-  return line.substr(start, static_cast<std::size_t>(slot.length));
-}
+namespace detail {
 
-std::optional<double> parseDecimal(std::string_view t) {
+std::optional<double> parseDecimalGeneral(std::string_view t) {
   std::size_t i = 0;
   bool negative = false;
   if (i < t.size() && (t[i] == '+' || t[i] == '-')) {
@@ -98,15 +93,13 @@ std::optional<double> parseDecimal(std::string_view t) {
 #if FLT_EVAL_METHOD == 0
   // A mantissa below 2^53 and a power of ten up to 10^22 are both exact
   // doubles, so one multiplication or division rounds correctly. This covers
-  // nearly every catalog column.
-  constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                     1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  constexpr long long kMaxExactPower = static_cast<long long>(std::size(kPowersOfTen)) - 1;
+  // the short forms with an exponent or with leading zeros.
+  constexpr long long kMaxExactPower = static_cast<long long>(std::size(kExactPowersOfTen)) - 1;
   long long scale = exponent - fractionDigits;
   if (significant <= 19 && mantissa <= (std::uint64_t{1} << 53) && scale >= -kMaxExactPower &&
       scale <= kMaxExactPower) {
     double m = static_cast<double>(mantissa);
-    double v = scale >= 0 ? m * kPowersOfTen[scale] : m / kPowersOfTen[-scale];
+    double v = scale >= 0 ? m * kExactPowersOfTen[scale] : m / kExactPowersOfTen[-scale];
     return negative ? -v : v;
   }
 #endif
@@ -122,11 +115,7 @@ std::optional<double> parseDecimal(std::string_view t) {
   return value;
 }
 
-double fieldNumber(std::string_view line, const FieldSlot& slot, double missing) {
-  std::optional<double> x = parseDecimal(trimmed(rawText(line, slot)));
-  if (!x) return missing;
-  return slot.calcA * *x + slot.calcB;
-}
+}  // namespace detail
 
 int matchingRow(std::span<const std::string> lists, std::string_view key) {
   for (std::size_t r = 0; r < lists.size(); ++r) {
@@ -180,6 +169,17 @@ double roundHalfEven(double v) {
 }
 
 std::int64_t roundToInt64(double v) {
+  if (std::fabs(v) < 0x1p52) {
+    // Truncation does not depend on the rounding mode, and v - t is exact:
+    // the fraction decides, a half going to the even neighbour.
+    auto t = static_cast<std::int64_t>(v);
+    double d = v - static_cast<double>(t);
+    if (d > 0.5) return t + 1;
+    if (d < -0.5) return t - 1;
+    if (d == 0.5) return t + (t & 1);
+    if (d == -0.5) return t - (t & 1);
+    return t;
+  }
   if (std::isnan(v)) return 0;
   double r = roundHalfEven(v);
   if (r >= 0x1p63) return std::numeric_limits<std::int64_t>::max();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cfloat>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -23,7 +24,81 @@ namespace mirdal {
 // The bytes of `line` from column slot.firstChar (1-based; below 1 counts as
 // 1) for slot.length bytes, not trimmed. Empty when the column starts past
 // the end of the line or the length is 0 or less; cut at the end of the line.
-std::string_view rawText(std::string_view line, const FieldSlot& slot);
+inline std::string_view rawText(std::string_view line, const FieldSlot& slot) {
+  if (slot.length <= 0) return {};
+  std::size_t start = slot.firstChar < 1 ? 0 : static_cast<std::size_t>(slot.firstChar) - 1;
+  if (start >= line.size()) return {};
+  return line.substr(start, static_cast<std::size_t>(slot.length));
+}
+
+namespace detail {
+
+// parseDecimal for every form; the inline readers below try the common short
+// forms first and leave the rest to it.
+std::optional<double> parseDecimalGeneral(std::string_view text);
+
+inline constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                               1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                               1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The short form of nearly every catalog column: an optional sign, then at
+// most 19 digits with at most one "." among them, nothing else. Such a
+// mantissa is exact in 64 bits; when it is also at most 2^53 it is an exact
+// double, and so is the power of ten that scales it (up to 10^19), so one
+// IEEE division gives the correctly rounded value. Returns false, leaving
+// `value` alone, for any other text (empty, no digit, exponent, too many
+// digits, a stray byte): the general reader decides those.
+inline bool parseShortDecimal(const char* p, const char* end, double& value) {
+#if FLT_EVAL_METHOD == 0
+  bool negative = false;
+  if (p != end && (*p == '-' || *p == '+')) negative = *p++ == '-';
+  const char* const digitsBegin = p;
+  std::uint64_t mantissa = 0;  // wraps past 19 digits, which are refused below
+  unsigned d;
+  while (p != end && (d = static_cast<unsigned char>(*p) - unsigned{'0'}) < 10) {
+    mantissa = mantissa * 10 + d;
+    ++p;
+  }
+  std::size_t digits = static_cast<std::size_t>(p - digitsBegin);
+  std::size_t fractionDigits = 0;
+  if (p != end && *p == '.') {
+    const char* const fractionBegin = ++p;
+    while (p != end && (d = static_cast<unsigned char>(*p) - unsigned{'0'}) < 10) {
+      mantissa = mantissa * 10 + d;
+      ++p;
+    }
+    fractionDigits = static_cast<std::size_t>(p - fractionBegin);
+    digits += fractionDigits;
+  }
+  if (p != end || digits == 0 || digits > 19 || mantissa > (std::uint64_t{1} << 53)) return false;
+  const double v = static_cast<double>(mantissa) / kExactPowersOfTen[fractionDigits];
+  value = negative ? -v : v;
+  return true;
+#else
+  (void)p;
+  (void)end;
+  (void)value;
+  return false;
+#endif
+}
+
+// The bytes first..end trimmed of codes 0 to 32, read as a number and put
+// through calcA * x + calcB; `missing`, unchanged, when nothing is left or
+// it is not a number.
+inline double columnNumber(const char* first, const char* end, double calcA, double calcB, double missing) {
+  while (first != end && static_cast<unsigned char>(*first) <= 32) ++first;
+  while (end != first && static_cast<unsigned char>(end[-1]) <= 32) --end;
+  if (first == end) return missing;
+  double x;
+  if (!parseShortDecimal(first, end, x)) {
+    std::optional<double> general = parseDecimalGeneral(std::string_view(first, static_cast<std::size_t>(end - first)));
+    if (!general) return missing;
+    x = *general;
+  }
+  return calcA * x + calcB;
+}
+
+}  // namespace detail
 
 // Reads a whole text as a decimal number, "." as separator, whatever the
 // locale: an optional sign; digits; optionally "." and digits; optionally
@@ -31,11 +106,18 @@ std::string_view rawText(std::string_view line, const FieldSlot& slot);
 // run may be empty, so "." and "e5" read as 0, but something must follow the
 // sign. No blanks are skipped. The result is correctly rounded; a number too
 // large for a double gives an infinity, one too small a zero.
-std::optional<double> parseDecimal(std::string_view text);
+inline std::optional<double> parseDecimal(std::string_view text) {
+  double v;
+  if (detail::parseShortDecimal(text.data(), text.data() + text.size(), v)) return v;
+  return detail::parseDecimalGeneral(text);
+}
 
 // The column trimmed and read by parseDecimal, then calcA * x + calcB of the
 // slot; `missing`, unchanged, when the column is empty or not a number.
-double fieldNumber(std::string_view line, const FieldSlot& slot, double missing);
+inline double fieldNumber(std::string_view line, const FieldSlot& slot, double missing) {
+  std::string_view column = rawText(line, slot);
+  return detail::columnNumber(column.data(), column.data() + column.size(), slot.calcA, slot.calcB, missing);
+}
 
 // --- Code lookups -----------------------------------------------------------
 

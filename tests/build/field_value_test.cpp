@@ -95,6 +95,24 @@ TEST(ParseDecimal, CorrectlyRounded) {
   EXPECT_EQ(parseDecimal("1e-310"), 1e-310);  // subnormal
 }
 
+// The short path stops at 19 digits and at mantissas above 2^53; beyond
+// either bound the value still has to be the correctly rounded one.
+TEST(ParseDecimal, ShortFormBoundaries) {
+  EXPECT_EQ(parseDecimal("9007199254740992"), 9007199254740992.0);  // 2^53
+  EXPECT_EQ(parseDecimal("9007199254740993"), 9007199254740992.0);  // halfway, to even
+  EXPECT_EQ(parseDecimal("9007199254740995"), 9007199254740996.0);
+  EXPECT_EQ(parseDecimal("900719925474099.3"), 900719925474099.25);
+  EXPECT_EQ(parseDecimal("0.1234567890123456789"), 0.1234567890123456789);  // 19 digits
+  EXPECT_EQ(parseDecimal("00000000000000000000001.5"), 1.5);              // 24 digits
+  EXPECT_EQ(parseDecimal("1234567890123456789.5"), 1234567890123456789.5);
+  EXPECT_EQ(parseDecimal("-.0000000000000000001"), -1e-19);
+  EXPECT_TRUE(std::signbit(*parseDecimal("-0")));
+  EXPECT_TRUE(std::signbit(*parseDecimal("-0.000")));
+  EXPECT_FALSE(std::signbit(*parseDecimal("+0")));
+  for (const char* refused : {"", "+", "-", "1.2.3", "12-", "1 2", "--1", "1+", "\xB9", "12\xFF", "0x10"})
+    EXPECT_EQ(parseDecimal(refused), std::nullopt) << refused;
+}
+
 // Short mantissas take an exact path of their own; every shape of number must
 // still read as the correctly rounded value that from_chars gives.
 TEST(ParseDecimal, AgreesWithFromCharsOnRandomNumbers) {
@@ -269,6 +287,39 @@ TEST(Rounding, HalvesGoToEven) {
   EXPECT_EQ(roundHalfEven(4503599627370497.0), 4503599627370497.0);
   EXPECT_EQ(roundToInt64(187.5 * 3600000), 675000000);
   EXPECT_EQ(roundToInt32(79.5 * 3600000), 286200000);
+}
+
+TEST(Rounding, IntegerRoundingOfHalvesAndNeighbours) {
+  EXPECT_EQ(roundToInt64(0.5), 0);
+  EXPECT_EQ(roundToInt64(1.5), 2);
+  EXPECT_EQ(roundToInt64(-0.5), 0);
+  EXPECT_EQ(roundToInt64(-1.5), -2);
+  EXPECT_EQ(roundToInt64(-2.5), -2);
+  EXPECT_EQ(roundToInt64(-3.5), -4);
+  EXPECT_EQ(roundToInt64(-0.0), 0);
+  EXPECT_EQ(roundToInt64(0.49999999999999994), 0);
+  EXPECT_EQ(roundToInt64(-0.49999999999999994), 0);
+  EXPECT_EQ(roundToInt64(0.5000000000000001), 1);
+  EXPECT_EQ(roundToInt64(-1.4999999999999998), -1);
+  // Just below 2^52 the spacing of doubles is one half; from 2^52 on, one.
+  EXPECT_EQ(roundToInt64(4503599627370495.5), 4503599627370496);
+  EXPECT_EQ(roundToInt64(4503599627370494.5), 4503599627370494);
+  EXPECT_EQ(roundToInt64(-4503599627370494.5), -4503599627370494);
+  EXPECT_EQ(roundToInt64(4503599627370497.0), 4503599627370497);
+  EXPECT_EQ(roundToInt64(-4503599627370497.0), -4503599627370497);
+}
+
+// std::nearbyint under the default rounding mode rounds halves to even: an
+// independent reference over random magnitudes, halves and their neighbours.
+TEST(Rounding, IntegerRoundingAgreesWithNearbyint) {
+  std::mt19937_64 rng(5);
+  for (int i = 0; i < 300000; ++i) {
+    double scale = std::ldexp(1.0, static_cast<int>(rng() % 60) - 4);
+    double v = (static_cast<double>(rng() >> 11) / 0x1p53 - 0.5) * scale;
+    if (i % 3 == 0) v = std::floor(v) + 0.5;
+    if (i % 3 == 1) v = std::nextafter(std::floor(v) + 0.5, (rng() & 1) ? 1e300 : -1e300);
+    ASSERT_EQ(roundToInt64(v), static_cast<std::int64_t>(std::nearbyint(v))) << v;
+  }
 }
 
 TEST(Rounding, HugeAndNanValuesSaturate) {
