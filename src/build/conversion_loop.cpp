@@ -4,6 +4,7 @@
 #include <span>
 
 #include "build/field_value.h"
+#include "build/sky_position.h"
 #include "output/region_scheme.h"
 
 namespace mirdal {
@@ -70,36 +71,14 @@ void ConversionLoop::convertFile(const std::string& path, int eol, const Opened&
 
 void ConversionLoop::convertLine(std::string_view line) {
   ++counters_.lines;
-  const FieldSlot* slots = def_.fieldSlots.data();
-  auto number = [&](int position) { return fieldNumber(line, slots[position], 0.0); };
-
-  int c = 0;
-  double ra;
-  switch (ratype_) {
-    case 0: ra = (number(c) + number(c + 1) / 60 + number(c + 2) / 3600) * 15; break;
-    case 1: ra = number(c) * 15; break;
-    case 2: ra = number(c) + number(c + 1) / 60 + number(c + 2) / 3600; break;
-    default: ra = number(c); break;
-  }
-  c += raCount_;
-  double dec;
-  switch (dectype_) {
-    case 0: {
-      const double sign = rawText(line, slots[c]) == "-" ? -1.0 : 1.0;
-      dec = number(c + 1) * sign + number(c + 2) * sign / 60 + number(c + 3) * sign / 3600;
-      break;
-    }
-    case 1: dec = number(c); break;
-    default: dec = number(c) - 90; break;
-  }
-
-  // A position that is not a number at all (an infinite column minus an
-  // infinite one) is as impossible as one outside the sky.
-  if ((ra == 0 && dec == 0) || !(ra >= 0 && ra <= 360) || !(dec >= -90 && dec <= 90)) {
+  const SkyPosition position = computePosition(line, def_.fieldSlots.data(), ratype_, dectype_, raCount_);
+  if (!position.valid) {
     rejectLog_.reject(line);
     ++counters_.rejected;
     return;
   }
+  const double ra = position.ra;
+  const double dec = position.dec;
 
   std::span<std::uint8_t> rec(record_);
   storeInt32(rec, 0, 4, roundToInt32(ra * kMasPerDegree));
