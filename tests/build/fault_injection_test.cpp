@@ -17,6 +17,7 @@
 
 #include "build/build_pipeline.h"
 #include "catalog/error.h"
+#include "catalog/text.h"
 #include "output/catalog_reader.h"
 #include "support/build_state.h"
 #include "support/catalog_checks.h"
@@ -242,7 +243,9 @@ TEST_F(FaultInjection, SortedFileThatCannotReplaceTheRegionFile) {
 // ---------------------------------------------------------------------------
 // Larger files: a sort of several runs, an input read in many blocks.
 
-// One region, no index: 10-byte records of RA, DEC and magnitude.
+// One region, no index: 100-byte records of RA, DEC, magnitude and a
+// 90-byte comment, so that a few thousand lines fill more than one sort run.
+constexpr std::size_t kRecord = 100;
 CatalogDefinition oneRegion(const std::string& out, std::vector<std::string> inputs) {
   CatalogDefinition def;
   def.setRaType(3);
@@ -255,6 +258,7 @@ CatalogDefinition oneRegion(const std::string& out, std::vector<std::string> inp
   setSlot(def, 0, 1, 8);
   setSlot(def, 1, 10, 8);
   setSlot(def, 3, 19, 7);
+  setSlot(def, 12, 27, 90);
   return def;
 }
 
@@ -266,15 +270,15 @@ std::string fallingMagnitudes(int count) {
   for (int i = 0; i < count; ++i) {
     char mag[16];
     std::snprintf(mag, sizeof mag, "%.3f", (20000 - i) / 1000.0);
-    text += columns({{1, "10"}, {10, "20"}, {19, mag}}) + "\n";
+    text += columns({{1, "10"}, {10, "20"}, {19, mag}, {27, "comment " + std::to_string(i)}}) + "\n";
   }
   return text;
 }
 
-// The record of star i: 10 bytes.
+// The record of star i.
 std::string fallingRecord(int i) {
   return testing::le32(10 * 3'600'000) + testing::le32(110 * 3'600'000) +
-         testing::le16(static_cast<std::uint16_t>(20000 - i));
+         testing::le16(static_cast<std::uint16_t>(20000 - i)) + padded("comment " + std::to_string(i), 90);
 }
 
 std::vector<std::string> recordsOf(const std::string& file, std::size_t length) {
@@ -285,17 +289,17 @@ std::vector<std::string> recordsOf(const std::string& file, std::size_t length) 
 }
 
 TEST_F(FaultInjection, EveryWriteOfASortOfSeveralRunsFails) {
-  // 40,000 records of 10 bytes: more than the 325,000 bytes of one run, so
+  // 3,300 records of 100 bytes: more than the 325,000 bytes of one run, so
   // the sort writes two runs and merges them into "sort.out".
-  const std::vector<std::string> input = {dir.write("many.txt", fallingMagnitudes(40'000))};
+  const std::vector<std::string> input = {dir.write("many.txt", fallingMagnitudes(3'300))};
   const std::string refPath = out("many-ref");
   {
     RecordingUi ui;
     ASSERT_TRUE(BuildPipeline(ui).run(oneRegion(refPath, input)).completed);
   }
   const Contents expected = directoryContents(refPath);
-  const std::vector<std::string> sorted = recordsOf(refPath + "/one01.dat", 10);
-  ASSERT_EQ(sorted.size(), 40'000u);
+  const std::vector<std::string> sorted = recordsOf(refPath + "/one01.dat", kRecord);
+  ASSERT_EQ(sorted.size(), 3'300u);
 
   FaultyFileSystem counting;
   {
@@ -318,7 +322,7 @@ TEST_F(FaultInjection, EveryWriteOfASortOfSeveralRunsFails) {
                                  def.settings.ouputdir) +
                            "\": No space left on device");
     // The region file is untouched: all records, in conversion order.
-    std::vector<std::string> left = recordsOf(def.settings.ouputdir + "/one01.dat", 10);
+    std::vector<std::string> left = recordsOf(def.settings.ouputdir + "/one01.dat", kRecord);
     ASSERT_EQ(left.size(), sorted.size()) << message;
     EXPECT_TRUE(std::equal(left.begin(), left.end(), sorted.rbegin())) << message;
     rebuildGives(expected, def, message);
@@ -326,7 +330,7 @@ TEST_F(FaultInjection, EveryWriteOfASortOfSeveralRunsFails) {
 }
 
 TEST_F(FaultInjection, EveryReadOfASortOfSeveralRunsFails) {
-  const std::vector<std::string> input = {dir.write("many.txt", fallingMagnitudes(40'000))};
+  const std::vector<std::string> input = {dir.write("many.txt", fallingMagnitudes(3'300))};
   FaultyFileSystem counting;
   counting.failOnRead(-1);
   {
@@ -352,8 +356,8 @@ TEST_F(FaultInjection, EveryReadOfASortOfSeveralRunsFails) {
                            moved(counting.readLog()[static_cast<std::size_t>(n - 1)], out("count"),
                                  def.settings.ouputdir) +
                            "\": Input/output error");
-    std::vector<std::string> left = recordsOf(def.settings.ouputdir + "/one01.dat", 10);
-    ASSERT_EQ(left.size(), 40'000u) << message;
+    std::vector<std::string> left = recordsOf(def.settings.ouputdir + "/one01.dat", kRecord);
+    ASSERT_EQ(left.size(), 3'300u) << message;
     for (std::size_t k = 0; k < left.size(); ++k) ASSERT_EQ(left[k], fallingRecord(static_cast<int>(k))) << message;
     rebuildGives(expected, def, message);
   }
@@ -363,7 +367,7 @@ TEST_F(FaultInjection, ReadFailureInTheMiddleOfAnInputKeepsTheLinesBeforeIt) {
   // 1.3 MB, read in blocks of 256 KiB: the failure strikes each block in
   // turn. The first file is whole in the catalog; of the second, a prefix.
   const std::string first = dir.write("first.txt", fallingMagnitudes(100));
-  const std::string second = dir.write("second.txt", fallingMagnitudes(50'000));
+  const std::string second = dir.write("second.txt", fallingMagnitudes(36'000));
   FaultyFileSystem counting;
   counting.failOnRead(-1, "second.txt");
   {
@@ -381,9 +385,9 @@ TEST_F(FaultInjection, ReadFailureInTheMiddleOfAnInputKeepsTheLinesBeforeIt) {
     EXPECT_EQ(message, "Cannot read file \"" + second + "\": Input/output error");
     // Conversion order, no sort: the 100 stars of the first file, then a
     // prefix of the second, growing with every later failure.
-    std::vector<std::string> left = recordsOf(def.settings.ouputdir + "/one01.dat", 10);
+    std::vector<std::string> left = recordsOf(def.settings.ouputdir + "/one01.dat", kRecord);
     ASSERT_GE(left.size(), 100u);
-    ASSERT_LT(left.size(), 50'100u);
+    ASSERT_LT(left.size(), 36'100u);
     EXPECT_GE(left.size(), previous) << "read " << n;
     previous = left.size();
     for (std::size_t k = 0; k < left.size(); ++k) {
@@ -391,7 +395,7 @@ TEST_F(FaultInjection, ReadFailureInTheMiddleOfAnInputKeepsTheLinesBeforeIt) {
       ASSERT_EQ(left[k], fallingRecord(i)) << "record " << k << " after read " << n;
     }
   }
-  EXPECT_GT(previous, 40'000u);
+  EXPECT_GT(previous, 27'000u);
 }
 
 }  // namespace
