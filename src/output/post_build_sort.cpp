@@ -7,9 +7,13 @@ namespace mirdal {
 
 bool sortRegionByMagnitude(FileSystem& fs, const std::string& regionFile, const std::string& scratch,
                            const RecordLayout& layout) {
-  const std::int64_t size = fs.fileSize(regionFile);
-  if (size <= layout.recordLength || !layout.magnitudeKeyInRecord()) return false;
-  sortFileInPlace(fs, regionFile, scratch, layout.recordLength,
+  // The file opened to take its size is the one the sort reads.
+  std::unique_ptr<File> file = fs.open(regionFile, OpenMode::Read);
+  if (file->size() <= layout.recordLength || !layout.magnitudeKeyInRecord()) {
+    file->close();
+    return false;
+  }
+  sortFileInPlace(fs, std::move(file), scratch, layout.recordLength,
                   compareMagnitudeAt(layout.sortKeyPosition, layout.recordLength));
   return true;
 }

@@ -1,5 +1,7 @@
 #include "sort/fix_rec_sort.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -37,13 +39,32 @@ std::int64_t wholeRecords(std::int64_t bytes, int recordSize) {
   return std::max<std::int64_t>(bytes / recordSize, 1) * recordSize;
 }
 
-// Whether two paths name the same file, also when one does not exist yet.
-bool samePath(const std::string& a, const std::string& b) {
+// A path with what one stat of it says.
+struct PathIdentity {
+  explicit PathIdentity(const std::string& p) : path(p), exists(::stat(p.c_str(), &st) == 0) {}
+  const std::string& path;
+  struct stat st;
+  bool exists;
+};
+
+// Whether two paths name the same file, also when neither exists yet. The
+// common answers come from the stat of each path: two existing paths are the
+// same file when device and inode agree; an existing path and a missing one
+// are different files; two missing paths can only be the same when they end
+// in the same name, and only then are they compared in full.
+bool samePath(const PathIdentity& a, const PathIdentity& b) {
+  if (a.exists && b.exists) return a.st.st_dev == b.st.st_dev && a.st.st_ino == b.st.st_ino;
+  if (a.exists || b.exists) return false;
   namespace fsys = std::filesystem;
+  const fsys::path pa(a.path);
+  const fsys::path pb(b.path);
+  const fsys::path na = pa.filename();
+  const fsys::path nb = pb.filename();
+  auto plainName = [](const fsys::path& n) { return !n.empty() && n != "." && n != ".."; };
+  if (plainName(na) && plainName(nb) && na != nb) return false;
   std::error_code ec;
-  if (fsys::exists(a, ec) && fsys::exists(b, ec)) return fsys::equivalent(a, b, ec);
-  fsys::path ca = fsys::weakly_canonical(fsys::absolute(a, ec), ec);
-  fsys::path cb = fsys::weakly_canonical(fsys::absolute(b, ec), ec);
+  fsys::path ca = fsys::weakly_canonical(fsys::absolute(pa, ec), ec);
+  fsys::path cb = fsys::weakly_canonical(fsys::absolute(pb, ec), ec);
   return !ec && ca == cb;
 }
 
@@ -356,23 +377,40 @@ FixRecSort::FixRecSort(int recordSize, FileSystem& fs) : fs_(fs), recordSize_(re
 FixRecSort::~FixRecSort() = default;
 
 void FixRecSort::SortFile(const std::string& input, const std::string& output, const RecordCompare& compare) {
+  checkMethodAndCompare(input, compare);
+  sortOpened(fs_.open(input, OpenMode::Read), output, compare);
+}
+
+void FixRecSort::SortFile(std::unique_ptr<File> input, const std::string& output, const RecordCompare& compare) {
+  checkMethodAndCompare(input->path(), compare);
+  sortOpened(std::move(input), output, compare);
+}
+
+void FixRecSort::checkMethodAndCompare(const std::string& input, const RecordCompare& compare) const {
   if (SortMethod > 1) throw Error("Invalid sort method " + std::to_string(SortMethod));
   if (!compare) throw Error("No compare function for sorting \"" + input + "\"");
+}
+
+void FixRecSort::sortOpened(std::unique_ptr<File> in, const std::string& output, const RecordCompare& compare) {
   runCount_ = 0;
   parts_.clear();
   array_.Clear();
+  const std::string input = in->path();
 
   // The input is checked before anything is created, so that a refused input
   // leaves no scratch files behind.
-  std::unique_ptr<File> in = fs_.open(input, OpenMode::Read);
   const std::int64_t size = in->size();
   if (size % recordSize_ != 0) throw Error("File can`t be divided through " + std::to_string(recordSize_));
   // The output and the temporary file are truncated before the input is read:
   // if either were the input, its records would be lost.
-  if (samePath(input, output)) throw Error("Cannot sort file \"" + input + "\" onto itself");
-  for (const std::string* path : {&input, &output}) {
-    if (samePath(*path, kTempFileName))
-      throw Error("Cannot sort file \"" + *path + "\": " + kTempFileName + " is the sort's temporary file");
+  {
+    const std::string tempName = kTempFileName;
+    const PathIdentity in(input), out(output), temp(tempName);
+    if (samePath(in, out)) throw Error("Cannot sort file \"" + input + "\" onto itself");
+    for (const PathIdentity* p : {&in, &out}) {
+      if (samePath(*p, temp))
+        throw Error("Cannot sort file \"" + p->path + "\": " + kTempFileName + " is the sort's temporary file");
+    }
   }
 
   if (override_) {
@@ -381,6 +419,10 @@ void FixRecSort::SortFile(const std::string& input, const std::string& output, c
   } else {
     sizes_ = computeSortSizes(size, recordSize_);
   }
+  // One run (or none) ends as the renamed temporary file, which creates the
+  // output; only a merge needs the output made beforehand. Creating it early
+  // there would cost a file creation per region file for nothing.
+  const bool singleRun = size <= sizes_.MemorySize;
 
   std::unique_ptr<File> temp;
   bool tempCreated = false;
@@ -388,8 +430,10 @@ void FixRecSort::SortFile(const std::string& input, const std::string& output, c
   try {
     temp = fs_.open(kTempFileName, OpenMode::Create);
     tempCreated = true;
-    fs_.open(output, OpenMode::Create)->close();
-    outputCreated = true;
+    if (!singleRun) {
+      fs_.open(output, OpenMode::Create)->close();
+      outputCreated = true;
+    }
 
     formRuns(*in, *temp, compare);
     in->close();
@@ -399,8 +443,10 @@ void FixRecSort::SortFile(const std::string& input, const std::string& output, c
       parts_.clear();
       temp->close();
       temp.reset();
+      outputCreated = true;  // by the rename, or by the copy that stands in for it
       moveTempToOutput(output);
     } else {
+      outputCreated = true;
       withCompare(compare, [&](const auto& c) { mergeRuns(output, c); });
       parts_.clear();
       temp->close();

@@ -169,6 +169,9 @@ class FixRecSort {
   // the input is untouched, and the temporary file and a partial output are
   // removed.
   void SortFile(const std::string& input, const std::string& output, const RecordCompare& compare);
+  // The same for an input the caller has opened for reading (to look at its
+  // size first); the sort closes it.
+  void SortFile(std::unique_ptr<File> input, const std::string& output, const RecordCompare& compare);
 
   // Sizes to use instead of the size bands' (tests force small runs with it).
   void overrideSizes(const SortSizes& sizes) { override_ = sizes; }
@@ -178,6 +181,8 @@ class FixRecSort {
   int runCount() const { return runCount_; }
 
  private:
+  void checkMethodAndCompare(const std::string& input, const RecordCompare& compare) const;
+  void sortOpened(std::unique_ptr<File> input, const std::string& output, const RecordCompare& compare);
   void formRuns(File& input, File& temp, const RecordCompare& compare);
   template <class Compare>
   void mergeRuns(const std::string& output, const Compare& compare);

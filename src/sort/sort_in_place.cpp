@@ -38,27 +38,43 @@ class WorkingDirectoryLock {
   int fd_;
 };
 
-}  // namespace
-
-void sortFileInPlace(FileSystem& fs, const std::string& file, const std::string& scratch, int recordSize,
-                     const RecordCompare& compare) {
+// Sorts with the stable merge sort into the scratch file, then renames the
+// scratch file over `file`. Renaming over the file, rather than deleting it
+// first, means there is no moment at which neither the old nor the sorted
+// records are on disk.
+template <class Sort>
+void sortAndReplace(FileSystem& fs, const std::string& file, const std::string& scratch, int recordSize,
+                    Sort&& sort) {
   const WorkingDirectoryLock lock;
   FixRecSort sorter(recordSize, fs);
   sorter.SortMethod = 1;
   try {
-    sorter.SortFile(file, scratch, compare);
+    sort(sorter);
   } catch (...) {
     fs.remove(scratch);
     throw;
   }
-  // Renaming over the file, rather than deleting it first, means there is no
-  // moment at which neither the old nor the sorted records are on disk.
   errno = 0;
   if (!fs.rename(scratch, file)) {
     int err = errno != 0 ? errno : EIO;
     fs.remove(scratch);
     throw Error(fileErrorMessage("replace", file, err));
   }
+}
+
+}  // namespace
+
+void sortFileInPlace(FileSystem& fs, const std::string& file, const std::string& scratch, int recordSize,
+                     const RecordCompare& compare) {
+  sortAndReplace(fs, file, scratch, recordSize,
+                 [&](FixRecSort& sorter) { sorter.SortFile(file, scratch, compare); });
+}
+
+void sortFileInPlace(FileSystem& fs, std::unique_ptr<File> opened, const std::string& scratch, int recordSize,
+                     const RecordCompare& compare) {
+  const std::string file = opened->path();
+  sortAndReplace(fs, file, scratch, recordSize,
+                 [&](FixRecSort& sorter) { sorter.SortFile(std::move(opened), scratch, compare); });
 }
 
 }  // namespace mirdal

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "catalog/file_system.h"
@@ -12,6 +13,10 @@ namespace mirdal {
 // one step. If anything fails, `file` keeps its earlier content, `scratch` is
 // removed and the error propagates.
 void sortFileInPlace(FileSystem& fs, const std::string& file, const std::string& scratch, int recordSize,
+                     const RecordCompare& compare);
+// The same for a file the caller has opened for reading (to look at its size
+// first); the sort closes it.
+void sortFileInPlace(FileSystem& fs, std::unique_ptr<File> opened, const std::string& scratch, int recordSize,
                      const RecordCompare& compare);
 
 }  // namespace mirdal

@@ -288,6 +288,34 @@ TEST_F(FixRecSortTest, SortingAFileOntoItselfIsRefused) {
   EXPECT_EQ(dir_.read(FixRecSort::kTempFileName), data);
 }
 
+TEST_F(FixRecSortTest, OutputNamingTheTemporaryFileIsRefusedOnlyWhenItIsThatFile) {
+  std::string data = record(2, 0) + record(1, 1);
+  std::string in = dir_.write("in.dat", data);
+  FixRecSort sorter(kRecord);
+  sorter.SortMethod = 1;
+  // Neither exists: the same name through another path is the same file.
+  EXPECT_THROW(sorter.SortFile(in, dir_.str() + "/sub/../" + FixRecSort::kTempFileName, byKey), Error);
+  EXPECT_THROW(sorter.SortFile(in, "./" + std::string(FixRecSort::kTempFileName), byKey), Error);
+  EXPECT_FALSE(tempExists());
+  // The same name in another directory is another file.
+  testing::TempDir other;
+  sorter.SortFile(in, other.str() + "/" + FixRecSort::kTempFileName, byKey);
+  EXPECT_EQ(other.read(FixRecSort::kTempFileName), record(1, 1) + record(2, 0));
+  EXPECT_EQ(dir_.read("in.dat"), data);
+  EXPECT_FALSE(tempExists());
+}
+
+TEST_F(FixRecSortTest, OpenedInputIsSortedAndClosed) {
+  std::string in = dir_.write("in.dat", record(3, 0) + record(1, 1) + record(3, 2) + record(2, 3));
+  FixRecSort sorter(kRecord);
+  sorter.SortMethod = 1;
+  sorter.SortFile(FileSystem::real().open(in, OpenMode::Read), path("out.dat"), byKey);
+  EXPECT_EQ(dir_.read("out.dat"), record(1, 1) + record(2, 3) + record(3, 0) + record(3, 2));
+  // The opened input is checked like a named one.
+  EXPECT_THROW(sorter.SortFile(FileSystem::real().open(in, OpenMode::Read), in, byKey), Error);
+  EXPECT_FALSE(tempExists());
+}
+
 TEST_F(FixRecSortTest, FullDiskWhileWritingRunsNamesTheTemporaryFile) {
   std::string data = randomRecords(1'000, 10, 6);
   std::string in = dir_.write("in.dat", data);
