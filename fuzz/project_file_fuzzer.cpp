@@ -1,7 +1,7 @@
 // The project-file loader: any text loads without an error, every setting
 // lands in its range, the header of the loaded definition encodes to bytes
-// that decode back to it, and saving is stable: a definition saved, loaded
-// and saved again gives the same file.
+// that decode back to it, and saving is stable: a loaded definition saved,
+// loaded and saved again gives the same file.
 
 #include <string>
 
@@ -54,18 +54,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(header.size() == CatalogHeader::kEncodedLength);
   FUZZ_CHECK(CatalogHeader::decode(header).encode() == header);
 
-  // The first save may cut what a read cannot return (values beyond 2047
-  // characters); from then on the file is a fixed point.
+  // Every text loaded is at most 2047 characters long, as a read returns it,
+  // and every number is saved with 15 digits: so saving, loading and saving
+  // again gives the very same file.
   saveProject("/p/first.prj", loaded, fs);
   CatalogDefinition second;
   loadProject("/p/first.prj", second, fs);
   checkRanges(second);
   saveProject("/p/second.prj", second, fs);
-  CatalogDefinition third;
-  loadProject("/p/second.prj", third, fs);
-  saveProject("/p/third.prj", third, fs);
-  FUZZ_CHECK(fs.contents("/p/second.prj") == fs.contents("/p/third.prj"));
-  FUZZ_CHECK(third.settings == second.settings);
-  FUZZ_CHECK(third.fieldSlots == second.fieldSlots);
+  FUZZ_CHECK(fs.contents("/p/first.prj") == fs.contents("/p/second.prj"));
   return 0;
 }
