@@ -10,6 +10,8 @@
 #include <QCheckBox>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QFrame>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -23,7 +25,9 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
+#include "build/field_preview.h"
 #include "build/input_reader.h"
+#include "build/sky_position.h"
 #include "catalog/catalog_definition.h"
 #include "catalog/text.h"
 #include "ui/formula_dialog.h"
@@ -103,6 +107,16 @@ QLabel* caption(const QString& text, QWidget* buddy, QWidget* parent) {
   return label;
 }
 
+// Marks of the preview: red for columns that the sample line does not hold,
+// amber for a missing or no-match value, grey for remarks.
+QString inColour(const char* colour, const QString& html) {
+  return QStringLiteral("<span style=\"color:%1\">%2</span>").arg(QLatin1String(colour), html);
+}
+QString red(const QString& html) { return inColour("#c00000", html); }
+QString amber(const QString& html) { return inColour("#a45a00", html); }
+QString grey(const QString& html) { return inColour("#707070", html); }
+QString escaped(const std::string& bytes) { return fromBytes(bytes).toHtmlEscaped(); }
+
 }  // namespace
 
 FieldLayoutEditor::FieldLayoutEditor(CatalogDefinition& definition, PlatformServices& services, QWidget* parent,
@@ -126,6 +140,11 @@ FieldLayoutEditor::FieldLayoutEditor(CatalogDefinition& definition, PlatformServ
   Button7 = new QPushButton(QStringLiteral("Advanced"), area_);
   Button7->setObjectName("Button7");
   Button7->setAutoDefault(false);
+  importButton_ = new QPushButton(QStringLiteral("Import ReadMe..."), area_);
+  importButton_->setObjectName("ImportReadMeButton");
+  importButton_->setAutoDefault(false);
+  importButton_->setToolTip(QStringLiteral("Fill the field list from the byte-by-byte description of a ReadMe"));
+  importButton_->setMinimumWidth(importButton_->sizeHint().width());
   const int boxWidth = Edit3->fontMetrics().horizontalAdvance(QStringLiteral("MMMMMMMMM")) + 12;
   for (QLineEdit* e : {Edit3, Edit1, Edit2}) e->setFixedWidth(boxWidth);
   {
@@ -141,6 +160,7 @@ FieldLayoutEditor::FieldLayoutEditor(CatalogDefinition& definition, PlatformServ
     column->addWidget(caption(QStringLiteral("Length"), Edit2, area_));
     column->addWidget(Edit2);
     column->addStretch(1);
+    column->addWidget(importButton_);
     column->addWidget(Button7);
   }
 
@@ -174,6 +194,42 @@ FieldLayoutEditor::FieldLayoutEditor(CatalogDefinition& definition, PlatformServ
                           Memo1->horizontalScrollBar()->sizeHint().height() + 2);
   }
 
+  {
+    auto* frame = new QFrame(this);
+    frame->setFrameShape(QFrame::StyledPanel);
+    frame->setToolTip(QStringLiteral("What the first line of the first input file gives for the current field "
+                                     "and for the position"));
+    preview_ = frame;
+    preview_->setObjectName("SamplePreview");
+    auto* grid = new QGridLayout(preview_);
+    grid->setContentsMargins(4, 2, 4, 2);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(1);
+    auto row = [this, grid](int r, const char* text, const char* name) {
+      auto* label = new QLabel(QString::fromLatin1(text), preview_);
+      auto* value = new QLabel(preview_);
+      value->setObjectName(name);
+      value->setTextFormat(Qt::RichText);
+      // As wide as the frame allows, whatever the text: a long value is
+      // elided (the whole of it in the tooltip) rather than widening the page.
+      value->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+      value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+      grid->addWidget(label, r, 0, Qt::AlignTop);
+      grid->addWidget(value, r, 1);
+      return value;
+    };
+    previewValue_ = row(0, "Value", "PreviewValue");
+    previewRa_ = row(1, "RA", "PreviewRa");
+    previewDec_ = row(2, "DEC", "PreviewDec");
+    previewRefused_ = new QLabel(preview_);
+    previewRefused_->setObjectName("PreviewRefused");
+    previewRefused_->setTextFormat(Qt::RichText);
+    previewRefused_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    grid->addWidget(previewRefused_, 3, 0, 1, 2);
+    grid->setColumnStretch(1, 1);
+    previewRefused_->hide();
+  }
+
   auto* top = new QHBoxLayout;
   top->setContentsMargins(0, 0, 0, 0);
   top->setSpacing(8);
@@ -184,6 +240,7 @@ FieldLayoutEditor::FieldLayoutEditor(CatalogDefinition& definition, PlatformServ
   page->setSpacing(4);
   page->addLayout(top, 1);
   page->addWidget(CheckBox2);
+  page->addWidget(preview_);
   page->addWidget(Memo1);
 
   connect(CheckListBox1, &QListWidget::itemChanged, this, &FieldLayoutEditor::itemChanged_);
@@ -195,6 +252,7 @@ FieldLayoutEditor::FieldLayoutEditor(CatalogDefinition& definition, PlatformServ
   connect(Edit3, &QLineEdit::textChanged, this, &FieldLayoutEditor::Edit3Change);
   connect(CheckBox2, &QCheckBox::toggled, this, &FieldLayoutEditor::CheckBox2Click);
   connect(Button7, &QPushButton::clicked, this, &FieldLayoutEditor::Button7Click);
+  connect(importButton_, &QPushButton::clicked, this, &FieldLayoutEditor::importReadMeRequested);
 
   showFieldList();
 }
@@ -223,6 +281,7 @@ void FieldLayoutEditor::showFieldList() {
 
 void FieldLayoutEditor::itemChanged_(QListWidgetItem* item) {
   def_.setTicked(CheckListBox1->row(item), item->checkState() == Qt::Checked);
+  updatePreview();
 }
 
 void FieldLayoutEditor::setCurrent(int position) {
@@ -256,7 +315,10 @@ void FieldLayoutEditor::CheckListBox1KeyUp() {
 // The boxes
 
 void FieldLayoutEditor::refresh() {
-  if (!hasCurrent()) return;
+  if (!hasCurrent()) {
+    updatePreview();
+    return;
+  }
   const int i = current_;
   const FieldCatalogue& fields = def_.fields();
   {
@@ -277,6 +339,7 @@ void FieldLayoutEditor::refresh() {
     CheckBox2->setChecked(def_.altNames[static_cast<std::size_t>(i - fields.firstFreePosition())] == 1);
   }
   CheckBox2->setVisible(string);
+  updatePreview();
 }
 
 // Highlights the columns of the slot in the sample line, up to its end. A
@@ -435,6 +498,86 @@ void FieldLayoutEditor::Button7Click() {
   if (dialog->exec() != QDialog::Accepted) return;
   slot.calcA = dialog->a();
   slot.calcB = dialog->b();
+  updatePreview();
+}
+
+// ---------------------------------------------------------------------------
+// The preview
+
+void FieldLayoutEditor::updatePreview() {
+  if (!sampleShown_) {
+    previewValue_->setText(grey(QStringLiteral("No sample line: the input file list is empty")));
+    previewRa_->clear();
+    previewDec_->clear();
+    previewRefused_->hide();
+    return;
+  }
+  const std::string_view line = sample_;
+  const QFontMetrics fm(previewValue_->font());
+  const int room = std::max(previewValue_->contentsRect().width(), 4 * fm.averageCharWidth());
+  auto fitted = [&fm](const QString& text, int width) {
+    return fm.elidedText(text, Qt::ElideRight, std::max(width, fm.averageCharWidth())).toHtmlEscaped();
+  };
+  if (hasCurrent()) {
+    const FieldPreview p = previewField(line, def_, current_, def_.tables.prepareLookupLists());
+    QString html;
+    QString prefix;
+    switch (p.reach) {
+      case ColumnReach::NoColumn: prefix = QStringLiteral("No column: "); break;
+      case ColumnReach::PastEnd:
+        html = red(fitted(QStringLiteral("Past the end of the sample line (%1 characters)").arg(line.size()), room)) +
+               QStringLiteral("<br>");
+        break;
+      case ColumnReach::CutAtEnd:
+        html = red(fitted(QStringLiteral("Cut at the end of the sample line (column %1)").arg(line.size()), room)) +
+               QStringLiteral("<br>");
+        break;
+      case ColumnReach::Inside: break;
+    }
+    const QString swatch = QStringLiteral("&nbsp;&nbsp;&nbsp;&nbsp; ");
+    const QString notTicked = QStringLiteral(" (not ticked)");
+    const bool showNotTicked =
+        def_.fields().entry(current_).kind != ValueKind::Coordinate && !def_.ticked(current_);
+    int left = room - fm.horizontalAdvance(prefix);
+    if (p.colour) left -= fm.horizontalAdvance(QStringLiteral("     "));
+    if (showNotTicked) left -= fm.horizontalAdvance(notTicked);
+    QString value = fitted(fromBytes(p.value), left);
+    if (p.colour)
+      value = QStringLiteral("<span style=\"background-color:%1\">%2</span>").arg(toQColor(*p.colour).name(), swatch) +
+              value;
+    html += grey(prefix.toHtmlEscaped()) + (p.missing ? amber(value) : value);
+    if (showNotTicked) html += grey(notTicked);
+    previewValue_->setText(html);
+    previewValue_->setToolTip(fromBytes(p.value));
+    previewValue_->setProperty("missing", p.missing);
+    previewValue_->setProperty("pastEnd", p.reach == ColumnReach::PastEnd || p.reach == ColumnReach::CutAtEnd);
+  } else {
+    previewValue_->setText(grey(QStringLiteral("No field selected")));
+    previewValue_->setToolTip(QString());
+    previewValue_->setProperty("missing", false);
+    previewValue_->setProperty("pastEnd", false);
+  }
+
+  const SkyPosition position = computePosition(line, def_);
+  const QString gap = QStringLiteral("&nbsp;&nbsp;&nbsp;");
+  const QString degree(QChar(0xB0));
+  QString ra = escaped(formatHours(position.ra)) + gap + escaped(formatFixed(position.ra, 5)) + degree;
+  QString dec = escaped(formatDegrees(position.dec)) + gap + escaped(formatFixed(position.dec, 5)) + degree;
+  if (!position.valid) {
+    ra = red(ra);
+    dec = red(dec);
+    previewRefused_->setText(red(fitted(
+        QStringLiteral("The build refuses this line: %1").arg(fromBytes(refusalReason(position))), room)));
+  }
+  previewRa_->setText(ra);
+  previewDec_->setText(dec);
+  previewRefused_->setVisible(!position.valid);
+}
+
+void FieldLayoutEditor::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  // Texts are elided to the labels' widths, which the layout sets after this.
+  QMetaObject::invokeMethod(this, &FieldLayoutEditor::updatePreview, Qt::QueuedConnection);
 }
 
 }  // namespace mirdal

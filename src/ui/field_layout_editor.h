@@ -8,6 +8,7 @@
 #include "catalog/file_system.h"
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
@@ -34,6 +35,12 @@ class PlatformServices;
 // "1234567890..." and a ruler numbering every tenth column, one byte of the
 // file per character. Selecting text in any of the three lines with the mouse
 // sets the current field's columns.
+//
+// Beside the boxes, the preview tells what the sample line gives: the current
+// field's value after calibration or lookup (its missing value marked as
+// such, a column past the end of the line marked) and the position the RA
+// and DEC entries make of it, by the conversion loop's own rules. It follows
+// every change of field, column, length, formula and sample.
 class FieldLayoutEditor : public QWidget {
   Q_OBJECT
  public:
@@ -65,6 +72,15 @@ class FieldLayoutEditor : public QWidget {
   QListWidget* fieldList() const { return CheckListBox1; }
   QWidget* editorArea() const { return area_; }
 
+  // Brings the preview up to date with the definition: after a change of the
+  // mapping tables or of anything else the editor does not see.
+  void updatePreview();
+
+ signals:
+  // "Import ReadMe..." was pressed; the window imports (it owns the controls
+  // of page 2 that an import changes).
+  void importReadMeRequested();
+
  public slots:
   void CheckListBox1MouseUp(Qt::MouseButton button, const QPoint& position);
   void CheckListBox1KeyUp();
@@ -74,6 +90,9 @@ class FieldLayoutEditor : public QWidget {
   void CheckBox2Click();
   void Memo1MouseUp();
   void Button7Click();
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void itemChanged_(QListWidgetItem* item);
@@ -104,7 +123,13 @@ class FieldLayoutEditor : public QWidget {
   QLineEdit* Edit2;
   QCheckBox* CheckBox2;
   QPushButton* Button7;
+  QPushButton* importButton_;
   QPlainTextEdit* Memo1;
+  QWidget* preview_;
+  QLabel* previewValue_;
+  QLabel* previewRa_;
+  QLabel* previewDec_;
+  QLabel* previewRefused_;
 };
 
 }  // namespace mirdal

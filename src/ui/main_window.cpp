@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -26,14 +27,18 @@
 #include <QVBoxLayout>
 
 #include "build/input_reader.h"
+#include "catalog/error.h"
 #include "catalog/project_file.h"
+#include "catalog/readme_import.h"
 #include "catalog/text.h"
+#include "output/region_scheme.h"
 #include "ui/field_layout_editor.h"
 #include "ui/help.h"
 #include "ui/platform_services.h"
 #include "ui/progress_window.h"
 #include "ui/qt_text.h"
 #include "ui/resources.h"
+#include "ui/sky_preview_window.h"
 #include "ui/widgets.h"
 
 namespace mirdal {
@@ -82,6 +87,12 @@ class ButtonBar : public QFrame {
   bool hasHeightForWidth() const override { return true; }
   int heightForWidth(int w) const override { return heightForRows(fitsOneRow(w) ? 1 : 2); }
 
+  // After a button of the bar was shown or hidden.
+  void refit() {
+    updateGeometry();
+    place();
+  }
+
  protected:
   void resizeEvent(QResizeEvent* event) override {
     QFrame::resizeEvent(event);
@@ -111,10 +122,17 @@ class ButtonBar : public QFrame {
       for (const QPushButton* b : *group) h = std::max(h, b->sizeHint().height());
     return h;
   }
-  static int groupWidth(const std::vector<QPushButton*>& group) {
+  // A button hidden on purpose takes no room in its group.
+  bool placed(const QPushButton* b) const { return b->isVisibleTo(this); }
+  int groupWidth(const std::vector<QPushButton*>& group) const {
     int w = 0;
-    for (const QPushButton* b : group) w += buttonWidth(b) + kSpacing;
-    return group.empty() ? 0 : w - kSpacing;
+    int n = 0;
+    for (const QPushButton* b : group)
+      if (placed(b)) {
+        w += buttonWidth(b) + kSpacing;
+        ++n;
+      }
+    return n == 0 ? 0 : w - kSpacing;
   }
   int sharedWidth() const {
     int w = 0;
@@ -142,6 +160,7 @@ class ButtonBar : public QFrame {
     for (QPushButton* b : shared_) b->setGeometry(right - shared, y, shared, h);
     right -= shared + kSpacing;
     for (auto it = right_.rbegin(); it != right_.rend(); ++it) {
+      if (!placed(*it)) continue;
       const int w = buttonWidth(*it);
       (*it)->setGeometry(right - w, y, w, h);
       right -= w + kSpacing;
@@ -258,7 +277,9 @@ Form1::Form1(PlatformServices& services, FileSystem& fs, QWidget* parent)
   nextbt = button("nextbt", "Next   >>");
   Endbt = button("Endbt", "Build Catalog");
   Exitbt = button("Exitbt", "Close");
-  bar->setButtons({Button12, Button1, Button2}, {prevbt, nextbt}, {Endbt, Exitbt});
+  SkyPreviewButton = button("SkyPreviewButton", "Sky preview");
+  SkyPreviewButton->setToolTip("Every record of the catalog just built, on a picture of the whole sky");
+  bar->setButtons({Button12, Button1, Button2}, {prevbt, nextbt, SkyPreviewButton}, {Endbt, Exitbt});
 
   auto* grid = new QGridLayout(this);
   grid->setContentsMargins(0, 0, 0, 0);
@@ -282,6 +303,7 @@ Form1::Form1(PlatformServices& services, FileSystem& fs, QWidget* parent)
   connect(nextbt, &QPushButton::clicked, this, &Form1::nextbtClick);
   connect(Endbt, &QPushButton::clicked, this, &Form1::EndbtClick);
   connect(Exitbt, &QPushButton::clicked, this, &Form1::ExitbtClick);
+  connect(SkyPreviewButton, &QPushButton::clicked, this, &Form1::SkyPreviewButtonClick);
   connect(Image1, &LogoImage::clicked, this, &Form1::Image1Click);
 
   FormCreate();
@@ -303,6 +325,7 @@ void Form1::FormCreate() {
   Endbt->show();
   Endbt->setEnabled(false);
   Exitbt->hide();
+  SkyPreviewButton->hide();
 
   def_.rebuildFieldList();
   def_.settings.nebunit = 1;
@@ -554,6 +577,7 @@ void Form1::buildPage2(QWidget* page) {
 void Form1::buildPage3(QWidget* page) {
   editor_ = new FieldLayoutEditor(def_, services_, page, fs_);
   static_cast<QVBoxLayout*>(page->layout())->addWidget(editor_, 1);
+  connect(editor_, &FieldLayoutEditor::importReadMeRequested, this, &Form1::ImportReadMeButtonClick);
 }
 
 void Form1::buildPage4(QWidget* page) {
@@ -821,8 +845,7 @@ void Form1::enterPage(int page) {
       editor_->enterPage();
       break;
     case kPageOutput:
-      Exitbt->hide();
-      Endbt->show();
+      showBuildFinished(false);
       Endbt->setEnabled(true);
       updateOutlineVisibility();
       break;
@@ -1037,14 +1060,102 @@ void Form1::EndbtClick() {
       if (focusDirectoryAfterBuild_) DirectoryEdit1->setFocus();
     });
     pipeline_.setProgramDirectory(toPath(programDirectory_));
+    // The picture of the last build shows a catalog this build may rewrite.
+    if (skyWindow_) skyWindow_->close();
+    const std::string base = baseName(def_.settings.shortname);
     const BuildResult result = pipeline_.run(def_);
     if (result.completed) {
-      Endbt->hide();
-      Exitbt->show();
+      // The build made the program directory current: a relative output
+      // directory is taken from there.
+      builtDirectory_ = toPath(QDir(programDirectory_).absoluteFilePath(fromPath(result.outputDirectory)));
+      builtBaseName_ = base;
+      showBuildFinished(true);
     }
   });
   if (closeAfterBuild_) close();
 }
+
+void Form1::showBuildFinished(bool finished) {
+  if (finished) {
+    Endbt->hide();
+    Exitbt->show();
+    SkyPreviewButton->show();
+  } else {
+    Exitbt->hide();
+    SkyPreviewButton->hide();
+    Endbt->show();
+  }
+  static_cast<ButtonBar*>(Panel1)->refit();
+}
+
+void Form1::ImportReadMeButtonClick() {
+  guarded([this] {
+    makeProgramDirectoryCurrent();
+    const auto restore = qScopeGuard([this] { makeProgramDirectoryCurrent(); });
+    FileDialogRequest request;
+    request.title = QStringLiteral("Import ReadMe");
+    request.filters = {QStringLiteral("All files (*)"), QStringLiteral("ReadMe files (ReadMe* README* *.readme)")};
+    request.selectedFilter = 0;
+    const QString chosen = services_.openFile(this, request);
+    if (chosen.isEmpty()) return;
+    const std::string path = toPath(chosen);
+    const std::string input = def_.settings.inputfiles.empty() ? std::string() : def_.settings.inputfiles.front();
+
+    // Reading and choosing the table come before any change: a failure there
+    // leaves the page as it was.
+    ReadMe readMe;
+    const ReadMeTable* table = nullptr;
+    std::vector<std::string> notes;
+    try {
+      ReadMeImport imported = importReadMe(path, input, {}, def_.type(), def_, fs_);
+      readMe = std::move(imported.readMe);
+      notes = std::move(imported.notes);
+    } catch (const Error&) {
+      // Several tables, none for a file named like the input: the user picks.
+      readMe = readReadMe(path, fs_);
+      if (readMe.tables.size() < 2) throw;
+      QStringList items;
+      for (const ReadMeTable& t : readMe.tables) {
+        QStringList names;
+        for (const std::string& n : t.fileNames) names << fromBytes(n);
+        items << QStringLiteral("%1 (%2 columns)").arg(names.join(QStringLiteral(", "))).arg(t.columns.size());
+      }
+      const QString name = QFileInfo(fromPath(input)).fileName();
+      const std::optional<int> index = services_.chooseItem(
+          this, QStringLiteral("Import ReadMe"),
+          QStringLiteral("The ReadMe describes several files, none named like \"%1\".\nWhich one do the input "
+                         "files follow?")
+              .arg(name),
+          items);
+      if (!index || *index < 0 || *index >= static_cast<int>(readMe.tables.size())) return;
+      table = &readMe.tables[static_cast<std::size_t>(*index)];
+      notes = applyReadMeTable(*table, def_.type(), def_);
+    }
+    // Page 2's coordinate formats, equinox and epoch, page 3's list, ticks,
+    // slots and labels.
+    mapDefinitionToControls();
+
+    QString text = QStringLiteral("Imported from \"%1\"").arg(chosen);
+    if (!readMe.title.empty()) text += QStringLiteral(", %1").arg(fromBytes(readMe.title));
+    text += QStringLiteral(".\nReview the ticks, columns and labels before building.\n");
+    for (const std::string& note : notes) text += QLatin1Char('\n') + fromBytes(note);
+    services_.showText(this, QStringLiteral("Import ReadMe"), text);
+  });
+}
+
+void Form1::SkyPreviewButtonClick() {
+  guarded([this] {
+    if (builtDirectory_.empty()) return;
+    if (skyWindow_) skyWindow_->close();
+    auto* window = new SkyPreviewWindow(builtDirectory_, builtBaseName_, fs_, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowTitle(QStringLiteral("Sky preview - %1").arg(fromBytes(def_.settings.longname)));
+    skyWindow_ = window;
+    window->show();
+  });
+}
+
+SkyPreviewWindow* Form1::skyPreviewWindow() const { return skyWindow_.data(); }
 
 void Form1::closeEvent(QCloseEvent* event) {
   // Closing while a build runs asks it to stop; the window closes when it has.

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <QColor>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -35,6 +36,7 @@ class LogoImage;
 class PlatformServices;
 class Progress;
 class RadioGroup;
+class SkyPreviewWindow;
 
 // Pages of the stack, 0-based: the four wizard steps, then the four tables.
 enum WizardPage : int {
@@ -104,6 +106,13 @@ class Form1 : public QWidget {
   void Button1Click();
   void Button2Click();
   void EndbtClick();
+  // Page 3: fills the field list from a ReadMe's byte-by-byte description.
+  void ImportReadMeButtonClick();
+  // Beside "Close" after a completed build: the sky picture of that catalog.
+  void SkyPreviewButtonClick();
+
+  // The sky preview window last opened, if it is still open.
+  SkyPreviewWindow* skyPreviewWindow() const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -125,6 +134,8 @@ class Form1 : public QWidget {
   void makeProgramDirectoryCurrent();
   template <typename F>
   void guarded(F&& handler);
+  // "Close" and "Sky preview" replace "Build Catalog" after a completed build.
+  void showBuildFinished(bool finished);
 
   PlatformServices& services_;
   FileSystem& fs_;
@@ -140,6 +151,10 @@ class Form1 : public QWidget {
   bool building_ = false;
   bool closeAfterBuild_ = false;
   bool focusDirectoryAfterBuild_ = false;
+  // The catalog of the last completed build: absolute directory, base name.
+  std::string builtDirectory_;
+  std::string builtBaseName_;
+  QPointer<SkyPreviewWindow> skyWindow_;
 
   // Window frame
   LogoImage* Image1 = nullptr;
@@ -152,6 +167,7 @@ class Form1 : public QWidget {
   QPushButton* nextbt = nullptr;
   QPushButton* Endbt = nullptr;
   QPushButton* Exitbt = nullptr;
+  QPushButton* SkyPreviewButton = nullptr;
   // Page 1
   RadioGroup* RadioGroup1 = nullptr;
   QLineEdit* Edit4 = nullptr;

@@ -2,8 +2,13 @@
 
 #include <QColorDialog>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
 #include <QUrl>
 
 namespace mirdal {
@@ -74,6 +79,31 @@ bool QtPlatformServices::askOkCancel(QWidget* parent, const QString& text) {
 bool QtPlatformServices::askYesNo(QWidget* parent, const QString& text) {
   return QMessageBox::question(parent, kBoxTitle, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
          QMessageBox::Yes;
+}
+
+std::optional<int> QtPlatformServices::chooseItem(QWidget* parent, const QString& title, const QString& label,
+                                                  const QStringList& items) {
+  bool ok = false;
+  const QString chosen = QInputDialog::getItem(parent, title, label, items, 0, false, &ok);
+  if (!ok) return std::nullopt;
+  const auto index = items.indexOf(chosen);
+  if (index < 0) return std::nullopt;
+  return static_cast<int>(index);
+}
+
+void QtPlatformServices::showText(QWidget* parent, const QString& title, const QString& text) {
+  QDialog dialog(parent);
+  dialog.setWindowTitle(title);
+  auto* view = new QPlainTextEdit(text, &dialog);
+  view->setReadOnly(true);
+  view->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  auto* column = new QVBoxLayout(&dialog);
+  column->addWidget(view);
+  column->addWidget(buttons);
+  dialog.resize(480, 360);
+  dialog.exec();
 }
 
 void QtPlatformServices::openDocument(const QString& path) {

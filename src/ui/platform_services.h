@@ -50,6 +50,19 @@ class PlatformServices {
 
   // Opens a document with the desktop's default program; failures are silent.
   virtual void openDocument(const QString& path) = 0;
+
+  // A longer text to read, e.g. notes of an import, under a title; by
+  // default a message box.
+  virtual void showText(QWidget* parent, const QString& title, const QString& text) {
+    (void)title;
+    message(parent, text);
+  }
+
+  // One of the items (parent, title, label, items), by its index; nullopt
+  // when cancelled. Services without a person to ask (page rendering) cancel.
+  virtual std::optional<int> chooseItem(QWidget*, const QString&, const QString&, const QStringList&) {
+    return std::nullopt;
+  }
 };
 
 // The real dialogs and the desktop's document opener.
@@ -64,6 +77,9 @@ class QtPlatformServices : public PlatformServices {
   bool askOkCancel(QWidget* parent, const QString& text) override;
   bool askYesNo(QWidget* parent, const QString& text) override;
   void openDocument(const QString& path) override;
+  std::optional<int> chooseItem(QWidget* parent, const QString& title, const QString& label,
+                                const QStringList& items) override;
+  void showText(QWidget* parent, const QString& title, const QString& text) override;
 };
 
 }  // namespace mirdal

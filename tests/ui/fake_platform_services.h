@@ -25,6 +25,7 @@ class FakePlatformServices : public PlatformServices {
   std::deque<std::optional<QColor>> colourAnswers;
   std::deque<bool> okCancelAnswers;
   std::deque<bool> yesNoAnswers;
+  std::deque<std::optional<int>> chooseAnswers;
 
   struct FileRequest {
     QString kind;  // "openFiles", "openFile", "saveFile"
@@ -35,6 +36,11 @@ class FakePlatformServices : public PlatformServices {
   QStringList messages;
   QStringList questions;
   QStringList documents;
+  struct Choice {
+    QString title, label;
+    QStringList items;
+  };
+  std::vector<Choice> choices;
   // Runs inside message(), e.g. to look at the window while the box is up.
   std::function<void(const QString&)> onMessage;
 
@@ -68,6 +74,11 @@ class FakePlatformServices : public PlatformServices {
     return take(yesNoAnswers, false);
   }
   void openDocument(const QString& path) override { documents << path; }
+  std::optional<int> chooseItem(QWidget*, const QString& title, const QString& label,
+                                const QStringList& items) override {
+    choices.push_back({title, label, items});
+    return take(chooseAnswers, std::optional<int>());
+  }
 
  private:
   template <typename T>
