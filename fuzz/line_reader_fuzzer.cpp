@@ -5,9 +5,13 @@
 // lines before it were handed out; the end-of-line detection follows its
 // order of tests on the first 4096 bytes.
 //
+// A file named ".gz" is read through zlib: whatever its bytes, the reader
+// hands out lines and ends, or stops with an error naming the file; its
+// position never passes the file's size.
+//
 // Input: byte 0 the line end (0 CR, 1 LF, 2 CR LF, 3 an out-of-range value
-// read as CR LF) and the block size; byte 1 a line-length limit (0: none);
-// the rest is the file.
+// read as CR LF), the block size and (bit 4) a ".gz" name; byte 1 a
+// line-length limit (0: none); the rest is the file.
 
 #include <string>
 #include <vector>
@@ -52,6 +56,32 @@ std::optional<int> expectedEol(std::string_view file) {
   return std::nullopt;
 }
 
+void readCompressed(testing::MemoryFileSystem& fs, const std::string& path, int eol, std::size_t blockSize,
+                    std::size_t limit) {
+  InputReader reader(fs, blockSize);
+  reader.setMaxLineLength(limit == 0 ? std::size_t{1} << 20 : limit);
+  try {
+    (void)EolDetector::detectEol(fs, path);
+  } catch (const Error& e) {
+    FUZZ_CHECK(std::string(e.what()).find(path) != std::string::npos);
+  }
+  try {
+    reader.open(path, eol);
+    std::int64_t position = 0;
+    std::size_t lines = 0;
+    do {
+      (void)reader.readLine();
+      FUZZ_CHECK(++lines <= (std::size_t{64} << 20));
+      FUZZ_CHECK(reader.position() >= position && reader.position() <= reader.size());
+      position = reader.position();
+    } while (!reader.endOfInput());
+    FUZZ_CHECK(reader.position() == reader.size());
+  } catch (const Error& e) {
+    FUZZ_CHECK(std::string(e.what()).find(path) != std::string::npos);
+  }
+  reader.close();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -63,6 +93,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int eol = eolSetting == 3 ? kEolCrLf : eolSetting;
 
   testing::MemoryFileSystem fs;
+  if (data[0] & 0x10) {
+    fs.put("/in/catalog.txt.gz", file);
+    readCompressed(fs, "/in/catalog.txt.gz", eolSetting, blockSize, limit);
+    return 0;
+  }
   const std::string path = "/in/catalog.txt";
   fs.put(path, file);
 
