@@ -214,6 +214,53 @@ int regionNumber(int scheme, double dec, double ra) {
   return firstSmallRegion(large) + row * n + column;
 }
 
+RegionFinder::RegionFinder(int scheme) : scheme_(scheme) {
+  if (!RegionScheme::isValid(scheme)) throwInvalidScheme(scheme);
+  if (scheme == 1) return;
+  std::span<const RegionZone> zones = zoneTable(scheme);
+  height_ = zoneHeight(scheme);
+  last_ = static_cast<int>(zones.size()) - 1;
+  for (int z = 0; z <= last_ + 1; ++z) {
+    Zone& zone = zones_[static_cast<std::size_t>(z)];
+    zone.lowerEdge = -90.0 + z * static_cast<double>(height_);
+    if (z > last_) break;
+    zone.count = zones[static_cast<std::size_t>(z)].count;
+    zone.first = zones[static_cast<std::size_t>(z)].first;
+    zone.width = 360.0L / zone.count;
+    zone.equatorEdge = z >= 12 ? -90.0 + 7.5 * (z) : -90.0 + 7.5 * (z + 1);
+  }
+  if (scheme != 9537) return;
+  for (int n = 2; n <= 4; ++n) rowHeight_[static_cast<std::size_t>(n)] = static_cast<double>(7.5L / n);
+  for (int z = 0; z <= last_; ++z) {
+    const Zone& zone = zones_[static_cast<std::size_t>(z)];
+    for (int j = 0; j < zone.count; ++j) {
+      Large& l = large_[static_cast<std::size_t>(zone.first + j)];
+      l.n = smallRegionDivision(zone.first + j);
+      l.firstSmall = firstSmallRegion(zone.first + j);
+      l.columnStart = static_cast<double>(zone.width * j);
+      l.smallWidth = static_cast<double>(zone.width / l.n);
+    }
+  }
+}
+
+int RegionFinder::operator()(double dec, double ra) const {
+  if (scheme_ == 1) return 1;
+  // The steps and the precision of regionNumber, with its constants looked up.
+  int z = truncIndex((static_cast<long double>(dec) + 90.0L) / height_, last_);
+  if (z > 0 && dec < zones_[static_cast<std::size_t>(z)].lowerEdge) --z;
+  if (z < last_ && dec >= zones_[static_cast<std::size_t>(z + 1)].lowerEdge) ++z;
+  const Zone& zone = zones_[static_cast<std::size_t>(z)];
+  const int j = truncIndex(ra / zone.width, zone.count - 1);
+  if (scheme_ != 9537) return zone.first + j;
+
+  const Large& l = large_[static_cast<std::size_t>(zone.first + j)];
+  const int n = l.n;
+  const int row = truncIndex(std::fabs(static_cast<long double>(dec) - zone.equatorEdge) /
+                                 rowHeight_[static_cast<std::size_t>(n)], n - 1);
+  const int column = truncIndex((static_cast<long double>(ra) - l.columnStart) / l.smallWidth, n - 1);
+  return l.firstSmall + row * n + column;
+}
+
 int regionZone(int scheme, int region) {
   if (!RegionScheme::isValid(scheme)) throwInvalidScheme(scheme);
   checkRegion(scheme, region);

@@ -46,6 +46,39 @@ class RegionScheme {
 // the zone that holds the position.
 int regionNumber(int scheme, double dec, double ra);
 
+// regionNumber for the positions of one scheme, many times over: the zone
+// edges, column widths and small-region sizes are worked out once, by the
+// same operations in the same precision, so every result is regionNumber's.
+// The position must lie on the sky (-90 <= dec <= 90, 0 <= ra <= 360, no
+// NaN); it is not checked here.
+class RegionFinder {
+ public:
+  // Throws Error("Invalid number of files : N") for an unknown scheme.
+  explicit RegionFinder(int scheme);
+  int operator()(double dec, double ra) const;
+
+ private:
+  struct Zone {
+    long double width;  // 360 / count, the column width
+    double lowerEdge;   // -90 + z * h
+    double equatorEdge; // 9537: the edge nearer the equator
+    int count;
+    int first;
+  };
+  struct Large {  // 9537: a region of the 732 scheme
+    double columnStart;  // w * j, rounded to a double
+    double smallWidth;   // w / n, rounded to a double
+    int n;
+    int firstSmall;
+  };
+  int scheme_;
+  int last_ = 0;
+  long double height_ = 0;
+  std::array<Zone, 25> zones_{};  // [z + 1].lowerEdge is zone z's upper edge
+  std::array<double, 5> rowHeight_{};  // 9537: 7.5 / n rounded to a double, by n
+  std::array<Large, 733> large_{};     // 9537: by large region number
+};
+
 // The zone table of a scheme (1 has a single zone of one region).
 std::span<const RegionZone> zoneTable(int scheme);
 // Zone height in degrees: 180, 30, 15, 7.5 (the 9537 scheme uses the zones of 732).

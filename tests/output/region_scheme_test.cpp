@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 #include <set>
 #include <vector>
 
@@ -218,6 +219,67 @@ TEST(RegionNumber, DenseGridStaysInRangeAndInItsZone) {
       }
     }
     for (int r = 1; r <= scheme; ++r) EXPECT_TRUE(reached[r]) << scheme << " region " << r;
+  }
+}
+
+// The finder must give regionNumber's result for every position, above all
+// where rounding decides: on and next to every zone edge, column edge and
+// small-region edge, and on a dense grid and at random elsewhere.
+TEST(RegionFinder, AgreesWithRegionNumberEverywhere) {
+  std::mt19937_64 rng(732);
+  std::uniform_real_distribution<double> decs(-90.0, 90.0);
+  std::uniform_real_distribution<double> ras(0.0, 360.0);
+  for (int scheme : {1, 50, 184, 732, 9537}) {
+    const RegionFinder find(scheme);
+    long checked = 0;
+    auto check = [&](double dec, double ra) {
+      if (!(dec >= -90.0 && dec <= 90.0 && ra >= 0.0 && ra <= 360.0)) return;
+      ASSERT_EQ(find(dec, ra), regionNumber(scheme, dec, ra)) << scheme << " dec " << dec << " ra " << ra;
+      ++checked;
+    };
+    for (int i = 0; i <= 1800; ++i)
+      for (int k = 0; k <= 3600; k += 3) check(-90.0 + i * 0.1, k * 0.1);
+    for (int i = 0; i < 1'000'000; ++i) check(decs(rng), ras(rng));
+    if (scheme == 1) continue;
+    // Edges: declinations of every zone and small-region row edge, right
+    // ascensions of every column and small-region column edge, each exact and
+    // one unit in the last place to either side.
+    std::vector<double> decEdges;
+    std::vector<double> raEdges;
+    for (double rowHeight : {7.5 / 4, 7.5 / 3, 7.5 / 2}) {  // zone edges are among them
+      for (int q = 0; q * rowHeight <= 180.0; ++q) decEdges.push_back(-90.0 + q * rowHeight);
+    }
+    for (const auto& zone : expectedZones(scheme)) {
+      for (int c = 0; c <= zone.count * 12; ++c) raEdges.push_back(360.0 * c / (zone.count * 12));
+    }
+    std::vector<double> decNear;
+    for (double d : decEdges) {
+      decNear.push_back(below(d));
+      decNear.push_back(d);
+      decNear.push_back(above(d));
+    }
+    for (double ra : raEdges) {
+      for (double r : {below(ra), ra, above(ra)}) {
+        for (std::size_t i = 0; i < decNear.size(); i += 7) check(decNear[i], r);
+      }
+    }
+    for (double dec : decNear) {
+      for (std::size_t i = 0; i < raEdges.size(); i += 11) {
+        check(dec, below(raEdges[i]));
+        check(dec, raEdges[i]);
+        check(dec, above(raEdges[i]));
+      }
+    }
+    EXPECT_GT(checked, 3'000'000) << scheme;
+  }
+}
+
+TEST(RegionFinder, UnknownSchemeIsInvalidNumberOfFiles) {
+  try {
+    RegionFinder find(100);
+    FAIL() << "expected an error";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "Invalid number of files : 100");
   }
 }
 
