@@ -1,13 +1,22 @@
 #include "output/catalog_files.h"
 
+#include <algorithm>
+#include <cstring>
+#include <new>
+
 #include "catalog/error.h"
 #include "output/region_scheme.h"
 
 namespace mirdal {
 
 namespace {
-constexpr std::size_t kIndexBufferSize = 1u << 20;
-}
+constexpr std::size_t kIndexBufferSize = 4u << 20;
+// A region's buffer starts a quarter above its share of the budget: when the
+// records spread evenly, no buffer has to grow before the budget is used up
+// and every region is written out. Room that is never written takes no
+// memory; a grown buffer leaves a hole in the heap unless it is large.
+constexpr std::size_t kMaxInitialRegionBuffer = 8u << 20;
+}  // namespace
 
 CatalogFiles::CatalogFiles(FileSystem& fs, std::string outputDirectory, const RecordLayout& layout, bool append,
                            std::size_t memoryBudget)
@@ -20,9 +29,13 @@ CatalogFiles::CatalogFiles(FileSystem& fs, std::string outputDirectory, const Re
       recordLength_(static_cast<std::size_t>(layout.recordLength)),
       budget_(std::max<std::size_t>(memoryBudget, 1)),
       indexRecordLength_(static_cast<std::size_t>(layout.indexRecordLength())),
-      headerBytes_(layout.header.encode()) {
+      headerBytes_(layout.header.encode()),
+      initialRegionCapacity_(0) {
   if (!RegionScheme::isValid(scheme_)) throw Error("Invalid number of files : " + std::to_string(scheme_));
   regions_.resize(static_cast<std::size_t>(scheme_));
+  const std::size_t share = std::min(budget_ / regions_.size() / 4 * 5, kMaxInitialRegionBuffer);
+  const std::size_t records = std::max<std::size_t>(share / std::max<std::size_t>(recordLength_, 1), 1);
+  initialRegionCapacity_ = records * recordLength_;
 }
 
 CatalogFiles::~CatalogFiles() { abandon(); }
@@ -49,8 +62,7 @@ void CatalogFiles::create(const RegionHook& beforeEachRegion) {
   }
 
   if (hasIndex_) {
-    index_ = fs_.open(indexPath(), append_ ? OpenMode::Append : OpenMode::Create);
-    indexBuffer_.reserve(kIndexBufferSize);
+    indexFile_ = fs_.open(indexPath(), append_ ? OpenMode::Append : OpenMode::Create);
   }
 
   for (int r = 1; r <= scheme_; ++r) {
@@ -60,29 +72,44 @@ void CatalogFiles::create(const RegionHook& beforeEachRegion) {
   }
 }
 
-void CatalogFiles::writeIndexRecord(const std::uint8_t* record) {
-  indexBuffer_.insert(indexBuffer_.end(), record, record + indexRecordLength_);
-  if (indexBuffer_.size() >= kIndexBufferSize) flushIndex();
+void CatalogFiles::flushIndex() {
+  if (index_.size == 0) return;
+  // Index records without an index file (never asked for) are dropped.
+  if (indexFile_) indexFile_->write(index_.data.get(), index_.size);
+  index_.size = 0;
 }
 
-void CatalogFiles::flushIndex() {
-  if (!index_ || indexBuffer_.empty()) return;
-  index_->write(indexBuffer_.data(), indexBuffer_.size());
-  indexBuffer_.clear();
+void CatalogFiles::makeIndexRoom() {
+  flushIndex();
+  if (index_.capacity >= indexRecordLength_) return;
+  const std::size_t records = std::max<std::size_t>(kIndexBufferSize / std::max<std::size_t>(indexRecordLength_, 1), 1);
+  resize(index_, records * indexRecordLength_);
+}
+
+void CatalogFiles::growRegion(Buffer& b) {
+  resize(b, std::max(initialRegionCapacity_, 2 * b.capacity));
+}
+
+void CatalogFiles::resize(Buffer& b, std::size_t capacity) {
+  void* grown = std::realloc(b.data.get(), capacity);
+  if (grown == nullptr) throw std::bad_alloc();
+  static_cast<void>(b.data.release());
+  b.data.reset(static_cast<std::uint8_t*>(grown));
+  b.capacity = capacity;
 }
 
 void CatalogFiles::flushRegion(int region) {
-  Region& r = regions_[static_cast<std::size_t>(region - 1)];
-  if (r.buffer.empty()) return;
+  Buffer& b = regions_[static_cast<std::size_t>(region - 1)];
+  if (b.size == 0) return;
   auto file = fs_.open(regionPath(region), OpenMode::Append);
-  file->write(r.buffer.data(), r.buffer.size());
+  file->write(b.data.get(), b.size);
   file->close();
-  buffered_ -= r.buffer.size();
+  buffered_ -= b.size;
+  b.size = 0;
   // Keep a modest capacity for the next round; give back large buffers.
-  if (r.buffer.capacity() > budget_ / regions_.size() * 2) {
-    std::vector<std::uint8_t>().swap(r.buffer);
-  } else {
-    r.buffer.clear();
+  if (b.capacity > budget_ / regions_.size() * 2 && b.capacity > initialRegionCapacity_) {
+    b.data.reset();
+    b.capacity = 0;
   }
 }
 
@@ -95,9 +122,9 @@ void CatalogFiles::close(const RegionHook& beforeEachRegion) {
     if (beforeEachRegion) beforeEachRegion(r);
     flushRegion(r);
   }
-  if (index_) {
+  if (indexFile_) {
     flushIndex();
-    auto index = std::move(index_);
+    auto index = std::move(indexFile_);
     index->close();
   }
 }
@@ -108,20 +135,21 @@ void CatalogFiles::abandon() noexcept {
       flushRegion(r);
     } catch (...) {
     }
-    regions_[static_cast<std::size_t>(r - 1)].buffer.clear();
+    regions_[static_cast<std::size_t>(r - 1)].size = 0;
   }
   buffered_ = 0;
-  if (index_) {
+  if (indexFile_) {
     try {
       flushIndex();
     } catch (...) {
     }
     try {
-      index_->close();
+      indexFile_->close();
     } catch (...) {
     }
-    index_.reset();
+    indexFile_.reset();
   }
+  index_.size = 0;
 }
 
 }  // namespace mirdal

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -39,12 +41,36 @@ class CatalogFiles {
   void create(const RegionHook& beforeEachRegion = {});
 
   void writeRecord(int region, const std::uint8_t* record) {
-    Region& r = regions_[static_cast<std::size_t>(region - 1)];
-    r.buffer.insert(r.buffer.end(), record, record + recordLength_);
+    std::memcpy(recordSpace(region), record, recordLength_);
+    commitRecord(region);
+  }
+  void writeIndexRecord(const std::uint8_t* record) {
+    std::memcpy(indexRecordSpace(), record, indexRecordLength_);
+    commitIndexRecord();
+  }
+
+  // A record can also be put together where it will be buffered:
+  // recordSpace gives room for one record at the end of region r's buffer
+  // (its bytes are undefined until written), and commitRecord appends it.
+  // Nothing is appended until the commit, so a record abandoned between the
+  // two (by a failure while writing its index records) never reaches the
+  // file. The room stays valid until the next call on this object.
+  std::uint8_t* recordSpace(int region) {
+    Buffer& b = regions_[static_cast<std::size_t>(region - 1)];
+    if (b.capacity - b.size < recordLength_) growRegion(b);
+    return b.data.get() + b.size;
+  }
+  void commitRecord(int region) {
+    regions_[static_cast<std::size_t>(region - 1)].size += recordLength_;
     buffered_ += recordLength_;
     if (buffered_ >= budget_) flushRegions();
   }
-  void writeIndexRecord(const std::uint8_t* record);
+  // The same for index records.
+  std::uint8_t* indexRecordSpace() {
+    if (index_.capacity - index_.size < indexRecordLength_) makeIndexRoom();
+    return index_.data.get() + index_.size;
+  }
+  void commitIndexRecord() { index_.size += indexRecordLength_; }
 
   // "Close files": writes what is buffered and closes region files 1..N in
   // order (the hook runs before each), then the index file.
@@ -61,9 +87,20 @@ class CatalogFiles {
   bool hasIndex() const { return hasIndex_; }
 
  private:
-  struct Region {
-    std::vector<std::uint8_t> buffer;
+  // Bytes waiting for a file. Grown by realloc rather than as a vector: a
+  // vector would fill the room it adds (recordSpace hands it out unfilled),
+  // and realloc can often grow a block where it lies instead of copying it.
+  struct FreeBytes {
+    void operator()(std::uint8_t* p) const { std::free(p); }
   };
+  struct Buffer {
+    std::unique_ptr<std::uint8_t, FreeBytes> data;
+    std::size_t size = 0;
+    std::size_t capacity = 0;
+  };
+  static void resize(Buffer& b, std::size_t capacity);
+  void growRegion(Buffer& b);
+  void makeIndexRoom();
   void flushRegions();
   void flushRegion(int region);
   void flushIndex();
@@ -79,9 +116,10 @@ class CatalogFiles {
   std::size_t indexRecordLength_;
   std::size_t buffered_ = 0;
   std::string headerBytes_;
-  std::vector<Region> regions_;
-  std::unique_ptr<File> index_;
-  std::vector<std::uint8_t> indexBuffer_;
+  std::size_t initialRegionCapacity_;
+  std::vector<Buffer> regions_;
+  std::unique_ptr<File> indexFile_;
+  Buffer index_;
 };
 
 }  // namespace mirdal

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -96,6 +97,57 @@ TEST(CatalogFiles, AppendAddsToTheEndsAndNeedsTheFiles) {
   } catch (const Error& e) {
     EXPECT_NE(std::string(e.what()).find(dir.str() + "/ab07.dat"), std::string::npos) << e.what();
   }
+}
+
+TEST(CatalogFiles, RecordsPutTogetherInPlaceReachTheFileOnlyWhenCommitted) {
+  TempDir dir;
+  CatalogDefinition def;
+  def.settings.shortname = "Ab";
+  def.fieldSlots[7].length = 4;  // ID, for an index
+  def.setTicked(7, true);
+  const RecordLayout layout = buildRecordLayout(def);
+  ASSERT_EQ(layout.recordLength, 12);
+  {
+    // A budget of two records: every second commit writes the regions out.
+    CatalogFiles files(FileSystem::real(), dir.str() + "/", layout, false, 24);
+    files.create();
+    std::memcpy(files.recordSpace(5), "abandoned!!!", 12);  // never committed
+    std::memcpy(files.recordSpace(5), "first  12345", 12);
+    files.commitRecord(5);
+    std::memcpy(files.indexRecordSpace(), "left out    ", 12);
+    std::memcpy(files.indexRecordSpace(), "name one    ", 12);
+    files.commitIndexRecord();
+    std::memcpy(files.recordSpace(6), "other  12345", 12);
+    files.commitRecord(6);
+    EXPECT_EQ(dir.read("ab05.dat"), "first  12345");
+    std::memcpy(files.recordSpace(5), "second 12345", 12);
+    files.commitRecord(5);
+    EXPECT_EQ(dir.read("ab05.dat"), "first  12345");
+    std::memcpy(files.recordSpace(5), "third  12345", 12);
+    files.commitRecord(5);
+    std::memcpy(files.recordSpace(5), "dropped 2345", 12);
+    files.close();
+  }
+  EXPECT_EQ(dir.read("ab05.dat"), "first  12345second 12345third  12345");
+  EXPECT_EQ(dir.read("ab06.dat"), "other  12345");
+  EXPECT_EQ(dir.read("ab.idx"), "name one    ");
+}
+
+TEST(CatalogFiles, ManyRecordsInOneRegionGrowItsBufferInOrder) {
+  TempDir dir;
+  const RecordLayout layout = positionsOnly(1);  // 184 regions
+  std::string expected;
+  {
+    CatalogFiles files(FileSystem::real(), dir.str() + "/", layout, false, 1u << 20);
+    files.create();
+    for (std::uint32_t i = 0; i < 300'000; ++i) {
+      const std::string rec = le32(i) + le32(~i);
+      files.writeRecord(184, bytes(rec));
+      expected += rec;
+    }
+    files.close();
+  }
+  EXPECT_EQ(dir.read("ab184.dat"), expected);
 }
 
 TEST(CatalogFiles, UnknownRegionCountIsRefused) {
