@@ -1,17 +1,32 @@
 #include "build/conversion_loop.h"
 
+#include <bit>
 #include <cmath>
+#include <cstring>
 #include <span>
 
 #include "build/field_value.h"
 #include "build/sky_position.h"
-#include "output/region_scheme.h"
+#include "catalog/text.h"
 
 namespace mirdal {
 
 namespace {
 constexpr double kMasPerDegree = 3'600'000.0;
 constexpr std::int64_t kCheckpointLines = 1000;
+
+// Little-endian stores of a field of exactly the value's size.
+void put16(std::uint8_t* p, std::uint16_t v) {
+  p[0] = static_cast<std::uint8_t>(v);
+  p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+void put32(std::uint8_t* p, std::uint32_t v) {
+  p[0] = static_cast<std::uint8_t>(v);
+  p[1] = static_cast<std::uint8_t>(v >> 8);
+  p[2] = static_cast<std::uint8_t>(v >> 16);
+  p[3] = static_cast<std::uint8_t>(v >> 24);
+}
+void putSingle(std::uint8_t* p, double v) { put32(p, std::bit_cast<std::uint32_t>(toSingle(v))); }
 }  // namespace
 
 ConversionLoop::ConversionLoop(const CatalogDefinition& definition, const RecordLayout& layout, CatalogFiles& files,
@@ -22,39 +37,58 @@ ConversionLoop::ConversionLoop(const CatalogDefinition& definition, const Record
       rejectLog_(rejectLog),
       reader_(fs),
       lookups_(definition.tables.prepareLookupLists()),
+      findRegion_(layout.regionCount),
       ratype_(definition.settings.ratype),
       dectype_(definition.settings.dectype),
       raCount_(definition.fields().raCount()),
-      decCount_(definition.fields().decCount()),
-      record_(static_cast<std::size_t>(layout.recordLength)),
-      indexRecord_(static_cast<std::size_t>(layout.indexRecordLength())) {
+      nameLength_(static_cast<std::size_t>(layout.indexNameLength)),
+      record_(static_cast<std::size_t>(layout.recordLength)) {
   const FieldCatalogue& fields = def_.fields();
   const int k = fields.firstTypePosition();
   const int n = fields.typeCount();
-  auto slot = [&](int position) { return &def_.fieldSlots[static_cast<std::size_t>(position)]; };
+  const std::size_t recordLength = record_.size();
+  auto add = [&](int listPosition, int f, ValueKind kind, double scale, double missing) {
+    const FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(listPosition)];
+    const auto offset = static_cast<std::size_t>(layout_.position[f] - 1);
+    if (offset >= recordLength) return;  // the stores write nothing outside the record
+    const std::size_t width = std::min(static_cast<std::size_t>(layout_.length[f]), recordLength - offset);
+    fields_.push_back({columnOf(slot), &slot, kind, slot.calcA, slot.calcB, scale, missing, offset, width});
+  };
   for (int j = 0; j < n; ++j) {
     const int f = 3 + j;
     if (!layout_.present(f)) continue;
     const FieldEntry& e = fields.entry(k + j);
-    typeFields_.push_back({slot(k + j), e.kind, e.scale, e.missing, static_cast<std::size_t>(layout_.position[f] - 1),
-                           static_cast<std::size_t>(layout_.length[f])});
+    add(k + j, f, e.kind, e.scale, e.missing);
   }
   for (int s = 1; s <= kFreeStringCount; ++s) {
-    const int f = 15 + s;
-    if (layout_.present(f))
-      stringFields_.push_back({slot(k + n + s - 1), static_cast<std::size_t>(layout_.position[f] - 1),
-                               static_cast<std::size_t>(layout_.length[f])});
+    if (layout_.present(15 + s)) add(k + n + s - 1, 15 + s, ValueKind::Text, 1.0, 0.0);
   }
   for (int s = 1; s <= kFreeNumericCount; ++s) {
-    const int f = 25 + s;
-    if (layout_.present(f))
-      numericFields_.push_back({slot(k + n + 9 + s), static_cast<std::size_t>(layout_.position[f] - 1),
-                                static_cast<std::size_t>(layout_.length[f])});
+    if (layout_.present(25 + s)) add(k + n + 9 + s, 25 + s, ValueKind::Float, 1.0, 0.0);
   }
   if (layout_.index) {
-    for (const IndexSource& src : layout_.indexPlan)
-      names_.push_back({slot(src.listPosition), src.alternate && layout_.prefixAltNames ? src.prefix : std::string()});
+    for (const IndexSource& src : layout_.indexPlan) {
+      const FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(src.listPosition)];
+      std::string prefix(src.alternate && layout_.prefixAltNames ? trimmed(src.prefix) : std::string_view());
+      if (prefix.size() > nameLength_) prefix.resize(nameLength_);
+      names_.push_back({columnOf(slot), std::move(prefix)});
+    }
   }
+
+  // RA and DEC take the first eight bytes; every other byte must belong to a
+  // field that writes its whole width on every line.
+  std::vector<bool> written(recordLength, false);
+  for (std::size_t i = 0; i < std::min<std::size_t>(8, recordLength); ++i) written[i] = true;
+  for (const FieldPlan& f : fields_) {
+    if (f.kind == ValueKind::Coordinate) continue;
+    for (std::size_t i = f.offset; i < f.offset + f.width; ++i) written[i] = true;
+  }
+  wholeRecord_ = recordLength >= 8 && std::find(written.begin(), written.end(), false) == written.end();
+}
+
+ConversionLoop::Column ConversionLoop::columnOf(const FieldSlot& slot) {
+  if (slot.length <= 0) return {};
+  return {slot.firstChar < 1 ? 0 : static_cast<std::size_t>(slot.firstChar) - 1, static_cast<std::size_t>(slot.length)};
 }
 
 void ConversionLoop::convertFile(const std::string& path, int eol, const Opened& opened,
@@ -79,50 +113,96 @@ void ConversionLoop::convertLine(std::string_view line) {
   }
   const double ra = position.ra;
   const double dec = position.dec;
+  const int region = findRegion_(dec, ra);
 
-  std::span<std::uint8_t> rec(record_);
-  storeInt32(rec, 0, 4, roundToInt32(ra * kMasPerDegree));
-  storeInt32(rec, 4, 4, roundToInt32((dec + 90) * kMasPerDegree));
+  // The record is complete before its index records are written, and is
+  // appended after them: a failure while writing those leaves it out.
+  std::uint8_t* record = wholeRecord_ ? files_.recordSpace(region) : record_.data();
+  fillRecord(line, record, ra, dec);
+  if (!names_.empty()) writeIndexRecords(line, ra, dec);
+  if (wholeRecord_) {
+    files_.commitRecord(region);
+  } else {
+    files_.writeRecord(region, record_.data());
+  }
+  ++counters_.records;
+}
 
-  for (const TypeField& f : typeFields_) {
+void ConversionLoop::fillRecord(std::string_view line, std::uint8_t* record, double ra, double dec) const {
+  put32(record, static_cast<std::uint32_t>(roundToInt32(ra * kMasPerDegree)));
+  put32(record + 4, static_cast<std::uint32_t>(roundToInt32((dec + 90) * kMasPerDegree)));
+
+  const std::span<std::uint8_t> whole(record, record_.size());
+  auto number = [&](const FieldPlan& f) {
+    std::string_view t = cut(line, f.column);
+    return detail::columnNumber(t.data(), t.data() + t.size(), f.calcA, f.calcB, f.missing);
+  };
+  for (const FieldPlan& f : fields_) {
+    std::uint8_t* p = record + f.offset;
     switch (f.kind) {
-      case ValueKind::Text: storeText(rec, f.offset, f.width, rawText(line, *f.slot)); break;
-      case ValueKind::Scaled16:
-        storeInt16(rec, f.offset, f.width, roundToInt64(fieldNumber(line, *f.slot, f.missing) * f.scale));
+      case ValueKind::Text: {
+        std::string_view t = cut(line, f.column);
+        const std::size_t n = std::min(f.width, t.size());
+        if (n > 0) std::memcpy(p, t.data(), n);
+        std::memset(p + n, ' ', f.width - n);
         break;
-      case ValueKind::Float: storeFloat(rec, f.offset, f.width, fieldNumber(line, *f.slot, f.missing)); break;
-      case ValueKind::Byte: storeByte(rec, f.offset, f.width, roundToInt64(fieldNumber(line, *f.slot, f.missing))); break;
-      case ValueKind::ObjectType: storeByte(rec, f.offset, f.width, objectTypeCode(line, *f.slot, lookups_)); break;
-      case ValueKind::SizeUnit: storeInt16(rec, f.offset, f.width, sizeUnitFactor(line, *f.slot, lookups_)); break;
+      }
+      case ValueKind::Scaled16: {
+        const std::int64_t v = roundToInt64(number(f) * f.scale);
+        if (f.width == 2) {
+          put16(p, static_cast<std::uint16_t>(std::clamp<std::int64_t>(v, -32768, 32767)));
+        } else {
+          storeInt16(whole, f.offset, f.width, v);
+        }
+        break;
+      }
+      case ValueKind::Float:
+        if (f.width == 4) {
+          putSingle(p, number(f));
+        } else {
+          storeFloat(whole, f.offset, f.width, number(f));
+        }
+        break;
+      case ValueKind::Byte: storeByte(whole, f.offset, f.width, roundToInt64(number(f))); break;
+      case ValueKind::ObjectType:
+        storeByte(whole, f.offset, f.width, objectTypeCode(line, *f.slot, lookups_));
+        break;
+      case ValueKind::SizeUnit: storeInt16(whole, f.offset, f.width, sizeUnitFactor(line, *f.slot, lookups_)); break;
       case ValueKind::LineOperation:
-        storeByte(rec, f.offset, f.width, lineOperationCode(line, *f.slot, lookups_));
+        storeByte(whole, f.offset, f.width, lineOperationCode(line, *f.slot, lookups_));
         break;
       case ValueKind::Colour:
-        storeInt32(rec, f.offset, f.width, static_cast<std::int32_t>(colourCode(line, *f.slot, lookups_)));
+        storeInt32(whole, f.offset, f.width, static_cast<std::int32_t>(colourCode(line, *f.slot, lookups_)));
         break;
       case ValueKind::Coordinate: break;
     }
   }
-  for (const TextField& f : stringFields_) storeText(rec, f.offset, f.width, rawText(line, *f.slot));
-  for (const TextField& f : numericFields_) storeFloat(rec, f.offset, f.width, fieldNumber(line, *f.slot, 0.0));
+}
 
-  if (!names_.empty()) {
-    std::span<std::uint8_t> idx(indexRecord_);
-    storeFloat(idx, 0, 4, ra);
-    storeFloat(idx, 4, 4, dec);
-    std::span<char> name(reinterpret_cast<char*>(indexRecord_.data()) + 8, indexRecord_.size() - 8);
-    for (const NameSource& src : names_) {
-      auto written = formIndexName(rawText(line, *src.slot), src.prefix, name);
-      if (!written) continue;
-      std::fill(name.begin() + static_cast<std::ptrdiff_t>(*written), name.end(), ' ');
-      files_.writeIndexRecord(indexRecord_.data());
-      ++counters_.indexRecords;
+void ConversionLoop::writeIndexRecords(std::string_view line, double ra, double dec) {
+  std::uint8_t position[8];
+  putSingle(position, ra);
+  putSingle(position + 4, dec);
+  for (const NameSource& src : names_) {
+    const std::string_view column = cut(line, src.column);
+    std::uint8_t* out = files_.indexRecordSpace();
+    std::memcpy(out, position, 8);
+    char* name = reinterpret_cast<char*>(out + 8);
+    char* const end = name + nameLength_;
+    if (!src.prefix.empty()) name = std::copy(src.prefix.begin(), src.prefix.end(), name);
+    // A column of spaces only gives no name, however long the prefix.
+    bool any = false;
+    for (char c : column) {
+      if (c == ' ') continue;
+      any = true;
+      if (name == end) break;
+      *name++ = asciiUpper(c);
     }
+    if (!any) continue;  // the room is taken again by the next name
+    std::memset(name, ' ', static_cast<std::size_t>(end - name));
+    files_.commitIndexRecord();
+    ++counters_.indexRecords;
   }
-
-  const int region = layout_.regionCount == 1 ? 1 : regionNumber(layout_.regionCount, dec, ra);
-  files_.writeRecord(region, record_.data());
-  ++counters_.records;
 }
 
 }  // namespace mirdal

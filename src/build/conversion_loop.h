@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -13,6 +15,7 @@
 #include "catalog/mapping_tables.h"
 #include "output/catalog_files.h"
 #include "output/record_layout.h"
+#include "output/region_scheme.h"
 
 namespace mirdal {
 
@@ -31,6 +34,8 @@ class ConversionLoop {
  public:
   ConversionLoop(const CatalogDefinition& definition, const RecordLayout& layout, CatalogFiles& files,
                  RejectLog& rejectLog, FileSystem& fs = FileSystem::real());
+  ConversionLoop(const ConversionLoop&) = delete;
+  ConversionLoop& operator=(const ConversionLoop&) = delete;
 
   // Called with the file's size once it is open.
   using Opened = std::function<void(std::int64_t size)>;
@@ -45,23 +50,36 @@ class ConversionLoop {
   const ConversionCounters& counters() const { return counters_; }
 
  private:
-  struct TypeField {
-    const FieldSlot* slot;
+  // Where a slot cuts a line: from the 0-based byte `start`, `length` bytes
+  // at most (0: no column), as rawText cuts it.
+  struct Column {
+    std::size_t start = 0;
+    std::size_t length = 0;
+  };
+  // One record field with everything its conversion needs, worked out once.
+  struct FieldPlan {
+    Column column;
+    const FieldSlot* slot;  // for the table lookups
     ValueKind kind;
+    double calcA;
+    double calcB;
     double scale;
     double missing;
     std::size_t offset;
     std::size_t width;
   };
-  struct TextField {
-    const FieldSlot* slot;
-    std::size_t offset;
-    std::size_t width;
-  };
   struct NameSource {
-    const FieldSlot* slot;
-    std::string prefix;  // empty unless prefixed
+    Column column;
+    std::string prefix;  // trimmed and cut to the name length; empty unless prefixed
   };
+
+  static Column columnOf(const FieldSlot& slot);
+  static std::string_view cut(std::string_view line, Column c) {
+    if (c.start >= line.size()) return {};
+    return {line.data() + c.start, std::min(c.length, line.size() - c.start)};
+  }
+  void fillRecord(std::string_view line, std::uint8_t* record, double ra, double dec) const;
+  void writeIndexRecords(std::string_view line, double ra, double dec);
 
   const CatalogDefinition& def_;
   const RecordLayout& layout_;
@@ -69,13 +87,17 @@ class ConversionLoop {
   RejectLog& rejectLog_;
   InputReader reader_;
   LookupLists lookups_;
-  int ratype_, dectype_, raCount_, decCount_;
-  std::vector<TypeField> typeFields_;
-  std::vector<TextField> stringFields_;
-  std::vector<TextField> numericFields_;
+  RegionFinder findRegion_;
+  int ratype_, dectype_, raCount_;
+  std::vector<FieldPlan> fields_;
   std::vector<NameSource> names_;
+  std::size_t nameLength_;
+  // Every byte of a record is written by some field, so a record is put
+  // together in its region's buffer; otherwise (never for the layouts of
+  // this system) it is put together here, where the bytes no field writes
+  // keep what an earlier line left, and then copied.
+  bool wholeRecord_ = false;
   std::vector<std::uint8_t> record_;
-  std::vector<std::uint8_t> indexRecord_;
   ConversionCounters counters_;
 };
 

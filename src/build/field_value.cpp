@@ -168,18 +168,9 @@ double roundHalfEven(double v) {
   return std::fmod(f, 2.0) == 0 ? f : f + 1;
 }
 
-std::int64_t roundToInt64(double v) {
-  if (std::fabs(v) < 0x1p52) {
-    // Truncation does not depend on the rounding mode, and v - t is exact:
-    // the fraction decides, a half going to the even neighbour.
-    auto t = static_cast<std::int64_t>(v);
-    double d = v - static_cast<double>(t);
-    if (d > 0.5) return t + 1;
-    if (d < -0.5) return t - 1;
-    if (d == 0.5) return t + (t & 1);
-    if (d == -0.5) return t - (t & 1);
-    return t;
-  }
+namespace detail {
+
+std::int64_t roundLargeToInt64(double v) {
   if (std::isnan(v)) return 0;
   double r = roundHalfEven(v);
   if (r >= 0x1p63) return std::numeric_limits<std::int64_t>::max();
@@ -187,20 +178,7 @@ std::int64_t roundToInt64(double v) {
   return static_cast<std::int64_t>(r);
 }
 
-std::int32_t roundToInt32(double v) {
-  std::int64_t r = roundToInt64(v);
-  return static_cast<std::int32_t>(
-      std::clamp<std::int64_t>(r, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
-}
-
-float toSingle(double v) {
-  // Halfway between the largest single and 2^128: from there on IEEE rounding
-  // to nearest gives an infinity.
-  constexpr double kOverflow = 0x1.ffffffp127;
-  if (v >= kOverflow) return std::numeric_limits<float>::infinity();
-  if (v <= -kOverflow) return -std::numeric_limits<float>::infinity();
-  return static_cast<float>(v);
-}
+}  // namespace detail
 
 void storeFloat(std::span<std::uint8_t> record, std::size_t offset, std::size_t width, double value) {
   float f = toSingle(value);

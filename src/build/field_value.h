@@ -1,8 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <cfloat>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string>
@@ -153,14 +156,41 @@ inline Colour colourCode(std::string_view line, const FieldSlot& slot, const Loo
 // To the nearest integer, halves to even, whatever the floating-point
 // rounding mode. Infinities and NaN come back as they are.
 double roundHalfEven(double v);
+
+namespace detail {
+std::int64_t roundLargeToInt64(double v);  // |v| >= 2^52, infinities and NaN
+}  // namespace detail
+
 // Rounded half to even and saturated to the range of the result: no
 // out-of-range conversion happens. NaN gives 0.
-std::int64_t roundToInt64(double v);
-std::int32_t roundToInt32(double v);
+inline std::int64_t roundToInt64(double v) {
+  if (!(std::fabs(v) < 0x1p52)) return detail::roundLargeToInt64(v);
+  // Truncation does not depend on the rounding mode, and v - t is exact: the
+  // fraction decides, a half going to the even neighbour.
+  const auto t = static_cast<std::int64_t>(v);
+  const double d = v - static_cast<double>(t);
+  if (d > 0.5) return t + 1;
+  if (d < -0.5) return t - 1;
+  if (d == 0.5) return t + (t & 1);
+  if (d == -0.5) return t - (t & 1);
+  return t;
+}
+
+inline std::int32_t roundToInt32(double v) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(roundToInt64(v), std::numeric_limits<std::int32_t>::min(),
+                                                            std::numeric_limits<std::int32_t>::max()));
+}
 
 // The IEEE single nearest to v; beyond the largest single it is an infinity
 // of v's sign, as IEEE rounding gives (the conversion is never out of range).
-float toSingle(double v);
+inline float toSingle(double v) {
+  // Halfway between the largest single and 2^128: from there on IEEE rounding
+  // to nearest gives an infinity.
+  constexpr double kOverflow = 0x1.ffffffp127;
+  if (v >= kOverflow) return std::numeric_limits<float>::infinity();
+  if (v <= -kOverflow) return -std::numeric_limits<float>::infinity();
+  return static_cast<float>(v);
+}
 
 // --- Stores -------------------------------------------------------------------
 
