@@ -94,6 +94,38 @@ struct SmallIntFromCompare {
   int operator()(const std::uint8_t* a, const std::uint8_t* b) const { return CompareSmallIntFrom(a, b, offset); }
 };
 
+// A record's address beside the first eight bytes of its name key, folded
+// through LowerCaseTable and packed first byte highest: comparing two keys as
+// integers orders those eight bytes as CompareTextFrom does.
+struct KeyedRecord {
+  std::uint64_t key;
+  const std::uint8_t* record;
+};
+
+// The keys of one name compare, and the whole compare given the keys.
+class FoldedPrefix {
+ public:
+  explicit FoldedPrefix(const TextFromCompare& c)
+      : position_(c.position), length_(c.length), keyBytes_(length_ < 0 ? 0 : (length_ > 8 ? 8 : length_)) {}
+
+  std::uint64_t key(const std::uint8_t* record) const {
+    const std::uint8_t* p = record + (position_ - 1);
+    std::uint64_t k = 0;
+    for (int i = 0; i < 8; ++i) k = (k << 8) | (i < keyBytes_ ? LowerCaseTable[p[i]] : 0u);
+    return k;
+  }
+  // CompareTextFrom(a.record, b.record, position, length).
+  int compare(const KeyedRecord& a, const KeyedRecord& b) const {
+    if (a.key != b.key) return a.key < b.key ? -1 : 1;
+    return CompareTextFrom(a.record, b.record, position_ + 8, length_ - 8);
+  }
+
+ private:
+  int position_;
+  int length_;
+  int keyBytes_;
+};
+
 // Magnitude order of region files: the 16-bit key at the 1-based
 // `keyPosition`, smallest first. When fewer than two bytes of a record lie
 // from keyPosition on (a layout without its magnitude field whose key would

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <type_traits>
 #include <utility>
 
 #include "catalog/error.h"
@@ -277,8 +278,8 @@ void M3Array::quickSortWith(const Compare& compare) {
   }
 }
 
-template <class Compare>
-void M3Array::mergeThree(const std::uint8_t* const* from, const std::uint8_t** to, const Compare& compare) {
+template <class T, class Compare>
+void M3Array::mergeThree(const T* from, T* to, const Compare& compare) {
   std::int64_t current[3] = {cursors_[0].current, cursors_[1].current, cursors_[2].current};
   const std::int64_t last[3] = {cursors_[0].last, cursors_[1].last, cursors_[2].last};
   bool active[3] = {cursors_[0].active, cursors_[1].active, cursors_[2].active};
@@ -326,8 +327,8 @@ void M3Array::mergeThree(const std::uint8_t* const* from, const std::uint8_t** t
   int second = active[2] ? 2 : 1;
   if (first != second && active[first] && active[second]) {
     for (;;) {
-      const std::uint8_t* a = from[current[first]];
-      const std::uint8_t* b = from[current[second]];
+      const T a = from[current[first]];
+      const T b = from[current[second]];
       bool aAfterB = compare(a, b) > 0;
       int taken = aAfterB ? second : first;
       to[out++] = aAfterB ? b : a;
@@ -348,11 +349,9 @@ void M3Array::mergeThree(const std::uint8_t* const* from, const std::uint8_t** t
   }
 }
 
-template <class Compare>
-void M3Array::mergeSortWith(const Compare& compare) {
+template <class T, class Compare>
+void M3Array::mergePasses(std::unique_ptr<T[]>& items, std::unique_ptr<T[]>& scratch, const Compare& compare) {
   const std::int64_t n = count_;
-  if (n == 0) return;
-  scratch_ = std::make_unique_for_overwrite<const std::uint8_t*[]>(static_cast<std::size_t>(capacity_));
   for (Sub3Array& c : cursors_) c.lastValid = n - 1;
   std::int64_t width = 1;
   do {
@@ -360,12 +359,30 @@ void M3Array::mergeSortWith(const Compare& compare) {
       cursors_[0].Set(start, start + width - 1);
       cursors_[1].Set(start + width, start + 2 * width - 1);
       cursors_[2].Set(start + 2 * width, start + 3 * width - 1);
-      mergeThree(items_.get(), scratch_.get(), compare);
+      mergeThree(items.get(), scratch.get(), compare);
     }
-    std::swap(items_, scratch_);
+    std::swap(items, scratch);
     width *= 3;
   } while (width < n);
+}
+
+template <class Compare>
+void M3Array::mergeSortWith(const Compare& compare) {
+  if (count_ == 0) return;
+  scratch_ = std::make_unique_for_overwrite<const std::uint8_t*[]>(static_cast<std::size_t>(capacity_));
+  mergePasses(items_, scratch_, compare);
   scratch_.reset();
+}
+
+void M3Array::mergeSortWith(const TextFromCompare& compare) {
+  const std::int64_t n = count_;
+  if (n == 0) return;
+  const FoldedPrefix prefix(compare);
+  auto keyed = std::make_unique_for_overwrite<KeyedRecord[]>(static_cast<std::size_t>(n));
+  auto scratch = std::make_unique_for_overwrite<KeyedRecord[]>(static_cast<std::size_t>(n));
+  for (std::int64_t i = 0; i < n; ++i) keyed[i] = {prefix.key(items_[i]), items_[i]};
+  mergePasses(keyed, scratch, [&prefix](const KeyedRecord& a, const KeyedRecord& b) { return prefix.compare(a, b); });
+  for (std::int64_t i = 0; i < n; ++i) items_[i] = keyed[i].record;
 }
 
 // ---------------------------------------------------------------- FixRecSort
@@ -506,28 +523,48 @@ void FixRecSort::mergeRuns(const std::string& output, const Compare& compare) {
     part->Open(sizes_.MergeBufferSize);
     total += part->recordCount();
   }
+  // Each open part with its current record's key: the name order keeps the
+  // first eight folded name bytes there, so that most compares are one
+  // integer compare; the other orders compare the records.
+  struct Head {
+    std::uint64_t key;
+    MergePart* part;
+  };
+  constexpr bool kKeyed = std::is_same_v<Compare, TextFromCompare>;
+  std::optional<FoldedPrefix> prefix;
+  if constexpr (kKeyed) prefix.emplace(compare);
+  auto keyOf = [&prefix](const MergePart* part) -> std::uint64_t {
+    if constexpr (kKeyed) return prefix->key(part->current());
+    return 0;
+  };
   // The parts in merge order: by current record, then by run number, so that
   // equal records leave in input order.
-  auto before = [&compare](const MergePart* x, const MergePart* y) {
-    int c = compare(x->current(), y->current());
-    return c < 0 || (c == 0 && x->runNumber() < y->runNumber());
+  auto before = [&compare, &prefix](const Head& x, const Head& y) {
+    int c;
+    if constexpr (kKeyed) {
+      c = prefix->compare({x.key, x.part->current()}, {y.key, y.part->current()});
+    } else {
+      c = compare(x.part->current(), y.part->current());
+    }
+    return c < 0 || (c == 0 && x.part->runNumber() < y.part->runNumber());
   };
-  std::vector<MergePart*> list;
+  std::vector<Head> list;
   list.reserve(parts_.size());
-  for (auto& part : parts_) list.push_back(part.get());
+  for (auto& part : parts_) list.push_back({keyOf(part.get()), part.get()});
   std::sort(list.begin(), list.end(), before);
 
   std::unique_ptr<File> out = fs_.open(output, OpenMode::Create);
   SorIO writer(*out, sizes_.IOBufferSize, recordSize_);
   std::size_t head = 0;  // list[head..] are the parts still open
   while (head < list.size()) {
-    MergePart* first = list[head];
-    writer.WriteRecord(first->current());
-    if (first->finished()) {
+    Head first = list[head];
+    writer.WriteRecord(first.part->current());
+    if (first.part->finished()) {
       ++head;
       continue;
     }
-    first->Advance();
+    first.part->Advance();
+    first.key = keyOf(first.part);
     // Binary search over the other parts for the first one the advanced part
     // does not sort after; it moves to stand just before that one.
     std::size_t low = head + 1;

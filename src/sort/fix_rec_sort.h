@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "catalog/file_system.h"
+#include "sort/compare_from.h"
 #include "sort/record_compare.h"
 
 namespace mirdal {
@@ -139,8 +140,13 @@ class M3Array {
   void quickSortWith(const Compare& compare);
   template <class Compare>
   void mergeSortWith(const Compare& compare);
-  template <class Compare>
-  void mergeThree(const std::uint8_t* const* from, const std::uint8_t** to, const Compare& compare);
+  // The name order with the first eight folded bytes of each name held
+  // beside its address: most compares are then one integer compare.
+  void mergeSortWith(const TextFromCompare& compare);
+  template <class T, class Compare>
+  void mergePasses(std::unique_ptr<T[]>& items, std::unique_ptr<T[]>& scratch, const Compare& compare);
+  template <class T, class Compare>
+  void mergeThree(const T* from, T* to, const Compare& compare);
 
   Sub3Array cursors_[3];
   std::unique_ptr<const std::uint8_t*[]> items_;

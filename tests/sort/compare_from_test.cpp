@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <random>
 #include <string>
 
 #include "catalog/error.h"
@@ -68,6 +70,35 @@ TEST(CompareTextFrom, BytesAbove127CompareUnsigned) {
   EXPECT_EQ(CompareTextFrom("\xC9", "\xE9", 1, 1), 0);  // E acute, capital and small
   EXPECT_EQ(CompareTextFrom("\x9F", "\xFF", 1, 1), 0);  // Y diaeresis
   EXPECT_EQ(CompareTextFrom("\xD7", "\xF7", 1, 1), -1);  // times and divide stay apart
+}
+
+// The keyed compare must order names exactly as CompareTextFrom: names that
+// differ only in case, only after the eighth byte, in bytes above 127, and
+// keys shorter than, equal to and longer than eight bytes.
+TEST(FoldedPrefix, OrdersAsCompareTextFrom) {
+  std::mt19937 rng(8);
+  const std::string alphabet = std::string("aAbBzZ09 -+\x8A\x9A\xC0\xE0\xD7\xF7\xFF") + '\0';
+  auto name = [&](std::size_t n) {
+    std::string s;
+    for (std::size_t i = 0; i < n; ++i) s += alphabet[rng() % alphabet.size()];
+    return s;
+  };
+  for (int length : {0, 1, 7, 8, 9, 16, 30}) {
+    const TextFromCompare text{3, length};
+    const FoldedPrefix prefix(text);
+    for (int round = 0; round < 20000; ++round) {
+      std::string a = "xy" + name(static_cast<std::size_t>(std::max(length, 0)));
+      std::string b = a;
+      // Mostly near neighbours: a change of case or of one byte somewhere.
+      std::size_t at = 2 + rng() % static_cast<std::size_t>(std::max(length, 1));
+      if (at < b.size()) b[at] = alphabet[rng() % alphabet.size()];
+      if (round % 3 == 0) b = "xy" + name(static_cast<std::size_t>(std::max(length, 0)));
+      const auto* pa = reinterpret_cast<const std::uint8_t*>(a.data());
+      const auto* pb = reinterpret_cast<const std::uint8_t*>(b.data());
+      ASSERT_EQ(prefix.compare({prefix.key(pa), pa}, {prefix.key(pb), pb}), CompareTextFrom(pa, pb, 3, length))
+          << length << " '" << a << "' '" << b << "'";
+    }
+  }
 }
 
 TEST(CompareSmallIntFrom, ReadsLittleEndianSigned) {

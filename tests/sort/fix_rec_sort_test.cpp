@@ -288,6 +288,36 @@ TEST_F(FixRecSortTest, SortingAFileOntoItselfIsRefused) {
   EXPECT_EQ(dir_.read(FixRecSort::kTempFileName), data);
 }
 
+// Index-like records: names of 12 bytes from a small alphabet with both
+// cases, so that many compare equal but for case or share their first eight
+// bytes; a sequence number after the name tells the written order.
+TEST_F(FixRecSortTest, NameOrderIsStableAcrossManyRuns) {
+  constexpr int kSize = 16;
+  std::mt19937 rng(12);
+  const std::string letters = "aAbB";
+  std::vector<std::string> records;
+  std::string data;
+  for (std::uint32_t i = 0; i < 5000; ++i) {
+    std::string r;
+    for (int k = 0; k < 12; ++k) r += k < 6 ? 'N' : letters[rng() % letters.size()];
+    for (int k = 0; k < 4; ++k) r += static_cast<char>((i >> (8 * k)) & 0xFF);
+    records.push_back(r);
+    data += r;
+  }
+  std::string in = dir_.write("names.idx", data);
+  FixRecSort sorter(kSize);
+  sorter.SortMethod = 1;
+  sorter.overrideSizes({300 * kSize, 40 * kSize, 25 * kSize});
+  sorter.SortFile(in, path("sorted.idx"), compareNameFrom(1, 12, kSize));
+  EXPECT_EQ(sorter.runCount(), 17);
+  std::stable_sort(records.begin(), records.end(), [](const std::string& a, const std::string& b) {
+    return CompareTextFrom(a.data(), b.data(), 1, 12) < 0;
+  });
+  std::string expected;
+  for (const std::string& r : records) expected += r;
+  EXPECT_EQ(dir_.read("sorted.idx"), expected);
+}
+
 TEST_F(FixRecSortTest, OutputNamingTheTemporaryFileIsRefusedOnlyWhenItIsThatFile) {
   std::string data = record(2, 0) + record(1, 1);
   std::string in = dir_.write("in.dat", data);
