@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,53 @@ TEST(ParseDecimal, ShortFormBoundaries) {
   EXPECT_FALSE(std::signbit(*parseDecimal("+0")));
   for (const char* refused : {"", "+", "-", "1.2.3", "12-", "1 2", "--1", "1+", "\xB9", "12\xFF", "0x10"})
     EXPECT_EQ(parseDecimal(refused), std::nullopt) << refused;
+}
+
+// Every text of up to six bytes over an alphabet of digits, signs, points,
+// exponent letters and near misses of digits ("/" and ":" border "0" and
+// "9"; 0xB9 and 0x10 share a digit's low bits): the grammar decides by a
+// pattern written here, the value is from_chars's (0 without a mantissa
+// digit, as for "." and "e5").
+TEST(ParseDecimal, EveryShortTextOverASmallAlphabet) {
+  const std::regex grammar(R"([+-]?([0-9]*)(\.[0-9]*)?([eE][+-]?[0-9]+)?)");
+  std::string t;
+  long accepted = 0;
+  // Up to six bytes over the whole alphabet; seven to nine (eight bytes
+  // after a sign, and one beyond) over a few of its letters.
+  for (std::size_t length = 1; length <= 9; ++length) {
+    const std::string alphabet = length <= 6 ? "05.-+e/:\xB9\x10" : "70.-";
+    std::vector<std::size_t> at(length, 0);
+    for (;;) {
+      t.clear();
+      for (std::size_t i : at) t += alphabet[i];
+      std::smatch m;
+      const bool signOnly = t == "+" || t == "-";
+      const bool valid = std::regex_match(t, m, grammar) && !signOnly;
+      auto got = parseDecimal(t);
+      ASSERT_EQ(got.has_value(), valid) << t;
+      if (valid) {
+        ++accepted;
+        double expected = 0;
+        const char* first = t.data() + (t[0] == '+' ? 1 : 0);
+        auto [ptr, ec] = std::from_chars(first, t.data() + t.size(), expected);
+        if (m[1].length() == 0 && m[2].length() <= 1) {
+          expected = t[0] == '-' ? -0.0 : 0.0;  // no mantissa digit: ".", "e5"
+        } else if (ec == std::errc::result_out_of_range) {  // "5e500", "5e-500"
+          expected = t.find("e-") != std::string::npos ? 0.0 : std::numeric_limits<double>::infinity();
+          if (t[0] == '-') expected = -expected;
+        } else {
+          ASSERT_EQ(ec, std::errc()) << t;
+        }
+        (void)ptr;
+        ASSERT_EQ(*got, expected) << t;
+        ASSERT_EQ(std::signbit(*got), std::signbit(expected)) << t;
+      }
+      std::size_t k = 0;
+      while (k < length && ++at[k] == alphabet.size()) at[k++] = 0;
+      if (k == length) break;
+    }
+  }
+  EXPECT_GT(accepted, 6000);
 }
 
 // Short mantissas take an exact path of their own; every shape of number must
