@@ -126,6 +126,13 @@ class FoldedPrefix {
   int keyBytes_;
 };
 
+// The 16-bit key of a SmallIntFromCompare as an unsigned number in the same
+// order (the sign bit flipped): equal keys are equal records.
+inline std::uint16_t orderedSmallInt(const std::uint8_t* record, int offset) {
+  const std::uint8_t* p = record + offset;
+  return static_cast<std::uint16_t>((p[0] | (p[1] << 8)) ^ 0x8000);
+}
+
 // Magnitude order of region files: the 16-bit key at the 1-based
 // `keyPosition`, smallest first. When fewer than two bytes of a record lie
 // from keyPosition on (a layout without its magnitude field whose key would

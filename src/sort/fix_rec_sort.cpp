@@ -385,6 +385,33 @@ void M3Array::mergeSortWith(const TextFromCompare& compare) {
   for (std::int64_t i = 0; i < n; ++i) items_[i] = keyed[i].record;
 }
 
+void M3Array::mergeSortWith(const SmallIntFromCompare& compare) {
+  const std::int64_t n = count_;
+  if (n == 0) return;
+  struct Keyed {
+    std::uint16_t key;
+    const std::uint8_t* record;
+  };
+  auto keyed = std::make_unique_for_overwrite<Keyed[]>(static_cast<std::size_t>(n));
+  auto scratch = std::make_unique_for_overwrite<Keyed[]>(static_cast<std::size_t>(n));
+  std::int64_t low[257] = {};
+  std::int64_t high[257] = {};
+  for (std::int64_t i = 0; i < n; ++i) {
+    const std::uint16_t k = orderedSmallInt(items_[i], compare.offset);
+    keyed[i] = {k, items_[i]};
+    ++low[(k & 0xFF) + 1];
+    ++high[(k >> 8) + 1];
+  }
+  for (int b = 0; b < 256; ++b) {
+    low[b + 1] += low[b];
+    high[b + 1] += high[b];
+  }
+  // Low byte, then high byte; each pass keeps the order of equal bytes.
+  for (std::int64_t i = 0; i < n; ++i) scratch[low[keyed[i].key & 0xFF]++] = keyed[i];
+  for (std::int64_t i = 0; i < n; ++i) keyed[high[scratch[i].key >> 8]++] = scratch[i];
+  for (std::int64_t i = 0; i < n; ++i) items_[i] = keyed[i].record;
+}
+
 // ---------------------------------------------------------------- FixRecSort
 
 FixRecSort::FixRecSort(int recordSize, FileSystem& fs) : fs_(fs), recordSize_(recordSize) {
@@ -525,24 +552,29 @@ void FixRecSort::mergeRuns(const std::string& output, const Compare& compare) {
   }
   // Each open part with its current record's key: the name order keeps the
   // first eight folded name bytes there, so that most compares are one
-  // integer compare; the other orders compare the records.
+  // integer compare, the magnitude order its whole key; any other order
+  // compares the records.
   struct Head {
     std::uint64_t key;
     MergePart* part;
   };
-  constexpr bool kKeyed = std::is_same_v<Compare, TextFromCompare>;
+  constexpr bool kText = std::is_same_v<Compare, TextFromCompare>;
+  constexpr bool kSmallInt = std::is_same_v<Compare, SmallIntFromCompare>;
   std::optional<FoldedPrefix> prefix;
-  if constexpr (kKeyed) prefix.emplace(compare);
-  auto keyOf = [&prefix](const MergePart* part) -> std::uint64_t {
-    if constexpr (kKeyed) return prefix->key(part->current());
+  if constexpr (kText) prefix.emplace(compare);
+  auto keyOf = [&](const MergePart* part) -> std::uint64_t {
+    if constexpr (kText) return prefix->key(part->current());
+    if constexpr (kSmallInt) return orderedSmallInt(part->current(), compare.offset);
     return 0;
   };
   // The parts in merge order: by current record, then by run number, so that
   // equal records leave in input order.
-  auto before = [&compare, &prefix](const Head& x, const Head& y) {
+  auto before = [&](const Head& x, const Head& y) {
     int c;
-    if constexpr (kKeyed) {
+    if constexpr (kText) {
       c = prefix->compare({x.key, x.part->current()}, {y.key, y.part->current()});
+    } else if constexpr (kSmallInt) {
+      c = x.key < y.key ? -1 : (x.key > y.key ? 1 : 0);
     } else {
       c = compare(x.part->current(), y.part->current());
     }

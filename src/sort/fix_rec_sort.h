@@ -143,6 +143,9 @@ class M3Array {
   // The name order with the first eight folded bytes of each name held
   // beside its address: most compares are then one integer compare.
   void mergeSortWith(const TextFromCompare& compare);
+  // The magnitude order: a stable counting sort by the 16-bit key gives the
+  // order the stable merge sort gives, in two passes over the addresses.
+  void mergeSortWith(const SmallIntFromCompare& compare);
   template <class T, class Compare>
   void mergePasses(std::unique_ptr<T[]>& items, std::unique_ptr<T[]>& scratch, const Compare& compare);
   template <class T, class Compare>

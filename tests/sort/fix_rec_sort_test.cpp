@@ -288,6 +288,28 @@ TEST_F(FixRecSortTest, SortingAFileOntoItselfIsRefused) {
   EXPECT_EQ(dir_.read(FixRecSort::kTempFileName), data);
 }
 
+// The magnitude compare runs as a counting sort inside a run and by its key
+// in the merge; both must keep the order of a stable sort, negative keys
+// before positive ones, in one run and across many.
+TEST_F(FixRecSortTest, MagnitudeOrderIsStableInOneRunAndAcrossMany) {
+  std::mt19937 rng(16);
+  std::uniform_int_distribution<int> key(-40000, 40000);
+  std::string data;
+  for (std::uint32_t i = 0; i < 6000; ++i) {
+    int k = i % 3 == 0 ? key(rng) % 5 : std::clamp(key(rng), -32768, 32767);  // many equal keys near 0
+    data += record(k, i);
+  }
+  std::string in = dir_.write("mags.dat", data);
+  for (int runs : {1, 20}) {
+    FixRecSort sorter(kRecord);
+    sorter.SortMethod = 1;
+    if (runs > 1) sorter.overrideSizes({300 * kRecord, 40 * kRecord, 25 * kRecord});
+    sorter.SortFile(in, path("sorted.dat"), compareMagnitudeAt(1, kRecord));
+    EXPECT_EQ(sorter.runCount(), runs);
+    EXPECT_EQ(parse(dir_.read("sorted.dat")), stableByKey(data)) << runs << " runs";
+  }
+}
+
 // Index-like records: names of 12 bytes from a small alphabet with both
 // cases, so that many compare equal but for case or share their first eight
 // bytes; a sequence number after the name tells the written order.
