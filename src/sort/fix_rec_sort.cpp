@@ -380,8 +380,35 @@ void M3Array::mergeSortWith(const TextFromCompare& compare) {
   const FoldedPrefix prefix(compare);
   auto keyed = std::make_unique_for_overwrite<KeyedRecord[]>(static_cast<std::size_t>(n));
   auto scratch = std::make_unique_for_overwrite<KeyedRecord[]>(static_cast<std::size_t>(n));
-  for (std::int64_t i = 0; i < n; ++i) keyed[i] = {prefix.key(items_[i]), items_[i]};
-  mergePasses(keyed, scratch, [&prefix](const KeyedRecord& a, const KeyedRecord& b) { return prefix.compare(a, b); });
+  // A stable radix sort by the eight-byte keys, least significant byte
+  // first, leaves records of equal keys in their input order; a byte that is
+  // the same in every key needs no pass.
+  static constexpr int kBytes = 8;
+  std::vector<std::int64_t> counts(kBytes * 257, 0);
+  for (std::int64_t i = 0; i < n; ++i) {
+    const std::uint64_t k = prefix.key(items_[i]);
+    keyed[i] = {k, items_[i]};
+    for (int b = 0; b < kBytes; ++b) ++counts[static_cast<std::size_t>(b * 257 + ((k >> (8 * b)) & 0xFF) + 1)];
+  }
+  for (int b = 0; b < kBytes; ++b) {
+    std::int64_t* start = counts.data() + b * 257;
+    const std::uint64_t firstByte = (keyed[0].key >> (8 * b)) & 0xFF;
+    if (start[firstByte + 1] == n) continue;
+    for (int v = 0; v < 256; ++v) start[v + 1] += start[v];
+    for (std::int64_t i = 0; i < n; ++i) scratch[start[(keyed[i].key >> (8 * b)) & 0xFF]++] = keyed[i];
+    std::swap(keyed, scratch);
+  }
+  // Records whose keys are equal are put in order by the rest of the name,
+  // keeping the input order of equal names.
+  if (compare.length > 8) {
+    const auto byRest = [&prefix](const KeyedRecord& a, const KeyedRecord& b) { return prefix.compare(a, b) < 0; };
+    for (std::int64_t i = 0; i < n;) {
+      std::int64_t j = i + 1;
+      while (j < n && keyed[j].key == keyed[i].key) ++j;
+      if (j - i > 1) std::stable_sort(keyed.get() + i, keyed.get() + j, byRest);
+      i = j;
+    }
+  }
   for (std::int64_t i = 0; i < n; ++i) items_[i] = keyed[i].record;
 }
 

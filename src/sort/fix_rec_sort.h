@@ -140,8 +140,9 @@ class M3Array {
   void quickSortWith(const Compare& compare);
   template <class Compare>
   void mergeSortWith(const Compare& compare);
-  // The name order with the first eight folded bytes of each name held
-  // beside its address: most compares are then one integer compare.
+  // The name order: a stable radix sort by the first eight folded bytes of
+  // each name, then a stable sort by the rest of the name among equal keys,
+  // gives the order the stable merge sort gives.
   void mergeSortWith(const TextFromCompare& compare);
   // The magnitude order: a stable counting sort by the 16-bit key gives the
   // order the stable merge sort gives, in two passes over the addresses.
