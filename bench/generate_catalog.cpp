@@ -219,14 +219,14 @@ constexpr std::array<std::string_view, 16> kSpectral = {"O9V",  "B0.5IV", "B3V",
 // A line of fixed width, blank-filled, written column by column.
 class Line {
  public:
-  explicit Line(const KindSpec& spec) : spec_(spec), bytes_(static_cast<std::size_t>(spec.lineWidth), ' ') {}
+  explicit Line(const KindSpec& shape) : shape_(shape), bytes_(static_cast<std::size_t>(shape.lineWidth), ' ') {}
 
   void clear() { std::fill(bytes_.begin(), bytes_.end(), ' '); }
   const std::string& bytes() const { return bytes_; }
 
   // Left-aligned text, cut to the column.
   void text(int column, std::string_view s) {
-    const Column& c = spec_.columns[static_cast<std::size_t>(column)];
+    const Column& c = shape_.columns[static_cast<std::size_t>(column)];
     std::size_t n = std::min(s.size(), static_cast<std::size_t>(c.width));
     std::memcpy(&bytes_[static_cast<std::size_t>(c.first - 1)], s.data(), n);
   }
@@ -260,7 +260,7 @@ class Line {
       buf[n++] = digits[i];
       if (i == decimals && decimals > 0) buf[n++] = '.';
     }
-    const Column& c = spec_.columns[static_cast<std::size_t>(column)];
+    const Column& c = shape_.columns[static_cast<std::size_t>(column)];
     if (n > c.width) throw std::logic_error("value wider than column " + std::string(c.label));
     std::memcpy(&bytes_[static_cast<std::size_t>(c.first - 1 + c.width - n)], buf, static_cast<std::size_t>(n));
   }
@@ -271,7 +271,7 @@ class Line {
   // A comment of a few words, or nothing.
   void comment(int column, Random& r, double blankChance) {
     if (r.chance(blankChance)) return;
-    const Column& c = spec_.columns[static_cast<std::size_t>(column)];
+    const Column& c = shape_.columns[static_cast<std::size_t>(column)];
     std::string s;
     int words = 1 + static_cast<int>(r.below(8));
     for (int i = 0; i < words; ++i) {
@@ -283,7 +283,7 @@ class Line {
   }
 
  private:
-  const KindSpec& spec_;
+  const KindSpec& shape_;
   std::string bytes_;
 };
 
@@ -320,11 +320,11 @@ class Generator {
  public:
   // Each kind draws from its own sequence, so that one seed does not give the
   // five kinds the same positions.
-  Generator(const KindSpec& spec, std::uint64_t seed)
-      : spec_(spec),
-        random_(seed + 0x9E3779B97F4A7C15ull * (static_cast<std::uint64_t>(spec.type) + 1)),
+  Generator(const KindSpec& shape, std::uint64_t seed)
+      : shape_(shape),
+        random_(seed + 0x9E3779B97F4A7C15ull * (static_cast<std::uint64_t>(shape.type) + 1)),
         seed_(seed),
-        line_(spec) {}
+        line_(shape) {}
   void setRejectEvery(std::int64_t k) { rejectEvery_ = k; }
   virtual ~Generator() = default;
   // Fills the line of number i (from 0).
@@ -334,7 +334,7 @@ class Generator {
  protected:
   bool impossible(std::int64_t i) const { return rejectEvery_ > 0 && (i + 1) % rejectEvery_ == 0; }
 
-  const KindSpec& spec_;
+  const KindSpec& shape_;
   Random random_;
   std::uint64_t seed_;
   Line line_;
@@ -488,8 +488,8 @@ class NebulaeGenerator : public Generator {
 // group is shortened so that the file has exactly the asked number of lines.
 class OutlinesGenerator : public Generator {
  public:
-  OutlinesGenerator(const KindSpec& spec, std::uint64_t seed, std::int64_t lines)
-      : Generator(spec, seed), lines_(lines) {}
+  OutlinesGenerator(const KindSpec& shape, std::uint64_t seed, std::int64_t lines)
+      : Generator(shape, seed), lines_(lines) {}
   void make(std::int64_t i) override {
     static constexpr std::array<std::string_view, 10> kColours = {"Red",  "R",      "Green", "V", "Blue",
                                                                   "White", "LightGray", "5",  "Magenta", "T"};
@@ -534,13 +534,13 @@ class OutlinesGenerator : public Generator {
   double radius_ = 0;
 };
 
-std::unique_ptr<Generator> makeGenerator(const KindSpec& spec, std::uint64_t seed, std::int64_t lines) {
-  switch (spec.type) {
-    case CatalogType::Stars: return std::make_unique<StarsGenerator>(spec, seed);
-    case CatalogType::VariableStars: return std::make_unique<VariablesGenerator>(spec, seed);
-    case CatalogType::DoubleStars: return std::make_unique<DoublesGenerator>(spec, seed);
-    case CatalogType::Nebulae: return std::make_unique<NebulaeGenerator>(spec, seed);
-    case CatalogType::NebulaOutlines: return std::make_unique<OutlinesGenerator>(spec, seed, lines);
+std::unique_ptr<Generator> makeGenerator(const KindSpec& shape, std::uint64_t seed, std::int64_t lines) {
+  switch (shape.type) {
+    case CatalogType::Stars: return std::make_unique<StarsGenerator>(shape, seed);
+    case CatalogType::VariableStars: return std::make_unique<VariablesGenerator>(shape, seed);
+    case CatalogType::DoubleStars: return std::make_unique<DoublesGenerator>(shape, seed);
+    case CatalogType::Nebulae: return std::make_unique<NebulaeGenerator>(shape, seed);
+    case CatalogType::NebulaOutlines: return std::make_unique<OutlinesGenerator>(shape, seed, lines);
   }
   return nullptr;
 }
@@ -582,18 +582,18 @@ std::string baseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string mrtHeader(const KindSpec& spec, std::int64_t lines, const std::string& fileName) {
+std::string mrtHeader(const KindSpec& shape, std::int64_t lines, const std::string& fileName) {
   const std::string rule80(80, '-');
   std::string h;
-  h += "Title: " + std::string(spec.longname) + "\n";
+  h += "Title: " + std::string(shape.longname) + "\n";
   h += "Authors: Mirdal benchmark generator\n";
-  h += "Table: " + std::string(spec.longname) + ", " + std::to_string(lines) + " lines\n";
+  h += "Table: " + std::string(shape.longname) + ", " + std::to_string(lines) + " lines\n";
   h += std::string(80, '=') + "\n";
   h += "Byte-by-byte Description of file: " + fileName + "\n";
   h += rule80 + "\n";
   h += "   Bytes Format Units       Label   Explanations\n";
   h += rule80 + "\n";
-  for (const Column& c : spec.columns) {
+  for (const Column& c : shape.columns) {
     char bytes[32];
     if (c.width == 1) std::snprintf(bytes, sizeof bytes, "     %3d", c.first);
     else std::snprintf(bytes, sizeof bytes, " %3d-%3d", c.first, c.first + c.width - 1);
@@ -606,16 +606,16 @@ std::string mrtHeader(const KindSpec& spec, std::int64_t lines, const std::strin
   return h;
 }
 
-void writeProject(const KindSpec& spec, const std::string& path, const std::string& inputPath,
+void writeProject(const KindSpec& shape, const std::string& path, const std::string& inputPath,
                   const std::string& outputDir, int regions) {
   CatalogDefinition d;
-  d.setType(static_cast<int>(spec.type));
-  d.setRaType(spec.ratype);
-  d.setDecType(spec.dectype);
+  d.setType(static_cast<int>(shape.type));
+  d.setRaType(shape.ratype);
+  d.setDecType(shape.dectype);
   d.resetSlots();
   BuildSettings& s = d.settings;
-  s.shortname = spec.shortname;
-  s.longname = spec.longname;
+  s.shortname = shape.shortname;
+  s.longname = shape.longname;
   s.inputfiles = {inputPath};
   s.eol = 1;
   switch (regions) {
@@ -626,14 +626,14 @@ void writeProject(const KindSpec& spec, const std::string& path, const std::stri
     default: throw std::invalid_argument("--regions must be 50, 184, 732 or 9537");
   }
   s.ouputdir = outputDir;
-  bool outlines = spec.type == CatalogType::NebulaOutlines;
+  bool outlines = shape.type == CatalogType::NebulaOutlines;
   s.index = !outlines;
-  s.altindex = spec.type == CatalogType::Stars;
+  s.altindex = shape.type == CatalogType::Stars;
   s.prefalt = true;
   s.append = false;
 
   const FieldCatalogue& fields = d.fields();
-  for (const Column& c : spec.columns) {
+  for (const Column& c : shape.columns) {
     int position = -1;
     for (int i = 0; i < fields.size(); ++i)
       if (fields.entry(i).text == c.entry) position = i;
@@ -645,7 +645,7 @@ void writeProject(const KindSpec& spec, const std::string& path, const std::stri
     if (fields.isString(position)) {
       int k = position - fields.firstFreePosition() + 1;
       d.setLabelOfPosition(position, std::string(c.label));
-      if (spec.type == CatalogType::Stars) d.altNames[static_cast<std::size_t>(k - 1)] = 1;
+      if (shape.type == CatalogType::Stars) d.altNames[static_cast<std::size_t>(k - 1)] = 1;
     }
   }
   if (!d.requiredFieldsTicked()) throw std::logic_error("a required field has no column");
@@ -695,18 +695,18 @@ int main(int argc, char** argv) {
       } else throw std::invalid_argument("unknown argument " + a);
     }
     if (kind.empty() || out.empty() || lines < 0) throw std::invalid_argument("--kind, --lines and --out are needed");
-    KindSpec spec = specOf(kind);
+    KindSpec shape = specOf(kind);
     if (inputPath.empty()) inputPath = out;
-    if (!project.empty()) writeProject(spec, project, inputPath, outputDir, regions);
+    if (!project.empty()) writeProject(shape, project, inputPath, outputDir, regions);
     if (projectOnly) return 0;
 
-    auto generator = makeGenerator(spec, seed, lines);
+    auto generator = makeGenerator(shape, seed, lines);
     generator->setRejectEvery(rejectEvery);
     Output text(out);
     std::unique_ptr<Output> table;
     if (!mrt.empty()) {
       table = std::make_unique<Output>(mrt);
-      table->append(mrtHeader(spec, lines, baseName(mrt)));
+      table->append(mrtHeader(shape, lines, baseName(mrt)));
     }
     std::string line;
     for (long long i = 0; i < lines; ++i) {
