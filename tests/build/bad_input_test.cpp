@@ -14,6 +14,7 @@
 #include "build/build_pipeline.h"
 #include "catalog/error.h"
 #include "output/catalog_reader.h"
+#include "support/build_state.h"
 #include "support/catalog_checks.h"
 #include "support/faulty_file_system.h"
 #include "support/recording_ui.h"
@@ -30,18 +31,13 @@ using testing::floatOf;
 using testing::intOf;
 using testing::le16;
 using testing::le32;
+using testing::openFileCount;
 using testing::RecordingUi;
 using testing::setSlot;
 using testing::storedDec;
 using testing::storedRa;
 using testing::TempDir;
 using testing::textOf;
-
-int openFileCount() {
-  int n = 0;
-  for ([[maybe_unused]] const auto& e : fs::directory_iterator("/proc/self/fd")) ++n;
-  return n;
-}
 
 std::string joinLines(const std::vector<std::string>& lines) {
   std::string text;
