@@ -27,6 +27,46 @@ void put32(std::uint8_t* p, std::uint32_t v) {
   p[3] = static_cast<std::uint8_t>(v >> 24);
 }
 void putSingle(std::uint8_t* p, double v) { put32(p, std::bit_cast<std::uint32_t>(toSingle(v))); }
+
+// Copies of at most 16 bytes without a call: two overlapping words, or
+// single bytes below four.
+void copySmall(std::uint8_t* to, const char* from, std::size_t n) {
+  if (n >= 8) {
+    std::uint64_t a;
+    std::uint64_t b;
+    std::memcpy(&a, from, 8);
+    std::memcpy(&b, from + n - 8, 8);
+    std::memcpy(to, &a, 8);
+    std::memcpy(to + n - 8, &b, 8);
+  } else if (n >= 4) {
+    std::uint32_t a;
+    std::uint32_t b;
+    std::memcpy(&a, from, 4);
+    std::memcpy(&b, from + n - 4, 4);
+    std::memcpy(to, &a, 4);
+    std::memcpy(to + n - 4, &b, 4);
+  } else if (n > 0) {
+    to[0] = static_cast<std::uint8_t>(from[0]);
+    to[n / 2] = static_cast<std::uint8_t>(from[n / 2]);
+    to[n - 1] = static_cast<std::uint8_t>(from[n - 1]);
+  }
+}
+
+void spacesSmall(std::uint8_t* to, std::size_t n) {
+  constexpr std::uint64_t kSpaces = 0x2020202020202020;
+  if (n >= 8) {
+    std::memcpy(to, &kSpaces, 8);
+    std::memcpy(to + n - 8, &kSpaces, 8);
+  } else if (n >= 4) {
+    std::memcpy(to, &kSpaces, 4);
+    std::memcpy(to + n - 4, &kSpaces, 4);
+  } else if (n > 0) {
+    to[0] = ' ';
+    to[n / 2] = ' ';
+    to[n - 1] = ' ';
+  }
+}
+
 }  // namespace
 
 ConversionLoop::ConversionLoop(const CatalogDefinition& definition, const RecordLayout& layout, CatalogFiles& files,
@@ -52,7 +92,12 @@ ConversionLoop::ConversionLoop(const CatalogDefinition& definition, const Record
     const auto offset = static_cast<std::size_t>(layout_.position[f] - 1);
     if (offset >= recordLength) return;  // the stores write nothing outside the record
     const std::size_t width = std::min(static_cast<std::size_t>(layout_.length[f]), recordLength - offset);
-    fields_.push_back({columnOf(slot), &slot, kind, slot.calcA, slot.calcB, scale, missing, offset, width});
+    int tenPower = -1;
+    if (kind == ValueKind::Scaled16 && slot.calcA == 1.0 && slot.calcB == 0.0) {
+      for (int p = 0; p < static_cast<int>(std::size(detail::kIntPowersOfTen)); ++p)
+        if (scale == static_cast<double>(detail::kIntPowersOfTen[p])) tenPower = p;
+    }
+    fields_.push_back({columnOf(slot), &slot, kind, slot.calcA, slot.calcB, scale, missing, offset, width, tenPower});
   };
   for (int j = 0; j < n; ++j) {
     const int f = 3 + j;
@@ -143,12 +188,19 @@ void ConversionLoop::fillRecord(std::string_view line, std::uint8_t* record, dou
       case ValueKind::Text: {
         std::string_view t = cut(line, f.column);
         const std::size_t n = std::min(f.width, t.size());
-        if (n > 0) std::memcpy(p, t.data(), n);
-        std::memset(p + n, ' ', f.width - n);
+        if (f.width <= 16) {
+          copySmall(p, t.data(), n);
+          spacesSmall(p + n, f.width - n);
+        } else {
+          if (n > 0) std::memcpy(p, t.data(), n);
+          std::memset(p + n, ' ', f.width - n);
+        }
         break;
       }
       case ValueKind::Scaled16: {
-        const std::int64_t v = roundToInt64(number(f) * f.scale);
+        const std::string_view t = cut(line, f.column);
+        const std::int64_t v =
+            detail::scaledColumn(t.data(), t.data() + t.size(), f.calcA, f.calcB, f.missing, f.scale, f.tenPower);
         if (f.width == 2) {
           put16(p, static_cast<std::uint16_t>(std::clamp<std::int64_t>(v, -32768, 32767)));
         } else {

@@ -67,6 +67,8 @@ class ConversionLoop {
     double missing;
     std::size_t offset;
     std::size_t width;
+    // Scaled16 with calcA 1 and calcB 0 and a scale of 10^tenPower; else -1.
+    int tenPower;
   };
   struct NameSource {
     Column column;

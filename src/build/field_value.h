@@ -40,19 +40,26 @@ namespace detail {
 // forms first and leave the rest to it.
 std::optional<double> parseDecimalGeneral(std::string_view text);
 
+inline constexpr std::uint64_t kIntPowersOfTen[] = {1,      10,      100,      1000,      10000,
+                                                    100000, 1000000, 10000000, 100000000, 1000000000};
+
 inline constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                                1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 // The short form of nearly every catalog column: an optional sign, then at
-// most 19 digits with at most one "." among them, nothing else. Such a
-// mantissa is exact in 64 bits; when it is also at most 2^53 it is an exact
-// double, and so is the power of ten that scales it (up to 10^19), so one
-// IEEE division gives the correctly rounded value. Returns false, leaving
-// `value` alone, for any other text (empty, no digit, exponent, too many
-// digits, a stray byte): the general reader decides those.
-inline bool parseShortDecimal(const char* p, const char* end, double& value) {
-#if FLT_EVAL_METHOD == 0
+// most 19 digits with at most one "." among them, nothing else, as the
+// integer of its digits and the number of digits after the point. Such a
+// mantissa is exact in 64 bits. Returns false for any other text (empty, no
+// digit, exponent, too many digits, a stray byte): the general reader
+// decides those.
+struct ShortDecimal {
+  std::uint64_t mantissa;
+  std::size_t fractionDigits;
+  bool negative;
+};
+
+inline bool parseShortDecimal(const char* p, const char* end, ShortDecimal& out) {
   bool negative = false;
   if (p != end && (*p == '-' || *p == '+')) negative = *p++ == '-';
   const char* const digitsBegin = p;
@@ -73,24 +80,44 @@ inline bool parseShortDecimal(const char* p, const char* end, double& value) {
     fractionDigits = static_cast<std::size_t>(p - fractionBegin);
     digits += fractionDigits;
   }
-  if (p != end || digits == 0 || digits > 19 || mantissa > (std::uint64_t{1} << 53)) return false;
-  const double v = static_cast<double>(mantissa) / kExactPowersOfTen[fractionDigits];
-  value = negative ? -v : v;
+  if (p != end || digits == 0 || digits > 19) return false;
+  out = {mantissa, fractionDigits, negative};
+  return true;
+}
+
+// The value of a short form: when its mantissa is at most 2^53 it is an
+// exact double, and so is the power of ten that scales it (up to 10^19), so
+// one IEEE division gives the correctly rounded value. False for a larger
+// mantissa (the general reader decides it).
+inline bool shortDecimalValue(const ShortDecimal& s, double& value) {
+#if FLT_EVAL_METHOD == 0
+  if (s.mantissa > (std::uint64_t{1} << 53)) return false;
+  const double v = static_cast<double>(s.mantissa) / kExactPowersOfTen[s.fractionDigits];
+  value = s.negative ? -v : v;
   return true;
 #else
-  (void)p;
-  (void)end;
+  (void)s;
   (void)value;
   return false;
 #endif
+}
+
+inline bool parseShortDecimal(const char* p, const char* end, double& value) {
+  ShortDecimal s;
+  return parseShortDecimal(p, end, s) && shortDecimalValue(s, value);
+}
+
+// The bytes first..end without codes 0 to 32 at either end.
+inline void trimBlanks(const char*& first, const char*& end) {
+  while (first != end && static_cast<unsigned char>(*first) <= 32) ++first;
+  while (end != first && static_cast<unsigned char>(end[-1]) <= 32) --end;
 }
 
 // The bytes first..end trimmed of codes 0 to 32, read as a number and put
 // through calcA * x + calcB; `missing`, unchanged, when nothing is left or
 // it is not a number.
 inline double columnNumber(const char* first, const char* end, double calcA, double calcB, double missing) {
-  while (first != end && static_cast<unsigned char>(*first) <= 32) ++first;
-  while (end != first && static_cast<unsigned char>(end[-1]) <= 32) --end;
+  trimBlanks(first, end);
   if (first == end) return missing;
   double x;
   if (!parseShortDecimal(first, end, x)) {
@@ -99,6 +126,20 @@ inline double columnNumber(const char* first, const char* end, double calcA, dou
     x = *general;
   }
   return calcA * x + calcB;
+}
+
+// A short form scaled by 10^k with the calibration calcA 1, calcB 0, as an
+// integer without a division: x is m / 10^f rounded once and x * 10^k is
+// rounded once more, so the product lies within 2^-52 of m * 10^(k - f).
+// When f <= k that is an integer, and when it is at most 2^31 the error is
+// far below one half: rounding to an integer gives exactly it. False when
+// f > k or the integer is larger.
+inline bool scaledShortDecimal(const ShortDecimal& d, int tenPower, std::int64_t& value) {
+  const int shift = tenPower - static_cast<int>(d.fractionDigits);
+  if (shift < 0 || d.mantissa > (std::uint64_t{1} << 31) / kIntPowersOfTen[shift]) return false;
+  const auto v = static_cast<std::int64_t>(d.mantissa * kIntPowersOfTen[shift]);
+  value = d.negative ? -v : v;
+  return true;
 }
 
 }  // namespace detail
@@ -167,19 +208,48 @@ inline std::int64_t roundToInt64(double v) {
   if (!(std::fabs(v) < 0x1p52)) return detail::roundLargeToInt64(v);
   // Truncation does not depend on the rounding mode, and v - t is exact: the
   // fraction decides, a half going to the even neighbour.
+  // Without branches: on positions the fraction is as good as random.
   const auto t = static_cast<std::int64_t>(v);
   const double d = v - static_cast<double>(t);
-  if (d > 0.5) return t + 1;
-  if (d < -0.5) return t - 1;
-  if (d == 0.5) return t + (t & 1);
-  if (d == -0.5) return t - (t & 1);
-  return t;
+  const std::int64_t odd = t & 1;
+  const std::int64_t up = static_cast<std::int64_t>(d > 0.5) | (static_cast<std::int64_t>(d == 0.5) & odd);
+  const std::int64_t down = static_cast<std::int64_t>(d < -0.5) | (static_cast<std::int64_t>(d == -0.5) & odd);
+  return t + up - down;
 }
 
 inline std::int32_t roundToInt32(double v) {
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(roundToInt64(v), std::numeric_limits<std::int32_t>::min(),
                                                             std::numeric_limits<std::int32_t>::max()));
 }
+
+namespace detail {
+
+// roundToInt64(columnNumber(first, end, calcA, calcB, missing) * scale),
+// reading the text once; tenPower is k when calcA is 1, calcB 0 and the scale
+// 10^k (0 <= k <= 9), so that scaledShortDecimal may answer, else -1.
+inline std::int64_t scaledColumn(const char* first, const char* end, double calcA, double calcB, double missing,
+                                 double scale, int tenPower) {
+  trimBlanks(first, end);
+  double x = missing;
+  if (first != end) {
+    ShortDecimal d;
+    std::int64_t exact;
+    double v;
+    if (parseShortDecimal(first, end, d)) {
+      if (tenPower >= 0 && scaledShortDecimal(d, tenPower, exact)) return exact;
+      if (shortDecimalValue(d, v)) {
+        x = calcA * v + calcB;
+      } else if (std::optional<double> g = parseDecimalGeneral(std::string_view(first, static_cast<std::size_t>(end - first)))) {
+        x = calcA * *g + calcB;
+      }
+    } else if (std::optional<double> g = parseDecimalGeneral(std::string_view(first, static_cast<std::size_t>(end - first)))) {
+      x = calcA * *g + calcB;
+    }
+  }
+  return roundToInt64(x * scale);
+}
+
+}  // namespace detail
 
 // The IEEE single nearest to v; beyond the largest single it is an infinity
 // of v's sign, as IEEE rounding gives (the conversion is never out of range).

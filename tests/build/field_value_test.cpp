@@ -220,6 +220,60 @@ TEST(FieldNumber, ColumnIsTrimmedOfCodesUpTo32) {
   EXPECT_EQ(fieldNumber("x 1 000 y", slot(2, 7), 99), 99.0);
 }
 
+// The integer way must give what the doubles give wherever it answers.
+TEST(ScaledShortDecimal, AgreesWithTheWayOfDoubles) {
+  auto viaDoubles = [](const std::string& t, int k) {
+    double x = detail::columnNumber(t.data(), t.data() + t.size(), 1.0, 0.0, 99.0);
+    return roundToInt64(x * static_cast<double>(detail::kIntPowersOfTen[k]));
+  };
+  // Where the integer way answers, and through scaledColumn everywhere.
+  auto scaled = [&](const std::string& t, int k, std::int64_t& v) {
+    EXPECT_EQ(detail::scaledColumn(t.data(), t.data() + t.size(), 1.0, 0.0, 99.0,
+                                   static_cast<double>(detail::kIntPowersOfTen[k]), k),
+              viaDoubles(t, k))
+        << "'" << t << "' 10^" << k;
+    const char* first = t.data();
+    const char* end = first + t.size();
+    detail::trimBlanks(first, end);
+    detail::ShortDecimal d;
+    return first != end && detail::parseShortDecimal(first, end, d) && detail::scaledShortDecimal(d, k, v);
+  };
+  std::int64_t v = 0;
+  ASSERT_TRUE(scaled(" 16.405", 3, v));
+  EXPECT_EQ(v, 16405);
+  ASSERT_TRUE(scaled("-0.1691 ", 4, v));
+  EXPECT_EQ(v, -1691);
+  ASSERT_TRUE(scaled("-0", 3, v));
+  EXPECT_EQ(v, 0);
+  ASSERT_TRUE(scaled("2147483.648", 3, v));  // 2^31
+  EXPECT_EQ(v, 2147483648);
+  EXPECT_FALSE(scaled("2147483.649", 3, v));
+  EXPECT_FALSE(scaled("-0.6100", 3, v));  // four decimals for 10^3: the doubles decide
+  EXPECT_FALSE(scaled("   ", 3, v));
+  EXPECT_FALSE(scaled("1e3", 3, v));
+  EXPECT_FALSE(scaled("12a", 3, v));
+
+  std::mt19937_64 rng(99);
+  long answered = 0;
+  for (int i = 0; i < 400000; ++i) {
+    std::string t = (rng() % 4 == 0) ? "-" : ((rng() % 8 == 0) ? "+" : "");
+    const int intDigits = static_cast<int>(rng() % 11);
+    for (int d = 0; d < intDigits; ++d) t += static_cast<char>('0' + rng() % 10);
+    if (rng() % 3 != 0) {
+      t += '.';
+      const int fraction = static_cast<int>(rng() % 7);
+      for (int d = 0; d < fraction; ++d) t += static_cast<char>('0' + rng() % 10);
+    }
+    if (rng() % 5 == 0) t = " " + t + "  ";
+    const int k = static_cast<int>(rng() % 10);
+    if (scaled(t, k, v)) {
+      ++answered;
+      ASSERT_EQ(v, viaDoubles(t, k)) << "'" << t << "' 10^" << k;
+    }
+  }
+  EXPECT_GT(answered, 100000);
+}
+
 TEST(FieldNumber, CalibrationAppliesToNumbersNotToMissingValue) {
   EXPECT_EQ(fieldNumber("3", slot(1, 1, 2, 1), 99), 7.0);
   EXPECT_EQ(fieldNumber("   ", slot(1, 3, 2, 1), 99), 99.0);
@@ -513,6 +567,12 @@ TEST(IndexName, CutToBufferWidth) {
   EXPECT_EQ(indexName("abc def ghi", "", 5), "ABCDE");
   EXPECT_EQ(indexName("abc", "LONGPREFIX", 4), "LONG");
   EXPECT_EQ(indexName("abc", "", 0), "");
+  // Whether there is a name depends on the whole column, also past the cut.
+  EXPECT_EQ(indexName("    ", "LONGPREFIX", 4), "<none>");
+  EXPECT_EQ(indexName("     x", "LONGPREFIX", 4), "LONG");
+  EXPECT_EQ(indexName("ab   x", "", 2), "AB");
+  EXPECT_EQ(indexName("   ", "", 0), "<none>");
+  EXPECT_EQ(indexName("  a", "", 0), "");
 }
 
 }  // namespace
