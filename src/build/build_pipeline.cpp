@@ -156,37 +156,41 @@ BuildResult BuildPipeline::run(const CatalogDefinition& definition) {
 
     // 5. Magnitude sort.
     const std::string scratch = dir + "sort.out";
-    if (def.type() != CatalogType::NebulaOutlines) {
-      t = Clock::now();
-      ui_.setStageCaption("Sorting files by magnitude");
-      ui_.setOverallPosition(4);
-      ui_.setStageMaximum(regions);
-      ui_.setStagePosition(0);
-      ui_.setItemCaption("");
-      ui_.repaint();
-      ui_.processEvents();
-      for (int r = 1; r <= regions; ++r) {
-        checkAbort();
-        ui_.setStagePosition(r);
-        ui_.setItemCaption(std::to_string(r));
+    {
+      // One sorter for both sorts: it ends, with its lock, before any message.
+      InPlaceSorter sorter(fs_);
+      if (def.type() != CatalogType::NebulaOutlines) {
+        t = Clock::now();
+        ui_.setStageCaption("Sorting files by magnitude");
+        ui_.setOverallPosition(4);
+        ui_.setStageMaximum(regions);
+        ui_.setStagePosition(0);
+        ui_.setItemCaption("");
         ui_.repaint();
-        sortRegionByMagnitude(fs_, files->regionPath(r), scratch, layout);
+        ui_.processEvents();
+        for (int r = 1; r <= regions; ++r) {
+          checkAbort();
+          ui_.setStagePosition(r);
+          ui_.setItemCaption(std::to_string(r));
+          ui_.repaint();
+          sortRegionByMagnitude(sorter, files->regionPath(r), scratch, layout);
+        }
+        result.seconds.magnitudeSort = secondsSince(t);
       }
-      result.seconds.magnitudeSort = secondsSince(t);
-    }
 
-    // 6. Index sort.
-    if (layout.index) {
-      t = Clock::now();
-      ui_.setStageMaximum(2);
-      ui_.setStagePosition(1);
-      ui_.setStageCaption("Sorting the index file ");
-      ui_.setItemCaption("");
-      ui_.processEvents();
-      sortIndexByName(fs_, files->indexPath(), scratch, layout);
-      ui_.setStagePosition(2);
-      ui_.processEvents();
-      result.seconds.indexSort = secondsSince(t);
+      // 6. Index sort.
+      if (layout.index) {
+        t = Clock::now();
+        ui_.setStageMaximum(2);
+        ui_.setStagePosition(1);
+        ui_.setStageCaption("Sorting the index file ");
+        ui_.setItemCaption("");
+        ui_.processEvents();
+        sortIndexByName(sorter, files->indexPath(), scratch, layout);
+        ui_.setStagePosition(2);
+        ui_.processEvents();
+        result.seconds.indexSort = secondsSince(t);
+      }
     }
 
     result.completed = true;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <span>
@@ -136,7 +137,14 @@ inline double columnNumber(const char* first, const char* end, double calcA, dou
 // f > k or the integer is larger.
 inline bool scaledShortDecimal(const ShortDecimal& d, int tenPower, std::int64_t& value) {
   const int shift = tenPower - static_cast<int>(d.fractionDigits);
-  if (shift < 0 || d.mantissa > (std::uint64_t{1} << 31) / kIntPowersOfTen[shift]) return false;
+  // 2^31 / 10^shift, so that no division is made per value.
+  static constexpr std::uint64_t kLargest[] = {
+      std::uint64_t{1} << 31,         (std::uint64_t{1} << 31) / 10,        (std::uint64_t{1} << 31) / 100,
+      (std::uint64_t{1} << 31) / 1000, (std::uint64_t{1} << 31) / 10000,    (std::uint64_t{1} << 31) / 100000,
+      (std::uint64_t{1} << 31) / 1000000, (std::uint64_t{1} << 31) / 10000000, (std::uint64_t{1} << 31) / 100000000,
+      (std::uint64_t{1} << 31) / 1000000000};
+  static_assert(std::size(kLargest) == std::size(kIntPowersOfTen));
+  if (shift < 0 || d.mantissa > kLargest[shift]) return false;
   const auto v = static_cast<std::int64_t>(d.mantissa * kIntPowersOfTen[shift]);
   value = d.negative ? -v : v;
   return true;

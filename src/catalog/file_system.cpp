@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -15,6 +16,11 @@ namespace mirdal {
 
 std::string fileErrorMessage(const char* verb, const std::string& path, int err) {
   return std::string("Cannot ") + verb + " file \"" + path + "\": " + std::strerror(err);
+}
+
+bool FileSystem::exchange(const std::string&, const std::string&) {
+  errno = ENOSYS;
+  return false;
 }
 
 namespace {
@@ -120,6 +126,10 @@ class PosixFileSystem final : public FileSystem {
 
   bool rename(const std::string& from, const std::string& to) override {
     return ::rename(from.c_str(), to.c_str()) == 0;
+  }
+
+  bool exchange(const std::string& a, const std::string& b) override {
+    return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0;
   }
 
   std::int64_t fileSize(const std::string& path) override { return open(path, OpenMode::Read)->size(); }

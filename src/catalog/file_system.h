@@ -45,6 +45,9 @@ class FileSystem {
   virtual bool remove(const std::string& path) = 0;
   // Atomically replaces `to` when it exists.
   virtual bool rename(const std::string& from, const std::string& to) = 0;
+  // Swaps the files of two existing names in one step. False, with errno
+  // set, where the file system cannot; callers then rename instead.
+  virtual bool exchange(const std::string& a, const std::string& b);
   // Size of a file in bytes; throws when it cannot be opened.
   virtual std::int64_t fileSize(const std::string& path) = 0;
 

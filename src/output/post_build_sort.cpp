@@ -1,27 +1,26 @@
 #include "output/post_build_sort.h"
 
 #include "sort/compare_from.h"
-#include "sort/sort_in_place.h"
 
 namespace mirdal {
 
-bool sortRegionByMagnitude(FileSystem& fs, const std::string& regionFile, const std::string& scratch,
+bool sortRegionByMagnitude(InPlaceSorter& sorter, const std::string& regionFile, const std::string& scratch,
                            const RecordLayout& layout) {
   // The file opened to take its size is the one the sort reads.
-  std::unique_ptr<File> file = fs.open(regionFile, OpenMode::Read);
+  std::unique_ptr<File> file = sorter.fileSystem().open(regionFile, OpenMode::Read);
   if (file->size() <= layout.recordLength || !layout.magnitudeKeyInRecord()) {
     file->close();
     return false;
   }
-  sortFileInPlace(fs, std::move(file), scratch, layout.recordLength,
-                  compareMagnitudeAt(layout.sortKeyPosition, layout.recordLength));
+  sorter.sort(std::move(file), scratch, layout.recordLength,
+              compareMagnitudeAt(layout.sortKeyPosition, layout.recordLength));
   return true;
 }
 
-void sortIndexByName(FileSystem& fs, const std::string& indexFile, const std::string& scratch,
+void sortIndexByName(InPlaceSorter& sorter, const std::string& indexFile, const std::string& scratch,
                      const RecordLayout& layout) {
   const int recordSize = layout.indexRecordLength();
-  sortFileInPlace(fs, indexFile, scratch, recordSize, compareNameFrom(9, layout.indexNameLength, recordSize));
+  sorter.sort(indexFile, scratch, recordSize, compareNameFrom(9, layout.indexNameLength, recordSize));
 }
 
 }  // namespace mirdal

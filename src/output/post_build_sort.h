@@ -4,6 +4,7 @@
 
 #include "catalog/file_system.h"
 #include "output/record_layout.h"
+#include "sort/sort_in_place.h"
 
 namespace mirdal {
 
@@ -12,12 +13,12 @@ namespace mirdal {
 // and neither is one whose records are too short to hold the magnitude key
 // (a layout without its magnitude field): it keeps its input order.
 // Returns whether the file was rewritten.
-bool sortRegionByMagnitude(FileSystem& fs, const std::string& regionFile, const std::string& scratch,
+bool sortRegionByMagnitude(InPlaceSorter& sorter, const std::string& regionFile, const std::string& scratch,
                            const RecordLayout& layout);
 
 // Puts the index in name order, letter case ignored, keeping the order of
 // equal names.
-void sortIndexByName(FileSystem& fs, const std::string& indexFile, const std::string& scratch,
+void sortIndexByName(InPlaceSorter& sorter, const std::string& indexFile, const std::string& scratch,
                      const RecordLayout& layout);
 
 }  // namespace mirdal

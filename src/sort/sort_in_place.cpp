@@ -11,70 +11,87 @@
 
 namespace mirdal {
 
-namespace {
-
 // The run file "SorTemp.mkw" lies in the current directory and so is shared
 // by every sort started there. Two builds run from one directory would write
 // into each other's run file and both end with wrong records while reporting
-// success. Each sort therefore holds an exclusive lock on the current
-// directory from the creation of its run file to the rename of its result;
-// the lock goes with the process, so a build that dies leaves none behind.
-// Where the directory cannot be opened or locked the sort runs unlocked, as
-// it would have anyway.
-class WorkingDirectoryLock {
- public:
-  WorkingDirectoryLock() : fd_(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-    if (fd_ < 0) return;
-    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-    }
+// success. A sorter therefore holds an exclusive lock on the current
+// directory; the lock goes with the process, so a build that dies leaves none
+// behind. Where the directory cannot be opened or locked the sort runs
+// unlocked, as it would have anyway.
+InPlaceSorter::DirectoryLock::DirectoryLock() : fd_(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+  if (fd_ < 0) return;
+  while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
   }
-  ~WorkingDirectoryLock() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  WorkingDirectoryLock(const WorkingDirectoryLock&) = delete;
-  WorkingDirectoryLock& operator=(const WorkingDirectoryLock&) = delete;
+}
 
- private:
-  int fd_;
-};
+InPlaceSorter::DirectoryLock::~DirectoryLock() {
+  if (fd_ >= 0) ::close(fd_);
+}
 
-// Sorts with the stable merge sort into the scratch file, then renames the
-// scratch file over `file`. Renaming over the file, rather than deleting it
-// first, means there is no moment at which neither the old nor the sorted
-// records are on disk.
+InPlaceSorter::InPlaceSorter(FileSystem& fs) : fs_(fs) {}
+
+InPlaceSorter::~InPlaceSorter() {
+  if (spare_) fs_.remove(FixRecSort::kTempFileName);
+}
+
+// Renaming or swapping the sorted copy over the file, rather than deleting
+// the file first, means there is no moment at which neither the old nor the
+// sorted records are on disk.
 template <class Sort>
-void sortAndReplace(FileSystem& fs, const std::string& file, const std::string& scratch, int recordSize,
-                    Sort&& sort) {
-  const WorkingDirectoryLock lock;
-  FixRecSort sorter(recordSize, fs);
+void InPlaceSorter::sortAndReplace(const std::string& file, const std::string& scratch, int recordSize,
+                                   Sort&& sort) {
+  FixRecSort sorter(recordSize, fs_);
   sorter.SortMethod = 1;
+  // The sort writes its run file over the spare, then renames or removes it;
+  // only a sort refused before it starts leaves the spare where it is.
+  const bool hadSpare = spare_;
+  spare_ = false;
   try {
     sort(sorter);
   } catch (...) {
-    fs.remove(scratch);
+    spare_ = hadSpare && fs_.exists(FixRecSort::kTempFileName);
+    fs_.remove(scratch);
     throw;
   }
   errno = 0;
-  if (!fs.rename(scratch, file)) {
+  if (fs_.exchange(scratch, file)) {
+    // The file is sorted; its old records are the next sort's run file, or
+    // go where the run file cannot (another file system).
+    if (fs_.rename(scratch, FixRecSort::kTempFileName)) {
+      spare_ = true;
+    } else {
+      fs_.remove(scratch);
+    }
+    return;
+  }
+  errno = 0;
+  if (!fs_.rename(scratch, file)) {
     int err = errno != 0 ? errno : EIO;
-    fs.remove(scratch);
+    fs_.remove(scratch);
     throw Error(fileErrorMessage("replace", file, err));
   }
 }
 
-}  // namespace
+void InPlaceSorter::sort(const std::string& file, const std::string& scratch, int recordSize,
+                         const RecordCompare& compare) {
+  sortAndReplace(file, scratch, recordSize, [&](FixRecSort& sorter) { sorter.SortFile(file, scratch, compare); });
+}
+
+void InPlaceSorter::sort(std::unique_ptr<File> opened, const std::string& scratch, int recordSize,
+                         const RecordCompare& compare) {
+  const std::string file = opened->path();
+  sortAndReplace(file, scratch, recordSize,
+                 [&](FixRecSort& sorter) { sorter.SortFile(std::move(opened), scratch, compare); });
+}
 
 void sortFileInPlace(FileSystem& fs, const std::string& file, const std::string& scratch, int recordSize,
                      const RecordCompare& compare) {
-  sortAndReplace(fs, file, scratch, recordSize,
-                 [&](FixRecSort& sorter) { sorter.SortFile(file, scratch, compare); });
+  InPlaceSorter(fs).sort(file, scratch, recordSize, compare);
 }
 
 void sortFileInPlace(FileSystem& fs, std::unique_ptr<File> opened, const std::string& scratch, int recordSize,
                      const RecordCompare& compare) {
-  const std::string file = opened->path();
-  sortAndReplace(fs, file, scratch, recordSize,
-                 [&](FixRecSort& sorter) { sorter.SortFile(std::move(opened), scratch, compare); });
+  InPlaceSorter(fs).sort(std::move(opened), scratch, recordSize, compare);
 }
 
 }  // namespace mirdal

@@ -8,14 +8,55 @@
 
 namespace mirdal {
 
-// Sorts `file` with the stable merge sort into `scratch` (the "sort.out" of the
-// file's folder) and then renames `scratch` over `file`, which replaces it in
-// one step. If anything fails, `file` keeps its earlier content, `scratch` is
-// removed and the error propagates.
+// Sorts files one after another, each with the stable merge sort into a
+// scratch file (the "sort.out" of its folder) that then replaces it in one
+// step. If a sort fails, its file keeps its earlier content, the scratch file
+// is removed and the error propagates.
+//
+// The sorter holds a lock on the current directory, where the sort's run file
+// lies, for its whole life. Where the file system can swap two names, the
+// sorted copy is swapped with the file and the replaced records go on as the
+// run file of the next sort, which writes over them: a series of sorts then
+// creates and deletes no file per sort (on file systems that look over
+// recently deleted files at every creation, that is most of a small sort's
+// time). The spare run file is removed when the sorter ends.
+class InPlaceSorter {
+ public:
+  explicit InPlaceSorter(FileSystem& fs);
+  ~InPlaceSorter();
+  InPlaceSorter(const InPlaceSorter&) = delete;
+  InPlaceSorter& operator=(const InPlaceSorter&) = delete;
+
+  void sort(const std::string& file, const std::string& scratch, int recordSize, const RecordCompare& compare);
+  // The same for a file the caller has opened for reading (to look at its
+  // size first); the sort closes it.
+  void sort(std::unique_ptr<File> opened, const std::string& scratch, int recordSize, const RecordCompare& compare);
+
+  FileSystem& fileSystem() const { return fs_; }
+
+ private:
+  class DirectoryLock {
+   public:
+    DirectoryLock();
+    ~DirectoryLock();
+    DirectoryLock(const DirectoryLock&) = delete;
+    DirectoryLock& operator=(const DirectoryLock&) = delete;
+
+   private:
+    int fd_;
+  };
+
+  template <class Sort>
+  void sortAndReplace(const std::string& file, const std::string& scratch, int recordSize, Sort&& sort);
+
+  FileSystem& fs_;
+  DirectoryLock lock_;
+  bool spare_ = false;  // the run file holds a replaced file's records
+};
+
+// One sort with a sorter of its own.
 void sortFileInPlace(FileSystem& fs, const std::string& file, const std::string& scratch, int recordSize,
                      const RecordCompare& compare);
-// The same for a file the caller has opened for reading (to look at its size
-// first); the sort closes it.
 void sortFileInPlace(FileSystem& fs, std::unique_ptr<File> opened, const std::string& scratch, int recordSize,
                      const RecordCompare& compare);
 

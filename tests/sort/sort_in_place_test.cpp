@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <filesystem>
 #include <string>
 
@@ -77,6 +80,10 @@ class NoRenameFileSystem : public testing::FaultyFileSystem {
     if (to.find("cat.idx") != std::string::npos) return false;
     return FaultyFileSystem::rename(from, to);
   }
+  bool exchange(const std::string& a, const std::string& b) override {
+    if (b.find("cat.idx") != std::string::npos) return false;
+    return FaultyFileSystem::exchange(a, b);
+  }
 };
 
 TEST_F(SortFileInPlaceTest, FailedReplaceKeepsTheFileAndNamesIt) {
@@ -90,6 +97,62 @@ TEST_F(SortFileInPlaceTest, FailedReplaceKeepsTheFileAndNamesIt) {
     EXPECT_NE(std::string(e.what()).find("Cannot replace file \"" + file + "\""), std::string::npos) << e.what();
   }
   EXPECT_EQ(out_.read("cat.idx"), data);
+  EXPECT_FALSE(fsys::exists(path("sort.out")));
+}
+
+// A series of sorts swaps each sorted copy in and keeps the replaced records
+// as the next run file: after the first sort no file is created or deleted,
+// and nothing is left once the sorter ends.
+TEST_F(SortFileInPlaceTest, SeriesReusesTheReplacedFileAndLeavesNothing) {
+  const std::string a = out_.write("a.idx", entry("bbbb") + entry("aaaa"));
+  const std::string b = out_.write("b.idx", entry("dddd") + entry("cccc") + entry("DDDD"));
+  const std::string c = out_.write("c.idx", entry("x") + "yz");  // not whole records
+  const fsys::path spare = program_.path() / FixRecSort::kTempFileName;
+  const auto inode = [](const fsys::path& p) {
+    struct stat st {};
+    return ::stat(p.c_str(), &st) == 0 ? st.st_ino : 0;
+  };
+  {
+    InPlaceSorter sorter(FileSystem::real());
+    const auto oldA = inode(a);
+    sorter.sort(a, path("sort.out"), 12, byName_);
+    EXPECT_EQ(out_.read("a.idx"), entry("aaaa") + entry("bbbb"));
+    ASSERT_TRUE(fsys::exists(spare));
+    EXPECT_EQ(inode(spare), oldA);
+
+    // A refused file keeps its records and the spare.
+    EXPECT_THROW(sorter.sort(c, path("sort.out"), 12, byName_), Error);
+    EXPECT_EQ(inode(spare), oldA);
+
+    const auto oldB = inode(b);
+    sorter.sort(b, path("sort.out"), 12, byName_);
+    EXPECT_EQ(out_.read("b.idx"), entry("cccc") + entry("dddd") + entry("DDDD"));
+    EXPECT_EQ(inode(b), oldA);
+    EXPECT_EQ(inode(spare), oldB);
+    EXPECT_FALSE(fsys::exists(path("sort.out")));
+  }
+  EXPECT_FALSE(fsys::exists(spare));
+  EXPECT_EQ(out_.read("c.idx"), entry("x") + "yz");
+}
+
+// Where names cannot be swapped the sorted copy is renamed over the file.
+TEST_F(SortFileInPlaceTest, SeriesWithoutExchangeRenames) {
+  const std::string a = out_.write("a.idx", entry("bbbb") + entry("aaaa"));
+  const std::string b = out_.write("b.idx", entry("dddd") + entry("cccc"));
+  struct NoExchange : testing::FaultyFileSystem {
+    bool exchange(const std::string&, const std::string&) override {
+      errno = ENOSYS;
+      return false;
+    }
+  } noExchange;
+  {
+    InPlaceSorter sorter(noExchange);
+    sorter.sort(a, path("sort.out"), 12, byName_);
+    EXPECT_FALSE(fsys::exists(program_.path() / FixRecSort::kTempFileName));
+    sorter.sort(b, path("sort.out"), 12, byName_);
+  }
+  EXPECT_EQ(out_.read("a.idx"), entry("aaaa") + entry("bbbb"));
+  EXPECT_EQ(out_.read("b.idx"), entry("cccc") + entry("dddd"));
   EXPECT_FALSE(fsys::exists(path("sort.out")));
 }
 

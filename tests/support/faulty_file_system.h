@@ -18,8 +18,8 @@ namespace mirdal::testing {
 //  - the Nth read (counted over files whose path contains the read filter)
 //    fails as a failing disk would (EIO);
 //  - every open of a path containing a text fails (EACCES);
-//  - every rename whose source or target contains a text is refused (EXDEV,
-//    as across file systems).
+//  - every rename or exchange whose source or target contains a text is
+//    refused (EXDEV, as across file systems).
 // Every counted write and read is logged with its file's path, so that a test
 // can first count the writes of a whole build and then fail each one in turn.
 class FaultyFileSystem : public FileSystem {
@@ -45,7 +45,7 @@ class FaultyFileSystem : public FileSystem {
     readLog_.clear();
   }
   long reads() const { return reads_; }
-  // Makes every rename whose source or target contains `text` fail.
+  // Makes every rename and exchange whose source or target contains `text` fail.
   void failRenameOf(std::string text) { failRename_ = std::move(text); }
 
   // Path of each counted write and read, in order.
@@ -70,6 +70,13 @@ class FaultyFileSystem : public FileSystem {
       return false;
     }
     return FileSystem::real().rename(f, t);
+  }
+  bool exchange(const std::string& a, const std::string& b) override {
+    if (!failRename_.empty() && (a.find(failRename_) != std::string::npos || b.find(failRename_) != std::string::npos)) {
+      errno = EXDEV;
+      return false;
+    }
+    return FileSystem::real().exchange(a, b);
   }
   std::int64_t fileSize(const std::string& p) override { return FileSystem::real().fileSize(p); }
 

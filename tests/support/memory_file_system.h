@@ -103,6 +103,16 @@ class MemoryFileSystem : public FileSystem {
     files_[t] = std::move(data);
     return true;
   }
+  bool exchange(const std::string& a, const std::string& b) override {
+    auto first = files_.find(normal(a));
+    auto second = files_.find(normal(b));
+    if (first == files_.end() || second == files_.end()) {
+      errno = ENOENT;
+      return false;
+    }
+    std::swap(first->second, second->second);
+    return true;
+  }
   std::int64_t fileSize(const std::string& path) override { return open(path, OpenMode::Read)->size(); }
 
  private:
