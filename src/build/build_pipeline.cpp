@@ -25,7 +25,8 @@ double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(
 
 }  // namespace
 
-BuildPipeline::BuildPipeline(BuildUi& ui, FileSystem& fs) : ui_(ui), fs_(fs) {}
+BuildPipeline::BuildPipeline(BuildUi& ui, FileSystem& fs)
+    : ui_(ui), fs_(fs), regionOneRunLimit_(kRegionOneRunBytes) {}
 
 std::string BuildPipeline::normaliseDirectory(const std::string& text) {
   std::string dir(trimmed(text));
@@ -173,7 +174,7 @@ BuildResult BuildPipeline::run(const CatalogDefinition& definition) {
           ui_.setStagePosition(r);
           ui_.setItemCaption(std::to_string(r));
           ui_.repaint();
-          sortRegionByMagnitude(sorter, files->regionPath(r), scratch, layout);
+          sortRegionByMagnitude(sorter, files->regionPath(r), scratch, layout, regionOneRunLimit_);
         }
         result.seconds.magnitudeSort = secondsSince(t);
       }

@@ -60,6 +60,10 @@ class BuildPipeline {
   // file lies there). Empty: the current directory is left as it is.
   void setProgramDirectory(std::string dir) { programDirectory_ = std::move(dir); }
 
+  // Region files up to this many bytes are sorted by magnitude in one run;
+  // larger ones, and all of them when 0, in the runs of the sort's size bands.
+  void setRegionOneRunLimit(std::int64_t bytes) { regionOneRunLimit_ = bytes; }
+
   // "  x/y  " -> "x/y/": blanks removed at both ends, one separator added.
   static std::string normaliseDirectory(const std::string& text);
 
@@ -68,6 +72,7 @@ class BuildPipeline {
   FileSystem& fs_;
   std::atomic<bool> abort_{false};
   std::string programDirectory_;
+  std::int64_t regionOneRunLimit_;
 };
 
 }  // namespace mirdal

@@ -243,14 +243,12 @@ inline std::int64_t scaledColumn(const char* first, const char* end, double calc
     ShortDecimal d;
     std::int64_t exact;
     double v;
-    if (parseShortDecimal(first, end, d)) {
-      if (tenPower >= 0 && scaledShortDecimal(d, tenPower, exact)) return exact;
-      if (shortDecimalValue(d, v)) {
-        x = calcA * v + calcB;
-      } else if (std::optional<double> g = parseDecimalGeneral(std::string_view(first, static_cast<std::size_t>(end - first)))) {
-        x = calcA * *g + calcB;
-      }
-    } else if (std::optional<double> g = parseDecimalGeneral(std::string_view(first, static_cast<std::size_t>(end - first)))) {
+    const bool isShort = parseShortDecimal(first, end, d);
+    if (isShort && tenPower >= 0 && scaledShortDecimal(d, tenPower, exact)) return exact;
+    if (isShort && shortDecimalValue(d, v)) {
+      x = calcA * v + calcB;
+    } else if (std::optional<double> g =
+                   parseDecimalGeneral(std::string_view(first, static_cast<std::size_t>(end - first)))) {
       x = calcA * *g + calcB;
     }
   }

@@ -5,7 +5,7 @@
 namespace mirdal {
 
 bool sortRegionByMagnitude(InPlaceSorter& sorter, const std::string& regionFile, const std::string& scratch,
-                           const RecordLayout& layout) {
+                           const RecordLayout& layout, std::int64_t oneRunLimit) {
   // The file opened to take its size is the one the sort reads.
   std::unique_ptr<File> file = sorter.fileSystem().open(regionFile, OpenMode::Read);
   if (file->size() <= layout.recordLength || !layout.magnitudeKeyInRecord()) {
@@ -13,7 +13,7 @@ bool sortRegionByMagnitude(InPlaceSorter& sorter, const std::string& regionFile,
     return false;
   }
   sorter.sort(std::move(file), scratch, layout.recordLength,
-              compareMagnitudeAt(layout.sortKeyPosition, layout.recordLength));
+              compareMagnitudeAt(layout.sortKeyPosition, layout.recordLength), oneRunLimit);
   return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "catalog/file_system.h"
@@ -13,8 +14,15 @@ namespace mirdal {
 // and neither is one whose records are too short to hold the magnitude key
 // (a layout without its magnitude field): it keeps its input order.
 // Returns whether the file was rewritten.
+//
+// A region file up to `oneRunLimit` bytes is sorted in one run: memory about
+// 1.3 times the file for records of 100 bytes and more, where the size bands
+// would write the file twice (runs, then their merge). The index keeps its
+// bands: its short records need twice the file's size in one run, and its
+// name sort is faster over the bands' smaller runs.
+inline constexpr std::int64_t kRegionOneRunBytes = 32'000'000;
 bool sortRegionByMagnitude(InPlaceSorter& sorter, const std::string& regionFile, const std::string& scratch,
-                           const RecordLayout& layout);
+                           const RecordLayout& layout, std::int64_t oneRunLimit = kRegionOneRunBytes);
 
 // Puts the index in name order, letter case ignored, keeping the order of
 // equal names.

@@ -489,6 +489,10 @@ void FixRecSort::sortOpened(std::unique_ptr<File> in, const std::string& output,
     sizes_.MemorySize = wholeRecords(sizes_.MemorySize, recordSize_);
   } else {
     sizes_ = computeSortSizes(size, recordSize_);
+    if (size > sizes_.MemorySize && size <= oneRunLimit_) {
+      sizes_.MemorySize = size;  // whole records: checked above
+      sizes_.MergeBufferSize = size;
+    }
   }
   // One run (or none) ends as the renamed temporary file, which creates the
   // output; only a merge needs the output made beforehand. Creating it early

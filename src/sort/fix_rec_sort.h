@@ -185,6 +185,10 @@ class FixRecSort {
 
   // Sizes to use instead of the size bands' (tests force small runs with it).
   void overrideSizes(const SortSizes& sizes) { override_ = sizes; }
+  // Inputs up to this many bytes are sorted in one run, whatever their band
+  // would give: no run file is written twice and read back for a merge. The
+  // order is the same either way (the sort with SortMethod 1 is stable).
+  void setOneRunLimit(std::int64_t bytes) { oneRunLimit_ = bytes; }
 
   // Of the last SortFile: the sizes in force and the number of runs written.
   const SortSizes& sizes() const { return sizes_; }
@@ -201,6 +205,7 @@ class FixRecSort {
   FileSystem& fs_;
   int recordSize_;
   std::optional<SortSizes> override_;
+  std::int64_t oneRunLimit_ = 0;
   SortSizes sizes_;
   int runCount_ = 0;
   std::vector<std::unique_ptr<MergePart>> parts_;

@@ -39,9 +39,10 @@ InPlaceSorter::~InPlaceSorter() {
 // sorted records are on disk.
 template <class Sort>
 void InPlaceSorter::sortAndReplace(const std::string& file, const std::string& scratch, int recordSize,
-                                   Sort&& sort) {
+                                   std::int64_t oneRunLimit, Sort&& sort) {
   FixRecSort sorter(recordSize, fs_);
   sorter.SortMethod = 1;
+  sorter.setOneRunLimit(oneRunLimit);
   // The sort writes its run file over the spare, then renames or removes it;
   // only a sort refused before it starts leaves the spare where it is.
   const bool hadSpare = spare_;
@@ -73,14 +74,15 @@ void InPlaceSorter::sortAndReplace(const std::string& file, const std::string& s
 }
 
 void InPlaceSorter::sort(const std::string& file, const std::string& scratch, int recordSize,
-                         const RecordCompare& compare) {
-  sortAndReplace(file, scratch, recordSize, [&](FixRecSort& sorter) { sorter.SortFile(file, scratch, compare); });
+                         const RecordCompare& compare, std::int64_t oneRunLimit) {
+  sortAndReplace(file, scratch, recordSize, oneRunLimit,
+                 [&](FixRecSort& sorter) { sorter.SortFile(file, scratch, compare); });
 }
 
 void InPlaceSorter::sort(std::unique_ptr<File> opened, const std::string& scratch, int recordSize,
-                         const RecordCompare& compare) {
+                         const RecordCompare& compare, std::int64_t oneRunLimit) {
   const std::string file = opened->path();
-  sortAndReplace(file, scratch, recordSize,
+  sortAndReplace(file, scratch, recordSize, oneRunLimit,
                  [&](FixRecSort& sorter) { sorter.SortFile(std::move(opened), scratch, compare); });
 }
 

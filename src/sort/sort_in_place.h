@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -27,10 +28,14 @@ class InPlaceSorter {
   InPlaceSorter(const InPlaceSorter&) = delete;
   InPlaceSorter& operator=(const InPlaceSorter&) = delete;
 
-  void sort(const std::string& file, const std::string& scratch, int recordSize, const RecordCompare& compare);
+  // Files up to `oneRunLimit` bytes are sorted in one run (see
+  // FixRecSort::setOneRunLimit), larger ones in the runs of their size band.
+  void sort(const std::string& file, const std::string& scratch, int recordSize, const RecordCompare& compare,
+            std::int64_t oneRunLimit = 0);
   // The same for a file the caller has opened for reading (to look at its
   // size first); the sort closes it.
-  void sort(std::unique_ptr<File> opened, const std::string& scratch, int recordSize, const RecordCompare& compare);
+  void sort(std::unique_ptr<File> opened, const std::string& scratch, int recordSize, const RecordCompare& compare,
+            std::int64_t oneRunLimit = 0);
 
   FileSystem& fileSystem() const { return fs_; }
 
@@ -47,7 +52,8 @@ class InPlaceSorter {
   };
 
   template <class Sort>
-  void sortAndReplace(const std::string& file, const std::string& scratch, int recordSize, Sort&& sort);
+  void sortAndReplace(const std::string& file, const std::string& scratch, int recordSize, std::int64_t oneRunLimit,
+                      Sort&& sort);
 
   FileSystem& fs_;
   DirectoryLock lock_;

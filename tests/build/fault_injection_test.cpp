@@ -19,6 +19,7 @@
 #include "catalog/error.h"
 #include "catalog/text.h"
 #include "output/catalog_reader.h"
+#include "output/post_build_sort.h"
 #include "support/build_state.h"
 #include "support/catalog_checks.h"
 #include "support/faulty_file_system.h"
@@ -105,7 +106,7 @@ class FaultInjection : public ::testing::Test {
     const int before = openFileCount();
     std::string message;
     try {
-      BuildPipeline(ui, files).run(def);
+      runBuild(ui, def, files);
       ADD_FAILURE() << "the build reported success";
     } catch (const Error& e) {
       message = e.what();
@@ -122,10 +123,17 @@ class FaultInjection : public ::testing::Test {
   // A build without faults over what a failed one left behind.
   void rebuildGives(const Contents& expected, const CatalogDefinition& def, const std::string& after) {
     RecordingUi ui;
-    EXPECT_TRUE(BuildPipeline(ui).run(def).completed) << after;
+    EXPECT_TRUE(runBuild(ui, def).completed) << after;
     EXPECT_TRUE(directoryContents(def.settings.ouputdir) == expected) << "rebuild after: " << after;
   }
 
+  BuildResult runBuild(RecordingUi& ui, const CatalogDefinition& def, FileSystem& files = FileSystem::real()) const {
+    BuildPipeline pipeline(ui, files);
+    pipeline.setRegionOneRunLimit(regionOneRunLimit);
+    return pipeline.run(def);
+  }
+
+  std::int64_t regionOneRunLimit = kRegionOneRunBytes;
   TempDir dir;
   ScopedWorkingDirectory cwd{dir.path()};  // the sort's run file lies in the current directory
   std::vector<std::string> inputs;
@@ -289,13 +297,15 @@ std::vector<std::string> recordsOf(const std::string& file, std::size_t length) 
 }
 
 TEST_F(FaultInjection, EveryWriteOfASortOfSeveralRunsFails) {
-  // 3,300 records of 100 bytes: more than the 325,000 bytes of one run, so
-  // the sort writes two runs and merges them into "sort.out".
+  // 3,300 records of 100 bytes: more than the 325,000 bytes of one run of
+  // the size bands, so the sort writes two runs and merges them into
+  // "sort.out".
+  regionOneRunLimit = 0;
   const std::vector<std::string> input = {dir.write("many.txt", fallingMagnitudes(3'300))};
   const std::string refPath = out("many-ref");
   {
     RecordingUi ui;
-    ASSERT_TRUE(BuildPipeline(ui).run(oneRegion(refPath, input)).completed);
+    ASSERT_TRUE(runBuild(ui, oneRegion(refPath, input)).completed);
   }
   const Contents expected = directoryContents(refPath);
   const std::vector<std::string> sorted = recordsOf(refPath + "/one01.dat", kRecord);
@@ -304,7 +314,7 @@ TEST_F(FaultInjection, EveryWriteOfASortOfSeveralRunsFails) {
   FaultyFileSystem counting;
   {
     RecordingUi ui;
-    ASSERT_TRUE(BuildPipeline(ui, counting).run(oneRegion(out("many-count"), input)).completed);
+    ASSERT_TRUE(runBuild(ui, oneRegion(out("many-count"), input), counting).completed);
   }
   std::vector<long> sortWrites;
   for (std::size_t i = 0; i < counting.writeLog().size(); ++i) {
@@ -330,12 +340,13 @@ TEST_F(FaultInjection, EveryWriteOfASortOfSeveralRunsFails) {
 }
 
 TEST_F(FaultInjection, EveryReadOfASortOfSeveralRunsFails) {
+  regionOneRunLimit = 0;
   const std::vector<std::string> input = {dir.write("many.txt", fallingMagnitudes(3'300))};
   FaultyFileSystem counting;
   counting.failOnRead(-1);
   {
     RecordingUi ui;
-    ASSERT_TRUE(BuildPipeline(ui, counting).run(oneRegion(out("count"), input)).completed);
+    ASSERT_TRUE(runBuild(ui, oneRegion(out("count"), input), counting).completed);
   }
   const Contents expected = directoryContents(out("count"));
   std::vector<long> sortReads;

@@ -194,6 +194,29 @@ TEST_F(FixRecSortTest, EqualKeysKeepInputOrderAcrossRuns) {
   EXPECT_EQ(parse(dir_.read("out.dat")), expected);
 }
 
+TEST_F(FixRecSortTest, OneRunLimitGivesTheOrderOfTheBandsRuns) {
+  // Beyond the first band's 325,000 bytes the file takes several runs unless
+  // the limit lets it sort in one; the records come out the same.
+  std::string data = randomRecords(40'000, 50, 7);
+  ASSERT_GT(data.size(), 325'000u);
+  std::string in = dir_.write("in.dat", data);
+  FixRecSort banded(kRecord);
+  banded.SortMethod = 1;
+  banded.SortFile(in, path("banded.dat"), byKey);
+  EXPECT_GT(banded.runCount(), 1);
+  FixRecSort whole(kRecord);
+  whole.SortMethod = 1;
+  whole.setOneRunLimit(static_cast<std::int64_t>(data.size()));
+  whole.SortFile(in, path("whole.dat"), byKey);
+  EXPECT_EQ(whole.runCount(), 1);
+  EXPECT_EQ(dir_.read("whole.dat"), dir_.read("banded.dat"));
+  FixRecSort under(kRecord);
+  under.SortMethod = 1;
+  under.setOneRunLimit(static_cast<std::int64_t>(data.size()) - 1);
+  under.SortFile(in, path("under.dat"), byKey);
+  EXPECT_EQ(under.runCount(), banded.runCount());
+}
+
 TEST_F(FixRecSortTest, ManySmallRunsWithRefillingMergeBuffersStayStable) {
   // 20,000 records in runs of 97 (207 runs), each run read back three
   // records at a time and written through a buffer of two records.
