@@ -2,8 +2,14 @@
 
 #include <bit>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <mutex>
 #include <span>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 #include "build/field_value.h"
 #include "build/sky_position.h"
@@ -14,6 +20,11 @@ namespace mirdal {
 namespace {
 constexpr double kMasPerDegree = 3'600'000.0;
 constexpr std::int64_t kCheckpointLines = 1000;
+// A batch is converted when it reaches the next checkpoint or this many
+// bytes of lines, whichever comes first; it is shared with the second
+// thread from this many lines on.
+constexpr std::size_t kBatchBytes = 1 << 20;
+constexpr std::size_t kSharedBatchLines = 64;
 
 // Little-endian stores of a field of exactly the value's size.
 void put16(std::uint8_t* p, std::uint16_t v) {
@@ -69,6 +80,68 @@ void spacesSmall(std::uint8_t* to, std::size_t n) {
 
 }  // namespace
 
+// A second thread that runs one job at a time for the loop.
+class ConversionLoop::Helper {
+ public:
+  Helper() : thread_([this] { run(); }) {}
+  ~Helper() {
+    {
+      const std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+  }
+  Helper(const Helper&) = delete;
+  Helper& operator=(const Helper&) = delete;
+
+  void start(std::function<void()> job) {
+    {
+      const std::lock_guard lock(mutex_);
+      job_ = std::move(job);
+      busy_ = true;
+    }
+    wake_.notify_one();
+  }
+  // Waits until the job has run; rethrows what it threw.
+  void wait() {
+    std::unique_lock lock(mutex_);
+    done_.wait(lock, [&] { return !busy_; });
+    if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+  }
+
+ private:
+  void run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [&] { return busy_ || stop_; });
+      if (!busy_) return;
+      lock.unlock();
+      std::exception_ptr error;
+      try {
+        job_();
+      } catch (...) {
+        error = std::current_exception();
+      }
+      lock.lock();
+      error_ = error;
+      busy_ = false;
+      done_.notify_one();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable done_;
+  std::function<void()> job_;
+  std::exception_ptr error_;
+  bool busy_ = false;
+  bool stop_ = false;
+  std::thread thread_;  // last: it starts running in the constructor
+};
+
+ConversionLoop::~ConversionLoop() = default;
+
 ConversionLoop::ConversionLoop(const CatalogDefinition& definition, const RecordLayout& layout, CatalogFiles& files,
                                RejectLog& rejectLog, FileSystem& fs)
     : def_(definition),
@@ -82,7 +155,9 @@ ConversionLoop::ConversionLoop(const CatalogDefinition& definition, const Record
       dectype_(definition.settings.dectype),
       raCount_(definition.fields().raCount()),
       nameLength_(static_cast<std::size_t>(layout.indexNameLength)),
-      record_(static_cast<std::size_t>(layout.recordLength)) {
+      record_(static_cast<std::size_t>(layout.recordLength)),
+      indexRecordLength_(8 + static_cast<std::size_t>(layout.indexNameLength)),
+      shareBatches_(std::thread::hardware_concurrency() > 1) {
   const FieldCatalogue& fields = def_.fields();
   const int k = fields.firstTypePosition();
   const int n = fields.typeCount();
@@ -141,11 +216,124 @@ void ConversionLoop::convertFile(const std::string& path, int eol, const Opened&
   reader_.open(path, eol);
   if (opened) opened(reader_.size());
   std::int64_t lineCounter = 0;
+  // Every line read before a checkpoint, or before the reader fails, is in
+  // the files when it comes, as if each line had been converted at once.
+  bool more = true;
   do {
-    if (++lineCounter % kCheckpointLines == 0 && checkpoint) checkpoint(reader_.position());
-    convertLine(reader_.readLine());
-  } while (!reader_.endOfInput());
+    if (++lineCounter % kCheckpointLines == 0 && checkpoint) {
+      convertBatch();
+      checkpoint(reader_.position());
+    }
+    try {
+      const std::string_view line = reader_.readLine();
+      if (batching()) {
+        addToBatch(line);
+      } else {
+        convertLine(line);
+      }
+      more = !reader_.endOfInput();
+    } catch (...) {
+      convertBatch();
+      throw;
+    }
+  } while (more);
+  convertBatch();
   reader_.close();
+}
+
+void ConversionLoop::addToBatch(std::string_view line) {
+  batch_.bytes.append(line);
+  batch_.ends.push_back(batch_.bytes.size());
+  if (batch_.bytes.size() >= kBatchBytes) convertBatch();
+}
+
+void ConversionLoop::convertBatchLines(std::size_t from, std::size_t to) {
+  const std::size_t recordLength = record_.size();
+  const std::size_t indexRoom = names_.size() * indexRecordLength_;
+  for (std::size_t i = from; i < to; ++i) {
+    const std::string_view line = batch_.line(i);
+    const SkyPosition position = computePosition(line, def_.fieldSlots.data(), ratype_, dectype_, raCount_);
+    if (!position.valid) {
+      batch_.regions[i] = 0;
+      continue;
+    }
+    batch_.regions[i] = findRegion_(position.dec, position.ra);
+    fillRecord(line, batch_.records.data() + i * recordLength, position.ra, position.dec);
+    if (names_.empty()) continue;
+    std::uint8_t where[8];
+    putSingle(where, position.ra);
+    putSingle(where + 4, position.dec);
+    std::uint8_t* out = batch_.indexRecords.data() + i * indexRoom;
+    std::uint8_t count = 0;
+    for (const NameSource& src : names_) {
+      if (formIndexRecord(line, src, where, out + count * indexRecordLength_)) ++count;
+    }
+    batch_.names[i] = count;
+  }
+}
+
+void ConversionLoop::convertBatch() {
+  const std::size_t n = batch_.ends.size();
+  if (n == 0) return;
+  const std::size_t recordLength = record_.size();
+  const std::size_t indexRoom = names_.size() * indexRecordLength_;
+  batch_.regions.resize(n);
+  batch_.names.assign(n, 0);
+  if (batch_.records.size() < n * recordLength) batch_.records.resize(n * recordLength);
+  if (batch_.indexRecords.size() < n * indexRoom) batch_.indexRecords.resize(n * indexRoom);
+
+  if (n >= kSharedBatchLines && !helper_ && shareBatches_) {
+    try {
+      helper_ = std::make_unique<Helper>();
+    } catch (const std::system_error&) {
+      shareBatches_ = false;  // no second thread: this one does all the work
+    }
+  }
+  if (n >= kSharedBatchLines && helper_) {
+    const std::size_t half = n / 2;
+    helper_->start([this, half] { convertBatchLines(0, half); });
+    try {
+      convertBatchLines(half, n);
+    } catch (...) {
+      try {
+        helper_->wait();
+      } catch (...) {
+      }
+      throw;
+    }
+    helper_->wait();
+  } else {
+    convertBatchLines(0, n);
+  }
+
+  // The files and the reject log get the lines in input order. The batch is
+  // emptied however this ends, so that nothing is handed on twice.
+  struct Emptied {
+    Batch& batch;
+    ~Emptied() {
+      batch.ends.clear();
+      batch.bytes.clear();
+      // A batch holds at least one whole line: give back the room of a
+      // very long one.
+      if (batch.bytes.capacity() > 4 * kBatchBytes) std::string().swap(batch.bytes);
+    }
+  } emptied{batch_};
+  for (std::size_t i = 0; i < n; ++i) {
+    ++counters_.lines;
+    const int region = batch_.regions[i];
+    if (region == 0) {
+      rejectLog_.reject(batch_.line(i));
+      ++counters_.rejected;
+      continue;
+    }
+    const std::uint8_t* index = batch_.indexRecords.data() + i * indexRoom;
+    for (std::uint8_t k = 0; k < batch_.names[i]; ++k) {
+      files_.writeIndexRecord(index + k * indexRecordLength_);
+      ++counters_.indexRecords;
+    }
+    files_.writeRecord(region, batch_.records.data() + i * recordLength);
+    ++counters_.records;
+  }
 }
 
 void ConversionLoop::convertLine(std::string_view line) {
@@ -231,27 +419,33 @@ void ConversionLoop::fillRecord(std::string_view line, std::uint8_t* record, dou
   }
 }
 
+bool ConversionLoop::formIndexRecord(std::string_view line, const NameSource& src, const std::uint8_t position[8],
+                                     std::uint8_t* out) const {
+  const std::string_view column = cut(line, src.column);
+  std::memcpy(out, position, 8);
+  char* name = reinterpret_cast<char*>(out + 8);
+  char* const end = name + nameLength_;
+  if (!src.prefix.empty()) name = std::copy(src.prefix.begin(), src.prefix.end(), name);
+  // A column of spaces only gives no name, however long the prefix.
+  bool any = false;
+  for (char c : column) {
+    if (c == ' ') continue;
+    any = true;
+    if (name == end) break;
+    *name++ = asciiUpper(c);
+  }
+  if (!any) return false;
+  std::memset(name, ' ', static_cast<std::size_t>(end - name));
+  return true;
+}
+
 void ConversionLoop::writeIndexRecords(std::string_view line, double ra, double dec) {
   std::uint8_t position[8];
   putSingle(position, ra);
   putSingle(position + 4, dec);
   for (const NameSource& src : names_) {
-    const std::string_view column = cut(line, src.column);
-    std::uint8_t* out = files_.indexRecordSpace();
-    std::memcpy(out, position, 8);
-    char* name = reinterpret_cast<char*>(out + 8);
-    char* const end = name + nameLength_;
-    if (!src.prefix.empty()) name = std::copy(src.prefix.begin(), src.prefix.end(), name);
-    // A column of spaces only gives no name, however long the prefix.
-    bool any = false;
-    for (char c : column) {
-      if (c == ' ') continue;
-      any = true;
-      if (name == end) break;
-      *name++ = asciiUpper(c);
-    }
-    if (!any) continue;  // the room is taken again by the next name
-    std::memset(name, ' ', static_cast<std::size_t>(end - name));
+    // The room of a blank name is taken again by the next name.
+    if (!formIndexRecord(line, src, position, files_.indexRecordSpace())) continue;
     files_.commitIndexRecord();
     ++counters_.indexRecords;
   }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,7 @@ class ConversionLoop {
                  RejectLog& rejectLog, FileSystem& fs = FileSystem::real());
   ConversionLoop(const ConversionLoop&) = delete;
   ConversionLoop& operator=(const ConversionLoop&) = delete;
+  ~ConversionLoop();
 
   // Called with the file's size once it is open.
   using Opened = std::function<void(std::int64_t size)>;
@@ -81,7 +83,35 @@ class ConversionLoop {
     return {line.data() + c.start, std::min(c.length, line.size() - c.start)};
   }
   void fillRecord(std::string_view line, std::uint8_t* record, double ra, double dec) const;
+  // The index record of one name of the line at `out` (8 + name length
+  // bytes); false, with `out` scribbled on, when the name column is blank.
+  bool formIndexRecord(std::string_view line, const NameSource& src, const std::uint8_t position[8],
+                       std::uint8_t* out) const;
   void writeIndexRecords(std::string_view line, double ra, double dec);
+
+  // Lines are converted in batches, on two threads where the machine has two
+  // cores and the batch is long enough: each thread fills the records and
+  // index records of its half into the batch's buffers, and then this thread
+  // hands them to the files and the reject log line by line, in input order,
+  // exactly as convertLine would have. The files see the same calls in the
+  // same order; only the work before them is shared.
+  struct Batch {
+    std::string bytes;               // the lines, back to back
+    std::vector<std::size_t> ends;   // where each line ends in `bytes`
+    std::vector<int> regions;        // per line: its region, or 0 when refused
+    std::vector<std::uint8_t> names; // per line: its index records
+    std::vector<std::uint8_t> records;
+    std::vector<std::uint8_t> indexRecords;
+    std::string_view line(std::size_t i) const {
+      const std::size_t begin = i == 0 ? 0 : ends[i - 1];
+      return {bytes.data() + begin, ends[i] - begin};
+    }
+  };
+  class Helper;
+  bool batching() const { return wholeRecord_; }
+  void addToBatch(std::string_view line);
+  void convertBatchLines(std::size_t from, std::size_t to);
+  void convertBatch();
 
   const CatalogDefinition& def_;
   const RecordLayout& layout_;
@@ -101,6 +131,10 @@ class ConversionLoop {
   bool wholeRecord_ = false;
   std::vector<std::uint8_t> record_;
   ConversionCounters counters_;
+  std::size_t indexRecordLength_;
+  Batch batch_;
+  bool shareBatches_;  // with a second thread: there are two cores
+  std::unique_ptr<Helper> helper_;
 };
 
 }  // namespace mirdal
