@@ -22,9 +22,10 @@ constexpr double kMasPerDegree = 3'600'000.0;
 constexpr std::int64_t kCheckpointLines = 1000;
 // A batch is converted when it reaches the next checkpoint or this many
 // bytes of lines, whichever comes first; it is shared with the second
-// thread from this many lines on.
+// thread from this many lines on, in pieces of kShareLines lines.
 constexpr std::size_t kBatchBytes = 1 << 20;
 constexpr std::size_t kSharedBatchLines = 64;
+constexpr std::size_t kShareLines = 32;
 
 // Little-endian stores of a field of exactly the value's size.
 void put16(std::uint8_t* p, std::uint16_t v) {
@@ -216,13 +217,16 @@ void ConversionLoop::convertFile(const std::string& path, int eol, const Opened&
   reader_.open(path, eol);
   if (opened) opened(reader_.size());
   std::int64_t lineCounter = 0;
-  // Every line read before a checkpoint, or before the reader fails, is in
-  // the files when it comes, as if each line had been converted at once.
   bool more = true;
   do {
     if (++lineCounter % kCheckpointLines == 0 && checkpoint) {
-      convertBatch();
-      checkpoint(reader_.position());
+      endBatch();
+      try {
+        checkpoint(reader_.position());
+      } catch (...) {
+        drain();
+        throw;
+      }
     }
     try {
       const std::string_view line = reader_.readLine();
@@ -233,54 +237,104 @@ void ConversionLoop::convertFile(const std::string& path, int eol, const Opened&
       }
       more = !reader_.endOfInput();
     } catch (...) {
-      convertBatch();
+      drain();
       throw;
     }
   } while (more);
-  convertBatch();
+  drain();
   reader_.close();
 }
 
-void ConversionLoop::addToBatch(std::string_view line) {
-  batch_.bytes.append(line);
-  batch_.ends.push_back(batch_.bytes.size());
-  if (batch_.bytes.size() >= kBatchBytes) convertBatch();
+void ConversionLoop::Batch::empty() {
+  ends.clear();
+  bytes.clear();
+  // A batch holds at least one whole line: give back the room of a very
+  // long one.
+  if (bytes.capacity() > 4 * kBatchBytes) std::string().swap(bytes);
 }
 
-void ConversionLoop::convertBatchLines(std::size_t from, std::size_t to) {
+void ConversionLoop::addToBatch(std::string_view line) {
+  Batch& batch = batches_[current_];
+  batch.bytes.append(line);
+  batch.ends.push_back(batch.bytes.size());
+  if (batch.bytes.size() >= kBatchBytes) endBatch();
+}
+
+void ConversionLoop::convertLines(Batch& batch, std::size_t from, std::size_t to) const {
   const std::size_t recordLength = record_.size();
   const std::size_t indexRoom = names_.size() * indexRecordLength_;
   for (std::size_t i = from; i < to; ++i) {
-    const std::string_view line = batch_.line(i);
+    const std::string_view line = batch.line(i);
     const SkyPosition position = computePosition(line, def_.fieldSlots.data(), ratype_, dectype_, raCount_);
     if (!position.valid) {
-      batch_.regions[i] = 0;
+      batch.regions[i] = 0;
       continue;
     }
-    batch_.regions[i] = findRegion_(position.dec, position.ra);
-    fillRecord(line, batch_.records.data() + i * recordLength, position.ra, position.dec);
+    batch.regions[i] = findRegion_(position.dec, position.ra);
+    fillRecord(line, batch.records.data() + i * recordLength, position.ra, position.dec);
     if (names_.empty()) continue;
     std::uint8_t where[8];
     putSingle(where, position.ra);
     putSingle(where + 4, position.dec);
-    std::uint8_t* out = batch_.indexRecords.data() + i * indexRoom;
+    std::uint8_t* out = batch.indexRecords.data() + i * indexRoom;
     std::uint8_t count = 0;
     for (const NameSource& src : names_) {
       if (formIndexRecord(line, src, where, out + count * indexRecordLength_)) ++count;
     }
-    batch_.names[i] = count;
+    batch.names[i] = count;
   }
 }
 
-void ConversionLoop::convertBatch() {
-  const std::size_t n = batch_.ends.size();
+// Converts pieces of the batch until none is left; both threads run it.
+void ConversionLoop::convertShare(Batch& batch) {
+  const std::size_t n = batch.ends.size();
+  for (;;) {
+    const std::size_t from = nextLine_.fetch_add(kShareLines, std::memory_order_relaxed);
+    if (from >= n) return;
+    convertLines(batch, from, std::min(n, from + kShareLines));
+  }
+}
+
+// The files and the reject log get the lines in input order. The batch is
+// emptied however this ends, so that nothing is handed on twice.
+void ConversionLoop::handOn(Batch& batch) {
+  struct Emptied {
+    Batch& batch;
+    ~Emptied() { batch.empty(); }
+  } emptied{batch};
+  const std::size_t recordLength = record_.size();
+  const std::size_t indexRoom = names_.size() * indexRecordLength_;
+  const std::size_t n = batch.ends.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    ++counters_.lines;
+    const int region = batch.regions[i];
+    if (region == 0) {
+      rejectLog_.reject(batch.line(i));
+      ++counters_.rejected;
+      continue;
+    }
+    const std::uint8_t* index = batch.indexRecords.data() + i * indexRoom;
+    for (std::uint8_t k = 0; k < batch.names[i]; ++k) {
+      files_.writeIndexRecord(index + k * indexRecordLength_);
+      ++counters_.indexRecords;
+    }
+    files_.writeRecord(region, batch.records.data() + i * recordLength);
+    ++counters_.records;
+  }
+}
+
+void ConversionLoop::endBatch() {
+  Batch& batch = batches_[current_];
+  Batch& other = batches_[1 - current_];
+  const std::size_t n = batch.ends.size();
   if (n == 0) return;
   const std::size_t recordLength = record_.size();
   const std::size_t indexRoom = names_.size() * indexRecordLength_;
-  batch_.regions.resize(n);
-  batch_.names.assign(n, 0);
-  if (batch_.records.size() < n * recordLength) batch_.records.resize(n * recordLength);
-  if (batch_.indexRecords.size() < n * indexRoom) batch_.indexRecords.resize(n * indexRoom);
+  batch.regions.resize(n);
+  batch.names.assign(n, 0);
+  if (batch.records.size() < n * recordLength) batch.records.resize(n * recordLength);
+  if (batch.indexRecords.size() < n * indexRoom) batch.indexRecords.resize(n * indexRoom);
+  nextLine_.store(0, std::memory_order_relaxed);
 
   if (n >= kSharedBatchLines && !helper_ && shareBatches_) {
     try {
@@ -289,50 +343,44 @@ void ConversionLoop::convertBatch() {
       shareBatches_ = false;  // no second thread: this one does all the work
     }
   }
-  if (n >= kSharedBatchLines && helper_) {
-    const std::size_t half = n / 2;
-    helper_->start([this, half] { convertBatchLines(0, half); });
-    try {
-      convertBatchLines(half, n);
-    } catch (...) {
+  if (n < kSharedBatchLines || !helper_) {
+    if (waiting_) {
+      waiting_ = false;
       try {
-        helper_->wait();
+        handOn(other);
       } catch (...) {
+        batch.empty();  // lines after a failed write are not handed on
+        throw;
       }
-      throw;
     }
-    helper_->wait();
-  } else {
-    convertBatchLines(0, n);
+    convertShare(batch);
+    handOn(batch);
+    return;
   }
 
-  // The files and the reject log get the lines in input order. The batch is
-  // emptied however this ends, so that nothing is handed on twice.
-  struct Emptied {
-    Batch& batch;
-    ~Emptied() {
-      batch.ends.clear();
-      batch.bytes.clear();
-      // A batch holds at least one whole line: give back the room of a
-      // very long one.
-      if (batch.bytes.capacity() > 4 * kBatchBytes) std::string().swap(batch.bytes);
-    }
-  } emptied{batch_};
-  for (std::size_t i = 0; i < n; ++i) {
-    ++counters_.lines;
-    const int region = batch_.regions[i];
-    if (region == 0) {
-      rejectLog_.reject(batch_.line(i));
-      ++counters_.rejected;
-      continue;
-    }
-    const std::uint8_t* index = batch_.indexRecords.data() + i * indexRoom;
-    for (std::uint8_t k = 0; k < batch_.names[i]; ++k) {
-      files_.writeIndexRecord(index + k * indexRecordLength_);
-      ++counters_.indexRecords;
-    }
-    files_.writeRecord(region, batch_.records.data() + i * recordLength);
-    ++counters_.records;
+  // The helper hands the waiting batch on, then converts with this thread.
+  const bool handOnOther = std::exchange(waiting_, false);
+  helper_->start([this, handOnOther, &batch, &other] {
+    if (handOnOther) handOn(other);
+    convertShare(batch);
+  });
+  convertShare(batch);  // writes nothing but the batch's own buffers
+  try {
+    helper_->wait();
+  } catch (...) {
+    batch.empty();  // lines after a failed write are not handed on
+    throw;
+  }
+  waiting_ = true;
+  current_ = 1 - current_;
+}
+
+// Converts what is read and hands on every converted line.
+void ConversionLoop::drain() {
+  endBatch();
+  if (waiting_) {
+    waiting_ = false;
+    handOn(batches_[1 - current_]);
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -89,12 +90,15 @@ class ConversionLoop {
                        std::uint8_t* out) const;
   void writeIndexRecords(std::string_view line, double ra, double dec);
 
-  // Lines are converted in batches, on two threads where the machine has two
-  // cores and the batch is long enough: each thread fills the records and
-  // index records of its half into the batch's buffers, and then this thread
-  // hands them to the files and the reject log line by line, in input order,
-  // exactly as convertLine would have. The files see the same calls in the
-  // same order; only the work before them is shared.
+  // Lines are converted in batches: the lines read up to the next
+  // checkpoint (or 1 MiB of them). Where the machine has two cores a second
+  // thread shares the work: while this thread converts batch k, the helper
+  // first hands batch k - 1 to the files and the reject log, line by line in
+  // input order exactly as convertLine would, and then takes its share of
+  // batch k's lines. Reads and writes never overlap, each stays in its order,
+  // and every line read before a checkpoint, a failure or the end of a file
+  // is in the files when the loop goes on to it; only the work of converting
+  // is shared.
   struct Batch {
     std::string bytes;               // the lines, back to back
     std::vector<std::size_t> ends;   // where each line ends in `bytes`
@@ -106,12 +110,16 @@ class ConversionLoop {
       const std::size_t begin = i == 0 ? 0 : ends[i - 1];
       return {bytes.data() + begin, ends[i] - begin};
     }
+    void empty();
   };
   class Helper;
   bool batching() const { return wholeRecord_; }
   void addToBatch(std::string_view line);
-  void convertBatchLines(std::size_t from, std::size_t to);
-  void convertBatch();
+  void convertLines(Batch& batch, std::size_t from, std::size_t to) const;
+  void convertShare(Batch& batch);
+  void handOn(Batch& batch);
+  void endBatch();
+  void drain();
 
   const CatalogDefinition& def_;
   const RecordLayout& layout_;
@@ -132,7 +140,10 @@ class ConversionLoop {
   std::vector<std::uint8_t> record_;
   ConversionCounters counters_;
   std::size_t indexRecordLength_;
-  Batch batch_;
+  Batch batches_[2];
+  int current_ = 0;      // the batch being read
+  bool waiting_ = false;  // the other batch is converted, not yet handed on
+  std::atomic<std::size_t> nextLine_{0};  // of the batch being converted
   bool shareBatches_;  // with a second thread: there are two cores
   std::unique_ptr<Helper> helper_;
 };
