@@ -16,7 +16,7 @@ void RejectLog::reject(std::string_view line) {
 
 void RejectLog::flush() {
   if (!file_ || buffer_.empty()) return;
-  file_->write(buffer_.data(), buffer_.size());
+  writeWhole(*file_, buffer_.data(), buffer_.size());
   buffer_.clear();
 }
 

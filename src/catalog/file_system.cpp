@@ -18,6 +18,24 @@ std::string fileErrorMessage(const char* verb, const std::string& path, int err)
   return std::string("Cannot ") + verb + " file \"" + path + "\": " + std::strerror(err);
 }
 
+void File::truncate(std::int64_t) { throw Error(fileErrorMessage("truncate", path(), ENOSYS)); }
+
+void writeWhole(File& file, const void* buffer, std::size_t n) {
+  if (n == 0) return;
+  const std::int64_t before = file.size();
+  try {
+    file.write(buffer, n);
+  } catch (...) {
+    try {
+      file.truncate(before);
+      file.seek(before);
+    } catch (...) {
+      // The first error is the one to report.
+    }
+    throw;
+  }
+}
+
 bool FileSystem::exchange(const std::string&, const std::string&) {
   errno = ENOSYS;
   return false;
@@ -63,6 +81,14 @@ class PosixFile final : public File {
     struct stat st;
     if (::fstat(fd_, &st) != 0) throw Error(fileErrorMessage("read", path_, errno));
     return static_cast<std::int64_t>(st.st_size);
+  }
+
+  void truncate(std::int64_t size) override {
+    int result;
+    do {
+      result = ::ftruncate(fd_, static_cast<off_t>(size));
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) throw Error(fileErrorMessage("truncate", path_, errno));
   }
 
   void close() override {

@@ -19,6 +19,8 @@ class File {
   virtual void write(const void* buffer, std::size_t n) = 0;
   virtual void seek(std::int64_t offset) = 0;
   virtual std::int64_t size() = 0;
+  // Cuts the file to `size` bytes (the position is left where it was).
+  virtual void truncate(std::int64_t size);
   // Closing reports deferred write errors. Safe to call twice.
   virtual void close() = 0;
   virtual const std::string& path() const = 0;
@@ -57,5 +59,11 @@ class FileSystem {
 
 // "Cannot <verb> file "<path>": <strerror(err)>"
 std::string fileErrorMessage(const char* verb, const std::string& path, int err);
+
+// Appends all n bytes to a file written at its end, or none: a write that
+// fails part way (a full disk) is cut back before the error goes on, so
+// that a file of fixed-size records keeps whole records and a later attempt
+// does not follow a torn one.
+void writeWhole(File& file, const void* buffer, std::size_t n);
 
 }  // namespace mirdal

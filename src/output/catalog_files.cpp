@@ -75,7 +75,7 @@ void CatalogFiles::create(const RegionHook& beforeEachRegion) {
 void CatalogFiles::flushIndex() {
   if (index_.size == 0) return;
   // Index records without an index file (never asked for) are dropped.
-  if (indexFile_) indexFile_->write(index_.data.get(), index_.size);
+  if (indexFile_) writeWhole(*indexFile_, index_.data.get(), index_.size);
   index_.size = 0;
 }
 
@@ -102,7 +102,7 @@ void CatalogFiles::flushRegion(int region) {
   Buffer& b = regions_[static_cast<std::size_t>(region - 1)];
   if (b.size == 0) return;
   auto file = fs_.open(regionPath(region), OpenMode::Append);
-  file->write(b.data.get(), b.size);
+  writeWhole(*file, b.data.get(), b.size);
   file->close();
   buffered_ -= b.size;
   b.size = 0;

@@ -20,6 +20,7 @@
 #include "catalog/text.h"
 #include "output/catalog_reader.h"
 #include "output/post_build_sort.h"
+#include "output/record_layout.h"
 #include "support/build_state.h"
 #include "support/catalog_checks.h"
 #include "support/faulty_file_system.h"
@@ -164,6 +165,44 @@ TEST_F(FaultInjection, EveryWriteOfASmallBuildFails) {
         << "write " << n;
     rebuildGives(expected, def, message);
   }
+}
+
+// A disk that fills during a write leaves part of it behind; the files must
+// still hold whole records (and whole reject lines) when the build has ended,
+// although what was buffered is written out again after the failure.
+TEST_F(FaultInjection, WriteTornByAFullDiskIsCutBack) {
+  FaultyFileSystem counting;
+  {
+    RecordingUi ui;
+    ASSERT_TRUE(BuildPipeline(ui, counting).run(stars(out("count"), inputs)).completed);
+  }
+  const std::vector<std::string> writes = counting.writeLog();
+  int torn = 0;
+  for (std::size_t n = 1; n <= writes.size(); ++n) {
+    const std::string name = fs::path(writes[n - 1]).filename().string();
+    if (!name.ends_with(".dat") && !name.ends_with(".idx") && name != "reject.txt") continue;
+    ++torn;
+    const CatalogDefinition def = stars(out("t" + std::to_string(n)), inputs);
+    const RecordLayout layout = buildRecordLayout(def);
+    FaultyFileSystem faulty(static_cast<long>(n));
+    faulty.tearFailingWrite();
+    const std::string message = failingBuild(def, faulty);
+    for (const auto& entry : fs::recursive_directory_iterator(def.settings.ouputdir)) {
+      if (!entry.is_regular_file()) continue;
+      const std::string file = entry.path().filename().string();
+      const auto size = static_cast<std::size_t>(entry.file_size());
+      const auto record = static_cast<std::size_t>(layout.recordLength);
+      const auto indexRecord = static_cast<std::size_t>(layout.indexRecordLength());
+      if (file.ends_with(".dat")) {
+        EXPECT_EQ(size % record, 0u) << file << " after " << message;
+      } else if (file.ends_with(".idx")) {
+        EXPECT_EQ(size % indexRecord, 0u) << message;
+      } else if (file == "reject.txt" && size > 0) {
+        EXPECT_TRUE(TempDir::readFile(entry.path().string()).ends_with("\r\n")) << message;
+      }
+    }
+  }
+  EXPECT_GE(torn, 5);
 }
 
 TEST_F(FaultInjection, EveryReadOfASmallBuildFails) {

@@ -28,6 +28,9 @@ class FaultyFileSystem : public FileSystem {
       : failOnWrite_(failOnWrite), filter_(std::move(onlyPathsContaining)) {}
 
   long writes() const { return writes_; }
+  // Makes the failing write put down all its bytes but the last before it
+  // fails, as a disk that fills during the write does.
+  void tearFailingWrite(bool on = true) { tear_ = on; }
   void failOnWrite(long n) {
     failOnWrite_ = n;
     writes_ = 0;
@@ -95,13 +98,16 @@ class FaultyFileSystem : public FileSystem {
     void write(const void* b, std::size_t n) override {
       if (countWrites_) {
         owner_->writeLog_.push_back(inner_->path());
-        if (++owner_->writes_ == owner_->failOnWrite_)
+        if (++owner_->writes_ == owner_->failOnWrite_) {
+          if (owner_->tear_ && n > 1) inner_->write(b, n - 1);
           throw Error(fileErrorMessage("write", inner_->path(), 28 /* ENOSPC */));
+        }
       }
       inner_->write(b, n);
     }
     void seek(std::int64_t o) override { inner_->seek(o); }
     std::int64_t size() override { return inner_->size(); }
+    void truncate(std::int64_t size) override { inner_->truncate(size); }
     void close() override { inner_->close(); }
     const std::string& path() const override { return inner_->path(); }
 
@@ -114,6 +120,7 @@ class FaultyFileSystem : public FileSystem {
 
   long failOnWrite_;
   long writes_ = 0;
+  bool tear_ = false;
   std::string filter_;
   std::string failOpen_;
   long failOnRead_ = -1;

@@ -140,6 +140,10 @@ class MemoryFileSystem : public FileSystem {
       pos_ = static_cast<std::size_t>(offset);
     }
     std::int64_t size() override { return static_cast<std::int64_t>(data_->size()); }
+    void truncate(std::int64_t size) override {
+      if (readOnly_ || size < 0) throw Error(fileErrorMessage("truncate", path_, readOnly_ ? EBADF : EINVAL));
+      data_->resize(static_cast<std::size_t>(size));
+    }
     void close() override {}
     const std::string& path() const override { return path_; }
 
