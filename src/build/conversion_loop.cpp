@@ -4,6 +4,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <exception>
 #include <mutex>
 #include <span>
@@ -81,10 +82,11 @@ void spacesSmall(std::uint8_t* to, std::size_t n) {
 
 }  // namespace
 
-// A second thread that runs one job at a time for the loop.
+// A second thread that runs the jobs posted to it one after another.
 class ConversionLoop::Helper {
  public:
   Helper() : thread_([this] { run(); }) {}
+  // Jobs still posted run first.
   ~Helper() {
     {
       const std::lock_guard lock(mutex_);
@@ -96,18 +98,18 @@ class ConversionLoop::Helper {
   Helper(const Helper&) = delete;
   Helper& operator=(const Helper&) = delete;
 
-  void start(std::function<void()> job) {
+  void post(std::function<void()> job) {
     {
       const std::lock_guard lock(mutex_);
-      job_ = std::move(job);
-      busy_ = true;
+      jobs_.push_back(std::move(job));
     }
     wake_.notify_one();
   }
-  // Waits until the job has run; rethrows what it threw.
+  // Waits until every job posted has run; rethrows the first failure. Jobs
+  // posted after a failure are dropped until it has been rethrown here.
   void wait() {
     std::unique_lock lock(mutex_);
-    done_.wait(lock, [&] { return !busy_; });
+    done_.wait(lock, [&] { return jobs_.empty() && !running_; });
     if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
   }
 
@@ -115,28 +117,34 @@ class ConversionLoop::Helper {
   void run() {
     std::unique_lock lock(mutex_);
     for (;;) {
-      wake_.wait(lock, [&] { return busy_ || stop_; });
-      if (!busy_) return;
+      wake_.wait(lock, [&] { return !jobs_.empty() || stop_; });
+      if (jobs_.empty()) return;
+      std::function<void()> job = std::move(jobs_.front());
+      jobs_.pop_front();
+      const bool skip = error_ != nullptr;
+      running_ = true;
       lock.unlock();
       std::exception_ptr error;
-      try {
-        job_();
-      } catch (...) {
-        error = std::current_exception();
+      if (!skip) {
+        try {
+          job();
+        } catch (...) {
+          error = std::current_exception();
+        }
       }
       lock.lock();
-      error_ = error;
-      busy_ = false;
-      done_.notify_one();
+      if (error) error_ = error;
+      running_ = false;
+      if (jobs_.empty()) done_.notify_one();
     }
   }
 
   std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable done_;
-  std::function<void()> job_;
+  std::deque<std::function<void()>> jobs_;
   std::exception_ptr error_;
-  bool busy_ = false;
+  bool running_ = false;
   bool stop_ = false;
   std::thread thread_;  // last: it starts running in the constructor
 };
@@ -325,7 +333,6 @@ void ConversionLoop::handOn(Batch& batch) {
 
 void ConversionLoop::endBatch() {
   Batch& batch = batches_[current_];
-  Batch& other = batches_[1 - current_];
   const std::size_t n = batch.ends.size();
   if (n == 0) return;
   const std::size_t recordLength = record_.size();
@@ -344,44 +351,38 @@ void ConversionLoop::endBatch() {
     }
   }
   if (n < kSharedBatchLines || !helper_) {
-    if (waiting_) {
-      waiting_ = false;
-      try {
-        handOn(other);
-      } catch (...) {
-        batch.empty();  // lines after a failed write are not handed on
-        throw;
-      }
-    }
+    waitForHelper(batch);  // the batches before this one are handed on first
     convertShare(batch);
     handOn(batch);
     return;
   }
 
-  // The helper hands the waiting batch on, then converts with this thread.
-  const bool handOnOther = std::exchange(waiting_, false);
-  helper_->start([this, handOnOther, &batch, &other] {
-    if (handOnOther) handOn(other);
-    convertShare(batch);
-  });
+  // The helper may still be handing on the previous batch; it takes pieces
+  // of this one when it is done, and hands this one on while this thread
+  // reads the next.
+  helper_->post([this, &batch] { convertShare(batch); });
   convertShare(batch);  // writes nothing but the batch's own buffers
+  waitForHelper(batch);
+  helper_->post([this, &batch] { handOn(batch); });
+  current_ = 1 - current_;
+}
+
+// Waits for the helper's jobs. After a failed write, the lines of `batch`
+// are not handed on.
+void ConversionLoop::waitForHelper(Batch& batch) {
+  if (!helper_) return;
   try {
     helper_->wait();
   } catch (...) {
-    batch.empty();  // lines after a failed write are not handed on
+    batch.empty();
     throw;
   }
-  waiting_ = true;
-  current_ = 1 - current_;
 }
 
 // Converts what is read and hands on every converted line.
 void ConversionLoop::drain() {
   endBatch();
-  if (waiting_) {
-    waiting_ = false;
-    handOn(batches_[1 - current_]);
-  }
+  waitForHelper(batches_[current_]);
 }
 
 void ConversionLoop::convertLine(std::string_view line) {

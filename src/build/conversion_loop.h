@@ -92,13 +92,14 @@ class ConversionLoop {
 
   // Lines are converted in batches: the lines read up to the next
   // checkpoint (or 1 MiB of them). Where the machine has two cores a second
-  // thread shares the work: while this thread converts batch k, the helper
-  // first hands batch k - 1 to the files and the reject log, line by line in
-  // input order exactly as convertLine would, and then takes its share of
-  // batch k's lines. Reads and writes never overlap, each stays in its order,
-  // and every line read before a checkpoint, a failure or the end of a file
-  // is in the files when the loop goes on to it; only the work of converting
-  // is shared.
+  // thread shares the work: batch k is converted by both threads, then the
+  // helper hands it to the files and the reject log, line by line in input
+  // order exactly as convertLine would, while this thread reads batch k + 1
+  // and starts converting it; the helper joins in when it is done. Only the
+  // helper writes while this thread reads, so each of the two keeps its
+  // order; every line read before a checkpoint's abort, a failure or the end
+  // of a file is handed on before the loop goes on, and after a failed write
+  // nothing more is.
   struct Batch {
     std::string bytes;               // the lines, back to back
     std::vector<std::size_t> ends;   // where each line ends in `bytes`
@@ -119,6 +120,7 @@ class ConversionLoop {
   void convertShare(Batch& batch);
   void handOn(Batch& batch);
   void endBatch();
+  void waitForHelper(Batch& batch);
   void drain();
 
   const CatalogDefinition& def_;
@@ -141,8 +143,7 @@ class ConversionLoop {
   ConversionCounters counters_;
   std::size_t indexRecordLength_;
   Batch batches_[2];
-  int current_ = 0;      // the batch being read
-  bool waiting_ = false;  // the other batch is converted, not yet handed on
+  int current_ = 0;  // the batch being read; the helper may hand on the other
   std::atomic<std::size_t> nextLine_{0};  // of the batch being converted
   bool shareBatches_;  // with a second thread: there are two cores
   std::unique_ptr<Helper> helper_;
