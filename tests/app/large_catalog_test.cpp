@@ -112,16 +112,10 @@ bool contains(const std::string& text, const std::string& part) { return text.fi
 // Records of 16 bytes: RA, DEC, ID (6), magnitude (2); index records of 14.
 template <class Dir>
 std::string writeProject(const Dir& dir, const std::vector<std::string>& inputs, int numfile, int eol = 1) {
-  CatalogDefinition def;
-  def.setRaType(3);
-  def.setDecType(1);
+  CatalogDefinition def = testing::decimalStars("Big", inputs, eol, dir.str() + "/out");
   BuildSettings& s = def.settings;
-  s.shortname = "Big";
   s.longname = "Large catalog";
-  s.inputfiles = inputs;
-  s.eol = eol;
   s.numfile = numfile;
-  s.ouputdir = dir.str() + "/out";
   setSlot(def, 0, 1, 7);
   setSlot(def, 1, 9, 7);
   setSlot(def, 2, 17, 6);

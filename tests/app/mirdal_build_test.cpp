@@ -73,15 +73,10 @@ const char* kStars =
 // A stars project (decimal RA and DEC, 50 regions) written with saveProject.
 std::string writeProject(const TempDir& dir, const std::string& outputDir, bool append = false,
                          const std::string& input = {}) {
-  CatalogDefinition def;
-  def.setRaType(3);
-  def.setDecType(1);
+  CatalogDefinition def =
+      testing::decimalStars("Cli", {input.empty() ? dir.write("stars.txt", kStars) : input}, 1, outputDir);
   BuildSettings& s = def.settings;
-  s.shortname = "Cli";
   s.longname = "Command line";
-  s.inputfiles = {input.empty() ? dir.write("stars.txt", kStars) : input};
-  s.eol = 1;
-  s.ouputdir = outputDir;
   s.append = append;
   setSlot(def, 0, 1, 8);
   setSlot(def, 1, 10, 8);

@@ -78,13 +78,7 @@ class AbortingUi : public RecordingUi {
 // positions: 0 RA, 1 DEC, 2 ID, 3 mV. Records of 16 bytes: RA, DEC, ID (6),
 // magnitude at byte 15.
 CatalogDefinition stars(const std::string& out, std::vector<std::string> inputs) {
-  CatalogDefinition def;
-  def.setRaType(3);
-  def.setDecType(1);
-  def.settings.shortname = "Abt";
-  def.settings.inputfiles = std::move(inputs);
-  def.settings.eol = 1;
-  def.settings.ouputdir = out;
+  CatalogDefinition def = testing::decimalStars("Abt", std::move(inputs), 1, out);
   setSlot(def, 0, 1, 8);
   setSlot(def, 1, 10, 8);
   setSlot(def, 2, 19, 6);

@@ -29,6 +29,7 @@ using testing::f32;
 using testing::FaultyFileSystem;
 using testing::floatOf;
 using testing::intOf;
+using testing::joinLines;
 using testing::le16;
 using testing::le32;
 using testing::openFileCount;
@@ -39,25 +40,13 @@ using testing::storedRa;
 using testing::TempDir;
 using testing::textOf;
 
-std::string joinLines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& l : lines) text += l + "\n";
-  return text;
-}
-
 // Stars with decimal RA and DEC, 50 regions. List positions: 0 RA, 1 DEC,
 // 2 ID, 3 mV, 12 desc, 23 Numeric 1.
 // Record: RA 1, DEC 5, ID 9 (6), mV 15 (2), desc 17 (10), Num1 27 (4): 30 bytes.
 CatalogDefinition decimalStars(const std::string& outputDir, std::vector<std::string> inputs) {
-  CatalogDefinition def;
-  def.setRaType(3);
-  def.setDecType(1);
+  CatalogDefinition def = testing::decimalStars("Str", std::move(inputs), 1, outputDir);
   BuildSettings& s = def.settings;
-  s.shortname = "Str";
   s.longname = "Bad input";
-  s.inputfiles = std::move(inputs);
-  s.eol = 1;
-  s.ouputdir = outputDir;
   setSlot(def, 0, 1, 8);
   setSlot(def, 1, 10, 8);
   setSlot(def, 2, 19, 6);

@@ -6,6 +6,7 @@
 
 #include "catalog/error.h"
 #include "output/catalog_reader.h"
+#include "support/catalog_checks.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 
@@ -13,13 +14,8 @@ namespace mirdal {
 namespace {
 
 using testing::RecordingUi;
+using testing::setSlot;
 using testing::TempDir;
-
-void setSlot(CatalogDefinition& def, int position, int first, int length, bool tick = true) {
-  def.fieldSlots[static_cast<std::size_t>(position)].firstChar = first;
-  def.fieldSlots[static_cast<std::size_t>(position)].length = length;
-  def.setTicked(position, tick);
-}
 
 // Stars, RA h m s, DEC sign d m s:
 //   0 RA h, 1 RA m, 2 RA s, 3 DEC sign, 4 DEC d, 5 DEC m, 6 DEC s,

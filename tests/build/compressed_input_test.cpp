@@ -283,17 +283,11 @@ TEST(CompressedInput, EndOfLineDetectionLooksAtTheText) {
 // Stars with decimal RA and DEC, 50 regions, a name index.
 // List positions: 0 RA, 1 DEC, 2 ID, 3 mV, 12 desc.
 CatalogDefinition decimalStars(const std::string& outputDir, std::vector<std::string> inputs, int eol) {
-  CatalogDefinition def;
-  def.setRaType(3);
-  def.setDecType(1);
+  CatalogDefinition def = testing::decimalStars("Gz", std::move(inputs), eol, outputDir);
   BuildSettings& s = def.settings;
-  s.shortname = "Gz";
   s.longname = "Compressed input";
-  s.inputfiles = std::move(inputs);
-  s.eol = eol;
   s.numfile = 0;
   s.index = true;
-  s.ouputdir = outputDir;
   setSlot(def, 0, 1, 9);
   setSlot(def, 1, 11, 9);
   setSlot(def, 2, 21, 8);

@@ -10,18 +10,14 @@
 
 #include "output/record_layout.h"
 #include "support/build_state.h"
+#include "support/catalog_checks.h"
 #include "support/temp_dir.h"
 
 namespace mirdal {
 namespace {
 
+using testing::setSlot;
 using testing::TempDir;
-
-void setSlot(CatalogDefinition& def, int position, int first, int length) {
-  def.fieldSlots[static_cast<std::size_t>(position)].firstChar = first;
-  def.fieldSlots[static_cast<std::size_t>(position)].length = length;
-  def.setTicked(position, true);
-}
 
 // Stars with RA and DEC in degrees, a name and an alternate name (one of
 // them blank now and then), a magnitude and a comment; every ninth line has
@@ -76,12 +72,7 @@ ConversionCounters convert(const CatalogDefinition& def, const std::string& inpu
 TEST(ConversionLoop, BatchesGiveWhatLineByLineGives) {
   TempDir dir;
   const std::string input = dir.write("mixed.txt", mixedLines(7'777));
-  CatalogDefinition def;
-  def.setRaType(3);
-  def.setDecType(1);
-  def.settings.shortname = "Mx";
-  def.settings.inputfiles = {input};
-  def.settings.eol = 1;
+  CatalogDefinition def = testing::decimalStars("Mx", {input}, 1, "");
   def.settings.numfile = 1;  // 184 regions
   def.settings.index = true;
   def.settings.altindex = true;

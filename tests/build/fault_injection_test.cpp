@@ -53,14 +53,8 @@ std::string moved(const std::string& path, const std::string& from, const std::s
 // Stars with decimal RA and DEC. List positions: 0 RA, 1 DEC, 2 ID, 3 mV,
 // 13 String 1 (an alternate name, prefixed by its label "Str1").
 CatalogDefinition stars(const std::string& out, std::vector<std::string> inputs, int numfile = 0) {
-  CatalogDefinition def;
-  def.setRaType(3);
-  def.setDecType(1);
+  CatalogDefinition def = testing::decimalStars("Flt", std::move(inputs), 1, out);
   BuildSettings& s = def.settings;
-  s.shortname = "Flt";
-  s.inputfiles = std::move(inputs);
-  s.eol = 1;
-  s.ouputdir = out;
   s.numfile = numfile;
   s.altindex = true;
   s.prefalt = true;
@@ -294,13 +288,7 @@ TEST_F(FaultInjection, SortedFileThatCannotReplaceTheRegionFile) {
 // 90-byte comment, so that a few thousand lines fill more than one sort run.
 constexpr std::size_t kRecord = 100;
 CatalogDefinition oneRegion(const std::string& out, std::vector<std::string> inputs) {
-  CatalogDefinition def;
-  def.setRaType(3);
-  def.setDecType(1);
-  def.settings.shortname = "One";
-  def.settings.inputfiles = std::move(inputs);
-  def.settings.eol = 1;
-  def.settings.ouputdir = out;
+  CatalogDefinition def = testing::decimalStars("One", std::move(inputs), 1, out);
   def.settings.index = false;
   setSlot(def, 0, 1, 8);
   setSlot(def, 1, 10, 8);

@@ -25,6 +25,7 @@ using testing::f32;
 using testing::floatOf;
 using testing::int32sAt;
 using testing::intOf;
+using testing::joinLines;
 using testing::le16;
 using testing::le32;
 using testing::RecordingUi;
@@ -33,12 +34,6 @@ using testing::storedDec;
 using testing::storedRa;
 using testing::TempDir;
 using testing::textOf;
-
-std::string joinLines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& l : lines) text += l + "\n";
-  return text;
-}
 
 std::vector<std::int32_t> zerosExcept(std::initializer_list<std::pair<int, std::int32_t>> fields) {
   std::vector<std::int32_t> v(35, 0);

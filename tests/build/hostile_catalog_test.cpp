@@ -28,13 +28,7 @@ using testing::TempDir;
 // Stars with decimal RA and DEC and an index. List positions: 0 RA, 1 DEC,
 // 2 ID, 3 mV.
 CatalogDefinition stars(const std::string& out, const std::string& input, int numfile) {
-  CatalogDefinition def;
-  def.setRaType(3);
-  def.setDecType(1);
-  def.settings.shortname = "Rej";
-  def.settings.inputfiles = {input};
-  def.settings.eol = 2;
-  def.settings.ouputdir = out;
+  CatalogDefinition def = testing::decimalStars("Rej", {input}, 2, out);
   def.settings.numfile = numfile;
   setSlot(def, 0, 1, 8);
   setSlot(def, 1, 10, 8);

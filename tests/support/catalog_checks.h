@@ -24,6 +24,28 @@ inline void setSlot(CatalogDefinition& def, int position, int first, int length,
   def.setTicked(position, tick);
 }
 
+// A star catalog with RA and DEC in decimal degrees (list positions 0 and 1;
+// 2 ID, 3 magnitude, ...): name, inputs, line ends and output directory set,
+// every other setting at its default.
+inline CatalogDefinition decimalStars(std::string shortname, std::vector<std::string> inputs, int eol,
+                                      std::string outputDir) {
+  CatalogDefinition def;
+  def.setRaType(3);
+  def.setDecType(1);
+  def.settings.shortname = std::move(shortname);
+  def.settings.inputfiles = std::move(inputs);
+  def.settings.eol = eol;
+  def.settings.ouputdir = std::move(outputDir);
+  return def;
+}
+
+// The lines, each ended by LF.
+inline std::string joinLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& l : lines) text += l + "\n";
+  return text;
+}
+
 // A fixed-column line: each text placed at its 1-based column, blanks between.
 inline std::string columns(std::initializer_list<std::pair<int, std::string_view>> parts) {
   std::string line;
