@@ -1,9 +1,8 @@
 #include "build/build_pipeline.h"
 
-#include <unistd.h>
-
 #include <chrono>
 #include <optional>
+#include <vector>
 
 #include "build/conversion_loop.h"
 #include "build/reject_log.h"
@@ -11,6 +10,7 @@
 #include "catalog/text.h"
 #include "output/append_check.h"
 #include "output/catalog_files.h"
+#include "output/catalog_staging.h"
 #include "output/post_build_sort.h"
 #include "output/record_layout.h"
 #include "output/region_scheme.h"
@@ -28,6 +28,11 @@ double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(
 BuildPipeline::BuildPipeline(BuildUi& ui, FileSystem& fs)
     : ui_(ui), fs_(fs), regionOneRunLimit_(kRegionOneRunBytes) {}
 
+std::string BuildPipeline::inputPath(const std::string& name) const {
+  if (programDirectory_.empty() || name.empty() || name.front() == '/') return name;
+  return programDirectory_ + (programDirectory_.back() == '/' ? "" : "/") + name;
+}
+
 std::string BuildPipeline::normaliseDirectory(const std::string& text) {
   std::string dir(trimmed(text));
   if (dir.empty() || dir.back() != '/') dir += '/';
@@ -37,10 +42,6 @@ std::string BuildPipeline::normaliseDirectory(const std::string& text) {
 BuildResult BuildPipeline::run(const CatalogDefinition& definition) {
   const auto start = Clock::now();
   abort_.store(false, std::memory_order_relaxed);
-  if (!programDirectory_.empty() && ::chdir(programDirectory_.c_str()) != 0) {
-    // A vanished program directory does not stop a build; the sort's scratch
-    // file then goes to the current directory.
-  }
 
   // One snapshot for the whole build.
   const CatalogDefinition def = definition;
@@ -60,15 +61,29 @@ BuildResult BuildPipeline::run(const CatalogDefinition& definition) {
   result.started = true;
   result.outputDirectory = dir;
 
+  std::vector<std::string> inputs;
+  for (const std::string& path : s.inputfiles) inputs.push_back(inputPath(path));
+
+  // Everything that can refuse the build without touching a file comes first.
+  const RecordLayout layout = buildRecordLayout(def);
+  const std::string base = baseName(layout.header.shortName);
+  const int regions = layout.regionCount;
+  refuseInputsThatAreOutputs(fs_, inputs, dir, base, regions);
+
+  if (!fs_.isDirectory(dir)) fs_.createDirectories(dir);
+  // The new catalog is built in a staging directory and put in place only
+  // when every stage has succeeded; until then the previous one stays whole.
+  CatalogStaging staging(fs_, dir);
+  if (s.append) checkAppendCompatible(fs_, dir, base, layout);
+  const std::string work = staging.directory();
+
   std::optional<CatalogFiles> files;
-  RejectLog rejectLog(fs_, dir + "reject.txt");
+  RejectLog rejectLog(fs_, work + "reject.txt");
   auto checkAbort = [this] {
     if (abortRequested()) throw AbortError();
   };
 
   try {
-    if (!fs_.isDirectory(dir)) fs_.createDirectories(dir);
-
     // 1. Header.
     auto t = Clock::now();
     ui_.setStageCaption("Create header");
@@ -80,14 +95,11 @@ BuildResult BuildPipeline::run(const CatalogDefinition& definition) {
     ui_.showProgress();
     ui_.repaint();
     ui_.processEvents();
-    const RecordLayout layout = buildRecordLayout(def);
-    if (s.append) checkAppendCompatible(fs_, dir + baseName(layout.header.shortName) + ".hdr", layout);
     ui_.setStagePosition(1);
     result.seconds.header = secondsSince(t);
 
     // 2. Files.
     t = Clock::now();
-    const int regions = layout.regionCount;
     ui_.setStageCaption("Create files");
     ui_.setOverallPosition(1);
     ui_.setStageMaximum(regions);
@@ -95,7 +107,8 @@ BuildResult BuildPipeline::run(const CatalogDefinition& definition) {
     ui_.setItemCaption("");
     ui_.repaint();
     ui_.processEvents();
-    files.emplace(fs_, dir, layout, s.append);
+    files.emplace(fs_, work, layout, s.append);
+    if (s.append) files->copyFrom(dir);
     files->create([&](int r) {
       checkAbort();
       ui_.setStagePosition(r);
@@ -117,7 +130,7 @@ BuildResult BuildPipeline::run(const CatalogDefinition& definition) {
       ConversionLoop loop(def, layout, *files, rejectLog, fs_);
       ui_.setOverallMaximum(static_cast<std::int64_t>(s.inputfiles.size()));
       int f = 0;
-      for (const std::string& path : s.inputfiles) {
+      for (const std::string& path : inputs) {
         ++f;
         ui_.setStageCaption("Convert catalog file " + path);
         ui_.setOverallPosition(f);
@@ -156,10 +169,9 @@ BuildResult BuildPipeline::run(const CatalogDefinition& definition) {
     result.seconds.closing = secondsSince(t);
 
     // 5. Magnitude sort.
-    const std::string scratch = dir + "sort.out";
+    const std::string scratch = work + "sort.out";
     {
-      // One sorter for both sorts: it ends, with its lock, before any message.
-      InPlaceSorter sorter(fs_);
+      InPlaceSorter sorter(fs_, work + "SorTemp.mkw");
       if (def.type() != CatalogType::NebulaOutlines) {
         t = Clock::now();
         ui_.setStageCaption("Sorting files by magnitude");
@@ -194,11 +206,15 @@ BuildResult BuildPipeline::run(const CatalogDefinition& definition) {
       }
     }
 
+    const bool rejected = rejectLog.isOpen();
+    rejectLog.close();
+    files.reset();
+    staging.commit(base, regions, layout.index, rejected);
+
     result.completed = true;
     result.totalSeconds = secondsSince(start);
-    if (rejectLog.isOpen()) {
-      rejectLog.close();
-      result.rejectLogPath = rejectLog.path();
+    if (rejected) {
+      result.rejectLogPath = dir + "reject.txt";
       ui_.message(std::string(kRejectedMessagePrefix) + dir + kRejectedMessageSuffix);
     }
   } catch (...) {

@@ -46,8 +46,12 @@ class BuildPipeline {
 
   // Runs a whole build. Returns normally on success and when the build was
   // refused before it began (see BuildResult::started); throws Error on any
-  // failure and AbortError ("Aborted by user") on abort. Every file opened by
-  // the build is closed on every path.
+  // failure and AbortError ("Aborted by user") on abort. The catalog is
+  // built in a staging directory inside the output directory and replaces
+  // the previous one only when every stage has succeeded: after a failure
+  // or an abort the output directory holds what it held before. Another
+  // build of the same output directory is refused at once. Every file opened
+  // by the build is closed on every path.
   BuildResult run(const CatalogDefinition& definition);
 
   // Sets the abort flag; safe to call from any thread. The build tests it
@@ -56,8 +60,8 @@ class BuildPipeline {
   void requestAbort() { abort_.store(true, std::memory_order_relaxed); }
   bool abortRequested() const { return abort_.load(std::memory_order_relaxed); }
 
-  // Directory made current at the start of each build (the sort's scratch
-  // file lies there). Empty: the current directory is left as it is.
+  // Directory that relative input file names are taken from. Empty: the
+  // current directory. The build never changes the current directory.
   void setProgramDirectory(std::string dir) { programDirectory_ = std::move(dir); }
 
   // Region files up to this many bytes are sorted by magnitude in one run;
@@ -68,6 +72,8 @@ class BuildPipeline {
   static std::string normaliseDirectory(const std::string& text);
 
  private:
+  std::string inputPath(const std::string& name) const;
+
   BuildUi& ui_;
   FileSystem& fs_;
   std::atomic<bool> abort_{false};

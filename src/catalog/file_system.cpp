@@ -1,6 +1,8 @@
 #include "catalog/file_system.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 #include "catalog/error.h"
@@ -39,6 +42,52 @@ void writeWhole(File& file, const void* buffer, std::size_t n) {
 bool FileSystem::exchange(const std::string&, const std::string&) {
   errno = ENOSYS;
   return false;
+}
+
+namespace {
+[[noreturn]] void unsupported(const char* verb, const std::string& path) {
+  throw Error(fileErrorMessage(verb, path, ENOSYS));
+}
+}  // namespace
+
+std::optional<FileIdentity> FileSystem::identity(const std::string&) { return std::nullopt; }
+std::vector<std::string> FileSystem::list(const std::string& directory) { unsupported("list", directory); }
+bool FileSystem::removeDirectory(const std::string&) { return false; }
+std::string FileSystem::createUniqueDirectory(const std::string& parent, const std::string&) {
+  unsupported("create a directory in", parent);
+}
+std::unique_ptr<DirectoryLock> FileSystem::tryLockDirectory(const std::string& directory) {
+  unsupported("lock", directory);
+}
+
+void copyFile(FileSystem& fs, const std::string& from, const std::string& to) {
+  auto in = fs.open(from, OpenMode::Read);
+  auto out = fs.open(to, OpenMode::CreateNew);
+  constexpr std::size_t kChunk = 1u << 20;
+  std::unique_ptr<char[]> buffer(new char[kChunk]);
+  for (;;) {
+    const std::size_t got = in->read(buffer.get(), kChunk);
+    if (got == 0) break;
+    out->write(buffer.get(), got);
+  }
+  in->close();
+  out->close();
+}
+
+void removeTree(FileSystem& fs, const std::string& directory) {
+  std::vector<std::string> names;
+  try {
+    names = fs.list(directory);
+  } catch (const Error&) {
+    fs.remove(directory);  // a file or a link where a directory was
+    return;
+  }
+  const std::string dir = directory.empty() || directory.back() == '/' ? directory : directory + "/";
+  for (const std::string& name : names) {
+    const std::string path = dir + name;
+    if (!fs.remove(path)) removeTree(fs, path);
+  }
+  fs.removeDirectory(directory);
 }
 
 namespace {
@@ -105,6 +154,15 @@ class PosixFile final : public File {
   std::string path_;
 };
 
+class PosixDirectoryLock final : public DirectoryLock {
+ public:
+  explicit PosixDirectoryLock(int fd) : fd_(fd) {}
+  ~PosixDirectoryLock() override { ::close(fd_); }
+
+ private:
+  int fd_;
+};
+
 class PosixFileSystem final : public FileSystem {
  public:
   std::unique_ptr<File> open(const std::string& path, OpenMode mode) override {
@@ -115,6 +173,7 @@ class PosixFileSystem final : public FileSystem {
       case OpenMode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; verb = "create"; break;
       case OpenMode::Append: flags |= O_WRONLY | O_APPEND; break;
       case OpenMode::ReadWrite: flags |= O_RDWR; break;
+      case OpenMode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; verb = "create"; break;
     }
     int fd;
     do {
@@ -159,6 +218,52 @@ class PosixFileSystem final : public FileSystem {
   }
 
   std::int64_t fileSize(const std::string& path) override { return open(path, OpenMode::Read)->size(); }
+
+  std::optional<FileIdentity> identity(const std::string& path) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                        S_ISREG(st.st_mode)};
+  }
+
+  std::vector<std::string> list(const std::string& directory) override {
+    DIR* d = ::opendir(directory.c_str());
+    if (d == nullptr) throw Error("Cannot read directory \"" + directory + "\": " + std::strerror(errno));
+    std::vector<std::string> names;
+    while (const dirent* e = ::readdir(d)) {
+      const std::string_view name = e->d_name;
+      if (name != "." && name != "..") names.emplace_back(name);
+    }
+    ::closedir(d);
+    return names;
+  }
+
+  bool removeDirectory(const std::string& path) override { return ::rmdir(path.c_str()) == 0; }
+
+  std::string createUniqueDirectory(const std::string& parent, const std::string& prefix) override {
+    std::string dir = parent;
+    if (!dir.empty() && dir.back() != '/') dir += '/';
+    std::string pattern = dir + prefix + "XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr)
+      throw Error("Cannot create directory \"" + dir + prefix + "\": " + std::strerror(errno));
+    return pattern + "/";
+  }
+
+  std::unique_ptr<DirectoryLock> tryLockDirectory(const std::string& directory) override {
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) throw Error("Cannot open directory \"" + directory + "\": " + std::strerror(errno));
+    int result;
+    do {
+      result = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0 && errno == EWOULDBLOCK) {
+      ::close(fd);
+      return nullptr;
+    }
+    // A file system without locks (some network ones) runs the build
+    // unlocked rather than not at all.
+    return std::make_unique<PosixDirectoryLock>(fd);
+  }
 };
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace mirdal {
 
@@ -31,6 +33,23 @@ enum class OpenMode {
   Create,        // create or truncate, read and write
   Append,        // existing file, writes go to its end
   ReadWrite,     // existing file, read and write from offset 0
+  CreateNew,     // a new file, read and write; fails when the name exists,
+                 // also as a link (nothing is opened through a planted link)
+};
+
+// Which file a path names: two paths with the same identity are one file.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  bool regular = false;
+  bool operator==(const FileIdentity& o) const { return device == o.device && inode == o.inode; }
+};
+
+// An exclusive lock held on a directory until the object ends. The lock goes
+// with the process: one that dies leaves none behind.
+class DirectoryLock {
+ public:
+  virtual ~DirectoryLock() = default;
 };
 
 // All file access of the core goes through a FileSystem so that tests can
@@ -53,6 +72,21 @@ class FileSystem {
   // Size of a file in bytes; throws when it cannot be opened.
   virtual std::int64_t fileSize(const std::string& path) = 0;
 
+  // The identity of the file a path names (links followed); nothing when
+  // the path names no file.
+  virtual std::optional<FileIdentity> identity(const std::string& path);
+  // Names of a directory's entries, without "." and ".."; throws on failure.
+  virtual std::vector<std::string> list(const std::string& directory);
+  // Removes an empty directory; false when it cannot.
+  virtual bool removeDirectory(const std::string& path);
+  // Creates a new directory `parent` + `prefix` + six characters that no
+  // entry of `parent` has, readable by the owner only; returns its path
+  // ending in "/". Throws on failure.
+  virtual std::string createUniqueDirectory(const std::string& parent, const std::string& prefix);
+  // Takes an exclusive lock on a directory without waiting: nothing when
+  // another process holds it. Throws when the directory cannot be opened.
+  virtual std::unique_ptr<DirectoryLock> tryLockDirectory(const std::string& directory);
+
   // The process's real file system (POSIX).
   static FileSystem& real();
 };
@@ -65,5 +99,12 @@ std::string fileErrorMessage(const char* verb, const std::string& path, int err)
 // that a file of fixed-size records keeps whole records and a later attempt
 // does not follow a torn one.
 void writeWhole(File& file, const void* buffer, std::size_t n);
+
+// Copies a file's bytes into a new file `to` (created exclusively).
+void copyFile(FileSystem& fs, const std::string& from, const std::string& to);
+
+// Removes a directory with everything below it; links are removed, never
+// followed. Failures are ignored: what cannot be removed stays.
+void removeTree(FileSystem& fs, const std::string& directory);
 
 }  // namespace mirdal

@@ -1,13 +1,35 @@
 #include "output/append_check.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "catalog/error.h"
 #include "catalog/text.h"
+#include "output/region_scheme.h"
 
 namespace mirdal {
 
-void checkAppendCompatible(FileSystem& fs, const std::string& headerPath, const RecordLayout& layout) {
-  if (!fs.exists(headerPath)) return;
+namespace {
+
+std::string number(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.10g", v);
+  return text;
+}
+
+std::string flags(const CatalogHeader& h) {
+  std::string out;
+  for (bool f : h.altNameFlags) out += f ? '1' : '0';
+  return out;
+}
+
+}  // namespace
+
+void checkAppendCompatible(FileSystem& fs, const std::string& directory, const std::string& base,
+                           const RecordLayout& layout) {
+  const std::string headerPath = directory + base + ".hdr";
   const std::string intro = "Cannot append to the catalog in \"" + headerPath + "\": ";
+  if (!fs.exists(headerPath)) throw Error(intro + std::strerror(ENOENT));
   CatalogHeader old;
   try {
     old = readCatalogHeader(fs, headerPath);
@@ -34,6 +56,29 @@ void checkAppendCompatible(FileSystem& fs, const std::string& headerPath, const 
   }
   if (old.indexNameLength != now.indexNameLength)
     differ("index name length", std::to_string(old.indexNameLength), std::to_string(now.indexNameLength));
+  if (old.prefixAltNames != now.prefixAltNames)
+    differ("alternate-name prefix setting", old.prefixAltNames ? "on" : "off", now.prefixAltNames ? "on" : "off");
+  if (old.altNameFlags != now.altNameFlags) differ("alternate-name flags", flags(old), flags(now));
+  if (old.equinox != now.equinox) differ("equinox", number(old.equinox), number(now.equinox));
+  if (old.epoch != now.epoch) differ("epoch", number(old.epoch), number(now.epoch));
+
+  const std::string indexPath = directory + base + ".idx";
+  const bool hadIndex = fs.exists(indexPath);
+  if (hadIndex != layout.index)
+    throw Error(intro + (hadIndex ? "it has a name index, the new catalog has none"
+                                  : "it has no name index, the new catalog has one"));
+
+  // Whole records in every file, so that appended records stay aligned.
+  auto checkWhole = [&](const std::string& path, std::int64_t recordLength) {
+    const std::int64_t size = fs.fileSize(path);  // names the file when missing
+    if (size % recordLength != 0)
+      throw Error("Cannot append to \"" + path + "\": its " + std::to_string(size) +
+                  " bytes are not a whole number of " + std::to_string(recordLength) + "-byte records (" +
+                  std::to_string(size % recordLength) + " bytes too many)");
+  };
+  for (int r = 1; r <= now.regionCount; ++r)
+    checkWhole(directory + regionFileName(base, now.regionCount, r), layout.recordLength);
+  if (layout.index) checkWhole(indexPath, layout.indexRecordLength());
 }
 
 }  // namespace mirdal

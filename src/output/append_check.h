@@ -8,12 +8,14 @@
 namespace mirdal {
 
 // Appending records of one layout to region files of another would corrupt
-// the catalog without a word. Before an append touches any file, the header
-// already in the output directory is compared with the new one: the magic,
-// the record length, every field position and length, the number of region
-// files and the index name length must agree. Throws Error saying what
-// differs; a missing header file passes (the append then fails on the first
-// missing data file).
-void checkAppendCompatible(FileSystem& fs, const std::string& headerPath, const RecordLayout& layout);
+// the catalog without a word. Before an append changes anything, the
+// catalog `base` in `directory` is checked against the new one: its header
+// must exist and state the same magic, record layout, region count, index
+// name length, alternate-name settings, equinox and epoch; it must have an
+// index exactly when the new catalog has one; and every region file and the
+// index must exist and hold a whole number of records. Throws Error naming
+// the file and saying what differs.
+void checkAppendCompatible(FileSystem& fs, const std::string& directory, const std::string& base,
+                           const RecordLayout& layout);
 
 }  // namespace mirdal

@@ -44,16 +44,26 @@ std::string CatalogFiles::headerPath() const { return dir_ + base_ + ".hdr"; }
 std::string CatalogFiles::indexPath() const { return dir_ + base_ + ".idx"; }
 std::string CatalogFiles::regionPath(int region) const { return dir_ + regionFileName(base_, scheme_, region); }
 
-void CatalogFiles::create(const RegionHook& beforeEachRegion) {
-  if (scheme_ == 732 || scheme_ == 9537) {
-    // A directory that cannot be created shows up as a file that cannot be.
-    for (std::string_view zone : kZoneDirectoryNames) {
-      try {
-        fs_.createDirectories(dir_ + std::string(zone));
-      } catch (const Error&) {
-      }
+void CatalogFiles::createZoneDirectories() {
+  if (scheme_ != 732 && scheme_ != 9537) return;
+  // A directory that cannot be created shows up as a file that cannot be.
+  for (std::string_view zone : kZoneDirectoryNames) {
+    try {
+      fs_.createDirectories(dir_ + std::string(zone));
+    } catch (const Error&) {
     }
   }
+}
+
+void CatalogFiles::copyFrom(const std::string& directory) {
+  createZoneDirectories();
+  for (int r = 1; r <= scheme_; ++r)
+    copyFile(fs_, directory + regionFileName(base_, scheme_, r), regionPath(r));
+  if (hasIndex_) copyFile(fs_, directory + base_ + ".idx", indexPath());
+}
+
+void CatalogFiles::create(const RegionHook& beforeEachRegion) {
+  createZoneDirectories();
 
   {
     auto header = fs_.open(headerPath(), OpenMode::Create);
@@ -130,19 +140,9 @@ void CatalogFiles::close(const RegionHook& beforeEachRegion) {
 }
 
 void CatalogFiles::abandon() noexcept {
-  for (int r = 1; r <= scheme_; ++r) {
-    try {
-      flushRegion(r);
-    } catch (...) {
-    }
-    regions_[static_cast<std::size_t>(r - 1)].size = 0;
-  }
+  for (Buffer& b : regions_) b.size = 0;
   buffered_ = 0;
   if (indexFile_) {
-    try {
-      flushIndex();
-    } catch (...) {
-    }
     try {
       indexFile_->close();
     } catch (...) {

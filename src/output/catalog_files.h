@@ -36,6 +36,11 @@ class CatalogFiles {
   // Called before region file r (1..N) is created; it may throw (abort).
   using RegionHook = std::function<void(int region)>;
 
+  // In append mode, before create(): copies the region files and the index
+  // of the catalog of the same name in `directory`, which the new records
+  // are then appended to.
+  void copyFrom(const std::string& directory);
+
   // "Create files": zone directories, the header file, the index file, and
   // every region file created empty (or, in append mode, checked to exist).
   void create(const RegionHook& beforeEachRegion = {});
@@ -75,8 +80,8 @@ class CatalogFiles {
   // "Close files": writes what is buffered and closes region files 1..N in
   // order (the hook runs before each), then the index file.
   void close(const RegionHook& beforeEachRegion = {});
-  // After a failure: writes out what can be written, closes everything and
-  // swallows further errors, so that what was converted stays in the files.
+  // After a failure: drops what is buffered and closes everything,
+  // swallowing further errors (the files are thrown away with the build).
   void abandon() noexcept;
 
   int regionCount() const { return static_cast<int>(regions_.size()); }
@@ -99,6 +104,7 @@ class CatalogFiles {
     std::size_t capacity = 0;
   };
   static void resize(Buffer& b, std::size_t capacity);
+  void createZoneDirectories();
   void growRegion(Buffer& b);
   void makeIndexRoom();
   void flushRegions();

@@ -475,12 +475,11 @@ void FixRecSort::sortOpened(std::unique_ptr<File> in, const std::string& output,
   // The output and the temporary file are truncated before the input is read:
   // if either were the input, its records would be lost.
   {
-    const std::string tempName = kTempFileName;
-    const PathIdentity in(input), out(output), temp(tempName);
+    const PathIdentity in(input), out(output), temp(tempPath_);
     if (samePath(in, out)) throw Error("Cannot sort file \"" + input + "\" onto itself");
     for (const PathIdentity* p : {&in, &out}) {
       if (samePath(*p, temp))
-        throw Error("Cannot sort file \"" + p->path + "\": " + kTempFileName + " is the sort's temporary file");
+        throw Error("Cannot sort file \"" + p->path + "\": " + tempPath_ + " is the sort's temporary file");
     }
   }
 
@@ -503,7 +502,7 @@ void FixRecSort::sortOpened(std::unique_ptr<File> in, const std::string& output,
   bool tempCreated = false;
   bool outputCreated = false;
   try {
-    temp = fs_.open(kTempFileName, OpenMode::Create);
+    temp = fs_.open(tempPath_, OpenMode::Create);
     tempCreated = true;
     if (!singleRun) {
       fs_.open(output, OpenMode::Create)->close();
@@ -526,14 +525,14 @@ void FixRecSort::sortOpened(std::unique_ptr<File> in, const std::string& output,
       parts_.clear();
       temp->close();
       temp.reset();
-      fs_.remove(kTempFileName);
+      fs_.remove(tempPath_);
     }
   } catch (...) {
     parts_.clear();
     array_.Clear();
     temp.reset();
     in.reset();
-    if (tempCreated) fs_.remove(kTempFileName);
+    if (tempCreated) fs_.remove(tempPath_);
     if (outputCreated && isRegularFile(output)) fs_.remove(output);
     throw;
   }
@@ -650,10 +649,10 @@ void FixRecSort::mergeRuns(const std::string& output, const Compare& compare) {
 }
 
 void FixRecSort::moveTempToOutput(const std::string& output) {
-  if (fs_.rename(kTempFileName, output)) return;
+  if (fs_.rename(tempPath_, output)) return;
   // A rename cannot cross file systems (the temporary file lies in the
   // current directory): copy instead, so that the output is never missing.
-  std::unique_ptr<File> from = fs_.open(kTempFileName, OpenMode::Read);
+  std::unique_ptr<File> from = fs_.open(tempPath_, OpenMode::Read);
   std::unique_ptr<File> to = fs_.open(output, OpenMode::Create);
   std::int64_t chunk = std::max<std::int64_t>(sizes_.IOBufferSize, 65536);
   auto buffer = allocateBytes(chunk);
@@ -664,7 +663,7 @@ void FixRecSort::moveTempToOutput(const std::string& output) {
   }
   to->close();
   from->close();
-  fs_.remove(kTempFileName);
+  fs_.remove(tempPath_);
 }
 
 }  // namespace mirdal

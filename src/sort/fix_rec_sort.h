@@ -160,8 +160,9 @@ class M3Array {
 };
 
 // The external sort of a file of fixed-size records: runs of MemorySize bytes
-// are sorted in memory by address, written back to back to "SorTemp.mkw" in
-// the current directory, and merged into the output in one pass.
+// are sorted in memory by address, written back to back to the run file
+// ("SorTemp.mkw" in the current directory unless another is given), and
+// merged into the output in one pass.
 class FixRecSort {
  public:
   static constexpr const char* kTempFileName = "SorTemp.mkw";
@@ -182,6 +183,10 @@ class FixRecSort {
   // The same for an input the caller has opened for reading (to look at its
   // size first); the sort closes it.
   void SortFile(std::unique_ptr<File> input, const std::string& output, const RecordCompare& compare);
+
+  // The run file to use instead of "SorTemp.mkw" in the current directory.
+  void setTempPath(std::string path) { tempPath_ = std::move(path); }
+  const std::string& tempPath() const { return tempPath_; }
 
   // Sizes to use instead of the size bands' (tests force small runs with it).
   void overrideSizes(const SortSizes& sizes) { override_ = sizes; }
@@ -204,6 +209,7 @@ class FixRecSort {
 
   FileSystem& fs_;
   int recordSize_;
+  std::string tempPath_ = kTempFileName;
   std::optional<SortSizes> override_;
   std::int64_t oneRunLimit_ = 0;
   SortSizes sizes_;

@@ -1,9 +1,5 @@
 #include "sort/sort_in_place.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <cerrno>
 
 #include "catalog/error.h"
@@ -11,27 +7,11 @@
 
 namespace mirdal {
 
-// The run file "SorTemp.mkw" lies in the current directory and so is shared
-// by every sort started there. Two builds run from one directory would write
-// into each other's run file and both end with wrong records while reporting
-// success. A sorter therefore holds an exclusive lock on the current
-// directory; the lock goes with the process, so a build that dies leaves none
-// behind. Where the directory cannot be opened or locked the sort runs
-// unlocked, as it would have anyway.
-InPlaceSorter::DirectoryLock::DirectoryLock() : fd_(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-  if (fd_ < 0) return;
-  while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-  }
-}
-
-InPlaceSorter::DirectoryLock::~DirectoryLock() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-InPlaceSorter::InPlaceSorter(FileSystem& fs) : fs_(fs) {}
+InPlaceSorter::InPlaceSorter(FileSystem& fs, std::string runFile)
+    : fs_(fs), runFile_(runFile.empty() ? FixRecSort::kTempFileName : std::move(runFile)) {}
 
 InPlaceSorter::~InPlaceSorter() {
-  if (spare_) fs_.remove(FixRecSort::kTempFileName);
+  if (spare_) fs_.remove(runFile_);
 }
 
 // Renaming or swapping the sorted copy over the file, rather than deleting
@@ -42,6 +22,7 @@ void InPlaceSorter::sortAndReplace(const std::string& file, const std::string& s
                                    std::int64_t oneRunLimit, Sort&& sort) {
   FixRecSort sorter(recordSize, fs_);
   sorter.SortMethod = 1;
+  sorter.setTempPath(runFile_);
   sorter.setOneRunLimit(oneRunLimit);
   // The sort writes its run file over the spare, then renames or removes it;
   // only a sort refused before it starts leaves the spare where it is.
@@ -50,7 +31,7 @@ void InPlaceSorter::sortAndReplace(const std::string& file, const std::string& s
   try {
     sort(sorter);
   } catch (...) {
-    spare_ = hadSpare && fs_.exists(FixRecSort::kTempFileName);
+    spare_ = hadSpare && fs_.exists(runFile_);
     fs_.remove(scratch);
     throw;
   }
@@ -58,7 +39,7 @@ void InPlaceSorter::sortAndReplace(const std::string& file, const std::string& s
   if (fs_.exchange(scratch, file)) {
     // The file is sorted; its old records are the next sort's run file, or
     // go where the run file cannot (another file system).
-    if (fs_.rename(scratch, FixRecSort::kTempFileName)) {
+    if (fs_.rename(scratch, runFile_)) {
       spare_ = true;
     } else {
       fs_.remove(scratch);

@@ -14,16 +14,18 @@ namespace mirdal {
 // step. If a sort fails, its file keeps its earlier content, the scratch file
 // is removed and the error propagates.
 //
-// The sorter holds a lock on the current directory, where the sort's run file
-// lies, for its whole life. Where the file system can swap two names, the
-// sorted copy is swapped with the file and the replaced records go on as the
-// run file of the next sort, which writes over them: a series of sorts then
+// The run file is the sorter's own: a build gives it one in its private
+// staging directory. Where the file system can swap two names, the sorted
+// copy is swapped with the file and the replaced records go on as the run
+// file of the next sort, which writes over them: a series of sorts then
 // creates and deletes no file per sort (on file systems that look over
 // recently deleted files at every creation, that is most of a small sort's
 // time). The spare run file is removed when the sorter ends.
 class InPlaceSorter {
  public:
-  explicit InPlaceSorter(FileSystem& fs);
+  // `runFile`: the sort's run file ("SorTemp.mkw" in the current directory
+  // when not given).
+  explicit InPlaceSorter(FileSystem& fs, std::string runFile = {});
   ~InPlaceSorter();
   InPlaceSorter(const InPlaceSorter&) = delete;
   InPlaceSorter& operator=(const InPlaceSorter&) = delete;
@@ -40,23 +42,12 @@ class InPlaceSorter {
   FileSystem& fileSystem() const { return fs_; }
 
  private:
-  class DirectoryLock {
-   public:
-    DirectoryLock();
-    ~DirectoryLock();
-    DirectoryLock(const DirectoryLock&) = delete;
-    DirectoryLock& operator=(const DirectoryLock&) = delete;
-
-   private:
-    int fd_;
-  };
-
   template <class Sort>
   void sortAndReplace(const std::string& file, const std::string& scratch, int recordSize, std::int64_t oneRunLimit,
                       Sort&& sort);
 
   FileSystem& fs_;
-  DirectoryLock lock_;
+  std::string runFile_;
   bool spare_ = false;  // the run file holds a replaced file's records
 };
 

@@ -17,11 +17,13 @@ inline int openFileCount() {
   return n;
 }
 
-// Every regular file below `dir`, by path relative to it, with its bytes.
+// Every regular file below `dir`, by path relative to it, with its bytes,
+// and every directory, by its path and a final "/", with no bytes.
 inline std::map<std::string, std::string> directoryContents(const std::filesystem::path& dir) {
   std::map<std::string, std::string> out;
   if (!std::filesystem::exists(dir)) return out;
   for (const auto& e : std::filesystem::recursive_directory_iterator(dir)) {
+    if (e.is_directory()) out[std::filesystem::relative(e.path(), dir).string() + "/"];
     if (!e.is_regular_file()) continue;
     std::ifstream in(e.path(), std::ios::binary);
     out[std::filesystem::relative(e.path(), dir).string()] =

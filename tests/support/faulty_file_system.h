@@ -82,6 +82,15 @@ class FaultyFileSystem : public FileSystem {
     return FileSystem::real().exchange(a, b);
   }
   std::int64_t fileSize(const std::string& p) override { return FileSystem::real().fileSize(p); }
+  std::optional<FileIdentity> identity(const std::string& p) override { return FileSystem::real().identity(p); }
+  std::vector<std::string> list(const std::string& d) override { return FileSystem::real().list(d); }
+  bool removeDirectory(const std::string& p) override { return FileSystem::real().removeDirectory(p); }
+  std::string createUniqueDirectory(const std::string& parent, const std::string& prefix) override {
+    return FileSystem::real().createUniqueDirectory(parent, prefix);
+  }
+  std::unique_ptr<DirectoryLock> tryLockDirectory(const std::string& d) override {
+    return FileSystem::real().tryLockDirectory(d);
+  }
 
  private:
   class Wrapped : public File {

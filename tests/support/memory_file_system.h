@@ -9,6 +9,7 @@
 #include <unordered_set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "catalog/error.h"
 #include "catalog/file_system.h"
@@ -56,10 +57,11 @@ class MemoryFileSystem : public FileSystem {
 
   std::unique_ptr<File> open(const std::string& path, OpenMode mode) override {
     std::string p = normal(path);
-    const char* verb = mode == OpenMode::Create ? "create" : "open";
+    const char* verb = mode == OpenMode::Create || mode == OpenMode::CreateNew ? "create" : "open";
     if (dirs_.count(p)) throw Error(fileErrorMessage(verb, path, EISDIR));
     auto it = files_.find(p);
-    if (mode == OpenMode::Create) {
+    if (mode == OpenMode::CreateNew && it != files_.end()) throw Error(fileErrorMessage(verb, path, EEXIST));
+    if (mode == OpenMode::Create || mode == OpenMode::CreateNew) {
       if (!parentExists(p)) throw Error(fileErrorMessage(verb, path, ENOENT));
       if (it == files_.end()) {
         it = files_.emplace(p, std::make_shared<std::string>()).first;
@@ -114,6 +116,38 @@ class MemoryFileSystem : public FileSystem {
     return true;
   }
   std::int64_t fileSize(const std::string& path) override { return open(path, OpenMode::Read)->size(); }
+
+  std::vector<std::string> list(const std::string& directory) override {
+    const std::string p = normal(directory);
+    if (!isDirectory(p)) throw Error("Cannot read directory \"" + directory + "\": " + std::strerror(ENOTDIR));
+    std::set<std::string> names;
+    auto add = [&](const std::string& name) {
+      if (parentOf(name) == p) names.insert(name.substr(p == "/" ? 1 : p.size() + 1));
+    };
+    for (const auto& [name, data] : files_) add(name);
+    for (const std::string& name : dirs_) add(name);
+    return {names.begin(), names.end()};
+  }
+  bool removeDirectory(const std::string& path) override {
+    const std::string p = normal(path);
+    if (!dirs_.count(p) || !list(p).empty()) return false;
+    dirs_.erase(p);
+    return true;
+  }
+  std::string createUniqueDirectory(const std::string& parent, const std::string& prefix) override {
+    const std::string base = normal(parent) + "/" + prefix;
+    for (int n = 0;; ++n) {
+      const std::string dir = base + std::to_string(100000 + n);
+      if (!exists(dir)) {
+        createDirectories(dir);
+        return dir + "/";
+      }
+    }
+  }
+  // Builds in memory never run side by side.
+  std::unique_ptr<DirectoryLock> tryLockDirectory(const std::string&) override {
+    return std::make_unique<DirectoryLock>();
+  }
 
  private:
   class MemoryFile : public File {

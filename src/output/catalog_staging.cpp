@@ -1,0 +1,232 @@
+#include "output/catalog_staging.h"
+
+#include <cerrno>
+#include <charconv>
+#include <optional>
+#include <string_view>
+
+#include "catalog/error.h"
+#include "output/catalog_header.h"
+#include "output/region_scheme.h"
+
+namespace mirdal {
+
+namespace {
+
+constexpr const char* kCommitFile = "commit";
+constexpr const char* kRejectFile = "reject.txt";
+
+bool isZoneScheme(int regions) { return regions == 732 || regions == 9537; }
+
+// What a commit puts where; written to the staging directory before the
+// first rename, so that an interrupted commit can be finished.
+struct CommitPlan {
+  std::string base;
+  int regions = 0;
+  bool index = false;
+  bool rejectLog = false;
+  int previousRegions = 0;  // region scheme of the catalog being replaced; 0: none
+
+  std::string encode() const {
+    return "base=" + base + "\nregions=" + std::to_string(regions) + "\nindex=" + (index ? "1" : "0") +
+           "\nreject=" + (rejectLog ? "1" : "0") + "\nprevious=" + std::to_string(previousRegions) + "\n";
+  }
+
+  static std::optional<CommitPlan> decode(std::string_view text) {
+    CommitPlan plan;
+    int seen = 0;
+    auto number = [](std::string_view v, int& out) {
+      auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), out);
+      return ec == std::errc() && end == v.data() + v.size();
+    };
+    while (!text.empty()) {
+      const std::size_t eol = text.find('\n');
+      if (eol == std::string_view::npos) return std::nullopt;  // cut short
+      const std::string_view line = text.substr(0, eol);
+      text.remove_prefix(eol + 1);
+      const std::size_t eq = line.find('=');
+      if (eq == std::string_view::npos) return std::nullopt;
+      const std::string_view key = line.substr(0, eq), value = line.substr(eq + 1);
+      int n = 0;
+      if (key == "base") {
+        plan.base = value;
+      } else if (key == "regions" && number(value, n) && RegionScheme::isValid(n)) {
+        plan.regions = n;
+      } else if (key == "index" && number(value, n)) {
+        plan.index = n != 0;
+      } else if (key == "reject" && number(value, n)) {
+        plan.rejectLog = n != 0;
+      } else if (key == "previous" && number(value, n) && (n == 0 || RegionScheme::isValid(n))) {
+        plan.previousRegions = n;
+      } else {
+        return std::nullopt;
+      }
+      ++seen;
+    }
+    if (seen != 5 || plan.base.empty() || plan.regions == 0) return std::nullopt;
+    return plan;
+  }
+};
+
+std::optional<std::string> readSmallFile(FileSystem& fs, const std::string& path) {
+  try {
+    auto file = fs.open(path, OpenMode::Read);
+    std::string text(4096, '\0');
+    std::size_t got = 0;
+    while (got < text.size()) {
+      const std::size_t n = file->read(text.data() + got, text.size() - got);
+      if (n == 0) break;
+      got += n;
+    }
+    text.resize(got);
+    return text;
+  } catch (const Error&) {
+    return std::nullopt;
+  }
+}
+
+// Region scheme of the catalog `base` now in `dir`; 0 when it has no
+// readable header.
+int previousRegionScheme(FileSystem& fs, const std::string& dir, const std::string& base) {
+  const std::string header = dir + base + ".hdr";
+  if (!fs.exists(header)) return 0;
+  try {
+    return readCatalogHeader(fs, header).regionCount;
+  } catch (const Error&) {
+    return 0;
+  }
+}
+
+// Moves a staged file over its place in the output directory. A file no
+// longer staged was moved by an earlier, interrupted attempt.
+void moveInPlace(FileSystem& fs, const std::string& from, const std::string& to) {
+  errno = 0;
+  if (fs.rename(from, to)) return;
+  const int err = errno != 0 ? errno : EIO;
+  if (!fs.exists(from)) return;
+  throw Error(fileErrorMessage("replace", to, err));
+}
+
+void finishCommit(FileSystem& fs, const std::string& output, const std::string& staging, const CommitPlan& plan) {
+  if (isZoneScheme(plan.regions))
+    for (std::string_view zone : kZoneDirectoryNames) fs.createDirectories(output + std::string(zone));
+  for (int r = 1; r <= plan.regions; ++r) {
+    const std::string name = regionFileName(plan.base, plan.regions, r);
+    moveInPlace(fs, staging + name, output + name);
+  }
+  if (plan.index) moveInPlace(fs, staging + plan.base + ".idx", output + plan.base + ".idx");
+  if (plan.rejectLog) moveInPlace(fs, staging + kRejectFile, output + kRejectFile);
+  moveInPlace(fs, staging + plan.base + ".hdr", output + plan.base + ".hdr");
+
+  // The previous catalog's files that the new one does not have.
+  if (plan.previousRegions != 0 && plan.previousRegions != plan.regions) {
+    for (int r = 1; r <= plan.previousRegions; ++r)
+      fs.remove(output + regionFileName(plan.base, plan.previousRegions, r));
+    if (isZoneScheme(plan.previousRegions) && !isZoneScheme(plan.regions))
+      for (std::string_view zone : kZoneDirectoryNames) fs.removeDirectory(output + std::string(zone));
+  }
+  if (!plan.index) fs.remove(output + plan.base + ".idx");
+  removeTree(fs, staging);
+}
+
+// Finishes the commits and removes the staging directories that builds
+// killed earlier left in `output`. The caller holds the directory's lock.
+void clearInterruptedBuilds(FileSystem& fs, const std::string& output) {
+  const std::string_view prefix = CatalogStaging::kPrefix;
+  for (const std::string& name : fs.list(output)) {
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string staging = output + name + "/";
+    std::optional<CommitPlan> plan;
+    if (auto text = readSmallFile(fs, staging + kCommitFile)) plan = CommitPlan::decode(*text);
+    if (plan) {
+      finishCommit(fs, output, staging, *plan);
+    } else {
+      removeTree(fs, output + name);
+    }
+  }
+}
+
+}  // namespace
+
+std::string busyDirectoryMessage(const std::string& outputDirectory) {
+  return "Another build is writing the catalog in \"" + outputDirectory +
+         "\": wait until it ends, or choose another output directory";
+}
+
+CatalogStaging::CatalogStaging(FileSystem& fs, std::string outputDirectory)
+    : fs_(fs), output_(std::move(outputDirectory)) {
+  if (output_.empty() || output_.back() != '/') output_ += '/';
+  lock_ = fs_.tryLockDirectory(output_);
+  if (!lock_) throw Error(busyDirectoryMessage(output_));
+  clearInterruptedBuilds(fs_, output_);
+  staging_ = fs_.createUniqueDirectory(output_, kPrefix);
+}
+
+CatalogStaging::~CatalogStaging() {
+  if (!committed_ && !staging_.empty()) {
+    // A staging directory that holds its commit plan is left for the next
+    // build to finish: its files are partly in place already.
+    if (!fs_.exists(staging_ + kCommitFile)) removeTree(fs_, staging_);
+  }
+}
+
+void CatalogStaging::commit(const std::string& base, int regionCount, bool index, bool rejectLog) {
+  for (char c : base)
+    if (static_cast<unsigned char>(c) < 32 || c == '/') throw Error("Invalid catalog name \"" + base + "\"");
+  CommitPlan plan{base, regionCount, index, rejectLog, previousRegionScheme(fs_, output_, base)};
+
+  // The plan is complete on disk before the first file moves.
+  const std::string text = plan.encode();
+  const std::string part = staging_ + kCommitFile + ".part";
+  {
+    auto file = fs_.open(part, OpenMode::CreateNew);
+    file->write(text.data(), text.size());
+    file->close();
+  }
+  errno = 0;
+  if (!fs_.rename(part, staging_ + kCommitFile)) throw Error(fileErrorMessage("create", staging_ + kCommitFile, errno));
+
+  finishCommit(fs_, output_, staging_, plan);
+  committed_ = true;
+}
+
+bool hasUnfinishedCommit(FileSystem& fs, const std::string& outputDirectory) {
+  std::string output = outputDirectory;
+  if (!output.empty() && output.back() != '/') output += '/';
+  const std::string_view prefix = CatalogStaging::kPrefix;
+  std::vector<std::string> names;
+  try {
+    names = fs.list(output);
+  } catch (const Error&) {
+    return false;
+  }
+  for (const std::string& name : names)
+    if (name.compare(0, prefix.size(), prefix) == 0 && fs.exists(output + name + "/" + kCommitFile)) return true;
+  return false;
+}
+
+void refuseInputsThatAreOutputs(FileSystem& fs, const std::vector<std::string>& inputs,
+                                const std::string& outputDirectory, const std::string& base, int regionCount) {
+  std::vector<std::pair<FileIdentity, const std::string*>> ids;
+  for (const std::string& input : inputs)
+    if (auto id = fs.identity(input)) ids.emplace_back(*id, &input);
+  if (ids.empty() || !fs.isDirectory(outputDirectory)) return;
+
+  auto check = [&](const std::string& path) {
+    const auto id = fs.identity(path);
+    if (!id) return;
+    for (const auto& [inputId, input] : ids)
+      if (inputId == *id)
+        throw Error("The input file \"" + *input + "\" is \"" + path +
+                    "\", a file of the catalog being built: choose another input file or output directory");
+  };
+  check(outputDirectory + base + ".hdr");
+  check(outputDirectory + base + ".idx");
+  check(outputDirectory + kRejectFile);
+  const int previous = previousRegionScheme(fs, outputDirectory, base);
+  for (int r = 1; r <= regionCount; ++r) check(outputDirectory + regionFileName(base, regionCount, r));
+  if (previous != 0 && previous != regionCount)
+    for (int r = 1; r <= previous; ++r) check(outputDirectory + regionFileName(base, previous, r));
+}
+
+}  // namespace mirdal
