@@ -217,6 +217,20 @@ BuildResult BuildPipeline::run(const CatalogDefinition& definition) {
       result.rejectLogPath = dir + "reject.txt";
       ui_.message(std::string(kRejectedMessagePrefix) + dir + kRejectedMessageSuffix);
     }
+  } catch (const AbortError&) {
+    if (files) files->abandon();
+    rejectLog.abandon();
+    ui_.hideProgress();
+    throw;
+  } catch (const Error& e) {
+    if (files) files->abandon();
+    rejectLog.abandon();
+    ui_.hideProgress();
+    // The staging directory is ours, not the user's: a message names the
+    // file by the place it would have had in the output directory.
+    std::string message = e.what();
+    for (std::size_t at; (at = message.find(work)) != std::string::npos;) message.replace(at, work.size(), dir);
+    throw Error(message);
   } catch (...) {
     if (files) files->abandon();
     rejectLog.abandon();

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <optional>
 #include <string_view>
 
@@ -174,6 +175,32 @@ void CatalogStaging::commit(const std::string& base, int regionCount, bool index
   for (char c : base)
     if (static_cast<unsigned char>(c) < 32 || c == '/') throw Error("Invalid catalog name \"" + base + "\"");
   CommitPlan plan{base, regionCount, index, rejectLog, previousRegionScheme(fs_, output_, base)};
+
+  // What could stop a rename is looked for before the first one: a zone
+  // directory that cannot be made, a directory where a file goes.
+  if (isZoneScheme(regionCount)) {
+    std::vector<std::string> made;
+    try {
+      for (std::string_view name : kZoneDirectoryNames) {
+        const std::string zone = output_ + std::string(name);
+        if (fs_.isDirectory(zone)) continue;
+        if (fs_.exists(zone)) throw Error("Cannot create directory \"" + zone + "\": " + std::strerror(ENOTDIR));
+        fs_.createDirectories(zone);
+        made.push_back(zone);
+      }
+    } catch (...) {
+      for (const std::string& zone : made) fs_.removeDirectory(zone);
+      throw;
+    }
+  }
+  auto mustBeFileOrNothing = [&](const std::string& path) {
+    if (auto id = fs_.identity(path); id && !id->regular && fs_.isDirectory(path))
+      throw Error(fileErrorMessage("replace", path, EISDIR));
+  };
+  for (int r = 1; r <= regionCount; ++r) mustBeFileOrNothing(output_ + regionFileName(base, regionCount, r));
+  mustBeFileOrNothing(output_ + base + ".hdr");
+  if (index) mustBeFileOrNothing(output_ + base + ".idx");
+  if (rejectLog) mustBeFileOrNothing(output_ + kRejectFile);
 
   // The plan is complete on disk before the first file moves.
   const std::string text = plan.encode();

@@ -121,43 +121,6 @@ TEST(BuildPipeline, NormalisesTheDirectory) {
   EXPECT_EQ(BuildPipeline::normaliseDirectory(" /a/b/ "), "/a/b/");
 }
 
-TEST(BuildPipeline, MissingSecondInputKeepsWhatTheFirstGave) {
-  TempDir dir;
-  CatalogDefinition def = starDefinition(dir, dir.write("s.txt", kStars));
-  def.settings.inputfiles.push_back(dir.str() + "/missing.txt");
-  RecordingUi ui;
-  BuildPipeline pipeline(ui);
-  try {
-    pipeline.run(def);
-    FAIL() << "expected an error";
-  } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find("missing.txt"), std::string::npos);
-  }
-  EXPECT_EQ(ui.hidden, 1);
-  CatalogReader reader(dir.str() + "/out");
-  EXPECT_EQ(reader.regionRecordCount(13), 2);
-  // The reject log was closed and a second build starts a new one.
-  def.settings.inputfiles.pop_back();
-  RecordingUi again;
-  EXPECT_TRUE(BuildPipeline(again).run(def).completed);
-  EXPECT_EQ(dir.read("out/reject.txt"), "00 00 00.0 +00 00 00 zero   5.0\r\n");
-}
-
-TEST(BuildPipeline, AbortAtTheThousandthLine) {
-  TempDir dir;
-  std::string text;
-  for (int i = 0; i < 2500; ++i) text += "01 00 00.0  45 00 00 star4  -1.5\n";
-  CatalogDefinition def = starDefinition(dir, dir.write("s.txt", text));
-  RecordingUi ui;
-  BuildPipeline pipeline(ui);
-  ui.onProcessEvents = [&] {
-    if (ui.captions.back().rfind("Convert catalog file", 0) == 0) pipeline.requestAbort();
-  };
-  EXPECT_THROW(pipeline.run(def), AbortError);
-  CatalogReader reader(dir.str() + "/out");
-  EXPECT_EQ(reader.regionRecordCount(13), 999);  // lines 1..999, then the test before line 1000
-}
-
 TEST(BuildPipeline, AppendWithTheSameLayoutAddsRecords) {
   TempDir dir;
   CatalogDefinition def = starDefinition(dir, dir.write("s.txt", kStars));

@@ -1,9 +1,9 @@
 // Faults of the file interface at every point of a build: each write, each
 // read, the renames of the sort. Whatever fails, the build ends with an error
 // that names the file and the reason, gives back every descriptor it took,
-// leaves neither "sort.out" nor "SorTemp.mkw" behind, shows no success, and
-// the next build into the same directory gives exactly the catalog of a
-// build that never failed.
+// leaves the output directory exactly as it was, shows no success, and the
+// next build into the same directory gives exactly the catalog of a build
+// that never failed.
 
 #include <gtest/gtest.h>
 
@@ -44,11 +44,16 @@ using testing::textOf;
 
 using Contents = std::map<std::string, std::string>;
 
-// `path` with the directory `from` at its start replaced by `to`: where a
-// file of one build lies in another build's directory.
-std::string moved(const std::string& path, const std::string& from, const std::string& to) {
+// `path`, written in the staging directory of a build into `from`, with
+// the staging directory left out and `from` replaced by `to`: the name a
+// message of a build into `to` gives the same file.
+std::string moved(std::string path, const std::string& from, const std::string& to) {
+  if (const auto at = path.find("/.mirdal-build."); at != std::string::npos)
+    path.erase(at, path.find('/', at + 1) - at);
   return path.starts_with(from) ? to + path.substr(from.size()) : path;
 }
+
+bool named(const std::string& path, const char* name) { return fs::path(path).filename() == name; }
 
 // Stars with decimal RA and DEC. List positions: 0 RA, 1 DEC, 2 ID, 3 mV,
 // 13 String 1 (an alternate name, prefixed by its label "Str1").
@@ -99,6 +104,7 @@ class FaultInjection : public ::testing::Test {
   std::string failingBuild(const CatalogDefinition& def, FileSystem& files) {
     RecordingUi ui;
     const int before = openFileCount();
+    const Contents contents = directoryContents(def.settings.ouputdir);
     std::string message;
     try {
       runBuild(ui, def, files);
@@ -107,10 +113,10 @@ class FaultInjection : public ::testing::Test {
       message = e.what();
     }
     EXPECT_EQ(openFileCount(), before) << "a file stayed open after: " << message;
-    EXPECT_EQ(ui.hidden, 1) << message;
+    EXPECT_EQ(ui.hidden, ui.shown) << message;
     // The summary of refused lines follows a complete build only.
     EXPECT_TRUE(ui.messages.empty()) << message;
-    EXPECT_FALSE(fs::exists(fs::path(def.settings.ouputdir) / "sort.out")) << message;
+    EXPECT_TRUE(directoryContents(def.settings.ouputdir) == contents) << message;
     EXPECT_FALSE(fs::exists(dir.path() / "SorTemp.mkw")) << message;
     return message;
   }
@@ -226,38 +232,6 @@ TEST_F(FaultInjection, EveryReadOfASmallBuildFails) {
   }
 }
 
-TEST_F(FaultInjection, FailedSortKeepsTheRegionFileItWasSorting) {
-  // The region of RA 10, DEC 20 holds a1 (9), a2 (7), a4 (3), b3 (-2) in
-  // conversion order; its sort fails, every region before it is sorted.
-  FaultyFileSystem counting;
-  {
-    RecordingUi ui;
-    ASSERT_TRUE(BuildPipeline(ui, counting).run(stars(out("count"), inputs)).completed);
-  }
-  std::size_t n = 0;
-  const std::vector<std::string>& writes = counting.writeLog();
-  // The first write of the run file after the region files were closed: the
-  // sort of the first region that holds two records or more.
-  for (std::size_t i = 0; i < writes.size() && n == 0; ++i)
-    if (writes[i] == "SorTemp.mkw") n = i + 1;
-  ASSERT_GT(n, 0u);
-
-  const CatalogDefinition def = stars(out("fail"), inputs);
-  FaultyFileSystem faulty(static_cast<long>(n));
-  failingBuild(def, faulty);
-  CatalogReader reader(out("fail"));
-  std::vector<std::string> ids;
-  for (int r = 1; r <= reader.regionCount(); ++r)
-    for (const std::string& rec : reader.readRegion(r)) ids.push_back(textOf(reader.decode(rec), 3));
-  // Every record converted is still there, each region in conversion order.
-  std::multiset<std::string> all(ids.begin(), ids.end());
-  EXPECT_EQ(all, (std::multiset<std::string>{"a1    ", "a2    ", "a3    ", "a4    ", "a5    ", "b1    ", "b2    ",
-                                              "b3    "}));
-  auto a1 = std::find(ids.begin(), ids.end(), "a1    ");
-  ASSERT_LE(a1 + 4, ids.end());
-  EXPECT_EQ(std::vector<std::string>(a1, a1 + 4), (std::vector<std::string>{"a1    ", "a2    ", "a4    ", "b3    "}));
-}
-
 TEST_F(FaultInjection, RunFileThatCannotBeRenamedIsCopied) {
   // A run file on another file system than the output: the single run is
   // copied into "sort.out" instead of being renamed, and the build completes.
@@ -310,12 +284,6 @@ std::string fallingMagnitudes(int count) {
   return text;
 }
 
-// The record of star i.
-std::string fallingRecord(int i) {
-  return testing::le32(10 * 3'600'000) + testing::le32(110 * 3'600'000) +
-         testing::le16(static_cast<std::uint16_t>(20000 - i)) + padded("comment " + std::to_string(i), 90);
-}
-
 std::vector<std::string> recordsOf(const std::string& file, std::size_t length) {
   std::string bytes = TempDir::readFile(file);
   std::vector<std::string> out;
@@ -348,7 +316,9 @@ TEST_F(FaultInjection, EveryWriteOfASortOfSeveralRunsFails) {
     const std::string name = fs::path(counting.writeLog()[i]).filename().string();
     if (name == "SorTemp.mkw" || name == "sort.out") sortWrites.push_back(static_cast<long>(i + 1));
   }
-  ASSERT_GE(std::count(counting.writeLog().begin(), counting.writeLog().end(), out("many-count") + "/sort.out"), 2);
+  ASSERT_GE(std::count_if(counting.writeLog().begin(), counting.writeLog().end(),
+                          [](const std::string& p) { return named(p, "sort.out"); }),
+            2);
 
   for (long n : sortWrites) {
     const CatalogDefinition def = oneRegion(out("many" + std::to_string(n)), input);
@@ -358,10 +328,6 @@ TEST_F(FaultInjection, EveryWriteOfASortOfSeveralRunsFails) {
                            moved(counting.writeLog()[static_cast<std::size_t>(n - 1)], out("many-count"),
                                  def.settings.ouputdir) +
                            "\": No space left on device");
-    // The region file is untouched: all records, in conversion order.
-    std::vector<std::string> left = recordsOf(def.settings.ouputdir + "/one01.dat", kRecord);
-    ASSERT_EQ(left.size(), sorted.size()) << message;
-    EXPECT_TRUE(std::equal(left.begin(), left.end(), sorted.rbegin())) << message;
     rebuildGives(expected, def, message);
   }
 }
@@ -383,7 +349,9 @@ TEST_F(FaultInjection, EveryReadOfASortOfSeveralRunsFails) {
   }
   // The region file is read in one run's worth; the merge reads each run in
   // pieces of its buffer.
-  ASSERT_GE(std::count(counting.readLog().begin(), counting.readLog().end(), "SorTemp.mkw"), 3);
+  ASSERT_GE(std::count_if(counting.readLog().begin(), counting.readLog().end(),
+                          [](const std::string& p) { return named(p, "SorTemp.mkw"); }),
+            3);
 
   for (long n : sortReads) {
     const CatalogDefinition def = oneRegion(out("r" + std::to_string(n)), input);
@@ -394,16 +362,12 @@ TEST_F(FaultInjection, EveryReadOfASortOfSeveralRunsFails) {
                            moved(counting.readLog()[static_cast<std::size_t>(n - 1)], out("count"),
                                  def.settings.ouputdir) +
                            "\": Input/output error");
-    std::vector<std::string> left = recordsOf(def.settings.ouputdir + "/one01.dat", kRecord);
-    ASSERT_EQ(left.size(), 3'300u) << message;
-    for (std::size_t k = 0; k < left.size(); ++k) ASSERT_EQ(left[k], fallingRecord(static_cast<int>(k))) << message;
     rebuildGives(expected, def, message);
   }
 }
 
-TEST_F(FaultInjection, ReadFailureInTheMiddleOfAnInputKeepsTheLinesBeforeIt) {
-  // 1.3 MB, read in blocks of 256 KiB: the failure strikes each block in
-  // turn. The first file is whole in the catalog; of the second, a prefix.
+TEST_F(FaultInjection, ReadFailureInTheMiddleOfAnInputLeavesTheOutputAsItWas) {
+  // 1.3 MB, read in blocks of 256 KiB: the failure strikes each block in turn.
   const std::string first = dir.write("first.txt", fallingMagnitudes(100));
   const std::string second = dir.write("second.txt", fallingMagnitudes(36'000));
   FaultyFileSystem counting;
@@ -413,27 +377,12 @@ TEST_F(FaultInjection, ReadFailureInTheMiddleOfAnInputKeepsTheLinesBeforeIt) {
     ASSERT_TRUE(BuildPipeline(ui, counting).run(oneRegion(out("count"), {first, second})).completed);
   }
   ASSERT_GE(counting.reads(), 6);
-
-  std::size_t previous = 0;
   for (long n = 1; n <= counting.reads(); ++n) {
-    const CatalogDefinition def = oneRegion(out("read" + std::to_string(n)), {first, second});
     FaultyFileSystem faulty;
     faulty.failOnRead(n, "second.txt");
-    const std::string message = failingBuild(def, faulty);
+    const std::string message = failingBuild(oneRegion(out("count"), {first, second}), faulty);
     EXPECT_EQ(message, "Cannot read file \"" + second + "\": Input/output error");
-    // Conversion order, no sort: the 100 stars of the first file, then a
-    // prefix of the second, growing with every later failure.
-    std::vector<std::string> left = recordsOf(def.settings.ouputdir + "/one01.dat", kRecord);
-    ASSERT_GE(left.size(), 100u);
-    ASSERT_LT(left.size(), 36'100u);
-    EXPECT_GE(left.size(), previous) << "read " << n;
-    previous = left.size();
-    for (std::size_t k = 0; k < left.size(); ++k) {
-      const int i = static_cast<int>(k < 100 ? k : k - 100);
-      ASSERT_EQ(left[k], fallingRecord(i)) << "record " << k << " after read " << n;
-    }
   }
-  EXPECT_GT(previous, 27'000u);
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ inline int openFileCount() {
 // and every directory, by its path and a final "/", with no bytes.
 inline std::map<std::string, std::string> directoryContents(const std::filesystem::path& dir) {
   std::map<std::string, std::string> out;
-  if (!std::filesystem::exists(dir)) return out;
+  if (!std::filesystem::is_directory(dir)) return out;
   for (const auto& e : std::filesystem::recursive_directory_iterator(dir)) {
     if (e.is_directory()) out[std::filesystem::relative(e.path(), dir).string() + "/"];
     if (!e.is_regular_file()) continue;
