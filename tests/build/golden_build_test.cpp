@@ -690,9 +690,7 @@ TEST(GoldenBuild, AbortSeenAtTheSecondCheckpoint) {
     EXPECT_STREQ(e.what(), "Aborted by user");
   }
   EXPECT_EQ(ui.checkpoints, 1);
-  CatalogReader reader(dir.str() + "/out");
-  EXPECT_EQ(reader.regionRecordCount(13), 1999);  // DEC 45, RA 15: region 13
-  EXPECT_FALSE(fs::exists(dir.path() / "out" / "reject.txt"));
+  EXPECT_TRUE(fs::is_empty(dir.path() / "out"));
 }
 
 // Abort pressed when a stage begins is seen at that stage's first test point.
@@ -709,14 +707,8 @@ TEST(GoldenBuild, AbortBeforeRegionFilesOrSorts) {
     };
     EXPECT_THROW(pipeline.run(def), AbortError) << stage;
     EXPECT_EQ(ui.hidden, 1);
-    EXPECT_TRUE(fs::exists(def.settings.ouputdir + "/str.hdr"));
-    EXPECT_FALSE(fs::exists(def.settings.ouputdir + "/sort.out"));
+    EXPECT_TRUE(fs::is_empty(def.settings.ouputdir)) << stage;
   }
-  // Stopped before region 1 was created.
-  EXPECT_FALSE(fs::exists(dir.path() / "create" / "str01.dat"));
-  // Stopped before the first sort: region 32 keeps its two records in input order.
-  EXPECT_EQ(dir.read("sort/str32.dat").size(), 2u * 58u);
-  EXPECT_EQ(dir.read("sort/reject.txt"), kStarLines[3] + "\r\n" + kStarLines[4] + "\r\n" + kStarLines[5] + "\r\n");
 }
 
 TEST(GoldenBuild, AppendAddsRecordsAndReplacesTheHeader) {
