@@ -116,8 +116,11 @@ void CatalogFiles::flushRegion(int region) {
   file->close();
   buffered_ -= b.size;
   b.size = 0;
-  // Keep a modest capacity for the next round; give back large buffers.
-  if (b.capacity > budget_ / regions_.size() * 2 && b.capacity > initialRegionCapacity_) {
+  // Keep a modest capacity for the next round; give back large buffers,
+  // also one that holds a single record larger than a region's share of the
+  // budget: kept for every region, such records would take memory without
+  // bound.
+  if (b.capacity > budget_ / regions_.size() * 2) {
     b.data.reset();
     b.capacity = 0;
   }
@@ -131,6 +134,9 @@ void CatalogFiles::close(const RegionHook& beforeEachRegion) {
   for (int r = 1; r <= scheme_; ++r) {
     if (beforeEachRegion) beforeEachRegion(r);
     flushRegion(r);
+    Buffer& b = regions_[static_cast<std::size_t>(r - 1)];
+    b.data.reset();  // the sorts that follow need the memory
+    b.capacity = 0;
   }
   if (indexFile_) {
     flushIndex();

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "catalog/error.h"
+#include "output/catalog_staging.h"
 #include "output/region_scheme.h"
 
 namespace mirdal {
@@ -45,12 +46,16 @@ std::string readWhole(FileSystem& fs, const std::string& path) {
 CatalogReader::CatalogReader(std::string directory, std::string baseName, FileSystem& fs)
     : fs_(fs), dir_(std::move(directory)), base_(std::move(baseName)) {
   if (!dir_.empty() && dir_.back() != '/') dir_ += '/';
+  // Files of two catalogs mixed: a build was stopped while it put its files
+  // in place (the next build of the directory finishes the job).
+  if (hasUnfinishedCommit(fs_, dir_))
+    throw Error("The catalog in \"" + dir_ +
+                "\" is being replaced by a build, or a build was stopped while replacing it: "
+                "wait until the build ends, or build the catalog again");
   if (base_.empty()) {
-    std::error_code ec;
     std::vector<std::string> headers;
-    for (const auto& e : std::filesystem::directory_iterator(dir_, ec))
-      if (e.path().extension() == ".hdr") headers.push_back(e.path().stem().string());
-    if (ec) throw Error("Cannot read directory \"" + dir_ + "\": " + ec.message());
+    for (const std::string& name : fs_.list(dir_))
+      if (name.size() > 4 && name.ends_with(".hdr")) headers.push_back(name.substr(0, name.size() - 4));
     if (headers.size() != 1)
       throw Error("Expected one catalog header (.hdr) in \"" + dir_ + "\", found " + std::to_string(headers.size()));
     base_ = headers.front();
