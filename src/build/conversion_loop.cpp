@@ -25,6 +25,7 @@ constexpr std::int64_t kCheckpointLines = 1000;
 // bytes of lines, whichever comes first; it is shared with the second
 // thread from this many lines on, in pieces of kShareLines lines.
 constexpr std::size_t kBatchBytes = 1 << 20;
+constexpr std::size_t kBatchRecordBytes = 4 << 20;
 constexpr std::size_t kSharedBatchLines = 64;
 constexpr std::size_t kShareLines = 32;
 
@@ -265,7 +266,10 @@ void ConversionLoop::addToBatch(std::string_view line) {
   Batch& batch = batches_[current_];
   batch.bytes.append(line);
   batch.ends.push_back(batch.bytes.size());
-  if (batch.bytes.size() >= kBatchBytes) endBatch();
+  // The records of a batch are held until it is handed on: bound them too,
+  // for records far longer than their lines (wide fields past short lines).
+  const std::size_t recordBytes = batch.ends.size() * (record_.size() + names_.size() * indexRecordLength_);
+  if (batch.bytes.size() >= kBatchBytes || recordBytes >= kBatchRecordBytes) endBatch();
 }
 
 void ConversionLoop::convertLines(Batch& batch, std::size_t from, std::size_t to) const {

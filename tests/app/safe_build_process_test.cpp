@@ -1,0 +1,175 @@
+// mirdal-build as a whole process, stopped by real signals at every stage,
+// run twice at once, and fed records far larger than its buffers.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "catalog/catalog_definition.h"
+#include "catalog/project_file.h"
+#include "output/catalog_staging.h"
+#include "support/build_state.h"
+#include "support/catalog_checks.h"
+#include "support/child_process.h"
+#include "support/temp_dir.h"
+
+namespace mirdal {
+namespace {
+
+namespace fs = std::filesystem;
+using Contents = std::map<std::string, std::string>;
+using testing::ChildProcess;
+using testing::TempDir;
+
+const std::string kBuild = std::string(MIRDAL_BINARY_DIR) + "/mirdal-build";
+
+// `count` decimal stars (RA 1-7, DEC 9-15, ID 17-22, magnitude 24-28)
+// spread over the sky.
+std::string starLines(int count, unsigned seed) {
+  std::string text;
+  char line[64];
+  for (int i = 0; i < count; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    const double ra = (seed >> 8) % 3600000 / 10000.0;
+    seed = seed * 1103515245u + 12345u;
+    const double dec = (seed >> 8) % 1790000 / 10000.0 - 89.5;
+    std::snprintf(line, sizeof line, "%7.3f %7.3f s%05d %5.2f\n", ra, dec, i % 100000, (i % 1500) / 100.0);
+    text += line;
+  }
+  return text;
+}
+
+std::string writeProject(const TempDir& dir, const std::string& name, const std::string& input,
+                         const std::string& out, int numfile = 2) {
+  CatalogDefinition def = testing::decimalStars("Sig", {input}, 1, out);
+  def.settings.longname = "Signals";
+  def.settings.numfile = numfile;
+  testing::setSlot(def, 0, 1, 7);
+  testing::setSlot(def, 1, 9, 7);
+  testing::setSlot(def, 2, 17, 6);
+  testing::setSlot(def, 3, 24, 5);
+  const std::string path = dir.str() + "/" + name;
+  saveProject(path, def);
+  return path;
+}
+
+// The directory's contents without the staging directories of builds.
+Contents catalogOf(const std::string& dir) {
+  Contents all = testing::directoryContents(dir);
+  std::erase_if(all, [](const auto& e) { return e.first.starts_with(CatalogStaging::kPrefix); });
+  return all;
+}
+
+double secondsOf(const std::function<void()>& f) {
+  const auto t = std::chrono::steady_clock::now();
+  f();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
+}
+
+class SafeBuildProcess : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(kBuild)) GTEST_SKIP() << "mirdal-build is not built";
+  }
+  TempDir dir;
+};
+
+TEST_F(SafeBuildProcess, SignalsAtEveryStageLeaveThePreviousCatalog) {
+  const std::string out = dir.str() + "/out";
+  const std::string oldProject = writeProject(dir, "old.prj", dir.write("old.txt", starLines(2000, 1)), out);
+  const std::string newProject = writeProject(dir, "new.prj", dir.write("new.txt", starLines(150'000, 2)), out);
+  const std::string refProject = writeProject(dir, "ref.prj", dir.str() + "/new.txt", dir.str() + "/ref");
+  double full = 0;
+  {
+    ChildProcess ref(kBuild, {refProject}, dir.str(), "ref");
+    full = secondsOf([&] { ASSERT_EQ(ref.wait().status, 0); });
+  }
+  const Contents built = catalogOf(dir.str() + "/ref");
+
+  ASSERT_EQ(ChildProcess(kBuild, {oldProject}, dir.str(), "old").wait().status, 0);
+  const Contents previous = catalogOf(out);
+  int stopped = 0;
+  for (int step = 0; step < 12; ++step) {
+    constexpr int kSignals[] = {SIGINT, SIGTERM, SIGKILL};
+    const int sig = kSignals[step % 3];
+    const double at = full * (step + 0.5) / 12;
+    SCOPED_TRACE("signal " + std::to_string(sig) + " after " + std::to_string(at) + " s");
+    ChildProcess build(kBuild, {newProject}, dir.str(), "build");
+    std::this_thread::sleep_for(std::chrono::duration<double>(at));
+    build.signal(sig);
+    testing::ChildOutcome r;
+    const double stopping = secondsOf([&] { r = build.wait(); });
+    if (r.exited && r.status == 0) {  // done before the signal came
+      EXPECT_TRUE(catalogOf(out) == built);
+    } else {
+      ++stopped;
+      EXPECT_LT(stopping, 1.0);
+      if (sig != SIGKILL) {
+        EXPECT_NE(r.err.find("Aborted by user"), std::string::npos) << r.err;
+      }
+      // A build killed among the renames of its files is finished by the
+      // next one; at any other moment the previous catalog is untouched.
+      if (!hasUnfinishedCommit(FileSystem::real(), out)) {
+        EXPECT_TRUE(catalogOf(out) == previous);
+      }
+    }
+    // The next build clears what a stopped one left and gives the catalog.
+    ASSERT_EQ(ChildProcess(kBuild, {oldProject}, dir.str(), "old").wait().status, 0);
+    EXPECT_TRUE(testing::directoryContents(out) == previous);
+  }
+  EXPECT_GE(stopped, 6);
+}
+
+TEST_F(SafeBuildProcess, TwoBuildsOfOneDirectory) {
+  const std::string input = dir.write("in.txt", starLines(300'000, 3));
+  const std::string out = dir.str() + "/out";
+  const std::string project = writeProject(dir, "p.prj", input, out);
+  ChildProcess first(kBuild, {project}, dir.str(), "first");
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  // The second, from another working directory, is refused at once.
+  fs::create_directory(dir.path() / "elsewhere");
+  ChildProcess second(kBuild, {project}, dir.str(), "second", dir.str() + "/elsewhere");
+  testing::ChildOutcome refused;
+  EXPECT_LT(secondsOf([&] { refused = second.wait(); }), 1.0);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("Another build is writing the catalog in \"" + out + "/\""), std::string::npos)
+      << refused.err;
+  ASSERT_EQ(first.wait().status, 0);
+
+  // Builds of different directories run side by side.
+  const std::string a = writeProject(dir, "a.prj", input, dir.str() + "/a");
+  const std::string b = writeProject(dir, "b.prj", input, dir.str() + "/b");
+  ChildProcess buildA(kBuild, {a}, dir.str(), "a");
+  ChildProcess buildB(kBuild, {b}, dir.str(), "b", dir.str() + "/elsewhere");
+  EXPECT_EQ(buildA.wait().status, 0);
+  EXPECT_EQ(buildB.wait().status, 0);
+  EXPECT_TRUE(testing::directoryContents(dir.str() + "/a") == testing::directoryContents(out));
+  EXPECT_TRUE(testing::directoryContents(dir.str() + "/b") == testing::directoryContents(out));
+}
+
+TEST_F(SafeBuildProcess, RecordsLargerThanTheBuffersKeepMemoryBounded) {
+  // 150 records of three 1,000,000-byte texts (past the end of short lines,
+  // so blank) in 50 regions.
+  CatalogDefinition def = testing::decimalStars("Wide", {dir.write("in.txt", starLines(150, 4))}, 1, dir.str() + "/out");
+  testing::setSlot(def, 0, 1, 7);
+  testing::setSlot(def, 1, 9, 7);
+  for (int s = 13; s <= 15; ++s) testing::setSlot(def, s, 30, 1'000'000);  // String 1 to 3
+  const std::string project = dir.str() + "/wide.prj";
+  saveProject(project, def);
+  const testing::ChildOutcome r = ChildProcess(kBuild, {project}, dir.str(), "wide").wait();
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("records written   150"), std::string::npos) << r.out;
+  EXPECT_LT(r.peakRssKb, 150'000);
+}
+
+}  // namespace
+}  // namespace mirdal
