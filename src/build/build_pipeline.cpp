@@ -57,7 +57,8 @@ BuildResult BuildPipeline::run(const CatalogDefinition& definition) {
   }
   if (s.append && !ui_.confirm(kAppendQuestion)) return result;
 
-  const std::string dir = normaliseDirectory(s.ouputdir);
+  // A relative output directory is taken from the program directory too.
+  const std::string dir = inputPath(normaliseDirectory(s.ouputdir));
   result.started = true;
   result.outputDirectory = dir;
 

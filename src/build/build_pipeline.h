@@ -60,7 +60,8 @@ class BuildPipeline {
   void requestAbort() { abort_.store(true, std::memory_order_relaxed); }
   bool abortRequested() const { return abort_.load(std::memory_order_relaxed); }
 
-  // Directory that relative input file names are taken from. Empty: the
+  // Directory that relative input file names and a relative output
+  // directory are taken from. Empty: the
   // current directory. The build never changes the current directory.
   void setProgramDirectory(std::string dir) { programDirectory_ = std::move(dir); }
 
