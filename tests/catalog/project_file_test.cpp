@@ -427,6 +427,41 @@ TEST(ProjectFile, HandEditedLfFileWithBlanksAroundEquals) {
   EXPECT_EQ(d.settings.magmax, 12);
 }
 
+// A value the file could not give back as it is: the save is refused with
+// the key and the value named, and the existing project stays untouched.
+TEST(ProjectFile, SaveRefusesValuesTheFileCannotGiveBack) {
+  const struct {
+    void (*change)(CatalogDefinition&);
+    std::string expected;
+  } rows[] = {
+      {[](CatalogDefinition& d) { d.settings.inputfiles = {"/cat/a.dat", "/cat/b\n.dat"}; },
+       "the value of inputfiles1 holds a line break, which a project file cannot hold: \"/cat/b\\n.dat\""},
+      {[](CatalogDefinition& d) { d.settings.ouputdir = "/out\r"; }, "ouputdir holds a line break"},
+      {[](CatalogDefinition& d) { d.setLabel(4, std::string("m\0V", 3)); }, "label4 holds a NUL byte"},
+      {[](CatalogDefinition& d) { d.settings.ouputdir = "/" + std::string(2047, 'd'); },
+       "ouputdir is 2048 characters long; a project file holds at most 2047 characters in a value"},
+  };
+  TempDir dir;
+  for (const auto& row : rows) {
+    const std::string path = dir.write("p.prj", "[Page1]\r\ntype=3\r\n");
+    CatalogDefinition d;
+    row.change(d);
+    try {
+      saveProject(path, d);
+      ADD_FAILURE() << "saved: " << row.expected;
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()).find("Cannot save \"" + path + "\": "), 0u) << e.what();
+      EXPECT_NE(std::string(e.what()).find(row.expected), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(dir.read("p.prj"), "[Page1]\r\ntype=3\r\n");
+    EXPECT_FALSE(FileSystem::real().exists(path + ".old"));
+  }
+  // 2047 characters, blanks at both ends included, come back as they were.
+  CatalogDefinition longest;
+  longest.settings.ouputdir = " " + std::string(2045, 'd') + " ";
+  EXPECT_EQ(loadText(saveToText(longest)).settings.ouputdir, longest.settings.ouputdir);
+}
+
 TEST(ProjectFile, UnwritableTargetIsUnableToWrite) {
   TempDir dir;
   std::string asDirectory = dir.str() + "/sub";
