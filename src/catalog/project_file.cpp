@@ -168,7 +168,7 @@ std::vector<ProjectKey> projectKeys(const CatalogDefinition& def) {
   return keys;
 }
 
-// The value as C would write it, line breaks and NUL visible, cut for a message.
+// The value for a message: line breaks and NUL written \r, \n and \0, cut at 200 bytes.
 std::string shownValue(std::string_view v) {
   std::string out;
   for (char c : v.substr(0, 200)) {
