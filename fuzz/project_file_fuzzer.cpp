@@ -1,11 +1,14 @@
-// The project-file loader: any text loads without an error, every setting
+// The project-file loader: any text either loads or is refused with an error
+// that names the file and leaves the definition as it was; every setting
 // lands in its range, the header of the loaded definition encodes to bytes
 // that decode back to it, and saving is stable: a loaded definition saved,
 // loaded and saved again gives the same file.
 
 #include <string>
+#include <string_view>
 
 #include "catalog/catalog_definition.h"
+#include "catalog/error.h"
 #include "catalog/project_file.h"
 #include "fuzz_check.h"
 #include "output/catalog_header.h"
@@ -46,7 +49,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fs.put("/p/loaded.prj", fuzz::asText(data, size));
 
   CatalogDefinition loaded;
-  loadProject("/p/loaded.prj", loaded, fs);
+  try {
+    loadProject("/p/loaded.prj", loaded, fs);
+  } catch (const Error& e) {
+    FUZZ_CHECK(std::string_view(e.what()).find("\"/p/loaded.prj\"") != std::string_view::npos);
+    FUZZ_CHECK(loaded.settings == BuildSettings());
+    return 0;
+  }
   checkRanges(loaded);
 
   const RecordLayout layout = buildRecordLayout(loaded);
@@ -54,8 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(header.size() == CatalogHeader::kEncodedLength);
   FUZZ_CHECK(CatalogHeader::decode(header).encode() == header);
 
-  // Every text loaded is at most 2047 characters long, as a read returns it,
-  // and every number is saved with 15 digits: so saving, loading and saving
+  // Every text loaded is at most 2047 characters long (a longer one is
+  // refused) and holds no line break or NUL, so saving never refuses it;
+  // every number is saved with 15 digits: so saving, loading and saving
   // again gives the very same file.
   saveProject("/p/first.prj", loaded, fs);
   CatalogDefinition second;

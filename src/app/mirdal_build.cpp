@@ -20,7 +20,9 @@
 #include "build/build_pipeline.h"
 #include "build/input_reader.h"
 #include "catalog/catalog_definition.h"
+#include "catalog/definition_check.h"
 #include "catalog/error.h"
+#include "catalog/home_directory.h"
 #include "catalog/project_file.h"
 #include "catalog/readme_import.h"
 
@@ -71,7 +73,11 @@ std::string absolutePath(const std::string& path) {
 // Writes the project that the ReadMe proposes; the notes go to stdout. A
 // project that lacks a required column is written all the same, for the
 // wizard to complete, but the exit status says it cannot be built as it is.
-int writeProjectFromReadMe(const ReadMeRequest& request, const std::optional<std::string>& output) {
+int writeProjectFromReadMe(ReadMeRequest request, const std::optional<std::string>& output) {
+  // "--input=~/x" and the like reach us unexpanded: read them as the shell would.
+  request.readme = mirdal::expandHome(request.readme);
+  request.save = mirdal::expandHome(request.save);
+  for (std::string& input : request.inputs) input = mirdal::expandHome(input);
   const std::optional<mirdal::CatalogType> type = catalogTypeNamed(request.type);
   if (!type) {
     std::cerr << "mirdal-build: unknown catalog type \"" << request.type
@@ -90,7 +96,7 @@ int writeProjectFromReadMe(const ReadMeRequest& request, const std::optional<std
     notes.push_back(std::string(mirdal::kUnrecognizedEolWarning) + " Line ends: CR LF");
   s.shortname = mirdal::proposedShortName(imported.readMe, request.inputs.front());
   s.longname = mirdal::proposedLongName(imported.readMe, request.inputs.front());
-  if (output) s.ouputdir = absolutePath(*output);
+  if (output) s.ouputdir = absolutePath(mirdal::expandHome(*output));
   mirdal::saveProject(request.save, definition);
 
   std::printf("Project written to %s\n", request.save.c_str());
@@ -275,6 +281,15 @@ int main(int argc, char** argv) {
     mirdal::CatalogDefinition definition;
     mirdal::loadProject(project, definition);
     if (haveOutput) definition.settings.ouputdir = output;
+    // "~/cats" is the home directory's cats, as in the wizard, whether the
+    // project or "--output=~/cats" (which no shell expands) says so.
+    mirdal::expandHomeInPaths(definition.settings);
+    // Refused before the pipeline creates anything: a project the wizard's
+    // pages would not let through must not empty an existing catalog.
+    if (std::optional<mirdal::DefinitionProblem> problem = mirdal::findDefinitionProblem(definition)) {
+      std::cerr << "mirdal-build: \"" << project << "\": " << problem->text() << "\n";
+      return 1;
+    }
 
     TerminalUi ui(yes);
     mirdal::BuildPipeline pipeline(ui);

@@ -2,8 +2,12 @@
 //
 //   mirdal-dump [--records] [--region N] [--index] [--limit K] [--png FILE] DIR [BASENAME]
 
+#include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
+#include <limits>
+#include <optional>
 #include <string>
 
 #include "catalog/error.h"
@@ -22,6 +26,19 @@ const char* kUsage =
     "  --limit K   print at most K records or index entries per listing (default 20, 0 = all)\n"
     "  --png FILE  also draw the whole sky with every record and the region grid into the\n"
     "              PNG picture FILE (RA 0h at the left; empty regions tinted red)\n";
+
+// Region files of the largest scheme.
+constexpr int kMostRegions = 9537;
+
+// A whole decimal number from lo to hi, or nothing: "abc", "12x", "-1" and
+// values beyond the range are refused rather than read as 0 or wrapped.
+std::optional<long long> countFrom(const std::string& text, long long lo, long long hi) {
+  long long v = 0;
+  const char* end = text.data() + text.size();
+  auto r = std::from_chars(text.data(), end, v);
+  if (text.empty() || r.ec != std::errc() || r.ptr != end || v < lo || v > hi) return std::nullopt;
+  return v;
+}
 
 std::string trimRight(std::string s) {
   while (!s.empty() && s.back() == ' ') s.pop_back();
@@ -81,9 +98,22 @@ int main(int argc, char** argv) {
     } else if (a == "--index") {
       index = true;
     } else if (a == "--region") {
-      onlyRegion = std::atoi(next("a region number").c_str());
+      const std::string v = next("a region number");
+      const std::optional<long long> region = countFrom(v, 1, kMostRegions);
+      if (!region) {
+        std::cerr << "mirdal-dump: --region needs a region number from 1 to " << kMostRegions
+                  << ", not \"" << v << "\"\n";
+        return 2;
+      }
+      onlyRegion = static_cast<int>(*region);
     } else if (a == "--limit") {
-      limit = std::atol(next("a count").c_str());
+      const std::string v = next("a count");
+      const std::optional<long long> count = countFrom(v, 0, std::numeric_limits<long>::max());
+      if (!count) {
+        std::cerr << "mirdal-dump: --limit needs a count of 0 (all) or more, not \"" << v << "\"\n";
+        return 2;
+      }
+      limit = static_cast<long>(*count);
     } else if (a == "--png") {
       png = next("a file name");
     } else if (!a.empty() && a[0] == '-') {

@@ -1,7 +1,8 @@
 #include "catalog/catalog_definition.h"
 
 #include <algorithm>
-#include <cstdlib>
+
+#include "catalog/home_directory.h"
 
 namespace mirdal {
 
@@ -9,8 +10,8 @@ std::string BuildSettings::defaultOutputDirectory() {
 #ifdef _WIN32
   return "C:\\testcat";
 #else
-  const char* home = std::getenv("HOME");
-  std::string dir = (home && *home) ? home : "/tmp";
+  std::string dir = homeDirectory();
+  if (dir.empty()) dir = "/tmp";
   if (dir.back() != '/') dir += '/';
   return dir + "testcat";
 #endif

@@ -63,27 +63,35 @@ void IniFile::addLine(std::string line) {
   s.lines.push_back(std::move(line));
 }
 
-IniFile IniFile::load(const std::string& path, FileSystem& fs) {
+std::string IniFile::readText(const std::string& path, FileSystem& fs, bool& whole) {
   auto file = fs.open(path, OpenMode::Read);
   std::string text;
-  std::size_t want = kMaxFileBytes;
+  // One byte beyond the cap tells a file of exactly the cap from a longer one.
+  const std::size_t cap = kMaxFileBytes + 1;
+  std::size_t want = cap;
   std::int64_t size = file->size();
-  if (size > 0) want = std::min<std::size_t>(want, static_cast<std::size_t>(size));
+  if (size >= 0) want = std::min<std::size_t>(want, static_cast<std::size_t>(size) + 1);
   text.resize(want);
   std::size_t got = 0;
   // A file may grow or shrink while it is read; read until the cap or its end.
   for (;;) {
     if (got == text.size()) {
-      if (text.size() >= kMaxFileBytes) break;
-      text.resize(std::min(kMaxFileBytes, std::max<std::size_t>(text.size() * 2, 4096)));
+      if (text.size() >= cap) break;
+      text.resize(std::min(cap, std::max<std::size_t>(text.size() * 2, 4096)));
     }
     std::size_t r = file->read(text.data() + got, text.size() - got);
     if (r == 0) break;
     got += r;
   }
-  text.resize(got);
   file->close();
-  return IniFile(text);
+  whole = got <= kMaxFileBytes;
+  text.resize(std::min(got, kMaxFileBytes));
+  return text;
+}
+
+IniFile IniFile::load(const std::string& path, FileSystem& fs) {
+  bool whole = false;
+  return IniFile(readText(path, fs, whole));
 }
 
 const IniFile::Section* IniFile::findSection(std::string_view name) const {
@@ -93,10 +101,10 @@ const IniFile::Section* IniFile::findSection(std::string_view name) const {
 
 bool IniFile::hasSection(std::string_view section) const { return findSection(section) != nullptr; }
 
-std::string IniFile::readForm(std::string_view raw) {
+std::string IniFile::readForm(std::string_view raw, std::size_t limit) {
   std::string_view v = trimmed(raw);
   if (v.size() >= 2 && isQuote(v.front()) && v.back() == v.front()) v = v.substr(1, v.size() - 2);
-  return std::string(v.substr(0, kMaxValueLength));
+  return std::string(v.substr(0, limit));
 }
 
 std::string IniFile::storedForm(std::string_view value) {
@@ -108,13 +116,23 @@ std::string IniFile::storedForm(std::string_view value) {
   return quote ? "\"" + s + "\"" : s;
 }
 
-std::optional<std::string> IniFile::value(std::string_view section, std::string_view key) const {
+std::optional<std::string_view> IniFile::rawValue(std::string_view section, std::string_view key) const {
   const Section* s = findSection(section);
   if (!s) return std::nullopt;
   auto it = s->keys.find(asciiLowered(trimmed(key)));
   if (it == s->keys.end()) return std::nullopt;
   const std::string& line = s->lines[it->second];
-  return readForm(std::string_view(line).substr(line.find('=') + 1));
+  return std::string_view(line).substr(line.find('=') + 1);
+}
+
+std::optional<std::string> IniFile::value(std::string_view section, std::string_view key) const {
+  auto raw = rawValue(section, key);
+  return raw ? std::optional<std::string>(readForm(*raw)) : std::nullopt;
+}
+
+std::optional<std::string> IniFile::wholeValue(std::string_view section, std::string_view key) const {
+  auto raw = rawValue(section, key);
+  return raw ? std::optional<std::string>(readForm(*raw, std::string::npos)) : std::nullopt;
 }
 
 std::string IniFile::value(std::string_view section, std::string_view key, std::string_view fallback) const {

@@ -34,10 +34,16 @@ class IniFile {
   // Throws the file system's Error (naming the file and the reason) when the
   // file cannot be opened or read.
   static IniFile load(const std::string& path, FileSystem& fs = FileSystem::real());
+  // The first kMaxFileBytes bytes of the file; `whole` tells whether that was
+  // all of it. Throws as load() does.
+  static std::string readText(const std::string& path, FileSystem& fs, bool& whole);
 
   bool hasSection(std::string_view section) const;
   std::optional<std::string> value(std::string_view section, std::string_view key) const;
   std::string value(std::string_view section, std::string_view key, std::string_view fallback) const;
+  // The value without the 2047-character cap, for callers that refuse a
+  // longer value rather than take part of it.
+  std::optional<std::string> wholeValue(std::string_view section, std::string_view key) const;
 
   // The value is stored in the form that reads back as the same text: it is
   // put in double quotes when blanks at its ends or enclosing quotes would
@@ -52,8 +58,9 @@ class IniFile {
 
   // The text written after "key=" for `value` (see setValue).
   static std::string storedForm(std::string_view value);
-  // What a read returns for the raw text after "=".
-  static std::string readForm(std::string_view raw);
+  // What a read returns for the raw text after "=": blanks and one pair of
+  // enclosing quotes dropped, cut to `limit` characters.
+  static std::string readForm(std::string_view raw, std::size_t limit = kMaxValueLength);
 
  private:
   struct Section {
@@ -63,6 +70,7 @@ class IniFile {
   };
 
   const Section* findSection(std::string_view name) const;
+  std::optional<std::string_view> rawValue(std::string_view section, std::string_view key) const;
   void addLine(std::string line);
 
   std::string bom_;

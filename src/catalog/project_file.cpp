@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "catalog/error.h"
 #include "catalog/ini_file.h"
@@ -47,9 +48,19 @@ int digitValue(char c) {
 // gives the fallback the caller passes.
 class SectionReader {
  public:
-  SectionReader(const IniFile& ini, std::string_view section) : ini_(ini), section_(section) {}
+  SectionReader(const IniFile& ini, std::string_view section, const std::string& path)
+      : ini_(ini), section_(section), path_(path) {}
 
-  std::optional<std::string> text(const std::string& key) const { return ini_.value(section_, key); }
+  // A value longer than a profile read takes would come back cut, and a cut
+  // path names another file: such a project is refused, never applied.
+  std::optional<std::string> text(const std::string& key) const {
+    auto v = ini_.wholeValue(section_, key);
+    if (v && v->size() > IniFile::kMaxValueLength)
+      throw Error("\"" + path_ + "\": the value of " + key + " in [" + std::string(section_) + "] is " +
+                  std::to_string(v->size()) + " characters long; a project file holds at most " +
+                  std::to_string(IniFile::kMaxValueLength) + " characters in a value");
+    return v;
+  }
   std::string text(const std::string& key, const std::string& current) const {
     auto v = text(key);
     return v ? *v : current;
@@ -88,12 +99,21 @@ class SectionReader {
  private:
   const IniFile& ini_;
   std::string_view section_;
+  const std::string& path_;
 };
 
-void writeKeys(IniFile& ini, const CatalogDefinition& def) {
+struct ProjectKey {
+  std::string_view section;
+  std::string key;
+  std::string value;
+};
+
+// Every key of a project in write order.
+std::vector<ProjectKey> projectKeys(const CatalogDefinition& def) {
   const BuildSettings& s = def.settings;
-  auto put = [&ini](std::string_view section, const std::string& key, std::string_view value) {
-    ini.setValue(section, key, value);
+  std::vector<ProjectKey> keys;
+  auto put = [&keys](std::string_view section, std::string key, std::string_view value) {
+    keys.push_back(ProjectKey{section, std::move(key), std::string(value)});
   };
 
   put(kPage1, "type", integerText(s.type));
@@ -145,6 +165,57 @@ void writeKeys(IniFile& ini, const CatalogDefinition& def) {
   for (int r = 1; r <= kLineTypeCells; ++r) put(kPage6, indexed("linetype", r), t.lineOperations[r - 1]);
   for (int r = 1; r <= kColourRows; ++r) put(kPage7, indexed("colorstr", r), t.colourStringsHidden[r - 1]);
   for (int r = 1; r <= kColourRows; ++r) put(kPage7, indexed("color", r), integerText(t.colours[r - 1]));
+  return keys;
+}
+
+// The value for a message: line breaks and NUL written \r, \n and \0, cut at 200 bytes.
+std::string shownValue(std::string_view v) {
+  std::string out;
+  for (char c : v.substr(0, 200)) {
+    if (c == '\r') out += "\\r";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\0') out += "\\0";
+    else out += c;
+  }
+  return "\"" + out + (v.size() > 200 ? "...\"" : "\"");
+}
+
+// A value the file cannot give back as it was written: a line break would end
+// the line (the rest read as another key, or lost), a NUL makes the file
+// binary, and a read takes at most 2047 characters.
+void checkStorable(const std::string& path, const ProjectKey& k) {
+  const std::string start = "Cannot save \"" + path + "\": the value of " + k.key;
+  if (k.value.find_first_of("\r\n") != std::string::npos)
+    throw Error(start + " holds a line break, which a project file cannot hold: " + shownValue(k.value));
+  if (k.value.find('\0') != std::string::npos)
+    throw Error(start + " holds a NUL byte, which a project file cannot hold: " + shownValue(k.value));
+  if (k.value.size() > IniFile::kMaxValueLength)
+    throw Error(start + " is " + std::to_string(k.value.size()) + " characters long; a project file holds at most " +
+                std::to_string(IniFile::kMaxValueLength) + " characters in a value");
+}
+
+Error notAProject(const std::string& path, const std::string& reason) {
+  return Error("\"" + path + "\" is not a Mirdal project file: " + reason);
+}
+
+// The text of a project file, refused when it cannot be one: unreadable,
+// larger than any project, binary, or without the catalog type that every
+// saved project starts with.
+IniFile readProjectText(const std::string& path, FileSystem& fs) {
+  bool whole = false;
+  std::string text;
+  try {
+    text = IniFile::readText(path, fs, whole);
+  } catch (const Error& e) {
+    throw notAProject(path, e.what());
+  }
+  if (!whole)
+    throw notAProject(path, "it is larger than " + std::to_string(IniFile::kMaxFileBytes >> 20) + " MiB");
+  if (std::size_t nul = text.find('\0'); nul != std::string::npos)
+    throw notAProject(path, "it holds binary data (a NUL byte at offset " + std::to_string(nul) + ")");
+  IniFile ini(text);
+  if (!ini.value(kPage1, "type")) throw notAProject(path, "it has no [Page1] section with a type key");
+  return ini;
 }
 
 }  // namespace
@@ -211,6 +282,10 @@ std::optional<double> parseProjectFloat(std::string_view t) {
 }
 
 void saveProject(const std::string& path, const CatalogDefinition& definition, FileSystem& fs) {
+  // Refused before the old file is moved away: nothing changes on disk.
+  const std::vector<ProjectKey> keys = projectKeys(definition);
+  for (const ProjectKey& k : keys) checkStorable(path, k);
+
   const std::string failure = "Unable to write to " + path;
   // Moving a directory out of the way would not make the path writable; it
   // would only hide the directory under the ".old" name.
@@ -224,18 +299,20 @@ void saveProject(const std::string& path, const CatalogDefinition& definition, F
     // The rename may have been refused: then the keys are written into the
     // file in place, as key-by-key profile writes would.
     if (fs.exists(path)) ini = IniFile::load(path, fs);
-    writeKeys(ini, definition);
+    for (const ProjectKey& k : keys) ini.setValue(k.section, k.key, k.value);
     ini.save(path, fs);
   } catch (const Error&) {
     throw Error(failure);
   }
 }
 
-void loadProject(const std::string& path, CatalogDefinition& definition, FileSystem& fs) {
-  const IniFile ini = IniFile::load(path, fs);
+void loadProject(const std::string& path, CatalogDefinition& target, FileSystem& fs) {
+  const IniFile ini = readProjectText(path, fs);
+  // Applied to a copy: a refused value leaves the target as it was.
+  CatalogDefinition definition = target;
   BuildSettings& s = definition.settings;
 
-  const SectionReader page1(ini, kPage1);
+  const SectionReader page1(ini, kPage1, path);
   definition.setType(page1.integer("type", s.type, 0, kCatalogTypeCount - 1));
   s.shortname = page1.text("shortname", s.shortname);
   s.longname = page1.text("longname", s.longname);
@@ -247,7 +324,7 @@ void loadProject(const std::string& path, CatalogDefinition& definition, FileSys
   }
   s.eol = page1.integer("eol", s.eol, 0, 2);
 
-  const SectionReader page2(ini, kPage2);
+  const SectionReader page2(ini, kPage2, path);
   definition.setRaType(page2.integer("ratype", s.ratype, 0, kRaTypeCount - 1));
   definition.setDecType(page2.integer("dectype", s.dectype, 0, kDecTypeCount - 1));
   s.equinox = page2.real("equinox", s.equinox);
@@ -264,7 +341,7 @@ void loadProject(const std::string& path, CatalogDefinition& definition, FileSys
 
   // The list has been rebuilt above for the loaded type and formats, so the
   // ticks and labels land on its entries.
-  const SectionReader page3(ini, kPage3);
+  const SectionReader page3(ini, kPage3, path);
   const int numitem = page3.integer("numitem", 0, 0, definition.fields().size());
   for (int i = 0; i < numitem; ++i)
     definition.setTicked(i, page3.boolean(indexed("field", i), definition.ticked(i)));
@@ -288,7 +365,7 @@ void loadProject(const std::string& path, CatalogDefinition& definition, FileSys
       definition.altNames[static_cast<std::size_t>(k - 1)] = (static_cast<std::uint64_t>(*v) & 0xFFu) != 0 ? 1 : 0;
   }
 
-  const SectionReader page4(ini, kPage4);
+  const SectionReader page4(ini, kPage4, path);
   s.numfile = page4.integer("numfile", s.numfile, 0, 3);
   s.ouputdir = page4.text("ouputdir", s.ouputdir);
   s.index = page4.boolean("index", s.index);
@@ -297,20 +374,21 @@ void loadProject(const std::string& path, CatalogDefinition& definition, FileSys
   s.append = page4.boolean("append", s.append);
 
   MappingTables& t = definition.tables;
-  const SectionReader page5(ini, kPage5);
+  const SectionReader page5(ini, kPage5, path);
   for (int r = 1; r <= kObjectTypeRows; ++r)
     t.objectTypes[r - 1] = page5.text(indexed("nebtype", r), t.objectTypes[r - 1]);
   for (int r = 1; r <= kSizeUnitRows; ++r) t.sizeUnits[r - 1] = page5.text(indexed("unit", r), t.sizeUnits[r - 1]);
-  const SectionReader page6(ini, kPage6);
+  const SectionReader page6(ini, kPage6, path);
   for (int r = 1; r <= kLineTypeCells; ++r)
     t.lineOperations[r - 1] = page6.text(indexed("linetype", r), t.lineOperations[r - 1]);
-  const SectionReader page7(ini, kPage7);
+  const SectionReader page7(ini, kPage7, path);
   for (int r = 1; r <= kColourRows; ++r)
     t.colourStringsHidden[r - 1] = page7.text(indexed("colorstr", r), t.colourStringsHidden[r - 1]);
   for (int r = 1; r <= kColourRows; ++r) t.colours[r - 1] = page7.colour(indexed("color", r), t.colours[r - 1]);
 
   // Short and long names longer than their boxes are cut.
   s.clampToRanges();
+  target = std::move(definition);
 }
 
 }  // namespace mirdal

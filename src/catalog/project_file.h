@@ -15,7 +15,10 @@ namespace mirdal {
 
 // Moves an existing file at `path` to path + ".old" (replacing an older one),
 // then writes every key. Throws Error("Unable to write to <path>") when the
-// file cannot be written; a directory at `path` is never moved away.
+// file cannot be written; a directory at `path` is never moved away. A value
+// that the file could not give back as it is (a CR, LF or NUL in it, or more
+// than 2047 characters) is refused first with an Error naming the key and the
+// value, and nothing on disk changes.
 void saveProject(const std::string& path, const CatalogDefinition& definition,
                  FileSystem& fs = FileSystem::real());
 
@@ -23,9 +26,13 @@ void saveProject(const std::string& path, const CatalogDefinition& definition,
 // first (each rebuilding the field list when it changes), then everything that
 // lives on list positions. Missing keys keep the current value, except where
 // the file format gives a fixed fallback (numfiles 0, numitem 0, calcA 1,
-// calcB 0). Content never makes loading fail; values out of range are clamped.
-// Throws the file system's Error, naming the file and the reason, when the
-// file cannot be opened or read.
+// calcB 0). Values of the wrong form give those fallbacks; values out of
+// range are clamped.
+// Throws Error, and leaves `definition` as it was, when the file is not a
+// project ("\"<path>\" is not a Mirdal project file: <reason>": it cannot be
+// read, is larger than IniFile::kMaxFileBytes, holds a NUL byte, or has no
+// [Page1] section with a type key), or when a value it reads is longer than
+// 2047 characters (naming the key): a cut value would name another file.
 void loadProject(const std::string& path, CatalogDefinition& definition,
                  FileSystem& fs = FileSystem::real());
 

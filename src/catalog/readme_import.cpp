@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <memory>
+#include <optional>
 
 #include "catalog/error.h"
 #include "catalog/project_file.h"
@@ -75,36 +76,41 @@ bool isFormat(std::string_view f) {
 // A row "  1-  4  I4     ---     HR       [1/9110]+ Harvard Revised Number",
 // or "     42  A1  ---  IRflag  ..." for one byte: range, format, units, label,
 // explanation. Words are told apart by blanks only, so a row without units
-// cannot be told from one without explanation; units must be there.
-bool parseColumnLine(std::string_view line, ReadMeColumn& column) {
+// cannot be told from one without explanation; units must be there. Returns
+// why the line is not a row, or nothing when `column` was filled.
+std::optional<std::string> parseColumnLine(std::string_view line, ReadMeColumn& column) {
+  static const std::string kBadNumber = "a byte number is not 1 to " + std::to_string(kMaxSlotValue);
   std::size_t p = 0;
   while (p < line.size() && isBlank(line[p])) ++p;
   int first = 0, last = 0;
-  if (!readByteNumber(line, p, first)) return false;
+  if (!readByteNumber(line, p, first)) return kBadNumber;
   std::size_t q = p;
   while (q < line.size() && line[q] == ' ') ++q;
   if (q < line.size() && line[q] == '-') {
     ++q;
     while (q < line.size() && line[q] == ' ') ++q;
-    if (!readByteNumber(line, q, last)) return false;
+    if (!readByteNumber(line, q, last)) return kBadNumber;
     p = q;
   } else {
     last = first;
   }
-  if (last < first || p >= line.size() || !isBlank(line[p])) return false;
+  if (last < first)
+    return "the byte range " + std::to_string(first) + "-" + std::to_string(last) + " runs backwards";
+  if (p >= line.size() || !isBlank(line[p])) return std::string("no blank and format after the bytes");
   std::string_view rest = line.substr(p);
   const std::string_view format = nextToken(rest);
-  if (!isFormat(format)) return false;
+  if (!isFormat(format))
+    return "\"" + std::string(format) + "\" is not a format (A, I, F, E or D with a width, such as F5.2)";
   const std::string_view units = nextToken(rest);
   const std::string_view label = nextToken(rest);
-  if (label.empty()) return false;
+  if (label.empty()) return std::string("no units and label after the format");
   column.firstByte = first;
   column.lastByte = last;
   column.format = std::string(format);
   column.units = std::string(units);
   column.label = std::string(label);
   column.explanation = std::string(trimmed(rest));
-  return true;
+  return std::nullopt;
 }
 
 // "-----" or "=====" rules around and between tables.
@@ -186,6 +192,7 @@ void parseTitleLine(std::string_view line, ReadMe& readMe) {
 class ReadMeParser {
  public:
   void line(std::string_view text) {
+    ++lineNumber_;
     if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
     const std::string_view t = trimmed(text);
     if (!sawFirstLine_ && !t.empty()) {
@@ -207,16 +214,25 @@ class ReadMeParser {
       return;
     }
     if (isRule(t)) {
-      if (!table_.columns.empty()) closeTable();
+      if (hasRows()) closeTable();
       return;
     }
     ReadMeColumn column;
-    if (parseColumnLine(text, column)) {
+    const std::optional<std::string> problem = parseColumnLine(text, column);
+    if (!problem) {
+      formatColumn_ = text.find(column.format, text.find_first_not_of(" \t"));
       table_.columns.push_back(std::move(column));
       canContinue_ = true;
       return;
     }
-    if (table_.columns.empty()) return;  // header line or other text before the rows
+    if (looksLikeRow(text)) {
+      // Kept for the notes: silently dropped, the row's column would be
+      // missing and another column could take its place.
+      table_.unreadRows.push_back(ReadMeUnreadRow{lineNumber_, std::string(t), *problem});
+      canContinue_ = false;
+      return;
+    }
+    if (!hasRows()) return;  // header line or other text before the rows
     if (isBlank(text.front())) {
       if (canContinue_ && !isHeaderLine(t)) {
         std::string& e = table_.columns.back().explanation;
@@ -236,18 +252,55 @@ class ReadMeParser {
   void markTruncated() { readMe_.truncated = true; }
 
  private:
+  bool hasRows() const { return !table_.columns.empty() || !table_.unreadRows.empty(); }
+
+  // A line that starts with a byte number or range ("42 ", "4- 1 ") left of
+  // the rows' format column is meant as a row; continuation lines of
+  // explanations stand further right, or start otherwise ("2-digit years").
+  bool looksLikeRow(std::string_view text) const {
+    const std::size_t formatColumn = formatColumn_ == std::string_view::npos ? kFirstFormatColumn : formatColumn_;
+    std::size_t p = text.find_first_not_of(" \t");
+    if (p == std::string_view::npos || p >= formatColumn) return false;
+    auto digits = [&] {
+      const std::size_t b = p;
+      while (p < text.size() && isDigit(text[p])) ++p;
+      return p > b;
+    };
+    auto blanks = [&] {
+      while (p < text.size() && text[p] == ' ') ++p;
+    };
+    if (!digits()) return false;
+    const std::size_t afterFirst = p;
+    blanks();
+    if (p < text.size() && text[p] == '-') {
+      ++p;
+      blanks();
+      if (!digits()) return false;
+    } else {
+      p = afterFirst;
+    }
+    return p == text.size() || isBlank(text[p]);
+  }
+
   void closeTable() {
-    if (open_ && !table_.columns.empty()) readMe_.tables.push_back(std::move(table_));
+    if (open_ && hasRows()) readMe_.tables.push_back(std::move(table_));
     open_ = false;
     canContinue_ = false;
+    formatColumn_ = std::string_view::npos;
     table_ = ReadMeTable{};
   }
+
+  // Where the format stands before any row was read: byte ranges take up to
+  // "1000000-1000001" plus the blanks around them.
+  static constexpr std::size_t kFirstFormatColumn = 16;
 
   ReadMe readMe_;
   ReadMeTable table_;
   bool open_ = false;
   bool canContinue_ = false;
   bool sawFirstLine_ = false;
+  int lineNumber_ = 0;
+  std::size_t formatColumn_ = std::string_view::npos;  // of the last row read
 };
 
 // Splits bytes into lines at LF, cutting each to kMaxReadMeLineLength bytes.

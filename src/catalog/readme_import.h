@@ -46,11 +46,22 @@ struct ReadMeColumn {
   bool operator==(const ReadMeColumn&) const = default;
 };
 
+// A line of a table that starts like a row (a byte number, left of where the
+// rows' formats stand) but cannot be read as one: "   4- 1  I4  ---  HR".
+struct ReadMeUnreadRow {
+  int line = 0;        // 1-based line of the ReadMe
+  std::string text;    // the line, blanks at its ends dropped
+  std::string reason;  // "the byte range 4-1 runs backwards"
+};
+
 // The table of one or more data files: the names are those of the heading,
 // and may hold the wildcards * ? [...] ("table[12].dat", "*.dat").
 struct ReadMeTable {
   std::vector<std::string> fileNames;
   std::vector<ReadMeColumn> columns;
+  // Rows that were not read: their columns are missing from `columns`, so
+  // another column may take their place in the mapping.
+  std::vector<ReadMeUnreadRow> unreadRows;
 
   // Whether the table describes `path`: its last path component, with a final
   // ".gz" dropped on both sides, matched against each name (letter case
@@ -80,9 +91,10 @@ constexpr std::int64_t kMaxReadMeBytes = std::int64_t{64} << 20;
 // Longer lines are cut: table rows are about 80 bytes.
 constexpr std::size_t kMaxReadMeLineLength = 4096;
 
-// Parses ReadMe text. Never fails: lines that are not understood are skipped,
-// and a text without byte-by-byte tables gives no tables. Lines end at LF,
-// with a CR before it dropped.
+// Parses ReadMe text. Never fails: lines that are not understood are skipped
+// (those that look like table rows are kept in the table's unreadRows), and a
+// text without byte-by-byte tables gives no tables. Lines end at LF, with a
+// CR before it dropped.
 ReadMe parseReadMe(std::string_view text);
 
 // Reads and parses the ReadMe at `path`. Throws Error naming the file when it
@@ -97,9 +109,9 @@ ReadMe readReadMe(const std::string& path, FileSystem& fs = FileSystem::real());
 // and `nebunit` from the units of a nebula size column. Names, input files,
 // output settings and mapping tables are left as they are.
 //
-// Returns notes for the user, one line each: what was mapped where and with
-// which calibration, what was skipped and why, which required entry found no
-// column.
+// Returns notes for the user, one line each: first every row of the table
+// that could not be read, then what was mapped where and with which
+// calibration, what was skipped and why, which required entry found no column.
 std::vector<std::string> applyReadMeTable(const ReadMeTable& table, CatalogType type,
                                           CatalogDefinition& definition);
 

@@ -474,6 +474,9 @@ class Mapper {
       : table_(table), type_(type), def_(def), used_(table.columns.size(), false) {}
 
   std::vector<std::string> run() {
+    for (const ReadMeUnreadRow& r : table_.unreadRows)
+      notes_.push_back("Not read, line " + std::to_string(r.line) + " of the ReadMe (" + r.reason + "): \"" +
+                       r.text + "\"; give its column on page 3 if the catalog needs it");
     def_.setType(static_cast<int>(type_));
     classifyPositions();
     choosePositionSets();

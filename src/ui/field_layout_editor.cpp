@@ -29,6 +29,7 @@
 #include "build/input_reader.h"
 #include "build/sky_position.h"
 #include "catalog/catalog_definition.h"
+#include "catalog/home_directory.h"
 #include "catalog/text.h"
 #include "ui/formula_dialog.h"
 #include "ui/platform_services.h"
@@ -412,7 +413,7 @@ void FieldLayoutEditor::loadSample() {
   }
   InputReader reader(fs_);
   reader.setMaxLineLength(kMaxSampleLength);
-  reader.open(files.front(), def_.settings.eol);
+  reader.open(expandHome(files.front()), def_.settings.eol);
   std::string line(reader.readLine());
   reader.close();
   showSample(line);

@@ -28,6 +28,7 @@
 
 #include "build/input_reader.h"
 #include "catalog/error.h"
+#include "catalog/home_directory.h"
 #include "catalog/project_file.h"
 #include "catalog/readme_import.h"
 #include "catalog/text.h"
@@ -802,38 +803,25 @@ void Form1::showPage(int page) { PageControl1->setCurrentIndex(page); }
 bool Form1::checkPage(int page) {
   const BuildSettings& s = def_.settings;
   switch (page) {
-    case kPageCatalog: {
-      const bool found =
-          !s.inputfiles.empty() && fs_.exists(s.inputfiles.front()) && !fs_.isDirectory(s.inputfiles.front());
-      if (!found) {
-        services_.message(this, kFileNotFound);
-        return false;
-      }
-      if (trimmed(s.shortname).empty()) {
-        services_.message(this, kShortNameMissing);
-        Edit4->setFocus();
-        return false;
-      }
-      if (trimmed(s.longname).empty()) {
-        services_.message(this, kLongNameMissing);
-        Edit5->setFocus();
-        return false;
-      }
-      return true;
-    }
+    case kPageCatalog:
+      return passes(checkCatalogPage(def_, fs_));
     case kPageOptions:
       if (s.equinox < 1800 || s.equinox > 2100)
         return services_.askOkCancel(this, QString::fromLatin1(kEquinoxQuestionPrefix) + FloatEdit1->text() + " ?");
       return true;
     case kPageFields:
-      if (!def_.requiredFieldsTicked()) {
-        services_.message(this, kRequiredFieldMissing);
-        return false;
-      }
-      return true;
+      return passes(checkFieldsPage(def_));
     default:
       return true;
   }
+}
+
+bool Form1::passes(const std::optional<DefinitionProblem>& problem) {
+  if (!problem) return true;
+  services_.message(this, fromBytes(problem->message));
+  if (problem->item == DefinitionItem::ShortName) Edit4->setFocus();
+  if (problem->item == DefinitionItem::LongName) Edit5->setFocus();
+  return false;
 }
 
 void Form1::enterPage(int page) {
@@ -1047,6 +1035,11 @@ void Form1::EndbtClick() {
   guarded([this] {
     makeProgramDirectoryCurrent();
     commitEdits();
+    // The names as the build opens them: "~/cats" is the home directory's.
+    CatalogDefinition definition = def_;
+    expandHomeInPaths(definition.settings);
+    // A project loaded on this page has passed no page check.
+    if (!passes(findDefinitionProblem(definition, fs_))) return;
     building_ = true;
     Panel1->setEnabled(false);
     PageControl1->setEnabled(false);
@@ -1062,8 +1055,8 @@ void Form1::EndbtClick() {
     pipeline_.setProgramDirectory(toPath(programDirectory_));
     // The picture of the last build shows a catalog this build may rewrite.
     if (skyWindow_) skyWindow_->close();
-    const std::string base = baseName(def_.settings.shortname);
-    const BuildResult result = pipeline_.run(def_);
+    const std::string base = baseName(definition.settings.shortname);
+    const BuildResult result = pipeline_.run(definition);
     if (result.completed) {
       // The build made the program directory current: a relative output
       // directory is taken from there.

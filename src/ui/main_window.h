@@ -2,6 +2,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 #include <QColor>
 #include <QPointer>
@@ -10,6 +11,7 @@
 
 #include "build/build_pipeline.h"
 #include "catalog/catalog_definition.h"
+#include "catalog/definition_check.h"
 #include "catalog/file_system.h"
 #include "ui/wizard_build_ui.h"
 
@@ -131,6 +133,8 @@ class Form1 : public QWidget {
   void tableCellChanged(QTableWidgetItem* item);
   void commitEdits();
   void updateOutlineVisibility();
+  // Shows a check's refusal and puts the focus on its box; true when there is none.
+  bool passes(const std::optional<DefinitionProblem>& problem);
   void makeProgramDirectoryCurrent();
   template <typename F>
   void guarded(F&& handler);
@@ -211,10 +215,7 @@ class Form1 : public QWidget {
 
 // Texts of the window.
 inline constexpr const char* kWindowCaption = "Prepare a catalog Mirdal 1.3";
-inline constexpr const char* kFileNotFound = "File not found";
-inline constexpr const char* kShortNameMissing = "Please indicate a catalog short name";
-inline constexpr const char* kLongNameMissing = "Please indicate a catalog long name";
+// The page checks' own texts are the core's (catalog/definition_check.h).
 inline constexpr const char* kEquinoxQuestionPrefix = "Is coordinates epoch really ";
-inline constexpr const char* kRequiredFieldMissing = "Required field missing !";
 
 }  // namespace mirdal

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -174,13 +175,84 @@ TEST_F(MirdalBuild, FailedBuildReportsTheFile) {
   const std::string missing = dir.str() + "/gone.txt";
   Outcome r = run(dir, kBuild, {writeProject(dir, dir.str() + "/out", false, missing)});
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(contains(r.err, "mirdal-build: Cannot open file \"" + missing + "\": No such file or directory"))
-      << r.err;
+  // The first input file is looked for before anything is created.
+  EXPECT_TRUE(contains(r.err, "File not found: \"" + missing + "\"")) << r.err;
+  EXPECT_FALSE(fs::exists(dir.path() / "out"));
 
   const std::string plain = dir.write("plain", "x");
   r = run(dir, kBuild, {"--output", plain + "/out", writeProject(dir, dir.str() + "/out")});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, plain + "/out")) << r.err;
+}
+
+// The project text with the value of `key` replaced (the key must be there).
+std::string withValue(std::string text, const std::string& key, const std::string& value) {
+  const std::size_t at = text.find("\r\n" + key + "=") + 3 + key.size();
+  return text.replace(at, text.find("\r\n", at) - at, value);
+}
+
+// Each row is refused before anything is written: the output directory keeps
+// only the file an earlier catalog left there, and nothing lands beside it.
+TEST_F(MirdalBuild, RefusedProjectsCreateNothing) {
+  const std::string out = dir.str() + "/out";
+  const std::string good = TempDir::readFile(writeProject(dir, out));
+  const std::string longPath = "/" + std::string(2100, 'p');
+  const struct {
+    std::optional<std::string> text;  // none: the project path is a directory
+    std::string expected;
+  } rows[] = {
+      {kStars, "is not a Mirdal project file: it has no [Page1] section with a type key"},
+      {"", "is not a Mirdal project file"},
+      {"[Page1]\r\n", "is not a Mirdal project file"},
+      {good + std::string(1, '\0'), "is not a Mirdal project file: it holds binary data"},
+      {std::nullopt, "is not a Mirdal project file: Cannot open file"},
+      {withValue(good, "shortname", "  "), ": Please indicate a catalog short name"},
+      {withValue(good, "longname", ""), ": Please indicate a catalog long name"},
+      {withValue(good, "numfiles", "0"), ": File not found: no input file is listed"},
+      {withValue(good, "inputfiles0", dir.str() + "/gone.txt"), "File not found: \"" + dir.str() + "/gone.txt\""},
+      {withValue(good, "field3", "0"), "Required field missing !: \"[Magnitude (mag)]\" is not ticked"},
+      {withValue(good, "fieldlength3", "0"), "Required field missing !: \"[Magnitude (mag)]\" has no column"},
+      {withValue(good, "shortname", "../a"), "cannot hold \"/\", \"\\\", \"..\" or control characters"},
+      {withValue(good, "shortname", "a\tb"), "cannot hold"},
+      {withValue(good, "longname", std::string(2048, 'L')), "longname in [Page1] is 2048 characters long"},
+      {withValue(good, "inputfiles0", longPath), "inputfiles0 in [Page1] is 2101 characters long"},
+  };
+  dir.write("out/keep.dat", "old");
+  for (const auto& row : rows) {
+    const std::string project = dir.str() + "/refused.prj";
+    fs::remove_all(project);
+    if (row.text)
+      dir.write("refused.prj", *row.text);
+    else
+      fs::create_directories(project);
+    Outcome r = run(dir, kBuild, {project});
+    EXPECT_EQ(r.status, 1) << row.expected;
+    EXPECT_TRUE(contains(r.err, "\"" + project + "\"") && contains(r.err, row.expected)) << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1) << row.expected;
+    EXPECT_EQ(TempDir::readFile(out + "/keep.dat"), "old");
+    EXPECT_FALSE(fs::exists(dir.path() / "a.hdr"));
+  }
+}
+
+// "~/..." in a project is the home directory, as the shell would read it:
+// never a directory named "~" below the working directory.
+TEST_F(MirdalBuild, TildeInProjectPathsIsTheHomeDirectory) {
+  const std::string home = dir.str() + "/home";
+  dir.write("home/in/stars.txt", kStars);
+  std::string text = TempDir::readFile(writeProject(dir, "~/cats"));
+  text = withValue(text, "inputfiles0", "~/in/stars.txt");
+  const std::string project = dir.write("tilde.prj", text);
+  const std::string command = "cd " + quoted(dir.str()) + " && HOME=" + quoted(home) + " " + quoted(kBuild);
+  Outcome r = run(dir, "/bin/sh", {"-c", command + " tilde.prj"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "Catalog written to " + home + "/cats/")) << r.out;
+  EXPECT_TRUE(fs::exists(home + "/cats/cli.hdr"));
+  EXPECT_FALSE(fs::exists(dir.path() / "~"));
+
+  r = run(dir, "/bin/sh", {"-c", command + " --output=~/other tilde.prj"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::exists(home + "/other/cli.hdr"));
 }
 
 // Ctrl-C during the conversion sets the abort flag; the build stops at the
@@ -339,6 +411,21 @@ TEST_F(MirdalBuild, DumpRefusesWhatIsNotACatalog) {
 
   r = run(dir, kDump, {"--bogus", dir.str()});
   EXPECT_EQ(r.status, 2);
+}
+
+TEST_F(MirdalBuild, DumpRefusesRegionsAndLimitsThatAreNotNumbersInRange) {
+  const std::string out = dir.str() + "/out";
+  ASSERT_EQ(run(dir, kBuild, {writeProject(dir, out)}).status, 0);
+  const std::vector<std::string> rows[] = {
+      {"--region", "99999999999"}, {"--region", "abc"}, {"--region", "0"},    {"--region", "12x"},
+      {"--region", "9538"},        {"--limit", "abc"},  {"--limit", "-1"},    {"--limit", "99999999999999999999"},
+  };
+  for (const auto& row : rows) {
+    Outcome r = run(dir, kDump, {row[0], row[1], out});
+    EXPECT_EQ(r.status, 2) << row[0] << " " << row[1];
+    EXPECT_TRUE(contains(r.err, row[0] + " needs") && contains(r.err, "not \"" + row[1] + "\"")) << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+  }
 }
 
 TEST_F(MirdalBuild, DumpReportsABrokenRegionFile) {

@@ -206,7 +206,7 @@ TEST(ProjectFile, RefusedRenameUpdatesTheFileInPlace) {
 
 TEST(ProjectFile, NumfilesThreeWithBlankSecondEntryLoadsTwoFiles) {
   CatalogDefinition d = loadText(
-      "[Page1]\r\nnumfiles=3\r\ninputfiles0=/cat/a.dat\r\ninputfiles1=   \r\ninputfiles2=/cat/c.dat\r\n"
+      "[Page1]\r\ntype=0\r\nnumfiles=3\r\ninputfiles0=/cat/a.dat\r\ninputfiles1=   \r\ninputfiles2=/cat/c.dat\r\n"
       "inputfiles3=/cat/beyond.dat\r\n");
   EXPECT_EQ(d.settings.inputfiles, (std::vector<std::string>{"/cat/a.dat", "/cat/c.dat"}));
 }
@@ -214,7 +214,7 @@ TEST(ProjectFile, NumfilesThreeWithBlankSecondEntryLoadsTwoFiles) {
 TEST(ProjectFile, MissingNumfilesEmptiesTheFileList) {
   CatalogDefinition current;
   current.settings.inputfiles = {"/cat/a.dat"};
-  CatalogDefinition d = loadText("[Page1]\r\ninputfiles0=/cat/b.dat\r\n", current);
+  CatalogDefinition d = loadText("[Page1]\r\ntype=0\r\ninputfiles0=/cat/b.dat\r\n", current);
   EXPECT_TRUE(d.settings.inputfiles.empty());
 }
 
@@ -259,7 +259,7 @@ TEST(ProjectFile, NoPage3ResetsCalibrationAndKeepsColumnsLabelsAndTicks) {
 
 TEST(ProjectFile, MissingKeysKeepCurrentValuesAndCells) {
   CatalogDefinition current = richDefinition();
-  CatalogDefinition d = loadText("[Page5]\r\nnebtype2=GCL\r\n", current);
+  CatalogDefinition d = loadText("[Page1]\r\ntype=3\r\n[Page5]\r\nnebtype2=GCL\r\n", current);
   current.tables.objectTypes[1] = "GCL";
   current.settings.inputfiles.clear();  // numfiles falls back to 0
   for (auto& slot : current.fieldSlots) {  // calcA and calcB fall back to 1 and 0, columns stay
@@ -300,7 +300,7 @@ TEST(ProjectFile, NumbersInTheirWrittenForms) {
 }
 
 TEST(ProjectFile, NebunitTwoGivesUnitFactor3600) {
-  CatalogDefinition d = loadText("[Page2]\r\nnebunit=2\r\n");
+  CatalogDefinition d = loadText("[Page1]\r\ntype=0\r\n[Page2]\r\nnebunit=2\r\n");
   EXPECT_EQ(d.settings.nebunit, 2);
   EXPECT_EQ(d.unitFactor(), 3600);
 }
@@ -309,7 +309,7 @@ TEST(ProjectFile, BooleansAreAnyNonZeroInteger) {
   CatalogDefinition current;
   current.settings.index = false;
   CatalogDefinition d = loadText(
-      "[Page2]\r\nneblog=5\r\nclosedline=yes\r\n[Page4]\r\nindex=0x1\r\nprefalt=0\r\naltindex=-1\r\n", current);
+      "[Page1]\r\ntype=0\r\n[Page2]\r\nneblog=5\r\nclosedline=yes\r\n[Page4]\r\nindex=0x1\r\nprefalt=0\r\naltindex=-1\r\n", current);
   EXPECT_TRUE(d.settings.neblog);
   EXPECT_TRUE(d.settings.closedline);  // not an integer: current value
   EXPECT_TRUE(d.settings.index);
@@ -320,7 +320,7 @@ TEST(ProjectFile, BooleansAreAnyNonZeroInteger) {
 TEST(ProjectFile, HexadecimalIntegersAndQuotedValues) {
   CatalogDefinition d = loadText(
       "[Page2]\r\nnebsize=0x10\r\nlinecolor=0XFF00\r\n[Page3]\r\nfieldindex3=0x0A\r\n"
-      "[Page1]\r\nlongname=\"  padded  \"\r\n[Page7]\r\ncolor5=0x00C0CBFF\r\n");
+      "[Page1]\r\ntype=0\r\nlongname=\"  padded  \"\r\n[Page7]\r\ncolor5=0x00C0CBFF\r\n");
   EXPECT_EQ(d.settings.nebsize, 16);
   EXPECT_EQ(d.settings.linecolor, 0xFF00u);
   EXPECT_EQ(d.fieldSlots[3].firstChar, 10);
@@ -330,10 +330,10 @@ TEST(ProjectFile, HexadecimalIntegersAndQuotedValues) {
 
 TEST(ProjectFile, OutOfRangeValuesAreClamped) {
   std::string text =
-      "[Page1]\r\ntype=7\r\nshortname=abcdefgh\r\nlongname=" + std::string(10000, 'L') + "\r\neol=3\r\n"
+      "[Page1]\r\ntype=7\r\nshortname=abcdefgh\r\nlongname=" + std::string(100, 'L') + "\r\neol=3\r\n"
       "[Page2]\r\nratype=9\r\ndectype=-4\r\nnebsize=99999\r\nnebunit=-2\r\nnebtype=-1\r\nlinewidth=-5\r\n"
       "linecolor=-1\r\ndrawingtype=7\r\nequinox=nan\r\nepoch=inf\r\nmagmax=1e999\r\n"
-      "[Page3]\r\nnumitem=1000\r\nfield29=1\r\nfield30=1\r\nfield31=1\r\nfield999=1\r\nlabel1=" + std::string(3000, 'x') +
+      "[Page3]\r\nnumitem=1000\r\nfield29=1\r\nfield30=1\r\nfield31=1\r\nfield999=1\r\nlabel1=" + std::string(30, 'x') +
       "\r\nfieldindex0=-5\r\nfieldlength0=99999999999\r\nfieldindex1=99999999999999999999999\r\n"
       "fieldlength1=-99999999999999999999999\r\ncalcA0=nan\r\ncalcB0=1e999\r\ncalcA1=-inf\r\ncalcB1=0x10\r\n"
       "altname1=257\r\naltname2=256\r\naltname3=2\r\naltname4=-1\r\n"
@@ -371,11 +371,11 @@ TEST(ProjectFile, OutOfRangeValuesAreClamped) {
 }
 
 TEST(ProjectFile, HugeNumfilesIsBounded) {
-  CatalogDefinition d = loadText("[Page1]\r\nnumfiles=2147483647\r\ninputfiles99999=/last.dat\r\ninputfiles100000=/no.dat\r\n");
+  CatalogDefinition d = loadText("[Page1]\r\ntype=0\r\nnumfiles=2147483647\r\ninputfiles99999=/last.dat\r\ninputfiles100000=/no.dat\r\n");
   EXPECT_EQ(d.settings.inputfiles, (std::vector<std::string>{"/last.dat"}));
 }
 
-TEST(ProjectFile, GarbageAndBinaryFilesLoadWithDefaults) {
+TEST(ProjectFile, GarbageAndBinaryFilesAreNotProjects) {
   std::string binary;
   for (int i = 0; i < 65536; ++i) binary += static_cast<char>((i * 131 + (i >> 7)) & 0xFF);
   const std::string files[] = {
@@ -385,9 +385,17 @@ TEST(ProjectFile, GarbageAndBinaryFilesLoadWithDefaults) {
       "=\r\n[\r\n]\r\n[]=[]\r\n==\r\n[Page1\r\n",
       "[Page1]\r\ntype",
   };
+  TempDir dir;
   for (const std::string& f : files) {
-    CatalogDefinition d = loadText(f);
-    expectSameDefinition(d, CatalogDefinition());
+    CatalogDefinition d;
+    d.settings.shortname = "kept";
+    try {
+      loadProject(dir.write("p.prj", f), d);
+      ADD_FAILURE() << "loaded " << f.size() << " bytes";
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find("is not a Mirdal project file"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(d.settings.shortname, "kept");
   }
 }
 
@@ -413,10 +421,45 @@ TEST(ProjectFile, TruncatedFileKeepsWhatItHolds) {
 }
 
 TEST(ProjectFile, HandEditedLfFileWithBlanksAroundEquals) {
-  CatalogDefinition d = loadText("[page2]\nEQUINOX = 1950.0\nEpoch=\t+2015.5 \nmagmax = 1,5\n");
+  CatalogDefinition d = loadText("[page1]\ntype=0\n[page2]\nEQUINOX = 1950.0\nEpoch=\t+2015.5 \nmagmax = 1,5\n");
   EXPECT_EQ(d.settings.equinox, 1950);
   EXPECT_EQ(d.settings.epoch, 2015.5);
   EXPECT_EQ(d.settings.magmax, 12);
+}
+
+// A value the file could not give back as it is: the save is refused with
+// the key and the value named, and the existing project stays untouched.
+TEST(ProjectFile, SaveRefusesValuesTheFileCannotGiveBack) {
+  const struct {
+    void (*change)(CatalogDefinition&);
+    std::string expected;
+  } rows[] = {
+      {[](CatalogDefinition& d) { d.settings.inputfiles = {"/cat/a.dat", "/cat/b\n.dat"}; },
+       "the value of inputfiles1 holds a line break, which a project file cannot hold: \"/cat/b\\n.dat\""},
+      {[](CatalogDefinition& d) { d.settings.ouputdir = "/out\r"; }, "ouputdir holds a line break"},
+      {[](CatalogDefinition& d) { d.setLabel(4, std::string("m\0V", 3)); }, "label4 holds a NUL byte"},
+      {[](CatalogDefinition& d) { d.settings.ouputdir = "/" + std::string(2047, 'd'); },
+       "ouputdir is 2048 characters long; a project file holds at most 2047 characters in a value"},
+  };
+  TempDir dir;
+  for (const auto& row : rows) {
+    const std::string path = dir.write("p.prj", "[Page1]\r\ntype=3\r\n");
+    CatalogDefinition d;
+    row.change(d);
+    try {
+      saveProject(path, d);
+      ADD_FAILURE() << "saved: " << row.expected;
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()).find("Cannot save \"" + path + "\": "), 0u) << e.what();
+      EXPECT_NE(std::string(e.what()).find(row.expected), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(dir.read("p.prj"), "[Page1]\r\ntype=3\r\n");
+    EXPECT_FALSE(FileSystem::real().exists(path + ".old"));
+  }
+  // 2047 characters, blanks at both ends included, come back as they were.
+  CatalogDefinition longest;
+  longest.settings.ouputdir = " " + std::string(2045, 'd') + " ";
+  EXPECT_EQ(loadText(saveToText(longest)).settings.ouputdir, longest.settings.ouputdir);
 }
 
 TEST(ProjectFile, UnwritableTargetIsUnableToWrite) {
@@ -462,7 +505,8 @@ TEST(ProjectFile, UnreadableProjectNamesTheFileAndTheReason) {
     loadProject(path, d);
     FAIL() << "expected an error";
   } catch (const Error& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + path + "\": No such file or directory");
+    EXPECT_EQ(std::string(e.what()), "\"" + path + "\" is not a Mirdal project file: Cannot open file \"" + path +
+                                         "\": No such file or directory");
   }
   testing::FaultyFileSystem fs;
   fs.failOpenOf("locked");

@@ -552,6 +552,30 @@ TEST(ReadMeMapper, ColumnsInForeignUnitsAreNotTakenForAQuantity) {
   EXPECT_TRUE(has(notes, "Not taken for [Magnitude (mag)]: V (19-24), in km/s")) << joined(notes);
 }
 
+// A row that cannot be read leaves its column out, and another may take its
+// place (here Jmag the magnitude): the notes name every such row first.
+TEST(ReadMeMapper, RowsThatCannotBeReadAreListedFirstInTheNotes) {
+  CatalogDefinition def;
+  const auto notes = apply(" 1- 8  F8.4  deg    RAdeg  ra\n"         // line 5 of the ReadMe
+                           "10-17  F8.4  deg    DEdeg  dec\n"
+                           "   4- 1 I4 HR\n"
+                           "30-26  F5.2  mag    Vmag   V magnitude\n"
+                           "32-36  Q5.2  mag    Bmag   B magnitude\n"
+                           "38-42  F5.2  mag    Jmag   J magnitude\n"  // line 10
+                           "                           2-digit or 12 = not rows\n"
+                           "   44\n",
+                           CatalogType::Stars, def);
+  ASSERT_GE(notes.size(), 4u) << joined(notes);
+  EXPECT_EQ(notes[0], "Not read, line 7 of the ReadMe (the byte range 4-1 runs backwards): \"4- 1 I4 HR\"; "
+                      "give its column on page 3 if the catalog needs it");
+  const char* starts[] = {"Not read, line 8 of the ReadMe (the byte range 30-26 runs backwards)",
+                          "Not read, line 9 of the ReadMe (\"Q5.2\" is not a format",
+                          "Not read, line 12 of the ReadMe (no blank and format after the bytes): \"44\""};
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(notes[i + 1].rfind(starts[i], 0), 0u) << notes[i + 1];
+  EXPECT_FALSE(has(std::vector<std::string>(notes.begin() + 4, notes.end()), "Not read")) << joined(notes);
+  expectSlot(def, 3, 38, 5);
+}
+
 TEST(ReadMeMapper, DoublesNebulaeAndVariablesTakeTheirOwnColumns) {
   CatalogDefinition d;
   apply(" 1-10  A10  ---     WDS   WDS designation\n"

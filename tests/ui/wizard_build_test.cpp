@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QTimer>
@@ -274,6 +275,23 @@ class WizardBuildTest : public QObject {
     QVERIFY(w.shown("Endbt"));
     QVERIFY(w.button("Endbt")->isEnabled());
     QVERIFY(w.find("Panel1")->isEnabled());
+  }
+
+  // A project loaded on page 4 has passed no page check: Build Catalog runs
+  // the checks itself and creates nothing. "~/" is the home directory.
+  void buildChecksTheDefinitionAndReadsTildeAsHome() {
+    const QByteArray oldHome = qgetenv("HOME");
+    const auto restore = qScopeGuard([&] { qputenv("HOME", oldHome); });
+    qputenv("HOME", QByteArray::fromStdString(dir_->str() + "/home"));
+    Wizard w;
+    defineStars(w, QString::fromStdString(dir_->write("stars.txt", starLines(10))), "~/cats");
+    w.form.definition().settings.shortname = "../a";
+    w.click("Endbt");
+    QCOMPARE(w.services.messages, QStringList{mirdal::kShortNameUnsafe});
+    QVERIFY(!QFile::exists(QString::fromStdString(dir_->str() + "/home")));
+    w.form.definition().settings.shortname = "syn";
+    w.click("Endbt");
+    QVERIFY(QFile::exists(QString::fromStdString(dir_->str() + "/home/cats/syn.hdr")));
   }
 
   void appendAnsweredNoBuildsNothing() {

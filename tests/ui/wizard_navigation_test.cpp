@@ -145,14 +145,24 @@ class WizardNavigationTest : public QObject {
     QCOMPARE(w.services.messages.last(), QString("File not found"));
   }
 
+  void blankShortNameIsRefusedBeforeLongNameWithFocusOnEdit4_data() {
+    QTest::addColumn<QString>("shortName");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("blank") << "   " << "Please indicate a catalog short name";
+    // The short name names the output files: it must not lead out of the directory.
+    QTest::newRow("parent") << "../a" << mirdal::kShortNameUnsafe;
+  }
+
   void blankShortNameIsRefusedBeforeLongNameWithFocusOnEdit4() {
+    QFETCH(QString, shortName);
+    QFETCH(QString, message);
     Wizard w;
     QVERIFY(QTest::qWaitForWindowActive(&w.form));
     w.chooseInputFiles({input_});
-    w.type("Edit4", "   ");
+    w.type("Edit4", shortName);
     w.button("nextbt")->setFocus();
     w.click("nextbt");
-    QCOMPARE(w.services.messages, QStringList{"Please indicate a catalog short name"});
+    QCOMPARE(w.services.messages, QStringList{message});
     QCOMPARE(w.page(), 0);
     QVERIFY(w.find<QLineEdit>("Edit4")->hasFocus());
   }

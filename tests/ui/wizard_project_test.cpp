@@ -184,7 +184,7 @@ class WizardProjectTest : public QObject {
   }
 
   void loadingNebUnitFollowsIntoTheUnitFactor() {
-    dir_->write("unit.prj", "[Page2]\r\nnebunit=0\r\n");
+    dir_->write("unit.prj", "[Page1]\r\ntype=0\r\n[Page2]\r\nnebunit=0\r\n");
     Wizard w;
     w.services.openFileAnswers.push_back(QString::fromStdString(dir_->str() + "/unit.prj"));
     w.click("Button2");

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "catalog/catalog_definition.h"
+#include "catalog/file_system.h"
+
+namespace mirdal {
+
+// Texts of the checks. The first four are the wizard's page checks.
+inline constexpr const char* kFileNotFound = "File not found";
+inline constexpr const char* kShortNameMissing = "Please indicate a catalog short name";
+inline constexpr const char* kLongNameMissing = "Please indicate a catalog long name";
+inline constexpr const char* kRequiredFieldMissing = "Required field missing !";
+inline constexpr const char* kShortNameUnsafe =
+    "The catalog short name cannot hold \"/\", \"\\\", \"..\" or control characters, as it names the output files";
+inline constexpr const char* kInvalidNumberOfFilesPrefix = "Invalid number of files : ";
+
+// The setting a problem is about, so that the wizard can put the focus on
+// its control.
+enum class DefinitionItem { InputFiles, ShortName, LongName, Fields, RegionScheme };
+
+struct DefinitionProblem {
+  DefinitionItem item;
+  std::string message;  // the text the wizard shows
+  std::string detail;   // what exactly is wrong, for the command line; may be empty
+
+  // The message, then ": " and the detail when there is one.
+  std::string text() const;
+};
+
+// Page 1: the first input file exists (after "~" expansion) and is not a
+// directory; the short name is not blank and stays inside the output
+// directory; the long name is not blank. In this order, first problem only.
+std::optional<DefinitionProblem> checkCatalogPage(const CatalogDefinition& definition,
+                                                  FileSystem& fs = FileSystem::real());
+
+// Page 3: every entry whose text starts with "[" is ticked.
+std::optional<DefinitionProblem> checkFieldsPage(const CatalogDefinition& definition);
+
+// Whether the definition can be built, checked before anything is created:
+// page 1 as above, every required entry ticked and given a column (first
+// character and length of at least 1), and a region scheme of 50, 184, 732
+// or 9537 files. The output directory is left to the build, which asks for
+// it in its own words.
+std::optional<DefinitionProblem> findDefinitionProblem(const CatalogDefinition& definition,
+                                                       FileSystem& fs = FileSystem::real());
+
+// The same as a message (DefinitionProblem::text), or nothing when the
+// definition can be built. For callers that only refuse, such as the build.
+std::optional<std::string> validateDefinition(const CatalogDefinition& definition,
+                                              FileSystem& fs = FileSystem::real());
+
+// A short name is the base of every output file name ("<name>.hdr",
+// "<name>01.dat"): a separator, ".." or a control character in it would put
+// files outside the output directory or make names no one can type.
+bool isSafeShortName(std::string_view shortname);
+
+}  // namespace mirdal
