@@ -225,8 +225,10 @@ void ConversionLoop::convertFile(const std::string& path, int eol, const Opened&
   reader_.open(path, eol);
   if (opened) opened(reader_.size());
   std::int64_t lineCounter = 0;
-  bool more = true;
-  do {
+  // An empty file has no line. Nothing of an earlier file waits to be
+  // handed on here, so a failure needs no drain.
+  bool more = !reader_.endOfInput();
+  while (more) {
     if (++lineCounter % kCheckpointLines == 0 && checkpoint) {
       endBatch();
       try {
@@ -248,7 +250,7 @@ void ConversionLoop::convertFile(const std::string& path, int eol, const Opened&
       drain();
       throw;
     }
-  } while (more);
+  }
   drain();
   reader_.close();
 }

@@ -41,7 +41,7 @@ std::string mixedLines(int count) {
 // Converts `input` into `out` through convertFile, or line by line through
 // convertLine when `lineByLine`.
 ConversionCounters convert(const CatalogDefinition& def, const std::string& input, const std::string& out,
-                           bool lineByLine) {
+                           bool lineByLine, int eol = 1) {
   CatalogDefinition d = def;
   d.settings.ouputdir = out;
   std::filesystem::create_directories(out);
@@ -57,7 +57,7 @@ ConversionCounters convert(const CatalogDefinition& def, const std::string& inpu
       for (std::string line; std::getline(lines, line);) loop.convertLine(line);
     } else {
       int checkpoints = 0;
-      loop.convertFile(input, 1, {}, [&](std::int64_t) { ++checkpoints; });
+      loop.convertFile(input, eol, {}, [&](std::int64_t) { ++checkpoints; });
       EXPECT_EQ(checkpoints, static_cast<int>(loop.counters().lines / 1000));
     }
     counters = loop.counters();
@@ -93,6 +93,34 @@ TEST(ConversionLoop, BatchesGiveWhatLineByLineGives) {
   EXPECT_EQ(batched.records, single.records);
   EXPECT_EQ(batched.indexRecords, single.indexRecords);
   EXPECT_TRUE(testing::directoryContents(dir.path() / "batched") == testing::directoryContents(dir.path() / "single"));
+}
+
+// Under every line-end setting: an empty file has no line (nothing is
+// refused, no reject log is made), and a last line without its line end is
+// a line like any other.
+TEST(ConversionLoop, EmptyFileHasNoLineAndLastLineNeedsNoEnd) {
+  TempDir dir;
+  const std::string star = "10.0      20.0";
+  for (int eol : {kEolCr, kEolLf, kEolCrLf}) {
+    const std::string end = eol == kEolCr ? "\r" : eol == kEolLf ? "\n" : "\r\n";
+    const struct {
+      std::string text;
+      std::int64_t records, rejected;
+    } cases[] = {{"", 0, 0}, {star, 1, 0}, {star + end + star, 2, 0}, {star + end, 1, 0}, {end, 0, 1}};
+    int n = 0;
+    for (const auto& c : cases) {
+      const std::string name = std::to_string(eol) + "-" + std::to_string(n++);
+      const std::string input = dir.write(name + ".txt", c.text);
+      CatalogDefinition def = testing::decimalStars("Ends", {input}, eol, "");
+      setSlot(def, 0, 1, 9);
+      setSlot(def, 1, 11, 9);
+      const ConversionCounters got = convert(def, input, dir.str() + "/" + name, false, eol);
+      EXPECT_EQ(got.lines, c.records + c.rejected) << "eol " << eol << " case " << name;
+      EXPECT_EQ(got.records, c.records) << "eol " << eol << " case " << name;
+      EXPECT_EQ(got.rejected, c.rejected) << "eol " << eol << " case " << name;
+      EXPECT_EQ(std::filesystem::exists(dir.path() / name / "reject.txt"), c.rejected > 0) << name;
+    }
+  }
 }
 
 }  // namespace
