@@ -1,5 +1,8 @@
 #include "build/conversion_loop.h"
 
+#include <pthread.h>
+#include <signal.h>
+
 #include <bit>
 #include <cmath>
 #include <condition_variable>
@@ -80,12 +83,30 @@ void spacesSmall(std::uint8_t* to, std::size_t n) {
   }
 }
 
+// Starts a thread that takes neither SIGINT nor SIGTERM: a stop signal must
+// go to the thread that reads the input, where it ends a wait on a pipe
+// (see catalog/interrupt.h). The new thread inherits the mask it starts with.
+template <typename Body>
+std::thread threadWithoutStopSignals(Body body) {
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGINT);
+  sigaddset(&stop, SIGTERM);
+  sigset_t previous;
+  pthread_sigmask(SIG_BLOCK, &stop, &previous);
+  struct Restore {
+    const sigset_t& mask;
+    ~Restore() { pthread_sigmask(SIG_SETMASK, &mask, nullptr); }
+  } restore{previous};
+  return std::thread(std::move(body));
+}
+
 }  // namespace
 
 // A second thread that runs the jobs posted to it one after another.
 class ConversionLoop::Helper {
  public:
-  Helper() : thread_([this] { run(); }) {}
+  Helper() : thread_(threadWithoutStopSignals([this] { run(); })) {}
   // Jobs still posted run first.
   ~Helper() {
     {

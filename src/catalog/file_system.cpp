@@ -1,6 +1,7 @@
 #include "catalog/file_system.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <system_error>
 
 #include "catalog/error.h"
+#include "catalog/interrupt.h"
 
 namespace mirdal {
 
@@ -52,6 +54,7 @@ class PosixFile final : public File {
 
   std::size_t read(void* buffer, std::size_t n) override {
     for (;;) {
+      if (interruptRequested() && !readable()) throw AbortError();
       ssize_t got = ::read(fd_, buffer, n);
       if (got >= 0) return static_cast<std::size_t>(got);
       if (errno != EINTR) throw Error(fileErrorMessage("read", path_, errno));
@@ -63,7 +66,10 @@ class PosixFile final : public File {
     while (n > 0) {
       ssize_t put = ::write(fd_, p, n);
       if (put < 0) {
-        if (errno == EINTR) continue;
+        if (errno == EINTR) {
+          if (interruptRequested()) throw AbortError();
+          continue;
+        }
         throw Error(fileErrorMessage("write", path_, errno));
       }
       if (put == 0) throw Error(fileErrorMessage("write", path_, ENOSPC));
@@ -101,6 +107,13 @@ class PosixFile final : public File {
   const std::string& path() const override { return path_; }
 
  private:
+  // A read would not wait: bytes, the end or an error are there (always so
+  // for a regular file; for a pipe, once its writer wrote or closed it).
+  bool readable() const {
+    pollfd p{fd_, POLLIN, 0};
+    return ::poll(&p, 1, 0) != 0;
+  }
+
   int fd_;
   std::string path_;
 };
@@ -116,10 +129,12 @@ class PosixFileSystem final : public FileSystem {
       case OpenMode::Append: flags |= O_WRONLY | O_APPEND; break;
       case OpenMode::ReadWrite: flags |= O_RDWR; break;
     }
+    // Opening a pipe waits for its other end.
+    if (mode == OpenMode::Read && interruptRequested()) throw AbortError();
     int fd;
-    do {
-      fd = ::open(path.c_str(), flags, 0666);
-    } while (fd < 0 && errno == EINTR);
+    while ((fd = ::open(path.c_str(), flags, 0666)) < 0 && errno == EINTR) {
+      if (interruptRequested()) throw AbortError();
+    }
     if (fd < 0) throw Error(fileErrorMessage(verb, path, errno));
     if (mode == OpenMode::Read) {
       struct stat st;

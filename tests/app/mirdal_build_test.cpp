@@ -10,7 +10,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -60,6 +62,23 @@ Outcome run(const TempDir& dir, const std::string& program, const std::vector<st
 }
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Starts `program` with `args`, stdin and stdout on /dev/null, stderr into
+// `errPath`, without waiting for it.
+pid_t start(const std::string& program, const std::vector<std::string>& args, const std::string& errPath) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
 
 //                     1         2
 //            123456789012345678901234567
@@ -191,16 +210,8 @@ TEST_F(MirdalBuild, InterruptEndsWithAbortedByUser) {
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const std::string project = writeProject(dir, dir.str() + "/out", false, fifo);
   const std::string errPath = dir.str() + "/stderr.txt";
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  std::vector<char*> argv = {const_cast<char*>(kBuild.c_str()), const_cast<char*>(project.c_str()), nullptr};
-  pid_t pid = 0;
-  ASSERT_EQ(posix_spawn(&pid, kBuild.c_str(), &actions, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
+  const pid_t pid = start(kBuild, {project}, errPath);
+  ASSERT_GT(pid, 0);
 
   // Should the build stop and close its end early, a write must fail
   // rather than kill this test program.
@@ -231,6 +242,56 @@ TEST_F(MirdalBuild, InterruptEndsWithAbortedByUser) {
   // the signal came, at line 2000.
   const std::int64_t written = CatalogReader(dir.str() + "/out").regionRecordCount(1);
   EXPECT_TRUE(written == 999 || written == 1999) << written;
+}
+
+// A stop signal ends a build that waits on its input: a FIFO without a
+// writer (the open waits) or with a writer that has gone silent (the read
+// waits, plain or through the decompressor, with or without the second
+// conversion thread started). The build fails as on any error, within a
+// second.
+TEST_F(MirdalBuild, StopSignalEndsAWaitOnTheInput) {
+  const struct {
+    int signal;
+    const char* input;
+    int lines;  // written before the writer goes silent; -1: no writer
+  } cases[] = {{SIGINT, "none.txt", -1}, {SIGTERM, "none.txt", -1}, {SIGINT, "silent.txt", 0},
+               {SIGTERM, "silent.gz", 0}, {SIGINT, "busy.txt", 2000}};
+  for (const auto& c : cases) {
+    const std::string name = std::string(strsignal(c.signal)) + ", " + c.input;
+    const std::string fifo = dir.str() + "/" + std::to_string(c.signal) + c.input;
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string out = fifo + ".out";
+    // Opened for reading and writing, a FIFO does not wait for a reader; the
+    // lines fit in its buffer.
+    const int writer = c.lines >= 0 ? ::open(fifo.c_str(), O_RDWR) : -1;
+    std::string text;
+    for (int i = 0; i < c.lines; ++i) text += "10       20       alpha  3.5\n";
+    if (c.lines > 0) {
+      ASSERT_EQ(::write(writer, text.data(), text.size()), static_cast<ssize_t>(text.size())) << name;
+    }
+    const std::string errPath = dir.str() + "/stderr.txt";
+    const pid_t pid = start(kBuild, {writeProject(dir, out, false, fifo)}, errPath);
+    ASSERT_GT(pid, 0) << name;
+    // The header is written before the input is opened, and the handlers
+    // are in place before the header.
+    for (int i = 0; i < 1000 && !fs::exists(out + "/cli.hdr"); ++i) ::usleep(10'000);
+    ::usleep(200'000);
+    ::kill(pid, c.signal);
+    const auto sent = std::chrono::steady_clock::now();
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() - sent < std::chrono::seconds(3))
+      ::usleep(10'000);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
+    if (seconds >= 3) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+    }
+    if (writer >= 0) ::close(writer);
+    EXPECT_LT(seconds, 1.0) << name;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << name << ": status " << status;
+    EXPECT_TRUE(contains(TempDir::readFile(errPath), "mirdal-build: Aborted by user"))
+        << name << ": " << TempDir::readFile(errPath);
+  }
 }
 
 TEST_F(MirdalBuild, InputFromAPipeArrivingInBursts) {
