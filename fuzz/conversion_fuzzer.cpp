@@ -135,8 +135,8 @@ std::int64_t lineCount(std::string_view file, int eol) {
   const char end = eol == kEolCr ? '\r' : '\n';
   std::int64_t n = 0;
   for (char c : file) n += c == end;
-  // A last line without its line end, or the one empty line of an empty file.
-  if (file.empty() || file.back() != end) ++n;
+  // A last line without its line end; an empty file has no line.
+  if (!file.empty() && file.back() != end) ++n;
   return n;
 }
 

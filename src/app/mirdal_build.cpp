@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -23,15 +24,33 @@
 #include "catalog/definition_check.h"
 #include "catalog/error.h"
 #include "catalog/home_directory.h"
+#include "catalog/interrupt.h"
 #include "catalog/project_file.h"
 #include "catalog/readme_import.h"
 
 namespace {
 
-mirdal::BuildPipeline* g_pipeline = nullptr;
+std::atomic<mirdal::BuildPipeline*> g_pipeline{nullptr};
 
-extern "C" void onInterrupt(int) {
-  if (g_pipeline) g_pipeline->requestAbort();
+// Ctrl-C and SIGTERM: the build's abort flag, seen at its next checkpoint,
+// and the interrupt request, which ends a wait on a pipe (an input that is
+// a FIFO without a writer, or one whose writer is silent). Only flags are
+// set here: the build then fails as on any error, closing its files.
+extern "C" void onStopSignal(int) {
+  mirdal::requestInterrupt();
+  if (mirdal::BuildPipeline* pipeline = g_pipeline.load(std::memory_order_relaxed)) pipeline->requestAbort();
+}
+
+// Without SA_RESTART, so that an open or read waiting on a pipe returns
+// EINTR rather than waiting on. With SA_RESETHAND, so that a second signal
+// ends the program at once should the build not stop.
+void installStopHandlers() {
+  struct sigaction action {};
+  action.sa_handler = onStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND;
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
 }
 
 const char* kUsage =
@@ -277,6 +296,10 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  installStopHandlers();
+  // A write beyond the file-size limit must fail with "File too large",
+  // naming the file, rather than kill the program half-way.
+  std::signal(SIGXFSZ, SIG_IGN);
   try {
     mirdal::CatalogDefinition definition;
     mirdal::loadProject(project, definition);
@@ -293,15 +316,16 @@ int main(int argc, char** argv) {
 
     TerminalUi ui(yes);
     mirdal::BuildPipeline pipeline(ui);
-    g_pipeline = &pipeline;
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
-    // A write beyond the file-size limit must fail with "File too large",
-    // naming the file, rather than kill the program half-way.
-    std::signal(SIGXFSZ, SIG_IGN);
+    g_pipeline.store(&pipeline);
+    struct Forget {
+      ~Forget() { g_pipeline.store(nullptr); }
+    } forget;
     mirdal::BuildResult r = pipeline.run(definition);
-    g_pipeline = nullptr;
-    if (!r.started) return 1;
+    if (!r.started) {
+      // Ctrl-C at the append question leaves it unanswered: say why nothing was built.
+      if (mirdal::interruptRequested()) std::cerr << "mirdal-build: " << mirdal::AbortError().what() << "\n";
+      return 1;
+    }
 
     std::printf("Catalog written to %s\n", r.outputDirectory.c_str());
     std::printf("  lines read        %lld\n", static_cast<long long>(r.linesRead));
@@ -317,7 +341,6 @@ int main(int argc, char** argv) {
       std::printf("  conversion speed  %.0f lines/s\n", static_cast<double>(r.linesRead) / r.seconds.conversion);
     return 0;
   } catch (const std::exception& e) {
-    g_pipeline = nullptr;
     std::cerr << "mirdal-build: " << e.what() << "\n";
     return 1;
   }

@@ -1,5 +1,8 @@
 #include "build/conversion_loop.h"
 
+#include <pthread.h>
+#include <signal.h>
+
 #include <bit>
 #include <cmath>
 #include <condition_variable>
@@ -81,12 +84,30 @@ void spacesSmall(std::uint8_t* to, std::size_t n) {
   }
 }
 
+// Starts a thread that takes neither SIGINT nor SIGTERM: a stop signal must
+// go to the thread that reads the input, where it ends a wait on a pipe
+// (see catalog/interrupt.h). The new thread inherits the mask it starts with.
+template <typename Body>
+std::thread threadWithoutStopSignals(Body body) {
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGINT);
+  sigaddset(&stop, SIGTERM);
+  sigset_t previous;
+  pthread_sigmask(SIG_BLOCK, &stop, &previous);
+  struct Restore {
+    const sigset_t& mask;
+    ~Restore() { pthread_sigmask(SIG_SETMASK, &mask, nullptr); }
+  } restore{previous};
+  return std::thread(std::move(body));
+}
+
 }  // namespace
 
 // A second thread that runs the jobs posted to it one after another.
 class ConversionLoop::Helper {
  public:
-  Helper() : thread_([this] { run(); }) {}
+  Helper() : thread_(threadWithoutStopSignals([this] { run(); })) {}
   // Jobs still posted run first.
   ~Helper() {
     {
@@ -226,8 +247,10 @@ void ConversionLoop::convertFile(const std::string& path, int eol, const Opened&
   reader_.open(path, eol);
   if (opened) opened(reader_.size());
   std::int64_t lineCounter = 0;
-  bool more = true;
-  do {
+  // An empty file has no line. Nothing of an earlier file waits to be
+  // handed on here, so a failure needs no drain.
+  bool more = !reader_.endOfInput();
+  while (more) {
     if (++lineCounter % kCheckpointLines == 0 && checkpoint) {
       endBatch();
       try {
@@ -249,7 +272,7 @@ void ConversionLoop::convertFile(const std::string& path, int eol, const Opened&
       drain();
       throw;
     }
-  } while (more);
+  }
   drain();
   reader_.close();
 }

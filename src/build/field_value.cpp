@@ -86,9 +86,9 @@ std::optional<double> parseDecimalGeneral(std::string_view t) {
     if (i == expDigitsBegin) return std::nullopt;
     if (exponentNegative) exponent = -exponent;
   }
-  // Nothing after the sign (this also refuses the empty text), or bytes left over.
-  if (i == mantissaBegin || i != t.size()) return std::nullopt;
-  if (digits == 0) return negative ? -0.0 : 0.0;
+  // No mantissa digit (this also refuses the empty text and a sign alone),
+  // or bytes left over.
+  if (digits == 0 || i != t.size()) return std::nullopt;
 
 #if FLT_EVAL_METHOD == 0
   // A mantissa below 2^53 and a power of ten up to 10^22 are both exact

@@ -115,18 +115,25 @@ inline void trimBlanks(const char*& first, const char*& end) {
 }
 
 // The bytes first..end trimmed of codes 0 to 32, read as a number and put
-// through calcA * x + calcB; `missing`, unchanged, when nothing is left or
-// it is not a number.
-inline double columnNumber(const char* first, const char* end, double calcA, double calcB, double missing) {
+// through calcA * x + calcB; `blank`, unchanged, when nothing is left, and
+// `unreadable` when it is not a number.
+inline double columnNumber(const char* first, const char* end, double calcA, double calcB, double blank,
+                           double unreadable) {
   trimBlanks(first, end);
-  if (first == end) return missing;
+  if (first == end) return blank;
   double x;
   if (!parseShortDecimal(first, end, x)) {
     std::optional<double> general = parseDecimalGeneral(std::string_view(first, static_cast<std::size_t>(end - first)));
-    if (!general) return missing;
+    if (!general) return unreadable;
     x = *general;
   }
   return calcA * x + calcB;
+}
+
+// As above, with one `missing` value for a blank column and for one that is
+// not a number.
+inline double columnNumber(const char* first, const char* end, double calcA, double calcB, double missing) {
+  return columnNumber(first, end, calcA, calcB, missing, missing);
 }
 
 // A short form scaled by 10^k with the calibration calcA 1, calcB 0, as an
@@ -155,9 +162,11 @@ inline bool scaledShortDecimal(const ShortDecimal& d, int tenPower, std::int64_t
 // Reads a whole text as a decimal number, "." as separator, whatever the
 // locale: an optional sign; digits; optionally "." and digits; optionally
 // "e" or "E", an optional sign and at least one digit. Either mantissa digit
-// run may be empty, so "." and "e5" read as 0, but something must follow the
-// sign. No blanks are skipped. The result is correctly rounded; a number too
-// large for a double gives an infinity, one too small a zero.
+// run may be empty but not both: a text without a digit before its exponent
+// (".", "-.", "e5", "+") is not a number. No blanks are skipped; "nan" and
+// "inf" are not numbers either.
+// The result is correctly rounded; a number too large for a double gives an
+// infinity, one too small a zero.
 inline std::optional<double> parseDecimal(std::string_view text) {
   double v;
   if (detail::parseShortDecimal(text.data(), text.data() + text.size(), v)) return v;

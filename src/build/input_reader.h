@@ -30,9 +30,8 @@ constexpr int kEolCrLf = 2;
 // InputSource); size() and position() then count compressed file bytes, so
 // that progress still runs from 0 to size().
 //
-// Calling order: open, size, then readLine until endOfInput() is true after a
-// line, close. A line is always read before the first endOfInput() test, so an
-// empty file yields one empty line; a last line without line end is a line.
+// Calling order: open, size, then readLine as long as endOfInput() is false,
+// close. An empty file has no line; a last line without line end is a line.
 class InputReader {
  public:
   // The unit in which position() grows: the progress bar follows the reader

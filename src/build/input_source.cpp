@@ -18,11 +18,18 @@ class PlainSource final : public InputSource {
   explicit PlainSource(std::unique_ptr<File> file) : file_(std::move(file)) {}
 
   // Reads until `n` bytes are in or the file has no more: a pipe may hand out
-  // less than asked without being at its end.
+  // less than asked without being at its end. A stop request that ends the
+  // wait for more still gives the bytes received; the next read throws it.
   std::size_t read(char* buffer, std::size_t n, bool& atEnd) override {
     std::size_t got = 0;
     while (got < n) {
-      std::size_t r = file_->read(buffer + got, n - got);
+      std::size_t r;
+      try {
+        r = file_->read(buffer + got, n - got);
+      } catch (const AbortError&) {
+        if (got == 0) throw;
+        break;
+      }
       if (r == 0) {
         atEnd = true;
         break;
@@ -61,6 +68,24 @@ class GzipSource final : public InputSource {
 
   std::size_t read(char* buffer, std::size_t n, bool& atEnd) override {
     std::size_t produced = 0;
+    try {
+      inflateInto(buffer, n, produced);
+    } catch (const AbortError&) {
+      // As for a plain file: the text inflated so far is handed out first.
+      if (produced == 0) throw;
+    }
+    if (done_) atEnd = true;
+    return produced;
+  }
+
+  std::int64_t fileBytesRead() const override { return fileRead_ - static_cast<std::int64_t>(zs_.avail_in); }
+  std::int64_t fileSize() override { return file_->size(); }
+  void close() override { file_->close(); }
+  const std::string& path() const override { return file_->path(); }
+  bool compressed() const override { return true; }
+
+ private:
+  void inflateInto(char* buffer, std::size_t n, std::size_t& produced) {
     while (produced < n && !done_) {
       if (atMemberStart_) startMember();
       if (done_) break;
@@ -81,24 +106,17 @@ class GzipSource final : public InputSource {
         fail(std::string("corrupt compressed data (") + (zs_.msg != nullptr ? zs_.msg : "inflate error") + ")");
       }
     }
-    if (done_) atEnd = true;
-    return produced;
   }
 
-  std::int64_t fileBytesRead() const override { return fileRead_ - static_cast<std::int64_t>(zs_.avail_in); }
-  std::int64_t fileSize() override { return file_->size(); }
-  void close() override { file_->close(); }
-  const std::string& path() const override { return file_->path(); }
-  bool compressed() const override { return true; }
-
- private:
-  // Moves the `keep` unused input bytes to the front and reads more after them.
+  // Moves the `keep` unused input bytes to the front and reads more after
+  // them. When the read throws, the stream still points at those bytes.
   void refill(std::size_t keep) {
     if (keep > 0) std::memmove(in_.data(), zs_.next_in, keep);
+    zs_.next_in = reinterpret_cast<Bytef*>(in_.data());
+    zs_.avail_in = static_cast<uInt>(keep);
     std::size_t got = file_->read(in_.data() + keep, in_.size() - keep);
     if (got == 0) fileEnd_ = true;
     fileRead_ += static_cast<std::int64_t>(got);
-    zs_.next_in = reinterpret_cast<Bytef*>(in_.data());
     zs_.avail_in = static_cast<uInt>(keep + got);
   }
 

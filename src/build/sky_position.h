@@ -1,5 +1,6 @@
 #pragma once
 
+#include <limits>
 #include <string_view>
 
 #include "build/field_value.h"
@@ -14,21 +15,29 @@ struct SkyPosition {
   double dec = 0;
   // False for a position the build refuses to the reject log: RA and DEC
   // both 0 (a line without a position), RA outside 0..360, DEC outside
-  // -90..90, or either not a number (an infinite column minus an infinite
+  // -90..90, or either not a number (NaN: a component column that holds
+  // something other than a number, or an infinite column minus an infinite
   // one).
   bool valid = false;
 };
 
 // The position the RA and DEC entries' slots give for `line`. `fieldSlots` are
 // indexed by list position, the RA entries first (`raCount` of them), the DEC
-// entries after them. A blank or unreadable component counts as 0; with
-// dectype 0 the sign column makes the declination negative only when it is
-// exactly "-". The conversion loop and page 3's preview both call this, so
-// that what the preview shows is what the build stores; it is forced inline
-// so that the loop's code for every line stays as if written in place.
+// entries after them. A blank component counts as 0; one that is not a
+// number makes the position NaN, and the line is refused rather than put at
+// 0. With dectype 0 the sign column makes the declination negative only when
+// it is exactly "-". The conversion loop and page 3's preview both call
+// this, so that what the preview shows is what the build stores; it is
+// forced inline so that the loop's code for every line stays as if written
+// in place.
 [[gnu::always_inline]] inline SkyPosition computePosition(std::string_view line, const FieldSlot* fieldSlots,
                                                           int ratype, int dectype, int raCount) {
-  auto number = [&](int position) { return fieldNumber(line, fieldSlots[position], 0.0); };
+  auto number = [&](int position) {
+    const FieldSlot& slot = fieldSlots[position];
+    const std::string_view t = rawText(line, slot);
+    return detail::columnNumber(t.data(), t.data() + t.size(), slot.calcA, slot.calcB, 0.0,
+                                std::numeric_limits<double>::quiet_NaN());
+  };
   SkyPosition p;
   switch (ratype) {
     case 0: p.ra = (number(0) + number(1) / 60 + number(2) / 3600) * 15; break;

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <system_error>
 
 #include "catalog/error.h"
+#include "catalog/interrupt.h"
 
 namespace mirdal {
 
@@ -101,6 +103,7 @@ class PosixFile final : public File {
 
   std::size_t read(void* buffer, std::size_t n) override {
     for (;;) {
+      if (interruptRequested() && !readable()) throw AbortError();
       ssize_t got = ::read(fd_, buffer, n);
       if (got >= 0) return static_cast<std::size_t>(got);
       if (errno != EINTR) throw Error(fileErrorMessage("read", path_, errno));
@@ -112,7 +115,10 @@ class PosixFile final : public File {
     while (n > 0) {
       ssize_t put = ::write(fd_, p, n);
       if (put < 0) {
-        if (errno == EINTR) continue;
+        if (errno == EINTR) {
+          if (interruptRequested()) throw AbortError();
+          continue;
+        }
         throw Error(fileErrorMessage("write", path_, errno));
       }
       if (put == 0) throw Error(fileErrorMessage("write", path_, ENOSPC));
@@ -150,6 +156,13 @@ class PosixFile final : public File {
   const std::string& path() const override { return path_; }
 
  private:
+  // A read would not wait: bytes, the end or an error are there (always so
+  // for a regular file; for a pipe, once its writer wrote or closed it).
+  bool readable() const {
+    pollfd p{fd_, POLLIN, 0};
+    return ::poll(&p, 1, 0) != 0;
+  }
+
   int fd_;
   std::string path_;
 };
@@ -175,10 +188,12 @@ class PosixFileSystem final : public FileSystem {
       case OpenMode::ReadWrite: flags |= O_RDWR; break;
       case OpenMode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; verb = "create"; break;
     }
+    // Opening a pipe waits for its other end.
+    if (mode == OpenMode::Read && interruptRequested()) throw AbortError();
     int fd;
-    do {
-      fd = ::open(path.c_str(), flags, 0666);
-    } while (fd < 0 && errno == EINTR);
+    while ((fd = ::open(path.c_str(), flags, 0666)) < 0 && errno == EINTR) {
+      if (interruptRequested()) throw AbortError();
+    }
     if (fd < 0) throw Error(fileErrorMessage(verb, path, errno));
     if (mode == OpenMode::Read) {
       struct stat st;

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -61,6 +62,23 @@ Outcome run(const TempDir& dir, const std::string& program, const std::vector<st
 }
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Starts `program` with `args`, stdin and stdout on /dev/null, stderr into
+// `errPath`, without waiting for it.
+pid_t start(const std::string& program, const std::vector<std::string>& args, const std::string& errPath) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
 
 //                     1         2
 //            123456789012345678901234567
@@ -263,16 +281,8 @@ TEST_F(MirdalBuild, InterruptEndsWithAbortedByUser) {
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const std::string project = writeProject(dir, dir.str() + "/out", false, fifo);
   const std::string errPath = dir.str() + "/stderr.txt";
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  std::vector<char*> argv = {const_cast<char*>(kBuild.c_str()), const_cast<char*>(project.c_str()), nullptr};
-  pid_t pid = 0;
-  ASSERT_EQ(posix_spawn(&pid, kBuild.c_str(), &actions, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
+  const pid_t pid = start(kBuild, {project}, errPath);
+  ASSERT_GT(pid, 0);
 
   // Should the build stop and close its end early, a write must fail
   // rather than kill this test program.
@@ -301,6 +311,36 @@ TEST_F(MirdalBuild, InterruptEndsWithAbortedByUser) {
   EXPECT_TRUE(contains(TempDir::readFile(errPath), "mirdal-build: Aborted by user")) << TempDir::readFile(errPath);
   // Nothing of the stopped build is left in the output directory.
   EXPECT_TRUE(std::filesystem::is_empty(dir.str() + "/out"));
+}
+
+// A stop signal ends a build that waits on its input, a FIFO: without a
+// writer (the open waits) or with a silent one (the read waits, plain or
+// through the decompressor). The build fails as on any error, at once.
+TEST_F(MirdalBuild, StopSignalEndsAWaitOnTheInput) {
+  const struct {
+    int signal;
+    const char* input;
+    bool writer;
+  } cases[] = {{SIGINT, "none.txt", false}, {SIGTERM, "none.txt", false}, {SIGINT, "silent.txt", true},
+               {SIGTERM, "silent.gz", true}};
+  for (const auto& c : cases) {
+    const std::string name = std::string(strsignal(c.signal)) + ", " + c.input, errPath = dir.str() + "/err.txt";
+    const std::string fifo = dir.str() + "/" + std::to_string(c.signal) + c.input, out = fifo + ".out";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int writer = c.writer ? ::open(fifo.c_str(), O_RDWR) : -1;  // O_RDWR: waits for no reader
+    const pid_t pid = start(kBuild, {writeProject(dir, out, false, fifo)}, errPath);
+    ASSERT_GT(pid, 0) << name;
+    // The handlers are in place before the header is written, and that before the input is opened.
+    for (int i = 0; i < 1000 && !fs::exists(out + "/cli.hdr"); ++i) ::usleep(10'000);
+    ::usleep(200'000);
+    ::kill(pid, c.signal);
+    int status = 0, waited = 0;  // in steps of 10 ms, up to 2 s; then it is killed and fails
+    while (::waitpid(pid, &status, WNOHANG) == 0 && ++waited <= 200) ::usleep(10'000);
+    if (waited > 200 && ::kill(pid, SIGKILL) == 0) ::waitpid(pid, &status, 0);
+    if (writer >= 0) ::close(writer);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << name << ": status " << status;
+    EXPECT_TRUE(contains(TempDir::readFile(errPath), "mirdal-build: Aborted by user")) << name;
+  }
 }
 
 TEST_F(MirdalBuild, InputFromAPipeArrivingInBursts) {

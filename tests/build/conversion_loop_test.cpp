@@ -41,7 +41,7 @@ std::string mixedLines(int count) {
 // Converts `input` into `out` through convertFile, or line by line through
 // convertLine when `lineByLine`.
 ConversionCounters convert(const CatalogDefinition& def, const std::string& input, const std::string& out,
-                           bool lineByLine) {
+                           bool lineByLine, int eol = 1) {
   CatalogDefinition d = def;
   d.settings.ouputdir = out;
   std::filesystem::create_directories(out);
@@ -57,7 +57,7 @@ ConversionCounters convert(const CatalogDefinition& def, const std::string& inpu
       for (std::string line; std::getline(lines, line);) loop.convertLine(line);
     } else {
       int checkpoints = 0;
-      loop.convertFile(input, 1, {}, [&](std::int64_t) { ++checkpoints; });
+      loop.convertFile(input, eol, {}, [&](std::int64_t) { ++checkpoints; });
       EXPECT_EQ(checkpoints, static_cast<int>(loop.counters().lines / 1000));
     }
     counters = loop.counters();
@@ -93,6 +93,27 @@ TEST(ConversionLoop, BatchesGiveWhatLineByLineGives) {
   EXPECT_EQ(batched.records, single.records);
   EXPECT_EQ(batched.indexRecords, single.indexRecords);
   EXPECT_TRUE(testing::directoryContents(dir.path() / "batched") == testing::directoryContents(dir.path() / "single"));
+}
+
+// Under every line-end setting an empty file has no line (nothing refused,
+// no reject log), and a last line without its line end is a line.
+TEST(ConversionLoop, EmptyFileHasNoLineAndLastLineNeedsNoEnd) {
+  TempDir dir;
+  const std::string star = "10.0      20.0";
+  for (int eol : {kEolCr, kEolLf, kEolCrLf}) {
+    const std::string end = eol == kEolCr ? "\r" : eol == kEolLf ? "\n" : "\r\n";
+    const std::pair<std::string, std::int64_t> cases[] = {{"", 0}, {star, 1}, {star + end + star, 2}, {end, -1}};
+    for (const auto& [text, records] : cases) {  // -1: one line, refused
+      const std::string name = std::to_string(eol) + "-" + std::to_string(text.size());
+      CatalogDefinition def = testing::decimalStars("Ends", {dir.write(name, text)}, eol, "");
+      setSlot(def, 0, 1, 9);
+      setSlot(def, 1, 11, 9);
+      const ConversionCounters got = convert(def, dir.str() + "/" + name, dir.str() + "/" + name + "out", false, eol);
+      EXPECT_EQ(got.lines, std::abs(records)) << name;
+      EXPECT_EQ(got.rejected, records < 0 ? 1 : 0) << name;
+      EXPECT_EQ(std::filesystem::exists(dir.path() / (name + "out") / "reject.txt"), records < 0) << name;
+    }
+  }
 }
 
 }  // namespace

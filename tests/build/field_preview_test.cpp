@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -49,6 +50,43 @@ TEST(ComputePosition, RefusesBothZeroAndBeyondTheSkyButKeepsTheEdges) {
   EXPECT_EQ(refusalReason(computePosition("400       1", def)), "RA lies outside 0 to 360 degrees");
   EXPECT_EQ(refusalReason(computePosition("1         91", def)), "DEC lies outside -90 to +90 degrees");
   EXPECT_EQ(refusalReason(computePosition("1         1", def)), "");
+}
+
+// A column text as a magnitude (stored x 1000, or the missing 32767) and in
+// each number column of every RA and DEC form (the line kept, or refused
+// rather than put at 0; a blank column counts as 0).
+TEST(NumberTexts, StoredMissingOrRefused) {
+  const struct {
+    const char* text;
+    std::int64_t magnitude;
+    bool kept;
+  } cases[] = {{" 12.5 ", 12500, true}, {".5", 500, true}, {"5.", 5000, true}, {"1e1", 10000, true},
+               {"    ", 32767, true},   {".", 32767, false}, {"-.", 32767, false}, {"+", 32767, false},
+               {"e5", 32767, false},    {"1e", 32767, false}, {"nan", 32767, false}, {"inf", 32767, false},
+               {"+ 10", 32767, false},  {"1,5", 32767, false}, {"12a", 32767, false}};
+  for (const auto& c : cases) {
+    const std::string_view t = c.text;
+    EXPECT_EQ(detail::scaledColumn(t.data(), t.data() + t.size(), 1, 0, 32.767, 1000, 3), c.magnitude) << t;
+  }
+  for (int form = 0; form < 12; ++form) {
+    CatalogDefinition def;
+    def.setRaType(form % 4);
+    def.setDecType(form / 4);
+    const int columns = def.fields().firstTypePosition();
+    const int sign = form / 4 == 0 ? def.fields().raCount() : -1;  // the "-" column of dectype 0, no number
+    for (int p = 0; p < columns; ++p) def.fieldSlots[static_cast<std::size_t>(p)] = {1 + 6 * p, 6, 1, 0};
+    for (int at = 0; at < columns; ++at) {
+      if (at == sign) continue;
+      for (const auto& c : cases) {
+        std::string line(6 * static_cast<std::size_t>(columns), ' ');
+        for (int p = 0; p < columns; ++p) {
+          const std::string_view text = p == at ? c.text : p == sign ? "" : "1";
+          line.replace(6 * static_cast<std::size_t>(p), text.size(), text);
+        }
+        EXPECT_EQ(computePosition(line, def).valid, c.kept) << "form " << form << ", column " << at << ": " << c.text;
+      }
+    }
+  }
 }
 
 TEST(FormatSexagesimal, RoundingCarriesIntoMinutesHoursAndDegrees) {
