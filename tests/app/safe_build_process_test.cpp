@@ -163,6 +163,7 @@ TEST_F(SafeBuildProcess, RecordsLargerThanTheBuffersKeepMemoryBounded) {
   testing::setSlot(def, 0, 1, 7);
   testing::setSlot(def, 1, 9, 7);
   def.settings.longname = "Wide records";
+  testing::setSlot(def, 3, 24, 5);
   for (int s = 13; s <= 15; ++s) testing::setSlot(def, s, 30, 1'000'000);  // String 1 to 3
   const std::string project = dir.str() + "/wide.prj";
   saveProject(project, def);
