@@ -69,6 +69,9 @@ BuildResult BuildPipeline::run(const CatalogDefinition& definition) {
   const RecordLayout layout = buildRecordLayout(def);
   const std::string base = baseName(layout.header.shortName);
   const int regions = layout.regionCount;
+  if (!isPlainBaseName(base))
+    throw Error("The catalog short name \"" + s.shortname + "\" cannot name its files: it must not start with \".\"" +
+                " nor hold \"/\", \"\\\" or control characters");
   refuseInputsThatAreOutputs(fs_, inputs, dir, base, regions);
 
   if (!fs_.isDirectory(dir)) fs_.createDirectories(dir);

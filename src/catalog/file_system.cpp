@@ -77,6 +77,9 @@ void copyFile(FileSystem& fs, const std::string& from, const std::string& to) {
 }
 
 void removeTree(FileSystem& fs, const std::string& directory) {
+  // A file, or a link (to a directory too), goes by itself: nothing below
+  // a link is ever listed or removed.
+  if (fs.remove(directory)) return;
   std::vector<std::string> names;
   try {
     names = fs.list(directory);

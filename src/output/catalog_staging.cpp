@@ -64,7 +64,7 @@ struct CommitPlan {
       }
       ++seen;
     }
-    if (seen != 5 || plan.base.empty() || plan.regions == 0) return std::nullopt;
+    if (seen != 5 || plan.regions == 0 || !isPlainBaseName(plan.base)) return std::nullopt;
     return plan;
   }
 };
@@ -136,6 +136,9 @@ void clearInterruptedBuilds(FileSystem& fs, const std::string& output) {
   const std::string_view prefix = CatalogStaging::kPrefix;
   for (const std::string& name : fs.list(output)) {
     if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    // A file or a link under such a name is no build's: it goes, and
+    // nothing it points to is looked at.
+    if (fs.remove(output + name)) continue;
     const std::string staging = output + name + "/";
     std::optional<CommitPlan> plan;
     if (auto text = readSmallFile(fs, staging + kCommitFile)) plan = CommitPlan::decode(*text);
@@ -148,6 +151,13 @@ void clearInterruptedBuilds(FileSystem& fs, const std::string& output) {
 }
 
 }  // namespace
+
+bool isPlainBaseName(std::string_view base) {
+  if (base.empty() || base.size() > 255 || base.front() == '.') return false;
+  for (char c : base)
+    if (static_cast<unsigned char>(c) < 32 || c == '/' || c == '\\') return false;
+  return true;
+}
 
 std::string busyDirectoryMessage(const std::string& outputDirectory) {
   return "Another build is writing the catalog in \"" + outputDirectory +
@@ -172,8 +182,7 @@ CatalogStaging::~CatalogStaging() {
 }
 
 void CatalogStaging::commit(const std::string& base, int regionCount, bool index, bool rejectLog) {
-  for (char c : base)
-    if (static_cast<unsigned char>(c) < 32 || c == '/') throw Error("Invalid catalog name \"" + base + "\"");
+  if (!isPlainBaseName(base)) throw Error("Invalid catalog name \"" + base + "\"");
   CommitPlan plan{base, regionCount, index, rejectLog, previousRegionScheme(fs_, output_, base)};
 
   // What could stop a rename is looked for before the first one: a zone

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "catalog/file_system.h"
@@ -55,6 +56,10 @@ class CatalogStaging {
   std::string staging_;
   bool committed_ = false;
 };
+
+// A base name that names files in the output directory only, and none that
+// is hidden: not empty, no "/", "\", control character or leading ".".
+bool isPlainBaseName(std::string_view base);
 
 // The message of a directory that another build is writing.
 std::string busyDirectoryMessage(const std::string& outputDirectory);

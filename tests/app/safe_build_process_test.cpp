@@ -170,7 +170,9 @@ TEST_F(SafeBuildProcess, RecordsLargerThanTheBuffersKeepMemoryBounded) {
   const testing::ChildOutcome r = ChildProcess(kBuild, {project}, dir.str(), "wide").wait();
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("records written   150"), std::string::npos) << r.out;
+#ifndef __SANITIZE_ADDRESS__  // the sanitizer's own memory would count
   EXPECT_LT(r.peakRssKb, 150'000);
+#endif
 }
 
 }  // namespace

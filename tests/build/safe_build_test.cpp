@@ -139,6 +139,19 @@ TEST_F(SafeBuild, AttacksLeaveThePreviousCatalogWhole) {
          EXPECT_EQ(d.read("victim.txt"), "precious");
          EXPECT_TRUE(fs::is_symlink(d.path() / "out/sort.out"));
        }},
+      {"a link and a forged plan under the staging directories' names",
+       [](auto&, auto& d) {
+         const std::string prefix = std::string("out/") + CatalogStaging::kPrefix;
+         d.write("victim/keep.txt", "precious");
+         fs::create_directory_symlink(d.path() / "victim", d.path() / (prefix + "link"));
+         d.write(prefix + "plan/commit", "base=../vic\nregions=50\nindex=0\nreject=0\nprevious=50\n");
+         d.write("vic.idx", "precious");
+       },
+       Outcome::Built, "",
+       [](auto& d, auto&) {
+         EXPECT_EQ(d.read("victim/keep.txt"), "precious");
+         EXPECT_EQ(d.read("vic.idx"), "precious");
+       }},
       {"a killed build's staging directory",
        [](auto&, auto& d) { d.write(std::string("out/") + CatalogStaging::kPrefix + "abc123/safe01.dat", "junk"); },
        Outcome::Built, "",
