@@ -253,8 +253,8 @@ void refuseInputsThatAreOutputs(FileSystem& fs, const std::vector<std::string>& 
     if (!id) return;
     for (const auto& [inputId, input] : ids)
       if (inputId == *id)
-        throw Error("The input file \"" + *input + "\" is \"" + path +
-                    "\", a file of the catalog being built: choose another input file or output directory");
+        throw Error("The input file \"" + *input + "\" is " + (*input == path ? "" : "\"" + path + "\", ") +
+                    "a file of the catalog being built: choose another input file or output directory");
   };
   check(outputDirectory + base + ".hdr");
   check(outputDirectory + base + ".idx");
