@@ -37,9 +37,9 @@
 #include <vector>
 
 #include "catalog/catalog_definition.h"
-#include "catalog/error.h"
-#include "catalog/file_system.h"
 #include "catalog/project_file.h"
+#include "util/error.h"
+#include "util/file_system.h"
 
 namespace {
 

@@ -31,8 +31,8 @@
 
 #include "build/field_value.h"
 #include "build/input_reader.h"
-#include "catalog/file_system.h"
-#include "catalog/text.h"
+#include "util/file_system.h"
+#include "util/text.h"
 
 namespace {
 

@@ -29,10 +29,10 @@
 #include <string>
 #include <vector>
 
-#include "catalog/error.h"
-#include "catalog/file_system.h"
 #include "sort/compare_from.h"
 #include "sort/fix_rec_sort.h"
+#include "util/error.h"
+#include "util/file_system.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 
 #include <string>
 
-#include "catalog/error.h"
 #include "fuzz_check.h"
 #include "output/catalog_header.h"
 #include "output/catalog_reader.h"
 #include "output/region_scheme.h"
 #include "support/memory_file_system.h"
+#include "util/error.h"
 
 namespace {
 

@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "build/input_reader.h"
-#include "catalog/error.h"
 #include "fuzz_check.h"
 #include "support/memory_file_system.h"
+#include "util/error.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 
 #include "build/field_value.h"
 #include "catalog/mapping_tables.h"
-#include "catalog/text.h"
 #include "fuzz_check.h"
+#include "util/text.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <string_view>
 
 #include "catalog/catalog_definition.h"
-#include "catalog/error.h"
 #include "catalog/project_file.h"
 #include "fuzz_check.h"
 #include "output/catalog_header.h"
 #include "output/record_layout.h"
 #include "support/memory_file_system.h"
+#include "util/error.h"
 
 namespace {
 

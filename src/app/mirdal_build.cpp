@@ -22,11 +22,11 @@
 #include "build/input_reader.h"
 #include "catalog/catalog_definition.h"
 #include "catalog/definition_check.h"
-#include "catalog/error.h"
-#include "catalog/home_directory.h"
-#include "catalog/interrupt.h"
 #include "catalog/project_file.h"
 #include "catalog/readme_import.h"
+#include "util/error.h"
+#include "util/home_directory.h"
+#include "util/interrupt.h"
 
 namespace {
 

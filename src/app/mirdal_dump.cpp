@@ -10,10 +10,10 @@
 #include <optional>
 #include <string>
 
-#include "catalog/error.h"
 #include "output/catalog_reader.h"
 #include "output/region_scheme.h"
-#include "output/sky_preview.h"
+#include "picture/sky_preview.h"
+#include "util/error.h"
 
 namespace {
 

@@ -6,14 +6,14 @@
 
 #include "build/conversion_loop.h"
 #include "build/reject_log.h"
-#include "catalog/error.h"
-#include "catalog/text.h"
 #include "output/append_check.h"
 #include "output/catalog_files.h"
 #include "output/catalog_staging.h"
 #include "output/post_build_sort.h"
 #include "output/record_layout.h"
 #include "output/region_scheme.h"
+#include "util/error.h"
+#include "util/text.h"
 
 namespace mirdal {
 

@@ -6,7 +6,7 @@
 
 #include "build/build_ui.h"
 #include "catalog/catalog_definition.h"
-#include "catalog/file_system.h"
+#include "util/file_system.h"
 
 namespace mirdal {
 

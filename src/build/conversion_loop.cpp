@@ -17,7 +17,7 @@
 
 #include "build/field_value.h"
 #include "build/sky_position.h"
-#include "catalog/text.h"
+#include "util/text.h"
 
 namespace mirdal {
 

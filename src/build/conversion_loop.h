@@ -13,11 +13,11 @@
 #include "build/input_reader.h"
 #include "build/reject_log.h"
 #include "catalog/catalog_definition.h"
-#include "catalog/file_system.h"
 #include "catalog/mapping_tables.h"
 #include "output/catalog_files.h"
 #include "output/record_layout.h"
 #include "output/region_scheme.h"
+#include "util/file_system.h"
 
 namespace mirdal {
 

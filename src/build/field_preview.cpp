@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "build/field_value.h"
-#include "catalog/text.h"
+#include "util/text.h"
 
 namespace mirdal {
 

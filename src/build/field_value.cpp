@@ -8,7 +8,7 @@
 #include <iterator>
 #include <limits>
 
-#include "catalog/text.h"
+#include "util/text.h"
 
 namespace mirdal {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "build/input_source.h"
-#include "catalog/file_system.h"
+#include "util/file_system.h"
 
 namespace mirdal {
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "catalog/error.h"
+#include "util/error.h"
 
 namespace mirdal {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "catalog/file_system.h"
+#include "util/file_system.h"
 
 namespace mirdal {
 

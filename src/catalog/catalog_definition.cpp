@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "catalog/home_directory.h"
+#include "util/home_directory.h"
 
 namespace mirdal {
 
@@ -102,5 +102,10 @@ bool CatalogDefinition::requiredFieldsTicked() const {
 }
 
 void CatalogDefinition::resetSlots() { fieldSlots.fill(FieldSlot{}); }
+
+void expandHomeInPaths(BuildSettings& settings) {
+  settings.ouputdir = expandHome(settings.ouputdir);
+  for (std::string& file : settings.inputfiles) file = expandHome(file);
+}
 
 }  // namespace mirdal

@@ -122,4 +122,9 @@ class CatalogDefinition {
   std::array<std::string, kLabelCount> labels_;
 };
 
+// expandHome on the output directory and every input file name: the names a
+// build opens. The wizard and mirdal-build call it on the definition they
+// build; a project keeps the names as typed.
+void expandHomeInPaths(BuildSettings& settings);
+
 }  // namespace mirdal

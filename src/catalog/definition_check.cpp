@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "catalog/home_directory.h"
-#include "catalog/text.h"
+#include "util/home_directory.h"
+#include "util/text.h"
 
 namespace mirdal {
 

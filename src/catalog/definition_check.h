@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "catalog/catalog_definition.h"
-#include "catalog/file_system.h"
+#include "util/file_system.h"
 
 namespace mirdal {
 

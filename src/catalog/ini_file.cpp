@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "catalog/text.h"
+#include "util/text.h"
 
 namespace mirdal {
 

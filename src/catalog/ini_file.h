@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "catalog/file_system.h"
+#include "util/file_system.h"
 
 namespace mirdal {
 

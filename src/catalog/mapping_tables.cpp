@@ -1,6 +1,6 @@
 #include "catalog/mapping_tables.h"
 
-#include "catalog/text.h"
+#include "util/text.h"
 
 namespace mirdal {
 

@@ -6,9 +6,9 @@
 #include <limits>
 #include <vector>
 
-#include "catalog/error.h"
 #include "catalog/ini_file.h"
-#include "catalog/text.h"
+#include "util/error.h"
+#include "util/text.h"
 
 namespace mirdal {
 

@@ -6,9 +6,9 @@
 #include <memory>
 #include <optional>
 
-#include "catalog/error.h"
 #include "catalog/project_file.h"
-#include "catalog/text.h"
+#include "util/error.h"
+#include "util/text.h"
 
 namespace mirdal {
 

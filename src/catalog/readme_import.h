@@ -8,7 +8,7 @@
 
 #include "catalog/catalog_definition.h"
 #include "catalog/catalog_type.h"
-#include "catalog/file_system.h"
+#include "util/file_system.h"
 
 namespace mirdal {
 

@@ -61,7 +61,7 @@
 
 #include "catalog/project_file.h"
 #include "catalog/readme_import.h"
-#include "catalog/text.h"
+#include "util/text.h"
 
 namespace mirdal {
 

@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "catalog/error.h"
-#include "catalog/text.h"
 #include "output/region_scheme.h"
+#include "util/error.h"
+#include "util/text.h"
 
 namespace mirdal {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "catalog/file_system.h"
 #include "output/record_layout.h"
+#include "util/file_system.h"
 
 namespace mirdal {
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <new>
 
-#include "catalog/error.h"
 #include "output/region_scheme.h"
+#include "util/error.h"
 
 namespace mirdal {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "catalog/file_system.h"
 #include "output/record_layout.h"
+#include "util/file_system.h"
 
 namespace mirdal {
 

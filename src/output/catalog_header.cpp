@@ -6,10 +6,10 @@
 #include <memory>
 #include <utility>
 
-#include "catalog/error.h"
-#include "catalog/file_system.h"
-#include "catalog/text.h"
 #include "output/region_scheme.h"
+#include "util/error.h"
+#include "util/file_system.h"
+#include "util/text.h"
 
 namespace mirdal {
 namespace {

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "catalog/error.h"
 #include "output/catalog_staging.h"
 #include "output/region_scheme.h"
+#include "util/error.h"
 
 namespace mirdal {
 

@@ -7,8 +7,8 @@
 
 #include "catalog/catalog_type.h"
 #include "catalog/field_catalogue.h"
-#include "catalog/file_system.h"
 #include "output/catalog_header.h"
+#include "util/file_system.h"
 
 namespace mirdal {
 

@@ -6,9 +6,9 @@
 #include <optional>
 #include <string_view>
 
-#include "catalog/error.h"
 #include "output/catalog_header.h"
 #include "output/region_scheme.h"
+#include "util/error.h"
 
 namespace mirdal {
 

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
-#include "catalog/file_system.h"
 #include "output/record_layout.h"
 #include "sort/sort_in_place.h"
+#include "util/file_system.h"
 
 namespace mirdal {
 

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <string>
 
-#include "catalog/error.h"
-#include "catalog/text.h"
+#include "util/error.h"
+#include "util/text.h"
 
 namespace mirdal {
 namespace {

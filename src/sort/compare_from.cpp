@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "catalog/error.h"
+#include "util/error.h"
 
 namespace mirdal {
 

@@ -9,8 +9,8 @@
 #include <type_traits>
 #include <utility>
 
-#include "catalog/error.h"
 #include "sort/compare_from.h"
+#include "util/error.h"
 
 namespace mirdal {
 

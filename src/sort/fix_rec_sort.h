@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "catalog/file_system.h"
 #include "sort/compare_from.h"
 #include "sort/record_compare.h"
+#include "util/file_system.h"
 
 namespace mirdal {
 

@@ -2,8 +2,8 @@
 
 #include <cerrno>
 
-#include "catalog/error.h"
 #include "sort/fix_rec_sort.h"
+#include "util/error.h"
 
 namespace mirdal {
 

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "catalog/file_system.h"
 #include "sort/record_compare.h"
+#include "util/file_system.h"
 
 namespace mirdal {
 

@@ -29,11 +29,11 @@
 #include "build/input_reader.h"
 #include "build/sky_position.h"
 #include "catalog/catalog_definition.h"
-#include "catalog/home_directory.h"
-#include "catalog/text.h"
 #include "ui/formula_dialog.h"
 #include "ui/platform_services.h"
 #include "ui/qt_text.h"
+#include "util/home_directory.h"
+#include "util/text.h"
 
 namespace mirdal {
 

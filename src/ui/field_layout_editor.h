@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "catalog/file_system.h"
+#include "util/file_system.h"
 
 class QCheckBox;
 class QLabel;

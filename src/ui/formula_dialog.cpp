@@ -16,8 +16,8 @@
 #include <QVBoxLayout>
 
 #include "build/field_value.h"
-#include "catalog/text.h"
 #include "ui/qt_text.h"
+#include "util/text.h"
 
 namespace mirdal {
 

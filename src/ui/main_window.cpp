@@ -27,11 +27,8 @@
 #include <QVBoxLayout>
 
 #include "build/input_reader.h"
-#include "catalog/error.h"
-#include "catalog/home_directory.h"
 #include "catalog/project_file.h"
 #include "catalog/readme_import.h"
-#include "catalog/text.h"
 #include "output/region_scheme.h"
 #include "ui/field_layout_editor.h"
 #include "ui/help.h"
@@ -41,6 +38,9 @@
 #include "ui/resources.h"
 #include "ui/sky_preview_window.h"
 #include "ui/widgets.h"
+#include "util/error.h"
+#include "util/home_directory.h"
+#include "util/text.h"
 
 namespace mirdal {
 

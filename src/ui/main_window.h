@@ -12,8 +12,8 @@
 #include "build/build_pipeline.h"
 #include "catalog/catalog_definition.h"
 #include "catalog/definition_check.h"
-#include "catalog/file_system.h"
 #include "ui/wizard_build_ui.h"
+#include "util/file_system.h"
 
 class QCheckBox;
 class QComboBox;

@@ -16,9 +16,9 @@
 #include <QVBoxLayout>
 
 #include "build/field_preview.h"
-#include "catalog/text.h"
 #include "output/catalog_reader.h"
 #include "ui/qt_text.h"
+#include "util/text.h"
 
 namespace mirdal {
 

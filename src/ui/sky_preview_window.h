@@ -6,8 +6,8 @@
 #include <QDialog>
 #include <QImage>
 
-#include "catalog/file_system.h"
-#include "output/sky_preview.h"
+#include "picture/sky_preview.h"
+#include "util/file_system.h"
 
 class QLabel;
 class QTabWidget;

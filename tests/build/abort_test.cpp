@@ -15,8 +15,6 @@
 #include <vector>
 
 #include "build/build_pipeline.h"
-#include "catalog/error.h"
-#include "catalog/text.h"
 #include "output/catalog_reader.h"
 #include "output/region_scheme.h"
 #include "support/build_state.h"
@@ -24,6 +22,8 @@
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 #include "support/working_directory.h"
+#include "util/error.h"
+#include "util/text.h"
 
 namespace mirdal {
 namespace {

@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "build/build_pipeline.h"
-#include "catalog/error.h"
 #include "output/catalog_reader.h"
 #include "support/build_state.h"
 #include "support/catalog_checks.h"
 #include "support/faulty_file_system.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
+#include "util/error.h"
 
 namespace mirdal {
 namespace {

@@ -4,11 +4,11 @@
 
 #include <filesystem>
 
-#include "catalog/error.h"
 #include "output/catalog_reader.h"
 #include "support/catalog_checks.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
+#include "util/error.h"
 
 namespace mirdal {
 namespace {

@@ -14,12 +14,12 @@
 #include "build/build_pipeline.h"
 #include "build/input_reader.h"
 #include "build/input_source.h"
-#include "catalog/error.h"
 #include "support/catalog_checks.h"
 #include "support/gzip.h"
 #include "support/memory_file_system.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
+#include "util/error.h"
 
 namespace mirdal {
 namespace {

@@ -16,8 +16,6 @@
 #include <vector>
 
 #include "build/build_pipeline.h"
-#include "catalog/error.h"
-#include "catalog/text.h"
 #include "output/catalog_reader.h"
 #include "output/post_build_sort.h"
 #include "output/record_layout.h"
@@ -27,6 +25,8 @@
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 #include "support/working_directory.h"
+#include "util/error.h"
+#include "util/text.h"
 
 namespace mirdal {
 namespace {

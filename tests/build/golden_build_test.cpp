@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "build/build_pipeline.h"
-#include "catalog/error.h"
 #include "output/catalog_reader.h"
 #include "support/catalog_checks.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
+#include "util/error.h"
 
 namespace mirdal {
 namespace {

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "build/build_pipeline.h"
-#include "catalog/error.h"
 #include "output/catalog_reader.h"
 #include "output/catalog_staging.h"
 #include "output/region_scheme.h"
@@ -21,6 +20,7 @@
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 #include "support/working_directory.h"
+#include "util/error.h"
 
 namespace mirdal {
 namespace {

@@ -1,4 +1,4 @@
-#include "catalog/home_directory.h"
+#include "util/home_directory.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "catalog/error.h"
 #include "support/faulty_file_system.h"
 #include "support/temp_dir.h"
+#include "util/error.h"
 
 namespace mirdal {
 namespace {

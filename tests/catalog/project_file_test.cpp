@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "catalog/error.h"
 #include "support/faulty_file_system.h"
 #include "support/temp_dir.h"
+#include "util/error.h"
 
 namespace mirdal {
 namespace {

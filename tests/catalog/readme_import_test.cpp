@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "catalog/error.h"
 #include "support/temp_dir.h"
+#include "util/error.h"
 
 namespace mirdal {
 namespace {

@@ -7,8 +7,8 @@
 #include <map>
 #include <string>
 
-#include "catalog/error.h"
 #include "support/temp_dir.h"
+#include "util/error.h"
 
 namespace mirdal {
 namespace {

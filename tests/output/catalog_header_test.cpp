@@ -7,10 +7,10 @@
 #include <random>
 #include <string>
 
-#include "catalog/error.h"
-#include "catalog/file_system.h"
 #include "support/faulty_file_system.h"
 #include "support/temp_dir.h"
+#include "util/error.h"
+#include "util/file_system.h"
 
 namespace mirdal {
 namespace {

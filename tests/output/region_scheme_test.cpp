@@ -8,7 +8,7 @@
 #include <set>
 #include <vector>
 
-#include "catalog/error.h"
+#include "util/error.h"
 
 namespace mirdal {
 namespace {

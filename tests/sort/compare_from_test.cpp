@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "catalog/error.h"
+#include "util/error.h"
 
 namespace mirdal {
 namespace {

@@ -10,11 +10,11 @@
 #include <utility>
 #include <vector>
 
-#include "catalog/error.h"
 #include "sort/compare_from.h"
 #include "support/faulty_file_system.h"
 #include "support/temp_dir.h"
 #include "support/working_directory.h"
+#include "util/error.h"
 
 namespace mirdal {
 namespace {

@@ -8,12 +8,12 @@
 #include <filesystem>
 #include <string>
 
-#include "catalog/error.h"
 #include "sort/compare_from.h"
 #include "sort/fix_rec_sort.h"
 #include "support/faulty_file_system.h"
 #include "support/temp_dir.h"
 #include "support/working_directory.h"
+#include "util/error.h"
 
 namespace mirdal {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "catalog/error.h"
-#include "catalog/file_system.h"
+#include "util/error.h"
+#include "util/file_system.h"
 
 namespace mirdal::testing {
 

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "catalog/error.h"
-#include "catalog/file_system.h"
+#include "util/error.h"
+#include "util/file_system.h"
 
 namespace mirdal::testing {
 

@@ -9,11 +9,11 @@
 #include <QStackedWidget>
 #include <QToolButton>
 
-#include "catalog/file_system.h"
 #include "ui/fake_platform_services.h"
 #include "ui/main_window.h"
 #include "ui/progress_window.h"
 #include "ui/widgets.h"
+#include "util/file_system.h"
 
 namespace mirdal::testing {
 

@@ -1,13 +1,13 @@
-#include "output/sky_preview.h"
+#include "picture/sky_preview.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "catalog/error.h"
 #include "output/region_scheme.h"
 #include "support/temp_dir.h"
 #include "support/tiny_catalog.h"
+#include "util/error.h"
 
 namespace mirdal {
 namespace {

@@ -1,4 +1,4 @@
-#include "catalog/file_system.h"
+#include "util/file_system.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -14,8 +14,8 @@
 #include <string_view>
 #include <system_error>
 
-#include "catalog/error.h"
-#include "catalog/interrupt.h"
+#include "util/error.h"
+#include "util/interrupt.h"
 
 namespace mirdal {
 

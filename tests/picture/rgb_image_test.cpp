@@ -1,13 +1,13 @@
-#include "output/rgb_image.h"
+#include "picture/rgb_image.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <string>
 
-#include "catalog/error.h"
-#include "output/pixel_font.h"
+#include "picture/pixel_font.h"
 #include "support/temp_dir.h"
+#include "util/error.h"
 
 namespace mirdal {
 namespace {

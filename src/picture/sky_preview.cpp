@@ -1,15 +1,15 @@
-#include "output/sky_preview.h"
+#include "picture/sky_preview.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
 
-#include "catalog/error.h"
 #include "catalog/field_catalogue.h"
-#include "catalog/text.h"
-#include "output/pixel_font.h"
 #include "output/region_scheme.h"
+#include "picture/pixel_font.h"
+#include "util/error.h"
+#include "util/text.h"
 
 namespace mirdal {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "catalog/file_system.h"
+#include "util/file_system.h"
 
 namespace mirdal {
 

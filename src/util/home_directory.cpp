@@ -1,4 +1,4 @@
-#include "catalog/home_directory.h"
+#include "util/home_directory.h"
 
 #include <cstdlib>
 
@@ -7,8 +7,8 @@
 #include <unistd.h>
 #endif
 
-#include "catalog/error.h"
-#include "catalog/text.h"
+#include "util/error.h"
+#include "util/text.h"
 
 namespace mirdal {
 
@@ -56,9 +56,5 @@ std::string expandHome(std::string_view path) {
   return home + std::string(rest);
 }
 
-void expandHomeInPaths(BuildSettings& settings) {
-  settings.ouputdir = expandHome(settings.ouputdir);
-  for (std::string& file : settings.inputfiles) file = expandHome(file);
-}
 
 }  // namespace mirdal

@@ -3,8 +3,6 @@
 #include <string>
 #include <string_view>
 
-#include "catalog/catalog_definition.h"
-
 namespace mirdal {
 
 // The user's home directory: $HOME, else the account's entry in the user
@@ -18,10 +16,5 @@ std::string homeDirectory();
 // when the text starts with "~" and no home directory is known, rather than
 // take "~" for a directory of that name.
 std::string expandHome(std::string_view path);
-
-// expandHome on the output directory and every input file name: the names a
-// build opens. The wizard and mirdal-build call it on the definition they
-// build; a project keeps the names as typed.
-void expandHomeInPaths(BuildSettings& settings);
 
 }  // namespace mirdal

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "catalog/file_system.h"
 #include "output/catalog_reader.h"
-#include "output/rgb_image.h"
+#include "picture/rgb_image.h"
+#include "util/file_system.h"
 
 namespace mirdal {
 

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "output/rgb_image.h"
+#include "picture/rgb_image.h"
 
 namespace mirdal {
 

@@ -1,10 +1,10 @@
-#include "catalog/file_system.h"
+#include "util/file_system.h"
 
 #include <gtest/gtest.h>
 
-#include "catalog/error.h"
 #include "support/faulty_file_system.h"
 #include "support/temp_dir.h"
+#include "util/error.h"
 
 namespace mirdal {
 namespace {

@@ -1,4 +1,4 @@
-#include "output/pixel_font.h"
+#include "picture/pixel_font.h"
 
 #include <cstdint>
 

@@ -1,11 +1,11 @@
-#include "output/rgb_image.h"
+#include "picture/rgb_image.h"
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
 
-#include "catalog/error.h"
+#include "util/error.h"
 
 namespace mirdal {
 
