@@ -39,6 +39,183 @@ std::string BuildPipeline::normaliseDirectory(const std::string& text) {
   return dir;
 }
 
+// One build: what its stages share, and the stages themselves.
+class BuildPipeline::Run {
+ public:
+  Run(BuildPipeline& pipeline, const CatalogDefinition& def, const RecordLayout& layout, std::string dir,
+      std::vector<std::string> inputs, CatalogStaging& staging, BuildResult& result)
+      : p_(pipeline),
+        ui_(pipeline.ui_),
+        fs_(pipeline.fs_),
+        def_(def),
+        layout_(layout),
+        dir_(std::move(dir)),
+        work_(staging.directory()),
+        inputs_(std::move(inputs)),
+        staging_(staging),
+        result_(result),
+        rejectLog_(fs_, work_ + "reject.txt") {}
+
+  // Runs the stages in order, then puts the catalog in place.
+  void all();
+  // After a failure: drops what is buffered and closes every file.
+  void abandon() noexcept {
+    if (files_) files_->abandon();
+    rejectLog_.abandon();
+  }
+  // A message that names files by their places in the output directory
+  // rather than in the staging directory.
+  std::string inOutputDirectory(std::string message) const {
+    for (std::size_t at; (at = message.find(work_)) != std::string::npos;) message.replace(at, work_.size(), dir_);
+    return message;
+  }
+
+ private:
+  struct Stage {
+    const char* caption;
+    int overallMaximum;   // 0: left as it is
+    int overallPosition;
+    bool perRegion;       // the stage's bar counts region files, else 1
+    bool (Run::*runs)() const;
+    void (Run::*work)();
+    double StageTimes::*seconds;
+  };
+  static const Stage kStages[];
+
+  bool always() const { return true; }
+  bool sortsByMagnitude() const { return def_.type() != CatalogType::NebulaOutlines; }
+  bool hasIndex() const { return layout_.index; }
+
+  void begin(const Stage& stage);
+  void header() { ui_.setStagePosition(1); }
+  void createFiles();
+  void convert();
+  void closeFiles();
+  void sortByMagnitude();
+  void sortIndex();
+  void checkAbort() const {
+    if (p_.abortRequested()) throw AbortError();
+  }
+  void showItem(int r) {
+    ui_.setStagePosition(r);
+    ui_.setItemCaption(std::to_string(r));
+    ui_.repaint();
+  }
+
+  BuildPipeline& p_;
+  BuildUi& ui_;
+  FileSystem& fs_;
+  const CatalogDefinition& def_;
+  const RecordLayout& layout_;
+  const std::string dir_;
+  const std::string work_;
+  const std::vector<std::string> inputs_;
+  CatalogStaging& staging_;
+  BuildResult& result_;
+  std::optional<CatalogFiles> files_;
+  RejectLog rejectLog_;
+  std::optional<InPlaceSorter> sorter_;
+};
+
+// Before each stage its captions and bars are set, the progress window
+// repainted and pending window messages run (when a click on Abort is
+// seen). The index sort sets its own.
+const BuildPipeline::Run::Stage BuildPipeline::Run::kStages[] = {
+    {"Create header", 4, 0, false, &Run::always, &Run::header, &StageTimes::header},
+    {"Create files", 0, 1, true, &Run::always, &Run::createFiles, &StageTimes::files},
+    {"Convert catalog files", 0, 2, false, &Run::always, &Run::convert, &StageTimes::conversion},
+    {"Close files", 4, 3, true, &Run::always, &Run::closeFiles, &StageTimes::closing},
+    {"Sorting files by magnitude", 0, 4, true, &Run::sortsByMagnitude, &Run::sortByMagnitude,
+     &StageTimes::magnitudeSort},
+    {nullptr, 0, 0, false, &Run::hasIndex, &Run::sortIndex, &StageTimes::indexSort},
+};
+
+void BuildPipeline::Run::begin(const Stage& stage) {
+  ui_.setStageCaption(stage.caption);
+  if (stage.overallMaximum != 0) ui_.setOverallMaximum(stage.overallMaximum);
+  ui_.setOverallPosition(stage.overallPosition);
+  ui_.setStageMaximum(stage.perRegion ? layout_.regionCount : 1);
+  ui_.setStagePosition(0);
+  ui_.setItemCaption("");
+  if (&stage == &kStages[0]) ui_.showProgress();
+  ui_.repaint();
+  ui_.processEvents();
+}
+
+void BuildPipeline::Run::all() {
+  for (const Stage& stage : kStages) {
+    if (!(this->*stage.runs)()) continue;
+    const auto t = Clock::now();
+    if (stage.caption != nullptr) begin(stage);
+    (this->*stage.work)();
+    result_.seconds.*stage.seconds = secondsSince(t);
+  }
+  sorter_.reset();  // removes its run file
+  const bool rejected = rejectLog_.isOpen();
+  rejectLog_.close();
+  files_.reset();
+  staging_.commit(baseName(layout_.header.shortName), layout_.regionCount, layout_.index, rejected);
+  if (rejected) result_.rejectLogPath = dir_ + "reject.txt";
+}
+
+void BuildPipeline::Run::createFiles() {
+  files_.emplace(fs_, work_, layout_, def_.settings.append);
+  if (def_.settings.append) files_->copyFrom(dir_);
+  files_->create([&](int r) {
+    checkAbort();
+    showItem(r);
+  });
+}
+
+void BuildPipeline::Run::convert() {
+  ConversionLoop loop(def_, layout_, *files_, rejectLog_, fs_);
+  ui_.setOverallMaximum(static_cast<std::int64_t>(inputs_.size()));
+  int f = 0;
+  for (const std::string& path : inputs_) {
+    ui_.setStageCaption("Convert catalog file " + path);
+    ui_.setOverallPosition(++f);
+    ui_.repaint();
+    loop.convertFile(
+        path, def_.settings.eol, [&](std::int64_t size) { ui_.setStageMaximum(size); },
+        [&](std::int64_t position) {
+          checkAbort();
+          ui_.setStagePosition(position);
+          ui_.repaint();
+          ui_.processEvents();
+        });
+  }
+  result_.linesRead = loop.counters().lines;
+  result_.recordsWritten = loop.counters().records;
+  result_.indexRecordsWritten = loop.counters().indexRecords;
+  result_.linesRejected = loop.counters().rejected;
+}
+
+// No window messages run while the files close.
+void BuildPipeline::Run::closeFiles() {
+  files_->close([&](int r) { showItem(r); });
+}
+
+void BuildPipeline::Run::sortByMagnitude() {
+  if (!sorter_) sorter_.emplace(fs_, work_ + "SorTemp.mkw");
+  for (int r = 1; r <= layout_.regionCount; ++r) {
+    checkAbort();
+    showItem(r);
+    sortRegionByMagnitude(*sorter_, files_->regionPath(r), work_ + "sort.out", layout_, p_.regionOneRunLimit_);
+  }
+}
+
+void BuildPipeline::Run::sortIndex() {
+  if (!sorter_) sorter_.emplace(fs_, work_ + "SorTemp.mkw");
+  ui_.setStageMaximum(2);
+  ui_.setStagePosition(1);
+  ui_.setStageCaption("Sorting the index file ");
+  ui_.setItemCaption("");
+  ui_.processEvents();
+  sortIndexByName(*sorter_, files_->indexPath(), work_ + "sort.out", layout_);
+  ui_.setStagePosition(2);
+  ui_.processEvents();
+}
+
 BuildResult BuildPipeline::run(const CatalogDefinition& definition) {
   const auto start = Clock::now();
   abort_.store(false, std::memory_order_relaxed);
@@ -68,180 +245,36 @@ BuildResult BuildPipeline::run(const CatalogDefinition& definition) {
   // Everything that can refuse the build without touching a file comes first.
   const RecordLayout layout = buildRecordLayout(def);
   const std::string base = baseName(layout.header.shortName);
-  const int regions = layout.regionCount;
   if (!isPlainBaseName(base))
     throw Error("The catalog short name \"" + s.shortname + "\" cannot name its files: it must not start with \".\"" +
                 " nor hold \"/\", \"\\\" or control characters");
-  refuseInputsThatAreOutputs(fs_, inputs, dir, base, regions);
+  refuseInputsThatAreOutputs(fs_, inputs, dir, base, layout.regionCount);
 
   if (!fs_.isDirectory(dir)) fs_.createDirectories(dir);
   // The new catalog is built in a staging directory and put in place only
   // when every stage has succeeded; until then the previous one stays whole.
   CatalogStaging staging(fs_, dir);
   if (s.append) checkAppendCompatible(fs_, dir, base, layout);
-  const std::string work = staging.directory();
 
-  std::optional<CatalogFiles> files;
-  RejectLog rejectLog(fs_, work + "reject.txt");
-  auto checkAbort = [this] {
-    if (abortRequested()) throw AbortError();
-  };
-
+  Run build(*this, def, layout, dir, std::move(inputs), staging, result);
   try {
-    // 1. Header.
-    auto t = Clock::now();
-    ui_.setStageCaption("Create header");
-    ui_.setOverallMaximum(4);
-    ui_.setOverallPosition(0);
-    ui_.setStageMaximum(1);
-    ui_.setStagePosition(0);
-    ui_.setItemCaption("");
-    ui_.showProgress();
-    ui_.repaint();
-    ui_.processEvents();
-    ui_.setStagePosition(1);
-    result.seconds.header = secondsSince(t);
-
-    // 2. Files.
-    t = Clock::now();
-    ui_.setStageCaption("Create files");
-    ui_.setOverallPosition(1);
-    ui_.setStageMaximum(regions);
-    ui_.setStagePosition(0);
-    ui_.setItemCaption("");
-    ui_.repaint();
-    ui_.processEvents();
-    files.emplace(fs_, work, layout, s.append);
-    if (s.append) files->copyFrom(dir);
-    files->create([&](int r) {
-      checkAbort();
-      ui_.setStagePosition(r);
-      ui_.setItemCaption(std::to_string(r));
-      ui_.repaint();
-    });
-    result.seconds.files = secondsSince(t);
-
-    // 3. Conversion.
-    t = Clock::now();
-    ui_.setStageCaption("Convert catalog files");
-    ui_.setOverallPosition(2);
-    ui_.setStageMaximum(1);
-    ui_.setStagePosition(0);
-    ui_.setItemCaption("");
-    ui_.repaint();
-    ui_.processEvents();
-    {
-      ConversionLoop loop(def, layout, *files, rejectLog, fs_);
-      ui_.setOverallMaximum(static_cast<std::int64_t>(s.inputfiles.size()));
-      int f = 0;
-      for (const std::string& path : inputs) {
-        ++f;
-        ui_.setStageCaption("Convert catalog file " + path);
-        ui_.setOverallPosition(f);
-        ui_.repaint();
-        loop.convertFile(
-            path, s.eol, [&](std::int64_t size) { ui_.setStageMaximum(size); },
-            [&](std::int64_t position) {
-              checkAbort();
-              ui_.setStagePosition(position);
-              ui_.repaint();
-              ui_.processEvents();
-            });
-      }
-      result.linesRead = loop.counters().lines;
-      result.recordsWritten = loop.counters().records;
-      result.indexRecordsWritten = loop.counters().indexRecords;
-      result.linesRejected = loop.counters().rejected;
-    }
-    result.seconds.conversion = secondsSince(t);
-
-    // 4. Closing: no window messages run here.
-    t = Clock::now();
-    ui_.setStageCaption("Close files");
-    ui_.setOverallMaximum(4);
-    ui_.setOverallPosition(3);
-    ui_.setStageMaximum(regions);
-    ui_.setStagePosition(0);
-    ui_.setItemCaption("");
-    ui_.repaint();
-    ui_.processEvents();
-    files->close([&](int r) {
-      ui_.setStagePosition(r);
-      ui_.setItemCaption(std::to_string(r));
-      ui_.repaint();
-    });
-    result.seconds.closing = secondsSince(t);
-
-    // 5. Magnitude sort.
-    const std::string scratch = work + "sort.out";
-    {
-      InPlaceSorter sorter(fs_, work + "SorTemp.mkw");
-      if (def.type() != CatalogType::NebulaOutlines) {
-        t = Clock::now();
-        ui_.setStageCaption("Sorting files by magnitude");
-        ui_.setOverallPosition(4);
-        ui_.setStageMaximum(regions);
-        ui_.setStagePosition(0);
-        ui_.setItemCaption("");
-        ui_.repaint();
-        ui_.processEvents();
-        for (int r = 1; r <= regions; ++r) {
-          checkAbort();
-          ui_.setStagePosition(r);
-          ui_.setItemCaption(std::to_string(r));
-          ui_.repaint();
-          sortRegionByMagnitude(sorter, files->regionPath(r), scratch, layout, regionOneRunLimit_);
-        }
-        result.seconds.magnitudeSort = secondsSince(t);
-      }
-
-      // 6. Index sort.
-      if (layout.index) {
-        t = Clock::now();
-        ui_.setStageMaximum(2);
-        ui_.setStagePosition(1);
-        ui_.setStageCaption("Sorting the index file ");
-        ui_.setItemCaption("");
-        ui_.processEvents();
-        sortIndexByName(sorter, files->indexPath(), scratch, layout);
-        ui_.setStagePosition(2);
-        ui_.processEvents();
-        result.seconds.indexSort = secondsSince(t);
-      }
-    }
-
-    const bool rejected = rejectLog.isOpen();
-    rejectLog.close();
-    files.reset();
-    staging.commit(base, regions, layout.index, rejected);
-
-    result.completed = true;
-    result.totalSeconds = secondsSince(start);
-    if (rejected) {
-      result.rejectLogPath = dir + "reject.txt";
-      ui_.message(std::string(kRejectedMessagePrefix) + dir + kRejectedMessageSuffix);
-    }
+    build.all();
   } catch (const AbortError&) {
-    if (files) files->abandon();
-    rejectLog.abandon();
+    build.abandon();
     ui_.hideProgress();
     throw;
   } catch (const Error& e) {
-    if (files) files->abandon();
-    rejectLog.abandon();
+    build.abandon();
     ui_.hideProgress();
-    // The staging directory is ours, not the user's: a message names the
-    // file by the place it would have had in the output directory.
-    std::string message = e.what();
-    for (std::size_t at; (at = message.find(work)) != std::string::npos;) message.replace(at, work.size(), dir);
-    throw Error(message);
+    throw Error(build.inOutputDirectory(e.what()));
   } catch (...) {
-    if (files) files->abandon();
-    rejectLog.abandon();
+    build.abandon();
     ui_.hideProgress();
     throw;
   }
-
+  result.completed = true;
+  result.totalSeconds = secondsSince(start);
+  if (!result.rejectLogPath.empty()) ui_.message(std::string(kRejectedMessagePrefix) + dir + kRejectedMessageSuffix);
   ui_.hideProgress();
   return result;
 }

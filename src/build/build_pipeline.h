@@ -73,6 +73,7 @@ class BuildPipeline {
   static std::string normaliseDirectory(const std::string& text);
 
  private:
+  class Run;
   std::string inputPath(const std::string& name) const;
 
   BuildUi& ui_;
