@@ -208,13 +208,17 @@ class TerminalUi : public mirdal::BuildUi {
   std::chrono::steady_clock::time_point lastDraw_{};
 };
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The command line, read.
+struct Options {
   std::string project, output;
   bool yes = false, haveOutput = false, readmeMode = false;
   ReadMeRequest request;
-  // "--name VALUE" or "--name=VALUE" into `target`; false when `a` is another option.
+};
+
+// Reads the arguments into `o`. Returns an exit status when the program
+// ends here (help, or a usage error already printed).
+std::optional<int> readOptions(int argc, char** argv, Options& o) {
+  // "--name VALUE" or "--name=VALUE" into `store`; nothing when `a` is another option.
   auto valueOption = [&](const std::string& a, int& i, const char* name, auto store) -> std::optional<bool> {
     const std::string n = name;
     if (a == n) {
@@ -231,10 +235,11 @@ int main(int argc, char** argv) {
     }
     return std::nullopt;
   };
+  ReadMeRequest& request = o.request;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     std::optional<bool> taken;
-    if ((taken = valueOption(a, i, "--readme", [&](std::string v) { request.readme = std::move(v); readmeMode = true; })) ||
+    if ((taken = valueOption(a, i, "--readme", [&](std::string v) { request.readme = std::move(v); o.readmeMode = true; })) ||
         (taken = valueOption(a, i, "--input", [&](std::string v) { request.inputs.push_back(std::move(v)); })) ||
         (taken = valueOption(a, i, "--type", [&](std::string v) { request.type = std::move(v); })) ||
         (taken = valueOption(a, i, "--save", [&](std::string v) { request.save = std::move(v); })) ||
@@ -246,102 +251,121 @@ int main(int argc, char** argv) {
       std::cout << kUsage;
       return 0;
     } else if (a == "--yes" || a == "-y") {
-      yes = true;
+      o.yes = true;
     } else if (a == "--output" || a == "-o") {
       if (i + 1 >= argc) {
         std::cerr << "mirdal-build: --output needs a directory\n" << kUsage;
         return 2;
       }
-      output = argv[++i];
-      haveOutput = true;
+      o.output = argv[++i];
+      o.haveOutput = true;
     } else if (a.rfind("--output=", 0) == 0) {
-      output = a.substr(9);
-      haveOutput = true;
+      o.output = a.substr(9);
+      o.haveOutput = true;
     } else if (!a.empty() && a[0] == '-') {
       std::cerr << "mirdal-build: unknown option " << a << "\n" << kUsage;
       return 2;
-    } else if (project.empty()) {
-      project = a;
+    } else if (o.project.empty()) {
+      o.project = a;
     } else {
       std::cerr << "mirdal-build: one project file only\n" << kUsage;
       return 2;
     }
   }
-  const bool readmeOptions = !request.inputs.empty() || !request.type.empty() || !request.save.empty() ||
-                             !request.tableFile.empty();
-  if (readmeMode || readmeOptions) {
-    const char* missing = !readmeMode             ? "--readme"
-                          : request.inputs.empty() ? "--input"
-                          : request.type.empty()   ? "--type"
-                          : request.save.empty()   ? "--save"
-                                                   : nullptr;
-    if (missing) {
-      std::cerr << "mirdal-build: writing a project from a ReadMe needs " << missing << "\n" << kUsage;
-      return 2;
-    }
-    if (!project.empty()) {
-      std::cerr << "mirdal-build: --readme writes a project and builds nothing; " << project
-                << " is not expected\n" << kUsage;
-      return 2;
-    }
-    try {
-      return writeProjectFromReadMe(request, haveOutput ? std::optional<std::string>(output) : std::nullopt);
-    } catch (const std::exception& e) {
-      std::cerr << "mirdal-build: " << e.what() << "\n";
-      return 1;
-    }
-  }
-  if (project.empty()) {
-    std::cerr << kUsage;
+  return std::nullopt;
+}
+
+// --readme and its companions: writes a project, builds nothing.
+int readmeMode(const Options& o) {
+  const ReadMeRequest& request = o.request;
+  const char* missing = !o.readmeMode             ? "--readme"
+                        : request.inputs.empty() ? "--input"
+                        : request.type.empty()   ? "--type"
+                        : request.save.empty()   ? "--save"
+                                                 : nullptr;
+  if (missing) {
+    std::cerr << "mirdal-build: writing a project from a ReadMe needs " << missing << "\n" << kUsage;
     return 2;
   }
+  if (!o.project.empty()) {
+    std::cerr << "mirdal-build: --readme writes a project and builds nothing; " << o.project << " is not expected\n"
+              << kUsage;
+    return 2;
+  }
+  try {
+    return writeProjectFromReadMe(request, o.haveOutput ? std::optional<std::string>(o.output) : std::nullopt);
+  } catch (const std::exception& e) {
+    std::cerr << "mirdal-build: " << e.what() << "\n";
+    return 1;
+  }
+}
 
+void printSummary(const mirdal::BuildResult& r) {
+  std::printf("Catalog written to %s\n", r.outputDirectory.c_str());
+  std::printf("  lines read        %lld\n", static_cast<long long>(r.linesRead));
+  std::printf("  records written   %lld\n", static_cast<long long>(r.recordsWritten));
+  std::printf("  index records     %lld\n", static_cast<long long>(r.indexRecordsWritten));
+  std::printf("  lines rejected    %lld%s%s\n", static_cast<long long>(r.linesRejected),
+              r.rejectLogPath.empty() ? "" : ", see ", r.rejectLogPath.c_str());
+  std::printf("  time              %.3f s (header %.3f, files %.3f, conversion %.3f, closing %.3f, "
+              "magnitude sort %.3f, index sort %.3f)\n",
+              r.totalSeconds, r.seconds.header, r.seconds.files, r.seconds.conversion, r.seconds.closing,
+              r.seconds.magnitudeSort, r.seconds.indexSort);
+  if (r.seconds.conversion > 0)
+    std::printf("  conversion speed  %.0f lines/s\n", static_cast<double>(r.linesRead) / r.seconds.conversion);
+}
+
+// Builds the catalog of the project file.
+int buildProject(const Options& o) {
   installStopHandlers();
   // A write beyond the file-size limit must fail with "File too large",
   // naming the file, rather than kill the program half-way.
   std::signal(SIGXFSZ, SIG_IGN);
   try {
     mirdal::CatalogDefinition definition;
-    mirdal::loadProject(project, definition);
-    if (haveOutput) definition.settings.ouputdir = output;
+    mirdal::loadProject(o.project, definition);
+    if (o.haveOutput) definition.settings.ouputdir = o.output;
     // "~/cats" is the home directory's cats, as in the wizard, whether the
     // project or "--output=~/cats" (which no shell expands) says so.
     mirdal::expandHomeInPaths(definition.settings);
     // Refused before the pipeline creates anything: a project the wizard's
     // pages would not let through must not empty an existing catalog.
     if (std::optional<mirdal::DefinitionProblem> problem = mirdal::findDefinitionProblem(definition)) {
-      std::cerr << "mirdal-build: \"" << project << "\": " << problem->text() << "\n";
+      std::cerr << "mirdal-build: \"" << o.project << "\": " << problem->text() << "\n";
       return 1;
     }
 
-    TerminalUi ui(yes);
+    TerminalUi ui(o.yes);
     mirdal::BuildPipeline pipeline(ui);
     g_pipeline.store(&pipeline);
     struct Forget {
       ~Forget() { g_pipeline.store(nullptr); }
     } forget;
-    mirdal::BuildResult r = pipeline.run(definition);
+    const mirdal::BuildResult r = pipeline.run(definition);
     if (!r.started) {
       // Ctrl-C at the append question leaves it unanswered: say why nothing was built.
       if (mirdal::interruptRequested()) std::cerr << "mirdal-build: " << mirdal::AbortError().what() << "\n";
       return 1;
     }
-
-    std::printf("Catalog written to %s\n", r.outputDirectory.c_str());
-    std::printf("  lines read        %lld\n", static_cast<long long>(r.linesRead));
-    std::printf("  records written   %lld\n", static_cast<long long>(r.recordsWritten));
-    std::printf("  index records     %lld\n", static_cast<long long>(r.indexRecordsWritten));
-    std::printf("  lines rejected    %lld%s%s\n", static_cast<long long>(r.linesRejected),
-                r.rejectLogPath.empty() ? "" : ", see ", r.rejectLogPath.c_str());
-    std::printf("  time              %.3f s (header %.3f, files %.3f, conversion %.3f, closing %.3f, "
-                "magnitude sort %.3f, index sort %.3f)\n",
-                r.totalSeconds, r.seconds.header, r.seconds.files, r.seconds.conversion, r.seconds.closing,
-                r.seconds.magnitudeSort, r.seconds.indexSort);
-    if (r.seconds.conversion > 0)
-      std::printf("  conversion speed  %.0f lines/s\n", static_cast<double>(r.linesRead) / r.seconds.conversion);
+    printSummary(r);
     return 0;
   } catch (const std::exception& e) {
     std::cerr << "mirdal-build: " << e.what() << "\n";
     return 1;
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (std::optional<int> status = readOptions(argc, argv, o)) return *status;
+  const ReadMeRequest& r = o.request;
+  if (o.readmeMode || !r.inputs.empty() || !r.type.empty() || !r.save.empty() || !r.tableFile.empty())
+    return readmeMode(o);
+  if (o.project.empty()) {
+    std::cerr << kUsage;
+    return 2;
+  }
+  return buildProject(o);
 }
