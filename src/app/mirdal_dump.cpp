@@ -74,19 +74,23 @@ void printRecord(const mirdal::CatalogReader& reader, const std::string& rec) {
   std::printf("\n");
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The command line, read.
+struct Options {
   std::string dir, base, png;
   bool records = false, index = false;
   int onlyRegion = 0;
   long limit = 20;
+};
+
+// Reads the arguments into `o`. Returns an exit status when the program
+// ends here (help, or a usage error already printed).
+std::optional<int> readOptions(int argc, char** argv, Options& o) {
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
-    auto next = [&](const char* what) -> std::string {
+    auto next = [&](const char* what) -> std::optional<std::string> {
       if (i + 1 >= argc) {
         std::cerr << "mirdal-dump: " << a << " needs " << what << "\n";
-        std::exit(2);
+        return std::nullopt;
       }
       return argv[++i];
     };
@@ -94,101 +98,121 @@ int main(int argc, char** argv) {
       std::cout << kUsage;
       return 0;
     } else if (a == "--records") {
-      records = true;
+      o.records = true;
     } else if (a == "--index") {
-      index = true;
+      o.index = true;
     } else if (a == "--region") {
-      const std::string v = next("a region number");
-      const std::optional<long long> region = countFrom(v, 1, kMostRegions);
+      const std::optional<std::string> v = next("a region number");
+      if (!v) return 2;
+      const std::optional<long long> region = countFrom(*v, 1, kMostRegions);
       if (!region) {
-        std::cerr << "mirdal-dump: --region needs a region number from 1 to " << kMostRegions
-                  << ", not \"" << v << "\"\n";
+        std::cerr << "mirdal-dump: --region needs a region number from 1 to " << kMostRegions << ", not \"" << *v
+                  << "\"\n";
         return 2;
       }
-      onlyRegion = static_cast<int>(*region);
+      o.onlyRegion = static_cast<int>(*region);
     } else if (a == "--limit") {
-      const std::string v = next("a count");
-      const std::optional<long long> count = countFrom(v, 0, std::numeric_limits<long>::max());
+      const std::optional<std::string> v = next("a count");
+      if (!v) return 2;
+      const std::optional<long long> count = countFrom(*v, 0, std::numeric_limits<long>::max());
       if (!count) {
-        std::cerr << "mirdal-dump: --limit needs a count of 0 (all) or more, not \"" << v << "\"\n";
+        std::cerr << "mirdal-dump: --limit needs a count of 0 (all) or more, not \"" << *v << "\"\n";
         return 2;
       }
-      limit = static_cast<long>(*count);
+      o.limit = static_cast<long>(*count);
     } else if (a == "--png") {
-      png = next("a file name");
+      const std::optional<std::string> v = next("a file name");
+      if (!v) return 2;
+      o.png = *v;
     } else if (!a.empty() && a[0] == '-') {
       std::cerr << "mirdal-dump: unknown option " << a << "\n" << kUsage;
       return 2;
-    } else if (dir.empty()) {
-      dir = a;
-    } else if (base.empty()) {
-      base = a;
+    } else if (o.dir.empty()) {
+      o.dir = a;
+    } else if (o.base.empty()) {
+      o.base = a;
     } else {
       std::cerr << kUsage;
       return 2;
     }
   }
-  if (dir.empty()) {
+  if (o.dir.empty()) {
     std::cerr << kUsage;
     return 2;
   }
+  return std::nullopt;
+}
 
+// Prints at most `limit` items (0: all) with `print`, then "..." when some
+// were left out.
+template <class Items, class Print>
+void printSome(const Items& items, long limit, Print print) {
+  long shown = 0;
+  for (const auto& item : items) {
+    if (limit > 0 && shown++ >= limit) {
+      std::printf("  ...\n");
+      break;
+    }
+    print(item);
+  }
+}
+
+void printRegions(const mirdal::CatalogReader& reader, const Options& o) {
+  long long total = 0;
+  int empty = 0;
+  std::printf("Records per region (empty regions not listed):\n");
+  for (int r = 1; r <= reader.regionCount(); ++r) {
+    if (o.onlyRegion && r != o.onlyRegion) continue;
+    const long long n = reader.regionRecordCount(r);
+    total += n;
+    if (n == 0) {
+      ++empty;
+      continue;
+    }
+    std::printf("  %5d %-24s %lld\n", r, mirdal::regionFileName(reader.baseName(), reader.regionCount(), r).c_str(), n);
+    if (o.records) printSome(reader.readRegion(r), o.limit, [&](const std::string& rec) { printRecord(reader, rec); });
+  }
+  std::printf("Total        %lld records, %d empty regions\n", total, empty);
+}
+
+void printIndex(const mirdal::CatalogReader& reader, const Options& o) {
+  if (!reader.hasIndex()) {
+    std::printf("Index        none\n");
+    return;
+  }
+  const auto entries = reader.readIndex();
+  std::printf("Index        %zu names\n", entries.size());
+  if (o.index)
+    printSome(entries, o.limit, [](const auto& e) {
+      std::printf("  %-20s RA %11.6f DEC %+10.6f\n", trimRight(e.name).c_str(), e.ra, e.dec);
+    });
+}
+
+void drawPicture(const mirdal::CatalogReader& reader, const std::string& png) {
+  const mirdal::SkyPreview preview = mirdal::previewCatalog(reader);
+  const mirdal::RgbImage image = preview.render();
+  mirdal::writePng(mirdal::FileSystem::real(), png, image);
+  std::printf("Picture      %s, %d x %d pixels\n", png.c_str(), image.width(), image.height());
+  if (preview.misplaced() > 0)
+    std::printf("Misplaced    %lld records lie outside the region of their file\n",
+                static_cast<long long>(preview.misplaced()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (std::optional<int> status = readOptions(argc, argv, o)) return *status;
   try {
-    mirdal::CatalogReader reader(dir, base);
+    mirdal::CatalogReader reader(o.dir, o.base);
     printHeader(reader.header());
-    if (onlyRegion != 0 && (onlyRegion < 1 || onlyRegion > reader.regionCount())) {
-      std::cerr << "mirdal-dump: region " << onlyRegion << " is outside 1.." << reader.regionCount() << "\n";
+    if (o.onlyRegion != 0 && o.onlyRegion > reader.regionCount()) {
+      std::cerr << "mirdal-dump: region " << o.onlyRegion << " is outside 1.." << reader.regionCount() << "\n";
       return 2;
     }
-    long long total = 0;
-    int empty = 0;
-    std::printf("Records per region (empty regions not listed):\n");
-    for (int r = 1; r <= reader.regionCount(); ++r) {
-      if (onlyRegion && r != onlyRegion) continue;
-      long long n = reader.regionRecordCount(r);
-      total += n;
-      if (n == 0) {
-        ++empty;
-        continue;
-      }
-      std::printf("  %5d %-24s %lld\n", r, mirdal::regionFileName(reader.baseName(), reader.regionCount(), r).c_str(), n);
-      if (records) {
-        long shown = 0;
-        for (const std::string& rec : reader.readRegion(r)) {
-          if (limit > 0 && shown++ >= limit) {
-            std::printf("  ...\n");
-            break;
-          }
-          printRecord(reader, rec);
-        }
-      }
-    }
-    std::printf("Total        %lld records, %d empty regions\n", total, empty);
-    if (reader.hasIndex()) {
-      auto entries = reader.readIndex();
-      std::printf("Index        %zu names\n", entries.size());
-      if (index) {
-        long shown = 0;
-        for (const auto& e : entries) {
-          if (limit > 0 && shown++ >= limit) {
-            std::printf("  ...\n");
-            break;
-          }
-          std::printf("  %-20s RA %11.6f DEC %+10.6f\n", trimRight(e.name).c_str(), e.ra, e.dec);
-        }
-      }
-    } else {
-      std::printf("Index        none\n");
-    }
-    if (!png.empty()) {
-      const mirdal::SkyPreview preview = mirdal::previewCatalog(reader);
-      const mirdal::RgbImage image = preview.render();
-      mirdal::writePng(mirdal::FileSystem::real(), png, image);
-      std::printf("Picture      %s, %d x %d pixels\n", png.c_str(), image.width(), image.height());
-      if (preview.misplaced() > 0)
-        std::printf("Misplaced    %lld records lie outside the region of their file\n",
-                    static_cast<long long>(preview.misplaced()));
-    }
+    printRegions(reader, o);
+    printIndex(reader, o);
+    if (!o.png.empty()) drawPicture(reader, o.png);
     return 0;
   } catch (const std::exception& e) {
     std::cerr << "mirdal-dump: " << e.what() << "\n";
