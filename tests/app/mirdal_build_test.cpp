@@ -22,6 +22,7 @@
 #include "catalog/project_file.h"
 #include "output/catalog_reader.h"
 #include "support/catalog_checks.h"
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 
 extern char** environ;
@@ -37,29 +38,9 @@ using testing::TempDir;
 const std::string kBuild = std::string(MIRDAL_BINARY_DIR) + "/mirdal-build";
 const std::string kDump = std::string(MIRDAL_BINARY_DIR) + "/mirdal-dump";
 
-struct Outcome {
-  int status = -1;  // exit status, or -1 when the program did not exit normally
-  std::string out, err;
-};
-
-std::string quoted(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-// Runs `program` with `args`, stdin from /dev/null, output captured in `dir`.
-Outcome run(const TempDir& dir, const std::string& program, const std::vector<std::string>& args) {
-  std::string command = quoted(program);
-  for (const std::string& a : args) command += " " + quoted(a);
-  const std::string o = dir.str() + "/stdout.txt", e = dir.str() + "/stderr.txt";
-  const int status = std::system((command + " >" + quoted(o) + " 2>" + quoted(e) + " </dev/null").c_str());
-  Outcome r;
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.out = TempDir::readFile(o);
-  r.err = TempDir::readFile(e);
-  return r;
-}
+using Outcome = testing::ChildOutcome;
+using testing::runProgram;
+using testing::shellQuoted;
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -116,7 +97,7 @@ class MirdalBuild : public ::testing::Test {
 
 TEST_F(MirdalBuild, BuildsAndPrintsASummary) {
   const std::string out = dir.str() + "/out";
-  Outcome r = run(dir, kBuild, {writeProject(dir, out)});
+  Outcome r = runProgram(dir, kBuild, {writeProject(dir, out)});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(contains(r.out, "Catalog written to " + out + "/")) << r.out;
   EXPECT_TRUE(contains(r.out, "records written   3")) << r.out;
@@ -132,7 +113,7 @@ TEST_F(MirdalBuild, BuildsAndPrintsASummary) {
 
 TEST_F(MirdalBuild, MissingProjectFileIsNamed) {
   const std::string project = dir.str() + "/no such.prj";
-  Outcome r = run(dir, kBuild, {project});
+  Outcome r = runProgram(dir, kBuild, {project});
   EXPECT_NE(r.status, 0);
   EXPECT_TRUE(contains(r.err, project)) << r.err;
   EXPECT_TRUE(r.out.empty());
@@ -140,65 +121,65 @@ TEST_F(MirdalBuild, MissingProjectFileIsNamed) {
 
 TEST_F(MirdalBuild, OutputOptionOverridesTheProject) {
   const std::string project = writeProject(dir, dir.str() + "/from-project");
-  Outcome r = run(dir, kBuild, {"--output", dir.str() + "/override", project});
+  Outcome r = runProgram(dir, kBuild, {"--output", dir.str() + "/override", project});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(fs::exists(dir.path() / "override" / "cli.hdr"));
   EXPECT_FALSE(fs::exists(dir.path() / "from-project"));
 
-  r = run(dir, kBuild, {"--output=" + dir.str() + "/equals", project});
+  r = runProgram(dir, kBuild, {"--output=" + dir.str() + "/equals", project});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(fs::exists(dir.path() / "equals" / "cli.hdr"));
 }
 
 TEST_F(MirdalBuild, AppendNeedsYesWithoutATerminal) {
   const std::string out = dir.str() + "/out";
-  ASSERT_EQ(run(dir, kBuild, {writeProject(dir, out)}).status, 0);
+  ASSERT_EQ(runProgram(dir, kBuild, {writeProject(dir, out)}).status, 0);
   const std::string before = TempDir::readFile(out + "/cli01.dat");
   const std::string project = writeProject(dir, out, true);
 
-  Outcome r = run(dir, kBuild, {project});
+  Outcome r = runProgram(dir, kBuild, {project});
   EXPECT_NE(r.status, 0);
   EXPECT_TRUE(contains(r.err, "--yes")) << r.err;
   EXPECT_EQ(TempDir::readFile(out + "/cli01.dat"), before);
 
-  r = run(dir, kBuild, {"--yes", project});
+  r = runProgram(dir, kBuild, {"--yes", project});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(TempDir::readFile(out + "/cli01.dat"), before + before);  // RA 10, DEC 20: one record each time
   EXPECT_EQ(testing::totalRecords(CatalogReader(out)), 6);
 }
 
 TEST_F(MirdalBuild, BadArgumentsGiveUsage) {
-  Outcome r = run(dir, kBuild, {"--frobnicate", "x.prj"});
+  Outcome r = runProgram(dir, kBuild, {"--frobnicate", "x.prj"});
   EXPECT_EQ(r.status, 2);
   EXPECT_TRUE(contains(r.err, "unknown option --frobnicate")) << r.err;
   EXPECT_TRUE(contains(r.err, "Usage: mirdal-build")) << r.err;
 
-  r = run(dir, kBuild, {});
+  r = runProgram(dir, kBuild, {});
   EXPECT_EQ(r.status, 2);
   EXPECT_TRUE(contains(r.err, "Usage: mirdal-build"));
 
-  r = run(dir, kBuild, {"a.prj", "b.prj"});
+  r = runProgram(dir, kBuild, {"a.prj", "b.prj"});
   EXPECT_EQ(r.status, 2);
 
-  r = run(dir, kBuild, {"x.prj", "--output"});
+  r = runProgram(dir, kBuild, {"x.prj", "--output"});
   EXPECT_EQ(r.status, 2);
   EXPECT_TRUE(contains(r.err, "--output needs a directory")) << r.err;
 
-  r = run(dir, kBuild, {"--help"});
+  r = runProgram(dir, kBuild, {"--help"});
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(contains(r.out, "Usage: mirdal-build"));
 }
 
 TEST_F(MirdalBuild, FailedBuildReportsTheFile) {
   const std::string missing = dir.str() + "/gone.txt";
-  Outcome r = run(dir, kBuild, {writeProject(dir, dir.str() + "/out", false, missing)});
+  Outcome r = runProgram(dir, kBuild, {writeProject(dir, dir.str() + "/out", false, missing)});
   EXPECT_EQ(r.status, 1);
   // The first input file is looked for before anything is created.
   EXPECT_TRUE(contains(r.err, "File not found: \"" + missing + "\"")) << r.err;
   EXPECT_FALSE(fs::exists(dir.path() / "out"));
 
   const std::string plain = dir.write("plain", "x");
-  r = run(dir, kBuild, {"--output", plain + "/out", writeProject(dir, dir.str() + "/out")});
+  r = runProgram(dir, kBuild, {"--output", plain + "/out", writeProject(dir, dir.str() + "/out")});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, plain + "/out")) << r.err;
 }
@@ -243,7 +224,7 @@ TEST_F(MirdalBuild, RefusedProjectsCreateNothing) {
       dir.write("refused.prj", *row.text);
     else
       fs::create_directories(project);
-    Outcome r = run(dir, kBuild, {project});
+    Outcome r = runProgram(dir, kBuild, {project});
     EXPECT_EQ(r.status, 1) << row.expected;
     EXPECT_TRUE(contains(r.err, "\"" + project + "\"") && contains(r.err, row.expected)) << r.err;
     EXPECT_TRUE(r.out.empty()) << r.out;
@@ -261,14 +242,14 @@ TEST_F(MirdalBuild, TildeInProjectPathsIsTheHomeDirectory) {
   std::string text = TempDir::readFile(writeProject(dir, "~/cats"));
   text = withValue(text, "inputfiles0", "~/in/stars.txt");
   const std::string project = dir.write("tilde.prj", text);
-  const std::string command = "cd " + quoted(dir.str()) + " && HOME=" + quoted(home) + " " + quoted(kBuild);
-  Outcome r = run(dir, "/bin/sh", {"-c", command + " tilde.prj"});
+  const std::string command = "cd " + shellQuoted(dir.str()) + " && HOME=" + shellQuoted(home) + " " + shellQuoted(kBuild);
+  Outcome r = runProgram(dir, "/bin/sh", {"-c", command + " tilde.prj"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(contains(r.out, "Catalog written to " + home + "/cats/")) << r.out;
   EXPECT_TRUE(fs::exists(home + "/cats/cli.hdr"));
   EXPECT_FALSE(fs::exists(dir.path() / "~"));
 
-  r = run(dir, "/bin/sh", {"-c", command + " --output=~/other tilde.prj"});
+  r = runProgram(dir, "/bin/sh", {"-c", command + " --output=~/other tilde.prj"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(fs::exists(home + "/other/cli.hdr"));
 }
@@ -359,7 +340,7 @@ TEST_F(MirdalBuild, InputFromAPipeArrivingInBursts) {
     ::close(fd);
     ::_exit(0);
   }
-  Outcome r = run(dir, kBuild, {project});
+  Outcome r = runProgram(dir, kBuild, {project});
   int status = 0;
   ::waitpid(pid, &status, 0);
   ASSERT_EQ(r.status, 0) << r.err;
@@ -378,7 +359,7 @@ TEST_F(MirdalBuild, ConcurrentBuildsFromOneDirectoryKeepTheirRecords) {
             "\n";
   }
   const std::string project = writeProject(dir, "unused", false, dir.write("many.txt", text));
-  ASSERT_EQ(run(dir, kBuild, {"--output", dir.str() + "/ref", project}).status, 0);
+  ASSERT_EQ(runProgram(dir, kBuild, {"--output", dir.str() + "/ref", project}).status, 0);
   auto files = [](const fs::path& d) {
     std::vector<std::pair<std::string, std::string>> out;
     for (const auto& e : fs::directory_iterator(d))
@@ -390,8 +371,8 @@ TEST_F(MirdalBuild, ConcurrentBuildsFromOneDirectoryKeepTheirRecords) {
   for (int round = 0; round < 3; ++round) {
     fs::remove_all(dir.path() / "a");
     fs::remove_all(dir.path() / "b");
-    const std::string both = "cd " + quoted(dir.str()) + " && (" + quoted(kBuild) + " --output a " + quoted(project) +
-                             " >/dev/null 2>&1 & " + quoted(kBuild) + " --output b " + quoted(project) +
+    const std::string both = "cd " + shellQuoted(dir.str()) + " && (" + shellQuoted(kBuild) + " --output a " + shellQuoted(project) +
+                             " >/dev/null 2>&1 & " + shellQuoted(kBuild) + " --output b " + shellQuoted(project) +
                              " >/dev/null 2>&1 & wait)";
     ASSERT_EQ(std::system(both.c_str()), 0);
     EXPECT_TRUE(files(dir.path() / "a") == reference) << "round " << round;
@@ -404,9 +385,9 @@ TEST_F(MirdalBuild, ConcurrentBuildsFromOneDirectoryKeepTheirRecords) {
 
 TEST_F(MirdalBuild, DumpShowsHeaderCountsAndRecords) {
   const std::string out = dir.str() + "/out";
-  ASSERT_EQ(run(dir, kBuild, {writeProject(dir, out)}).status, 0);
+  ASSERT_EQ(runProgram(dir, kBuild, {writeProject(dir, out)}).status, 0);
 
-  Outcome r = run(dir, kDump, {out});
+  Outcome r = runProgram(dir, kDump, {out});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(contains(r.out, "Catalog      Cli  \"Command line\"  (ORVSTAR1)")) << r.out;
   EXPECT_TRUE(contains(r.out, "Regions      50")) << r.out;
@@ -416,7 +397,7 @@ TEST_F(MirdalBuild, DumpShowsHeaderCountsAndRecords) {
   // RA 200, DEC -45: zone -60..-30 (first 38, 40-degree columns): region 43.
   EXPECT_TRUE(contains(r.out, "     43 cli43.dat")) << r.out;
 
-  r = run(dir, kDump, {"--records", "--region", "43", "--index", out, "cli"});
+  r = runProgram(dir, kDump, {"--records", "--region", "43", "--index", out, "cli"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(contains(r.out, "Total        2 records")) << r.out;
   // Magnitude order: gamma (4) before beta (5.25).
@@ -430,38 +411,38 @@ TEST_F(MirdalBuild, DumpShowsHeaderCountsAndRecords) {
 
 TEST_F(MirdalBuild, DumpRefusesWhatIsNotACatalog) {
   dir.write("garbage/x.hdr", std::string(1251, '\xAB'));
-  Outcome r = run(dir, kDump, {dir.str() + "/garbage"});
+  Outcome r = runProgram(dir, kDump, {dir.str() + "/garbage"});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, "Invalid catalog header")) << r.err;
   EXPECT_TRUE(contains(r.err, dir.str() + "/garbage/x.hdr")) << r.err;
 
   dir.write("short/y.hdr", "ORVSTAR1");
-  r = run(dir, kDump, {dir.str() + "/short"});
+  r = runProgram(dir, kDump, {dir.str() + "/short"});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, "Invalid catalog header")) << r.err;
 
   fs::create_directories(dir.path() / "empty");
-  r = run(dir, kDump, {dir.str() + "/empty"});
+  r = runProgram(dir, kDump, {dir.str() + "/empty"});
   EXPECT_EQ(r.status, 1);
   EXPECT_FALSE(r.err.empty());
 
-  r = run(dir, kDump, {dir.str() + "/does-not-exist"});
+  r = runProgram(dir, kDump, {dir.str() + "/does-not-exist"});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, "does-not-exist")) << r.err;
 
-  r = run(dir, kDump, {"--bogus", dir.str()});
+  r = runProgram(dir, kDump, {"--bogus", dir.str()});
   EXPECT_EQ(r.status, 2);
 }
 
 TEST_F(MirdalBuild, DumpRefusesRegionsAndLimitsThatAreNotNumbersInRange) {
   const std::string out = dir.str() + "/out";
-  ASSERT_EQ(run(dir, kBuild, {writeProject(dir, out)}).status, 0);
+  ASSERT_EQ(runProgram(dir, kBuild, {writeProject(dir, out)}).status, 0);
   const std::vector<std::string> rows[] = {
       {"--region", "99999999999"}, {"--region", "abc"}, {"--region", "0"},    {"--region", "12x"},
       {"--region", "9538"},        {"--limit", "abc"},  {"--limit", "-1"},    {"--limit", "99999999999999999999"},
   };
   for (const auto& row : rows) {
-    Outcome r = run(dir, kDump, {row[0], row[1], out});
+    Outcome r = runProgram(dir, kDump, {row[0], row[1], out});
     EXPECT_EQ(r.status, 2) << row[0] << " " << row[1];
     EXPECT_TRUE(contains(r.err, row[0] + " needs") && contains(r.err, "not \"" + row[1] + "\"")) << r.err;
     EXPECT_TRUE(r.out.empty()) << r.out;
@@ -470,14 +451,14 @@ TEST_F(MirdalBuild, DumpRefusesRegionsAndLimitsThatAreNotNumbersInRange) {
 
 TEST_F(MirdalBuild, DumpReportsABrokenRegionFile) {
   const std::string out = dir.str() + "/out";
-  ASSERT_EQ(run(dir, kBuild, {writeProject(dir, out)}).status, 0);
+  ASSERT_EQ(runProgram(dir, kBuild, {writeProject(dir, out)}).status, 0);
   dir.write("out/cli43.dat", "seven b");  // not a whole 16-byte record
-  Outcome r = run(dir, kDump, {out});
+  Outcome r = runProgram(dir, kDump, {out});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, out + "/cli43.dat")) << r.err;
 
   fs::remove(out + "/cli43.dat");
-  r = run(dir, kDump, {out});
+  r = runProgram(dir, kDump, {out});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, "cli43.dat")) << r.err;
 }

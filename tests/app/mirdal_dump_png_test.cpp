@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 #include "support/tiny_catalog.h"
 
@@ -19,27 +20,10 @@ using testing::writeTinyCatalog;
 
 const std::string kDump = std::string(MIRDAL_BINARY_DIR) + "/mirdal-dump";
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string quoted(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
+using Outcome = testing::ChildOutcome;
 
 Outcome runDump(const TempDir& dir, const std::vector<std::string>& args) {
-  std::string command = quoted(kDump);
-  for (const std::string& a : args) command += " " + quoted(a);
-  const std::string o = dir.str() + "/stdout.txt", e = dir.str() + "/stderr.txt";
-  const int status = std::system((command + " >" + quoted(o) + " 2>" + quoted(e) + " </dev/null").c_str());
-  Outcome r;
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.out = TempDir::readFile(o);
-  r.err = TempDir::readFile(e);
-  return r;
+  return testing::runProgram(dir, kDump, args);
 }
 
 std::uint32_t be32(const std::string& b, std::size_t at) {

@@ -17,6 +17,7 @@
 #include "output/catalog_reader.h"
 #include "support/catalog_checks.h"
 #include "support/recording_ui.h"
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 
 namespace mirdal {
@@ -175,27 +176,10 @@ TEST(ReadMeImportBuild, Ngc2000BuildsTheRecordsOfTheHandWrittenProject) {
 // ---------------------------------------------------------------------------
 // mirdal-build --readme
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string quoted(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
+using Outcome = testing::ChildOutcome;
 
 Outcome run(const TempDir& dir, const std::vector<std::string>& args) {
-  std::string command = quoted(kBuild);
-  for (const std::string& a : args) command += " " + quoted(a);
-  const std::string o = dir.str() + "/stdout.txt", e = dir.str() + "/stderr.txt";
-  const int status = std::system((command + " >" + quoted(o) + " 2>" + quoted(e) + " </dev/null").c_str());
-  Outcome r;
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.out = TempDir::readFile(o);
-  r.err = TempDir::readFile(e);
-  return r;
+  return testing::runProgram(dir, kBuild, args);
 }
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }

@@ -112,7 +112,7 @@ TEST_F(SafeBuildProcess, SignalsAtEveryStageLeaveThePreviousCatalog) {
       EXPECT_TRUE(catalogOf(out) == built);
     } else {
       ++stopped;
-      EXPECT_LT(stopping, 1.0);
+      EXPECT_LT(stopping, 10.0);  // stopped at a checkpoint, not hung
       if (sig != SIGKILL) {
         EXPECT_NE(r.err.find("Aborted by user"), std::string::npos) << r.err;
       }
@@ -139,7 +139,7 @@ TEST_F(SafeBuildProcess, TwoBuildsOfOneDirectory) {
   fs::create_directory(dir.path() / "elsewhere");
   ChildProcess second(kBuild, {project}, dir.str(), "second", dir.str() + "/elsewhere");
   testing::ChildOutcome refused;
-  EXPECT_LT(secondsOf([&] { refused = second.wait(); }), 1.0);
+  EXPECT_LT(secondsOf([&] { refused = second.wait(); }), 10.0);  // refused without waiting for the first
   EXPECT_EQ(refused.status, 1);
   EXPECT_NE(refused.err.find("Another build is writing the catalog in \"" + out + "/\""), std::string::npos)
       << refused.err;

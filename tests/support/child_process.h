@@ -1,6 +1,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -77,5 +78,18 @@ class ChildProcess {
   pid_t pid_ = -1;
   bool waited_ = false;
 };
+
+// Runs `program` with `args` to its end (see ChildProcess).
+inline ChildOutcome runProgram(const TempDir& logDir, const std::string& program,
+                               const std::vector<std::string>& args) {
+  return ChildProcess(program, args, logDir.str()).wait();
+}
+
+// `s` quoted for the shell, for tests that need one (pipes, several programs).
+inline std::string shellQuoted(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
 
 }  // namespace mirdal::testing
