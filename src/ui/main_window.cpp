@@ -42,8 +42,6 @@ namespace mirdal {
 namespace {
 
 constexpr int kLogoWidth = 114;
-constexpr int kDesignWidth = 499;
-constexpr int kDesignHeight = 473;
 constexpr int kButtonBarHeight = 65;
 
 const QStringList kFileFilters = {QStringLiteral("All files (*)"), QStringLiteral("Project files (*.prj)")};
@@ -223,7 +221,7 @@ Form1::Form1(PlatformServices& services, FileSystem& fs, QWidget* parent)
   connect(Image1, &LogoImage::clicked, this, &Form1::Image1Click);
 
   FormCreate();
-  resize(kDesignWidth, kDesignHeight);
+  resize(kDefaultWindowWidth, kDefaultWindowHeight);
 }
 
 Form1::~Form1() = default;

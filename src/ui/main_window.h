@@ -225,6 +225,11 @@ class Form1 : public QWidget {
   std::array<ColourSwatch*, kColourRows> colourShapes_{};  // Shape2 .. Shape11
 };
 
+// The window's size when it opens, larger only where its layout cannot shrink
+// that far.
+inline constexpr int kDefaultWindowWidth = 499;
+inline constexpr int kDefaultWindowHeight = 473;
+
 // Texts of the window.
 inline constexpr const char* kWindowCaption = "Prepare a catalog Mirdal 1.3";
 // The page checks' own texts are the core's (catalog/definition_check.h).
