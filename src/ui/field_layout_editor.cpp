@@ -123,12 +123,30 @@ QString escaped(const std::string& bytes) { return fromBytes(bytes).toHtmlEscape
 FieldLayoutEditor::FieldLayoutEditor(CatalogDefinition& definition, PlatformServices& services, QWidget* parent,
                                      FileSystem& fs)
     : QWidget(parent), def_(definition), services_(services), fs_(fs) {
+  // Creation order is the Tab order: list, boxes, alternate-name box, sample.
+  buildFieldList();
+  buildFieldBoxes();
+  buildAlternateNameBox();
+  buildSampleMemo();
+  buildPreview();
+  layOutPage();
+  connectControls();
+  showFieldList();
+}
+
+void FieldLayoutEditor::buildFieldList() {
   auto* list = new CheckListBox(this);
   CheckListBox1 = list;
   CheckListBox1->setObjectName("CheckListBox1");
   CheckListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
   CheckListBox1->setMinimumWidth(120);
+  list->onMouseUp = [this](Qt::MouseButton button, const QPoint& position) { CheckListBox1MouseUp(button, position); };
+  list->onKeyUp = [this] { CheckListBox1KeyUp(); };
+}
 
+// Beside the list: label, first character and length of the current field,
+// then "Import ReadMe..." and "Advanced" at the foot.
+void FieldLayoutEditor::buildFieldBoxes() {
   area_ = new QWidget(this);
   area_->setObjectName("FieldEditorArea");
   Edit3 = new QLineEdit(area_);
@@ -148,30 +166,35 @@ FieldLayoutEditor::FieldLayoutEditor(CatalogDefinition& definition, PlatformServ
   importButton_->setMinimumWidth(importButton_->sizeHint().width());
   const int boxWidth = Edit3->fontMetrics().horizontalAdvance(QStringLiteral("MMMMMMMMM")) + 12;
   for (QLineEdit* e : {Edit3, Edit1, Edit2}) e->setFixedWidth(boxWidth);
-  {
-    auto* column = new QVBoxLayout(area_);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(2);
-    column->addWidget(caption(QStringLiteral("Label"), Edit3, area_));
-    column->addWidget(Edit3);
-    column->addSpacing(6);
-    column->addWidget(caption(QStringLiteral("First Char"), Edit1, area_));
-    column->addWidget(Edit1);
-    column->addSpacing(6);
-    column->addWidget(caption(QStringLiteral("Length"), Edit2, area_));
-    column->addWidget(Edit2);
-    column->addStretch(1);
-    column->addWidget(importButton_);
-    column->addWidget(Button7);
-  }
 
+  auto* column = new QVBoxLayout(area_);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(2);
+  column->addWidget(caption(QStringLiteral("Label"), Edit3, area_));
+  column->addWidget(Edit3);
+  column->addSpacing(6);
+  column->addWidget(caption(QStringLiteral("First Char"), Edit1, area_));
+  column->addWidget(Edit1);
+  column->addSpacing(6);
+  column->addWidget(caption(QStringLiteral("Length"), Edit2, area_));
+  column->addWidget(Edit2);
+  column->addStretch(1);
+  column->addWidget(importButton_);
+  column->addWidget(Button7);
+}
+
+void FieldLayoutEditor::buildAlternateNameBox() {
   CheckBox2 = new QCheckBox(QStringLiteral("Use this field as an Alternate Name"), this);
   CheckBox2->setObjectName("CheckBox2");
   // Showing and hiding the box must not move the sample up and down.
   QSizePolicy keep = CheckBox2->sizePolicy();
   keep.setRetainSizeWhenHidden(true);
   CheckBox2->setSizePolicy(keep);
+}
 
+// The sample's three lines in a fixed-pitch font: the memo is as tall as
+// they and its scroll bar are, and scrolls only sideways.
+void FieldLayoutEditor::buildSampleMemo() {
   auto* memo = new SampleMemo(this);
   Memo1 = memo;
   Memo1->setObjectName("Memo1");
@@ -182,55 +205,60 @@ FieldLayoutEditor::FieldLayoutEditor(CatalogDefinition& definition, PlatformServ
   Memo1->setFont(sampleFont());
   Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  {
-    // The highlight of the current field stays visible while the user types
-    // into the boxes.
-    QPalette p = Memo1->palette();
-    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
-      p.setColor(QPalette::Inactive, role, p.color(QPalette::Active, role));
-    Memo1->setPalette(p);
-    const QFontMetrics fm(Memo1->font());
-    const int margin = static_cast<int>(std::ceil(Memo1->document()->documentMargin()));
-    Memo1->setFixedHeight(kSampleLines * fm.lineSpacing() + 2 * margin + 2 * Memo1->frameWidth() +
-                          Memo1->horizontalScrollBar()->sizeHint().height() + 2);
-  }
+  // The highlight of the current field stays visible while the user types
+  // into the boxes.
+  QPalette p = Memo1->palette();
+  for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+    p.setColor(QPalette::Inactive, role, p.color(QPalette::Active, role));
+  Memo1->setPalette(p);
+  const QFontMetrics fm(Memo1->font());
+  const int margin = static_cast<int>(std::ceil(Memo1->document()->documentMargin()));
+  Memo1->setFixedHeight(kSampleLines * fm.lineSpacing() + 2 * margin + 2 * Memo1->frameWidth() +
+                        Memo1->horizontalScrollBar()->sizeHint().height() + 2);
+  memo->onMouseUp = [this] { Memo1MouseUp(); };
+}
 
-  {
-    auto* frame = new QFrame(this);
-    frame->setFrameShape(QFrame::StyledPanel);
-    frame->setToolTip(QStringLiteral("What the first line of the first input file gives for the current field "
-                                     "and for the position"));
-    preview_ = frame;
-    preview_->setObjectName("SamplePreview");
-    auto* grid = new QGridLayout(preview_);
-    grid->setContentsMargins(4, 2, 4, 2);
-    grid->setHorizontalSpacing(6);
-    grid->setVerticalSpacing(1);
-    auto row = [this, grid](int r, const char* text, const char* name) {
-      auto* label = new QLabel(QString::fromLatin1(text), preview_);
-      auto* value = new QLabel(preview_);
-      value->setObjectName(name);
-      value->setTextFormat(Qt::RichText);
-      // As wide as the frame allows, whatever the text: a long value is
-      // elided (the whole of it in the tooltip) rather than widening the page.
-      value->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-      value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-      grid->addWidget(label, r, 0, Qt::AlignTop);
-      grid->addWidget(value, r, 1);
-      return value;
-    };
-    previewValue_ = row(0, "Value", "PreviewValue");
-    previewRa_ = row(1, "RA", "PreviewRa");
-    previewDec_ = row(2, "DEC", "PreviewDec");
-    previewRefused_ = new QLabel(preview_);
-    previewRefused_->setObjectName("PreviewRefused");
-    previewRefused_->setTextFormat(Qt::RichText);
-    previewRefused_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    grid->addWidget(previewRefused_, 3, 0, 1, 2);
-    grid->setColumnStretch(1, 1);
-    previewRefused_->hide();
-  }
+// What the sample line gives: the current field's value, RA and DEC, and the
+// reason when the line would be refused.
+void FieldLayoutEditor::buildPreview() {
+  auto* frame = new QFrame(this);
+  frame->setFrameShape(QFrame::StyledPanel);
+  frame->setToolTip(QStringLiteral("What the first line of the first input file gives for the current field "
+                                   "and for the position"));
+  preview_ = frame;
+  preview_->setObjectName("SamplePreview");
+  auto* grid = new QGridLayout(preview_);
+  grid->setContentsMargins(4, 2, 4, 2);
+  grid->setHorizontalSpacing(6);
+  grid->setVerticalSpacing(1);
+  auto row = [this, grid](int r, const char* text, const char* name) {
+    auto* label = new QLabel(QString::fromLatin1(text), preview_);
+    auto* value = new QLabel(preview_);
+    value->setObjectName(name);
+    value->setTextFormat(Qt::RichText);
+    // As wide as the frame allows, whatever the text: a long value is
+    // elided (the whole of it in the tooltip) rather than widening the page.
+    value->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    grid->addWidget(label, r, 0, Qt::AlignTop);
+    grid->addWidget(value, r, 1);
+    return value;
+  };
+  previewValue_ = row(0, "Value", "PreviewValue");
+  previewRa_ = row(1, "RA", "PreviewRa");
+  previewDec_ = row(2, "DEC", "PreviewDec");
+  previewRefused_ = new QLabel(preview_);
+  previewRefused_->setObjectName("PreviewRefused");
+  previewRefused_->setTextFormat(Qt::RichText);
+  previewRefused_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  grid->addWidget(previewRefused_, 3, 0, 1, 2);
+  grid->setColumnStretch(1, 1);
+  previewRefused_->hide();
+}
 
+// The list and the boxes share the room left; below them the alternate-name
+// box, the preview and the sample.
+void FieldLayoutEditor::layOutPage() {
   auto* top = new QHBoxLayout;
   top->setContentsMargins(0, 0, 0, 0);
   top->setSpacing(8);
@@ -243,19 +271,16 @@ FieldLayoutEditor::FieldLayoutEditor(CatalogDefinition& definition, PlatformServ
   page->addWidget(CheckBox2);
   page->addWidget(preview_);
   page->addWidget(Memo1);
+}
 
+void FieldLayoutEditor::connectControls() {
   connect(CheckListBox1, &QListWidget::itemChanged, this, &FieldLayoutEditor::itemChanged_);
-  list->onMouseUp = [this](Qt::MouseButton button, const QPoint& position) { CheckListBox1MouseUp(button, position); };
-  list->onKeyUp = [this] { CheckListBox1KeyUp(); };
-  memo->onMouseUp = [this] { Memo1MouseUp(); };
   connect(Edit1, &QLineEdit::textChanged, this, &FieldLayoutEditor::Edit1Change);
   connect(Edit2, &QLineEdit::textChanged, this, &FieldLayoutEditor::Edit2Change);
   connect(Edit3, &QLineEdit::textChanged, this, &FieldLayoutEditor::Edit3Change);
   connect(CheckBox2, &QCheckBox::toggled, this, &FieldLayoutEditor::CheckBox2Click);
   connect(Button7, &QPushButton::clicked, this, &FieldLayoutEditor::Button7Click);
   connect(importButton_, &QPushButton::clicked, this, &FieldLayoutEditor::importReadMeRequested);
-
-  showFieldList();
 }
 
 // ---------------------------------------------------------------------------

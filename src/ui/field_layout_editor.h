@@ -95,6 +95,15 @@ class FieldLayoutEditor : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // Parts of the page, built in this order.
+  void buildFieldList();
+  void buildFieldBoxes();
+  void buildAlternateNameBox();
+  void buildSampleMemo();
+  void buildPreview();
+  void layOutPage();
+  void connectControls();
+
   void itemChanged_(QListWidgetItem* item);
   void setCurrent(int position);
   // A current field that is an entry of the list as the definition has it
@@ -116,20 +125,20 @@ class FieldLayoutEditor : public QWidget {
   bool sampleShown_ = false;  // the memo holds the three lines of sample_
   QPointer<Adv> adv_;
 
-  QListWidget* CheckListBox1;
-  QWidget* area_;
-  QLineEdit* Edit3;
-  QLineEdit* Edit1;
-  QLineEdit* Edit2;
-  QCheckBox* CheckBox2;
-  QPushButton* Button7;
-  QPushButton* importButton_;
-  QPlainTextEdit* Memo1;
-  QWidget* preview_;
-  QLabel* previewValue_;
-  QLabel* previewRa_;
-  QLabel* previewDec_;
-  QLabel* previewRefused_;
+  QListWidget* CheckListBox1 = nullptr;
+  QWidget* area_ = nullptr;
+  QLineEdit* Edit3 = nullptr;
+  QLineEdit* Edit1 = nullptr;
+  QLineEdit* Edit2 = nullptr;
+  QCheckBox* CheckBox2 = nullptr;
+  QPushButton* Button7 = nullptr;
+  QPushButton* importButton_ = nullptr;
+  QPlainTextEdit* Memo1 = nullptr;
+  QWidget* preview_ = nullptr;
+  QLabel* previewValue_ = nullptr;
+  QLabel* previewRa_ = nullptr;
+  QLabel* previewDec_ = nullptr;
+  QLabel* previewRefused_ = nullptr;
 };
 
 }  // namespace mirdal

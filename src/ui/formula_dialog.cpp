@@ -149,7 +149,8 @@ Adv::Adv(QWidget* parent)
   column->addLayout(buttons);
   for (QPushButton* b : {Button1, Button2}) b->setMinimumWidth(0);
 
-  // The design's client area, larger only where the fonts need more room.
+  // The client area the dialog opens with, larger only where the fonts need
+  // more room.
   const QSize size = QSize(kClientWidth, kClientHeight).expandedTo(minimumSizeHint());
   setFixedSize(size);
 

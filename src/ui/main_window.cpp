@@ -11,8 +11,6 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -21,9 +19,6 @@
 #include <QScopeGuard>
 #include <QSpinBox>
 #include <QStackedWidget>
-#include <QStyle>
-#include <QTableWidget>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "build/input_reader.h"
@@ -47,13 +42,9 @@ namespace mirdal {
 namespace {
 
 constexpr int kLogoWidth = 114;
-constexpr int kDesignWidth = 499;
-constexpr int kDesignHeight = 473;
 constexpr int kButtonBarHeight = 65;
 
 const QStringList kFileFilters = {QStringLiteral("All files (*)"), QStringLiteral("Project files (*.prj)")};
-
-QString bytesOf(std::string_view s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
 
 // The button bar: Help, Save Project and Load project at the left; Prev, Next
 // and the place shared by "Build Catalog" and "Close" at the right. Buttons
@@ -181,66 +172,6 @@ QLabel* headingLabel(const QString& text, QWidget* parent) {
   return label;
 }
 
-QVBoxLayout* groupColumn(QGroupBox* box) {
-  auto* column = new QVBoxLayout(box);
-  column->setContentsMargins(6, 2, 6, 4);
-  column->setSpacing(2);
-  return column;
-}
-
-// Columns are as wide as their longest text and the last one at least fills
-// the grid: a long catalog string scrolls rather than being cut short.
-class CodeGrid : public QTableWidget {
- public:
-  using QTableWidget::QTableWidget;
-
-  void fitColumns() {
-    resizeColumnsToContents();
-    const int last = columnCount() - 1;
-    int used = 0;
-    for (int c = 0; c < last; ++c) used += columnWidth(c);
-    const int room = viewport()->width() - used;
-    if (columnWidth(last) < room) setColumnWidth(last, room);
-  }
-
- protected:
-  void resizeEvent(QResizeEvent* event) override {
-    QTableWidget::resizeEvent(event);
-    fitColumns();
-  }
-};
-
-// A grid of code strings: a fixed name column (when `names` is not empty)
-// and the editable catalog strings.
-QTableWidget* makeGrid(const QString& name, const QStringList& headers, const QStringList& names, int rows,
-                       QWidget* parent) {
-  auto* grid = new CodeGrid(rows, static_cast<int>(headers.size()), parent);
-  grid->setObjectName(name);
-  grid->setHorizontalHeaderLabels(headers);
-  grid->verticalHeader()->hide();
-  grid->setEditTriggers(QAbstractItemView::AllEditTriggers);
-  grid->setSelectionMode(QAbstractItemView::SingleSelection);
-  grid->setTextElideMode(Qt::ElideNone);
-  grid->setWordWrap(false);
-  grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 8);
-  const QColor fixed = grid->palette().color(QPalette::Button);
-  for (int r = 0; r < rows; ++r) {
-    if (!names.isEmpty()) {
-      auto* item = new QTableWidgetItem(names.value(r));
-      item->setFlags(Qt::ItemIsEnabled);
-      item->setBackground(fixed);
-      grid->setItem(r, 0, item);
-    }
-    grid->setItem(r, static_cast<int>(headers.size()) - 1, new QTableWidgetItem);
-  }
-  return grid;
-}
-
-void setCell(QTableWidget* grid, int row, const std::string& text) {
-  grid->item(row, grid->columnCount() - 1)->setText(fromBytes(text));
-}
-
 }  // namespace
 
 Form1::Form1(PlatformServices& services, FileSystem& fs, QWidget* parent)
@@ -262,25 +193,7 @@ Form1::Form1(PlatformServices& services, FileSystem& fs, QWidget* parent)
   PageControl1 = new QStackedWidget(this);
   PageControl1->setObjectName("PageControl1");
 
-  auto* bar = new ButtonBar(this);
-  Panel1 = bar;
-  Panel1->setObjectName("Panel1");
-  auto button = [this](const char* name, const char* text) {
-    auto* b = new QPushButton(QString::fromLatin1(text), Panel1);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-  };
-  Button12 = button("Button12", "Help");
-  Button1 = button("Button1", "Save Project");
-  Button2 = button("Button2", "Load project");
-  prevbt = button("prevbt", "<<   Prev");
-  nextbt = button("nextbt", "Next   >>");
-  Endbt = button("Endbt", "Build Catalog");
-  Exitbt = button("Exitbt", "Close");
-  SkyPreviewButton = button("SkyPreviewButton", "Sky preview");
-  SkyPreviewButton->setToolTip("Every record of the catalog just built, on a picture of the whole sky");
-  bar->setButtons({Button12, Button1, Button2}, {prevbt, nextbt, SkyPreviewButton}, {Endbt, Exitbt});
+  buildButtonBar();
 
   auto* grid = new QGridLayout(this);
   grid->setContentsMargins(0, 0, 0, 0);
@@ -308,10 +221,32 @@ Form1::Form1(PlatformServices& services, FileSystem& fs, QWidget* parent)
   connect(Image1, &LogoImage::clicked, this, &Form1::Image1Click);
 
   FormCreate();
-  resize(kDesignWidth, kDesignHeight);
+  resize(kDefaultWindowWidth, kDefaultWindowHeight);
 }
 
 Form1::~Form1() = default;
+
+void Form1::buildButtonBar() {
+  auto* bar = new ButtonBar(this);
+  Panel1 = bar;
+  Panel1->setObjectName("Panel1");
+  auto button = [this](const char* name, const char* text) {
+    auto* b = new QPushButton(QString::fromLatin1(text), Panel1);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    return b;
+  };
+  Button12 = button("Button12", "Help");
+  Button1 = button("Button1", "Save Project");
+  Button2 = button("Button2", "Load project");
+  prevbt = button("prevbt", "<<   Prev");
+  nextbt = button("nextbt", "Next   >>");
+  Endbt = button("Endbt", "Build Catalog");
+  Exitbt = button("Exitbt", "Close");
+  SkyPreviewButton = button("SkyPreviewButton", "Sky preview");
+  SkyPreviewButton->setToolTip("Every record of the catalog just built, on a picture of the whole sky");
+  bar->setButtons({Button12, Button1, Button2}, {prevbt, nextbt, SkyPreviewButton}, {Endbt, Exitbt});
+}
 
 void Form1::FormCreate() {
   // Numbers are read and written with a point whatever the user's locale.
@@ -358,360 +293,6 @@ QWidget* Form1::addPage(const QString& name, const QString& heading) {
   return page;
 }
 
-void Form1::buildPage1(QWidget* page) {
-  auto* column = static_cast<QVBoxLayout*>(page->layout());
-
-  RadioGroup1 = new RadioGroup("Catalog type",
-                               {catalogTypeCaption(CatalogType::Stars), catalogTypeCaption(CatalogType::VariableStars),
-                                catalogTypeCaption(CatalogType::DoubleStars), catalogTypeCaption(CatalogType::Nebulae),
-                                catalogTypeCaption(CatalogType::NebulaOutlines)},
-                               1, page);
-  RadioGroup1->setObjectName("RadioGroup1");
-  column->addWidget(RadioGroup1);
-
-  auto* names = new QGridLayout;
-  names->setHorizontalSpacing(8);
-  names->setVerticalSpacing(4);
-  Edit4 = new QLineEdit(page);
-  Edit4->setObjectName("Edit4");
-  Edit4->setMaxLength(kShortNameMaxLength);
-  Edit4->setMaximumWidth(Edit4->fontMetrics().horizontalAdvance(QStringLiteral("WWWWWW")) + 12);
-  Edit5 = new QLineEdit(page);
-  Edit5->setObjectName("Edit5");
-  Edit5->setMaxLength(kLongNameMaxLength);
-  auto* shortLabel = new QLabel("Catalog short name", page);
-  shortLabel->setBuddy(Edit4);
-  auto* longLabel = new QLabel("Catalog long name", page);
-  longLabel->setBuddy(Edit5);
-  names->addWidget(shortLabel, 0, 0);
-  names->addWidget(Edit4, 0, 1, Qt::AlignLeft);
-  names->addWidget(longLabel, 1, 0);
-  names->addWidget(Edit5, 1, 1);
-  names->setColumnStretch(1, 1);
-  column->addLayout(names);
-
-  auto* filesRow = new QHBoxLayout;
-  filesRow->addWidget(new QLabel("Input Catalog files", page));
-  filesRow->addStretch();
-  auto* choose = new QToolButton(page);
-  choose->setObjectName("SpeedButton1");
-  choose->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
-  choose->setToolTip("Choose the input catalog files");
-  SpeedButton1 = choose;
-  filesRow->addWidget(choose);
-  column->addLayout(filesRow);
-  ListView1 = new QListWidget(page);
-  ListView1->setObjectName("ListView1");
-  ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  ListView1->setMinimumHeight(3 * ListView1->fontMetrics().height() + 8);
-  ListView1->setToolTip("Filename");
-  column->addWidget(ListView1, 1);
-
-  RadioGroup5 = new RadioGroup("Input Catalog End of Line Format",
-                               {QStringLiteral("CR  x'0D'"), QStringLiteral("LF   x'0A'"),
-                                QStringLiteral("CR+LF  x'0D0A'")},
-                               3, page);
-  RadioGroup5->setObjectName("RadioGroup5");
-  column->addWidget(RadioGroup5);
-
-  connect(RadioGroup1, &RadioGroup::itemClicked, this, &Form1::RadioGroup1Click);
-  connect(Edit4, &QLineEdit::textChanged, this, [this](const QString& t) { def_.settings.shortname = toBytes(t); });
-  connect(Edit5, &QLineEdit::textChanged, this, [this](const QString& t) { def_.settings.longname = toBytes(t); });
-  connect(choose, &QToolButton::clicked, this, &Form1::SpeedButton1Click);
-  connect(ListView1, &QListWidget::itemDoubleClicked, this, &Form1::SpeedButton1Click);
-  connect(RadioGroup5, &RadioGroup::itemClicked, this, [this](int i) { def_.settings.eol = i; });
-}
-
-void Form1::buildPage2(QWidget* page) {
-  auto* column = static_cast<QVBoxLayout*>(page->layout());
-
-  RadioGroup2 = new RadioGroup("RA options",
-                               {"Hours, minutes, secondes", "Decimal hours", "Degrees, minutes, secondes",
-                                "Decimal degrees"},
-                               1, page);
-  RadioGroup2->setObjectName("RadioGroup2");
-  RadioGroup3 = new RadioGroup(
-      "DEC options", {"Degrees, minutes, secondes", "Decimal degrees", "Decimal South Polar Distance"}, 1, page);
-  RadioGroup3->setObjectName("RadioGroup3");
-
-  auto floatGroup = [page](const char* boxName, const char* title, const char* editName, FloatEdit*& edit) {
-    auto* box = new QGroupBox(title, page);
-    box->setObjectName(boxName);
-    edit = new FloatEdit(box);
-    edit->setObjectName(editName);
-    groupColumn(box)->addWidget(edit);
-    return box;
-  };
-  auto* top = new QGridLayout;
-  top->setSpacing(3);
-  top->addWidget(RadioGroup2, 0, 0, 3, 1);
-  top->addWidget(RadioGroup3, 3, 0, 3, 1);
-  top->addWidget(floatGroup("GroupBox1", "Coordinates Equinox", "FloatEdit1", FloatEdit1), 0, 1, 2, 1);
-  top->addWidget(floatGroup("GroupBox2", "Position Epoch", "FloatEdit3", FloatEdit3), 2, 1, 2, 1);
-  top->addWidget(floatGroup("GroupBox4", "Maximum magnitude", "FloatEdit2", FloatEdit2), 4, 1, 2, 1);
-  top->setColumnStretch(0, 1);
-  column->addLayout(top);
-
-  // Nebula defaults and outline defaults share one place; at most one shows.
-  auto* place = new QGridLayout;
-  place->setContentsMargins(0, 0, 0, 0);
-  column->addLayout(place);
-  column->addStretch(1);
-
-  GroupBox5 = new QGroupBox("Default Nebulae parameters", page);
-  GroupBox5->setObjectName("GroupBox5");
-  {
-    auto* g = new QGridLayout(GroupBox5);
-    g->setContentsMargins(6, 2, 6, 4);
-    g->setHorizontalSpacing(6);
-    g->setVerticalSpacing(2);
-    LongEdit1 = new QSpinBox(GroupBox5);
-    LongEdit1->setObjectName("LongEdit1");
-    LongEdit1->setRange(0, kNebSizeMax);
-    LongEdit1->setToolTip("0..3600");
-    ComboBox1 = new QComboBox(GroupBox5);
-    ComboBox1->setObjectName("ComboBox1");
-    ComboBox1->addItems({"Degree", "Minute", "Second"});
-    auto* sizeRow = new QHBoxLayout;
-    sizeRow->addWidget(LongEdit1);
-    sizeRow->addWidget(ComboBox1);
-    sizeRow->addStretch();
-    g->addWidget(new QLabel("Dimension and Units", GroupBox5), 0, 0);
-    g->addLayout(sizeRow, 0, 1);
-    CheckBox1 = new QCheckBox("Use a logarithmic scale", GroupBox5);
-    CheckBox1->setObjectName("CheckBox1");
-    g->addWidget(CheckBox1, 1, 0, 1, 2);
-    auto* note = new QLabel("(useful if the size scale represent a flux)", GroupBox5);
-    note->setIndent(20);
-    g->addWidget(note, 2, 0, 1, 2);
-    ComboBox3 = new QComboBox(GroupBox5);
-    ComboBox3->setObjectName("ComboBox3");
-    for (const DefaultObjectType& t : kDefaultObjectTypes) ComboBox3->addItem(bytesOf(t.name));
-    ComboBox3->setMaxVisibleItems(kDefaultObjectTypeCount);
-    g->addWidget(new QLabel("Object type", GroupBox5), 3, 0);
-    g->addWidget(ComboBox3, 3, 1, Qt::AlignLeft);
-    auto* editRow = new QHBoxLayout;
-    auto* recognize = new QLabel("Recognize Units or\nObject type from the file", GroupBox5);
-    auto* button3 = new QPushButton("Edit Object Types", GroupBox5);
-    button3->setObjectName("Button3");
-    auto* button6 = new QPushButton("Edit Units", GroupBox5);
-    button6->setObjectName("Button6");
-    editRow->addWidget(recognize);
-    editRow->addStretch();
-    editRow->addWidget(button3);
-    editRow->addWidget(button6);
-    g->addLayout(editRow, 4, 0, 1, 2);
-    g->setColumnStretch(1, 1);
-    connect(button3, &QPushButton::clicked, this, &Form1::Button3Click);
-    connect(button6, &QPushButton::clicked, this, &Form1::Button6Click);
-  }
-  place->addWidget(GroupBox5, 0, 0);
-
-  GroupBox7 = new QGroupBox("Default Outline parameters", page);
-  GroupBox7->setObjectName("GroupBox7");
-  {
-    auto* g = new QGridLayout(GroupBox7);
-    g->setContentsMargins(6, 2, 6, 4);
-    g->setHorizontalSpacing(6);
-    g->setVerticalSpacing(2);
-    RadioGroup6 = new RadioGroup("Drawing Type", {"Line", "Spline", "Surface"}, 3, GroupBox7);
-    RadioGroup6->setObjectName("RadioGroup6");
-    g->addWidget(RadioGroup6, 0, 0, 1, 4);
-    CheckBox7 = new QCheckBox("Closed contour", GroupBox7);
-    CheckBox7->setObjectName("CheckBox7");
-    g->addWidget(CheckBox7, 1, 0, 1, 4);
-    LongEdit2 = new QSpinBox(GroupBox7);
-    LongEdit2->setObjectName("LongEdit2");
-    LongEdit2->setRange(0, kLineWidthMax);
-    LongEdit2->setToolTip("0..99");
-    Shape1 = new ColourSwatch(GroupBox7);
-    Shape1->setObjectName("Shape1");
-    Shape1->setFixedSize(22, 22);
-    auto* widthRow = new QHBoxLayout;
-    widthRow->addWidget(new QLabel("Line width ", GroupBox7));
-    widthRow->addWidget(LongEdit2);
-    widthRow->addSpacing(24);
-    widthRow->addWidget(new QLabel("Color ", GroupBox7));
-    widthRow->addWidget(Shape1);
-    widthRow->addStretch(1);
-    g->addLayout(widthRow, 2, 0, 1, 4);
-    auto* editRow = new QHBoxLayout;
-    auto* button9 = new QPushButton("Edit Line operation", GroupBox7);
-    button9->setObjectName("Button9");
-    auto* button11 = new QPushButton("Edit Color", GroupBox7);
-    button11->setObjectName("Button11");
-    editRow->addStretch();
-    editRow->addWidget(button9);
-    editRow->addWidget(button11);
-    g->addLayout(editRow, 3, 0, 1, 4);
-    g->setColumnStretch(1, 1);
-    connect(button9, &QPushButton::clicked, this, &Form1::Button9Click);
-    connect(button11, &QPushButton::clicked, this, &Form1::Button11Click);
-    connect(Shape1, &ColourSwatch::mouseReleased, this, &Form1::Shape1MouseUp);
-  }
-  place->addWidget(GroupBox7, 0, 0);
-  // The place keeps its size whichever group shows, so the window does not
-  // change size from one catalog type to another.
-  for (QWidget* w : {static_cast<QWidget*>(GroupBox5), static_cast<QWidget*>(GroupBox7)}) {
-    QSizePolicy policy = w->sizePolicy();
-    policy.setRetainSizeWhenHidden(true);
-    w->setSizePolicy(policy);
-    w->hide();
-  }
-
-  connect(RadioGroup2, &RadioGroup::itemClicked, this, &Form1::RadioGroup1Click);
-  connect(RadioGroup3, &RadioGroup::itemClicked, this, &Form1::RadioGroup1Click);
-  connect(FloatEdit1, &FloatEdit::valueChanged, this, [this](double v) { def_.settings.equinox = v; });
-  connect(FloatEdit3, &FloatEdit::valueChanged, this, [this](double v) { def_.settings.epoch = v; });
-  connect(FloatEdit2, &FloatEdit::valueChanged, this, [this](double v) { def_.settings.magmax = v; });
-  connect(LongEdit1, &QSpinBox::valueChanged, this, [this](int v) { def_.settings.nebsize = v; });
-  connect(ComboBox1, &QComboBox::currentIndexChanged, this, &Form1::ComboBox1Change);
-  connect(CheckBox1, &QCheckBox::toggled, this, [this](bool on) { def_.settings.neblog = on; });
-  connect(ComboBox3, &QComboBox::currentIndexChanged, this, [this](int i) {
-    if (i >= 0) def_.settings.nebtype = i;
-  });
-  connect(RadioGroup6, &RadioGroup::itemClicked, this, [this](int i) { def_.settings.drawingtype = i; });
-  connect(CheckBox7, &QCheckBox::toggled, this, [this](bool on) { def_.settings.closedline = on; });
-  connect(LongEdit2, &QSpinBox::valueChanged, this, [this](int v) { def_.settings.linewidth = v; });
-}
-
-void Form1::buildPage3(QWidget* page) {
-  editor_ = new FieldLayoutEditor(def_, services_, page, fs_);
-  static_cast<QVBoxLayout*>(page->layout())->addWidget(editor_, 1);
-  connect(editor_, &FieldLayoutEditor::importReadMeRequested, this, &Form1::ImportReadMeButtonClick);
-}
-
-void Form1::buildPage4(QWidget* page) {
-  auto* column = static_cast<QVBoxLayout*>(page->layout());
-  RadioGroup4 = new RadioGroup("Number of files",
-                               {"50   (recommended up to 100'000 objects)", "184 (recommended up to 1'000'000 objects)",
-                                "732 (recommended up to 5'000'000 objects)", "9537 (larger dataset)"},
-                               1, page);
-  RadioGroup4->setObjectName("RadioGroup4");
-  column->addWidget(RadioGroup4);
-
-  GroupBox6 = new QGroupBox("Search Index", page);
-  GroupBox6->setObjectName("GroupBox6");
-  {
-    auto* c = groupColumn(GroupBox6);
-    CheckBox3 = new QCheckBox("Create a search index file", GroupBox6);
-    CheckBox3->setObjectName("CheckBox3");
-    CheckBox4 = new QCheckBox("Add the alternate names to the index", GroupBox6);
-    CheckBox4->setObjectName("CheckBox4");
-    CheckBox5 = new QCheckBox("Prefix the alternate names with their label", GroupBox6);
-    CheckBox5->setObjectName("CheckBox5");
-    c->addWidget(CheckBox3);
-    c->addWidget(CheckBox4);
-    c->addWidget(CheckBox5);
-  }
-  column->addWidget(GroupBox6);
-
-  auto* group3 = new QGroupBox("Output Directory", page);
-  group3->setObjectName("GroupBox3");
-  {
-    auto* c = groupColumn(group3);
-    DirectoryEdit1 = new DirectoryEdit(services_, group3);
-    DirectoryEdit1->setObjectName("DirectoryEdit1");
-    CheckBox6 = new QCheckBox("Append to an existing catalog ", group3);
-    CheckBox6->setObjectName("CheckBox6");
-    c->addWidget(DirectoryEdit1);
-    c->addWidget(CheckBox6);
-  }
-  column->addWidget(group3);
-  column->addStretch(1);
-  // Hidden for outlines, the choices leave their place empty.
-  for (QWidget* w : {static_cast<QWidget*>(RadioGroup4), static_cast<QWidget*>(GroupBox6)}) {
-    QSizePolicy policy = w->sizePolicy();
-    policy.setRetainSizeWhenHidden(true);
-    w->setSizePolicy(policy);
-  }
-
-  connect(RadioGroup4, &RadioGroup::itemClicked, this, [this](int i) { def_.settings.numfile = i; });
-  connect(CheckBox3, &QCheckBox::toggled, this, [this](bool on) { def_.settings.index = on; });
-  connect(CheckBox4, &QCheckBox::toggled, this, [this](bool on) { def_.settings.altindex = on; });
-  connect(CheckBox5, &QCheckBox::toggled, this, [this](bool on) { def_.settings.prefalt = on; });
-  connect(DirectoryEdit1, &DirectoryEdit::textChanged, this,
-          [this](const QString& t) { def_.settings.ouputdir = toPath(t); });
-  connect(DirectoryEdit1, &DirectoryEdit::afterDialog, this, &Form1::DirectoryEdit1AfterDialog);
-  connect(CheckBox6, &QCheckBox::toggled, this, [this](bool on) { def_.settings.append = on; });
-}
-
-void Form1::buildTablePages() {
-  auto tablePage = [this](const char* sheet, const char* heading, const char* returnName, QTableWidget* grid,
-                          QWidget* beside = nullptr) {
-    QWidget* page = addPage(sheet, heading);
-    grid->setParent(page);
-    auto* column = static_cast<QVBoxLayout*>(page->layout());
-    if (beside) {
-      auto* row = new QHBoxLayout;
-      row->addWidget(grid, 0, Qt::AlignTop);
-      row->addWidget(beside, 0, Qt::AlignTop);
-      row->addStretch(1);
-      column->addLayout(row);
-      column->addStretch(1);
-    } else {
-      column->addWidget(grid, 1);
-    }
-    auto* back = new QPushButton("Return", page);
-    back->setObjectName(returnName);
-    back->setAutoDefault(false);
-    column->addWidget(back, 0, Qt::AlignRight);
-    connect(back, &QPushButton::clicked, this, &Form1::Button4Click);
-    connect(grid, &QTableWidget::itemChanged, this, &Form1::tableCellChanged);
-    return page;
-  };
-
-  QStringList names;
-  for (int r = 0; r < kObjectTypeRows - 1; ++r) names << bytesOf(kObjectTypeTable[static_cast<std::size_t>(r)].name);
-  // The fifteenth object type ("Unknow") is kept in the table but has no row.
-  StringGrid1 = makeGrid("StringGrid1", {"Object type", "Catalog string"}, names, kObjectTypeRows - 1, this);
-  tablePage("TabSheet5", "Indicate the string identifier for each type of object :", "Button4", StringGrid1);
-
-  names.clear();
-  for (const SizeUnitRow& r : kSizeUnitTable) names << bytesOf(r.name);
-  StringGrid2 = makeGrid("StringGrid2", {"Object size unit", "Catalog string"}, names, kSizeUnitRows, this);
-  tablePage("TabSheet6", "Indicate how to recognize the object size unit :", "Button5", StringGrid2);
-
-  names.clear();
-  for (const LineOperationRow& r : kLineOperationTable) names << bytesOf(r.name);
-  // The fourth line-operation cell is carried by project files only.
-  StringGrid3 = makeGrid("StringGrid3", {"Line operation", "Catalog string"}, names, kLineOperationRows, this);
-  tablePage("TabSheet7", "Indicate the string for each draw operation", "Button8", StringGrid3);
-
-  StringGrid4 = makeGrid("StringGrid4", {"Catalog string"}, {}, kColourRows, this);
-  const int rowHeight = std::max(25, StringGrid4->fontMetrics().height() + 8);
-  StringGrid4->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  StringGrid4->verticalHeader()->setDefaultSectionSize(rowHeight);
-  StringGrid4->horizontalHeader()->setFixedHeight(rowHeight);
-  StringGrid4->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  StringGrid4->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  StringGrid4->setTextElideMode(Qt::ElideRight);
-  const int frame = StringGrid4->frameWidth();
-  StringGrid4->setFixedSize(std::max(200, StringGrid4->fontMetrics().horizontalAdvance("Turquoise,T,10") * 2) + 2 * frame,
-                            (kColourRows + 1) * rowHeight + 2 * frame);
-  // The swatches stand level with the rows of the grid: below the note, one
-  // header row down.
-  auto* swatches = new QWidget(this);
-  {
-    auto* c = new QVBoxLayout(swatches);
-    c->setContentsMargins(0, 0, 0, 0);
-    c->setSpacing(0);
-    auto* note = new QLabel("Click to change the color", swatches);
-    note->setFixedHeight(rowHeight + frame);
-    note->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    c->addWidget(note);
-    for (int r = 0; r < kColourRows; ++r) {
-      auto* s = new ColourSwatch(swatches);
-      s->setObjectName(QStringLiteral("Shape%1").arg(r + 2));
-      s->setFixedSize(81, rowHeight);
-      colourShapes_[static_cast<std::size_t>(r)] = s;
-      c->addWidget(s);
-      connect(s, &ColourSwatch::mouseReleased, this, &Form1::Shape1MouseUp);
-    }
-  }
-  tablePage("TabSheet8", "Indicate the string for each color", "Button10", StringGrid4, swatches);
-}
-
 // ---------------------------------------------------------------------------
 // Definition <-> controls
 
@@ -755,36 +336,6 @@ void Form1::mapDefinitionToControls() {
 void Form1::showInputFiles() {
   ListView1->clear();
   for (const std::string& path : def_.settings.inputfiles) ListView1->addItem(fromPath(path));
-}
-
-void Form1::mapTablesToGrids() {
-  const MappingTables& t = def_.tables;
-  for (QTableWidget* grid : {StringGrid1, StringGrid2, StringGrid3, StringGrid4}) grid->blockSignals(true);
-  for (int r = 0; r < StringGrid1->rowCount(); ++r) setCell(StringGrid1, r, t.objectTypes[static_cast<std::size_t>(r)]);
-  for (int r = 0; r < StringGrid2->rowCount(); ++r) setCell(StringGrid2, r, t.sizeUnits[static_cast<std::size_t>(r)]);
-  for (int r = 0; r < StringGrid3->rowCount(); ++r)
-    setCell(StringGrid3, r, t.lineOperations[static_cast<std::size_t>(r)]);
-  for (int r = 0; r < StringGrid4->rowCount(); ++r)
-    setCell(StringGrid4, r, t.colourStrings[static_cast<std::size_t>(r)]);
-  for (QTableWidget* grid : {StringGrid1, StringGrid2, StringGrid3, StringGrid4}) {
-    grid->blockSignals(false);
-    static_cast<CodeGrid*>(grid)->fitColumns();
-  }
-  for (int r = 0; r < kColourRows; ++r)
-    colourShapes_[static_cast<std::size_t>(r)]->setColour(t.colours[static_cast<std::size_t>(r)]);
-}
-
-void Form1::tableCellChanged(QTableWidgetItem* item) {
-  QTableWidget* grid = item->tableWidget();
-  if (item->column() != grid->columnCount() - 1) return;
-  const auto row = static_cast<std::size_t>(item->row());
-  const std::string text = toBytes(item->text());
-  MappingTables& t = def_.tables;
-  if (grid == StringGrid1 && row < t.objectTypes.size()) t.objectTypes[row] = text;
-  if (grid == StringGrid2 && row < t.sizeUnits.size()) t.sizeUnits[row] = text;
-  if (grid == StringGrid3 && row < t.lineOperations.size()) t.lineOperations[row] = text;
-  if (grid == StringGrid4 && row < t.colourStrings.size()) t.colourStrings[row] = text;
-  static_cast<CodeGrid*>(grid)->fitColumns();
 }
 
 void Form1::commitEdits() {

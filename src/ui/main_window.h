@@ -17,6 +17,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -121,12 +122,23 @@ class Form1 : public QWidget {
 
  private:
   void FormCreate();
+  // The bar of buttons below the pages.
+  void buildButtonBar();
+  // A page of the stack with its heading; the page's builder adds the rest.
+  QWidget* addPage(const QString& name, const QString& heading);
+  // Each page's controls, each bound to its part of the definition.
   void buildPage1(QWidget* page);
+  QGridLayout* buildCatalogNames(QWidget* page);
   void buildPage2(QWidget* page);
+  QGridLayout* buildCoordinateOptions(QWidget* page);
+  QGroupBox* buildNebulaDefaults(QWidget* page);
+  QGroupBox* buildOutlineDefaults(QWidget* page);
   void buildPage3(QWidget* page);
   void buildPage4(QWidget* page);
   void buildTablePages();
-  QWidget* addPage(const QString& name, const QString& heading);
+  void addTablePage(const char* sheet, const char* heading, const char* returnName, QTableWidget* grid,
+                    QWidget* beside = nullptr);
+  void buildColourPage();
   void openTablePage(int page);
   void showInputFiles();
   void mapTablesToGrids();
@@ -212,6 +224,11 @@ class Form1 : public QWidget {
   QTableWidget* StringGrid4 = nullptr;
   std::array<ColourSwatch*, kColourRows> colourShapes_{};  // Shape2 .. Shape11
 };
+
+// The window's size when it opens, larger only where its layout cannot shrink
+// that far.
+inline constexpr int kDefaultWindowWidth = 499;
+inline constexpr int kDefaultWindowHeight = 473;
 
 // Texts of the window.
 inline constexpr const char* kWindowCaption = "Prepare a catalog Mirdal 1.3";

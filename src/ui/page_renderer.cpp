@@ -15,8 +15,9 @@ namespace mirdal {
 namespace {
 
 QString save(QWidget& w, const QString& directory, const QString& name) {
-  w.resize(499, 473);
-  if (w.size() != QSize(499, 473) && w.minimumSizeHint().isValid()) w.resize(w.size().expandedTo(w.minimumSizeHint()));
+  const QSize size(kDefaultWindowWidth, kDefaultWindowHeight);
+  w.resize(size);
+  if (w.size() != size && w.minimumSizeHint().isValid()) w.resize(w.size().expandedTo(w.minimumSizeHint()));
   QApplication::processEvents();
   const QString path = QDir(directory).filePath(name);
   w.grab().save(path, "PNG");

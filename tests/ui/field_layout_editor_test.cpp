@@ -513,10 +513,10 @@ class FieldLayoutEditorTest : public QObject {
     QVERIFY(page.slot(numeric3).calcA == 0.001);
   }
 
-  // The whole window at its design size with a real catalog line as sample:
+  // The whole window at its default size with a real catalog line as sample:
   // page 3 is laid out without clipping, and "Advanced" finds the formula
   // dialog created beside the window.
-  void pageThreeFitsTheDesignSize() {
+  void pageThreeFitsTheDefaultWindowSize() {
     RecordingServices services;
     Form1 form(services);
     ScriptedAdv adv(&form);

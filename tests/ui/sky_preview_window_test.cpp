@@ -2,7 +2,7 @@
 // window with the picture, the hover line and the per-region table.
 //
 // With MIRDAL_SCREENSHOT_DIR set, page 3 (magnitude field current) and the
-// sky preview are saved there at the design size, to be looked at.
+// sky preview are saved there at the wizard's default size, to be looked at.
 
 #include <memory>
 
@@ -121,7 +121,8 @@ class SkyPreviewWindowTest : public QObject {
     QVERIFY(!hover.contains(": 0 records"));
     QVERIFY(window->describePixel(-1, -1).isEmpty());  // outside the picture
 
-    // At the design size the picture is drawn again narrower, not shrunk.
+    // At the wizard's default size the picture is drawn again narrower, not
+    // shrunk.
     window->resize(499, 473);
     QTRY_VERIFY(window->skyWidth() < 720);
     auto* picture = window->findChild<QWidget*>("SkyPicture");

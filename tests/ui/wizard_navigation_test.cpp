@@ -568,7 +568,8 @@ class WizardNavigationTest : public QObject {
     dir_->write("doc/UK_mirdal.html", "<html></html>");
     QCOMPARE(mirdal::helpDocumentPath(program, "UK", {QString::fromStdString(installed.str())}),
              program + "/doc/UK_mirdal.html");
-    // Nothing anywhere: the UK manual under the program directory, as designed.
+    // Nothing anywhere: the UK manual under the program directory, the first
+    // place looked in.
     TempDir empty;
     QCOMPARE(mirdal::helpDocumentPath(QString::fromStdString(empty.str()), "DE", {}),
              QString::fromStdString(empty.str() + "/doc/UK_mirdal.html"));

@@ -1,0 +1,89 @@
+// Page 1: the catalog's type and names, its input files and their line end.
+
+#include "ui/main_window.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "ui/qt_text.h"
+#include "ui/widgets.h"
+#include "ui/wizard_pages.h"
+
+namespace mirdal {
+
+void Form1::buildPage1(QWidget* page) {
+  auto* column = pageColumn(page);
+
+  RadioGroup1 = new RadioGroup("Catalog type",
+                               {catalogTypeCaption(CatalogType::Stars), catalogTypeCaption(CatalogType::VariableStars),
+                                catalogTypeCaption(CatalogType::DoubleStars), catalogTypeCaption(CatalogType::Nebulae),
+                                catalogTypeCaption(CatalogType::NebulaOutlines)},
+                               1, page);
+  RadioGroup1->setObjectName("RadioGroup1");
+  column->addWidget(RadioGroup1);
+
+  column->addLayout(buildCatalogNames(page));
+
+  auto* filesRow = new QHBoxLayout;
+  filesRow->addWidget(new QLabel("Input Catalog files", page));
+  filesRow->addStretch();
+  auto* choose = new QToolButton(page);
+  choose->setObjectName("SpeedButton1");
+  choose->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+  choose->setToolTip("Choose the input catalog files");
+  SpeedButton1 = choose;
+  filesRow->addWidget(choose);
+  column->addLayout(filesRow);
+  ListView1 = new QListWidget(page);
+  ListView1->setObjectName("ListView1");
+  ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  ListView1->setMinimumHeight(3 * ListView1->fontMetrics().height() + 8);
+  ListView1->setToolTip("Filename");
+  column->addWidget(ListView1, 1);
+
+  RadioGroup5 = new RadioGroup("Input Catalog End of Line Format",
+                               {QStringLiteral("CR  x'0D'"), QStringLiteral("LF   x'0A'"),
+                                QStringLiteral("CR+LF  x'0D0A'")},
+                               3, page);
+  RadioGroup5->setObjectName("RadioGroup5");
+  column->addWidget(RadioGroup5);
+
+  connect(RadioGroup1, &RadioGroup::itemClicked, this, &Form1::RadioGroup1Click);
+  connect(Edit4, &QLineEdit::textChanged, this, [this](const QString& t) { def_.settings.shortname = toBytes(t); });
+  connect(Edit5, &QLineEdit::textChanged, this, [this](const QString& t) { def_.settings.longname = toBytes(t); });
+  connect(choose, &QToolButton::clicked, this, &Form1::SpeedButton1Click);
+  connect(ListView1, &QListWidget::itemDoubleClicked, this, &Form1::SpeedButton1Click);
+  connect(RadioGroup5, &RadioGroup::itemClicked, this, [this](int i) { def_.settings.eol = i; });
+}
+
+// The short name, a few characters wide, and the long name below it.
+QGridLayout* Form1::buildCatalogNames(QWidget* page) {
+  auto* names = new QGridLayout;
+  names->setHorizontalSpacing(8);
+  names->setVerticalSpacing(4);
+  Edit4 = new QLineEdit(page);
+  Edit4->setObjectName("Edit4");
+  Edit4->setMaxLength(kShortNameMaxLength);
+  Edit4->setMaximumWidth(Edit4->fontMetrics().horizontalAdvance(QStringLiteral("WWWWWW")) + 12);
+  Edit5 = new QLineEdit(page);
+  Edit5->setObjectName("Edit5");
+  Edit5->setMaxLength(kLongNameMaxLength);
+  auto* shortLabel = new QLabel("Catalog short name", page);
+  shortLabel->setBuddy(Edit4);
+  auto* longLabel = new QLabel("Catalog long name", page);
+  longLabel->setBuddy(Edit5);
+  names->addWidget(shortLabel, 0, 0);
+  names->addWidget(Edit4, 0, 1, Qt::AlignLeft);
+  names->addWidget(longLabel, 1, 0);
+  names->addWidget(Edit5, 1, 1);
+  names->setColumnStretch(1, 1);
+  return names;
+}
+
+}  // namespace mirdal
