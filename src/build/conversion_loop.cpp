@@ -17,6 +17,7 @@
 
 #include "build/field_value.h"
 #include "build/sky_position.h"
+#include "util/coding.h"
 #include "util/text.h"
 
 namespace mirdal {
@@ -32,17 +33,6 @@ constexpr std::size_t kBatchRecordBytes = 4 << 20;
 constexpr std::size_t kSharedBatchLines = 64;
 constexpr std::size_t kShareLines = 32;
 
-// Little-endian stores of a field of exactly the value's size.
-void put16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void put32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-  p[2] = static_cast<std::uint8_t>(v >> 16);
-  p[3] = static_cast<std::uint8_t>(v >> 24);
-}
 void putSingle(std::uint8_t* p, double v) { put32(p, std::bit_cast<std::uint32_t>(toSingle(v))); }
 
 // Copies of at most 16 bytes without a call: two overlapping words, or
@@ -86,7 +76,7 @@ void spacesSmall(std::uint8_t* to, std::size_t n) {
 
 // Starts a thread that takes neither SIGINT nor SIGTERM: a stop signal must
 // go to the thread that reads the input, where it ends a wait on a pipe
-// (see catalog/interrupt.h). The new thread inherits the mask it starts with.
+// (see util/interrupt.h). The new thread inherits the mask it starts with.
 template <typename Body>
 std::thread threadWithoutStopSignals(Body body) {
   sigset_t stop;
