@@ -180,32 +180,22 @@ ConversionLoop::ConversionLoop(const CatalogDefinition& definition, const Record
       indexRecordLength_(8 + static_cast<std::size_t>(layout.indexNameLength)),
       shareBatches_(std::thread::hardware_concurrency() > 1) {
   const FieldCatalogue& fields = def_.fields();
-  const int k = fields.firstTypePosition();
-  const int n = fields.typeCount();
   const std::size_t recordLength = record_.size();
-  auto add = [&](int listPosition, int f, ValueKind kind, double scale, double missing) {
-    const FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(listPosition)];
+  for (int position = fields.firstTypePosition(); position < fields.size(); ++position) {
+    const int f = fields.recordField(position);
+    if (!layout_.present(f)) continue;
+    const FieldEntry& e = fields.entry(position);
+    const FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(position)];
     const auto offset = static_cast<std::size_t>(layout_.position[f] - 1);
-    if (offset >= recordLength) return;  // the stores write nothing outside the record
+    if (offset >= recordLength) continue;  // the stores write nothing outside the record
     const std::size_t width = std::min(static_cast<std::size_t>(layout_.length[f]), recordLength - offset);
     int tenPower = -1;
-    if (kind == ValueKind::Scaled16 && slot.calcA == 1.0 && slot.calcB == 0.0) {
+    if (e.kind == ValueKind::Scaled16 && slot.calcA == 1.0 && slot.calcB == 0.0) {
       for (int p = 0; p < static_cast<int>(std::size(detail::kIntPowersOfTen)); ++p)
-        if (scale == static_cast<double>(detail::kIntPowersOfTen[p])) tenPower = p;
+        if (e.scale == static_cast<double>(detail::kIntPowersOfTen[p])) tenPower = p;
     }
-    fields_.push_back({columnOf(slot), &slot, kind, slot.calcA, slot.calcB, scale, missing, offset, width, tenPower});
-  };
-  for (int j = 0; j < n; ++j) {
-    const int f = 3 + j;
-    if (!layout_.present(f)) continue;
-    const FieldEntry& e = fields.entry(k + j);
-    add(k + j, f, e.kind, e.scale, e.missing);
-  }
-  for (int s = 1; s <= kFreeStringCount; ++s) {
-    if (layout_.present(15 + s)) add(k + n + s - 1, 15 + s, ValueKind::Text, 1.0, 0.0);
-  }
-  for (int s = 1; s <= kFreeNumericCount; ++s) {
-    if (layout_.present(25 + s)) add(k + n + 9 + s, 25 + s, ValueKind::Float, 1.0, 0.0);
+    fields_.push_back(
+        {columnOf(slot), &slot, e.kind, slot.calcA, slot.calcB, e.scale, e.missing, offset, width, tenPower});
   }
   if (layout_.index) {
     for (const IndexSource& src : layout_.indexPlan) {

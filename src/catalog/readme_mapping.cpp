@@ -697,13 +697,6 @@ class Mapper {
     return -1;
   }
 
-  int positionOfField(int field) const {
-    const FieldCatalogue& f = def_.fields();
-    for (int p = f.firstTypePosition(); p < f.firstFreePosition(); ++p)
-      if (f.entry(p).recordField == field) return p;
-    return -1;
-  }
-
   std::string entryName(int position) const { return std::string(def_.fields().entry(position).text); }
 
   // The largest dimension sets the default size unit; the smallest is
@@ -723,7 +716,7 @@ class Mapper {
   void mapTypeEntries() {
     std::vector<int> rejected;
     for (const Rule& rule : rulesOf(type_)) {
-      const int position = positionOfField(rule.field);
+      const int position = def_.fields().positionOfField(rule.field);
       if (position < 0) continue;
       int column = findByLabel(rule);
       while (column >= 0) {
@@ -744,7 +737,7 @@ class Mapper {
     }
 
     // The magnitude entry of the type from any plain magnitude column.
-    const int magPosition = positionOfField(magnitudeFieldOf(type_));
+    const int magPosition = def_.fields().positionOfField(magnitudeFieldOf(type_));
     if (magPosition >= 0 && !def_.ticked(magPosition)) {
       int found = -1;
       for (bool allowUsed : {false, true}) {
@@ -769,14 +762,14 @@ class Mapper {
     std::string note = entryName(position) + ": " + c.describe();
     if (cal.a != 1 || cal.b != 0) note += ", " + c.units + calibrationText(cal.a, cal.b);
     if (!cal.remark.empty()) note += " (" + cal.remark + ")";
-    if (type_ == CatalogType::Nebulae && def_.fields().entry(position).recordField == 7 && nebunit_)
+    if (type_ == CatalogType::Nebulae && def_.fields().recordField(position) == 7 && nebunit_)
       note += std::string("; default dimension unit ") + kNebUnitNames[*nebunit_];
     notes_.push_back(note);
   }
 
   void mapFreeColumns() {
     const FieldCatalogue& f = def_.fields();
-    const int idPosition = positionOfField(3);
+    const int idPosition = f.positionOfField(3);
     int nextString = 1, nextNumeric = 1;
     auto label = [](const ReadMeColumn& c) { return c.label.substr(0, kLabelMaxLength); };
     auto candidate = [&](int i) {

@@ -62,8 +62,8 @@ CatalogReader::CatalogReader(std::string directory, std::string baseName, FileSy
     if (header_.magic == kCatalogMagics[static_cast<std::size_t>(t)]) type_ = static_cast<CatalogType>(t);
   kinds_.assign(36, ValueKind::Text);
   kinds_[1] = kinds_[2] = ValueKind::Coordinate;
-  for (const FieldEntry& e : typeEntries(type_)) kinds_[static_cast<std::size_t>(e.recordField)] = e.kind;
-  for (int f = 26; f <= 35; ++f) kinds_[static_cast<std::size_t>(f)] = ValueKind::Float;
+  for (auto entries : {typeEntries(type_), stringEntries(), numericEntries()})
+    for (const FieldEntry& e : entries) kinds_[static_cast<std::size_t>(e.recordField)] = e.kind;
 }
 
 std::string CatalogReader::regionPath(int region) const {

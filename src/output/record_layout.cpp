@@ -24,16 +24,15 @@ RecordLayout buildRecordLayout(const CatalogDefinition& def) {
   CatalogHeader& h = out.header;
 
   h.magic = std::string(magicOf(type));
-  const int n = fields.typeCount();
 
-  // Labels: 1 .. 2+n, spaces up to 14, field 15 repeats label 2+n, then the
-  // ten string and ten numeric labels.
+  // Labels: RA, DEC and the label of each field's entry; spaces where no
+  // entry fills the field, but field 15 repeats the label of the type's last
+  // field.
   for (int f = 1; f <= CatalogHeader::kFieldCount; ++f) {
     std::string text;
-    if (f <= 2 + n) text = def.label(f);
-    else if (f == 15) text = def.label(2 + n);
-    else if (f >= 16 && f <= 25) text = def.label(f - 16 + 3 + n);
-    else if (f >= 26) text = def.label(f - 26 + 13 + n);
+    if (f <= 2) text = def.label(f);
+    else if (f == 15) text = def.labelOfPosition(fields.firstFreePosition() - 1);
+    else if (const int p = fields.positionOfField(f); p >= 0) text = def.labelOfPosition(p);
     h.labels[f - 1] = padded(text, CatalogHeader::kLabelLength);
   }
 
@@ -75,13 +74,13 @@ RecordLayout buildRecordLayout(const CatalogDefinition& def) {
   auto slotLength = [&](int listPosition) {
     return std::max(0, def.fieldSlots[static_cast<std::size_t>(listPosition)].length);
   };
-  for (int j = 0; j < n; ++j) {
-    const int f = 3 + j;
-    const FieldEntry& e = fields.entry(k + j);
+  for (int position = k; position < fields.firstFreePosition(); ++position) {
+    const int f = fields.recordField(position);
+    const FieldEntry& e = fields.entry(position);
     if (f == magnitudeField) out.sortKeyPosition = p;
-    if (def.ticked(k + j)) {
+    if (def.ticked(position)) {
       out.position[f] = p;
-      out.length[f] = e.kind == ValueKind::Text ? slotLength(k + j) : storeWidth(e.kind);
+      out.length[f] = e.kind == ValueKind::Text ? slotLength(position) : storeWidth(e.kind);
       p += out.length[f];
     }
   }
@@ -89,8 +88,8 @@ RecordLayout buildRecordLayout(const CatalogDefinition& def) {
   int nameLength = out.length[3];
   if (nameLength > 0) out.indexPlan.push_back({k, false, {}});
   for (int si = 1; si <= kFreeStringCount; ++si) {
-    const int f = 15 + si;
-    const int pos = k + n + si - 1;
+    const int pos = fields.stringPosition(si);
+    const int f = fields.recordField(pos);
     if (def.ticked(pos)) {
       out.position[f] = p;
       out.length[f] = slotLength(pos);
@@ -105,8 +104,8 @@ RecordLayout buildRecordLayout(const CatalogDefinition& def) {
     p += out.length[f];
   }
   for (int si = 1; si <= kFreeNumericCount; ++si) {
-    const int f = 25 + si;
-    const int pos = k + n + 9 + si;
+    const int pos = fields.numericPosition(si);
+    const int f = fields.recordField(pos);
     if (def.ticked(pos)) {
       out.position[f] = p;
       out.length[f] = 4;
