@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 
@@ -39,20 +40,24 @@ std::int64_t wholeRecords(std::int64_t bytes, int recordSize) {
 
 // A path with the identity of the file it names, asked once.
 struct PathIdentity {
-  PathIdentity(FileSystem& fs, std::string p) : path(std::move(p)), id(fs.identity(path)) {}
-  std::string path;
+  PathIdentity(FileSystem& fs, const std::string& p) : path(p), id(fs.identity(p)) {}
+  const std::string& path;
   std::optional<FileIdentity> id;
 };
 
-// The directory part of a path and its last name: "a/b" is "a" and "b", "b"
-// is "." and "b", "/b" is "/" and "b", "a/" is "a" and "".
-std::pair<std::string, std::string> splitLastName(const std::string& path) {
+// "a/b" and "b" end in "b", "a/" in "".
+std::string_view lastName(std::string_view path) {
   const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return {".", path};
-  std::string directory = path.substr(0, slash);
-  while (!directory.empty() && directory.back() == '/') directory.pop_back();
-  if (directory.empty()) directory = "/";
-  return {directory, path.substr(slash + 1)};
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+// The directory that holds the last name: "a/b" is in "a", "b" in ".", "/b"
+// in "/".
+std::string directoryOf(std::string_view path) {
+  std::size_t end = path.rfind('/');
+  if (end == std::string_view::npos) return ".";
+  while (end > 0 && path[end - 1] == '/') --end;
+  return end == 0 ? "/" : std::string(path.substr(0, end));
 }
 
 // Whether two paths name the same file, also when neither exists yet. Two
@@ -63,11 +68,14 @@ std::pair<std::string, std::string> splitLastName(const std::string& path) {
 bool samePath(FileSystem& fs, const PathIdentity& a, const PathIdentity& b) {
   if (a.id && b.id) return *a.id == *b.id;
   if (a.id || b.id) return false;
-  const auto [directoryA, nameA] = splitLastName(a.path);
-  const auto [directoryB, nameB] = splitLastName(b.path);
-  auto plainName = [](const std::string& n) { return !n.empty() && n != "." && n != ".."; };
+  const std::string_view nameA = lastName(a.path);
+  const std::string_view nameB = lastName(b.path);
+  auto plainName = [](std::string_view n) { return !n.empty() && n != "." && n != ".."; };
   if (!plainName(nameA) || !plainName(nameB)) return a.path == b.path;
-  return nameA == nameB && samePath(fs, PathIdentity(fs, directoryA), PathIdentity(fs, directoryB));
+  if (nameA != nameB) return false;
+  const std::string directoryA = directoryOf(a.path);
+  const std::string directoryB = directoryOf(b.path);
+  return samePath(fs, PathIdentity(fs, directoryA), PathIdentity(fs, directoryB));
 }
 
 // Calls body with the compare in its own type when it is one of the named
