@@ -17,6 +17,7 @@
 
 #include "build/field_value.h"
 #include "build/sky_position.h"
+#include "util/coding.h"
 #include "util/text.h"
 
 namespace mirdal {
@@ -32,17 +33,6 @@ constexpr std::size_t kBatchRecordBytes = 4 << 20;
 constexpr std::size_t kSharedBatchLines = 64;
 constexpr std::size_t kShareLines = 32;
 
-// Little-endian stores of a field of exactly the value's size.
-void put16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void put32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-  p[2] = static_cast<std::uint8_t>(v >> 16);
-  p[3] = static_cast<std::uint8_t>(v >> 24);
-}
 void putSingle(std::uint8_t* p, double v) { put32(p, std::bit_cast<std::uint32_t>(toSingle(v))); }
 
 // Copies of at most 16 bytes without a call: two overlapping words, or
@@ -86,7 +76,7 @@ void spacesSmall(std::uint8_t* to, std::size_t n) {
 
 // Starts a thread that takes neither SIGINT nor SIGTERM: a stop signal must
 // go to the thread that reads the input, where it ends a wait on a pipe
-// (see catalog/interrupt.h). The new thread inherits the mask it starts with.
+// (see util/interrupt.h). The new thread inherits the mask it starts with.
 template <typename Body>
 std::thread threadWithoutStopSignals(Body body) {
   sigset_t stop;
@@ -190,32 +180,22 @@ ConversionLoop::ConversionLoop(const CatalogDefinition& definition, const Record
       indexRecordLength_(8 + static_cast<std::size_t>(layout.indexNameLength)),
       shareBatches_(std::thread::hardware_concurrency() > 1) {
   const FieldCatalogue& fields = def_.fields();
-  const int k = fields.firstTypePosition();
-  const int n = fields.typeCount();
   const std::size_t recordLength = record_.size();
-  auto add = [&](int listPosition, int f, ValueKind kind, double scale, double missing) {
-    const FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(listPosition)];
+  for (int position = fields.firstTypePosition(); position < fields.size(); ++position) {
+    const int f = fields.recordField(position);
+    if (!layout_.present(f)) continue;
+    const FieldEntry& e = fields.entry(position);
+    const FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(position)];
     const auto offset = static_cast<std::size_t>(layout_.position[f] - 1);
-    if (offset >= recordLength) return;  // the stores write nothing outside the record
+    if (offset >= recordLength) continue;  // the stores write nothing outside the record
     const std::size_t width = std::min(static_cast<std::size_t>(layout_.length[f]), recordLength - offset);
     int tenPower = -1;
-    if (kind == ValueKind::Scaled16 && slot.calcA == 1.0 && slot.calcB == 0.0) {
+    if (e.kind == ValueKind::Scaled16 && slot.calcA == 1.0 && slot.calcB == 0.0) {
       for (int p = 0; p < static_cast<int>(std::size(detail::kIntPowersOfTen)); ++p)
-        if (scale == static_cast<double>(detail::kIntPowersOfTen[p])) tenPower = p;
+        if (e.scale == static_cast<double>(detail::kIntPowersOfTen[p])) tenPower = p;
     }
-    fields_.push_back({columnOf(slot), &slot, kind, slot.calcA, slot.calcB, scale, missing, offset, width, tenPower});
-  };
-  for (int j = 0; j < n; ++j) {
-    const int f = 3 + j;
-    if (!layout_.present(f)) continue;
-    const FieldEntry& e = fields.entry(k + j);
-    add(k + j, f, e.kind, e.scale, e.missing);
-  }
-  for (int s = 1; s <= kFreeStringCount; ++s) {
-    if (layout_.present(15 + s)) add(k + n + s - 1, 15 + s, ValueKind::Text, 1.0, 0.0);
-  }
-  for (int s = 1; s <= kFreeNumericCount; ++s) {
-    if (layout_.present(25 + s)) add(k + n + 9 + s, 25 + s, ValueKind::Float, 1.0, 0.0);
+    fields_.push_back(
+        {columnOf(slot), &slot, e.kind, slot.calcA, slot.calcB, e.scale, e.missing, offset, width, tenPower});
   }
   if (layout_.index) {
     for (const IndexSource& src : layout_.indexPlan) {

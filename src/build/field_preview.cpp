@@ -45,6 +45,94 @@ ColumnReach columnReach(std::string_view line, const FieldSlot& slot) {
   return ColumnReach::Inside;
 }
 
+namespace {
+
+// A number field: the number read (or the field's missing value) and, where
+// the record holds something else, what it stores.
+void previewNumber(FieldPreview& p, std::string_view line, const FieldSlot& slot, const FieldEntry& entry) {
+  const std::string_view column = rawText(line, slot);
+  p.missing = !parseDecimal(trimmed(column)).has_value();
+  switch (entry.kind) {
+    case ValueKind::Coordinate: p.value = number(column, fieldNumber(line, slot, 0.0), p.missing); break;
+    case ValueKind::Scaled16: {
+      const double v = fieldNumber(line, slot, entry.missing);
+      const std::int64_t stored = std::clamp<std::int64_t>(roundToInt64(v * entry.scale), -32768, 32767);
+      p.value = number(column, v, p.missing) + ", stored " + std::to_string(stored);
+      break;
+    }
+    case ValueKind::Float: {
+      const double v = fieldNumber(line, slot, entry.missing);
+      p.value = number(column, v, p.missing);
+      const std::string stored = singleText(toSingle(v));
+      if (stored != formatNumber(v)) p.value += ", stored " + stored;
+      break;
+    }
+    case ValueKind::Byte: {
+      const double v = fieldNumber(line, slot, entry.missing);
+      const std::int64_t stored = static_cast<std::uint8_t>(roundToInt64(v) & 0xFF);
+      p.value = number(column, v, p.missing);
+      if (formatNumber(static_cast<double>(stored)) != formatNumber(v)) p.value += ", stored " + std::to_string(stored);
+      break;
+    }
+    default: break;
+  }
+}
+
+// The table fields: the row the trimmed column matches, or what a blank or
+// unknown text gives.
+void previewObjectType(FieldPreview& p, std::string_view column, std::string_view key, const LookupLists& lookups) {
+  const int code = objectTypeCode(column, lookups);
+  const int row = key.empty() ? -1 : matchingRow(lookups.objectTypes, key);
+  p.missing = row < 0;
+  if (key.empty())
+    p.value = "blank: no object type, code " + std::to_string(code);
+  else if (row < 0)
+    p.value = quoted(key) + " matches no object type, code " + std::to_string(code);
+  else
+    p.value = quoted(key) + ": " + std::string(kObjectTypeTable[static_cast<std::size_t>(row)].name) + ", code " +
+              std::to_string(code);
+}
+
+void previewSizeUnit(FieldPreview& p, std::string_view column, std::string_view key, const LookupLists& lookups) {
+  const int factor = sizeUnitFactor(column, lookups);
+  const int row = key.empty() ? -1 : matchingRow(lookups.sizeUnits, key);
+  p.missing = row < 0;
+  const std::string units = std::to_string(factor) + " per degree";
+  if (key.empty())
+    p.value = "blank: " + units + " (missing)";
+  else if (row < 0)
+    p.value = quoted(key) + " matches no unit: " + units + " (missing)";
+  else
+    p.value = quoted(key) + ": " + std::string(kSizeUnitTable[static_cast<std::size_t>(row)].name) + ", " + units;
+}
+
+void previewLineOperation(FieldPreview& p, std::string_view column, std::string_view key,
+                          const LookupLists& lookups) {
+  const int code = lineOperationCode(column, lookups);
+  const int row = matchingRow(lookups.lineOperations, key.empty() ? std::string_view(" ") : key);
+  p.missing = row < 0;
+  if (row < 0)
+    p.value = quoted(key) + " matches no line operation, code " + std::to_string(code) + " (stored 255)";
+  else
+    p.value = quoted(key) + ": " + std::string(kLineOperationTable[static_cast<std::size_t>(row)].name) + ", code " +
+              std::to_string(code);
+}
+
+void previewColour(FieldPreview& p, std::string_view column, std::string_view key, const LookupLists& lookups) {
+  const Colour c = colourCode(column, lookups);
+  const int row = matchingRow(lookups.colours, key.empty() ? std::string_view(" ") : key);
+  p.missing = row < 0;
+  p.colour = c;
+  char rgb[32];
+  std::snprintf(rgb, sizeof rgb, "red %u green %u blue %u", c & 0xFFu, (c >> 8) & 0xFFu, (c >> 16) & 0xFFu);
+  if (row < 0)
+    p.value = quoted(key) + " matches no colour: white, " + rgb;
+  else
+    p.value = quoted(key) + ": colour " + std::to_string(row + 1) + ", " + rgb;
+}
+
+}  // namespace
+
 FieldPreview previewField(std::string_view line, const CatalogDefinition& definition, int position,
                           const LookupLists& lookups) {
   FieldPreview p;
@@ -56,93 +144,24 @@ FieldPreview previewField(std::string_view line, const CatalogDefinition& defini
   const std::string_view column = rawText(line, slot);
   p.column = std::string(column);
   const std::string_view key = trimmed(column);
-  const bool readable = parseDecimal(key).has_value();
 
   switch (entry.kind) {
-    case ValueKind::Coordinate: {
+    case ValueKind::Coordinate:
       // With dectype 0 the first DEC entry is the sign column.
       if (definition.settings.dectype == 0 && position == fields.raCount()) {
         p.value = column == "-" ? "- (south)" : "+ (north)";
         break;
       }
-      p.missing = !readable;
-      p.value = number(column, fieldNumber(line, slot, 0.0), p.missing);
+      previewNumber(p, line, slot, entry);
       break;
-    }
     case ValueKind::Text: p.value = quoted(column); break;
-    case ValueKind::Scaled16: {
-      const double v = fieldNumber(line, slot, entry.missing);
-      p.missing = !readable;
-      const std::int64_t stored = std::clamp<std::int64_t>(roundToInt64(v * entry.scale), -32768, 32767);
-      p.value = number(column, v, p.missing) + ", stored " + std::to_string(stored);
-      break;
-    }
-    case ValueKind::Float: {
-      const double v = fieldNumber(line, slot, entry.missing);
-      p.missing = !readable;
-      p.value = number(column, v, p.missing);
-      const std::string stored = singleText(toSingle(v));
-      if (stored != formatNumber(v)) p.value += ", stored " + stored;
-      break;
-    }
-    case ValueKind::Byte: {
-      const double v = fieldNumber(line, slot, entry.missing);
-      p.missing = !readable;
-      const std::int64_t stored = static_cast<std::uint8_t>(roundToInt64(v) & 0xFF);
-      p.value = number(column, v, p.missing);
-      if (formatNumber(static_cast<double>(stored)) != formatNumber(v)) p.value += ", stored " + std::to_string(stored);
-      break;
-    }
-    case ValueKind::ObjectType: {
-      const int code = objectTypeCode(column, lookups);
-      const int row = key.empty() ? -1 : matchingRow(lookups.objectTypes, key);
-      p.missing = row < 0;
-      if (key.empty())
-        p.value = "blank: no object type, code " + std::to_string(code);
-      else if (row < 0)
-        p.value = quoted(key) + " matches no object type, code " + std::to_string(code);
-      else
-        p.value = quoted(key) + ": " + std::string(kObjectTypeTable[static_cast<std::size_t>(row)].name) + ", code " +
-                  std::to_string(code);
-      break;
-    }
-    case ValueKind::SizeUnit: {
-      const int factor = sizeUnitFactor(column, lookups);
-      const int row = key.empty() ? -1 : matchingRow(lookups.sizeUnits, key);
-      p.missing = row < 0;
-      const std::string units = std::to_string(factor) + " per degree";
-      if (key.empty())
-        p.value = "blank: " + units + " (missing)";
-      else if (row < 0)
-        p.value = quoted(key) + " matches no unit: " + units + " (missing)";
-      else
-        p.value = quoted(key) + ": " + std::string(kSizeUnitTable[static_cast<std::size_t>(row)].name) + ", " + units;
-      break;
-    }
-    case ValueKind::LineOperation: {
-      const int code = lineOperationCode(column, lookups);
-      const int row = matchingRow(lookups.lineOperations, key.empty() ? std::string_view(" ") : key);
-      p.missing = row < 0;
-      if (row < 0)
-        p.value = quoted(key) + " matches no line operation, code " + std::to_string(code) + " (stored 255)";
-      else
-        p.value = quoted(key) + ": " + std::string(kLineOperationTable[static_cast<std::size_t>(row)].name) +
-                  ", code " + std::to_string(code);
-      break;
-    }
-    case ValueKind::Colour: {
-      const Colour c = colourCode(column, lookups);
-      const int row = matchingRow(lookups.colours, key.empty() ? std::string_view(" ") : key);
-      p.missing = row < 0;
-      p.colour = c;
-      char rgb[32];
-      std::snprintf(rgb, sizeof rgb, "red %u green %u blue %u", c & 0xFFu, (c >> 8) & 0xFFu, (c >> 16) & 0xFFu);
-      if (row < 0)
-        p.value = quoted(key) + " matches no colour: white, " + rgb;
-      else
-        p.value = quoted(key) + ": colour " + std::to_string(row + 1) + ", " + rgb;
-      break;
-    }
+    case ValueKind::Scaled16:
+    case ValueKind::Float:
+    case ValueKind::Byte: previewNumber(p, line, slot, entry); break;
+    case ValueKind::ObjectType: previewObjectType(p, column, key, lookups); break;
+    case ValueKind::SizeUnit: previewSizeUnit(p, column, key, lookups); break;
+    case ValueKind::LineOperation: previewLineOperation(p, column, key, lookups); break;
+    case ValueKind::Colour: previewColour(p, column, key, lookups); break;
   }
   return p;
 }

@@ -1,6 +1,7 @@
 #include "build/field_value.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cfloat>
 #include <cmath>
@@ -8,6 +9,7 @@
 #include <iterator>
 #include <limits>
 
+#include "util/coding.h"
 #include "util/text.h"
 
 namespace mirdal {
@@ -32,17 +34,16 @@ double outOfRange(std::string_view t, bool negative, std::size_t mantissaBegin, 
 
 std::uint8_t lowByte(std::int64_t v) { return static_cast<std::uint8_t>(static_cast<std::uint64_t>(v) & 0xFF); }
 
-// Writes the `size` low-order bytes of `bits`, little-endian, into the field,
-// then zeros to its width.
-void storeBits(std::span<std::uint8_t> record, std::size_t offset, std::size_t width, std::uint64_t bits,
-               std::size_t size) {
+// Writes the `Size` low-order bytes of `bits`, little-endian, into the field,
+// then zeros to its width; a narrower field takes the low-order bytes only.
+template <std::size_t Size>
+inline void storeBits(std::span<std::uint8_t> record, std::size_t offset, std::size_t width, std::uint64_t bits) {
   if (offset >= record.size()) return;
   width = std::min(width, record.size() - offset);
+  std::uint8_t bytes[8];
+  put64(bytes, bits);
   std::uint8_t* p = record.data() + offset;
-  for (std::size_t i = 0; i < width; ++i) {
-    p[i] = i < size ? static_cast<std::uint8_t>(bits & 0xFF) : 0;
-    bits >>= 8;
-  }
+  for (std::size_t i = 0; i < width; ++i) p[i] = i < Size ? bytes[i] : 0;
 }
 
 }  // namespace
@@ -181,23 +182,20 @@ std::int64_t roundLargeToInt64(double v) {
 }  // namespace detail
 
 void storeFloat(std::span<std::uint8_t> record, std::size_t offset, std::size_t width, double value) {
-  float f = toSingle(value);
-  std::uint32_t bits;
-  std::memcpy(&bits, &f, sizeof bits);
-  storeBits(record, offset, width, bits, 4);
+  storeBits<4>(record, offset, width, std::bit_cast<std::uint32_t>(toSingle(value)));
 }
 
 void storeInt32(std::span<std::uint8_t> record, std::size_t offset, std::size_t width, std::int32_t value) {
-  storeBits(record, offset, width, static_cast<std::uint32_t>(value), 4);
+  storeBits<4>(record, offset, width, static_cast<std::uint32_t>(value));
 }
 
 void storeInt16(std::span<std::uint8_t> record, std::size_t offset, std::size_t width, std::int64_t value) {
   auto clamped = static_cast<std::int16_t>(std::clamp<std::int64_t>(value, -32768, 32767));
-  storeBits(record, offset, width, static_cast<std::uint16_t>(clamped), 2);
+  storeBits<2>(record, offset, width, static_cast<std::uint16_t>(clamped));
 }
 
 void storeByte(std::span<std::uint8_t> record, std::size_t offset, std::size_t width, std::int64_t value) {
-  storeBits(record, offset, width, lowByte(value), 1);
+  storeBits<1>(record, offset, width, lowByte(value));
 }
 
 void storeText(std::span<std::uint8_t> record, std::size_t offset, std::size_t width, std::string_view text) {

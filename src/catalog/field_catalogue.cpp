@@ -176,6 +176,12 @@ void FieldCatalogue::build(CatalogType type, int ratype, int dectype) {
   append(numericEntries());
 }
 
+int FieldCatalogue::positionOfField(int field) const {
+  for (int p = firstTypePosition(); p < size(); ++p)
+    if (recordField(p) == field) return p;
+  return -1;
+}
+
 int FieldCatalogue::labelNumber(int position) const {
   if (position < raCount_) return 1;
   if (position < raCount_ + decCount_) return 2;

@@ -93,6 +93,13 @@ class FieldCatalogue {
   // Label number (1..35) of a list position: every RA entry shares label 1,
   // every DEC entry label 2, the rest count on from 3.
   int labelNumber(int position) const;
+  // Record field (1..35) that a list position fills: every RA entry feeds
+  // field 1, every DEC entry field 2.
+  int recordField(int position) const { return entry(position).recordField; }
+  // The list position that fills record field `field`; -1 for fields 1 and 2
+  // (several entries feed them) and for fields no entry fills (14, 15, and
+  // those past the type's last field).
+  int positionOfField(int field) const;
 
  private:
   std::vector<const FieldEntry*> entries_;

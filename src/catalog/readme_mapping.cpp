@@ -558,120 +558,145 @@ class Mapper {
   }
 
   void mapPositions() {
-    std::vector<std::string> used;
-    auto take = [&](int position, int column, double a = 1, double b = 0) {
-      if (column < 0) return;
-      put(position, col(column), a, b);
-      used_[static_cast<std::size_t>(column)] = true;
-      used.push_back(col(column).describe());
-    };
-    auto joined = [&used]() {
-      std::string s;
-      for (const std::string& u : used) s += (s.empty() ? "" : ", ") + u;
-      used.clear();
-      return s;
-    };
+    mapRightAscension();
+    mapDeclination();
+    skipOtherPositionColumns();
+  }
 
+  // A position column goes to the entry at `position` and is noted for the
+  // RA or DEC summary.
+  void takePosition(int position, int column, double a = 1, double b = 0) {
+    if (column < 0) return;
+    put(position, col(column), a, b);
+    noteTaken(column);
+  }
+  void noteTaken(int column) {
+    used_[static_cast<std::size_t>(column)] = true;
+    taken_.push_back(col(column).describe());
+  }
+  // The columns taken since the last summary, comma separated.
+  std::string takenColumns() {
+    std::string s;
+    for (const std::string& t : taken_) s += (s.empty() ? "" : ", ") + t;
+    taken_.clear();
+    return s;
+  }
+
+  void mapRightAscension() {
     if (raSet_ < 0) {
       notes_.push_back("No right ascension column (RAh, RAm, RAs, RAdeg...)");
-    } else {
-      const PositionSet& s = sets_[static_cast<std::size_t>(raSet_)];
-      std::string what;
-      switch (ratype_) {
-        case 0:
-          take(0, s.get(Part::RaHours));
-          take(1, s.get(Part::RaMinutes));
-          take(2, s.get(Part::RaSeconds));
-          what = "hours, minutes, seconds";
-          break;
-        case 1:
-          take(0, s.get(Part::RaHours));
-          what = "decimal hours";
-          break;
-        case 2:
-          take(0, s.get(Part::RaDegrees));
-          take(1, s.get(Part::RaArcmin));
-          take(2, s.get(Part::RaArcsec));
-          what = "degrees, minutes, seconds";
-          break;
-        default:
-          take(0, s.get(Part::RaDegrees));
-          what = "decimal degrees";
-      }
-      std::string note = "RA: " + what + " from " + joined();
-      if (ratype_ == 0 || ratype_ == 2) {
-        if (s.get(ratype_ == 0 ? Part::RaMinutes : Part::RaArcmin) < 0) note += "; no minutes column";
-        else if (s.get(ratype_ == 0 ? Part::RaSeconds : Part::RaArcsec) < 0) note += "; no seconds column";
-      }
-      notes_.push_back(note);
-      const int main = s.get(ratype_ <= 1 ? Part::RaHours : Part::RaDegrees);
-      Dates d = datesIn(col(main).explanation);
-      if (!d.equinox) {
-        if (auto y = yearOf(s.name)) d.equinox = y;
-        else if (containsNoCase(s.name, "ICRS")) d.equinox = 2000;
-      }
-      if (d.equinox) {
-        def_.settings.equinox = *d.equinox;
-        notes_.push_back("Equinox " + formatNumber(*d.equinox) + ", from " + col(main).label);
-      }
-      if (d.epoch) {
-        def_.settings.epoch = *d.epoch;
-        notes_.push_back("Position epoch " + formatNumber(*d.epoch) + ", from " + col(main).label);
-      }
+      return;
     }
+    const PositionSet& s = sets_[static_cast<std::size_t>(raSet_)];
+    const std::string what = takeRaColumns(s);
+    std::string note = "RA: " + what + " from " + takenColumns();
+    if (ratype_ == 0 || ratype_ == 2) {
+      if (s.get(ratype_ == 0 ? Part::RaMinutes : Part::RaArcmin) < 0) note += "; no minutes column";
+      else if (s.get(ratype_ == 0 ? Part::RaSeconds : Part::RaArcsec) < 0) note += "; no seconds column";
+    }
+    notes_.push_back(note);
+    takeDates(s);
+  }
 
-    const int c = def_.fields().raCount();
+  // Takes the RA columns the RA mode reads; returns the mode in words.
+  std::string takeRaColumns(const PositionSet& s) {
+    switch (ratype_) {
+      case 0:
+        takePosition(0, s.get(Part::RaHours));
+        takePosition(1, s.get(Part::RaMinutes));
+        takePosition(2, s.get(Part::RaSeconds));
+        return "hours, minutes, seconds";
+      case 1:
+        takePosition(0, s.get(Part::RaHours));
+        return "decimal hours";
+      case 2:
+        takePosition(0, s.get(Part::RaDegrees));
+        takePosition(1, s.get(Part::RaArcmin));
+        takePosition(2, s.get(Part::RaArcsec));
+        return "degrees, minutes, seconds";
+      default:
+        takePosition(0, s.get(Part::RaDegrees));
+        return "decimal degrees";
+    }
+  }
+
+  // The equinox and the epoch from the explanation of the main RA column;
+  // failing that, the equinox from the name of its set.
+  void takeDates(const PositionSet& s) {
+    const int main = s.get(ratype_ <= 1 ? Part::RaHours : Part::RaDegrees);
+    Dates d = datesIn(col(main).explanation);
+    if (!d.equinox) {
+      if (auto y = yearOf(s.name)) d.equinox = y;
+      else if (containsNoCase(s.name, "ICRS")) d.equinox = 2000;
+    }
+    if (d.equinox) {
+      def_.settings.equinox = *d.equinox;
+      notes_.push_back("Equinox " + formatNumber(*d.equinox) + ", from " + col(main).label);
+    }
+    if (d.epoch) {
+      def_.settings.epoch = *d.epoch;
+      notes_.push_back("Position epoch " + formatNumber(*d.epoch) + ", from " + col(main).label);
+    }
+  }
+
+  void mapDeclination() {
     if (decSet_ < 0) {
       notes_.push_back("No declination column (DE-, DEd, DEm, DEs, DEdeg, SPD...)");
-    } else {
-      const PositionSet& s = sets_[static_cast<std::size_t>(decSet_)];
-      std::string what, extra;
-      switch (dectype_) {
-        case 0: {
-          const int degrees = s.get(Part::DecDegrees) >= 0 ? s.get(Part::DecDegrees) : s.get(Part::DecDegreesEither);
-          const int sign = s.get(Part::DecSign);
-          bool split = false;
-          if (sign < 0 && degrees >= 0 && !col(degrees).isText() && col(degrees).decimals() == 0 &&
-              col(degrees).length() == 3) {
-            // "-05" in I3: the first byte can only be the sign or a blank.
-            put(c, col(degrees), 1, 0, 0, 1);
-            put(c + 1, col(degrees), 1, 0, 1);
-            used_[static_cast<std::size_t>(degrees)] = true;
-            used.push_back(col(degrees).describe());
-            extra = "; its first byte is the sign";
-            split = true;
-          } else {
-            take(c, sign);
-            take(c + 1, degrees);
-            if (sign < 0 && (s.get(Part::DecMinutes) >= 0 || s.get(Part::DecSeconds) >= 0))
-              extra = "; no sign column: the minutes and seconds of a southern declination will count north";
-          }
-          take(c + 2, s.get(Part::DecMinutes));
-          take(c + 3, s.get(Part::DecSeconds));
-          what = sign >= 0 || split ? "sign, degrees, minutes, seconds" : "degrees, minutes, seconds";
-          if (s.get(Part::DecMinutes) < 0) extra += "; no minutes column";
-          else if (s.get(Part::DecSeconds) < 0) extra += "; no seconds column";
-          break;
-        }
-        case 1: {
-          const int decimal = s.get(Part::DecDecimal) >= 0 ? s.get(Part::DecDecimal) : s.get(Part::DecDegreesEither);
-          take(c, decimal);
-          what = "decimal degrees";
-          break;
-        }
-        default:
-          if (s.get(Part::Spd) >= 0) {
-            take(c, s.get(Part::Spd));
-            what = "south polar distance";
-          } else {
-            take(c, s.get(Part::Npd), -1, 180);
-            what = "north polar distance, as 180 - NPD";
-          }
-      }
-      notes_.push_back("DEC: " + what + " from " + joined() + extra);
+      return;
     }
+    const PositionSet& s = sets_[static_cast<std::size_t>(decSet_)];
+    const int c = def_.fields().raCount();
+    std::string what, extra;
+    switch (dectype_) {
+      case 0: what = takeSexagesimalDec(s, extra); break;
+      case 1: {
+        const int decimal = s.get(Part::DecDecimal) >= 0 ? s.get(Part::DecDecimal) : s.get(Part::DecDegreesEither);
+        takePosition(c, decimal);
+        what = "decimal degrees";
+        break;
+      }
+      default:
+        if (s.get(Part::Spd) >= 0) {
+          takePosition(c, s.get(Part::Spd));
+          what = "south polar distance";
+        } else {
+          takePosition(c, s.get(Part::Npd), -1, 180);
+          what = "north polar distance, as 180 - NPD";
+        }
+    }
+    notes_.push_back("DEC: " + what + " from " + takenColumns() + extra);
+  }
 
-    // Position columns left over: other equinoxes, or parts the chosen mode does not read.
+  // Sign, degrees, minutes and seconds; returns them in words, and appends
+  // to `extra` what the note should add.
+  std::string takeSexagesimalDec(const PositionSet& s, std::string& extra) {
+    const int c = def_.fields().raCount();
+    const int degrees = s.get(Part::DecDegrees) >= 0 ? s.get(Part::DecDegrees) : s.get(Part::DecDegreesEither);
+    const int sign = s.get(Part::DecSign);
+    bool split = false;
+    if (sign < 0 && degrees >= 0 && !col(degrees).isText() && col(degrees).decimals() == 0 &&
+        col(degrees).length() == 3) {
+      // "-05" in I3: the first byte can only be the sign or a blank.
+      put(c, col(degrees), 1, 0, 0, 1);
+      put(c + 1, col(degrees), 1, 0, 1);
+      noteTaken(degrees);
+      extra = "; its first byte is the sign";
+      split = true;
+    } else {
+      takePosition(c, sign);
+      takePosition(c + 1, degrees);
+      if (sign < 0 && (s.get(Part::DecMinutes) >= 0 || s.get(Part::DecSeconds) >= 0))
+        extra = "; no sign column: the minutes and seconds of a southern declination will count north";
+    }
+    takePosition(c + 2, s.get(Part::DecMinutes));
+    takePosition(c + 3, s.get(Part::DecSeconds));
+    if (s.get(Part::DecMinutes) < 0) extra += "; no minutes column";
+    else if (s.get(Part::DecSeconds) < 0) extra += "; no seconds column";
+    return sign >= 0 || split ? "sign, degrees, minutes, seconds" : "degrees, minutes, seconds";
+  }
+
+  // Position columns left over: other equinoxes, or parts the chosen mode does not read.
+  void skipOtherPositionColumns() {
     for (int i = 0; i < columnCount(); ++i) {
       const PositionPart& p = parts_[static_cast<std::size_t>(i)];
       if (p.part == Part::None || used_[static_cast<std::size_t>(i)]) continue;
@@ -697,13 +722,6 @@ class Mapper {
     return -1;
   }
 
-  int positionOfField(int field) const {
-    const FieldCatalogue& f = def_.fields();
-    for (int p = f.firstTypePosition(); p < f.firstFreePosition(); ++p)
-      if (f.entry(p).recordField == field) return p;
-    return -1;
-  }
-
   std::string entryName(int position) const { return std::string(def_.fields().entry(position).text); }
 
   // The largest dimension sets the default size unit; the smallest is
@@ -723,7 +741,7 @@ class Mapper {
   void mapTypeEntries() {
     std::vector<int> rejected;
     for (const Rule& rule : rulesOf(type_)) {
-      const int position = positionOfField(rule.field);
+      const int position = def_.fields().positionOfField(rule.field);
       if (position < 0) continue;
       int column = findByLabel(rule);
       while (column >= 0) {
@@ -744,7 +762,7 @@ class Mapper {
     }
 
     // The magnitude entry of the type from any plain magnitude column.
-    const int magPosition = positionOfField(magnitudeFieldOf(type_));
+    const int magPosition = def_.fields().positionOfField(magnitudeFieldOf(type_));
     if (magPosition >= 0 && !def_.ticked(magPosition)) {
       int found = -1;
       for (bool allowUsed : {false, true}) {
@@ -769,14 +787,14 @@ class Mapper {
     std::string note = entryName(position) + ": " + c.describe();
     if (cal.a != 1 || cal.b != 0) note += ", " + c.units + calibrationText(cal.a, cal.b);
     if (!cal.remark.empty()) note += " (" + cal.remark + ")";
-    if (type_ == CatalogType::Nebulae && def_.fields().entry(position).recordField == 7 && nebunit_)
+    if (type_ == CatalogType::Nebulae && def_.fields().recordField(position) == 7 && nebunit_)
       note += std::string("; default dimension unit ") + kNebUnitNames[*nebunit_];
     notes_.push_back(note);
   }
 
   void mapFreeColumns() {
     const FieldCatalogue& f = def_.fields();
-    const int idPosition = positionOfField(3);
+    const int idPosition = f.positionOfField(3);
     int nextString = 1, nextNumeric = 1;
     auto label = [](const ReadMeColumn& c) { return c.label.substr(0, kLabelMaxLength); };
     auto candidate = [&](int i) {
@@ -834,6 +852,7 @@ class Mapper {
   std::vector<bool> used_;
   std::vector<PositionPart> parts_;
   std::vector<PositionSet> sets_;
+  std::vector<std::string> taken_;  // position columns not yet in a note
   int raSet_ = -1, decSet_ = -1;
   int ratype_ = 0, dectype_ = 0;
   std::optional<int> nebunit_;

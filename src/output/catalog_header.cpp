@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "output/region_scheme.h"
+#include "util/coding.h"
 #include "util/error.h"
 #include "util/file_system.h"
 #include "util/text.h"
@@ -46,14 +47,8 @@ class Writer {
  public:
   explicit Writer(std::string& out) : out_(out) {}
   void u8(std::size_t at, std::uint8_t v) { out_[at] = static_cast<char>(v); }
-  void u32(std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) u8(at + i, static_cast<std::uint8_t>(v >> (8 * i)));
-  }
-  void i32(std::size_t at, std::int32_t v) { u32(at, static_cast<std::uint32_t>(v)); }
-  void f64(std::size_t at, double v) {
-    auto bits = std::bit_cast<std::uint64_t>(v);
-    for (int i = 0; i < 8; ++i) u8(at + i, static_cast<std::uint8_t>(bits >> (8 * i)));
-  }
+  void i32(std::size_t at, std::int32_t v) { put32(&out_[at], static_cast<std::uint32_t>(v)); }
+  void f64(std::size_t at, double v) { put64(&out_[at], std::bit_cast<std::uint64_t>(v)); }
   void text(std::size_t at, std::string_view s, std::size_t width) { out_.replace(at, width, padded(s, width)); }
 
  private:
@@ -64,16 +59,8 @@ class Reader {
  public:
   explicit Reader(std::string_view in) : in_(in) {}
   std::uint8_t u8(std::size_t at) const { return static_cast<std::uint8_t>(in_[at]); }
-  std::int32_t i32(std::size_t at) const {
-    std::uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(u8(at + i)) << (8 * i);
-    return static_cast<std::int32_t>(v);
-  }
-  double f64(std::size_t at) const {
-    std::uint64_t v = 0;
-    for (int i = 0; i < 8; ++i) v |= static_cast<std::uint64_t>(u8(at + i)) << (8 * i);
-    return std::bit_cast<double>(v);
-  }
+  std::int32_t i32(std::size_t at) const { return static_cast<std::int32_t>(get32(&in_[at])); }
+  double f64(std::size_t at) const { return std::bit_cast<double>(get64(&in_[at])); }
   std::string text(std::size_t at, std::size_t width) const { return std::string(in_.substr(at, width)); }
 
  private:

@@ -3,29 +3,26 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <filesystem>
 
 #include "output/catalog_staging.h"
 #include "output/region_scheme.h"
+#include "util/coding.h"
 #include "util/error.h"
 
 namespace mirdal {
 
 namespace {
 
-std::int64_t readLe(std::string_view b, std::size_t offset, int width) {
-  std::uint64_t v = 0;
-  for (int i = width - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(b[offset + static_cast<std::size_t>(i)]);
-  // Sign-extend 2- and 4-byte integers.
-  if (width == 2) return static_cast<std::int16_t>(v);
-  if (width == 4) return static_cast<std::int32_t>(v);
-  return static_cast<std::int64_t>(v);
+// A stored number of 1, 2 or 4 bytes: 2- and 4-byte integers are signed, a
+// single byte is not.
+std::int64_t integerAt(std::string_view b, std::size_t offset, int width) {
+  const char* p = b.data() + offset;
+  if (width == 1) return static_cast<unsigned char>(*p);
+  if (width == 2) return static_cast<std::int16_t>(get16(p));
+  return static_cast<std::int32_t>(get32(p));
 }
 
-float floatAt(std::string_view b, std::size_t offset) {
-  std::uint32_t bits = static_cast<std::uint32_t>(readLe(b, offset, 4));
-  return std::bit_cast<float>(bits);
-}
+float floatAt(std::string_view b, std::size_t offset) { return std::bit_cast<float>(get32(b.data() + offset)); }
 
 std::string readWhole(FileSystem& fs, const std::string& path) {
   auto f = fs.open(path, OpenMode::Read);
@@ -65,8 +62,8 @@ CatalogReader::CatalogReader(std::string directory, std::string baseName, FileSy
     if (header_.magic == kCatalogMagics[static_cast<std::size_t>(t)]) type_ = static_cast<CatalogType>(t);
   kinds_.assign(36, ValueKind::Text);
   kinds_[1] = kinds_[2] = ValueKind::Coordinate;
-  for (const FieldEntry& e : typeEntries(type_)) kinds_[static_cast<std::size_t>(e.recordField)] = e.kind;
-  for (int f = 26; f <= 35; ++f) kinds_[static_cast<std::size_t>(f)] = ValueKind::Float;
+  for (auto entries : {typeEntries(type_), stringEntries(), numericEntries()})
+    for (const FieldEntry& e : entries) kinds_[static_cast<std::size_t>(e.recordField)] = e.kind;
 }
 
 std::string CatalogReader::regionPath(int region) const {
@@ -99,11 +96,11 @@ std::vector<std::string> CatalogReader::readRegion(int region) const {
 }
 
 double CatalogReader::raOf(std::string_view record) {
-  return static_cast<double>(readLe(record, 0, 4)) / 3'600'000.0;
+  return static_cast<double>(integerAt(record, 0, 4)) / 3'600'000.0;
 }
 
 double CatalogReader::decOf(std::string_view record) {
-  return static_cast<double>(readLe(record, 4, 4)) / 3'600'000.0 - 90.0;
+  return static_cast<double>(integerAt(record, 4, 4)) / 3'600'000.0 - 90.0;
 }
 
 std::vector<FieldValue> CatalogReader::decode(std::string_view record) const {
@@ -122,8 +119,8 @@ std::vector<FieldValue> CatalogReader::decode(std::string_view record) const {
       case ValueKind::Float: v.value = static_cast<double>(floatAt(record, off)); break;
       case ValueKind::Byte:
       case ValueKind::ObjectType:
-      case ValueKind::LineOperation: v.value = readLe(record, off, 1); break;
-      default: v.value = readLe(record, off, len == 1 ? 1 : (len == 2 ? 2 : 4)); break;
+      case ValueKind::LineOperation: v.value = integerAt(record, off, 1); break;
+      default: v.value = integerAt(record, off, len == 1 ? 1 : (len == 2 ? 2 : 4)); break;
     }
     out.push_back(std::move(v));
   }

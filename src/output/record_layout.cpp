@@ -16,27 +16,43 @@ int regionCountOf(int numfile) {
   return 50;
 }
 
-RecordLayout buildRecordLayout(const CatalogDefinition& def) {
-  const BuildSettings& s = def.settings;
+namespace {
+
+// RA and DEC have their own labels; every other field takes the label of the
+// entry that fills it, but field 15 repeats the label of the type's last
+// field. Fields no entry fills are labelled with spaces.
+void labelFields(const CatalogDefinition& def, CatalogHeader& h) {
   const FieldCatalogue& fields = def.fields();
-  const CatalogType type = def.type();
-  RecordLayout out;
-  CatalogHeader& h = out.header;
-
-  h.magic = std::string(magicOf(type));
-  const int n = fields.typeCount();
-
-  // Labels: 1 .. 2+n, spaces up to 14, field 15 repeats label 2+n, then the
-  // ten string and ten numeric labels.
   for (int f = 1; f <= CatalogHeader::kFieldCount; ++f) {
     std::string text;
-    if (f <= 2 + n) text = def.label(f);
-    else if (f == 15) text = def.label(2 + n);
-    else if (f >= 16 && f <= 25) text = def.label(f - 16 + 3 + n);
-    else if (f >= 26) text = def.label(f - 26 + 13 + n);
+    if (f <= 2) text = def.label(f);
+    else if (f == 15) text = def.labelOfPosition(fields.firstFreePosition() - 1);
+    else if (const int p = fields.positionOfField(f); p >= 0) text = def.labelOfPosition(p);
     h.labels[f - 1] = padded(text, CatalogHeader::kLabelLength);
   }
+}
 
+// The four type defaults A to D of the header, from the nebula settings or
+// the outline settings; zero for the other types.
+void setTypeDefaults(const BuildSettings& s, CatalogHeader& h) {
+  if (h.magic == kMagicNebulae) {
+    h.defaultA = s.nebsize;
+    h.defaultB = unitFactorOf(s.nebunit);
+    h.defaultC = defaultObjectTypeCode(s.nebtype);
+    h.defaultD = s.neblog ? 1 : 0;
+  } else if (h.magic == kMagicNebulaOutlines) {
+    h.defaultA = s.linewidth;
+    h.defaultB = static_cast<std::int32_t>(s.linecolor);
+    h.defaultC = s.closedline ? 1 : 0;
+    h.defaultD = s.drawingtype;
+  }
+}
+
+// Names, region count, dates, type defaults and the index choices, each
+// only where the catalog type offers it.
+void takeSettings(const CatalogDefinition& def, RecordLayout& out) {
+  const BuildSettings& s = def.settings;
+  CatalogHeader& h = out.header;
   const bool offered = def.indexChoiceOffered();
   out.index = offered && s.index;
   out.altIndex = offered && s.altindex;
@@ -51,69 +67,33 @@ RecordLayout buildRecordLayout(const CatalogDefinition& def) {
   h.equinox = s.equinox;
   h.epoch = s.epoch;
   h.magMax = s.magmax;
-  if (h.magic == kMagicNebulae) {
-    h.defaultA = s.nebsize;
-    h.defaultB = unitFactorOf(s.nebunit);
-    h.defaultC = defaultObjectTypeCode(s.nebtype);
-    h.defaultD = s.neblog ? 1 : 0;
-  } else if (h.magic == kMagicNebulaOutlines) {
-    h.defaultA = s.linewidth;
-    h.defaultB = static_cast<std::int32_t>(s.linecolor);
-    h.defaultC = s.closedline ? 1 : 0;
-    h.defaultD = s.drawingtype;
-  }
+  setTypeDefaults(s, h);
+}
 
-  // Record layout: RA and DEC first, then the checked fields packed in
-  // record-field order.
+// RA and DEC first, then the ticked fields packed in record-field order: a
+// text field as wide as its column, the others as wide as their stored
+// value. The magnitude sort key is where the magnitude field stands or would
+// stand.
+void packFields(const CatalogDefinition& def, RecordLayout& out) {
+  const FieldCatalogue& fields = def.fields();
+  const int magnitudeField = magnitudeFieldOf(def.type());
   out.position[1] = 1;
   out.length[1] = 4;
   out.position[2] = 5;
   out.length[2] = 4;
-  int p = 9;
-  const int k = fields.firstTypePosition();
-  const int magnitudeField = magnitudeFieldOf(type);
-  auto slotLength = [&](int listPosition) {
-    return std::max(0, def.fieldSlots[static_cast<std::size_t>(listPosition)].length);
-  };
-  for (int j = 0; j < n; ++j) {
-    const int f = 3 + j;
-    const FieldEntry& e = fields.entry(k + j);
-    if (f == magnitudeField) out.sortKeyPosition = p;
-    if (def.ticked(k + j)) {
-      out.position[f] = p;
-      out.length[f] = e.kind == ValueKind::Text ? slotLength(k + j) : storeWidth(e.kind);
-      p += out.length[f];
-    }
+  int next = 9;
+  for (int position = fields.firstTypePosition(); position < fields.size(); ++position) {
+    const int f = fields.recordField(position);
+    if (f == magnitudeField) out.sortKeyPosition = next;
+    if (!def.ticked(position)) continue;
+    const ValueKind kind = fields.entry(position).kind;
+    const int columnLength = def.fieldSlots[static_cast<std::size_t>(position)].length;
+    out.position[f] = next;
+    out.length[f] = kind == ValueKind::Text ? std::max(0, columnLength) : storeWidth(kind);
+    next += out.length[f];
   }
 
-  int nameLength = out.length[3];
-  if (nameLength > 0) out.indexPlan.push_back({k, false, {}});
-  for (int si = 1; si <= kFreeStringCount; ++si) {
-    const int f = 15 + si;
-    const int pos = k + n + si - 1;
-    if (def.ticked(pos)) {
-      out.position[f] = p;
-      out.length[f] = slotLength(pos);
-    }
-    if (out.index && out.altIndex && def.altNames[static_cast<std::size_t>(si - 1)] == 1) {
-      std::string prefix(trimmed(h.labels[f - 1]));
-      int w = out.length[f];
-      if (out.prefixAltNames) w += static_cast<int>(prefix.size());
-      nameLength = std::max(nameLength, w);
-      out.indexPlan.push_back({pos, true, std::move(prefix)});
-    }
-    p += out.length[f];
-  }
-  for (int si = 1; si <= kFreeNumericCount; ++si) {
-    const int f = 25 + si;
-    const int pos = k + n + 9 + si;
-    if (def.ticked(pos)) {
-      out.position[f] = p;
-      out.length[f] = 4;
-      p += 4;
-    }
-  }
-
+  CatalogHeader& h = out.header;
   out.recordLength = 0;
   for (int f = 1; f <= CatalogHeader::kFieldCount; ++f) {
     h.positions[f - 1] = out.position[f];
@@ -121,8 +101,39 @@ RecordLayout buildRecordLayout(const CatalogDefinition& def) {
     out.recordLength += out.length[f];
   }
   h.recordLength = out.recordLength;
+}
+
+// The names of the index: the catalog ID, then each string entry flagged as
+// an alternate name, prefixed with its label when asked. The name length is
+// that of the longest, prefix included.
+void planNameIndex(const CatalogDefinition& def, RecordLayout& out) {
+  const FieldCatalogue& fields = def.fields();
+  const int idField = fields.recordField(fields.firstTypePosition());
+  int nameLength = out.length[idField];
+  if (nameLength > 0) out.indexPlan.push_back({fields.firstTypePosition(), false, {}});
+  for (int si = 1; si <= kFreeStringCount && out.index && out.altIndex; ++si) {
+    if (def.altNames[static_cast<std::size_t>(si - 1)] != 1) continue;
+    const int position = fields.stringPosition(si);
+    const int f = fields.recordField(position);
+    std::string prefix(trimmed(out.header.labels[f - 1]));
+    int width = out.length[f];
+    if (out.prefixAltNames) width += static_cast<int>(prefix.size());
+    nameLength = std::max(nameLength, width);
+    out.indexPlan.push_back({position, true, std::move(prefix)});
+  }
   out.indexNameLength = std::min(nameLength, 255);
-  h.indexNameLength = static_cast<std::uint8_t>(out.indexNameLength);
+  out.header.indexNameLength = static_cast<std::uint8_t>(out.indexNameLength);
+}
+
+}  // namespace
+
+RecordLayout buildRecordLayout(const CatalogDefinition& def) {
+  RecordLayout out;
+  out.header.magic = std::string(magicOf(def.type()));
+  labelFields(def, out.header);
+  takeSettings(def, out);
+  packFields(def, out);
+  planNameIndex(def, out);
   return out;
 }
 

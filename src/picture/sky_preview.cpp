@@ -8,6 +8,7 @@
 #include "catalog/field_catalogue.h"
 #include "output/region_scheme.h"
 #include "picture/pixel_font.h"
+#include "util/coding.h"
 #include "util/error.h"
 #include "util/text.h"
 
@@ -46,15 +47,8 @@ bool inside(const RegionBounds& b, double ra, double dec) {
          ra <= b.raHigh + kEdgeTolerance;
 }
 
-std::int32_t int32At(const char* p) {
-  std::uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(p[i]);
-  return static_cast<std::int32_t>(v);
-}
-
-std::int16_t int16At(const char* p) {
-  return static_cast<std::int16_t>(static_cast<unsigned char>(p[0]) | (static_cast<unsigned char>(p[1]) << 8));
-}
+std::int32_t int32At(const char* p) { return static_cast<std::int32_t>(get32(p)); }
+std::int16_t int16At(const char* p) { return static_cast<std::int16_t>(get16(p)); }
 
 std::string magnitudeText(double m) {
   char buf[32];

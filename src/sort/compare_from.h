@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "sort/record_compare.h"
+#include "util/coding.h"
 
 namespace mirdal {
 
@@ -75,8 +76,8 @@ inline int CompareTextFrom(const void* a, const void* b, int position, int lengt
 inline int CompareSmallIntFrom(const void* a, const void* b, int offset) {
   const auto* pa = static_cast<const std::uint8_t*>(a) + offset;
   const auto* pb = static_cast<const std::uint8_t*>(b) + offset;
-  auto x = static_cast<std::int16_t>(static_cast<std::uint16_t>(pa[0] | (pa[1] << 8)));
-  auto y = static_cast<std::int16_t>(static_cast<std::uint16_t>(pb[0] | (pb[1] << 8)));
+  const auto x = static_cast<std::int16_t>(get16(pa));
+  const auto y = static_cast<std::int16_t>(get16(pb));
   return x < y ? -1 : (x > y ? 1 : 0);
 }
 
@@ -129,8 +130,7 @@ class FoldedPrefix {
 // The 16-bit key of a SmallIntFromCompare as an unsigned number in the same
 // order (the sign bit flipped): equal keys are equal records.
 inline std::uint16_t orderedSmallInt(const std::uint8_t* record, int offset) {
-  const std::uint8_t* p = record + offset;
-  return static_cast<std::uint16_t>((p[0] | (p[1] << 8)) ^ 0x8000);
+  return static_cast<std::uint16_t>(get16(record + offset) ^ 0x8000);
 }
 
 // Magnitude order of region files: the 16-bit key at the 1-based

@@ -1,11 +1,9 @@
 #include "sort/fix_rec_sort.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
+#include <optional>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 
@@ -40,40 +38,44 @@ std::int64_t wholeRecords(std::int64_t bytes, int recordSize) {
   return std::max<std::int64_t>(bytes / recordSize, 1) * recordSize;
 }
 
-// A path with what one stat of it says.
+// A path with the identity of the file it names, asked once.
 struct PathIdentity {
-  explicit PathIdentity(const std::string& p) : path(p), exists(::stat(p.c_str(), &st) == 0) {}
+  PathIdentity(FileSystem& fs, const std::string& p) : path(p), id(fs.identity(p)) {}
   const std::string& path;
-  struct stat st;
-  bool exists;
+  std::optional<FileIdentity> id;
 };
 
-// Whether two paths name the same file, also when neither exists yet. The
-// common answers come from the stat of each path: two existing paths are the
-// same file when device and inode agree; an existing path and a missing one
-// are different files; two missing paths can only be the same when they end
-// in the same name, and only then are they compared in full.
-bool samePath(const PathIdentity& a, const PathIdentity& b) {
-  if (a.exists && b.exists) return a.st.st_dev == b.st.st_dev && a.st.st_ino == b.st.st_ino;
-  if (a.exists || b.exists) return false;
-  namespace fsys = std::filesystem;
-  const fsys::path pa(a.path);
-  const fsys::path pb(b.path);
-  const fsys::path na = pa.filename();
-  const fsys::path nb = pb.filename();
-  auto plainName = [](const fsys::path& n) { return !n.empty() && n != "." && n != ".."; };
-  if (plainName(na) && plainName(nb) && na != nb) return false;
-  std::error_code ec;
-  fsys::path ca = fsys::weakly_canonical(fsys::absolute(pa, ec), ec);
-  fsys::path cb = fsys::weakly_canonical(fsys::absolute(pb, ec), ec);
-  return !ec && ca == cb;
+// "a/b" and "b" end in "b", "a/" in "".
+std::string_view lastName(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
-// Clean-up after a failure removes only plain files: an output such as a
-// device node is never unlinked.
-bool isRegularFile(const std::string& path) {
-  std::error_code ec;
-  return std::filesystem::is_regular_file(path, ec);
+// The directory that holds the last name: "a/b" is in "a", "b" in ".", "/b"
+// in "/".
+std::string directoryOf(std::string_view path) {
+  std::size_t end = path.rfind('/');
+  if (end == std::string_view::npos) return ".";
+  while (end > 0 && path[end - 1] == '/') --end;
+  return end == 0 ? "/" : std::string(path.substr(0, end));
+}
+
+// Whether two paths name the same file, also when neither exists yet. Two
+// existing paths are the same file when their identities agree; an existing
+// path and a missing one are different files; two missing paths are the same
+// when they end in the same name in the same directory, which is asked in
+// the same way. A missing path that ends in "." or ".." is compared as text.
+bool samePath(FileSystem& fs, const PathIdentity& a, const PathIdentity& b) {
+  if (a.id && b.id) return *a.id == *b.id;
+  if (a.id || b.id) return false;
+  const std::string_view nameA = lastName(a.path);
+  const std::string_view nameB = lastName(b.path);
+  auto plainName = [](std::string_view n) { return !n.empty() && n != "." && n != ".."; };
+  if (!plainName(nameA) || !plainName(nameB)) return a.path == b.path;
+  if (nameA != nameB) return false;
+  const std::string directoryA = directoryOf(a.path);
+  const std::string directoryB = directoryOf(b.path);
+  return samePath(fs, PathIdentity(fs, directoryA), PathIdentity(fs, directoryB));
 }
 
 // Calls body with the compare in its own type when it is one of the named
@@ -475,10 +477,10 @@ void FixRecSort::sortOpened(std::unique_ptr<File> in, const std::string& output,
   // The output and the temporary file are truncated before the input is read:
   // if either were the input, its records would be lost.
   {
-    const PathIdentity in(input), out(output), temp(tempPath_);
-    if (samePath(in, out)) throw Error("Cannot sort file \"" + input + "\" onto itself");
+    const PathIdentity in(fs_, input), out(fs_, output), temp(fs_, tempPath_);
+    if (samePath(fs_, in, out)) throw Error("Cannot sort file \"" + input + "\" onto itself");
     for (const PathIdentity* p : {&in, &out}) {
-      if (samePath(*p, temp))
+      if (samePath(fs_, *p, temp))
         throw Error("Cannot sort file \"" + p->path + "\": " + tempPath_ + " is the sort's temporary file");
     }
   }
@@ -533,7 +535,10 @@ void FixRecSort::sortOpened(std::unique_ptr<File> in, const std::string& output,
     temp.reset();
     in.reset();
     if (tempCreated) fs_.remove(tempPath_);
-    if (outputCreated && isRegularFile(output)) fs_.remove(output);
+    // Only a plain file is removed: an output such as a device node stays.
+    if (outputCreated) {
+      if (const auto id = fs_.identity(output); id && id->regular) fs_.remove(output);
+    }
     throw;
   }
   array_.Clear();

@@ -62,7 +62,10 @@ class FileSystem {
   virtual bool isDirectory(const std::string& path) = 0;
   // Creates the directory and its missing parents; throws on failure.
   virtual void createDirectories(const std::string& path) = 0;
-  // Outcome-returning: the design ignores the results of these.
+  // These two report failure by their result rather than throw (errno says
+  // why where it is set): a remove that fails during clean-up is let go, and
+  // a rename that fails (across file systems, say) leaves the caller to copy
+  // or to report it. A link is removed itself, never what it points to.
   virtual bool remove(const std::string& path) = 0;
   // Atomically replaces `to` when it exists.
   virtual bool rename(const std::string& from, const std::string& to) = 0;

@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "support/catalog_checks.h"
 #include "support/temp_dir.h"
 #include "util/error.h"
 
@@ -14,13 +15,9 @@ namespace mirdal {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::le32;
 using testing::TempDir;
 
-std::string le32(std::uint32_t v) {
-  std::string b(4, '\0');
-  for (std::size_t i = 0; i < 4; ++i) b[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-  return b;
-}
 
 // RA and DEC only: 8-byte records; 50 regions unless told otherwise.
 RecordLayout positionsOnly(int numfile = 0) {

@@ -4,19 +4,17 @@
 
 #include <string>
 
+#include "support/catalog_checks.h"
+
 namespace mirdal {
 namespace {
+
+using testing::le32;
 
 void tick(CatalogDefinition& def, int position, int first, int length) {
   def.fieldSlots[static_cast<std::size_t>(position)].firstChar = first;
   def.fieldSlots[static_cast<std::size_t>(position)].length = length;
   def.setTicked(position, true);
-}
-
-std::string le32(std::uint32_t v) {
-  std::string b(4, '\0');
-  for (int i = 0; i < 4; ++i) b[static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
-  return b;
 }
 
 void put(std::string& bytes, std::size_t offset, const std::string& what) { bytes.replace(offset, what.size(), what); }

@@ -305,6 +305,9 @@ TEST_F(FixRecSortTest, SortingAFileOntoItselfIsRefused) {
   FixRecSort sorter(kRecord);
   EXPECT_THROW(sorter.SortFile(in, dir_.str() + "/./in.dat", byKey), Error);
   EXPECT_EQ(dir_.read("in.dat"), data);
+  // The temporary file as output, named by another path before either exists.
+  EXPECT_THROW(sorter.SortFile(in, path(FixRecSort::kTempFileName), byKey), Error);
+  EXPECT_FALSE(tempExists());
   // The temporary file itself as input would be truncated before it is read.
   std::string temp = dir_.write(FixRecSort::kTempFileName, data);
   EXPECT_THROW(sorter.SortFile(FixRecSort::kTempFileName, path("out.dat"), byKey), Error);
