@@ -26,6 +26,7 @@
 #include "output/region_scheme.h"
 #include "sort/compare_from.h"
 #include "support/catalog_checks.h"
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 
 namespace mirdal {
@@ -49,60 +50,14 @@ constexpr bool kSanitized = false;
 constexpr bool kSanitized = false;
 #endif
 
-struct Limits {
-  rlim_t openFiles = 0;  // 0: unchanged
-  rlim_t fileSize = 0;
-};
+using Limits = testing::ChildLimits;
+using Outcome = testing::ChildOutcome;
 
-struct Outcome {
-  bool exited = false;
-  int status = -1;   // exit status when exited
-  int signal = 0;    // terminating signal otherwise
-  long peakRssKb = 0;
-  std::string out, err;
-};
-
-// Runs mirdal-build with `args` in a child under `limits`; its peak resident
+// Runs mirdal-build with `args` in `dir` under `limits`; its peak resident
 // memory is the child's own, measured by the kernel.
 template <class Dir>
 Outcome runBuild(const Dir& dir, const std::vector<std::string>& args, Limits limits) {
-  const std::string outPath = dir.str() + "/stdout.txt", errPath = dir.str() + "/stderr.txt";
-  std::vector<char*> argv = {const_cast<char*>(kBuild.c_str())};
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    // Only calls that are safe between fork and exec.
-    const int in = ::open("/dev/null", O_RDONLY);
-    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(126);
-    // The sort's run file lies in the current directory: one of its own.
-    if (::chdir(dir.str().c_str()) != 0) ::_exit(126);
-    struct rlimit r;
-    if (limits.openFiles != 0) {
-      r.rlim_cur = r.rlim_max = limits.openFiles;
-      if (::setrlimit(RLIMIT_NOFILE, &r) != 0) ::_exit(125);
-    }
-    if (limits.fileSize != 0) {
-      r.rlim_cur = r.rlim_max = limits.fileSize;
-      if (::setrlimit(RLIMIT_FSIZE, &r) != 0) ::_exit(125);
-    }
-    ::execv(kBuild.c_str(), argv.data());
-    ::_exit(127);
-  }
-  Outcome o;
-  if (pid < 0) return o;
-  int status = 0;
-  struct rusage usage {};
-  ::wait4(pid, &status, 0, &usage);
-  o.exited = WIFEXITED(status);
-  o.status = o.exited ? WEXITSTATUS(status) : -1;
-  o.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-  o.peakRssKb = usage.ru_maxrss;
-  o.out = TempDir::readFile(outPath);
-  o.err = TempDir::readFile(errPath);
-  return o;
+  return testing::ChildProcess(kBuild, args, dir.str(), "build", dir.str(), limits).wait();
 }
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }

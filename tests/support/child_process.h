@@ -22,13 +22,19 @@ struct ChildOutcome {
   std::string out, err;
 };
 
+// Limits a child runs under; 0 leaves one as it is.
+struct ChildLimits {
+  rlim_t openFiles = 0;
+  rlim_t fileSize = 0;
+};
+
 // A program started as a child process: standard input from /dev/null, its
 // output into files named `name` + ".out" and ".err" in `logDir`, run in
-// `workDir` (the caller's directory when empty).
+// `workDir` (the caller's directory when empty) under `limits`.
 class ChildProcess {
  public:
   ChildProcess(const std::string& program, const std::vector<std::string>& args, const std::string& logDir,
-               const std::string& name = "child", const std::string& workDir = {})
+               const std::string& name = "child", const std::string& workDir = {}, ChildLimits limits = {})
       : outPath_(logDir + "/" + name + ".out"), errPath_(logDir + "/" + name + ".err") {
     std::vector<char*> argv = {const_cast<char*>(program.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -41,6 +47,15 @@ class ChildProcess {
       const int err = ::open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(126);
       if (!workDir.empty() && ::chdir(workDir.c_str()) != 0) ::_exit(126);
+      struct rlimit r;
+      if (limits.openFiles != 0) {
+        r.rlim_cur = r.rlim_max = limits.openFiles;
+        if (::setrlimit(RLIMIT_NOFILE, &r) != 0) ::_exit(125);
+      }
+      if (limits.fileSize != 0) {
+        r.rlim_cur = r.rlim_max = limits.fileSize;
+        if (::setrlimit(RLIMIT_FSIZE, &r) != 0) ::_exit(125);
+      }
       ::execv(program.c_str(), argv.data());
       ::_exit(127);
     }
