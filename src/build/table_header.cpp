@@ -1,5 +1,6 @@
 #include "build/table_header.h"
 
+#include <yaml-cpp/depthguard.h>
 #include <yaml-cpp/yaml.h>
 
 #include <algorithm>
@@ -240,6 +241,9 @@ void readEcsv(HeaderLines& lines, TableLayout& layout) {
   const YAML::Node root = [&] {
     try {
       return YAML::Load(yaml);
+    } catch (const YAML::DeepRecursion& e) {
+      throw Error(quoted(lines.path()) + " line " + std::to_string(yamlFirstLine + e.mark.line) +
+                  ": the ECSV header nests lists or mappings more than " + std::to_string(e.depth()) + " deep");
     } catch (const YAML::Exception& e) {
       const std::int64_t at = e.mark.is_null() ? yamlFirstLine : yamlFirstLine + e.mark.line;
       throw Error(quoted(lines.path()) + " line " + std::to_string(at) + ": the ECSV header is not valid YAML: " +
@@ -273,7 +277,7 @@ void readEcsv(HeaderLines& lines, TableLayout& layout) {
         column.description = scalarText(d, "a description", lines, yamlFirstLine);
       if (std::find(kEcsvDatatypes.begin(), kEcsvDatatypes.end(), column.datatype) == kEcsvDatatypes.end())
         layout.notes.push_back("line " + std::to_string(itemLine) + ": column \"" + column.name + "\" has datatype \"" +
-                               column.datatype + "\", which is not one of ECSV's; it is read as text");
+                               column.datatype + "\", which is not one of ECSV's");
       layout.columns.push_back(std::move(column));
     }
   } catch (const YAML::Exception& e) {
