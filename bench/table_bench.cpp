@@ -51,7 +51,7 @@ std::string generate(long rows) {
     }
     if (hasRv) std::snprintf(rv, sizeof rv, "%.3f", 100.0 * unit(rng) - 50.0);
     const int n = std::snprintf(buf, sizeof buf,
-                                "%llu,\"DR3 %llu, A\",%.12f,%.4f,%.12f,%.4f,%.4f,%.4f,%.3f,%.3f,%.3f,%.3f,%.6f,%s,%s,%s,%s,"
+                                "%llu,\"Star %llu, A\",%.12f,%.4f,%.12f,%.4f,%.4f,%.4f,%.3f,%.3f,%.3f,%.3f,%.6f,%s,%s,%s,%s,"
                                 "%.3f,%.6f,%.6f\n",
                                 id, id, ra, unit(rng), dec, unit(rng), 10.0 * unit(rng), unit(rng),
                                 200.0 * unit(rng) - 100.0, unit(rng), 200.0 * unit(rng) - 100.0, unit(rng), g, bp, rp,

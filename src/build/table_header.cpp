@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -400,6 +401,15 @@ TableLayout readTableLayout(FileSystem& fs, const std::string& path, TableForm f
       break;
   }
   layout.byteOrderMark = lines.byteOrderMark();
+  // A name given twice cannot tell its columns apart.
+  std::map<std::string_view, int> firstWithName;
+  for (const TableColumn& column : layout.columns) {
+    if (column.name.empty()) continue;
+    const auto [it, isNew] = firstWithName.emplace(column.name, column.number);
+    if (!isNew)
+      layout.notes.push_back("columns " + std::to_string(it->second) + " and " + std::to_string(column.number) +
+                             " are both named \"" + column.name + "\"");
+  }
   return layout;
 }
 

@@ -35,9 +35,10 @@ struct TableLayout {
   // The text starts with the UTF-8 byte order mark; when the data starts at
   // line 1, its first row carries those three bytes.
   bool byteOrderMark = false;
-  // What the header holds that was not understood: MRT description rows that
-  // could not be read ("line 12: ...: <reason>"), an ECSV datatype that is
-  // not one of the standard's.
+  // What the header holds that was not understood or is doubtful: MRT
+  // description rows that could not be read ("line 12: ...: <reason>"), an
+  // ECSV datatype that is not one of the standard's, a name given to two
+  // columns ("columns 23 and 24 are both named "DE-"").
   std::vector<std::string> notes;
 };
 

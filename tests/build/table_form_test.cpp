@@ -183,6 +183,7 @@ TEST(TableLayout, ColumnsOfTheSharedCatalogs) {
     TableColumn vmag;
     TableColumn last;
     std::string firstRow;
+    std::vector<std::string> notes{};
   } cases[]{
       {"bsc5.csv", TableForm::Csv, true, 55, 2, column(29, "Vmag"), column(55, "DEdeg"), "1,,BD+44 4550,3"},
       {"bsc5.tsv", TableForm::Tsv, true, 55, 7, column(29, "Vmag", "mag"), column(55, "DEdeg", "deg"),
@@ -193,14 +194,15 @@ TEST(TableLayout, ColumnsOfTheSharedCatalogs) {
       {"bsc5.mrt", TableForm::Mrt, true, 54, 96,
        column(30, "Vmag", "mag", "[-1.46/7.96]? Visual magnitude (1)", "F5.2", 129, 133),
        column(54, "NoteFlag", "", "? [*] a star indicates that there is a note(see file notes)", "A1", 246, 246),
-       "   1            BD+44 4550"},
+       "   1            BD+44 4550",
+       {"columns 23 and 24 are both named \"DE-\""}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
     const std::string path = kData + "/formats/" + c.file;
     const TableLayout layout = readTableLayout(FileSystem::real(), path, c.form, c.header);
     EXPECT_EQ(layout.dataLine, c.dataLine);
-    EXPECT_TRUE(layout.notes.empty());
+    EXPECT_EQ(layout.notes, c.notes);
     ASSERT_EQ(layout.columns.size(), c.columns);
     EXPECT_EQ(layout.columns[static_cast<std::size_t>(c.vmag.number) - 1], c.vmag);
     EXPECT_EQ(layout.columns.back(), c.last);
