@@ -1,0 +1,90 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "util/file_system.h"
+
+namespace mirdal {
+
+// How the rows of an input catalog are written.
+//
+//   Fixed      each field at a byte column of the line (the catalog definition's slots)
+//   Csv        comma-separated, cells in double quotes where they hold a comma or a quote
+//   Tsv        tab-separated; archives put a row of names, one of units and one of dashes first
+//   Psv        `|`-separated
+//   Semicolon  `;`-separated
+//   Blanks     cells separated by runs of blanks
+//   Ecsv       a `# %ECSV 1.0` line and a `# `-prefixed YAML header describing the columns,
+//              then a row of names and the rows, separated by blanks (or commas)
+//   Mrt        a "Byte-by-byte Description" header, then fixed-column rows in the same file
+enum class TableForm { Fixed, Csv, Tsv, Psv, Semicolon, Blanks, Ecsv, Mrt };
+
+// The form's name in a project file: "fixed", "csv", "tsv", "psv", "ssv",
+// "blanks", "ecsv", "mrt".
+std::string_view tableFormName(TableForm form);
+// The form a name stands for, in any letter case, blanks around it ignored;
+// nothing for an unknown name.
+std::optional<TableForm> parseTableForm(std::string_view name);
+
+// Fixed and Mrt rows are cut at byte columns; every other form splits cells.
+constexpr bool isDelimited(TableForm form) { return form != TableForm::Fixed && form != TableForm::Mrt; }
+
+// How the cells of a delimited row are told apart.
+//
+// With `blankRuns`, any run of blanks (bytes 0 to 32) is one separator, and
+// blanks at either end of the line separate nothing. Otherwise each
+// `separator` byte ends a cell, so two in a row enclose an empty cell.
+// A cell whose first byte other than blanks is `"` is quoted: it runs to the
+// next lone `"`, holds separators, blanks and line ends as they are, and a
+// doubled `""` in it stands for one `"`. A `"` anywhere else is an ordinary byte.
+struct Delimiting {
+  char separator = ',';
+  bool blankRuns = false;
+
+  bool operator==(const Delimiting&) const = default;
+};
+
+// The delimiting a form uses by default (ECSV: blanks; its header may say
+// commas). Fixed and Mrt have none; they get the comma, unused.
+Delimiting delimitingOf(TableForm form);
+
+// What the start of a file shows.
+struct DetectedForm {
+  TableForm form = TableForm::Fixed;
+  // The first row that is neither blank nor a `#` comment names the columns.
+  // Always true for Ecsv and Mrt (their headers describe the columns) and
+  // for the archive tab-separated layout; false for Fixed.
+  bool hasHeaderRow = false;
+};
+
+// The bytes detection looks at: the first 64 KiB of the text (of a ".gz"
+// file, of the text it holds).
+constexpr std::size_t kDetectionSampleBytes = std::size_t{64} << 10;
+
+// Guesses the form of the file at `path` from its first kDetectionSampleBytes
+// and its name. The content decides where it is plain: an ECSV first line,
+// a byte-by-byte description, a separator found the same number of times
+// in every row. The name (".csv", ".tsv", ".psv", ".ecsv", ".mrt", also
+// followed by ".gz") decides between separators the content allows alike.
+// Text that is neither delimited nor an ECSV or MRT file is Fixed, as are
+// columns of blank-separated values that stand aligned at fixed byte columns.
+//
+// A header row is assumed only when every cell of the first row is a
+// distinct non-empty text that is not a number while a later row holds a
+// number: taking a row of data for names would lose it silently, the other
+// mistake shows it in the reject log.
+//
+// Throws Error naming the file when it cannot be opened or read, when its
+// compressed data is corrupt, and when it holds binary data (a byte 0, or
+// more than one control byte in a hundred).
+DetectedForm detectTableForm(FileSystem& fs, const std::string& path);
+
+// The same guess on `text`, the start of the file named `path` (its name
+// counts, and messages name it); `complete` when `text` is the whole file,
+// otherwise its last line may be cut and is not looked at.
+DetectedForm detectTableFormOfText(std::string_view text, std::string_view path, bool complete);
+
+}  // namespace mirdal
