@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstring>
 #include <optional>
+#include <set>
 #include <string_view>
 
 #include "output/catalog_header.h"
@@ -109,10 +110,24 @@ void moveInPlace(FileSystem& fs, const std::string& from, const std::string& to)
 }
 
 void finishCommit(FileSystem& fs, const std::string& output, const std::string& staging, const CommitPlan& plan) {
-  if (isZoneScheme(plan.regions))
-    for (std::string_view zone : kZoneDirectoryNames) fs.createDirectories(output + std::string(zone));
+  // A zone directory that the output directory does not have yet moves in
+  // whole, with all its files in one rename (a first build, or another
+  // region scheme than before); into one that exists, file by file.
+  std::set<std::string, std::less<>> movedWhole;
+  if (isZoneScheme(plan.regions)) {
+    for (std::string_view name : kZoneDirectoryNames) {
+      const std::string zone(name);
+      if (!fs.exists(output + zone) && fs.isDirectory(staging + zone) && fs.rename(staging + zone, output + zone)) {
+        movedWhole.insert(zone);
+      } else {
+        fs.createDirectories(output + zone);
+      }
+    }
+  }
   for (int r = 1; r <= plan.regions; ++r) {
     const std::string name = regionFileName(plan.base, plan.regions, r);
+    const std::size_t slash = name.find('/');
+    if (slash != std::string::npos && movedWhole.count(std::string_view(name).substr(0, slash))) continue;
     moveInPlace(fs, staging + name, output + name);
   }
   if (plan.index) moveInPlace(fs, staging + plan.base + ".idx", output + plan.base + ".idx");
@@ -185,28 +200,30 @@ void CatalogStaging::commit(const std::string& base, int regionCount, bool index
   if (!isPlainBaseName(base)) throw Error("Invalid catalog name \"" + base + "\"");
   CommitPlan plan{base, regionCount, index, rejectLog, previousRegionScheme(fs_, output_, base)};
 
-  // What could stop a rename is looked for before the first one: a zone
-  // directory that cannot be made, a directory where a file goes.
-  if (isZoneScheme(regionCount)) {
-    std::vector<std::string> made;
-    try {
-      for (std::string_view name : kZoneDirectoryNames) {
-        const std::string zone = output_ + std::string(name);
-        if (fs_.isDirectory(zone)) continue;
-        if (fs_.exists(zone)) throw Error("Cannot create directory \"" + zone + "\": " + std::strerror(ENOTDIR));
-        fs_.createDirectories(zone);
-        made.push_back(zone);
-      }
-    } catch (...) {
-      for (const std::string& zone : made) fs_.removeDirectory(zone);
-      throw;
-    }
-  }
+  // What could stop a rename is looked for before the first one: something
+  // else than a directory where a zone directory goes, a directory where a
+  // file goes. Zone directories not there yet are moved in whole.
   auto mustBeFileOrNothing = [&](const std::string& path) {
     if (auto id = fs_.identity(path); id && !id->regular && fs_.isDirectory(path))
       throw Error(fileErrorMessage("replace", path, EISDIR));
   };
-  for (int r = 1; r <= regionCount; ++r) mustBeFileOrNothing(output_ + regionFileName(base, regionCount, r));
+  if (isZoneScheme(regionCount)) {
+    std::set<std::string, std::less<>> present;
+    for (std::string_view name : kZoneDirectoryNames) {
+      const std::string zone = output_ + std::string(name);
+      if (fs_.isDirectory(zone)) {
+        present.emplace(name);
+      } else if (fs_.exists(zone)) {
+        throw Error("Cannot create directory \"" + zone + "\": " + std::strerror(ENOTDIR));
+      }
+    }
+    for (int r = 1; r <= regionCount; ++r) {
+      const std::string name = regionFileName(base, regionCount, r);
+      if (present.count(std::string_view(name).substr(0, name.find('/')))) mustBeFileOrNothing(output_ + name);
+    }
+  } else {
+    for (int r = 1; r <= regionCount; ++r) mustBeFileOrNothing(output_ + regionFileName(base, regionCount, r));
+  }
   mustBeFileOrNothing(output_ + base + ".hdr");
   if (index) mustBeFileOrNothing(output_ + base + ".idx");
   if (rejectLog) mustBeFileOrNothing(output_ + kRejectFile);
