@@ -45,7 +45,7 @@ std::optional<double> readFormulaNumber(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size() && isBlank(text[i])) ++i;
   text.remove_prefix(i);
-  // parseDecimal takes "." and "e5" as 0; a number typed here needs a digit.
+  // A number typed here needs a digit before any exponent.
   std::size_t j = (!text.empty() && (text[0] == '+' || text[0] == '-')) ? 1 : 0;
   bool digit = false;
   for (; j < text.size() && (isDigit(text[j]) || text[j] == '.'); ++j) digit = digit || isDigit(text[j]);
