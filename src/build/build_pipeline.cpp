@@ -259,18 +259,16 @@ BuildResult BuildPipeline::run(const CatalogDefinition& definition) {
   Run build(*this, def, layout, dir, std::move(inputs), staging, result);
   try {
     build.all();
-  } catch (const AbortError&) {
-    build.abandon();
-    ui_.hideProgress();
-    throw;
-  } catch (const Error& e) {
-    build.abandon();
-    ui_.hideProgress();
-    throw Error(build.inOutputDirectory(e.what()));
   } catch (...) {
     build.abandon();
     ui_.hideProgress();
-    throw;
+    try {
+      throw;
+    } catch (const AbortError&) {
+      throw;
+    } catch (const Error& e) {
+      throw Error(build.inOutputDirectory(e.what()));
+    }
   }
   result.completed = true;
   result.totalSeconds = secondsSince(start);
