@@ -88,10 +88,7 @@ void removeTree(FileSystem& fs, const std::string& directory) {
     return;
   }
   const std::string dir = directory.empty() || directory.back() == '/' ? directory : directory + "/";
-  for (const std::string& name : names) {
-    const std::string path = dir + name;
-    if (!fs.remove(path)) removeTree(fs, path);
-  }
+  for (const std::string& name : names) removeTree(fs, dir + name);
   fs.removeDirectory(directory);
 }
 
