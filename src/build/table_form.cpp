@@ -15,22 +15,6 @@ namespace mirdal {
 
 namespace {
 
-struct FormName {
-  TableForm form;
-  std::string_view name;
-};
-
-constexpr std::array<FormName, 8> kFormNames{{
-    {TableForm::Fixed, "fixed"},
-    {TableForm::Csv, "csv"},
-    {TableForm::Tsv, "tsv"},
-    {TableForm::Psv, "psv"},
-    {TableForm::Semicolon, "ssv"},
-    {TableForm::Blanks, "blanks"},
-    {TableForm::Ecsv, "ecsv"},
-    {TableForm::Mrt, "mrt"},
-}};
-
 // The separated forms in the order detection prefers them when the content
 // allows several alike and the name says nothing.
 constexpr std::array<TableForm, 4> kSeparatedForms{TableForm::Csv, TableForm::Tsv, TableForm::Psv,
@@ -187,27 +171,7 @@ bool firstRowNamesColumns(const SplitRows& rows) {
   return false;
 }
 
-bool startsWithNoCase(std::string_view s, std::string_view prefix) {
-  if (s.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i)
-    if (asciiLower(s[i]) != asciiLower(prefix[i])) return false;
-  return true;
-}
-
 }  // namespace
-
-std::string_view tableFormName(TableForm form) {
-  for (const FormName& f : kFormNames)
-    if (f.form == form) return f.name;
-  return "fixed";
-}
-
-std::optional<TableForm> parseTableForm(std::string_view name) {
-  name = trimmed(name);
-  for (const FormName& f : kFormNames)
-    if (name.size() == f.name.size() && startsWithNoCase(name, f.name)) return f.form;
-  return std::nullopt;
-}
 
 Delimiting delimitingOf(TableForm form) {
   switch (form) {
@@ -223,6 +187,8 @@ Delimiting delimitingOf(TableForm form) {
     case TableForm::Fixed:
     case TableForm::Csv:
     case TableForm::Mrt:
+    case TableForm::Fits:
+    case TableForm::VoTable:
       break;
   }
   return {',', false};

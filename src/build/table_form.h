@@ -5,32 +5,10 @@
 #include <string>
 #include <string_view>
 
+#include "catalog/table_form_name.h"
 #include "util/file_system.h"
 
 namespace mirdal {
-
-// How the rows of an input catalog are written.
-//
-//   Fixed      each field at a byte column of the line (the catalog definition's slots)
-//   Csv        comma-separated, cells in double quotes where they hold a comma or a quote
-//   Tsv        tab-separated; archives put a row of names, one of units and one of dashes first
-//   Psv        `|`-separated
-//   Semicolon  `;`-separated
-//   Blanks     cells separated by runs of blanks
-//   Ecsv       a `# %ECSV 1.0` line and a `# `-prefixed YAML header describing the columns,
-//              then a row of names and the rows, separated by blanks (or commas)
-//   Mrt        a "Byte-by-byte Description" header, then fixed-column rows in the same file
-enum class TableForm { Fixed, Csv, Tsv, Psv, Semicolon, Blanks, Ecsv, Mrt };
-
-// The form's name in a project file: "fixed", "csv", "tsv", "psv", "ssv",
-// "blanks", "ecsv", "mrt".
-std::string_view tableFormName(TableForm form);
-// The form a name stands for, in any letter case, blanks around it ignored;
-// nothing for an unknown name.
-std::optional<TableForm> parseTableForm(std::string_view name);
-
-// Fixed and Mrt rows are cut at byte columns; every other form splits cells.
-constexpr bool isDelimited(TableForm form) { return form != TableForm::Fixed && form != TableForm::Mrt; }
 
 // How the cells of a delimited row are told apart.
 //

@@ -299,13 +299,6 @@ void readEcsv(HeaderLines& lines, TableLayout& layout) {
   startDataAfter(lines, layout);
 }
 
-bool startsWithNoCase(std::string_view s, std::string_view prefix) {
-  if (s.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i)
-    if (asciiLower(s[i]) != asciiLower(prefix[i])) return false;
-  return true;
-}
-
 bool isDescriptionHeading(std::string_view t) {
   return startsWithNoCase(t, "Byte-by-byte Description") || startsWithNoCase(t, "Byte-per-byte Description");
 }

@@ -101,7 +101,10 @@ bool CatalogDefinition::requiredFieldsTicked() const {
   return true;
 }
 
-void CatalogDefinition::resetSlots() { fieldSlots.fill(FieldSlot{}); }
+void CatalogDefinition::resetSlots() {
+  fieldSlots.fill(FieldSlot{});
+  fieldNames.fill(std::string());
+}
 
 void expandHomeInPaths(BuildSettings& settings) {
   settings.ouputdir = expandHome(settings.ouputdir);

@@ -8,6 +8,7 @@
 #include "catalog/catalog_type.h"
 #include "catalog/field_catalogue.h"
 #include "catalog/mapping_tables.h"
+#include "catalog/table_form_name.h"
 
 namespace mirdal {
 
@@ -34,6 +35,11 @@ struct BuildSettings {
   std::string longname;    // up to 50 characters
   std::vector<std::string> inputfiles;
   int eol = 2;             // 0 CR, 1 LF, 2 CR LF
+  // How the input files are written (the same for all of them); the keys
+  // are new, and a project without them is fixed columns.
+  TableForm format = TableForm::Fixed;
+  bool headerrow = false;  // delimited forms: the first row names the columns
+  std::string table;       // FITS and VOTable: the table read, by name or 1-based number; empty: the first
   // Page 2
   int ratype = 0;          // 0..3
   int dectype = 0;         // 0..2
@@ -84,6 +90,10 @@ class CatalogDefinition {
   BuildSettings settings;
   std::array<FieldSlot, kSlotCount> fieldSlots{};
   std::array<std::uint8_t, kAltNameCount> altNames{};  // flag k at [k-1]
+  // Where slots name columns (slotsNameColumns of the format): the name of
+  // slot n's column, found again by name in each input file that names its
+  // columns; empty where the column goes by its number only.
+  std::array<std::string, kSlotCount> fieldNames{};
   MappingTables tables;
 
   // Setting these rebuilds the field list when the value changes; values are

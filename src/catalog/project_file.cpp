@@ -106,6 +106,10 @@ struct ProjectKey {
   std::string_view section;
   std::string key;
   std::string value;
+  // Keys that came after the first project files are written only when they
+  // say something (or the file holds them already, to replace an older
+  // value), so that a fixed-column project saves as it always did.
+  bool optional = false;
 };
 
 // Every key of a project in write order.
@@ -115,6 +119,9 @@ std::vector<ProjectKey> projectKeys(const CatalogDefinition& def) {
   auto put = [&keys](std::string_view section, std::string key, std::string_view value) {
     keys.push_back(ProjectKey{section, std::move(key), std::string(value)});
   };
+  auto putOptional = [&keys](std::string_view section, std::string key, std::string_view value, bool says) {
+    keys.push_back(ProjectKey{section, std::move(key), std::string(value), !says});
+  };
 
   put(kPage1, "type", integerText(s.type));
   put(kPage1, "shortname", s.shortname);
@@ -123,6 +130,9 @@ std::vector<ProjectKey> projectKeys(const CatalogDefinition& def) {
   for (std::size_t k = 0; k < s.inputfiles.size(); ++k)
     put(kPage1, indexed("inputfiles", static_cast<int>(k)), s.inputfiles[k]);
   put(kPage1, "eol", integerText(s.eol));
+  putOptional(kPage1, "format", tableFormName(s.format), s.format != TableForm::Fixed);
+  putOptional(kPage1, "headerrow", booleanText(s.headerrow), s.headerrow);
+  putOptional(kPage1, "table", s.table, !s.table.empty());
 
   put(kPage2, "ratype", integerText(s.ratype));
   put(kPage2, "dectype", integerText(s.dectype));
@@ -148,6 +158,8 @@ std::vector<ProjectKey> projectKeys(const CatalogDefinition& def) {
     put(kPage3, indexed("fieldlength", n), integerText(slot.length));
     put(kPage3, indexed("calcA", n), formatProjectFloat(slot.calcA));
     put(kPage3, indexed("calcB", n), formatProjectFloat(slot.calcB));
+    const std::string& name = def.fieldNames[static_cast<std::size_t>(n)];
+    putOptional(kPage3, indexed("fieldname", n), name, !name.empty());
   }
   for (int k = 1; k <= kAltNameCount; ++k)
     put(kPage3, indexed("altname", k), integerText(def.altNames[static_cast<std::size_t>(k - 1)]));
@@ -299,7 +311,8 @@ void saveProject(const std::string& path, const CatalogDefinition& definition, F
     // The rename may have been refused: then the keys are written into the
     // file in place, as key-by-key profile writes would.
     if (fs.exists(path)) ini = IniFile::load(path, fs);
-    for (const ProjectKey& k : keys) ini.setValue(k.section, k.key, k.value);
+    for (const ProjectKey& k : keys)
+      if (!k.optional || ini.value(k.section, k.key)) ini.setValue(k.section, k.key, k.value);
     ini.save(path, fs);
   } catch (const Error&) {
     throw Error(failure);
@@ -323,6 +336,19 @@ void loadProject(const std::string& path, CatalogDefinition& target, FileSystem&
     if (file && !trimmed(*file).empty()) s.inputfiles.push_back(std::move(*file));
   }
   s.eol = page1.integer("eol", s.eol, 0, 2);
+  // An unknown form name is refused rather than read as fixed columns: the
+  // build would cut cells at byte columns and fill the catalog with noise.
+  if (auto format = page1.text("format")) {
+    const auto form = parseTableForm(*format);
+    if (!form)
+      throw Error("\"" + path + "\": the value of format in [Page1] is \"" + *format +
+                  "\", which is none of fixed, csv, tsv, psv, ssv, blanks, ecsv, mrt, fits, votable");
+    s.format = *form;
+  } else {
+    s.format = TableForm::Fixed;
+  }
+  s.headerrow = page1.boolean("headerrow", false);
+  s.table = page1.text("table", std::string());
 
   const SectionReader page2(ini, kPage2, path);
   definition.setRaType(page2.integer("ratype", s.ratype, 0, kRaTypeCount - 1));
@@ -357,6 +383,7 @@ void loadProject(const std::string& path, CatalogDefinition& target, FileSystem&
     slot.length = page3.integer(indexed("fieldlength", n), slot.length, 0, kMaxSlotValue);
     slot.calcA = page3.real(indexed("calcA", n), 1.0);
     slot.calcB = page3.real(indexed("calcB", n), 0.0);
+    definition.fieldNames[static_cast<std::size_t>(n)] = page3.text(indexed("fieldname", n), std::string());
   }
   for (int k = 1; k <= kAltNameCount; ++k) {
     // The flag is stored as a byte; the header and the editor know only 0 and 1,

@@ -19,13 +19,6 @@ bool isUpper(char c) { return c >= 'A' && c <= 'Z'; }
 bool isLetter(char c) { return isUpper(c) || (c >= 'a' && c <= 'z'); }
 bool isAlnum(char c) { return isLetter(c) || isDigit(c); }
 
-bool startsWithNoCase(std::string_view s, std::string_view prefix) {
-  if (s.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i)
-    if (asciiLower(s[i]) != asciiLower(prefix[i])) return false;
-  return true;
-}
-
 bool equalNoCase(std::string_view a, std::string_view b) { return a.size() == b.size() && startsWithNoCase(a, b); }
 
 std::size_t findNoCase(std::string_view s, std::string_view part) {

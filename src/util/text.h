@@ -19,6 +19,14 @@ constexpr std::string_view trimmed(std::string_view s) {
 constexpr char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 constexpr char asciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
+// Whether `s` starts with `prefix`, letters compared in either case.
+constexpr bool startsWithNoCase(std::string_view s, std::string_view prefix) {
+  if (s.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i)
+    if (asciiLower(s[i]) != asciiLower(prefix[i])) return false;
+  return true;
+}
+
 inline std::string asciiLowered(std::string_view s) {
   std::string r(s);
   for (char& c : r) c = asciiLower(c);

@@ -25,6 +25,7 @@ void expectSameDefinition(const CatalogDefinition& a, const CatalogDefinition& b
   for (int p = 0; p < kMaxFieldListSize; ++p) EXPECT_EQ(a.ticked(p), b.ticked(p)) << "position " << p;
   for (int k = 1; k <= kLabelCount; ++k) EXPECT_EQ(a.label(k), b.label(k)) << "label " << k;
   EXPECT_EQ(a.fieldSlots, b.fieldSlots);
+  EXPECT_EQ(a.fieldNames, b.fieldNames);
   EXPECT_EQ(a.altNames, b.altNames);
   EXPECT_EQ(a.tables, b.tables);
 }
@@ -129,6 +130,36 @@ TEST(ProjectFile, SaveLoadSaveGivesIdenticalBytes) {
   EXPECT_NE(first.find("\r\nfield37=1\r\nlabel1=RA\r\n"), std::string::npos);
   EXPECT_NE(first.find("\r\ncalcA4=6.02214076E23\r\ncalcB4=-0.5\r\n"), std::string::npos);
   EXPECT_NE(first.find("\r\ncalcB3=-2.5E-7\r\n"), std::string::npos);
+}
+
+// The table keys came later: a fixed-column project neither writes nor
+// needs them, other forms round-trip, and a form name that means nothing is
+// refused rather than read as fixed columns.
+TEST(ProjectFile, TableFormKeys) {
+  const std::string fixedText = saveToText(CatalogDefinition());
+  for (const char* key : {"format=", "headerrow=", "table=", "fieldname"})
+    EXPECT_EQ(fixedText.find(key), std::string::npos) << key;
+
+  CatalogDefinition csv = richDefinition();
+  csv.settings.format = TableForm::VoTable;
+  csv.settings.headerrow = true;
+  csv.settings.table = "results";
+  csv.fieldNames[0] = "RAdeg";
+  csv.fieldNames[40] = "Vmag";
+  const std::string text = saveToText(csv);
+  EXPECT_NE(text.find("\r\nformat=votable\r\nheaderrow=1\r\ntable=results\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\r\nfieldname0=RAdeg\r\n"), std::string::npos);
+  expectSameDefinition(loadText(text), csv);
+
+  CatalogDefinition before = loadText(text);
+  EXPECT_EQ(loadText(fixedText, before).settings.format, TableForm::Fixed);
+  EXPECT_EQ(loadText("[Page1]\r\ntype=0\r\nformat= CSV \r\n").settings.format, TableForm::Csv);
+  try {
+    loadText("[Page1]\r\ntype=0\r\nformat=xlsx\r\n");
+    ADD_FAILURE() << "an unknown form was read";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("format in [Page1] is \"xlsx\""), std::string::npos) << e.what();
+  }
 }
 
 TEST(ProjectFile, SeventeenDigitValueIsStableAfterOneRoundTrip) {

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+namespace mirdal {
+
+// How the rows of an input catalog are written.
+//
+//   Fixed      each field at a byte column of the line (the catalog definition's slots)
+//   Csv        comma-separated, cells in double quotes where they hold a comma or a quote
+//   Tsv        tab-separated; archives put a row of names, one of units and one of dashes first
+//   Psv        `|`-separated
+//   Semicolon  `;`-separated
+//   Blanks     cells separated by runs of blanks
+//   Ecsv       a `# %ECSV 1.0` line and a `# `-prefixed YAML header describing the columns,
+//              then a row of names and the rows, separated by blanks (or commas)
+//   Mrt        a "Byte-by-byte Description" header, then fixed-column rows in the same file
+//   Fits       a binary table extension of a FITS file
+//   VoTable    a TABLE of a VOTable XML document
+enum class TableForm { Fixed, Csv, Tsv, Psv, Semicolon, Blanks, Ecsv, Mrt, Fits, VoTable };
+
+// The form's name in a project file: "fixed", "csv", "tsv", "psv", "ssv",
+// "blanks", "ecsv", "mrt", "fits", "votable".
+std::string_view tableFormName(TableForm form);
+// The form a name stands for, in any letter case, blanks around it ignored;
+// nothing for an unknown name.
+std::optional<TableForm> parseTableForm(std::string_view name);
+
+// Rows split into cells at separators.
+constexpr bool isDelimited(TableForm form) {
+  return form != TableForm::Fixed && form != TableForm::Mrt && form != TableForm::Fits &&
+         form != TableForm::VoTable;
+}
+
+// Where a field's slot points. Fixed and Mrt rows are cut at byte columns:
+// the slot's first character and length. In every other form the slot's
+// first character is the 1-based number of a column (and its length only
+// the width a text takes in the record).
+constexpr bool slotsNameColumns(TableForm form) { return form != TableForm::Fixed && form != TableForm::Mrt; }
+
+}  // namespace mirdal
