@@ -17,6 +17,7 @@ struct TableColumn {
   std::string unit;         // empty where none is given (MRT's "---" included)
   std::string description;  // ECSV's description, MRT's explanation
   std::string datatype;     // ECSV's "int64", "float64", "string"...; MRT's format "F5.2", "A10"; or empty
+  std::string ucd;          // what the column holds as a UCD ("pos.eq.ra;meta.main", "POS_EQ_RA_MAIN"); or empty
   int firstByte = 0;        // MRT: the field's 1-based inclusive byte columns; 0 for other forms
   int lastByte = 0;
 
