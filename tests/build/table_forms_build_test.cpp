@@ -1,0 +1,135 @@
+// The Bright Star Catalogue as common tools write it (CSV, CSV.gz, TSV,
+// `|`-separated, ECSV, MRT) builds the same stars as its fixed columns.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "build/build_pipeline.h"
+#include "build/table_header.h"
+#include "output/catalog_reader.h"
+#include "support/catalog_checks.h"
+#include "support/recording_ui.h"
+#include "support/temp_dir.h"
+#include "util/file_system.h"
+#include "util/text.h"
+
+namespace mirdal {
+namespace {
+
+using testing::intOf;
+using testing::RecordingUi;
+using testing::setSlot;
+using testing::storedDec;
+using testing::storedRa;
+using testing::TempDir;
+using testing::textOf;
+
+const std::string kData = MIRDAL_SHARED_DATA_DIR;
+
+struct Star {
+  std::int64_t ra, dec, mag;
+};
+
+// HR number -> what the catalog holds.
+std::map<int, Star> starsOf(const std::string& dir) {
+  CatalogReader reader(dir);
+  std::map<int, Star> stars;
+  for (int r = 1; r <= reader.regionCount(); ++r)
+    for (const std::string& rec : reader.readRegion(r)) {
+      const auto f = reader.decode(rec);
+      stars[std::stoi(std::string(trimmed(textOf(f, 3))))] = {storedRa(rec), storedDec(rec), intOf(f, 4)};
+    }
+  return stars;
+}
+
+std::map<int, Star> build(const CatalogDefinition& def) {
+  RecordingUi ui;
+  const BuildResult r = BuildPipeline(ui).run(def);
+  EXPECT_TRUE(r.completed) << def.settings.inputfiles[0];
+
+  return starsOf(def.settings.ouputdir);
+}
+
+// Stars with the HR number as ID and V, read from the columns named so;
+// RA and DEC in degrees where the file has them, else h m s and sign d m s.
+CatalogDefinition tableStars(const std::string& file, TableForm form, bool headerRow, const std::string& out) {
+  CatalogDefinition def = testing::decimalStars("bsc", {kData + "/formats/" + file}, 1, out);
+  def.settings.format = form;
+  def.settings.headerrow = headerRow;
+  def.settings.numfile = 1;
+  def.settings.magmax = 8;
+  const TableLayout layout = readTableLayout(FileSystem::real(), def.settings.inputfiles[0], form, headerRow);
+  auto find = [&](std::string_view name) -> const TableColumn* {
+    for (const TableColumn& c : layout.columns)
+      if (c.name == name) return &c;
+    return nullptr;
+  };
+  std::vector<std::pair<int, const char*>> fields = {{0, "RAdeg"}, {1, "DEdeg"}, {2, "HR"}, {3, "Vmag"}};
+  if (headerRow && !find("RAdeg")) {
+    def.setRaType(0);
+    def.setDecType(0);
+    fields = {{0, "RAh"}, {1, "RAm"}, {2, "RAs"}, {3, "DE-"}, {4, "DEd"}, {5, "DEm"}, {6, "DEs"}, {7, "HR"}, {8, "Vmag"}};
+  }
+  // Without names (the `|` file), the columns by their place in the others.
+  const std::map<std::string_view, int> numbers = {{"RAdeg", 54}, {"DEdeg", 55}, {"HR", 1}, {"Vmag", 29}};
+  for (const auto& [position, name] : fields) {
+    int first = 0, length = std::string_view(name) == "HR" ? 4 : 1;
+    if (const TableColumn* c = find(name)) {
+      first = form == TableForm::Mrt ? c->firstByte : c->number;
+      if (form == TableForm::Mrt) length = c->lastByte - c->firstByte + 1;
+      else def.fieldNames[static_cast<std::size_t>(position)] = name;
+    } else {
+      first = numbers.at(name);
+    }
+    setSlot(def, position, first, length);
+  }
+  return def;
+}
+
+TEST(TableForms, SharedFormsBuildTheStarsOfTheFixedColumns) {
+  if (!std::filesystem::exists(kData + "/formats/bsc5.csv")) GTEST_SKIP() << "no shared data";
+  TempDir dir;
+  // The fixed columns: RA h m s, DEC sign d m s, HR, V.
+  CatalogDefinition fixed;
+  fixed.settings.shortname = "bsc";
+  fixed.settings.inputfiles = {kData + "/bsc5/catalog"};
+  fixed.settings.eol = 1;
+  fixed.settings.numfile = 1;
+  fixed.settings.magmax = 8;
+  fixed.settings.ouputdir = dir.str() + "/fixed";
+  const int columns[][2] = {{76, 2}, {78, 2}, {80, 4}, {84, 1}, {85, 2}, {87, 2}, {89, 2}, {1, 4}, {103, 5}};
+  for (int p = 0; p < 9; ++p) setSlot(fixed, p, columns[p][0], columns[p][1]);
+  const std::map<int, Star> expected = build(fixed);
+  ASSERT_EQ(expected.size(), 9096u);
+
+  const struct {
+    const char* file;
+    TableForm form;
+    bool headerRow;
+  } forms[] = {{"bsc5.csv", TableForm::Csv, true},     {"bsc5.csv.gz", TableForm::Csv, true},
+               {"bsc5.tsv", TableForm::Tsv, true},     {"bsc5.psv", TableForm::Psv, false},
+               {"bsc5.ecsv", TableForm::Ecsv, true}};
+  for (const auto& f : forms) {
+    SCOPED_TRACE(f.file);
+    const std::map<int, Star> got = build(tableStars(f.file, f.form, f.headerRow, dir.str() + "/" + f.file));
+    ASSERT_EQ(got.size(), expected.size());
+    int far = 0, otherMagnitude = 0;
+    for (const auto& [hr, star] : expected) {
+      const auto it = got.find(hr);
+      ASSERT_NE(it, got.end()) << "HR " << hr;
+      std::int64_t dRa = std::llabs(it->second.ra - star.ra);
+      dRa = std::min(dRa, 1'296'000'000 - dRa);  // across 0h
+      if (dRa > 5 || std::llabs(it->second.dec - star.dec) > 5) ++far;
+      if (it->second.mag != star.mag) ++otherMagnitude;
+    }
+    EXPECT_EQ(far, 0);
+    EXPECT_EQ(otherMagnitude, 0);
+  }
+}
+
+}  // namespace
+}  // namespace mirdal
