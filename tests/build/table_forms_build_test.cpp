@@ -112,7 +112,7 @@ TEST(TableForms, SharedFormsBuildTheStarsOfTheFixedColumns) {
     bool headerRow;
   } forms[] = {{"bsc5.csv", TableForm::Csv, true},     {"bsc5.csv.gz", TableForm::Csv, true},
                {"bsc5.tsv", TableForm::Tsv, true},     {"bsc5.psv", TableForm::Psv, false},
-               {"bsc5.ecsv", TableForm::Ecsv, true}};
+               {"bsc5.ecsv", TableForm::Ecsv, true},   {"bsc5.mrt", TableForm::Mrt, true}};
   for (const auto& f : forms) {
     SCOPED_TRACE(f.file);
     const std::map<int, Star> got = build(tableStars(f.file, f.form, f.headerRow, dir.str() + "/" + f.file));
