@@ -307,6 +307,13 @@ void printSummary(const mirdal::BuildResult& r) {
   std::printf("  index records     %lld\n", static_cast<long long>(r.indexRecordsWritten));
   std::printf("  lines rejected    %lld%s%s\n", static_cast<long long>(r.linesRejected),
               r.rejectLogPath.empty() ? "" : ", see ", r.rejectLogPath.c_str());
+  if (r.rowsRefused > 0) {
+    std::printf("  rows not read     %lld of the lines rejected could not be read as rows:\n",
+                static_cast<long long>(r.rowsRefused));
+    for (const std::string& note : r.rowNotes) std::printf("    %s\n", note.c_str());
+    if (r.rowsRefused > static_cast<std::int64_t>(r.rowNotes.size()))
+      std::printf("    and %lld more\n", static_cast<long long>(r.rowsRefused) - static_cast<long long>(r.rowNotes.size()));
+  }
   std::printf("  time              %.3f s (header %.3f, files %.3f, conversion %.3f, closing %.3f, "
               "magnitude sort %.3f, index sort %.3f)\n",
               r.totalSeconds, r.seconds.header, r.seconds.files, r.seconds.conversion, r.seconds.closing,

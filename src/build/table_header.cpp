@@ -31,6 +31,11 @@ TableColumn numberedColumn(int number) {
   return column;
 }
 
+// A header line that runs past kMaxTableHeaderBytes.
+struct HeaderTooLong : Error {
+  using Error::Error;
+};
+
 // The lines of a table's header, read through InputSource (so ".gz" files
 // too) with their numbers and byte offsets. Lines end at LF with a CR before
 // it dropped, or, in a text whose first block has CR but no LF, at CR.
@@ -77,6 +82,16 @@ class HeaderLines {
     return true;
   }
 
+  // As next, for a line that may be a row of data rather than the header:
+  // one too long for a header is left to the reader of the rows.
+  bool nextOfHeaderOrData(std::string_view& line) {
+    try {
+      return next(line);
+    } catch (const HeaderTooLong&) {
+      return false;
+    }
+  }
+
   std::int64_t number() const { return number_; }          // of the line handed out last
   std::int64_t offset() const { return begin_; }           // where it starts
   std::int64_t nextOffset() const { return end_; }         // where the line after it starts
@@ -94,7 +109,7 @@ class HeaderLines {
     buffer_.erase(0, drop);
     buffered_ += static_cast<std::int64_t>(drop);
     if (buffered_ + static_cast<std::int64_t>(buffer_.size()) >= kMaxTableHeaderBytes)
-      throw Error(quoted(path_) + ": no end of the header in its first " +
+      throw HeaderTooLong(quoted(path_) + ": no end of the header in its first " +
                   std::to_string(kMaxTableHeaderBytes >> 20) + " MiB (line " + std::to_string(number_ + 1) +
                   " runs past it)");
     const std::size_t old = buffer_.size();
@@ -192,7 +207,7 @@ void readDelimited(HeaderLines& lines, TableLayout& layout, bool hasHeaderRow) {
   startDataAfter(lines, layout);
 
   // The archive layout: a row of units and a row of dashes, or dashes only.
-  if (!lines.next(line)) return;
+  if (!lines.nextOfHeaderOrData(line)) return;
   const bool split = splitter.split(line) == RowStatus::Ok;
   if (split && isDashRow(splitter)) {
     startDataAfter(lines, layout);
@@ -200,7 +215,7 @@ void readDelimited(HeaderLines& lines, TableLayout& layout, bool hasHeaderRow) {
   }
   std::vector<std::string> units;
   for (std::size_t i = 0; split && i < splitter.size(); ++i) units.emplace_back(splitter.cell(i));
-  if (!lines.next(line)) return;
+  if (!lines.nextOfHeaderOrData(line)) return;
   if (splitter.split(line) != RowStatus::Ok || !isDashRow(splitter)) return;
   for (std::size_t i = 0; i < units.size() && i < layout.columns.size(); ++i) layout.columns[i].unit = units[i];
   startDataAfter(lines, layout);

@@ -14,6 +14,7 @@
 #include "support/catalog_checks.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
+#include "util/error.h"
 #include "util/file_system.h"
 #include "util/text.h"
 
@@ -128,6 +129,79 @@ TEST(TableForms, SharedFormsBuildTheStarsOfTheFixedColumns) {
     }
     EXPECT_EQ(far, 0);
     EXPECT_EQ(otherMagnitude, 0);
+  }
+}
+
+// Rows of small delimited files, hostile ones included: what is built,
+// what is refused (and noted with its line), or why the build stops.
+TEST(TableForms, RowsOfDelimitedFiles) {
+  const std::string header = "ra,dec,id,mag\n";
+  const struct {
+    const char* name;
+    TableForm form;
+    std::string text;
+    std::int64_t records, rejected;
+    std::string firstId;  // of the record at ra 10, when there is one
+    std::string noteOrError;
+  } cases[] = {
+      {"quoted comma and quote", TableForm::Csv, header + "10,20,\"A, \"\"b\"\"\",5\n", 1, 0, "A, \"b\"", ""},
+      {"line end inside quotes", TableForm::Csv, header + "10,20,\"two\nlines\",5\n11,21,x,6\n", 2, 0, "two\nline", ""},
+      {"quote never closed", TableForm::Csv, header + "9,20,\"open,5\n10,21,x,6\n12,22,y,7\n", 2, 1, "x",
+       "line 2: the line ends inside a quoted cell"},
+      {"ragged row", TableForm::Csv, header + "9,20,x\n10,21,y,6\n", 1, 1, "y",
+       "line 2: it has 3 cells where the fields read up to column 4"},
+      {"header only", TableForm::Csv, header, 0, 0, "", ""},
+      {"BOM, comments, blanks, NaN", TableForm::Csv, "\xEF\xBB\xBF# made here\n" + header + "\n# more\n10,20,x,NaN\n", 1, 0,
+       "x", ""},
+      {"blank runs keep quoted blanks", TableForm::Blanks, "ra dec id mag\n 10  20 \" a b\"  5\n", 1, 0, " a b", ""},
+      {"column not in the file", TableForm::Csv, "ra,dec,ident,mag\n10,20,x,5\n", 0, 0, "",
+       "has no column named \"id\", which the field"},
+      {"binary data", TableForm::Csv, std::string("ra,dec\0,id\n", 12), 0, 0, "", "binary data"},
+      {"100 MB line", TableForm::Csv, header + std::string(100 << 20, 'x') + "\n10,20,x,5\n", 1, 1, "x",
+       "line 2: it has 1 cell where"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    CatalogDefinition def = testing::decimalStars("tst", {dir.write("t.txt", c.text)}, 1, dir.str() + "/out");
+    def.settings.longname = "test";
+    def.settings.format = c.form;
+    def.settings.headerrow = true;
+    const char* names[] = {"ra", "dec", "id", "mag"};
+    for (int p = 0; p < 4; ++p) {
+      setSlot(def, p, p + 1, p == 2 ? 8 : 1);
+      def.fieldNames[static_cast<std::size_t>(p)] = names[p];
+    }
+    RecordingUi ui;
+    std::string error;
+    BuildResult r;
+    try {
+      r = BuildPipeline(ui).run(def);
+    } catch (const Error& e) {
+      error = e.what();
+    }
+    if (c.records == 0 && !c.noteOrError.empty()) {
+      EXPECT_NE(error.find(c.noteOrError), std::string::npos) << error;
+      EXPECT_NE(error.find("t.txt"), std::string::npos) << error;
+      continue;
+    }
+    ASSERT_EQ(error, "");
+    EXPECT_EQ(r.recordsWritten, c.records);
+    EXPECT_EQ(r.linesRejected, c.rejected);
+    if (!c.noteOrError.empty()) {
+      ASSERT_EQ(r.rowNotes.size(), 1u);
+      EXPECT_NE(r.rowNotes[0].find(c.noteOrError), std::string::npos) << r.rowNotes[0];
+    }
+    if (c.records == 0) continue;
+    const CatalogReader reader(def.settings.ouputdir);
+    bool found = false;
+    for (int region = 1; region <= reader.regionCount(); ++region)
+      for (const std::string& rec : reader.readRegion(region))
+        if (storedRa(rec) == 36'000'000) {
+          found = true;
+          EXPECT_EQ(std::string(trimmed(textOf(reader.decode(rec), 3))), std::string(trimmed(c.firstId)));
+        }
+    EXPECT_TRUE(found);
   }
 }
 
