@@ -120,6 +120,21 @@ bool touchesValue(const std::vector<std::string>& lines, int at) {
   return false;
 }
 
+bool filled(const std::string& line, int at) {
+  return at >= 1 && static_cast<std::size_t>(at) <= line.size() && line[static_cast<std::size_t>(at) - 1] != ' ';
+}
+
+// Whether a value of some sampled line runs on from byte `at` into the next one.
+bool runsOn(const std::vector<std::string>& lines, int at) {
+  return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return filled(l, at) && filled(l, at + 1); });
+}
+
+// Whether byte `at` lies in no column of the description.
+bool inGap(const TableLayout& layout, int at) {
+  return std::none_of(layout.columns.begin(), layout.columns.end(),
+                      [&](const TableColumn& c) { return c.firstByte <= at && at <= c.lastByte; });
+}
+
 // "12 34 56.7" cells of an MRT column, from its sampled bytes.
 void sampleBytes(ColumnSample& c, const std::vector<std::string>& lines, int first, int last) {
   c = {};
@@ -245,6 +260,8 @@ ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sampl
   const bool byColumn = slotsNameColumns(layout.form);
   std::map<std::string, int> names;
   for (const TableColumn& c : layout.columns) ++names[c.name];
+  int shift = 0;  // MRT: how far the rows stand right of the description here
+  constexpr int kMaxWidening = 64;
   for (std::size_t i = 0; i < layout.columns.size(); ++i) {
     const TableColumn& c = layout.columns[i];
     ColumnSample seen = i < sample.columns.size() ? sample.columns[i] : ColumnSample{};
@@ -273,8 +290,23 @@ ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sampl
                         "\" with another column: it is not mapped by name");
       }
     } else {
-      r.firstByte = c.firstByte;
-      r.lastByte = c.lastByte;
+      // Some writers describe a column narrower than its values and write
+      // the columns after it further right: where the description leaves a
+      // blank byte after a column and a value of the rows runs into it, the
+      // column is taken as far as the values go, and the columns after it
+      // move right as much.
+      r.firstByte = c.firstByte + shift;
+      r.lastByte = c.lastByte + shift;
+      if (inGap(layout, c.lastByte + 1) && !sample.lines.empty())
+        while (runsOn(sample.lines, r.lastByte) && r.lastByte - c.lastByte - shift < kMaxWidening) ++r.lastByte;
+      const int widened = r.lastByte - c.lastByte - shift;
+      if (widened > 0) {
+        notes.push_back("Column " + c.name + " is described at bytes " + std::to_string(c.firstByte) + "-" +
+                        std::to_string(c.lastByte) + "; its values run to byte " + std::to_string(r.lastByte) +
+                        (shift > 0 ? " (after the columns before it moved " + std::to_string(shift) + ")" : std::string()) +
+                        ": the columns after it are taken " + std::to_string(shift + widened) + " bytes further right");
+        shift += widened;
+      }
       const int formatWidth = widthOfFormat(c.datatype);
       if (formatWidth > r.length() && !sample.lines.empty()) {
         // "107 I2": the rows say whether the field ends or starts there.
@@ -286,14 +318,14 @@ ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sampl
         if (endsThere || startsThere) {
           if (endsThere) r.firstByte -= extra;
           else r.lastByte += extra;
-          sampleBytes(seen, sample.lines, r.firstByte, r.lastByte);
-          notes.push_back("Column " + c.name + " is described at bytes " + std::to_string(c.firstByte) +
+          notes.push_back("Column " + c.name + " is described at byte " + std::to_string(c.firstByte) +
                           (c.lastByte != c.firstByte ? "-" + std::to_string(c.lastByte) : std::string()) +
                           " with format " + c.datatype + "; its values stand at " + std::to_string(r.firstByte) +
                           "-" + std::to_string(r.lastByte) + ", which is taken");
         }
       }
     }
+    if (!byColumn && !sample.lines.empty()) sampleBytes(seen, sample.lines, r.firstByte, r.lastByte);
     if (r.format.empty() && seen.values > 0)
       r.format = seen.numbers == seen.values ? (seen.integers == seen.values ? "I" : "F") : "A";
     r.sexagesimal = seen.values > 0 && seen.sexagesimal == seen.values;
