@@ -356,6 +356,13 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
     result.headerRow = firstRowNamesColumns(fs, path, plain);
   }
   result.layout = readTableLayout(fs, path, chosen, result.headerRow);
+  if (!result.headerRow && isDelimited(chosen) && result.layout.columns.size() > 0 &&
+      firstRowNamesColumns(fs, path, result.layout) && readTableSample(fs, path, result.layout).rows == 1) {
+    // A row of names and nothing under it: detection had no number to tell
+    // it from data, but names it is.
+    result.headerRow = true;
+    result.layout = readTableLayout(fs, path, chosen, true);
+  }
   const TableLayout& layout = result.layout;
 
   std::string formNote = "Form: " + std::string(tableFormName(chosen)) + (form ? " (as given)" : " (detected)");
@@ -382,6 +389,7 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
     return result;
   }
   const TableSample sample = readTableSample(fs, path, layout);
+  if (sample.rows == 0) result.notes.push_back("No row of data follows the header");
   const ReadMeTable table = describedColumns(layout, sample, result.notes);
   for (std::string& n : applyReadMeTable(table, type, definition)) result.notes.push_back(std::move(n));
   result.mapped = true;

@@ -165,6 +165,13 @@ PositionPart classifyPosition(const ReadMeColumn& c) {
     return r.part == Part::None ? PositionPart{} : r;
   }
 
+  // "ra" and "dec" alone, as archives name columns in degrees.
+  const std::string lower = asciiLowered(label);
+  if ((lower == "ra" || lower == "dec") && !c.isText() && (u == "deg" || noUnits(u))) {
+    r.part = lower == "ra" ? Part::RaDegrees : Part::DecDecimal;
+    return r;
+  }
+
   for (std::string_view prefix : {"SPD", "NPD"}) {
     if (label.substr(0, 3) != prefix || !(u == "deg" || noUnits(u))) continue;
     if (!setFrom(label.substr(3))) return {};
@@ -623,6 +630,9 @@ bool isIdentifier(const ReadMeColumn& c) {
       "Flamsteed", "Cluster", "PN", "PNG"};
   for (std::string_view l : kLabels)
     if (labelMatches(l, c.label)) return true;
+  // "source_id", "star_id".
+  const std::string l = asciiLowered(c.label);
+  if (l.size() > 3 && l.substr(l.size() - 3) == "_id") return true;
   const std::string e = asciiLowered(c.explanation);
   // "Identifications of components in Dmag": letters of a double's parts.
   if (e.find("component") != std::string::npos) return false;
@@ -975,8 +985,11 @@ class Mapper {
           const ReadMeColumn& c = col(i);
           if ((used_[static_cast<std::size_t>(i)] && !allowUsed) || parts_[static_cast<std::size_t>(i)].part != Part::None)
             continue;
-          if (c.units == "mag" && !c.isText() && c.label.find('-') == std::string::npos && !isQualifier(c.label) &&
-              c.label.substr(0, 2) != "e_")
+          // In "mag", or without units and named so ("phot_g_mean_mag").
+          const std::string lower = asciiLowered(c.label);
+          const bool namedMag = noUnits(c.units) && lower.size() > 3 && lower.substr(lower.size() - 3) == "mag";
+          if ((c.units == "mag" || namedMag) && !c.isText() && c.label.find('-') == std::string::npos &&
+              !isQualifier(c.label) && c.label.substr(0, 2) != "e_" && lower.find("err") == std::string::npos)
             found = i;
         }
         if (found >= 0) break;
