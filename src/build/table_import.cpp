@@ -145,8 +145,8 @@ void sampleBytes(ColumnSample& c, const std::vector<std::string>& lines, int fir
 }
 
 // The first row of a table read without a header row reads as names: every
-// cell a distinct text that is not a number.
-bool firstRowNamesColumns(FileSystem& fs, const std::string& path, const TableLayout& layout) {
+// cell a text that is not a number, each a different one unless `repeats`.
+bool firstRowNamesColumns(FileSystem& fs, const std::string& path, const TableLayout& layout, bool repeats = false) {
   auto source = openInputSource(fs, path);
   std::string text(kDetectionSampleBytes, '\0');
   bool atEnd = false;
@@ -160,7 +160,7 @@ bool firstRowNamesColumns(FileSystem& fs, const std::string& path, const TableLa
     for (std::size_t i = 0; i < splitter.size(); ++i) {
       const std::string_view cell = trimmed(splitter.cell(i));
       bool integer = false;
-      if (cell.empty() || isNumber(cell, integer) || std::find(seen.begin(), seen.end(), cell) != seen.end())
+      if (cell.empty() || isNumber(cell, integer) || (!repeats && std::find(seen.begin(), seen.end(), cell) != seen.end()))
         return false;
       seen.push_back(cell);
     }
@@ -356,12 +356,19 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
     result.headerRow = firstRowNamesColumns(fs, path, plain);
   }
   result.layout = readTableLayout(fs, path, chosen, result.headerRow);
-  if (!result.headerRow && isDelimited(chosen) && result.layout.columns.size() > 0 &&
-      firstRowNamesColumns(fs, path, result.layout) && readTableSample(fs, path, result.layout).rows == 1) {
-    // A row of names and nothing under it: detection had no number to tell
-    // it from data, but names it is.
-    result.headerRow = true;
-    result.layout = readTableLayout(fs, path, chosen, true);
+  if (!result.headerRow && isDelimited(chosen) && !result.layout.columns.empty() &&
+      firstRowNamesColumns(fs, path, result.layout, true)) {
+    // Detection takes no row for names that it cannot tell from data: a row
+    // of texts alone, or one naming two columns alike. A project is made
+    // from names, so such a row is taken for them when nothing follows it
+    // or numbers do, and the summary says so.
+    const TableSample rows = readTableSample(fs, path, result.layout);
+    if (rows.rows == 1 || std::any_of(rows.columns.begin(), rows.columns.end(),
+                                      [](const ColumnSample& c) { return c.numbers > 0; })) {
+      result.headerRow = true;
+      result.layout = readTableLayout(fs, path, chosen, true);
+      result.notes.push_back("The first row is taken for the names of the columns");
+    }
   }
   const TableLayout& layout = result.layout;
 

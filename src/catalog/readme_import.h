@@ -42,10 +42,10 @@ struct ReadMeColumn {
   // and where that figure comes from ("its datatype char[12]", "the widest
   // cell of the first 1000 rows"); 0 when nothing tells.
   int width = 0;
-  std::string widthSource;
+  std::string widthSource{};
   // What the column holds as a UCD ("pos.eq.ra;meta.main", "PHOT_JHN_V"), or
   // empty. Where it is given it decides before the label does.
-  std::string ucd;
+  std::string ucd{};
   // The rows looked at write sexagesimal parts in one cell: "12 34 56.7",
   // "-05:06:07".
   bool sexagesimal = false;
