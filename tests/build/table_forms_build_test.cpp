@@ -10,6 +10,7 @@
 
 #include "build/build_pipeline.h"
 #include "build/table_header.h"
+#include "build/table_import.h"
 #include "output/catalog_reader.h"
 #include "support/catalog_checks.h"
 #include "support/recording_ui.h"
@@ -55,39 +56,26 @@ std::map<int, Star> build(const CatalogDefinition& def) {
   return starsOf(def.settings.ouputdir);
 }
 
-// Stars with the HR number as ID and V, read from the columns named so;
-// RA and DEC in degrees where the file has them, else h m s and sign d m s.
-CatalogDefinition tableStars(const std::string& file, TableForm form, bool headerRow, const std::string& out) {
-  CatalogDefinition def = testing::decimalStars("bsc", {kData + "/formats/" + file}, 1, out);
-  def.settings.format = form;
-  def.settings.headerrow = headerRow;
+// The project the import writes from the file's own description; the `|`
+// file names no column, so there the user's mapping is played by hand.
+CatalogDefinition tableStars(const std::string& file, TableForm form, const std::string& out) {
+  const std::string path = kData + "/formats/" + file;
+  CatalogDefinition def;
+  if (form == TableForm::Psv) {
+    def = testing::decimalStars("bsc", {path}, 1, out);
+    def.settings.format = form;
+    const int columns[] = {54, 55, 1, 29};  // RAdeg, DEdeg, HR, Vmag
+    for (int p = 0; p < 4; ++p) setSlot(def, p, columns[p], p == 2 ? 4 : 1);
+  } else {
+    const TableImport import = importTableDescription(FileSystem::real(), path, form, CatalogType::Stars, def);
+    EXPECT_TRUE(import.mapped);
+    def.settings.inputfiles = {path};
+    def.settings.ouputdir = out;
+  }
+  def.settings.shortname = "bsc";
+  def.settings.longname = "Bright Star Catalogue";
   def.settings.numfile = 1;
   def.settings.magmax = 8;
-  const TableLayout layout = readTableLayout(FileSystem::real(), def.settings.inputfiles[0], form, headerRow);
-  auto find = [&](std::string_view name) -> const TableColumn* {
-    for (const TableColumn& c : layout.columns)
-      if (c.name == name) return &c;
-    return nullptr;
-  };
-  std::vector<std::pair<int, const char*>> fields = {{0, "RAdeg"}, {1, "DEdeg"}, {2, "HR"}, {3, "Vmag"}};
-  if (headerRow && !find("RAdeg")) {
-    def.setRaType(0);
-    def.setDecType(0);
-    fields = {{0, "RAh"}, {1, "RAm"}, {2, "RAs"}, {3, "DE-"}, {4, "DEd"}, {5, "DEm"}, {6, "DEs"}, {7, "HR"}, {8, "Vmag"}};
-  }
-  // Without names (the `|` file), the columns by their place in the others.
-  const std::map<std::string_view, int> numbers = {{"RAdeg", 54}, {"DEdeg", 55}, {"HR", 1}, {"Vmag", 29}};
-  for (const auto& [position, name] : fields) {
-    int first = 0, length = std::string_view(name) == "HR" ? 4 : 1;
-    if (const TableColumn* c = find(name)) {
-      first = form == TableForm::Mrt ? c->firstByte : c->number;
-      if (form == TableForm::Mrt) length = c->lastByte - c->firstByte + 1;
-      else def.fieldNames[static_cast<std::size_t>(position)] = name;
-    } else {
-      first = numbers.at(name);
-    }
-    setSlot(def, position, first, length);
-  }
   return def;
 }
 
@@ -107,16 +95,12 @@ TEST(TableForms, SharedFormsBuildTheStarsOfTheFixedColumns) {
   const std::map<int, Star> expected = build(fixed);
   ASSERT_EQ(expected.size(), 9096u);
 
-  const struct {
-    const char* file;
-    TableForm form;
-    bool headerRow;
-  } forms[] = {{"bsc5.csv", TableForm::Csv, true},     {"bsc5.csv.gz", TableForm::Csv, true},
-               {"bsc5.tsv", TableForm::Tsv, true},     {"bsc5.psv", TableForm::Psv, false},
-               {"bsc5.ecsv", TableForm::Ecsv, true},   {"bsc5.mrt", TableForm::Mrt, true}};
-  for (const auto& f : forms) {
-    SCOPED_TRACE(f.file);
-    const std::map<int, Star> got = build(tableStars(f.file, f.form, f.headerRow, dir.str() + "/" + f.file));
+  const std::pair<const char*, TableForm> forms[] = {
+      {"bsc5.csv", TableForm::Csv}, {"bsc5.csv.gz", TableForm::Csv}, {"bsc5.tsv", TableForm::Tsv},
+      {"bsc5.psv", TableForm::Psv}, {"bsc5.ecsv", TableForm::Ecsv},  {"bsc5.mrt", TableForm::Mrt}};
+  for (const auto& [file, form] : forms) {
+    SCOPED_TRACE(file);
+    const std::map<int, Star> got = build(tableStars(file, form, dir.str() + "/" + file));
     ASSERT_EQ(got.size(), expected.size());
     int far = 0, otherMagnitude = 0;
     for (const auto& [hr, star] : expected) {
