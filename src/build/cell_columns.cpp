@@ -79,7 +79,11 @@ std::string rowRefusalText(RowRefusal refusal, int cells, int cellsNeeded) {
 
 CellPlacer::CellPlacer(Delimiting delimiting, const FileColumns& columns,
                        const std::array<bool, kSlotCount>& textSlots)
-    : splitter_(delimiting), columns_(columns), textSlots_(textSlots) {}
+    : splitter_(delimiting), columns_(columns), textSlots_(textSlots) {
+  splitter_.setCellLimit(static_cast<std::size_t>(columns_.cellsNeeded));
+  for (int p = 0; p < kSlotCount; ++p)
+    if (columns_.cell[static_cast<std::size_t>(p)] >= 0) reading_.push_back(p);
+}
 
 RowRefusal CellPlacer::place(std::string_view line, const FieldSlot* base, FieldSlot* slots, std::string_view& text) {
   switch (splitter_.split(line)) {
@@ -92,14 +96,10 @@ RowRefusal CellPlacer::place(std::string_view line, const FieldSlot* base, Field
   if (static_cast<int>(splitter_.size()) < columns_.cellsNeeded) return RowRefusal::FewerCells;
   text = line;
   bool copied = false;
-  for (int p = 0; p < kSlotCount; ++p) {
+  for (int p : reading_) {
     FieldSlot& slot = slots[p];
     slot = base[p];
     const int c = columns_.cell[static_cast<std::size_t>(p)];
-    if (c < 0) {
-      slot.length = 0;
-      continue;
-    }
     const CellSpan& span = splitter_.spans()[static_cast<std::size_t>(c)];
     std::size_t offset = span.offset;
     const std::string_view cell = splitter_.cell(static_cast<std::size_t>(c));

@@ -59,8 +59,9 @@ class CellPlacer {
   // missing value already, and it keeps a position from being taken for 0.
   CellPlacer(Delimiting delimiting, const FileColumns& columns, const std::array<bool, kSlotCount>& textSlots);
 
-  // Splits `line` and sets `slots` to `base` with each slot that reads a
-  // cell pointed at that cell in `text`: the line itself, or a copy of it
+  // Splits `line` and points each slot that reads a cell at that cell in
+  // `text` (its calibration taken from `base`; every other slot of `slots`
+  // is left as it is, so the caller fills `slots` from `base` once): the line itself, or a copy of it
   // with the cells that held doubled quotes appended in their one-quote form.
   // A slot whose cell is missing, or that reads no cell, gets length 0.
   // Returns the refusal, None for a row to convert.
@@ -74,6 +75,7 @@ class CellPlacer {
   RowSplitter splitter_;
   FileColumns columns_;
   std::array<bool, kSlotCount> textSlots_;
+  std::vector<int> reading_;  // the slots that read a cell
   std::string copy_;
 };
 

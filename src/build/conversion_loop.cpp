@@ -389,7 +389,7 @@ ConversionLoop::PlacedRow ConversionLoop::placeRow(std::string_view line, CellPl
 void ConversionLoop::convertLines(Batch& batch, std::size_t from, std::size_t to, CellPlacer* placer) const {
   const std::size_t recordLength = record_.size();
   const std::size_t indexRoom = names_.size() * indexRecordLength_;
-  std::array<FieldSlot, kSlotCount> slots;
+  std::array<FieldSlot, kSlotCount> slots = def_.fieldSlots;
   for (std::size_t i = from; i < to; ++i) {
     const PlacedRow row = placeRow(batch.line(i), placer, slots.data());
     if (row.refusal != RowRefusal::None) {
@@ -532,7 +532,7 @@ void ConversionLoop::note(std::int64_t lineNumber, std::string_view row, RowRefu
 
 void ConversionLoop::convertLine(std::string_view input) {
   ++counters_.lines;
-  std::array<FieldSlot, kSlotCount> slots;
+  std::array<FieldSlot, kSlotCount> slots = def_.fieldSlots;
   const PlacedRow row = placeRow(input, placers_[0].get(), slots.data());
   if (row.refusal != RowRefusal::None) {
     rejectLog_.reject(input);
