@@ -37,6 +37,9 @@ constexpr std::size_t kReadBlock = 256 << 10;
 constexpr std::size_t kMaxCellText = 16 << 20;      // one TD
 constexpr std::size_t kMaxDescription = 1 << 20;    // one FIELD's DESCRIPTION
 constexpr std::int64_t kMaxBinaryValue = 64 << 20;  // one variable-length array in a stream
+// Stream bytes are turned into rows once this many are decoded (expat hands
+// over base64 a line at a time, far less than a row).
+constexpr std::size_t kDecodeBatch = 64 << 10;
 
 enum class Base { Boolean, Bit, UByte, Short, Int, Long, Char, UChar, Float, Double, FComplex, DComplex, Unknown };
 
@@ -164,7 +167,7 @@ constexpr std::array<signed char, 256> kBase64 = [] {
   return t;
 }();
 
-// A cell waiting in the row buffer: a text is an offset into the buffer's text.
+// A decoded value: a text is an offset into the buffered text.
 struct PendingCell {
   Kind kind = Kind::Missing;
   double real = 0;
@@ -234,42 +237,28 @@ class VoTable final : public TypedRowSource {
     while (pendingRows_ < maxRows && !(finished_ || ended_)) step(maxRows);
     const std::size_t n = std::min(maxRows, pendingRows_);
     const std::size_t count = n * selected_;
-    // Texts delivered before now may go.
-    out_.clear();
-    std::size_t textBytes = 0;
-    for (std::size_t i = 0; i < count; ++i)
-      if (pending_[i].kind == Kind::Text) textBytes += pending_[i].length;
-    out_.reserve(textBytes);
-    cells.resize(count);
-    for (std::size_t i = 0; i < count; ++i) {
-      const PendingCell& p = pending_[i];
-      TableCell& c = cells[i];
-      c.kind = p.kind;
-      c.real = p.real;
-      c.integer = p.integer;
-      c.text = {};
-      if (p.kind == Kind::Text) {
-        const std::size_t at = out_.size();
-        out_.append(pendingText_, static_cast<std::size_t>(p.integer), p.length);
-        c.integer = 0;
-        c.text = std::string_view(out_.data() + at, p.length);
-      }
-    }
-    // Rows left over stay, their texts moved to a fresh buffer.
-    if (n == pendingRows_) {
+    // The buffered cells and texts change hands; a text cell holds its
+    // offset until here. Texts delivered before now may go.
+    std::size_t fixed = 0;
+    if (pending_.size() == count) {
+      cells.swap(pending_);
       pending_.clear();
+      out_.swap(pendingText_);
       pendingText_.clear();
+      fixed = textCells_.size();
     } else {
-      std::string rest;
-      for (std::size_t i = count; i < pending_.size(); ++i) {
-        if (pending_[i].kind != Kind::Text) continue;
-        const std::size_t at = rest.size();
-        rest.append(pendingText_, static_cast<std::size_t>(pending_[i].integer), pending_[i].length);
-        pending_[i].integer = static_cast<std::int64_t>(at);
-      }
+      cells.assign(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(count));
       pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(count));
-      pendingText_ = std::move(rest);
+      out_ = pendingText_;  // the rows left keep their offsets into pendingText_
+      while (fixed < textCells_.size() && textCells_[fixed].first < count) ++fixed;
     }
+    for (std::size_t i = 0; i < fixed; ++i) {
+      TableCell& c = cells[textCells_[i].first];
+      c.text = std::string_view(out_.data() + c.integer, textCells_[i].second);
+      c.integer = 0;
+    }
+    textCells_.erase(textCells_.begin(), textCells_.begin() + static_cast<std::ptrdiff_t>(fixed));
+    for (auto& t : textCells_) t.first -= count;
     pendingRows_ -= n;
     rowsRead_ += static_cast<std::int64_t>(n);
     return n;
@@ -300,7 +289,10 @@ class VoTable final : public TypedRowSource {
       XML_StopParser(parser_, XML_FALSE);
     }
   }
+  // Inside a handler: stops the parser once the current call returns, to be
+  // resumed by the next step. (Between calls expat still says it is parsing.)
   void suspend() {
+    if (!inParser_) return;
     XML_ParsingStatus s;
     XML_GetParsingStatus(parser_, &s);
     if (s.parsing == XML_PARSING) XML_StopParser(parser_, XML_TRUE);
@@ -315,12 +307,17 @@ class VoTable final : public TypedRowSource {
       if (pendingRows_ >= target) return;
     }
     XML_Status status;
+    struct InParser {
+      bool& flag;
+      explicit InParser(bool& f) : flag(f) { flag = true; }
+      ~InParser() { flag = false; }
+    } inParser(inParser_);
     if (suspended_) {
       suspended_ = false;
       status = XML_ResumeParser(parser_);
     } else {
       void* buffer = XML_GetBuffer(parser_, static_cast<int>(kReadBlock));
-      if (!buffer) fail("out of memory for the XML parser");
+      if (!buffer) fail(std::string("the XML parser has no room: ") + XML_ErrorString(XML_GetErrorCode(parser_)));
       const int n = gzread(file_, buffer, static_cast<unsigned>(kReadBlock));
       if (n < 0) {
         int code = 0;
@@ -533,7 +530,7 @@ class VoTable final : public TypedRowSource {
     if (!inTarget_) return;
     if (inStream_) {
       base64(s);
-      if (error_.empty()) decodeBinaryRows(false);
+      if (error_.empty() && bin_.size() - binOffset_ >= needBytes_) decodeBinaryRows(false);
     } else if (inCell_) {
       if (td_.size() + s.size() > kMaxCellText)
         return raise("a TD holds more than " + std::to_string(kMaxCellText >> 20) + " MB");
@@ -546,12 +543,18 @@ class VoTable final : public TypedRowSource {
 
   // --- cells ---------------------------------------------------------------
 
-  PendingCell* rowCells() { return pending_.data() + pendingRows_ * selected_; }
-
-  void put(const Field& f, const PendingCell& cell) {
-    PendingCell* row = rowCells();
-    for (std::size_t slot : f.slots) row[slot] = cell;
+  // A decoded value into its places in the row that starts at pending_[rowBase].
+  void put(const Field& f, const PendingCell& cell, std::size_t rowBase) {
+    TableCell* row = pending_.data() + rowBase;
+    for (std::size_t slot : f.slots) {
+      TableCell& c = row[slot];
+      c.kind = cell.kind;
+      c.real = cell.real;
+      c.integer = cell.integer;
+      if (cell.kind == Kind::Text) textCells_.emplace_back(rowBase + slot, cell.length);
+    }
   }
+  void put(const Field& f, const PendingCell& cell) { put(f, cell, pendingRows_ * selected_); }
 
   void putText(const Field& f, std::string_view t) {
     t = be::trimEnd(t);
@@ -614,7 +617,24 @@ class VoTable final : public TypedRowSource {
     unsigned char* out = bin_.data() + old;
     std::uint32_t quad = quad_;
     int n = quadSize_;
-    for (unsigned char ch : s) {
+    const auto* in = reinterpret_cast<const unsigned char*>(s.data());
+    const auto* end = in + s.size();
+    // Whole groups of four, the common case, then one character at a time.
+    if (n == 0) {
+      while (end - in >= 4) {
+        const int a = kBase64[in[0]], b = kBase64[in[1]], c = kBase64[in[2]], d = kBase64[in[3]];
+        if ((a | b | c | d) < 0) break;
+        const std::uint32_t v = (static_cast<std::uint32_t>(a) << 18) | (static_cast<std::uint32_t>(b) << 12) |
+                                (static_cast<std::uint32_t>(c) << 6) | static_cast<std::uint32_t>(d);
+        out[0] = static_cast<unsigned char>(v >> 16);
+        out[1] = static_cast<unsigned char>(v >> 8);
+        out[2] = static_cast<unsigned char>(v);
+        out += 3;
+        in += 4;
+      }
+    }
+    for (; in < end; ++in) {
+      const unsigned char ch = *in;
       const int v = kBase64[ch];
       if (v >= 0) {
         quad = (quad << 6) | static_cast<std::uint32_t>(v);
@@ -650,9 +670,14 @@ class VoTable final : public TypedRowSource {
   void decodeBinaryRows(bool all) {
     const unsigned char* const data = bin_.data();
     const std::size_t size = bin_.size();
+    needBytes_ = kDecodeBatch;
     while (binOffset_ < size && (all || pendingRows_ < target_)) {
       const std::size_t used = decodeBinaryRow(data + binOffset_, size - binOffset_);
-      if (used == 0) break;
+      if (used == 0) {
+        // A row longer than a batch: try again once another batch is there.
+        needBytes_ = size - binOffset_ + kDecodeBatch;
+        break;
+      }
       binOffset_ += used;
       ++pendingRows_;
     }
@@ -673,38 +698,40 @@ class VoTable final : public TypedRowSource {
     // The cells go in place only once the whole row is there.
     const std::size_t rowStart = pending_.size();
     const std::size_t textStart = pendingText_.size();
+    const std::size_t textCellsStart = textCells_.size();
     pending_.resize(rowStart + selected_);
     for (std::size_t i = 0; i < fields_.size(); ++i) {
       const Field& f = fields_[i];
       std::int64_t count = f.count;
       if (f.variable) {
-        if (n - at < 4) return undo(rowStart, textStart);
+        if (n - at < 4) return undo(rowStart, textStart, textCellsStart);
         count = be::load<std::uint32_t>(p + at);
         at += 4;
         if (count * std::max(1, elementBytes(f.base)) > kMaxBinaryValue) {
           raise("row " + std::to_string(rowsRead_ + static_cast<std::int64_t>(pendingRows_) + 1) + ", column " +
                 std::to_string(i + 1) + ": a value of " + std::to_string(count) + " elements");
-          return undo(rowStart, textStart);
+          return undo(rowStart, textStart, textCellsStart);
         }
       }
       const std::size_t bytes = f.base == Base::Bit ? static_cast<std::size_t>((count + 7) / 8)
                                                      : static_cast<std::size_t>(count) * static_cast<std::size_t>(elementBytes(f.base));
-      if (n - at < bytes) return undo(rowStart, textStart);
+      if (n - at < bytes) return undo(rowStart, textStart, textCellsStart);
       if (!f.slots.empty()) {
         const bool null = binary2_ && (flags[i >> 3] & (0x80u >> (i & 7)));
-        decodeBinaryCell(f, p + at, static_cast<std::size_t>(count), null, pending_.data() + rowStart);
+        decodeBinaryCell(f, p + at, static_cast<std::size_t>(count), null, rowStart);
       }
       at += bytes;
     }
     return at;
   }
-  std::size_t undo(std::size_t rowStart, std::size_t textStart) {
+  std::size_t undo(std::size_t rowStart, std::size_t textStart, std::size_t textCellsStart) {
     pending_.resize(rowStart);
+    textCells_.resize(textCellsStart);
     pendingText_.resize(textStart);
     return 0;
   }
 
-  void decodeBinaryCell(const Field& f, const unsigned char* p, std::size_t count, bool null, PendingCell* row) {
+  void decodeBinaryCell(const Field& f, const unsigned char* p, std::size_t count, bool null, std::size_t rowBase) {
     PendingCell cell;
     if (!null) {
       switch (f.base) {
@@ -744,7 +771,7 @@ class VoTable final : public TypedRowSource {
         default: break;
       }
     }
-    for (std::size_t slot : f.slots) row[slot] = cell;
+    put(f, cell, rowBase);
   }
   static void integer(const Field& f, std::int64_t v, PendingCell& cell) {
     if (!(f.hasNull && v == f.nullInteger)) cell = {Kind::Integer, 0, v, 0};
@@ -764,7 +791,7 @@ class VoTable final : public TypedRowSource {
 
   bool rootSeen_ = false, found_ = false, inTarget_ = false, fieldsDone_ = false;
   bool inField_ = false, inDescription_ = false;
-  bool stopAtData_ = false, suspended_ = false, finished_ = false, ended_ = false;
+  bool stopAtData_ = false, suspended_ = false, finished_ = false, ended_ = false, inParser_ = false;
   int tablesSeen_ = 0;
 
   // TABLEDATA
@@ -779,9 +806,11 @@ class VoTable final : public TypedRowSource {
   int quadSize_ = 0;
   std::vector<unsigned char> bin_;
   std::size_t binOffset_ = 0;
+  std::size_t needBytes_ = kDecodeBatch;
 
   // Rows parsed and not yet delivered; the texts readRows delivered last.
-  std::vector<PendingCell> pending_;
+  std::vector<TableCell> pending_;  // a text's offset into pendingText_ in `integer` until delivered
+  std::vector<std::pair<std::size_t, std::uint32_t>> textCells_;  // the text cells of pending_, and lengths
   std::size_t pendingRows_ = 0, target_ = 0;
   std::string pendingText_, out_;
   std::int64_t rowsRead_ = 0;
