@@ -107,10 +107,6 @@ class FitsTable final : public TypedRowSource {
     open(table);
     readColumns();
   }
-  ~FitsTable() override {
-    int status = 0;
-    if (fits_) fits_close_file(fits_, &status);
-  }
 
   const TableLayout& layout() const override { return layout_; }
 
@@ -293,7 +289,8 @@ class FitsTable final : public TypedRowSource {
       codec.offset = offset;
       offset += codec.form.bytes;
       long long tnull = 0;
-      if (numberKey("TNULL" + n, TLONGLONG, tnull)) {
+      const bool integerColumn = std::strchr("BIJK", codec.form.code) != nullptr;
+      if (integerColumn && numberKey("TNULL" + n, TLONGLONG, tnull)) {
         codec.hasNull = true;
         codec.null = tnull;
         col.nullValue = std::to_string(tnull);
@@ -416,7 +413,16 @@ class FitsTable final : public TypedRowSource {
 
   std::string path_;
   std::string where_;
+  // Closed also when the constructor throws.
+  struct Closer {
+    fitsfile*& file;
+    ~Closer() {
+      int status = 0;
+      if (file) fits_close_file(file, &status);
+    }
+  };
   fitsfile* fits_ = nullptr;
+  Closer closer_{fits_};
   TableLayout layout_;
   std::vector<ColumnCodec> codecs_;
   std::vector<int> selected_;

@@ -67,9 +67,10 @@ std::unique_ptr<TypedRowSource> openTypedTable(TableForm form, const std::string
 // text as it is, a missing value as "".
 std::string cellText(const TableCell& cell);
 
-// The first row of the table as display text, one entry per column of its
-// layout; "" for a missing value and for a column that cannot be read as a
-// single value (a vector). Empty when the table has no rows.
+// The next row (the first, from a source that has read none) as display
+// text, one entry per column of the layout; "" for a missing value and for
+// a column that cannot be read as a single value (a vector). Selects the
+// columns it reads. Empty when no row is left.
 std::vector<std::string> sampleRow(TypedRowSource& source);
 
 // Whether a column of this layout can be selected (a single value or a text).

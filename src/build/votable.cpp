@@ -206,10 +206,6 @@ class VoTable final : public TypedRowSource {
     std::vector<int> all;
     selectColumns(all);
   }
-  ~VoTable() override {
-    if (parser_) XML_ParserFree(parser_);
-    if (file_) gzclose(file_);
-  }
 
   const TableLayout& layout() const override { return layout_; }
 
@@ -783,6 +779,15 @@ class VoTable final : public TypedRowSource {
   std::string path_, table_;
   gzFile file_ = nullptr;
   XML_Parser parser_ = nullptr;
+  // Freed also when the constructor throws.
+  struct Closer {
+    gzFile& file;
+    XML_Parser& parser;
+    ~Closer() {
+      if (parser) XML_ParserFree(parser);
+      if (file) gzclose(file);
+    }
+  } closer_{file_, parser_};
   std::int64_t fileSize_ = 0;
   TableLayout layout_;
   std::vector<Field> fields_;
