@@ -175,9 +175,9 @@ int writeProjectFromTable(ReadMeRequest request, const std::optional<std::string
   mirdal::FileSystem& fs = mirdal::FileSystem::real();
   const std::string& input = request.inputs.front();
   mirdal::CatalogDefinition definition;
+  definition.settings.table = request.table;
   const mirdal::TableImport imported = mirdal::importTableDescription(fs, input, form, *type, definition);
   mirdal::BuildSettings& s = definition.settings;
-  s.table = request.table;
   for (const std::string& in : request.inputs) s.inputfiles.push_back(absolutePath(in));
   std::vector<std::string> notes = imported.notes;
   if (std::optional<int> eol = mirdal::EolDetector::detectEol(fs, input))

@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
@@ -18,6 +19,7 @@
 #include "build/field_value.h"
 #include "build/sky_position.h"
 #include "build/table_text.h"
+#include "build/typed_rows.h"
 #include "util/error.h"
 #include "util/coding.h"
 #include "util/text.h"
@@ -108,6 +110,72 @@ std::thread threadWithoutStopSignals(Body body) {
 }
 
 }  // namespace
+
+// A text line: a field's text is the bytes its column cuts; numbers are
+// read from them.
+struct ConversionLoop::LineRow {
+  std::string_view line;
+  const FieldSlot* slots;  // placed on a table row's cells; nullptr: the fixed columns
+
+  std::string_view text(int position, Column fixed) const {
+    return cut(line, slots ? columnOf(slots[position]) : fixed);
+  }
+  double number(const FieldPlan& f) const {
+    const std::string_view t = text(f.position, f.column);
+    return detail::columnNumber(t.data(), t.data() + t.size(), f.calcA, f.calcB, f.missing);
+  }
+  std::int64_t scaled(const FieldPlan& f) const {
+    const std::string_view t = text(f.position, f.column);
+    return detail::scaledColumn(t.data(), t.data() + t.size(), f.calcA, f.calcB, f.missing, f.scale, f.tenPower);
+  }
+};
+
+// A row of typed cells: numbers go into the record from the type the file
+// stores them in, without a text between; a number read as text (an
+// identifier) takes its shortest exact decimal form.
+struct ConversionLoop::TypedRow {
+  const TableCell* cells;
+  const int* cellOfSlot;
+  mutable char buffer[32];
+
+  const TableCell* cell(int position) const {
+    const int c = cellOfSlot[position];
+    return c < 0 ? nullptr : &cells[c];
+  }
+  std::string_view text(int position, Column) const {
+    const TableCell* c = cell(position);
+    if (!c) return {};
+    switch (c->kind) {
+      case TableCell::Kind::Text: return c->text;
+      case TableCell::Kind::Integer: {
+        const auto r = std::to_chars(buffer, buffer + sizeof buffer, c->integer);
+        return {buffer, static_cast<std::size_t>(r.ptr - buffer)};
+      }
+      case TableCell::Kind::Real: {
+        const auto r = std::to_chars(buffer, buffer + sizeof buffer, c->real);
+        return {buffer, static_cast<std::size_t>(r.ptr - buffer)};
+      }
+      case TableCell::Kind::Missing: break;
+    }
+    return {};
+  }
+  // The calibrated value; `missing` for a missing cell or a text that is
+  // no number.
+  double value(int position, double calcA, double calcB, double missing) const {
+    const TableCell* c = cell(position);
+    if (!c) return missing;
+    switch (c->kind) {
+      case TableCell::Kind::Real: return std::isnan(c->real) ? missing : calcA * c->real + calcB;
+      case TableCell::Kind::Integer: return calcA * static_cast<double>(c->integer) + calcB;
+      case TableCell::Kind::Text:
+        return detail::columnNumber(c->text.data(), c->text.data() + c->text.size(), calcA, calcB, missing);
+      case TableCell::Kind::Missing: break;
+    }
+    return missing;
+  }
+  double number(const FieldPlan& f) const { return value(f.position, f.calcA, f.calcB, f.missing); }
+  std::int64_t scaled(const FieldPlan& f) const { return roundToInt64(number(f) * f.scale); }
+};
 
 // A second thread that runs the jobs posted to it one after another.
 class ConversionLoop::Helper {
@@ -256,8 +324,6 @@ void ConversionLoop::prepareFile(const std::string& path) {
   placers_[0].reset();
   placers_[1].reset();
   if (form_ == TableForm::Fixed) return;
-  if (form_ == TableForm::Fits || form_ == TableForm::VoTable)
-    throw Error("\"" + path + "\": this version of Mirdal reads FITS and VOTable files only through their own reader");
   const TableLayout layout = readTableLayout(reader_.fileSystem(), path, form_, def_.settings.headerrow);
   headerLines_ = layout.dataLine - 1;
   byteOrderMark_ = layout.byteOrderMark && layout.dataLine == 1;
@@ -335,6 +401,10 @@ bool ConversionLoop::nextRow(std::string_view& row, std::int64_t& lineNumber) {
 
 void ConversionLoop::convertFile(const std::string& path, int eol, const Opened& opened,
                                  const Checkpoint& checkpoint) {
+  if (form_ == TableForm::Fits || form_ == TableForm::VoTable) {
+    convertTypedFile(path, opened, checkpoint);
+    return;
+  }
   reader_.open(path, eol);
   prepareFile(path);
   if (opened) opened(reader_.size());
@@ -418,7 +488,8 @@ void ConversionLoop::convertLines(Batch& batch, std::size_t from, std::size_t to
       continue;
     }
     batch.regions[i] = findRegion_(position.dec, position.ra);
-    fillRecord(line, row.slots, batch.records.data() + i * recordLength, position.ra, position.dec);
+    const LineRow cells{line, row.slots};
+    fillRecord(cells, batch.records.data() + i * recordLength, position.ra, position.dec);
     if (names_.empty()) continue;
     std::uint8_t where[8];
     putSingle(where, position.ra);
@@ -426,7 +497,7 @@ void ConversionLoop::convertLines(Batch& batch, std::size_t from, std::size_t to
     std::uint8_t* out = batch.indexRecords.data() + i * indexRoom;
     std::uint8_t count = 0;
     for (const NameSource& src : names_) {
-      if (formIndexRecord(line, row.slots, src, where, out + count * indexRecordLength_)) ++count;
+      if (formIndexRecord(cells, src, where, out + count * indexRecordLength_)) ++count;
     }
     batch.names[i] = count;
   }
@@ -568,8 +639,9 @@ void ConversionLoop::convertLine(std::string_view input) {
   // The record is complete before its index records are written, and is
   // appended after them: a failure while writing those leaves it out.
   std::uint8_t* record = wholeRecord_ ? files_.recordSpace(region) : record_.data();
-  fillRecord(line, row.slots, record, ra, dec);
-  if (!names_.empty()) writeIndexRecords(line, row.slots, ra, dec);
+  const LineRow cells{line, row.slots};
+  fillRecord(cells, record, ra, dec);
+  if (!names_.empty()) writeIndexRecords(cells, ra, dec);
   if (wholeRecord_) {
     files_.commitRecord(region);
   } else {
@@ -578,17 +650,13 @@ void ConversionLoop::convertLine(std::string_view input) {
   ++counters_.records;
 }
 
-void ConversionLoop::fillRecord(std::string_view line, const FieldSlot* rowSlots, std::uint8_t* record, double ra,
-                                double dec) const {
-  put32(record, static_cast<std::uint32_t>(roundToInt32(ra * kMasPerDegree)));
+template <typename Row>
+void ConversionLoop::fillRecord(const Row& row, std::uint8_t* record, double ra, double dec) const {  put32(record, static_cast<std::uint32_t>(roundToInt32(ra * kMasPerDegree)));
   put32(record + 4, static_cast<std::uint32_t>(roundToInt32((dec + 90) * kMasPerDegree)));
 
   const std::span<std::uint8_t> whole(record, record_.size());
-  auto text = [&](const FieldPlan& f) { return cut(line, columnFor(f.position, f.column, rowSlots)); };
-  auto number = [&](const FieldPlan& f) {
-    std::string_view t = text(f);
-    return detail::columnNumber(t.data(), t.data() + t.size(), f.calcA, f.calcB, f.missing);
-  };
+  auto text = [&](const FieldPlan& f) { return row.text(f.position, f.column); };
+  auto number = [&](const FieldPlan& f) { return row.number(f); };
   for (const FieldPlan& f : fields_) {
     std::uint8_t* p = record + f.offset;
     switch (f.kind) {
@@ -605,9 +673,7 @@ void ConversionLoop::fillRecord(std::string_view line, const FieldSlot* rowSlots
         break;
       }
       case ValueKind::Scaled16: {
-        const std::string_view t = text(f);
-        const std::int64_t v =
-            detail::scaledColumn(t.data(), t.data() + t.size(), f.calcA, f.calcB, f.missing, f.scale, f.tenPower);
+        const std::int64_t v = row.scaled(f);
         if (f.width == 2) {
           put16(p, static_cast<std::uint16_t>(std::clamp<std::int64_t>(v, -32768, 32767)));
         } else {
@@ -638,9 +704,10 @@ void ConversionLoop::fillRecord(std::string_view line, const FieldSlot* rowSlots
   }
 }
 
-bool ConversionLoop::formIndexRecord(std::string_view line, const FieldSlot* rowSlots, const NameSource& src,
-                                     const std::uint8_t position[8], std::uint8_t* out) const {
-  const std::string_view column = cut(line, columnFor(src.position, src.column, rowSlots));
+template <typename Row>
+bool ConversionLoop::formIndexRecord(const Row& row, const NameSource& src, const std::uint8_t position[8],
+                                     std::uint8_t* out) const {
+  const std::string_view column = row.text(src.position, src.column);
   std::memcpy(out, position, 8);
   char* name = reinterpret_cast<char*>(out + 8);
   char* const end = name + nameLength_;
@@ -658,15 +725,85 @@ bool ConversionLoop::formIndexRecord(std::string_view line, const FieldSlot* row
   return true;
 }
 
-void ConversionLoop::writeIndexRecords(std::string_view line, const FieldSlot* rowSlots, double ra, double dec) {
+template <typename Row>
+void ConversionLoop::writeIndexRecords(const Row& row, double ra, double dec) {
   std::uint8_t position[8];
   putSingle(position, ra);
   putSingle(position + 4, dec);
   for (const NameSource& src : names_) {
     // The room of a blank name is taken again by the next name.
-    if (!formIndexRecord(line, rowSlots, src, position, files_.indexRecordSpace())) continue;
+    if (!formIndexRecord(row, src, position, files_.indexRecordSpace())) continue;
     files_.commitIndexRecord();
     ++counters_.indexRecords;
+  }
+}
+
+void ConversionLoop::convertTypedFile(const std::string& path, const Opened& opened, const Checkpoint& checkpoint) {
+  path_ = path;
+  std::unique_ptr<TypedRowSource> source = openTypedTable(form_, path, def_.settings.table);
+  if (opened) opened(source->size());
+  const TableLayout& layout = source->layout();
+  const FileColumns columns = resolveColumns(def_, readPositions_, layout, path);
+  // Each column once, however many slots read it.
+  std::vector<int> numbers;
+  typedCell_.fill(-1);
+  for (int p = 0; p < kSlotCount; ++p) {
+    const int c = columns.cell[static_cast<std::size_t>(p)];
+    if (c < 0) continue;
+    const auto at = std::find(numbers.begin(), numbers.end(), c + 1);
+    typedCell_[static_cast<std::size_t>(p)] = static_cast<int>(at - numbers.begin());
+    if (at == numbers.end()) numbers.push_back(c + 1);
+  }
+  source->selectColumns(numbers);
+  const std::size_t width = numbers.size();
+
+  // A refused row goes to the reject log as text: its number, then each
+  // column read with its value.
+  auto rowText = [&](const TableCell* cells, std::int64_t rowNumber) {
+    std::string text = "row " + std::to_string(rowNumber);
+    for (std::size_t k = 0; k < width; ++k) {
+      const auto& column = layout.columns[static_cast<std::size_t>(numbers[k] - 1)];
+      text += '\t';
+      text += column.name.empty() ? std::to_string(column.number) : column.name;
+      text += '=';
+      text += cellText(cells[k]);
+    }
+    return text;
+  };
+  std::vector<TableCell> cells;
+  std::int64_t rowNumber = 0;
+  for (;;) {
+    if (checkpoint) checkpoint(source->position());
+    const std::size_t n = source->readRows(cells, static_cast<std::size_t>(kCheckpointLines));
+    if (n == 0) break;
+    for (std::size_t i = 0; i < n; ++i) {
+      ++rowNumber;
+      ++counters_.lines;
+      const TypedRow row{cells.data() + i * width, typedCell_.data(), {}};
+      // A missing component is no position: the row is refused rather than
+      // put at 0.
+      auto number = [&](int position) {
+        const FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(position)];
+        return row.value(position, slot.calcA, slot.calcB, std::numeric_limits<double>::quiet_NaN());
+      };
+      auto isMinus = [&](int position) { return row.text(position, {}) == "-"; };
+      const SkyPosition position = positionFrom(number, isMinus, ratype_, dectype_, raCount_);
+      if (!position.valid) {
+        rejectLog_.reject(rowText(row.cells, rowNumber));
+        ++counters_.rejected;
+        continue;
+      }
+      const int region = findRegion_(position.dec, position.ra);
+      std::uint8_t* record = wholeRecord_ ? files_.recordSpace(region) : record_.data();
+      fillRecord(row, record, position.ra, position.dec);
+      if (!names_.empty()) writeIndexRecords(row, position.ra, position.dec);
+      if (wholeRecord_) {
+        files_.commitRecord(region);
+      } else {
+        files_.writeRecord(region, record_.data());
+      }
+      ++counters_.records;
+    }
   }
 }
 

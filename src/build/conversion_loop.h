@@ -107,18 +107,23 @@ class ConversionLoop {
     if (c.start >= line.size()) return {};
     return {line.data() + c.start, std::min(c.length, line.size() - c.start)};
   }
-  // With `rowSlots`, the columns are those of the slots placed on the row;
-  // without, the fixed columns worked out once.
-  Column columnFor(int position, Column fixed, const FieldSlot* rowSlots) const {
-    return rowSlots ? columnOf(rowSlots[position]) : fixed;
-  }
-  void fillRecord(std::string_view line, const FieldSlot* rowSlots, std::uint8_t* record, double ra,
-                  double dec) const;
-  // The index record of one name of the line at `out` (8 + name length
-  // bytes); false, with `out` scribbled on, when the name column is blank.
-  bool formIndexRecord(std::string_view line, const FieldSlot* rowSlots, const NameSource& src,
-                       const std::uint8_t position[8], std::uint8_t* out) const;
-  void writeIndexRecords(std::string_view line, const FieldSlot* rowSlots, double ra, double dec);
+  // What a record is made of, read from one row: a text line (through the
+  // fixed columns, or the slots placed on a table row's cells) or the typed
+  // cells of a FITS or VOTable row. Each gives a field's text, number and
+  // scaled number.
+  struct LineRow;
+  struct TypedRow;
+  template <typename Row>
+  void fillRecord(const Row& row, std::uint8_t* record, double ra, double dec) const;
+  // The index record of one name of the row at `out` (8 + name length
+  // bytes); false, with `out` scribbled on, when the name is blank.
+  template <typename Row>
+  bool formIndexRecord(const Row& row, const NameSource& src, const std::uint8_t position[8],
+                       std::uint8_t* out) const;
+  template <typename Row>
+  void writeIndexRecords(const Row& row, double ra, double dec);
+  // FITS and VOTable files: rows of typed cells, converted one by one.
+  void convertTypedFile(const std::string& path, const Opened& opened, const Checkpoint& checkpoint);
 
   // Where a table row's slots point, worked out by the placer of the thread
   // converting it; nullptr for a fixed-column line.
@@ -207,6 +212,8 @@ class ConversionLoop {
   std::vector<std::pair<std::int64_t, std::string>> replay_;
   std::size_t replayNext_ = 0;
   std::string replayLine_;
+  // Typed tables: per slot, its cell among the columns selected; -1 for none.
+  std::array<int, kSlotCount> typedCell_{};
   std::size_t indexRecordLength_;
   Batch batches_[2];
   int current_ = 0;  // the batch being read; the helper may hand on the other

@@ -9,6 +9,7 @@
 #include "build/row_splitter.h"
 #include "build/table_form.h"
 #include "build/table_text.h"
+#include "build/typed_rows.h"
 #include "util/error.h"
 #include "util/text.h"
 
@@ -208,6 +209,32 @@ TableSample readTableSample(FileSystem& fs, const std::string& path, const Table
   return sample;
 }
 
+namespace {
+
+// The first rows of a FITS or VOTable table, each cell as its shortest text.
+TableSample readTypedSample(TableForm form, const std::string& path, const std::string& table,
+                            const TableLayout& layout) {
+  TableSample sample;
+  sample.columns.resize(layout.columns.size());
+  const std::unique_ptr<TypedRowSource> source = openTypedTable(form, path, table);
+  std::vector<int> numbers;
+  for (const TableColumn& c : layout.columns)
+    if (isSelectableColumn(c, form)) numbers.push_back(c.number);
+  source->selectColumns(numbers);
+  std::vector<TableCell> cells;
+  while (sample.rows < kSampleRows) {
+    const std::size_t n = source->readRows(cells, std::min<std::size_t>(1000, kSampleRows - sample.rows));
+    if (n == 0) break;
+    for (std::size_t r = 0; r < n; ++r)
+      for (std::size_t k = 0; k < numbers.size(); ++k)
+        count(sample.columns[static_cast<std::size_t>(numbers[k] - 1)], cellText(cells[r * numbers.size() + k]));
+    sample.rows += n;
+  }
+  return sample;
+}
+
+}  // namespace
+
 std::string normalizedUnit(std::string_view unit) {
   std::string u;
   for (char c : trimmed(unit))
@@ -343,10 +370,8 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
     throw Error(quoted(path) + (form ? " is read in fixed columns" : " looks like fixed columns") +
                 ", which carry no description of the columns: give the catalog's ReadMe with --readme" +
                 (form ? "" : ", or its form with --format"));
-  if (chosen == TableForm::Fits || chosen == TableForm::VoTable)
-    throw Error(quoted(path) + ": reading the description of a " + std::string(tableFormName(chosen)) +
-                " table is not available yet");
-  if (chosen == TableForm::Ecsv || chosen == TableForm::Mrt) {
+  const bool typed = chosen == TableForm::Fits || chosen == TableForm::VoTable;
+  if (typed || chosen == TableForm::Ecsv || chosen == TableForm::Mrt) {
     result.headerRow = true;
   } else if (chosen == detected.form) {
     result.headerRow = detected.hasHeaderRow;
@@ -355,7 +380,12 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
     plain.delimiting = delimitingOf(chosen);
     result.headerRow = firstRowNamesColumns(fs, path, plain);
   }
-  result.layout = readTableLayout(fs, path, chosen, result.headerRow);
+  const std::string tableName = definition.settings.table;
+  if (typed) {
+    result.layout = chosen == TableForm::Fits ? readFitsLayout(path, tableName) : readVoTableLayout(path, tableName);
+  } else {
+    result.layout = readTableLayout(fs, path, chosen, result.headerRow);
+  }
   if (!result.headerRow && isDelimited(chosen) && !result.layout.columns.empty() &&
       firstRowNamesColumns(fs, path, result.layout, true)) {
     // Detection takes no row for names that it cannot tell from data: a row
@@ -375,14 +405,16 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
   std::string formNote = "Form: " + std::string(tableFormName(chosen)) + (form ? " (as given)" : " (detected)");
   if (isDelimited(chosen) && chosen != TableForm::Ecsv)
     formNote += result.headerRow ? ", a header row of names" : ", no header row";
-  formNote += ", " + std::to_string(layout.columns.size()) + " columns, data from line " + std::to_string(layout.dataLine);
+  formNote += ", " + std::to_string(layout.columns.size()) + " columns";
+  if (!typed) formNote += ", data from line " + std::to_string(layout.dataLine);
   result.notes.push_back(formNote);
   for (const std::string& n : layout.notes) result.notes.push_back("In the header: " + n);
 
   definition.settings.format = chosen;
   // As detection has it: true for ECSV and MRT, whose headers describe the columns.
   definition.settings.headerrow = result.headerRow;
-  definition.settings.table.clear();
+  // FITS and VOTable: the table read, as the caller chose it.
+  definition.settings.table = typed ? tableName : std::string();
 
   const bool named = std::any_of(layout.columns.begin(), layout.columns.end(),
                                  [](const TableColumn& c) { return !c.name.empty(); });
@@ -395,7 +427,7 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
                            "which shows each column's number and the values of a row");
     return result;
   }
-  const TableSample sample = readTableSample(fs, path, layout);
+  const TableSample sample = typed ? readTypedSample(chosen, path, tableName, layout) : readTableSample(fs, path, layout);
   if (sample.rows == 0) result.notes.push_back("No row of data follows the header");
   const ReadMeTable table = describedColumns(layout, sample, result.notes);
   for (std::string& n : applyReadMeTable(table, type, definition)) result.notes.push_back(std::move(n));

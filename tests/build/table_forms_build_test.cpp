@@ -1,5 +1,6 @@
 // The Bright Star Catalogue as common tools write it (CSV, CSV.gz, TSV,
-// `|`-separated, ECSV, MRT) builds the same stars as its fixed columns.
+// `|`-separated, ECSV, MRT, FITS, VOTable in TABLEDATA and BINARY2) builds
+// the same stars as its fixed columns.
 
 #include <gtest/gtest.h>
 
@@ -97,7 +98,8 @@ TEST(TableForms, SharedFormsBuildTheStarsOfTheFixedColumns) {
 
   const std::pair<const char*, TableForm> forms[] = {
       {"bsc5.csv", TableForm::Csv}, {"bsc5.csv.gz", TableForm::Csv}, {"bsc5.tsv", TableForm::Tsv},
-      {"bsc5.psv", TableForm::Psv}, {"bsc5.ecsv", TableForm::Ecsv},  {"bsc5.mrt", TableForm::Mrt}};
+      {"bsc5.psv", TableForm::Psv}, {"bsc5.ecsv", TableForm::Ecsv},  {"bsc5.mrt", TableForm::Mrt},
+      {"bsc5.fits", TableForm::Fits}, {"bsc5.vot", TableForm::VoTable}, {"bsc5.b2.vot", TableForm::VoTable}};
   for (const auto& [file, form] : forms) {
     SCOPED_TRACE(file);
     const std::map<int, Star> got = build(tableStars(file, form, dir.str() + "/" + file));
