@@ -309,6 +309,7 @@ void Form1::mapDefinitionToControls() {
   Edit4->setText(fromBytes(s.shortname));
   Edit5->setText(fromBytes(s.longname));
   showInputFiles();
+  showTableForm();
   RadioGroup5->setItemIndex(s.eol);
   RadioGroup2->setItemIndex(s.ratype);
   RadioGroup3->setItemIndex(s.dectype);
@@ -474,6 +475,8 @@ void Form1::SpeedButton1Click() {
     def_.settings.inputfiles.clear();
     for (const QString& f : files) def_.settings.inputfiles.push_back(toPath(f));
     showInputFiles();
+    // A file that cannot be read as text stops here, its name in the message.
+    proposeTableForm(def_.settings.inputfiles.front());
     const std::optional<int> eol = EolDetector::detectEol(fs_, def_.settings.inputfiles.front());
     if (!eol) {
       services_.message(this, kUnrecognizedEolWarning);
