@@ -1,9 +1,12 @@
 // mirdal-build: builds a catalog from a project file, without a window; or
-// writes a project file from the byte-by-byte description of a ReadMe.
+// writes a project file from the byte-by-byte description of a ReadMe, or
+// from the description a table file carries itself.
 //
 //   mirdal-build [--output DIR] [--yes] PROJECT.prj
 //   mirdal-build --readme README --input FILE --type TYPE --save PROJECT.prj
 //                [--output DIR] [--file NAME]
+//   mirdal-build --input FILE --type TYPE --save PROJECT.prj
+//                [--output DIR] [--format FORM] [--table NAME|N]
 
 #include <unistd.h>
 
@@ -20,6 +23,7 @@
 
 #include "build/build_pipeline.h"
 #include "build/input_reader.h"
+#include "build/table_import.h"
 #include "catalog/catalog_definition.h"
 #include "catalog/definition_check.h"
 #include "catalog/project_file.h"
@@ -57,9 +61,13 @@ const char* kUsage =
     "Usage: mirdal-build [--output DIR] [--yes] PROJECT.prj\n"
     "       mirdal-build --readme README --input FILE --type TYPE --save PROJECT.prj\n"
     "                    [--output DIR] [--file NAME]\n"
+    "       mirdal-build --input FILE --type TYPE --save PROJECT.prj\n"
+    "                    [--output DIR] [--format FORM] [--table NAME|N]\n"
     "Builds the catalog that the project file describes. With --readme, writes a\n"
     "project file instead, from the byte-by-byte description of the catalog's\n"
-    "ReadMe, prints what went where, and builds nothing.\n"
+    "ReadMe, prints what went where, and builds nothing. With --input and no\n"
+    "--readme, the same from the description the file carries itself (the names,\n"
+    "units and descriptions of a CSV, TSV, ECSV or MRT table).\n"
     "  --output DIR   write the catalog to DIR instead of the project's output directory;\n"
     "                 with --readme, the output directory written into the project\n"
     "  --yes          answer Yes to the append confirmation (needed when not on a terminal)\n"
@@ -68,7 +76,10 @@ const char* kUsage =
     "  --type TYPE    stars, variables, doubles, nebulae or outlines\n"
     "  --save FILE    the project file to write (an existing one is kept as FILE.old)\n"
     "  --file NAME    the file of the ReadMe whose description to use; by default the\n"
-    "                 one named like the first input file, or the only one\n";
+    "                 one named like the first input file, or the only one\n"
+    "  --format FORM  without --readme: how the input is written, csv, tsv, psv, ssv,\n"
+    "                 blanks, ecsv, mrt, fits or votable; detected by default\n"
+    "  --table T      FITS and VOTable: the table to read, by name or number\n";
 
 constexpr const char* kTypeNames[] = {"stars", "variables", "doubles", "nebulae", "outlines"};
 
@@ -81,6 +92,7 @@ std::optional<mirdal::CatalogType> catalogTypeNamed(const std::string& name) {
 struct ReadMeRequest {
   std::string readme, save, tableFile, type;
   std::vector<std::string> inputs;
+  std::string format, table;  // the import from the input's own description
 };
 
 std::string absolutePath(const std::string& path) {
@@ -122,6 +134,70 @@ int writeProjectFromReadMe(ReadMeRequest request, const std::optional<std::strin
   std::printf("  catalog           %s, \"%s\", %s\n", s.shortname.c_str(), s.longname.c_str(),
               mirdal::catalogTypeCaption(*type));
   for (const std::string& n : notes) std::printf("  %s\n", n.c_str());
+  const std::vector<std::string> missing = mirdal::missingRequiredEntries(definition);
+  if (!missing.empty()) {
+    std::string list;
+    for (const std::string& m : missing) list += (list.empty() ? "" : ", ") + m;
+    std::cerr << "mirdal-build: no column found for " << list << "; complete the project on page 3 before building\n";
+    return 1;
+  }
+  return 0;
+}
+
+// Writes the project that the input file's own description proposes (no
+// --readme); the notes go to stdout. As from a ReadMe, a project that lacks
+// a required column is written and the exit status is 1. A file whose
+// columns have no names is written with its form only, exit status 0, and
+// says that the columns are to be mapped in the wizard.
+int writeProjectFromTable(ReadMeRequest request, const std::optional<std::string>& output) {
+  request.save = mirdal::expandHome(request.save);
+  for (std::string& input : request.inputs) input = mirdal::expandHome(input);
+  const std::optional<mirdal::CatalogType> type = catalogTypeNamed(request.type);
+  if (!type) {
+    std::cerr << "mirdal-build: unknown catalog type \"" << request.type
+              << "\"; give stars, variables, doubles, nebulae or outlines\n";
+    return 2;
+  }
+  std::optional<mirdal::TableForm> form;
+  if (!request.format.empty()) {
+    form = mirdal::parseTableForm(request.format);
+    if (!form) {
+      std::cerr << "mirdal-build: unknown form \"" << request.format
+                << "\"; give csv, tsv, psv, ssv, blanks, ecsv, mrt, fixed, fits or votable\n";
+      return 2;
+    }
+    if (*form == mirdal::TableForm::Fixed) {
+      std::cerr << "mirdal-build: a fixed-column file carries no description of its columns; "
+                   "give the catalog's ReadMe with --readme\n";
+      return 2;
+    }
+  }
+  mirdal::FileSystem& fs = mirdal::FileSystem::real();
+  const std::string& input = request.inputs.front();
+  mirdal::CatalogDefinition definition;
+  const mirdal::TableImport imported = mirdal::importTableDescription(fs, input, form, *type, definition);
+  mirdal::BuildSettings& s = definition.settings;
+  s.table = request.table;
+  for (const std::string& in : request.inputs) s.inputfiles.push_back(absolutePath(in));
+  std::vector<std::string> notes = imported.notes;
+  if (std::optional<int> eol = mirdal::EolDetector::detectEol(fs, input))
+    s.eol = *eol;
+  else
+    notes.push_back(std::string(mirdal::kUnrecognizedEolWarning) + " Line ends: CR LF");
+  s.shortname = mirdal::proposedShortName(mirdal::ReadMe{}, input);
+  s.longname = mirdal::proposedLongName(mirdal::ReadMe{}, input);
+  if (output) s.ouputdir = absolutePath(mirdal::expandHome(*output));
+  mirdal::saveProject(request.save, definition);
+
+  std::printf("Project written to %s\n", request.save.c_str());
+  std::printf("  catalog           %s, \"%s\", %s\n", s.shortname.c_str(), s.longname.c_str(),
+              mirdal::catalogTypeCaption(*type));
+  for (const std::string& n : notes) std::printf("  %s\n", n.c_str());
+  if (!imported.mapped) {
+    std::cerr << "mirdal-build: the columns of \"" << input
+              << "\" have no names, so none is mapped; map them on page 3 of the wizard before building\n";
+    return 0;
+  }
   const std::vector<std::string> missing = mirdal::missingRequiredEntries(definition);
   if (!missing.empty()) {
     std::string list;
@@ -243,7 +319,9 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
         (taken = valueOption(a, i, "--input", [&](std::string v) { request.inputs.push_back(std::move(v)); })) ||
         (taken = valueOption(a, i, "--type", [&](std::string v) { request.type = std::move(v); })) ||
         (taken = valueOption(a, i, "--save", [&](std::string v) { request.save = std::move(v); })) ||
-        (taken = valueOption(a, i, "--file", [&](std::string v) { request.tableFile = std::move(v); }))) {
+        (taken = valueOption(a, i, "--file", [&](std::string v) { request.tableFile = std::move(v); })) ||
+        (taken = valueOption(a, i, "--format", [&](std::string v) { request.format = std::move(v); })) ||
+        (taken = valueOption(a, i, "--table", [&](std::string v) { request.table = std::move(v); }))) {
       if (!*taken) return 2;
       continue;
     }
@@ -275,9 +353,40 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
   return std::nullopt;
 }
 
-// --readme and its companions: writes a project, builds nothing.
+// --input without --readme: the project from the file's own description.
+int tableMode(const Options& o) {
+  const ReadMeRequest& request = o.request;
+  const char* missing = request.type.empty() ? "--type" : request.save.empty() ? "--save" : nullptr;
+  if (missing) {
+    std::cerr << "mirdal-build: writing a project from a table's description needs " << missing << "\n" << kUsage;
+    return 2;
+  }
+  if (!o.project.empty()) {
+    std::cerr << "mirdal-build: --input writes a project and builds nothing; " << o.project << " is not expected\n"
+              << kUsage;
+    return 2;
+  }
+  if (!request.tableFile.empty()) {
+    std::cerr << "mirdal-build: --file names a table of a ReadMe; without --readme, give --table\n" << kUsage;
+    return 2;
+  }
+  try {
+    return writeProjectFromTable(request, o.haveOutput ? std::optional<std::string>(o.output) : std::nullopt);
+  } catch (const std::exception& e) {
+    std::cerr << "mirdal-build: " << e.what() << "\n";
+    return 1;
+  }
+}
+
+// --readme and its companions (or --input alone): writes a project, builds nothing.
 int readmeMode(const Options& o) {
   const ReadMeRequest& request = o.request;
+  if (!o.readmeMode && !request.inputs.empty()) return tableMode(o);
+  if (o.readmeMode && !request.format.empty() && request.format != "fixed") {
+    std::cerr << "mirdal-build: --readme describes fixed columns; --format " << request.format
+              << " goes without --readme\n";
+    return 2;
+  }
   const char* missing = !o.readmeMode             ? "--readme"
                         : request.inputs.empty() ? "--input"
                         : request.type.empty()   ? "--type"
@@ -307,6 +416,13 @@ void printSummary(const mirdal::BuildResult& r) {
   std::printf("  index records     %lld\n", static_cast<long long>(r.indexRecordsWritten));
   std::printf("  lines rejected    %lld%s%s\n", static_cast<long long>(r.linesRejected),
               r.rejectLogPath.empty() ? "" : ", see ", r.rejectLogPath.c_str());
+  if (r.rowsRefused > 0) {
+    std::printf("  rows not read     %lld of the lines rejected could not be read as rows:\n",
+                static_cast<long long>(r.rowsRefused));
+    for (const std::string& note : r.rowNotes) std::printf("    %s\n", note.c_str());
+    if (r.rowsRefused > static_cast<std::int64_t>(r.rowNotes.size()))
+      std::printf("    and %lld more\n", static_cast<long long>(r.rowsRefused) - static_cast<long long>(r.rowNotes.size()));
+  }
   std::printf("  time              %.3f s (header %.3f, files %.3f, conversion %.3f, closing %.3f, "
               "magnitude sort %.3f, index sort %.3f)\n",
               r.totalSeconds, r.seconds.header, r.seconds.files, r.seconds.conversion, r.seconds.closing,
@@ -361,7 +477,8 @@ int main(int argc, char** argv) {
   Options o;
   if (std::optional<int> status = readOptions(argc, argv, o)) return *status;
   const ReadMeRequest& r = o.request;
-  if (o.readmeMode || !r.inputs.empty() || !r.type.empty() || !r.save.empty() || !r.tableFile.empty())
+  if (o.readmeMode || !r.inputs.empty() || !r.type.empty() || !r.save.empty() || !r.tableFile.empty() ||
+      !r.format.empty() || !r.table.empty())
     return readmeMode(o);
   if (o.project.empty()) {
     std::cerr << kUsage;

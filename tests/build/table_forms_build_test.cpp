@@ -10,10 +10,12 @@
 
 #include "build/build_pipeline.h"
 #include "build/table_header.h"
+#include "build/table_import.h"
 #include "output/catalog_reader.h"
 #include "support/catalog_checks.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
+#include "util/error.h"
 #include "util/file_system.h"
 #include "util/text.h"
 
@@ -54,39 +56,26 @@ std::map<int, Star> build(const CatalogDefinition& def) {
   return starsOf(def.settings.ouputdir);
 }
 
-// Stars with the HR number as ID and V, read from the columns named so;
-// RA and DEC in degrees where the file has them, else h m s and sign d m s.
-CatalogDefinition tableStars(const std::string& file, TableForm form, bool headerRow, const std::string& out) {
-  CatalogDefinition def = testing::decimalStars("bsc", {kData + "/formats/" + file}, 1, out);
-  def.settings.format = form;
-  def.settings.headerrow = headerRow;
+// The project the import writes from the file's own description; the `|`
+// file names no column, so there the user's mapping is played by hand.
+CatalogDefinition tableStars(const std::string& file, TableForm form, const std::string& out) {
+  const std::string path = kData + "/formats/" + file;
+  CatalogDefinition def;
+  if (form == TableForm::Psv) {
+    def = testing::decimalStars("bsc", {path}, 1, out);
+    def.settings.format = form;
+    const int columns[] = {54, 55, 1, 29};  // RAdeg, DEdeg, HR, Vmag
+    for (int p = 0; p < 4; ++p) setSlot(def, p, columns[p], p == 2 ? 4 : 1);
+  } else {
+    const TableImport import = importTableDescription(FileSystem::real(), path, form, CatalogType::Stars, def);
+    EXPECT_TRUE(import.mapped);
+    def.settings.inputfiles = {path};
+    def.settings.ouputdir = out;
+  }
+  def.settings.shortname = "bsc";
+  def.settings.longname = "Bright Star Catalogue";
   def.settings.numfile = 1;
   def.settings.magmax = 8;
-  const TableLayout layout = readTableLayout(FileSystem::real(), def.settings.inputfiles[0], form, headerRow);
-  auto find = [&](std::string_view name) -> const TableColumn* {
-    for (const TableColumn& c : layout.columns)
-      if (c.name == name) return &c;
-    return nullptr;
-  };
-  std::vector<std::pair<int, const char*>> fields = {{0, "RAdeg"}, {1, "DEdeg"}, {2, "HR"}, {3, "Vmag"}};
-  if (headerRow && !find("RAdeg")) {
-    def.setRaType(0);
-    def.setDecType(0);
-    fields = {{0, "RAh"}, {1, "RAm"}, {2, "RAs"}, {3, "DE-"}, {4, "DEd"}, {5, "DEm"}, {6, "DEs"}, {7, "HR"}, {8, "Vmag"}};
-  }
-  // Without names (the `|` file), the columns by their place in the others.
-  const std::map<std::string_view, int> numbers = {{"RAdeg", 54}, {"DEdeg", 55}, {"HR", 1}, {"Vmag", 29}};
-  for (const auto& [position, name] : fields) {
-    int first = 0, length = std::string_view(name) == "HR" ? 4 : 1;
-    if (const TableColumn* c = find(name)) {
-      first = form == TableForm::Mrt ? c->firstByte : c->number;
-      if (form == TableForm::Mrt) length = c->lastByte - c->firstByte + 1;
-      else def.fieldNames[static_cast<std::size_t>(position)] = name;
-    } else {
-      first = numbers.at(name);
-    }
-    setSlot(def, position, first, length);
-  }
   return def;
 }
 
@@ -106,16 +95,12 @@ TEST(TableForms, SharedFormsBuildTheStarsOfTheFixedColumns) {
   const std::map<int, Star> expected = build(fixed);
   ASSERT_EQ(expected.size(), 9096u);
 
-  const struct {
-    const char* file;
-    TableForm form;
-    bool headerRow;
-  } forms[] = {{"bsc5.csv", TableForm::Csv, true},     {"bsc5.csv.gz", TableForm::Csv, true},
-               {"bsc5.tsv", TableForm::Tsv, true},     {"bsc5.psv", TableForm::Psv, false},
-               {"bsc5.ecsv", TableForm::Ecsv, true}};
-  for (const auto& f : forms) {
-    SCOPED_TRACE(f.file);
-    const std::map<int, Star> got = build(tableStars(f.file, f.form, f.headerRow, dir.str() + "/" + f.file));
+  const std::pair<const char*, TableForm> forms[] = {
+      {"bsc5.csv", TableForm::Csv}, {"bsc5.csv.gz", TableForm::Csv}, {"bsc5.tsv", TableForm::Tsv},
+      {"bsc5.psv", TableForm::Psv}, {"bsc5.ecsv", TableForm::Ecsv},  {"bsc5.mrt", TableForm::Mrt}};
+  for (const auto& [file, form] : forms) {
+    SCOPED_TRACE(file);
+    const std::map<int, Star> got = build(tableStars(file, form, dir.str() + "/" + file));
     ASSERT_EQ(got.size(), expected.size());
     int far = 0, otherMagnitude = 0;
     for (const auto& [hr, star] : expected) {
@@ -128,6 +113,79 @@ TEST(TableForms, SharedFormsBuildTheStarsOfTheFixedColumns) {
     }
     EXPECT_EQ(far, 0);
     EXPECT_EQ(otherMagnitude, 0);
+  }
+}
+
+// Rows of small delimited files, hostile ones included: what is built,
+// what is refused (and noted with its line), or why the build stops.
+TEST(TableForms, RowsOfDelimitedFiles) {
+  const std::string header = "ra,dec,id,mag\n";
+  const struct {
+    const char* name;
+    TableForm form;
+    std::string text;
+    std::int64_t records, rejected;
+    std::string firstId;  // of the record at ra 10, when there is one
+    std::string noteOrError;
+  } cases[] = {
+      {"quoted comma and quote", TableForm::Csv, header + "10,20,\"A, \"\"b\"\"\",5\n", 1, 0, "A, \"b\"", ""},
+      {"line end inside quotes", TableForm::Csv, header + "10,20,\"two\nlines\",5\n11,21,x,6\n", 2, 0, "two\nline", ""},
+      {"quote never closed", TableForm::Csv, header + "9,20,\"open,5\n10,21,x,6\n12,22,y,7\n", 2, 1, "x",
+       "line 2: the line ends inside a quoted cell"},
+      {"ragged row", TableForm::Csv, header + "9,20,x\n10,21,y,6\n", 1, 1, "y",
+       "line 2: it has 3 cells where the fields read up to column 4"},
+      {"header only", TableForm::Csv, header, 0, 0, "", ""},
+      {"BOM, comments, blanks, NaN", TableForm::Csv, "\xEF\xBB\xBF# made here\n" + header + "\n# more\n10,20,x,NaN\n", 1, 0,
+       "x", ""},
+      {"blank runs keep quoted blanks", TableForm::Blanks, "ra dec id mag\n 10  20 \" a b\"  5\n", 1, 0, " a b", ""},
+      {"column not in the file", TableForm::Csv, "ra,dec,ident,mag\n10,20,x,5\n", 0, 0, "",
+       "has no column named \"id\", which the field"},
+      {"binary data", TableForm::Csv, std::string("ra,dec\0,id\n", 12), 0, 0, "", "binary data"},
+      {"100 MB line", TableForm::Csv, header + std::string(100 << 20, 'x') + "\n10,20,x,5\n", 1, 1, "x",
+       "line 2: it has 1 cell where"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    CatalogDefinition def = testing::decimalStars("tst", {dir.write("t.txt", c.text)}, 1, dir.str() + "/out");
+    def.settings.longname = "test";
+    def.settings.format = c.form;
+    def.settings.headerrow = true;
+    const char* names[] = {"ra", "dec", "id", "mag"};
+    for (int p = 0; p < 4; ++p) {
+      setSlot(def, p, p + 1, p == 2 ? 8 : 1);
+      def.fieldNames[static_cast<std::size_t>(p)] = names[p];
+    }
+    RecordingUi ui;
+    std::string error;
+    BuildResult r;
+    try {
+      r = BuildPipeline(ui).run(def);
+    } catch (const Error& e) {
+      error = e.what();
+    }
+    if (c.records == 0 && !c.noteOrError.empty()) {
+      EXPECT_NE(error.find(c.noteOrError), std::string::npos) << error;
+      EXPECT_NE(error.find("t.txt"), std::string::npos) << error;
+      continue;
+    }
+    ASSERT_EQ(error, "");
+    EXPECT_EQ(r.recordsWritten, c.records);
+    EXPECT_EQ(r.linesRejected, c.rejected);
+    if (!c.noteOrError.empty()) {
+      ASSERT_EQ(r.rowNotes.size(), 1u);
+      EXPECT_NE(r.rowNotes[0].find(c.noteOrError), std::string::npos) << r.rowNotes[0];
+    }
+    if (c.records == 0) continue;
+    const CatalogReader reader(def.settings.ouputdir);
+    bool found = false;
+    for (int region = 1; region <= reader.regionCount(); ++region)
+      for (const std::string& rec : reader.readRegion(region))
+        if (storedRa(rec) == 36'000'000) {
+          found = true;
+          EXPECT_EQ(std::string(trimmed(textOf(reader.decode(rec), 3))), std::string(trimmed(c.firstId)));
+        }
+    EXPECT_TRUE(found);
   }
 }
 
