@@ -149,6 +149,8 @@ class Form1 : public QWidget {
   // Page 1: detects the form of `path` and sets the definition and the boxes to it.
   void proposeTableForm(const std::string& path);
   void showTableForm();
+  // "Import ReadMe..." for an input whose form describes its columns.
+  void importInputDescription();
   void mapTablesToGrids();
   void tableCellChanged(QTableWidgetItem* item);
   void commitEdits();

@@ -1,6 +1,7 @@
 // Input forms in the wizard: page 1 proposes the form the first input file
 // shows, page 3 lists the file's columns, a click on one points the current
-// field at it, and the preview reads the sample row's cells.
+// field at it, the preview reads the sample row's cells, and "Import
+// ReadMe..." maps the columns the file itself describes.
 
 #include <QtTest>
 
@@ -95,6 +96,13 @@ class WizardTableFormTest : public QObject {
       QVERIFY2(w.label("PreviewDec").endsWith("-20.25000\u00B0"), qPrintable(w.label("PreviewDec")));
       w.selectField("[Magnitude (mag)]");
       QCOMPARE(w.label("PreviewValue"), QString(c.vmag) + " (not ticked)");
+
+      // "Import ReadMe..." reads the columns the file describes; no ReadMe is asked for.
+      w.click("ImportReadMeButton");
+      QCOMPARE(w.services.fileRequests.back().kind, QString("openFiles"));
+      QVERIFY2(w.services.messages.back().startsWith("Imported from"), qPrintable(w.services.messages.join('|')));
+      QCOMPARE(w.form.definition().fieldNames[0], std::string("ra"));
+      QCOMPARE(w.form.definition().fieldNames[1], std::string("dec"));
     }
   }
 };
