@@ -271,6 +271,7 @@ void FieldLayoutEditor::buildColumnList() {
   ColumnList->setHorizontalHeaderLabels({QStringLiteral("#"), QStringLiteral("Name"), QStringLiteral("Unit"),
                                          QStringLiteral("Value")});
   ColumnList->verticalHeader()->hide();
+  ColumnList->verticalHeader()->setDefaultSectionSize(ColumnList->fontMetrics().height() + 4);
   ColumnList->horizontalHeader()->setStretchLastSection(true);
   ColumnList->setEditTriggers(QAbstractItemView::NoEditTriggers);
   ColumnList->setSelectionBehavior(QAbstractItemView::SelectRows);
