@@ -522,7 +522,8 @@ void FieldLayoutEditor::loadTableSample(const std::string& path) {
   bool first = true;
   while (static_cast<int>(rows.size()) < kWidthRows && !reader.endOfInput()) {
     std::string_view line = reader.readLine();
-    if (first && layout.byteOrderMark && layout.dataLine == 1 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
+    if (first && layout.byteOrderMark && layout.dataLine == 1 && line.starts_with("\xEF\xBB\xBF"))
+      line.remove_prefix(3);
     first = false;
     const std::string_view text = trimmed(line);
     if (text.empty() || (cellsSplit && text.front() == '#')) continue;
