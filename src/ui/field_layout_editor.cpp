@@ -31,6 +31,8 @@
 #include "build/field_preview.h"
 #include "build/input_reader.h"
 #include "build/row_splitter.h"
+#include "build/table_form.h"
+#include "build/typed_rows.h"
 #include "build/sky_position.h"
 #include "catalog/catalog_definition.h"
 #include "ui/formula_dialog.h"
@@ -512,6 +514,11 @@ void FieldLayoutEditor::loadSample() {
 // The header of the file at `path` read as its form says, then the first
 // rows after it: the first is the sample, all give the widest cells.
 void FieldLayoutEditor::loadTableSample(const std::string& path) {
+  const TableForm form = def_.settings.format;
+  if (form == TableForm::Fits || form == TableForm::VoTable) {
+    loadTypedSample(path);
+    return;
+  }
   TableLayout layout = readTableLayout(fs_, path, def_.settings.format, def_.settings.headerrow);
   InputReader reader(fs_);
   reader.setMaxLineLength(kMaxSampleLength);
@@ -557,6 +564,33 @@ void FieldLayoutEditor::loadTableSample(const std::string& path) {
   cells_ = std::move(cells);
   widths_ = std::move(widths);
   showSample(rows.front());
+  showColumns();
+}
+
+// FITS and VOTable rows hold typed cells. The sample shows each as its
+// shortest exact text, and the preview reads them from a comma-separated
+// row made of those texts: the numbers they give are the stored ones.
+void FieldLayoutEditor::loadTypedSample(const std::string& path) {
+  const TableForm form = def_.settings.format;
+  const std::unique_ptr<TypedRowSource> source = openTypedTable(form, path, def_.settings.table);
+  TableLayout layout = source->layout();
+  std::vector<std::string> cells = sampleRow(*source);
+  if (cells.empty()) throw Error("\"" + path + "\" has no row of data");
+  std::vector<int> widths(layout.columns.size(), 0);
+  std::string row;
+  for (std::size_t c = 0; c < cells.size(); ++c) {
+    widths[c] = static_cast<int>(cells[c].size());
+    if (c > 0) row += ',';
+    row += '"';
+    for (char ch : cells[c]) row += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+    row += '"';
+  }
+  layout.delimiting = delimitingOf(TableForm::Csv);
+  layout_ = std::move(layout);
+  layoutPath_ = path;
+  cells_ = std::move(cells);
+  widths_ = std::move(widths);
+  showSample(row);
   showColumns();
 }
 

@@ -38,6 +38,8 @@ constexpr OfferedForm kOfferedForms[] = {
     {TableForm::Blanks, "Blank-separated"},
     {TableForm::Ecsv, "ECSV"},
     {TableForm::Mrt, "MRT (machine-readable table)"},
+    {TableForm::Fits, "FITS binary table"},
+    {TableForm::VoTable, "VOTable"},
 };
 
 // The user says whether the first row names the columns only where the
