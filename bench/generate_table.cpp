@@ -1,17 +1,23 @@
-// Writes the same synthetic stars twice, shaped like an extract of a
+// Writes the same synthetic stars four times, shaped like an extract of a
 // survey archive: as CSV of 20 columns (an integer source id, RA and DEC in
 // degrees with 12 digits, three magnitudes, parallax, two proper motions and
 // their errors, a quoted designation holding a comma, empty cells where a
-// survey has no value) and as fixed columns holding the same texts; then a
-// project for each that builds the same catalog (732 regions, an index of
-// the source ids).
+// survey has no value), as fixed columns holding the same texts, as a FITS
+// binary table and as a BINARY2 VOTable (the numbers as doubles parsed from
+// those texts, NaN or a null flag for an empty cell); then a project for
+// each that builds the same catalog (732 regions, an index of the source
+// ids).
 //
 //   generate_table --rows N --out DIR [--seed S]
 //
-// makes DIR/survey-N.csv, DIR/survey-N.txt, DIR/survey-N-csv.prj and
-// DIR/survey-N-fixed.prj, whose output directory is DIR/out.
+// makes DIR/survey-N.{csv,txt,fits,vot} and DIR/survey-N-{csv,fixed,fits,vot}.prj,
+// whose output directory is DIR/out.
 
+#include <fitsio.h>
+
+#include <charconv>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -82,6 +88,138 @@ void project(const std::string& path, const std::string& input, mirdal::TableFor
   mirdal::saveProject(path, def);
 }
 
+void check(int status, const char* what) {
+  if (status == 0) return;
+  char text[FLEN_STATUS];
+  fits_get_errstatus(status, text);
+  std::fprintf(stderr, "%s: %s\n", what, text);
+  std::exit(1);
+}
+
+// The rows of a chunk as the binary forms hold them: column 0 the id,
+// column 1 the designation, the others doubles (NaN where the CSV cell is empty).
+struct Chunk {
+  std::vector<long long> ids;
+  std::vector<std::string> names;
+  std::vector<std::vector<double>> numbers = std::vector<std::vector<double>>(20);
+  void clear() {
+    ids.clear();
+    names.clear();
+    for (auto& n : numbers) n.clear();
+  }
+  void add(const std::vector<std::string>& cells) {
+    ids.push_back(std::stoll(cells[0]));
+    names.push_back(cells[1].substr(1, cells[1].size() - 2));
+    for (int c = 2; c < 20; ++c) {
+      const std::string& t = cells[static_cast<std::size_t>(c)];
+      double v = std::nan("");
+      if (!t.empty()) std::from_chars(t.data(), t.data() + t.size(), v);
+      numbers[static_cast<std::size_t>(c)].push_back(v);
+    }
+  }
+};
+
+class FitsOut {
+ public:
+  explicit FitsOut(const std::string& path) {
+    const std::string target = "!" + path;
+    fits_create_file(&f_, target.c_str(), &status_);
+    std::vector<char*> ttype, tform, tunit;
+    for (int c = 0; c < 20; ++c) {
+      ttype.push_back(const_cast<char*>(kColumns[c].name));
+      tform.push_back(const_cast<char*>(c == 0 ? "K" : c == 1 ? "30A" : "D"));
+      tunit.push_back(const_cast<char*>(""));
+    }
+    fits_create_tbl(f_, BINARY_TBL, 0, 20, ttype.data(), tform.data(), tunit.data(), "SURVEY", &status_);
+    check(status_, path.c_str());
+  }
+  void write(Chunk& chunk) {
+    const auto n = static_cast<LONGLONG>(chunk.ids.size());
+    std::vector<char*> names;
+    for (std::string& name : chunk.names) names.push_back(name.data());
+    fits_write_col(f_, TLONGLONG, 1, row_, 1, n, chunk.ids.data(), &status_);
+    fits_write_col(f_, TSTRING, 2, row_, 1, n, names.data(), &status_);
+    for (int c = 2; c < 20; ++c)
+      fits_write_colnull(f_, TDOUBLE, c + 1, row_, 1, n, chunk.numbers[static_cast<std::size_t>(c)].data(), nullptr,
+                         &status_);
+    check(status_, "writing the FITS table");
+    row_ += n;
+  }
+  ~FitsOut() {
+    fits_close_file(f_, &status_);
+    check(status_, "closing the FITS table");
+  }
+
+ private:
+  fitsfile* f_ = nullptr;
+  int status_ = 0;
+  LONGLONG row_ = 1;
+};
+
+class VoTableOut {
+ public:
+  explicit VoTableOut(const std::string& path) : f_(std::fopen(path.c_str(), "wb")) {
+    if (!f_) {
+      std::perror(path.c_str());
+      std::exit(1);
+    }
+    std::fputs("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<VOTABLE version=\"1.4\">\n<RESOURCE>\n<TABLE>\n", f_);
+    for (int c = 0; c < 20; ++c)
+      std::fprintf(f_, "<FIELD name=\"%s\" datatype=\"%s\"%s/>\n", kColumns[c].name,
+                   c == 0 ? "long" : c == 1 ? "char" : "double", c == 1 ? " arraysize=\"*\"" : "");
+    std::fputs("<DATA><BINARY2><STREAM encoding=\"base64\">\n", f_);
+  }
+  void write(const Chunk& chunk) {
+    for (std::size_t r = 0; r < chunk.ids.size(); ++r) {
+      unsigned char flags[3] = {};
+      for (int c = 2; c < 20; ++c)
+        if (std::isnan(chunk.numbers[static_cast<std::size_t>(c)][r]))
+          flags[c >> 3] |= static_cast<unsigned char>(0x80 >> (c & 7));
+      bytes_.append(reinterpret_cast<const char*>(flags), 3);
+      put(&chunk.ids[r], 8);
+      const auto length = static_cast<std::uint32_t>(chunk.names[r].size());
+      put(&length, 4);
+      bytes_ += chunk.names[r];
+      for (int c = 2; c < 20; ++c) put(&chunk.numbers[static_cast<std::size_t>(c)][r], 8);
+    }
+    flush(false);
+  }
+  ~VoTableOut() {
+    flush(true);
+    std::fputs("</STREAM></BINARY2></DATA>\n</TABLE>\n</RESOURCE>\n</VOTABLE>\n", f_);
+    std::fclose(f_);
+  }
+
+ private:
+  void put(const void* p, std::size_t n) {
+    const auto* b = static_cast<const unsigned char*>(p);
+    for (std::size_t i = 0; i < n; ++i) bytes_ += static_cast<char>(b[n - 1 - i]);
+  }
+  void flush(bool last) {
+    static const char* k64 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const std::size_t whole = last ? bytes_.size() : bytes_.size() / 57 * 57;
+    std::string text;
+    for (std::size_t i = 0; i < whole; i += 57) {
+      const std::size_t n = std::min<std::size_t>(57, whole - i);
+      for (std::size_t j = 0; j < n; j += 3) {
+        const auto* b = reinterpret_cast<const unsigned char*>(bytes_.data() + i + j);
+        const std::size_t k = std::min<std::size_t>(3, n - j);
+        const unsigned v = (unsigned{b[0]} << 16) | (k > 1 ? unsigned{b[1]} << 8 : 0u) | (k > 2 ? unsigned{b[2]} : 0u);
+        text += k64[v >> 18];
+        text += k64[(v >> 12) & 63];
+        text += k > 1 ? k64[(v >> 6) & 63] : '=';
+        text += k > 2 ? k64[v & 63] : '=';
+      }
+      text += '\n';
+    }
+    bytes_.erase(0, whole);
+    std::fwrite(text.data(), 1, text.size(), f_);
+  }
+
+  std::FILE* f_;
+  std::string bytes_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -112,6 +250,9 @@ int main(int argc, char** argv) {
   };
   std::vector<std::string> cells(20);
   std::string fixedLine;
+  Chunk chunk;
+  FitsOut fits(base + ".fits");
+  VoTableOut vot(base + ".vot");
   for (long long r = 0; r < rows; ++r) {
     const std::uint64_t id = 4295806720ULL + static_cast<std::uint64_t>(r) * 2199023255ULL % 6917528443525529599ULL;
     const double ra = unit(random) * 360.0;
@@ -151,6 +292,12 @@ int main(int argc, char** argv) {
     }
     std::fprintf(csv, "%s\n", line.c_str());
     std::fprintf(fixed, "%s\n", fixedLine.c_str());
+    chunk.add(cells);
+    if (chunk.ids.size() == 10000 || r + 1 == rows) {
+      fits.write(chunk);
+      vot.write(chunk);
+      chunk.clear();
+    }
   }
   if (std::fclose(csv) != 0 || std::fclose(fixed) != 0) {
     std::perror(base.c_str());
@@ -158,5 +305,7 @@ int main(int argc, char** argv) {
   }
   project(base + "-csv.prj", base + ".csv", mirdal::TableForm::Csv, dir + "/out");
   project(base + "-fixed.prj", base + ".txt", mirdal::TableForm::Fixed, dir + "/out");
+  project(base + "-fits.prj", base + ".fits", mirdal::TableForm::Fits, dir + "/out");
+  project(base + "-vot.prj", base + ".vot", mirdal::TableForm::VoTable, dir + "/out");
   return 0;
 }
