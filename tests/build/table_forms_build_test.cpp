@@ -7,12 +7,14 @@
 #include <cmath>
 #include <filesystem>
 #include <map>
+#include <tuple>
 #include <string>
 
 #include "build/build_pipeline.h"
 #include "build/table_header.h"
 #include "build/table_import.h"
 #include "output/catalog_reader.h"
+#include "support/build_state.h"
 #include "support/catalog_checks.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
@@ -188,6 +190,30 @@ TEST(TableForms, RowsOfDelimitedFiles) {
           EXPECT_EQ(std::string(trimmed(textOf(reader.decode(rec), 3))), std::string(trimmed(c.firstId)));
         }
     EXPECT_TRUE(found);
+  }
+}
+
+// A FITS table cut short or a VOTable cut inside its base64 stops a rebuild
+// with the file and the reason, and leaves the catalog built before.
+TEST(TableForms, DamagedBinaryTablesKeepThePreviousCatalog) {
+  if (!std::filesystem::exists(kData + "/formats/bsc5.fits")) GTEST_SKIP() << "no shared data";
+  for (const auto& [file, form, keep] : {std::tuple{"bsc5.fits", TableForm::Fits, 40000},
+                                         std::tuple{"bsc5.b2.vot", TableForm::VoTable, 60000}}) {
+    SCOPED_TRACE(file);
+    TempDir dir;
+    CatalogDefinition def = tableStars(file, form, dir.str() + "/out");
+    build(def);
+    const auto before = testing::directoryContents(dir.str() + "/out");
+    const std::string whole = TempDir::readFile(def.settings.inputfiles[0]);
+    def.settings.inputfiles = {dir.write(file, whole.substr(0, static_cast<std::size_t>(keep)))};
+    RecordingUi ui;
+    try {
+      BuildPipeline(ui).run(def);
+      ADD_FAILURE() << "a damaged file was built";
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find(file), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(testing::directoryContents(dir.str() + "/out"), before);
   }
 }
 
