@@ -121,6 +121,7 @@ TEST(TableForm, DetectsTheSharedCatalogs) {
       {"/formats/bsc5.tsv", TableForm::Tsv, true},   {"/formats/bsc5.psv", TableForm::Psv, false},
       {"/formats/bsc5.ecsv", TableForm::Ecsv, true}, {"/formats/bsc5.mrt", TableForm::Mrt, true},
       {"/bsc5/catalog", TableForm::Fixed, false},    {"/ngc2000/ngc2000.dat", TableForm::Fixed, false},
+      {"/formats/bsc5.fits", TableForm::Fits, true}, {"/formats/bsc5.b2.vot", TableForm::VoTable, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
@@ -128,8 +129,9 @@ TEST(TableForm, DetectsTheSharedCatalogs) {
     EXPECT_EQ(d.form, c.form);
     EXPECT_EQ(d.hasHeaderRow, c.header);
   }
-  EXPECT_NE(errorOf([] { detectTableForm(FileSystem::real(), kData + "/formats/bsc5.fits"); })
-                .find("bsc5.fits\" is not a text table: it holds binary data"),
+  // Binary data that is no FITS file is refused.
+  EXPECT_NE(errorOf([] { detectTableForm(FileSystem::real(), std::string(MIRDAL_BINARY_DIR) + "/mirdal-build"); })
+                .find("mirdal-build\" is not a text table: it holds binary data"),
             std::string::npos);
 }
 
