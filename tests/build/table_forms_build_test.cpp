@@ -193,6 +193,31 @@ TEST(TableForms, RowsOfDelimitedFiles) {
   }
 }
 
+// Each file of a catalog is searched for its columns by name: files whose
+// columns stand in another order build alike.
+TEST(TableForms, ColumnsAreFoundByNameInEachFile) {
+  TempDir dir;
+  CatalogDefinition def = testing::decimalStars(
+      "tst", {dir.write("a.csv", "ra,dec,id\n10,20,A\n"), dir.write("b.csv", "id,x,dec,ra\nB,0,21,11\n")}, 1,
+      dir.str() + "/out");
+  def.settings.longname = "test";
+  def.settings.format = TableForm::Csv;
+  def.settings.headerrow = true;
+  const char* names[] = {"ra", "dec", "id"};
+  for (int p = 0; p < 3; ++p) {
+    setSlot(def, p, p + 1, 4);
+    def.fieldNames[static_cast<std::size_t>(p)] = names[p];
+  }
+  std::map<std::int64_t, std::string> got;
+  RecordingUi ui;
+  ASSERT_EQ(BuildPipeline(ui).run(def).recordsWritten, 2);
+  const CatalogReader reader(def.settings.ouputdir);
+  for (int region = 1; region <= reader.regionCount(); ++region)
+    for (const std::string& rec : reader.readRegion(region))
+      got[storedRa(rec)] = std::string(trimmed(textOf(reader.decode(rec), 3)));
+  EXPECT_EQ(got, (std::map<std::int64_t, std::string>{{36'000'000, "A"}, {39'600'000, "B"}}));
+}
+
 // A FITS table cut short or a VOTable cut inside its base64 stops a rebuild
 // with the file and the reason, and leaves the catalog built before.
 TEST(TableForms, DamagedBinaryTablesKeepThePreviousCatalog) {
