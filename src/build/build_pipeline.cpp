@@ -1,11 +1,14 @@
 #include "build/build_pipeline.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <optional>
 #include <vector>
 
 #include "build/conversion_loop.h"
 #include "build/reject_log.h"
+#include "catalog/project_paths.h"
 #include "output/append_check.h"
 #include "output/catalog_files.h"
 #include "output/catalog_staging.h"
@@ -31,6 +34,10 @@ BuildPipeline::BuildPipeline(BuildUi& ui, FileSystem& fs)
 std::string BuildPipeline::inputPath(const std::string& name) const {
   if (programDirectory_.empty() || name.empty() || name.front() == '/') return name;
   return programDirectory_ + (programDirectory_.back() == '/' ? "" : "/") + name;
+}
+
+std::string BuildPipeline::inputFilePath(const std::string& name) const {
+  return resolveInputName(name, programDirectory_, inputFallbackDirectory_, fs_);
 }
 
 std::string BuildPipeline::normaliseDirectory(const std::string& text) {
@@ -240,7 +247,7 @@ BuildResult BuildPipeline::run(const CatalogDefinition& definition) {
   result.outputDirectory = dir;
 
   std::vector<std::string> inputs;
-  for (const std::string& path : s.inputfiles) inputs.push_back(inputPath(path));
+  for (const std::string& path : s.inputfiles) inputs.push_back(inputFilePath(path));
 
   // Everything that can refuse the build without touching a file comes first.
   const RecordLayout layout = buildRecordLayout(def);
@@ -249,6 +256,10 @@ BuildResult BuildPipeline::run(const CatalogDefinition& definition) {
     throw Error("The catalog short name \"" + s.shortname + "\" cannot name its files: it must not start with \".\"" +
                 " nor hold \"/\", \"\\\" or control characters");
   refuseInputsThatAreOutputs(fs_, inputs, dir, base, layout.regionCount);
+  // A missing input would fail the conversion after a new output directory
+  // was made: name it before anything is created.
+  for (const std::string& input : inputs)
+    if (!fs_.exists(input)) throw Error("Cannot open file \"" + input + "\": " + std::strerror(ENOENT));
 
   if (!fs_.isDirectory(dir)) fs_.createDirectories(dir);
   // The new catalog is built in a staging directory and put in place only
@@ -271,9 +282,11 @@ BuildResult BuildPipeline::run(const CatalogDefinition& definition) {
     }
   }
   result.completed = true;
+  result.regionCount = layout.regionCount;
   result.totalSeconds = secondsSince(start);
-  if (!result.rejectLogPath.empty()) ui_.message(std::string(kRejectedMessagePrefix) + dir + kRejectedMessageSuffix);
+  // The window says "Sorting the index file " no more once the build is over.
   ui_.hideProgress();
+  if (!result.rejectLogPath.empty()) ui_.message(std::string(kRejectedMessagePrefix) + dir + kRejectedMessageSuffix);
   return result;
 }
 

@@ -31,6 +31,7 @@ struct BuildResult {
   std::int64_t recordsWritten = 0;
   std::int64_t indexRecordsWritten = 0;
   std::int64_t linesRejected = 0;
+  int regionCount = 0;        // region files of the catalog
   std::string rejectLogPath;  // empty when no line was rejected
   StageTimes seconds;
   double totalSeconds = 0;
@@ -64,6 +65,9 @@ class BuildPipeline {
   // directory are taken from. Empty: the
   // current directory. The build never changes the current directory.
   void setProgramDirectory(std::string dir) { programDirectory_ = std::move(dir); }
+  // Where a relative input name that the program directory does not hold is
+  // looked for next (the wizard: beside the project file). Empty: nowhere.
+  void setInputFallbackDirectory(std::string dir) { inputFallbackDirectory_ = std::move(dir); }
 
   // Region files up to this many bytes are sorted by magnitude in one run;
   // larger ones, and all of them when 0, in the runs of the sort's size bands.
@@ -75,11 +79,13 @@ class BuildPipeline {
  private:
   class Run;
   std::string inputPath(const std::string& name) const;
+  std::string inputFilePath(const std::string& name) const;
 
   BuildUi& ui_;
   FileSystem& fs_;
   std::atomic<bool> abort_{false};
   std::string programDirectory_;
+  std::string inputFallbackDirectory_;
   std::int64_t regionOneRunLimit_;
 };
 

@@ -438,7 +438,7 @@ void FieldLayoutEditor::loadSample() {
   }
   InputReader reader(fs_);
   reader.setMaxLineLength(kMaxSampleLength);
-  reader.open(expandHome(files.front()), def_.settings.eol);
+  reader.open(resolveInput_ ? resolveInput_(files.front()) : expandHome(files.front()), def_.settings.eol);
   std::string line(reader.readLine());
   reader.close();
   showSample(line);

@@ -110,4 +110,16 @@ void QtPlatformServices::openDocument(const QString& path) {
   QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
+SaveChoice QtPlatformServices::askSaveChanges(QWidget* parent, const QString& text) {
+  switch (QMessageBox::question(parent, kBoxTitle, text, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                QMessageBox::Save)) {
+    case QMessageBox::Save:
+      return SaveChoice::Save;
+    case QMessageBox::Discard:
+      return SaveChoice::Discard;
+    default:
+      return SaveChoice::Cancel;
+  }
+}
+
 }  // namespace mirdal
