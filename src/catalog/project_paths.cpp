@@ -19,7 +19,7 @@ bool isRelative(const std::string& name) { return !name.empty() && !stdfs::path(
 
 std::string below(const std::string& directory, const std::string& name) {
   if (directory.empty()) return name;
-  return directory + (directory.back() == '/' ? "" : "/") + name;
+  return (stdfs::path(directory) / name).lexically_normal().string();
 }
 
 }  // namespace
