@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSettings>
 #include <QShortcut>
@@ -123,7 +124,10 @@ class ButtonBar : public QFrame {
 
   static int buttonWidth(const QPushButton* b) {
     const QFontMetrics fm(b->font());
-    return std::max(fm.horizontalAdvance(b->text()) + fm.averageCharWidth() + 8, 3 * fm.height());
+    // The "&" of a mnemonic is not drawn.
+    QString shown = b->text();
+    shown.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+    return std::max(fm.horizontalAdvance(shown) + fm.averageCharWidth() + 8, 3 * fm.height());
   }
   int buttonHeight() const {
     int h = 25;
@@ -138,10 +142,10 @@ class ButtonBar : public QFrame {
     int n = 0;
     for (const QPushButton* b : group)
       if (placed(b)) {
-        w += buttonWidth(b) + kSpacing;
+        w += (n == 0 ? 0 : kSpacing) + buttonWidth(b);
         ++n;
       }
-    return n == 0 ? 0 : w - kSpacing;
+    return w;
   }
   int sharedWidth() const {
     int w = 0;
@@ -263,7 +267,6 @@ void Form1::buildButtonBar() {
   Button12 = button("Button12", "&Help");
   Button1 = button("Button1", "&Save Project");
   Button2 = button("Button2", "&Load project");
-  RecentButton = button("RecentButton", "&Recent");
   prevbt = button("prevbt", "<<   &Prev");
   nextbt = button("nextbt", "&Next   >>");
   Endbt = button("Endbt", "&Build Catalog");
@@ -272,14 +275,21 @@ void Form1::buildButtonBar() {
   SkyPreviewButton->setToolTip("Every record of the catalog just built, on a picture of the whole sky");
   Button12->setToolTip("Open the manual (F1)");
   Button1->setToolTip("Write every setting to a project file (Ctrl+S)");
-  Button2->setToolTip("Put the settings of a project file back into the window (Ctrl+O)");
-  RecentButton->setToolTip("Load one of the projects last loaded or saved");
-  RecentButton->setMenu(new QMenu(RecentButton));
+  Button2->setToolTip("Put the settings of a project file back into the window (Ctrl+O);\n"
+                      "right-click for the projects last loaded or saved");
+  // The recent projects: the context menu of "Load project" (right-click,
+  // or the menu key while it has the focus).
+  RecentMenu = new QMenu(Button2);
+  RecentMenu->setObjectName("RecentProjectsMenu");
+  Button2->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(Button2, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    if (!RecentMenu->isEmpty()) RecentMenu->popup(Button2->mapToGlobal(at));
+  });
   prevbt->setToolTip("Back to the previous page");
   nextbt->setToolTip("Check this page and go to the next one");
   Endbt->setToolTip("Write the catalog into the output directory");
   Exitbt->setToolTip("Close the window");
-  bar->setButtons({Button12, Button1, Button2, RecentButton}, {prevbt, nextbt, SkyPreviewButton}, {Endbt, Exitbt});
+  bar->setButtons({Button12, Button1, Button2}, {prevbt, nextbt, SkyPreviewButton}, {Endbt, Exitbt});
 }
 
 void Form1::FormCreate() {
@@ -616,6 +626,8 @@ void Form1::Button2Click() {
     request.selectedFilter = 1;
     request.defaultSuffix = QStringLiteral("prj");
     request.directory = rememberedDirectory(QStringLiteral("Project"));
+    for (QAction* recent : RecentMenu->actions()) request.history << QFileInfo(recent->data().toString()).absolutePath();
+    request.history.removeDuplicates();
     const QString path = services_.openFile(this, request);
     if (path.isEmpty()) return;
     openProject(path);
@@ -668,7 +680,7 @@ void Form1::rememberProject(const QString& path) {
 }
 
 void Form1::showRecentProjects() {
-  QMenu* menu = RecentButton->menu();
+  QMenu* menu = RecentMenu;
   menu->clear();
   const QStringList recent = places().value(QStringLiteral("recent/projects")).toStringList();
   for (const QString& path : recent) {
@@ -678,7 +690,6 @@ void Form1::showRecentProjects() {
     action->setData(path);
     connect(action, &QAction::triggered, this, &Form1::RecentProjectClick);
   }
-  RecentButton->setEnabled(!menu->isEmpty());
 }
 
 CatalogDefinition Form1::definitionAsBuilt() const {

@@ -22,6 +22,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QPushButton;
 class QSpinBox;
 class QStackedWidget;
@@ -123,7 +124,7 @@ class Form1 : public QWidget {
   void ImportReadMeButtonClick();
   // Beside "Close" after a completed build: the sky picture of that catalog.
   void SkyPreviewButtonClick();
-  // "Recent" beside "Load project": loads the project of the action's data.
+  // A recent project of "Load project"'s menu: loads the project of the action's data.
   void RecentProjectClick();
 
   // The sky preview window last opened, if it is still open.
@@ -218,7 +219,7 @@ class Form1 : public QWidget {
   QPushButton* Endbt = nullptr;
   QPushButton* Exitbt = nullptr;
   QPushButton* SkyPreviewButton = nullptr;
-  QPushButton* RecentButton = nullptr;
+  QMenu* RecentMenu = nullptr;
   // Page 1
   RadioGroup* RadioGroup1 = nullptr;
   QLineEdit* Edit4 = nullptr;

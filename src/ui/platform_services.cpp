@@ -20,6 +20,7 @@ const QString kBoxTitle = QStringLiteral("Mirdal");
 void prepare(QFileDialog& dialog, const FileDialogRequest& request) {
   dialog.setWindowTitle(request.title);
   if (!request.directory.isEmpty()) dialog.setDirectory(request.directory);
+  if (!request.history.isEmpty()) dialog.setHistory(request.history);
   dialog.setNameFilters(request.filters);
   if (request.selectedFilter >= 0 && request.selectedFilter < request.filters.size())
     dialog.selectNameFilter(request.filters.at(request.selectedFilter));

@@ -22,6 +22,7 @@ struct FileDialogRequest {
   QStringList filters;
   int selectedFilter = 0;
   QString defaultSuffix;  // without the dot; empty for none
+  QStringList history;    // directories the dialog offers to go back to
 };
 
 // Everything the windows take from the desktop: common dialogs, message

@@ -238,11 +238,12 @@ class WizardProjectTest : public QObject {
   }
 
   // Dialogs open where the last one of their kind was confirmed, "Import
-  // ReadMe..." beside the catalog; every project loaded or saved is in "Recent".
+  // ReadMe..." beside the catalog; every project loaded or saved is in the
+  // recent projects of "Load project".
   void placesAndRecentProjectsAreRemembered() {
     {
       Wizard w;
-      QVERIFY(!w.button("RecentButton")->isEnabled());
+      QVERIFY(w.form.findChild<QMenu*>("RecentProjectsMenu")->isEmpty());
       w.fillPage1(input_, "NGC", "New General Catalogue");
       w.services.saveFileAnswers.push_back(project_);
       w.click("Button1");
@@ -256,7 +257,8 @@ class WizardProjectTest : public QObject {
     QCOMPARE(w.services.fileRequests.back().request.directory, QString::fromStdString(dir_->str()));
     w.click("Button2");
     QCOMPARE(w.services.fileRequests.back().request.directory, QString::fromStdString(dir_->str()));
-    const QList<QAction*> recent = w.button("RecentButton")->menu()->actions();
+    QCOMPARE(w.services.fileRequests.back().request.history, QStringList{QString::fromStdString(dir_->str())});
+    const QList<QAction*> recent = w.form.findChild<QMenu*>("RecentProjectsMenu")->actions();
     QCOMPARE(recent.size(), 1);
     QCOMPARE(recent[0]->data().toString(), project_);
     recent[0]->trigger();
