@@ -8,7 +8,6 @@
 
 #include "build/conversion_loop.h"
 #include "build/reject_log.h"
-#include "catalog/project_paths.h"
 #include "output/append_check.h"
 #include "output/catalog_files.h"
 #include "output/catalog_staging.h"
@@ -34,10 +33,6 @@ BuildPipeline::BuildPipeline(BuildUi& ui, FileSystem& fs)
 std::string BuildPipeline::inputPath(const std::string& name) const {
   if (programDirectory_.empty() || name.empty() || name.front() == '/') return name;
   return programDirectory_ + (programDirectory_.back() == '/' ? "" : "/") + name;
-}
-
-std::string BuildPipeline::inputFilePath(const std::string& name) const {
-  return resolveInputName(name, programDirectory_, inputFallbackDirectory_, fs_);
 }
 
 std::string BuildPipeline::normaliseDirectory(const std::string& text) {
@@ -247,7 +242,7 @@ BuildResult BuildPipeline::run(const CatalogDefinition& definition) {
   result.outputDirectory = dir;
 
   std::vector<std::string> inputs;
-  for (const std::string& path : s.inputfiles) inputs.push_back(inputFilePath(path));
+  for (const std::string& path : s.inputfiles) inputs.push_back(inputPath(path));
 
   // Everything that can refuse the build without touching a file comes first.
   const RecordLayout layout = buildRecordLayout(def);

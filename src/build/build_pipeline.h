@@ -65,9 +65,6 @@ class BuildPipeline {
   // directory are taken from. Empty: the
   // current directory. The build never changes the current directory.
   void setProgramDirectory(std::string dir) { programDirectory_ = std::move(dir); }
-  // Where a relative input name that the program directory does not hold is
-  // looked for next (the wizard: beside the project file). Empty: nowhere.
-  void setInputFallbackDirectory(std::string dir) { inputFallbackDirectory_ = std::move(dir); }
 
   // Region files up to this many bytes are sorted by magnitude in one run;
   // larger ones, and all of them when 0, in the runs of the sort's size bands.
@@ -79,13 +76,11 @@ class BuildPipeline {
  private:
   class Run;
   std::string inputPath(const std::string& name) const;
-  std::string inputFilePath(const std::string& name) const;
 
   BuildUi& ui_;
   FileSystem& fs_;
   std::atomic<bool> abort_{false};
   std::string programDirectory_;
-  std::string inputFallbackDirectory_;
   std::int64_t regionOneRunLimit_;
 };
 
