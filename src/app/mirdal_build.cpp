@@ -1,9 +1,12 @@
 // mirdal-build: builds a catalog from a project file, without a window; or
-// writes a project file from the byte-by-byte description of a ReadMe.
+// writes a project file from the byte-by-byte description of a ReadMe, or
+// from the description a table file carries itself.
 //
 //   mirdal-build [--output DIR] [--yes] PROJECT.prj
 //   mirdal-build --readme README --input FILE --type TYPE --save PROJECT.prj
 //                [--output DIR] [--file NAME] [import options]
+//   mirdal-build --input FILE --type TYPE --save PROJECT.prj
+//                [--output DIR] [--format FORM] [--table NAME|N] [import options]
 //   mirdal-build --version
 
 #include <unistd.h>
@@ -21,6 +24,7 @@
 
 #include "build/build_pipeline.h"
 #include "build/input_reader.h"
+#include "build/table_import.h"
 #include "catalog/catalog_definition.h"
 #include "build/magnitude_scan.h"
 #include "catalog/definition_check.h"
@@ -61,11 +65,15 @@ const std::string kUsage = std::string(
     "Usage: mirdal-build [--output DIR] [--yes] PROJECT.prj\n"
     "       mirdal-build --readme README --input FILE --type TYPE --save PROJECT.prj\n"
     "                    [--output DIR] [--file NAME] [import options]\n"
+    "       mirdal-build --input FILE --type TYPE --save PROJECT.prj\n"
+    "                    [--output DIR] [--format FORM] [--table NAME|N] [import options]\n"
     "       mirdal-build --help | --version\n"
     "Builds the catalog that the project file describes. Relative input names and a\n"
     "relative output directory in the project are taken from the project file's\n"
     "directory. With --readme, writes a project file instead, from the byte-by-byte\n"
     "description of the catalog's ReadMe, prints what went where, and builds nothing.\n"
+    "With --input and no --readme, the same from the description the file carries\n"
+    "itself (the names, units and descriptions of a CSV, TSV, ECSV or MRT table).\n"
     "  --output DIR   write the catalog to DIR instead of the project's output directory;\n"
     "                 with --readme, the output directory written into the project\n"
     "  --yes          answer Yes to the append confirmation (needed when not on a terminal)\n"
@@ -75,8 +83,11 @@ const std::string kUsage = std::string(
     "  --save FILE    the project file to write (an existing one is kept as FILE.old)\n"
     "  --file NAME    the file of the ReadMe whose description to use; by default the\n"
     "                 one named like the first input file, or the only one\n"
+    "  --format FORM  without --readme: how the input is written, csv, tsv, psv, ssv,\n"
+    "                 blanks, ecsv, mrt, fits or votable; detected by default\n"
+    "  --table T      FITS and VOTable: the table to read, by name or number\n"
     "  --version      print the program's name and version\n"
-    "Import options (with --readme):\n") + mirdal::kImportOptionsUsage;
+    "Import options (with --readme, or --input alone):\n") + mirdal::kImportOptionsUsage;
 
 constexpr const char* kTypeNames[] = {"stars", "variables", "doubles", "nebulae", "outlines"};
 
@@ -89,6 +100,7 @@ std::optional<mirdal::CatalogType> catalogTypeNamed(const std::string& name) {
 struct ReadMeRequest {
   std::string readme, save, tableFile, type;
   std::vector<std::string> inputs;
+  std::string format, table;  // the import from the input's own description
   mirdal::ImportOptions import;
 };
 
@@ -120,6 +132,20 @@ std::vector<std::string> applyImportOptions(const mirdal::ImportOptions& options
     }
   }
   return notes;
+}
+
+// What a written project holds, and where the catalog will go.
+void printProject(const std::string& path, const mirdal::CatalogDefinition& definition,
+                  const std::vector<std::string>& notes) {
+  const mirdal::BuildSettings& s = definition.settings;
+  std::printf("Project written to %s\n", path.c_str());
+  std::printf("  catalog           %s, \"%s\", %s\n", s.shortname.c_str(), s.longname.c_str(),
+              mirdal::catalogTypeCaption(definition.type()));
+  std::printf("  output directory  %s\n", s.ouputdir.c_str());
+  if (definition.regionChoiceOffered())
+    std::printf("  region files      %d, index %s%s\n", mirdal::regionCountOfNumfile(s.numfile),
+                s.index ? "yes" : "no", s.index && s.altindex ? " with alternate names" : "");
+  for (const std::string& n : notes) std::printf("  %s\n", n.c_str());
 }
 
 // Writes the project that the ReadMe proposes; the notes go to stdout. A
@@ -154,15 +180,69 @@ int writeProjectFromReadMe(ReadMeRequest request, const std::optional<std::strin
   for (std::string& note : applyImportOptions(request.import, request.inputs, definition))
     notes.push_back(std::move(note));
   mirdal::saveProject(request.save, definition);
+  printProject(request.save, definition, notes);
+  const std::vector<std::string> missing = mirdal::missingRequiredEntries(definition);
+  if (!missing.empty()) {
+    std::string list;
+    for (const std::string& m : missing) list += (list.empty() ? "" : ", ") + m;
+    std::cerr << "mirdal-build: no column found for " << list << "; complete the project on page 3 before building\n";
+    return 1;
+  }
+  return 0;
+}
 
-  std::printf("Project written to %s\n", request.save.c_str());
-  std::printf("  catalog           %s, \"%s\", %s\n", s.shortname.c_str(), s.longname.c_str(),
-              mirdal::catalogTypeCaption(*type));
-  std::printf("  output directory  %s\n", s.ouputdir.c_str());
-  if (definition.regionChoiceOffered())
-    std::printf("  region files      %d, index %s%s\n", mirdal::regionCountOfNumfile(s.numfile),
-                s.index ? "yes" : "no", s.index && s.altindex ? " with alternate names" : "");
-  for (const std::string& n : notes) std::printf("  %s\n", n.c_str());
+// Writes the project that the input file's own description proposes (no
+// --readme); the notes go to stdout. As from a ReadMe, a project that lacks
+// a required column is written and the exit status is 1. A file whose
+// columns have no names is written with its form only, exit status 0, and
+// says that the columns are to be mapped in the wizard.
+int writeProjectFromTable(ReadMeRequest request, const std::optional<std::string>& output) {
+  request.save = mirdal::expandHome(request.save);
+  for (std::string& input : request.inputs) input = mirdal::expandHome(input);
+  const std::optional<mirdal::CatalogType> type = catalogTypeNamed(request.type);
+  if (!type) {
+    std::cerr << "mirdal-build: unknown catalog type \"" << request.type
+              << "\"; give stars, variables, doubles, nebulae or outlines\n";
+    return 2;
+  }
+  std::optional<mirdal::TableForm> form;
+  if (!request.format.empty()) {
+    form = mirdal::parseTableForm(request.format);
+    if (!form) {
+      std::cerr << "mirdal-build: unknown form \"" << request.format
+                << "\"; give csv, tsv, psv, ssv, blanks, ecsv, mrt, fixed, fits or votable\n";
+      return 2;
+    }
+    if (*form == mirdal::TableForm::Fixed) {
+      std::cerr << "mirdal-build: a fixed-column file carries no description of its columns; "
+                   "give the catalog's ReadMe with --readme\n";
+      return 2;
+    }
+  }
+  mirdal::FileSystem& fs = mirdal::FileSystem::real();
+  const std::string& input = request.inputs.front();
+  mirdal::CatalogDefinition definition;
+  definition.settings.table = request.table;
+  const mirdal::TableImport imported = mirdal::importTableDescription(fs, input, form, *type, definition);
+  mirdal::BuildSettings& s = definition.settings;
+  for (const std::string& in : request.inputs) s.inputfiles.push_back(mirdal::nameInProject(in, request.save));
+  std::vector<std::string> notes = imported.notes;
+  if (std::optional<int> eol = mirdal::EolDetector::detectEol(fs, input))
+    s.eol = *eol;
+  else
+    notes.push_back(std::string(mirdal::kUnrecognizedEolWarning) + " Line ends: CR LF");
+  s.shortname = mirdal::proposedShortName(mirdal::ReadMe{}, input);
+  s.longname = mirdal::proposedLongName(mirdal::ReadMe{}, input);
+  if (output) s.ouputdir = absolutePath(mirdal::expandHome(*output));
+  for (std::string& note : applyImportOptions(request.import, request.inputs, definition))
+    notes.push_back(std::move(note));
+  mirdal::saveProject(request.save, definition);
+  printProject(request.save, definition, notes);
+  if (!imported.mapped) {
+    std::cerr << "mirdal-build: the columns of \"" << input
+              << "\" have no names, so none is mapped; map them on page 3 of the wizard before building\n";
+    return 0;
+  }
   const std::vector<std::string> missing = mirdal::missingRequiredEntries(definition);
   if (!missing.empty()) {
     std::string list;
@@ -284,7 +364,9 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
         (taken = valueOption(a, i, "--input", [&](std::string v) { request.inputs.push_back(std::move(v)); })) ||
         (taken = valueOption(a, i, "--type", [&](std::string v) { request.type = std::move(v); })) ||
         (taken = valueOption(a, i, "--save", [&](std::string v) { request.save = std::move(v); })) ||
-        (taken = valueOption(a, i, "--file", [&](std::string v) { request.tableFile = std::move(v); }))) {
+        (taken = valueOption(a, i, "--file", [&](std::string v) { request.tableFile = std::move(v); })) ||
+        (taken = valueOption(a, i, "--format", [&](std::string v) { request.format = std::move(v); })) ||
+        (taken = valueOption(a, i, "--table", [&](std::string v) { request.table = std::move(v); }))) {
       if (!*taken) return 2;
       continue;
     }
@@ -343,9 +425,40 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
   return std::nullopt;
 }
 
-// --readme and its companions: writes a project, builds nothing.
+// --input without --readme: the project from the file's own description.
+int tableMode(const Options& o) {
+  const ReadMeRequest& request = o.request;
+  const char* missing = request.type.empty() ? "--type" : request.save.empty() ? "--save" : nullptr;
+  if (missing) {
+    std::cerr << "mirdal-build: writing a project from a table's description needs " << missing << "\n" << kUsage;
+    return 2;
+  }
+  if (!o.project.empty()) {
+    std::cerr << "mirdal-build: --input writes a project and builds nothing; " << o.project << " is not expected\n"
+              << kUsage;
+    return 2;
+  }
+  if (!request.tableFile.empty()) {
+    std::cerr << "mirdal-build: --file names a table of a ReadMe; without --readme, give --table\n" << kUsage;
+    return 2;
+  }
+  try {
+    return writeProjectFromTable(request, o.haveOutput ? std::optional<std::string>(o.output) : std::nullopt);
+  } catch (const std::exception& e) {
+    std::cerr << "mirdal-build: " << e.what() << "\n";
+    return 1;
+  }
+}
+
+// --readme and its companions (or --input alone): writes a project, builds nothing.
 int readmeMode(const Options& o) {
   const ReadMeRequest& request = o.request;
+  if (!o.readmeMode && !request.inputs.empty()) return tableMode(o);
+  if (o.readmeMode && !request.format.empty() && request.format != "fixed") {
+    std::cerr << "mirdal-build: --readme describes fixed columns; --format " << request.format
+              << " goes without --readme\n";
+    return 2;
+  }
   const char* missing = !o.readmeMode             ? "--readme"
                         : request.inputs.empty() ? "--input"
                         : request.type.empty()   ? "--type"
@@ -375,6 +488,13 @@ void printSummary(const mirdal::BuildResult& r) {
   std::printf("  index records     %lld\n", static_cast<long long>(r.indexRecordsWritten));
   std::printf("  lines rejected    %lld%s%s\n", static_cast<long long>(r.linesRejected),
               r.rejectLogPath.empty() ? "" : ", see ", r.rejectLogPath.c_str());
+  if (r.rowsRefused > 0) {
+    std::printf("  rows not read     %lld of the lines rejected could not be read as rows:\n",
+                static_cast<long long>(r.rowsRefused));
+    for (const std::string& note : r.rowNotes) std::printf("    %s\n", note.c_str());
+    if (r.rowsRefused > static_cast<std::int64_t>(r.rowNotes.size()))
+      std::printf("    and %lld more\n", static_cast<long long>(r.rowsRefused) - static_cast<long long>(r.rowNotes.size()));
+  }
   std::printf("  time              %.3f s (header %.3f, files %.3f, conversion %.3f, closing %.3f, "
               "magnitude sort %.3f, index sort %.3f)\n",
               r.totalSeconds, r.seconds.header, r.seconds.files, r.seconds.conversion, r.seconds.closing,
@@ -433,7 +553,7 @@ int main(int argc, char** argv) {
   if (std::optional<int> status = readOptions(argc, argv, o)) return *status;
   const ReadMeRequest& r = o.request;
   if (o.readmeMode || o.importOptions || !r.inputs.empty() || !r.type.empty() || !r.save.empty() ||
-      !r.tableFile.empty())
+      !r.tableFile.empty() || !r.format.empty() || !r.table.empty())
     return readmeMode(o);
   if (o.project.empty()) {
     std::cerr << kUsage;

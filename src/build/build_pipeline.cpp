@@ -190,6 +190,8 @@ void BuildPipeline::Run::convert() {
   result_.recordsWritten = loop.counters().records;
   result_.indexRecordsWritten = loop.counters().indexRecords;
   result_.linesRejected = loop.counters().rejected;
+  result_.rowNotes = loop.counters().notes;
+  result_.rowsRefused = loop.counters().refusedRows;
 }
 
 // No window messages run while the files close.

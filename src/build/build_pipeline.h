@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "build/build_ui.h"
 #include "catalog/catalog_definition.h"
@@ -33,6 +34,11 @@ struct BuildResult {
   std::int64_t linesRejected = 0;
   int regionCount = 0;        // region files of the catalog
   std::string rejectLogPath;  // empty when no line was rejected
+  // Rows of a table refused because they could not be read (a quote left
+  // open, too few cells), not for their position: how many, and the first
+  // of them with their file and line.
+  std::int64_t rowsRefused = 0;
+  std::vector<std::string> rowNotes;
   StageTimes seconds;
   double totalSeconds = 0;
 };

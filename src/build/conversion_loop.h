@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "build/cell_columns.h"
 #include "build/input_reader.h"
 #include "build/reject_log.h"
 #include "catalog/catalog_definition.h"
@@ -26,12 +28,25 @@ struct ConversionCounters {
   std::int64_t records = 0;
   std::int64_t indexRecords = 0;
   std::int64_t rejected = 0;
+  // Why rows of a table were refused other than for their position, each
+  // naming the file and the line: the first kMaxNotes of them.
+  std::vector<std::string> notes;
+  std::int64_t refusedRows = 0;  // rows refused so, noted or not
+  static constexpr std::size_t kMaxNotes = 20;
 };
 
 // Stage "Convert catalog files": every line of every input file becomes one
 // data record in the region of its position, plus one index record per
 // non-empty name, or is refused to the reject log when its position is
 // impossible. The lookup lists are prepared once, when the loop is made.
+//
+// Files in a table form are read from the first row after their header
+// (which never reaches the reject log). In a delimited form `#` comment and
+// blank lines are skipped, a quoted cell may hold line ends (the lines are
+// joined, up to kMaxJoinedLines of them), and each slot reads the cell of
+// its column; a row that cannot be split, or that has fewer cells than the
+// columns the fields read, is refused to the reject log like an impossible
+// position, and noted with its line number.
 class ConversionLoop {
  public:
   ConversionLoop(const CatalogDefinition& definition, const RecordLayout& layout, CatalogFiles& files,
@@ -52,6 +67,13 @@ class ConversionLoop {
 
   const ConversionCounters& counters() const { return counters_; }
 
+  // A quoted cell may run over this many lines after the one it opens in,
+  // and the row may grow to kMaxJoinedBytes; when its quote is still open
+  // then (or at the end of the file), the first line is refused and the
+  // lines after it are read again as rows of their own.
+  static constexpr int kMaxJoinedLines = 100;
+  static constexpr std::size_t kMaxJoinedBytes = std::size_t{1} << 20;
+
  private:
   // Where a slot cuts a line: from the 0-based byte `start`, `length` bytes
   // at most (0: no column), as rawText cuts it.
@@ -62,6 +84,7 @@ class ConversionLoop {
   // One record field with everything its conversion needs, worked out once.
   struct FieldPlan {
     Column column;
+    int position;  // the slot's list position
     const FieldSlot* slot;  // for the table lookups
     ValueKind kind;
     double calcA;
@@ -75,6 +98,7 @@ class ConversionLoop {
   };
   struct NameSource {
     Column column;
+    int position;
     std::string prefix;  // trimmed and cut to the name length; empty unless prefixed
   };
 
@@ -83,12 +107,39 @@ class ConversionLoop {
     if (c.start >= line.size()) return {};
     return {line.data() + c.start, std::min(c.length, line.size() - c.start)};
   }
-  void fillRecord(std::string_view line, std::uint8_t* record, double ra, double dec) const;
-  // The index record of one name of the line at `out` (8 + name length
-  // bytes); false, with `out` scribbled on, when the name column is blank.
-  bool formIndexRecord(std::string_view line, const NameSource& src, const std::uint8_t position[8],
+  // What a record is made of, read from one row: a text line (through the
+  // fixed columns, or the slots placed on a table row's cells) or the typed
+  // cells of a FITS or VOTable row. Each gives a field's text, number and
+  // scaled number.
+  struct LineRow;
+  struct TypedRow;
+  template <typename Row>
+  void fillRecord(const Row& row, std::uint8_t* record, double ra, double dec) const;
+  // The index record of one name of the row at `out` (8 + name length
+  // bytes); false, with `out` scribbled on, when the name is blank.
+  template <typename Row>
+  bool formIndexRecord(const Row& row, const NameSource& src, const std::uint8_t position[8],
                        std::uint8_t* out) const;
-  void writeIndexRecords(std::string_view line, double ra, double dec);
+  template <typename Row>
+  void writeIndexRecords(const Row& row, double ra, double dec);
+  // FITS and VOTable files: rows of typed cells, converted one by one.
+  void convertTypedFile(const std::string& path, const Opened& opened, const Checkpoint& checkpoint);
+
+  // Where a table row's slots point, worked out by the placer of the thread
+  // converting it; nullptr for a fixed-column line.
+  struct PlacedRow {
+    std::string_view text;
+    const FieldSlot* slots = nullptr;
+    RowRefusal refusal = RowRefusal::None;
+  };
+  PlacedRow placeRow(std::string_view line, CellPlacer* placer, FieldSlot* slots) const;
+  // Per file: the layout of a table form, the columns of the slots.
+  void prepareFile(const std::string& path);
+  // Reads the next row of a file into `row`; false at the end. Skips the
+  // header, and in delimited forms comments and blank lines, and joins
+  // the lines of a quoted cell.
+  bool nextRow(std::string_view& row, std::int64_t& lineNumber);
+  void note(std::int64_t lineNumber, std::string_view row, RowRefusal refusal);
 
   // Lines are converted in batches: the lines read up to the next
   // checkpoint (or 1 MiB of them). Where the machine has two cores a second
@@ -107,6 +158,8 @@ class ConversionLoop {
     std::vector<std::uint8_t> names; // per line: its index records
     std::vector<std::uint8_t> records;
     std::vector<std::uint8_t> indexRecords;
+    std::vector<std::int64_t> lineNumbers;  // table forms: per row, its first line in the file
+    std::vector<RowRefusal> refusals;       // table forms: per refused row, why
     std::string_view line(std::size_t i) const {
       const std::size_t begin = i == 0 ? 0 : ends[i - 1];
       return {bytes.data() + begin, ends[i] - begin};
@@ -115,9 +168,9 @@ class ConversionLoop {
   };
   class Helper;
   bool batching() const { return wholeRecord_; }
-  void addToBatch(std::string_view line);
-  void convertLines(Batch& batch, std::size_t from, std::size_t to) const;
-  void convertShare(Batch& batch);
+  void addToBatch(std::string_view line, std::int64_t lineNumber);
+  void convertLines(Batch& batch, std::size_t from, std::size_t to, CellPlacer* placer) const;
+  void convertShare(Batch& batch, CellPlacer* placer);
   void handOn(Batch& batch);
   void endBatch();
   void waitForHelper(Batch& batch);
@@ -141,6 +194,26 @@ class ConversionLoop {
   bool wholeRecord_ = false;
   std::vector<std::uint8_t> record_;
   ConversionCounters counters_;
+
+  // Table forms.
+  TableForm form_;
+  bool cells_;                       // delimited: slots read cells
+  std::vector<int> readPositions_;   // the slots the build reads
+  std::array<bool, kSlotCount> textSlots_{};
+  std::unique_ptr<CellPlacer> placers_[2];  // this thread's, the helper's
+  std::string path_;                 // of the file being read
+  std::int64_t headerLines_ = 0;     // lines before the first row
+  bool byteOrderMark_ = false;       // on the first row
+  std::int64_t physicalLine_ = 0;    // lines taken from the reader
+  RowSplitter joinSplitter_;
+  std::string joined_;
+  // Lines taken from the reader while a quote stayed open, to be read again
+  // as rows when it never closed: (line number, text).
+  std::vector<std::pair<std::int64_t, std::string>> replay_;
+  std::size_t replayNext_ = 0;
+  std::string replayLine_;
+  // Typed tables: per slot, its cell among the columns selected; -1 for none.
+  std::array<int, kSlotCount> typedCell_{};
   std::size_t indexRecordLength_;
   Batch batches_[2];
   int current_ = 0;  // the batch being read; the helper may hand on the other

@@ -70,6 +70,7 @@ class InputReader {
   void close();
 
   bool isOpen() const { return source_ != nullptr; }
+  FileSystem& fileSystem() const { return fs_; }
   void setMaxLineLength(std::size_t n) { maxLineLength_ = n; }
 
  private:

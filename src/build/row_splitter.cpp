@@ -66,7 +66,7 @@ RowStatus RowSplitter::splitSeparated(std::string_view line) {
       problemColumn_ = static_cast<std::size_t>(p - b) + 1;
       return RowStatus::TooManyCells;
     }
-    if (!q) return RowStatus::Ok;
+    if (!q || spans_.size() == cellLimit_) return RowStatus::Ok;
     p = q + 1;
   }
 }
@@ -115,6 +115,7 @@ RowStatus RowSplitter::splitGeneral(std::string_view line) {
         return RowStatus::TooManyCells;
       }
       i = close + 1;
+      if (spans_.size() == cellLimit_) return RowStatus::Ok;
       if (runs) {
         if (i == n) return RowStatus::Ok;
         if (!isBlank(b[i])) {
@@ -143,7 +144,7 @@ RowStatus RowSplitter::splitGeneral(std::string_view line) {
       }
       i = e;
       while (i < n && isBlank(b[i])) ++i;
-      if (i == n) return RowStatus::Ok;
+      if (i == n || spans_.size() == cellLimit_) return RowStatus::Ok;
       continue;
     }
     const char* q = findByte(b + i, b + n, sep);
@@ -154,7 +155,7 @@ RowStatus RowSplitter::splitGeneral(std::string_view line) {
       problemColumn_ = cellStart + 1;
       return RowStatus::TooManyCells;
     }
-    if (!q) return RowStatus::Ok;
+    if (!q || spans_.size() == cellLimit_) return RowStatus::Ok;
     i = cellEnd + 1;
   }
 }

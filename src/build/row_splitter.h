@@ -51,6 +51,10 @@ class RowSplitter {
   explicit RowSplitter(Delimiting delimiting = {}) : delimiting_(delimiting) {}
 
   void setDelimiting(Delimiting delimiting) { delimiting_ = delimiting; }
+  // Splitting stops after this many cells (0: no limit): a reader that needs
+  // the first columns only need not split the rest of the row, nor hear of
+  // problems there.
+  void setCellLimit(std::size_t limit) { cellLimit_ = limit; }
   const Delimiting& delimiting() const { return delimiting_; }
 
   // Splits `line` (without its line end). After Ok the cells are those of
@@ -86,6 +90,7 @@ class RowSplitter {
   std::vector<CellSpan> spans_;
   std::string scratch_;
   std::size_t problemColumn_ = 0;
+  std::size_t cellLimit_ = 0;
 };
 
 // A cell that stands for no value: empty or blanks only, "NaN" in any letter

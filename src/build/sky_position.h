@@ -30,14 +30,13 @@ struct SkyPosition {
 // this, so that what the preview shows is what the build stores; it is
 // forced inline so that the loop's code for every line stays as if written
 // in place.
-[[gnu::always_inline]] inline SkyPosition computePosition(std::string_view line, const FieldSlot* fieldSlots,
-                                                          int ratype, int dectype, int raCount) {
-  auto number = [&](int position) {
-    const FieldSlot& slot = fieldSlots[position];
-    const std::string_view t = rawText(line, slot);
-    return detail::columnNumber(t.data(), t.data() + t.size(), slot.calcA, slot.calcB, 0.0,
-                                std::numeric_limits<double>::quiet_NaN());
-  };
+// The position from the components of a row, whatever its form:
+// `number(position)` is the calibrated value of the entry at that list
+// position (NaN for one that is not a number), `isMinus(position)` whether
+// the sign entry says "-".
+template <typename Number, typename IsMinus>
+[[gnu::always_inline]] inline SkyPosition positionFrom(const Number& number, const IsMinus& isMinus, int ratype,
+                                                       int dectype, int raCount) {
   SkyPosition p;
   switch (ratype) {
     case 0: p.ra = (number(0) + number(1) / 60 + number(2) / 3600) * 15; break;
@@ -48,7 +47,7 @@ struct SkyPosition {
   const int c = raCount;
   switch (dectype) {
     case 0: {
-      const double sign = rawText(line, fieldSlots[c]) == "-" ? -1.0 : 1.0;
+      const double sign = isMinus(c) ? -1.0 : 1.0;
       p.dec = number(c + 1) * sign + number(c + 2) * sign / 60 + number(c + 3) * sign / 3600;
       break;
     }
@@ -57,6 +56,18 @@ struct SkyPosition {
   }
   p.valid = !(p.ra == 0 && p.dec == 0) && p.ra >= 0 && p.ra <= 360 && p.dec >= -90 && p.dec <= 90;
   return p;
+}
+
+[[gnu::always_inline]] inline SkyPosition computePosition(std::string_view line, const FieldSlot* fieldSlots,
+                                                          int ratype, int dectype, int raCount) {
+  auto number = [&](int position) {
+    const FieldSlot& slot = fieldSlots[position];
+    const std::string_view t = rawText(line, slot);
+    return detail::columnNumber(t.data(), t.data() + t.size(), slot.calcA, slot.calcB, 0.0,
+                                std::numeric_limits<double>::quiet_NaN());
+  };
+  auto isMinus = [&](int position) { return rawText(line, fieldSlots[position]) == "-"; };
+  return positionFrom(number, isMinus, ratype, dectype, raCount);
 }
 
 inline SkyPosition computePosition(std::string_view line, const CatalogDefinition& definition) {

@@ -195,6 +195,16 @@ Delimiting delimitingOf(TableForm form) {
 }
 
 DetectedForm detectTableFormOfText(std::string_view text, std::string_view path, bool complete) {
+  // A FITS file starts with its first 80-byte header card; a VOTable is an
+  // XML document whose root is VOTABLE.
+  if (text.substr(0, 9) == "SIMPLE  =") return {TableForm::Fits, true};
+  {
+    const std::string_view head = withoutByteOrderMark(text.substr(0, 4096));
+    const std::string_view t = trimmed(head);
+    if (!t.empty() && t.front() == '<' && (head.find("<VOTABLE") != std::string_view::npos ||
+                                           head.find(":VOTABLE") != std::string_view::npos))
+      return {TableForm::VoTable, true};
+  }
   refuseBinary(text, path);
   text = withoutByteOrderMark(text);
   const std::vector<std::string_view> lines = splitTextLines(text, complete);

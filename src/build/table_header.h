@@ -16,8 +16,11 @@ struct TableColumn {
   std::string name;         // empty where the file names no column
   std::string unit;         // empty where none is given (MRT's "---" included)
   std::string description;  // ECSV's description, MRT's explanation
-  std::string datatype;     // ECSV's "int64", "float64", "string"...; MRT's format "F5.2", "A10"; or empty
+  std::string datatype;     // ECSV's "int64", "float64", "string"...; MRT's format "F5.2", "A10";
+                            // FITS TFORM "D", "1E", "12A", "K"; VOTable datatype and arraysize
+                            // "double", "char[12]", "char[*]", "float[3]"; or empty
   std::string ucd;          // what the column holds as a UCD ("pos.eq.ra;meta.main", "POS_EQ_RA_MAIN"); or empty
+  std::string nullValue;    // FITS TNULL, VOTable VALUES null: the stored value that means "missing"; or empty
   int firstByte = 0;        // MRT: the field's 1-based inclusive byte columns; 0 for other forms
   int lastByte = 0;
 

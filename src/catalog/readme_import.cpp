@@ -403,6 +403,7 @@ int ReadMeColumn::decimals() const {
 }
 
 std::string ReadMeColumn::describe() const {
+  if (column > 0) return label + " (column " + std::to_string(column) + ")";
   std::string range = std::to_string(firstByte);
   if (lastByte != firstByte) range += "-" + std::to_string(lastByte);
   return label + " (" + range + ")";

@@ -34,13 +34,28 @@ struct ReadMeColumn {
   std::string units;        // "h", "deg", "mas/yr", "---" ...
   std::string label;        // "RAh", "Vmag", "n_Vmag" ...
   std::string explanation;  // continuation lines joined with one blank
+  // Tables whose rows are cells rather than byte columns (see
+  // slotsNameColumns): the 1-based number of the column, its bytes unused;
+  // 0 for a byte range.
+  int column = 0;
+  // With `column`: how many bytes a text of the column takes in the record,
+  // and where that figure comes from ("its datatype char[12]", "the widest
+  // cell of the first 1000 rows"); 0 when nothing tells.
+  int width = 0;
+  std::string widthSource{};
+  // What the column holds as a UCD ("pos.eq.ra;meta.main", "PHOT_JHN_V"), or
+  // empty. Where it is given it decides before the label does.
+  std::string ucd{};
+  // The rows looked at write sexagesimal parts in one cell: "12 34 56.7",
+  // "-05:06:07".
+  bool sexagesimal = false;
 
   int length() const { return lastByte - firstByte + 1; }
   // Format letter A: the column holds text; I, F, E, D: a number.
   bool isText() const;
   // Digits after the point of the format ("F5.2" gives 2), 0 without one.
   int decimals() const;
-  // "RAh (76-77)", "DE- (84)": how notes name a column.
+  // "RAh (76-77)", "DE- (84)", "Vmag (column 29)": how notes name a column.
   std::string describe() const;
 
   bool operator==(const ReadMeColumn&) const = default;
@@ -112,6 +127,18 @@ ReadMe readReadMe(const std::string& path, FileSystem& fs = FileSystem::real());
 // Returns notes for the user, one line each: first every row of the table
 // that could not be read, then what was mapped where and with which
 // calibration, what was skipped and why, which required entry found no column.
+//
+// Tables that describe their own columns (ECSV, MRT, delimited text with
+// names; see build/table_import.h, which turns such a file's description
+// into these rows) go through the same rules. Columns with a `column`
+// number are placed by it: the slot's first character is the column
+// number, its length the column's `width` (at least 1), and the slot's
+// field name the column's label; a notes line tells the width chosen for
+// each text entry. Columns with a UCD are mapped by it before the labels
+// are looked at: positions from pos.eq.ra and pos.eq.dec (meta.main first),
+// the V magnitude (else the first magnitude), colours, proper motions,
+// parallax, the main identifier (meta.id with meta.main); UCD1 names such
+// as POS_EQ_RA_MAIN, PHOT_JHN_V and ID_MAIN as well.
 std::vector<std::string> applyReadMeTable(const ReadMeTable& table, CatalogType type,
                                           CatalogDefinition& definition);
 

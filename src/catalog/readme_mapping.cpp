@@ -90,13 +90,18 @@ bool noUnits(std::string_view u) { return u.empty() || u == "---" || u == "-"; }
 // ---------------------------------------------------------------------------
 // Position parts
 
+// RaSexagesimal and DecSexagesimal: all parts in one cell ("12 34 56.7",
+// "-05:06:07"), which no RA or DEC mode reads from a single slot.
 enum class Part {
   None,
-  RaHours, RaMinutes, RaSeconds, RaDegrees, RaArcmin, RaArcsec,
-  DecSign, DecDegrees, DecDecimal, DecDegreesEither, DecMinutes, DecSeconds, Spd, Npd,
+  RaHours, RaMinutes, RaSeconds, RaDegrees, RaArcmin, RaArcsec, RaSexagesimal,
+  DecSign, DecDegrees, DecDecimal, DecDegreesEither, DecMinutes, DecSeconds, Spd, Npd, DecSexagesimal,
 };
 
-bool isRaPart(Part p) { return p >= Part::RaHours && p <= Part::RaArcsec; }
+bool isRaPart(Part p) { return p >= Part::RaHours && p <= Part::RaSexagesimal; }
+bool isSexagesimalCell(Part p) { return p == Part::RaSexagesimal || p == Part::DecSexagesimal; }
+
+bool sexagesimalUnits(std::string_view u) { return oneOf(u, {"h:m:s", "hms", "d:m:s", "dms", "\"h:m:s\"", "\"d:m:s\""}); }
 
 struct PositionPart {
   Part part = Part::None;
@@ -125,7 +130,8 @@ PositionPart classifyPosition(const ReadMeColumn& c) {
     const std::string_view rest = label.substr(2);
     const std::string_view token = leadingToken(rest, {"deg", "hr", "min", "sec", "h", "m", "s", "d"});
     if (!setFrom(rest.substr(token.size()))) return {};
-    if (oneOf(u, {"h", "hr", "hour"})) r.part = Part::RaHours;
+    if (c.sexagesimal || sexagesimalUnits(u)) r.part = Part::RaSexagesimal;
+    else if (oneOf(u, {"h", "hr", "hour"})) r.part = Part::RaHours;
     else if (u == "min") r.part = Part::RaMinutes;
     else if (oneOf(u, {"s", "sec"})) r.part = Part::RaSeconds;
     else if (u == "deg") r.part = Part::RaDegrees;
@@ -146,6 +152,7 @@ PositionPart classifyPosition(const ReadMeColumn& c) {
     const std::string_view token = leadingToken(rest, {"deg", "min", "sec", "sign", "d", "m", "s", "-"});
     if (!setFrom(rest.substr(token.size()))) return {};
     if (token == "-" || token == "sign") r.part = Part::DecSign;
+    else if (c.sexagesimal || sexagesimalUnits(u)) r.part = Part::DecSexagesimal;
     else if (u == "deg") r.part = token == "d" ? Part::DecDegrees : token == "deg" ? Part::DecDecimal : Part::DecDegreesEither;
     else if (u == "arcmin") r.part = Part::DecMinutes;
     else if (u == "arcsec") r.part = Part::DecSeconds;
@@ -158,6 +165,13 @@ PositionPart classifyPosition(const ReadMeColumn& c) {
     return r.part == Part::None ? PositionPart{} : r;
   }
 
+  // "ra" and "dec" alone, as archives name columns in degrees.
+  const std::string lower = asciiLowered(label);
+  if ((lower == "ra" || lower == "dec") && !c.isText() && (u == "deg" || noUnits(u))) {
+    r.part = lower == "ra" ? Part::RaDegrees : Part::DecDecimal;
+    return r;
+  }
+
   for (std::string_view prefix : {"SPD", "NPD"}) {
     if (label.substr(0, 3) != prefix || !(u == "deg" || noUnits(u))) continue;
     if (!setFrom(label.substr(3))) return {};
@@ -167,9 +181,130 @@ PositionPart classifyPosition(const ReadMeColumn& c) {
   return {};
 }
 
+// ---------------------------------------------------------------------------
+// UCDs
+
+// The words of a UCD in lower case, the primary one first. UCD1 names
+// ("POS_EQ_RA_MAIN", "PHOT_JHN_V") are given as the words of their UCD1+
+// counterpart; a UCD1 name without one stays as one word no rule asks for.
+std::vector<std::string> ucdWords(std::string_view ucd) {
+  std::vector<std::string> words;
+  const std::string text = asciiLowered(trimmed(ucd));
+  if (text.empty()) return words;
+  if (text.find('.') == std::string::npos) {
+    struct Ucd1 {
+      std::string_view name, words;  // a name ending in '*' is a prefix
+    };
+    static constexpr Ucd1 kUcd1[] = {
+        {"pos_eq_ra_main", "pos.eq.ra;meta.main"}, {"pos_eq_ra", "pos.eq.ra"},
+        {"pos_eq_dec_main", "pos.eq.dec;meta.main"}, {"pos_eq_dec", "pos.eq.dec"},
+        {"pos_eq_pmra", "pos.pm;pos.eq.ra"}, {"pos_eq_pmdec", "pos.pm;pos.eq.dec"},
+        {"pos_parlx*", "pos.parallax"}, {"id_main", "meta.id;meta.main"}, {"id_*", "meta.id"},
+        {"phot_jhn_b-v", "phot.color;em.opt.b;em.opt.v"}, {"phot_ci_b-v", "phot.color;em.opt.b;em.opt.v"},
+        {"phot_jhn_v", "phot.mag;em.opt.v"}, {"phot_mag_v", "phot.mag;em.opt.v"}, {"phot_tyc_v", "phot.mag;em.opt.v"},
+        {"phot_jhn_b", "phot.mag;em.opt.b"}, {"phot_mag_b", "phot.mag;em.opt.b"}, {"phot_tyc_b", "phot.mag;em.opt.b"},
+        {"phot_jhn_r", "phot.mag;em.opt.r"}, {"phot_mag_r", "phot.mag;em.opt.r"}, {"phot_cous_r", "phot.mag;em.opt.r"},
+        {"phot_sb*", "phot.mag.sb"}, {"phot_ci*", "phot.color"}, {"phot_color*", "phot.color"},
+        {"phot_*", "phot.mag"}, {"spect_type*", "src.spType"}, {"time_epoch", "time.epoch"},
+        {"pos_ang_dist*", "pos.angDistance"}, {"pos_posang*", "pos.posAng"}, {"phys_size*", "phys.angSize"},
+        {"extension_diam", "phys.angSize"}, {"veloc_hc", "spect.dopplerVeloc"}, {"veloc_bary*", "spect.dopplerVeloc"},
+        {"var_period", "time.period"}, {"var_class", "meta.code.class;src.var"},
+    };
+    std::string_view canonical = text;
+    for (const Ucd1& u : kUcd1) {
+      const bool prefix = u.name.back() == '*';
+      const std::string_view n = prefix ? u.name.substr(0, u.name.size() - 1) : u.name;
+      if (prefix ? std::string_view(text).substr(0, n.size()) == n : text == n) {
+        canonical = u.words;
+        break;
+      }
+    }
+    if (canonical == text) return {text};
+    return ucdWords(canonical);
+  }
+  std::string_view rest = text;
+  while (!rest.empty()) {
+    const std::size_t semi = rest.find(';');
+    const std::string_view w = trimmed(rest.substr(0, semi));
+    if (!w.empty()) words.emplace_back(w);
+    if (semi == std::string_view::npos) break;
+    rest.remove_prefix(semi + 1);
+  }
+  return words;
+}
+
+// `word` is the UCD atom `atom` or one below it ("pos.parallax.trig" is below "pos.parallax").
+bool ucdWordIs(std::string_view word, std::string_view atom) {
+  const std::string a = asciiLowered(atom);
+  return word == a || (word.size() > a.size() && word.substr(0, a.size()) == a && word[a.size()] == '.');
+}
+
+bool hasUcdWord(const std::vector<std::string>& words, std::string_view atom) {
+  return std::any_of(words.begin(), words.end(), [&](const std::string& w) { return asciiLowered(atom) == w; });
+}
+
+bool hasRaUcd(const std::vector<std::string>& w) { return !w.empty() && w.front() == "pos.eq.ra"; }
+bool hasDecUcd(const std::vector<std::string>& w) { return !w.empty() && w.front() == "pos.eq.dec"; }
+
+// A label without the axis word in it: "_RAJ2000" and "_DEJ2000" both give
+// "_J2000", so that right ascensions and declinations written alike pair up.
+std::string withoutAxisWord(std::string_view label) {
+  const std::string lower = asciiLowered(label);
+  for (std::string_view axis : {"dec", "ra", "de"}) {
+    const std::size_t at = lower.find(axis);
+    if (at != std::string::npos) return std::string(label.substr(0, at)) + std::string(label.substr(at + axis.size()));
+  }
+  return std::string(label);
+}
+
+// The position part by the column's UCD, which decides where it is given:
+// a UCD other than pos.eq.ra or pos.eq.dec means no position. The part is
+// told by the units, then by the label, then by what the cells hold (a
+// number without units is in degrees). Columns with meta.main form the
+// unnamed set, taken first; others a set named after their label.
+PositionPart classifyByUcd(const ReadMeColumn& c, const std::vector<std::string>& words) {
+  const bool ra = hasRaUcd(words);
+  if (!ra && !hasDecUcd(words)) return {};
+  const std::string_view u = c.units;
+  PositionPart byLabel = classifyPosition(c);
+  if (byLabel.part != Part::None && isRaPart(byLabel.part) != ra) byLabel = {};
+  PositionPart r;
+  if (ra) {
+    if (c.sexagesimal || sexagesimalUnits(u)) r.part = Part::RaSexagesimal;
+    else if (oneOf(u, {"h", "hr", "hour"})) r.part = Part::RaHours;
+    else if (u == "min") r.part = Part::RaMinutes;
+    else if (oneOf(u, {"s", "sec"})) r.part = Part::RaSeconds;
+    else if (u == "deg") r.part = Part::RaDegrees;
+    else if (u == "arcmin") r.part = Part::RaArcmin;
+    else if (u == "arcsec") r.part = Part::RaArcsec;
+    else if (noUnits(u)) r.part = byLabel.part != Part::None ? byLabel.part : c.isText() ? Part::None : Part::RaDegrees;
+  } else {
+    if (byLabel.part == Part::DecSign) r.part = Part::DecSign;
+    else if (c.sexagesimal || sexagesimalUnits(u)) r.part = Part::DecSexagesimal;
+    else if (u == "deg") r.part = byLabel.part == Part::DecDegrees || byLabel.part == Part::DecDecimal ? byLabel.part : Part::DecDegreesEither;
+    else if (u == "arcmin") r.part = Part::DecMinutes;
+    else if (u == "arcsec") r.part = Part::DecSeconds;
+    else if (noUnits(u)) {
+      if (byLabel.part != Part::None) r.part = byLabel.part;
+      else r.part = c.isText() ? Part::DecSign : Part::DecDecimal;
+    }
+  }
+  if (r.part == Part::None) return {};
+  if (!hasUcdWord(words, "meta.main")) r.set = byLabel.part != Part::None ? byLabel.set : "~" + withoutAxisWord(c.label);
+  // A set of other columns never takes the unnamed place of the main one.
+  if (!hasUcdWord(words, "meta.main") && r.set.empty()) r.set = "~";
+  return r;
+}
+
+// The position part of a column: by its UCD where it has one, else by its label and units.
+PositionPart classifyColumn(const ReadMeColumn& c) {
+  if (!c.ucd.empty()) return classifyByUcd(c, ucdWords(c.ucd));
+  return classifyPosition(c);
+}
+
 // The parts of one named set, by column index into the table (-1: absent).
 struct PositionSet {
-  static constexpr int kParts = static_cast<int>(Part::Npd) + 1;
+  static constexpr int kParts = static_cast<int>(Part::DecSexagesimal) + 1;
 
   std::string name;
   std::array<int, kParts> columns = makeAbsent();
@@ -321,6 +456,60 @@ constexpr Rule kOutlineRules[] = {
     {8, kComments, Quantity::Any},
 };
 
+// Entries named by a UCD, tried before the labels: a column whose primary
+// word is `primary` (or one below it, for a primary ending in '*') and that
+// has every word of `also`. The first rule of an entry that finds a column
+// with units it knows wins.
+struct UcdRule {
+  CatalogType type;
+  int field;
+  std::string_view primary;
+  std::string_view also;  // blank-separated
+  Quantity quantity;
+};
+
+constexpr UcdRule kUcdRules[] = {
+    {CatalogType::Stars, 4, "phot.mag", "em.opt.V", Quantity::Magnitude},
+    {CatalogType::Stars, 4, "phot.mag", "", Quantity::Magnitude},
+    {CatalogType::Stars, 5, "phot.color", "em.opt.B em.opt.V", Quantity::Magnitude},
+    {CatalogType::Stars, 6, "phot.mag", "em.opt.B", Quantity::Magnitude},
+    {CatalogType::Stars, 7, "phot.mag", "em.opt.R", Quantity::Magnitude},
+    {CatalogType::Stars, 8, "src.spType", "", Quantity::Any},
+    {CatalogType::Stars, 9, "pos.pm", "pos.eq.ra", Quantity::ProperMotion},
+    {CatalogType::Stars, 10, "pos.pm", "pos.eq.dec", Quantity::ProperMotion},
+    {CatalogType::Stars, 12, "pos.parallax*", "", Quantity::Parallax},
+    {CatalogType::VariableStars, 4, "phot.mag", "stat.max", Quantity::Magnitude},
+    {CatalogType::VariableStars, 5, "phot.mag", "stat.min", Quantity::Magnitude},
+    {CatalogType::VariableStars, 6, "time.period", "", Quantity::Days},
+    {CatalogType::VariableStars, 7, "meta.code.class", "src.var", Quantity::Any},
+    {CatalogType::VariableStars, 10, "src.spType", "", Quantity::Any},
+    {CatalogType::DoubleStars, 6, "pos.angDistance", "", Quantity::Separation},
+    {CatalogType::DoubleStars, 7, "pos.posAng", "", Quantity::Angle},
+    {CatalogType::DoubleStars, 10, "src.spType", "", Quantity::Any},
+    {CatalogType::Nebulae, 5, "phot.mag", "em.opt.V", Quantity::Magnitude},
+    {CatalogType::Nebulae, 5, "phot.mag", "", Quantity::Magnitude},
+    {CatalogType::Nebulae, 6, "phot.mag.sb", "", Quantity::SurfaceBrightness},
+    {CatalogType::Nebulae, 7, "phys.angSize", "", Quantity::Dimension},
+    {CatalogType::Nebulae, 10, "pos.posAng", "", Quantity::Angle},
+    {CatalogType::Nebulae, 11, "spect.dopplerVeloc*", "", Quantity::Velocity},
+    {CatalogType::Nebulae, 12, "src.morph.type", "", Quantity::Any},
+};
+
+bool ucdRuleMatches(const UcdRule& rule, const std::vector<std::string>& words) {
+  if (words.empty()) return false;
+  const bool below = rule.primary.back() == '*';
+  const std::string_view primary = below ? rule.primary.substr(0, rule.primary.size() - 1) : rule.primary;
+  if (below ? !ucdWordIs(words.front(), primary) : words.front() != asciiLowered(primary)) return false;
+  std::string_view also = rule.also;
+  while (!also.empty()) {
+    const std::size_t blank = also.find(' ');
+    if (!hasUcdWord(words, also.substr(0, blank))) return false;
+    if (blank == std::string_view::npos) break;
+    also.remove_prefix(blank + 1);
+  }
+  return true;
+}
+
 std::span<const Rule> rulesOf(CatalogType type) {
   switch (type) {
     case CatalogType::Stars: return kStarRules;
@@ -441,9 +630,16 @@ bool isIdentifier(const ReadMeColumn& c) {
       "Flamsteed", "Cluster", "PN", "PNG"};
   for (std::string_view l : kLabels)
     if (labelMatches(l, c.label)) return true;
+  // "source_id", "star_id".
+  const std::string l = asciiLowered(c.label);
+  if (l.size() > 3 && l.substr(l.size() - 3) == "_id") return true;
   const std::string e = asciiLowered(c.explanation);
   // "Identifications of components in Dmag": letters of a double's parts.
   if (e.find("component") != std::string::npos) return false;
+  if (!c.ucd.empty()) {
+    const std::vector<std::string> words = ucdWords(c.ucd);
+    if (!words.empty() && words.front() == "meta.id") return true;
+  }
   for (std::string_view w : {"designation", "identification", "identifier", "catalog number", "catalogue number"})
     if (e.find(w) != std::string::npos) return true;
   // "name" as a word, not "named" or "surname".
@@ -471,7 +667,9 @@ std::string calibrationText(double a, double b) {
 class Mapper {
  public:
   Mapper(const ReadMeTable& table, CatalogType type, CatalogDefinition& def)
-      : table_(table), type_(type), def_(def), used_(table.columns.size(), false) {}
+      : table_(table), type_(type), def_(def), used_(table.columns.size(), false) {
+    for (const ReadMeColumn& c : table.columns) ucdWords_.push_back(ucdWords(c.ucd));
+  }
 
   std::vector<std::string> run() {
     for (const ReadMeUnreadRow& r : table_.unreadRows)
@@ -489,6 +687,7 @@ class Mapper {
     mapPositions();
     mapTypeEntries();
     mapFreeColumns();
+    for (std::string& n : widthNotes_) notes_.push_back(std::move(n));
     for (const std::string& e : missingRequiredEntries(def_))
       notes_.push_back("Required entry " + e + " has no column: give it on page 3");
     return std::move(notes_);
@@ -500,7 +699,7 @@ class Mapper {
 
   void classifyPositions() {
     parts_.resize(table_.columns.size());
-    for (int i = 0; i < columnCount(); ++i) parts_[static_cast<std::size_t>(i)] = classifyPosition(col(i));
+    for (int i = 0; i < columnCount(); ++i) parts_[static_cast<std::size_t>(i)] = classifyColumn(col(i));
     for (int i = 0; i < columnCount(); ++i) {
       const PositionPart& p = parts_[static_cast<std::size_t>(i)];
       if (p.part == Part::None) continue;
@@ -550,8 +749,19 @@ class Mapper {
 
   void put(int position, const ReadMeColumn& c, double a = 1, double b = 0, int skipBytes = 0, int length = 0) {
     FieldSlot& slot = def_.fieldSlots.at(static_cast<std::size_t>(position));
-    slot.firstChar = c.firstByte + skipBytes;
-    slot.length = length > 0 ? length : c.length() - skipBytes;
+    if (c.column > 0) {
+      // The slot names the column; for a text its length is the room it takes.
+      slot.firstChar = c.column;
+      slot.length = std::max(c.width, 1);
+      def_.fieldNames.at(static_cast<std::size_t>(position)) = c.label;
+      if (def_.fields().entry(position).kind == ValueKind::Text)
+        widthNotes_.push_back("Width of " + entryName(position) + ": " + std::to_string(slot.length) +
+                              (slot.length == 1 ? " character, " : " characters, ") +
+                              (c.widthSource.empty() ? std::string("nothing tells more") : c.widthSource));
+    } else {
+      slot.firstChar = c.firstByte + skipBytes;
+      slot.length = length > 0 ? length : c.length() - skipBytes;
+    }
     slot.calcA = a;
     slot.calcB = b;
     def_.setTicked(position, true);
@@ -674,7 +884,7 @@ class Mapper {
     const int degrees = s.get(Part::DecDegrees) >= 0 ? s.get(Part::DecDegrees) : s.get(Part::DecDegreesEither);
     const int sign = s.get(Part::DecSign);
     bool split = false;
-    if (sign < 0 && degrees >= 0 && !col(degrees).isText() && col(degrees).decimals() == 0 &&
+    if (sign < 0 && degrees >= 0 && col(degrees).column == 0 && !col(degrees).isText() && col(degrees).decimals() == 0 &&
         col(degrees).length() == 3) {
       // "-05" in I3: the first byte can only be the sign or a blank.
       put(c, col(degrees), 1, 0, 0, 1);
@@ -702,7 +912,11 @@ class Mapper {
       if (p.part == Part::None || used_[static_cast<std::size_t>(i)]) continue;
       used_[static_cast<std::size_t>(i)] = true;
       const int chosen = isRaPart(p.part) ? raSet_ : decSet_;
-      if (chosen >= 0 && sets_[static_cast<std::size_t>(chosen)].name == p.set)
+      if (isSexagesimalCell(p.part))
+        notes_.push_back("Skipped " + col(i).describe() + ": " + (isRaPart(p.part) ? "hours, minutes and seconds" : "degrees, minutes and seconds") +
+                         " in one cell, which no " + (isRaPart(p.part) ? "RA" : "DEC") +
+                         " mode reads; the position needs them in separate columns, or in degrees");
+      else if (chosen >= 0 && sets_[static_cast<std::size_t>(chosen)].name == p.set)
         notes_.push_back("Skipped " + col(i).describe() + ": the position is read from other columns");
       else
         notes_.push_back("Skipped " + col(i).describe() + ": position columns of another equinox, epoch or frame");
@@ -743,6 +957,7 @@ class Mapper {
     for (const Rule& rule : rulesOf(type_)) {
       const int position = def_.fields().positionOfField(rule.field);
       if (position < 0) continue;
+      if (takeByUcd(rule.field, position)) continue;
       int column = findByLabel(rule);
       while (column >= 0) {
         const ReadMeColumn& c = col(column);
@@ -770,14 +985,38 @@ class Mapper {
           const ReadMeColumn& c = col(i);
           if ((used_[static_cast<std::size_t>(i)] && !allowUsed) || parts_[static_cast<std::size_t>(i)].part != Part::None)
             continue;
-          if (c.units == "mag" && !c.isText() && c.label.find('-') == std::string::npos && !isQualifier(c.label) &&
-              c.label.substr(0, 2) != "e_")
+          // In "mag", or without units and named so ("phot_g_mean_mag").
+          const std::string lower = asciiLowered(c.label);
+          const bool namedMag = noUnits(c.units) && lower.size() > 3 && lower.substr(lower.size() - 3) == "mag";
+          if ((c.units == "mag" || namedMag) && !c.isText() && c.label.find('-') == std::string::npos &&
+              !isQualifier(c.label) && c.label.substr(0, 2) != "e_" && lower.find("err") == std::string::npos)
             found = i;
         }
         if (found >= 0) break;
       }
       if (found >= 0) assignType(magPosition, found, Calibration{});
     }
+  }
+
+  // The entry at `position` (record field `field`) from a column its UCD
+  // names; false when no UCD rule finds one with units it knows.
+  bool takeByUcd(int field, int position) {
+    for (const UcdRule& rule : kUcdRules) {
+      if (rule.type != type_ || rule.field != field) continue;
+      for (int i = 0; i < columnCount(); ++i) {
+        if (used_[static_cast<std::size_t>(i)] || !ucdRuleMatches(rule, ucdWords_[static_cast<std::size_t>(i)])) continue;
+        const ReadMeColumn& c = col(i);
+        auto cal = calibrationFor(rule.quantity, c.units);
+        if (!cal) {
+          notes_.push_back("Not taken for " + entryName(position) + ": " + c.describe() + ", in " + c.units);
+          continue;
+        }
+        if (rule.quantity == Quantity::Dimension) cal = dimension(c, field == 7);
+        assignType(position, i, *cal);
+        return true;
+      }
+    }
+    return false;
   }
 
   void assignType(int position, int column, const Calibration& cal) {
@@ -796,11 +1035,23 @@ class Mapper {
     const FieldCatalogue& f = def_.fields();
     const int idPosition = f.positionOfField(3);
     int nextString = 1, nextNumeric = 1;
-    auto label = [](const ReadMeColumn& c) { return c.label.substr(0, kLabelMaxLength); };
+    // A column without a name keeps the entry's own label.
+    auto setLabel = [&](int p, const ReadMeColumn& c) {
+      if (!c.label.empty()) def_.setLabelOfPosition(p, c.label.substr(0, kLabelMaxLength));
+    };
     auto candidate = [&](int i) {
       return !used_[static_cast<std::size_t>(i)] && parts_[static_cast<std::size_t>(i)].part == Part::None;
     };
 
+    // The main identifier a UCD names goes first.
+    for (int i = 0; i < columnCount() && idPosition >= 0; ++i) {
+      const std::vector<std::string>& w = ucdWords_[static_cast<std::size_t>(i)];
+      if (!candidate(i) || w.empty() || w.front() != "meta.id" || !hasUcdWord(w, "meta.main")) continue;
+      used_[static_cast<std::size_t>(i)] = true;
+      put(idPosition, col(i));
+      notes_.push_back(entryName(idPosition) + ": " + col(i).describe());
+      break;
+    }
     for (int i = 0; i < columnCount(); ++i) {
       if (!candidate(i)) continue;
       const ReadMeColumn& c = col(i);
@@ -817,7 +1068,7 @@ class Mapper {
       } else if (nextString <= kFreeStringCount) {
         const int p = f.stringPosition(nextString);
         put(p, c);
-        def_.setLabelOfPosition(p, label(c));
+        setLabel(p, c);
         def_.altNames[static_cast<std::size_t>(nextString - 1)] = 1;
         notes_.push_back(entryName(p) + ": " + c.describe() + ", an alternate name");
         ++nextString;
@@ -840,7 +1091,7 @@ class Mapper {
       }
       const int p = c.isText() ? f.stringPosition(next) : f.numericPosition(next);
       put(p, c);
-      def_.setLabelOfPosition(p, label(c));
+      setLabel(p, c);
       notes_.push_back(entryName(p) + ": " + c.describe());
       ++next;
     }
@@ -850,9 +1101,11 @@ class Mapper {
   CatalogType type_;
   CatalogDefinition& def_;
   std::vector<bool> used_;
+  std::vector<std::vector<std::string>> ucdWords_;  // of each column, empty without a UCD
   std::vector<PositionPart> parts_;
   std::vector<PositionSet> sets_;
   std::vector<std::string> taken_;  // position columns not yet in a note
+  std::vector<std::string> widthNotes_;  // the width chosen for each text entry of a column table
   int raSet_ = -1, decSet_ = -1;
   int ratype_ = 0, dectype_ = 0;
   std::optional<int> nebunit_;

@@ -11,6 +11,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFrame>
+#include <QHeaderView>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -21,17 +22,23 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTableWidget>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QVBoxLayout>
 
+#include "build/cell_columns.h"
 #include "build/field_preview.h"
 #include "build/input_reader.h"
+#include "build/row_splitter.h"
+#include "build/table_form.h"
+#include "build/typed_rows.h"
 #include "build/sky_position.h"
 #include "catalog/catalog_definition.h"
 #include "ui/formula_dialog.h"
 #include "ui/platform_services.h"
 #include "ui/qt_text.h"
+#include "util/error.h"
 #include "util/home_directory.h"
 #include "util/text.h"
 
@@ -44,6 +51,8 @@ constexpr char kRulerBlock[] = "1234567890";
 // Shown in place of a control byte of the sample, which the text control
 // would otherwise take as a line break or a tab stop and so shift the columns.
 constexpr char16_t kControlByteMark = 0x00B7;
+// Rows after the header read for the widest cell of each column.
+constexpr int kWidthRows = 50;
 
 // The list reports releases after it has handled them, so that a tick
 // toggled by the click is already stored.
@@ -129,6 +138,7 @@ FieldLayoutEditor::FieldLayoutEditor(CatalogDefinition& definition, PlatformServ
   buildAlternateNameBox();
   buildSampleMemo();
   buildPreview();
+  buildColumnList();
   layOutPage();
   connectControls();
   showFieldList();
@@ -256,6 +266,22 @@ void FieldLayoutEditor::buildPreview() {
   previewRefused_->hide();
 }
 
+// Number, name, unit and the sample row's value of each column, one a row.
+void FieldLayoutEditor::buildColumnList() {
+  ColumnList = new QTableWidget(0, 4, this);
+  ColumnList->setObjectName("ColumnList");
+  ColumnList->setHorizontalHeaderLabels({QStringLiteral("#"), QStringLiteral("Name"), QStringLiteral("Unit"),
+                                         QStringLiteral("Value")});
+  ColumnList->verticalHeader()->hide();
+  ColumnList->verticalHeader()->setDefaultSectionSize(ColumnList->fontMetrics().height() + 4);
+  ColumnList->horizontalHeader()->setStretchLastSection(true);
+  ColumnList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  ColumnList->setSelectionBehavior(QAbstractItemView::SelectRows);
+  ColumnList->setSelectionMode(QAbstractItemView::SingleSelection);
+  ColumnList->setToolTip(QStringLiteral("The columns of the first input file: click one to read the field from it"));
+  ColumnList->hide();
+}
+
 // The list and the boxes share the room left; below them the alternate-name
 // box, the preview and the sample.
 void FieldLayoutEditor::layOutPage() {
@@ -271,6 +297,7 @@ void FieldLayoutEditor::layOutPage() {
   page->addWidget(CheckBox2);
   page->addWidget(preview_);
   page->addWidget(Memo1);
+  page->addWidget(ColumnList, 1);
 }
 
 void FieldLayoutEditor::connectControls() {
@@ -281,6 +308,8 @@ void FieldLayoutEditor::connectControls() {
   connect(CheckBox2, &QCheckBox::toggled, this, &FieldLayoutEditor::CheckBox2Click);
   connect(Button7, &QPushButton::clicked, this, &FieldLayoutEditor::Button7Click);
   connect(importButton_, &QPushButton::clicked, this, &FieldLayoutEditor::importReadMeRequested);
+  connect(ColumnList, &QTableWidget::cellClicked, this, [this](int row, int) { ColumnListClick(row); });
+  connect(ColumnList, &QTableWidget::cellActivated, this, [this](int row, int) { ColumnListClick(row); });
 }
 
 // ---------------------------------------------------------------------------
@@ -372,6 +401,27 @@ void FieldLayoutEditor::refresh() {
 // field that starts past the end highlights nothing: the cursor then stands
 // at the end of the line, where the field would begin.
 void FieldLayoutEditor::highlight(int firstChar, int length) {
+  if (!layout_.columns.empty()) {
+    int row = -1;
+    if (columnMode() && hasCurrent()) {
+      // The column the build finds for the slot: by name where it has one.
+      row = firstChar - 1;
+      const std::string& name = def_.fieldNames[static_cast<std::size_t>(current_)];
+      for (const TableColumn& c : layout_.columns)
+        if (!name.empty() && c.name == name) row = c.number - 1;
+    } else if (hasCurrent()) {
+      for (const TableColumn& c : layout_.columns)
+        if (c.firstByte == firstChar && c.lastByte == firstChar + length - 1) row = c.number - 1;
+    }
+    const QSignalBlocker block(ColumnList);
+    if (row >= 0 && row < ColumnList->rowCount()) {
+      ColumnList->selectRow(row);
+      ColumnList->scrollToItem(ColumnList->item(row, 0));
+    } else {
+      ColumnList->clearSelection();
+    }
+    if (columnMode()) return;
+  }
   QTextCursor cursor = Memo1->textCursor();
   const int lineLength = sampleLength();
   if (firstChar > 0 && length > 0 && firstChar - 1 < lineLength) {
@@ -391,7 +441,15 @@ void FieldLayoutEditor::Edit1Change() {
   if (!hasCurrent()) return;
   const std::optional<int> value = readInteger(Edit1->text());
   if (!value) return;
-  def_.fieldSlots[static_cast<std::size_t>(current_)].firstChar = *value;
+  const auto i = static_cast<std::size_t>(current_);
+  // A column typed by number is that column, whatever name the field read
+  // before (a name wins over the number when the build finds the column).
+  if (columnMode() && def_.fieldSlots[i].firstChar != *value) {
+    def_.fieldNames[i].clear();
+    if (*value >= 1 && *value <= static_cast<int>(layout_.columns.size()))
+      def_.fieldNames[i] = layout_.columns[static_cast<std::size_t>(*value - 1)].name;
+  }
+  def_.fieldSlots[i].firstChar = *value;
   refresh();
 }
 
@@ -429,6 +487,7 @@ void FieldLayoutEditor::enterPage() {
 
 void FieldLayoutEditor::loadSample() {
   const std::vector<std::string>& files = def_.settings.inputfiles;
+  if (files.empty() || def_.settings.format != TableForm::Fixed) clearColumns();
   if (files.empty()) {
     // No input file, no sample: the rulers would describe nothing.
     sample_.clear();
@@ -436,9 +495,14 @@ void FieldLayoutEditor::loadSample() {
     Memo1->clear();
     return;
   }
+  const std::string first = resolveInput_ ? resolveInput_(files.front()) : expandHome(files.front());
+  if (def_.settings.format != TableForm::Fixed) {
+    loadTableSample(first);
+    return;
+  }
   InputReader reader(fs_);
   reader.setMaxLineLength(kMaxSampleLength);
-  reader.open(resolveInput_ ? resolveInput_(files.front()) : expandHome(files.front()), def_.settings.eol);
+  reader.open(first, def_.settings.eol);
   std::string line(reader.readLine());
   reader.close();
   showSample(line);
@@ -446,6 +510,190 @@ void FieldLayoutEditor::loadSample() {
   cursor.setPosition(0);
   cursor.setPosition(1, QTextCursor::KeepAnchor);
   Memo1->setTextCursor(cursor);
+}
+
+// The header of the file at `path` read as its form says, then the first
+// rows after it: the first is the sample, all give the widest cells.
+void FieldLayoutEditor::loadTableSample(const std::string& path) {
+  const TableForm form = def_.settings.format;
+  if (form == TableForm::Fits || form == TableForm::VoTable) {
+    loadTypedSample(path);
+    return;
+  }
+  TableLayout layout = readTableLayout(fs_, path, def_.settings.format, def_.settings.headerrow);
+  InputReader reader(fs_);
+  reader.setMaxLineLength(kMaxSampleLength);
+  reader.open(path, def_.settings.eol);
+  for (std::int64_t n = 1; n < layout.dataLine && !reader.endOfInput(); ++n) reader.readLine();
+  const bool cellsSplit = isDelimited(layout.form);
+  std::vector<std::string> rows;
+  bool first = true;
+  while (static_cast<int>(rows.size()) < kWidthRows && !reader.endOfInput()) {
+    std::string_view line = reader.readLine();
+    if (first && layout.byteOrderMark && layout.dataLine == 1 && line.starts_with("\xEF\xBB\xBF"))
+      line.remove_prefix(3);
+    first = false;
+    const std::string_view text = trimmed(line);
+    if (text.empty() || (cellsSplit && text.front() == '#')) continue;
+    rows.emplace_back(line);
+  }
+  reader.close();
+  if (rows.empty()) throw Error("\"" + path + "\" has no row of data after its header");
+
+  std::vector<std::string> cells(layout.columns.size());
+  std::vector<int> widths(layout.columns.size(), 0);
+  if (cellsSplit) {
+    RowSplitter splitter(layout.delimiting);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      if (splitter.split(rows[r]) != RowStatus::Ok) continue;
+      for (std::size_t c = 0; c < splitter.size() && c < cells.size(); ++c) {
+        const std::string_view cell = splitter.cell(c);
+        if (r == 0) cells[c] = cell;
+        widths[c] = std::max(widths[c], static_cast<int>(trimmed(cell).size()));
+      }
+    }
+  } else {
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+      const TableColumn& column = layout.columns[c];
+      if (column.firstByte >= 1 && static_cast<std::size_t>(column.firstByte) <= rows.front().size())
+        cells[c] = rows.front().substr(static_cast<std::size_t>(column.firstByte - 1),
+                                       static_cast<std::size_t>(column.lastByte - column.firstByte + 1));
+    }
+  }
+  layout_ = std::move(layout);
+  layoutPath_ = path;
+  cells_ = std::move(cells);
+  widths_ = std::move(widths);
+  showSample(rows.front());
+  showColumns();
+}
+
+// FITS and VOTable rows hold typed cells. The sample shows each as its
+// shortest exact text, and the preview reads them from a comma-separated
+// row made of those texts: the numbers they give are the stored ones.
+void FieldLayoutEditor::loadTypedSample(const std::string& path) {
+  const TableForm form = def_.settings.format;
+  const std::unique_ptr<TypedRowSource> source = openTypedTable(form, path, def_.settings.table);
+  TableLayout layout = source->layout();
+  std::vector<std::string> cells = sampleRow(*source);
+  if (cells.empty()) throw Error("\"" + path + "\" has no row of data");
+  std::vector<int> widths(layout.columns.size(), 0);
+  std::string row;
+  for (std::size_t c = 0; c < cells.size(); ++c) {
+    widths[c] = static_cast<int>(cells[c].size());
+    if (c > 0) row += ',';
+    row += '"';
+    for (char ch : cells[c]) row += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+    row += '"';
+  }
+  layout.delimiting = delimitingOf(TableForm::Csv);
+  layout_ = std::move(layout);
+  layoutPath_ = path;
+  cells_ = std::move(cells);
+  widths_ = std::move(widths);
+  showSample(row);
+  showColumns();
+}
+
+void FieldLayoutEditor::showColumns() {
+  const QSignalBlocker block(ColumnList);
+  ColumnList->setRowCount(static_cast<int>(layout_.columns.size()));
+  for (std::size_t c = 0; c < layout_.columns.size(); ++c) {
+    const TableColumn& column = layout_.columns[c];
+    const auto row = static_cast<int>(c);
+    QString number = QString::number(column.number);
+    if (column.firstByte > 0) number += QStringLiteral(" (%1-%2)").arg(column.firstByte).arg(column.lastByte);
+    const QStringList texts = {number, fromBytes(column.name), fromBytes(column.unit), fromBytes(std::string(trimmed(cells_[c])))};
+    for (int k = 0; k < texts.size(); ++k) {
+      auto* item = new QTableWidgetItem(texts[k]);
+      if (!column.description.empty()) item->setToolTip(fromBytes(column.description));
+      ColumnList->setItem(row, k, item);
+    }
+  }
+  ColumnList->resizeColumnsToContents();
+  ColumnList->setVisible(!layout_.columns.empty());
+  Memo1->setVisible(!columnMode());
+}
+
+void FieldLayoutEditor::clearColumns() {
+  layout_ = TableLayout{};
+  layoutPath_.clear();
+  cells_.clear();
+  widths_.clear();
+  {
+    const QSignalBlocker block(ColumnList);
+    ColumnList->setRowCount(0);
+  }
+  ColumnList->hide();
+  Memo1->show();
+}
+
+bool FieldLayoutEditor::columnMode() const {
+  return slotsNameColumns(def_.settings.format) && layout_.form == def_.settings.format && !layoutPath_.empty();
+}
+
+// A field the build reads as text: its cell's blanks and "NaN" are no value.
+bool FieldLayoutEditor::readsText(int position) const {
+  const ValueKind kind = def_.fields().entry(position).kind;
+  return kind != ValueKind::Scaled16 && kind != ValueKind::Float && kind != ValueKind::Byte &&
+         kind != ValueKind::Coordinate;
+}
+
+void FieldLayoutEditor::ColumnListClick(int row) {
+  if (!hasCurrent() || row < 0 || row >= static_cast<int>(layout_.columns.size())) return;
+  const TableColumn& column = layout_.columns[static_cast<std::size_t>(row)];
+  const auto i = static_cast<std::size_t>(current_);
+  FieldSlot& slot = def_.fieldSlots[i];
+  if (columnMode()) {
+    slot.firstChar = column.number;
+    slot.length = readsText(current_) ? std::max(1, widths_[static_cast<std::size_t>(row)]) : 1;
+    def_.fieldNames[i] = column.name;
+  } else if (column.firstByte > 0) {
+    slot.firstChar = column.firstByte;
+    slot.length = column.lastByte - column.firstByte + 1;
+  } else {
+    return;
+  }
+  refresh();
+}
+
+// Each slot is placed on its own, so that one the file cannot give (a name
+// it lacks, a column past the sample row's last cell) leaves the others
+// their cells and tells its own reason.
+void FieldLayoutEditor::placeSample() {
+  FileColumns columns;
+  std::array<bool, kSlotCount> text{};
+  slotProblems_.fill(std::string());
+  rowProblem_.clear();
+  RowSplitter splitter(layout_.delimiting);
+  const RowStatus status = splitter.split(sample_);
+  const int cells = static_cast<int>(splitter.size());
+  for (int p = 0; p < kSlotCount; ++p) {
+    const auto i = static_cast<std::size_t>(p);
+    if (p < def_.fields().size()) text[i] = readsText(p);
+    try {
+      const FileColumns one = resolveColumns(def_, {p}, layout_, layoutPath_);
+      if (one.cell[i] < 0) continue;
+      if (status == RowStatus::Ok && one.cell[i] >= cells) {
+        slotProblems_[i] = "Column " + std::to_string(one.cell[i] + 1) + " is past the sample row's last cell (" +
+                           std::to_string(cells) + ")";
+        continue;
+      }
+      columns.cell[i] = one.cell[i];
+      columns.cellsNeeded = std::max(columns.cellsNeeded, one.cell[i] + 1);
+    } catch (const Error& e) {
+      slotProblems_[i] = e.what();
+    }
+  }
+  CellPlacer placer(layout_.delimiting, columns, text);
+  std::string_view row;
+  const RowRefusal refusal = placer.place(sample_, def_.fieldSlots.data(), placed_.data(), row);
+  if (refusal != RowRefusal::None) {
+    rowProblem_ = rowRefusalText(refusal, placer.cells(), placer.cellsNeeded());
+    for (FieldSlot& slot : placed_) slot.length = 0;
+    row = {};
+  }
+  placedText_ = row;
 }
 
 // Three lines: the sample; "1234567890" n times; the numbers 1 to n, each
@@ -486,6 +734,12 @@ void FieldLayoutEditor::Memo1MouseUp() {
 // The highlighted text: bytes of the sample line when it lies in that line
 // (control bytes are shown as marks), otherwise the text of the rulers.
 std::string FieldLayoutEditor::highlightedBytes() const {
+  if (columnMode()) {
+    if (!hasCurrent()) return {};
+    const FieldSlot& slot = placed_[static_cast<std::size_t>(current_)];
+    if (slot.length <= 0) return {};
+    return placedText_.substr(static_cast<std::size_t>(slot.firstChar - 1), static_cast<std::size_t>(slot.length));
+  }
   const QTextCursor cursor = Memo1->textCursor();
   if (!cursor.hasSelection()) return {};
   const int start = cursor.selectionStart();
@@ -538,18 +792,33 @@ void FieldLayoutEditor::updatePreview() {
     previewRefused_->hide();
     return;
   }
-  const std::string_view line = sample_;
+  std::string_view line = sample_;
+  // Where slots name columns, the preview reads the sample row as the build
+  // does: on a copy of the definition whose slots point at the row's cells.
+  const CatalogDefinition* shown = &def_;
+  CatalogDefinition placed;
+  if (columnMode()) {
+    placeSample();
+    placed = def_;
+    placed.fieldSlots = placed_;
+    shown = &placed;
+    line = placedText_;
+  }
   const QFontMetrics fm(previewValue_->font());
   const int room = std::max(previewValue_->contentsRect().width(), 4 * fm.averageCharWidth());
   auto fitted = [&fm](const QString& text, int width) {
     return fm.elidedText(text, Qt::ElideRight, std::max(width, fm.averageCharWidth())).toHtmlEscaped();
   };
   if (hasCurrent()) {
-    const FieldPreview p = previewField(line, def_, current_, def_.tables.prepareLookupLists());
+    const FieldPreview p = previewField(line, *shown, current_, def_.tables.prepareLookupLists());
     QString html;
     QString prefix;
     switch (p.reach) {
-      case ColumnReach::NoColumn: prefix = QStringLiteral("No column: "); break;
+      case ColumnReach::NoColumn:
+        prefix = QStringLiteral("No column: ");
+        if (columnMode() && !slotProblems_[static_cast<std::size_t>(current_)].empty())
+          html = red(fitted(fromBytes(slotProblems_[static_cast<std::size_t>(current_)]), room)) + QStringLiteral("<br>");
+        break;
       case ColumnReach::PastEnd:
         html = red(fitted(QStringLiteral("Past the end of the sample line (%1 characters)").arg(line.size()), room)) +
                QStringLiteral("<br>");
@@ -584,20 +853,22 @@ void FieldLayoutEditor::updatePreview() {
     previewValue_->setProperty("pastEnd", false);
   }
 
-  const SkyPosition position = computePosition(line, def_);
+  const SkyPosition position = computePosition(line, *shown);
   const QString gap = QStringLiteral("&nbsp;&nbsp;&nbsp;");
   const QString degree(QChar(0xB0));
   QString ra = escaped(formatHours(position.ra)) + gap + escaped(formatFixed(position.ra, 5)) + degree;
   QString dec = escaped(formatDegrees(position.dec)) + gap + escaped(formatFixed(position.dec, 5)) + degree;
-  if (!position.valid) {
+  const std::string reason = columnMode() && !rowProblem_.empty() ? rowProblem_ : refusalReason(position);
+  const bool refused = !position.valid || !reason.empty();
+  if (refused) {
     ra = red(ra);
     dec = red(dec);
-    previewRefused_->setText(red(fitted(
-        QStringLiteral("The build refuses this line: %1").arg(fromBytes(refusalReason(position))), room)));
+    previewRefused_->setText(
+        red(fitted(QStringLiteral("The build refuses this line: %1").arg(fromBytes(reason)), room)));
   }
   previewRa_->setText(ra);
   previewDec_->setText(dec);
-  previewRefused_->setVisible(!position.valid);
+  previewRefused_->setVisible(refused);
 }
 
 void FieldLayoutEditor::resizeEvent(QResizeEvent* event) {

@@ -1,12 +1,15 @@
 #pragma once
 
+#include <array>
 #include <functional>
-
 #include <string>
+#include <vector>
 
 #include <QPointer>
 #include <QWidget>
 
+#include "build/table_header.h"
+#include "catalog/catalog_definition.h"
 #include "util/file_system.h"
 
 class QCheckBox;
@@ -16,6 +19,7 @@ class QListWidget;
 class QListWidgetItem;
 class QPlainTextEdit;
 class QPushButton;
+class QTableWidget;
 
 namespace mirdal {
 
@@ -43,6 +47,15 @@ class PlatformServices;
 // such, a column past the end of the line marked) and the position the RA
 // and DEC entries make of it, by the conversion loop's own rules. It follows
 // every change of field, column, length, formula and sample.
+//
+// When the input's form describes its columns (every form but fixed
+// columns), ColumnList shows them: number, name, unit and the sample row's
+// value. The sample row is then the first data row after the header. Where
+// slots name columns, the list takes the rulers' place: clicking a column
+// points the current field at it (First Char is the column's number, Length
+// 1 for a number and the widest cell of the first rows for a text), and the
+// preview places the sample row's cells as the build does. For MRT the
+// rulers stay and a click takes the column's bytes.
 class FieldLayoutEditor : public QWidget {
   Q_OBJECT
  public:
@@ -77,6 +90,9 @@ class FieldLayoutEditor : public QWidget {
   const std::string& sampleLine() const { return sample_; }
 
   QListWidget* fieldList() const { return CheckListBox1; }
+  QTableWidget* columnList() const { return ColumnList; }
+  // The columns of the sample's file; none for fixed columns.
+  const TableLayout& tableLayout() const { return layout_; }
   QWidget* editorArea() const { return area_; }
 
   // Brings the preview up to date with the definition: after a change of the
@@ -97,6 +113,8 @@ class FieldLayoutEditor : public QWidget {
   void CheckBox2Click();
   void Memo1MouseUp();
   void Button7Click();
+  // Points the current field at the column in row `row` of ColumnList.
+  void ColumnListClick(int row);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -108,6 +126,7 @@ class FieldLayoutEditor : public QWidget {
   void buildAlternateNameBox();
   void buildSampleMemo();
   void buildPreview();
+  void buildColumnList();
   void layOutPage();
   void connectControls();
 
@@ -120,6 +139,15 @@ class FieldLayoutEditor : public QWidget {
   void highlight(int firstChar, int length);
   void loadSample();
   void showSample(const std::string& line);
+  void loadTableSample(const std::string& path);
+  void loadTypedSample(const std::string& path);
+  void showColumns();
+  void clearColumns();
+  // Slots name columns and the columns of the sample's file are known.
+  bool columnMode() const;
+  // The sample row's cells placed in the slots, as the build places a row.
+  void placeSample();
+  bool readsText(int position) const;
   int sampleLength() const;
   std::string highlightedBytes() const;
   Adv* formulaDialog();
@@ -131,6 +159,17 @@ class FieldLayoutEditor : public QWidget {
   std::string sample_;
   bool sampleShown_ = false;  // the memo holds the three lines of sample_
   QPointer<Adv> adv_;
+  // Forms other than fixed columns: the file's columns, the sample row's
+  // cell in each, the widest cell of the first rows in each, and the
+  // sample row as placed (slots pointed at the cells of placedText_).
+  TableLayout layout_;
+  std::string layoutPath_;
+  std::vector<std::string> cells_;
+  std::vector<int> widths_;
+  std::string placedText_;
+  std::array<FieldSlot, kSlotCount> placed_{};
+  std::array<std::string, kSlotCount> slotProblems_{};
+  std::string rowProblem_;
 
   QListWidget* CheckListBox1 = nullptr;
   QWidget* area_ = nullptr;
@@ -141,6 +180,7 @@ class FieldLayoutEditor : public QWidget {
   QPushButton* Button7 = nullptr;
   QPushButton* importButton_ = nullptr;
   QPlainTextEdit* Memo1 = nullptr;
+  QTableWidget* ColumnList = nullptr;
   QWidget* preview_ = nullptr;
   QLabel* previewValue_ = nullptr;
   QLabel* previewRa_ = nullptr;

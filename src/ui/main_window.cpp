@@ -28,6 +28,7 @@
 #include <QVBoxLayout>
 
 #include "build/input_reader.h"
+#include "build/table_import.h"
 #include "catalog/project_file.h"
 #include "catalog/project_paths.h"
 #include "catalog/readme_import.h"
@@ -353,6 +354,7 @@ void Form1::mapDefinitionToControls() {
   Edit4->setText(fromBytes(s.shortname));
   Edit5->setText(fromBytes(s.longname));
   showInputFiles();
+  showTableForm();
   RadioGroup5->setItemIndex(s.eol);
   RadioGroup2->setItemIndex(s.ratype);
   RadioGroup3->setItemIndex(s.dectype);
@@ -520,6 +522,8 @@ void Form1::SpeedButton1Click() {
     def_.settings.inputfiles.clear();
     for (const QString& f : files) def_.settings.inputfiles.push_back(toPath(f));
     showInputFiles();
+    // A file that cannot be read as text stops here, its name in the message.
+    proposeTableForm(def_.settings.inputfiles.front());
     const std::optional<int> eol = EolDetector::detectEol(fs_, def_.settings.inputfiles.front());
     if (!eol) {
       services_.message(this, kUnrecognizedEolWarning);
@@ -773,6 +777,10 @@ void Form1::showBuildFinished(bool finished) {
 void Form1::ImportReadMeButtonClick() {
   guarded([this] {
     makeProgramDirectoryCurrent();
+    if (def_.settings.format != TableForm::Fixed && !def_.settings.inputfiles.empty()) {
+      importInputDescription();
+      return;
+    }
     const auto restore = qScopeGuard([this] { makeProgramDirectoryCurrent(); });
     FileDialogRequest request;
     request.title = QStringLiteral("Import ReadMe");
@@ -827,6 +835,25 @@ void Form1::ImportReadMeButtonClick() {
     for (const std::string& note : notes) text += QLatin1Char('\n') + fromBytes(note);
     services_.showText(this, QStringLiteral("Import ReadMe"), text);
   });
+}
+
+// Every form but fixed columns describes its columns in the file itself:
+// the import reads the first input file instead of a ReadMe.
+void Form1::importInputDescription() {
+  const std::string input = def_.settings.inputfiles.front();
+  // Into a copy, so that a file refused halfway leaves the page as it was.
+  CatalogDefinition imported = def_;
+  const TableImport result =
+      importTableDescription(fs_, inputNameAsBuilt(input), def_.settings.format, def_.type(), imported);
+  def_ = std::move(imported);
+  mapDefinitionToControls();
+  editor_->enterPage();
+
+  QString text = QStringLiteral("Imported from the columns \"%1\" describes.\n").arg(fromPath(input));
+  text += result.mapped ? QStringLiteral("Review the ticks, columns and labels before building.\n")
+                        : QStringLiteral("Its columns have no names: pick each field's column in the list.\n");
+  for (const std::string& note : result.notes) text += QLatin1Char('\n') + fromBytes(note);
+  services_.showText(this, QStringLiteral("Import ReadMe"), text);
 }
 
 void Form1::SkyPreviewButtonClick() {

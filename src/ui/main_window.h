@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include "build/build_pipeline.h"
+#include "catalog/table_form_name.h"
 #include "catalog/catalog_definition.h"
 #include "catalog/definition_check.h"
 #include "ui/wizard_build_ui.h"
@@ -120,7 +121,11 @@ class Form1 : public QWidget {
   void Button1Click();
   void Button2Click();
   void EndbtClick();
-  // Page 3: fills the field list from a ReadMe's byte-by-byte description.
+  // Page 1: the input form chosen, the header row ticked.
+  void FormBoxChange();
+  void HeaderRowBoxClick();
+  // Page 3: fills the field list from a ReadMe's byte-by-byte description,
+  // or from the input file's own description where its form carries one.
   void ImportReadMeButtonClick();
   // Beside "Close" after a completed build: the sky picture of that catalog.
   void SkyPreviewButtonClick();
@@ -155,6 +160,11 @@ class Form1 : public QWidget {
   void buildColourPage();
   void openTablePage(int page);
   void showInputFiles();
+  // Page 1: detects the form of `path` and sets the definition and the boxes to it.
+  void proposeTableForm(const std::string& path);
+  void showTableForm();
+  // "Import ReadMe..." for an input whose form describes its columns.
+  void importInputDescription();
   void mapTablesToGrids();
   void tableCellChanged(QTableWidgetItem* item);
   void commitEdits();
@@ -227,6 +237,8 @@ class Form1 : public QWidget {
   QListWidget* ListView1 = nullptr;
   QWidget* SpeedButton1 = nullptr;
   RadioGroup* RadioGroup5 = nullptr;
+  QComboBox* FormBox = nullptr;
+  QCheckBox* HeaderRowBox = nullptr;
   // Page 2
   RadioGroup* RadioGroup2 = nullptr;
   RadioGroup* RadioGroup3 = nullptr;

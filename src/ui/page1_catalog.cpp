@@ -1,7 +1,10 @@
-// Page 1: the catalog's type and names, its input files and their line end.
+// Page 1: the catalog's type and names, its input files, their form and
+// their line end.
 
 #include "ui/main_window.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,11 +14,40 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "build/table_form.h"
 #include "ui/qt_text.h"
 #include "ui/widgets.h"
 #include "ui/wizard_pages.h"
+#include "util/home_directory.h"
 
 namespace mirdal {
+
+namespace {
+
+// The forms offered, in the order of the list, with their captions.
+struct OfferedForm {
+  TableForm form;
+  const char* caption;
+};
+constexpr OfferedForm kOfferedForms[] = {
+    {TableForm::Fixed, "Fixed columns"},
+    {TableForm::Csv, "CSV (comma-separated)"},
+    {TableForm::Tsv, "TSV (tab-separated)"},
+    {TableForm::Psv, "|-separated"},
+    {TableForm::Semicolon, ";-separated"},
+    {TableForm::Blanks, "Blank-separated"},
+    {TableForm::Ecsv, "ECSV"},
+    {TableForm::Mrt, "MRT (machine-readable table)"},
+    {TableForm::Fits, "FITS binary table"},
+    {TableForm::VoTable, "VOTable"},
+};
+
+// The user says whether the first row names the columns only where the
+// form leaves it open: ECSV and MRT headers always describe them, fixed
+// columns never have names.
+bool headerRowChosen(TableForm form) { return isDelimited(form) && form != TableForm::Ecsv; }
+
+}  // namespace
 
 void Form1::buildPage1(QWidget* page) {
   auto* column = pageColumn(page);
@@ -47,6 +79,23 @@ void Form1::buildPage1(QWidget* page) {
   ListView1->setToolTip("Filename");
   column->addWidget(ListView1, 1);
 
+  auto* formRow = new QHBoxLayout;
+  FormBox = new QComboBox(page);
+  FormBox->setObjectName("FormBox");
+  for (const OfferedForm& f : kOfferedForms) FormBox->addItem(QString::fromLatin1(f.caption), static_cast<int>(f.form));
+  FormBox->setToolTip("How the rows of the input files are written; proposed from the first file");
+  // Long captions are elided rather than widening the page.
+  FormBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  FormBox->setMinimumContentsLength(14);
+  auto* formLabel = new QLabel("Input form", page);
+  formLabel->setBuddy(FormBox);
+  HeaderRowBox = new QCheckBox("First row names the columns", page);
+  HeaderRowBox->setObjectName("HeaderRowBox");
+  formRow->addWidget(formLabel);
+  formRow->addWidget(FormBox, 1);
+  column->addLayout(formRow);
+  column->addWidget(HeaderRowBox);
+
   RadioGroup5 = new RadioGroup("Input Catalog End of Line Format",
                                {QStringLiteral("CR  x'0D'"), QStringLiteral("LF   x'0A'"),
                                 QStringLiteral("CR+LF  x'0D0A'")},
@@ -61,7 +110,42 @@ void Form1::buildPage1(QWidget* page) {
   // A double-click anywhere in the list, rows or empty space: eventFilter.
   ListView1->viewport()->installEventFilter(this);
   connect(RadioGroup5, &RadioGroup::itemClicked, this, [this](int i) { def_.settings.eol = i; });
+  connect(FormBox, &QComboBox::activated, this, &Form1::FormBoxChange);
+  connect(HeaderRowBox, &QCheckBox::clicked, this, &Form1::HeaderRowBoxClick);
 }
+
+void Form1::showTableForm() {
+  const QSignalBlocker blockForm(FormBox);
+  const QSignalBlocker blockHeader(HeaderRowBox);
+  const TableForm form = def_.settings.format;
+  int index = FormBox->findData(static_cast<int>(form));
+  if (index < 0) {
+    // A project of a form this list does not offer keeps it, under its name.
+    FormBox->addItem(bytesOf(tableFormName(form)), static_cast<int>(form));
+    index = FormBox->count() - 1;
+  }
+  FormBox->setCurrentIndex(index);
+  HeaderRowBox->setChecked(def_.settings.headerrow);
+  HeaderRowBox->setEnabled(headerRowChosen(form));
+}
+
+void Form1::proposeTableForm(const std::string& path) {
+  const DetectedForm detected = detectTableForm(fs_, expandHome(path));
+  def_.settings.format = detected.form;
+  def_.settings.headerrow = detected.hasHeaderRow;
+  showTableForm();
+}
+
+void Form1::FormBoxChange() {
+  const QVariant data = FormBox->currentData();
+  if (!data.isValid()) return;
+  const auto form = static_cast<TableForm>(data.toInt());
+  def_.settings.format = form;
+  if (!headerRowChosen(form)) def_.settings.headerrow = form != TableForm::Fixed;
+  showTableForm();
+}
+
+void Form1::HeaderRowBoxClick() { def_.settings.headerrow = HeaderRowBox->isChecked(); }
 
 // The short name, a few characters wide, and the long name below it.
 QGridLayout* Form1::buildCatalogNames(QWidget* page) {

@@ -22,6 +22,7 @@ constexpr Tip kTips[] = {
     {"ListView1", "Filename: the input catalog files, read in this order.\n"
                   "Double-click or use the button to choose them; relative names are taken from\n"
                   "the directory Mirdal started in, else from the project file's directory"},
+    {"HeaderRowBox", "Delimited forms: the first row of each file holds the column names, not an object"},
     {"RadioGroup5", "How the lines of the input files end; chosen from the first file when it is picked"},
     // Page 2
     {"RadioGroup2", "How right ascension is written: the fields offered on page 3 follow it"},

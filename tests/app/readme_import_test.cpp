@@ -284,9 +284,10 @@ TEST_F(ReadMeCli, BadRequestsAreRefusedWithTheReason) {
   EXPECT_TRUE(contains(r.err, "writing a project from a ReadMe needs --save")) << r.err;
   EXPECT_TRUE(contains(r.err, "Usage: mirdal-build"));
 
+  // Without --readme the file must describe itself; fixed columns do not.
   r = run(dir, {"--input", input, "--type", "stars", "--save", project});
-  EXPECT_EQ(r.status, 2);
-  EXPECT_TRUE(contains(r.err, "needs --readme")) << r.err;
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, "give the catalog's ReadMe with --readme")) << r.err;
 
   r = run(dir, {"--readme", readme, "--input", input, "--type", "galaxies", "--save", project});
   EXPECT_EQ(r.status, 2);

@@ -121,6 +121,7 @@ TEST(TableForm, DetectsTheSharedCatalogs) {
       {"/formats/bsc5.tsv", TableForm::Tsv, true},   {"/formats/bsc5.psv", TableForm::Psv, false},
       {"/formats/bsc5.ecsv", TableForm::Ecsv, true}, {"/formats/bsc5.mrt", TableForm::Mrt, true},
       {"/bsc5/catalog", TableForm::Fixed, false},    {"/ngc2000/ngc2000.dat", TableForm::Fixed, false},
+      {"/formats/bsc5.fits", TableForm::Fits, true}, {"/formats/bsc5.b2.vot", TableForm::VoTable, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
@@ -128,8 +129,9 @@ TEST(TableForm, DetectsTheSharedCatalogs) {
     EXPECT_EQ(d.form, c.form);
     EXPECT_EQ(d.hasHeaderRow, c.header);
   }
-  EXPECT_NE(errorOf([] { detectTableForm(FileSystem::real(), kData + "/formats/bsc5.fits"); })
-                .find("bsc5.fits\" is not a text table: it holds binary data"),
+  // Binary data that is no FITS file is refused.
+  EXPECT_NE(errorOf([] { detectTableForm(FileSystem::real(), std::string(MIRDAL_BINARY_DIR) + "/mirdal-build"); })
+                .find("mirdal-build\" is not a text table: it holds binary data"),
             std::string::npos);
 }
 
@@ -192,10 +194,13 @@ TEST(TableLayout, ColumnsOfTheSharedCatalogs) {
       {"bsc5.ecsv", TableForm::Ecsv, true, 55, 61, column(29, "Vmag", "mag", "Visual magnitude (1)", "float64"),
        column(55, "DEdeg", "deg", "", "float64"), "1 \"\" \"BD+44 4550\" 3"},
       {"bsc5.mrt", TableForm::Mrt, true, 54, 96,
-       column(30, "Vmag", "mag", "[-1.46/7.96]? Visual magnitude (1)", "F5.2", 129, 133),
-       column(54, "NoteFlag", "", "? [*] a star indicates that there is a note(see file notes)", "A1", 246, 246),
+       // The rows stand two bytes further on than the description says.
+       column(30, "Vmag", "mag", "[-1.46/7.96]? Visual magnitude (1)", "F5.2", 131, 135),
+       column(54, "NoteFlag", "", "? [*] a star indicates that there is a note(see file notes)", "A1", 248, 248),
        "   1            BD+44 4550",
-       {"columns 23 and 24 are both named \"DE-\""}},
+       {"the rows do not stand where the byte-by-byte description places them (column \"FK5\" fills bytes 43-46 "
+        "where the description says 43-44); each column is read where the rows have it",
+        "columns 23 and 24 are both named \"DE-\""}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);

@@ -2,11 +2,15 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
+#include <QTableWidget>
+#include <QTest>
+#include <QTextDocumentFragment>
 #include <QToolButton>
 
 #include "ui/fake_platform_services.h"
@@ -60,6 +64,29 @@ struct Wizard {
     QListWidget* list = find<QListWidget>("CheckListBox1");
     for (int i = 0; i < list->count(); ++i)
       if (list->item(i)->text().startsWith('[')) list->item(i)->setCheckState(Qt::Checked);
+  }
+  // Page 3: makes the entry of the field list with this text the current field.
+  void selectField(const QString& entry) const {
+    QListWidget* list = find<QListWidget>("CheckListBox1");
+    for (int i = 0; i < list->count(); ++i)
+      if (list->item(i)->text() == entry) {
+        list->scrollToItem(list->item(i));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(i)).center());
+      }
+  }
+  // Page 3: clicks the row of ColumnList whose name is `name`.
+  void pickColumn(const QString& name) const {
+    QTableWidget* columns = find<QTableWidget>("ColumnList");
+    for (int r = 0; r < columns->rowCount(); ++r)
+      if (columns->item(r, 1)->text() == name) {
+        columns->scrollToItem(columns->item(r, 1));
+        QTest::mouseClick(columns->viewport(), Qt::LeftButton, {}, columns->visualItemRect(columns->item(r, 1)).center());
+      }
+  }
+  // The text a person reads in a label, without its marks.
+  QString label(const char* name) const {
+    QString s = QTextDocumentFragment::fromHtml(find<QLabel>(name)->text()).toPlainText();
+    return s.replace(QChar(0xA0), QLatin1Char(' ')).simplified();
   }
   void tick(const QString& entry) const {
     QListWidget* list = find<QListWidget>("CheckListBox1");

@@ -1,0 +1,118 @@
+// Input forms in the wizard: page 1 proposes the form the first input file
+// shows, page 3 lists the file's columns, a click on one points the current
+// field at it, the preview reads the sample row's cells, and "Import
+// ReadMe..." maps the columns the file itself describes.
+
+#include <QtTest>
+
+#include "support/temp_dir.h"
+#include "ui/wizard_fixture.h"
+
+using namespace mirdal;
+using mirdal::testing::TempDir;
+using mirdal::testing::Wizard;
+
+namespace {
+
+struct FormCase {
+  const char* file;
+  const char* text;
+  TableForm form;
+  bool headerRow;
+  const char* id;   // the sample row's "id" cell as the preview shows it; null: no columns
+  int idWidth;      // the widest "id" cell of the rows
+  const char* raUnit;
+  const char* vmag;  // the magnitude preview
+};
+
+const FormCase kCases[] = {
+    {"stars.csv", "# from a star list\nid,ra,dec,vmag\n\"HR 1, A\",10.5,-20.25,3.5\nHR 2,11.25,5.5,4\n",
+     TableForm::Csv, true, "\"HR 1, A\"", 7, "", "3.5, stored 3500"},
+    {"stars.tsv", "id\tra\tdec\tvmag\n\tdeg\tdeg\tmag\n--\t--\t---\t----\nBeta Star\t10.5\t-20.25\t4.25\nB\t1\t2\t3\n",
+     TableForm::Tsv, true, "\"Beta Star\"", 9, "deg", "4.25, stored 4250"},
+    {"stars.vot",
+     "<?xml version=\"1.0\"?>\n<VOTABLE version=\"1.4\"><RESOURCE><TABLE>\n"
+     "<FIELD name=\"id\" datatype=\"char\" arraysize=\"*\"/><FIELD name=\"ra\" datatype=\"double\" unit=\"deg\"/>\n"
+     "<FIELD name=\"dec\" datatype=\"double\" unit=\"deg\"/><FIELD name=\"vmag\" datatype=\"float\"/>\n"
+     "<DATA><TABLEDATA><TR><TD>Beta Star</TD><TD>10.5</TD><TD>-20.25</TD><TD>4.25</TD></TR>\n"
+     "<TR><TD>B</TD><TD>1</TD><TD>2</TD><TD>3</TD></TR></TABLEDATA></DATA></TABLE></RESOURCE></VOTABLE>\n",
+     TableForm::VoTable, true, "\"Beta Star\"", 9, "deg", "4.25, stored 4250"},
+    {"stars.dat", "HR 1      10.5000 -20.2500 3.50\nHR 2      11.2500  05.5000 4.00\n", TableForm::Fixed, false,
+     nullptr, 0, nullptr, nullptr},
+    {"stars.bin", "\x7f" "ELF\0\0\1\2\3\0\0\0\0\0\0\0", TableForm::Fixed, false,
+     nullptr, 0, nullptr, nullptr},
+};
+
+}  // namespace
+
+class WizardTableFormTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void formsAreProposedAndColumnsPicked() {
+    for (const FormCase& c : kCases) {
+      const bool binary = std::string_view(c.file) == "stars.bin";
+      TempDir dir;
+      const std::string path = dir.write(c.file, binary ? std::string_view(c.text, 16) : std::string_view(c.text));
+      Wizard w;
+      w.choose("RadioGroup2", 3);
+      w.choose("RadioGroup3", 1);
+      w.fillPage1(QString::fromStdString(path));
+      QCOMPARE(w.find<QComboBox>("FormBox")->currentData().toInt(), static_cast<int>(c.form));
+      QCOMPARE(w.find<QCheckBox>("HeaderRowBox")->isChecked(), c.headerRow);
+      QCOMPARE(w.form.definition().settings.format, c.form);
+      if (binary) {
+        QCOMPARE(w.services.messages.size(), 1);
+        QVERIFY2(w.services.messages.front().contains(QString::fromStdString(path)), qPrintable(c.file));
+        continue;
+      }
+      QVERIFY2(w.services.messages.isEmpty(), qPrintable(w.services.messages.join('|')));
+      w.click("nextbt");
+      w.click("nextbt");
+      QCOMPARE(w.page(), 2);
+      QCOMPARE(w.shown("ColumnList"), c.id != nullptr);
+      QCOMPARE(w.shown("Memo1"), c.id == nullptr);
+      if (!c.id) {
+        // The user overrides the proposal: the definition follows the boxes.
+        w.click("prevbt");
+        w.click("prevbt");
+        auto* box = w.find<QComboBox>("FormBox");
+        box->setCurrentIndex(box->findData(static_cast<int>(TableForm::Csv)));
+        emit box->activated(box->currentIndex());
+        w.find<QCheckBox>("HeaderRowBox")->click();
+        QCOMPARE(w.form.definition().settings.format, TableForm::Csv);
+        QVERIFY(w.form.definition().settings.headerrow);
+        continue;
+      }
+      const auto* columns = w.find<QTableWidget>("ColumnList");
+      QCOMPARE(columns->item(1, 2)->text(), QString(c.raUnit));
+      for (const auto& [entry, column] : {std::pair{"[RA decimal (degrees)]", "ra"},
+                                          {"[DEC decimal (degrees)]", "dec"},
+                                          {"[Magnitude (mag)]", "vmag"},
+                                          {"Catalog ID", "id"}}) {
+        w.selectField(entry);
+        w.pickColumn(column);
+      }
+      const CatalogDefinition& def = w.form.definition();
+      QCOMPARE(def.fieldSlots[2].firstChar, 1);
+      QCOMPARE(def.fieldSlots[2].length, c.idWidth);
+      QCOMPARE(def.fieldNames[2], std::string("id"));
+      QCOMPARE(def.fieldSlots[3].length, 1);
+      QCOMPARE(w.label("PreviewValue"), QString(c.id) + " (not ticked)");
+      QVERIFY2(w.label("PreviewRa").endsWith("10.50000\u00B0"), qPrintable(w.label("PreviewRa")));
+      QVERIFY2(w.label("PreviewDec").endsWith("-20.25000\u00B0"), qPrintable(w.label("PreviewDec")));
+      w.selectField("[Magnitude (mag)]");
+      QCOMPARE(w.label("PreviewValue"), QString(c.vmag) + " (not ticked)");
+
+      // "Import ReadMe..." reads the columns the file describes; no ReadMe is asked for.
+      w.click("ImportReadMeButton");
+      QCOMPARE(w.services.fileRequests.back().kind, QString("openFiles"));
+      QVERIFY2(w.services.messages.back().startsWith("Imported from"), qPrintable(w.services.messages.join('|')));
+      QCOMPARE(w.form.definition().fieldNames[0], std::string("ra"));
+      QCOMPARE(w.form.definition().fieldNames[1], std::string("dec"));
+    }
+  }
+};
+
+QTEST_MAIN(WizardTableFormTest)
+#include "wizard_table_form_test.moc"
