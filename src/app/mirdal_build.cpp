@@ -4,9 +4,10 @@
 //
 //   mirdal-build [--output DIR] [--yes] PROJECT.prj
 //   mirdal-build --readme README --input FILE --type TYPE --save PROJECT.prj
-//                [--output DIR] [--file NAME]
+//                [--output DIR] [--file NAME] [import options]
 //   mirdal-build --input FILE --type TYPE --save PROJECT.prj
-//                [--output DIR] [--format FORM] [--table NAME|N]
+//                [--output DIR] [--format FORM] [--table NAME|N] [import options]
+//   mirdal-build --version
 
 #include <unistd.h>
 
@@ -25,8 +26,11 @@
 #include "build/input_reader.h"
 #include "build/table_import.h"
 #include "catalog/catalog_definition.h"
+#include "build/magnitude_scan.h"
 #include "catalog/definition_check.h"
+#include "catalog/import_options.h"
 #include "catalog/project_file.h"
+#include "catalog/project_paths.h"
 #include "catalog/readme_import.h"
 #include "util/error.h"
 #include "util/home_directory.h"
@@ -57,17 +61,19 @@ void installStopHandlers() {
   ::sigaction(SIGTERM, &action, nullptr);
 }
 
-const char* kUsage =
+const std::string kUsage = std::string(
     "Usage: mirdal-build [--output DIR] [--yes] PROJECT.prj\n"
     "       mirdal-build --readme README --input FILE --type TYPE --save PROJECT.prj\n"
-    "                    [--output DIR] [--file NAME]\n"
+    "                    [--output DIR] [--file NAME] [import options]\n"
     "       mirdal-build --input FILE --type TYPE --save PROJECT.prj\n"
-    "                    [--output DIR] [--format FORM] [--table NAME|N]\n"
-    "Builds the catalog that the project file describes. With --readme, writes a\n"
-    "project file instead, from the byte-by-byte description of the catalog's\n"
-    "ReadMe, prints what went where, and builds nothing. With --input and no\n"
-    "--readme, the same from the description the file carries itself (the names,\n"
-    "units and descriptions of a CSV, TSV, ECSV or MRT table).\n"
+    "                    [--output DIR] [--format FORM] [--table NAME|N] [import options]\n"
+    "       mirdal-build --help | --version\n"
+    "Builds the catalog that the project file describes. Relative input names and a\n"
+    "relative output directory in the project are taken from the project file's\n"
+    "directory. With --readme, writes a project file instead, from the byte-by-byte\n"
+    "description of the catalog's ReadMe, prints what went where, and builds nothing.\n"
+    "With --input and no --readme, the same from the description the file carries\n"
+    "itself (the names, units and descriptions of a CSV, TSV, ECSV or MRT table).\n"
     "  --output DIR   write the catalog to DIR instead of the project's output directory;\n"
     "                 with --readme, the output directory written into the project\n"
     "  --yes          answer Yes to the append confirmation (needed when not on a terminal)\n"
@@ -79,7 +85,9 @@ const char* kUsage =
     "                 one named like the first input file, or the only one\n"
     "  --format FORM  without --readme: how the input is written, csv, tsv, psv, ssv,\n"
     "                 blanks, ecsv, mrt, fits or votable; detected by default\n"
-    "  --table T      FITS and VOTable: the table to read, by name or number\n";
+    "  --table T      FITS and VOTable: the table to read, by name or number\n"
+    "  --version      print the program's name and version\n"
+    "Import options (with --readme, or --input alone):\n") + mirdal::kImportOptionsUsage;
 
 constexpr const char* kTypeNames[] = {"stars", "variables", "doubles", "nebulae", "outlines"};
 
@@ -93,12 +101,51 @@ struct ReadMeRequest {
   std::string readme, save, tableFile, type;
   std::vector<std::string> inputs;
   std::string format, table;  // the import from the input's own description
+  mirdal::ImportOptions import;
 };
 
 std::string absolutePath(const std::string& path) {
   std::error_code ec;
   std::filesystem::path p = std::filesystem::absolute(path, ec);
   return ec ? path : p.lexically_normal().string();
+}
+
+// What an import leaves for the person to decide, decided from the command
+// line, and the maximum magnitude from the data unless --magmax gives it.
+// Any import path calls it once the columns are mapped; `inputs` are the
+// names as given. Returns the notes to print.
+std::vector<std::string> applyImportOptions(const mirdal::ImportOptions& options,
+                                            const std::vector<std::string>& inputs,
+                                            mirdal::CatalogDefinition& definition) {
+  std::vector<std::string> notes;
+  mirdal::applyImportOptions(options, definition);
+  if (!options.magmax) {
+    const mirdal::MagnitudeScan scan = mirdal::scanMagnitudes(definition, inputs);
+    if (scan.faintest) {
+      definition.settings.magmax = mirdal::magnitudeLimitFor(*scan.faintest);
+      notes.push_back("maximum magnitude " + mirdal::formatProjectFloat(definition.settings.magmax) +
+                      " (faintest of " + std::to_string(scan.values) + " magnitudes in " +
+                      std::to_string(scan.lines) + " lines, rounded up to the next tenth)");
+    } else if (definition.type() != mirdal::CatalogType::NebulaOutlines) {
+      notes.push_back("maximum magnitude " + mirdal::formatProjectFloat(definition.settings.magmax) +
+                      " (no magnitude read from the input files; --magmax sets it)");
+    }
+  }
+  return notes;
+}
+
+// What a written project holds, and where the catalog will go.
+void printProject(const std::string& path, const mirdal::CatalogDefinition& definition,
+                  const std::vector<std::string>& notes) {
+  const mirdal::BuildSettings& s = definition.settings;
+  std::printf("Project written to %s\n", path.c_str());
+  std::printf("  catalog           %s, \"%s\", %s\n", s.shortname.c_str(), s.longname.c_str(),
+              mirdal::catalogTypeCaption(definition.type()));
+  std::printf("  output directory  %s\n", s.ouputdir.c_str());
+  if (definition.regionChoiceOffered())
+    std::printf("  region files      %d, index %s%s\n", mirdal::regionCountOfNumfile(s.numfile),
+                s.index ? "yes" : "no", s.index && s.altindex ? " with alternate names" : "");
+  for (const std::string& n : notes) std::printf("  %s\n", n.c_str());
 }
 
 // Writes the project that the ReadMe proposes; the notes go to stdout. A
@@ -119,7 +166,9 @@ int writeProjectFromReadMe(ReadMeRequest request, const std::optional<std::strin
   const mirdal::ReadMeImport imported =
       mirdal::importReadMe(request.readme, request.inputs.front(), request.tableFile, *type, definition);
   mirdal::BuildSettings& s = definition.settings;
-  for (const std::string& input : request.inputs) s.inputfiles.push_back(absolutePath(input));
+  // Below the project's directory the names stay relative, so that the
+  // project and its catalog move together; mirdal-build takes them from there.
+  for (const std::string& input : request.inputs) s.inputfiles.push_back(mirdal::nameInProject(input, request.save));
   std::vector<std::string> notes = imported.notes;
   if (std::optional<int> eol = mirdal::EolDetector::detectEol(mirdal::FileSystem::real(), request.inputs.front()))
     s.eol = *eol;
@@ -128,12 +177,10 @@ int writeProjectFromReadMe(ReadMeRequest request, const std::optional<std::strin
   s.shortname = mirdal::proposedShortName(imported.readMe, request.inputs.front());
   s.longname = mirdal::proposedLongName(imported.readMe, request.inputs.front());
   if (output) s.ouputdir = absolutePath(mirdal::expandHome(*output));
+  for (std::string& note : applyImportOptions(request.import, request.inputs, definition))
+    notes.push_back(std::move(note));
   mirdal::saveProject(request.save, definition);
-
-  std::printf("Project written to %s\n", request.save.c_str());
-  std::printf("  catalog           %s, \"%s\", %s\n", s.shortname.c_str(), s.longname.c_str(),
-              mirdal::catalogTypeCaption(*type));
-  for (const std::string& n : notes) std::printf("  %s\n", n.c_str());
+  printProject(request.save, definition, notes);
   const std::vector<std::string> missing = mirdal::missingRequiredEntries(definition);
   if (!missing.empty()) {
     std::string list;
@@ -178,7 +225,7 @@ int writeProjectFromTable(ReadMeRequest request, const std::optional<std::string
   definition.settings.table = request.table;
   const mirdal::TableImport imported = mirdal::importTableDescription(fs, input, form, *type, definition);
   mirdal::BuildSettings& s = definition.settings;
-  for (const std::string& in : request.inputs) s.inputfiles.push_back(absolutePath(in));
+  for (const std::string& in : request.inputs) s.inputfiles.push_back(mirdal::nameInProject(in, request.save));
   std::vector<std::string> notes = imported.notes;
   if (std::optional<int> eol = mirdal::EolDetector::detectEol(fs, input))
     s.eol = *eol;
@@ -187,12 +234,10 @@ int writeProjectFromTable(ReadMeRequest request, const std::optional<std::string
   s.shortname = mirdal::proposedShortName(mirdal::ReadMe{}, input);
   s.longname = mirdal::proposedLongName(mirdal::ReadMe{}, input);
   if (output) s.ouputdir = absolutePath(mirdal::expandHome(*output));
+  for (std::string& note : applyImportOptions(request.import, request.inputs, definition))
+    notes.push_back(std::move(note));
   mirdal::saveProject(request.save, definition);
-
-  std::printf("Project written to %s\n", request.save.c_str());
-  std::printf("  catalog           %s, \"%s\", %s\n", s.shortname.c_str(), s.longname.c_str(),
-              mirdal::catalogTypeCaption(*type));
-  for (const std::string& n : notes) std::printf("  %s\n", n.c_str());
+  printProject(request.save, definition, notes);
   if (!imported.mapped) {
     std::cerr << "mirdal-build: the columns of \"" << input
               << "\" have no names, so none is mapped; map them on page 3 of the wizard before building\n";
@@ -287,7 +332,7 @@ class TerminalUi : public mirdal::BuildUi {
 // The command line, read.
 struct Options {
   std::string project, output;
-  bool yes = false, haveOutput = false, readmeMode = false;
+  bool yes = false, haveOutput = false, readmeMode = false, importOptions = false;
   ReadMeRequest request;
 };
 
@@ -325,9 +370,36 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
       if (!*taken) return 2;
       continue;
     }
+    // The import options, "--name VALUE" or "--name=VALUE".
+    const std::string name = a.substr(0, a.find('='));
+    if (name.rfind("--", 0) == 0 && mirdal::isImportOption(name)) {
+      std::string value;
+      if (name.size() < a.size()) {
+        value = a.substr(name.size() + 1);
+      } else if (i + 1 < argc) {
+        value = argv[++i];
+      } else {
+        std::cerr << "mirdal-build: " << name << " needs a value\n" << kUsage;
+        return 2;
+      }
+      try {
+        mirdal::readImportOption(name, value, request.import);
+      } catch (const std::exception& e) {
+        std::cerr << "mirdal-build: " << e.what() << "\n";
+        return 2;
+      }
+      o.importOptions = true;
+      continue;
+    }
     if (a == "--help" || a == "-h") {
       std::cout << kUsage;
       return 0;
+    } else if (a == "--version") {
+      std::cout << "mirdal-build " MIRDAL_VERSION "\n";
+      return 0;
+    } else if (a == "--index" || a == "--no-index") {
+      request.import.index = a == "--index";
+      o.importOptions = true;
     } else if (a == "--yes" || a == "-y") {
       o.yes = true;
     } else if (a == "--output" || a == "-o") {
@@ -440,10 +512,13 @@ int buildProject(const Options& o) {
   try {
     mirdal::CatalogDefinition definition;
     mirdal::loadProject(o.project, definition);
-    if (o.haveOutput) definition.settings.ouputdir = o.output;
     // "~/cats" is the home directory's cats, as in the wizard, whether the
     // project or "--output=~/cats" (which no shell expands) says so.
     mirdal::expandHomeInPaths(definition.settings);
+    // The project's relative names are beside it, wherever mirdal-build runs;
+    // a relative --output is the caller's, from the working directory.
+    mirdal::takeRelativeNamesFrom(definition.settings, mirdal::projectDirectory(o.project));
+    if (o.haveOutput) definition.settings.ouputdir = mirdal::expandHome(o.output);
     // Refused before the pipeline creates anything: a project the wizard's
     // pages would not let through must not empty an existing catalog.
     if (std::optional<mirdal::DefinitionProblem> problem = mirdal::findDefinitionProblem(definition)) {
@@ -477,8 +552,8 @@ int main(int argc, char** argv) {
   Options o;
   if (std::optional<int> status = readOptions(argc, argv, o)) return *status;
   const ReadMeRequest& r = o.request;
-  if (o.readmeMode || !r.inputs.empty() || !r.type.empty() || !r.save.empty() || !r.tableFile.empty() ||
-      !r.format.empty() || !r.table.empty())
+  if (o.readmeMode || o.importOptions || !r.inputs.empty() || !r.type.empty() || !r.save.empty() ||
+      !r.tableFile.empty() || !r.format.empty() || !r.table.empty())
     return readmeMode(o);
   if (o.project.empty()) {
     std::cerr << kUsage;

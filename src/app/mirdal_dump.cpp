@@ -25,7 +25,8 @@ const char* kUsage =
     "  --index     print the name index\n"
     "  --limit K   print at most K records or index entries per listing (default 20, 0 = all)\n"
     "  --png FILE  also draw the whole sky with every record and the region grid into the\n"
-    "              PNG picture FILE (RA 0h at the left; empty regions tinted red)\n";
+    "              PNG picture FILE (RA 0h at the left; empty regions tinted red)\n"
+    "  --version   print the program's name and version\n";
 
 // Region files of the largest scheme.
 constexpr int kMostRegions = 9537;
@@ -96,6 +97,9 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
     };
     if (a == "--help" || a == "-h") {
       std::cout << kUsage;
+      return 0;
+    } else if (a == "--version") {
+      std::cout << "mirdal-dump " MIRDAL_VERSION "\n";
       return 0;
     } else if (a == "--records") {
       o.records = true;

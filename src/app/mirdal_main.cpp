@@ -1,13 +1,15 @@
 // The wizard: "Prepare a catalog Mirdal 1.3".
 //
-//   mirdal                                   opens the wizard
+//   mirdal [PROJECT.prj]                     opens the wizard, with the project loaded
 //   mirdal --render-pages DIR [--font-scale F] [--project FILE]
 //                                            writes every page as a PNG to DIR
 //                                            (offscreen unless a platform is set)
+//   mirdal --help | --version
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 
 #include <QApplication>
@@ -32,18 +34,32 @@ struct Options {
   bool ok = true;
 };
 
-Options parse(int argc, char** argv) {
+const char* kUsage =
+    "Usage: mirdal [PROJECT.prj]\n"
+    "       mirdal --render-pages DIR [--font-scale F] [--project PROJECT.prj]\n"
+    "       mirdal --help | --version\n"
+    "Opens the wizard that prepares a catalog, with PROJECT.prj loaded when it is given.\n"
+    "  --render-pages DIR  write a picture of every page into DIR and end\n"
+    "  --font-scale F      with --render-pages: the font size times F (0.5 to 4)\n"
+    "  --project FILE      the project loaded (as PROJECT.prj)\n"
+    "  --help              print this text and end\n"
+    "  --version           print the program's name and version and end\n";
+
+// Reads the arguments that Qt has left (its own, such as -platform, are gone).
+Options parse(const QStringList& args) {
   Options o;
-  for (int i = 1; i < argc; ++i) {
-    const QString arg = QString::fromLocal8Bit(argv[i]);
-    const bool hasValue = i + 1 < argc;
+  for (int i = 1; i < args.size(); ++i) {
+    const QString& arg = args[i];
+    const bool hasValue = i + 1 < args.size();
     if (arg == "--render-pages" && hasValue) {
-      o.renderDirectory = QString::fromLocal8Bit(argv[++i]);
+      o.renderDirectory = args[++i];
     } else if (arg == "--font-scale" && hasValue) {
-      o.fontScale = QString::fromLocal8Bit(argv[++i]).toDouble(&o.ok);
+      o.fontScale = args[++i].toDouble(&o.ok);
       o.ok = o.ok && o.fontScale >= 0.5 && o.fontScale <= 4;
-    } else if (arg == "--project" && hasValue) {
-      o.project = QString::fromLocal8Bit(argv[++i]);
+    } else if (arg == "--project" && hasValue && o.project.isEmpty()) {
+      o.project = args[++i];
+    } else if (!arg.startsWith('-') && o.project.isEmpty()) {
+      o.project = arg;
     } else {
       o.ok = false;
     }
@@ -77,9 +93,19 @@ class BatchServices : public mirdal::PlatformServices {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Options matter only for page rendering; an ordinary start reads none.
-  const Options options = parse(argc, argv);
-  const bool render = options.ok && !options.renderDirectory.isEmpty();
+  // Answered before any window system is asked for: these work without a display.
+  bool render = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::puts("mirdal " MIRDAL_VERSION);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--render-pages") == 0) render = true;
+  }
   if (render && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
 
   // A build that writes beyond the file-size limit must end with the
@@ -88,6 +114,13 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("mirdal"));
+  QApplication::setApplicationVersion(QStringLiteral(MIRDAL_VERSION));
+  const Options options = parse(QApplication::arguments());
+  if (!options.ok) {
+    std::fprintf(stderr, "mirdal: unexpected arguments\n%s", kUsage);
+    return 2;
+  }
+  render = !options.renderDirectory.isEmpty();
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/mirdal/icon.png")));
   if (options.fontScale != 1.0) {
     QFont font = QApplication::font();
@@ -118,9 +151,8 @@ int main(int argc, char** argv) {
     }
     return 0;
   }
-  if (!options.ok)
-    std::fprintf(stderr, "usage: mirdal [--render-pages DIR [--font-scale F] [--project FILE]]\n");
-
   form.show();
+  // A project that cannot be read is reported in the window, which stays open.
+  if (!options.project.isEmpty()) form.openProject(options.project);
   return app.exec();
 }

@@ -1,6 +1,8 @@
 #include "build/build_pipeline.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -251,6 +253,10 @@ BuildResult BuildPipeline::run(const CatalogDefinition& definition) {
     throw Error("The catalog short name \"" + s.shortname + "\" cannot name its files: it must not start with \".\"" +
                 " nor hold \"/\", \"\\\" or control characters");
   refuseInputsThatAreOutputs(fs_, inputs, dir, base, layout.regionCount);
+  // A missing input would fail the conversion after a new output directory
+  // was made: name it before anything is created.
+  for (const std::string& input : inputs)
+    if (!fs_.exists(input)) throw Error("Cannot open file \"" + input + "\": " + std::strerror(ENOENT));
 
   if (!fs_.isDirectory(dir)) fs_.createDirectories(dir);
   // The new catalog is built in a staging directory and put in place only
@@ -273,9 +279,11 @@ BuildResult BuildPipeline::run(const CatalogDefinition& definition) {
     }
   }
   result.completed = true;
+  result.regionCount = layout.regionCount;
   result.totalSeconds = secondsSince(start);
-  if (!result.rejectLogPath.empty()) ui_.message(std::string(kRejectedMessagePrefix) + dir + kRejectedMessageSuffix);
+  // The window says "Sorting the index file " no more once the build is over.
   ui_.hideProgress();
+  if (!result.rejectLogPath.empty()) ui_.message(std::string(kRejectedMessagePrefix) + dir + kRejectedMessageSuffix);
   return result;
 }
 

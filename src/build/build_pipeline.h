@@ -32,6 +32,7 @@ struct BuildResult {
   std::int64_t recordsWritten = 0;
   std::int64_t indexRecordsWritten = 0;
   std::int64_t linesRejected = 0;
+  int regionCount = 0;        // region files of the catalog
   std::string rejectLogPath;  // empty when no line was rejected
   // Rows of a table refused because they could not be read (a quote left
   // open, too few cells), not for their position: how many, and the first

@@ -35,6 +35,11 @@ void BuildSettings::clampToRanges() {
 
 CatalogDefinition::CatalogDefinition() { rebuildFieldList(); }
 
+bool CatalogDefinition::operator==(const CatalogDefinition& o) const {
+  return settings == o.settings && fieldSlots == o.fieldSlots && altNames == o.altNames &&
+         fieldNames == o.fieldNames && tables == o.tables && ticks_ == o.ticks_ && labels_ == o.labels_;
+}
+
 bool CatalogDefinition::setType(int type) {
   type = std::clamp(type, 0, kCatalogTypeCount - 1);
   if (type == settings.type) return false;

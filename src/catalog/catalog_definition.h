@@ -126,6 +126,10 @@ class CatalogDefinition {
 
   void resetSlots();
 
+  // Every setting, tick, label, slot, flag and table cell alike; the field
+  // list follows from the settings.
+  bool operator==(const CatalogDefinition& other) const;
+
  private:
   FieldCatalogue fields_;
   std::vector<bool> ticks_;

@@ -72,10 +72,17 @@ class SectionReader {
   }
 
   // Hand-edited values outside the range are clamped to its nearest end, the
-  // same rule for every bounded setting: type=7 becomes 4, nebtype=-1 becomes 0.
+  // same rule for every bounded setting: type=7 becomes 4, numfile=-1 becomes 0.
   int integer(const std::string& key, int current, std::int64_t lo, std::int64_t hi) const {
     auto v = integer(key);
     return v ? static_cast<int>(std::clamp(*v, lo, hi)) : current;
+  }
+
+  // A drop-down list's selection 0..hi; a negative one (none selected) is `none`.
+  int selection(const std::string& key, int current, std::int64_t hi, int none) const {
+    auto v = integer(key);
+    if (!v) return current;
+    return *v < 0 ? none : static_cast<int>(std::min(*v, hi));
   }
 
   bool boolean(const std::string& key, bool current) const {
@@ -357,8 +364,10 @@ void loadProject(const std::string& path, CatalogDefinition& target, FileSystem&
   s.epoch = page2.real("epoch", s.epoch);
   s.magmax = page2.real("magmax", s.magmax);
   s.nebsize = page2.integer("nebsize", s.nebsize, 0, kNebSizeMax);
-  s.nebunit = page2.integer("nebunit", s.nebunit, 0, 2);
-  s.nebtype = page2.integer("nebtype", s.nebtype, 0, kDefaultObjectTypeCount - 1);
+  // -1 is the selection of a drop-down list with no item selected (text typed
+  // into it, as earlier versions saved it): the list's default, not its first item.
+  s.nebunit = page2.selection("nebunit", s.nebunit, 2, BuildSettings{}.nebunit);
+  s.nebtype = page2.selection("nebtype", s.nebtype, kDefaultObjectTypeCount - 1, BuildSettings{}.nebtype);
   s.neblog = page2.boolean("neblog", s.neblog);
   s.linewidth = page2.integer("linewidth", s.linewidth, 0, kLineWidthMax);
   s.linecolor = page2.colour("linecolor", s.linecolor);

@@ -495,13 +495,14 @@ void FieldLayoutEditor::loadSample() {
     Memo1->clear();
     return;
   }
+  const std::string first = resolveInput_ ? resolveInput_(files.front()) : expandHome(files.front());
   if (def_.settings.format != TableForm::Fixed) {
-    loadTableSample(expandHome(files.front()));
+    loadTableSample(first);
     return;
   }
   InputReader reader(fs_);
   reader.setMaxLineLength(kMaxSampleLength);
-  reader.open(expandHome(files.front()), def_.settings.eol);
+  reader.open(first, def_.settings.eol);
   std::string line(reader.readLine());
   reader.close();
   showSample(line);

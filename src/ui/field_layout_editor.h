@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,11 @@ class FieldLayoutEditor : public QWidget {
 
   FieldLayoutEditor(CatalogDefinition& definition, PlatformServices& services, QWidget* parent = nullptr,
                     FileSystem& fs = FileSystem::real());
+  // How the sample's file name is opened (the wizard: "~" expanded and a
+  // relative name found beside the project); by default "~" expanded only.
+  void setInputNameResolver(std::function<std::string(const std::string&)> resolve) {
+    resolveInput_ = std::move(resolve);
+  }
 
   // Shows the definition's field list and ticks again, after a rebuild of the
   // list or a project load. A current field beyond a shorter list becomes
@@ -180,6 +186,7 @@ class FieldLayoutEditor : public QWidget {
   QLabel* previewRa_ = nullptr;
   QLabel* previewDec_ = nullptr;
   QLabel* previewRefused_ = nullptr;
+  std::function<std::string(const std::string&)> resolveInput_;
 };
 
 }  // namespace mirdal

@@ -15,17 +15,25 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSettings>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 #include "build/input_reader.h"
 #include "build/table_import.h"
 #include "catalog/project_file.h"
+#include "catalog/project_paths.h"
 #include "catalog/readme_import.h"
 #include "output/region_scheme.h"
+#include "ui/build_summary_window.h"
 #include "ui/field_layout_editor.h"
 #include "ui/help.h"
 #include "ui/platform_services.h"
@@ -45,7 +53,17 @@ namespace {
 constexpr int kLogoWidth = 114;
 constexpr int kButtonBarHeight = 65;
 
-const QStringList kFileFilters = {QStringLiteral("All files (*)"), QStringLiteral("Project files (*.prj)")};
+const QStringList kProjectFilters = {QStringLiteral("All files (*)"), QStringLiteral("Project files (*.prj)")};
+// Catalogs often come without an extension ("catalog"): all files first.
+const QStringList kCatalogFilters = {
+    QStringLiteral("All files (*)"),
+    QStringLiteral("Catalog files (*.dat *.txt *.csv *.tsv *.ecsv *.mrt *.fits *.vot *.xml *.gz)")};
+
+constexpr int kRecentProjectCount = 8;
+
+// Where the wizard keeps what it remembers between runs (on Linux
+// ~/.config/Mirdal/mirdal.conf).
+QSettings places() { return QSettings(QStringLiteral("Mirdal"), QStringLiteral("mirdal")); }
 
 // The button bar: Help, Save Project and Load project at the left; Prev, Next
 // and the place shared by "Build Catalog" and "Close" at the right. Buttons
@@ -107,7 +125,10 @@ class ButtonBar : public QFrame {
 
   static int buttonWidth(const QPushButton* b) {
     const QFontMetrics fm(b->font());
-    return std::max(fm.horizontalAdvance(b->text()) + fm.averageCharWidth() + 8, 3 * fm.height());
+    // The "&" of a mnemonic is not drawn.
+    QString shown = b->text();
+    shown.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+    return std::max(fm.horizontalAdvance(shown) + fm.averageCharWidth() + 8, 3 * fm.height());
   }
   int buttonHeight() const {
     int h = 25;
@@ -122,10 +143,10 @@ class ButtonBar : public QFrame {
     int n = 0;
     for (const QPushButton* b : group)
       if (placed(b)) {
-        w += buttonWidth(b) + kSpacing;
+        w += (n == 0 ? 0 : kSpacing) + buttonWidth(b);
         ++n;
       }
-    return n == 0 ? 0 : w - kSpacing;
+    return w;
   }
   int sharedWidth() const {
     int w = 0;
@@ -223,6 +244,12 @@ Form1::Form1(PlatformServices& services, FileSystem& fs, QWidget* parent)
 
   FormCreate();
   resize(kDefaultWindowWidth, kDefaultWindowHeight);
+  restoreGeometry(places().value(QStringLiteral("window/geometry")).toByteArray());
+  watchSettings();
+  addShortcuts();
+  addToolTips();
+  showRecentProjects();
+  savedDefinition_ = def_;
 }
 
 Form1::~Form1() = default;
@@ -237,15 +264,32 @@ void Form1::buildButtonBar() {
     b->setAutoDefault(false);
     return b;
   };
-  Button12 = button("Button12", "Help");
-  Button1 = button("Button1", "Save Project");
-  Button2 = button("Button2", "Load project");
-  prevbt = button("prevbt", "<<   Prev");
-  nextbt = button("nextbt", "Next   >>");
-  Endbt = button("Endbt", "Build Catalog");
-  Exitbt = button("Exitbt", "Close");
-  SkyPreviewButton = button("SkyPreviewButton", "Sky preview");
+  // The underlined letters are the Alt+letter keys of the buttons.
+  Button12 = button("Button12", "&Help");
+  Button1 = button("Button1", "&Save Project");
+  Button2 = button("Button2", "&Load project");
+  prevbt = button("prevbt", "<<   &Prev");
+  nextbt = button("nextbt", "&Next   >>");
+  Endbt = button("Endbt", "&Build Catalog");
+  Exitbt = button("Exitbt", "&Close");
+  SkyPreviewButton = button("SkyPreviewButton", "S&ky preview");
   SkyPreviewButton->setToolTip("Every record of the catalog just built, on a picture of the whole sky");
+  Button12->setToolTip("Open the manual (F1)");
+  Button1->setToolTip("Write every setting to a project file (Ctrl+S)");
+  Button2->setToolTip("Put the settings of a project file back into the window (Ctrl+O);\n"
+                      "right-click for the projects last loaded or saved");
+  // The recent projects: the context menu of "Load project" (right-click,
+  // or the menu key while it has the focus).
+  RecentMenu = new QMenu(Button2);
+  RecentMenu->setObjectName("RecentProjectsMenu");
+  Button2->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(Button2, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    if (!RecentMenu->isEmpty()) RecentMenu->popup(Button2->mapToGlobal(at));
+  });
+  prevbt->setToolTip("Back to the previous page");
+  nextbt->setToolTip("Check this page and go to the next one");
+  Endbt->setToolTip("Write the catalog into the output directory");
+  Exitbt->setToolTip("Close the window");
   bar->setButtons({Button12, Button1, Button2}, {prevbt, nextbt, SkyPreviewButton}, {Endbt, Exitbt});
 }
 
@@ -357,7 +401,7 @@ bool Form1::checkPage(int page) {
   const BuildSettings& s = def_.settings;
   switch (page) {
     case kPageCatalog:
-      return passes(checkCatalogPage(def_, fs_));
+      return passes(checkCatalogPage(definitionAsBuilt(), fs_));
     case kPageOptions:
       if (s.equinox < 1800 || s.equinox > 2100)
         return services_.askOkCancel(this, QString::fromLatin1(kEquinoxQuestionPrefix) + FloatEdit1->text() + " ?");
@@ -469,10 +513,12 @@ void Form1::SpeedButton1Click() {
   guarded([this] {
     FileDialogRequest request;
     request.title = QStringLiteral("Input Catalog files");
-    request.filters = kFileFilters;
+    request.filters = kCatalogFilters;
     request.selectedFilter = 0;
+    request.directory = rememberedDirectory(request.title);
     const QStringList files = services_.openFiles(this, request);
     if (files.isEmpty()) return;
+    rememberDirectory(request.title, files.front());
     def_.settings.inputfiles.clear();
     for (const QString& f : files) def_.settings.inputfiles.push_back(toPath(f));
     showInputFiles();
@@ -520,6 +566,7 @@ void Form1::Shape1MouseUp() {
     lastDialogColour_ = *chosen;
     const Colour c = fromQColor(*chosen);
     swatch->setColour(c);
+    settingEdited();
     if (swatch == Shape1) {
       def_.settings.linecolor = c;
       return;
@@ -548,21 +595,29 @@ void Form1::Button12Click() {
 }
 
 void Form1::Button1Click() {
-  guarded([this] {
-    makeProgramDirectoryCurrent();
-    const auto restore = qScopeGuard([this] { makeProgramDirectoryCurrent(); });
-    commitEdits();
-    FileDialogRequest request;
-    request.title = QStringLiteral("Save Project");
-    request.filters = kFileFilters;
-    request.selectedFilter = 1;
-    request.defaultSuffix = QStringLiteral("prj");
-    request.fileName = lastProjectName_;
-    const QString path = services_.saveFile(this, request);
-    if (path.isEmpty()) return;
-    lastProjectName_ = path;
-    saveProject(toPath(path), def_, fs_);
-  });
+  guarded([this] { saveProjectAs(); });
+}
+
+bool Form1::saveProjectAs() {
+  makeProgramDirectoryCurrent();
+  const auto restore = qScopeGuard([this] { makeProgramDirectoryCurrent(); });
+  commitEdits();
+  FileDialogRequest request;
+  request.title = QStringLiteral("Save Project");
+  request.filters = kProjectFilters;
+  request.selectedFilter = 1;
+  request.defaultSuffix = QStringLiteral("prj");
+  request.fileName = lastProjectName_;
+  if (lastProjectName_.isEmpty()) request.directory = rememberedDirectory(QStringLiteral("Project"));
+  const QString path = services_.saveFile(this, request);
+  if (path.isEmpty()) return false;
+  lastProjectName_ = path;
+  saveProject(toPath(path), def_, fs_);
+  savedDefinition_ = def_;
+  projectFile_ = QFileInfo(path).absoluteFilePath();
+  rememberDirectory(QStringLiteral("Project"), path);
+  rememberProject(projectFile_);
+  return true;
 }
 
 void Form1::Button2Click() {
@@ -571,19 +626,97 @@ void Form1::Button2Click() {
     const auto restore = qScopeGuard([this] { makeProgramDirectoryCurrent(); });
     FileDialogRequest request;
     request.title = QStringLiteral("Load project");
-    request.filters = kFileFilters;
+    request.filters = kProjectFilters;
     request.selectedFilter = 1;
     request.defaultSuffix = QStringLiteral("prj");
+    request.directory = rememberedDirectory(QStringLiteral("Project"));
+    for (QAction* recent : RecentMenu->actions()) request.history << QFileInfo(recent->data().toString()).absolutePath();
+    request.history.removeDuplicates();
     const QString path = services_.openFile(this, request);
     if (path.isEmpty()) return;
-    // Whatever part of the file was applied before a read failure is shown.
+    openProject(path);
+  });
+}
+
+void Form1::openProject(const QString& path) {
+  guarded([this, path] {
+    makeProgramDirectoryCurrent();
+    // Whatever part of the file was applied before a read failure is shown,
+    // and the next build is of what the window now holds.
     const auto show = qScopeGuard([this] {
       mapDefinitionToControls();
       if (currentPage() == kPageOptions || currentPage() == kPageOutput) updateOutlineVisibility();
+      showBuildFinished(false);
+      Endbt->setEnabled(currentPage() == kPageOutput);
     });
     loadProject(toPath(path), def_, fs_);
+    savedDefinition_ = def_;
+    projectFile_ = QFileInfo(path).absoluteFilePath();
+    lastProjectName_ = projectFile_;
+    rememberDirectory(QStringLiteral("Project"), path);
+    rememberProject(projectFile_);
   });
 }
+
+void Form1::RecentProjectClick() {
+  auto* action = qobject_cast<QAction*>(sender());
+  if (!action || building_ || !Panel1->isEnabled()) return;
+  openProject(action->data().toString());
+}
+
+QString Form1::rememberedDirectory(const QString& dialog) const {
+  const QString dir = places().value(QStringLiteral("places/") + dialog).toString();
+  return QFileInfo(dir).isDir() ? dir : QString();
+}
+
+void Form1::rememberDirectory(const QString& dialog, const QString& chosenFile) {
+  places().setValue(QStringLiteral("places/") + dialog, QFileInfo(chosenFile).absolutePath());
+}
+
+void Form1::rememberProject(const QString& path) {
+  QSettings settings = places();
+  QStringList recent = settings.value(QStringLiteral("recent/projects")).toStringList();
+  recent.removeAll(path);
+  recent.prepend(path);
+  while (recent.size() > kRecentProjectCount) recent.removeLast();
+  settings.setValue(QStringLiteral("recent/projects"), recent);
+  showRecentProjects();
+}
+
+void Form1::showRecentProjects() {
+  QMenu* menu = RecentMenu;
+  menu->clear();
+  const QStringList recent = places().value(QStringLiteral("recent/projects")).toStringList();
+  for (const QString& path : recent) {
+    if (!QFileInfo(path).isFile()) continue;
+    QAction* action = menu->addAction(QFileInfo(path).fileName() + QStringLiteral("  (") +
+                                      QDir::toNativeSeparators(QFileInfo(path).absolutePath()) + QLatin1Char(')'));
+    action->setData(path);
+    connect(action, &QAction::triggered, this, &Form1::RecentProjectClick);
+  }
+}
+
+CatalogDefinition Form1::definitionAsBuilt() const {
+  CatalogDefinition definition = def_;
+  expandHomeInPaths(definition.settings);
+  for (std::string& name : definition.settings.inputfiles) name = inputNameAsBuilt(name);
+  return definition;
+}
+
+std::string Form1::inputNameAsBuilt(const std::string& name) const {
+  // The program directory (the current one) first, as ever; then beside the
+  // project, where an imported or moved project keeps its catalog.
+  const std::string expanded = expandHome(name);
+  if (projectFile_.isEmpty()) return expanded;
+  return resolveInputName(expanded, {}, toPath(QFileInfo(projectFile_).absolutePath()), fs_);
+}
+
+bool Form1::hasUnsavedChanges() {
+  commitEdits();
+  return !(def_ == savedDefinition_);
+}
+
+BuildSummary* Form1::buildSummary() const { return summary_.data(); }
 
 void Form1::EndbtClick() {
   if (building_) return;
@@ -591,8 +724,7 @@ void Form1::EndbtClick() {
     makeProgramDirectoryCurrent();
     commitEdits();
     // The names as the build opens them: "~/cats" is the home directory's.
-    CatalogDefinition definition = def_;
-    expandHomeInPaths(definition.settings);
+    CatalogDefinition definition = definitionAsBuilt();
     // A project loaded on this page has passed no page check.
     if (!passes(findDefinitionProblem(definition, fs_))) return;
     building_ = true;
@@ -611,6 +743,7 @@ void Form1::EndbtClick() {
     // The picture of the last build shows a catalog this build may rewrite.
     if (skyWindow_) skyWindow_->close();
     const std::string base = baseName(definition.settings.shortname);
+    if (summary_) summary_->close();
     const BuildResult result = pipeline_.run(definition);
     if (result.completed) {
       // The build made the program directory current: a relative output
@@ -618,6 +751,11 @@ void Form1::EndbtClick() {
       builtDirectory_ = toPath(QDir(programDirectory_).absoluteFilePath(fromPath(result.outputDirectory)));
       builtBaseName_ = base;
       showBuildFinished(true);
+      auto* summary = new BuildSummary(result, QDir::cleanPath(fromPath(builtDirectory_)), services_, this);
+      summary->setWindowFlag(Qt::Window);
+      connect(summary, &BuildSummary::skyPreviewRequested, this, &Form1::SkyPreviewButtonClick);
+      summary_ = summary;
+      summary->show();
     }
   });
   if (closeAfterBuild_) close();
@@ -648,10 +786,14 @@ void Form1::ImportReadMeButtonClick() {
     request.title = QStringLiteral("Import ReadMe");
     request.filters = {QStringLiteral("All files (*)"), QStringLiteral("ReadMe files (ReadMe* README* *.readme)")};
     request.selectedFilter = 0;
+    // The ReadMe comes with the catalog: beside its first file.
+    const CatalogDefinition built = definitionAsBuilt();
+    if (!built.settings.inputfiles.empty())
+      request.directory = QFileInfo(fromPath(built.settings.inputfiles.front())).absolutePath();
     const QString chosen = services_.openFile(this, request);
     if (chosen.isEmpty()) return;
     const std::string path = toPath(chosen);
-    const std::string input = def_.settings.inputfiles.empty() ? std::string() : def_.settings.inputfiles.front();
+    const std::string input = built.settings.inputfiles.empty() ? std::string() : built.settings.inputfiles.front();
 
     // Reading and choosing the table come before any change: a failure there
     // leaves the page as it was.
@@ -702,7 +844,7 @@ void Form1::importInputDescription() {
   // Into a copy, so that a file refused halfway leaves the page as it was.
   CatalogDefinition imported = def_;
   const TableImport result =
-      importTableDescription(fs_, expandHome(input), def_.settings.format, def_.type(), imported);
+      importTableDescription(fs_, inputNameAsBuilt(input), def_.settings.format, def_.type(), imported);
   def_ = std::move(imported);
   mapDefinitionToControls();
   editor_->enterPage();
@@ -736,8 +878,78 @@ void Form1::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  if (hasUnsavedChanges()) {
+    switch (services_.askSaveChanges(this, QStringLiteral("The settings have changed since they were last saved.\n"
+                                                          "Save them to a project file?"))) {
+      case SaveChoice::Save: {
+        bool saved = false;
+        guarded([&] { saved = saveProjectAs(); });
+        if (!saved) {
+          event->ignore();
+          return;
+        }
+        break;
+      }
+      case SaveChoice::Discard:
+        break;
+      case SaveChoice::Cancel:
+        event->ignore();
+        return;
+    }
+  }
+  places().setValue(QStringLiteral("window/geometry"), saveGeometry());
   if (progress_) progress_->hide();
   event->accept();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  // A double-click anywhere in page 1's file list, on a row or below the
+  // last one, chooses the input files.
+  if (watched == ListView1->viewport() && event->type() == QEvent::MouseButtonDblClick &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    SpeedButton1Click();
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void Form1::watchSettings() {
+  // Connected after each page's own handlers, so the definition has taken
+  // the change when settingEdited runs.
+  for (QWidget* w : PageControl1->findChildren<QWidget*>()) {
+    if (auto* e = qobject_cast<QLineEdit*>(w)) connect(e, &QLineEdit::textEdited, this, &Form1::settingEdited);
+    else if (auto* b = qobject_cast<QAbstractButton*>(w); b && b->isCheckable())
+      connect(b, &QAbstractButton::toggled, this, &Form1::settingEdited);
+    else if (auto* c = qobject_cast<QComboBox*>(w))
+      connect(c, &QComboBox::currentIndexChanged, this, &Form1::settingEdited);
+    else if (auto* n = qobject_cast<QSpinBox*>(w))
+      connect(n, &QSpinBox::valueChanged, this, &Form1::settingEdited);
+    else if (auto* t = qobject_cast<QTableWidget*>(w))
+      connect(t, &QTableWidget::itemChanged, this, &Form1::settingEdited);
+    else if (auto* l = qobject_cast<QListWidget*>(w))
+      connect(l, &QListWidget::itemChanged, this, &Form1::settingEdited);
+  }
+}
+
+void Form1::settingEdited() {
+  if (building_ || !Exitbt->isVisibleTo(this)) return;
+  showBuildFinished(false);
+  Endbt->setEnabled(currentPage() == kPageOutput);
+}
+
+void Form1::addShortcuts() {
+  // A shortcut clicks its button, so it does nothing while the button bar is
+  // disabled (pages 5 to 8, a build).
+  const std::pair<QKeySequence, QPushButton*> keys[] = {
+      {QKeySequence(Qt::Key_F1), Button12},
+      {QKeySequence(Qt::CTRL | Qt::Key_S), Button1},
+      {QKeySequence(Qt::CTRL | Qt::Key_O), Button2},
+  };
+  for (const auto& [key, button] : keys) {
+    auto* shortcut = new QShortcut(key, this);
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, button, &QPushButton::click);
+  }
 }
 
 }  // namespace mirdal

@@ -23,6 +23,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QPushButton;
 class QSpinBox;
 class QStackedWidget;
@@ -32,6 +33,7 @@ class QTableWidgetItem;
 namespace mirdal {
 
 class Adv;
+class BuildSummary;
 class ColourSwatch;
 class DirectoryEdit;
 class FieldLayoutEditor;
@@ -90,6 +92,15 @@ class Form1 : public QWidget {
   void showPage(int page);
   // Definition -> controls, after a project load.
   void mapDefinitionToControls();
+  // Loads a project file into the window, as "Load project" does with the
+  // file chosen (the command line's project too); failures are shown.
+  void openProject(const QString& path);
+  // The project file last loaded or saved; empty before either.
+  const QString& projectFile() const { return projectFile_; }
+  // Whether the settings differ from those last loaded, saved or started with.
+  bool hasUnsavedChanges();
+  // The summary of the last completed build, while it is open.
+  BuildSummary* buildSummary() const;
 
  public slots:
   void nextbtClick();
@@ -118,12 +129,15 @@ class Form1 : public QWidget {
   void ImportReadMeButtonClick();
   // Beside "Close" after a completed build: the sky picture of that catalog.
   void SkyPreviewButtonClick();
+  // A recent project of "Load project"'s menu: loads the project of the action's data.
+  void RecentProjectClick();
 
   // The sky preview window last opened, if it is still open.
   SkyPreviewWindow* skyPreviewWindow() const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void FormCreate();
@@ -162,6 +176,24 @@ class Form1 : public QWidget {
   void guarded(F&& handler);
   // "Close" and "Sky preview" replace "Build Catalog" after a completed build.
   void showBuildFinished(bool finished);
+  // Any change to a setting after a build brings "Build Catalog" back.
+  void watchSettings();
+  void settingEdited();
+  // Keyboard: F1, Ctrl+S, Ctrl+O; tooltips of the settings.
+  void addShortcuts();
+  void addToolTips();
+  // Save Project's dialog and write; false when cancelled.
+  bool saveProjectAs();
+  // Remembered places: the last directory of a file dialog (by its title),
+  // the recent projects and the window's place.
+  QString rememberedDirectory(const QString& dialog) const;
+  void rememberDirectory(const QString& dialog, const QString& chosenFile);
+  void rememberProject(const QString& path);
+  void showRecentProjects();
+  // The build's input names as it opens them: "~" expanded, and a relative
+  // name that the program directory lacks found beside the project file.
+  CatalogDefinition definitionAsBuilt() const;
+  std::string inputNameAsBuilt(const std::string& name) const;
 
   PlatformServices& services_;
   FileSystem& fs_;
@@ -173,6 +205,9 @@ class Form1 : public QWidget {
   QString programDirectory_;
   QString helpLanguage_ = QStringLiteral("UK");
   QString lastProjectName_;
+  QString projectFile_;
+  CatalogDefinition savedDefinition_;
+  QPointer<BuildSummary> summary_;
   QColor lastDialogColour_ = Qt::black;
   bool building_ = false;
   bool closeAfterBuild_ = false;
@@ -194,6 +229,7 @@ class Form1 : public QWidget {
   QPushButton* Endbt = nullptr;
   QPushButton* Exitbt = nullptr;
   QPushButton* SkyPreviewButton = nullptr;
+  QMenu* RecentMenu = nullptr;
   // Page 1
   RadioGroup* RadioGroup1 = nullptr;
   QLineEdit* Edit4 = nullptr;

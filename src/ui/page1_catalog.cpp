@@ -107,7 +107,8 @@ void Form1::buildPage1(QWidget* page) {
   connect(Edit4, &QLineEdit::textChanged, this, [this](const QString& t) { def_.settings.shortname = toBytes(t); });
   connect(Edit5, &QLineEdit::textChanged, this, [this](const QString& t) { def_.settings.longname = toBytes(t); });
   connect(choose, &QToolButton::clicked, this, &Form1::SpeedButton1Click);
-  connect(ListView1, &QListWidget::itemDoubleClicked, this, &Form1::SpeedButton1Click);
+  // A double-click anywhere in the list, rows or empty space: eventFilter.
+  ListView1->viewport()->installEventFilter(this);
   connect(RadioGroup5, &RadioGroup::itemClicked, this, [this](int i) { def_.settings.eol = i; });
   connect(FormBox, &QComboBox::activated, this, &Form1::FormBoxChange);
   connect(HeaderRowBox, &QCheckBox::clicked, this, &Form1::HeaderRowBoxClick);

@@ -12,6 +12,7 @@ namespace mirdal {
 void Form1::buildPage3(QWidget* page) {
   editor_ = new FieldLayoutEditor(def_, services_, page, fs_);
   pageColumn(page)->addWidget(editor_, 1);
+  editor_->setInputNameResolver([this](const std::string& name) { return inputNameAsBuilt(name); });
   connect(editor_, &FieldLayoutEditor::importReadMeRequested, this, &Form1::ImportReadMeButtonClick);
 }
 

@@ -20,6 +20,7 @@ const QString kBoxTitle = QStringLiteral("Mirdal");
 void prepare(QFileDialog& dialog, const FileDialogRequest& request) {
   dialog.setWindowTitle(request.title);
   if (!request.directory.isEmpty()) dialog.setDirectory(request.directory);
+  if (!request.history.isEmpty()) dialog.setHistory(request.history);
   dialog.setNameFilters(request.filters);
   if (request.selectedFilter >= 0 && request.selectedFilter < request.filters.size())
     dialog.selectNameFilter(request.filters.at(request.selectedFilter));
@@ -108,6 +109,18 @@ void QtPlatformServices::showText(QWidget* parent, const QString& title, const Q
 
 void QtPlatformServices::openDocument(const QString& path) {
   QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+SaveChoice QtPlatformServices::askSaveChanges(QWidget* parent, const QString& text) {
+  switch (QMessageBox::question(parent, kBoxTitle, text, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                QMessageBox::Save)) {
+    case QMessageBox::Save:
+      return SaveChoice::Save;
+    case QMessageBox::Discard:
+      return SaveChoice::Discard;
+    default:
+      return SaveChoice::Cancel;
+  }
 }
 
 }  // namespace mirdal

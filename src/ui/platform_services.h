@@ -10,6 +10,9 @@ class QWidget;
 
 namespace mirdal {
 
+// The answer to "save the changes?" when the window closes.
+enum class SaveChoice { Save, Discard, Cancel };
+
 // What a file dialog is asked to look like. Filters are in Qt's form,
 // e.g. "Project files (*.prj)"; selectedFilter indexes `filters`.
 struct FileDialogRequest {
@@ -19,6 +22,7 @@ struct FileDialogRequest {
   QStringList filters;
   int selectedFilter = 0;
   QString defaultSuffix;  // without the dot; empty for none
+  QStringList history;    // directories the dialog offers to go back to
 };
 
 // Everything the windows take from the desktop: common dialogs, message
@@ -58,6 +62,10 @@ class PlatformServices {
     message(parent, text);
   }
 
+  // Save / Discard / Cancel about unsaved settings; closing the box is
+  // Cancel. Services without a person to ask (page rendering) discard.
+  virtual SaveChoice askSaveChanges(QWidget*, const QString&) { return SaveChoice::Discard; }
+
   // One of the items (parent, title, label, items), by its index; nullopt
   // when cancelled. Services without a person to ask (page rendering) cancel.
   virtual std::optional<int> chooseItem(QWidget*, const QString&, const QString&, const QStringList&) {
@@ -80,6 +88,7 @@ class QtPlatformServices : public PlatformServices {
   std::optional<int> chooseItem(QWidget* parent, const QString& title, const QString& label,
                                 const QStringList& items) override;
   void showText(QWidget* parent, const QString& title, const QString& text) override;
+  SaveChoice askSaveChanges(QWidget* parent, const QString& text) override;
 };
 
 }  // namespace mirdal

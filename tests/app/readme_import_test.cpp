@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "build/build_pipeline.h"
@@ -231,7 +232,8 @@ TEST_F(ReadMeCli, WritesTheProjectPrintsTheNotesAndBuildsNothing) {
   EXPECT_EQ(loaded.settings.dectype, 1);
   EXPECT_EQ(loaded.settings.eol, 2);  // the input's CR LF
   EXPECT_EQ(loaded.settings.shortname, "JX1");
-  EXPECT_EQ(loaded.settings.inputfiles, std::vector<std::string>{input});
+  // Beside the project: named relative to it.
+  EXPECT_EQ(loaded.settings.inputfiles, std::vector<std::string>{"stars.dat"});
   EXPECT_EQ(loaded.settings.ouputdir, dir.str() + "/out");
   EXPECT_EQ(loaded.fieldSlots[0], (FieldSlot{6, 10, 1, 0}));
   EXPECT_EQ(loaded.fieldSlots[1], (FieldSlot{17, 10, 1, 0}));
@@ -299,6 +301,49 @@ TEST_F(ReadMeCli, BadRequestsAreRefusedWithTheReason) {
   EXPECT_EQ(r.status, 2);
   EXPECT_TRUE(contains(r.err, "--input needs a value")) << r.err;
   EXPECT_FALSE(fs::exists(project));
+}
+
+// What the import leaves open is given on the command line; the maximum
+// magnitude comes from the data (3.50 and 5.25: 5.3) unless --magmax says.
+TEST_F(ReadMeCli, ImportOptionsLeaveNothingToEditByHand) {
+  fs::create_directory(dir.path() / "elsewhere");
+  const std::string outside = dir.str() + "/elsewhere/p.prj";
+  Outcome r = run(dir, {"--readme", readme, "--input", input, "--type", "stars", "--save", outside, "--short-name",
+                        "BS", "--long-name=Bright stars", "--regions", "184", "--no-index", "--equinox", "1950"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "  output directory  " + BuildSettings::defaultOutputDirectory() + "\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, "  maximum magnitude 5.3 (faintest of 2 magnitudes in 2 lines")) << r.out;
+  CatalogDefinition loaded;
+  loadProject(outside, loaded);
+  const BuildSettings& s = loaded.settings;
+  EXPECT_EQ(s.inputfiles, std::vector<std::string>{input});  // not below the project: absolute
+  EXPECT_EQ(std::make_tuple(s.shortname, s.longname, s.numfile, s.index, s.equinox, s.magmax),
+            std::make_tuple(std::string("BS"), std::string("Bright stars"), 1, false, 1950.0, 5.3));
+
+  r = run(dir, {"--readme", readme, "--input", input, "--type", "stars", "--save", project, "--magmax", "9"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  loadProject(project, loaded);
+  EXPECT_EQ(loaded.settings.magmax, 9);
+}
+
+TEST_F(ReadMeCli, ImportOptionsOutOfRangeAreRefusedBeforeWriting) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"--regions", "100"}, "--regions \"100\": give 50, 184, 732 or 9537"},
+      {{"--magmax", "bright"}, "--magmax \"bright\": not a number"},
+      {{"--short-name", "a/b"}, "--short-name \"a/b\": The catalog short name cannot hold"},
+      {{"--short-name", "LONGER"}, "longer than 4 characters"},
+      {{"--alt-names", "1"}, "--alt-names \"1\": String 1 is not a field of this catalog"},
+      {{"--alt-names", "HD"}, "neither a String number 1 to 10 nor the label"},
+      {{"--equinox"}, "--equinox needs a value"},
+  };
+  for (const auto& [options, message] : cases) {
+    std::vector<std::string> args = {"--readme", readme, "--input", input, "--type", "stars", "--save", project};
+    args.insert(args.end(), options.begin(), options.end());
+    Outcome r = run(dir, args);
+    EXPECT_NE(r.status, 0) << options[0];
+    EXPECT_TRUE(contains(r.err, message)) << r.err;
+    EXPECT_FALSE(fs::exists(project)) << options[0];
+  }
 }
 
 TEST_F(ReadMeCli, UnreadableOrTablelessFilesAreNamed) {

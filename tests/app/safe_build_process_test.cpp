@@ -5,6 +5,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -97,11 +98,16 @@ TEST_F(SafeBuildProcess, SignalsAtEveryStageLeaveThePreviousCatalog) {
 
   ASSERT_EQ(ChildProcess(kBuild, {oldProject}, dir.str(), "old").wait().status, 0);
   const Contents previous = catalogOf(out);
+  // No program can answer a signal before it has been loaded: the first
+  // signal comes after twice the time the program takes to start and end.
+  double startup = 0;
+  for (int i = 0; i < 3; ++i)
+    startup = std::max(startup, secondsOf([&] { ChildProcess(kBuild, {"--version"}, dir.str(), "v").wait(); }));
   int stopped = 0;
   for (int step = 0; step < 12; ++step) {
     constexpr int kSignals[] = {SIGINT, SIGTERM, SIGKILL};
     const int sig = kSignals[step % 3];
-    const double at = full * (step + 0.5) / 12;
+    const double at = std::max(full * (step + 0.5) / 12, 2 * startup);
     SCOPED_TRACE("signal " + std::to_string(sig) + " after " + std::to_string(at) + " s");
     ChildProcess build(kBuild, {newProject}, dir.str(), "build");
     std::this_thread::sleep_for(std::chrono::duration<double>(at));

@@ -85,6 +85,7 @@ TEST(TableImportCli, SharedFormsMapPositionMagnitudeAndIdentifier) {
     expectSlot(def, f.positionOfField(3), c.id, "identifier");
     EXPECT_TRUE(def.requiredFieldsTicked());
     EXPECT_TRUE(contains(r.out, "Catalog ID: HR (")) << r.out;
+    EXPECT_EQ(def.settings.magmax, 8.0);  // from the data: the faintest V, 7.96, rounded up
   }
 }
 

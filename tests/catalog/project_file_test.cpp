@@ -381,8 +381,9 @@ TEST(ProjectFile, OutOfRangeValuesAreClamped) {
   EXPECT_TRUE(d.ticked(29));
   EXPECT_TRUE(d.ticked(30));
   EXPECT_EQ(s.nebsize, 3600);
-  EXPECT_EQ(s.nebunit, 0);
-  EXPECT_EQ(s.nebtype, 0);
+  // A negative drop-down selection is no selection: the defaults "Minute", "Unknow".
+  EXPECT_EQ(s.nebunit, 1);
+  EXPECT_EQ(s.nebtype, 14);
   EXPECT_EQ(s.linewidth, 0);
   EXPECT_EQ(s.linecolor, 0xFFFFFFu);
   EXPECT_EQ(s.drawingtype, 2);

@@ -26,6 +26,7 @@ class FakePlatformServices : public PlatformServices {
   std::deque<bool> okCancelAnswers;
   std::deque<bool> yesNoAnswers;
   std::deque<std::optional<int>> chooseAnswers;
+  std::deque<SaveChoice> saveChangesAnswers;
 
   struct FileRequest {
     QString kind;  // "openFiles", "openFile", "saveFile"
@@ -74,6 +75,10 @@ class FakePlatformServices : public PlatformServices {
     return take(yesNoAnswers, false);
   }
   void openDocument(const QString& path) override { documents << path; }
+  SaveChoice askSaveChanges(QWidget*, const QString& text) override {
+    questions << text;
+    return take(saveChangesAnswers, SaveChoice::Cancel);
+  }
   std::optional<int> chooseItem(QWidget*, const QString& title, const QString& label,
                                 const QStringList& items) override {
     choices.push_back({title, label, items});

@@ -20,6 +20,7 @@
 #include <QtTest>
 
 #include "support/temp_dir.h"
+#include "ui/build_summary_window.h"
 #include "ui/wizard_fixture.h"
 
 using mirdal::DirectoryEdit;
@@ -310,10 +311,66 @@ class WizardBuildTest : public QObject {
     QVERIFY(w.shown("Endbt"));
   }
 
+  // After a build: its messages with the progress window already hidden, then
+  // the summary; "Close" until a project load or any change of a setting
+  // brings "Build Catalog" back.
+  void summaryAndButtonBarAfterABuild_data() {
+    QTest::addColumn<QString>("then");
+    QTest::addColumn<bool>("buildAgain");
+    QTest::newRow("nothing") << "" << false;
+    QTest::newRow("load project") << "load" << true;
+    QTest::newRow("long name typed") << "type" << true;
+    QTest::newRow("field ticked") << "tick" << true;
+    QTest::newRow("region files chosen") << "regions" << true;
+  }
+  void summaryAndButtonBarAfterABuild() {
+    QFETCH(QString, then);
+    const QString input = QString::fromStdString(dir_->write("stars.txt", starLines(200)));
+    const QString out = QString::fromStdString(dir_->str() + "/out");
+    Wizard w;
+    defineStars(w, input, out);
+    const QString project = QString::fromStdString(dir_->str() + "/p.prj");
+    w.services.saveFileAnswers.push_back(project);
+    w.click("Button1");
+    bool progressShownWithMessage = true;
+    w.services.onMessage = [&](const QString&) { progressShownWithMessage = w.progress.isVisible(); };
+    w.click("Endbt");
+    QCOMPARE(w.services.messages.size(), 1);
+    QVERIFY(!progressShownWithMessage);
+    mirdal::BuildSummary* summary = w.form.buildSummary();
+    QVERIFY(summary && summary->isVisible());
+    QCOMPARE(summary->text(), "Records written: 198\nIndex names: 396\nLines rejected: 2 of 200 lines read\n"
+                              "Region files: 50\nTime: " + summary->text().section("Time: ", 1).section('\n', 0, 0) +
+                              "\nOutput directory: " + out + "\n");
+    summary->findChild<QPushButton*>("OpenRejectsButton")->click();
+    summary->findChild<QPushButton*>("OpenFolderButton")->click();
+    QCOMPARE(w.services.documents, (QStringList{out + "/reject.txt", out}));
+    summary->findChild<QPushButton*>("SummarySkyPreviewButton")->click();
+    QVERIFY(w.form.skyPreviewWindow());
+
+    if (then == "load") {
+      w.services.openFileAnswers.push_back(project);
+      w.click("Button2");
+    } else if (then == "type") {
+      w.type("Edit5", "Other stars");
+    } else if (then == "tick") {
+      w.tick("B-V (mag)");
+      w.find<QListWidget>("CheckListBox1")->item(0)->setCheckState(Qt::Unchecked);
+    } else if (then == "regions") {
+      w.choose("RadioGroup4", 1);
+    }
+    QFETCH(bool, buildAgain);
+    QCOMPARE(w.shown("Endbt"), buildAgain);
+    QVERIFY(!buildAgain || w.button("Endbt")->isEnabled());
+    QCOMPARE(w.shown("Exitbt"), !buildAgain);
+    QCOMPARE(w.shown("SkyPreviewButton"), !buildAgain);
+  }
+
   void closingTheWindowDuringABuildAbortsItFirst() {
     const QString input = QString::fromStdString(dir_->write("stars.txt", starLines(3000)));
     Wizard w;
     defineStars(w, input, QString::fromStdString(dir_->str() + "/closed"));
+    w.services.saveChangesAnswers.push_back(mirdal::SaveChoice::Discard);  // the settings were never saved
     bool closeAsked = false;
     QTimer watcher;
     watcher.setInterval(0);

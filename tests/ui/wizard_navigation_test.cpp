@@ -451,7 +451,8 @@ class WizardNavigationTest : public QObject {
     QCOMPARE(w.find<RadioGroup>("RadioGroup5")->itemIndex(), 0);
     QCOMPARE(w.form.definition().settings.eol, 0);
     QCOMPARE(w.services.fileRequests.back().request.filters,
-             (QStringList{"All files (*)", "Project files (*.prj)"}));
+             (QStringList{"All files (*)",
+                          "Catalog files (*.dat *.txt *.csv *.tsv *.ecsv *.mrt *.fits *.vot *.xml *.gz)"}));
     QCOMPARE(w.services.fileRequests.back().request.selectedFilter, 0);
     QVERIFY(w.services.fileRequests.back().request.defaultSuffix.isEmpty());
 

@@ -3,11 +3,14 @@
 #include <memory>
 
 #include <QDir>
+#include <QMenu>
+#include <QSettings>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTableWidget>
 #include <QtTest>
 
+#include "catalog/project_file.h"
 #include "support/temp_dir.h"
 #include "ui/wizard_fixture.h"
 
@@ -16,6 +19,7 @@ using mirdal::ColourSwatch;
 using mirdal::DirectoryEdit;
 using mirdal::FloatEdit;
 using mirdal::RadioGroup;
+using mirdal::SaveChoice;
 using mirdal::testing::TempDir;
 using mirdal::testing::Wizard;
 
@@ -25,6 +29,8 @@ class WizardProjectTest : public QObject {
  private slots:
   void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
   void init() {
+    // What earlier tests remembered is forgotten (the settings directory is the test's own).
+    QSettings("Mirdal", "mirdal").clear();
     dir_ = std::make_unique<TempDir>();
     input_ = QString::fromStdString(dir_->write("ngc.txt", "NGC 0001 00 07.3 +27 43\nNGC 0002 00 07.3 +27 41\n"));
     project_ = QString::fromStdString(dir_->str() + "/ngc.prj");
@@ -229,6 +235,110 @@ class WizardProjectTest : public QObject {
     w.click("Button2");
     QCOMPARE(QDir::currentPath(), w.form.programDirectory());
     QDir::setCurrent(saved);
+  }
+
+  // Dialogs open where the last one of their kind was confirmed, "Import
+  // ReadMe..." beside the catalog; every project loaded or saved is in the
+  // recent projects of "Load project".
+  void placesAndRecentProjectsAreRemembered() {
+    {
+      Wizard w;
+      QVERIFY(w.form.findChild<QMenu*>("RecentProjectsMenu")->isEmpty());
+      w.fillPage1(input_, "NGC", "New General Catalogue");
+      w.services.saveFileAnswers.push_back(project_);
+      w.click("Button1");
+      w.click("nextbt");
+      w.click("nextbt");
+      w.click("ImportReadMeButton");
+      QCOMPARE(w.services.fileRequests.back().request.directory, QString::fromStdString(dir_->str()));
+    }
+    Wizard w;
+    w.chooseInputFiles({});
+    QCOMPARE(w.services.fileRequests.back().request.directory, QString::fromStdString(dir_->str()));
+    w.click("Button2");
+    QCOMPARE(w.services.fileRequests.back().request.directory, QString::fromStdString(dir_->str()));
+    QCOMPARE(w.services.fileRequests.back().request.history, QStringList{QString::fromStdString(dir_->str())});
+    const QList<QAction*> recent = w.form.findChild<QMenu*>("RecentProjectsMenu")->actions();
+    QCOMPARE(recent.size(), 1);
+    QCOMPARE(recent[0]->data().toString(), project_);
+    recent[0]->trigger();
+    QCOMPARE(w.form.definition().settings.shortname, std::string("NGC"));
+    QCOMPARE(w.form.projectFile(), project_);
+  }
+
+  // Closing asks about unsaved settings: Cancel keeps the window, Save writes
+  // the project first, Discard closes; saved settings close without a question.
+  void closingWithUnsavedChangesAsks_data() {
+    QTest::addColumn<bool>("edit");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("closed");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("unchanged") << false << int(SaveChoice::Cancel) << false << true << false;
+    QTest::newRow("cancel") << true << int(SaveChoice::Cancel) << true << false << false;
+    QTest::newRow("discard") << true << int(SaveChoice::Discard) << true << true << false;
+    QTest::newRow("save") << true << int(SaveChoice::Save) << true << true << true;
+  }
+  void closingWithUnsavedChangesAsks() {
+    QFETCH(bool, edit);
+    QFETCH(int, answer);
+    QFETCH(bool, asked);
+    QFETCH(bool, closed);
+    QFETCH(bool, saved);
+    Wizard w;
+    if (edit) w.type("Edit5", "Changed");
+    w.services.saveChangesAnswers.push_back(SaveChoice(answer));
+    w.services.saveFileAnswers.push_back(project_);
+    QCOMPARE(w.form.close(), closed);
+    QCOMPARE(w.services.questions.size(), asked ? 1 : 0);
+    QCOMPARE(QFile::exists(project_), saved);
+  }
+
+  // A relative input name that the program directory lacks is found beside
+  // the project (here loaded as the command line loads it); a missing one
+  // is still "File not found".
+  void relativeInputsAreFoundBesideTheProject() {
+    const QString saved = QDir::currentPath();
+    const auto back = qScopeGuard([&] { QDir::setCurrent(saved); });
+    TempDir elsewhere;
+    QDir::setCurrent(QString::fromStdString(elsewhere.str()));
+    CatalogDefinition def;
+    def.settings.inputfiles = {"ngc.txt"};
+    def.settings.shortname = "NGC";
+    def.settings.longname = "NGC";
+    mirdal::saveProject(project_.toStdString(), def);
+    Wizard w;
+    w.form.openProject(project_);
+    w.click("nextbt");
+    QVERIFY2(w.services.messages.isEmpty(), qPrintable(w.services.messages.join('|')));
+    QCOMPARE(w.page(), 1);
+    QFile::remove(input_);
+    w.click("prevbt");
+    w.click("nextbt");
+    QCOMPARE(w.services.messages, QStringList{"File not found"});
+  }
+
+  // A double-click anywhere in page 1's file list, also below its rows,
+  // opens the file chooser; F1 opens the manual and Ctrl+O "Load project".
+  void doubleClickAndKeys() {
+    Wizard w;
+    auto* list = w.find<QListWidget>("ListView1");
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, QPoint(10, list->viewport()->height() - 5));
+    QCOMPARE(w.services.fileRequests.size(), std::size_t{1});
+    QCOMPARE(w.services.fileRequests.back().kind, QString("openFiles"));
+    w.form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w.form));
+    QTest::keyClick(&w.form, Qt::Key_F1);
+    QCOMPARE(w.services.documents.size(), 1);
+    QTest::keyClick(&w.form, Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(w.services.fileRequests.back().kind, QString("openFile"));
+    // Every setting says what it does.
+    for (const char* page : {"TabSheet1", "TabSheet2", "TabSheet4"})
+      for (QWidget* c : w.find(page)->findChildren<QWidget*>())
+        if (qobject_cast<QLineEdit*>(c) || qobject_cast<QComboBox*>(c) || qobject_cast<QAbstractSpinBox*>(c) ||
+            qobject_cast<QCheckBox*>(c) || qobject_cast<RadioGroup*>(c) || qobject_cast<QListWidget*>(c))
+          QVERIFY2(!c->toolTip().isEmpty() || !c->parentWidget()->toolTip().isEmpty(),
+                   qPrintable(c->objectName()));
   }
 
  private:

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalog/catalog_definition.h"
+#include "util/file_system.h"
+
+namespace mirdal {
+
+// The magnitudes that a definition reads from its input files: the
+// magnitude field's column of every line, calibrated as the build reads it.
+struct MagnitudeScan {
+  std::int64_t lines = 0;   // data lines read
+  std::int64_t values = 0;  // lines whose magnitude column holds a number
+  std::optional<double> faintest;
+};
+
+// Reads every line of `inputs` (names as the build opens them) under the
+// definition's line end, past a table's header; a delimited row's cell is
+// the column the magnitude slot names, and comment lines and rows the build
+// would refuse give none. Reads nothing, and finds no magnitude, when the
+// catalog type has no magnitude (outlines), when the magnitude entry is not
+// ticked or has no column, or for FITS and VOTable files. Throws Error
+// naming the file when one cannot be read or its header is not understood.
+MagnitudeScan scanMagnitudes(const CatalogDefinition& definition, const std::vector<std::string>& inputs,
+                             FileSystem& fs = FileSystem::real());
+
+// The maximum magnitude a catalog gives for its faintest magnitude: rounded
+// up to the next tenth (7.96 and 8.0 give 8.0, 8.01 gives 8.1).
+double magnitudeLimitFor(double faintest);
+
+}  // namespace mirdal
