@@ -8,6 +8,8 @@
 #include "build/field_value.h"
 #include "build/input_reader.h"
 #include "build/table_header.h"
+#include "build/typed_rows.h"
+#include "util/text.h"
 
 namespace mirdal {
 
@@ -16,11 +18,33 @@ MagnitudeScan scanMagnitudes(const CatalogDefinition& d, const std::vector<std::
   const int field = magnitudeFieldOf(d.type());
   const int position = field == 0 ? -1 : d.fields().positionOfField(field);
   const TableForm form = d.settings.format;
-  // Typed tables (FITS, VOTable) hold no text lines to read.
-  const bool text = form == TableForm::Fixed || form == TableForm::Mrt || isDelimited(form);
-  if (position < 0 || !d.ticked(position) || !text) return scan;
+  if (position < 0 || !d.ticked(position)) return scan;
   const FieldSlot& base = d.fieldSlots[static_cast<std::size_t>(position)];
   if (base.firstChar < 1 || base.length < 1) return scan;
+  if (form == TableForm::Fits || form == TableForm::VoTable) {
+    // Typed tables: the magnitude column's stored values, calibrated.
+    for (const std::string& path : inputs) {
+      const std::unique_ptr<TypedRowSource> source = openTypedTable(form, path, d.settings.table);
+      const FileColumns columns = resolveColumns(d, {position}, source->layout(), path);
+      source->selectColumns({columns.cell[static_cast<std::size_t>(position)] + 1});
+      std::vector<TableCell> cells;
+      while (const std::size_t n = source->readRows(cells, 10000)) {
+        scan.lines += static_cast<std::int64_t>(n);
+        for (std::size_t r = 0; r < n; ++r) {
+          const TableCell& c = cells[r];
+          double x = std::numeric_limits<double>::quiet_NaN();
+          if (c.kind == TableCell::Kind::Real) x = c.real;
+          else if (c.kind == TableCell::Kind::Integer) x = static_cast<double>(c.integer);
+          else if (c.kind == TableCell::Kind::Text) x = parseDecimal(trimmed(c.text)).value_or(x);
+          const double v = base.calcA * x + base.calcB;
+          if (!std::isfinite(v)) continue;
+          ++scan.values;
+          if (!scan.faintest || v > *scan.faintest) scan.faintest = v;
+        }
+      }
+    }
+    return scan;
+  }
 
   constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
   std::array<FieldSlot, kSlotCount> slots = d.fieldSlots;

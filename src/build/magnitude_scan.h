@@ -21,9 +21,10 @@ struct MagnitudeScan {
 // Reads every line of `inputs` (names as the build opens them) under the
 // definition's line end, past a table's header; a delimited row's cell is
 // the column the magnitude slot names, and comment lines and rows the build
-// would refuse give none. Reads nothing, and finds no magnitude, when the
-// catalog type has no magnitude (outlines), when the magnitude entry is not
-// ticked or has no column, or for FITS and VOTable files. Throws Error
+// would refuse give none; a FITS or VOTable row's stored value is read as
+// the build reads it. Reads nothing, and finds no magnitude, when the
+// catalog type has no magnitude (outlines), or when the magnitude entry is
+// not ticked or has no column. Throws Error
 // naming the file when one cannot be read or its header is not understood.
 MagnitudeScan scanMagnitudes(const CatalogDefinition& definition, const std::vector<std::string>& inputs,
                              FileSystem& fs = FileSystem::real());
