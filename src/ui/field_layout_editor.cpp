@@ -172,7 +172,8 @@ void FieldLayoutEditor::buildFieldBoxes() {
   importButton_ = new QPushButton(QStringLiteral("Import ReadMe..."), area_);
   importButton_->setObjectName("ImportReadMeButton");
   importButton_->setAutoDefault(false);
-  importButton_->setToolTip(QStringLiteral("Fill the field list from the byte-by-byte description of a ReadMe"));
+  importButton_->setToolTip(QStringLiteral("Fill the field list from the byte-by-byte description of a ReadMe, or, for an "
+                                           "input file in a table form, from the description of its columns it carries"));
   importButton_->setMinimumWidth(importButton_->sizeHint().width());
   const int boxWidth = Edit3->fontMetrics().horizontalAdvance(QStringLiteral("MMMMMMMMM")) + 12;
   for (QLineEdit* e : {Edit3, Edit1, Edit2}) e->setFixedWidth(boxWidth);
