@@ -7,6 +7,7 @@
 
 #include <fitsio.h>
 #include <sys/stat.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
@@ -15,6 +16,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string_view>
+#include <vector>
 
 #include "build/big_endian.h"
 #include "build/typed_rows.h"
@@ -24,6 +27,97 @@ namespace mirdal {
 namespace {
 
 namespace be = big_endian;
+
+// The FITS library copies some header values into buffers of a fixed size
+// without a bound (an unquoted value that fills its card overflows the
+// column name's), and reads header bytes the standard does not allow. So
+// every header of the file is looked at first, as the library would reach
+// it: its cards must be ASCII text, and no value other than a quoted text
+// may be longer than any real one. Returns the reason a header is refused;
+// empty when none is, or when the file ends or cannot be read (the library
+// then says why).
+std::string headerProblem(const std::string& path) {
+  constexpr int kBlock = 2880;
+  constexpr int kCard = 80;
+  constexpr std::size_t kLongestValue = 68;
+  constexpr long long kMaxCards = 1'000'000;
+  gzFile f = gzopen(path.c_str(), "rb");  // reads a plain file as it is
+  if (!f) return {};
+  struct Close {
+    gzFile f;
+    ~Close() { gzclose(f); }
+  } close{f};
+  char block[kBlock];
+  for (int hdu = 0; hdu < 100000; ++hdu) {
+    const std::string where = hdu == 0 ? "the primary header" : "the header of extension " + std::to_string(hdu);
+    long long bitpix = 0, naxis = 0, pcount = 0, gcount = 1;
+    std::vector<long long> axes;
+    long long cards = 0;
+    bool end = false;
+    while (!end) {
+      // A block cut short is still read by the library: its cards are
+      // checked as far as they go.
+      const int got = gzread(f, block, kBlock);
+      if (got <= 0) return {};
+      for (int c = 0; c < got / kCard && !end; ++c) {
+        const std::string_view card(block + c * kCard, kCard);
+        if (++cards > kMaxCards) return where + " has no END in its first " + std::to_string(kMaxCards) + " cards";
+        for (char ch : card)
+          if (ch < 32 || ch > 126)
+            return where + ", card " + std::to_string(cards) + ": a byte that is not ASCII text (" +
+                   std::to_string(static_cast<unsigned char>(ch)) +
+                   "), where a header holds only text cards and ends with END";
+        std::string_view key = card.substr(0, 8);
+        while (!key.empty() && key.back() == ' ') key.remove_suffix(1);
+        if (key == "END") {
+          end = true;
+          break;
+        }
+        if (card.substr(8, 2) != "= ") continue;
+        std::string_view value = card.substr(10);
+        while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
+        if (!value.empty() && value.front() == '\'') continue;
+        value = value.substr(0, value.find('/'));
+        while (!value.empty() && value.back() == ' ') value.remove_suffix(1);
+        if (value.size() > kLongestValue)
+          return where + ", card " + std::to_string(cards) + ": the value of " + std::string(key) + " is " +
+                 std::to_string(value.size()) + " characters long and not a text in quotes";
+        long long v = 0;
+        if (std::from_chars(value.data(), value.data() + value.size(), v).ec != std::errc()) continue;
+        if (key == "BITPIX") bitpix = v;
+        else if (key == "NAXIS") naxis = v;
+        else if (key == "PCOUNT") pcount = v;
+        else if (key == "GCOUNT") gcount = v;
+        else if (key.starts_with("NAXIS") && axes.size() < 999) axes.push_back(v);
+      }
+      if (end) break;
+      for (int i = got / kCard * kCard; i < got; ++i)
+        if (block[i] < 32 || block[i] > 126)
+          return where + ", card " + std::to_string(cards + 1) + ": a byte that is not ASCII text (" +
+                 std::to_string(static_cast<unsigned char>(block[i])) +
+                 "), where a header holds only text cards and ends with END";
+    }
+    if (!end) return {};
+    // Past the data to the next header; the library judges data sizes.
+    if (naxis < 0 || naxis > 999 || static_cast<long long>(axes.size()) < naxis || pcount < 0 || gcount < 0)
+      return {};
+    long long elements = naxis == 0 ? 0 : 1;
+    for (long long k = 0; k < naxis; ++k) {
+      const long long n = axes[static_cast<std::size_t>(k)];
+      if (k == 0 && n == 0 && naxis > 1) continue;  // random groups
+      if (n < 0 || (n > 0 && elements > (std::numeric_limits<long long>::max() >> 2) / n)) return {};
+      elements *= n;
+    }
+    const long long width = std::abs(bitpix) / 8;
+    if (pcount > (std::numeric_limits<long long>::max() >> 2) - elements || width == 0 || width > 8) return {};
+    const long long words = elements + pcount;
+    if (words > 0 && gcount > (std::numeric_limits<long long>::max() >> 4) / words) return {};
+    long long bytes = width * gcount * words;
+    bytes = (bytes + kBlock - 1) / kBlock * kBlock;
+    if (bytes > 0 && gzseek(f, static_cast<z_off_t>(bytes), SEEK_CUR) < 0) return {};
+  }
+  return {};
+}
 
 std::string quoted(std::string_view path) { return "\"" + std::string(path) + "\""; }
 
@@ -199,6 +293,7 @@ class FitsTable final : public TypedRowSource {
     if (::stat(path_.c_str(), &st) != 0) fail(std::string("cannot open the file: ") + std::strerror(errno));
     if (!S_ISREG(st.st_mode)) fail("not a file");
     fileSize_ = static_cast<std::int64_t>(st.st_size);
+    if (const std::string problem = headerProblem(path_); !problem.empty()) fail(problem);
     int status = 0;
     fits_clear_errmsg();
     if (fits_open_diskfile(&fits_, path_.c_str(), READONLY, &status) != 0) {

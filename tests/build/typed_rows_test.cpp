@@ -189,6 +189,9 @@ TEST(TypedRows, HostileFilesEndWithTheirReason) {
   hugeRows.replace(naxis2 + 10, 20, "         10000000000");
   noEnd.replace(noEnd.find("END     "), 3, "   ");
   noEnd.replace(noEnd.find("END     "), 3, "   ");
+  std::string unquoted = fits, highByte = fits;
+  unquoted.replace(unquoted.find("TTYPE1  = "), 80, "TTYPE1  = " + std::string(70, 'A'));
+  highByte[highByte.find("TTYPE1  = ") + 12] = '\xFF';
   const std::string laughs =
       "<?xml version='1.0'?><!DOCTYPE VOTABLE [<!ENTITY a 'aaaaaaaaaa'><!ENTITY b '&a;&a;&a;&a;&a;&a;'>]>"
       "<VOTABLE><RESOURCE><TABLE><FIELD name='a' datatype='char' arraysize='*'/><DATA><TABLEDATA>"
@@ -201,8 +204,11 @@ TEST(TypedRows, HostileFilesEndWithTheirReason) {
   const Case cases[] = {
       {"cut.fits", fits.substr(0, 2880 * 2 + 4000), "holds 4000 bytes of rows (500 rows): it is cut short or its NAXIS2 is wrong"},
       {"huge.fits", hugeRows, "declares 10000000000 rows of 8 bytes"},
-      {"noend.fits", noEnd, "cannot be read as a FITS file"},
-      {"text.fits", "SIMPLE = nonsense\n", "cannot be read as a FITS file"},
+      {"noend.fits", noEnd, "ends with END"},
+      {"text.fits", "SIMPLE = nonsense\n", "card 1: a byte that is not ASCII text (10)"},
+      // Header values the FITS library would copy past the end of its buffers.
+      {"unquoted.fits", unquoted, "card 9: the value of TTYPE1 is 70 characters long and not a text in quotes"},
+      {"byte.fits", highByte, "the header of extension 1, card 9: a byte that is not ASCII text (255)"},
       {"image.fits", fits.substr(0, 2880), "holds no binary table extension"},
       {"open.vot", voTable(kTableData).substr(0, 600), "not well-formed XML"},
       {"cut64.vot", voTable("<BINARY2><STREAM encoding='base64'>AAAAAAc/+AAAAAAAAAAA</STREAM></BINARY2>"),
