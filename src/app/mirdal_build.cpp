@@ -148,6 +148,37 @@ void printProject(const std::string& path, const mirdal::CatalogDefinition& defi
   for (const std::string& n : notes) std::printf("  %s\n", n.c_str());
 }
 
+// What both imports do once the columns are mapped: the input names (kept
+// relative below the project's directory, so that the project and its
+// catalog move together), line ends, names, output directory and the import
+// options; then the project is saved and printed. A project that lacks a
+// required column is written all the same, for the wizard to complete, but
+// the exit status 1 says it cannot be built as it is.
+int saveImportedProject(const ReadMeRequest& request, const std::optional<std::string>& output,
+                        const mirdal::ReadMe& readMe, std::vector<std::string> notes,
+                        mirdal::CatalogDefinition& definition, bool checkRequired) {
+  mirdal::BuildSettings& s = definition.settings;
+  const std::string& input = request.inputs.front();
+  for (const std::string& in : request.inputs) s.inputfiles.push_back(mirdal::nameInProject(in, request.save));
+  if (std::optional<int> eol = mirdal::EolDetector::detectEol(mirdal::FileSystem::real(), input))
+    s.eol = *eol;
+  else
+    notes.push_back(std::string(mirdal::kUnrecognizedEolWarning) + " Line ends: CR LF");
+  s.shortname = mirdal::proposedShortName(readMe, input);
+  s.longname = mirdal::proposedLongName(readMe, input);
+  if (output) s.ouputdir = absolutePath(mirdal::expandHome(*output));
+  for (std::string& note : applyImportOptions(request.import, request.inputs, definition))
+    notes.push_back(std::move(note));
+  mirdal::saveProject(request.save, definition);
+  printProject(request.save, definition, notes);
+  const std::vector<std::string> missing = mirdal::missingRequiredEntries(definition);
+  if (!checkRequired || missing.empty()) return 0;
+  std::string list;
+  for (const std::string& m : missing) list += (list.empty() ? "" : ", ") + m;
+  std::cerr << "mirdal-build: no column found for " << list << "; complete the project on page 3 before building\n";
+  return 1;
+}
+
 // Writes the project that the ReadMe proposes; the notes go to stdout. A
 // project that lacks a required column is written all the same, for the
 // wizard to complete, but the exit status says it cannot be built as it is.
@@ -165,30 +196,7 @@ int writeProjectFromReadMe(ReadMeRequest request, const std::optional<std::strin
   mirdal::CatalogDefinition definition;
   const mirdal::ReadMeImport imported =
       mirdal::importReadMe(request.readme, request.inputs.front(), request.tableFile, *type, definition);
-  mirdal::BuildSettings& s = definition.settings;
-  // Below the project's directory the names stay relative, so that the
-  // project and its catalog move together; mirdal-build takes them from there.
-  for (const std::string& input : request.inputs) s.inputfiles.push_back(mirdal::nameInProject(input, request.save));
-  std::vector<std::string> notes = imported.notes;
-  if (std::optional<int> eol = mirdal::EolDetector::detectEol(mirdal::FileSystem::real(), request.inputs.front()))
-    s.eol = *eol;
-  else
-    notes.push_back(std::string(mirdal::kUnrecognizedEolWarning) + " Line ends: CR LF");
-  s.shortname = mirdal::proposedShortName(imported.readMe, request.inputs.front());
-  s.longname = mirdal::proposedLongName(imported.readMe, request.inputs.front());
-  if (output) s.ouputdir = absolutePath(mirdal::expandHome(*output));
-  for (std::string& note : applyImportOptions(request.import, request.inputs, definition))
-    notes.push_back(std::move(note));
-  mirdal::saveProject(request.save, definition);
-  printProject(request.save, definition, notes);
-  const std::vector<std::string> missing = mirdal::missingRequiredEntries(definition);
-  if (!missing.empty()) {
-    std::string list;
-    for (const std::string& m : missing) list += (list.empty() ? "" : ", ") + m;
-    std::cerr << "mirdal-build: no column found for " << list << "; complete the project on page 3 before building\n";
-    return 1;
-  }
-  return 0;
+  return saveImportedProject(request, output, imported.readMe, imported.notes, definition, true);
 }
 
 // Writes the project that the input file's own description proposes (no
@@ -224,33 +232,11 @@ int writeProjectFromTable(ReadMeRequest request, const std::optional<std::string
   mirdal::CatalogDefinition definition;
   definition.settings.table = request.table;
   const mirdal::TableImport imported = mirdal::importTableDescription(fs, input, form, *type, definition);
-  mirdal::BuildSettings& s = definition.settings;
-  for (const std::string& in : request.inputs) s.inputfiles.push_back(mirdal::nameInProject(in, request.save));
-  std::vector<std::string> notes = imported.notes;
-  if (std::optional<int> eol = mirdal::EolDetector::detectEol(fs, input))
-    s.eol = *eol;
-  else
-    notes.push_back(std::string(mirdal::kUnrecognizedEolWarning) + " Line ends: CR LF");
-  s.shortname = mirdal::proposedShortName(mirdal::ReadMe{}, input);
-  s.longname = mirdal::proposedLongName(mirdal::ReadMe{}, input);
-  if (output) s.ouputdir = absolutePath(mirdal::expandHome(*output));
-  for (std::string& note : applyImportOptions(request.import, request.inputs, definition))
-    notes.push_back(std::move(note));
-  mirdal::saveProject(request.save, definition);
-  printProject(request.save, definition, notes);
-  if (!imported.mapped) {
+  const int status = saveImportedProject(request, output, mirdal::ReadMe{}, imported.notes, definition, imported.mapped);
+  if (!imported.mapped)
     std::cerr << "mirdal-build: the columns of \"" << input
               << "\" have no names, so none is mapped; map them on page 3 of the wizard before building\n";
-    return 0;
-  }
-  const std::vector<std::string> missing = mirdal::missingRequiredEntries(definition);
-  if (!missing.empty()) {
-    std::string list;
-    for (const std::string& m : missing) list += (list.empty() ? "" : ", ") + m;
-    std::cerr << "mirdal-build: no column found for " << list << "; complete the project on page 3 before building\n";
-    return 1;
-  }
-  return 0;
+  return status;
 }
 
 // Progress on one live line of stderr when it is a terminal; questions on
