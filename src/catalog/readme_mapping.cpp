@@ -116,6 +116,19 @@ std::string_view leadingToken(std::string_view rest, std::initializer_list<std::
   return best;
 }
 
+// The part of right ascension a column's units say it holds; None when
+// they say nothing of it.
+Part raPartOfUnits(const ReadMeColumn& c, std::string_view u) {
+  if (c.sexagesimal || sexagesimalUnits(u)) return Part::RaSexagesimal;
+  if (oneOf(u, {"h", "hr", "hour"})) return Part::RaHours;
+  if (u == "min") return Part::RaMinutes;
+  if (oneOf(u, {"s", "sec"})) return Part::RaSeconds;
+  if (u == "deg") return Part::RaDegrees;
+  if (u == "arcmin") return Part::RaArcmin;
+  if (u == "arcsec") return Part::RaArcsec;
+  return Part::None;
+}
+
 PositionPart classifyPosition(const ReadMeColumn& c) {
   const std::string_view label = c.label;
   const std::string_view u = c.units;
@@ -130,13 +143,7 @@ PositionPart classifyPosition(const ReadMeColumn& c) {
     const std::string_view rest = label.substr(2);
     const std::string_view token = leadingToken(rest, {"deg", "hr", "min", "sec", "h", "m", "s", "d"});
     if (!setFrom(rest.substr(token.size()))) return {};
-    if (c.sexagesimal || sexagesimalUnits(u)) r.part = Part::RaSexagesimal;
-    else if (oneOf(u, {"h", "hr", "hour"})) r.part = Part::RaHours;
-    else if (u == "min") r.part = Part::RaMinutes;
-    else if (oneOf(u, {"s", "sec"})) r.part = Part::RaSeconds;
-    else if (u == "deg") r.part = Part::RaDegrees;
-    else if (u == "arcmin") r.part = Part::RaArcmin;
-    else if (u == "arcsec") r.part = Part::RaArcsec;
+    if (const Part byUnits = raPartOfUnits(c, u); byUnits != Part::None) r.part = byUnits;
     else if (noUnits(u)) {
       if (token == "h" || token == "hr") r.part = Part::RaHours;
       else if (token == "m" || token == "min") r.part = Part::RaMinutes;
@@ -270,13 +277,7 @@ PositionPart classifyByUcd(const ReadMeColumn& c, const std::vector<std::string>
   if (byLabel.part != Part::None && isRaPart(byLabel.part) != ra) byLabel = {};
   PositionPart r;
   if (ra) {
-    if (c.sexagesimal || sexagesimalUnits(u)) r.part = Part::RaSexagesimal;
-    else if (oneOf(u, {"h", "hr", "hour"})) r.part = Part::RaHours;
-    else if (u == "min") r.part = Part::RaMinutes;
-    else if (oneOf(u, {"s", "sec"})) r.part = Part::RaSeconds;
-    else if (u == "deg") r.part = Part::RaDegrees;
-    else if (u == "arcmin") r.part = Part::RaArcmin;
-    else if (u == "arcsec") r.part = Part::RaArcsec;
+    if (const Part byUnits = raPartOfUnits(c, u); byUnits != Part::None) r.part = byUnits;
     else if (noUnits(u)) r.part = byLabel.part != Part::None ? byLabel.part : c.isText() ? Part::None : Part::RaDegrees;
   } else {
     if (byLabel.part == Part::DecSign) r.part = Part::DecSign;
