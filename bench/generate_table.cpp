@@ -27,6 +27,7 @@
 
 #include "catalog/catalog_definition.h"
 #include "catalog/project_file.h"
+#include "base64_lines.h"
 
 namespace {
 
@@ -195,26 +196,7 @@ class VoTableOut {
     const auto* b = static_cast<const unsigned char*>(p);
     for (std::size_t i = 0; i < n; ++i) bytes_ += static_cast<char>(b[n - 1 - i]);
   }
-  void flush(bool last) {
-    static const char* k64 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    const std::size_t whole = last ? bytes_.size() : bytes_.size() / 57 * 57;
-    std::string text;
-    for (std::size_t i = 0; i < whole; i += 57) {
-      const std::size_t n = std::min<std::size_t>(57, whole - i);
-      for (std::size_t j = 0; j < n; j += 3) {
-        const auto* b = reinterpret_cast<const unsigned char*>(bytes_.data() + i + j);
-        const std::size_t k = std::min<std::size_t>(3, n - j);
-        const unsigned v = (unsigned{b[0]} << 16) | (k > 1 ? unsigned{b[1]} << 8 : 0u) | (k > 2 ? unsigned{b[2]} : 0u);
-        text += k64[v >> 18];
-        text += k64[(v >> 12) & 63];
-        text += k > 1 ? k64[(v >> 6) & 63] : '=';
-        text += k > 2 ? k64[v & 63] : '=';
-      }
-      text += '\n';
-    }
-    bytes_.erase(0, whole);
-    std::fwrite(text.data(), 1, text.size(), f_);
-  }
+  void flush(bool last) { writeBase64Lines(f_, bytes_, last); }
 
   std::FILE* f_;
   std::string bytes_;

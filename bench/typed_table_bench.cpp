@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "build/typed_rows.h"
+#include "base64_lines.h"
 
 namespace {
 
@@ -37,11 +38,11 @@ using Clock = std::chrono::steady_clock;
 constexpr int kRepeats = 3;
 constexpr int kColumns = 20;
 
-struct Spec {
+struct ColumnType {
   const char* name;
   char code;  // K D E A
 };
-constexpr Spec kSpecs[kColumns] = {
+constexpr ColumnType kColumnTypes[kColumns] = {
     {"source_id", 'K'}, {"ra", 'D'}, {"ra_error", 'E'}, {"dec", 'D'}, {"dec_error", 'E'},
     {"parallax", 'D'}, {"parallax_error", 'E'}, {"pmra", 'D'}, {"pmra_error", 'E'}, {"pmdec", 'D'},
     {"pmdec_error", 'E'}, {"phot_g_mean_mag", 'E'}, {"phot_bp_mean_mag", 'E'}, {"phot_rp_mean_mag", 'E'},
@@ -77,7 +78,7 @@ void writeFits(const std::string& path, long rows) {
   const std::string target = "!" + path;
   fits_create_file(&f, target.c_str(), &status);
   std::vector<char*> ttype, tform, tunit;
-  for (const Spec& s : kSpecs) {
+  for (const ColumnType& s : kColumnTypes) {
     ttype.push_back(const_cast<char*>(s.name));
     tform.push_back(const_cast<char*>(s.code == 'A' ? "28A" : s.code == 'K' ? "K" : s.code == 'D' ? "D" : "E"));
     tunit.push_back(const_cast<char*>(""));
@@ -118,33 +119,14 @@ void writeVoTable(const std::string& path, long rows) {
   std::fputs("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<VOTABLE version=\"1.4\" "
              "xmlns=\"http://www.ivoa.net/xml/VOTable/v1.3\">\n<RESOURCE type=\"results\">\n<TABLE name=\"stars\">\n",
              f);
-  for (const Spec& s : kSpecs)
+  for (const ColumnType& s : kColumnTypes)
     std::fprintf(f, "<FIELD name=\"%s\" datatype=\"%s\"%s/>\n", s.name,
                  s.code == 'K' ? "long" : s.code == 'D' ? "double" : s.code == 'E' ? "float" : "char",
                  s.code == 'A' ? " arraysize=\"*\"" : "");
   std::fputs("<DATA><BINARY2><STREAM encoding=\"base64\">\n", f);
-  static const char* k64 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   Rows gen;
-  std::string bytes, text;
-  auto flush = [&](bool last) {
-    std::size_t whole = last ? bytes.size() : bytes.size() / 57 * 57;
-    for (std::size_t i = 0; i < whole; i += 57) {
-      const std::size_t n = std::min<std::size_t>(57, whole - i);
-      for (std::size_t j = 0; j < n; j += 3) {
-        const unsigned char* b = reinterpret_cast<const unsigned char*>(bytes.data() + i + j);
-        const std::size_t k = std::min<std::size_t>(3, n - j);
-        const unsigned v = (b[0] << 16) | (k > 1 ? b[1] << 8 : 0) | (k > 2 ? b[2] : 0);
-        text += k64[v >> 18];
-        text += k64[(v >> 12) & 63];
-        text += k > 1 ? k64[(v >> 6) & 63] : '=';
-        text += k > 2 ? k64[v & 63] : '=';
-      }
-      text += '\n';
-    }
-    bytes.erase(0, whole);
-    std::fwrite(text.data(), 1, text.size(), f);
-    text.clear();
-  };
+  std::string bytes;
+  auto flush = [&](bool last) { writeBase64Lines(f, bytes, last); };
   for (long r = 0; r < rows; ++r) {
     gen.next();
     unsigned char flags[3] = {};
@@ -153,7 +135,7 @@ void writeVoTable(const std::string& path, long rows) {
     bytes.append(reinterpret_cast<const char*>(flags), 3);
     put(bytes, &gen.id, 8);
     for (int c = 1; c < kColumns - 1; ++c) {
-      if (kSpecs[c].code == 'D') {
+      if (kColumnTypes[c].code == 'D') {
         put(bytes, &gen.values[c], 8);
       } else {
         const float v = static_cast<float>(gen.values[c]);

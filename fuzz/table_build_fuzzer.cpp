@@ -17,17 +17,12 @@
 #include "output/record_layout.h"
 #include "output/region_scheme.h"
 #include "support/memory_file_system.h"
+#include "support/recording_ui.h"
 #include "util/error.h"
 
 namespace {
 
 using namespace mirdal;
-
-class QuietUi : public BuildUi {
- public:
-  bool confirm(const std::string&) override { return true; }
-  void message(const std::string&) override {}
-};
 
 constexpr TableForm kForms[] = {TableForm::Csv, TableForm::Tsv, TableForm::Blanks, TableForm::Ecsv, TableForm::Mrt};
 
@@ -65,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   testing::MemoryFileSystem fs;
   fs.put("/in/table.txt", fuzz::asText(data + 1, size - 1));
-  QuietUi ui;
+  testing::RecordingUi ui;
   BuildPipeline pipeline(ui, fs);
   BuildResult result;
   try {

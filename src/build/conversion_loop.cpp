@@ -472,7 +472,10 @@ ConversionLoop::PlacedRow ConversionLoop::placeRow(std::string_view line, CellPl
 void ConversionLoop::convertLines(Batch& batch, std::size_t from, std::size_t to, CellPlacer* placer) const {
   const std::size_t recordLength = record_.size();
   const std::size_t indexRoom = names_.size() * indexRecordLength_;
-  std::array<FieldSlot, kSlotCount> slots = def_.fieldSlots;
+  // A table row's placer points only the slots that read a cell: the others
+  // keep these.
+  std::array<FieldSlot, kSlotCount> slots;
+  if (placer) slots = def_.fieldSlots;
   for (std::size_t i = from; i < to; ++i) {
     const PlacedRow row = placeRow(batch.line(i), placer, slots.data());
     if (row.refusal != RowRefusal::None) {
@@ -616,7 +619,8 @@ void ConversionLoop::note(std::int64_t lineNumber, std::string_view row, RowRefu
 
 void ConversionLoop::convertLine(std::string_view input) {
   ++counters_.lines;
-  std::array<FieldSlot, kSlotCount> slots = def_.fieldSlots;
+  std::array<FieldSlot, kSlotCount> slots;
+  if (placers_[0]) slots = def_.fieldSlots;
   const PlacedRow row = placeRow(input, placers_[0].get(), slots.data());
   if (row.refusal != RowRefusal::None) {
     rejectLog_.reject(input);

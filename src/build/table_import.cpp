@@ -1,7 +1,6 @@
 #include "build/table_import.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <map>
 
@@ -101,39 +100,6 @@ std::string formatOfDatatype(std::string_view d, TableForm form) {
     return "I";
   if (lower.rfind("float", 0) == 0 || lower == "double" || lower == "e" || lower == "d") return "F";
   return {};
-}
-
-// The digits after a Fortran format's letter: "I2" 2, "F5.2" 5; 0 without.
-int widthOfFormat(std::string_view f) {
-  if (f.size() < 2) return 0;
-  int n = 0;
-  std::from_chars(f.data() + 1, f.data() + f.size(), n);
-  return n;
-}
-
-// Whether the byte at 1-based `at` of any sampled line is a letter or digit:
-// a field that stops beside it would cut a value.
-bool touchesValue(const std::vector<std::string>& lines, int at) {
-  if (at < 1) return false;
-  for (const std::string& l : lines)
-    if (static_cast<std::size_t>(at) <= l.size() && std::isalnum(static_cast<unsigned char>(l[static_cast<std::size_t>(at) - 1])))
-      return true;
-  return false;
-}
-
-bool filled(const std::string& line, int at) {
-  return at >= 1 && static_cast<std::size_t>(at) <= line.size() && line[static_cast<std::size_t>(at) - 1] != ' ';
-}
-
-// Whether a value of some sampled line runs on from byte `at` into the next one.
-bool runsOn(const std::vector<std::string>& lines, int at) {
-  return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return filled(l, at) && filled(l, at + 1); });
-}
-
-// Whether byte `at` lies in no column of the description.
-bool inGap(const TableLayout& layout, int at) {
-  return std::none_of(layout.columns.begin(), layout.columns.end(),
-                      [&](const TableColumn& c) { return c.firstByte <= at && at <= c.lastByte; });
 }
 
 // "12 34 56.7" cells of an MRT column, from its sampled bytes.
@@ -287,8 +253,6 @@ ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sampl
   const bool byColumn = slotsNameColumns(layout.form);
   std::map<std::string, int> names;
   for (const TableColumn& c : layout.columns) ++names[c.name];
-  int shift = 0;  // MRT: how far the rows stand right of the description here
-  constexpr int kMaxWidening = 64;
   for (std::size_t i = 0; i < layout.columns.size(); ++i) {
     const TableColumn& c = layout.columns[i];
     ColumnSample seen = i < sample.columns.size() ? sample.columns[i] : ColumnSample{};
@@ -317,40 +281,10 @@ ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sampl
                         "\" with another column: it is not mapped by name");
       }
     } else {
-      // Some writers describe a column narrower than its values and write
-      // the columns after it further right: where the description leaves a
-      // blank byte after a column and a value of the rows runs into it, the
-      // column is taken as far as the values go, and the columns after it
-      // move right as much.
-      r.firstByte = c.firstByte + shift;
-      r.lastByte = c.lastByte + shift;
-      if (inGap(layout, c.lastByte + 1) && !sample.lines.empty())
-        while (runsOn(sample.lines, r.lastByte) && r.lastByte - c.lastByte - shift < kMaxWidening) ++r.lastByte;
-      const int widened = r.lastByte - c.lastByte - shift;
-      if (widened > 0) {
-        notes.push_back("Column " + c.name + " is described at bytes " + std::to_string(c.firstByte) + "-" +
-                        std::to_string(c.lastByte) + "; its values run to byte " + std::to_string(r.lastByte) +
-                        (shift > 0 ? " (after the columns before it moved " + std::to_string(shift) + ")" : std::string()) +
-                        ": the columns after it are taken " + std::to_string(shift + widened) + " bytes further right");
-        shift += widened;
-      }
-      const int formatWidth = widthOfFormat(c.datatype);
-      if (formatWidth > r.length() && !sample.lines.empty()) {
-        // "107 I2": the rows say whether the field ends or starts there.
-        const int extra = formatWidth - r.length();
-        const bool endsThere = !touchesValue(sample.lines, r.firstByte - extra - 1) &&
-                               !touchesValue(sample.lines, r.lastByte + 1);
-        const bool startsThere = !touchesValue(sample.lines, r.firstByte - 1) &&
-                                 !touchesValue(sample.lines, r.lastByte + extra + 1);
-        if (endsThere || startsThere) {
-          if (endsThere) r.firstByte -= extra;
-          else r.lastByte += extra;
-          notes.push_back("Column " + c.name + " is described at byte " + std::to_string(c.firstByte) +
-                          (c.lastByte != c.firstByte ? "-" + std::to_string(c.lastByte) : std::string()) +
-                          " with format " + c.datatype + "; its values stand at " + std::to_string(r.firstByte) +
-                          "-" + std::to_string(r.lastByte) + ", which is taken");
-        }
-      }
+      // MRT: the bytes of the layout, which already reads a column where
+      // the rows have it when they do not stand as described.
+      r.firstByte = c.firstByte;
+      r.lastByte = c.lastByte;
     }
     if (!byColumn && !sample.lines.empty()) sampleBytes(seen, sample.lines, r.firstByte, r.lastByte);
     if (r.format.empty() && seen.values > 0)

@@ -56,9 +56,8 @@ std::string normalizedUnit(std::string_view unit);
 // file gives no datatype). In forms whose slots name columns each row
 // carries its column number and the width of its texts: from the datatype
 // where it says, else the widest cell of the sample, at least 1. MRT rows
-// keep their bytes; a range narrower than its format ("107 I2") is widened
-// to the side the sampled rows show. `notes` receives what was decided that
-// the user should know.
+// keep the layout's bytes (readTableLayout places columns where the rows
+// have them). `notes` receives what was decided that the user should know.
 ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sample, std::vector<std::string>& notes);
 
 struct TableImport {

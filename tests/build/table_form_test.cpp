@@ -8,6 +8,7 @@
 #include "build/row_splitter.h"
 #include "build/table_form.h"
 #include "build/table_header.h"
+#include "support/error_of.h"
 #include "support/gzip.h"
 #include "support/memory_file_system.h"
 #include "util/error.h"
@@ -24,16 +25,7 @@ Cells cellsOf(const RowSplitter& s) {
   return out;
 }
 
-// The message of the Error `f` throws, or "no error".
-template <typename F>
-std::string errorOf(F&& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return "no error";
-}
+using testing::errorOf;
 
 TEST(RowSplitter, CellsOfEachForm) {
   const Delimiting csv = delimitingOf(TableForm::Csv), tsv = delimitingOf(TableForm::Tsv),

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/error_of.h"
 #include "support/fits_writer.h"
 #include "support/gzip.h"
 #include "support/temp_dir.h"
@@ -18,15 +19,7 @@ using testing::FitsColumn;
 using testing::TempDir;
 const std::string kData = MIRDAL_SHARED_DATA_DIR;
 
-template <typename F>
-std::string errorOf(F&& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return "no error";
-}
+using testing::errorOf;
 
 // Every cell of the selected columns, "R:", "I:" or "T:" and its value, "-"
 // when missing; rows read `chunk` at a time, the texts checked only after
