@@ -28,7 +28,7 @@ double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(
 }  // namespace
 
 BuildPipeline::BuildPipeline(BuildUi& ui, FileSystem& fs)
-    : ui_(ui), fs_(fs), regionOneRunLimit_(kRegionOneRunBytes) {}
+    : ui_(ui), fs_(fs), regionOneRunLimit_(kRegionOneRunBytes), indexRunBytes_(kIndexRunBytes) {}
 
 std::string BuildPipeline::inputPath(const std::string& name) const {
   if (programDirectory_.empty() || name.empty() || name.front() == '/') return name;
@@ -152,6 +152,7 @@ void BuildPipeline::Run::all() {
     (this->*stage.work)();
     result_.seconds.*stage.seconds = secondsSince(t);
   }
+  files_->closeIndex();  // when no stage sorts it
   sorter_.reset();  // removes its run file
   const bool rejected = rejectLog_.isOpen();
   rejectLog_.close();
@@ -162,6 +163,7 @@ void BuildPipeline::Run::all() {
 
 void BuildPipeline::Run::createFiles() {
   files_.emplace(fs_, work_, layout_, def_.settings.append);
+  if (layout_.index) files_->sortIndexRuns(p_.indexRunBytes_, indexNameOrder(layout_));
   if (def_.settings.append) files_->copyFrom(dir_);
   files_->create([&](int r) {
     checkAbort();
@@ -196,7 +198,7 @@ void BuildPipeline::Run::convert() {
 
 // No window messages run while the files close.
 void BuildPipeline::Run::closeFiles() {
-  files_->close([&](int r) { showItem(r); });
+  files_->closeRegions([&](int r) { showItem(r); });
 }
 
 void BuildPipeline::Run::sortByMagnitude() {
@@ -215,7 +217,13 @@ void BuildPipeline::Run::sortIndex() {
   ui_.setStageCaption("Sorting the index file ");
   ui_.setItemCaption("");
   ui_.processEvents();
-  sortIndexByName(*sorter_, files_->indexPath(), work_ + "sort.out", layout_);
+  // Written as sorted runs, the index needs their merge at most.
+  files_->closeIndex();
+  if (files_->indexRunsSorted()) {
+    mergeIndexRuns(*sorter_, files_->indexPath(), files_->indexRuns(), work_ + "sort.out", layout_);
+  } else {
+    sortIndexByName(*sorter_, files_->indexPath(), work_ + "sort.out", layout_);
+  }
   ui_.setStagePosition(2);
   ui_.processEvents();
 }

@@ -75,6 +75,9 @@ class BuildPipeline {
   // Region files up to this many bytes are sorted by magnitude in one run;
   // larger ones, and all of them when 0, in the runs of the sort's size bands.
   void setRegionOneRunLimit(std::int64_t bytes) { regionOneRunLimit_ = bytes; }
+  // Index records are sorted in memory in runs of this many bytes (see
+  // CatalogFiles::sortIndexRuns) and the runs merged.
+  void setIndexRunBytes(std::size_t bytes) { indexRunBytes_ = bytes; }
 
   // "  x/y  " -> "x/y/": blanks removed at both ends, one separator added.
   static std::string normaliseDirectory(const std::string& text);
@@ -88,6 +91,7 @@ class BuildPipeline {
   std::atomic<bool> abort_{false};
   std::string programDirectory_;
   std::int64_t regionOneRunLimit_;
+  std::size_t indexRunBytes_;
 };
 
 }  // namespace mirdal

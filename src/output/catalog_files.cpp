@@ -5,6 +5,7 @@
 #include <new>
 
 #include "output/region_scheme.h"
+#include "sort/fix_rec_sort.h"
 #include "util/error.h"
 
 namespace mirdal {
@@ -82,14 +83,38 @@ void CatalogFiles::create(const RegionHook& beforeEachRegion) {
   }
 }
 
+void CatalogFiles::sortIndexRuns(std::size_t runBytes, RecordCompare compare) {
+  if (append_ || indexRecordLength_ == 0) return;
+  indexRunBytes_ = std::max<std::size_t>(runBytes / indexRecordLength_, 1) * indexRecordLength_;
+  indexCompare_ = std::move(compare);
+}
+
 void CatalogFiles::flushIndex() {
   if (index_.size == 0) return;
   // Index records without an index file (never asked for) are dropped.
-  if (indexFile_) writeWhole(*indexFile_, index_.data.get(), index_.size);
+  if (indexFile_) {
+    if (indexCompare_) {
+      const auto records = static_cast<std::int64_t>(index_.size / indexRecordLength_);
+      writeStablySorted(index_.data.get(), records, static_cast<int>(indexRecordLength_), indexCompare_, *indexFile_);
+      indexRuns_.push_back(records);
+    } else {
+      writeWhole(*indexFile_, index_.data.get(), index_.size);
+    }
+  }
   index_.size = 0;
 }
 
 void CatalogFiles::makeIndexRoom() {
+  if (indexCompare_) {
+    // A run grows in memory up to its size, so a small index takes little.
+    if (index_.capacity < indexRunBytes_) {
+      const std::size_t doubled = std::max(kIndexBufferSize, 2 * index_.capacity);
+      resize(index_, std::min(indexRunBytes_, doubled / indexRecordLength_ * indexRecordLength_));
+      if (index_.capacity - index_.size >= indexRecordLength_) return;
+    }
+    flushIndex();
+    return;
+  }
   flushIndex();
   if (index_.capacity >= indexRecordLength_) return;
   const std::size_t records = std::max<std::size_t>(kIndexBufferSize / std::max<std::size_t>(indexRecordLength_, 1), 1);
@@ -131,6 +156,11 @@ void CatalogFiles::flushRegions() {
 }
 
 void CatalogFiles::close(const RegionHook& beforeEachRegion) {
+  closeRegions(beforeEachRegion);
+  closeIndex();
+}
+
+void CatalogFiles::closeRegions(const RegionHook& beforeEachRegion) {
   for (int r = 1; r <= scheme_; ++r) {
     if (beforeEachRegion) beforeEachRegion(r);
     flushRegion(r);
@@ -138,11 +168,17 @@ void CatalogFiles::close(const RegionHook& beforeEachRegion) {
     b.data.reset();  // the sorts that follow need the memory
     b.capacity = 0;
   }
+}
+
+void CatalogFiles::closeIndex() {
   if (indexFile_) {
     flushIndex();
     auto index = std::move(indexFile_);
     index->close();
   }
+  index_.data.reset();
+  index_.capacity = 0;
+  index_.size = 0;
 }
 
 void CatalogFiles::abandon() noexcept {

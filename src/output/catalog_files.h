@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "output/record_layout.h"
+#include "sort/record_compare.h"
 #include "util/file_system.h"
 
 namespace mirdal {
@@ -77,9 +78,26 @@ class CatalogFiles {
   }
   void commitIndexRecord() { index_.size += indexRecordLength_; }
 
+  // Before the first index record: the index is gathered in memory up to
+  // `runBytes` (whole records, at least one) and written in runs, each in
+  // the order of a stable sort by `compare`. An index that fits is so
+  // written once and in order; a larger one becomes runs back to back that
+  // only need merging (indexRuns()). Not in append mode, where the index
+  // file starts with the earlier catalog's names: there it is written in
+  // input order, as without this call.
+  void sortIndexRuns(std::size_t runBytes, RecordCompare compare);
+  // Whether the index file is being written as sorted runs, and the number
+  // of records of each run written so far.
+  bool indexRunsSorted() const { return static_cast<bool>(indexCompare_); }
+  const std::vector<std::int64_t>& indexRuns() const { return indexRuns_; }
+
   // "Close files": writes what is buffered and closes region files 1..N in
   // order (the hook runs before each), then the index file.
   void close(const RegionHook& beforeEachRegion = {});
+  // The two halves of close(), each done once: the region files, then the
+  // index (with its last run).
+  void closeRegions(const RegionHook& beforeEachRegion = {});
+  void closeIndex();
   // After a failure: drops what is buffered and closes everything,
   // swallowing further errors (the files are thrown away with the build).
   void abandon() noexcept;
@@ -126,6 +144,9 @@ class CatalogFiles {
   std::vector<Buffer> regions_;
   std::unique_ptr<File> indexFile_;
   Buffer index_;
+  std::size_t indexRunBytes_ = 0;
+  RecordCompare indexCompare_;
+  std::vector<std::int64_t> indexRuns_;
 };
 
 }  // namespace mirdal

@@ -17,10 +17,19 @@ bool sortRegionByMagnitude(InPlaceSorter& sorter, const std::string& regionFile,
   return true;
 }
 
+RecordCompare indexNameOrder(const RecordLayout& layout) {
+  return compareNameFrom(9, layout.indexNameLength, layout.indexRecordLength());
+}
+
 void sortIndexByName(InPlaceSorter& sorter, const std::string& indexFile, const std::string& scratch,
                      const RecordLayout& layout) {
-  const int recordSize = layout.indexRecordLength();
-  sorter.sort(indexFile, scratch, recordSize, compareNameFrom(9, layout.indexNameLength, recordSize));
+  sorter.sort(indexFile, scratch, layout.indexRecordLength(), indexNameOrder(layout));
+}
+
+void mergeIndexRuns(InPlaceSorter& sorter, const std::string& indexFile, const std::vector<std::int64_t>& runRecords,
+                    const std::string& scratch, const RecordLayout& layout) {
+  if (runRecords.size() < 2) return;
+  sorter.mergeRuns(indexFile, runRecords, scratch, layout.indexRecordLength(), indexNameOrder(layout));
 }
 
 }  // namespace mirdal

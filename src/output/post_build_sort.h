@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "output/record_layout.h"
 #include "sort/sort_in_place.h"
@@ -28,5 +29,20 @@ bool sortRegionByMagnitude(InPlaceSorter& sorter, const std::string& regionFile,
 // equal names.
 void sortIndexByName(InPlaceSorter& sorter, const std::string& indexFile, const std::string& scratch,
                      const RecordLayout& layout);
+
+// The name order of index records.
+RecordCompare indexNameOrder(const RecordLayout& layout);
+
+// A build gathers up to this many bytes of index records in memory and
+// writes them sorted (CatalogFiles::sortIndexRuns): an index of up to about
+// 1,800,000 names of 10 bytes is written once, in order; a larger one only
+// needs the merge of its runs. The sort of a full run takes about 2.3 times
+// its size besides.
+inline constexpr std::size_t kIndexRunBytes = 32'000'000;
+
+// Puts an index written as sorted runs (`runRecords` records each) in name
+// order; one run or none is in order already.
+void mergeIndexRuns(InPlaceSorter& sorter, const std::string& indexFile, const std::vector<std::int64_t>& runRecords,
+                    const std::string& scratch, const RecordLayout& layout);
 
 }  // namespace mirdal

@@ -382,32 +382,47 @@ void M3Array::mergeSortWith(const TextFromCompare& compare) {
   const FoldedPrefix prefix(compare);
   auto keyed = std::make_unique_for_overwrite<KeyedRecord[]>(static_cast<std::size_t>(n));
   auto scratch = std::make_unique_for_overwrite<KeyedRecord[]>(static_cast<std::size_t>(n));
-  // A stable radix sort by the eight-byte keys, least significant byte
-  // first, leaves records of equal keys in their input order; a byte that is
-  // the same in every key needs no pass.
-  static constexpr int kBytes = 8;
-  std::vector<std::int64_t> counts(kBytes * 257, 0);
+  // A stable radix sort by the eight-byte keys, least significant digit
+  // first, leaves records of equal keys in their input order; a digit that
+  // is the same in every key needs no pass. Many records take digits of 16
+  // bits (four passes), few of 8 bits (whose counters are cheaper to clear).
+  const int bits = n >= (std::int64_t{1} << 16) ? 16 : 8;
+  const int digits = (64 + bits - 1) / bits;
+  const std::size_t radix = std::size_t{1} << bits;
+  const std::uint64_t mask = radix - 1;
+  std::vector<std::int64_t> counts(static_cast<std::size_t>(digits) * (radix + 1), 0);
   for (std::int64_t i = 0; i < n; ++i) {
     const std::uint64_t k = prefix.key(items_[i]);
     keyed[i] = {k, items_[i]};
-    for (int b = 0; b < kBytes; ++b) ++counts[static_cast<std::size_t>(b * 257 + ((k >> (8 * b)) & 0xFF) + 1)];
+    for (int d = 0; d < digits; ++d) ++counts[d * (radix + 1) + ((k >> (bits * d)) & mask) + 1];
   }
-  for (int b = 0; b < kBytes; ++b) {
-    std::int64_t* start = counts.data() + b * 257;
-    const std::uint64_t firstByte = (keyed[0].key >> (8 * b)) & 0xFF;
-    if (start[firstByte + 1] == n) continue;
-    for (int v = 0; v < 256; ++v) start[v + 1] += start[v];
-    for (std::int64_t i = 0; i < n; ++i) scratch[start[(keyed[i].key >> (8 * b)) & 0xFF]++] = keyed[i];
+  for (int d = 0; d < digits; ++d) {
+    std::int64_t* start = counts.data() + d * (radix + 1);
+    const std::uint64_t first = (keyed[0].key >> (bits * d)) & mask;
+    if (start[first + 1] == n) continue;
+    for (std::size_t v = 0; v < radix; ++v) start[v + 1] += start[v];
+    for (std::int64_t i = 0; i < n; ++i) scratch[start[(keyed[i].key >> (bits * d)) & mask]++] = keyed[i];
     std::swap(keyed, scratch);
   }
   // Records whose keys are equal are put in order by the rest of the name,
-  // keeping the input order of equal names.
+  // keeping the input order of equal names: such groups are mostly a few
+  // records, which an insertion sort orders without the buffer a stable
+  // sort allocates.
   if (compare.length > 8) {
     const auto byRest = [&prefix](const KeyedRecord& a, const KeyedRecord& b) { return prefix.compare(a, b) < 0; };
     for (std::int64_t i = 0; i < n;) {
       std::int64_t j = i + 1;
       while (j < n && keyed[j].key == keyed[i].key) ++j;
-      if (j - i > 1) std::stable_sort(keyed.get() + i, keyed.get() + j, byRest);
+      if (j - i > 16) {
+        std::stable_sort(keyed.get() + i, keyed.get() + j, byRest);
+      } else {
+        for (std::int64_t a = i + 1; a < j; ++a) {
+          const KeyedRecord moving = keyed[a];
+          std::int64_t b = a;
+          for (; b > i && byRest(moving, keyed[b - 1]); --b) keyed[b] = keyed[b - 1];
+          keyed[b] = moving;
+        }
+      }
       i = j;
     }
   }
@@ -651,6 +666,64 @@ void FixRecSort::mergeRuns(const std::string& output, const Compare& compare) {
   if (writer.byteCounter() != total * recordSize_)
     throw Error("Cannot write file \"" + output + "\": the merge lost records");
   out->close();
+}
+
+void FixRecSort::MergeSortedRuns(const std::string& input, const std::vector<std::int64_t>& runRecords,
+                                 const std::string& output, const RecordCompare& compare) {
+  checkMethodAndCompare(input, compare);
+  runCount_ = 0;
+  parts_.clear();
+  {
+    const PathIdentity in(fs_, input), out(fs_, output);
+    if (samePath(fs_, in, out)) throw Error("Cannot sort file \"" + input + "\" onto itself");
+  }
+  std::unique_ptr<File> in = fs_.open(input, OpenMode::Read);
+  std::int64_t records = 0;
+  for (std::int64_t n : runRecords) {
+    if (n < 0) throw Error("Cannot sort file \"" + input + "\": a run of " + std::to_string(n) + " records");
+    records += n;
+  }
+  if (in->size() != records * recordSize_)
+    throw Error("Cannot sort file \"" + input + "\": it holds " + std::to_string(in->size()) + " bytes, its runs " +
+                std::to_string(records * recordSize_));
+  // The runs share about the memory of a run formed by the size bands.
+  constexpr std::int64_t kMergeMemory = 24'000'000;
+  const auto runs = static_cast<std::int64_t>(std::max<std::size_t>(runRecords.size(), 1));
+  sizes_ = SortSizes{0, 4'000'000, std::max<std::int64_t>(kMergeMemory / runs, 262'144)};
+  bool outputCreated = false;
+  try {
+    std::int64_t start = 0;
+    int run = 1;
+    for (std::int64_t n : runRecords) {
+      if (n > 0) parts_.push_back(std::make_unique<MergePart>(*in, start, recordSize_, n, run++));
+      start += n * recordSize_;
+    }
+    runCount_ = static_cast<int>(parts_.size());
+    outputCreated = true;
+    withCompare(compare, [&](const auto& c) { mergeRuns(output, c); });
+    parts_.clear();
+    in->close();
+  } catch (...) {
+    parts_.clear();
+    in.reset();
+    if (outputCreated) {
+      if (const auto id = fs_.identity(output); id && id->regular) fs_.remove(output);
+    }
+    throw;
+  }
+}
+
+void writeStablySorted(const std::uint8_t* records, std::int64_t count, int recordSize, const RecordCompare& compare,
+                       File& out) {
+  if (count <= 0) return;
+  M3Array array;
+  array.Reserve(count);
+  for (std::int64_t i = 0; i < count; ++i) array.Add(records + i * recordSize);
+  array.MergeSort(compare);
+  SorIO writer(out, 4'000'000, recordSize);
+  const std::uint8_t* const* items = array.items();
+  for (std::int64_t i = 0; i < count; ++i) writer.WriteRecord(items[i]);
+  writer.Flush();
 }
 
 void FixRecSort::moveTempToOutput(const std::string& output) {

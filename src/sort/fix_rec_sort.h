@@ -184,6 +184,14 @@ class FixRecSort {
   // size first); the sort closes it.
   void SortFile(std::unique_ptr<File> input, const std::string& output, const RecordCompare& compare);
 
+  // Merges a file that already holds sorted runs back to back, run k of
+  // runRecords[k] records, into `output` (created or replaced): the order
+  // SortFile gives with SortMethod 1 over the same records. Only the merge
+  // is done: the input is read once and the output written once. The input
+  // is only read; on failure a partial output is removed.
+  void MergeSortedRuns(const std::string& input, const std::vector<std::int64_t>& runRecords,
+                       const std::string& output, const RecordCompare& compare);
+
   // The run file to use instead of "SorTemp.mkw" in the current directory.
   void setTempPath(std::string path) { tempPath_ = std::move(path); }
   const std::string& tempPath() const { return tempPath_; }
@@ -217,5 +225,10 @@ class FixRecSort {
   std::vector<std::unique_ptr<MergePart>> parts_;
   M3Array array_;
 };
+
+// Writes `count` records of `recordSize` bytes from `records` to `out` in
+// the order of a stable sort by `compare`: equal records keep their order.
+void writeStablySorted(const std::uint8_t* records, std::int64_t count, int recordSize, const RecordCompare& compare,
+                       File& out);
 
 }  // namespace mirdal

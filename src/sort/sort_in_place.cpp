@@ -67,6 +67,17 @@ void InPlaceSorter::sort(std::unique_ptr<File> opened, const std::string& scratc
                  [&](FixRecSort& sorter) { sorter.SortFile(std::move(opened), scratch, compare); });
 }
 
+void InPlaceSorter::mergeRuns(const std::string& file, const std::vector<std::int64_t>& runRecords,
+                              const std::string& scratch, int recordSize, const RecordCompare& compare) {
+  // A merge writes no run file: a spare would outlive the sorter unnoticed.
+  if (spare_) {
+    fs_.remove(runFile_);
+    spare_ = false;
+  }
+  sortAndReplace(file, scratch, recordSize, 0,
+                 [&](FixRecSort& sorter) { sorter.MergeSortedRuns(file, runRecords, scratch, compare); });
+}
+
 void sortFileInPlace(FileSystem& fs, const std::string& file, const std::string& scratch, int recordSize,
                      const RecordCompare& compare) {
   InPlaceSorter(fs).sort(file, scratch, recordSize, compare);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "sort/record_compare.h"
 #include "util/file_system.h"
@@ -38,6 +39,11 @@ class InPlaceSorter {
   // size first); the sort closes it.
   void sort(std::unique_ptr<File> opened, const std::string& scratch, int recordSize, const RecordCompare& compare,
             std::int64_t oneRunLimit = 0);
+
+  // Puts a file of sorted runs back to back (see FixRecSort::MergeSortedRuns)
+  // in order, replacing it as a sort does.
+  void mergeRuns(const std::string& file, const std::vector<std::int64_t>& runRecords, const std::string& scratch,
+                 int recordSize, const RecordCompare& compare);
 
   FileSystem& fileSystem() const { return fs_; }
 

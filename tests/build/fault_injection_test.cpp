@@ -131,10 +131,12 @@ class FaultInjection : public ::testing::Test {
   BuildResult runBuild(RecordingUi& ui, const CatalogDefinition& def, FileSystem& files = FileSystem::real()) const {
     BuildPipeline pipeline(ui, files);
     pipeline.setRegionOneRunLimit(regionOneRunLimit);
+    pipeline.setIndexRunBytes(indexRunBytes);
     return pipeline.run(def);
   }
 
   std::int64_t regionOneRunLimit = kRegionOneRunBytes;
+  std::size_t indexRunBytes = kIndexRunBytes;
   TempDir dir;
   ScopedWorkingDirectory cwd{dir.path()};  // the sort's run file lies in the current directory
   std::vector<std::string> inputs;
@@ -216,9 +218,11 @@ TEST_F(FaultInjection, EveryReadOfASmallBuildFails) {
   const std::vector<std::string> reads = counting.readLog();
   std::set<std::string> names;
   for (const std::string& p : reads) names.insert(fs::path(p).filename().string());
-  // Both inputs, the region files and the index during their sorts (each a
-  // single run: the run file is renamed, not read).
-  for (const char* name : {"a.txt", "b.txt", "flt01.dat", "flt.idx"}) EXPECT_EQ(names.count(name), 1u) << name;
+  // Both inputs and the region files during their sorts (each a single
+  // run: the run file is renamed, not read). The index is sorted in memory
+  // and written once, never read back.
+  for (const char* name : {"a.txt", "b.txt", "flt01.dat"}) EXPECT_EQ(names.count(name), 1u) << name;
+  EXPECT_EQ(names.count("flt.idx"), 0u);
 
   for (std::size_t n = 1; n <= reads.size(); ++n) {
     const CatalogDefinition def = stars(out("r" + std::to_string(n)), inputs);
@@ -363,6 +367,44 @@ TEST_F(FaultInjection, EveryReadOfASortOfSeveralRunsFails) {
                                  def.settings.ouputdir) +
                            "\": Input/output error");
     rebuildGives(expected, def, message);
+  }
+}
+
+// An index larger than its memory is written as sorted runs and merged: the
+// catalog is the one of an index sorted whole, equal names (letter case
+// aside) in input order across the runs, and every write and read of the
+// runs and of their merge fails cleanly.
+TEST_F(FaultInjection, IndexOfSeveralSortedRunsIsMergedAndEachOfItsWritesAndReadsFails) {
+  std::string text;
+  const char* names[] = {"Ab", "ab", "c", "AB", "b", "C"};
+  for (int i = 0; i < 24; ++i)
+    text += star(std::to_string(10 + i), "20", names[i % 6], std::to_string(i % 4), names[(i + 2) % 6]);
+  inputs = {dir.write("names.txt", text)};
+  const Contents expected = reference();
+  indexRunBytes = 50;  // a few records a run
+  FaultyFileSystem counting;
+  counting.failOnRead(-1);
+  {
+    RecordingUi ui;
+    ASSERT_TRUE(runBuild(ui, stars(out("count"), inputs), counting).completed);
+  }
+  ASSERT_TRUE(directoryContents(out("count")) == expected);
+  for (const bool reads : {false, true}) {
+    const std::vector<std::string>& log = reads ? counting.readLog() : counting.writeLog();
+    int tried = 0;
+    for (std::size_t n = 1; n <= log.size(); ++n) {
+      if (!named(log[n - 1], "flt.idx") && !named(log[n - 1], "sort.out")) continue;
+      ++tried;
+      const CatalogDefinition def = stars(out((reads ? "r" : "w") + std::to_string(n)), inputs);
+      FaultyFileSystem faulty(reads ? -1 : static_cast<long>(n));
+      if (reads) faulty.failOnRead(static_cast<long>(n));
+      const std::string message = failingBuild(def, faulty);
+      EXPECT_EQ(message, std::string(reads ? "Cannot read" : "Cannot write") + " file \"" +
+                             moved(log[n - 1], out("count"), def.settings.ouputdir) + "\": " +
+                             (reads ? "Input/output error" : "No space left on device"));
+      rebuildGives(expected, def, message);
+    }
+    EXPECT_GE(tried, reads ? 1 : 10);
   }
 }
 
