@@ -713,9 +713,118 @@ void FixRecSort::MergeSortedRuns(const std::string& input, const std::vector<std
   }
 }
 
-void writeStablySorted(const std::uint8_t* records, std::int64_t count, int recordSize, const RecordCompare& compare,
+namespace {
+
+// The eight folded bytes a name compare starts with, as one number in the
+// same order (as FoldedPrefix gives it).
+struct NamePrefix {
+  int first;     // 0-based offset of the name
+  int keyBytes;  // bytes of the name in the key, up to 8
+  std::uint64_t key(const std::uint8_t* record) const {
+    const std::uint8_t* p = record + first;
+    std::uint64_t k = 0;
+    for (int i = 0; i < 8; ++i) k = (k << 8) | (i < keyBytes ? LowerCaseTable[p[i]] : 0u);
+    return k;
+  }
+  // Bits 16 d .. 16 d + 15 of key(record).
+  unsigned digit(const std::uint8_t* record, int d) const {
+    const int high = 6 - 2 * d;
+    const std::uint8_t* p = record + first;
+    const unsigned h = high < keyBytes ? LowerCaseTable[p[high]] : 0u;
+    const unsigned l = high + 1 < keyBytes ? LowerCaseTable[p[high + 1]] : 0u;
+    return h << 8 | l;
+  }
+};
+
+// Copies one record; index records are mostly 16 to 32 bytes, which two
+// overlapping moves of 16 bytes copy without a call.
+inline void copyRecord(std::uint8_t* to, const std::uint8_t* from, std::size_t size) {
+  if (size >= 16 && size <= 32) {
+    std::memcpy(to, from, 16);
+    std::memcpy(to + size - 16, from + size - 16, 16);
+  } else {
+    std::memcpy(to, from, size);
+  }
+}
+
+// Sorts `n` records of `size` bytes by name, stably, moving the records
+// themselves between `data` and `scratch` (each n * size bytes): a radix
+// sort by 16-bit digits of the folded prefix, least significant first, then
+// each group of equal prefixes by the rest of the name. Gives the buffer
+// that holds the result. Compared with sorting addresses, it needs no more
+// memory than a second copy of the records, and the result is written out
+// in one piece.
+std::uint8_t* sortNamesStably(std::uint8_t* data, std::uint8_t* scratch, std::int64_t n, int size,
+                              const TextFromCompare& compare) {
+  const NamePrefix prefix{compare.position - 1, std::clamp(compare.length, 0, 8)};
+  const auto bytes = static_cast<std::size_t>(size);
+  constexpr int kDigits = 4;
+  constexpr std::size_t kRadix = 1u << 16;
+  std::vector<std::int64_t> counts(kDigits * (kRadix + 1), 0);
+  for (std::int64_t i = 0; i < n; ++i) {
+    const std::uint64_t k = prefix.key(data + i * size);
+    for (int d = 0; d < kDigits; ++d) ++counts[d * (kRadix + 1) + ((k >> (16 * d)) & 0xFFFF) + 1];
+  }
+  for (int d = 0; d < kDigits; ++d) {
+    std::int64_t* start = counts.data() + d * (kRadix + 1);
+    if (start[((prefix.key(data) >> (16 * d)) & 0xFFFF) + 1] == n) continue;  // one digit value for all
+    for (std::size_t v = 0; v < kRadix; ++v) start[v + 1] += start[v];
+    for (std::int64_t i = 0; i < n; ++i) {
+      const std::uint8_t* record = data + i * size;
+      copyRecord(scratch + start[prefix.digit(record, d)]++ * size, record, bytes);
+    }
+    std::swap(data, scratch);
+  }
+  if (compare.length <= 8) return data;
+  // Equal prefixes: mostly a few records, ordered by insertion; larger
+  // groups through a stable sort of their positions.
+  const int restPosition = compare.position + 8;
+  const int restLength = compare.length - 8;
+  auto after = [&](const std::uint8_t* a, const std::uint8_t* b) {
+    return CompareTextFrom(a, b, restPosition, restLength) > 0;
+  };
+  std::vector<std::uint8_t> moving(bytes);
+  std::vector<std::int64_t> order;
+  std::uint64_t groupKey = prefix.key(data);
+  for (std::int64_t i = 0; i < n;) {
+    std::int64_t j = i + 1;
+    std::uint64_t k = 0;
+    while (j < n && (k = prefix.key(data + j * size)) == groupKey) ++j;
+    if (j - i > 16) {
+      order.resize(static_cast<std::size_t>(j - i));
+      for (std::int64_t a = i; a < j; ++a) order[static_cast<std::size_t>(a - i)] = a;
+      std::stable_sort(order.begin(), order.end(),
+                       [&](std::int64_t a, std::int64_t b) { return after(data + b * size, data + a * size); });
+      for (std::int64_t a = i; a < j; ++a)
+        std::memcpy(scratch + a * size, data + order[static_cast<std::size_t>(a - i)] * size, bytes);
+      std::memcpy(data + i * size, scratch + i * size, static_cast<std::size_t>(j - i) * bytes);
+    } else {
+      for (std::int64_t a = i + 1; a < j; ++a) {
+        std::int64_t b = a;
+        if (!after(data + (b - 1) * size, data + b * size)) continue;
+        std::memcpy(moving.data(), data + a * size, bytes);
+        for (; b > i && after(data + (b - 1) * size, moving.data()); --b)
+          std::memcpy(data + b * size, data + (b - 1) * size, bytes);
+        std::memcpy(data + b * size, moving.data(), bytes);
+      }
+    }
+    groupKey = k;
+    i = j;
+  }
+  return data;
+}
+
+}  // namespace
+
+void writeStablySorted(std::uint8_t* records, std::int64_t count, int recordSize, const RecordCompare& compare,
                        File& out) {
   if (count <= 0) return;
+  if (const auto* names = compare.target<TextFromCompare>()) {
+    auto scratch = allocateBytes(count * recordSize);
+    const std::uint8_t* sorted = sortNamesStably(records, scratch.get(), count, recordSize, *names);
+    out.write(sorted, static_cast<std::size_t>(count * recordSize));
+    return;
+  }
   M3Array array;
   array.Reserve(count);
   for (std::int64_t i = 0; i < count; ++i) array.Add(records + i * recordSize);

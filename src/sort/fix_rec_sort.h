@@ -228,7 +228,8 @@ class FixRecSort {
 
 // Writes `count` records of `recordSize` bytes from `records` to `out` in
 // the order of a stable sort by `compare`: equal records keep their order.
-void writeStablySorted(const std::uint8_t* records, std::int64_t count, int recordSize, const RecordCompare& compare,
+// The records are left in some order: the sort may work in their place.
+void writeStablySorted(std::uint8_t* records, std::int64_t count, int recordSize, const RecordCompare& compare,
                        File& out);
 
 }  // namespace mirdal

@@ -366,6 +366,45 @@ TEST_F(FixRecSortTest, NameOrderIsStableAcrossManyRuns) {
   EXPECT_EQ(dir_.read("sorted.idx"), expected);
 }
 
+// The sort in memory of a build's index runs gives the order of a stable
+// sort: names shorter and longer than the eight-byte prefix, records inside
+// and outside the sizes copied in two moves, groups of equal prefixes small
+// and large, in numbers below and above the switch to 16-bit digits.
+TEST_F(FixRecSortTest, SortInMemoryGivesTheStableNameOrder) {
+  struct Case {
+    int nameLength, trailer, count, prefixLetters;
+  };
+  for (const Case c : {Case{5, 4, 3000, 4}, Case{8, 10, 70000, 3}, Case{12, 4, 70000, 2}, Case{20, 24, 2000, 1},
+                       Case{10, 8, 1, 1}}) {
+    const int size = c.nameLength + c.trailer;
+    std::mt19937 rng(static_cast<unsigned>(c.count + size));
+    const std::string letters = "aAbBcC";
+    std::vector<std::string> records;
+    std::string data;
+    for (int i = 0; i < c.count; ++i) {
+      std::string r;
+      // Few letters in the prefix make large groups of equal prefixes.
+      for (int k = 0; k < c.nameLength; ++k)
+        r += letters[rng() % (k < 8 ? static_cast<unsigned>(c.prefixLetters) : letters.size())];
+      for (int k = 0; k < c.trailer; ++k) r += static_cast<char>((i >> (8 * (k % 4))) & 0xFF);
+      records.push_back(r);
+      data += r;
+    }
+    std::stable_sort(records.begin(), records.end(), [&](const std::string& a, const std::string& b) {
+      return CompareTextFrom(a.data(), b.data(), 1, c.nameLength) < 0;
+    });
+    std::string expected;
+    for (const std::string& r : records) expected += r;
+    {
+      auto out = FileSystem::real().open(path("sorted.idx"), OpenMode::Create);
+      writeStablySorted(reinterpret_cast<std::uint8_t*>(data.data()), c.count, size,
+                        compareNameFrom(1, c.nameLength, size), *out);
+      out->close();
+    }
+    EXPECT_TRUE(dir_.read("sorted.idx") == expected) << "name length " << c.nameLength << ", " << c.count;
+  }
+}
+
 TEST_F(FixRecSortTest, OutputNamingTheTemporaryFileIsRefusedOnlyWhenItIsThatFile) {
   std::string data = record(2, 0) + record(1, 1);
   std::string in = dir_.write("in.dat", data);
