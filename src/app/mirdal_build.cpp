@@ -32,6 +32,7 @@
 #include "catalog/project_file.h"
 #include "catalog/project_paths.h"
 #include "catalog/readme_import.h"
+#include "util/file_system.h"
 #include "util/error.h"
 #include "util/home_directory.h"
 #include "util/interrupt.h"
@@ -536,6 +537,7 @@ int buildProject(const Options& o) {
 
 int main(int argc, char** argv) {
   Options o;
+  mirdal::raiseOpenFileLimit();  // region files stay open while a build writes them
   if (std::optional<int> status = readOptions(argc, argv, o)) return *status;
   const ReadMeRequest& r = o.request;
   if (o.readmeMode || o.importOptions || !r.inputs.empty() || !r.type.empty() || !r.save.empty() ||

@@ -24,6 +24,7 @@
 #include "ui/platform_services.h"
 #include "ui/progress_window.h"
 #include "ui/qt_text.h"
+#include "util/file_system.h"
 
 namespace {
 
@@ -93,6 +94,7 @@ class BatchServices : public mirdal::PlatformServices {
 }  // namespace
 
 int main(int argc, char** argv) {
+  mirdal::raiseOpenFileLimit();  // region files stay open while a build writes them
   // Answered before any window system is asked for: these work without a display.
   bool render = false;
   for (int i = 1; i < argc; ++i) {

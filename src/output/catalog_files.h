@@ -18,12 +18,13 @@ namespace mirdal {
 // file per sky region (in zone directories for 732 and 9537 regions) and the
 // optional name index.
 //
-// Up to 9537 region files receive records, far more than a process may keep
-// open. Records are therefore gathered in per-region buffers under one memory
-// budget; when the budget is used up, every buffered region is appended to its
-// file (opened, written, closed). Each region file so ends with exactly its
-// records in input order. The index file stays open and is written through its
-// own buffer.
+// Up to 9537 region files receive records. Records are gathered in
+// per-region buffers under one memory budget; when the budget is used up,
+// every buffered region is appended to its file. Each region file so ends
+// with exactly its records in input order. Where the process may keep that
+// many files open (and 256 more), the region files stay open from their
+// creation to close(); otherwise each flush opens, writes and closes them.
+// The index file stays open and is written through its own buffer.
 class CatalogFiles {
  public:
   static constexpr std::size_t kDefaultMemoryBudget = 48u << 20;
@@ -144,6 +145,7 @@ class CatalogFiles {
   std::vector<Buffer> regions_;
   std::unique_ptr<File> indexFile_;
   Buffer index_;
+  std::vector<std::unique_ptr<File>> openRegions_;  // empty when they are not kept open
   std::size_t indexRunBytes_ = 0;
   RecordCompare indexCompare_;
   std::vector<std::int64_t> indexRuns_;

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -286,6 +287,13 @@ class PosixFileSystem final : public FileSystem {
 FileSystem& FileSystem::real() {
   static PosixFileSystem fs;
   return fs;
+}
+
+void raiseOpenFileLimit() noexcept {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == limit.rlim_max) return;
+  limit.rlim_cur = limit.rlim_max;
+  ::setrlimit(RLIMIT_NOFILE, &limit);
 }
 
 }  // namespace mirdal

@@ -110,4 +110,9 @@ void copyFile(FileSystem& fs, const std::string& from, const std::string& to);
 // followed. Failures are ignored: what cannot be removed stays.
 void removeTree(FileSystem& fs, const std::string& directory);
 
+// Raises the process's soft limit of open files to its hard limit, so that
+// a build may keep every region file open. Nothing here waits on files with
+// select(), which the higher limit would not suit.
+void raiseOpenFileLimit() noexcept;
+
 }  // namespace mirdal

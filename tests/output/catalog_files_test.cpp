@@ -1,6 +1,7 @@
 #include "output/catalog_files.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <cstring>
 #include <filesystem>
@@ -30,13 +31,31 @@ RecordLayout positionsOnly(int numfile = 0) {
 
 const std::uint8_t* bytes(const std::string& s) { return reinterpret_cast<const std::uint8_t*>(s.data()); }
 
+// The soft limit of open files, set for a scope and put back after it.
+struct OpenFileLimit {
+  explicit OpenFileLimit(rlim_t soft) {
+    ::getrlimit(RLIMIT_NOFILE, &saved);
+    rlimit lowered = saved;
+    lowered.rlim_cur = soft;
+    if (soft != 0) ::setrlimit(RLIMIT_NOFILE, &lowered);
+  }
+  ~OpenFileLimit() { ::setrlimit(RLIMIT_NOFILE, &saved); }
+  rlimit saved{};
+};
+
+// With the region files kept open, and opened at every flush where the
+// limit of open files is too low for that (50 regions need 306).
 TEST(CatalogFiles, BudgetOfThreeRecordsKeepsEveryRegionInInputOrder) {
+  for (const rlim_t limit : {rlim_t{0}, rlim_t{305}}) {
   TempDir dir;
   const RecordLayout layout = positionsOnly();
   std::map<int, std::string> expected;
   {
     CatalogFiles files(FileSystem::real(), dir.str() + "/", layout, false, 24);
-    files.create();
+    {
+      OpenFileLimit lowered(limit);
+      files.create();
+    }
     for (std::uint32_t i = 0; i < 500; ++i) {
       const int region = static_cast<int>((i * 7 + i / 50) % 50) + 1;
       const std::string rec = le32(i) + le32(static_cast<std::uint32_t>(region));
@@ -51,6 +70,7 @@ TEST(CatalogFiles, BudgetOfThreeRecordsKeepsEveryRegionInInputOrder) {
   }
   EXPECT_EQ(dir.read("ab.hdr").size(), 1251u);
   EXPECT_FALSE(fs::exists(dir.path() / "ab.idx"));
+  }
 }
 
 // A failed build's files are thrown away: nothing more is written to them.
