@@ -1,19 +1,78 @@
 #include "output/post_build_sort.h"
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 #include "sort/compare_from.h"
+#include "util/error.h"
 
 namespace mirdal {
+
+namespace {
+
+void readWhole(File& file, std::uint8_t* to, std::int64_t n) {
+  for (std::int64_t got = 0; got < n;) {
+    const std::size_t part = file.read(to + got, static_cast<std::size_t>(n - got));
+    if (part == 0) throw Error("Cannot read file \"" + file.path() + "\": Unexpected end of file");
+    got += static_cast<std::int64_t>(part);
+  }
+}
+
+// The records of `file` (opened for reading and writing, `size` bytes of
+// whole records) in the order of a stable sort by the 16-bit key at
+// `keyOffset`, written back over themselves: a counting sort over the keys
+// that occur, one pass that moves each record once.
+void sortWholeFileInMemory(File& file, std::int64_t size, int recordLength, int keyOffset) {
+  const std::int64_t n = size / recordLength;
+  const auto length = static_cast<std::size_t>(recordLength);
+  const auto data = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(size));
+  readWhole(file, data.get(), size);
+  unsigned low = 0xFFFF;
+  unsigned high = 0;
+  for (std::int64_t i = 0; i < n; ++i) {
+    const unsigned k = orderedSmallInt(data.get() + i * recordLength, keyOffset);
+    low = std::min(low, k);
+    high = std::max(high, k);
+  }
+  std::vector<std::int64_t> start(high - low + 2, 0);
+  for (std::int64_t i = 0; i < n; ++i) ++start[orderedSmallInt(data.get() + i * recordLength, keyOffset) - low + 1];
+  for (std::size_t v = 1; v < start.size(); ++v) start[v] += start[v - 1];
+  const auto sorted = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(size));
+  for (std::int64_t i = 0; i < n; ++i) {
+    const std::uint8_t* record = data.get() + i * recordLength;
+    std::memcpy(sorted.get() + start[orderedSmallInt(record, keyOffset) - low]++ * recordLength, record, length);
+  }
+  file.seek(0);
+  writeWhole(file, sorted.get(), static_cast<std::size_t>(size));
+}
+
+}  // namespace
 
 bool sortRegionByMagnitude(InPlaceSorter& sorter, const std::string& regionFile, const std::string& scratch,
                            const RecordLayout& layout, std::int64_t oneRunLimit) {
   // The file opened to take its size is the one the sort reads.
-  std::unique_ptr<File> file = sorter.fileSystem().open(regionFile, OpenMode::Read);
-  if (file->size() <= layout.recordLength || !layout.magnitudeKeyInRecord()) {
+  std::unique_ptr<File> file = sorter.fileSystem().open(regionFile, OpenMode::ReadWrite);
+  const std::int64_t size = file->size();
+  if (size <= layout.recordLength || !layout.magnitudeKeyInRecord()) {
     file->close();
     return false;
   }
-  sorter.sort(std::move(file), scratch, layout.recordLength,
-              compareMagnitudeAt(layout.sortKeyPosition, layout.recordLength), oneRunLimit);
+  if (size > oneRunLimit) {
+    sorter.sort(std::move(file), scratch, layout.recordLength,
+                compareMagnitudeAt(layout.sortKeyPosition, layout.recordLength), oneRunLimit);
+    return true;
+  }
+  // A build sorts the region files of its private staging directory, which
+  // it throws away when it fails: a file that fits in memory is sorted there
+  // and written back over itself, without a second file to create and
+  // rename over it.
+  if (size % layout.recordLength != 0) {
+    file->close();
+    throw Error("File can`t be divided through " + std::to_string(layout.recordLength));
+  }
+  sortWholeFileInMemory(*file, size, layout.recordLength, layout.sortKeyPosition - 1);
+  file->close();
   return true;
 }
 

@@ -16,9 +16,11 @@ namespace mirdal {
 // (a layout without its magnitude field): it keeps its input order.
 // Returns whether the file was rewritten.
 //
-// A region file up to `oneRunLimit` bytes is sorted in one run: memory about
-// 1.3 times the file for records of 100 bytes and more, where the size bands
-// would write the file twice (runs, then their merge). The index keeps its
+// A region file up to `oneRunLimit` bytes is sorted in memory and written
+// back over itself (about twice the file's size in memory): only for a file
+// that a failed build throws away, such as those of its staging directory.
+// A larger one goes through the sorter's runs of its size bands and
+// replaces the file in one step. The index keeps its
 // bands: its short records need twice the file's size in one run, and its
 // name sort is faster over the bands' smaller runs.
 inline constexpr std::int64_t kRegionOneRunBytes = 32'000'000;

@@ -357,13 +357,13 @@ TEST(BadInput, OutputFilesBlockedByDirectoriesOrFiles) {
 TEST(BadInput, WriteFaultsNameTheFile) {
   TempDir dir;
   // Two records in region 1 and a refused line, so that every file is written:
-  // header, region, index, reject log, and the sort's run file. Each is
-  // named by its place in the output directory.
+  // header, region (converted, then sorted over itself), index and reject
+  // log. Each is named by its place in the output directory.
   const std::string input = dir.write(
       "in.txt", joinLines({columns({{1, "10"}, {10, "20"}, {19, "one"}, {26, "5"}}), "refused",
                            columns({{1, "10"}, {10, "20"}, {19, "two"}, {26, "4"}})}));
   int n = 0;
-  for (const std::string file : {"str.hdr", "str01.dat", "str.idx", "reject.txt", "SorTemp.mkw"}) {
+  for (const std::string file : {"str.hdr", "str01.dat", "str.idx", "reject.txt"}) {
     const std::string out = dir.str() + "/out" + std::to_string(++n);
     FaultyFileSystem faulty(1, file);
     const std::string message = failingBuild(decimalStars(out, {input}), faulty);
