@@ -25,13 +25,13 @@ inline constexpr const char* kSecondScratch = "sort2.out";
 // kSecondRunFile and kSecondScratch in `workDirectory`, and removes its
 // spare run file when it ends. If a thread cannot be started, the calling
 // one sorts every file. The bytes of each sorted file do not depend on the
-// thread that sorted it.
+// thread that sorted it; the memory is that of two sorts at once.
 //
 // `beforeRegion(r)` runs on the calling thread only, for r = 1, 2, ... in
 // turn, once each: before the calling thread sorts region r, or once it
 // sees the other thread has taken it. It may throw (an abort) to stop the
 // sort. `stopRequested` is asked by the second thread before each file it
-// takes, and may be from any thread.
+// takes, so it must be safe to call from there (an atomic flag).
 //
 // On a failure in either thread, or a throw from `beforeRegion`, the other
 // thread takes no more files, the second thread is joined and the first
