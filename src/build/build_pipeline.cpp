@@ -8,6 +8,7 @@
 
 #include "build/conversion_loop.h"
 #include "build/reject_log.h"
+#include "build/region_sort.h"
 #include "output/append_check.h"
 #include "output/catalog_files.h"
 #include "output/catalog_staging.h"
@@ -201,13 +202,19 @@ void BuildPipeline::Run::closeFiles() {
   files_->closeRegions([&](int r) { showItem(r); });
 }
 
+// On two threads where it can (see sortRegionFilesByMagnitude); the bar and
+// the abort flag are looked at on this one only.
 void BuildPipeline::Run::sortByMagnitude() {
   if (!sorter_) sorter_.emplace(fs_, work_ + "SorTemp.mkw");
-  for (int r = 1; r <= layout_.regionCount; ++r) {
-    checkAbort();
-    showItem(r);
-    sortRegionByMagnitude(*sorter_, files_->regionPath(r), work_ + "sort.out", layout_, p_.regionOneRunLimit_);
-  }
+  std::vector<std::string> regionFiles;
+  for (int r = 1; r <= layout_.regionCount; ++r) regionFiles.push_back(files_->regionPath(r));
+  sortRegionFilesByMagnitude(
+      *sorter_, work_ + "sort.out", regionFiles, work_, layout_, p_.regionOneRunLimit_,
+      [&](int r) {
+        checkAbort();
+        showItem(r);
+      },
+      [&] { return p_.abortRequested(); });
 }
 
 void BuildPipeline::Run::sortIndex() {

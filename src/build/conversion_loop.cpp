@@ -1,8 +1,5 @@
 #include "build/conversion_loop.h"
 
-#include <pthread.h>
-#include <signal.h>
-
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -23,6 +20,7 @@
 #include "util/error.h"
 #include "util/coding.h"
 #include "util/text.h"
+#include "util/threads.h"
 
 namespace mirdal {
 
@@ -89,24 +87,6 @@ void spacesSmall(std::uint8_t* to, std::size_t n) {
     to[n / 2] = ' ';
     to[n - 1] = ' ';
   }
-}
-
-// Starts a thread that takes neither SIGINT nor SIGTERM: a stop signal must
-// go to the thread that reads the input, where it ends a wait on a pipe
-// (see util/interrupt.h). The new thread inherits the mask it starts with.
-template <typename Body>
-std::thread threadWithoutStopSignals(Body body) {
-  sigset_t stop;
-  sigemptyset(&stop);
-  sigaddset(&stop, SIGINT);
-  sigaddset(&stop, SIGTERM);
-  sigset_t previous;
-  pthread_sigmask(SIG_BLOCK, &stop, &previous);
-  struct Restore {
-    const sigset_t& mask;
-    ~Restore() { pthread_sigmask(SIG_SETMASK, &mask, nullptr); }
-  } restore{previous};
-  return std::thread(std::move(body));
 }
 
 }  // namespace

@@ -280,6 +280,9 @@ class PosixFileSystem final : public FileSystem {
     // unlocked rather than not at all.
     return std::make_unique<PosixDirectoryLock>(fd);
   }
+
+  // Every call is a system call on the caller's own descriptors and paths.
+  bool threadSafe() const override { return true; }
 };
 
 }  // namespace

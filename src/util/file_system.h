@@ -89,6 +89,9 @@ class FileSystem {
   // Takes an exclusive lock on a directory without waiting: nothing when
   // another process holds it. Throws when the directory cannot be opened.
   virtual std::unique_ptr<DirectoryLock> tryLockDirectory(const std::string& directory);
+  // Whether two threads may call it at once, each with files it opened
+  // itself. Test file systems that count or log their calls may not.
+  virtual bool threadSafe() const { return false; }
 
   // The process's real file system (POSIX).
   static FileSystem& real();
