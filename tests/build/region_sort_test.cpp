@@ -27,7 +27,8 @@ class SortFs : public FaultyFileSystem {
   explicit SortFs(Sort sort) : sort_(sort) {}
   bool threadSafe() const override { return sort_ != Sort::OneThread; }
   std::unique_ptr<File> open(const std::string& path, OpenMode mode) override {
-    if (sort_ == Sort::SecondThreadFails && mode == OpenMode::Read && path.ends_with(".dat")) {
+    if (sort_ == Sort::SecondThreadFails && (mode == OpenMode::Read || mode == OpenMode::ReadWrite) &&
+        path.ends_with(".dat")) {
       if (std::this_thread::get_id() != caller_) {
         refused_ = true;
         throw Error(fileErrorMessage("open", path, EACCES));
