@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -96,6 +97,7 @@ class BuildPipeline::Run {
   void closeFiles();
   void sortByMagnitude();
   void sortIndex();
+  std::function<void()> indexBeside();
   void checkAbort() const {
     if (p_.abortRequested()) throw AbortError();
   }
@@ -118,6 +120,7 @@ class BuildPipeline::Run {
   std::optional<CatalogFiles> files_;
   RejectLog rejectLog_;
   std::optional<InPlaceSorter> sorter_;
+  bool indexDone_ = false;  // by the magnitude sort's second thread; read after its join
 };
 
 // Before each stage its captions and bars are set, the progress window
@@ -214,7 +217,20 @@ void BuildPipeline::Run::sortByMagnitude() {
         checkAbort();
         showItem(r);
       },
-      [&] { return p_.abortRequested(); });
+      [&] { return p_.abortRequested(); }, indexBeside());
+}
+
+// An index written as sorted runs needs their merge at most, and nothing of
+// the region files: the magnitude sort's second thread finishes it first,
+// with a run file and scratch file of its own.
+std::function<void()> BuildPipeline::Run::indexBeside() {
+  if (!hasIndex() || !files_->indexRunsSorted()) return {};
+  return [this] {
+    files_->closeIndex();
+    InPlaceSorter own(fs_, work_ + "SorTemp3.mkw");
+    mergeIndexRuns(own, files_->indexPath(), files_->indexRuns(), work_ + "sort3.out", layout_);
+    indexDone_ = true;
+  };
 }
 
 void BuildPipeline::Run::sortIndex() {
@@ -224,12 +240,13 @@ void BuildPipeline::Run::sortIndex() {
   ui_.setStageCaption("Sorting the index file ");
   ui_.setItemCaption("");
   ui_.processEvents();
-  // Written as sorted runs, the index needs their merge at most.
-  files_->closeIndex();
-  if (files_->indexRunsSorted()) {
-    mergeIndexRuns(*sorter_, files_->indexPath(), files_->indexRuns(), work_ + "sort.out", layout_);
-  } else {
-    sortIndexByName(*sorter_, files_->indexPath(), work_ + "sort.out", layout_);
+  if (!indexDone_) {
+    files_->closeIndex();
+    if (files_->indexRunsSorted()) {
+      mergeIndexRuns(*sorter_, files_->indexPath(), files_->indexRuns(), work_ + "sort.out", layout_);
+    } else {
+      sortIndexByName(*sorter_, files_->indexPath(), work_ + "sort.out", layout_);
+    }
   }
   ui_.setStagePosition(2);
   ui_.processEvents();

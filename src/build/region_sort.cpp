@@ -53,7 +53,8 @@ void sortRegionFilesByMagnitude(InPlaceSorter& sorter, const std::string& scratc
                                 const std::vector<std::string>& regionFiles, const std::string& workDirectory,
                                 const RecordLayout& layout, std::int64_t oneRunLimit,
                                 const std::function<void(int region)>& beforeRegion,
-                                const std::function<bool()>& stopRequested) {
+                                const std::function<bool()>& stopRequested,
+                                const std::function<void()>& beside) {
   const int count = static_cast<int>(regionFiles.size());
   FileSystem& fs = sorter.fileSystem();
   SharedRegions shared(count);
@@ -62,10 +63,11 @@ void sortRegionFilesByMagnitude(InPlaceSorter& sorter, const std::string& scratc
   };
 
   std::thread second;
-  if (count >= 2 && std::thread::hardware_concurrency() > 1 && fs.threadSafe()) {
+  if ((count >= 2 || beside) && std::thread::hardware_concurrency() > 1 && fs.threadSafe()) {
     try {
       second = threadWithoutStopSignals([&] {
         try {
+          if (beside && !stopRequested()) beside();
           InPlaceSorter own(fs, workDirectory + kSecondRunFile);
           const std::string ownScratch = workDirectory + kSecondScratch;
           for (int r; !stopRequested() && (r = shared.take()) != 0;) sortRegion(own, r, ownScratch);
@@ -88,6 +90,7 @@ void sortRegionFilesByMagnitude(InPlaceSorter& sorter, const std::string& scratc
     // The regions the second thread took last.
     if (!shared.stopped())
       while (shown < count) beforeRegion(++shown);
+    if (beside && !second.joinable()) beside();
   } catch (...) {
     shared.fail(std::current_exception());
   }

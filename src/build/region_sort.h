@@ -33,6 +33,10 @@ inline constexpr const char* kSecondScratch = "sort2.out";
 // sort. `stopRequested` is asked by the second thread before each file it
 // takes, so it must be safe to call from there (an atomic flag).
 //
+// `beside`, when given, is other work the second thread does before it
+// takes region files (the index of the build); without a second thread the
+// calling one does it after the region files.
+//
 // On a failure in either thread, or a throw from `beforeRegion`, the other
 // thread takes no more files, the second thread is joined and the first
 // failure propagates on the calling thread.
@@ -40,6 +44,7 @@ void sortRegionFilesByMagnitude(InPlaceSorter& sorter, const std::string& scratc
                                 const std::vector<std::string>& regionFiles, const std::string& workDirectory,
                                 const RecordLayout& layout, std::int64_t oneRunLimit,
                                 const std::function<void(int region)>& beforeRegion,
-                                const std::function<bool()>& stopRequested);
+                                const std::function<bool()>& stopRequested,
+                                const std::function<void()>& beside = {});
 
 }  // namespace mirdal

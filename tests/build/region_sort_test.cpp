@@ -7,6 +7,7 @@
 #include <regex>
 
 #include "build/build_pipeline.h"
+#include "output/post_build_sort.h"
 #include "support/build_state.h"
 #include "support/catalog_checks.h"
 #include "support/error_of.h"
@@ -17,7 +18,7 @@
 namespace mirdal::testing {
 namespace {
 
-enum class Sort { OneThread, TwoThreads, SecondThreadFails };
+enum class Sort { OneThread, TwoThreads, SecondThreadFails, IndexFails };
 
 // The real files, through a file system for one thread or two; the second
 // thread may be refused every region file it reads, and then the calling
@@ -27,6 +28,10 @@ class SortFs : public FaultyFileSystem {
   explicit SortFs(Sort sort) : sort_(sort) {}
   bool threadSafe() const override { return sort_ != Sort::OneThread; }
   std::unique_ptr<File> open(const std::string& path, OpenMode mode) override {
+    // The merge of the index's runs, on the second thread beside the regions.
+    if (sort_ == Sort::IndexFails && mode == OpenMode::Read && path.ends_with(".idx") &&
+        std::this_thread::get_id() != caller_)
+      throw Error(fileErrorMessage("open", path, EACCES));
     if (sort_ == Sort::SecondThreadFails && (mode == OpenMode::Read || mode == OpenMode::ReadWrite) &&
         path.ends_with(".dat")) {
       if (std::this_thread::get_id() != caller_) {
@@ -57,19 +62,23 @@ TEST(TwoThreadSort, GivesTheOneThreadCatalogOrFailsLeavingThePrevious) {
   def.settings.numfile = 2;  // 732 regions
   for (auto [p, first, length] : {std::array{0, 1, 8}, {1, 10, 8}, {2, 19, 6}, {3, 26, 4}})
     setSlot(def, p, first, length);
-  for (Sort sort : {Sort::OneThread, Sort::TwoThreads, Sort::SecondThreadFails}) {
+  for (Sort sort : {Sort::OneThread, Sort::TwoThreads, Sort::SecondThreadFails, Sort::IndexFails}) {
     SCOPED_TRACE(static_cast<int>(sort));
-    if (sort == Sort::SecondThreadFails && std::thread::hardware_concurrency() < 2) continue;  // no second thread
+    if (sort >= Sort::SecondThreadFails && std::thread::hardware_concurrency() < 2) continue;  // no second thread
     SortFs fs(sort);
     RecordingUi ui;
     const auto previous = directoryContents(out);
     const int threads = threadCount();
-    const std::string message = errorOf([&] { BuildPipeline(ui, fs).run(def); });
+    BuildPipeline pipeline(ui, fs);
+    pipeline.setIndexRunBytes(sort == Sort::OneThread ? kIndexRunBytes : 4000);  // many runs to merge
+    const std::string message = errorOf([&] { pipeline.run(def); });
     EXPECT_EQ(threadCount(threads), threads);
     EXPECT_TRUE(sort == Sort::OneThread || directoryContents(out) == previous);
     const std::string refused = "Cannot open file \"" + out + "/[NS][0-9]{4}/two[0-9]{3}\\.dat\": Permission denied";
-    EXPECT_TRUE(std::regex_match(message, std::regex(sort == Sort::SecondThreadFails ? refused : "no error")))
-        << message;
+    const std::string expected = sort == Sort::SecondThreadFails ? refused
+                                 : sort == Sort::IndexFails    ? "Cannot open file \"" + out + "/two\\.idx\": Permission denied"
+                                                               : "no error";
+    EXPECT_TRUE(std::regex_match(message, std::regex(expected))) << message;
     for (const auto& [name, bytes] : directoryContents(out)) EXPECT_EQ(name.find("ort"), std::string::npos) << name;
   }
 }
