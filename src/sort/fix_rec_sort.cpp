@@ -686,10 +686,11 @@ void FixRecSort::MergeSortedRuns(const std::string& input, const std::vector<std
   if (in->size() != records * recordSize_)
     throw Error("Cannot sort file \"" + input + "\": it holds " + std::to_string(in->size()) + " bytes, its runs " +
                 std::to_string(records * recordSize_));
-  // The runs share about the memory of a run formed by the size bands.
+  // The runs share a fixed budget, as the merge of the size bands' runs
+  // does: more runs read in smaller pieces, memory stays the same.
   constexpr std::int64_t kMergeMemory = 24'000'000;
   const auto runs = static_cast<std::int64_t>(std::max<std::size_t>(runRecords.size(), 1));
-  sizes_ = SortSizes{0, 4'000'000, std::max<std::int64_t>(kMergeMemory / runs, 262'144)};
+  sizes_ = SortSizes{0, 4'000'000, std::max<std::int64_t>(kMergeMemory / runs, recordSize_)};
   bool outputCreated = false;
   try {
     std::int64_t start = 0;
