@@ -22,29 +22,30 @@ void readWhole(File& file, std::uint8_t* to, std::int64_t n) {
 // The records of `file` (opened for reading and writing, `size` bytes of
 // whole records) in the order of a stable sort by the 16-bit key at
 // `keyOffset`, written back over themselves: a counting sort over the keys
-// that occur, one pass that moves each record once.
-void sortWholeFileInMemory(File& file, std::int64_t size, int recordLength, int keyOffset) {
+// that occur, one pass that moves each record once. `memory` holds twice the
+// file.
+void sortWholeFileInMemory(File& file, std::int64_t size, int recordLength, int keyOffset, std::uint8_t* memory) {
   const std::int64_t n = size / recordLength;
   const auto length = static_cast<std::size_t>(recordLength);
-  const auto data = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(size));
-  readWhole(file, data.get(), size);
+  std::uint8_t* const data = memory;
+  std::uint8_t* const sorted = memory + size;
+  readWhole(file, data, size);
   unsigned low = 0xFFFF;
   unsigned high = 0;
   for (std::int64_t i = 0; i < n; ++i) {
-    const unsigned k = orderedSmallInt(data.get() + i * recordLength, keyOffset);
+    const unsigned k = orderedSmallInt(data + i * recordLength, keyOffset);
     low = std::min(low, k);
     high = std::max(high, k);
   }
   std::vector<std::int64_t> start(high - low + 2, 0);
-  for (std::int64_t i = 0; i < n; ++i) ++start[orderedSmallInt(data.get() + i * recordLength, keyOffset) - low + 1];
+  for (std::int64_t i = 0; i < n; ++i) ++start[orderedSmallInt(data + i * recordLength, keyOffset) - low + 1];
   for (std::size_t v = 1; v < start.size(); ++v) start[v] += start[v - 1];
-  const auto sorted = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(size));
   for (std::int64_t i = 0; i < n; ++i) {
-    const std::uint8_t* record = data.get() + i * recordLength;
-    std::memcpy(sorted.get() + start[orderedSmallInt(record, keyOffset) - low]++ * recordLength, record, length);
+    const std::uint8_t* record = data + i * recordLength;
+    std::memcpy(sorted + start[orderedSmallInt(record, keyOffset) - low]++ * recordLength, record, length);
   }
   file.seek(0);
-  writeWhole(file, sorted.get(), static_cast<std::size_t>(size));
+  writeWhole(file, sorted, static_cast<std::size_t>(size));
 }
 
 }  // namespace
@@ -71,7 +72,8 @@ bool sortRegionByMagnitude(InPlaceSorter& sorter, const std::string& regionFile,
     file->close();
     throw Error("File can`t be divided through " + std::to_string(layout.recordLength));
   }
-  sortWholeFileInMemory(*file, size, layout.recordLength, layout.sortKeyPosition - 1);
+  sortWholeFileInMemory(*file, size, layout.recordLength, layout.sortKeyPosition - 1,
+                        sorter.memory(2 * static_cast<std::size_t>(size)));
   file->close();
   return true;
 }

@@ -78,6 +78,15 @@ void InPlaceSorter::mergeRuns(const std::string& file, const std::vector<std::in
                  [&](FixRecSort& sorter) { sorter.MergeSortedRuns(file, runRecords, scratch, compare); });
 }
 
+std::uint8_t* InPlaceSorter::memory(std::size_t bytes) {
+  if (bytes > memoryBytes_) {
+    memory_.reset();  // the old block goes before the larger one is taken
+    memory_ = std::make_unique_for_overwrite<std::uint8_t[]>(bytes);
+    memoryBytes_ = bytes;
+  }
+  return memory_.get();
+}
+
 void sortFileInPlace(FileSystem& fs, const std::string& file, const std::string& scratch, int recordSize,
                      const RecordCompare& compare) {
   InPlaceSorter(fs).sort(file, scratch, recordSize, compare);

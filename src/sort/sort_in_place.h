@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -47,6 +48,11 @@ class InPlaceSorter {
 
   FileSystem& fileSystem() const { return fs_; }
 
+  // At least `bytes` bytes of memory, kept from one call to the next for
+  // sorts done in memory: a series of them then takes no fresh pages from
+  // the system for each file (which clears every page it hands out).
+  std::uint8_t* memory(std::size_t bytes);
+
  private:
   template <class Sort>
   void sortAndReplace(const std::string& file, const std::string& scratch, int recordSize, std::int64_t oneRunLimit,
@@ -55,6 +61,8 @@ class InPlaceSorter {
   FileSystem& fs_;
   std::string runFile_;
   bool spare_ = false;  // the run file holds a replaced file's records
+  std::unique_ptr<std::uint8_t[]> memory_;
+  std::size_t memoryBytes_ = 0;
 };
 
 // One sort with a sorter of its own.
