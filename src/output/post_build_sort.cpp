@@ -22,13 +22,23 @@ void readWhole(File& file, std::uint8_t* to, std::int64_t n) {
 // The records of `file` (opened for reading and writing, `size` bytes of
 // whole records) in the order of a stable sort by the 16-bit key at
 // `keyOffset`, written back over themselves: a counting sort over the keys
-// that occur, one pass that moves each record once. `memory` holds twice the
-// file.
+// that occur gives each record its place, and the records are gathered in
+// that order through a buffer of kGather bytes. `memory` holds the file,
+// four bytes a record and the buffer (sortMemory).
+constexpr std::size_t kGather = 1u << 20;
+
+std::size_t sortMemory(std::int64_t size, int recordLength) {
+  const auto records = static_cast<std::size_t>(size / recordLength);
+  return (static_cast<std::size_t>(size) + 7) / 8 * 8 + 4 * records + std::max<std::size_t>(kGather, recordLength);
+}
+
 void sortWholeFileInMemory(File& file, std::int64_t size, int recordLength, int keyOffset, std::uint8_t* memory) {
   const std::int64_t n = size / recordLength;
   const auto length = static_cast<std::size_t>(recordLength);
   std::uint8_t* const data = memory;
-  std::uint8_t* const sorted = memory + size;
+  auto* const order = reinterpret_cast<std::uint32_t*>(memory + (static_cast<std::size_t>(size) + 7) / 8 * 8);
+  std::uint8_t* const gather = reinterpret_cast<std::uint8_t*>(order + n);
+  const std::size_t gatherBytes = std::max(kGather / length, std::size_t{1}) * length;
   readWhole(file, data, size);
   unsigned low = 0xFFFF;
   unsigned high = 0;
@@ -40,12 +50,19 @@ void sortWholeFileInMemory(File& file, std::int64_t size, int recordLength, int 
   std::vector<std::int64_t> start(high - low + 2, 0);
   for (std::int64_t i = 0; i < n; ++i) ++start[orderedSmallInt(data + i * recordLength, keyOffset) - low + 1];
   for (std::size_t v = 1; v < start.size(); ++v) start[v] += start[v - 1];
-  for (std::int64_t i = 0; i < n; ++i) {
-    const std::uint8_t* record = data + i * recordLength;
-    std::memcpy(sorted + start[orderedSmallInt(record, keyOffset) - low]++ * recordLength, record, length);
-  }
+  for (std::int64_t i = 0; i < n; ++i)
+    order[start[orderedSmallInt(data + i * recordLength, keyOffset) - low]++] = static_cast<std::uint32_t>(i);
   file.seek(0);
-  writeWhole(file, sorted, static_cast<std::size_t>(size));
+  std::size_t filled = 0;
+  for (std::int64_t i = 0; i < n; ++i) {
+    std::memcpy(gather + filled, data + static_cast<std::int64_t>(order[i]) * recordLength, length);
+    filled += length;
+    if (filled == gatherBytes) {
+      writeWhole(file, gather, filled);
+      filled = 0;
+    }
+  }
+  if (filled > 0) writeWhole(file, gather, filled);
 }
 
 }  // namespace
@@ -73,7 +90,7 @@ bool sortRegionByMagnitude(InPlaceSorter& sorter, const std::string& regionFile,
     throw Error("File can`t be divided through " + std::to_string(layout.recordLength));
   }
   sortWholeFileInMemory(*file, size, layout.recordLength, layout.sortKeyPosition - 1,
-                        sorter.memory(2 * static_cast<std::size_t>(size)));
+                        sorter.memory(sortMemory(size, layout.recordLength)));
   file->close();
   return true;
 }

@@ -17,12 +17,10 @@ namespace mirdal {
 // Returns whether the file was rewritten.
 //
 // A region file up to `oneRunLimit` bytes is sorted in memory and written
-// back over itself (about twice the file's size in memory): only for a file
-// that a failed build throws away, such as those of its staging directory.
-// A larger one goes through the sorter's runs of its size bands and
-// replaces the file in one step. The index keeps its
-// bands: its short records need twice the file's size in one run, and its
-// name sort is faster over the bands' smaller runs.
+// back over itself (memory: the file's size and 4 bytes a record), which is
+// only for a file that a failed build throws away, such as those of its
+// staging directory. A larger one goes through the sorter's runs of its size
+// bands and replaces the file in one step.
 inline constexpr std::int64_t kRegionOneRunBytes = 32'000'000;
 bool sortRegionByMagnitude(InPlaceSorter& sorter, const std::string& regionFile, const std::string& scratch,
                            const RecordLayout& layout, std::int64_t oneRunLimit = kRegionOneRunBytes);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -139,11 +140,23 @@ TEST_F(SafeBuildProcess, SignalsAtEveryStageLeaveThePreviousCatalog) {
 }
 
 TEST_F(SafeBuildProcess, TwoBuildsOfOneDirectory) {
-  const std::string input = dir.write("in.txt", starLines(300'000, 3));
+  const std::string lines = starLines(300'000, 3);
+  const std::string input = dir.write("in.txt", lines);
+  // The first build reads a pipe, so that it is still at work, holding the
+  // directory, until the test writes the lines.
+  const std::string pipe = dir.str() + "/in.pipe";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   const std::string out = dir.str() + "/out";
-  const std::string project = writeProject(dir, "p.prj", input, out);
+  const std::string project = writeProject(dir, "p.prj", pipe, out);
   ChildProcess first(kBuild, {project}, dir.str(), "first");
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  auto staging = [&] {
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(out, ec))
+      if (e.path().filename().string().starts_with(CatalogStaging::kPrefix)) return true;
+    return false;
+  };
+  for (int i = 0; i < 1000 && !staging(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(staging());
   // The second, from another working directory, is refused at once.
   fs::create_directory(dir.path() / "elsewhere");
   ChildProcess second(kBuild, {project}, dir.str(), "second", dir.str() + "/elsewhere");
@@ -152,6 +165,10 @@ TEST_F(SafeBuildProcess, TwoBuildsOfOneDirectory) {
   EXPECT_EQ(refused.status, 1);
   EXPECT_NE(refused.err.find("Another build is writing the catalog in \"" + out + "/\""), std::string::npos)
       << refused.err;
+  if (std::FILE* writer = std::fopen(pipe.c_str(), "wb")) {
+    std::fwrite(lines.data(), 1, lines.size(), writer);
+    std::fclose(writer);
+  }
   ASSERT_EQ(first.wait().status, 0);
 
   // Builds of different directories run side by side.
