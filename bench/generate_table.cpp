@@ -28,6 +28,7 @@
 #include "catalog/catalog_definition.h"
 #include "catalog/project_file.h"
 #include "base64_lines.h"
+#include "fits_status.h"
 
 namespace {
 
@@ -87,14 +88,6 @@ void project(const std::string& path, const std::string& input, mirdal::TableFor
     def.setTicked(f.position, true);
   }
   mirdal::saveProject(path, def);
-}
-
-void check(int status, const char* what) {
-  if (status == 0) return;
-  char text[FLEN_STATUS];
-  fits_get_errstatus(status, text);
-  std::fprintf(stderr, "%s: %s\n", what, text);
-  std::exit(1);
 }
 
 // The rows of a chunk as the binary forms hold them: column 0 the id,

@@ -31,6 +31,7 @@
 
 #include "build/typed_rows.h"
 #include "base64_lines.h"
+#include "fits_status.h"
 
 namespace {
 
@@ -63,14 +64,6 @@ struct Rows {
     std::snprintf(designation, sizeof designation, "Gaia DR3 %lld", id);
   }
 };
-
-void check(int status, const char* what) {
-  if (status == 0) return;
-  char text[FLEN_STATUS];
-  fits_get_errstatus(status, text);
-  std::fprintf(stderr, "%s: %s\n", what, text);
-  std::exit(1);
-}
 
 void writeFits(const std::string& path, long rows) {
   int status = 0;

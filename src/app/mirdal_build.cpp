@@ -412,29 +412,39 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
   return std::nullopt;
 }
 
-// --input without --readme: the project from the file's own description.
-int tableMode(const Options& o) {
-  const ReadMeRequest& request = o.request;
-  const char* missing = request.type.empty() ? "--type" : request.save.empty() ? "--save" : nullptr;
+// What the two ways of writing a project share: the option still missing,
+// no project file to build, and the writing with its errors.
+template <class Write>
+int writeProjectOnly(const Options& o, const char* from, const char* option, const char* missing, Write&& write) {
   if (missing) {
-    std::cerr << "mirdal-build: writing a project from a table's description needs " << missing << "\n" << kUsage;
+    std::cerr << "mirdal-build: writing a project from " << from << " needs " << missing << "\n" << kUsage;
     return 2;
   }
   if (!o.project.empty()) {
-    std::cerr << "mirdal-build: --input writes a project and builds nothing; " << o.project << " is not expected\n"
+    std::cerr << "mirdal-build: " << option << " writes a project and builds nothing; " << o.project
+              << " is not expected\n"
               << kUsage;
     return 2;
   }
-  if (!request.tableFile.empty()) {
-    std::cerr << "mirdal-build: --file names a table of a ReadMe; without --readme, give --table\n" << kUsage;
-    return 2;
-  }
   try {
-    return writeProjectFromTable(request, o.haveOutput ? std::optional<std::string>(o.output) : std::nullopt);
+    return write(o.haveOutput ? std::optional<std::string>(o.output) : std::nullopt);
   } catch (const std::exception& e) {
     std::cerr << "mirdal-build: " << e.what() << "\n";
     return 1;
   }
+}
+
+// --input without --readme: the project from the file's own description.
+int tableMode(const Options& o) {
+  const ReadMeRequest& request = o.request;
+  const char* missing = request.type.empty() ? "--type" : request.save.empty() ? "--save" : nullptr;
+  return writeProjectOnly(o, "a table's description", "--input", missing, [&](std::optional<std::string> output) {
+    if (!request.tableFile.empty()) {
+      std::cerr << "mirdal-build: --file names a table of a ReadMe; without --readme, give --table\n" << kUsage;
+      return 2;
+    }
+    return writeProjectFromTable(request, output);
+  });
 }
 
 // --readme and its companions (or --input alone): writes a project, builds nothing.
@@ -451,21 +461,8 @@ int readmeMode(const Options& o) {
                         : request.type.empty()   ? "--type"
                         : request.save.empty()   ? "--save"
                                                  : nullptr;
-  if (missing) {
-    std::cerr << "mirdal-build: writing a project from a ReadMe needs " << missing << "\n" << kUsage;
-    return 2;
-  }
-  if (!o.project.empty()) {
-    std::cerr << "mirdal-build: --readme writes a project and builds nothing; " << o.project << " is not expected\n"
-              << kUsage;
-    return 2;
-  }
-  try {
-    return writeProjectFromReadMe(request, o.haveOutput ? std::optional<std::string>(o.output) : std::nullopt);
-  } catch (const std::exception& e) {
-    std::cerr << "mirdal-build: " << e.what() << "\n";
-    return 1;
-  }
+  return writeProjectOnly(o, "a ReadMe", "--readme", missing,
+                          [&](std::optional<std::string> output) { return writeProjectFromReadMe(request, output); });
 }
 
 void printSummary(const mirdal::BuildResult& r) {

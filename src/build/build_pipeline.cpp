@@ -98,6 +98,7 @@ class BuildPipeline::Run {
   void sortByMagnitude();
   void sortIndex();
   std::function<void()> indexBeside();
+  void finishIndex(InPlaceSorter& sorter, const std::string& scratch);
   void checkAbort() const {
     if (p_.abortRequested()) throw AbortError();
   }
@@ -226,11 +227,21 @@ void BuildPipeline::Run::sortByMagnitude() {
 std::function<void()> BuildPipeline::Run::indexBeside() {
   if (!hasIndex() || !files_->indexRunsSorted()) return {};
   return [this] {
-    files_->closeIndex();
     InPlaceSorter own(fs_, work_ + "SorTemp3.mkw");
-    mergeIndexRuns(own, files_->indexPath(), files_->indexRuns(), work_ + "sort3.out", layout_);
-    indexDone_ = true;
+    finishIndex(own, work_ + "sort3.out");
   };
+}
+
+// The index finished: its last run written and the runs merged, or, written
+// in input order, sorted whole.
+void BuildPipeline::Run::finishIndex(InPlaceSorter& sorter, const std::string& scratch) {
+  files_->closeIndex();
+  if (files_->indexRunsSorted()) {
+    mergeIndexRuns(sorter, files_->indexPath(), files_->indexRuns(), scratch, layout_);
+  } else {
+    sortIndexByName(sorter, files_->indexPath(), scratch, layout_);
+  }
+  indexDone_ = true;
 }
 
 void BuildPipeline::Run::sortIndex() {
@@ -240,14 +251,7 @@ void BuildPipeline::Run::sortIndex() {
   ui_.setStageCaption("Sorting the index file ");
   ui_.setItemCaption("");
   ui_.processEvents();
-  if (!indexDone_) {
-    files_->closeIndex();
-    if (files_->indexRunsSorted()) {
-      mergeIndexRuns(*sorter_, files_->indexPath(), files_->indexRuns(), work_ + "sort.out", layout_);
-    } else {
-      sortIndexByName(*sorter_, files_->indexPath(), work_ + "sort.out", layout_);
-    }
-  }
+  if (!indexDone_) finishIndex(*sorter_, work_ + "sort.out");
   ui_.setStagePosition(2);
   ui_.processEvents();
 }

@@ -102,17 +102,17 @@ void CatalogFiles::create(const RegionHook& beforeEachRegion) {
   }
 }
 
-void CatalogFiles::sortIndexRuns(std::size_t runBytes, RecordCompare compare) {
+void CatalogFiles::sortIndexRuns(std::size_t runBytes, TextFromCompare compare) {
   if (append_ || indexRecordLength_ == 0) return;
   indexRunBytes_ = std::max<std::size_t>(runBytes / indexRecordLength_, 1) * indexRecordLength_;
-  indexCompare_ = std::move(compare);
+  indexCompare_ = compare;
 }
 
 void CatalogFiles::flushIndex() {
   if (index_.size == 0) return;
   // Index records without an index file (never asked for) are dropped.
   if (indexFile_) {
-    if (indexCompare_) {
+    if (indexRunsSorted()) {
       const auto records = static_cast<std::int64_t>(index_.size / indexRecordLength_);
       writeStablySorted(index_.data.get(), records, static_cast<int>(indexRecordLength_), indexCompare_, *indexFile_);
       indexRuns_.push_back(records);
@@ -124,7 +124,7 @@ void CatalogFiles::flushIndex() {
 }
 
 void CatalogFiles::makeIndexRoom() {
-  if (indexCompare_) {
+  if (indexRunsSorted()) {
     // A run grows in memory up to its size, so a small index takes little.
     if (index_.capacity < indexRunBytes_) {
       const std::size_t doubled = std::max(kIndexBufferSize, 2 * index_.capacity);

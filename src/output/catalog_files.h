@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "output/record_layout.h"
-#include "sort/record_compare.h"
+#include "sort/compare_from.h"
 #include "util/file_system.h"
 
 namespace mirdal {
@@ -86,10 +86,10 @@ class CatalogFiles {
   // only need merging (indexRuns()). Not in append mode, where the index
   // file starts with the earlier catalog's names: there it is written in
   // input order, as without this call.
-  void sortIndexRuns(std::size_t runBytes, RecordCompare compare);
+  void sortIndexRuns(std::size_t runBytes, TextFromCompare compare);
   // Whether the index file is being written as sorted runs, and the number
   // of records of each run written so far.
-  bool indexRunsSorted() const { return static_cast<bool>(indexCompare_); }
+  bool indexRunsSorted() const { return indexRunBytes_ != 0; }
   const std::vector<std::int64_t>& indexRuns() const { return indexRuns_; }
 
   // "Close files": writes what is buffered and closes region files 1..N in
@@ -146,8 +146,8 @@ class CatalogFiles {
   std::unique_ptr<File> indexFile_;
   Buffer index_;
   std::vector<std::unique_ptr<File>> openRegions_;  // empty when they are not kept open
-  std::size_t indexRunBytes_ = 0;
-  RecordCompare indexCompare_;
+  std::size_t indexRunBytes_ = 0;  // 0: the index is written in input order
+  TextFromCompare indexCompare_{};
   std::vector<std::int64_t> indexRuns_;
 };
 

@@ -11,14 +11,6 @@ namespace mirdal {
 
 namespace {
 
-void readWhole(File& file, std::uint8_t* to, std::int64_t n) {
-  for (std::int64_t got = 0; got < n;) {
-    const std::size_t part = file.read(to + got, static_cast<std::size_t>(n - got));
-    if (part == 0) throw Error("Cannot read file \"" + file.path() + "\": Unexpected end of file");
-    got += static_cast<std::int64_t>(part);
-  }
-}
-
 // The records of `file` (opened for reading and writing, `size` bytes of
 // whole records) in the order of a stable sort by the 16-bit key at
 // `keyOffset`, written back over themselves: a counting sort over the keys
@@ -39,7 +31,7 @@ void sortWholeFileInMemory(File& file, std::int64_t size, int recordLength, int 
   auto* const order = reinterpret_cast<std::uint32_t*>(memory + (static_cast<std::size_t>(size) + 7) / 8 * 8);
   std::uint8_t* const gather = reinterpret_cast<std::uint8_t*>(order + n);
   const std::size_t gatherBytes = std::max(kGather / length, std::size_t{1}) * length;
-  readWhole(file, data, size);
+  readWhole(file, data, static_cast<std::size_t>(size));
   unsigned low = 0xFFFF;
   unsigned high = 0;
   for (std::int64_t i = 0; i < n; ++i) {
@@ -95,7 +87,7 @@ bool sortRegionByMagnitude(InPlaceSorter& sorter, const std::string& regionFile,
   return true;
 }
 
-RecordCompare indexNameOrder(const RecordLayout& layout) {
+TextFromCompare indexNameOrder(const RecordLayout& layout) {
   return compareNameFrom(9, layout.indexNameLength, layout.indexRecordLength());
 }
 

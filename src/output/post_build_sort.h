@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "output/record_layout.h"
+#include "sort/compare_from.h"
 #include "sort/sort_in_place.h"
 #include "util/file_system.h"
 
@@ -31,7 +32,7 @@ void sortIndexByName(InPlaceSorter& sorter, const std::string& indexFile, const 
                      const RecordLayout& layout);
 
 // The name order of index records.
-RecordCompare indexNameOrder(const RecordLayout& layout);
+TextFromCompare indexNameOrder(const RecordLayout& layout);
 
 // A build gathers up to this many bytes of index records in memory and
 // writes them sorted (CatalogFiles::sortIndexRuns): an index of up to about

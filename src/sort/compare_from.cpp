@@ -22,7 +22,7 @@ RecordCompare compareMagnitudeAt(int keyPosition, int recordSize) {
   return SmallIntFromCompare{keyPosition - 1};
 }
 
-RecordCompare compareNameFrom(int position, int length, int recordSize) {
+TextFromCompare compareNameFrom(int position, int length, int recordSize) {
   checkKey(position, recordSize);
   int usable = std::clamp(length, 0, std::max(0, recordSize - position + 1));
   return TextFromCompare{position, usable};

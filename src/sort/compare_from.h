@@ -115,6 +115,14 @@ class FoldedPrefix {
     for (int i = 0; i < 8; ++i) k = (k << 8) | (i < keyBytes_ ? LowerCaseTable[p[i]] : 0u);
     return k;
   }
+  // Bits 16 d .. 16 d + 15 of key(record), from its two bytes alone.
+  unsigned digit16(const std::uint8_t* record, int d) const {
+    const int high = 6 - 2 * d;
+    const std::uint8_t* p = record + (position_ - 1);
+    const unsigned h = high < keyBytes_ ? LowerCaseTable[p[high]] : 0u;
+    const unsigned l = high + 1 < keyBytes_ ? LowerCaseTable[p[high + 1]] : 0u;
+    return h << 8 | l;
+  }
   // CompareTextFrom(a.record, b.record, position, length).
   int compare(const KeyedRecord& a, const KeyedRecord& b) const {
     if (a.key != b.key) return a.key < b.key ? -1 : 1;
@@ -142,6 +150,6 @@ RecordCompare compareMagnitudeAt(int keyPosition, int recordSize);
 
 // Name order of the index: `length` bytes from the 1-based `position`, without
 // regard to letter case; the length is cut at the record's end.
-RecordCompare compareNameFrom(int position, int length, int recordSize);
+TextFromCompare compareNameFrom(int position, int length, int recordSize);
 
 }  // namespace mirdal

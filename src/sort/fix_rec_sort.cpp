@@ -14,22 +14,6 @@ namespace mirdal {
 
 namespace {
 
-// Reads until n bytes are in or the file ends; File::read may return less
-// than asked before the end.
-std::int64_t readFully(File& file, std::uint8_t* buffer, std::int64_t n) {
-  std::int64_t got = 0;
-  while (got < n) {
-    std::size_t part = file.read(buffer + got, static_cast<std::size_t>(n - got));
-    if (part == 0) break;
-    got += static_cast<std::int64_t>(part);
-  }
-  return got;
-}
-
-[[noreturn]] void throwUnexpectedEnd(const File& file) {
-  throw Error("Cannot read file \"" + file.path() + "\": Unexpected end of file");
-}
-
 std::unique_ptr<std::uint8_t[]> allocateBytes(std::int64_t n) {
   return std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(n));
 }
@@ -130,11 +114,10 @@ SorIO::SorIO(File& stream, std::int64_t requestedSize, int recordSize)
 
 void SorIO::refill() {
   std::int64_t want = std::min(capacity_, streamSize_ - byteCounter_);
-  std::int64_t got = readFully(stream_, buffer_.get(), want);
-  if (got < want) throwUnexpectedEnd(stream_);
-  byteCounter_ += got;
+  readWhole(stream_, buffer_.get(), static_cast<std::size_t>(want));
+  byteCounter_ += want;
   streamExhausted_ = byteCounter_ == streamSize_;
-  validBytes_ = got;
+  validBytes_ = want;
   offset_ = 0;
   refillDue_ = false;
 }
@@ -187,10 +170,9 @@ void MergePart::Advance() {
     // Only the run's own bytes are read: a fill never reaches into the next run.
     std::int64_t want = std::min(bufferSize_, (recordCount_ - recordsMadeCurrent_) * recordSize_);
     stream_.seek(position_);
-    std::int64_t got = readFully(stream_, buffer_.get(), want);
-    if (got < want) throwUnexpectedEnd(stream_);
-    position_ += got;
-    validBytes_ = got;
+    readWhole(stream_, buffer_.get(), static_cast<std::size_t>(want));
+    position_ += want;
+    validBytes_ = want;
     offset_ = 0;
     refillDue_ = false;
   }
@@ -716,27 +698,6 @@ void FixRecSort::MergeSortedRuns(const std::string& input, const std::vector<std
 
 namespace {
 
-// The eight folded bytes a name compare starts with, as one number in the
-// same order (as FoldedPrefix gives it).
-struct NamePrefix {
-  int first;     // 0-based offset of the name
-  int keyBytes;  // bytes of the name in the key, up to 8
-  std::uint64_t key(const std::uint8_t* record) const {
-    const std::uint8_t* p = record + first;
-    std::uint64_t k = 0;
-    for (int i = 0; i < 8; ++i) k = (k << 8) | (i < keyBytes ? LowerCaseTable[p[i]] : 0u);
-    return k;
-  }
-  // Bits 16 d .. 16 d + 15 of key(record).
-  unsigned digit(const std::uint8_t* record, int d) const {
-    const int high = 6 - 2 * d;
-    const std::uint8_t* p = record + first;
-    const unsigned h = high < keyBytes ? LowerCaseTable[p[high]] : 0u;
-    const unsigned l = high + 1 < keyBytes ? LowerCaseTable[p[high + 1]] : 0u;
-    return h << 8 | l;
-  }
-};
-
 // Copies one record; index records are mostly 16 to 32 bytes, which two
 // overlapping moves of 16 bytes copy without a call.
 inline void copyRecord(std::uint8_t* to, const std::uint8_t* from, std::size_t size) {
@@ -757,7 +718,7 @@ inline void copyRecord(std::uint8_t* to, const std::uint8_t* from, std::size_t s
 // in one piece.
 std::uint8_t* sortNamesStably(std::uint8_t* data, std::uint8_t* scratch, std::int64_t n, int size,
                               const TextFromCompare& compare) {
-  const NamePrefix prefix{compare.position - 1, std::clamp(compare.length, 0, 8)};
+  const FoldedPrefix prefix(compare);
   const auto bytes = static_cast<std::size_t>(size);
   constexpr int kDigits = 4;
   constexpr std::size_t kRadix = 1u << 16;
@@ -772,7 +733,7 @@ std::uint8_t* sortNamesStably(std::uint8_t* data, std::uint8_t* scratch, std::in
     for (std::size_t v = 0; v < kRadix; ++v) start[v + 1] += start[v];
     for (std::int64_t i = 0; i < n; ++i) {
       const std::uint8_t* record = data + i * size;
-      copyRecord(scratch + start[prefix.digit(record, d)]++ * size, record, bytes);
+      copyRecord(scratch + start[prefix.digit16(record, d)]++ * size, record, bytes);
     }
     std::swap(data, scratch);
   }
@@ -817,23 +778,12 @@ std::uint8_t* sortNamesStably(std::uint8_t* data, std::uint8_t* scratch, std::in
 
 }  // namespace
 
-void writeStablySorted(std::uint8_t* records, std::int64_t count, int recordSize, const RecordCompare& compare,
+void writeStablySorted(std::uint8_t* records, std::int64_t count, int recordSize, const TextFromCompare& compare,
                        File& out) {
   if (count <= 0) return;
-  if (const auto* names = compare.target<TextFromCompare>()) {
-    auto scratch = allocateBytes(count * recordSize);
-    const std::uint8_t* sorted = sortNamesStably(records, scratch.get(), count, recordSize, *names);
-    out.write(sorted, static_cast<std::size_t>(count * recordSize));
-    return;
-  }
-  M3Array array;
-  array.Reserve(count);
-  for (std::int64_t i = 0; i < count; ++i) array.Add(records + i * recordSize);
-  array.MergeSort(compare);
-  SorIO writer(out, 4'000'000, recordSize);
-  const std::uint8_t* const* items = array.items();
-  for (std::int64_t i = 0; i < count; ++i) writer.WriteRecord(items[i]);
-  writer.Flush();
+  auto scratch = allocateBytes(count * recordSize);
+  const std::uint8_t* sorted = sortNamesStably(records, scratch.get(), count, recordSize, compare);
+  out.write(sorted, static_cast<std::size_t>(count * recordSize));
 }
 
 void FixRecSort::moveTempToOutput(const std::string& output) {

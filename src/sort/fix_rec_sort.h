@@ -227,9 +227,9 @@ class FixRecSort {
 };
 
 // Writes `count` records of `recordSize` bytes from `records` to `out` in
-// the order of a stable sort by `compare`: equal records keep their order.
-// The records are left in some order: the sort may work in their place.
-void writeStablySorted(std::uint8_t* records, std::int64_t count, int recordSize, const RecordCompare& compare,
+// the name order of a stable sort by `compare`: equal names keep their
+// order. The records are left in some order: the sort works in their place.
+void writeStablySorted(std::uint8_t* records, std::int64_t count, int recordSize, const TextFromCompare& compare,
                        File& out);
 
 }  // namespace mirdal

@@ -26,6 +26,15 @@ std::string fileErrorMessage(const char* verb, const std::string& path, int err)
 
 void File::truncate(std::int64_t) { throw Error(fileErrorMessage("truncate", path(), ENOSYS)); }
 
+void readWhole(File& file, void* buffer, std::size_t n) {
+  auto* to = static_cast<std::uint8_t*>(buffer);
+  for (std::size_t got = 0; got < n;) {
+    const std::size_t part = file.read(to + got, n - got);
+    if (part == 0) throw Error("Cannot read file \"" + file.path() + "\": Unexpected end of file");
+    got += part;
+  }
+}
+
 void writeWhole(File& file, const void* buffer, std::size_t n) {
   if (n == 0) return;
   const std::int64_t before = file.size();

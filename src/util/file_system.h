@@ -106,6 +106,10 @@ std::string fileErrorMessage(const char* verb, const std::string& path, int err)
 // does not follow a torn one.
 void writeWhole(File& file, const void* buffer, std::size_t n);
 
+// Reads exactly n bytes (File::read may return fewer before the end); a file
+// that ends first is "Cannot read file "...": Unexpected end of file".
+void readWhole(File& file, void* buffer, std::size_t n);
+
 // Copies a file's bytes into a new file `to` (created exclusively).
 void copyFile(FileSystem& fs, const std::string& from, const std::string& to);
 
