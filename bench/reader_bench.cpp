@@ -29,8 +29,8 @@
 #include <zlib.h>
 #include <time.h>
 
-#include "build/field_value.h"
-#include "build/input_reader.h"
+#include "convert/field_value.h"
+#include "input/input_reader.h"
 #include "util/file_system.h"
 #include "util/text.h"
 

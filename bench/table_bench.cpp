@@ -22,7 +22,7 @@
 #include <string_view>
 #include <vector>
 
-#include "build/row_splitter.h"
+#include "input/row_splitter.h"
 
 namespace {
 

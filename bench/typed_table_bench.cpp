@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "build/typed_rows.h"
+#include "input/typed_rows.h"
 #include "base64_lines.h"
 #include "fits_status.h"
 

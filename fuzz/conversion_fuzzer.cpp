@@ -14,8 +14,8 @@
 #include <cstring>
 #include <string>
 
-#include "build/build_pipeline.h"
-#include "build/input_reader.h"
+#include "convert/build_pipeline.h"
+#include "input/input_reader.h"
 #include "catalog/catalog_definition.h"
 #include "fuzz_check.h"
 #include "output/catalog_reader.h"

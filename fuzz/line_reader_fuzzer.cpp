@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "build/input_reader.h"
+#include "input/input_reader.h"
 #include "fuzz_check.h"
 #include "support/memory_file_system.h"
 #include "util/error.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "build/field_value.h"
+#include "convert/field_value.h"
 #include "catalog/mapping_tables.h"
 #include "fuzz_check.h"
 #include "util/text.h"

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "build/build_pipeline.h"
+#include "convert/build_pipeline.h"
 #include "catalog/catalog_definition.h"
 #include "fuzz_check.h"
 #include "output/catalog_reader.h"

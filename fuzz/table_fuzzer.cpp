@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
-#include "build/row_splitter.h"
-#include "build/table_form.h"
-#include "build/table_header.h"
-#include "build/table_text.h"
+#include "input/row_splitter.h"
+#include "input/table_form.h"
+#include "input/table_header.h"
+#include "input/table_text.h"
 #include "fuzz_check.h"
 #include "support/memory_file_system.h"
 #include "util/error.h"

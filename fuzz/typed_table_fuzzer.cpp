@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "build/typed_rows.h"
+#include "input/typed_rows.h"
 #include "fuzz_check.h"
 #include "util/error.h"
 

@@ -22,16 +22,16 @@
 #include <string>
 #include <vector>
 
-#include "build/build_pipeline.h"
-#include "build/input_reader.h"
-#include "build/table_import.h"
+#include "convert/build_pipeline.h"
+#include "input/input_reader.h"
+#include "import/table_import.h"
 #include "catalog/catalog_definition.h"
-#include "build/magnitude_scan.h"
+#include "convert/magnitude_scan.h"
 #include "catalog/definition_check.h"
-#include "catalog/import_options.h"
+#include "import/import_options.h"
 #include "catalog/project_file.h"
 #include "catalog/project_paths.h"
-#include "catalog/readme_import.h"
+#include "import/readme_import.h"
 #include "util/file_system.h"
 #include "util/error.h"
 #include "util/home_directory.h"

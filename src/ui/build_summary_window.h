@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <QString>
 
-#include "build/build_pipeline.h"
+#include "convert/build_pipeline.h"
 
 class QPushButton;
 

@@ -27,13 +27,13 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
-#include "build/cell_columns.h"
-#include "build/field_preview.h"
-#include "build/input_reader.h"
-#include "build/row_splitter.h"
-#include "build/table_form.h"
-#include "build/typed_rows.h"
-#include "build/sky_position.h"
+#include "input/cell_columns.h"
+#include "convert/field_preview.h"
+#include "input/input_reader.h"
+#include "input/row_splitter.h"
+#include "input/table_form.h"
+#include "input/typed_rows.h"
+#include "convert/sky_position.h"
 #include "catalog/catalog_definition.h"
 #include "ui/formula_dialog.h"
 #include "ui/platform_services.h"

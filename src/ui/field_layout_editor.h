@@ -8,7 +8,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "build/table_header.h"
+#include "input/table_header.h"
 #include "catalog/catalog_definition.h"
 #include "util/file_system.h"
 

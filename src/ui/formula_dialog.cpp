@@ -15,7 +15,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "build/field_value.h"
+#include "convert/field_value.h"
 #include "ui/qt_text.h"
 #include "util/text.h"
 

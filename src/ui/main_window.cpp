@@ -27,11 +27,11 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "build/input_reader.h"
-#include "build/table_import.h"
+#include "input/input_reader.h"
+#include "import/table_import.h"
 #include "catalog/project_file.h"
 #include "catalog/project_paths.h"
-#include "catalog/readme_import.h"
+#include "import/readme_import.h"
 #include "output/region_scheme.h"
 #include "ui/build_summary_window.h"
 #include "ui/field_layout_editor.h"

@@ -9,7 +9,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "build/build_pipeline.h"
+#include "convert/build_pipeline.h"
 #include "catalog/table_form_name.h"
 #include "catalog/catalog_definition.h"
 #include "catalog/definition_check.h"

@@ -14,7 +14,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "build/table_form.h"
+#include "input/table_form.h"
 #include "ui/qt_text.h"
 #include "ui/widgets.h"
 #include "ui/wizard_pages.h"

@@ -15,7 +15,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "build/field_preview.h"
+#include "convert/field_preview.h"
 #include "output/catalog_reader.h"
 #include "ui/qt_text.h"
 #include "util/text.h"

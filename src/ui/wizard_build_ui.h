@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "build/build_ui.h"
+#include "convert/build_ui.h"
 
 class QWidget;
 

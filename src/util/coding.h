@@ -1,6 +1,9 @@
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
+#include <type_traits>
 
 namespace mirdal {
 
@@ -45,5 +48,33 @@ inline std::uint64_t get64(const void* from) {
   const auto* p = static_cast<const unsigned char*>(from);
   return static_cast<std::uint64_t>(get32(p)) | (static_cast<std::uint64_t>(get32(p + 4)) << 32);
 }
+
+namespace big_endian {
+
+
+// Values stored most significant byte first, as FITS and VOTable streams
+// store them, read from unaligned bytes.
+template <typename T>
+inline T load(const unsigned char* p) {
+  static_assert(sizeof(T) == 1 || sizeof(T) == 2 || sizeof(T) == 4 || sizeof(T) == 8);
+  if constexpr (sizeof(T) == 1) {
+    T v;
+    std::memcpy(&v, p, 1);
+    return v;
+  } else {
+    using U = std::conditional_t<sizeof(T) == 2, std::uint16_t,
+                                 std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>>;
+    U u;
+    std::memcpy(&u, p, sizeof u);
+    if constexpr (std::endian::native == std::endian::little) {
+      if constexpr (sizeof(T) == 2) u = __builtin_bswap16(u);
+      else if constexpr (sizeof(T) == 4) u = __builtin_bswap32(u);
+      else u = __builtin_bswap64(u);
+    }
+    return std::bit_cast<T>(u);
+  }
+}
+
+}  // namespace big_endian
 
 }  // namespace mirdal

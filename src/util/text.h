@@ -15,6 +15,12 @@ constexpr std::string_view trimmed(std::string_view s) {
   return s.substr(b, e - b);
 }
 
+constexpr bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool isAsciiUpper(char c) { return c >= 'A' && c <= 'Z'; }
+constexpr bool isAsciiLower(char c) { return c >= 'a' && c <= 'z'; }
+constexpr bool isAsciiLetter(char c) { return isAsciiUpper(c) || isAsciiLower(c); }
+constexpr bool isAsciiAlnum(char c) { return isAsciiLetter(c) || isAsciiDigit(c); }
+
 // Case changes touch only the letters A-Z and a-z.
 constexpr char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 constexpr char asciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
@@ -27,6 +33,48 @@ constexpr bool startsWithNoCase(std::string_view s, std::string_view prefix) {
   return true;
 }
 
+constexpr bool equalNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && startsWithNoCase(a, b);
+}
+
+constexpr bool endsWithNoCase(std::string_view s, std::string_view suffix) {
+  return s.size() >= suffix.size() && startsWithNoCase(s.substr(s.size() - suffix.size()), suffix);
+}
+
+// Where `part` first stands in `s`, letters compared in either case; npos
+// when nowhere.
+constexpr std::size_t findNoCase(std::string_view s, std::string_view part) {
+  if (part.size() > s.size()) return std::string_view::npos;
+  for (std::size_t i = 0; i + part.size() <= s.size(); ++i)
+    if (startsWithNoCase(s.substr(i), part)) return i;
+  return std::string_view::npos;
+}
+
+constexpr bool containsNoCase(std::string_view s, std::string_view part) {
+  return findNoCase(s, part) != std::string_view::npos;
+}
+
+// Splits off the next run of non-blank bytes; `rest` keeps what follows it.
+constexpr std::string_view nextToken(std::string_view& rest) {
+  std::size_t b = 0;
+  while (b < rest.size() && isBlank(rest[b])) ++b;
+  std::size_t e = b;
+  while (e < rest.size() && !isBlank(rest[e])) ++e;
+  const std::string_view token = rest.substr(b, e - b);
+  rest.remove_prefix(e);
+  return token;
+}
+
+// Whether every byte is a tab or printable ASCII.
+constexpr bool isPrintableAscii(std::string_view s) {
+  for (char c : s)
+    if (c != '\t' && (c < 32 || c >= 127)) return false;
+  return true;
+}
+
+// A file name or a value as messages show it: in double quotes.
+inline std::string quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
+
 inline std::string asciiLowered(std::string_view s) {
   std::string r(s);
   for (char& c : r) c = asciiLower(c);
@@ -38,6 +86,13 @@ inline std::string padded(std::string_view s, std::size_t width) {
   std::string r(s.substr(0, width));
   r.resize(width, ' ');
   return r;
+}
+
+// `text` without the blanks and NULs at its end.
+inline std::string_view trimmedBlanksAndNulsAtEnd(std::string_view text) {
+  std::size_t n = text.size();
+  while (n > 0 && (text[n - 1] == ' ' || text[n - 1] == '\0')) --n;
+  return text.substr(0, n);
 }
 
 }  // namespace mirdal

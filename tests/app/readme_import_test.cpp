@@ -12,9 +12,9 @@
 #include <tuple>
 #include <vector>
 
-#include "build/build_pipeline.h"
+#include "convert/build_pipeline.h"
 #include "catalog/project_file.h"
-#include "catalog/readme_import.h"
+#include "import/readme_import.h"
 #include "output/catalog_reader.h"
 #include "support/catalog_checks.h"
 #include "support/recording_ui.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "build/build_ui.h"
+#include "convert/build_ui.h"
 
 namespace mirdal::testing {
 

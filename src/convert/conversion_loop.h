@@ -1,0 +1,225 @@
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "input/cell_columns.h"
+#include "input/input_reader.h"
+#include "convert/reject_log.h"
+#include "catalog/catalog_definition.h"
+#include "catalog/mapping_tables.h"
+#include "output/catalog_files.h"
+#include "output/record_layout.h"
+#include "output/region_scheme.h"
+#include "util/file_system.h"
+
+namespace mirdal {
+
+struct ConversionCounters {
+  std::int64_t lines = 0;
+  std::int64_t records = 0;
+  std::int64_t indexRecords = 0;
+  std::int64_t rejected = 0;
+  // Why rows of a table were refused other than for their position, each
+  // naming the file and the line: the first kMaxNotes of them.
+  std::vector<std::string> notes;
+  std::int64_t refusedRows = 0;  // rows refused so, noted or not
+  static constexpr std::size_t kMaxNotes = 20;
+};
+
+// Stage "Convert catalog files": every line of every input file becomes one
+// data record in the region of its position, plus one index record per
+// non-empty name, or is refused to the reject log when its position is
+// impossible. The lookup lists are prepared once, when the loop is made.
+//
+// Files in a table form are read from the first row after their header
+// (which never reaches the reject log). In a delimited form `#` comment and
+// blank lines are skipped, a quoted cell may hold line ends (the lines are
+// joined, up to kMaxJoinedLines of them), and each slot reads the cell of
+// its column; a row that cannot be split, or that has fewer cells than the
+// columns the fields read, is refused to the reject log like an impossible
+// position, and noted with its line number.
+class ConversionLoop {
+ public:
+  ConversionLoop(const CatalogDefinition& definition, const RecordLayout& layout, CatalogFiles& files,
+                 RejectLog& rejectLog, FileSystem& fs = FileSystem::real());
+  ConversionLoop(const ConversionLoop&) = delete;
+  ConversionLoop& operator=(const ConversionLoop&) = delete;
+  ~ConversionLoop();
+
+  // Called with the file's size once it is open.
+  using Opened = std::function<void(std::int64_t size)>;
+  // Called before every 1000th line of a file is read, with the reader's
+  // position; it may throw to stop the build (abort).
+  using Checkpoint = std::function<void(std::int64_t position)>;
+
+  void convertFile(const std::string& path, int eol, const Opened& opened, const Checkpoint& checkpoint);
+  // Converts one line (exposed for tests and fuzzing).
+  void convertLine(std::string_view line);
+
+  const ConversionCounters& counters() const { return counters_; }
+
+  // A quoted cell may run over this many lines after the one it opens in,
+  // and the row may grow to kMaxJoinedBytes; when its quote is still open
+  // then (or at the end of the file), the first line is refused and the
+  // lines after it are read again as rows of their own.
+  static constexpr int kMaxJoinedLines = 100;
+  static constexpr std::size_t kMaxJoinedBytes = std::size_t{1} << 20;
+
+ private:
+  // Where a slot cuts a line: from the 0-based byte `start`, `length` bytes
+  // at most (0: no column), as rawText cuts it.
+  struct Column {
+    std::size_t start = 0;
+    std::size_t length = 0;
+  };
+  // One record field with everything its conversion needs, worked out once.
+  struct FieldPlan {
+    Column column;
+    int position;  // the slot's list position
+    const FieldSlot* slot;  // for the table lookups
+    ValueKind kind;
+    double calcA;
+    double calcB;
+    double scale;
+    double missing;
+    std::size_t offset;
+    std::size_t width;
+    // Scaled16 with calcA 1 and calcB 0 and a scale of 10^tenPower; else -1.
+    int tenPower;
+  };
+  struct NameSource {
+    Column column;
+    int position;
+    std::string prefix;  // trimmed and cut to the name length; empty unless prefixed
+  };
+
+  static Column columnOf(const FieldSlot& slot);
+  static std::string_view cut(std::string_view line, Column c) {
+    if (c.start >= line.size()) return {};
+    return {line.data() + c.start, std::min(c.length, line.size() - c.start)};
+  }
+  // What a record is made of, read from one row: a text line (through the
+  // fixed columns, or the slots placed on a table row's cells) or the typed
+  // cells of a FITS or VOTable row. Each gives a field's text, number and
+  // scaled number.
+  struct LineRow;
+  struct TypedRow;
+  template <typename Row>
+  void fillRecord(const Row& row, std::uint8_t* record, double ra, double dec) const;
+  // The index record of one name of the row at `out` (8 + name length
+  // bytes); false, with `out` scribbled on, when the name is blank.
+  template <typename Row>
+  bool formIndexRecord(const Row& row, const NameSource& src, const std::uint8_t position[8],
+                       std::uint8_t* out) const;
+  template <typename Row>
+  void writeIndexRecords(const Row& row, double ra, double dec);
+  // FITS and VOTable files: rows of typed cells, converted one by one.
+  void convertTypedFile(const std::string& path, const Opened& opened, const Checkpoint& checkpoint);
+
+  // Where a table row's slots point, worked out by the placer of the thread
+  // converting it; nullptr for a fixed-column line.
+  struct PlacedRow {
+    std::string_view text;
+    const FieldSlot* slots = nullptr;
+    RowRefusal refusal = RowRefusal::None;
+  };
+  PlacedRow placeRow(std::string_view line, CellPlacer* placer, FieldSlot* slots) const;
+  // Per file: the layout of a table form, the columns of the slots.
+  void prepareFile(const std::string& path);
+  // Reads the next row of a file into `row`; false at the end. Skips the
+  // header, and in delimited forms comments and blank lines, and joins
+  // the lines of a quoted cell.
+  bool nextRow(std::string_view& row, std::int64_t& lineNumber);
+  void note(std::int64_t lineNumber, std::string_view row, RowRefusal refusal);
+
+  // Lines are converted in batches: the lines read up to the next
+  // checkpoint (or 1 MiB of them). Where the machine has two cores a second
+  // thread shares the work: batch k is converted by both threads, then the
+  // helper hands it to the files and the reject log, line by line in input
+  // order exactly as convertLine would, while this thread reads batch k + 1
+  // and starts converting it; the helper joins in when it is done. Only the
+  // helper writes while this thread reads, so each of the two keeps its
+  // order; every line read before a checkpoint's abort, a failure or the end
+  // of a file is handed on before the loop goes on, and after a failed write
+  // nothing more is.
+  struct Batch {
+    std::string bytes;               // the lines, back to back
+    std::vector<std::size_t> ends;   // where each line ends in `bytes`
+    std::vector<int> regions;        // per line: its region, or 0 when refused
+    std::vector<std::uint8_t> names; // per line: its index records
+    std::vector<std::uint8_t> records;
+    std::vector<std::uint8_t> indexRecords;
+    std::vector<std::int64_t> lineNumbers;  // table forms: per row, its first line in the file
+    std::vector<RowRefusal> refusals;       // table forms: per refused row, why
+    std::string_view line(std::size_t i) const {
+      const std::size_t begin = i == 0 ? 0 : ends[i - 1];
+      return {bytes.data() + begin, ends[i] - begin};
+    }
+    void empty();
+  };
+  class Helper;
+  bool batching() const { return wholeRecord_; }
+  void addToBatch(std::string_view line, std::int64_t lineNumber);
+  void convertLines(Batch& batch, std::size_t from, std::size_t to, CellPlacer* placer) const;
+  void convertShare(Batch& batch, CellPlacer* placer);
+  void handOn(Batch& batch);
+  void endBatch();
+  void waitForHelper(Batch& batch);
+  void drain();
+
+  const CatalogDefinition& def_;
+  const RecordLayout& layout_;
+  CatalogFiles& files_;
+  RejectLog& rejectLog_;
+  InputReader reader_;
+  LookupLists lookups_;
+  RegionFinder findRegion_;
+  int ratype_, dectype_, raCount_;
+  std::vector<FieldPlan> fields_;
+  std::vector<NameSource> names_;
+  std::size_t nameLength_;
+  // Every byte of a record is written by some field, so a record is put
+  // together in its region's buffer; otherwise (never for the layouts of
+  // this system) it is put together here, where the bytes no field writes
+  // keep what an earlier line left, and then copied.
+  bool wholeRecord_ = false;
+  std::vector<std::uint8_t> record_;
+  ConversionCounters counters_;
+
+  // Table forms.
+  TableForm form_;
+  bool cells_;                       // delimited: slots read cells
+  std::vector<int> readPositions_;   // the slots the build reads
+  std::array<bool, kSlotCount> textSlots_{};
+  std::unique_ptr<CellPlacer> placers_[2];  // this thread's, the helper's
+  std::string path_;                 // of the file being read
+  std::int64_t headerLines_ = 0;     // lines before the first row
+  bool byteOrderMark_ = false;       // on the first row
+  std::int64_t physicalLine_ = 0;    // lines taken from the reader
+  RowSplitter joinSplitter_;
+  std::string joined_;
+  // Lines taken from the reader while a quote stayed open, to be read again
+  // as rows when it never closed: (line number, text).
+  std::vector<std::pair<std::int64_t, std::string>> replay_;
+  std::size_t replayNext_ = 0;
+  std::string replayLine_;
+  // Typed tables: per slot, its cell among the columns selected; -1 for none.
+  std::array<int, kSlotCount> typedCell_{};
+  std::size_t indexRecordLength_;
+  Batch batches_[2];
+  int current_ = 0;  // the batch being read; the helper may hand on the other
+  std::atomic<std::size_t> nextLine_{0};  // of the batch being converted
+  bool shareBatches_;  // with a second thread: there are two cores
+  std::unique_ptr<Helper> helper_;
+};
+
+}  // namespace mirdal

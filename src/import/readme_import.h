@@ -1,0 +1,67 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalog/catalog_definition.h"
+#include "catalog/catalog_type.h"
+#include "input/readme_parser.h"
+#include "util/file_system.h"
+
+namespace mirdal {
+
+// Replaces the field layout of `definition` by the one the table proposes for
+// `type`: sets the type, `ratype` and `dectype` (rebuilding the field list,
+// which clears the ticks and resets the labels), clears all 41 slots and the
+// alternate-name flags, then fills and ticks the entries found. Also sets
+// `equinox` and `epoch` when the chosen right ascension column states them,
+// and `nebunit` from the units of a nebula size column. Names, input files,
+// output settings and mapping tables are left as they are.
+//
+// Returns notes for the user, one line each: first every row of the table
+// that could not be read, then what was mapped where and with which
+// calibration, what was skipped and why, which required entry found no column.
+//
+// Tables that describe their own columns (ECSV, MRT, delimited text with
+// names; see import/table_import.h, which turns such a file's description
+// into these rows) go through the same rules. Columns with a `column`
+// number are placed by it: the slot's first character is the column
+// number, its length the column's `width` (at least 1), and the slot's
+// field name the column's label; a notes line tells the width chosen for
+// each text entry. Columns with a UCD are mapped by it before the labels
+// are looked at: positions from pos.eq.ra and pos.eq.dec (meta.main first),
+// the V magnitude (else the first magnitude), colours, proper motions,
+// parallax, the main identifier (meta.id with meta.main); UCD1 names such
+// as POS_EQ_RA_MAIN, PHOT_JHN_V and ID_MAIN as well.
+std::vector<std::string> applyReadMeTable(const ReadMeTable& table, CatalogType type,
+                                          CatalogDefinition& definition);
+
+// Short and long catalog names proposed from the ReadMe: the short name is
+// letters and digits only (it names the output files), up to 4 characters,
+// never empty; the long name at most 50 characters.
+std::string proposedShortName(const ReadMe& readMe, std::string_view inputPath);
+std::string proposedLongName(const ReadMe& readMe, std::string_view inputPath);
+
+// The list entries whose text starts with "[" and that are not ticked.
+std::vector<std::string> missingRequiredEntries(const CatalogDefinition& definition);
+
+// The table to use for `inputPath`: the one of `tableFile` when that is not
+// empty, else the one that describes `inputPath`, else the only table. Throws
+// Error naming the ReadMe when it has no byte-by-byte table, or none for the
+// file, listing the files it describes.
+const ReadMeTable& selectReadMeTable(const ReadMe& readMe, const std::string& readMePath,
+                                     std::string_view inputPath, std::string_view tableFile = {});
+
+struct ReadMeImport {
+  ReadMe readMe;
+  std::vector<std::string> notes;
+};
+
+// Reads the ReadMe, selects the table as above and applies it to
+// `definition`. Throws Error as readReadMe and selectReadMeTable do.
+ReadMeImport importReadMe(const std::string& readMePath, const std::string& inputPath,
+                          std::string_view tableFile, CatalogType type, CatalogDefinition& definition,
+                          FileSystem& fs = FileSystem::real());
+
+}  // namespace mirdal

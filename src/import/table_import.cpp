@@ -1,0 +1,371 @@
+#include "import/table_import.h"
+
+#include <algorithm>
+#include <charconv>
+#include <map>
+
+#include "input/input_source.h"
+#include "input/row_splitter.h"
+#include "input/table_form.h"
+#include "input/table_text.h"
+#include "input/typed_rows.h"
+#include "util/error.h"
+#include "util/text.h"
+
+namespace mirdal {
+
+namespace {
+
+
+constexpr auto isDigit = isAsciiDigit;
+
+// A decimal number as catalogs write them: "12", "-0.5", "+1.2e-3", ".5".
+bool isNumber(std::string_view s, bool& integer) {
+  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+  double v = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (ec != std::errc() || end != s.data() + s.size() || s.empty()) return false;
+  integer = s.find_first_of(".eE") == std::string_view::npos;
+  return true;
+}
+
+// "12 34 56.7", "12:34:56.7", "-05 06", "+05:06:07": two or three parts of
+// digits (the last with a fraction), after an optional sign.
+bool isSexagesimal(std::string_view s) {
+  std::size_t i = 0;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+  int parts = 0;
+  while (true) {
+    const std::size_t begin = i;
+    while (i < s.size() && isDigit(s[i])) ++i;
+    if (i == begin) return false;
+    ++parts;
+    if (i < s.size() && s[i] == '.') {
+      ++i;
+      while (i < s.size() && isDigit(s[i])) ++i;
+      return i == s.size() && parts >= 2;
+    }
+    if (i == s.size()) return parts >= 2;
+    if (s[i] == ':') ++i;
+    else if (s[i] == ' ') while (i < s.size() && s[i] == ' ') ++i;
+    else return false;
+    if (parts == 3) return false;
+  }
+}
+
+void count(ColumnSample& c, std::string_view cell) {
+  c.widest = std::max(c.widest, cell.size());
+  const std::string_view t = trimmed(cell);
+  if (isMissingCell(t)) return;
+  ++c.values;
+  bool integer = false;
+  if (isNumber(t, integer)) {
+    ++c.numbers;
+    if (integer) ++c.integers;
+  } else if (isSexagesimal(t)) {
+    ++c.sexagesimal;
+  }
+}
+
+// The width a datatype gives its texts, 0 where it gives none: Fortran
+// "A10", FITS "12A", VOTable "char[12]".
+int widthOfDatatype(std::string_view d) {
+  int n = 0;
+  auto digits = [&](std::string_view s) {
+    n = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), n);
+    return ec == std::errc() && end == s.data() + s.size() && n > 0;
+  };
+  if (d.size() >= 2 && (d.front() == 'A' || d.front() == 'a') && digits(d.substr(1))) return n;
+  if (d.size() >= 2 && (d.back() == 'A' || d.back() == 'a') && digits(d.substr(0, d.size() - 1))) return n;
+  const std::size_t open = d.find('[');
+  if (open != std::string_view::npos && d.back() == ']' && digits(d.substr(open + 1, d.size() - open - 2))) return n;
+  return 0;
+}
+
+// The Fortran-like letter (and width) of a datatype; "" when it says
+// nothing of text or number.
+std::string formatOfDatatype(std::string_view d, TableForm form) {
+  const std::string lower = asciiLowered(d);
+  if (lower.empty()) return {};
+  if (form == TableForm::Mrt) return std::string(d);
+  const int width = widthOfDatatype(d);
+  if (width > 0) return "A" + std::to_string(width);
+  if (lower == "string" || lower == "bool" || lower == "boolean" || lower.rfind("char", 0) == 0 ||
+      lower.rfind("unicodechar", 0) == 0 || lower.rfind("complex", 0) == 0 || lower == "l" || lower == "a")
+    return "A";
+  if (lower.rfind("int", 0) == 0 || lower.rfind("uint", 0) == 0 || lower == "short" || lower == "long" ||
+      lower == "unsignedbyte" || lower == "b" || lower == "i" || lower == "j" || lower == "k")
+    return "I";
+  if (lower.rfind("float", 0) == 0 || lower == "double" || lower == "e" || lower == "d") return "F";
+  return {};
+}
+
+// "12 34 56.7" cells of an MRT column, from its sampled bytes.
+void sampleBytes(ColumnSample& c, const std::vector<std::string>& lines, int first, int last) {
+  c = {};
+  for (const std::string& l : lines) {
+    const std::size_t from = static_cast<std::size_t>(first) - 1;
+    count(c, from < l.size() ? std::string_view(l).substr(from, static_cast<std::size_t>(last - first + 1)) : "");
+  }
+}
+
+// The first row of a table read without a header row reads as names: every
+// cell a text that is not a number, each a different one unless `repeats`.
+bool firstRowNamesColumns(FileSystem& fs, const std::string& path, const TableLayout& layout, bool repeats = false) {
+  auto source = openInputSource(fs, path);
+  std::string text(kDetectionSampleBytes, '\0');
+  bool atEnd = false;
+  text.resize(source->read(text.data(), text.size(), atEnd));
+  source->close();
+  for (std::string_view line : splitTextLines(withoutByteOrderMark(text), atEnd)) {
+    if (isCommentOrBlank(line)) continue;
+    RowSplitter splitter(layout.delimiting);
+    if (splitter.split(line) != RowStatus::Ok || splitter.size() == 0) return false;
+    std::vector<std::string_view> seen;
+    for (std::size_t i = 0; i < splitter.size(); ++i) {
+      const std::string_view cell = trimmed(splitter.cell(i));
+      bool integer = false;
+      if (cell.empty() || isNumber(cell, integer) || (!repeats && std::find(seen.begin(), seen.end(), cell) != seen.end()))
+        return false;
+      seen.push_back(cell);
+    }
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+TableSample readTableSample(FileSystem& fs, const std::string& path, const TableLayout& layout) {
+  TableSample sample;
+  sample.columns.resize(layout.columns.size());
+  auto source = openInputSource(fs, path);
+  std::string text(std::size_t{64} << 10, '\0');
+  bool atEnd = false;
+  // Past the header.
+  std::int64_t skip = layout.dataOffset;
+  while (skip > 0 && !atEnd)
+    skip -= static_cast<std::int64_t>(source->read(text.data(), static_cast<std::size_t>(std::min<std::int64_t>(skip, static_cast<std::int64_t>(text.size()))), atEnd));
+  text.assign(kSampleBytes, '\0');
+  text.resize(atEnd ? 0 : source->read(text.data(), text.size(), atEnd));
+  source->close();
+  std::string_view data = text;
+  if (layout.dataOffset == 0) data = withoutByteOrderMark(data);
+
+  RowSplitter splitter(layout.delimiting);
+  const bool byBytes = layout.form == TableForm::Mrt;
+  for (std::string_view line : splitTextLines(data, atEnd)) {
+    if (sample.rows >= kSampleRows) break;
+    if (byBytes) {
+      if (trimmed(line).empty()) continue;
+      sample.lines.emplace_back(line);
+      ++sample.rows;
+      continue;
+    }
+    if (isCommentOrBlank(line)) continue;
+    if (splitter.split(line) != RowStatus::Ok) continue;
+    ++sample.rows;
+    for (std::size_t i = 0; i < splitter.size() && i < sample.columns.size(); ++i) count(sample.columns[i], splitter.cell(i));
+  }
+  if (byBytes)
+    for (std::size_t i = 0; i < layout.columns.size(); ++i)
+      sampleBytes(sample.columns[i], sample.lines, layout.columns[i].firstByte, layout.columns[i].lastByte);
+  return sample;
+}
+
+namespace {
+
+// The first rows of a FITS or VOTable table, each cell as its shortest text.
+TableSample readTypedSample(TableForm form, const std::string& path, const std::string& table,
+                            const TableLayout& layout) {
+  TableSample sample;
+  sample.columns.resize(layout.columns.size());
+  const std::unique_ptr<TypedRowSource> source = openTypedTable(form, path, table);
+  std::vector<int> numbers;
+  for (const TableColumn& c : layout.columns)
+    if (isSelectableColumn(c, form)) numbers.push_back(c.number);
+  source->selectColumns(numbers);
+  std::vector<TableCell> cells;
+  while (sample.rows < kSampleRows) {
+    const std::size_t n = source->readRows(cells, std::min<std::size_t>(1000, kSampleRows - sample.rows));
+    if (n == 0) break;
+    for (std::size_t r = 0; r < n; ++r)
+      for (std::size_t k = 0; k < numbers.size(); ++k)
+        count(sample.columns[static_cast<std::size_t>(numbers[k] - 1)], cellText(cells[r * numbers.size() + k]));
+    sample.rows += n;
+  }
+  return sample;
+}
+
+}  // namespace
+
+std::string normalizedUnit(std::string_view unit) {
+  std::string u;
+  for (char c : trimmed(unit))
+    if (c != ' ' && c != '"' && c != '\'') u += c;
+  if (u == "---" || u == "-") return {};
+  if (u.find(':') != std::string::npos) return u;  // "h:m:s", "d:m:s"
+  // "**" and "^" before an exponent say nothing more.
+  for (std::string_view power : {"**", "^"})
+    for (std::size_t at; (at = u.find(power)) != std::string::npos;) u.erase(at, power.size());
+  static const std::map<std::string, std::string, std::less<>> kWords = {
+      {"degree", "deg"}, {"degrees", "deg"}, {"hourangle", "h"}, {"hour", "h"}, {"hours", "h"},
+      {"arcminute", "arcmin"}, {"arcsecond", "arcsec"}, {"milliarcsecond", "mas"}, {"year", "yr"},
+      {"day", "d"}, {"magnitude", "mag"}, {"minute", "min"}, {"second", "s"}};
+  // Pieces joined by "." or "/"; a piece with a negative exponent divides.
+  std::string numerator, denominator;
+  std::size_t i = 0;
+  bool dividing = false;
+  while (i <= u.size()) {
+    const std::size_t end = std::min(u.find_first_of("./", i), u.size());
+    std::string piece = u.substr(i, end - i);
+    bool divides = dividing;
+    std::string exponent;
+    const std::size_t minus = piece.find('-');
+    if (minus != std::string::npos && minus > 0) {
+      exponent = piece.substr(minus + 1);
+      piece.erase(minus);
+      divides = !divides;
+      if (exponent == "1") exponent.clear();
+    } else {
+      std::size_t digits = piece.size();
+      while (digits > 0 && isDigit(piece[digits - 1])) --digits;
+      if (digits > 0 && digits < piece.size()) {
+        exponent = piece.substr(digits);
+        piece.erase(digits);
+      }
+    }
+    if (auto w = kWords.find(piece); w != kWords.end()) piece = w->second;
+    if (!piece.empty()) {
+      std::string& side = divides ? denominator : numerator;
+      side += (side.empty() ? "" : ".") + piece + exponent;
+    }
+    if (end < u.size() && u[end] == '/') dividing = true;
+    i = end + 1;
+  }
+  return denominator.empty() ? numerator : numerator + "/" + denominator;
+}
+
+ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sample, std::vector<std::string>& notes) {
+  ReadMeTable table;
+  const bool byColumn = slotsNameColumns(layout.form);
+  std::map<std::string, int> names;
+  for (const TableColumn& c : layout.columns) ++names[c.name];
+  for (std::size_t i = 0; i < layout.columns.size(); ++i) {
+    const TableColumn& c = layout.columns[i];
+    ColumnSample seen = i < sample.columns.size() ? sample.columns[i] : ColumnSample{};
+    ReadMeColumn r;
+    r.label = c.name;
+    r.units = normalizedUnit(c.unit);
+    r.explanation = c.description;
+    r.ucd = c.ucd;
+    r.format = formatOfDatatype(c.datatype, layout.form);
+    if (byColumn) {
+      r.column = c.number;
+      if (const int w = widthOfDatatype(c.datatype); w > 0) {
+        r.width = w;
+        r.widthSource = "from its datatype " + c.datatype;
+      } else if (sample.rows > 0) {
+        r.width = static_cast<int>(std::max<std::size_t>(seen.widest, 1));
+        r.widthSource = "the widest cell of the first " + std::to_string(sample.rows) + " rows; longer texts are cut";
+      } else {
+        r.width = 1;
+        r.widthSource = "no row to measure: give the width on page 3";
+      }
+      if (names[c.name] > 1 && !c.name.empty()) {
+        // Found again by name, it would be the first of them: go by number.
+        r.label.clear();
+        notes.push_back("Column " + std::to_string(c.number) + " shares its name \"" + c.name +
+                        "\" with another column: it is not mapped by name");
+      }
+    } else {
+      // MRT: the bytes of the layout, which already reads a column where
+      // the rows have it when they do not stand as described.
+      r.firstByte = c.firstByte;
+      r.lastByte = c.lastByte;
+    }
+    if (!byColumn && !sample.lines.empty()) sampleBytes(seen, sample.lines, r.firstByte, r.lastByte);
+    if (r.format.empty() && seen.values > 0)
+      r.format = seen.numbers == seen.values ? (seen.integers == seen.values ? "I" : "F") : "A";
+    r.sexagesimal = seen.values > 0 && seen.sexagesimal == seen.values;
+    table.columns.push_back(std::move(r));
+  }
+  return table;
+}
+
+TableImport importTableDescription(FileSystem& fs, const std::string& path, std::optional<TableForm> form,
+                                   CatalogType type, CatalogDefinition& definition) {
+  TableImport result;
+  const DetectedForm detected = detectTableForm(fs, path);
+  const TableForm chosen = form.value_or(detected.form);
+  if (chosen == TableForm::Fixed)
+    throw Error(quoted(path) + (form ? " is read in fixed columns" : " looks like fixed columns") +
+                ", which carry no description of the columns: give the catalog's ReadMe with --readme" +
+                (form ? "" : ", or its form with --format"));
+  const bool typed = chosen == TableForm::Fits || chosen == TableForm::VoTable;
+  if (typed || chosen == TableForm::Ecsv || chosen == TableForm::Mrt) {
+    result.headerRow = true;
+  } else if (chosen == detected.form) {
+    result.headerRow = detected.hasHeaderRow;
+  } else {
+    TableLayout plain;
+    plain.delimiting = delimitingOf(chosen);
+    result.headerRow = firstRowNamesColumns(fs, path, plain);
+  }
+  const std::string tableName = definition.settings.table;
+  if (typed) {
+    result.layout = chosen == TableForm::Fits ? readFitsLayout(path, tableName) : readVoTableLayout(path, tableName);
+  } else {
+    result.layout = readTableLayout(fs, path, chosen, result.headerRow);
+  }
+  if (!result.headerRow && isDelimited(chosen) && !result.layout.columns.empty() &&
+      firstRowNamesColumns(fs, path, result.layout, true)) {
+    // Detection takes no row for names that it cannot tell from data: a row
+    // of texts alone, or one naming two columns alike. A project is made
+    // from names, so such a row is taken for them when nothing follows it
+    // or numbers do, and the summary says so.
+    const TableSample rows = readTableSample(fs, path, result.layout);
+    if (rows.rows == 1 || std::any_of(rows.columns.begin(), rows.columns.end(),
+                                      [](const ColumnSample& c) { return c.numbers > 0; })) {
+      result.headerRow = true;
+      result.layout = readTableLayout(fs, path, chosen, true);
+      result.notes.push_back("The first row is taken for the names of the columns");
+    }
+  }
+  const TableLayout& layout = result.layout;
+
+  std::string formNote = "Form: " + std::string(tableFormName(chosen)) + (form ? " (as given)" : " (detected)");
+  if (isDelimited(chosen) && chosen != TableForm::Ecsv)
+    formNote += result.headerRow ? ", a header row of names" : ", no header row";
+  formNote += ", " + std::to_string(layout.columns.size()) + " columns";
+  if (!typed) formNote += ", data from line " + std::to_string(layout.dataLine);
+  result.notes.push_back(formNote);
+  for (const std::string& n : layout.notes) result.notes.push_back("In the header: " + n);
+
+  definition.settings.format = chosen;
+  // As detection has it: true for ECSV and MRT, whose headers describe the columns.
+  definition.settings.headerrow = result.headerRow;
+  // FITS and VOTable: the table read, as the caller chose it.
+  definition.settings.table = typed ? tableName : std::string();
+
+  const bool named = std::any_of(layout.columns.begin(), layout.columns.end(),
+                                 [](const TableColumn& c) { return !c.name.empty(); });
+  if (!named) {
+    definition.setType(static_cast<int>(type));
+    definition.rebuildFieldList();
+    definition.resetSlots();
+    definition.altNames.fill(0);
+    result.notes.push_back("The columns have no names: nothing is mapped. Map them on page 3 of the wizard, "
+                           "which shows each column's number and the values of a row");
+    return result;
+  }
+  const TableSample sample = typed ? readTypedSample(chosen, path, tableName, layout) : readTableSample(fs, path, layout);
+  if (sample.rows == 0) result.notes.push_back("No row of data follows the header");
+  const ReadMeTable table = describedColumns(layout, sample, result.notes);
+  for (std::string& n : applyReadMeTable(table, type, definition)) result.notes.push_back(std::move(n));
+  result.mapped = true;
+  return result;
+}
+
+}  // namespace mirdal

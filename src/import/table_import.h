@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "input/table_header.h"
+#include "catalog/catalog_definition.h"
+#include "catalog/catalog_type.h"
+#include "import/readme_import.h"
+#include "util/file_system.h"
+
+namespace mirdal {
+
+// A project from what a table file says about its own columns: the names,
+// units, descriptions, datatypes and UCDs of its header, mapped by the rules
+// of the ReadMe import (applyReadMeTable).
+
+// The rows read after the header to choose text widths and to see what the
+// cells hold: at most this many, from at most this many bytes of text.
+constexpr std::size_t kSampleRows = 20000;
+constexpr std::size_t kSampleBytes = std::size_t{4} << 20;
+
+// What the first rows show of one column.
+struct ColumnSample {
+  std::size_t widest = 0;   // bytes of the longest cell
+  int values = 0;           // cells that hold a value (not empty, not "NaN")
+  int numbers = 0;          // of those, decimal numbers
+  int integers = 0;         // of those, without a point or an exponent
+  int sexagesimal = 0;      // of those, parts in one cell: "12 34 56.7", "-05:06:07"
+};
+
+struct TableSample {
+  std::size_t rows = 0;                // rows looked at
+  std::vector<ColumnSample> columns;   // one per column of the layout
+  // MRT only: the lines themselves, to check a column's bytes against.
+  std::vector<std::string> lines;
+};
+
+// Reads up to kSampleRows rows from the layout's data offset. Rows that
+// cannot be split are passed over: the sample only guides. Throws Error as
+// InputSource does.
+TableSample readTableSample(FileSystem& fs, const std::string& path, const TableLayout& layout);
+
+// Units as the mapping rules write them: blanks dropped, "arcsec / yr",
+// "arcsec.yr-1" and "arcsec yr**-1" as "arcsec/yr", "km.s-1" as "km/s",
+// "degree" as "deg", "hourangle" as "h", quotes around "h:m:s" dropped.
+std::string normalizedUnit(std::string_view unit);
+
+// The layout's columns as rows of a byte-by-byte table: label the name,
+// units normalized, explanation the description, format the datatype read
+// as a Fortran-like letter (ECSV "string" "A", "int64" "I", "float64" "F";
+// FITS "12A" "A12"; VOTable "char[12]" "A12"; from the sample where the
+// file gives no datatype). In forms whose slots name columns each row
+// carries its column number and the width of its texts: from the datatype
+// where it says, else the widest cell of the sample, at least 1. MRT rows
+// keep the layout's bytes (readTableLayout places columns where the rows
+// have them). `notes` receives what was decided that the user should know.
+ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sample, std::vector<std::string>& notes);
+
+struct TableImport {
+  TableLayout layout;
+  bool headerRow = false;
+  // False when the columns have no names: the form is set, no slot is.
+  bool mapped = false;
+  // For the summary: the form, then the header's own notes, then what went
+  // where and what was not mapped.
+  std::vector<std::string> notes;
+};
+
+// Sets `definition` from the description of the file at `path`: its form
+// (detected when `form` is nothing), header row, type, position modes,
+// slots and field names, by the rules of applyReadMeTable. A file whose
+// columns have no names gets its form and no slot (TableImport::mapped
+// false). Throws Error naming the file when it cannot be read, when its
+// header is wrong (see readTableLayout), when it is in fixed columns, which
+// carry no description, and for FITS and VOTable files, not read here yet.
+TableImport importTableDescription(FileSystem& fs, const std::string& path, std::optional<TableForm> form,
+                                   CatalogType type, CatalogDefinition& definition);
+
+}  // namespace mirdal

@@ -1,0 +1,166 @@
+#include "input/input_source.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <vector>
+
+#include "util/error.h"
+
+namespace mirdal {
+
+namespace {
+
+class PlainSource final : public InputSource {
+ public:
+  explicit PlainSource(std::unique_ptr<File> file) : file_(std::move(file)) {}
+
+  // Reads until `n` bytes are in or the file has no more: a pipe may hand out
+  // less than asked without being at its end. A stop request that ends the
+  // wait for more still gives the bytes received; the next read throws it.
+  std::size_t read(char* buffer, std::size_t n, bool& atEnd) override {
+    std::size_t got = 0;
+    while (got < n) {
+      std::size_t r;
+      try {
+        r = file_->read(buffer + got, n - got);
+      } catch (const AbortError&) {
+        if (got == 0) throw;
+        break;
+      }
+      if (r == 0) {
+        atEnd = true;
+        break;
+      }
+      got += r;
+    }
+    read_ += static_cast<std::int64_t>(got);
+    return got;
+  }
+  std::int64_t fileBytesRead() const override { return read_; }
+  std::int64_t fileSize() override { return file_->size(); }
+  void close() override { file_->close(); }
+  const std::string& path() const override { return file_->path(); }
+  bool compressed() const override { return false; }
+
+ private:
+  std::unique_ptr<File> file_;
+  std::int64_t read_ = 0;
+};
+
+// Inflates gzip members one after the other until the file ends. Whatever
+// follows a member must be another member: trailing bytes of any other kind
+// are refused rather than skipped, as they mean a damaged or mislabelled file.
+class GzipSource final : public InputSource {
+ public:
+  static constexpr std::size_t kInputSize = 128 * 1024;
+
+  explicit GzipSource(std::unique_ptr<File> file) : file_(std::move(file)), in_(kInputSize) {
+    // 16 + window bits: a gzip wrapper only, zlib or raw streams are errors.
+    int rc = inflateInit2(&zs_, 16 + MAX_WBITS);
+    if (rc != Z_OK) fail(rc == Z_MEM_ERROR ? "out of memory" : "cannot start decompression");
+  }
+  ~GzipSource() override { inflateEnd(&zs_); }
+  GzipSource(const GzipSource&) = delete;
+  GzipSource& operator=(const GzipSource&) = delete;
+
+  std::size_t read(char* buffer, std::size_t n, bool& atEnd) override {
+    std::size_t produced = 0;
+    try {
+      inflateInto(buffer, n, produced);
+    } catch (const AbortError&) {
+      // As for a plain file: the text inflated so far is handed out first.
+      if (produced == 0) throw;
+    }
+    if (done_) atEnd = true;
+    return produced;
+  }
+
+  std::int64_t fileBytesRead() const override { return fileRead_ - static_cast<std::int64_t>(zs_.avail_in); }
+  std::int64_t fileSize() override { return file_->size(); }
+  void close() override { file_->close(); }
+  const std::string& path() const override { return file_->path(); }
+  bool compressed() const override { return true; }
+
+ private:
+  void inflateInto(char* buffer, std::size_t n, std::size_t& produced) {
+    while (produced < n && !done_) {
+      if (atMemberStart_) startMember();
+      if (done_) break;
+      if (zs_.avail_in == 0 && !fileEnd_) refill(0);
+      const auto room = static_cast<uInt>(std::min<std::size_t>(n - produced, UINT_MAX));
+      zs_.next_out = reinterpret_cast<Bytef*>(buffer + produced);
+      zs_.avail_out = room;
+      const int rc = inflate(&zs_, Z_NO_FLUSH);
+      produced += room - zs_.avail_out;
+      if (rc == Z_STREAM_END) {
+        atMemberStart_ = true;
+        ++members_;
+      } else if (rc == Z_BUF_ERROR) {
+        // No progress was possible with output room left: the input is used up.
+        if (zs_.avail_in == 0 && fileEnd_) fail("unexpected end of compressed data");
+        fail("corrupt compressed data");
+      } else if (rc != Z_OK) {
+        fail(std::string("corrupt compressed data (") + (zs_.msg != nullptr ? zs_.msg : "inflate error") + ")");
+      }
+    }
+  }
+
+  // Moves the `keep` unused input bytes to the front and reads more after
+  // them. When the read throws, the stream still points at those bytes.
+  void refill(std::size_t keep) {
+    if (keep > 0) std::memmove(in_.data(), zs_.next_in, keep);
+    zs_.next_in = reinterpret_cast<Bytef*>(in_.data());
+    zs_.avail_in = static_cast<uInt>(keep);
+    std::size_t got = file_->read(in_.data() + keep, in_.size() - keep);
+    if (got == 0) fileEnd_ = true;
+    fileRead_ += static_cast<std::int64_t>(got);
+    zs_.avail_in = static_cast<uInt>(keep + got);
+  }
+
+  // At the start of the file or after a member's end: the text ends with the
+  // file, or another member must begin here.
+  void startMember() {
+    while (zs_.avail_in < 2 && !fileEnd_) refill(zs_.avail_in);
+    if (zs_.avail_in == 0 && members_ > 0) {
+      done_ = true;
+      return;
+    }
+    const bool magic = (zs_.avail_in < 1 || zs_.next_in[0] == 0x1F) && (zs_.avail_in < 2 || zs_.next_in[1] == 0x8B);
+    if (!magic) fail(members_ == 0 ? "not a gzip file" : "unexpected data after the end of the compressed data");
+    if (zs_.avail_in < 2) fail("unexpected end of compressed data");
+    if (members_ > 0 && inflateReset(&zs_) != Z_OK) fail("cannot start decompression");
+    atMemberStart_ = false;
+  }
+
+  [[noreturn]] void fail(const std::string& reason) const {
+    throw Error("Cannot read file \"" + file_->path() + "\": " + reason);
+  }
+
+  std::unique_ptr<File> file_;
+  std::vector<char> in_;
+  z_stream zs_{};
+  std::int64_t fileRead_ = 0;
+  long members_ = 0;  // members inflated to their end
+  bool atMemberStart_ = true;
+  bool fileEnd_ = false;
+  bool done_ = false;
+};
+
+}  // namespace
+
+bool isCompressedInputPath(std::string_view path) {
+  if (path.size() < 3) return false;
+  std::string_view ext = path.substr(path.size() - 3);
+  return ext[0] == '.' && (ext[1] == 'g' || ext[1] == 'G') && (ext[2] == 'z' || ext[2] == 'Z');
+}
+
+std::unique_ptr<InputSource> openInputSource(FileSystem& fs, const std::string& path) {
+  std::unique_ptr<File> file = fs.open(path, OpenMode::Read);
+  if (isCompressedInputPath(path)) return std::make_unique<GzipSource>(std::move(file));
+  return std::make_unique<PlainSource>(std::move(file));
+}
+
+}  // namespace mirdal

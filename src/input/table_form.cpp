@@ -1,0 +1,269 @@
+#include "input/table_form.h"
+
+#include <algorithm>
+#include <array>
+#include <set>
+#include <vector>
+
+#include "input/input_source.h"
+#include "input/row_splitter.h"
+#include "input/table_text.h"
+#include "util/error.h"
+#include "util/text.h"
+
+namespace mirdal {
+
+namespace {
+
+// The separated forms in the order detection prefers them when the content
+// allows several alike and the name says nothing.
+constexpr std::array<TableForm, 4> kSeparatedForms{TableForm::Csv, TableForm::Tsv, TableForm::Psv,
+                                                   TableForm::Semicolon};
+
+// The form a file name announces: ".csv", ".tsv", ".psv", ".ecsv", ".mrt",
+// also before ".gz".
+std::optional<TableForm> formOfName(std::string_view path) {
+  if (endsWithNoCase(path, ".gz")) path.remove_suffix(3);
+  for (auto [form, ext] : {std::pair{TableForm::Csv, ".csv"}, {TableForm::Tsv, ".tsv"}, {TableForm::Psv, ".psv"},
+                           {TableForm::Ecsv, ".ecsv"}, {TableForm::Mrt, ".mrt"}})
+    if (endsWithNoCase(path, ext)) return form;
+  return std::nullopt;
+}
+
+// Tab, LF, VT, FF, CR, and the DOS end-of-file byte are text.
+bool isControlByte(unsigned char c) { return c < 32 && (c < 9 || c > 13) && c != 26; }
+
+void refuseBinary(std::string_view text, std::string_view path) {
+  std::size_t controls = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == 0)
+      throw Error("\"" + std::string(path) + "\" is not a text table: it holds binary data (a byte 0 at offset " +
+                  std::to_string(i) + ")");
+    if (isControlByte(c)) ++controls;
+  }
+  if (controls * 100 > text.size())
+    throw Error("\"" + std::string(path) + "\" is not a text table: it holds binary data (" + std::to_string(controls) +
+                " control bytes in its first " + std::to_string(text.size()) + ")");
+}
+
+// The cells of each row under one delimiting; a quoted cell that holds a
+// line end joins the lines it spans. Rows that cannot be split are counted.
+struct SplitRows {
+  std::vector<std::vector<std::string>> cells;
+  std::size_t refused = 0;
+};
+
+SplitRows splitRows(const std::vector<std::string_view>& rows, Delimiting delimiting, std::size_t maxRows) {
+  SplitRows out;
+  RowSplitter splitter(delimiting);
+  std::string joined;
+  for (std::size_t r = 0; r < rows.size() && out.cells.size() < maxRows; ++r) {
+    std::string_view row = rows[r];
+    RowStatus status = splitter.split(row);
+    if (status == RowStatus::OpenQuote) {
+      joined.assign(row);
+      for (int extra = 0; status == RowStatus::OpenQuote && extra < 100 && r + 1 < rows.size(); ++extra) {
+        joined += '\n';
+        joined += rows[++r];
+        status = splitter.split(joined);
+      }
+    }
+    if (status != RowStatus::Ok) {
+      ++out.refused;
+      continue;
+    }
+    std::vector<std::string>& cells = out.cells.emplace_back();
+    for (std::size_t i = 0; i < splitter.size(); ++i) cells.emplace_back(splitter.cell(i));
+  }
+  return out;
+}
+
+// Every row has the same number of cells, at least two.
+bool consistent(const SplitRows& rows) {
+  if (rows.refused != 0 || rows.cells.empty() || rows.cells.front().size() < 2) return false;
+  return std::all_of(rows.cells.begin(), rows.cells.end(),
+                     [&](const auto& cells) { return cells.size() == rows.cells.front().size(); });
+}
+
+// Each column of blank-separated values starts or ends at the same byte in
+// every row: a fixed-column table that happens to have no empty field.
+bool aligned(const std::vector<std::string_view>& rows) {
+  RowSplitter splitter(Delimiting{' ', true});
+  std::vector<std::pair<std::size_t, std::size_t>> first;  // begin and end of each cell of row 1
+  std::vector<bool> startsAgree, endsAgree;
+  for (std::string_view row : rows) {
+    if (splitter.split(row) != RowStatus::Ok) return false;
+    std::vector<std::pair<std::size_t, std::size_t>> bounds;
+    for (const CellSpan& s : splitter.spans())
+      bounds.emplace_back(s.offset - (s.quoted ? 1 : 0), s.offset + s.length + (s.quoted ? 1 : 0));
+    if (first.empty()) {
+      first = bounds;
+      startsAgree.assign(first.size(), true);
+      endsAgree.assign(first.size(), true);
+      continue;
+    }
+    if (bounds.size() != first.size()) return false;
+    for (std::size_t i = 0; i < first.size(); ++i) {
+      startsAgree[i] = startsAgree[i] && bounds[i].first == first[i].first;
+      endsAgree[i] = endsAgree[i] && bounds[i].second == first[i].second;
+    }
+  }
+  for (std::size_t i = 0; i < first.size(); ++i)
+    if (!startsAgree[i] && !endsAgree[i]) return false;
+  return true;
+}
+
+// "12", "-0.5", "+1.2e-3", ".5", "nan", "inf": what a column of numbers holds.
+bool looksNumeric(std::string_view s) {
+  s = trimmed(s);
+  if (s.empty()) return false;
+  const std::string lower = asciiLowered(s);
+  std::string_view t = lower;
+  if (t.front() == '+' || t.front() == '-') t.remove_prefix(1);
+  if (t == "nan" || t == "inf" || t == "infinity") return true;
+  std::size_t i = 0, digits = 0;
+  while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, ++digits;
+  if (i < t.size() && t[i] == '.') {
+    ++i;
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, ++digits;
+  }
+  if (digits == 0) return false;
+  if (i < t.size() && (t[i] == 'e' || t[i] == 'd')) {
+    ++i;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    const std::size_t b = i;
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i;
+    if (i == b) return false;
+  }
+  return i == t.size();
+}
+
+bool isDashes(std::string_view cell) {
+  cell = trimmed(cell);
+  return !cell.empty() && cell.find_first_not_of('-') == std::string_view::npos;
+}
+
+// See detectTableForm: names that are not numbers, over numbers.
+bool firstRowNamesColumns(const SplitRows& rows) {
+  if (rows.cells.empty()) return false;
+  const std::vector<std::string>& names = rows.cells.front();
+  std::set<std::string_view> seen;
+  for (const std::string& name : names)
+    if (trimmed(name).empty() || looksNumeric(name) || !seen.insert(name).second) return false;
+  if (rows.cells.size() == 1) return true;
+  // The archive layout: names, perhaps units, then a row of dashes.
+  for (std::size_t r = 1; r <= 2 && r < rows.cells.size(); ++r) {
+    const auto& cells = rows.cells[r];
+    if (!cells.empty() && std::all_of(cells.begin(), cells.end(), [](const std::string& c) { return isDashes(c); }))
+      return true;
+  }
+  for (std::size_t r = 1; r < rows.cells.size(); ++r)
+    for (std::size_t c = 0; c < rows.cells[r].size() && c < names.size(); ++c)
+      if (looksNumeric(rows.cells[r][c])) return true;
+  return false;
+}
+
+}  // namespace
+
+Delimiting delimitingOf(TableForm form) {
+  switch (form) {
+    case TableForm::Tsv:
+      return {'\t', false};
+    case TableForm::Psv:
+      return {'|', false};
+    case TableForm::Semicolon:
+      return {';', false};
+    case TableForm::Blanks:
+    case TableForm::Ecsv:
+      return {' ', true};
+    case TableForm::Fixed:
+    case TableForm::Csv:
+    case TableForm::Mrt:
+    case TableForm::Fits:
+    case TableForm::VoTable:
+      break;
+  }
+  return {',', false};
+}
+
+DetectedForm detectTableFormOfText(std::string_view text, std::string_view path, bool complete) {
+  // A FITS file starts with its first 80-byte header card; a VOTable is an
+  // XML document whose root is VOTABLE.
+  if (text.substr(0, 9) == "SIMPLE  =") return {TableForm::Fits, true};
+  {
+    const std::string_view head = withoutByteOrderMark(text.substr(0, 4096));
+    const std::string_view t = trimmed(head);
+    if (!t.empty() && t.front() == '<' && (head.find("<VOTABLE") != std::string_view::npos ||
+                                           head.find(":VOTABLE") != std::string_view::npos))
+      return {TableForm::VoTable, true};
+  }
+  refuseBinary(text, path);
+  text = withoutByteOrderMark(text);
+  const std::vector<std::string_view> lines = splitTextLines(text, complete);
+
+  for (std::string_view line : lines) {
+    const std::string_view t = trimmed(line);
+    if (t.empty()) continue;
+    if (startsWithNoCase(t, "# %ECSV")) return {TableForm::Ecsv, true};
+    break;
+  }
+  for (std::string_view line : lines) {
+    const std::string_view t = trimmed(line);
+    if (startsWithNoCase(t, "Byte-by-byte Description") || startsWithNoCase(t, "Byte-per-byte Description"))
+      return {TableForm::Mrt, true};
+  }
+
+  std::vector<std::string_view> rows;
+  for (std::string_view line : lines)
+    if (!isCommentOrBlank(line)) rows.push_back(line);
+  if (rows.empty()) return {formOfName(path).value_or(TableForm::Fixed), false};
+
+  // Enough rows to see a ragged table, few enough to stay quick.
+  constexpr std::size_t kRowsLookedAt = 200;
+  const std::optional<TableForm> named = formOfName(path);
+  std::optional<TableForm> best;
+  std::size_t bestCells = 0;
+  SplitRows bestRows;
+  for (TableForm form : kSeparatedForms) {
+    SplitRows split = splitRows(rows, delimitingOf(form), kRowsLookedAt);
+    if (!consistent(split)) continue;
+    const std::size_t cells = split.cells.front().size();
+    const bool isNamed = named && form == *named;
+    const bool bestIsNamed = best && named && *best == *named;
+    if (isNamed || (!bestIsNamed && cells > bestCells)) {
+      best = form;
+      bestCells = cells;
+      bestRows = std::move(split);
+    }
+  }
+  if (!best && named && isDelimited(*named) && *named != TableForm::Ecsv) {
+    best = named;
+    bestRows = splitRows(rows, delimitingOf(*named), kRowsLookedAt);
+  }
+  if (!best) {
+    SplitRows split = splitRows(rows, delimitingOf(TableForm::Blanks), kRowsLookedAt);
+    const std::vector<std::string_view> looked(rows.begin(), rows.begin() + std::min(rows.size(), kRowsLookedAt));
+    if (!consistent(split) || aligned(looked)) return {TableForm::Fixed, false};
+    best = TableForm::Blanks;
+    bestRows = std::move(split);
+  }
+  return {*best, firstRowNamesColumns(bestRows)};
+}
+
+DetectedForm detectTableForm(FileSystem& fs, const std::string& path) {
+  const std::unique_ptr<InputSource> source = openInputSource(fs, path);
+  std::string sample(kDetectionSampleBytes, '\0');
+  bool atEnd = false;
+  sample.resize(source->read(sample.data(), sample.size(), atEnd));
+  if (!atEnd) {
+    // A file of exactly the sample's size is complete too.
+    char extra = 0;
+    bool extraAtEnd = false;
+    atEnd = source->read(&extra, 1, extraAtEnd) == 0;
+  }
+  source->close();
+  return detectTableFormOfText(sample, path, atEnd);
+}
+
+}  // namespace mirdal

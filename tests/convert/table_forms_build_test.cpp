@@ -1,0 +1,246 @@
+// The Bright Star Catalogue as common tools write it (CSV, CSV.gz, TSV,
+// `|`-separated, ECSV, MRT, FITS, VOTable in TABLEDATA and BINARY2) builds
+// the same stars as its fixed columns.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <tuple>
+#include <string>
+
+#include "convert/build_pipeline.h"
+#include "input/table_header.h"
+#include "import/table_import.h"
+#include "output/catalog_reader.h"
+#include "support/build_state.h"
+#include "support/catalog_checks.h"
+#include "support/recording_ui.h"
+#include "support/temp_dir.h"
+#include "util/error.h"
+#include "util/file_system.h"
+#include "util/text.h"
+
+namespace mirdal {
+namespace {
+
+using testing::intOf;
+using testing::RecordingUi;
+using testing::setSlot;
+using testing::storedDec;
+using testing::storedRa;
+using testing::TempDir;
+using testing::textOf;
+
+const std::string kData = MIRDAL_SHARED_DATA_DIR;
+
+struct Star {
+  std::int64_t ra, dec, mag;
+};
+
+// HR number -> what the catalog holds.
+std::map<int, Star> starsOf(const std::string& dir) {
+  CatalogReader reader(dir);
+  std::map<int, Star> stars;
+  for (int r = 1; r <= reader.regionCount(); ++r)
+    for (const std::string& rec : reader.readRegion(r)) {
+      const auto f = reader.decode(rec);
+      stars[std::stoi(std::string(trimmed(textOf(f, 3))))] = {storedRa(rec), storedDec(rec), intOf(f, 4)};
+    }
+  return stars;
+}
+
+std::map<int, Star> build(const CatalogDefinition& def) {
+  RecordingUi ui;
+  const BuildResult r = BuildPipeline(ui).run(def);
+  EXPECT_TRUE(r.completed) << def.settings.inputfiles[0];
+
+  return starsOf(def.settings.ouputdir);
+}
+
+// The project the import writes from the file's own description; the `|`
+// file names no column, so there the user's mapping is played by hand.
+CatalogDefinition tableStars(const std::string& file, TableForm form, const std::string& out) {
+  const std::string path = kData + "/formats/" + file;
+  CatalogDefinition def;
+  if (form == TableForm::Psv) {
+    def = testing::decimalStars("bsc", {path}, 1, out);
+    def.settings.format = form;
+    const int columns[] = {54, 55, 1, 29};  // RAdeg, DEdeg, HR, Vmag
+    for (int p = 0; p < 4; ++p) setSlot(def, p, columns[p], p == 2 ? 4 : 1);
+  } else {
+    const TableImport import = importTableDescription(FileSystem::real(), path, form, CatalogType::Stars, def);
+    EXPECT_TRUE(import.mapped);
+    def.settings.inputfiles = {path};
+    def.settings.ouputdir = out;
+  }
+  def.settings.shortname = "bsc";
+  def.settings.longname = "Bright Star Catalogue";
+  def.settings.numfile = 1;
+  def.settings.magmax = 8;
+  return def;
+}
+
+TEST(TableForms, SharedFormsBuildTheStarsOfTheFixedColumns) {
+  if (!std::filesystem::exists(kData + "/formats/bsc5.csv")) GTEST_SKIP() << "no shared data";
+  TempDir dir;
+  // The fixed columns: RA h m s, DEC sign d m s, HR, V.
+  CatalogDefinition fixed;
+  fixed.settings.shortname = "bsc";
+  fixed.settings.inputfiles = {kData + "/bsc5/catalog"};
+  fixed.settings.eol = 1;
+  fixed.settings.numfile = 1;
+  fixed.settings.magmax = 8;
+  fixed.settings.ouputdir = dir.str() + "/fixed";
+  const int columns[][2] = {{76, 2}, {78, 2}, {80, 4}, {84, 1}, {85, 2}, {87, 2}, {89, 2}, {1, 4}, {103, 5}};
+  for (int p = 0; p < 9; ++p) setSlot(fixed, p, columns[p][0], columns[p][1]);
+  const std::map<int, Star> expected = build(fixed);
+  ASSERT_EQ(expected.size(), 9096u);
+
+  const std::pair<const char*, TableForm> forms[] = {
+      {"bsc5.csv", TableForm::Csv}, {"bsc5.csv.gz", TableForm::Csv}, {"bsc5.tsv", TableForm::Tsv},
+      {"bsc5.psv", TableForm::Psv}, {"bsc5.ecsv", TableForm::Ecsv},  {"bsc5.mrt", TableForm::Mrt},
+      {"bsc5.fits", TableForm::Fits}, {"bsc5.vot", TableForm::VoTable}, {"bsc5.b2.vot", TableForm::VoTable}};
+  for (const auto& [file, form] : forms) {
+    SCOPED_TRACE(file);
+    const std::map<int, Star> got = build(tableStars(file, form, dir.str() + "/" + file));
+    ASSERT_EQ(got.size(), expected.size());
+    int far = 0, otherMagnitude = 0;
+    for (const auto& [hr, star] : expected) {
+      const auto it = got.find(hr);
+      ASSERT_NE(it, got.end()) << "HR " << hr;
+      std::int64_t dRa = std::llabs(it->second.ra - star.ra);
+      dRa = std::min(dRa, 1'296'000'000 - dRa);  // across 0h
+      if (dRa > 5 || std::llabs(it->second.dec - star.dec) > 5) ++far;
+      if (it->second.mag != star.mag) ++otherMagnitude;
+    }
+    EXPECT_EQ(far, 0);
+    EXPECT_EQ(otherMagnitude, 0);
+  }
+}
+
+// Rows of small delimited files, hostile ones included: what is built,
+// what is refused (and noted with its line), or why the build stops.
+TEST(TableForms, RowsOfDelimitedFiles) {
+  const std::string header = "ra,dec,id,mag\n";
+  const struct {
+    const char* name;
+    TableForm form;
+    std::string text;
+    std::int64_t records, rejected;
+    std::string firstId;  // of the record at ra 10, when there is one
+    std::string noteOrError;
+  } cases[] = {
+      {"quoted comma and quote", TableForm::Csv, header + "10,20,\"A, \"\"b\"\"\",5\n", 1, 0, "A, \"b\"", ""},
+      {"line end inside quotes", TableForm::Csv, header + "10,20,\"two\nlines\",5\n11,21,x,6\n", 2, 0, "two\nline", ""},
+      {"quote never closed", TableForm::Csv, header + "9,20,\"open,5\n10,21,x,6\n12,22,y,7\n", 2, 1, "x",
+       "line 2: the line ends inside a quoted cell"},
+      {"ragged row", TableForm::Csv, header + "9,20,x\n10,21,y,6\n", 1, 1, "y",
+       "line 2: it has 3 cells where the fields read up to column 4"},
+      {"header only", TableForm::Csv, header, 0, 0, "", ""},
+      {"BOM, comments, blanks, NaN", TableForm::Csv, "\xEF\xBB\xBF# made here\n" + header + "\n# more\n10,20,x,NaN\n", 1, 0,
+       "x", ""},
+      {"blank runs keep quoted blanks", TableForm::Blanks, "ra dec id mag\n 10  20 \" a b\"  5\n", 1, 0, " a b", ""},
+      {"column not in the file", TableForm::Csv, "ra,dec,ident,mag\n10,20,x,5\n", 0, 0, "",
+       "has no column named \"id\", which the field"},
+      {"binary data", TableForm::Csv, std::string("ra,dec\0,id\n", 12), 0, 0, "", "binary data"},
+      {"100 MB line", TableForm::Csv, header + std::string(100 << 20, 'x') + "\n10,20,x,5\n", 1, 1, "x",
+       "line 2: it has 1 cell where"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    CatalogDefinition def = testing::decimalStars("tst", {dir.write("t.txt", c.text)}, 1, dir.str() + "/out");
+    def.settings.longname = "test";
+    def.settings.format = c.form;
+    def.settings.headerrow = true;
+    const char* names[] = {"ra", "dec", "id", "mag"};
+    for (int p = 0; p < 4; ++p) {
+      setSlot(def, p, p + 1, p == 2 ? 8 : 1);
+      def.fieldNames[static_cast<std::size_t>(p)] = names[p];
+    }
+    RecordingUi ui;
+    std::string error;
+    BuildResult r;
+    try {
+      r = BuildPipeline(ui).run(def);
+    } catch (const Error& e) {
+      error = e.what();
+    }
+    if (c.records == 0 && !c.noteOrError.empty()) {
+      EXPECT_NE(error.find(c.noteOrError), std::string::npos) << error;
+      EXPECT_NE(error.find("t.txt"), std::string::npos) << error;
+      continue;
+    }
+    ASSERT_EQ(error, "");
+    EXPECT_EQ(r.recordsWritten, c.records);
+    EXPECT_EQ(r.linesRejected, c.rejected);
+    if (!c.noteOrError.empty()) {
+      ASSERT_EQ(r.rowNotes.size(), 1u);
+      EXPECT_NE(r.rowNotes[0].find(c.noteOrError), std::string::npos) << r.rowNotes[0];
+    }
+    if (c.records == 0) continue;
+    const CatalogReader reader(def.settings.ouputdir);
+    bool found = false;
+    for (int region = 1; region <= reader.regionCount(); ++region)
+      for (const std::string& rec : reader.readRegion(region))
+        if (storedRa(rec) == 36'000'000) {
+          found = true;
+          EXPECT_EQ(std::string(trimmed(textOf(reader.decode(rec), 3))), std::string(trimmed(c.firstId)));
+        }
+    EXPECT_TRUE(found);
+  }
+}
+
+// Each file of a catalog is searched for its columns by name: files whose
+// columns stand in another order build alike.
+TEST(TableForms, ColumnsAreFoundByNameInEachFile) {
+  TempDir dir;
+  CatalogDefinition def = testing::decimalStars(
+      "tst", {dir.write("a.csv", "ra,dec,id\n10,20,A\n"), dir.write("b.csv", "id,x,dec,ra\nB,0,21,11\n")}, 1,
+      dir.str() + "/out");
+  def.settings.longname = "test";
+  def.settings.format = TableForm::Csv;
+  def.settings.headerrow = true;
+  const char* names[] = {"ra", "dec", "id"};
+  for (int p = 0; p < 3; ++p) {
+    setSlot(def, p, p + 1, 4);
+    def.fieldNames[static_cast<std::size_t>(p)] = names[p];
+  }
+  std::map<std::int64_t, std::string> got;
+  RecordingUi ui;
+  ASSERT_EQ(BuildPipeline(ui).run(def).recordsWritten, 2);
+  const CatalogReader reader(def.settings.ouputdir);
+  for (int region = 1; region <= reader.regionCount(); ++region)
+    for (const std::string& rec : reader.readRegion(region))
+      got[storedRa(rec)] = std::string(trimmed(textOf(reader.decode(rec), 3)));
+  EXPECT_EQ(got, (std::map<std::int64_t, std::string>{{36'000'000, "A"}, {39'600'000, "B"}}));
+}
+
+// A FITS table cut short or a VOTable cut inside its base64 stops a rebuild
+// with the file and the reason, and leaves the catalog built before.
+TEST(TableForms, DamagedBinaryTablesKeepThePreviousCatalog) {
+  if (!std::filesystem::exists(kData + "/formats/bsc5.fits")) GTEST_SKIP() << "no shared data";
+  for (const auto& [file, form, keep] : {std::tuple{"bsc5.fits", TableForm::Fits, 40000},
+                                         std::tuple{"bsc5.b2.vot", TableForm::VoTable, 60000}}) {
+    SCOPED_TRACE(file);
+    TempDir dir;
+    CatalogDefinition def = tableStars(file, form, dir.str() + "/out");
+    build(def);
+    const auto before = testing::directoryContents(dir.str() + "/out");
+    const std::string whole = TempDir::readFile(def.settings.inputfiles[0]);
+    def.settings.inputfiles = {dir.write(file, whole.substr(0, static_cast<std::size_t>(keep)))};
+    RecordingUi ui;
+    try {
+      BuildPipeline(ui).run(def);
+      ADD_FAILURE() << "a damaged file was built";
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find(file), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(testing::directoryContents(dir.str() + "/out"), before);
+  }
+}
+
+}  // namespace
+}  // namespace mirdal

@@ -1,0 +1,258 @@
+#include "input/typed_rows.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "support/error_of.h"
+#include "support/fits_writer.h"
+#include "support/gzip.h"
+#include "support/temp_dir.h"
+#include "util/error.h"
+
+namespace mirdal {
+namespace {
+
+using testing::FitsColumn;
+using testing::TempDir;
+const std::string kData = MIRDAL_SHARED_DATA_DIR;
+
+using testing::errorOf;
+
+// Every cell of the selected columns, "R:", "I:" or "T:" and its value, "-"
+// when missing; rows read `chunk` at a time, the texts checked only after
+// each call (they must stay valid until the next).
+std::vector<std::string> cellsOf(TypedRowSource& source, std::vector<int> columns, std::size_t chunk = 2) {
+  source.selectColumns(columns);
+  std::vector<std::string> out;
+  std::vector<TableCell> cells;
+  while (std::size_t n = source.readRows(cells, chunk)) {
+    EXPECT_EQ(cells.size(), n * columns.size());
+    for (const TableCell& c : cells) {
+      static const char* kKinds[] = {"-", "R:", "I:", "T:"};
+      out.push_back(kKinds[static_cast<int>(c.kind)] + cellText(c));
+    }
+  }
+  return out;
+}
+
+std::vector<int> allColumns(const TypedRowSource& source) {
+  std::vector<int> numbers;
+  for (const auto& c : source.layout().columns)
+    if (isSelectableColumn(c, source.layout().form)) numbers.push_back(c.number);
+  return numbers;
+}
+
+std::string readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(FitsTable, CellsOfEachStorage) {
+  TempDir dir;
+  const std::string path = dir.str() + "/t.fits";
+  testing::writeFitsTable(
+      path,
+      {{"flag", "L", ""},
+       {"b", "B", ""},
+       {"i", "I", "", {{"TNULL", "-1"}}},
+       {"u", "J", "", {{"TZERO", "2147483648"}}},
+       {"k", "K", "", {{"TNULL", "999999"}}},
+       {"e", "E", "mag"},
+       {"RAdeg", "D", "deg", {{"TUCD", "pos.eq.ra;meta.main"}}},
+       {"name", "12A", ""},
+       {"scaled", "I", "", {{"TSCAL", "0.01"}, {"TZERO", "5.0"}}},
+       {"vec", "3E", ""}},
+      {{"T", "255", "-1", "-2147483648", "999999", "nan", "123.456789012345678", "Alp Cen  ", "150", "1"},
+       {"F", "0", "32767", "2147483647", "-5", "1.5", "nan", "", "-100", "2"}});
+  auto source = openFitsTable(path, "");
+  const auto& cols = source->layout().columns;
+  ASSERT_EQ(cols.size(), 10u);
+  EXPECT_EQ(cols[6].name, "RAdeg");
+  EXPECT_EQ(cols[6].unit, "deg");
+  EXPECT_EQ(cols[6].ucd, "pos.eq.ra;meta.main");
+  EXPECT_EQ(cols[7].datatype, "12A");
+  EXPECT_EQ(cols[2].nullValue, "-1");
+  EXPECT_EQ(cellsOf(*source, {1, 2, 3, 4, 5, 6, 7, 8, 9, 7}, 1),
+            (std::vector<std::string>{"I:1", "I:255", "-", "I:0", "-", "-", "R:123.45678901234568", "T:Alp Cen",
+                                      "R:6.5", "R:123.45678901234568",  //
+                                      "I:0", "I:0", "I:32767", "I:4294967295", "I:-5", "R:1.5", "-", "-", "R:4",
+                                      "-"}));
+  EXPECT_EQ(source->rowsRead(), 2);
+  EXPECT_EQ(source->position(), source->size());
+  EXPECT_EQ(sampleRow(*openFitsTable(path, ""))[7], "Alp Cen");
+  EXPECT_NE(errorOf([&] { source->selectColumns({10}); }).find("column 10 (vec) holds 3 values per row"),
+            std::string::npos);
+}
+
+TEST(FitsTable, ChunksTablesByNameOrNumberAndCompressedFiles) {
+  TempDir dir;
+  const std::string path = dir.str() + "/big.fits";
+  std::vector<std::vector<std::string>> rows;
+  for (int i = 0; i < 5000; ++i) rows.push_back({std::to_string(i), "s" + std::to_string(i), std::to_string(i) + ".25"});
+  testing::writeFitsTable(path, {{"id", "K", ""}, {"name", "8A", ""}, {"x", "D", ""}}, rows, "STARS", 2);
+  const std::string gz = dir.write("big.fits.gz", testing::gzipped(readAll(path)));
+  for (const std::string& file : {path, gz}) {
+    for (const char* table : {"", "3", "STARS"}) {
+      auto source = openFitsTable(file, table);
+      const auto cells = cellsOf(*source, {2, 1, 3}, 777);
+      ASSERT_EQ(cells.size(), 15000u) << file << " " << table;
+      for (int i : {0, 776, 777, 2048, 4999}) {
+        EXPECT_EQ(cells[3 * i], "T:s" + std::to_string(i));
+        EXPECT_EQ(cells[3 * i + 1], "I:" + std::to_string(i));
+        EXPECT_EQ(cells[3 * i + 2], "R:" + std::to_string(i) + ".25");
+      }
+      EXPECT_EQ(source->position(), source->size());
+    }
+  }
+  EXPECT_NE(errorOf([&] { readFitsLayout(path, "1"); }).find("extension 1 is not a binary table"), std::string::npos);
+  EXPECT_NE(errorOf([&] { readFitsLayout(path, "GALAXIES"); }).find("no extension named \"GALAXIES\""),
+            std::string::npos);
+}
+
+// The same three rows as TABLEDATA, BINARY and BINARY2, in a table after
+// another, in a nested resource.
+std::string voTable(const std::string& data) {
+  return R"(<?xml version="1.0"?>
+<VOTABLE version="1.3" xmlns="http://www.ivoa.net/xml/VOTable/v1.3">
+ <RESOURCE><TABLE name="first"><FIELD name="z" datatype="int"/></TABLE>
+  <RESOURCE>
+   <TABLE ID="stars">
+    <FIELD name="HR" datatype="int" ucd="ID_MAIN"><DESCRIPTION> Bright star
+      number </DESCRIPTION><VALUES null="-1"/></FIELD>
+    <FIELD name="Vmag" datatype="double" unit="mag" ucd="phot.mag;em.opt.V"/>
+    <FIELD name="Name" datatype="char" arraysize="*"/>
+    <DATA>)" + data + R"(</DATA>
+   </TABLE>
+  </RESOURCE>
+ </RESOURCE>
+</VOTABLE>
+)";
+}
+
+const std::string kTableData =
+    "<TABLEDATA><TR><TD>7</TD><TD>1.5</TD><TD>Alp Cen</TD></TR>\n"
+    "<TR><TD>-1</TD><TD>NaN</TD><TD/></TR><TR><TD>2147483647</TD><TD> -0.25 </TD><TD>x  </TD></TR></TABLEDATA>";
+const std::string kBinary =
+    "<BINARY><STREAM encoding='base64'>AAAABz/4AAAAAAAAAAAAB0FscCBDZW7/////f/gAAAAA\n"
+    "AAAAAAAAf////7/QAAAAAAAAAAAAA3ggIA==</STREAM></BINARY>";
+const std::string kBinary2 =
+    "<BINARY2><STREAM encoding='base64'>AAAAAAc/+AAAAAAAAAAAAAdBbHAgQ2VuQP////9AAAAAAAAAAAAAAAAAf////7/QAAAAAAAAAAAAA3ggIA==</STREAM></BINARY2>";
+
+TEST(VoTable, CellsOfEachEncodingAndTableChoice) {
+  TempDir dir;
+  const std::vector<std::string> expected{"I:7", "R:1.5", "T:Alp Cen", "-", "-", "-", "I:2147483647", "R:-0.25", "T:x"};
+  for (const std::string& data : {kTableData, kBinary, kBinary2}) {
+    const std::string path = dir.write("t.vot", voTable(data));
+    const std::string gz = dir.write("t.vot.gz", testing::gzipped(voTable(data)));
+    for (const std::string& file : {path, gz}) {
+      for (const char* table : {"2", "stars"}) {
+        auto source = openVoTable(file, table);
+        const auto& cols = source->layout().columns;
+        ASSERT_EQ(cols.size(), 3u);
+        EXPECT_EQ(cols[0].description, "Bright star\n      number");
+        EXPECT_EQ(cols[0].ucd, "ID_MAIN");
+        EXPECT_EQ(cols[0].nullValue, "-1");
+        EXPECT_EQ(cols[1].ucd, "phot.mag;em.opt.V");
+        EXPECT_EQ(cols[2].datatype, "char[*]");
+        EXPECT_EQ(cellsOf(*source, {1, 2, 3}), expected) << data;
+        EXPECT_EQ(source->rowsRead(), 3);
+        EXPECT_EQ(source->position(), source->size());
+      }
+    }
+    EXPECT_EQ(cellsOf(*openVoTable(path, ""), {1}), std::vector<std::string>{});  // "first": no rows
+    EXPECT_EQ(readVoTableLayout(path, "first").columns.at(0).name, "z");
+  }
+}
+
+// Each file ends with an Error naming it and the reason, never a crash or a
+// silent partial read.
+TEST(TypedRows, HostileFilesEndWithTheirReason) {
+  TempDir dir;
+  const std::string valid = dir.str() + "/valid.fits";
+  std::vector<std::vector<std::string>> rows(1000, std::vector<std::string>{"1.5"});
+  testing::writeFitsTable(valid, {{"x", "D", ""}}, rows);
+  const std::string fits = readAll(valid);
+  std::string hugeRows = fits, noEnd = fits;
+  const auto naxis2 = hugeRows.find("NAXIS2  =");
+  hugeRows.replace(naxis2 + 10, 20, "         10000000000");
+  noEnd.replace(noEnd.find("END     "), 3, "   ");
+  noEnd.replace(noEnd.find("END     "), 3, "   ");
+  std::string unquoted = fits, highByte = fits;
+  unquoted.replace(unquoted.find("TTYPE1  = "), 80, "TTYPE1  = " + std::string(70, 'A'));
+  highByte[highByte.find("TTYPE1  = ") + 12] = '\xFF';
+  const std::string laughs =
+      "<?xml version='1.0'?><!DOCTYPE VOTABLE [<!ENTITY a 'aaaaaaaaaa'><!ENTITY b '&a;&a;&a;&a;&a;&a;'>]>"
+      "<VOTABLE><RESOURCE><TABLE><FIELD name='a' datatype='char' arraysize='*'/><DATA><TABLEDATA>"
+      "<TR><TD>&b;</TD></TR></TABLEDATA></DATA></TABLE></RESOURCE></VOTABLE>";
+  struct Case {
+    const char* name;
+    std::string bytes;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"cut.fits", fits.substr(0, 2880 * 2 + 4000), "holds 4000 bytes of rows (500 rows): it is cut short or its NAXIS2 is wrong"},
+      {"huge.fits", hugeRows, "declares 10000000000 rows of 8 bytes"},
+      {"noend.fits", noEnd, "ends with END"},
+      {"text.fits", "SIMPLE = nonsense\n", "card 1: a byte that is not ASCII text (10)"},
+      // Header values the FITS library would copy past the end of its buffers.
+      {"unquoted.fits", unquoted, "card 9: the value of TTYPE1 is 70 characters long and not a text in quotes"},
+      {"byte.fits", highByte, "the header of extension 1, card 9: a byte that is not ASCII text (255)"},
+      {"image.fits", fits.substr(0, 2880), "holds no binary table extension"},
+      {"open.vot", voTable(kTableData).substr(0, 600), "not well-formed XML"},
+      {"cut64.vot", voTable("<BINARY2><STREAM encoding='base64'>AAAAAAc/+AAAAAAAAAAA</STREAM></BINARY2>"),
+       "line 10: the binary data ends inside row 1 (15 bytes left): it is cut short"},
+      {"quad.vot", voTable("<BINARY><STREAM encoding='base64'>AAAABz/4AAAAAAAAAAAAB0F</STREAM></BINARY>"),
+       "ends inside a group of 4 characters"},
+      {"entity.vot", voTable("<TABLEDATA><TR><TD>1</TD><TD>2</TD><TD>&star;</TD></TR></TABLEDATA>"),
+       "line 10: not well-formed XML: undefined entity"},
+      {"laughs.vot", laughs, "line 1: the document declares the entity \"a\"; entity declarations are refused"},
+      {"html.vot", "<html><body/></html>", "not a VOTable: the document's root element is <html>"},
+      {"number.vot", voTable("<TABLEDATA><TR><TD>7x</TD><TD>1</TD><TD/></TR></TABLEDATA>"),
+       "row 1, column 1 (HR): \"7x\" is not a value of type int"},
+      {"ragged.vot", voTable("<TABLEDATA><TR><TD>7</TD></TR></TABLEDATA>"), "row 1 has 1 cells for 3 FIELDs"},
+      {"fitsdata.vot", voTable("<FITS><STREAM href='x.fits'/></FITS>"), "a FITS file inside the VOTable"},
+  };
+  for (const Case& c : cases) {
+    const std::string path = dir.write(c.name, c.bytes);
+    const std::string message = errorOf([&] {
+      const bool isFits = path.ends_with(".fits");
+      auto source = isFits ? openFitsTable(path, "") : openVoTable(path, "stars");
+      cellsOf(*source, allColumns(*source), 100);
+    });
+    EXPECT_NE(message.find("\"" + path + "\""), std::string::npos) << message;
+    EXPECT_NE(message.find(c.reason), std::string::npos) << c.name << ": " << message;
+  }
+  EXPECT_NE(errorOf([&] { openVoTable(dir.write("t.vot", voTable(kTableData)), "4"); })
+                .find("has no TABLE number 4 (it holds 2)"),
+            std::string::npos);
+}
+
+// The Bright Star Catalogue as common tools write it: the three files hold
+// the same cells, column by column.
+TEST(TypedRows, SharedBrightStarFilesAgree) {
+  const std::string dir = kData + "/formats/";
+  if (!std::filesystem::exists(dir + "bsc5.b2.vot")) GTEST_SKIP() << "no " << dir;
+  auto fits = openFitsTable(dir + "bsc5.fits", "");
+  auto vot = openVoTable(dir + "bsc5.vot", "");
+  auto b2 = openVoTable(dir + "bsc5.b2.vot", "1");
+  ASSERT_EQ(fits->layout().columns.size(), 55u);
+  for (std::size_t i = 0; i < 55; ++i) {
+    EXPECT_EQ(fits->layout().columns[i].name, vot->layout().columns[i].name);
+    EXPECT_EQ(b2->layout().columns[i].name, vot->layout().columns[i].name);
+  }
+  const auto columns = allColumns(*fits);
+  ASSERT_EQ(columns.size(), 55u);
+  const auto fromFits = cellsOf(*fits, columns, 1000);
+  ASSERT_EQ(fromFits.size(), 9110u * 55);
+  EXPECT_EQ(fromFits, cellsOf(*vot, columns, 999));
+  EXPECT_EQ(fromFits, cellsOf(*b2, columns, 100));
+  EXPECT_EQ(std::vector<std::string>(fromFits.begin(), fromFits.begin() + 4), (std::vector<std::string>{"I:1", "-", "T:BD+44 4550", "I:3"}));
+}
+
+}  // namespace
+}  // namespace mirdal
