@@ -35,19 +35,6 @@ constexpr std::size_t kBatchRecordBytes = 4 << 20;
 constexpr std::size_t kSharedBatchLines = 64;
 constexpr std::size_t kShareLines = 32;
 
-// Whether `line` holds an even number of `"`; most rows hold none or two,
-// so the search jumps from quote to quote.
-bool quoteCountIsEven(std::string_view line) {
-  const char* p = line.data();
-  const char* const end = p + line.size();
-  bool even = true;
-  while ((p = static_cast<const char*>(std::memchr(p, '"', static_cast<std::size_t>(end - p)))) != nullptr) {
-    even = !even;
-    ++p;
-  }
-  return even;
-}
-
 void putSingle(std::uint8_t* p, double v) { put32(p, std::bit_cast<std::uint32_t>(toSingle(v))); }
 
 // Copies of at most 16 bytes without a call: two overlapping words, or
@@ -232,7 +219,7 @@ ConversionLoop::ConversionLoop(const CatalogDefinition& definition, const Record
       layout_(layout),
       files_(files),
       rejectLog_(rejectLog),
-      reader_(fs),
+      fs_(fs),
       lookups_(definition.tables.prepareLookupLists()),
       findRegion_(layout.regionCount),
       ratype_(definition.settings.ratype),
@@ -294,100 +281,28 @@ ConversionLoop::Column ConversionLoop::columnOf(const FieldSlot& slot) {
   return {slot.firstChar < 1 ? 0 : static_cast<std::size_t>(slot.firstChar) - 1, static_cast<std::size_t>(slot.length)};
 }
 
-void ConversionLoop::prepareFile(const std::string& path) {
+void ConversionLoop::prepareFile(const std::string& path, const TableLayout& layout) {
   path_ = path;
-  headerLines_ = 0;
-  byteOrderMark_ = false;
-  physicalLine_ = 0;
-  replay_.clear();
-  replayNext_ = 0;
+  delimiting_ = layout.delimiting;
+  lineNumber_ = 0;
   placers_[0].reset();
   placers_[1].reset();
-  if (form_ == TableForm::Fixed) return;
-  const TableLayout layout = readTableLayout(reader_.fileSystem(), path, form_, def_.settings.headerrow);
-  headerLines_ = layout.dataLine - 1;
-  byteOrderMark_ = layout.byteOrderMark && layout.dataLine == 1;
   if (!cells_) return;
   const FileColumns columns = resolveColumns(def_, readPositions_, layout, path);
   for (auto& placer : placers_) placer = std::make_unique<CellPlacer>(layout.delimiting, columns, textSlots_);
-  joinSplitter_.setDelimiting(layout.delimiting);
-}
-
-bool ConversionLoop::nextRow(std::string_view& row, std::int64_t& lineNumber) {
-  // Lines read again after a quote that never closed come first.
-  auto take = [&](std::string_view& line, std::int64_t& number) {
-    if (replayNext_ < replay_.size()) {
-      number = replay_[replayNext_].first;
-      replayLine_ = std::move(replay_[replayNext_].second);
-      if (++replayNext_ == replay_.size()) {
-        replay_.clear();
-        replayNext_ = 0;
-      }
-      line = replayLine_;
-      return true;
-    }
-    if (reader_.endOfInput()) return false;
-    line = reader_.readLine();
-    number = ++physicalLine_;
-    return true;
-  };
-  for (;;) {
-    std::string_view line;
-    if (!take(line, lineNumber)) return false;
-    if (lineNumber <= headerLines_) continue;
-    if (lineNumber == 1 && byteOrderMark_) line = withoutByteOrderMark(line);
-    if (!cells_) {
-      row = line;
-      return true;
-    }
-    if (isCommentOrBlank(line)) continue;
-    // An even count of quotes cannot leave one open; an odd count is
-    // split to be sure (a quote inside an unquoted cell is a plain byte).
-    if (quoteCountIsEven(line) || joinSplitter_.split(line) != RowStatus::OpenQuote) {
-      row = line;
-      return true;
-    }
-    joined_.assign(line);
-    std::vector<std::pair<std::int64_t, std::string>> taken;
-    bool closed = false;
-    while (static_cast<int>(taken.size()) < kMaxJoinedLines && joined_.size() < kMaxJoinedBytes) {
-      std::string_view next;
-      std::int64_t number;
-      if (!take(next, number)) break;
-      taken.emplace_back(number, std::string(next));
-      joined_ += '\n';
-      joined_.append(next);
-      if (!joinSplitter_.quoteStaysOpen(next)) {
-        // Closed; but another quote may open further on.
-        closed = joinSplitter_.split(joined_) != RowStatus::OpenQuote;
-        if (closed) break;
-      }
-    }
-    if (closed) {
-      row = joined_;
-      return true;
-    }
-    // The quote never closed: the first line alone is the refused row, and
-    // the lines after it are rows of their own.
-    joined_.assign(line);
-    taken.insert(taken.end(), std::make_move_iterator(replay_.begin() + static_cast<std::ptrdiff_t>(replayNext_)),
-                 std::make_move_iterator(replay_.end()));
-    replay_ = std::move(taken);
-    replayNext_ = 0;
-    row = joined_;
-    return true;
-  }
 }
 
 void ConversionLoop::convertFile(const std::string& path, int eol, const Opened& opened,
                                  const Checkpoint& checkpoint) {
-  if (form_ == TableForm::Fits || form_ == TableForm::VoTable) {
-    convertTypedFile(path, opened, checkpoint);
+  InputFormat format = InputFormat::of(def_.settings);
+  format.eol = eol;
+  RowSource rows(fs_, path, format);
+  if (rows.typed()) {
+    convertTypedFile(rows, opened, checkpoint);
     return;
   }
-  reader_.open(path, eol);
-  prepareFile(path);
-  if (opened) opened(reader_.size());
+  prepareFile(path, rows.layout());
+  if (opened) opened(rows.size());
   std::int64_t lineCounter = 0;
   // An empty file has no line. Nothing of an earlier file waits to be
   // handed on here, so a failure needs no drain.
@@ -395,7 +310,7 @@ void ConversionLoop::convertFile(const std::string& path, int eol, const Opened&
     if (++lineCounter % kCheckpointLines == 0 && checkpoint) {
       endBatch();
       try {
-        checkpoint(reader_.position());
+        checkpoint(rows.position());
       } catch (...) {
         drain();
         throw;
@@ -403,10 +318,9 @@ void ConversionLoop::convertFile(const std::string& path, int eol, const Opened&
     }
     try {
       std::string_view row;
-      std::int64_t lineNumber = 0;
-      if (!nextRow(row, lineNumber)) break;
+      if (!rows.nextLine(row, lineNumber_)) break;
       if (batching()) {
-        addToBatch(row, lineNumber);
+        addToBatch(row, lineNumber_);
       } else {
         convertLine(row);
       }
@@ -416,7 +330,7 @@ void ConversionLoop::convertFile(const std::string& path, int eol, const Opened&
     }
   }
   drain();
-  reader_.close();
+  rows.close();
 }
 
 void ConversionLoop::Batch::empty() {
@@ -588,7 +502,7 @@ void ConversionLoop::note(std::int64_t lineNumber, std::string_view row, RowRefu
   int needed = 0;
   if (refusal == RowRefusal::FewerCells && placers_[0]) {
     // Split again here: the count is not kept for every row.
-    RowSplitter splitter(joinSplitter_.delimiting());
+    RowSplitter splitter(delimiting_);
     splitter.split(row);
     cells = static_cast<int>(splitter.size());
     needed = placers_[0]->cellsNeeded();
@@ -605,7 +519,7 @@ void ConversionLoop::convertLine(std::string_view input) {
   if (row.refusal != RowRefusal::None) {
     rejectLog_.reject(input);
     ++counters_.rejected;
-    note(physicalLine_, input, row.refusal);
+    note(lineNumber_, input, row.refusal);
     return;
   }
   const std::string_view line = row.text;
@@ -722,9 +636,10 @@ void ConversionLoop::writeIndexRecords(const Row& row, double ra, double dec) {
   }
 }
 
-void ConversionLoop::convertTypedFile(const std::string& path, const Opened& opened, const Checkpoint& checkpoint) {
+void ConversionLoop::convertTypedFile(RowSource& rows, const Opened& opened, const Checkpoint& checkpoint) {
+  const std::string& path = rows.path();
   path_ = path;
-  std::unique_ptr<TypedRowSource> source = openTypedTable(form_, path, def_.settings.table);
+  TypedRowSource* const source = &rows.typedRows();
   if (opened) opened(source->size());
   const TableLayout& layout = source->layout();
   const FileColumns columns = resolveColumns(def_, readPositions_, layout, path);

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "input/cell_columns.h"
-#include "input/input_reader.h"
+#include "input/row_source.h"
 #include "convert/reject_log.h"
 #include "catalog/catalog_definition.h"
 #include "catalog/mapping_tables.h"
@@ -71,8 +71,8 @@ class ConversionLoop {
   // and the row may grow to kMaxJoinedBytes; when its quote is still open
   // then (or at the end of the file), the first line is refused and the
   // lines after it are read again as rows of their own.
-  static constexpr int kMaxJoinedLines = 100;
-  static constexpr std::size_t kMaxJoinedBytes = std::size_t{1} << 20;
+  static constexpr int kMaxJoinedLines = RowSource::kMaxJoinedLines;
+  static constexpr std::size_t kMaxJoinedBytes = RowSource::kMaxJoinedBytes;
 
  private:
   // Where a slot cuts a line: from the 0-based byte `start`, `length` bytes
@@ -123,7 +123,7 @@ class ConversionLoop {
   template <typename Row>
   void writeIndexRecords(const Row& row, double ra, double dec);
   // FITS and VOTable files: rows of typed cells, converted one by one.
-  void convertTypedFile(const std::string& path, const Opened& opened, const Checkpoint& checkpoint);
+  void convertTypedFile(RowSource& rows, const Opened& opened, const Checkpoint& checkpoint);
 
   // Where a table row's slots point, worked out by the placer of the thread
   // converting it; nullptr for a fixed-column line.
@@ -133,12 +133,8 @@ class ConversionLoop {
     RowRefusal refusal = RowRefusal::None;
   };
   PlacedRow placeRow(std::string_view line, CellPlacer* placer, FieldSlot* slots) const;
-  // Per file: the layout of a table form, the columns of the slots.
-  void prepareFile(const std::string& path);
-  // Reads the next row of a file into `row`; false at the end. Skips the
-  // header, and in delimited forms comments and blank lines, and joins
-  // the lines of a quoted cell.
-  bool nextRow(std::string_view& row, std::int64_t& lineNumber);
+  // Per file of a delimited form: the columns of the slots.
+  void prepareFile(const std::string& path, const TableLayout& layout);
   void note(std::int64_t lineNumber, std::string_view row, RowRefusal refusal);
 
   // Lines are converted in batches: the lines read up to the next
@@ -180,7 +176,7 @@ class ConversionLoop {
   const RecordLayout& layout_;
   CatalogFiles& files_;
   RejectLog& rejectLog_;
-  InputReader reader_;
+  FileSystem& fs_;
   LookupLists lookups_;
   RegionFinder findRegion_;
   int ratype_, dectype_, raCount_;
@@ -202,16 +198,8 @@ class ConversionLoop {
   std::array<bool, kSlotCount> textSlots_{};
   std::unique_ptr<CellPlacer> placers_[2];  // this thread's, the helper's
   std::string path_;                 // of the file being read
-  std::int64_t headerLines_ = 0;     // lines before the first row
-  bool byteOrderMark_ = false;       // on the first row
-  std::int64_t physicalLine_ = 0;    // lines taken from the reader
-  RowSplitter joinSplitter_;
-  std::string joined_;
-  // Lines taken from the reader while a quote stayed open, to be read again
-  // as rows when it never closed: (line number, text).
-  std::vector<std::pair<std::int64_t, std::string>> replay_;
-  std::size_t replayNext_ = 0;
-  std::string replayLine_;
+  Delimiting delimiting_;            // of the file being read
+  std::int64_t lineNumber_ = 0;      // of the row convertLine converts
   // Typed tables: per slot, its cell among the columns selected; -1 for none.
   std::array<int, kSlotCount> typedCell_{};
   std::size_t indexRecordLength_;

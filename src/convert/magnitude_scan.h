@@ -13,18 +13,17 @@ namespace mirdal {
 // The magnitudes that a definition reads from its input files: the
 // magnitude field's column of every line, calibrated as the build reads it.
 struct MagnitudeScan {
-  std::int64_t lines = 0;   // data lines read
-  std::int64_t values = 0;  // lines whose magnitude column holds a number
+  std::int64_t lines = 0;   // rows read
+  std::int64_t values = 0;  // rows whose magnitude column holds a number
   std::optional<double> faintest;
 };
 
-// Reads every line of `inputs` (names as the build opens them) under the
-// definition's line end, past a table's header; a delimited row's cell is
-// the column the magnitude slot names, and comment lines and rows the build
-// would refuse give none; a FITS or VOTable row's stored value is read as
-// the build reads it. Reads nothing, and finds no magnitude, when the
-// catalog type has no magnitude (outlines), or when the magnitude entry is
-// not ticked or has no column. Throws Error
+// Reads every row of `inputs` (names as the build opens them) as the build
+// reads them (see RowSource): a delimited row's cell is the column the
+// magnitude slot names, and rows the build would refuse give none; a FITS or
+// VOTable row's stored value is read as the build reads it. Reads nothing,
+// and finds no magnitude, when the catalog type has no magnitude (outlines),
+// or when the magnitude entry is not ticked or has no column. Throws Error
 // naming the file when one cannot be read or its header is not understood.
 MagnitudeScan scanMagnitudes(const CatalogDefinition& definition, const std::vector<std::string>& inputs,
                              FileSystem& fs = FileSystem::real());

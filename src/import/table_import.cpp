@@ -4,6 +4,7 @@
 #include <charconv>
 #include <map>
 
+#include "input/input_reader.h"
 #include "input/input_source.h"
 #include "input/row_splitter.h"
 #include "input/table_form.h"
@@ -135,70 +136,62 @@ bool firstRowNamesColumns(FileSystem& fs, const std::string& path, const TableLa
   return false;
 }
 
+// The line end the sample is read with: CR for a text whose lines end in
+// CR alone, else LF with a CR before it dropped.
+int sampleEol(FileSystem& fs, const std::string& path) {
+  return EolDetector::detectEol(fs, path) == kEolCr ? kEolCr : kEolCrLf;
+}
+
 }  // namespace
 
-TableSample readTableSample(FileSystem& fs, const std::string& path, const TableLayout& layout) {
+TableSample readTableSample(FileSystem& fs, const std::string& path, const InputFormat& format) {
   TableSample sample;
+  RowSource rows(fs, path, format);
+  const TableLayout& layout = rows.layout();
   sample.columns.resize(layout.columns.size());
-  auto source = openInputSource(fs, path);
-  std::string text(std::size_t{64} << 10, '\0');
-  bool atEnd = false;
-  // Past the header.
-  std::int64_t skip = layout.dataOffset;
-  while (skip > 0 && !atEnd)
-    skip -= static_cast<std::int64_t>(source->read(text.data(), static_cast<std::size_t>(std::min<std::int64_t>(skip, static_cast<std::int64_t>(text.size()))), atEnd));
-  text.assign(kSampleBytes, '\0');
-  text.resize(atEnd ? 0 : source->read(text.data(), text.size(), atEnd));
-  source->close();
-  std::string_view data = text;
-  if (layout.dataOffset == 0) data = withoutByteOrderMark(data);
+  if (rows.typed()) {
+    // Each cell as its shortest text.
+    TypedRowSource& source = rows.typedRows();
+    std::vector<int> numbers;
+    for (const TableColumn& c : layout.columns)
+      if (isSelectableColumn(c, layout.form)) numbers.push_back(c.number);
+    source.selectColumns(numbers);
+    std::vector<TableCell> cells;
+    while (sample.rows < kSampleRows) {
+      const std::size_t n = source.readRows(cells, std::min<std::size_t>(1000, kSampleRows - sample.rows));
+      if (n == 0) break;
+      for (std::size_t r = 0; r < n; ++r)
+        for (std::size_t k = 0; k < numbers.size(); ++k)
+          count(sample.columns[static_cast<std::size_t>(numbers[k] - 1)], cellText(cells[r * numbers.size() + k]));
+      sample.rows += n;
+    }
+    return sample;
+  }
 
   RowSplitter splitter(layout.delimiting);
   const bool byBytes = layout.form == TableForm::Mrt;
-  for (std::string_view line : splitTextLines(data, atEnd)) {
-    if (sample.rows >= kSampleRows) break;
+  std::size_t bytes = 0;
+  std::string_view line;
+  std::int64_t lineNumber = 0;
+  while (sample.rows < kSampleRows && rows.nextLine(line, lineNumber)) {
+    bytes += line.size() + 1;
+    if (bytes > kSampleBytes && sample.rows > 0) break;
     if (byBytes) {
       if (trimmed(line).empty()) continue;
       sample.lines.emplace_back(line);
       ++sample.rows;
       continue;
     }
-    if (isCommentOrBlank(line)) continue;
     if (splitter.split(line) != RowStatus::Ok) continue;
     ++sample.rows;
     for (std::size_t i = 0; i < splitter.size() && i < sample.columns.size(); ++i) count(sample.columns[i], splitter.cell(i));
   }
+  rows.close();
   if (byBytes)
     for (std::size_t i = 0; i < layout.columns.size(); ++i)
       sampleBytes(sample.columns[i], sample.lines, layout.columns[i].firstByte, layout.columns[i].lastByte);
   return sample;
 }
-
-namespace {
-
-// The first rows of a FITS or VOTable table, each cell as its shortest text.
-TableSample readTypedSample(TableForm form, const std::string& path, const std::string& table,
-                            const TableLayout& layout) {
-  TableSample sample;
-  sample.columns.resize(layout.columns.size());
-  const std::unique_ptr<TypedRowSource> source = openTypedTable(form, path, table);
-  std::vector<int> numbers;
-  for (const TableColumn& c : layout.columns)
-    if (isSelectableColumn(c, form)) numbers.push_back(c.number);
-  source->selectColumns(numbers);
-  std::vector<TableCell> cells;
-  while (sample.rows < kSampleRows) {
-    const std::size_t n = source->readRows(cells, std::min<std::size_t>(1000, kSampleRows - sample.rows));
-    if (n == 0) break;
-    for (std::size_t r = 0; r < n; ++r)
-      for (std::size_t k = 0; k < numbers.size(); ++k)
-        count(sample.columns[static_cast<std::size_t>(numbers[k] - 1)], cellText(cells[r * numbers.size() + k]));
-    sample.rows += n;
-  }
-  return sample;
-}
-
-}  // namespace
 
 std::string normalizedUnit(std::string_view unit) {
   std::string u;
@@ -315,7 +308,7 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
   }
   const std::string tableName = definition.settings.table;
   if (typed) {
-    result.layout = chosen == TableForm::Fits ? readFitsLayout(path, tableName) : readVoTableLayout(path, tableName);
+    result.layout = readTypedLayout(chosen, path, tableName, fs);
   } else {
     result.layout = readTableLayout(fs, path, chosen, result.headerRow);
   }
@@ -325,7 +318,7 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
     // of texts alone, or one naming two columns alike. A project is made
     // from names, so such a row is taken for them when nothing follows it
     // or numbers do, and the summary says so.
-    const TableSample rows = readTableSample(fs, path, result.layout);
+    const TableSample rows = readTableSample(fs, path, {chosen, sampleEol(fs, path), false, {}});
     if (rows.rows == 1 || std::any_of(rows.columns.begin(), rows.columns.end(),
                                       [](const ColumnSample& c) { return c.numbers > 0; })) {
       result.headerRow = true;
@@ -360,7 +353,8 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
                            "which shows each column's number and the values of a row");
     return result;
   }
-  const TableSample sample = typed ? readTypedSample(chosen, path, tableName, layout) : readTableSample(fs, path, layout);
+  const TableSample sample =
+      readTableSample(fs, path, {chosen, typed ? kEolCrLf : sampleEol(fs, path), result.headerRow, tableName});
   if (sample.rows == 0) result.notes.push_back("No row of data follows the header");
   const ReadMeTable table = describedColumns(layout, sample, result.notes);
   for (std::string& n : applyReadMeTable(table, type, definition)) result.notes.push_back(std::move(n));

@@ -6,10 +6,11 @@
 #include <string_view>
 #include <vector>
 
-#include "input/table_header.h"
 #include "catalog/catalog_definition.h"
 #include "catalog/catalog_type.h"
 #include "import/readme_import.h"
+#include "input/row_source.h"
+#include "input/table_header.h"
 #include "util/file_system.h"
 
 namespace mirdal {
@@ -39,10 +40,10 @@ struct TableSample {
   std::vector<std::string> lines;
 };
 
-// Reads up to kSampleRows rows from the layout's data offset. Rows that
-// cannot be split are passed over: the sample only guides. Throws Error as
-// InputSource does.
-TableSample readTableSample(FileSystem& fs, const std::string& path, const TableLayout& layout);
+// Reads up to kSampleRows rows (within kSampleBytes of text) of `path` read
+// as `format` says, as the build reads them. Rows that cannot be split are
+// passed over: the sample only guides. Throws Error as RowSource does.
+TableSample readTableSample(FileSystem& fs, const std::string& path, const InputFormat& format);
 
 // Units as the mapping rules write them: blanks dropped, "arcsec / yr",
 // "arcsec.yr-1" and "arcsec yr**-1" as "arcsec/yr", "km.s-1" as "km/s",

@@ -6,8 +6,6 @@
 // is several times faster than letting cfitsio convert column by column.
 
 #include <fitsio.h>
-#include <sys/stat.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
@@ -19,10 +17,11 @@
 #include <string_view>
 #include <vector>
 
-#include "util/coding.h"
-#include "util/text.h"
+#include "input/input_source.h"
 #include "input/typed_rows.h"
+#include "util/coding.h"
 #include "util/error.h"
+#include "util/text.h"
 
 namespace mirdal {
 namespace {
@@ -35,20 +34,16 @@ namespace be = big_endian;
 // every header of the file is looked at first, as the library would reach
 // it: its cards must be ASCII text, and no value other than a quoted text
 // may be longer than any real one. Returns the reason a header is refused;
-// empty when none is, or when the file ends or cannot be read (the library
-// then says why).
-std::string headerProblem(const std::string& path) {
+// empty when none is, or when the file ends (the library then says why).
+// The file is read through `fs`, which names it in any failure to read.
+std::string headerProblem(FileSystem& fs, const std::string& path) {
   constexpr int kBlock = 2880;
   constexpr int kCard = 80;
   constexpr std::size_t kLongestValue = 68;
   constexpr long long kMaxCards = 1'000'000;
-  gzFile f = gzopen(path.c_str(), "rb");  // reads a plain file as it is
-  if (!f) return {};
-  struct Close {
-    gzFile f;
-    ~Close() { gzclose(f); }
-  } close{f};
+  const std::unique_ptr<InputSource> f = openInputSourceByContent(fs, path);
   char block[kBlock];
+  bool atEnd = false;
   for (int hdu = 0; hdu < 100000; ++hdu) {
     const std::string where = hdu == 0 ? "the primary header" : "the header of extension " + std::to_string(hdu);
     long long bitpix = 0, naxis = 0, pcount = 0, gcount = 1;
@@ -58,7 +53,7 @@ std::string headerProblem(const std::string& path) {
     while (!end) {
       // A block cut short is still read by the library: its cards are
       // checked as far as they go.
-      const int got = gzread(f, block, kBlock);
+      const int got = atEnd ? 0 : static_cast<int>(f->read(block, kBlock, atEnd));
       if (got <= 0) return {};
       for (int c = 0; c < got / kCard && !end; ++c) {
         const std::string_view card(block + c * kCard, kCard);
@@ -115,7 +110,7 @@ std::string headerProblem(const std::string& path) {
     if (words > 0 && gcount > (std::numeric_limits<long long>::max() >> 4) / words) return {};
     long long bytes = width * gcount * words;
     bytes = (bytes + kBlock - 1) / kBlock * kBlock;
-    if (bytes > 0 && gzseek(f, static_cast<z_off_t>(bytes), SEEK_CUR) < 0) return {};
+    if (bytes > 0) f->skip(bytes);
   }
   return {};
 }
@@ -197,8 +192,8 @@ bool selectable(const ColumnForm& f) {
 
 class FitsTable final : public TypedRowSource {
  public:
-  FitsTable(const std::string& path, const std::string& table) : path_(path) {
-    open(table);
+  FitsTable(FileSystem& fs, const std::string& path, const std::string& table) : path_(path) {
+    open(fs, table);
     readColumns();
   }
 
@@ -288,12 +283,10 @@ class FitsTable final : public TypedRowSource {
     return true;
   }
 
-  void open(const std::string& table) {
-    struct stat st {};
-    if (::stat(path_.c_str(), &st) != 0) fail(std::string("cannot open the file: ") + std::strerror(errno));
-    if (!S_ISREG(st.st_mode)) fail("not a file");
-    fileSize_ = static_cast<std::int64_t>(st.st_size);
-    if (const std::string problem = headerProblem(path_); !problem.empty()) fail(problem);
+  void open(FileSystem& fs, const std::string& table) {
+    if (const auto id = fs.identity(path_); id && !id->regular) fail("not a file");
+    fileSize_ = fs.fileSize(path_);
+    if (const std::string problem = headerProblem(fs, path_); !problem.empty()) fail(problem);
     int status = 0;
     fits_clear_errmsg();
     if (fits_open_diskfile(&fits_, path_.c_str(), READONLY, &status) != 0) {
@@ -530,12 +523,12 @@ class FitsTable final : public TypedRowSource {
 
 }  // namespace
 
-std::unique_ptr<TypedRowSource> openFitsTable(const std::string& path, const std::string& table) {
-  return std::make_unique<FitsTable>(path, table);
+std::unique_ptr<TypedRowSource> openFitsTable(const std::string& path, const std::string& table, FileSystem& fs) {
+  return std::make_unique<FitsTable>(fs, path, table);
 }
 
-TableLayout readFitsLayout(const std::string& path, const std::string& table) {
-  return FitsTable(path, table).layout();
+TableLayout readFitsLayout(const std::string& path, const std::string& table, FileSystem& fs) {
+  return FitsTable(fs, path, table).layout();
 }
 
 bool fitsColumnSelectable(const std::string& tform) {

@@ -41,6 +41,10 @@ class PlainSource final : public InputSource {
   }
   std::int64_t fileBytesRead() const override { return read_; }
   std::int64_t fileSize() override { return file_->size(); }
+  void skip(std::int64_t n) override {
+    read_ += n;
+    file_->seek(read_);
+  }
   void close() override { file_->close(); }
   const std::string& path() const override { return file_->path(); }
   bool compressed() const override { return false; }
@@ -151,6 +155,13 @@ class GzipSource final : public InputSource {
 
 }  // namespace
 
+void InputSource::skip(std::int64_t n) {
+  char buffer[16384];
+  bool atEnd = false;
+  while (n > 0 && !atEnd)
+    n -= static_cast<std::int64_t>(read(buffer, static_cast<std::size_t>(std::min<std::int64_t>(n, sizeof buffer)), atEnd));
+}
+
 bool isCompressedInputPath(std::string_view path) {
   if (path.size() < 3) return false;
   std::string_view ext = path.substr(path.size() - 3);
@@ -160,6 +171,20 @@ bool isCompressedInputPath(std::string_view path) {
 std::unique_ptr<InputSource> openInputSource(FileSystem& fs, const std::string& path) {
   std::unique_ptr<File> file = fs.open(path, OpenMode::Read);
   if (isCompressedInputPath(path)) return std::make_unique<GzipSource>(std::move(file));
+  return std::make_unique<PlainSource>(std::move(file));
+}
+
+std::unique_ptr<InputSource> openInputSourceByContent(FileSystem& fs, const std::string& path) {
+  std::unique_ptr<File> file = fs.open(path, OpenMode::Read);
+  unsigned char magic[2] = {0, 0};
+  std::size_t got = 0;
+  while (got < sizeof magic) {
+    const std::size_t r = file->read(magic + got, sizeof magic - got);
+    if (r == 0) break;
+    got += r;
+  }
+  file->seek(0);
+  if (got == sizeof magic && magic[0] == 0x1F && magic[1] == 0x8B) return std::make_unique<GzipSource>(std::move(file));
   return std::make_unique<PlainSource>(std::move(file));
 }
 

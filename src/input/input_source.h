@@ -27,6 +27,9 @@ class InputSource {
   virtual std::int64_t fileBytesRead() const = 0;
   // Size of the file in bytes (compressed, for a compressed file).
   virtual std::int64_t fileSize() = 0;
+  // Passes over the next n bytes of text (of a plain file, by a seek): the
+  // next read starts after them, or at the end of the text.
+  virtual void skip(std::int64_t n);
   virtual void close() = 0;
   virtual const std::string& path() const = 0;
   virtual bool compressed() const = 0;
@@ -38,5 +41,11 @@ bool isCompressedInputPath(std::string_view path);
 // Opens `path` read-only through `fs`. Throws Error naming the file when it
 // cannot be opened.
 std::unique_ptr<InputSource> openInputSource(FileSystem& fs, const std::string& path);
+
+// The same for files whose content tells whether they are compressed (FITS
+// and VOTable files come gzipped under any name): a file that starts with
+// the gzip magic bytes is inflated, any other is read as it is. Throws
+// Error naming the file when it cannot be opened or read.
+std::unique_ptr<InputSource> openInputSourceByContent(FileSystem& fs, const std::string& path);
 
 }  // namespace mirdal

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "util/error.h"
+#include "util/text.h"
 
 namespace mirdal {
 
@@ -10,10 +11,25 @@ namespace mirdal {
 bool fitsColumnSelectable(const std::string& tform);
 bool voTableColumnSelectable(const std::string& datatype);
 
-std::unique_ptr<TypedRowSource> openTypedTable(TableForm form, const std::string& path, const std::string& table) {
-  if (form == TableForm::Fits) return openFitsTable(path, table);
-  if (form == TableForm::VoTable) return openVoTable(path, table);
-  throw Error("\"" + path + "\": the " + std::string(tableFormName(form)) + " form has no typed cells");
+namespace {
+
+[[noreturn]] void noTypedCells(TableForm form, const std::string& path) {
+  throw Error(quoted(path) + ": the " + std::string(tableFormName(form)) + " form has no typed cells");
+}
+
+}  // namespace
+
+std::unique_ptr<TypedRowSource> openTypedTable(TableForm form, const std::string& path, const std::string& table,
+                                               FileSystem& fs) {
+  if (form == TableForm::Fits) return openFitsTable(path, table, fs);
+  if (form == TableForm::VoTable) return openVoTable(path, table, fs);
+  noTypedCells(form, path);
+}
+
+TableLayout readTypedLayout(TableForm form, const std::string& path, const std::string& table, FileSystem& fs) {
+  if (form == TableForm::Fits) return readFitsLayout(path, table, fs);
+  if (form == TableForm::VoTable) return readVoTableLayout(path, table, fs);
+  noTypedCells(form, path);
 }
 
 std::string cellText(const TableCell& cell) {

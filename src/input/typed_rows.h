@@ -52,16 +52,27 @@ class TypedRowSource {
 // FITS name is an EXTNAME. A VOTable number counts TABLE elements in the
 // order of the document, nested resources included; a VOTable name is a
 // TABLE's name or ID. Throws Error naming the file and the reason.
-std::unique_ptr<TypedRowSource> openFitsTable(const std::string& path, const std::string& table);
-std::unique_ptr<TypedRowSource> openVoTable(const std::string& path, const std::string& table);
+//
+// Every byte is read through `fs`, but for the FITS library, which opens a
+// FITS file by its name once `fs` has given its size and every header has
+// been checked through `fs`. Readers of a catalog pass the file system of
+// the build; the default serves tools that read one file.
+std::unique_ptr<TypedRowSource> openFitsTable(const std::string& path, const std::string& table,
+                                              FileSystem& fs = FileSystem::real());
+std::unique_ptr<TypedRowSource> openVoTable(const std::string& path, const std::string& table,
+                                            FileSystem& fs = FileSystem::real());
 
 // Layout only (for the wizard's column list and the import): the same,
 // reading no row.
-TableLayout readFitsLayout(const std::string& path, const std::string& table);
-TableLayout readVoTableLayout(const std::string& path, const std::string& table);
+TableLayout readFitsLayout(const std::string& path, const std::string& table, FileSystem& fs = FileSystem::real());
+TableLayout readVoTableLayout(const std::string& path, const std::string& table,
+                              FileSystem& fs = FileSystem::real());
 
 // Either of the above by form (Fits or VoTable; Error for any other).
-std::unique_ptr<TypedRowSource> openTypedTable(TableForm form, const std::string& path, const std::string& table);
+std::unique_ptr<TypedRowSource> openTypedTable(TableForm form, const std::string& path, const std::string& table,
+                                               FileSystem& fs = FileSystem::real());
+TableLayout readTypedLayout(TableForm form, const std::string& path, const std::string& table,
+                            FileSystem& fs = FileSystem::real());
 
 // A cell as the wizard shows it: a number in its shortest exact form, a
 // text as it is, a missing value as "".

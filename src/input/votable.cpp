@@ -1,7 +1,7 @@
 // TABLEs of VOTable documents, read through expat as a stream.
 //
-// The file is read in blocks (through zlib, so a ".gz" file reads as the
-// text it holds) and fed to the parser; the parser is suspended as soon as
+// The file is read in blocks through the file system (a gzipped file, under
+// any name, reads as the text it holds) and fed to the parser; the parser is suspended as soon as
 // the rows asked for are buffered and resumed by the next readRows, so the
 // memory needed does not grow with the file. Rows come from TABLEDATA cells
 // or from BINARY and BINARY2 streams, base64 decoded on the fly.
@@ -10,8 +10,6 @@
 // expansion attacks need them), as are entities the document does not declare.
 
 #include <expat.h>
-#include <sys/stat.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <array>
@@ -21,10 +19,11 @@
 #include <cmath>
 #include <cstring>
 
-#include "util/coding.h"
-#include "util/text.h"
+#include "input/input_source.h"
 #include "input/typed_rows.h"
+#include "util/coding.h"
 #include "util/error.h"
+#include "util/text.h"
 
 namespace mirdal {
 namespace {
@@ -171,14 +170,11 @@ struct PendingCell {
 
 class VoTable final : public TypedRowSource {
  public:
-  VoTable(const std::string& path, const std::string& table, bool layoutOnly) : path_(path), table_(table) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) fail(std::string("cannot open the file: ") + std::strerror(errno));
-    if (!S_ISREG(st.st_mode)) fail("not a file");
-    fileSize_ = static_cast<std::int64_t>(st.st_size);
-    file_ = gzopen(path.c_str(), "rb");
-    if (!file_) fail(std::string("cannot open the file: ") + std::strerror(errno));
-    gzbuffer(file_, 256 << 10);
+  VoTable(FileSystem& fs, const std::string& path, const std::string& table, bool layoutOnly)
+      : path_(path), table_(table) {
+    if (const auto id = fs.identity(path); id && !id->regular) fail("not a file");
+    source_ = openInputSourceByContent(fs, path);
+    fileSize_ = source_->fileSize();
     parser_ = XML_ParserCreate(nullptr);
     if (!parser_) fail("out of memory for the XML parser");
     XML_SetUserData(parser_, this);
@@ -255,10 +251,7 @@ class VoTable final : public TypedRowSource {
   }
 
   std::int64_t rowsRead() const override { return rowsRead_; }
-  std::int64_t position() const override {
-    const z_off_t at = gzoffset(file_);
-    return at < 0 ? 0 : std::min<std::int64_t>(at, fileSize_);
-  }
+  std::int64_t position() const override { return std::min(source_->fileBytesRead(), fileSize_); }
   std::int64_t size() const override { return fileSize_; }
 
  private:
@@ -308,13 +301,10 @@ class VoTable final : public TypedRowSource {
     } else {
       void* buffer = XML_GetBuffer(parser_, static_cast<int>(kReadBlock));
       if (!buffer) fail(std::string("the XML parser has no room: ") + XML_ErrorString(XML_GetErrorCode(parser_)));
-      const int n = gzread(file_, buffer, static_cast<unsigned>(kReadBlock));
-      if (n < 0) {
-        int code = 0;
-        const char* what = gzerror(file_, &code);
-        fail(std::string("cannot read the file: ") + (code == Z_ERRNO ? std::strerror(errno) : what));
-      }
-      if (n == 0 && !gzeof(file_)) fail("cannot read the file");
+      // The text's last bytes are parsed as any others; the parse is
+      // finished by an empty buffer after them.
+      int n = 0;
+      if (!sourceAtEnd_) n = static_cast<int>(source_->read(static_cast<char*>(buffer), kReadBlock, sourceAtEnd_));
       status = XML_ParseBuffer(parser_, n, n == 0);
       if (n == 0 && status == XML_STATUS_OK) ended_ = true;
     }
@@ -771,17 +761,16 @@ class VoTable final : public TypedRowSource {
   }
 
   std::string path_, table_;
-  gzFile file_ = nullptr;
+  std::unique_ptr<InputSource> source_;
+  bool sourceAtEnd_ = false;
   XML_Parser parser_ = nullptr;
   // Freed also when the constructor throws.
   struct Closer {
-    gzFile& file;
     XML_Parser& parser;
     ~Closer() {
       if (parser) XML_ParserFree(parser);
-      if (file) gzclose(file);
     }
-  } closer_{file_, parser_};
+  } closer_{parser_};
   std::int64_t fileSize_ = 0;
   TableLayout layout_;
   std::vector<Field> fields_;
@@ -817,12 +806,12 @@ class VoTable final : public TypedRowSource {
 
 }  // namespace
 
-std::unique_ptr<TypedRowSource> openVoTable(const std::string& path, const std::string& table) {
-  return std::make_unique<VoTable>(path, table, false);
+std::unique_ptr<TypedRowSource> openVoTable(const std::string& path, const std::string& table, FileSystem& fs) {
+  return std::make_unique<VoTable>(fs, path, table, false);
 }
 
-TableLayout readVoTableLayout(const std::string& path, const std::string& table) {
-  return VoTable(path, table, true).layout();
+TableLayout readVoTableLayout(const std::string& path, const std::string& table, FileSystem& fs) {
+  return VoTable(fs, path, table, true).layout();
 }
 
 bool voTableColumnSelectable(const std::string& datatype) {

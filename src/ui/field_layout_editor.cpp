@@ -30,6 +30,7 @@
 #include "input/cell_columns.h"
 #include "convert/field_preview.h"
 #include "input/input_reader.h"
+#include "input/row_source.h"
 #include "input/row_splitter.h"
 #include "input/table_form.h"
 #include "input/typed_rows.h"
@@ -501,12 +502,8 @@ void FieldLayoutEditor::loadSample() {
     loadTableSample(first);
     return;
   }
-  InputReader reader(fs_);
-  reader.setMaxLineLength(kMaxSampleLength);
-  reader.open(first, def_.settings.eol);
-  std::string line(reader.readLine());
-  reader.close();
-  showSample(line);
+  const RowSample sample = readRowSample(fs_, first, InputFormat::of(def_.settings), 1, kMaxSampleLength);
+  showSample(sample.rows.empty() ? std::string() : sample.rows.front());
   QTextCursor cursor = Memo1->textCursor();
   cursor.setPosition(0);
   cursor.setPosition(1, QTextCursor::KeepAnchor);
@@ -514,85 +511,17 @@ void FieldLayoutEditor::loadSample() {
 }
 
 // The header of the file at `path` read as its form says, then the first
-// rows after it: the first is the sample, all give the widest cells.
+// rows after it: the first is the sample, all give the widest cells. FITS
+// and VOTable rows hold typed cells: the sample shows each as its shortest
+// exact text, and the preview reads them from a comma-separated row made of
+// those texts, so that the numbers it gives are the stored ones.
 void FieldLayoutEditor::loadTableSample(const std::string& path) {
-  const TableForm form = def_.settings.format;
-  if (form == TableForm::Fits || form == TableForm::VoTable) {
-    loadTypedSample(path);
-    return;
-  }
-  TableLayout layout = readTableLayout(fs_, path, def_.settings.format, def_.settings.headerrow);
-  InputReader reader(fs_);
-  reader.setMaxLineLength(kMaxSampleLength);
-  reader.open(path, def_.settings.eol);
-  for (std::int64_t n = 1; n < layout.dataLine && !reader.endOfInput(); ++n) reader.readLine();
-  const bool cellsSplit = isDelimited(layout.form);
-  std::vector<std::string> rows;
-  bool first = true;
-  while (static_cast<int>(rows.size()) < kWidthRows && !reader.endOfInput()) {
-    std::string_view line = reader.readLine();
-    if (first && layout.byteOrderMark && layout.dataLine == 1 && line.starts_with("\xEF\xBB\xBF"))
-      line.remove_prefix(3);
-    first = false;
-    const std::string_view text = trimmed(line);
-    if (text.empty() || (cellsSplit && text.front() == '#')) continue;
-    rows.emplace_back(line);
-  }
-  reader.close();
-  if (rows.empty()) throw Error("\"" + path + "\" has no row of data after its header");
-
-  std::vector<std::string> cells(layout.columns.size());
-  std::vector<int> widths(layout.columns.size(), 0);
-  if (cellsSplit) {
-    RowSplitter splitter(layout.delimiting);
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-      if (splitter.split(rows[r]) != RowStatus::Ok) continue;
-      for (std::size_t c = 0; c < splitter.size() && c < cells.size(); ++c) {
-        const std::string_view cell = splitter.cell(c);
-        if (r == 0) cells[c] = cell;
-        widths[c] = std::max(widths[c], static_cast<int>(trimmed(cell).size()));
-      }
-    }
-  } else {
-    for (std::size_t c = 0; c < cells.size(); ++c) {
-      const TableColumn& column = layout.columns[c];
-      if (column.firstByte >= 1 && static_cast<std::size_t>(column.firstByte) <= rows.front().size())
-        cells[c] = rows.front().substr(static_cast<std::size_t>(column.firstByte - 1),
-                                       static_cast<std::size_t>(column.lastByte - column.firstByte + 1));
-    }
-  }
-  layout_ = std::move(layout);
+  RowSample sample = readRowSample(fs_, path, InputFormat::of(def_.settings), kWidthRows, kMaxSampleLength);
+  layout_ = std::move(sample.layout);
   layoutPath_ = path;
-  cells_ = std::move(cells);
-  widths_ = std::move(widths);
-  showSample(rows.front());
-  showColumns();
-}
-
-// FITS and VOTable rows hold typed cells. The sample shows each as its
-// shortest exact text, and the preview reads them from a comma-separated
-// row made of those texts: the numbers they give are the stored ones.
-void FieldLayoutEditor::loadTypedSample(const std::string& path) {
-  const TableForm form = def_.settings.format;
-  const std::unique_ptr<TypedRowSource> source = openTypedTable(form, path, def_.settings.table);
-  TableLayout layout = source->layout();
-  std::vector<std::string> cells = sampleRow(*source);
-  if (cells.empty()) throw Error("\"" + path + "\" has no row of data");
-  std::vector<int> widths(layout.columns.size(), 0);
-  std::string row;
-  for (std::size_t c = 0; c < cells.size(); ++c) {
-    widths[c] = static_cast<int>(cells[c].size());
-    if (c > 0) row += ',';
-    row += '"';
-    for (char ch : cells[c]) row += ch == '"' ? std::string("\"\"") : std::string(1, ch);
-    row += '"';
-  }
-  layout.delimiting = delimitingOf(TableForm::Csv);
-  layout_ = std::move(layout);
-  layoutPath_ = path;
-  cells_ = std::move(cells);
-  widths_ = std::move(widths);
-  showSample(row);
+  cells_ = std::move(sample.cells);
+  widths_ = std::move(sample.widths);
+  showSample(sample.rows.front());
   showColumns();
 }
 

@@ -140,7 +140,6 @@ class FieldLayoutEditor : public QWidget {
   void loadSample();
   void showSample(const std::string& line);
   void loadTableSample(const std::string& path);
-  void loadTypedSample(const std::string& path);
   void showColumns();
   void clearColumns();
   // Slots name columns and the columns of the sample's file are known.

@@ -1,0 +1,179 @@
+#include "input/row_source.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
+#include "input/table_text.h"
+#include "util/error.h"
+#include "util/text.h"
+
+namespace mirdal {
+
+namespace {
+
+// Whether `line` holds an even number of `"`; most rows hold none or two,
+// so the search jumps from quote to quote.
+bool quoteCountIsEven(std::string_view line) {
+  const char* p = line.data();
+  const char* const end = p + line.size();
+  bool even = true;
+  while ((p = static_cast<const char*>(std::memchr(p, '"', static_cast<std::size_t>(end - p)))) != nullptr) {
+    even = !even;
+    ++p;
+  }
+  return even;
+}
+
+bool isTypedForm(TableForm form) { return form == TableForm::Fits || form == TableForm::VoTable; }
+
+}  // namespace
+
+RowSource::RowSource(FileSystem& fs, const std::string& path, const InputFormat& format)
+    : path_(path), reader_(fs), cells_(isDelimited(format.form)) {
+  if (isTypedForm(format.form)) {
+    typed_ = openTypedTable(format.form, path, format.table, fs);
+    return;
+  }
+  reader_.open(path, format.eol);
+  if (format.form == TableForm::Fixed) return;
+  layout_ = readTableLayout(fs, path, format.form, format.headerRow);
+  headerLines_ = layout_.dataLine - 1;
+  byteOrderMark_ = layout_.byteOrderMark && layout_.dataLine == 1;
+  joinSplitter_.setDelimiting(layout_.delimiting);
+}
+
+RowSource::~RowSource() = default;
+
+std::int64_t RowSource::position() const { return typed_ ? typed_->position() : reader_.position(); }
+std::int64_t RowSource::size() const { return typed_ ? typed_->size() : reader_.size(); }
+
+void RowSource::close() {
+  if (typed_) typed_.reset();
+  reader_.close();
+}
+
+// Lines read again after a quote that never closed come first.
+bool RowSource::take(std::string_view& line, std::int64_t& number) {
+  if (replayNext_ < replay_.size()) {
+    number = replay_[replayNext_].first;
+    replayLine_ = std::move(replay_[replayNext_].second);
+    if (++replayNext_ == replay_.size()) {
+      replay_.clear();
+      replayNext_ = 0;
+    }
+    line = replayLine_;
+    return true;
+  }
+  if (reader_.endOfInput()) return false;
+  line = reader_.readLine();
+  number = ++physicalLine_;
+  return true;
+}
+
+bool RowSource::nextLine(std::string_view& row, std::int64_t& lineNumber) {
+  if (typed_) throw Error(quoted(path_) + ": a " + std::string(tableFormName(form())) + " table has no rows of text");
+  for (;;) {
+    std::string_view line;
+    if (!take(line, lineNumber)) return false;
+    if (lineNumber <= headerLines_) continue;
+    if (lineNumber == 1 && byteOrderMark_) line = withoutByteOrderMark(line);
+    if (!cells_) {
+      row = line;
+      return true;
+    }
+    if (isCommentOrBlank(line)) continue;
+    // An even count of quotes cannot leave one open; an odd count is
+    // split to be sure (a quote inside an unquoted cell is a plain byte).
+    if (quoteCountIsEven(line) || joinSplitter_.split(line) != RowStatus::OpenQuote) {
+      row = line;
+      return true;
+    }
+    joined_.assign(line);
+    std::vector<std::pair<std::int64_t, std::string>> taken;
+    bool closed = false;
+    while (static_cast<int>(taken.size()) < kMaxJoinedLines && joined_.size() < kMaxJoinedBytes) {
+      std::string_view next;
+      std::int64_t number;
+      if (!take(next, number)) break;
+      taken.emplace_back(number, std::string(next));
+      joined_ += '\n';
+      joined_.append(next);
+      if (!joinSplitter_.quoteStaysOpen(next)) {
+        // Closed; but another quote may open further on.
+        closed = joinSplitter_.split(joined_) != RowStatus::OpenQuote;
+        if (closed) break;
+      }
+    }
+    if (closed) {
+      row = joined_;
+      return true;
+    }
+    // The quote never closed: the first line alone is the refused row, and
+    // the lines after it are rows of their own.
+    joined_.assign(line);
+    taken.insert(taken.end(), std::make_move_iterator(replay_.begin() + static_cast<std::ptrdiff_t>(replayNext_)),
+                 std::make_move_iterator(replay_.end()));
+    replay_ = std::move(taken);
+    replayNext_ = 0;
+    row = joined_;
+    return true;
+  }
+}
+
+RowSample readRowSample(FileSystem& fs, const std::string& path, const InputFormat& format, std::size_t maxRows,
+                        std::size_t maxLineLength) {
+  RowSource source(fs, path, format);
+  RowSample sample;
+  sample.layout = source.layout();
+  if (source.typed()) {
+    // The first row, each cell as its shortest exact text.
+    sample.cells = sampleRow(source.typedRows());
+    if (sample.cells.empty()) throw Error(quoted(path) + " has no row of data");
+    std::string row;
+    for (std::size_t c = 0; c < sample.cells.size(); ++c) {
+      sample.widths.push_back(static_cast<int>(sample.cells[c].size()));
+      if (c > 0) row += ',';
+      row += '"';
+      for (char ch : sample.cells[c]) row += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+      row += '"';
+    }
+    sample.rows.push_back(std::move(row));
+    sample.layout.delimiting = delimitingOf(TableForm::Csv);
+    return sample;
+  }
+  source.setMaxLineLength(maxLineLength);
+  std::string_view row;
+  std::int64_t lineNumber = 0;
+  while (sample.rows.size() < maxRows && source.nextLine(row, lineNumber)) sample.rows.emplace_back(row);
+  source.close();
+  if (format.form == TableForm::Fixed) return sample;
+  if (sample.rows.empty()) throw Error(quoted(path) + " has no row of data after its header");
+
+  const std::vector<TableColumn>& columns = sample.layout.columns;
+  sample.cells.resize(columns.size());
+  sample.widths.assign(columns.size(), 0);
+  if (isDelimited(format.form)) {
+    RowSplitter splitter(sample.layout.delimiting);
+    for (std::size_t r = 0; r < sample.rows.size(); ++r) {
+      if (splitter.split(sample.rows[r]) != RowStatus::Ok) continue;
+      for (std::size_t c = 0; c < splitter.size() && c < columns.size(); ++c) {
+        const std::string_view cell = splitter.cell(c);
+        if (r == 0) sample.cells[c] = cell;
+        sample.widths[c] = std::max(sample.widths[c], static_cast<int>(trimmed(cell).size()));
+      }
+    }
+  } else {
+    // MRT: the bytes of each column in the first row.
+    const std::string& first = sample.rows.front();
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      const TableColumn& column = columns[c];
+      if (column.firstByte >= 1 && static_cast<std::size_t>(column.firstByte) <= first.size())
+        sample.cells[c] = first.substr(static_cast<std::size_t>(column.firstByte - 1),
+                                       static_cast<std::size_t>(column.lastByte - column.firstByte + 1));
+    }
+  }
+  return sample;
+}
+
+}  // namespace mirdal
