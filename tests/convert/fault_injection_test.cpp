@@ -22,6 +22,8 @@
 #include "support/build_state.h"
 #include "support/catalog_checks.h"
 #include "support/faulty_file_system.h"
+#include "support/fits_writer.h"
+#include "support/gzip.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 #include "support/working_directory.h"
@@ -446,6 +448,44 @@ TEST_F(FaultInjection, ReadFailureInTheMiddleOfAnInputLeavesTheOutputAsItWas) {
     faulty.failOnRead(n, "second.txt");
     const std::string message = failingBuild(oneRegion(out("count"), {first, second}), faulty);
     EXPECT_EQ(message, "Cannot read file \"" + second + "\": Input/output error");
+  }
+}
+
+// Stars in a FITS table and in a gzipped VOTable, read through the file
+// system: every read of theirs failing in turn stops the build with the
+// file's name, and the catalog built before is left byte for byte.
+TEST_F(FaultInjection, EveryReadOfAFitsAndAVoTableBuildFails) {
+  const std::vector<std::vector<std::string>> rows = {
+      {"10.5", "20.25", "s1", "5.5"}, {"200", "-45", "s2", "3"}, {"100", "60", "s3", "7"}};
+  const std::string fits = out("stars.fits");
+  testing::writeFitsTable(fits, {{"RA", "D", "deg"}, {"DEC", "D", "deg"}, {"NAME", "8A"}, {"MAG", "E", "mag"}},
+                          rows);
+  std::string vot =
+      "<?xml version=\"1.0\"?>\n<VOTABLE version=\"1.4\"><RESOURCE><TABLE>\n"
+      "<FIELD name=\"RA\" datatype=\"double\" unit=\"deg\"/><FIELD name=\"DEC\" datatype=\"double\" unit=\"deg\"/>\n"
+      "<FIELD name=\"NAME\" datatype=\"char\" arraysize=\"*\"/><FIELD name=\"MAG\" datatype=\"float\"/>\n"
+      "<DATA><TABLEDATA>\n";
+  for (const auto& r : rows) vot += "<TR><TD>" + r[0] + "</TD><TD>" + r[1] + "</TD><TD>" + r[2] + "</TD><TD>" + r[3] + "</TD></TR>\n";
+  vot += "</TABLEDATA></DATA></TABLE></RESOURCE></VOTABLE>\n";
+  const std::string voTable = dir.write("stars.vot", testing::gzipped(vot));
+
+  for (const auto& [input, form] : {std::pair{fits, TableForm::Fits}, std::pair{voTable, TableForm::VoTable}}) {
+    SCOPED_TRACE(input);
+    CatalogDefinition def = testing::decimalStars("typ", {input}, 1, out("typed"));
+    def.settings.format = form;
+    for (int p = 0; p < 4; ++p) setSlot(def, p, p + 1, p == 2 ? 8 : 1);
+    FaultyFileSystem counting;
+    counting.failOnRead(-1, input);
+    {
+      RecordingUi ui;
+      ASSERT_TRUE(BuildPipeline(ui, counting).run(def).completed);
+    }
+    ASSERT_GE(counting.reads(), 2);
+    for (long n = 1; n <= counting.reads(); ++n) {
+      FaultyFileSystem faulty;
+      faulty.failOnRead(n, input);
+      EXPECT_EQ(failingBuild(def, faulty), "Cannot read file \"" + input + "\": Input/output error") << "read " << n;
+    }
   }
 }
 
