@@ -228,4 +228,31 @@ std::string formatDegrees(double degrees) {
   return buf;
 }
 
+LinePreview previewLine(std::string_view line, const CatalogDefinition& definition, int current,
+                        const LookupLists& lookups, std::string_view slotProblem, std::string_view rowProblem) {
+  LinePreview out;
+  if (current >= 0) {
+    const FieldPreview p = previewField(line, definition, current, lookups);
+    switch (p.reach) {
+      case ColumnReach::NoColumn:
+        out.prefix = "No column: ";
+        out.problem = slotProblem;
+        break;
+      case ColumnReach::PastEnd:
+        out.problem = "Past the end of the sample line (" + std::to_string(line.size()) + " characters)";
+        break;
+      case ColumnReach::CutAtEnd:
+        out.problem = "Cut at the end of the sample line (column " + std::to_string(line.size()) + ")";
+        break;
+      case ColumnReach::Inside: break;
+    }
+    out.notTicked = definition.fields().entry(current).kind != ValueKind::Coordinate && !definition.ticked(current);
+    out.field = p;
+  }
+  out.position = computePosition(line, definition);
+  out.refusal = !rowProblem.empty() ? std::string(rowProblem) : refusalReason(out.position);
+  out.refused = !out.position.valid || !out.refusal.empty();
+  return out;
+}
+
 }  // namespace mirdal

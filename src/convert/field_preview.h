@@ -46,6 +46,29 @@ FieldPreview previewField(std::string_view line, const CatalogDefinition& defini
 // a valid one.
 std::string refusalReason(const SkyPosition& position);
 
+// What page 3 tells of its sample line, in plain text: the current field
+// and the position the line gives. The window only lays it out.
+struct LinePreview {
+  std::optional<FieldPreview> field;  // nothing when no field is current
+  // Said before the field's value: why the field reads nothing from this
+  // line, or that its column lies past or across the line's end; or empty.
+  std::string problem;
+  std::string prefix;       // "No column: " for a field that reads no column
+  bool notTicked = false;   // a field other than RA and DEC that is not ticked
+  SkyPosition position;
+  // Why the build refuses the line; empty when it converts it.
+  std::string refusal;
+  bool refused = false;
+};
+
+// `line` read by `definition` (for delimited rows: a copy whose slots point
+// at the line's cells). `current`: the list position shown, or -1.
+// `slotProblem`: why the current slot finds no cell in the row, and
+// `rowProblem`: why the build refuses the row before looking at its
+// position (both empty for fixed columns).
+LinePreview previewLine(std::string_view line, const CatalogDefinition& definition, int current,
+                        const LookupLists& lookups, std::string_view slotProblem, std::string_view rowProblem);
+
 // Number with `decimals` digits after the point, "." whatever the locale;
 // "nan", "inf" and "-inf" for those.
 std::string formatFixed(double value, int decimals);

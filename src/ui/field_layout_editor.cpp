@@ -739,39 +739,26 @@ void FieldLayoutEditor::updatePreview() {
   auto fitted = [&fm](const QString& text, int width) {
     return fm.elidedText(text, Qt::ElideRight, std::max(width, fm.averageCharWidth())).toHtmlEscaped();
   };
-  if (hasCurrent()) {
-    const FieldPreview p = previewField(line, *shown, current_, def_.tables.prepareLookupLists());
+  const std::string& slotProblem =
+      columnMode() && hasCurrent() ? slotProblems_[static_cast<std::size_t>(current_)] : std::string();
+  const LinePreview preview = previewLine(line, *shown, hasCurrent() ? current_ : -1, def_.tables.prepareLookupLists(),
+                                          slotProblem, columnMode() ? std::string_view(rowProblem_) : std::string_view());
+  if (preview.field) {
+    const FieldPreview& p = *preview.field;
     QString html;
-    QString prefix;
-    switch (p.reach) {
-      case ColumnReach::NoColumn:
-        prefix = QStringLiteral("No column: ");
-        if (columnMode() && !slotProblems_[static_cast<std::size_t>(current_)].empty())
-          html = red(fitted(fromBytes(slotProblems_[static_cast<std::size_t>(current_)]), room)) + QStringLiteral("<br>");
-        break;
-      case ColumnReach::PastEnd:
-        html = red(fitted(QStringLiteral("Past the end of the sample line (%1 characters)").arg(line.size()), room)) +
-               QStringLiteral("<br>");
-        break;
-      case ColumnReach::CutAtEnd:
-        html = red(fitted(QStringLiteral("Cut at the end of the sample line (column %1)").arg(line.size()), room)) +
-               QStringLiteral("<br>");
-        break;
-      case ColumnReach::Inside: break;
-    }
+    if (!preview.problem.empty()) html = red(fitted(fromBytes(preview.problem), room)) + QStringLiteral("<br>");
+    const QString prefix = fromBytes(preview.prefix);
     const QString swatch = QStringLiteral("&nbsp;&nbsp;&nbsp;&nbsp; ");
     const QString notTicked = QStringLiteral(" (not ticked)");
-    const bool showNotTicked =
-        def_.fields().entry(current_).kind != ValueKind::Coordinate && !def_.ticked(current_);
     int left = room - fm.horizontalAdvance(prefix);
     if (p.colour) left -= fm.horizontalAdvance(QStringLiteral("     "));
-    if (showNotTicked) left -= fm.horizontalAdvance(notTicked);
+    if (preview.notTicked) left -= fm.horizontalAdvance(notTicked);
     QString value = fitted(fromBytes(p.value), left);
     if (p.colour)
       value = QStringLiteral("<span style=\"background-color:%1\">%2</span>").arg(toQColor(*p.colour).name(), swatch) +
               value;
     html += grey(prefix.toHtmlEscaped()) + (p.missing ? amber(value) : value);
-    if (showNotTicked) html += grey(notTicked);
+    if (preview.notTicked) html += grey(notTicked);
     previewValue_->setText(html);
     previewValue_->setToolTip(fromBytes(p.value));
     previewValue_->setProperty("missing", p.missing);
@@ -783,22 +770,20 @@ void FieldLayoutEditor::updatePreview() {
     previewValue_->setProperty("pastEnd", false);
   }
 
-  const SkyPosition position = computePosition(line, *shown);
+  const SkyPosition& position = preview.position;
   const QString gap = QStringLiteral("&nbsp;&nbsp;&nbsp;");
   const QString degree(QChar(0xB0));
   QString ra = escaped(formatHours(position.ra)) + gap + escaped(formatFixed(position.ra, 5)) + degree;
   QString dec = escaped(formatDegrees(position.dec)) + gap + escaped(formatFixed(position.dec, 5)) + degree;
-  const std::string reason = columnMode() && !rowProblem_.empty() ? rowProblem_ : refusalReason(position);
-  const bool refused = !position.valid || !reason.empty();
-  if (refused) {
+  if (preview.refused) {
     ra = red(ra);
     dec = red(dec);
     previewRefused_->setText(
-        red(fitted(QStringLiteral("The build refuses this line: %1").arg(fromBytes(reason)), room)));
+        red(fitted(QStringLiteral("The build refuses this line: %1").arg(fromBytes(preview.refusal)), room)));
   }
   previewRa_->setText(ra);
   previewDec_->setText(dec);
-  previewRefused_->setVisible(refused);
+  previewRefused_->setVisible(preview.refused);
 }
 
 void FieldLayoutEditor::resizeEvent(QResizeEvent* event) {
