@@ -62,34 +62,6 @@ void installStopHandlers() {
   ::sigaction(SIGTERM, &action, nullptr);
 }
 
-const std::string kUsage = std::string(
-    "Usage: mirdal-build [--output DIR] [--yes] PROJECT.prj\n"
-    "       mirdal-build --readme README --input FILE --type TYPE --save PROJECT.prj\n"
-    "                    [--output DIR] [--file NAME] [import options]\n"
-    "       mirdal-build --input FILE --type TYPE --save PROJECT.prj\n"
-    "                    [--output DIR] [--format FORM] [--table NAME|N] [import options]\n"
-    "       mirdal-build --help | --version\n"
-    "Builds the catalog that the project file describes. Relative input names and a\n"
-    "relative output directory in the project are taken from the project file's\n"
-    "directory. With --readme, writes a project file instead, from the byte-by-byte\n"
-    "description of the catalog's ReadMe, prints what went where, and builds nothing.\n"
-    "With --input and no --readme, the same from the description the file carries\n"
-    "itself (the names, units and descriptions of a CSV, TSV, ECSV or MRT table).\n"
-    "  --output DIR   write the catalog to DIR instead of the project's output directory;\n"
-    "                 with --readme, the output directory written into the project\n"
-    "  --yes          answer Yes to the append confirmation (needed when not on a terminal)\n"
-    "  --readme FILE  the ReadMe that describes the catalog's columns\n"
-    "  --input FILE   the catalog file; repeat it for a catalog in several files\n"
-    "  --type TYPE    stars, variables, doubles, nebulae or outlines\n"
-    "  --save FILE    the project file to write (an existing one is kept as FILE.old)\n"
-    "  --file NAME    the file of the ReadMe whose description to use; by default the\n"
-    "                 one named like the first input file, or the only one\n"
-    "  --format FORM  without --readme: how the input is written, csv, tsv, psv, ssv,\n"
-    "                 blanks, ecsv, mrt, fits or votable; detected by default\n"
-    "  --table T      FITS and VOTable: the table to read, by name or number\n"
-    "  --version      print the program's name and version\n"
-    "Import options (with --readme, or --input alone):\n") + mirdal::kImportOptionsUsage;
-
 constexpr const char* kTypeNames[] = {"stars", "variables", "doubles", "nebulae", "outlines"};
 
 std::optional<mirdal::CatalogType> catalogTypeNamed(const std::string& name) {
@@ -323,89 +295,198 @@ struct Options {
   ReadMeRequest request;
 };
 
+const std::string& usage();
+
+// One option of the command line. An option that takes a value takes it from
+// the next argument, or after "=" in the same one under its long name
+// ("--input=FILE"); an alias ("-o") takes no "=", nor does an option without
+// a value.
+struct OptionRow {
+  const char* name;     // "--output"
+  const char* alias;    // "-o", or nullptr
+  const char* needs;    // what it takes, for "--output needs a directory"; nullptr: no value
+  const char* help;     // its lines of --help, or nullptr
+  bool importOption;    // listed under "Import options" in --help
+  // Takes the value (empty without one); an exit status when the program ends here.
+  std::optional<int> (*take)(const OptionRow& row, std::string value, Options& o);
+};
+
+constexpr std::optional<int> kGoOn = std::nullopt;
+
+// The import options: the import reads the value, and refuses a value the
+// option does not take with the option and the reason.
+std::optional<int> takeImportOption(const OptionRow& row, std::string value, Options& o) {
+  try {
+    mirdal::readImportOption(row.name, value, o.request.import);
+  } catch (const std::exception& e) {
+    std::cerr << "mirdal-build: " << e.what() << "\n";
+    return 2;
+  }
+  o.importOptions = true;
+  return kGoOn;
+}
+
+constexpr const char* kValue = "a value";
+
+// Every option, in the order of --help.
+constexpr OptionRow kOptionRows[] = {
+    {"--output", "-o", "a directory",
+     "  --output DIR   write the catalog to DIR instead of the project's output directory;\n"
+     "                 with --readme, the output directory written into the project\n",
+     false,
+     [](const OptionRow&, std::string v, Options& o) {
+       o.output = std::move(v);
+       o.haveOutput = true;
+       return kGoOn;
+     }},
+    {"--yes", "-y", nullptr, "  --yes          answer Yes to the append confirmation (needed when not on a terminal)\n",
+     false,
+     [](const OptionRow&, std::string, Options& o) {
+       o.yes = true;
+       return kGoOn;
+     }},
+    {"--readme", nullptr, kValue, "  --readme FILE  the ReadMe that describes the catalog's columns\n", false,
+     [](const OptionRow&, std::string v, Options& o) {
+       o.request.readme = std::move(v);
+       o.readmeMode = true;
+       return kGoOn;
+     }},
+    {"--input", nullptr, kValue, "  --input FILE   the catalog file; repeat it for a catalog in several files\n", false,
+     [](const OptionRow&, std::string v, Options& o) {
+       o.request.inputs.push_back(std::move(v));
+       return kGoOn;
+     }},
+    {"--type", nullptr, kValue, "  --type TYPE    stars, variables, doubles, nebulae or outlines\n", false,
+     [](const OptionRow&, std::string v, Options& o) {
+       o.request.type = std::move(v);
+       return kGoOn;
+     }},
+    {"--save", nullptr, kValue,
+     "  --save FILE    the project file to write (an existing one is kept as FILE.old)\n", false,
+     [](const OptionRow&, std::string v, Options& o) {
+       o.request.save = std::move(v);
+       return kGoOn;
+     }},
+    {"--file", nullptr, kValue,
+     "  --file NAME    the file of the ReadMe whose description to use; by default the\n"
+     "                 one named like the first input file, or the only one\n",
+     false,
+     [](const OptionRow&, std::string v, Options& o) {
+       o.request.tableFile = std::move(v);
+       return kGoOn;
+     }},
+    {"--format", nullptr, kValue,
+     "  --format FORM  without --readme: how the input is written, csv, tsv, psv, ssv,\n"
+     "                 blanks, ecsv, mrt, fits or votable; detected by default\n",
+     false,
+     [](const OptionRow&, std::string v, Options& o) {
+       o.request.format = std::move(v);
+       return kGoOn;
+     }},
+    {"--table", nullptr, kValue, "  --table T      FITS and VOTable: the table to read, by name or number\n", false,
+     [](const OptionRow&, std::string v, Options& o) {
+       o.request.table = std::move(v);
+       return kGoOn;
+     }},
+    {"--version", nullptr, nullptr, "  --version      print the program's name and version\n", false,
+     [](const OptionRow&, std::string, Options&) -> std::optional<int> {
+       std::cout << "mirdal-build " MIRDAL_VERSION "\n";
+       return 0;
+     }},
+    {"--help", "-h", nullptr, nullptr, false,
+     [](const OptionRow&, std::string, Options&) -> std::optional<int> {
+       std::cout << usage();
+       return 0;
+     }},
+
+    {"--short-name", nullptr, kValue,
+     "  --short-name NAME  the catalog short name (at most 4 characters; names the files)\n", true, takeImportOption},
+    {"--long-name", nullptr, kValue, "  --long-name TEXT   the catalog long name (at most 50 characters)\n", true,
+     takeImportOption},
+    {"--regions", nullptr, kValue, "  --regions N        region files: 50, 184, 732 or 9537\n", true, takeImportOption},
+    {"--index", nullptr, nullptr, "  --index, --no-index  write a name index, or none\n", true,
+     [](const OptionRow&, std::string, Options& o) {
+       o.request.import.index = true;
+       o.importOptions = true;
+       return kGoOn;
+     }},
+    {"--no-index", nullptr, nullptr, nullptr, true,
+     [](const OptionRow&, std::string, Options& o) {
+       o.request.import.index = false;
+       o.importOptions = true;
+       return kGoOn;
+     }},
+    {"--alt-names", nullptr, kValue,
+     "  --alt-names LIST   the String fields whose texts also go to the index, by\n"
+     "                     number (1-10) or label, separated by commas; \"none\" for none\n",
+     true, takeImportOption},
+    {"--magmax", nullptr, kValue,
+     "  --magmax M         the maximum magnitude; by default the faintest magnitude of\n"
+     "                     the input files, rounded up to the next tenth\n",
+     true, takeImportOption},
+    {"--equinox", nullptr, kValue, "  --equinox YEAR     the equinox of the coordinates\n", true, takeImportOption},
+};
+
+const std::string& usage() {
+  static const std::string text = [] {
+    std::string t =
+        "Usage: mirdal-build [--output DIR] [--yes] PROJECT.prj\n"
+        "       mirdal-build --readme README --input FILE --type TYPE --save PROJECT.prj\n"
+        "                    [--output DIR] [--file NAME] [import options]\n"
+        "       mirdal-build --input FILE --type TYPE --save PROJECT.prj\n"
+        "                    [--output DIR] [--format FORM] [--table NAME|N] [import options]\n"
+        "       mirdal-build --help | --version\n"
+        "Builds the catalog that the project file describes. Relative input names and a\n"
+        "relative output directory in the project are taken from the project file's\n"
+        "directory. With --readme, writes a project file instead, from the byte-by-byte\n"
+        "description of the catalog's ReadMe, prints what went where, and builds nothing.\n"
+        "With --input and no --readme, the same from the description the file carries\n"
+        "itself (the names, units and descriptions of a CSV, TSV, ECSV or MRT table).\n";
+    for (bool import : {false, true}) {
+      if (import) t += "Import options (with --readme, or --input alone):\n";
+      for (const OptionRow& row : kOptionRows)
+        if (row.importOption == import && row.help) t += row.help;
+    }
+    return t;
+  }();
+  return text;
+}
+
+// The option an argument names, and whether it holds its value after "=".
+const OptionRow* optionNamed(const std::string& a, bool& valueAfterEquals) {
+  const std::size_t equals = a.find('=');
+  for (const OptionRow& row : kOptionRows) {
+    valueAfterEquals = row.needs && equals != std::string::npos && a.compare(0, equals, row.name) == 0;
+    if (valueAfterEquals || a == row.name || (row.alias && a == row.alias)) return &row;
+  }
+  return nullptr;
+}
+
 // Reads the arguments into `o`. Returns an exit status when the program
 // ends here (help, or a usage error already printed).
 std::optional<int> readOptions(int argc, char** argv, Options& o) {
-  // "--name VALUE" or "--name=VALUE" into `store`; nothing when `a` is another option.
-  auto valueOption = [&](const std::string& a, int& i, const char* name, auto store) -> std::optional<bool> {
-    const std::string n = name;
-    if (a == n) {
-      if (i + 1 >= argc) {
-        std::cerr << "mirdal-build: " << n << " needs a value\n" << kUsage;
-        return false;
-      }
-      store(std::string(argv[++i]));
-      return true;
-    }
-    if (a.rfind(n + "=", 0) == 0) {
-      store(a.substr(n.size() + 1));
-      return true;
-    }
-    return std::nullopt;
-  };
-  ReadMeRequest& request = o.request;
   for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    std::optional<bool> taken;
-    if ((taken = valueOption(a, i, "--readme", [&](std::string v) { request.readme = std::move(v); o.readmeMode = true; })) ||
-        (taken = valueOption(a, i, "--input", [&](std::string v) { request.inputs.push_back(std::move(v)); })) ||
-        (taken = valueOption(a, i, "--type", [&](std::string v) { request.type = std::move(v); })) ||
-        (taken = valueOption(a, i, "--save", [&](std::string v) { request.save = std::move(v); })) ||
-        (taken = valueOption(a, i, "--file", [&](std::string v) { request.tableFile = std::move(v); })) ||
-        (taken = valueOption(a, i, "--format", [&](std::string v) { request.format = std::move(v); })) ||
-        (taken = valueOption(a, i, "--table", [&](std::string v) { request.table = std::move(v); }))) {
-      if (!*taken) return 2;
-      continue;
-    }
-    // The import options, "--name VALUE" or "--name=VALUE".
-    const std::string name = a.substr(0, a.find('='));
-    if (name.rfind("--", 0) == 0 && mirdal::isImportOption(name)) {
+    const std::string a = argv[i];
+    bool valueAfterEquals = false;
+    if (const OptionRow* row = optionNamed(a, valueAfterEquals)) {
       std::string value;
-      if (name.size() < a.size()) {
-        value = a.substr(name.size() + 1);
-      } else if (i + 1 < argc) {
+      if (valueAfterEquals) {
+        value = a.substr(a.find('=') + 1);
+      } else if (row->needs) {
+        if (i + 1 >= argc) {
+          std::cerr << "mirdal-build: " << row->name << " needs " << row->needs << "\n" << usage();
+          return 2;
+        }
         value = argv[++i];
-      } else {
-        std::cerr << "mirdal-build: " << name << " needs a value\n" << kUsage;
-        return 2;
       }
-      try {
-        mirdal::readImportOption(name, value, request.import);
-      } catch (const std::exception& e) {
-        std::cerr << "mirdal-build: " << e.what() << "\n";
-        return 2;
-      }
-      o.importOptions = true;
-      continue;
-    }
-    if (a == "--help" || a == "-h") {
-      std::cout << kUsage;
-      return 0;
-    } else if (a == "--version") {
-      std::cout << "mirdal-build " MIRDAL_VERSION "\n";
-      return 0;
-    } else if (a == "--index" || a == "--no-index") {
-      request.import.index = a == "--index";
-      o.importOptions = true;
-    } else if (a == "--yes" || a == "-y") {
-      o.yes = true;
-    } else if (a == "--output" || a == "-o") {
-      if (i + 1 >= argc) {
-        std::cerr << "mirdal-build: --output needs a directory\n" << kUsage;
-        return 2;
-      }
-      o.output = argv[++i];
-      o.haveOutput = true;
-    } else if (a.rfind("--output=", 0) == 0) {
-      o.output = a.substr(9);
-      o.haveOutput = true;
+      if (std::optional<int> status = row->take(*row, std::move(value), o)) return status;
     } else if (!a.empty() && a[0] == '-') {
-      std::cerr << "mirdal-build: unknown option " << a << "\n" << kUsage;
+      std::cerr << "mirdal-build: unknown option " << a << "\n" << usage();
       return 2;
     } else if (o.project.empty()) {
       o.project = a;
     } else {
-      std::cerr << "mirdal-build: one project file only\n" << kUsage;
+      std::cerr << "mirdal-build: one project file only\n" << usage();
       return 2;
     }
   }
@@ -417,13 +498,13 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
 template <class Write>
 int writeProjectOnly(const Options& o, const char* from, const char* option, const char* missing, Write&& write) {
   if (missing) {
-    std::cerr << "mirdal-build: writing a project from " << from << " needs " << missing << "\n" << kUsage;
+    std::cerr << "mirdal-build: writing a project from " << from << " needs " << missing << "\n" << usage();
     return 2;
   }
   if (!o.project.empty()) {
     std::cerr << "mirdal-build: " << option << " writes a project and builds nothing; " << o.project
               << " is not expected\n"
-              << kUsage;
+              << usage();
     return 2;
   }
   try {
@@ -440,7 +521,7 @@ int tableMode(const Options& o) {
   const char* missing = request.type.empty() ? "--type" : request.save.empty() ? "--save" : nullptr;
   return writeProjectOnly(o, "a table's description", "--input", missing, [&](std::optional<std::string> output) {
     if (!request.tableFile.empty()) {
-      std::cerr << "mirdal-build: --file names a table of a ReadMe; without --readme, give --table\n" << kUsage;
+      std::cerr << "mirdal-build: --file names a table of a ReadMe; without --readme, give --table\n" << usage();
       return 2;
     }
     return writeProjectFromTable(request, output);
@@ -541,7 +622,7 @@ int main(int argc, char** argv) {
       !r.tableFile.empty() || !r.format.empty() || !r.table.empty())
     return readmeMode(o);
   if (o.project.empty()) {
-    std::cerr << kUsage;
+    std::cerr << usage();
     return 2;
   }
   return buildProject(o);

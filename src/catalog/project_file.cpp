@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <limits>
+#include <tuple>
+#include <type_traits>
 #include <vector>
 
 #include "catalog/ini_file.h"
@@ -44,146 +47,355 @@ int digitValue(char c) {
   return 99;
 }
 
-// Reads the keys of one section; a missing key or a value of the wrong form
-// gives the fallback the caller passes.
-class SectionReader {
+// Reads one key; a missing key or a value of the wrong form gives the
+// fallback the caller passes.
+class KeyReader {
  public:
-  SectionReader(const IniFile& ini, std::string_view section, const std::string& path)
-      : ini_(ini), section_(section), path_(path) {}
+  KeyReader(const IniFile& ini, std::string_view section, const std::string& key, const std::string& path)
+      : ini_(ini), section_(section), key_(key), path_(path) {}
+
+  // "\"<path>\": the value of <key> in [<section>]" followed by `rest`.
+  Error error(const std::string& rest) const {
+    return Error("\"" + path_ + "\": the value of " + key_ + " in [" + std::string(section_) + "]" + rest);
+  }
 
   // A value longer than a profile read takes would come back cut, and a cut
   // path names another file: such a project is refused, never applied.
-  std::optional<std::string> text(const std::string& key) const {
-    auto v = ini_.wholeValue(section_, key);
+  std::optional<std::string> text() const {
+    auto v = ini_.wholeValue(section_, key_);
     if (v && v->size() > IniFile::kMaxValueLength)
-      throw Error("\"" + path_ + "\": the value of " + key + " in [" + std::string(section_) + "] is " +
-                  std::to_string(v->size()) + " characters long; a project file holds at most " +
+      throw error(" is " + std::to_string(v->size()) + " characters long; a project file holds at most " +
                   std::to_string(IniFile::kMaxValueLength) + " characters in a value");
     return v;
   }
-  std::string text(const std::string& key, const std::string& current) const {
-    auto v = text(key);
+  std::string text(const std::string& current) const {
+    auto v = text();
     return v ? *v : current;
   }
 
-  std::optional<std::int64_t> integer(const std::string& key) const {
-    auto v = text(key);
+  std::optional<std::int64_t> integer() const {
+    auto v = text();
     return v ? parseProjectInteger(*v) : std::nullopt;
   }
 
   // Hand-edited values outside the range are clamped to its nearest end, the
   // same rule for every bounded setting: type=7 becomes 4, numfile=-1 becomes 0.
-  int integer(const std::string& key, int current, std::int64_t lo, std::int64_t hi) const {
-    auto v = integer(key);
+  int integer(int current, std::int64_t lo, std::int64_t hi) const {
+    auto v = integer();
     return v ? static_cast<int>(std::clamp(*v, lo, hi)) : current;
   }
 
   // A drop-down list's selection 0..hi; a negative one (none selected) is `none`.
-  int selection(const std::string& key, int current, std::int64_t hi, int none) const {
-    auto v = integer(key);
+  int selection(int current, std::int64_t hi, int none) const {
+    auto v = integer();
     if (!v) return current;
     return *v < 0 ? none : static_cast<int>(std::min(*v, hi));
   }
 
-  bool boolean(const std::string& key, bool current) const {
-    auto v = integer(key);
+  bool boolean(bool current) const {
+    auto v = integer();
     return v ? *v != 0 : current;
   }
 
-  double real(const std::string& key, double fallback) const {
-    auto v = text(key);
+  double real(double fallback) const {
+    auto v = text();
     if (!v) return fallback;
     auto d = parseProjectFloat(*v);
     return d ? *d : fallback;
   }
 
   // Colours keep their low 24 bits (0x00BBGGRR); -1 becomes white.
-  Colour colour(const std::string& key, Colour current) const {
-    auto v = integer(key);
+  Colour colour(Colour current) const {
+    auto v = integer();
     return v ? static_cast<Colour>(static_cast<std::uint64_t>(*v) & 0x00FFFFFFu) : current;
   }
 
  private:
   const IniFile& ini_;
   std::string_view section_;
+  const std::string& key_;
   const std::string& path_;
 };
+
+// Which keys a rule stands for.
+struct Indexes {
+  enum Kind {
+    kOnce,       // one key, the stem itself
+    kRange,      // the stem followed by each index first .. first + count - 1
+    kCounted,    // indexes 0 .. n - 1, n the value of the count rule before
+    kSameLoop,   // the indexes of the rule before, key by key with it: fieldindex0, fieldlength0, ...
+    kCount,      // no keys of its own: the count of the next rule
+  };
+  Kind kind = kOnce;
+  int first = 0;
+  int count = 0;
+};
+
+constexpr Indexes kOnce{};
+constexpr Indexes kCounted{Indexes::kCounted};
+constexpr Indexes kSameLoop{Indexes::kSameLoop};
+constexpr Indexes kCount{Indexes::kCount};
+constexpr Indexes range(int first, int count) { return {Indexes::kRange, first, count}; }
+
+// One key of a project file, or one family of indexed keys, and how its value
+// maps to and from the definition.
+struct KeyRule {
+  std::string_view section;
+  std::string_view stem;
+  Indexes indexes;
+  // The value written for the key of `index`.
+  std::string (*write)(const CatalogDefinition& d, int index);
+  // Applies the key of `index` to the definition, with the key's fallback
+  // where it is missing or of the wrong form.
+  void (*read)(const KeyReader& r, CatalogDefinition& d, int index);
+  // Keys that came after the first project files are written only when they
+  // say something (or the file holds them already, to replace an older
+  // value), so that a fixed-column project saves as it always did.
+  bool (*says)(const CatalogDefinition& d, int index) = nullptr;
+  // A count rule's value: how many keys of the next rule the definition holds.
+  int (*count)(const CatalogDefinition& d) = nullptr;
+  // How many keys of the next rule a file gives (a count out of range is
+  // clamped, a missing or malformed one is 0), after any preparation of the
+  // list they fill.
+  int (*readCount)(const KeyReader& r, CatalogDefinition& d) = nullptr;
+};
+
+constexpr KeyRule countKey(std::string_view section, std::string_view key, int (*count)(const CatalogDefinition&),
+                           int (*readCount)(const KeyReader&, CatalogDefinition&)) {
+  return {section, key, kCount, nullptr, nullptr, nullptr, count, readCount};
+}
+
+FieldSlot& slotOf(CatalogDefinition& d, int n) { return d.fieldSlots[static_cast<std::size_t>(n)]; }
+const FieldSlot& slotOf(const CatalogDefinition& d, int n) { return d.fieldSlots[static_cast<std::size_t>(n)]; }
+
+// The common forms of a BuildSettings member; a missing or malformed key
+// keeps the current value.
+template <auto member>
+constexpr KeyRule textSetting(std::string_view section, std::string_view key) {
+  return {section, key, kOnce, [](const CatalogDefinition& d, int) { return d.settings.*member; },
+          [](const KeyReader& r, CatalogDefinition& d, int) { d.settings.*member = r.text(d.settings.*member); }};
+}
+template <auto member, int lo, int hi>
+constexpr KeyRule integerSetting(std::string_view section, std::string_view key) {
+  return {section, key, kOnce, [](const CatalogDefinition& d, int) { return integerText(d.settings.*member); },
+          [](const KeyReader& r, CatalogDefinition& d, int) {
+            d.settings.*member = r.integer(d.settings.*member, lo, hi);
+          }};
+}
+// -1 is the selection of a drop-down list with no item selected (text typed
+// into it, as earlier versions saved it): the list's default, not its first item.
+template <auto member, int hi>
+constexpr KeyRule selectionSetting(std::string_view section, std::string_view key) {
+  return {section, key, kOnce, [](const CatalogDefinition& d, int) { return integerText(d.settings.*member); },
+          [](const KeyReader& r, CatalogDefinition& d, int) {
+            d.settings.*member = r.selection(d.settings.*member, hi, BuildSettings{}.*member);
+          }};
+}
+template <auto member>
+constexpr KeyRule booleanSetting(std::string_view section, std::string_view key) {
+  return {section, key, kOnce, [](const CatalogDefinition& d, int) { return booleanText(d.settings.*member); },
+          [](const KeyReader& r, CatalogDefinition& d, int) { d.settings.*member = r.boolean(d.settings.*member); }};
+}
+template <auto member>
+constexpr KeyRule realSetting(std::string_view section, std::string_view key) {
+  return {section, key, kOnce, [](const CatalogDefinition& d, int) { return formatProjectFloat(d.settings.*member); },
+          [](const KeyReader& r, CatalogDefinition& d, int) { d.settings.*member = r.real(d.settings.*member); }};
+}
+template <auto member>
+constexpr KeyRule colourSetting(std::string_view section, std::string_view key) {
+  return {section, key, kOnce, [](const CatalogDefinition& d, int) { return integerText(d.settings.*member); },
+          [](const KeyReader& r, CatalogDefinition& d, int) { d.settings.*member = r.colour(d.settings.*member); }};
+}
+
+// A column of the code tables, rows numbered from 1; a missing key keeps the cell.
+template <auto column>
+constexpr KeyRule textColumn(std::string_view section, std::string_view stem) {
+  constexpr int rows = static_cast<int>(std::tuple_size_v<std::remove_cvref_t<decltype(MappingTables{}.*column)>>);
+  return {section, stem, range(1, rows),
+          [](const CatalogDefinition& d, int r) { return (d.tables.*column)[static_cast<std::size_t>(r - 1)]; },
+          [](const KeyReader& k, CatalogDefinition& d, int r) {
+            std::string& cell = (d.tables.*column)[static_cast<std::size_t>(r - 1)];
+            cell = k.text(cell);
+          }};
+}
+
+// Every key of a project in file order: saved in this order, and read in it,
+// so that the type and coordinate formats rebuild the field list before the
+// ticks and labels land on its entries.
+constexpr KeyRule kKeyRules[] = {
+    {kPage1, "type", kOnce, [](const CatalogDefinition& d, int) { return integerText(d.settings.type); },
+     [](const KeyReader& r, CatalogDefinition& d, int) {
+       d.setType(r.integer(d.settings.type, 0, kCatalogTypeCount - 1));
+     }},
+    textSetting<&BuildSettings::shortname>(kPage1, "shortname"),
+    textSetting<&BuildSettings::longname>(kPage1, "longname"),
+    countKey(kPage1, "numfiles",
+             [](const CatalogDefinition& d) { return static_cast<int>(d.settings.inputfiles.size()); },
+             [](const KeyReader& r, CatalogDefinition& d) {
+               // The input files are those the file lists, and no others.
+               d.settings.inputfiles.clear();
+               return r.integer(0, 0, kMaxInputFiles);
+             }),
+    {kPage1, "inputfiles", kCounted,
+     [](const CatalogDefinition& d, int k) { return d.settings.inputfiles[static_cast<std::size_t>(k)]; },
+     [](const KeyReader& r, CatalogDefinition& d, int) {
+       auto file = r.text();
+       if (file && !trimmed(*file).empty()) d.settings.inputfiles.push_back(std::move(*file));
+     }},
+    integerSetting<&BuildSettings::eol, 0, 2>(kPage1, "eol"),
+    // An unknown form name is refused rather than read as fixed columns: the
+    // build would cut cells at byte columns and fill the catalog with noise.
+    {kPage1, "format", kOnce,
+     [](const CatalogDefinition& d, int) { return std::string(tableFormName(d.settings.format)); },
+     [](const KeyReader& r, CatalogDefinition& d, int) {
+       if (auto format = r.text()) {
+         const auto form = parseTableForm(*format);
+         if (!form)
+           throw r.error(" is \"" + *format +
+                         "\", which is none of fixed, csv, tsv, psv, ssv, blanks, ecsv, mrt, fits, votable");
+         d.settings.format = *form;
+       } else {
+         d.settings.format = TableForm::Fixed;
+       }
+     },
+     [](const CatalogDefinition& d, int) { return d.settings.format != TableForm::Fixed; }},
+    {kPage1, "headerrow", kOnce, [](const CatalogDefinition& d, int) { return booleanText(d.settings.headerrow); },
+     [](const KeyReader& r, CatalogDefinition& d, int) { d.settings.headerrow = r.boolean(false); },
+     [](const CatalogDefinition& d, int) { return d.settings.headerrow; }},
+    {kPage1, "table", kOnce, [](const CatalogDefinition& d, int) { return d.settings.table; },
+     [](const KeyReader& r, CatalogDefinition& d, int) { d.settings.table = r.text(std::string()); },
+     [](const CatalogDefinition& d, int) { return !d.settings.table.empty(); }},
+
+    {kPage2, "ratype", kOnce, [](const CatalogDefinition& d, int) { return integerText(d.settings.ratype); },
+     [](const KeyReader& r, CatalogDefinition& d, int) {
+       d.setRaType(r.integer(d.settings.ratype, 0, kRaTypeCount - 1));
+     }},
+    {kPage2, "dectype", kOnce, [](const CatalogDefinition& d, int) { return integerText(d.settings.dectype); },
+     [](const KeyReader& r, CatalogDefinition& d, int) {
+       d.setDecType(r.integer(d.settings.dectype, 0, kDecTypeCount - 1));
+     }},
+    realSetting<&BuildSettings::equinox>(kPage2, "equinox"),
+    realSetting<&BuildSettings::epoch>(kPage2, "epoch"),
+    realSetting<&BuildSettings::magmax>(kPage2, "magmax"),
+    integerSetting<&BuildSettings::nebsize, 0, kNebSizeMax>(kPage2, "nebsize"),
+    selectionSetting<&BuildSettings::nebunit, 2>(kPage2, "nebunit"),
+    selectionSetting<&BuildSettings::nebtype, kDefaultObjectTypeCount - 1>(kPage2, "nebtype"),
+    booleanSetting<&BuildSettings::neblog>(kPage2, "neblog"),
+    integerSetting<&BuildSettings::linewidth, 0, kLineWidthMax>(kPage2, "linewidth"),
+    colourSetting<&BuildSettings::linecolor>(kPage2, "linecolor"),
+    integerSetting<&BuildSettings::drawingtype, 0, 2>(kPage2, "drawingtype"),
+    booleanSetting<&BuildSettings::closedline>(kPage2, "closedline"),
+
+    countKey(kPage3, "numitem", [](const CatalogDefinition& d) { return d.fields().size(); },
+             [](const KeyReader& r, CatalogDefinition& d) { return r.integer(0, 0, d.fields().size()); }),
+    {kPage3, "field", kCounted, [](const CatalogDefinition& d, int i) { return booleanText(d.ticked(i)); },
+     [](const KeyReader& r, CatalogDefinition& d, int i) { d.setTicked(i, r.boolean(d.ticked(i))); }},
+    {kPage3, "label", range(1, kLabelCount), [](const CatalogDefinition& d, int k) { return d.label(k); },
+     [](const KeyReader& r, CatalogDefinition& d, int k) {
+       // The label box takes 10 characters; a longer hand-edited label is cut.
+       if (auto label = r.text()) d.setLabel(k, label->substr(0, kLabelMaxLength));
+     }},
+    // Negative columns and lengths read as "not set" downstream, as 0 does.
+    {kPage3, "fieldindex", range(0, kSlotCount),
+     [](const CatalogDefinition& d, int n) { return integerText(slotOf(d, n).firstChar); },
+     [](const KeyReader& r, CatalogDefinition& d, int n) {
+       slotOf(d, n).firstChar = r.integer(slotOf(d, n).firstChar, 0, kMaxSlotValue);
+     }},
+    {kPage3, "fieldlength", kSameLoop,
+     [](const CatalogDefinition& d, int n) { return integerText(slotOf(d, n).length); },
+     [](const KeyReader& r, CatalogDefinition& d, int n) {
+       slotOf(d, n).length = r.integer(slotOf(d, n).length, 0, kMaxSlotValue);
+     }},
+    {kPage3, "calcA", kSameLoop,
+     [](const CatalogDefinition& d, int n) { return formatProjectFloat(slotOf(d, n).calcA); },
+     [](const KeyReader& r, CatalogDefinition& d, int n) { slotOf(d, n).calcA = r.real(1.0); }},
+    {kPage3, "calcB", kSameLoop,
+     [](const CatalogDefinition& d, int n) { return formatProjectFloat(slotOf(d, n).calcB); },
+     [](const KeyReader& r, CatalogDefinition& d, int n) { slotOf(d, n).calcB = r.real(0.0); }},
+    {kPage3, "fieldname", kSameLoop,
+     [](const CatalogDefinition& d, int n) { return d.fieldNames[static_cast<std::size_t>(n)]; },
+     [](const KeyReader& r, CatalogDefinition& d, int n) {
+       d.fieldNames[static_cast<std::size_t>(n)] = r.text(std::string());
+     },
+     [](const CatalogDefinition& d, int n) { return !d.fieldNames[static_cast<std::size_t>(n)].empty(); }},
+    {kPage3, "altname", range(1, kAltNameCount),
+     [](const CatalogDefinition& d, int k) { return integerText(d.altNames[static_cast<std::size_t>(k - 1)]); },
+     [](const KeyReader& r, CatalogDefinition& d, int k) {
+       // The flag is stored as a byte; the header and the editor know only 0 and 1,
+       // so a byte other than 0 is a set flag.
+       if (auto v = r.integer())
+         d.altNames[static_cast<std::size_t>(k - 1)] = (static_cast<std::uint64_t>(*v) & 0xFFu) != 0 ? 1 : 0;
+     }},
+
+    integerSetting<&BuildSettings::numfile, 0, 3>(kPage4, "numfile"),
+    textSetting<&BuildSettings::ouputdir>(kPage4, "ouputdir"),
+    booleanSetting<&BuildSettings::index>(kPage4, "index"),
+    booleanSetting<&BuildSettings::altindex>(kPage4, "altindex"),
+    booleanSetting<&BuildSettings::prefalt>(kPage4, "prefalt"),
+    booleanSetting<&BuildSettings::append>(kPage4, "append"),
+
+    textColumn<&MappingTables::objectTypes>(kPage5, "nebtype"),
+    textColumn<&MappingTables::sizeUnits>(kPage5, "unit"),
+    textColumn<&MappingTables::lineOperations>(kPage6, "linetype"),
+    textColumn<&MappingTables::colourStringsHidden>(kPage7, "colorstr"),
+    {kPage7, "color", range(1, kColourRows),
+     [](const CatalogDefinition& d, int r) { return integerText(d.tables.colours[static_cast<std::size_t>(r - 1)]); },
+     [](const KeyReader& k, CatalogDefinition& d, int r) {
+       Colour& cell = d.tables.colours[static_cast<std::size_t>(r - 1)];
+       cell = k.colour(cell);
+     }},
+};
+
+// Calls key(rule, name, index) for every key of the rules in file order. A
+// count rule has no key loop of its own: count(rule) gives the number of
+// keys of the counted rule after it.
+template <class Count, class Key>
+void forEachKey(Count&& count, Key&& key) {
+  constexpr std::size_t kRules = std::size(kKeyRules);
+  int counted = 0;
+  for (std::size_t i = 0; i < kRules;) {
+    const KeyRule& rule = kKeyRules[i];
+    std::size_t end = i + 1;
+    while (end < kRules && kKeyRules[end].indexes.kind == Indexes::kSameLoop) ++end;
+    switch (rule.indexes.kind) {
+      case Indexes::kCount:
+        counted = count(rule);
+        break;
+      case Indexes::kOnce:
+        key(rule, std::string(rule.stem), 0);
+        break;
+      default: {
+        const bool isCounted = rule.indexes.kind == Indexes::kCounted;
+        const int first = isCounted ? 0 : rule.indexes.first;
+        const int last = first + (isCounted ? counted : rule.indexes.count);
+        for (int index = first; index < last; ++index)
+          for (std::size_t j = i; j < end; ++j) key(kKeyRules[j], indexed(kKeyRules[j].stem, index), index);
+      }
+    }
+    i = end;
+  }
+}
 
 struct ProjectKey {
   std::string_view section;
   std::string key;
   std::string value;
-  // Keys that came after the first project files are written only when they
-  // say something (or the file holds them already, to replace an older
-  // value), so that a fixed-column project saves as it always did.
-  bool optional = false;
+  bool optional = false;  // written only where the file holds it already
 };
 
 // Every key of a project in write order.
 std::vector<ProjectKey> projectKeys(const CatalogDefinition& def) {
-  const BuildSettings& s = def.settings;
   std::vector<ProjectKey> keys;
-  auto put = [&keys](std::string_view section, std::string key, std::string_view value) {
-    keys.push_back(ProjectKey{section, std::move(key), std::string(value)});
-  };
-  auto putOptional = [&keys](std::string_view section, std::string key, std::string_view value, bool says) {
-    keys.push_back(ProjectKey{section, std::move(key), std::string(value), !says});
-  };
-
-  put(kPage1, "type", integerText(s.type));
-  put(kPage1, "shortname", s.shortname);
-  put(kPage1, "longname", s.longname);
-  put(kPage1, "numfiles", integerText(static_cast<std::int64_t>(s.inputfiles.size())));
-  for (std::size_t k = 0; k < s.inputfiles.size(); ++k)
-    put(kPage1, indexed("inputfiles", static_cast<int>(k)), s.inputfiles[k]);
-  put(kPage1, "eol", integerText(s.eol));
-  putOptional(kPage1, "format", tableFormName(s.format), s.format != TableForm::Fixed);
-  putOptional(kPage1, "headerrow", booleanText(s.headerrow), s.headerrow);
-  putOptional(kPage1, "table", s.table, !s.table.empty());
-
-  put(kPage2, "ratype", integerText(s.ratype));
-  put(kPage2, "dectype", integerText(s.dectype));
-  put(kPage2, "equinox", formatProjectFloat(s.equinox));
-  put(kPage2, "epoch", formatProjectFloat(s.epoch));
-  put(kPage2, "magmax", formatProjectFloat(s.magmax));
-  put(kPage2, "nebsize", integerText(s.nebsize));
-  put(kPage2, "nebunit", integerText(s.nebunit));
-  put(kPage2, "nebtype", integerText(s.nebtype));
-  put(kPage2, "neblog", booleanText(s.neblog));
-  put(kPage2, "linewidth", integerText(s.linewidth));
-  put(kPage2, "linecolor", integerText(s.linecolor));
-  put(kPage2, "drawingtype", integerText(s.drawingtype));
-  put(kPage2, "closedline", booleanText(s.closedline));
-
-  const int numitem = def.fields().size();
-  put(kPage3, "numitem", integerText(numitem));
-  for (int i = 0; i < numitem; ++i) put(kPage3, indexed("field", i), booleanText(def.ticked(i)));
-  for (int k = 1; k <= kLabelCount; ++k) put(kPage3, indexed("label", k), def.label(k));
-  for (int n = 0; n < kSlotCount; ++n) {
-    const FieldSlot& slot = def.fieldSlots[static_cast<std::size_t>(n)];
-    put(kPage3, indexed("fieldindex", n), integerText(slot.firstChar));
-    put(kPage3, indexed("fieldlength", n), integerText(slot.length));
-    put(kPage3, indexed("calcA", n), formatProjectFloat(slot.calcA));
-    put(kPage3, indexed("calcB", n), formatProjectFloat(slot.calcB));
-    const std::string& name = def.fieldNames[static_cast<std::size_t>(n)];
-    putOptional(kPage3, indexed("fieldname", n), name, !name.empty());
-  }
-  for (int k = 1; k <= kAltNameCount; ++k)
-    put(kPage3, indexed("altname", k), integerText(def.altNames[static_cast<std::size_t>(k - 1)]));
-
-  put(kPage4, "numfile", integerText(s.numfile));
-  put(kPage4, "ouputdir", s.ouputdir);
-  put(kPage4, "index", booleanText(s.index));
-  put(kPage4, "altindex", booleanText(s.altindex));
-  put(kPage4, "prefalt", booleanText(s.prefalt));
-  put(kPage4, "append", booleanText(s.append));
-
-  const MappingTables& t = def.tables;
-  for (int r = 1; r <= kObjectTypeRows; ++r) put(kPage5, indexed("nebtype", r), t.objectTypes[r - 1]);
-  for (int r = 1; r <= kSizeUnitRows; ++r) put(kPage5, indexed("unit", r), t.sizeUnits[r - 1]);
-  for (int r = 1; r <= kLineTypeCells; ++r) put(kPage6, indexed("linetype", r), t.lineOperations[r - 1]);
-  for (int r = 1; r <= kColourRows; ++r) put(kPage7, indexed("colorstr", r), t.colourStringsHidden[r - 1]);
-  for (int r = 1; r <= kColourRows; ++r) put(kPage7, indexed("color", r), integerText(t.colours[r - 1]));
+  forEachKey(
+      [&](const KeyRule& rule) {
+        const int n = rule.count(def);
+        keys.push_back(ProjectKey{rule.section, std::string(rule.stem), integerText(n)});
+        return n;
+      },
+      [&](const KeyRule& rule, std::string name, int index) {
+        keys.push_back(ProjectKey{rule.section, std::move(name), rule.write(def, index),
+                                  rule.says != nullptr && !rule.says(def, index)});
+      });
   return keys;
 }
 
@@ -225,9 +437,7 @@ IniFile readProjectText(const std::string& path, FileSystem& fs) {
   std::string text;
   try {
     text = IniFile::readText(path, fs, whole);
-  } catch (const Error& e) {
-    throw notAProject(path, e.what());
-  }
+  } catch (const Error& e) { throw notAProject(path, e.what()); }
   if (!whole)
     throw notAProject(path, "it is larger than " + std::to_string(IniFile::kMaxFileBytes >> 20) + " MiB");
   if (std::size_t nul = text.find('\0'); nul != std::string::npos)
@@ -321,109 +531,23 @@ void saveProject(const std::string& path, const CatalogDefinition& definition, F
     for (const ProjectKey& k : keys)
       if (!k.optional || ini.value(k.section, k.key)) ini.setValue(k.section, k.key, k.value);
     ini.save(path, fs);
-  } catch (const Error&) {
-    throw Error(failure);
-  }
+  } catch (const Error&) { throw Error(failure); }
 }
 
 void loadProject(const std::string& path, CatalogDefinition& target, FileSystem& fs) {
   const IniFile ini = readProjectText(path, fs);
   // Applied to a copy: a refused value leaves the target as it was.
   CatalogDefinition definition = target;
-  BuildSettings& s = definition.settings;
-
-  const SectionReader page1(ini, kPage1, path);
-  definition.setType(page1.integer("type", s.type, 0, kCatalogTypeCount - 1));
-  s.shortname = page1.text("shortname", s.shortname);
-  s.longname = page1.text("longname", s.longname);
-  const int numfiles = page1.integer("numfiles", 0, 0, kMaxInputFiles);
-  s.inputfiles.clear();
-  for (int k = 0; k < numfiles; ++k) {
-    auto file = page1.text(indexed("inputfiles", k));
-    if (file && !trimmed(*file).empty()) s.inputfiles.push_back(std::move(*file));
-  }
-  s.eol = page1.integer("eol", s.eol, 0, 2);
-  // An unknown form name is refused rather than read as fixed columns: the
-  // build would cut cells at byte columns and fill the catalog with noise.
-  if (auto format = page1.text("format")) {
-    const auto form = parseTableForm(*format);
-    if (!form)
-      throw Error("\"" + path + "\": the value of format in [Page1] is \"" + *format +
-                  "\", which is none of fixed, csv, tsv, psv, ssv, blanks, ecsv, mrt, fits, votable");
-    s.format = *form;
-  } else {
-    s.format = TableForm::Fixed;
-  }
-  s.headerrow = page1.boolean("headerrow", false);
-  s.table = page1.text("table", std::string());
-
-  const SectionReader page2(ini, kPage2, path);
-  definition.setRaType(page2.integer("ratype", s.ratype, 0, kRaTypeCount - 1));
-  definition.setDecType(page2.integer("dectype", s.dectype, 0, kDecTypeCount - 1));
-  s.equinox = page2.real("equinox", s.equinox);
-  s.epoch = page2.real("epoch", s.epoch);
-  s.magmax = page2.real("magmax", s.magmax);
-  s.nebsize = page2.integer("nebsize", s.nebsize, 0, kNebSizeMax);
-  // -1 is the selection of a drop-down list with no item selected (text typed
-  // into it, as earlier versions saved it): the list's default, not its first item.
-  s.nebunit = page2.selection("nebunit", s.nebunit, 2, BuildSettings{}.nebunit);
-  s.nebtype = page2.selection("nebtype", s.nebtype, kDefaultObjectTypeCount - 1, BuildSettings{}.nebtype);
-  s.neblog = page2.boolean("neblog", s.neblog);
-  s.linewidth = page2.integer("linewidth", s.linewidth, 0, kLineWidthMax);
-  s.linecolor = page2.colour("linecolor", s.linecolor);
-  s.drawingtype = page2.integer("drawingtype", s.drawingtype, 0, 2);
-  s.closedline = page2.boolean("closedline", s.closedline);
-
-  // The list has been rebuilt above for the loaded type and formats, so the
-  // ticks and labels land on its entries.
-  const SectionReader page3(ini, kPage3, path);
-  const int numitem = page3.integer("numitem", 0, 0, definition.fields().size());
-  for (int i = 0; i < numitem; ++i)
-    definition.setTicked(i, page3.boolean(indexed("field", i), definition.ticked(i)));
-  for (int k = 1; k <= kLabelCount; ++k) {
-    // The label box takes 10 characters; a longer hand-edited label is cut.
-    if (auto label = page3.text(indexed("label", k)))
-      definition.setLabel(k, label->substr(0, kLabelMaxLength));
-  }
-  for (int n = 0; n < kSlotCount; ++n) {
-    FieldSlot& slot = definition.fieldSlots[static_cast<std::size_t>(n)];
-    // Negative columns and lengths read as "not set" downstream, as 0 does.
-    slot.firstChar = page3.integer(indexed("fieldindex", n), slot.firstChar, 0, kMaxSlotValue);
-    slot.length = page3.integer(indexed("fieldlength", n), slot.length, 0, kMaxSlotValue);
-    slot.calcA = page3.real(indexed("calcA", n), 1.0);
-    slot.calcB = page3.real(indexed("calcB", n), 0.0);
-    definition.fieldNames[static_cast<std::size_t>(n)] = page3.text(indexed("fieldname", n), std::string());
-  }
-  for (int k = 1; k <= kAltNameCount; ++k) {
-    // The flag is stored as a byte; the header and the editor know only 0 and 1,
-    // so a byte other than 0 is a set flag.
-    if (auto v = page3.integer(indexed("altname", k)))
-      definition.altNames[static_cast<std::size_t>(k - 1)] = (static_cast<std::uint64_t>(*v) & 0xFFu) != 0 ? 1 : 0;
-  }
-
-  const SectionReader page4(ini, kPage4, path);
-  s.numfile = page4.integer("numfile", s.numfile, 0, 3);
-  s.ouputdir = page4.text("ouputdir", s.ouputdir);
-  s.index = page4.boolean("index", s.index);
-  s.altindex = page4.boolean("altindex", s.altindex);
-  s.prefalt = page4.boolean("prefalt", s.prefalt);
-  s.append = page4.boolean("append", s.append);
-
-  MappingTables& t = definition.tables;
-  const SectionReader page5(ini, kPage5, path);
-  for (int r = 1; r <= kObjectTypeRows; ++r)
-    t.objectTypes[r - 1] = page5.text(indexed("nebtype", r), t.objectTypes[r - 1]);
-  for (int r = 1; r <= kSizeUnitRows; ++r) t.sizeUnits[r - 1] = page5.text(indexed("unit", r), t.sizeUnits[r - 1]);
-  const SectionReader page6(ini, kPage6, path);
-  for (int r = 1; r <= kLineTypeCells; ++r)
-    t.lineOperations[r - 1] = page6.text(indexed("linetype", r), t.lineOperations[r - 1]);
-  const SectionReader page7(ini, kPage7, path);
-  for (int r = 1; r <= kColourRows; ++r)
-    t.colourStringsHidden[r - 1] = page7.text(indexed("colorstr", r), t.colourStringsHidden[r - 1]);
-  for (int r = 1; r <= kColourRows; ++r) t.colours[r - 1] = page7.colour(indexed("color", r), t.colours[r - 1]);
-
+  forEachKey(
+      [&](const KeyRule& rule) {
+        const std::string name(rule.stem);
+        return rule.readCount(KeyReader(ini, rule.section, name, path), definition);
+      },
+      [&](const KeyRule& rule, const std::string& name, int index) {
+        rule.read(KeyReader(ini, rule.section, name, path), definition, index);
+      });
   // Short and long names longer than their boxes are cut.
-  s.clampToRanges();
+  definition.settings.clampToRanges();
   target = std::move(definition);
 }
 

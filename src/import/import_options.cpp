@@ -42,12 +42,6 @@ int stringNumber(const CatalogDefinition& d, const std::string& item) {
 
 }  // namespace
 
-bool isImportOption(std::string_view name) {
-  for (const char* n : {"--short-name", "--long-name", "--regions", "--alt-names", "--magmax", "--equinox"})
-    if (name == n) return true;
-  return false;
-}
-
 int regionCountOfNumfile(int numfile) { return kRegionCounts[numfile < 0 ? 0 : numfile > 3 ? 3 : numfile]; }
 
 bool readImportOption(std::string_view name, const std::string& value, ImportOptions& o) {

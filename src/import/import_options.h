@@ -26,9 +26,6 @@ struct ImportOptions {
   std::optional<double> equinox;  // --equinox
 };
 
-// Whether `name` ("--regions", ...) is an import option that takes a value.
-bool isImportOption(std::string_view name);
-
 // Reads the value of the import option `name` ("--regions", ...) into
 // `options`. Returns false when `name` is not an import option taking a
 // value; throws Error naming the option and the value when the value is not
@@ -43,17 +40,5 @@ void applyImportOptions(const ImportOptions& options, CatalogDefinition& definit
 
 // The option text of a region scheme `numfile` (0..3): "50" ... "9537".
 int regionCountOfNumfile(int numfile);
-
-// The usage lines of the options, for the command line's help.
-inline constexpr const char* kImportOptionsUsage =
-    "  --short-name NAME  the catalog short name (at most 4 characters; names the files)\n"
-    "  --long-name TEXT   the catalog long name (at most 50 characters)\n"
-    "  --regions N        region files: 50, 184, 732 or 9537\n"
-    "  --index, --no-index  write a name index, or none\n"
-    "  --alt-names LIST   the String fields whose texts also go to the index, by\n"
-    "                     number (1-10) or label, separated by commas; \"none\" for none\n"
-    "  --magmax M         the maximum magnitude; by default the faintest magnitude of\n"
-    "                     the input files, rounded up to the next tenth\n"
-    "  --equinox YEAR     the equinox of the coordinates\n";
 
 }  // namespace mirdal

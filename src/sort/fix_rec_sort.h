@@ -7,7 +7,10 @@
 #include <vector>
 
 #include "sort/compare_from.h"
+#include "sort/m3_array.h"
+#include "sort/merge_part.h"
 #include "sort/record_compare.h"
+#include "sort/sor_io.h"
 #include "util/file_system.h"
 
 namespace mirdal {
@@ -30,134 +33,6 @@ struct SortSizes {
 // IOBufferSize and MergeBufferSize are as computed: each buffer rounds its own
 // size down to whole records, and never below one record.
 SortSizes computeSortSizes(std::int64_t inputSize, int recordSize);
-
-// A buffered reader or writer of whole records over one stream (not owned).
-class SorIO {
- public:
-  // The buffer holds requestedSize / recordSize records, at least one. The
-  // stream's size is taken now; a reader delivers the whole records of that
-  // many bytes and no more.
-  SorIO(File& stream, std::int64_t requestedSize, int recordSize);
-
-  // Address of the next record inside the buffer, valid until the next read.
-  // Call only while endOfRecords() is false.
-  const std::uint8_t* ReadRecord();
-  // True once the record last delivered was the stream's last (at once for an
-  // empty stream).
-  bool endOfRecords() const { return endOfRecords_; }
-
-  void WriteRecord(const std::uint8_t* record);
-  void Flush();
-
-  // Bytes read so far (reader) or accepted so far (writer).
-  std::int64_t byteCounter() const { return byteCounter_; }
-  std::int64_t capacity() const { return capacity_; }
-
- private:
-  void refill();
-
-  File& stream_;
-  std::int64_t validBytes_ = 0;
-  std::int64_t capacity_;
-  std::int64_t offset_ = 0;
-  std::unique_ptr<std::uint8_t[]> buffer_;
-  bool refillDue_ = true;
-  bool endOfRecords_ = false;
-  bool streamExhausted_ = false;
-  std::int64_t streamSize_;
-  std::int64_t byteCounter_ = 0;
-  int recordSize_;
-};
-
-// One sorted run inside the temporary file, read through its own buffer.
-class MergePart {
- public:
-  MergePart(File& temp, std::int64_t startOffset, int recordSize, std::int64_t recordCount, int runNumber);
-
-  // Allocates a buffer of mergeBufferSize bytes cut to whole records (at least
-  // one) and makes the run's first record current.
-  void Open(std::int64_t mergeBufferSize);
-  // Makes the next record current. Call only while finished() is false.
-  void Advance();
-
-  const std::uint8_t* current() const { return current_; }
-  // The current record is the run's last.
-  bool finished() const { return finished_; }
-  int runNumber() const { return runNumber_; }
-  std::int64_t recordCount() const { return recordCount_; }
-
- private:
-  File& stream_;
-  std::int64_t position_;
-  std::int64_t recordCount_;
-  std::int64_t recordsMadeCurrent_ = 0;
-  std::int64_t bufferSize_ = 0;
-  std::int64_t validBytes_ = 0;
-  std::int64_t offset_ = 0;
-  std::unique_ptr<std::uint8_t[]> buffer_;
-  bool refillDue_ = true;
-  bool finished_ = false;
-  int recordSize_;
-  const std::uint8_t* current_ = nullptr;
-  int runNumber_;
-};
-
-// A cursor over one run of the address array during a merge pass.
-struct Sub3Array {
-  std::int64_t lastValid = -1;  // item count - 1 of the whole array
-  std::int64_t current = 0;
-  std::int64_t last = -1;       // last index of this run, clipped to lastValid
-  bool active = false;
-
-  // Covers first .. last, clipped; inactive when first lies beyond lastValid.
-  void Set(std::int64_t first, std::int64_t lastIndex);
-};
-
-// The record addresses of one run, and the two in-memory sorts over them.
-class M3Array {
- public:
-  static constexpr std::int64_t kGrowth = 8192;
-
-  void Add(const std::uint8_t* address);
-  // Makes room for n addresses at once, rounded up to the growth step, so
-  // that a run's array is not copied on every step.
-  void Reserve(std::int64_t n);
-  // Count to 0, both arrays released.
-  void Clear();
-
-  std::int64_t count() const { return count_; }
-  std::int64_t capacity() const { return capacity_; }
-  const std::uint8_t* const* items() const { return items_.get(); }
-
-  // Not stable. The pending-range stack is bounded by pushing the larger
-  // part and going on with the smaller.
-  void QuickSort(const RecordCompare& compare);
-  // Bottom-up three-way merge sort; stable.
-  void MergeSort(const RecordCompare& compare);
-
- private:
-  template <class Compare>
-  void quickSortWith(const Compare& compare);
-  template <class Compare>
-  void mergeSortWith(const Compare& compare);
-  // The name order: a stable radix sort by the first eight folded bytes of
-  // each name, then a stable sort by the rest of the name among equal keys,
-  // gives the order the stable merge sort gives.
-  void mergeSortWith(const TextFromCompare& compare);
-  // The magnitude order: a stable counting sort by the 16-bit key gives the
-  // order the stable merge sort gives, in two passes over the addresses.
-  void mergeSortWith(const SmallIntFromCompare& compare);
-  template <class T, class Compare>
-  void mergePasses(std::unique_ptr<T[]>& items, std::unique_ptr<T[]>& scratch, const Compare& compare);
-  template <class T, class Compare>
-  void mergeThree(const T* from, T* to, const Compare& compare);
-
-  Sub3Array cursors_[3];
-  std::unique_ptr<const std::uint8_t*[]> items_;
-  std::unique_ptr<const std::uint8_t*[]> scratch_;
-  std::int64_t count_ = 0;
-  std::int64_t capacity_ = 0;
-};
 
 // The external sort of a file of fixed-size records: runs of MemorySize bytes
 // are sorted in memory by address, written back to back to the run file
