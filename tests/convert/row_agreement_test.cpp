@@ -16,6 +16,7 @@
 #include "output/catalog_reader.h"
 #include "support/catalog_checks.h"
 #include "support/recording_ui.h"
+#include "support/shared_forms.h"
 #include "support/temp_dir.h"
 #include "util/text.h"
 
@@ -23,27 +24,14 @@ namespace mirdal {
 namespace {
 
 using testing::RecordingUi;
-using testing::setSlot;
 using testing::TempDir;
 using testing::textOf;
 
 const std::string kData = MIRDAL_SHARED_DATA_DIR;
 
-// The project the import proposes for `path`; a `|` file names no column,
-// so there the user's mapping is played by hand (RAdeg, DEdeg, HR, Vmag).
 CatalogDefinition projectFor(const std::string& path, TableForm form, const std::string& out) {
-  CatalogDefinition def;
-  if (form == TableForm::Psv) {
-    def = testing::decimalStars("agr", {path}, 1, out);
-    def.settings.format = form;
-    const int columns[] = {54, 55, 1, 29};
-    for (int p = 0; p < 4; ++p) setSlot(def, p, columns[p], p == 2 ? 4 : 1);
-  } else {
-    EXPECT_TRUE(importTableDescription(FileSystem::real(), path, form, CatalogType::Stars, def).mapped);
-    def.settings.inputfiles = {path};
-  }
+  CatalogDefinition def = testing::importedProject(path, form, out);
   def.settings.shortname = "agr";
-  def.settings.ouputdir = out;
   def.settings.numfile = 1;
   def.settings.magmax = 20;
   return def;
@@ -108,11 +96,7 @@ void expectAgreement(const CatalogDefinition& def, const std::set<std::string>& 
 TEST(RowAgreement, SharedFormsGiveEveryReaderTheSameRows) {
   if (!std::filesystem::exists(kData + "/formats/bsc5.csv")) GTEST_SKIP() << "no shared data";
   TempDir dir;
-  const std::pair<const char*, TableForm> forms[] = {
-      {"bsc5.csv", TableForm::Csv}, {"bsc5.csv.gz", TableForm::Csv}, {"bsc5.tsv", TableForm::Tsv},
-      {"bsc5.psv", TableForm::Psv}, {"bsc5.ecsv", TableForm::Ecsv},  {"bsc5.mrt", TableForm::Mrt},
-      {"bsc5.fits", TableForm::Fits}, {"bsc5.vot", TableForm::VoTable}, {"bsc5.b2.vot", TableForm::VoTable}};
-  for (const auto& [file, form] : forms) {
+  for (const auto& [file, form] : testing::kSharedForms) {
     SCOPED_TRACE(file);
     // HR 1 and HR 9110 are the first and last rows of every file.
     expectAgreement(projectFor(kData + "/formats/" + file, form, dir.str() + "/" + file), {"1", "9110"});

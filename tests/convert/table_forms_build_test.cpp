@@ -17,6 +17,7 @@
 #include "support/build_state.h"
 #include "support/catalog_checks.h"
 #include "support/recording_ui.h"
+#include "support/shared_forms.h"
 #include "support/temp_dir.h"
 #include "util/error.h"
 #include "util/file_system.h"
@@ -59,22 +60,8 @@ std::map<int, Star> build(const CatalogDefinition& def) {
   return starsOf(def.settings.ouputdir);
 }
 
-// The project the import writes from the file's own description; the `|`
-// file names no column, so there the user's mapping is played by hand.
 CatalogDefinition tableStars(const std::string& file, TableForm form, const std::string& out) {
-  const std::string path = kData + "/formats/" + file;
-  CatalogDefinition def;
-  if (form == TableForm::Psv) {
-    def = testing::decimalStars("bsc", {path}, 1, out);
-    def.settings.format = form;
-    const int columns[] = {54, 55, 1, 29};  // RAdeg, DEdeg, HR, Vmag
-    for (int p = 0; p < 4; ++p) setSlot(def, p, columns[p], p == 2 ? 4 : 1);
-  } else {
-    const TableImport import = importTableDescription(FileSystem::real(), path, form, CatalogType::Stars, def);
-    EXPECT_TRUE(import.mapped);
-    def.settings.inputfiles = {path};
-    def.settings.ouputdir = out;
-  }
+  CatalogDefinition def = testing::importedProject(kData + "/formats/" + file, form, out);
   def.settings.shortname = "bsc";
   def.settings.longname = "Bright Star Catalogue";
   def.settings.numfile = 1;
@@ -98,11 +85,7 @@ TEST(TableForms, SharedFormsBuildTheStarsOfTheFixedColumns) {
   const std::map<int, Star> expected = build(fixed);
   ASSERT_EQ(expected.size(), 9096u);
 
-  const std::pair<const char*, TableForm> forms[] = {
-      {"bsc5.csv", TableForm::Csv}, {"bsc5.csv.gz", TableForm::Csv}, {"bsc5.tsv", TableForm::Tsv},
-      {"bsc5.psv", TableForm::Psv}, {"bsc5.ecsv", TableForm::Ecsv},  {"bsc5.mrt", TableForm::Mrt},
-      {"bsc5.fits", TableForm::Fits}, {"bsc5.vot", TableForm::VoTable}, {"bsc5.b2.vot", TableForm::VoTable}};
-  for (const auto& [file, form] : forms) {
+  for (const auto& [file, form] : testing::kSharedForms) {
     SCOPED_TRACE(file);
     const std::map<int, Star> got = build(tableStars(file, form, dir.str() + "/" + file));
     ASSERT_EQ(got.size(), expected.size());
