@@ -1,0 +1,255 @@
+#include "import/mapping_rules.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "import/column_recognition.h"
+#include "util/text.h"
+
+namespace mirdal {
+namespace detail {
+
+// ---------------------------------------------------------------------------
+// Type entries
+
+namespace {
+
+constexpr std::string_view kSpectrum = "SpType|Sp|SpT|SpClass|MK|Spec|SpTyp";
+constexpr std::string_view kComments = "Comm|Comment|Comments|Remark|Remarks|Note|Notes|Desc|Text";
+
+constexpr Rule kStarRules[] = {
+    {4, "Vmag|V|Vj|VTmag|Vt|Hpmag|Gmag|mag", Quantity::Magnitude},
+    {5, "B-V|BV|B-Vmag|(B-V)", Quantity::Magnitude},
+    {6, "Bmag|B|BTmag|Bt|Bjmag|Bj", Quantity::Magnitude},
+    {7, "Rmag|R|RFmag|Rcmag|Rc", Quantity::Magnitude},
+    {8, kSpectrum, Quantity::Any},
+    {9, "pmRA|pmRA*|pmRAcosDE|pmRAc|pmRA2000", Quantity::ProperMotion},
+    {10, "pmDE|pmDec|pmDEC|pmDE2000", Quantity::ProperMotion},
+    {11, "Epoch|Ep|EpRA|Date|Year", Quantity::Year},
+    {12, "Plx|Parallax|Px|Par|pi", Quantity::Parallax},
+    {13, kComments, Quantity::Any},
+};
+
+constexpr Rule kVariableRules[] = {
+    {4, "magMax|max|maxMag|Vmax", Quantity::Magnitude},
+    {5, "magMin|min|Min1|minMag|Vmin|magMin1", Quantity::Magnitude},
+    {6, "Period|Per|P", Quantity::Days},
+    {7, "VarType|Type|VarTyp|VType", Quantity::Any},
+    {8, "Epoch|MaxEpoch|EpMax|Ep|JDmax|Tmax", Quantity::JulianDay},
+    {9, "M-m|Rise|RiseTime", Quantity::Percent},
+    {10, kSpectrum, Quantity::Any},
+    {11, "n_magMax|n_max|Band|PhotSys|Phot|System", Quantity::Any},
+    {12, kComments, Quantity::Any},
+};
+
+constexpr Rule kDoubleRules[] = {
+    {4, "mag1|m1|Vmag1|magA|VmagA|mA", Quantity::Magnitude},
+    {5, "mag2|m2|Vmag2|magB|VmagB|mB", Quantity::Magnitude},
+    {6, "sep|rho|sep2|sep1|Dist", Quantity::Separation},
+    {7, "pa|PA|theta|pa2|pa1", Quantity::Angle},
+    {8, "Obs2|Epoch|Ep|Date|Obs|Year|Obs1", Quantity::Year},
+    {9, "Comp|Comps|Cmp|Components", Quantity::Any},
+    {10, "SpType|Sp|SpT|Sp1|SpA|SpType1", Quantity::Any},
+    {11, "Sp2|SpB|SpType2", Quantity::Any},
+    {12, kComments, Quantity::Any},
+};
+
+constexpr Rule kNebulaRules[] = {
+    {4, "Type|OType|ObjType|ObjClass", Quantity::Any},
+    {5, "mag|Vmag|Bmag|BTmag|VTmag|m|Vt|Bt", Quantity::Magnitude},
+    {6, "SB|SBr|mu|SurfBr|MeanSB|SBmag", Quantity::SurfaceBrightness},
+    {7, "size|MajAx|Dmaj|MajDiam|Diam|D|amaj|MajAxis|Maj|Dim|Dim1|Diameter", Quantity::Dimension},
+    {8, "MinAx|Dmin|MinDiam|d|amin|MinAxis|Dim2", Quantity::Dimension},
+    {9, "Unit|SizeUnit|u_size|x_size|u_Dim", Quantity::Any},
+    {10, "PA|pa|PosAng", Quantity::Angle},
+    {11, "RV|HRV|RadVel|Vr|cz|Vrad|Vel", Quantity::Velocity},
+    {12, "MType|Morph|Class|Hubble|HType|MorphType", Quantity::Any},
+    {13, "Desc|Comm|Comment|Comments|Remark|Remarks|Note|Notes|Text", Quantity::Any},
+};
+
+constexpr Rule kOutlineRules[] = {
+    {4, "LineOp|Op|Oper|Operation|Action", Quantity::Any},
+    {5, "LineWidth|Width", Quantity::Any},
+    {6, "LineColor|LineColour|Color|Colour", Quantity::Any},
+    {7, "Drawing|DrawType|DrawingType", Quantity::Any},
+    {8, kComments, Quantity::Any},
+};
+
+constexpr UcdRule kUcdRules[] = {
+    {CatalogType::Stars, 4, "phot.mag", "em.opt.V", Quantity::Magnitude},
+    {CatalogType::Stars, 4, "phot.mag", "", Quantity::Magnitude},
+    {CatalogType::Stars, 5, "phot.color", "em.opt.B em.opt.V", Quantity::Magnitude},
+    {CatalogType::Stars, 6, "phot.mag", "em.opt.B", Quantity::Magnitude},
+    {CatalogType::Stars, 7, "phot.mag", "em.opt.R", Quantity::Magnitude},
+    {CatalogType::Stars, 8, "src.spType", "", Quantity::Any},
+    {CatalogType::Stars, 9, "pos.pm", "pos.eq.ra", Quantity::ProperMotion},
+    {CatalogType::Stars, 10, "pos.pm", "pos.eq.dec", Quantity::ProperMotion},
+    {CatalogType::Stars, 12, "pos.parallax*", "", Quantity::Parallax},
+    {CatalogType::VariableStars, 4, "phot.mag", "stat.max", Quantity::Magnitude},
+    {CatalogType::VariableStars, 5, "phot.mag", "stat.min", Quantity::Magnitude},
+    {CatalogType::VariableStars, 6, "time.period", "", Quantity::Days},
+    {CatalogType::VariableStars, 7, "meta.code.class", "src.var", Quantity::Any},
+    {CatalogType::VariableStars, 10, "src.spType", "", Quantity::Any},
+    {CatalogType::DoubleStars, 6, "pos.angDistance", "", Quantity::Separation},
+    {CatalogType::DoubleStars, 7, "pos.posAng", "", Quantity::Angle},
+    {CatalogType::DoubleStars, 10, "src.spType", "", Quantity::Any},
+    {CatalogType::Nebulae, 5, "phot.mag", "em.opt.V", Quantity::Magnitude},
+    {CatalogType::Nebulae, 5, "phot.mag", "", Quantity::Magnitude},
+    {CatalogType::Nebulae, 6, "phot.mag.sb", "", Quantity::SurfaceBrightness},
+    {CatalogType::Nebulae, 7, "phys.angSize", "", Quantity::Dimension},
+    {CatalogType::Nebulae, 10, "pos.posAng", "", Quantity::Angle},
+    {CatalogType::Nebulae, 11, "spect.dopplerVeloc*", "", Quantity::Velocity},
+    {CatalogType::Nebulae, 12, "src.morph.type", "", Quantity::Any},
+};
+
+// 2.5 log10(3600): a surface brightness per square arcsecond is this much
+// fainter than per square arcminute.
+constexpr double kMagArcsec2ToArcmin2 = 8.890756251918218;
+
+}  // namespace
+
+std::span<const UcdRule> ucdRules() { return kUcdRules; }
+
+bool ucdRuleMatches(const UcdRule& rule, const std::vector<std::string>& words) {
+  if (words.empty()) return false;
+  const bool below = rule.primary.back() == '*';
+  const std::string_view primary = below ? rule.primary.substr(0, rule.primary.size() - 1) : rule.primary;
+  if (below ? !ucdWordIs(words.front(), primary) : words.front() != asciiLowered(primary)) return false;
+  std::string_view also = rule.also;
+  while (!also.empty()) {
+    const std::size_t blank = also.find(' ');
+    if (!hasUcdWord(words, also.substr(0, blank))) return false;
+    if (blank == std::string_view::npos) break;
+    also.remove_prefix(blank + 1);
+  }
+  return true;
+}
+
+std::span<const Rule> rulesOf(CatalogType type) {
+  switch (type) {
+    case CatalogType::Stars: return kStarRules;
+    case CatalogType::VariableStars: return kVariableRules;
+    case CatalogType::DoubleStars: return kDoubleRules;
+    case CatalogType::Nebulae: return kNebulaRules;
+    case CatalogType::NebulaOutlines: return kOutlineRules;
+  }
+  return kStarRules;
+}
+
+bool labelMatches(std::string_view candidate, std::string_view label) {
+  return candidate == label || (candidate.size() >= 3 && equalNoCase(candidate, label));
+}
+
+std::optional<Calibration> calibrationFor(Quantity q, std::string_view u) {
+  const bool none = noUnits(u);
+  auto factor = [](double a) -> std::optional<Calibration> { return Calibration{a, 0, {}}; };
+  switch (q) {
+    case Quantity::Any:
+      return Calibration{};
+    case Quantity::Dimension:
+      if (none || oneOf(u, {"deg", "arcmin", "arcsec"})) return factor(1);
+      return std::nullopt;
+    case Quantity::Magnitude:
+      if (none || u == "mag") return factor(1);
+      if (u == "mmag") return factor(0.001);
+      return std::nullopt;
+    case Quantity::ProperMotion:
+      if (none || oneOf(u, {"arcsec/yr", "arcsec/a", "arcsec/y", "\"/yr", "\"/a"})) return factor(1);
+      if (oneOf(u, {"mas/yr", "mas/a", "mas/y"})) return factor(0.001);
+      if (oneOf(u, {"arcsec/cy", "arcsec/100yr", "\"/cy"})) return factor(0.01);
+      if (oneOf(u, {"arcmin/yr", "arcmin/a"})) return factor(60);
+      if (oneOf(u, {"deg/yr", "deg/a"})) return factor(3600);
+      if (oneOf(u, {"s/yr", "s/a"}))
+        return Calibration{15, 0, "seconds of time a year x 15, without the cos(DEC) factor"};
+      return std::nullopt;
+    case Quantity::Parallax:
+      if (none || oneOf(u, {"arcsec", "\""})) return factor(1);
+      if (u == "mas") return factor(0.001);
+      if (u == "uas") return factor(1e-6);
+      return std::nullopt;
+    case Quantity::Separation:
+      if (none || oneOf(u, {"arcsec", "\""})) return factor(1);
+      if (u == "mas") return factor(0.001);
+      if (u == "arcmin") return factor(60);
+      if (u == "deg") return factor(3600);
+      return std::nullopt;
+    case Quantity::Angle:
+      if (none || u == "deg") return factor(1);
+      if (u == "rad") return factor(57.29577951308232);
+      return std::nullopt;
+    case Quantity::Year:
+      if (none || oneOf(u, {"yr", "a", "year"})) return factor(1);
+      return std::nullopt;
+    case Quantity::JulianDay:
+      if (none || u == "d") return factor(1);
+      return std::nullopt;
+    case Quantity::Days:
+      if (none || u == "d") return factor(1);
+      if (u == "h") return factor(1.0 / 24);
+      if (u == "min") return factor(1.0 / 1440);
+      if (u == "s") return factor(1.0 / 86400);
+      if (oneOf(u, {"yr", "a"})) return factor(365.25);
+      return std::nullopt;
+    case Quantity::Velocity:
+      if (none || u == "km/s") return factor(1);
+      if (u == "m/s") return factor(0.001);
+      return std::nullopt;
+    case Quantity::SurfaceBrightness:
+      if (none || oneOf(u, {"mag/arcmin2", "mag/arcmin^2"})) return factor(1);
+      if (oneOf(u, {"mag/arcsec2", "mag/arcsec^2"}))
+        return Calibration{1, -kMagArcsec2ToArcmin2, "per square arcsecond to per square arcminute"};
+      return std::nullopt;
+    case Quantity::Percent:
+      if (none || u == "%") return factor(1);
+      return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+std::optional<int> nebUnitOf(std::string_view u) {
+  if (u == "deg") return 0;
+  if (u == "arcmin") return 1;
+  if (u == "arcsec") return 2;
+  return std::nullopt;
+}
+
+// ---------------------------------------------------------------------------
+// Identifiers and qualifiers
+
+bool isQualifier(std::string_view label) {
+  return label.size() >= 3 && label[1] == '_' && std::string_view("nulrqfmx").find(label[0]) != std::string_view::npos;
+}
+
+bool isIdentifier(const ReadMeColumn& c) {
+  static constexpr std::string_view kLabels[] = {
+      "ID", "Id", "Name", "Names", "Seq", "Num", "No", "Nr", "Number", "Star", "Object", "Obj", "Desig", "Designation",
+      "HR", "HD", "HDE", "HIP", "HIC", "SAO", "BD", "CD", "CPD", "DM", "AGK3", "TYC", "Tycho", "GSC", "UCAC",
+      "2MASS", "PPM", "FK4", "FK5", "GC", "ADS", "WDS", "IDS", "CCDM", "Disc", "NGC", "IC", "M", "UGC", "PGC",
+      "ESO", "MCG", "LEDA", "Abell", "Sh2", "LBN", "LDN", "GCVS", "NSV", "VarName", "VarID", "Gaia", "Fl", "Bayer",
+      "Flamsteed", "Cluster", "PN", "PNG"};
+  for (std::string_view l : kLabels)
+    if (labelMatches(l, c.label)) return true;
+  // "source_id", "star_id".
+  const std::string l = asciiLowered(c.label);
+  if (l.size() > 3 && l.substr(l.size() - 3) == "_id") return true;
+  const std::string e = asciiLowered(c.explanation);
+  // "Identifications of components in Dmag": letters of a double's parts.
+  if (e.find("component") != std::string::npos) return false;
+  if (!c.ucd.empty()) {
+    const std::vector<std::string> words = ucdWords(c.ucd);
+    if (!words.empty() && words.front() == "meta.id") return true;
+  }
+  for (std::string_view w : {"designation", "identification", "identifier", "catalog number", "catalogue number"})
+    if (e.find(w) != std::string::npos) return true;
+  // "name" as a word, not "named" or "surname".
+  for (std::size_t p = e.find("name"); p != std::string::npos; p = e.find("name", p + 1)) {
+    const bool startOk = p == 0 || !std::isalpha(static_cast<unsigned char>(e[p - 1]));
+    const std::size_t end = p + 4 + (p + 4 < e.size() && e[p + 4] == 's' ? 1 : 0);
+    const bool endOk = end >= e.size() || !std::isalpha(static_cast<unsigned char>(e[end]));
+    if (startOk && endOk) return true;
+  }
+  return false;
+}
+
+}  // namespace detail
+}  // namespace mirdal

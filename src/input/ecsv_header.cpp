@@ -1,0 +1,118 @@
+#include "input/ecsv_header.h"
+
+#include <yaml-cpp/depthguard.h>
+#include <yaml-cpp/yaml.h>
+
+#include <algorithm>
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "util/error.h"
+#include "util/text.h"
+
+namespace mirdal {
+namespace detail {
+
+namespace {
+
+// The datatypes the ECSV standard allows.
+constexpr std::array<std::string_view, 17> kEcsvDatatypes{
+    "bool",    "int8",    "int16",   "int32",     "int64",      "uint8",      "uint16",    "uint32", "uint64",
+    "float16", "float32", "float64", "float128", "complex64", "complex128", "complex256", "string"};
+
+std::string scalarText(const YAML::Node& node, const std::string& what, const HeaderLines& lines,
+                       std::int64_t yamlFirstLine) {
+  if (node.IsNull()) return {};
+  if (!node.IsScalar())
+    throw Error(quoted(lines.path()) + " line " + std::to_string(yamlFirstLine + node.Mark().line) + ": " + what +
+                " in the ECSV header is not a text");
+  return node.Scalar();
+}
+
+}  // namespace
+
+void readEcsvHeader(HeaderLines& lines, TableLayout& layout) {
+  std::string_view line;
+  if (!lines.next(line) || line.substr(0, 7) != "# %ECSV")
+    throw Error(quoted(lines.path()) + " is not an ECSV table: its first line is not \"# %ECSV 1.0\"");
+  const std::string version(trimmed(line.substr(7)));
+  if (version.substr(0, 2) != "0." && version.substr(0, 2) != "1.")
+    lines.fail("ECSV version \"" + version + "\" is not one this program reads (1.0 is)");
+
+  std::string yaml;
+  const std::int64_t yamlFirstLine = lines.number() + 1;
+  bool names = false;
+  while (lines.next(line)) {
+    if (line.empty() || line.front() != '#') {
+      names = true;
+      break;
+    }
+    if (line.size() > 1 && line[1] != ' ') lines.fail("a line of the ECSV header does not start with \"# \"");
+    if (line.size() > 1) yaml.append(line.substr(2));
+    yaml += '\n';
+  }
+  const std::int64_t namesLine = lines.number();
+
+  const YAML::Node root = [&] {
+    try {
+      return YAML::Load(yaml);
+    } catch (const YAML::DeepRecursion& e) {
+      throw Error(quoted(lines.path()) + " line " + std::to_string(yamlFirstLine + e.mark.line) +
+                  ": the ECSV header nests lists or mappings more than " + std::to_string(e.depth()) + " deep");
+    } catch (const YAML::Exception& e) {
+      const std::int64_t at = e.mark.is_null() ? yamlFirstLine : yamlFirstLine + e.mark.line;
+      throw Error(quoted(lines.path()) + " line " + std::to_string(at) + ": the ECSV header is not valid YAML: " +
+                  e.msg);
+    }
+  }();
+  const std::string where = quoted(lines.path()) + " line " + std::to_string(yamlFirstLine) + ": ";
+  try {
+    if (!root.IsMap()) throw Error(where + "the ECSV header is not a YAML mapping");
+    const YAML::Node datatypes = root["datatype"];
+    if (!datatypes || !datatypes.IsSequence() || datatypes.size() == 0)
+      throw Error(where + "the ECSV header has no \"datatype\" list of columns");
+    if (const YAML::Node d = root["delimiter"]) {
+      const std::string delimiter = scalarText(d, "the delimiter", lines, yamlFirstLine);
+      if (delimiter == ",")
+        layout.delimiting = Delimiting{',', false};
+      else if (delimiter != " ")
+        throw Error(where + "the ECSV delimiter \"" + delimiter + "\" is neither a blank nor a comma");
+    }
+    for (const YAML::Node& item : datatypes) {
+      const std::int64_t itemLine = yamlFirstLine + item.Mark().line;
+      const std::string here = quoted(lines.path()) + " line " + std::to_string(itemLine) + ": ";
+      if (!item.IsMap()) throw Error(here + "a column of the ECSV header is not a mapping");
+      TableColumn column = numberedColumn(static_cast<int>(layout.columns.size()) + 1);
+      if (!item["name"]) throw Error(here + "a column of the ECSV header has no name");
+      column.name = scalarText(item["name"], "a column name", lines, yamlFirstLine);
+      if (!item["datatype"]) throw Error(here + "column \"" + column.name + "\" of the ECSV header has no datatype");
+      column.datatype = scalarText(item["datatype"], "a datatype", lines, yamlFirstLine);
+      if (const YAML::Node u = item["unit"]) column.unit = scalarText(u, "a unit", lines, yamlFirstLine);
+      if (const YAML::Node d = item["description"])
+        column.description = scalarText(d, "a description", lines, yamlFirstLine);
+      if (std::find(kEcsvDatatypes.begin(), kEcsvDatatypes.end(), column.datatype) == kEcsvDatatypes.end())
+        layout.notes.push_back("line " + std::to_string(itemLine) + ": column \"" + column.name + "\" has datatype \"" +
+                               column.datatype + "\", which is not one of ECSV's");
+      layout.columns.push_back(std::move(column));
+    }
+  } catch (const YAML::Exception& e) {
+    throw Error(where + "the ECSV header cannot be read: " + e.msg);
+  }
+
+  if (!names) throw Error(quoted(lines.path()) + " has no row of column names after its ECSV header");
+  RowSplitter splitter(layout.delimiting);
+  splitHeaderRow(splitter, line, lines, "names");
+  for (std::size_t i = 0; i < std::max(splitter.size(), layout.columns.size()); ++i) {
+    const std::string_view got = i < splitter.size() ? splitter.cell(i) : std::string_view("(none)");
+    const std::string_view want = i < layout.columns.size() ? layout.columns[i].name : std::string_view("(none)");
+    if (got != want)
+      throw Error(quoted(lines.path()) + " line " + std::to_string(namesLine) +
+                  ": the row of names does not repeat the ECSV header: name " + std::to_string(i + 1) + " is \"" +
+                  std::string(got) + "\", the header has \"" + std::string(want) + "\"");
+  }
+  startDataAfter(lines, layout);
+}
+
+}  // namespace detail
+}  // namespace mirdal
