@@ -208,7 +208,7 @@ void Form1::buildPages() {
     connect(swatch, &ColourSwatch::mouseReleased, this, &Form1::Shape1MouseUp);
 }
 
-WizardPage* Form1::page(int index) const {
+WizardPage* Form1::pageAt(int index) const {
   return index >= 0 && index < kPageCount ? pages_[static_cast<std::size_t>(index)] : nullptr;
 }
 
@@ -231,7 +231,7 @@ int Form1::currentPage() const { return pageStack_->currentIndex(); }
 void Form1::showPage(int page) { pageStack_->setCurrentIndex(page); }
 
 bool Form1::checkPage(int index) {
-  WizardPage* p = page(index);
+  WizardPage* p = pageAt(index);
   return !p || p->validatePage();
 }
 
@@ -243,7 +243,7 @@ bool Form1::passes(const std::optional<DefinitionProblem>& problem) {
 }
 
 void Form1::enterPage(int index) {
-  WizardPage* p = page(index);
+  WizardPage* p = pageAt(index);
   if (!p) return;
   if (p->isFinalPage()) {
     showBuildFinished(false);
@@ -410,7 +410,7 @@ void Form1::openProject(const QString& path) {
     const auto show = qScopeGuard([this] {
       mapDefinitionToControls();
       // The project's type decides what pages 2 and 4 show.
-      if (currentPage() == kPageOptions || currentPage() == kPageOutput) page(currentPage())->initializePage();
+      if (currentPage() == kPageOptions || currentPage() == kPageOutput) pageAt(currentPage())->initializePage();
       showBuildFinished(false);
       buildButton_->setEnabled(currentPage() == kPageOutput);
     });

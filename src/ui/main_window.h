@@ -142,7 +142,8 @@ class Form1 : public QWidget {
   void buildButtonBar();
   // The pages of the stack, each bound to its part of the definition.
   void buildPages();
-  WizardPage* page(int index) const;
+  // The page of the stack at `index`; null outside it.
+  WizardPage* pageAt(int index) const;
   void openTablePage(int page);
   void commitEdits();
   void makeProgramDirectoryCurrent();
