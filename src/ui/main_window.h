@@ -16,36 +16,28 @@
 #include "ui/wizard_build_ui.h"
 #include "util/file_system.h"
 
-class QCheckBox;
-class QComboBox;
-class QGridLayout;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QListWidget;
 class QMenu;
 class QPushButton;
-class QSpinBox;
 class QStackedWidget;
-class QTableWidget;
-class QTableWidgetItem;
 
 namespace mirdal {
 
 class Adv;
 class BuildSummary;
-class ColourSwatch;
-class DirectoryEdit;
-class FieldLayoutEditor;
-class FloatEdit;
+class ButtonBar;
+class CatalogPage;
+class CodeTablePage;
+class FieldsPage;
 class LogoImage;
+class OptionsPage;
+class OutputPage;
 class PlatformServices;
 class Progress;
-class RadioGroup;
 class SkyPreviewWindow;
+class WizardPage;
 
 // Pages of the stack, 0-based: the four wizard steps, then the four tables.
-enum WizardPage : int {
+enum WizardPageIndex : int {
   kPageCatalog = 0,
   kPageOptions = 1,
   kPageFields = 2,
@@ -57,12 +49,13 @@ enum WizardPage : int {
   kPageCount = 8,
 };
 
-// The wizard window "Prepare a catalog Mirdal 1.3". It owns the catalog
-// definition for its whole life: every control writes its setting into the
-// definition as it changes, and a project load writes the controls from it.
-// Controls carry their component names as objectName and the handlers their
-// names as slots. An error raised in any handler is shown in a message box
-// and the window carries on.
+// The wizard window "Prepare a catalog Mirdal 1.3": the stack of pages, the
+// button bar that moves through them, project files and the build. It owns
+// the catalog definition for its whole life: every control of a page writes
+// its setting into the definition as it changes, and a project load writes
+// the controls from it. Controls carry their component names as objectName
+// and the handlers their names as slots. An error raised in any handler is
+// shown in a message box and the window carries on.
 class Form1 : public QWidget {
   Q_OBJECT
  public:
@@ -86,7 +79,8 @@ class Form1 : public QWidget {
 
   // Page check: may the user leave this page forward? Shows the refusal.
   bool checkPage(int page);
-  // Page entry: brings the page just shown up to date.
+  // Page entry: brings the page just shown up to date; entering the last
+  // step offers "Build Catalog".
   void enterPage(int page);
   // Shows a page without entry (page rendering).
   void showPage(int page);
@@ -102,31 +96,35 @@ class Form1 : public QWidget {
   // The summary of the last completed build, while it is open.
   BuildSummary* buildSummary() const;
 
+  // What the pages share.
+  PlatformServices& services() const { return services_; }
+  FileSystem& fileSystem() const { return fs_; }
+  // Shows a check's refusal and puts the focus on its box; true when there is none.
+  bool passes(const std::optional<DefinitionProblem>& problem);
+  // The build's input names as it opens them: "~" expanded, and a relative
+  // name that the program directory lacks found beside the project file.
+  CatalogDefinition definitionAsBuilt() const;
+  std::string inputNameAsBuilt(const std::string& name) const;
+
  public slots:
   void nextbtClick();
   void prevbtClick();
+  // The catalog type (page 1) or a coordinate format (page 2) chosen.
   void RadioGroup1Click();
-  void SpeedButton1Click();
-  void ComboBox1Change();
+  // Page 2's buttons to the code tables, and their pages' "Return".
   void Button3Click();
   void Button6Click();
   void Button9Click();
   void Button11Click();
   void Button4Click();
+  // A colour swatch clicked: the outline colour of page 2 or a row of page 8.
   void Shape1MouseUp();
   void Image1Click();
   void ExitbtClick();
-  void DirectoryEdit1AfterDialog();
   void Button12Click();
   void Button1Click();
   void Button2Click();
   void EndbtClick();
-  // Page 1: the input form chosen, the header row ticked.
-  void FormBoxChange();
-  void HeaderRowBoxClick();
-  // Page 3: fills the field list from a ReadMe's byte-by-byte description,
-  // or from the input file's own description where its form carries one.
-  void ImportReadMeButtonClick();
   // Beside "Close" after a completed build: the sky picture of that catalog.
   void SkyPreviewButtonClick();
   // A recent project of "Load project"'s menu: loads the project of the action's data.
@@ -137,40 +135,17 @@ class Form1 : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void FormCreate();
   // The bar of buttons below the pages.
   void buildButtonBar();
-  // A page of the stack with its heading; the page's builder adds the rest.
-  QWidget* addPage(const QString& name, const QString& heading);
-  // Each page's controls, each bound to its part of the definition.
-  void buildPage1(QWidget* page);
-  QGridLayout* buildCatalogNames(QWidget* page);
-  void buildPage2(QWidget* page);
-  QGridLayout* buildCoordinateOptions(QWidget* page);
-  QGroupBox* buildNebulaDefaults(QWidget* page);
-  QGroupBox* buildOutlineDefaults(QWidget* page);
-  void buildPage3(QWidget* page);
-  void buildPage4(QWidget* page);
-  void buildTablePages();
-  void addTablePage(const char* sheet, const char* heading, const char* returnName, QTableWidget* grid,
-                    QWidget* beside = nullptr);
-  void buildColourPage();
+  // The pages of the stack, each bound to its part of the definition.
+  void buildPages();
+  // The page of the stack at `index`; null outside it.
+  WizardPage* pageAt(int index) const;
   void openTablePage(int page);
-  void showInputFiles();
-  // Page 1: detects the form of `path` and sets the definition and the boxes to it.
-  void proposeTableForm(const std::string& path);
-  void showTableForm();
-  // "Import ReadMe..." for an input whose form describes its columns.
-  void importInputDescription();
-  void mapTablesToGrids();
-  void tableCellChanged(QTableWidgetItem* item);
   void commitEdits();
-  void updateOutlineVisibility();
-  // Shows a check's refusal and puts the focus on its box; true when there is none.
-  bool passes(const std::optional<DefinitionProblem>& problem);
   void makeProgramDirectoryCurrent();
   template <typename F>
   void guarded(F&& handler);
@@ -184,16 +159,10 @@ class Form1 : public QWidget {
   void addToolTips();
   // Save Project's dialog and write; false when cancelled.
   bool saveProjectAs();
-  // Remembered places: the last directory of a file dialog (by its title),
-  // the recent projects and the window's place.
-  QString rememberedDirectory(const QString& dialog) const;
-  void rememberDirectory(const QString& dialog, const QString& chosenFile);
+  // The recent projects, remembered with the window's place and the last
+  // directory of each file dialog.
   void rememberProject(const QString& path);
   void showRecentProjects();
-  // The build's input names as it opens them: "~" expanded, and a relative
-  // name that the program directory lacks found beside the project file.
-  CatalogDefinition definitionAsBuilt() const;
-  std::string inputNameAsBuilt(const std::string& name) const;
 
   PlatformServices& services_;
   FileSystem& fs_;
@@ -218,59 +187,25 @@ class Form1 : public QWidget {
   QPointer<SkyPreviewWindow> skyWindow_;
 
   // Window frame
-  LogoImage* Image1 = nullptr;
-  QStackedWidget* PageControl1 = nullptr;
-  QWidget* Panel1 = nullptr;
-  QPushButton* Button12 = nullptr;
-  QPushButton* Button1 = nullptr;
-  QPushButton* Button2 = nullptr;
-  QPushButton* prevbt = nullptr;
-  QPushButton* nextbt = nullptr;
-  QPushButton* Endbt = nullptr;
-  QPushButton* Exitbt = nullptr;
-  QPushButton* SkyPreviewButton = nullptr;
-  QMenu* RecentMenu = nullptr;
-  // Page 1
-  RadioGroup* RadioGroup1 = nullptr;
-  QLineEdit* Edit4 = nullptr;
-  QLineEdit* Edit5 = nullptr;
-  QListWidget* ListView1 = nullptr;
-  QWidget* SpeedButton1 = nullptr;
-  RadioGroup* RadioGroup5 = nullptr;
-  QComboBox* FormBox = nullptr;
-  QCheckBox* HeaderRowBox = nullptr;
-  // Page 2
-  RadioGroup* RadioGroup2 = nullptr;
-  RadioGroup* RadioGroup3 = nullptr;
-  FloatEdit* FloatEdit1 = nullptr;
-  FloatEdit* FloatEdit2 = nullptr;
-  FloatEdit* FloatEdit3 = nullptr;
-  QGroupBox* GroupBox5 = nullptr;
-  QSpinBox* LongEdit1 = nullptr;
-  QComboBox* ComboBox1 = nullptr;
-  QCheckBox* CheckBox1 = nullptr;
-  QComboBox* ComboBox3 = nullptr;
-  QGroupBox* GroupBox7 = nullptr;
-  RadioGroup* RadioGroup6 = nullptr;
-  QCheckBox* CheckBox7 = nullptr;
-  QSpinBox* LongEdit2 = nullptr;
-  ColourSwatch* Shape1 = nullptr;
-  // Page 3
-  FieldLayoutEditor* editor_ = nullptr;
-  // Page 4
-  RadioGroup* RadioGroup4 = nullptr;
-  QGroupBox* GroupBox6 = nullptr;
-  QCheckBox* CheckBox3 = nullptr;
-  QCheckBox* CheckBox4 = nullptr;
-  QCheckBox* CheckBox5 = nullptr;
-  DirectoryEdit* DirectoryEdit1 = nullptr;
-  QCheckBox* CheckBox6 = nullptr;
-  // Pages 5 to 8
-  QTableWidget* StringGrid1 = nullptr;
-  QTableWidget* StringGrid2 = nullptr;
-  QTableWidget* StringGrid3 = nullptr;
-  QTableWidget* StringGrid4 = nullptr;
-  std::array<ColourSwatch*, kColourRows> colourShapes_{};  // Shape2 .. Shape11
+  LogoImage* logo_ = nullptr;
+  QStackedWidget* pageStack_ = nullptr;
+  ButtonBar* buttonBar_ = nullptr;
+  QPushButton* helpButton_ = nullptr;
+  QPushButton* saveProjectButton_ = nullptr;
+  QPushButton* loadProjectButton_ = nullptr;
+  QPushButton* prevButton_ = nullptr;
+  QPushButton* nextButton_ = nullptr;
+  QPushButton* buildButton_ = nullptr;
+  QPushButton* closeButton_ = nullptr;
+  QPushButton* skyPreviewButton_ = nullptr;
+  QMenu* recentProjectsMenu_ = nullptr;
+  // The pages, in the order of the stack.
+  CatalogPage* catalogPage_ = nullptr;
+  OptionsPage* optionsPage_ = nullptr;
+  FieldsPage* fieldsPage_ = nullptr;
+  OutputPage* outputPage_ = nullptr;
+  CodeTablePage* colourPage_ = nullptr;
+  std::array<WizardPage*, kPageCount> pages_{};
 };
 
 // The window's size when it opens, larger only where its layout cannot shrink

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <string>
+
+#include "catalog/definition_check.h"
+#include "ui/wizard_page.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QListWidget;
+class QToolButton;
+
+namespace mirdal {
+
+class RadioGroup;
+
+// Page 1: the catalog's type and names, its input files, their form and
+// their line end. Leaving it forward needs the names and input files the
+// build accepts.
+class CatalogPage : public WizardPage {
+  Q_OBJECT
+ public:
+  CatalogPage(Form1& wizard, QWidget* parent);
+
+  bool validatePage() override;
+  void showDefinition() override;
+
+  // The window follows a change of type into the field list of page 3.
+  RadioGroup* catalogTypeGroup() const { return catalogTypeGroup_; }
+  // Puts the focus on the box of `item` where it is one of this page's.
+  void focusItem(DefinitionItem item);
+
+ public slots:
+  // The input files chosen; their form and line end proposed from the first.
+  void SpeedButton1Click();
+  // The input form chosen, the header row ticked.
+  void FormBoxChange();
+  void HeaderRowBoxClick();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void buildCatalogNames();
+  void showInputFiles();
+  // Detects the form of `path` and sets the definition and the boxes to it.
+  void proposeTableForm(const std::string& path);
+  void showTableForm();
+
+  RadioGroup* catalogTypeGroup_ = nullptr;
+  QLineEdit* shortNameEdit_ = nullptr;
+  QLineEdit* longNameEdit_ = nullptr;
+  QToolButton* chooseInputButton_ = nullptr;
+  QListWidget* inputFileList_ = nullptr;
+  QComboBox* inputFormBox_ = nullptr;
+  QCheckBox* headerRowBox_ = nullptr;
+  RadioGroup* lineEndGroup_ = nullptr;
+};
+
+}  // namespace mirdal

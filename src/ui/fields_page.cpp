@@ -1,0 +1,115 @@
+#include "ui/fields_page.h"
+
+#include <QFileInfo>
+#include <QScopeGuard>
+#include <QStringList>
+
+#include "import/readme_import.h"
+#include "import/table_import.h"
+#include "ui/field_layout_editor.h"
+#include "ui/main_window.h"
+#include "ui/qt_text.h"
+#include "util/error.h"
+
+namespace mirdal {
+
+FieldsPage::FieldsPage(Form1& wizard, QWidget* parent)
+    : WizardPage(wizard, "TabSheet3", "Select the fields to use and their position in the text file", parent) {
+  editor_ = new FieldLayoutEditor(definition(), services(), this, fileSystem());
+  column()->addWidget(editor_, 1);
+  editor_->setInputNameResolver([&wizard](const std::string& name) { return wizard.inputNameAsBuilt(name); });
+  connect(editor_, &FieldLayoutEditor::importReadMeRequested, this, &FieldsPage::ImportReadMeButtonClick);
+}
+
+void FieldsPage::initializePage() { editor_->enterPage(); }
+
+bool FieldsPage::validatePage() { return wizard().passes(checkFieldsPage(definition())); }
+
+void FieldsPage::showDefinition() { editor_->showFieldList(); }
+
+void FieldsPage::ImportReadMeButtonClick() {
+  guarded([this] {
+    CatalogDefinition& def = definition();
+    FileSystem& fs = fileSystem();
+    makeProgramDirectoryCurrent();
+    if (def.settings.format != TableForm::Fixed && !def.settings.inputfiles.empty()) {
+      importInputDescription();
+      return;
+    }
+    const auto restore = qScopeGuard([this] { makeProgramDirectoryCurrent(); });
+    FileDialogRequest request;
+    request.title = QStringLiteral("Import ReadMe");
+    request.filters = {QStringLiteral("All files (*)"), QStringLiteral("ReadMe files (ReadMe* README* *.readme)")};
+    request.selectedFilter = 0;
+    // The ReadMe comes with the catalog: beside its first file.
+    const CatalogDefinition built = wizard().definitionAsBuilt();
+    if (!built.settings.inputfiles.empty())
+      request.directory = QFileInfo(fromPath(built.settings.inputfiles.front())).absolutePath();
+    const QString chosen = services().openFile(dialogParent(), request);
+    if (chosen.isEmpty()) return;
+    const std::string path = toPath(chosen);
+    const std::string input = built.settings.inputfiles.empty() ? std::string() : built.settings.inputfiles.front();
+
+    // Reading and choosing the table come before any change: a failure there
+    // leaves the page as it was.
+    ReadMe readMe;
+    const ReadMeTable* table = nullptr;
+    std::vector<std::string> notes;
+    try {
+      ReadMeImport imported = importReadMe(path, input, {}, def.type(), def, fs);
+      readMe = std::move(imported.readMe);
+      notes = std::move(imported.notes);
+    } catch (const Error&) {
+      // Several tables, none for a file named like the input: the user picks.
+      readMe = readReadMe(path, fs);
+      if (readMe.tables.size() < 2) throw;
+      QStringList items;
+      for (const ReadMeTable& t : readMe.tables) {
+        QStringList names;
+        for (const std::string& n : t.fileNames) names << fromBytes(n);
+        items << QStringLiteral("%1 (%2 columns)").arg(names.join(QStringLiteral(", "))).arg(t.columns.size());
+      }
+      const QString name = QFileInfo(fromPath(input)).fileName();
+      const std::optional<int> index = services().chooseItem(
+          dialogParent(), QStringLiteral("Import ReadMe"),
+          QStringLiteral("The ReadMe describes several files, none named like \"%1\".\nWhich one do the input "
+                         "files follow?")
+              .arg(name),
+          items);
+      if (!index || *index < 0 || *index >= static_cast<int>(readMe.tables.size())) return;
+      table = &readMe.tables[static_cast<std::size_t>(*index)];
+      notes = applyReadMeTable(*table, def.type(), def);
+    }
+    // Page 2's coordinate formats, equinox and epoch, page 3's list, ticks,
+    // slots and labels.
+    wizard().mapDefinitionToControls();
+
+    QString text = QStringLiteral("Imported from \"%1\"").arg(chosen);
+    if (!readMe.title.empty()) text += QStringLiteral(", %1").arg(fromBytes(readMe.title));
+    text += QStringLiteral(".\nReview the ticks, columns and labels before building.\n");
+    for (const std::string& note : notes) text += QLatin1Char('\n') + fromBytes(note);
+    services().showText(dialogParent(), QStringLiteral("Import ReadMe"), text);
+  });
+}
+
+// Every form but fixed columns describes its columns in the file itself:
+// the import reads the first input file instead of a ReadMe.
+void FieldsPage::importInputDescription() {
+  CatalogDefinition& def = definition();
+  const std::string input = def.settings.inputfiles.front();
+  // Into a copy, so that a file refused halfway leaves the page as it was.
+  CatalogDefinition imported = def;
+  const TableImport result =
+      importTableDescription(fileSystem(), wizard().inputNameAsBuilt(input), def.settings.format, def.type(), imported);
+  def = std::move(imported);
+  wizard().mapDefinitionToControls();
+  editor_->enterPage();
+
+  QString text = QStringLiteral("Imported from the columns \"%1\" describes.\n").arg(fromPath(input));
+  text += result.mapped ? QStringLiteral("Review the ticks, columns and labels before building.\n")
+                        : QStringLiteral("Its columns have no names: pick each field's column in the list.\n");
+  for (const std::string& note : result.notes) text += QLatin1Char('\n') + fromBytes(note);
+  services().showText(dialogParent(), QStringLiteral("Import ReadMe"), text);
+}
+
+}  // namespace mirdal

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "ui/wizard_page.h"
+
+namespace mirdal {
+
+class FieldLayoutEditor;
+
+// Page 3: the fields of an input line, edited by the field layout editor,
+// and the import of their layout from a ReadMe or from the input file's own
+// description. Leaving it forward needs every required field placed.
+class FieldsPage : public WizardPage {
+  Q_OBJECT
+ public:
+  FieldsPage(Form1& wizard, QWidget* parent);
+
+  // The sample is read again from the first input file.
+  void initializePage() override;
+  bool validatePage() override;
+  void showDefinition() override;
+
+  FieldLayoutEditor* editor() const { return editor_; }
+
+ public slots:
+  // Fills the field list from a ReadMe's byte-by-byte description, or from
+  // the input file's own description where its form carries one.
+  void ImportReadMeButtonClick();
+
+ private:
+  // "Import ReadMe..." for an input whose form describes its columns.
+  void importInputDescription();
+
+  FieldLayoutEditor* editor_ = nullptr;
+};
+
+}  // namespace mirdal
