@@ -33,6 +33,9 @@ constexpr bool isDelimited(TableForm form) {
          form != TableForm::VoTable;
 }
 
+// Rows of typed cells (FITS and VOTable), not of text.
+constexpr bool isTypedForm(TableForm form) { return form == TableForm::Fits || form == TableForm::VoTable; }
+
 // Where a field's slot points. Fixed and Mrt rows are cut at byte columns:
 // the slot's first character and length. In every other form the slot's
 // first character is the 1-based number of a column (and its length only

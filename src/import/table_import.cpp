@@ -296,7 +296,7 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
     throw Error(quoted(path) + (form ? " is read in fixed columns" : " looks like fixed columns") +
                 ", which carry no description of the columns: give the catalog's ReadMe with --readme" +
                 (form ? "" : ", or its form with --format"));
-  const bool typed = chosen == TableForm::Fits || chosen == TableForm::VoTable;
+  const bool typed = isTypedForm(chosen);
   if (typed || chosen == TableForm::Ecsv || chosen == TableForm::Mrt) {
     result.headerRow = true;
   } else if (chosen == detected.form) {
@@ -307,11 +307,7 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
     result.headerRow = firstRowNamesColumns(fs, path, plain);
   }
   const std::string tableName = definition.settings.table;
-  if (typed) {
-    result.layout = readTypedLayout(chosen, path, tableName, fs);
-  } else {
-    result.layout = readTableLayout(fs, path, chosen, result.headerRow);
-  }
+  result.layout = readInputLayout(fs, path, {chosen, kEolCrLf, result.headerRow, tableName});
   if (!result.headerRow && isDelimited(chosen) && !result.layout.columns.empty() &&
       firstRowNamesColumns(fs, path, result.layout, true)) {
     // Detection takes no row for names that it cannot tell from data: a row

@@ -25,8 +25,6 @@ bool quoteCountIsEven(std::string_view line) {
   return even;
 }
 
-bool isTypedForm(TableForm form) { return form == TableForm::Fits || form == TableForm::VoTable; }
-
 }  // namespace
 
 RowSource::RowSource(FileSystem& fs, const std::string& path, const InputFormat& format)
@@ -44,6 +42,12 @@ RowSource::RowSource(FileSystem& fs, const std::string& path, const InputFormat&
 }
 
 RowSource::~RowSource() = default;
+
+TableLayout readInputLayout(FileSystem& fs, const std::string& path, const InputFormat& format) {
+  if (isTypedForm(format.form)) return readTypedLayout(format.form, path, format.table, fs);
+  if (format.form == TableForm::Fixed) return {};
+  return readTableLayout(fs, path, format.form, format.headerRow);
+}
 
 std::int64_t RowSource::position() const { return typed_ ? typed_->position() : reader_.position(); }
 std::int64_t RowSource::size() const { return typed_ ? typed_->size() : reader_.size(); }

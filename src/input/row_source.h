@@ -99,6 +99,10 @@ class RowSource {
   std::string replayLine_;
 };
 
+// The columns `path` read as `format` describes, reading no row: the
+// layout a RowSource of it would give.
+TableLayout readInputLayout(FileSystem& fs, const std::string& path, const InputFormat& format);
+
 // The first rows of a file as a person looks at them: for text forms the
 // rows as they stand, for FITS and VOTable rows made of each cell's shortest
 // exact text (cellText), joined as a CSV row in quotes, so that the numbers
