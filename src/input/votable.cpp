@@ -349,8 +349,7 @@ class VoTable final : public TypedRowSource {
   void text(std::string_view s) {
     if (!inTarget_) return;
     if (inStream_) {
-      std::string reason;
-      if (!stream_.appendBase64(s, reason)) return raise(std::move(reason));
+      if (!stream_.appendBase64(s)) return raise(stream_.failure());
       if (error_.empty() && stream_.batchReady()) decodeBinaryRows(false);
     } else if (inCell_) {
       if (td_.size() + s.size() > kMaxCellText)
@@ -378,8 +377,7 @@ class VoTable final : public TypedRowSource {
 
   // Rows from the decoded stream bytes, up to the target unless `all`.
   void decodeBinaryRows(bool all) {
-    std::string reason;
-    if (!stream_.decodeRows(fields_, rows_, target_, all, reason)) raise(std::move(reason));
+    if (!stream_.decodeRows(fields_, rows_, target_, all)) raise(stream_.failure());
     if (!error_.empty()) return;
     if (rows_.rows() >= target_ && !all) suspend();
     stream_.compact();

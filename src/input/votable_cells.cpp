@@ -34,6 +34,40 @@ void real(const Field& f, double v, PendingCell& cell) {
   if (!std::isnan(v) && !(f.hasNull && v == f.nullReal)) cell = {Kind::Real, v, 0, 0};
 }
 
+// One value of a stream row into its places in the row that starts at
+// `rowBase`; `ucs2` is room for a unicodeChar value as UTF-8.
+void decodeCell(const Field& f, RowBuffer& rows, std::string& ucs2, const unsigned char* p, std::size_t count, bool null,
+                std::size_t rowBase) {
+  PendingCell cell;
+  if (!null) {
+    switch (f.base) {
+      case Base::Char: {
+        const char* s = reinterpret_cast<const char*>(p);
+        const void* nul = std::memchr(s, 0, count);
+        const std::size_t length = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - s) : count;
+        return rows.putText(f, std::string_view(s, length), rowBase);
+      }
+      case Base::UChar:
+        ucs2.clear();
+        appendUcs2(ucs2, p, count);
+        return rows.putText(f, ucs2, rowBase);
+      case Base::Boolean:
+        if (*p == 'T' || *p == 't' || *p == '1') cell = {Kind::Integer, 0, 1, 0};
+        else if (*p == 'F' || *p == 'f' || *p == '0') cell = {Kind::Integer, 0, 0, 0};
+        break;
+      case Base::Bit: cell = {Kind::Integer, 0, (*p & 0x80) ? 1 : 0, 0}; break;
+      case Base::UByte: integer(f, *p, cell); break;
+      case Base::Short: integer(f, be::load<std::int16_t>(p), cell); break;
+      case Base::Int: integer(f, be::load<std::int32_t>(p), cell); break;
+      case Base::Long: integer(f, be::load<std::int64_t>(p), cell); break;
+      case Base::Float: real(f, be::load<float>(p), cell); break;
+      case Base::Double: real(f, be::load<double>(p), cell); break;
+      default: break;
+    }
+  }
+  rows.put(f, cell, rowBase);
+}
+
 }  // namespace
 
 // --- datatypes ---------------------------------------------------------------
@@ -211,7 +245,7 @@ std::string tableDataCell(const Field& f, std::string_view td, std::string_view 
 
 // --- BINARY, BINARY2 -----------------------------------------------------------
 
-bool StreamDecoder::appendBase64(std::string_view s, std::string& reason) {
+bool StreamDecoder::appendBase64(std::string_view s) {
   const std::size_t old = bytes_.size();
   bytes_.resize(old + s.size() * 3 / 4 + 3);
   unsigned char* out = bytes_.data() + old;
@@ -252,14 +286,14 @@ bool StreamDecoder::appendBase64(std::string_view s, std::string& reason) {
         *out++ = static_cast<unsigned char>(quad >> 2);
       } else if (n == 1) {
         bytes_.resize(static_cast<std::size_t>(out - bytes_.data()));
-        reason = "the base64 data has a lone character before its padding";
+        failure_ = "the base64 data has a lone character before its padding";
         return false;
       }
       n = 0;
       quad = 0;
     } else if (v == -1) {
       bytes_.resize(static_cast<std::size_t>(out - bytes_.data()));
-      reason = "the base64 data holds the byte " + std::to_string(ch) + ", which base64 has not";
+      failure_ = "the base64 data holds the byte " + std::to_string(ch) + ", which base64 has not";
       return false;
     }
   }
@@ -269,13 +303,13 @@ bool StreamDecoder::appendBase64(std::string_view s, std::string& reason) {
   return true;
 }
 
-bool StreamDecoder::decodeRows(const std::vector<Field>& fields, RowBuffer& rows, std::size_t target, bool all,
-                               std::string& reason) {
+bool StreamDecoder::decodeRows(const std::vector<Field>& fields, RowBuffer& rows, std::size_t target, bool all) {
+  failure_.clear();
   const unsigned char* const data = bytes_.data();
   const std::size_t size = bytes_.size();
   needBytes_ = kDecodeBatch;
   while (offset_ < size && (all || rows.rows() < target)) {
-    const std::size_t used = decodeRow(fields, rows, data + offset_, size - offset_, reason);
+    const std::size_t used = decodeRow(fields, rows, data + offset_, size - offset_);
     if (used == 0) {
       // A row longer than a batch: try again once another batch is there.
       needBytes_ = size - offset_ + kDecodeBatch;
@@ -284,7 +318,7 @@ bool StreamDecoder::decodeRows(const std::vector<Field>& fields, RowBuffer& rows
     offset_ += used;
     rows.closeRow();
   }
-  return reason.empty();
+  return failure_.empty();
 }
 
 void StreamDecoder::compact() {
@@ -296,9 +330,9 @@ void StreamDecoder::compact() {
 }
 
 // One row from `p`: its size, or 0 when it is not all there yet (or on a
-// value too long, with the reason).
+// value too long, with the reason in failure_).
 std::size_t StreamDecoder::decodeRow(const std::vector<Field>& fields, RowBuffer& rows, const unsigned char* p,
-                                     std::size_t n, std::string& reason) {
+                                     std::size_t n) {
   if (n < nullFlagBytes_) return 0;
   const unsigned char* flags = p;
   std::size_t at = nullFlagBytes_;
@@ -316,7 +350,7 @@ std::size_t StreamDecoder::decodeRow(const std::vector<Field>& fields, RowBuffer
       count = be::load<std::uint32_t>(p + at);
       at += 4;
       if (count * std::max(1, elementBytes(f.base)) > kMaxBinaryValue) {
-        reason = "row " + std::to_string(rows.rowNumber()) + ", column " + std::to_string(i + 1) + ": a value of " +
+        failure_ = "row " + std::to_string(rows.rowNumber()) + ", column " + std::to_string(i + 1) + ": a value of " +
                  std::to_string(count) + " elements";
         rows.undo(before);
         return 0;
@@ -330,43 +364,11 @@ std::size_t StreamDecoder::decodeRow(const std::vector<Field>& fields, RowBuffer
     }
     if (!f.slots.empty()) {
       const bool null = binary2_ && (flags[i >> 3] & (0x80u >> (i & 7)));
-      decodeCell(f, rows, p + at, static_cast<std::size_t>(count), null, rowStart);
+      decodeCell(f, rows, ucs2_, p + at, static_cast<std::size_t>(count), null, rowStart);
     }
     at += bytes;
   }
   return at;
-}
-
-void StreamDecoder::decodeCell(const Field& f, RowBuffer& rows, const unsigned char* p, std::size_t count, bool null,
-                               std::size_t rowBase) {
-  PendingCell cell;
-  if (!null) {
-    switch (f.base) {
-      case Base::Char: {
-        const char* s = reinterpret_cast<const char*>(p);
-        const void* nul = std::memchr(s, 0, count);
-        const std::size_t length = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - s) : count;
-        return rows.putText(f, std::string_view(s, length), rowBase);
-      }
-      case Base::UChar:
-        ucs2_.clear();
-        appendUcs2(ucs2_, p, count);
-        return rows.putText(f, ucs2_, rowBase);
-      case Base::Boolean:
-        if (*p == 'T' || *p == 't' || *p == '1') cell = {Kind::Integer, 0, 1, 0};
-        else if (*p == 'F' || *p == 'f' || *p == '0') cell = {Kind::Integer, 0, 0, 0};
-        break;
-      case Base::Bit: cell = {Kind::Integer, 0, (*p & 0x80) ? 1 : 0, 0}; break;
-      case Base::UByte: integer(f, *p, cell); break;
-      case Base::Short: integer(f, be::load<std::int16_t>(p), cell); break;
-      case Base::Int: integer(f, be::load<std::int32_t>(p), cell); break;
-      case Base::Long: integer(f, be::load<std::int64_t>(p), cell); break;
-      case Base::Float: real(f, be::load<float>(p), cell); break;
-      case Base::Double: real(f, be::load<double>(p), cell); break;
-      default: break;
-    }
-  }
-  rows.put(f, cell, rowBase);
 }
 
 }  // namespace mirdal::votable

@@ -137,7 +137,8 @@ std::string tableDataCell(const Field& f, std::string_view td, std::string_view 
 // --- BINARY, BINARY2 -----------------------------------------------------------
 
 // The base64 text of a STREAM decoded as it comes, and the bytes decoded made
-// into whole rows. Reasons name no file or line: the caller adds them.
+// into whole rows. A call that fails leaves the reason in failure(), naming
+// no file or line: the caller adds them.
 class StreamDecoder {
  public:
   // Stream bytes are made into rows once this many are decoded (expat hands
@@ -152,9 +153,9 @@ class StreamDecoder {
   }
   // At STREAM: the base64 text begins.
   void startText() { quadSize_ = 0; }
-  // More of the base64 text (blanks and line ends skipped). False, with the
-  // reason, on a byte base64 has not or a lone character before a pad.
-  bool appendBase64(std::string_view s, std::string& reason);
+  // More of the base64 text (blanks and line ends skipped). False on a byte
+  // base64 has not or a lone character before a pad.
+  bool appendBase64(std::string_view s);
   // Whether the text so far ends inside a group of 4 characters.
   bool insideGroup() const { return quadSize_ != 0; }
 
@@ -165,18 +166,17 @@ class StreamDecoder {
   bool batchReady() const { return bytes_.size() - offset_ >= needBytes_; }
 
   // Whole rows from the bytes decoded into `rows`, until it holds `target`
-  // rows unless `all`. A row not all there yet waits for more bytes. False,
-  // with the reason, on a variable-length value too long to be believed.
-  bool decodeRows(const std::vector<Field>& fields, RowBuffer& rows, std::size_t target, bool all,
-                  std::string& reason);
+  // rows unless `all`. A row not all there yet waits for more bytes. False
+  // on a variable-length value too long to be believed.
+  bool decodeRows(const std::vector<Field>& fields, RowBuffer& rows, std::size_t target, bool all);
   // Drops the bytes made into rows once they are all of them or many.
   void compact();
 
+  // Why the last call that returned false failed.
+  const std::string& failure() const { return failure_; }
+
  private:
-  std::size_t decodeRow(const std::vector<Field>& fields, RowBuffer& rows, const unsigned char* p, std::size_t n,
-                        std::string& reason);
-  void decodeCell(const Field& f, RowBuffer& rows, const unsigned char* p, std::size_t count, bool null,
-                  std::size_t rowBase);
+  std::size_t decodeRow(const std::vector<Field>& fields, RowBuffer& rows, const unsigned char* p, std::size_t n);
 
   bool binary2_ = false;
   std::size_t nullFlagBytes_ = 0;
@@ -186,6 +186,7 @@ class StreamDecoder {
   std::size_t offset_ = 0;  // of the first byte not yet in a row
   std::size_t needBytes_ = kDecodeBatch;
   std::string ucs2_;  // a unicodeChar value as UTF-8, reused from cell to cell
+  std::string failure_;
 };
 
 }  // namespace mirdal::votable
