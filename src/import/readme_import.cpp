@@ -97,7 +97,8 @@ const ReadMeTable& selectReadMeTable(const ReadMe& readMe, const std::string& re
 }
 
 ReadMeImport importReadMe(const std::string& readMePath, const std::string& inputPath, std::string_view tableFile,
-                          CatalogType type, CatalogDefinition& definition, FileSystem& fs) {
+                          CatalogType type, CatalogDefinition& definition, FileSystem& fs,
+                          std::optional<RaUnit> raUnit) {
   ReadMeImport result;
   result.readMe = readReadMe(readMePath, fs);
   const ReadMeTable& table = selectReadMeTable(result.readMe, readMePath, inputPath, tableFile);
@@ -107,8 +108,10 @@ ReadMeImport importReadMe(const std::string& readMePath, const std::string& inpu
   if (tableFile.empty() && !table.describes(inputPath))
     result.notes.push_back("The ReadMe's only table describes " + result.readMe.describedFiles() +
                            "; it is used for " + std::string(lastPathComponent(inputPath)));
-  std::vector<std::string> notes = applyReadMeTable(table, type, definition);
-  result.notes.insert(result.notes.end(), notes.begin(), notes.end());
+  TableMapping mapping = mapTableColumns(table, type, definition, MappingChoices{{}, raUnit});
+  result.notes.insert(result.notes.end(), mapping.notes.begin(), mapping.notes.end());
+  result.openRaUnit = std::move(mapping.openRaUnit);
+  result.positionCandidates = std::move(mapping.positionCandidates);
   return result;
 }
 
