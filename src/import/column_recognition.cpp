@@ -229,9 +229,9 @@ constexpr KindRule kKindRules[] = {
     {Kind::Flag, Match::Ucd, "meta.code"},
     {Kind::Reddening, Match::Ucd, "phot.color.excess"},
     {Kind::Extinction, Match::Ucd, "phys.absorption"},
-    {Kind::Colour, Match::Ucd, "phot.color"},
     {Kind::Reddening, Match::Prefix, "e("},
     {Kind::Reddening, Match::Name, "ebv|ebmv|e_bv|e_b-v|ebminv|reddening"},
+    {Kind::Colour, Match::Ucd, "phot.color"},
     {Kind::Error, Match::Prefix, "e_|err|sig_|sigma"},
     {Kind::Error, Match::Suffix, "err|_sig|_sigma|_unc"},
     {Kind::Error, Match::Contains, "_err|error"},
@@ -283,7 +283,8 @@ bool isColourPair(const std::string& name) {
   return isBand(left) && isBand(right);
 }
 
-bool ruleMatches(const KindRule& rule, const ReadMeColumn& c, const std::string& name,
+// `name` the label in lower case, `plain` also without "(" and ")".
+bool ruleMatches(const KindRule& rule, const ReadMeColumn& c, const std::string& name, const std::string& plain,
                  const std::vector<std::string>& ucd) {
   switch (rule.match) {
     case Match::Ucd:
@@ -299,9 +300,9 @@ bool ruleMatches(const KindRule& rule, const ReadMeColumn& c, const std::string&
     case Match::Contains:
       return anyOf(rule.text, [&](std::string_view a) { return name.find(a) != std::string::npos; });
     case Match::Extinction:
-      return isExtinctionName(name);
+      return isExtinctionName(plain);
     case Match::ColourPair:
-      return isColourPair(name);
+      return isColourPair(plain);
     case Match::Words: {
       const std::string e = asciiLowered(c.explanation);
       if (e.find("correct") != std::string::npos || e.find("dered") != std::string::npos ||
@@ -316,9 +317,9 @@ bool ruleMatches(const KindRule& rule, const ReadMeColumn& c, const std::string&
 }  // namespace
 
 Kind neverKind(const ReadMeColumn& c, const std::vector<std::string>& ucd) {
-  const std::string name = plainName(c.label);
+  const std::string name = asciiLowered(c.label), plain = plainName(c.label);
   for (const KindRule& rule : kKindRules)
-    if (ruleMatches(rule, c, name, ucd)) return rule.kind;
+    if (ruleMatches(rule, c, name, plain, ucd)) return rule.kind;
   return Kind::None;
 }
 

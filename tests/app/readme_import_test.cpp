@@ -220,7 +220,7 @@ TEST_F(ReadMeCli, WritesTheProjectPrintsTheNotesAndBuildsNothing) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(contains(r.out, "Project written to " + project + "\n")) << r.out;
   EXPECT_TRUE(contains(r.out, "  catalog           JX1, \"Tiny stars (J/X/1)\", Stars\n")) << r.out;
-  EXPECT_TRUE(contains(r.out, "  RA: decimal degrees from RAdeg (6-15)\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, "  RA: decimal degrees from RAdeg (6-15) (its unit deg)\n")) << r.out;
   EXPECT_TRUE(contains(r.out, "  Catalog ID: Seq (1-4)\n")) << r.out;
   EXPECT_EQ(r.err, "");
   EXPECT_FALSE(fs::exists(dir.str() + "/out"));

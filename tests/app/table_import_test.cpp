@@ -94,6 +94,7 @@ TEST(TableImportCli, SharedFormsMapPositionMagnitudeAndIdentifier) {
 }
 
 TEST(TableImportCli, HostileTablesAreWrittenOrRefusedWithTheReason) {
+  const std::string kHoursOrDegrees = "HR,ra,dec,Vmag\n2491,6.7525,-16.7161,-1.46\n2943,7.655,5.225,0.34\n";
   struct Case {
     std::string what, name, text;
     std::vector<std::string> extra;
@@ -102,7 +103,7 @@ TEST(TableImportCli, HostileTablesAreWrittenOrRefusedWithTheReason) {
     bool written;
   };
   const std::vector<Case> cases = {
-      {"no names", "t.psv", "1|10.5|-20.25|5.5\n2|11.5|21.5|6.5\n", {}, 0, "have no names", true},
+      {"no names", "t.psv", "1|10.5|-20.25|5.5\n2|11.5|21.5|6.5\n", {}, 1, "have no names", true},
       {"header only", "t.csv", "RAdeg,DEdeg,Vmag\n", {}, 0, "No row of data follows the header", true},
       {"duplicate names", "t.csv", "RAdeg,DEdeg,Vmag,Vmag\n1.5,2.5,3.5,4.5\n", {}, 1, "shares its name \"Vmag\"",
        true},
@@ -112,6 +113,12 @@ TEST(TableImportCli, HostileTablesAreWrittenOrRefusedWithTheReason) {
       {"unknown form", "t.csv", "RAdeg,DEdeg\n1,2\n", {"--format", "xls"}, 2, "unknown form \"xls\"", false},
       {"ECSV without its header", "t.ecsv", "# %ECSV 1.0\nRAdeg DEdeg\n1 2\n", {}, 1, "t.ecsv", false},
       {"binary data", "t.csv", std::string("RA,DE\n\0\0\x01\x02", 10), {}, 1, "t.csv", false},
+      {"RA in 0-24 without a unit", "a.csv", kHoursOrDegrees, {}, 1, "give --ra-unit hours or --ra-unit degrees",
+       false},
+      {"RA unit stated", "a.csv", kHoursOrDegrees, {"--ra-unit", "hours"}, 0, "decimal hours from ra (column 2) (--ra-unit)",
+       true},
+      {"no position", "t.csv", "x,y,Vmag\n1,2,3\n", {}, 1, "the columns left that hold numbers: x (column 1), y (column 2)",
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
