@@ -150,7 +150,7 @@ int saveImportedProject(const ReadMeRequest& request, const std::optional<std::s
   std::string list;
   for (const std::string& m : missing) list += (list.empty() ? "" : ", ") + m;
   std::cerr << "mirdal-build: no column found for " << list;
-  if (const bool position = definition.ticked(0) + definition.ticked(definition.fields().raCount()) < 2; position) {
+  if (!definition.ticked(0) || !definition.ticked(definition.fields().raCount())) {
     std::cerr << "; looked for " << mirdal::kPositionsLookedFor << "; ";
     if (candidates.empty()) {
       std::cerr << "no column holds numbers";

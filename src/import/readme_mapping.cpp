@@ -233,6 +233,15 @@ class Mapper {
     return decideRaUnit(evidenceOf(column)).reason;
   }
 
+  // The column whose unit the DEC mode's unit is: the decimal or whole
+  // degrees, or the polar distance.
+  int mainDecColumn(const PositionSet& s) const {
+    const int either = s.get(Part::DecDegreesEither);
+    if (dectype_ == 1) return s.get(Part::DecDecimal) >= 0 ? s.get(Part::DecDecimal) : either;
+    if (dectype_ == 0) return s.get(Part::DecDegrees) >= 0 ? s.get(Part::DecDegrees) : either;
+    return s.get(Part::Spd) >= 0 ? s.get(Part::Spd) : s.get(Part::Npd);
+  }
+
   std::string decReason(int column) const {
     const ReadMeColumn& c = col(column);
     if (!noUnits(c.units)) return "its unit " + c.units;
@@ -431,10 +440,7 @@ class Mapper {
           what = "north polar distance, as 180 - NPD";
         }
     }
-    const int main = dectype_ == 1   ? (s.get(Part::DecDecimal) >= 0 ? s.get(Part::DecDecimal) : s.get(Part::DecDegreesEither))
-                     : dectype_ == 0 ? (s.get(Part::DecDegrees) >= 0 ? s.get(Part::DecDegrees) : s.get(Part::DecDegreesEither))
-                     : s.get(Part::Spd) >= 0 ? s.get(Part::Spd)
-                                             : s.get(Part::Npd);
+    const int main = mainDecColumn(s);
     const std::string why = main >= 0 ? " (" + decReason(main) + ")" : std::string();
     notes_.push_back("DEC: " + what + " from " + takenColumns() + why + extra);
   }

@@ -131,7 +131,8 @@ bool firstRowNamesColumns(FileSystem& fs, const std::string& path, const TableLa
       const std::string_view cell = trimmed(splitter.cell(i));
       bool integer = false;
       double v = 0;
-      if (cell.empty() || isNumber(cell, integer, v) || (!repeats && std::find(seen.begin(), seen.end(), cell) != seen.end()))
+      if (cell.empty() || isNumber(cell, integer, v) ||
+          (!repeats && std::find(seen.begin(), seen.end(), cell) != seen.end()))
         return false;
       seen.push_back(cell);
     }
@@ -252,8 +253,10 @@ std::string normalizedUnit(std::string_view unit) {
       ++i;
       continue;
     }
+    // A name runs up to a separator, a "/" or what starts a power.
+    constexpr std::string_view kNotInName = "/*^+-()0123456789";
     std::size_t end = i;
-    while (end < u.size() && !isSeparator(end) && u.find_first_of("/*^+-()0123456789", end) != end) ++end;
+    while (end < u.size() && !isSeparator(end) && kNotInName.find(u[end]) == std::string_view::npos) ++end;
     int power = 1;
     if (end == i) {
       // A bare power stands for its factor's, after a blank ("yr -1"); else

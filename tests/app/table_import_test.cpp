@@ -115,10 +115,10 @@ TEST(TableImportCli, HostileTablesAreWrittenOrRefusedWithTheReason) {
       {"binary data", "t.csv", std::string("RA,DE\n\0\0\x01\x02", 10), {}, 1, "t.csv", false},
       {"RA in 0-24 without a unit", "a.csv", kHoursOrDegrees, {}, 1, "give --ra-unit hours or --ra-unit degrees",
        false},
-      {"RA unit stated", "a.csv", kHoursOrDegrees, {"--ra-unit", "hours"}, 0, "decimal hours from ra (column 2) (--ra-unit)",
-       true},
-      {"no position", "t.csv", "x,y,Vmag\n1,2,3\n", {}, 1, "the columns left that hold numbers: x (column 1), y (column 2)",
-       true},
+      {"RA unit stated", "a.csv", kHoursOrDegrees, {"--ra-unit", "hours"}, 0,
+       "decimal hours from ra (column 2) (--ra-unit)", true},
+      {"no position", "t.csv", "x,y,Vmag\n1,2,3\n", {}, 1,
+       "the columns left that hold numbers: x (column 1), y (column 2)", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -149,8 +149,8 @@ TEST(ColumnMapping, ArchiveNamesRowsAndKindsThatNeverFillANumber) {
         {"a_g_val", "mag", "F", "phys.absorption.gal"}, {"Gflag", "mag", "I", "meta.code"}, {"Kmag", "mag", "F", ""}},
        {}, std::nullopt, 3, 1, {{-3, 7}}, ""},
       {"a colour fills the colour entry alone",
-       {raDeg, deDeg, {"E(B-V)", "mag", "F", "phot.color;em.opt.B;em.opt.V"}, {"bright", "mag", "F", "stat.error;phot.mag"},
-        {"B-V", "mag", "F", ""}, {"BP-RP", "mag", "F", ""}},
+       {raDeg, deDeg, {"E(B-V)", "mag", "F", "phot.color;em.opt.B;em.opt.V"},
+        {"bright", "mag", "F", "stat.error;phot.mag"}, {"B-V", "mag", "F", ""}, {"BP-RP", "mag", "F", ""}},
        {}, std::nullopt, 3, 1, {{-3, 0}, {5, 5}}, ": E(B-V) (column 3), a reddening"},
       {"labels of an entry's list refused by kind",
        {raDeg, deDeg, {"Vmag", "mag", "F", "stat.error"}, {"V", "mag", "F", ""}}, {}, std::nullopt, 3, 1,
@@ -180,7 +180,8 @@ TEST(ColumnMapping, ArchiveNamesRowsAndKindsThatNeverFillANumber) {
 
 TEST(ColumnMapping, UnitsWithBlanksPowersAndWordsNormalizeAlike) {
   const std::vector<std::pair<std::vector<const char*>, const char*>> cases = {
-      {{"mas yr-1", "mas yr^-1", "mas yr**-1", "mas.yr-1", "mas/yr", "mas / yr", "mas yr**(-1)", "mas yr -1"}, "mas/yr"},
+      {{"mas yr-1", "mas yr^-1", "mas yr**-1", "mas.yr-1", "mas/yr", "mas / yr", "mas yr**(-1)", "mas yr -1"},
+       "mas/yr"},
       {{"arcsec yr-1", "arcsec.yr-1", "arcsec / yr"}, "arcsec/yr"},
       {{"deg yr-1", "degree / year"}, "deg/yr"},
       {{"km s-1", "km.s-1", "km/s"}, "km/s"},
