@@ -9,6 +9,7 @@
 
 #include "catalog/project_file.h"
 #include "support/child_process.h"
+#include "support/fits_writer.h"
 #include "support/temp_dir.h"
 
 namespace mirdal {
@@ -136,6 +137,27 @@ TEST(TableImportCli, HostileTablesAreWrittenOrRefusedWithTheReason) {
       EXPECT_EQ(def.fieldSlots[0], FieldSlot{});
     }
   }
+}
+
+// A FITS table as archives write it: positions without TUNIT, proper
+// motions in the FITS standard's "mas yr-1", an extinction in mag before
+// the magnitude.
+TEST(TableImportCli, FitsTableOfAnArchive) {
+  TempDir dir;
+  const std::string path = dir.str() + "/t.fits";
+  testing::writeFitsTable(path,
+                          {{"RA", "D"}, {"DEC", "D"}, {"pmRA", "E", "mas yr-1"},
+                           {"AK", "E", "mag", {{"TCOMM", "The K band extinction"}}}, {"Kmag", "E", "mag"}},
+                          {{"101.2875", "-16.7161", "12.5", "0.1", "8.5"}, {"7.655", "5.225", "-3", "0.2", "9.5"}});
+  CatalogDefinition def;
+  const testing::ChildOutcome r = import(dir, {"--input", path}, def);
+  ASSERT_EQ(r.status, 0) << r.err << r.out;
+  EXPECT_EQ(def.settings.ratype, 3);
+  EXPECT_TRUE(contains(r.out, "RA: decimal degrees from RA (column 1) (values up to 101.2875)")) << r.out;
+  const int pm = def.fields().positionOfField(9);
+  expectSlot(def, pm, {3, 0, "pmRA"}, "proper motion");
+  EXPECT_DOUBLE_EQ(def.fieldSlots[static_cast<std::size_t>(pm)].calcA, 0.001);
+  expectSlot(def, def.fields().positionOfField(4), {5, 0, "Kmag"}, "magnitude");
 }
 
 }  // namespace
