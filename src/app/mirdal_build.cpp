@@ -129,7 +129,8 @@ void printProject(const std::string& path, const mirdal::CatalogDefinition& defi
 // the exit status 1 says it cannot be built as it is.
 int saveImportedProject(const ReadMeRequest& request, const std::optional<std::string>& output,
                         const mirdal::ReadMe& readMe, std::vector<std::string> notes,
-                        mirdal::CatalogDefinition& definition, bool checkRequired) {
+                        mirdal::CatalogDefinition& definition, bool checkRequired,
+                        const std::vector<std::string>& candidates) {
   mirdal::BuildSettings& s = definition.settings;
   const std::string& input = request.inputs.front();
   for (const std::string& in : request.inputs) s.inputfiles.push_back(mirdal::nameInProject(in, request.save));
@@ -148,7 +149,25 @@ int saveImportedProject(const ReadMeRequest& request, const std::optional<std::s
   if (!checkRequired || missing.empty()) return 0;
   std::string list;
   for (const std::string& m : missing) list += (list.empty() ? "" : ", ") + m;
-  std::cerr << "mirdal-build: no column found for " << list << "; complete the project on page 3 before building\n";
+  std::cerr << "mirdal-build: no column found for " << list;
+  if (!definition.ticked(0) || !definition.ticked(definition.fields().raCount())) {
+    std::cerr << "; looked for " << mirdal::kPositionsLookedFor << "; ";
+    if (candidates.empty()) {
+      std::cerr << "no column holds numbers";
+    } else {
+      std::cerr << "the columns left that hold numbers: ";
+      for (std::size_t i = 0; i < candidates.size(); ++i) std::cerr << (i ? ", " : "") << candidates[i];
+    }
+  }
+  std::cerr << "; complete the project on page 3 before building\n";
+  return 1;
+}
+
+// A right ascension in hours or degrees that nothing in the file tells:
+// nothing is written, and the message names the column and the option.
+int refuseOpenRaUnit(const std::string& input, const mirdal::OpenRaUnit& open) {
+  std::cerr << "mirdal-build: \"" << input << "\": the right ascension " << open.column << " has " << open.reason
+            << ", so it may be in hours or in degrees; give --ra-unit hours or --ra-unit degrees\n";
   return 1;
 }
 
@@ -167,15 +186,18 @@ int writeProjectFromReadMe(ReadMeRequest request, const std::optional<std::strin
     return 2;
   }
   mirdal::CatalogDefinition definition;
-  const mirdal::ReadMeImport imported =
-      mirdal::importReadMe(request.readme, request.inputs.front(), request.tableFile, *type, definition);
-  return saveImportedProject(request, output, imported.readMe, imported.notes, definition, true);
+  const mirdal::ReadMeImport imported = mirdal::importReadMe(request.readme, request.inputs.front(), request.tableFile,
+                                                             *type, definition, mirdal::FileSystem::real(),
+                                                             request.import.raUnit);
+  if (imported.openRaUnit) return refuseOpenRaUnit(request.inputs.front(), *imported.openRaUnit);
+  return saveImportedProject(request, output, imported.readMe, imported.notes, definition, true,
+                             imported.positionCandidates);
 }
 
 // Writes the project that the input file's own description proposes (no
 // --readme); the notes go to stdout. As from a ReadMe, a project that lacks
 // a required column is written and the exit status is 1. A file whose
-// columns have no names is written with its form only, exit status 0, and
+// columns have no names is written with its form only, exit status 1, and
 // says that the columns are to be mapped in the wizard.
 int writeProjectFromTable(ReadMeRequest request, const std::optional<std::string>& output) {
   request.save = mirdal::expandHome(request.save);
@@ -204,12 +226,15 @@ int writeProjectFromTable(ReadMeRequest request, const std::optional<std::string
   const std::string& input = request.inputs.front();
   mirdal::CatalogDefinition definition;
   definition.settings.table = request.table;
-  const mirdal::TableImport imported = mirdal::importTableDescription(fs, input, form, *type, definition);
-  const int status = saveImportedProject(request, output, mirdal::ReadMe{}, imported.notes, definition, imported.mapped);
-  if (!imported.mapped)
-    std::cerr << "mirdal-build: the columns of \"" << input
-              << "\" have no names, so none is mapped; map them on page 3 of the wizard before building\n";
-  return status;
+  const mirdal::TableImport imported =
+      mirdal::importTableDescription(fs, input, form, *type, definition, request.import.raUnit);
+  if (imported.openRaUnit) return refuseOpenRaUnit(input, *imported.openRaUnit);
+  const int status = saveImportedProject(request, output, mirdal::ReadMe{}, imported.notes, definition, imported.mapped,
+                                         imported.positionCandidates);
+  if (imported.mapped) return status;
+  std::cerr << "mirdal-build: the columns of \"" << input
+            << "\" have no names, so none is mapped; map them on page 3 of the wizard before building\n";
+  return 1;
 }
 
 // Progress on one live line of stderr when it is a terminal; questions on
@@ -425,6 +450,10 @@ constexpr OptionRow kOptionRows[] = {
      "                     the input files, rounded up to the next tenth\n",
      true, takeImportOption},
     {"--equinox", nullptr, kValue, "  --equinox YEAR     the equinox of the coordinates\n", true, takeImportOption},
+    {"--ra-unit", nullptr, kValue,
+     "  --ra-unit hours|degrees  the unit of a right ascension written as one number,\n"
+     "                     where neither its unit, its name nor its values tell\n",
+     true, takeImportOption},
 };
 
 const std::string& usage() {

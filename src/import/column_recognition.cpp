@@ -1,6 +1,7 @@
 #include "import/column_recognition.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "util/text.h"
 
@@ -34,9 +35,31 @@ Part raPartOfUnits(const ReadMeColumn& c, std::string_view u) {
   return Part::None;
 }
 
+// A right ascension or declination named as archives name them; the part
+// by the declared units first, then by the name (see archivePositionName).
+PositionPart classifyArchiveName(const ReadMeColumn& c, const PositionName& name) {
+  const std::string_view u = c.units;
+  PositionPart r;
+  r.set = name.set;
+  const bool plainNumber = !c.isText() || c.sexagesimal;
+  if (name.axis == PositionName::Axis::Ra) {
+    if (const Part byUnits = raPartOfUnits(c, u); byUnits != Part::None) r.part = byUnits;
+    else if (noUnits(u) && plainNumber) r.part = Part::RaDecimal;
+  } else {
+    if (c.sexagesimal || sexagesimalUnits(u)) r.part = Part::DecSexagesimal;
+    else if (u == "deg") r.part = name.unit ? Part::DecDecimal : Part::DecDegreesEither;
+    else if (u == "arcmin") r.part = Part::DecMinutes;
+    else if (u == "arcsec") r.part = Part::DecSeconds;
+    else if (noUnits(u) && plainNumber) r.part = Part::DecDecimal;
+  }
+  return r.part == Part::None ? PositionPart{} : r;
+}
+
 PositionPart classifyPosition(const ReadMeColumn& c) {
   const std::string_view label = c.label;
   const std::string_view u = c.units;
+  if (const PositionName name = archivePositionName(label); name.axis != PositionName::Axis::None)
+    return classifyArchiveName(c, name);
   PositionPart r;
   auto setFrom = [&r](std::string_view suffix) {
     if (!suffix.empty() && isLowerLetter(suffix.front())) return false;
@@ -77,13 +100,6 @@ PositionPart classifyPosition(const ReadMeColumn& c) {
     return r.part == Part::None ? PositionPart{} : r;
   }
 
-  // "ra" and "dec" alone, as archives name columns in degrees.
-  const std::string lower = asciiLowered(label);
-  if ((lower == "ra" || lower == "dec") && !c.isText() && (u == "deg" || noUnits(u))) {
-    r.part = lower == "ra" ? Part::RaDegrees : Part::DecDecimal;
-    return r;
-  }
-
   for (std::string_view prefix : {"SPD", "NPD"}) {
     if (label.substr(0, 3) != prefix || !(u == "deg" || noUnits(u))) continue;
     if (!setFrom(label.substr(3))) return {};
@@ -94,6 +110,230 @@ PositionPart classifyPosition(const ReadMeColumn& c) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// Archive names
+
+namespace {
+
+// A set word at the start of `rest` (lower case): J2000, 2000, B1950.0,
+// ICRS, FK5, FK4; its length, 0 when none.
+std::size_t setWord(std::string_view rest) {
+  for (std::string_view w : {"icrs", "fk5", "fk4"})
+    if (rest.substr(0, w.size()) == w) return w.size();
+  std::size_t i = !rest.empty() && (rest[0] == 'j' || rest[0] == 'b') ? 1 : 0;
+  const std::size_t digits = i;
+  while (i < rest.size() && isAsciiDigit(rest[i])) ++i;
+  if (i - digits != 4) return 0;
+  if (i + 1 < rest.size() && rest[i] == '.' && isAsciiDigit(rest[i + 1]))
+    for (++i; i < rest.size() && isAsciiDigit(rest[i]);) ++i;
+  return i;
+}
+
+struct UnitWord {
+  std::string_view word;
+  RaUnit unit;
+  bool raOnly;       // a declination in hours is no declination
+  bool afterBlank;   // only after "_" (or, for "h", right after a capital "RA": RAh)
+};
+
+constexpr UnitWord kUnitWords[] = {
+    {"degrees", RaUnit::Degrees, false, false}, {"degree", RaUnit::Degrees, false, false},
+    {"degs", RaUnit::Degrees, false, false},    {"deg", RaUnit::Degrees, false, false},
+    {"hours", RaUnit::Hours, true, false},      {"hour", RaUnit::Hours, true, false},
+    {"hrs", RaUnit::Hours, true, false},        {"hr", RaUnit::Hours, true, false},
+    {"h", RaUnit::Hours, true, true},           {"d", RaUnit::Degrees, true, true},
+};
+
+}  // namespace
+
+PositionName archivePositionName(std::string_view label) {
+  std::size_t start = 0;
+  while (start < label.size() && label[start] == '_') ++start;
+  const std::string lower = asciiLowered(label.substr(start));
+  struct Axis {
+    std::string_view word;
+    PositionName::Axis axis;
+  };
+  static constexpr Axis kAxes[] = {
+      {"right_ascension", PositionName::Axis::Ra}, {"rightascension", PositionName::Axis::Ra},
+      {"alpha", PositionName::Axis::Ra},           {"ra", PositionName::Axis::Ra},
+      {"declination", PositionName::Axis::Dec},    {"delta", PositionName::Axis::Dec},
+      {"dec", PositionName::Axis::Dec},            {"de", PositionName::Axis::Dec},
+  };
+  for (const Axis& a : kAxes) {
+    if (lower.substr(0, a.word.size()) != a.word) continue;
+    PositionName name;
+    name.axis = a.axis;
+    const bool ra = a.axis == PositionName::Axis::Ra;
+    // "RAh": the catalogs' own capitals, a lower-case unit letter after them.
+    const bool capitals = ra && label.substr(start, 2) == "RA";
+    std::size_t i = a.word.size();
+    bool ok = true;
+    while (ok && i < lower.size()) {
+      const bool afterBlank = lower[i] == '_';
+      if (afterBlank) ++i;
+      if (i == lower.size()) {
+        ok = false;
+        break;
+      }
+      const std::string_view rest = std::string_view(lower).substr(i);
+      if (const std::size_t n = setWord(rest)) {
+        for (std::size_t k = 0; k < n; ++k) name.set += asciiUpper(rest[k]);
+        i += n;
+        continue;
+      }
+      ok = false;
+      for (const UnitWord& w : kUnitWords) {
+        if (rest.substr(0, w.word.size()) != w.word || (w.raOnly && !ra) || name.unit) continue;
+        if (w.afterBlank && !afterBlank && !(capitals && w.word == "h" && i == a.word.size())) continue;
+        // A unit word ends where a set word, "_" or the name does.
+        const std::string_view after = rest.substr(w.word.size());
+        if (!after.empty() && after[0] != '_' && setWord(after) == 0) continue;
+        name.unit = w.unit;
+        i += w.word.size();
+        ok = true;
+        break;
+      }
+    }
+    return ok ? name : PositionName{};
+  }
+  return {};
+}
+
+// ---------------------------------------------------------------------------
+// Kinds never taken for a number entry
+
+namespace {
+
+enum class Match {
+  Ucd,         // the primary word of the UCD, or one below it
+  Name,        // the whole name, lower case, "|"-separated alternatives
+  Prefix,      // how the name starts
+  Suffix,      // how the name ends
+  Contains,    // anywhere in the name
+  Extinction,  // "a" and a band: AV, AK, A_V, a_g_val, ag_gspphot, A(V)
+  ColourPair,  // two bands: B-V, (B-V), BP-RP, J-Ks
+  Words,       // in the explanation, unless it is corrected for them
+};
+
+struct KindRule {
+  Kind kind;
+  Match match;
+  std::string_view text;  // "|"-separated alternatives
+};
+
+// In order: the first rule that matches tells the kind.
+constexpr KindRule kKindRules[] = {
+    {Kind::Error, Match::Ucd, "stat.error|stat.stdev"},
+    {Kind::Flag, Match::Ucd, "meta.code"},
+    {Kind::Reddening, Match::Ucd, "phot.color.excess"},
+    {Kind::Extinction, Match::Ucd, "phys.absorption"},
+    {Kind::Reddening, Match::Prefix, "e("},
+    {Kind::Reddening, Match::Name, "ebv|ebmv|e_bv|e_b-v|ebminv|reddening"},
+    {Kind::Colour, Match::Ucd, "phot.color"},
+    {Kind::Error, Match::Prefix, "e_|err|sig_|sigma"},
+    {Kind::Error, Match::Suffix, "err|_sig|_sigma|_unc"},
+    {Kind::Error, Match::Contains, "_err|error"},
+    {Kind::Flag, Match::Prefix, "f_|q_"},
+    {Kind::Flag, Match::Contains, "flag"},
+    {Kind::Extinction, Match::Extinction, ""},
+    {Kind::Extinction, Match::Prefix, "ext_|extinct|absorp"},
+    {Kind::Colour, Match::ColourPair, ""},
+    {Kind::Colour, Match::Name, "bp_rp|bp_g|g_rp|bmv|vmi|color|colour"},
+    {Kind::Reddening, Match::Words, "reddening|colour excess|color excess"},
+    {Kind::Extinction, Match::Words, "extinction|absorption"},
+};
+
+constexpr std::string_view kBands[] = {"u", "b", "v", "r", "i", "z", "y", "j", "h", "k", "ks", "g", "bp", "rp",
+                                       "rc", "ic", "bt", "vt", "w1", "w2", "w3", "w4", "nuv", "fuv"};
+
+bool isBand(std::string_view s) { return std::find(std::begin(kBands), std::end(kBands), s) != std::end(kBands); }
+
+template <typename Test>
+bool anyOf(std::string_view alternatives, Test test) {
+  while (true) {
+    const std::size_t bar = alternatives.find('|');
+    if (test(alternatives.substr(0, bar))) return true;
+    if (bar == std::string_view::npos) return false;
+    alternatives.remove_prefix(bar + 1);
+  }
+}
+
+// The name in lower case without "(" and ")".
+std::string plainName(std::string_view label) {
+  std::string s;
+  for (char c : label)
+    if (c != '(' && c != ')') s += asciiLower(c);
+  return s;
+}
+
+bool isExtinctionName(const std::string& name) {
+  if (name.size() < 2 || name[0] != 'a') return false;
+  const std::string_view rest = std::string_view(name).substr(name[1] == '_' ? 2 : 1);
+  const std::string_view band = rest.substr(0, rest.find('_'));
+  return isBand(band);
+}
+
+bool isColourPair(const std::string& name) {
+  const std::size_t minus = name.find('-');
+  if (minus == std::string::npos) return false;
+  std::string_view left = std::string_view(name).substr(0, minus), right = std::string_view(name).substr(minus + 1);
+  if (right.size() > 3 && right.substr(right.size() - 3) == "mag") right.remove_suffix(3);
+  return isBand(left) && isBand(right);
+}
+
+// `name` the label in lower case, `plain` also without "(" and ")".
+bool ruleMatches(const KindRule& rule, const ReadMeColumn& c, const std::string& name, const std::string& plain,
+                 const std::vector<std::string>& ucd) {
+  switch (rule.match) {
+    case Match::Ucd:
+      return !ucd.empty() && anyOf(rule.text, [&](std::string_view a) { return ucdWordIs(ucd.front(), a); });
+    case Match::Name:
+      return anyOf(rule.text, [&](std::string_view a) { return name == a; });
+    case Match::Prefix:
+      return anyOf(rule.text, [&](std::string_view a) { return name.substr(0, a.size()) == a; });
+    case Match::Suffix:
+      return anyOf(rule.text, [&](std::string_view a) {
+        return name.size() > a.size() && name.substr(name.size() - a.size()) == a;
+      });
+    case Match::Contains:
+      return anyOf(rule.text, [&](std::string_view a) { return name.find(a) != std::string::npos; });
+    case Match::Extinction:
+      return isExtinctionName(plain);
+    case Match::ColourPair:
+      return isColourPair(plain);
+    case Match::Words: {
+      const std::string e = asciiLowered(c.explanation);
+      if (e.find("correct") != std::string::npos || e.find("dered") != std::string::npos ||
+          e.find("unredden") != std::string::npos)
+        return false;
+      return anyOf(rule.text, [&](std::string_view a) { return e.find(a) != std::string::npos; });
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+Kind neverKind(const ReadMeColumn& c, const std::vector<std::string>& ucd) {
+  const std::string name = asciiLowered(c.label), plain = plainName(c.label);
+  for (const KindRule& rule : kKindRules)
+    if (ruleMatches(rule, c, name, plain, ucd)) return rule.kind;
+  return Kind::None;
+}
+
+const char* kindName(Kind kind) {
+  switch (kind) {
+    case Kind::Error: return "an error";
+    case Kind::Flag: return "a flag";
+    case Kind::Reddening: return "a reddening";
+    case Kind::Extinction: return "an extinction";
+    case Kind::Colour: return "a colour index";
+    case Kind::None: break;
+  }
+  return "";
+}
 
 // ---------------------------------------------------------------------------
 // UCDs
@@ -183,7 +423,7 @@ PositionPart classifyByUcd(const ReadMeColumn& c, const std::vector<std::string>
   PositionPart r;
   if (ra) {
     if (const Part byUnits = raPartOfUnits(c, u); byUnits != Part::None) r.part = byUnits;
-    else if (noUnits(u)) r.part = byLabel.part != Part::None ? byLabel.part : c.isText() ? Part::None : Part::RaDegrees;
+    else if (noUnits(u)) r.part = byLabel.part != Part::None ? byLabel.part : c.isText() ? Part::None : Part::RaDecimal;
   } else {
     if (byLabel.part == Part::DecSign) r.part = Part::DecSign;
     else if (c.sexagesimal || sexagesimalUnits(u)) r.part = Part::DecSexagesimal;
@@ -205,7 +445,9 @@ PositionPart classifyByUcd(const ReadMeColumn& c, const std::vector<std::string>
 }  // namespace
 
 PositionPart classifyColumn(const ReadMeColumn& c) {
-  if (!c.ucd.empty()) return classifyByUcd(c, ucdWords(c.ucd));
+  const std::vector<std::string> words = ucdWords(c.ucd);
+  if (neverKind(c, words) != Kind::None) return {};
+  if (!c.ucd.empty()) return classifyByUcd(c, words);
   return classifyPosition(c);
 }
 

@@ -1,10 +1,19 @@
 #pragma once
 
-// Which part of a position a column of a byte-by-byte table holds, and the
-// words of a column's UCD. Internal to import/readme_mapping.cpp and
-// import/mapping_rules.cpp.
+// Which part of a position a column of a byte-by-byte table holds, what a
+// column must never be taken for, and the words of a column's UCD. Internal
+// to import/readme_mapping.cpp and import/mapping_rules.cpp.
 //
-// Labels starting with "RA" (case counts) are right-ascension parts, told by
+// Archive names, in any letter case, are tried first (archivePositionName):
+// an axis word (RA, alpha, right_ascension; DEC, DE, delta, declination) after
+// an optional "_", then nothing but set words (J2000, 2000, B1950, ICRS, FK5,
+// FK4) and unit words (deg, degrees; for RA also hours, hr, and "h" or "d"
+// after "_"), with or without "_" between them: ra, RAJ2000, RA_ICRS, RAdeg,
+// ra_deg, ALPHA_J2000, _RAJ2000, RA_hours, dec, DEJ2000, DELTA_J2000...
+// Such a right ascension is RaDecimal: one number whose unit the evidence
+// decides (import/position_units.h).
+//
+// Otherwise labels starting with "RA" (case counts) are right-ascension parts, told by
 // their units: h hours, min minutes, s seconds, deg degrees (arcmin and
 // arcsec with degrees: RA in degrees, minutes, seconds); with units "---"
 // the letters after "RA" decide (RAh, RAm, RAs, RAdeg). Labels starting with
@@ -17,10 +26,12 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "import/position_units.h"
 #include "input/readme_parser.h"
 
 namespace mirdal {
@@ -36,10 +47,12 @@ inline bool noUnits(std::string_view u) { return u.empty() || u == "---" || u ==
 // Position parts
 
 // RaSexagesimal and DecSexagesimal: all parts in one cell ("12 34 56.7",
-// "-05:06:07"), which no RA or DEC mode reads from a single slot.
+// "-05:06:07"), which no RA or DEC mode reads from a single slot. RaDecimal:
+// one number in hours or degrees, which the mapper settles from the evidence
+// before it forms the sets.
 enum class Part {
   None,
-  RaHours, RaMinutes, RaSeconds, RaDegrees, RaArcmin, RaArcsec, RaSexagesimal,
+  RaHours, RaMinutes, RaSeconds, RaDegrees, RaArcmin, RaArcsec, RaDecimal, RaSexagesimal,
   DecSign, DecDegrees, DecDecimal, DecDegreesEither, DecMinutes, DecSeconds, Spd, Npd, DecSexagesimal,
 };
 
@@ -52,8 +65,34 @@ struct PositionPart {
 };
 
 // The position part of a column: by its UCD where it has one, else by its
-// label and units.
+// label and units. A column of a kind that never holds a position (below)
+// holds none.
 PositionPart classifyColumn(const ReadMeColumn& c);
+
+// What an archive name says of a position column (see above); axis None when
+// the name is not one.
+struct PositionName {
+  enum class Axis { None, Ra, Dec } axis = Axis::None;
+  std::string set;                 // the set words in capitals: "J2000", "ICRS", ""
+  std::optional<RaUnit> unit{};    // from a unit word
+};
+PositionName archivePositionName(std::string_view label);
+
+// ---------------------------------------------------------------------------
+// Kinds a column must never fill a magnitude, a position or any other number
+// entry with (a colour index fills the colour entry only). Told by one rule
+// table: the UCD's primary word (stat.error, meta.code, phot.color.excess,
+// phys.absorption, phot.color), the name in any letter case (e_, err, sig,
+// _error; f_, q_, flag; E(B-V), EBV; A_V, AK, a_g_val, ag_gspphot, ext;
+// B-V, BP-RP, bp_rp), and words of the explanation (reddening, colour
+// excess; extinction or absorption, unless corrected for).
+enum class Kind { None, Error, Flag, Reddening, Extinction, Colour };
+
+// `ucd` as ucdWords gives it.
+Kind neverKind(const ReadMeColumn& c, const std::vector<std::string>& ucd);
+
+// "an error", "a flag", "a reddening", "an extinction", "a colour index".
+const char* kindName(Kind kind);
 
 // ---------------------------------------------------------------------------
 // UCDs

@@ -73,6 +73,9 @@ bool readImportOption(std::string_view name, const std::string& value, ImportOpt
     o.magmax = finiteNumber(name, value);
   } else if (name == "--equinox") {
     o.equinox = finiteNumber(name, value);
+  } else if (name == "--ra-unit") {
+    o.raUnit = parseRaUnit(value);
+    if (!o.raUnit) refuse(name, value, "give hours or degrees");
   } else {
     return false;
   }

@@ -6,11 +6,13 @@
 #include <vector>
 
 #include "catalog/catalog_definition.h"
+#include "import/position_units.h"
 
 // What the person importing a catalog on the command line decides instead of
 // editing the written project: names, region files, index, alternate names,
 // magnitude limit and equinox. They are applied after the import has mapped
-// the columns, whatever the import read (a ReadMe, or the file itself).
+// the columns, whatever the import read (a ReadMe, or the file itself). The
+// unit of a right ascension is the exception: the mapping takes it.
 
 namespace mirdal {
 
@@ -24,6 +26,7 @@ struct ImportOptions {
   std::optional<std::vector<std::string>> altNames;
   std::optional<double> magmax;   // --magmax; without it the data's faintest magnitude
   std::optional<double> equinox;  // --equinox
+  std::optional<RaUnit> raUnit;   // --ra-unit: hours or degrees, where the file does not tell
 };
 
 // Reads the value of the import option `name` ("--regions", ...) into

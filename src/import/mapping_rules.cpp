@@ -19,7 +19,7 @@ constexpr std::string_view kComments = "Comm|Comment|Comments|Remark|Remarks|Not
 
 constexpr Rule kStarRules[] = {
     {4, "Vmag|V|Vj|VTmag|Vt|Hpmag|Gmag|mag", Quantity::Magnitude},
-    {5, "B-V|BV|B-Vmag|(B-V)", Quantity::Magnitude},
+    {5, "B-V|BV|B-Vmag|(B-V)", Quantity::Colour},
     {6, "Bmag|B|BTmag|Bt|Bjmag|Bj", Quantity::Magnitude},
     {7, "Rmag|R|RFmag|Rcmag|Rc", Quantity::Magnitude},
     {8, kSpectrum, Quantity::Any},
@@ -78,7 +78,7 @@ constexpr Rule kOutlineRules[] = {
 constexpr UcdRule kUcdRules[] = {
     {CatalogType::Stars, 4, "phot.mag", "em.opt.V", Quantity::Magnitude},
     {CatalogType::Stars, 4, "phot.mag", "", Quantity::Magnitude},
-    {CatalogType::Stars, 5, "phot.color", "em.opt.B em.opt.V", Quantity::Magnitude},
+    {CatalogType::Stars, 5, "phot.color", "em.opt.B em.opt.V", Quantity::Colour},
     {CatalogType::Stars, 6, "phot.mag", "em.opt.B", Quantity::Magnitude},
     {CatalogType::Stars, 7, "phot.mag", "em.opt.R", Quantity::Magnitude},
     {CatalogType::Stars, 8, "src.spType", "", Quantity::Any},
@@ -150,6 +150,7 @@ std::optional<Calibration> calibrationFor(Quantity q, std::string_view u) {
       if (none || oneOf(u, {"deg", "arcmin", "arcsec"})) return factor(1);
       return std::nullopt;
     case Quantity::Magnitude:
+    case Quantity::Colour:
       if (none || u == "mag") return factor(1);
       if (u == "mmag") return factor(0.001);
       return std::nullopt;
@@ -204,6 +205,11 @@ std::optional<Calibration> calibrationFor(Quantity q, std::string_view u) {
       return std::nullopt;
   }
   return std::nullopt;
+}
+
+bool kindRefused(Quantity q, Kind kind) {
+  if (q == Quantity::Any || kind == Kind::None) return false;
+  return !(kind == Kind::Colour && q == Quantity::Colour);
 }
 
 std::optional<int> nebUnitOf(std::string_view u) {

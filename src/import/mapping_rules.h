@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "catalog/catalog_type.h"
+#include "import/column_recognition.h"
 #include "input/readme_parser.h"
 
 namespace mirdal {
@@ -38,6 +39,7 @@ enum class Quantity {
   Any,  // text and code entries, and numbers taken as they are
   Magnitude, ProperMotion, Parallax, Separation, Angle, Year, JulianDay, Days, Velocity,
   SurfaceBrightness, Dimension, Percent,
+  Colour,  // a colour index, in magnitudes
 };
 
 struct Rule {
@@ -78,6 +80,10 @@ struct Calibration {
 // The calibration into the entry's unit, or nullopt when the column's units
 // are not those of the quantity.
 std::optional<Calibration> calibrationFor(Quantity q, std::string_view u);
+
+// Whether a column of kind `kind` (see neverKind) must not fill an entry of
+// quantity `q`: none fills a number entry, but a colour index its own.
+bool kindRefused(Quantity q, Kind kind);
 
 // nebunit of a size column's units: 0 Degree, 1 Minute, 2 Second.
 std::optional<int> nebUnitOf(std::string_view u);

@@ -1,8 +1,12 @@
 #include "import/readme_import.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 
 #include "catalog/project_file.h"
+#include "input/input_source.h"
+#include "input/table_text.h"
 #include "util/error.h"
 #include "util/text.h"
 
@@ -20,6 +24,35 @@ std::string lettersAndDigits(std::string_view s, std::size_t max) {
   for (char c : s)
     if (isAsciiAlnum(c) && out.size() < max) out += c;
   return out;
+}
+
+// The bytes of the first lines of a file in fixed columns read for what
+// they show of each byte column; columns placed by number are not looked at.
+constexpr std::size_t kFixedSampleBytes = std::size_t{1} << 20;
+
+std::vector<ColumnEvidence> sampleFixedColumns(FileSystem& fs, const std::string& path, const ReadMeTable& table) {
+  auto source = openInputSource(fs, path);
+  std::string text(kFixedSampleBytes, '\0');
+  bool atEnd = false;
+  text.resize(source->read(text.data(), text.size(), atEnd));
+  source->close();
+  std::vector<ColumnEvidence> evidence(table.columns.size());
+  for (std::string_view line : splitTextLines(withoutByteOrderMark(text), atEnd)) {
+    if (trimmed(line).empty()) continue;
+    for (std::size_t i = 0; i < table.columns.size(); ++i) {
+      const ReadMeColumn& c = table.columns[i];
+      const std::size_t from = static_cast<std::size_t>(c.firstByte) - 1;
+      if (c.column > 0 || c.firstByte < 1 || c.length() < 1 || from >= line.size()) continue;
+      std::string_view cell = trimmed(line.substr(from, static_cast<std::size_t>(c.length())));
+      if (!cell.empty() && cell.front() == '+') cell.remove_prefix(1);
+      double v = 0;
+      const auto [end, ec] = std::from_chars(cell.data(), cell.data() + cell.size(), v);
+      if (cell.empty() || ec != std::errc() || end != cell.data() + cell.size() || !std::isfinite(v)) continue;
+      ++evidence[i].values;
+      evidence[i].largest = std::max(evidence[i].largest, std::fabs(v));
+    }
+  }
+  return evidence;
 }
 
 }  // namespace
@@ -97,7 +130,8 @@ const ReadMeTable& selectReadMeTable(const ReadMe& readMe, const std::string& re
 }
 
 ReadMeImport importReadMe(const std::string& readMePath, const std::string& inputPath, std::string_view tableFile,
-                          CatalogType type, CatalogDefinition& definition, FileSystem& fs) {
+                          CatalogType type, CatalogDefinition& definition, FileSystem& fs,
+                          std::optional<RaUnit> raUnit) {
   ReadMeImport result;
   result.readMe = readReadMe(readMePath, fs);
   const ReadMeTable& table = selectReadMeTable(result.readMe, readMePath, inputPath, tableFile);
@@ -107,8 +141,19 @@ ReadMeImport importReadMe(const std::string& readMePath, const std::string& inpu
   if (tableFile.empty() && !table.describes(inputPath))
     result.notes.push_back("The ReadMe's only table describes " + result.readMe.describedFiles() +
                            "; it is used for " + std::string(lastPathComponent(inputPath)));
-  std::vector<std::string> notes = applyReadMeTable(table, type, definition);
-  result.notes.insert(result.notes.end(), notes.begin(), notes.end());
+  TableMapping mapping = mapTableColumns(table, type, definition, MappingChoices{{}, raUnit});
+  if (mapping.openRaUnit) {
+    // The ReadMe does not tell the unit of the right ascension: the data may.
+    // An input that cannot be read leaves it open; the build names the file.
+    try {
+      MappingChoices choices{sampleFixedColumns(fs, inputPath, table), raUnit};
+      mapping = mapTableColumns(table, type, definition, choices);
+    } catch (const Error&) {
+    }
+  }
+  result.notes.insert(result.notes.end(), mapping.notes.begin(), mapping.notes.end());
+  result.openRaUnit = std::move(mapping.openRaUnit);
+  result.positionCandidates = std::move(mapping.positionCandidates);
   return result;
 }
 

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "catalog/catalog_definition.h"
 #include "catalog/catalog_type.h"
+#include "import/position_units.h"
 #include "input/readme_parser.h"
 #include "util/file_system.h"
 
@@ -37,6 +40,45 @@ namespace mirdal {
 std::vector<std::string> applyReadMeTable(const ReadMeTable& table, CatalogType type,
                                           CatalogDefinition& definition);
 
+// What the rows show of one column of a table.
+struct ColumnEvidence {
+  std::size_t values = 0;  // sampled cells holding a number
+  double largest = 0;      // the largest |value| among them
+};
+
+// What applyReadMeTable cannot read from the description: the evidence of
+// the rows, and what the user stated.
+struct MappingChoices {
+  std::vector<ColumnEvidence> columns{};  // by column of the table; none: no row was looked at
+  std::optional<RaUnit> raUnit{};         // for a right ascension no unit or name tells (--ra-unit)
+};
+
+// A right ascension the mapping took without knowing its unit: it is in the
+// definition as decimal degrees, which nothing confirms.
+struct OpenRaUnit {
+  std::string column;  // as notes name it: "ra (column 2)"
+  std::string reason;  // what was seen: "no unit, and its 2 values are all within 0-24"
+};
+
+struct TableMapping {
+  std::vector<std::string> notes;  // as applyReadMeTable returns them
+  std::optional<OpenRaUnit> openRaUnit{};
+  // With no right ascension or no declination found: the columns that
+  // might hold one (numbers, or sexagesimal texts, that no entry took), as
+  // notes name them.
+  std::vector<std::string> positionCandidates{};
+};
+
+// What the import looked for when it finds no position, for messages.
+extern const char* const kPositionsLookedFor;
+
+// applyReadMeTable with the evidence and the user's choices: a decimal right
+// ascension without a unit is in hours or degrees as decideRaUnit says
+// (import/position_units.h); when it cannot tell, the column is taken as
+// degrees and `openRaUnit` says so, for the caller to ask.
+TableMapping mapTableColumns(const ReadMeTable& table, CatalogType type, CatalogDefinition& definition,
+                             const MappingChoices& choices);
+
 // Short and long catalog names proposed from the ReadMe: the short name is
 // letters and digits only (it names the output files), up to 4 characters,
 // never empty; the long name at most 50 characters.
@@ -56,12 +98,15 @@ const ReadMeTable& selectReadMeTable(const ReadMe& readMe, const std::string& re
 struct ReadMeImport {
   ReadMe readMe;
   std::vector<std::string> notes;
+  std::optional<OpenRaUnit> openRaUnit{};             // see TableMapping
+  std::vector<std::string> positionCandidates{};      // see TableMapping
 };
 
 // Reads the ReadMe, selects the table as above and applies it to
-// `definition`. Throws Error as readReadMe and selectReadMeTable do.
+// `definition` (with `raUnit` as MappingChoices has it). Throws Error as
+// readReadMe and selectReadMeTable do.
 ReadMeImport importReadMe(const std::string& readMePath, const std::string& inputPath,
                           std::string_view tableFile, CatalogType type, CatalogDefinition& definition,
-                          FileSystem& fs = FileSystem::real());
+                          FileSystem& fs = FileSystem::real(), std::optional<RaUnit> raUnit = std::nullopt);
 
 }  // namespace mirdal

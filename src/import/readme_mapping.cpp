@@ -5,7 +5,11 @@
 //
 // The rules, in the order they are applied:
 //
-// 1. Position. Each position column names a set of positions; the set
+// 1. Position. A right ascension given as one number without a unit that
+//    says hours or degrees is settled by decideRaUnit (the name, the largest
+//    value of the rows, or the unit the user stated); when nothing tells, it
+//    is taken as degrees and the mapping says the unit is open. Each
+//    position column names a set of positions; the set
 //    without a name is taken first, then one naming 2000 or ICRS, then the
 //    first of the table; the declination set of the same name as the right
 //    ascension one is preferred. The other sets are skipped.
@@ -26,6 +30,8 @@
 //    and a smallest dimension in other units is converted to it.
 //    The magnitude entry of the type, when no label of its list is there,
 //    takes the first other column in "mag" that is no colour index (no "-").
+//    Errors, flags, reddenings, extinctions and colours (neverKind) fill no
+//    number entry but the colour's own, whatever their label or UCD.
 // 3. Identifiers: the first becomes "Catalog ID", the others String entries
 //    flagged as alternate names.
 // 4. Qualifier columns are skipped unless an entry asks for them by name
@@ -156,12 +162,15 @@ std::string calibrationText(double a, double b) {
 
 class Mapper {
  public:
-  Mapper(const ReadMeTable& table, CatalogType type, CatalogDefinition& def)
-      : table_(table), type_(type), def_(def), used_(table.columns.size(), false) {
-    for (const ReadMeColumn& c : table.columns) ucdWords_.push_back(ucdWords(c.ucd));
+  Mapper(const ReadMeTable& table, CatalogType type, CatalogDefinition& def, const MappingChoices& choices)
+      : table_(table), type_(type), def_(def), choices_(choices), used_(table.columns.size(), false) {
+    for (const ReadMeColumn& c : table.columns) {
+      ucdWords_.push_back(ucdWords(c.ucd));
+      kinds_.push_back(neverKind(c, ucdWords_.back()));
+    }
   }
 
-  std::vector<std::string> run() {
+  TableMapping run() {
     for (const ReadMeUnreadRow& r : table_.unreadRows)
       notes_.push_back("Not read, line " + std::to_string(r.line) + " of the ReadMe (" + r.reason + "): \"" +
                        r.text + "\"; give its column on page 3 if the catalog needs it");
@@ -176,20 +185,80 @@ class Mapper {
 
     mapPositions();
     mapTypeEntries();
+    TableMapping result;
+    if (raSet_ < 0 || decSet_ < 0)
+      for (int i = 0; i < columnCount(); ++i)
+        if (!used_[static_cast<std::size_t>(i)] && kinds_[static_cast<std::size_t>(i)] == Kind::None &&
+            (!col(i).isText() || col(i).sexagesimal))
+          result.positionCandidates.push_back(col(i).describe());
     mapFreeColumns();
     for (std::string& n : widthNotes_) notes_.push_back(std::move(n));
     for (const std::string& e : missingRequiredEntries(def_))
       notes_.push_back("Required entry " + e + " has no column: give it on page 3");
-    return std::move(notes_);
+    result.notes = std::move(notes_);
+    result.openRaUnit = std::move(openRaUnit_);
+    return result;
   }
 
  private:
   const ReadMeColumn& col(int i) const { return table_.columns[static_cast<std::size_t>(i)]; }
   int columnCount() const { return static_cast<int>(table_.columns.size()); }
 
+  RaUnitEvidence evidenceOf(int column) const {
+    RaUnitEvidence e;
+    e.label = col(column).label;
+    e.unit = col(column).units;
+    if (static_cast<std::size_t>(column) < choices_.columns.size()) {
+      e.values = choices_.columns[static_cast<std::size_t>(column)].values;
+      e.largest = choices_.columns[static_cast<std::size_t>(column)].largest;
+    }
+    return e;
+  }
+
+  // A right ascension as one number, in hours or degrees as the evidence
+  // says; degrees, noted as open, when it cannot tell.
+  void settleRaUnit(int column) {
+    PositionPart& p = parts_[static_cast<std::size_t>(column)];
+    RaUnitEvidence e = evidenceOf(column);
+    e.stated = choices_.raUnit;
+    const RaUnitDecision d = decideRaUnit(e);
+    p.part = d.unit == RaUnit::Hours ? Part::RaHours : Part::RaDegrees;
+    raReasons_[static_cast<std::size_t>(column)] = d.reason;
+    if (!d.unit) openRa_[static_cast<std::size_t>(column)] = true;
+  }
+
+  // Why the right ascension at `column` is in the unit taken, for its note.
+  std::string raReason(int column) const {
+    if (!raReasons_[static_cast<std::size_t>(column)].empty()) return raReasons_[static_cast<std::size_t>(column)];
+    return decideRaUnit(evidenceOf(column)).reason;
+  }
+
+  // The column whose unit the DEC mode's unit is: the decimal or whole
+  // degrees, or the polar distance.
+  int mainDecColumn(const PositionSet& s) const {
+    const int either = s.get(Part::DecDegreesEither);
+    if (dectype_ == 1) return s.get(Part::DecDecimal) >= 0 ? s.get(Part::DecDecimal) : either;
+    if (dectype_ == 0) return s.get(Part::DecDegrees) >= 0 ? s.get(Part::DecDegrees) : either;
+    return s.get(Part::Spd) >= 0 ? s.get(Part::Spd) : s.get(Part::Npd);
+  }
+
+  std::string decReason(int column) const {
+    const ReadMeColumn& c = col(column);
+    if (!noUnits(c.units)) return "its unit " + c.units;
+    const Part p = parts_[static_cast<std::size_t>(column)].part;
+    if (containsNoCase(c.label, "deg") || p == Part::DecDegrees || p == Part::DecMinutes || p == Part::DecSeconds)
+      return "its name";
+    return "no unit: a declination is in degrees";
+  }
+
   void classifyPositions() {
     parts_.resize(table_.columns.size());
-    for (int i = 0; i < columnCount(); ++i) parts_[static_cast<std::size_t>(i)] = classifyColumn(col(i));
+    raReasons_.resize(table_.columns.size());
+    openRa_.resize(table_.columns.size(), false);
+    for (int i = 0; i < columnCount(); ++i) {
+      parts_[static_cast<std::size_t>(i)] = classifyColumn(col(i));
+      if (parts_[static_cast<std::size_t>(i)].part == Part::RaDecimal) settleRaUnit(i);
+    }
     for (int i = 0; i < columnCount(); ++i) {
       const PositionPart& p = parts_[static_cast<std::size_t>(i)];
       if (p.part == Part::None) continue;
@@ -290,6 +359,13 @@ class Mapper {
     const PositionSet& s = sets_[static_cast<std::size_t>(raSet_)];
     const std::string what = takeRaColumns(s);
     std::string note = "RA: " + what + " from " + takenColumns();
+    const int main = s.get(ratype_ <= 1 ? Part::RaHours : Part::RaDegrees);
+    if (main >= 0 && openRa_[static_cast<std::size_t>(main)]) {
+      openRaUnit_ = OpenRaUnit{col(main).describe(), raReasons_[static_cast<std::size_t>(main)]};
+      note += " (not decided: " + openRaUnit_->reason + "; state hours or degrees, --ra-unit)";
+    } else if (main >= 0) {
+      if (const std::string why = raReason(main); !why.empty() && why.find("no unit") != 0) note += " (" + why + ")";
+    }
     if (ratype_ == 0 || ratype_ == 2) {
       if (s.get(ratype_ == 0 ? Part::RaMinutes : Part::RaArcmin) < 0) note += "; no minutes column";
       else if (s.get(ratype_ == 0 ? Part::RaSeconds : Part::RaArcsec) < 0) note += "; no seconds column";
@@ -364,7 +440,9 @@ class Mapper {
           what = "north polar distance, as 180 - NPD";
         }
     }
-    notes_.push_back("DEC: " + what + " from " + takenColumns() + extra);
+    const int main = mainDecColumn(s);
+    const std::string why = main >= 0 ? " (" + decReason(main) + ")" : std::string();
+    notes_.push_back("DEC: " + what + " from " + takenColumns() + why + extra);
   }
 
   // Sign, degrees, minutes and seconds; returns them in words, and appends
@@ -451,13 +529,15 @@ class Mapper {
       int column = findByLabel(rule);
       while (column >= 0) {
         const ReadMeColumn& c = col(column);
-        auto cal = calibrationFor(rule.quantity, c.units);
+        const Kind kind = kinds_[static_cast<std::size_t>(column)];
+        auto cal = kindRefused(rule.quantity, kind) ? std::nullopt : calibrationFor(rule.quantity, c.units);
         if (cal) {
           if (rule.quantity == Quantity::Dimension) cal = dimension(c, rule.field == 7);
           assignType(position, column, *cal);
           break;
         }
-        notes_.push_back("Not taken for " + entryName(position) + ": " + c.describe() + ", in " + c.units);
+        notes_.push_back("Not taken for " + entryName(position) + ": " + c.describe() + ", " +
+                         (kindRefused(rule.quantity, kind) ? std::string(kindName(kind)) : "in " + c.units));
         rejected.push_back(column);
         used_[static_cast<std::size_t>(column)] = true;  // hidden while looking again
         column = findByLabel(rule);
@@ -479,7 +559,8 @@ class Mapper {
           const std::string lower = asciiLowered(c.label);
           const bool namedMag = noUnits(c.units) && lower.size() > 3 && lower.substr(lower.size() - 3) == "mag";
           if ((c.units == "mag" || namedMag) && !c.isText() && c.label.find('-') == std::string::npos &&
-              !isQualifier(c.label) && c.label.substr(0, 2) != "e_" && lower.find("err") == std::string::npos)
+              !isQualifier(c.label) && c.label.substr(0, 2) != "e_" && lower.find("err") == std::string::npos &&
+              kinds_[static_cast<std::size_t>(i)] == Kind::None)
             found = i;
         }
         if (found >= 0) break;
@@ -496,6 +577,11 @@ class Mapper {
       for (int i = 0; i < columnCount(); ++i) {
         if (used_[static_cast<std::size_t>(i)] || !ucdRuleMatches(rule, ucdWords_[static_cast<std::size_t>(i)])) continue;
         const ReadMeColumn& c = col(i);
+        const Kind kind = kinds_[static_cast<std::size_t>(i)];
+        if (kindRefused(rule.quantity, kind)) {
+          notes_.push_back("Not taken for " + entryName(position) + ": " + c.describe() + ", " + kindName(kind));
+          continue;
+        }
         auto cal = calibrationFor(rule.quantity, c.units);
         if (!cal) {
           notes_.push_back("Not taken for " + entryName(position) + ": " + c.describe() + ", in " + c.units);
@@ -590,8 +676,13 @@ class Mapper {
   const ReadMeTable& table_;
   CatalogType type_;
   CatalogDefinition& def_;
+  const MappingChoices& choices_;
   std::vector<bool> used_;
   std::vector<std::vector<std::string>> ucdWords_;  // of each column, empty without a UCD
+  std::vector<Kind> kinds_;                         // of each column: what it must never fill
+  std::vector<std::string> raReasons_;              // of each RaDecimal column: why hours or degrees
+  std::vector<bool> openRa_;                        // of each RaDecimal column: nothing told its unit
+  std::optional<OpenRaUnit> openRaUnit_;
   std::vector<PositionPart> parts_;
   std::vector<PositionSet> sets_;
   std::vector<std::string> taken_;  // position columns not yet in a note
@@ -604,8 +695,18 @@ class Mapper {
 
 }  // namespace
 
+const char* const kPositionsLookedFor =
+    "right ascension and declination columns by name in any letter case (RA, RAJ2000, RA_ICRS, RAdeg, ra_deg, "
+    "ALPHA_J2000, RAh with RAm and RAs; DEC, DEJ2000, DE_ICRS, DEdeg, dec_deg, DELTA_J2000, DE- with DEd, DEm "
+    "and DEs; SPD, NPD), by UCD (pos.eq.ra, pos.eq.dec, POS_EQ_RA_MAIN) or by unit (h, deg, h:m:s)";
+
 std::vector<std::string> applyReadMeTable(const ReadMeTable& table, CatalogType type, CatalogDefinition& definition) {
-  return Mapper(table, type, definition).run();
+  return Mapper(table, type, definition, MappingChoices{}).run().notes;
+}
+
+TableMapping mapTableColumns(const ReadMeTable& table, CatalogType type, CatalogDefinition& definition,
+                             const MappingChoices& choices) {
+  return Mapper(table, type, definition, choices).run();
 }
 
 }  // namespace mirdal

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <map>
 
 #include "input/input_reader.h"
@@ -21,9 +22,9 @@ namespace {
 constexpr auto isDigit = isAsciiDigit;
 
 // A decimal number as catalogs write them: "12", "-0.5", "+1.2e-3", ".5".
-bool isNumber(std::string_view s, bool& integer) {
+bool isNumber(std::string_view s, bool& integer, double& v) {
   if (!s.empty() && s.front() == '+') s.remove_prefix(1);
-  double v = 0;
+  v = 0;
   const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
   if (ec != std::errc() || end != s.data() + s.size() || s.empty()) return false;
   integer = s.find_first_of(".eE") == std::string_view::npos;
@@ -60,9 +61,11 @@ void count(ColumnSample& c, std::string_view cell) {
   if (isMissingCell(t)) return;
   ++c.values;
   bool integer = false;
-  if (isNumber(t, integer)) {
+  double v = 0;
+  if (isNumber(t, integer, v)) {
     ++c.numbers;
     if (integer) ++c.integers;
+    if (std::isfinite(v)) c.largest = std::max(c.largest, std::fabs(v));
   } else if (isSexagesimal(t)) {
     ++c.sexagesimal;
   }
@@ -127,7 +130,9 @@ bool firstRowNamesColumns(FileSystem& fs, const std::string& path, const TableLa
     for (std::size_t i = 0; i < splitter.size(); ++i) {
       const std::string_view cell = trimmed(splitter.cell(i));
       bool integer = false;
-      if (cell.empty() || isNumber(cell, integer) || (!repeats && std::find(seen.begin(), seen.end(), cell) != seen.end()))
+      double v = 0;
+      if (cell.empty() || isNumber(cell, integer, v) ||
+          (!repeats && std::find(seen.begin(), seen.end(), cell) != seen.end()))
         return false;
       seen.push_back(cell);
     }
@@ -196,51 +201,103 @@ TableSample readTableSample(FileSystem& fs, const std::string& path, const Input
 std::string normalizedUnit(std::string_view unit) {
   std::string u;
   for (char c : trimmed(unit))
-    if (c != ' ' && c != '"' && c != '\'') u += c;
-  if (u == "---" || u == "-") return {};
-  if (u.find(':') != std::string::npos) return u;  // "h:m:s", "d:m:s"
-  // "**" and "^" before an exponent say nothing more.
-  for (std::string_view power : {"**", "^"})
-    for (std::size_t at; (at = u.find(power)) != std::string::npos;) u.erase(at, power.size());
+    if (c != '"' && c != '\'') u += c;
+  std::string compact;
+  for (char c : u)
+    if (c != ' ') compact += c;
+  if (compact == "---" || compact == "-") return {};
+  if (compact.find(':') != std::string::npos) return compact;  // "h:m:s", "d:m:s"
   static const std::map<std::string, std::string, std::less<>> kWords = {
       {"degree", "deg"}, {"degrees", "deg"}, {"hourangle", "h"}, {"hour", "h"}, {"hours", "h"},
       {"arcminute", "arcmin"}, {"arcsecond", "arcsec"}, {"milliarcsecond", "mas"}, {"year", "yr"},
       {"day", "d"}, {"magnitude", "mag"}, {"minute", "min"}, {"second", "s"}};
-  // Pieces joined by "." or "/"; a piece with a negative exponent divides.
-  std::string numerator, denominator;
-  std::size_t i = 0;
+  // Factors as the FITS, VOUnit and CDS grammars write them: "." or blanks
+  // (or a single "*") multiply, "/" divides what follows, and a power
+  // follows its factor as "**p", "^p", "^(p)" or a bare signed integer
+  // ("yr-1", "arcsec2"); a negative power divides.
+  struct Factor {
+    std::string name;
+    int power = 1;
+  };
+  std::vector<Factor> factors;
+  std::vector<bool> divided;
   bool dividing = false;
-  while (i <= u.size()) {
-    const std::size_t end = std::min(u.find_first_of("./", i), u.size());
-    std::string piece = u.substr(i, end - i);
-    bool divides = dividing;
-    std::string exponent;
-    const std::size_t minus = piece.find('-');
-    if (minus != std::string::npos && minus > 0) {
-      exponent = piece.substr(minus + 1);
-      piece.erase(minus);
-      divides = !divides;
-      if (exponent == "1") exponent.clear();
-    } else {
-      std::size_t digits = piece.size();
-      while (digits > 0 && isDigit(piece[digits - 1])) --digits;
-      if (digits > 0 && digits < piece.size()) {
-        exponent = piece.substr(digits);
-        piece.erase(digits);
+  std::size_t i = 0;
+  auto isSeparator = [&](std::size_t k) {
+    return u[k] == ' ' || u[k] == '.' || (u[k] == '*' && (k + 1 >= u.size() || u[k + 1] != '*'));
+  };
+  // A power at `k`: an optional sign, digits, within optional "(" ")".
+  auto readPower = [&](std::size_t& k, int& power) {
+    std::size_t j = k;
+    const bool open = j < u.size() && u[j] == '(';
+    if (open) ++j;
+    int sign = 1;
+    if (j < u.size() && (u[j] == '+' || u[j] == '-')) sign = u[j++] == '-' ? -1 : 1;
+    const std::size_t digits = j;
+    int n = 0;
+    while (j < u.size() && isDigit(u[j])) n = n * 10 + (u[j++] - '0');
+    if (j == digits || n > 99) return false;
+    if (open && !(j < u.size() && u[j] == ')')) return false;
+    if (open) ++j;
+    k = j;
+    power = sign * n;
+    return true;
+  };
+  while (i < u.size()) {
+    if (isSeparator(i)) {
+      ++i;
+      continue;
+    }
+    if (u[i] == '/') {
+      dividing = true;
+      ++i;
+      continue;
+    }
+    // A name runs up to a separator, a "/" or what starts a power.
+    constexpr std::string_view kNotInName = "/*^+-()0123456789";
+    std::size_t end = i;
+    while (end < u.size() && !isSeparator(end) && kNotInName.find(u[end]) == std::string_view::npos) ++end;
+    int power = 1;
+    if (end == i) {
+      // A bare power stands for its factor's, after a blank ("yr -1"); else
+      // a number the unit starts with is kept as written.
+      if (!factors.empty() && readPower(end, power)) {
+        factors.back().power *= power;
+        i = end;
+        continue;
       }
+      while (end < u.size() && !isSeparator(end) && u[end] != '/') ++end;
+      factors.push_back({u.substr(i, end - i), 1});
+      divided.push_back(dividing);
+      i = end;
+      continue;
     }
-    if (auto w = kWords.find(piece); w != kWords.end()) piece = w->second;
-    if (!piece.empty()) {
-      std::string& side = divides ? denominator : numerator;
-      side += (side.empty() ? "" : ".") + piece + exponent;
-    }
-    if (end < u.size() && u[end] == '/') dividing = true;
-    i = end + 1;
+    std::string name = u.substr(i, end - i);
+    if (auto w = kWords.find(name); w != kWords.end()) name = w->second;
+    std::size_t k = end;
+    for (std::string_view marker : {"**", "^"})
+      if (u.compare(k, marker.size(), marker) == 0) {
+        k += marker.size();
+        break;
+      }
+    if (readPower(k, power)) end = k;
+    factors.push_back({std::move(name), power});
+    divided.push_back(dividing);
+    i = end;
+  }
+  std::string numerator, denominator;
+  for (std::size_t f = 0; f < factors.size(); ++f) {
+    const Factor& factor = factors[f];
+    if (factor.power == 0) continue;
+    std::string& side = divided[f] != (factor.power < 0) ? denominator : numerator;
+    const int power = factor.power < 0 ? -factor.power : factor.power;
+    side += (side.empty() ? "" : ".") + factor.name + (power == 1 ? std::string() : std::to_string(power));
   }
   return denominator.empty() ? numerator : numerator + "/" + denominator;
 }
 
-ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sample, std::vector<std::string>& notes) {
+ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sample, std::vector<std::string>& notes,
+                             std::vector<ColumnEvidence>* evidence) {
   ReadMeTable table;
   const bool byColumn = slotsNameColumns(layout.form);
   std::map<std::string, int> names;
@@ -283,12 +340,13 @@ ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sampl
       r.format = seen.numbers == seen.values ? (seen.integers == seen.values ? "I" : "F") : "A";
     r.sexagesimal = seen.values > 0 && seen.sexagesimal == seen.values;
     table.columns.push_back(std::move(r));
+    if (evidence) evidence->push_back({static_cast<std::size_t>(seen.numbers), seen.largest});
   }
   return table;
 }
 
 TableImport importTableDescription(FileSystem& fs, const std::string& path, std::optional<TableForm> form,
-                                   CatalogType type, CatalogDefinition& definition) {
+                                   CatalogType type, CatalogDefinition& definition, std::optional<RaUnit> raUnit) {
   TableImport result;
   const DetectedForm detected = detectTableForm(fs, path);
   const TableForm chosen = form.value_or(detected.form);
@@ -352,8 +410,13 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
   const TableSample sample =
       readTableSample(fs, path, {chosen, typed ? kEolCrLf : sampleEol(fs, path), result.headerRow, tableName});
   if (sample.rows == 0) result.notes.push_back("No row of data follows the header");
-  const ReadMeTable table = describedColumns(layout, sample, result.notes);
-  for (std::string& n : applyReadMeTable(table, type, definition)) result.notes.push_back(std::move(n));
+  MappingChoices choices;
+  choices.raUnit = raUnit;
+  const ReadMeTable table = describedColumns(layout, sample, result.notes, &choices.columns);
+  TableMapping mapping = mapTableColumns(table, type, definition, choices);
+  for (std::string& n : mapping.notes) result.notes.push_back(std::move(n));
+  result.openRaUnit = std::move(mapping.openRaUnit);
+  result.positionCandidates = std::move(mapping.positionCandidates);
   result.mapped = true;
   return result;
 }

@@ -31,6 +31,7 @@ struct ColumnSample {
   int numbers = 0;          // of those, decimal numbers
   int integers = 0;         // of those, without a point or an exponent
   int sexagesimal = 0;      // of those, parts in one cell: "12 34 56.7", "-05:06:07"
+  double largest = 0;       // the largest |number| of them
 };
 
 struct TableSample {
@@ -45,9 +46,11 @@ struct TableSample {
 // passed over: the sample only guides. Throws Error as RowSource does.
 TableSample readTableSample(FileSystem& fs, const std::string& path, const InputFormat& format);
 
-// Units as the mapping rules write them: blanks dropped, "arcsec / yr",
-// "arcsec.yr-1" and "arcsec yr**-1" as "arcsec/yr", "km.s-1" as "km/s",
-// "degree" as "deg", "hourangle" as "h", quotes around "h:m:s" dropped.
+// Units as the mapping rules write them: factors joined by "." with the
+// divisors after one "/", powers as digits. "arcsec / yr", "arcsec.yr-1",
+// "arcsec yr-1", "arcsec yr**-1", "arcsec yr^-1" and "arcsec/yr" all give
+// "arcsec/yr"; "km.s-1" "km/s"; "mag.arcsec-2" "mag/arcsec2"; "degree"
+// "deg", "hourangle" "h"; quotes around "h:m:s" dropped; "---" nothing.
 std::string normalizedUnit(std::string_view unit);
 
 // The layout's columns as rows of a byte-by-byte table: label the name,
@@ -58,8 +61,10 @@ std::string normalizedUnit(std::string_view unit);
 // carries its column number and the width of its texts: from the datatype
 // where it says, else the widest cell of the sample, at least 1. MRT rows
 // keep the layout's bytes (readTableLayout places columns where the rows
-// have them). `notes` receives what was decided that the user should know.
-ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sample, std::vector<std::string>& notes);
+// have them). `notes` receives what was decided that the user should know;
+// `evidence`, when given, what the sample shows of each column.
+ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sample, std::vector<std::string>& notes,
+                             std::vector<ColumnEvidence>* evidence = nullptr);
 
 struct TableImport {
   TableLayout layout;
@@ -69,6 +74,10 @@ struct TableImport {
   // For the summary: the form, then the header's own notes, then what went
   // where and what was not mapped.
   std::vector<std::string> notes;
+  // A right ascension whose unit nothing told (see mapTableColumns): the
+  // caller asks, and imports again with the answer as `raUnit`.
+  std::optional<OpenRaUnit> openRaUnit{};
+  std::vector<std::string> positionCandidates{};  // see TableMapping
 };
 
 // Sets `definition` from the description of the file at `path`: its form
@@ -78,7 +87,10 @@ struct TableImport {
 // false). Throws Error naming the file when it cannot be read, when its
 // header is wrong (see readTableLayout), when it is in fixed columns, which
 // carry no description, and for FITS and VOTable files, not read here yet.
+// `raUnit` is the unit the user stated for a right ascension that neither
+// its unit, its name nor its values tell (MappingChoices).
 TableImport importTableDescription(FileSystem& fs, const std::string& path, std::optional<TableForm> form,
-                                   CatalogType type, CatalogDefinition& definition);
+                                   CatalogType type, CatalogDefinition& definition,
+                                   std::optional<RaUnit> raUnit = std::nullopt);
 
 }  // namespace mirdal

@@ -220,7 +220,7 @@ TEST_F(ReadMeCli, WritesTheProjectPrintsTheNotesAndBuildsNothing) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(contains(r.out, "Project written to " + project + "\n")) << r.out;
   EXPECT_TRUE(contains(r.out, "  catalog           JX1, \"Tiny stars (J/X/1)\", Stars\n")) << r.out;
-  EXPECT_TRUE(contains(r.out, "  RA: decimal degrees from RAdeg (6-15)\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, "  RA: decimal degrees from RAdeg (6-15) (its unit deg)\n")) << r.out;
   EXPECT_TRUE(contains(r.out, "  Catalog ID: Seq (1-4)\n")) << r.out;
   EXPECT_EQ(r.err, "");
   EXPECT_FALSE(fs::exists(dir.str() + "/out"));
@@ -301,6 +301,38 @@ TEST_F(ReadMeCli, BadRequestsAreRefusedWithTheReason) {
   EXPECT_EQ(r.status, 2);
   EXPECT_TRUE(contains(r.err, "--input needs a value")) << r.err;
   EXPECT_FALSE(fs::exists(project));
+}
+
+// A right ascension the ReadMe gives no unit: the data's values decide
+// where they can, else the user does, else nothing is written.
+TEST_F(ReadMeCli, RightAscensionWithoutAUnitIsDecidedByTheDataOrAsked) {
+  std::string table = starsTable("stars.dat");
+  const std::string declared = "deg     RAdeg ";
+  table.replace(table.find(declared), declared.size(), "---     RA    ");
+  readme = dir.write("ReadMe", kTitle + table);
+  struct Case {
+    std::string ra;
+    std::vector<std::string> extra;
+    int status;
+    std::string said;
+  };
+  const std::vector<Case> cases = {
+      {"200.500000", {}, 0, "RA: decimal degrees from RA (6-15) (values up to 200.5)"},
+      {" 20.500000", {}, 1, "the right ascension RA (6-15) has no unit, and its 2 values are all within 0-24"},
+      {" 20.500000", {"--ra-unit", "hours"}, 0, "RA: decimal hours from RA (6-15) (--ra-unit)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ra + (c.extra.empty() ? "" : " stated"));
+    fs::remove(project);
+    dir.write("stars.dat", columns({{1, "   1"}, {6, " 10.000000"}, {17, " 20.000000"}, {28, " 3.50"}}) + "\n" +
+                               columns({{1, "   2"}, {6, c.ra}, {17, "-45.250000"}, {28, " 5.25"}}) + "\n");
+    std::vector<std::string> args = {"--readme", readme, "--input", input, "--type", "stars", "--save", project};
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    const Outcome r = run(dir, args);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_TRUE(contains(r.out + r.err, c.said)) << r.out << r.err;
+    EXPECT_EQ(fs::exists(project), c.status == 0);
+  }
 }
 
 // What the import leaves open is given on the command line; the maximum

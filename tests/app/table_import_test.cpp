@@ -9,6 +9,7 @@
 
 #include "catalog/project_file.h"
 #include "support/child_process.h"
+#include "support/fits_writer.h"
 #include "support/temp_dir.h"
 
 namespace mirdal {
@@ -94,6 +95,7 @@ TEST(TableImportCli, SharedFormsMapPositionMagnitudeAndIdentifier) {
 }
 
 TEST(TableImportCli, HostileTablesAreWrittenOrRefusedWithTheReason) {
+  const std::string kHoursOrDegrees = "HR,ra,dec,Vmag\n2491,6.7525,-16.7161,-1.46\n2943,7.655,5.225,0.34\n";
   struct Case {
     std::string what, name, text;
     std::vector<std::string> extra;
@@ -102,7 +104,7 @@ TEST(TableImportCli, HostileTablesAreWrittenOrRefusedWithTheReason) {
     bool written;
   };
   const std::vector<Case> cases = {
-      {"no names", "t.psv", "1|10.5|-20.25|5.5\n2|11.5|21.5|6.5\n", {}, 0, "have no names", true},
+      {"no names", "t.psv", "1|10.5|-20.25|5.5\n2|11.5|21.5|6.5\n", {}, 1, "have no names", true},
       {"header only", "t.csv", "RAdeg,DEdeg,Vmag\n", {}, 0, "No row of data follows the header", true},
       {"duplicate names", "t.csv", "RAdeg,DEdeg,Vmag,Vmag\n1.5,2.5,3.5,4.5\n", {}, 1, "shares its name \"Vmag\"",
        true},
@@ -112,6 +114,12 @@ TEST(TableImportCli, HostileTablesAreWrittenOrRefusedWithTheReason) {
       {"unknown form", "t.csv", "RAdeg,DEdeg\n1,2\n", {"--format", "xls"}, 2, "unknown form \"xls\"", false},
       {"ECSV without its header", "t.ecsv", "# %ECSV 1.0\nRAdeg DEdeg\n1 2\n", {}, 1, "t.ecsv", false},
       {"binary data", "t.csv", std::string("RA,DE\n\0\0\x01\x02", 10), {}, 1, "t.csv", false},
+      {"RA in 0-24 without a unit", "a.csv", kHoursOrDegrees, {}, 1, "give --ra-unit hours or --ra-unit degrees",
+       false},
+      {"RA unit stated", "a.csv", kHoursOrDegrees, {"--ra-unit", "hours"}, 0,
+       "decimal hours from ra (column 2) (--ra-unit)", true},
+      {"no position", "t.csv", "x,y,Vmag\n1,2,3\n", {}, 1,
+       "the columns left that hold numbers: x (column 1), y (column 2)", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -129,6 +137,27 @@ TEST(TableImportCli, HostileTablesAreWrittenOrRefusedWithTheReason) {
       EXPECT_EQ(def.fieldSlots[0], FieldSlot{});
     }
   }
+}
+
+// A FITS table as archives write it: positions without TUNIT, proper
+// motions in the FITS standard's "mas yr-1", an extinction in mag before
+// the magnitude.
+TEST(TableImportCli, FitsTableOfAnArchive) {
+  TempDir dir;
+  const std::string path = dir.str() + "/t.fits";
+  testing::writeFitsTable(path,
+                          {{"RA", "D"}, {"DEC", "D"}, {"pmRA", "E", "mas yr-1"},
+                           {"AK", "E", "mag", {{"TCOMM", "The K band extinction"}}}, {"Kmag", "E", "mag"}},
+                          {{"101.2875", "-16.7161", "12.5", "0.1", "8.5"}, {"7.655", "5.225", "-3", "0.2", "9.5"}});
+  CatalogDefinition def;
+  const testing::ChildOutcome r = import(dir, {"--input", path}, def);
+  ASSERT_EQ(r.status, 0) << r.err << r.out;
+  EXPECT_EQ(def.settings.ratype, 3);
+  EXPECT_TRUE(contains(r.out, "RA: decimal degrees from RA (column 1) (values up to 101.2875)")) << r.out;
+  const int pm = def.fields().positionOfField(9);
+  expectSlot(def, pm, {3, 0, "pmRA"}, "proper motion");
+  EXPECT_DOUBLE_EQ(def.fieldSlots[static_cast<std::size_t>(pm)].calcA, 0.001);
+  expectSlot(def, def.fields().positionOfField(4), {5, 0, "Kmag"}, "magnitude");
 }
 
 }  // namespace

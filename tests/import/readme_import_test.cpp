@@ -445,7 +445,8 @@ TEST(ReadMeMapper, Ngc2000ProposesNebulaeWithHoursAndDecimalMinutes) {
   EXPECT_EQ(def.labelOfPosition(19), "Const");
   expectUnset(def, 20);
   EXPECT_EQ(def.altNames, (std::array<std::uint8_t, 10>{}));
-  EXPECT_TRUE(has(notes, "RA: hours, minutes, seconds from RAh (11-12), RAm (14-17); no seconds column")) << joined(notes);
+  EXPECT_TRUE(has(notes, "RA: hours, minutes, seconds from RAh (11-12), RAm (14-17) (its unit h); no seconds column"))
+      << joined(notes);
   EXPECT_TRUE(has(notes, "Skipped l_size (33)"));
 }
 

@@ -1,0 +1,56 @@
+#pragma once
+
+// Whether a right ascension written as one decimal number is in hours or in
+// degrees, decided from what a file shows of the column, with the reason
+// the import summary gives. Shared by the command-line import and page 3 of
+// the wizard.
+//
+// The evidence, strongest first:
+//   1. the unit the file declares: deg (degree, degrees) degrees; h (hour,
+//      hourangle) hours;
+//   2. the unit the user states (--ra-unit, or the answer on page 3);
+//   3. the column's name: RAh, RA_hours, ra_hour, rahr... hours; RAdeg,
+//      ra_deg, RA_d... degrees;
+//   4. the sampled values: any |RA| above 24 can only be degrees.
+// Values all within 0-24 with none of the above tell nothing: the decision
+// is left open, and the caller asks (it never guesses).
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace mirdal {
+
+enum class RaUnit { Hours, Degrees };
+
+// "hours" or "degrees" (also "h", "hour", "deg", "degree", any letter case);
+// nullopt for anything else.
+std::optional<RaUnit> parseRaUnit(std::string_view text);
+
+// "hours", "degrees".
+const char* raUnitName(RaUnit unit);
+
+struct RaUnitEvidence {
+  std::string label;                 // the column's name: "ra", "RAJ2000"
+  std::string unit;                  // as the file declares it, normalized ("deg", "h"); empty: none
+  std::size_t values = 0;            // sampled cells holding a number
+  double largest = 0;                // the largest |value| among them
+  std::optional<RaUnit> stated{};    // what the user said, when asked
+};
+
+struct RaUnitDecision {
+  std::optional<RaUnit> unit;  // nullopt: the evidence cannot tell, ask
+  // Why, as the summary puts it after the column: "its unit deg", "its name",
+  // "values up to 359.9", "--ra-unit"; when open, what was seen:
+  // "no unit, and its 2 values all within 0-24".
+  std::string reason;
+};
+
+RaUnitDecision decideRaUnit(const RaUnitEvidence& evidence);
+
+// What the name alone says: hours for RAh, RA_hours, ra_hour; degrees for
+// RAdeg, ra_deg; nullopt for a name without a unit in it ("ra", "RAJ2000").
+std::optional<RaUnit> raUnitOfName(std::string_view label);
+
+}  // namespace mirdal
