@@ -36,6 +36,7 @@ class PlainSource final : public InputSource {
       }
       got += r;
     }
+    if (read_ == 0) refuseUnreadCompression(std::string_view(buffer, got), file_->path());
     read_ += static_cast<std::int64_t>(got);
     return got;
   }
@@ -160,6 +161,32 @@ void InputSource::skip(std::int64_t n) {
   bool atEnd = false;
   while (n > 0 && !atEnd)
     n -= static_cast<std::int64_t>(read(buffer, static_cast<std::size_t>(std::min<std::int64_t>(n, sizeof buffer)), atEnd));
+}
+
+std::string_view compressionOfContent(std::string_view head) {
+  auto starts = [&](std::string_view magic) { return head.substr(0, magic.size()) == magic; };
+  using namespace std::string_view_literals;
+  if (starts("\x1F\x8B"sv)) return "gzip";
+  // "BZh", the block size 1-9, then the magic of a block or of the end of the stream.
+  if (starts("BZh"sv) && head.size() >= 10 && head[3] >= '1' && head[3] <= '9' &&
+      (head.substr(4, 6) == "1AY&SY"sv || head.substr(4, 6) == "\x17\x72\x45\x38\x50\x90"sv))
+    return "bzip2";
+  if (starts("\xFD" "7zXZ\0"sv)) return "xz";
+  if (starts("\x28\xB5\x2F\xFD"sv)) return "zstd";
+  if (starts("\x1F\x9D"sv)) return "compress";
+  if (starts("\x04\x22\x4D\x18"sv)) return "lz4";
+  if (starts("PK\x03\x04"sv) || starts("PK\x05\x06"sv)) return "zip";
+  if (starts("7z\xBC\xAF\x27\x1C"sv)) return "7-Zip";
+  return {};
+}
+
+void refuseUnreadCompression(std::string_view head, std::string_view path) {
+  const std::string_view kind = compressionOfContent(head);
+  if (kind.empty() || kind == "gzip") return;
+  const std::string file = "\"" + std::string(path) + "\"";
+  if (kind == "zip" || kind == "7-Zip")
+    throw Error(file + " is a " + std::string(kind) + " archive, which is not read; extract its files first");
+  throw Error(file + " is compressed with " + std::string(kind) + ", which is not read; decompress it first or use gzip");
 }
 
 bool isCompressedInputPath(std::string_view path) {

@@ -11,7 +11,9 @@
 namespace mirdal {
 
 // The bytes of an input catalog's text: the file itself, or, for a name
-// ending in ".gz", the text inside the gzip file. Compressed files may hold
+// ending in ".gz", the text inside the gzip file. A file read as it is
+// whose content starts as another compression does is refused on its first
+// read (see refuseUnreadCompression). Compressed files may hold
 // several gzip members one after the other (as `cat a.gz b.gz` makes); their
 // texts follow each other.
 class InputSource {
@@ -34,6 +36,16 @@ class InputSource {
   virtual const std::string& path() const = 0;
   virtual bool compressed() const = 0;
 };
+
+// The compression whose magic bytes start `head`: "gzip", and those that
+// are not read ("bzip2", "xz", "zstd", "compress", "lz4", and the archives
+// "zip" and "7-Zip"); empty for any other start.
+std::string_view compressionOfContent(std::string_view head);
+
+// Throws Error naming the file at `path` and the compression when `head`,
+// the first bytes of its content, starts a compressed file or archive that
+// is not read (every one above but gzip).
+void refuseUnreadCompression(std::string_view head, std::string_view path);
 
 // True for a name ending in ".gz", in any case ("CAT.GZ" too).
 bool isCompressedInputPath(std::string_view path);

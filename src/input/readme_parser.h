@@ -68,8 +68,10 @@ struct ReadMeUnreadRow {
   std::string reason;  // "the byte range 4-1 runs backwards"
 };
 
-// The table of one or more data files: the names are those of the heading,
-// and may hold the wildcards * ? [...] ("table[12].dat", "*.dat").
+// The table of one or more data files: the names are those of the heading
+// ("a.dat, b.dat", "a.dat b.dat", also on the lines under it that hold
+// nothing but file names), and may hold the wildcards * ? [...]
+// ("table[12].dat", "*.dat").
 struct ReadMeTable {
   std::vector<std::string> fileNames;
   std::vector<ReadMeColumn> columns;
