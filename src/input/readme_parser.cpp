@@ -400,7 +400,9 @@ std::string_view lastPathComponent(std::string_view path) {
 }
 
 std::string_view withoutGz(std::string_view name) {
-  if (name.size() > 3 && equalNoCase(name.substr(name.size() - 3), ".gz")) name.remove_suffix(3);
+  for (std::string_view packed : {".gz", ".bz2", ".xz"})
+    if (name.size() > packed.size() && equalNoCase(name.substr(name.size() - packed.size()), packed))
+      return name.substr(0, name.size() - packed.size());
   return name;
 }
 

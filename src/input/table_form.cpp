@@ -21,9 +21,10 @@ constexpr std::array<TableForm, 4> kSeparatedForms{TableForm::Csv, TableForm::Ts
                                                    TableForm::Semicolon};
 
 // The form a file name announces: ".csv", ".tsv", ".psv", ".ecsv", ".mrt",
-// also before ".gz".
+// also before ".gz", ".bz2" or ".xz".
 std::optional<TableForm> formOfName(std::string_view path) {
-  if (endsWithNoCase(path, ".gz")) path.remove_suffix(3);
+  for (std::string_view packed : {".gz", ".bz2", ".xz"})
+    if (endsWithNoCase(path, packed)) path.remove_suffix(packed.size());
   for (auto [form, ext] : {std::pair{TableForm::Csv, ".csv"}, {TableForm::Tsv, ".tsv"}, {TableForm::Psv, ".psv"},
                            {TableForm::Ecsv, ".ecsv"}, {TableForm::Mrt, ".mrt"}})
     if (endsWithNoCase(path, ext)) return form;
@@ -35,9 +36,6 @@ bool isControlByte(unsigned char c) { return c < 32 && (c < 9 || c > 13) && c !=
 
 void refuseBinary(std::string_view text, std::string_view path) {
   refuseUnreadCompression(text, path);
-  if (compressionOfContent(text) == "gzip")
-    throw Error("\"" + std::string(path) + "\" is compressed with gzip: a compressed file is read when its name ends in "
-                "\".gz\"");
   std::size_t controls = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);

@@ -11,6 +11,7 @@
 #include "support/error_of.h"
 #include "support/gzip.h"
 #include "support/memory_file_system.h"
+#include "support/packed.h"
 #include "util/error.h"
 
 namespace mirdal {
@@ -262,10 +263,13 @@ TEST(TableLayout, HostileAndUnusualHeaders) {
       {"MRT rows closed by a rule", "t.mrt", TableForm::Mrt, mrt + "-----\n 12.5\n 13.5\n-----\n\n", "", "RA", 7},
       {"table with bars", "t.psv", TableForm::Psv, "|id |ra  |\n|   |deg |\n|---|----|\n| 1 |1.5 |\n", "", "id", 4},
       {"dump with bars", "t.psv", TableForm::Psv, "+---+----+\n|id |ra  |\n+---+----+\n| 1 |1.5 |\n", "", "id", 4},
-      {"bzip2", "t.csv.bz2", TableForm::Csv, std::string("BZh91AY&SY\x01\x02", 12),
-       "is compressed with bzip2, which is not read; decompress it first or use gzip"},
-      {"xz", "t.csv.xz", TableForm::Csv, std::string("\xFD" "7zXZ\0\0\x04", 8), "is compressed with xz"},
-      {"zstd", "t.csv.zst", TableForm::Csv, "\x28\xB5\x2F\xFD\x04", "is compressed with zstd"},
+      {"bzip2", "t.csv.bz2", TableForm::Csv, testing::bzipped("ra,dec\n1,2\n"), "", "ra", 2},
+      {"xz", "t.csv.xz", TableForm::Csv, testing::xzipped("ra,dec\n1,2\n"), "", "ra", 2},
+      {"bzip2 under another name", "t.csv", TableForm::Csv, testing::bzipped("ra\n"),
+       "is compressed with bzip2: a compressed file is read when its name ends in \".bz2\""},
+      {"gzip under another name", "t.csv", TableForm::Csv, testing::gzipped("ra\n"), "is compressed with gzip"},
+      {"zstd", "t.csv.zst", TableForm::Csv, "\x28\xB5\x2F\xFD\x04",
+       "is compressed with zstd, which is not read; decompress it first or use gzip"},
       {"compress", "t.csv.Z", TableForm::Csv, "\x1F\x9D\x90", "is compressed with compress"},
       {"zip", "t.zip", TableForm::Csv, std::string("PK\x03\x04\x14\0", 6), "is a zip archive, which is not read"},
       {"7-Zip", "t.7z", TableForm::Csv, "7z\xBC\xAF\x27\x1C", "is a 7-Zip archive"},
