@@ -112,8 +112,7 @@ TEST(TableImportCli, HostileTablesAreWrittenOrRefusedWithTheReason) {
       {"unknown form", "t.csv", "RAdeg,DEdeg\n1,2\n", {"--format", "xls"}, 2, "unknown form \"xls\"", false},
       {"ECSV without its header", "t.ecsv", "# %ECSV 1.0\nRAdeg DEdeg\n1 2\n", {}, 1, "t.ecsv", false},
       {"binary data", "t.csv", std::string("RA,DE\n\0\0\x01\x02", 10), {}, 1, "t.csv", false},
-      {"zstd", "t.csv.zst", "\x28\xB5\x2F\xFD\x04", {}, 1, "t.csv.zst\" is compressed with zstd, which is not read",
-       false},
+      {"zstd", "t.csv.zst", "\x28\xB5\x2F\xFD\x04", {}, 1, "t.csv.zst\" is compressed with zstd", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -134,15 +133,12 @@ TEST(TableImportCli, HostileTablesAreWrittenOrRefusedWithTheReason) {
 }
 
 TEST(TableImportCli, ArchiveTextPatternsImportAndBuildEveryRow) {
-  const std::string rule(80, '-');
-  const std::string mrt = "Title: Two stars\n" + std::string(80, '=') + "\nByte-by-byte Description of file: t.txt\n" +
-                          rule + "\n   Bytes Format Units   Label  Explanations\n" + rule +
-                          "\n   1-  4 I4     ---     ID     Identifier (1)\n"
-                          "   6- 15 F10.6  deg     RAdeg  Right ascension\n"
-                          "  17- 26 F10.6  deg     DEdeg  Declination\n  28- 32 F5.2   mag     Vmag   V magnitude\n" +
-                          rule + "\nNote (1): a note\n  on two lines.\n" + rule + "\n\nHistory: made up.\n" +
-                          std::string(80, '=') + "\n(End)                    Nobody [CDS]    01-Jan-2020\n" + rule +
-                          "\n   1  10.500000  20.300000  5.10\n   2 120.250000 -45.125000  3.20\n";
+  const std::string mrt =
+      "Byte-by-byte Description of file: t.txt\n-----\n Bytes Format Units Label Explanations\n-----\n"
+      "  1-  4 I4    --- ID    Identifier (1)\n  6- 15 F10.6 deg RAdeg Right ascension\n"
+      " 17- 26 F10.6 deg DEdeg Declination\n 28- 32 F5.2  mag Vmag  V magnitude\n-----\nNote (1): a note\n"
+      "  on two lines.\n-----\n\nHistory: made up.\n=====\n(End)   Nobody [CDS]\n-----\n   1  10.500000  20.300000  5.10\n"
+      "   2 120.250000 -45.125000  3.20\n";
   const struct {
     const char* what;
     const char* name;

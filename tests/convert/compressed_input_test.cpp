@@ -9,6 +9,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "convert/build_pipeline.h"
@@ -284,18 +285,13 @@ TEST(CompressedInput, Bzip2AndXzFilesAreReadByNameOrContent) {
     EXPECT_EQ(read, text);
     EXPECT_TRUE(atEnd && byContent->compressed());
     // Damaged files name the file and the reason.
-    const struct {
-      const char* name;
-      std::string bytes;
-      std::string reason;
-    } damaged[]{
-        {"cut", whole.substr(0, whole.size() / 2), "unexpected end of compressed data"},
-        {"tail", whole + "x", "unexpected data after the end of the compressed data"},
-        {"plain", "12 30 00 +10 00 00 star\n", p.notOne},
-    };
-    for (const auto& d : damaged) {
-      const std::string path = dir.write(std::string(d.name) + p.ext, d.bytes);
-      EXPECT_EQ(readError(path), "Cannot read file \"" + path + "\": " + d.reason);
+    const std::string cut = whole.substr(0, whole.size() / 2), notPacked = "12 30 00 +10 00 00 star\n";
+    for (const auto& [name, bytes, reason] :
+         {std::tuple{"cut", cut, "unexpected end of compressed data"},
+          {"tail", whole + "x", "unexpected data after the end of the compressed data"},
+          {"plain", notPacked, p.notOne}}) {
+      const std::string path = dir.write(std::string(name) + p.ext, bytes);
+      EXPECT_EQ(readError(path), "Cannot read file \"" + path + "\": " + reason);
     }
   }
 }

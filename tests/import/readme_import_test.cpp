@@ -199,11 +199,10 @@ TEST(ReadMeParser, TwoFilesInOneHeadingAndTablesWithoutHeaderOrClosingRule) {
 }
 
 TEST(ReadMeParser, OneDescriptionOfSeveralFilesDescribesEach) {
-  using Names = std::vector<std::string>;
   const std::string pad(34, ' ');
   const struct {
     std::string names;  // as the heading writes them after "of file: "
-    Names read;
+    std::vector<std::string> read;
     const char* last;   // a file the table describes, the last one named
   } cases[]{
       {"a.dat, b.dat", {"a.dat", "b.dat"}, "b.dat"},
