@@ -33,7 +33,7 @@ void readDelimitedHeader(HeaderLines& lines, TableLayout& layout, bool hasHeader
   bool found = false;
   while (lines.next(line)) {
     if (isCommentOrBlank(line)) continue;
-    if (isRuleLine(line, enclosed)) {
+    if (isRuleLine(line, enclosed) && (trimmed(line).front() == '+' || trimmed(line).front() == '|')) {
       layout.delimiting = enclosed;
       continue;
     }

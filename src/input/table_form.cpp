@@ -250,6 +250,12 @@ DetectedForm detectTableFormOfText(std::string_view text, std::string_view path,
     SplitRows split = splitRows(rows, delimiting, kRowsLookedAt);
     if (!consistent(split)) continue;
     const std::size_t cells = split.cells.front().size();
+    if (delimiting.enclosed) {
+      // Bars at both ends of every row say more than a name or commas in the cells.
+      best = form;
+      bestRows = std::move(split);
+      break;
+    }
     const bool isNamed = named && form == *named;
     const bool bestIsNamed = best && named && *best == *named;
     if (isNamed || (!bestIsNamed && cells > bestCells)) {

@@ -158,6 +158,7 @@ TEST(TableForm, DetectsFromContentAndName) {
        "+----+------+\n| id | ra   |\n+----+------+\n|  1 | 10.5 |\n|  2 |  1.5 |\n+----+------+\n", TableForm::Psv,
        true},
       {"bars at one end only are empty cells", "t", "id|ra|\n1|10.5|\n", TableForm::Psv, false},
+      {"bars beat commas and a name", "t.csv", "| name, initial | ra |\n| Smith, J | 1.5 |\n", TableForm::Psv, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
