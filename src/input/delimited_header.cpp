@@ -24,14 +24,24 @@ bool isDashRow(const RowSplitter& row) {
 }  // namespace
 
 void readDelimitedHeader(HeaderLines& lines, TableLayout& layout, bool hasHeaderRow) {
-  RowSplitter splitter(layout.delimiting);
+  // A `|` table whose first row starts and ends with a bar is drawn with
+  // bars: those close its rows (see Delimiting::enclosed). A rule over the
+  // first row (`+----+----+`) says so too.
+  Delimiting enclosed = layout.delimiting;
+  enclosed.enclosed = enclosed.separator == '|' && !enclosed.blankRuns;
   std::string_view line;
   bool found = false;
-  while (lines.next(line))
-    if (!isCommentOrBlank(line)) {
-      found = true;
-      break;
+  while (lines.next(line)) {
+    if (isCommentOrBlank(line)) continue;
+    if (isRuleLine(line, enclosed) && (trimmed(line).front() == '+' || trimmed(line).front() == '|')) {
+      layout.delimiting = enclosed;
+      continue;
     }
+    if (enclosed.enclosed && isEnclosedRow(line, '|')) layout.delimiting = enclosed;
+    found = true;
+    break;
+  }
+  RowSplitter splitter(layout.delimiting);
   if (!found) {
     if (hasHeaderRow) throw Error(quoted(lines.path()) + " has no row of column names");
     startDataAfter(lines, layout);
@@ -67,14 +77,14 @@ void readDelimitedHeader(HeaderLines& lines, TableLayout& layout, bool hasHeader
   // The archive layout: a row of units and a row of dashes, or dashes only.
   if (!lines.nextOfHeaderOrData(line)) return;
   const bool split = splitter.split(line) == RowStatus::Ok;
-  if (split && isDashRow(splitter)) {
+  if (isRuleLine(line, layout.delimiting) || (split && isDashRow(splitter))) {
     startDataAfter(lines, layout);
     return;
   }
   std::vector<std::string> units;
   for (std::size_t i = 0; split && i < splitter.size(); ++i) units.emplace_back(splitter.cell(i));
   if (!lines.nextOfHeaderOrData(line)) return;
-  if (splitter.split(line) != RowStatus::Ok || !isDashRow(splitter)) return;
+  if (!isRuleLine(line, layout.delimiting) && (splitter.split(line) != RowStatus::Ok || !isDashRow(splitter))) return;
   for (std::size_t i = 0; i < units.size() && i < layout.columns.size(); ++i) layout.columns[i].unit = units[i];
   startDataAfter(lines, layout);
 }

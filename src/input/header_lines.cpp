@@ -83,6 +83,7 @@ void HeaderLines::fill() {
   if (first_) {
     first_ = false;
     const std::string_view block(buffer_);
+    refuseUnreadCompression(block, path_);
     if (block.find('\n') == std::string_view::npos && block.find('\r') != std::string_view::npos) lineEnd_ = '\r';
   }
 }

@@ -1,5 +1,7 @@
 #include "input/input_source.h"
 
+#include <bzlib.h>
+#include <lzma.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -8,6 +10,7 @@
 #include <vector>
 
 #include "util/error.h"
+#include "util/text.h"
 
 namespace mirdal {
 
@@ -153,6 +156,211 @@ class GzipSource final : public InputSource {
   bool done_ = false;
 };
 
+// What the bzip2 and xz sources share: the compressed bytes read ahead,
+// and the text handed out as InputSource::read asks.
+class StreamSource : public InputSource {
+ public:
+  static constexpr std::size_t kInputSize = 128 * 1024;
+
+  explicit StreamSource(std::unique_ptr<File> file) : file_(std::move(file)), in_(kInputSize) {}
+
+  std::size_t read(char* buffer, std::size_t n, bool& atEnd) override {
+    std::size_t produced = 0;
+    try {
+      while (produced < n && !done_) {
+        if (pending_ == 0 && !fileEnd_) refill();
+        produced += decompress(buffer + produced, n - produced);
+      }
+    } catch (const AbortError&) {
+      if (produced == 0) throw;
+    }
+    if (done_) atEnd = true;
+    return produced;
+  }
+  std::int64_t fileBytesRead() const override { return fileRead_ - static_cast<std::int64_t>(pending_); }
+  std::int64_t fileSize() override { return file_->size(); }
+  void close() override { file_->close(); }
+  const std::string& path() const override { return file_->path(); }
+  bool compressed() const override { return true; }
+
+ protected:
+  // Decompresses from next_ / pending_ into `out`; sets done_ at the end of
+  // the text. Returns the bytes of text made.
+  virtual std::size_t decompress(char* out, std::size_t n) = 0;
+
+  [[noreturn]] void fail(const std::string& reason) const {
+    throw Error("Cannot read file \"" + file_->path() + "\": " + reason);
+  }
+
+  // After the end of a stream: true when another one starts with `magic`
+  // (after zero bytes where `padded`), false at the end of the file, which
+  // ends the text.
+  bool nextStream(std::string_view magic, bool padded) {
+    for (;;) {
+      while (padded && pending_ > 0 && *next_ == '\0') ++next_, --pending_;
+      if (pending_ >= magic.size() || fileEnd_) break;
+      refill();
+    }
+    if (pending_ == 0) {
+      done_ = true;
+      return false;
+    }
+    if (std::string_view(next_, std::min(pending_, magic.size())) != magic)
+      fail("unexpected data after the end of the compressed data");
+    return true;
+  }
+
+  // More compressed bytes after the `pending_` not yet used.
+  void refill() {
+    if (pending_ > 0) std::memmove(in_.data(), next_, pending_);
+    const std::size_t got = file_->read(in_.data() + pending_, in_.size() - pending_);
+    if (got == 0) fileEnd_ = true;
+    fileRead_ += static_cast<std::int64_t>(got);
+    next_ = in_.data();
+    pending_ += got;
+  }
+
+  std::unique_ptr<File> file_;
+  std::vector<char> in_;
+  char* next_ = nullptr;     // the first compressed byte not used
+  std::size_t pending_ = 0;  // compressed bytes from next_ not used
+  std::int64_t fileRead_ = 0;
+  bool fileEnd_ = false;
+  bool done_ = false;
+};
+
+// bzip2 streams one after the other (as `cat a.bz2 b.bz2` or a parallel
+// compressor makes) until the file ends; anything else after a stream is refused.
+class BZip2Source final : public StreamSource {
+ public:
+  explicit BZip2Source(std::unique_ptr<File> file) : StreamSource(std::move(file)) { start(); }
+  ~BZip2Source() override { BZ2_bzDecompressEnd(&bs_); }
+  BZip2Source(const BZip2Source&) = delete;
+  BZip2Source& operator=(const BZip2Source&) = delete;
+
+ private:
+  void start() {
+    bs_ = bz_stream{};
+    if (BZ2_bzDecompressInit(&bs_, 0, 0) != BZ_OK) fail("cannot start decompression");
+    streams_ += 1;
+  }
+
+  std::size_t decompress(char* out, std::size_t n) override {
+    if (ended_) {
+      if (!nextStream("BZh", false)) return 0;
+      BZ2_bzDecompressEnd(&bs_);
+      start();
+      ended_ = false;
+    }
+    bs_.next_in = next_;
+    bs_.avail_in = static_cast<unsigned>(std::min<std::size_t>(pending_, UINT_MAX));
+    bs_.next_out = out;
+    bs_.avail_out = static_cast<unsigned>(std::min<std::size_t>(n, UINT_MAX));
+    const unsigned inBefore = bs_.avail_in, outBefore = bs_.avail_out;
+    const int rc = BZ2_bzDecompress(&bs_);
+    next_ = bs_.next_in;
+    pending_ -= inBefore - bs_.avail_in;
+    const std::size_t made = outBefore - bs_.avail_out;
+    if (rc == BZ_STREAM_END) {
+      ended_ = true;
+    } else if (rc == BZ_DATA_ERROR_MAGIC) {
+      fail(streams_ == 1 ? "not a bzip2 file" : "unexpected data after the end of the compressed data");
+    } else if (rc == BZ_MEM_ERROR) {
+      fail("out of memory");
+    } else if (rc != BZ_OK) {
+      fail("corrupt compressed data");
+    } else if (made == 0 && pending_ == 0 && fileEnd_) {
+      fail("unexpected end of compressed data");
+    }
+    return made;
+  }
+
+  bz_stream bs_{};
+  long streams_ = 0;
+  bool ended_ = false;
+};
+
+// xz streams one after the other, with the zero bytes of padding the
+// format allows after each; anything else after a stream is refused.
+class XzSource final : public StreamSource {
+ public:
+  explicit XzSource(std::unique_ptr<File> file) : StreamSource(std::move(file)) { start(); }
+  ~XzSource() override { lzma_end(&zs_); }
+  XzSource(const XzSource&) = delete;
+  XzSource& operator=(const XzSource&) = delete;
+
+ private:
+  void start() {
+    lzma_end(&zs_);
+    zs_ = LZMA_STREAM_INIT;
+    if (lzma_stream_decoder(&zs_, UINT64_MAX, 0) != LZMA_OK) fail("cannot start decompression");
+    ++streams_;
+  }
+
+  std::size_t decompress(char* out, std::size_t n) override {
+    if (ended_) {
+      if (!nextStream(kMagic, true)) return 0;
+      start();
+      ended_ = false;
+    }
+    zs_.next_in = reinterpret_cast<const std::uint8_t*>(next_);
+    zs_.avail_in = pending_;
+    zs_.next_out = reinterpret_cast<std::uint8_t*>(out);
+    zs_.avail_out = n;
+    const lzma_ret rc = lzma_code(&zs_, pending_ == 0 && fileEnd_ ? LZMA_FINISH : LZMA_RUN);
+    next_ += pending_ - zs_.avail_in;
+    pending_ = zs_.avail_in;
+    switch (rc) {
+      case LZMA_OK:
+        break;
+      case LZMA_STREAM_END:
+        ended_ = true;
+        break;
+      case LZMA_BUF_ERROR:
+        fail("unexpected end of compressed data");
+      case LZMA_FORMAT_ERROR:
+        fail(streams_ == 1 ? "not an xz file" : "unexpected data after the end of the compressed data");
+      case LZMA_MEM_ERROR:
+      case LZMA_MEMLIMIT_ERROR:
+        fail("out of memory");
+      default:
+        fail("corrupt compressed data");
+    }
+    return n - zs_.avail_out;
+  }
+
+  static constexpr std::string_view kMagic{"\xFD" "7zXZ\0", 6};
+  lzma_stream zs_ = LZMA_STREAM_INIT;
+  long streams_ = 0;
+  bool ended_ = false;
+};
+
+// The compressed forms read, by the name's ending and by their content's
+// first bytes.
+enum class Packing { None, Gzip, BZip2, Xz };
+
+Packing packingOfName(std::string_view path) {
+  for (auto [packing, ext] : {std::pair{Packing::Gzip, ".gz"}, {Packing::BZip2, ".bz2"}, {Packing::Xz, ".xz"}})
+    if (path.size() >= std::string_view(ext).size() &&
+        equalNoCase(path.substr(path.size() - std::string_view(ext).size()), ext))
+      return packing;
+  return Packing::None;
+}
+
+std::unique_ptr<InputSource> sourceOf(Packing packing, std::unique_ptr<File> file) {
+  switch (packing) {
+    case Packing::Gzip:
+      return std::make_unique<GzipSource>(std::move(file));
+    case Packing::BZip2:
+      return std::make_unique<BZip2Source>(std::move(file));
+    case Packing::Xz:
+      return std::make_unique<XzSource>(std::move(file));
+    case Packing::None:
+      break;
+  }
+  return std::make_unique<PlainSource>(std::move(file));
+}
+
 }  // namespace
 
 void InputSource::skip(std::int64_t n) {
@@ -162,21 +370,46 @@ void InputSource::skip(std::int64_t n) {
     n -= static_cast<std::int64_t>(read(buffer, static_cast<std::size_t>(std::min<std::int64_t>(n, sizeof buffer)), atEnd));
 }
 
-bool isCompressedInputPath(std::string_view path) {
-  if (path.size() < 3) return false;
-  std::string_view ext = path.substr(path.size() - 3);
-  return ext[0] == '.' && (ext[1] == 'g' || ext[1] == 'G') && (ext[2] == 'z' || ext[2] == 'Z');
+std::string_view compressionOfContent(std::string_view head) {
+  auto starts = [&](std::string_view magic) { return head.substr(0, magic.size()) == magic; };
+  using namespace std::string_view_literals;
+  if (starts("\x1F\x8B"sv)) return "gzip";
+  // "BZh", the block size 1-9, then the magic of a block or of the end of the stream.
+  if (starts("BZh"sv) && head.size() >= 10 && head[3] >= '1' && head[3] <= '9' &&
+      (head.substr(4, 6) == "1AY&SY"sv || head.substr(4, 6) == "\x17\x72\x45\x38\x50\x90"sv))
+    return "bzip2";
+  if (starts("\xFD" "7zXZ\0"sv)) return "xz";
+  if (starts("\x28\xB5\x2F\xFD"sv)) return "zstd";
+  if (starts("\x1F\x9D"sv)) return "compress";
+  if (starts("\x04\x22\x4D\x18"sv)) return "lz4";
+  if (starts("PK\x03\x04"sv) || starts("PK\x05\x06"sv)) return "zip";
+  if (starts("7z\xBC\xAF\x27\x1C"sv)) return "7-Zip";
+  return {};
 }
 
+void refuseUnreadCompression(std::string_view head, std::string_view path) {
+  const std::string_view kind = compressionOfContent(head);
+  if (kind.empty()) return;
+  const std::string file = "\"" + std::string(path) + "\"";
+  for (auto [read, ext] : {std::pair{"gzip", ".gz"}, {"bzip2", ".bz2"}, {"xz", ".xz"}})
+    if (kind == read)
+      throw Error(file + " is compressed with " + std::string(kind) +
+                  ": a compressed file is read when its name ends in \"" + ext + "\"");
+  if (kind == "zip" || kind == "7-Zip")
+    throw Error(file + " is a " + std::string(kind) + " archive, which is not read; extract its files first");
+  throw Error(file + " is compressed with " + std::string(kind) +
+              ", which is not read; decompress it first or use gzip");
+}
+
+bool isCompressedInputPath(std::string_view path) { return packingOfName(path) != Packing::None; }
+
 std::unique_ptr<InputSource> openInputSource(FileSystem& fs, const std::string& path) {
-  std::unique_ptr<File> file = fs.open(path, OpenMode::Read);
-  if (isCompressedInputPath(path)) return std::make_unique<GzipSource>(std::move(file));
-  return std::make_unique<PlainSource>(std::move(file));
+  return sourceOf(packingOfName(path), fs.open(path, OpenMode::Read));
 }
 
 std::unique_ptr<InputSource> openInputSourceByContent(FileSystem& fs, const std::string& path) {
   std::unique_ptr<File> file = fs.open(path, OpenMode::Read);
-  unsigned char magic[2] = {0, 0};
+  char magic[10] = {};
   std::size_t got = 0;
   while (got < sizeof magic) {
     const std::size_t r = file->read(magic + got, sizeof magic - got);
@@ -184,8 +417,12 @@ std::unique_ptr<InputSource> openInputSourceByContent(FileSystem& fs, const std:
     got += r;
   }
   file->seek(0);
-  if (got == sizeof magic && magic[0] == 0x1F && magic[1] == 0x8B) return std::make_unique<GzipSource>(std::move(file));
-  return std::make_unique<PlainSource>(std::move(file));
+  const std::string_view kind = compressionOfContent(std::string_view(magic, got));
+  Packing packing = Packing::None;
+  if (kind == "gzip") packing = Packing::Gzip;
+  if (kind == "bzip2") packing = Packing::BZip2;
+  if (kind == "xz") packing = Packing::Xz;
+  return sourceOf(packing, std::move(file));
 }
 
 }  // namespace mirdal

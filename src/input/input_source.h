@@ -11,9 +11,9 @@
 namespace mirdal {
 
 // The bytes of an input catalog's text: the file itself, or, for a name
-// ending in ".gz", the text inside the gzip file. Compressed files may hold
-// several gzip members one after the other (as `cat a.gz b.gz` makes); their
-// texts follow each other.
+// ending in ".gz", ".bz2" or ".xz", the text inside the gzip, bzip2 or xz
+// file. Compressed files may hold several members or streams one after the
+// other (as `cat a.gz b.gz` makes); their texts follow each other.
 class InputSource {
  public:
   virtual ~InputSource() = default;
@@ -35,7 +35,19 @@ class InputSource {
   virtual bool compressed() const = 0;
 };
 
-// True for a name ending in ".gz", in any case ("CAT.GZ" too).
+// The compression whose magic bytes start `head`: "gzip", "bzip2", "xz"
+// (those read), "zstd", "compress", "lz4", and the archives "zip" and
+// "7-Zip"; empty for any other start.
+std::string_view compressionOfContent(std::string_view head);
+
+// Throws Error naming the file at `path` and the compression when `head`,
+// the first bytes of a table's text, starts a compressed file or archive:
+// those read are read under a name with their ending, the others not at
+// all. (Detection and the readers of table headers call it; fixed-column
+// lines are read as the bytes they are.)
+void refuseUnreadCompression(std::string_view head, std::string_view path);
+
+// True for a name ending in ".gz", ".bz2" or ".xz", in any case ("CAT.GZ" too).
 bool isCompressedInputPath(std::string_view path);
 
 // Opens `path` read-only through `fs`. Throws Error naming the file when it
@@ -44,8 +56,8 @@ std::unique_ptr<InputSource> openInputSource(FileSystem& fs, const std::string& 
 
 // The same for files whose content tells whether they are compressed (FITS
 // and VOTable files come gzipped under any name): a file that starts with
-// the gzip magic bytes is inflated, any other is read as it is. Throws
-// Error naming the file when it cannot be opened or read.
+// the gzip, bzip2 or xz magic bytes is decompressed, any other is read as
+// it is. Throws Error naming the file when it cannot be opened or read.
 std::unique_ptr<InputSource> openInputSourceByContent(FileSystem& fs, const std::string& path);
 
 }  // namespace mirdal

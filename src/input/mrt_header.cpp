@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,10 @@ bool isDescriptionHeading(std::string_view t) {
 bool isRule(std::string_view t) {
   return t.size() >= 3 && (t.front() == '-' || t.front() == '=') && t.find_first_not_of(t.front()) == std::string_view::npos;
 }
+
+// A rule, or the "(End)" line that closes an archive's description: what
+// follows it is not the text of a note.
+bool isClosing(std::string_view t) { return isRule(t) || startsWithNoCase(t, "(End)"); }
 
 // The column titles "Bytes Format Units Label Explanations".
 bool isTitleLine(std::string_view t) { return startsWithNoCase(t, "Bytes") && t.find("Label") != std::string_view::npos; }
@@ -139,19 +144,64 @@ void alignMrtColumns(const std::vector<std::string>& rows, TableLayout& layout) 
 void readMrtHeader(HeaderLines& lines, TableLayout& layout) {
   // Before the description; in it (rows seen or not); after it, where the
   // first line after a rule that is not a note is the first row of data.
+  // Closing sections (notes, history, "(End)" and the rules between them)
+  // may stand after the description: a rule or "(End)" among the first rows
+  // shows that what was taken for rows is one more of them, and the rows
+  // start after it again.
   enum class Part { Before, Description, After } part = Part::Before;
   bool rowsSeen = false;
   bool afterRule = false;
   bool dataFound = false;
   std::string header;
+  std::string taken;                // the text from the first row on, while it may still be a closing section
+  std::vector<std::string> sample;  // its rows
+  std::int64_t sampleEnd = 0;
+  // Where the rows were taken to start before the last closing line: they
+  // do start there when nothing but closing lines follow (a file may end
+  // with a rule).
+  struct Start {
+    std::int64_t line = 0, offset = 0;
+    std::size_t headerSize = 0;
+    std::vector<std::string> sample;
+  };
+  std::optional<Start> fallback;
   std::string_view line;
-  while (lines.next(line)) {
+  for (;;) {
+    if (!dataFound) {
+      if (!lines.next(line)) break;
+    } else {
+      // Within the bound of a header's text; a sample cut short by a huge
+      // line is a sample all the same.
+      bool more = false;
+      try {
+        more = sample.size() < kMrtSampleRows && lines.nextOffset() < sampleEnd && lines.next(line);
+      } catch (const Error&) {
+      }
+      if (!more) break;
+    }
     const std::string_view t = trimmed(line);
-    if (part == Part::After && afterRule && !t.empty() && !isRule(t) && !startsWithNoCase(t, "Note") &&
-        !isDescriptionHeading(t)) {
+    if (dataFound) {
+      if (!isClosing(t)) {
+        if (!t.empty()) sample.emplace_back(line);
+        taken.append(line);
+        taken += '\n';
+        continue;
+      }
+      fallback = Start{layout.dataLine, layout.dataOffset, header.size(), std::move(sample)};
+      header += taken;
+      taken.clear();
+      sample.clear();
+      dataFound = false;
+    } else if (part == Part::After && afterRule && !t.empty() && !isClosing(t) && !startsWithNoCase(t, "Note") &&
+               !isDescriptionHeading(t)) {
       startDataAt(lines, layout);
       dataFound = true;
-      break;
+      sampleEnd = std::min(lines.offset() + kMrtSampleBytes,
+                           kMaxTableHeaderBytes - 2 * static_cast<std::int64_t>(HeaderLines::kBlockSize));
+      sample.emplace_back(line);
+      taken.assign(line);
+      taken += '\n';
+      continue;
     }
     header.append(line);
     header += '\n';
@@ -168,7 +218,7 @@ void readMrtHeader(HeaderLines& lines, TableLayout& layout) {
         rowsSeen = true;
       }
     } else if (part == Part::After && !t.empty()) {
-      afterRule = isRule(t);
+      afterRule = isClosing(t);
     }
   }
   if (part == Part::Before)
@@ -176,21 +226,16 @@ void readMrtHeader(HeaderLines& lines, TableLayout& layout) {
   if (part == Part::Description)
     throw Error(quoted(lines.path()) + " line " + std::to_string(lines.number()) +
                 ": the byte-by-byte description is not closed by a rule line");
-  std::vector<std::string> sample;
+  if (!dataFound && fallback) {
+    header.resize(fallback->headerSize);
+    layout.dataLine = fallback->line;
+    layout.dataOffset = fallback->offset;
+    sample = std::move(fallback->sample);
+    dataFound = true;
+  }
   if (!dataFound) {
     startDataAfter(lines, layout);
     layout.notes.push_back("no row of data follows the header");
-  } else {
-    // Within the bound of a header's text; a sample cut short by a huge
-    // line is a sample all the same.
-    const std::int64_t sampleEnd =
-        std::min(lines.offset() + kMrtSampleBytes, kMaxTableHeaderBytes - 2 * static_cast<std::int64_t>(HeaderLines::kBlockSize));
-    try {
-      do {
-        if (!trimmed(line).empty()) sample.emplace_back(line);
-      } while (sample.size() < kMrtSampleRows && lines.nextOffset() < sampleEnd && lines.next(line));
-    } catch (const Error&) {
-    }
   }
 
   const ReadMe readMe = parseReadMe(header);

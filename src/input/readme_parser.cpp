@@ -98,6 +98,22 @@ bool isHeaderLine(std::string_view line) {
          findNoCase(line, "label") != std::string_view::npos;
 }
 
+// Adds the file names of `text` to `names`: words told apart by blanks,
+// commas or semicolons, up to a parenthesised remark; "and" is no name.
+void addFileNames(std::string_view text, std::vector<std::string>& names) {
+  for (;;) {
+    std::string_view token = nextToken(text);
+    if (token.empty() || token.front() == '(') break;
+    while (!token.empty()) {
+      const std::size_t cut = token.find_first_of(",;");
+      const std::string_view name = token.substr(0, cut);
+      if (!name.empty() && !equalNoCase(name, "and")) names.emplace_back(name);
+      if (cut == std::string_view::npos) break;
+      token.remove_prefix(cut + 1);
+    }
+  }
+}
+
 // "Byte-by-byte Description of file: catalog", also written "Byte-per-byte",
 // and "of files: table1.dat table2.dat". Returns false for other lines.
 bool parseHeading(std::string_view trimmedLine, std::vector<std::string>& names) {
@@ -114,14 +130,26 @@ bool parseHeading(std::string_view trimmedLine, std::vector<std::string>& names)
     if (startsWithNoCase(rest, "s")) rest.remove_prefix(1);
   }
   names.clear();
-  for (;;) {
-    std::string_view token = nextToken(rest);
-    if (token.empty() || token.front() == '(') break;
-    while (!token.empty() && (token.back() == ',' || token.back() == ';')) token.remove_suffix(1);
-    if (token.empty() || equalNoCase(token, "and")) continue;
-    names.emplace_back(token);
-  }
+  addFileNames(rest, names);
   return true;
+}
+
+// "table1.dat", "table*.dat", "t[12].dat": a word that names a file, with a
+// dot or a wildcard in it.
+bool isFileNameWord(std::string_view word) {
+  if (word.find_first_of(".*?[") == std::string_view::npos) return false;
+  return std::all_of(word.begin(), word.end(), [](char c) {
+    return isDigit(c) || isLetter(c) || std::string_view("._-+*?[]!^~/").find(c) != std::string_view::npos;
+  });
+}
+
+// A line under a heading that goes on with its file names:
+// "                                   table3.dat table4.dat".
+bool continuesFileNames(std::string_view trimmedLine) {
+  std::vector<std::string> names;
+  addFileNames(trimmedLine, names);
+  if (names.empty()) return false;
+  return std::all_of(names.begin(), names.end(), [](const std::string& n) { return isFileNameWord(n); });
 }
 
 std::string collapseBlanks(std::string_view s) {
@@ -174,9 +202,15 @@ class ReadMeParser {
       table_ = ReadMeTable{};
       table_.fileNames = std::move(names);
       canContinue_ = false;
+      namesGoOn_ = true;
       return;
     }
     if (!open_) return;
+    if (namesGoOn_ && !t.empty() && continuesFileNames(t)) {
+      addFileNames(t, table_.fileNames);
+      return;
+    }
+    namesGoOn_ = false;
     if (t.empty()) {
       canContinue_ = false;
       return;
@@ -254,6 +288,7 @@ class ReadMeParser {
     if (open_ && hasRows()) readMe_.tables.push_back(std::move(table_));
     open_ = false;
     canContinue_ = false;
+    namesGoOn_ = false;
     formatColumn_ = std::string_view::npos;
     table_ = ReadMeTable{};
   }
@@ -266,6 +301,7 @@ class ReadMeParser {
   ReadMeTable table_;
   bool open_ = false;
   bool canContinue_ = false;
+  bool namesGoOn_ = false;  // the lines after a heading may name more files
   bool sawFirstLine_ = false;
   int lineNumber_ = 0;
   std::size_t formatColumn_ = std::string_view::npos;  // of the last row read
@@ -364,7 +400,9 @@ std::string_view lastPathComponent(std::string_view path) {
 }
 
 std::string_view withoutGz(std::string_view name) {
-  if (name.size() > 3 && equalNoCase(name.substr(name.size() - 3), ".gz")) name.remove_suffix(3);
+  for (std::string_view packed : {".gz", ".bz2", ".xz"})
+    if (name.size() > packed.size() && equalNoCase(name.substr(name.size() - packed.size()), packed))
+      return name.substr(0, name.size() - packed.size());
   return name;
 }
 

@@ -68,8 +68,10 @@ struct ReadMeUnreadRow {
   std::string reason;  // "the byte range 4-1 runs backwards"
 };
 
-// The table of one or more data files: the names are those of the heading,
-// and may hold the wildcards * ? [...] ("table[12].dat", "*.dat").
+// The table of one or more data files: the names are those of the heading
+// ("a.dat, b.dat", "a.dat b.dat", also on the lines under it that hold
+// nothing but file names), and may hold the wildcards * ? [...]
+// ("table[12].dat", "*.dat").
 struct ReadMeTable {
   std::vector<std::string> fileNames;
   std::vector<ReadMeColumn> columns;
@@ -78,7 +80,7 @@ struct ReadMeTable {
   std::vector<ReadMeUnreadRow> unreadRows;
 
   // Whether the table describes `path`: its last path component, with a final
-  // ".gz" dropped on both sides, matched against each name (letter case
+  // ".gz" (".bz2", ".xz") dropped on both sides, matched against each name (letter case
   // counts only when an exact match exists).
   bool describes(std::string_view path) const;
 };
@@ -115,8 +117,8 @@ ReadMe parseReadMe(std::string_view text);
 // cannot be opened or read; its content never makes reading fail.
 ReadMe readReadMe(const std::string& path, FileSystem& fs = FileSystem::real());
 
-// The last component of `path`, and `name` without a final ".gz": the
-// names under which tables describe their files.
+// The last component of `path`, and `name` without a final ".gz" (or
+// ".bz2", ".xz"): the names under which tables describe their files.
 std::string_view lastPathComponent(std::string_view path);
 std::string_view withoutGz(std::string_view name);
 

@@ -86,7 +86,7 @@ bool RowSource::nextLine(std::string_view& row, std::int64_t& lineNumber) {
       row = line;
       return true;
     }
-    if (isCommentOrBlank(line)) continue;
+    if (isCommentOrBlank(line) || isRuleLine(line, layout_.delimiting)) continue;
     // An even count of quotes cannot leave one open; an odd count is
     // split to be sure (a quote inside an unquoted cell is a plain byte).
     if (quoteCountIsEven(line) || joinSplitter_.split(line) != RowStatus::OpenQuote) {

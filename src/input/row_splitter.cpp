@@ -32,6 +32,7 @@ std::string_view rowStatusText(RowStatus status) {
 
 bool RowSplitter::add(std::size_t offset, std::size_t length, bool quoted, bool unescaped) {
   if (spans_.size() >= kMaxCells) return false;
+  if (!unescaped) offset += base_;
   spans_.push_back(CellSpan{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length), quoted, unescaped});
   return true;
 }
@@ -45,7 +46,29 @@ RowStatus RowSplitter::split(std::string_view line) {
     problemColumn_ = kMaxRowBytes + 1;
     return RowStatus::TooLong;
   }
+  base_ = 0;
   if (trimmed(line).empty()) return RowStatus::Ok;
+  if (!delimiting_.enclosed || delimiting_.blankRuns) return splitCells(line);
+  // The cells stand between the enclosing separators; offsets stay those of the line.
+  std::size_t b = 0, e = line.size();
+  while (b < e && isBlank(line[b])) ++b;
+  while (e > b && isBlank(line[e - 1])) --e;
+  const bool opened = line[b] == delimiting_.separator;
+  if (opened) ++b;
+  const bool closed = e > b && line[e - 1] == delimiting_.separator;
+  if (closed) --e;
+  base_ = b;
+  if (opened && closed && trimmed(line.substr(b, e - b)).empty()) {
+    // `| |`: one empty cell.
+    add(0, 0, false, false);
+    return RowStatus::Ok;
+  }
+  const RowStatus status = splitCells(line.substr(b, e - b));
+  if (status != RowStatus::Ok) problemColumn_ += b;
+  return status;
+}
+
+RowStatus RowSplitter::splitCells(std::string_view line) {
   if (!delimiting_.blankRuns && !findByte(line.data(), line.data() + line.size(), '"')) return splitSeparated(line);
   return splitGeneral(line);
 }
@@ -201,6 +224,24 @@ bool RowSplitter::quoteStaysOpen(std::string_view nextLine) const {
     if (i == n) return false;
     ++i;
   }
+}
+
+bool isRuleLine(std::string_view line, const Delimiting& delimiting) {
+  if (!delimiting.enclosed) return false;
+  bool drawn = false;
+  for (char c : line) {
+    if (c == '-' || c == '=') {
+      drawn = true;
+    } else if (c != '+' && c != ':' && c != delimiting.separator && !isBlank(c)) {
+      return false;
+    }
+  }
+  return drawn;
+}
+
+bool isEnclosedRow(std::string_view line, char separator) {
+  const std::string_view t = trimmed(line);
+  return t.size() >= 2 && t.front() == separator && t.back() == separator;
 }
 
 bool isMissingCell(std::string_view cell, std::string_view nullMarker) {

@@ -81,6 +81,7 @@ class RowSplitter {
   bool quoteStaysOpen(std::string_view nextLine) const;
 
  private:
+  RowStatus splitCells(std::string_view line);
   RowStatus splitSeparated(std::string_view line);
   RowStatus splitGeneral(std::string_view line);
   bool add(std::size_t offset, std::size_t length, bool quoted, bool unescaped);
@@ -91,7 +92,18 @@ class RowSplitter {
   std::string scratch_;
   std::size_t problemColumn_ = 0;
   std::size_t cellLimit_ = 0;
+  std::size_t base_ = 0;  // where the text split starts in the line: past an enclosing separator
 };
+
+// Whether `line` is a rule of a table drawn with bars (`|----|:---:|`,
+// `+-----+------+`, `====`): under an enclosed Delimiting, a line of `-`,
+// `=`, `+`, `:` and its separator, blanks allowed, with at least one `-` or
+// `=`. Never under other delimitings, where such a line is a row.
+bool isRuleLine(std::string_view line, const Delimiting& delimiting);
+
+// Whether `line`, blanks at its ends aside, starts and ends with `separator`
+// (and is more than that one byte): a row of a table drawn with bars.
+bool isEnclosedRow(std::string_view line, char separator);
 
 // A cell that stands for no value: empty or blanks only, "NaN" in any letter
 // case, or the form's `nullMarker` when that is not empty.

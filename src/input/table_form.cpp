@@ -21,9 +21,10 @@ constexpr std::array<TableForm, 4> kSeparatedForms{TableForm::Csv, TableForm::Ts
                                                    TableForm::Semicolon};
 
 // The form a file name announces: ".csv", ".tsv", ".psv", ".ecsv", ".mrt",
-// also before ".gz".
+// also before ".gz", ".bz2" or ".xz".
 std::optional<TableForm> formOfName(std::string_view path) {
-  if (endsWithNoCase(path, ".gz")) path.remove_suffix(3);
+  for (std::string_view packed : {".gz", ".bz2", ".xz"})
+    if (endsWithNoCase(path, packed)) path.remove_suffix(packed.size());
   for (auto [form, ext] : {std::pair{TableForm::Csv, ".csv"}, {TableForm::Tsv, ".tsv"}, {TableForm::Psv, ".psv"},
                            {TableForm::Ecsv, ".ecsv"}, {TableForm::Mrt, ".mrt"}})
     if (endsWithNoCase(path, ext)) return form;
@@ -34,6 +35,7 @@ std::optional<TableForm> formOfName(std::string_view path) {
 bool isControlByte(unsigned char c) { return c < 32 && (c < 9 || c > 13) && c != 26; }
 
 void refuseBinary(std::string_view text, std::string_view path) {
+  refuseUnreadCompression(text, path);
   std::size_t controls = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
@@ -60,6 +62,7 @@ SplitRows splitRows(const std::vector<std::string_view>& rows, Delimiting delimi
   std::string joined;
   for (std::size_t r = 0; r < rows.size() && out.cells.size() < maxRows; ++r) {
     std::string_view row = rows[r];
+    if (isRuleLine(row, delimiting)) continue;
     RowStatus status = splitter.split(row);
     if (status == RowStatus::OpenQuote) {
       joined.assign(row);
@@ -77,6 +80,23 @@ SplitRows splitRows(const std::vector<std::string_view>& rows, Delimiting delimi
     for (std::size_t i = 0; i < splitter.size(); ++i) cells.emplace_back(splitter.cell(i));
   }
   return out;
+}
+
+// The form's delimiting, enclosed when every row of a `|`-separated text
+// that is not a rule starts and ends with a bar (as the header reader
+// decides from the first row: see readDelimitedHeader).
+Delimiting delimitingOfRows(TableForm form, const std::vector<std::string_view>& rows) {
+  Delimiting delimiting = delimitingOf(form);
+  if (delimiting.separator != '|' || delimiting.blankRuns) return delimiting;
+  Delimiting enclosed = delimiting;
+  enclosed.enclosed = true;
+  bool any = false;
+  for (std::string_view row : rows) {
+    if (isRuleLine(row, enclosed)) continue;
+    if (!isEnclosedRow(row, '|')) return delimiting;
+    any = true;
+  }
+  return any ? enclosed : delimiting;
 }
 
 // Every row has the same number of cells, at least two.
@@ -226,9 +246,16 @@ DetectedForm detectTableFormOfText(std::string_view text, std::string_view path,
   std::size_t bestCells = 0;
   SplitRows bestRows;
   for (TableForm form : kSeparatedForms) {
-    SplitRows split = splitRows(rows, delimitingOf(form), kRowsLookedAt);
+    const Delimiting delimiting = delimitingOfRows(form, rows);
+    SplitRows split = splitRows(rows, delimiting, kRowsLookedAt);
     if (!consistent(split)) continue;
     const std::size_t cells = split.cells.front().size();
+    if (delimiting.enclosed) {
+      // Bars at both ends of every row say more than a name or commas in the cells.
+      best = form;
+      bestRows = std::move(split);
+      break;
+    }
     const bool isNamed = named && form == *named;
     const bool bestIsNamed = best && named && *best == *named;
     if (isNamed || (!bestIsNamed && cells > bestCells)) {
@@ -239,7 +266,7 @@ DetectedForm detectTableFormOfText(std::string_view text, std::string_view path,
   }
   if (!best && named && isDelimited(*named) && *named != TableForm::Ecsv) {
     best = named;
-    bestRows = splitRows(rows, delimitingOf(*named), kRowsLookedAt);
+    bestRows = splitRows(rows, delimitingOfRows(*named, rows), kRowsLookedAt);
   }
   if (!best) {
     SplitRows split = splitRows(rows, delimitingOf(TableForm::Blanks), kRowsLookedAt);

@@ -18,9 +18,16 @@ namespace mirdal {
 // A cell whose first byte other than blanks is `"` is quoted: it runs to the
 // next lone `"`, holds separators, blanks and line ends as they are, and a
 // doubled `""` in it stands for one `"`. A `"` anywhere else is an ordinary byte.
+//
+// With `enclosed` (database dumps and text tables drawn with bars:
+// `|  id|  ra|`), one separator at the start and one at the end of a row,
+// blanks around them allowed, close the row and delimit no cell; rows
+// without them are split as they stand. Rule lines such as `|----|----|` or
+// `+----+----+` are not rows there (see isRuleLine).
 struct Delimiting {
   char separator = ',';
   bool blankRuns = false;
+  bool enclosed = false;
 
   bool operator==(const Delimiting&) const = default;
 };
@@ -56,8 +63,14 @@ constexpr std::size_t kDetectionSampleBytes = std::size_t{64} << 10;
 // mistake shows it in the reject log.
 //
 // Throws Error naming the file when it cannot be opened or read, when its
-// compressed data is corrupt, and when it holds binary data (a byte 0, or
-// more than one control byte in a hundred).
+// compressed data is corrupt, when it is compressed in a way not read (see
+// refuseUnreadCompression) or gzip-compressed under a name without ".gz",
+// and when it holds binary data (a byte 0, or more than one control byte in
+// a hundred).
+//
+// A `|`-separated text whose rows all start and end with a bar is drawn
+// with bars: those make no empty first and last columns, and its rule lines
+// are no rows (Delimiting::enclosed).
 DetectedForm detectTableForm(FileSystem& fs, const std::string& path);
 
 // The same guess on `text`, the start of the file named `path` (its name

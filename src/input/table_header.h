@@ -30,7 +30,7 @@ struct TableColumn {
 // What a table file says about its columns, and where its rows begin.
 struct TableLayout {
   TableForm form = TableForm::Fixed;
-  Delimiting delimiting;  // the form's, or what an ECSV header sets
+  Delimiting delimiting;  // the form's, what an ECSV header sets, or enclosed for a `|` table drawn with bars
   std::vector<TableColumn> columns;
   // The first line after the header: rows are read from here on, and
   // nothing before it is a row (nor goes to the reject log).
@@ -57,11 +57,13 @@ constexpr std::int64_t kMaxTableHeaderBytes = std::int64_t{16} << 20;
 //                    first other row names the columns, and a row of units and a row of
 //                    dashes under it (either may be missing) are taken as the archives
 //                    write them; without, the first row is data and its cells are
-//                    numbered
+//                    numbered. A `|` table whose first row (or a rule over it) starts
+//                    and ends with a bar gets an enclosed delimiting
 //   Ecsv             the YAML header's `datatype` list and `delimiter`; the row of names
 //                    after it must repeat the list's names
 //   Mrt              the byte-by-byte description; the data starts after the rule line
-//                    that closes the header (after any notes)
+//                    that closes the header, after any closing sections (notes, history,
+//                    "(End)" and the rules around them)
 //
 // Throws Error naming the file, and the line where it helps, when the file
 // cannot be opened or read, holds binary data in its header, when its

@@ -120,6 +120,7 @@ TEST(TableImportCli, HostileTablesAreWrittenOrRefusedWithTheReason) {
        "decimal hours from ra (column 2) (--ra-unit)", true},
       {"no position", "t.csv", "x,y,Vmag\n1,2,3\n", {}, 1,
        "the columns left that hold numbers: x (column 1), y (column 2)", true},
+      {"zstd", "t.csv.zst", "\x28\xB5\x2F\xFD\x04", {}, 1, "t.csv.zst\" is compressed with zstd", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -158,6 +159,41 @@ TEST(TableImportCli, FitsTableOfAnArchive) {
   expectSlot(def, pm, {3, 0, "pmRA"}, "proper motion");
   EXPECT_DOUBLE_EQ(def.fieldSlots[static_cast<std::size_t>(pm)].calcA, 0.001);
   expectSlot(def, def.fields().positionOfField(4), {5, 0, "Kmag"}, "magnitude");
+}
+
+TEST(TableImportCli, ArchiveTextPatternsImportAndBuildEveryRow) {
+  const std::string mrt =
+      "Byte-by-byte Description of file: t.txt\n-----\n Bytes Format Units Label Explanations\n-----\n"
+      "  1-  4 I4    --- ID    Identifier (1)\n  6- 15 F10.6 deg RAdeg Right ascension\n"
+      " 17- 26 F10.6 deg DEdeg Declination\n 28- 32 F5.2  mag Vmag  V magnitude\n-----\nNote (1): a note\n"
+      "  on two lines.\n-----\n\nHistory: made up.\n=====\n(End)   Nobody [CDS]\n-----\n   1  10.500000  20.300000  5.10\n"
+      "   2 120.250000 -45.125000  3.20\n";
+  const struct {
+    const char* what;
+    const char* name;
+    std::string text;
+  } cases[]{
+      {"bars at both ends", "t.tbl",
+       "|  ID|   RAdeg|   DEdeg| Vmag|\n|----|--------|--------|-----|\n|   1| 10.5000| 20.3000| 5.10|\n"
+       "|   2| 120.250| -45.125| 3.20|\n"},
+      {"a dump drawn with bars", "t.txt",
+       "+----+----------+---------+------+\n| ID | RAdeg    | DEdeg   | Vmag |\n+----+----------+---------+------+\n"
+       "|  1 |  10.5000 | 20.3000 | 5.10 |\n|  2 | 120.2500 | -45.125 | 3.20 |\n+----+----------+---------+------+\n"},
+      {"MRT with closing sections", "t.txt", mrt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    CatalogDefinition def;
+    const testing::ChildOutcome r =
+        import(dir, {"--input", dir.write(c.name, c.text), "--output", dir.str() + "/out"}, def);
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(contains(r.out, "RA: decimal degrees from RAdeg")) << r.out;
+    const testing::ChildOutcome b = testing::runProgram(dir, kBuild, {dir.str() + "/p.prj"});
+    EXPECT_EQ(b.status, 0) << b.out << b.err;
+    EXPECT_TRUE(contains(b.out, "records written   2")) << b.out;
+    EXPECT_TRUE(contains(b.out, "lines rejected    0")) << b.out;
+  }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "convert/build_pipeline.h"
@@ -17,6 +18,7 @@
 #include "support/catalog_checks.h"
 #include "support/gzip.h"
 #include "support/memory_file_system.h"
+#include "support/packed.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 #include "util/error.h"
@@ -252,6 +254,46 @@ TEST(CompressedInput, FileThatIsNotGzipOrHasTrailingBytes) {
   EXPECT_EQ(readError(tail), "Cannot read file \"" + tail + "\": unexpected data after the end of the compressed data");
   const std::string one = dir.write("one.gz", "a");
   EXPECT_EQ(readError(one), "Cannot read file \"" + one + "\": not a gzip file");
+}
+
+TEST(CompressedInput, Bzip2AndXzFilesAreReadByNameOrContent) {
+  TempDir dir;
+  std::mt19937 rng(17);
+  const std::string text = randomText(rng, 40000);
+  const std::string half = text.substr(0, text.size() / 2), rest = text.substr(text.size() / 2);
+  TrickleFileSystem trickle(7);
+  const struct {
+    const char* ext;
+    std::string (*pack)(std::string_view);
+    const char* notOne;
+  } packings[]{{".bz2", testing::bzipped, "not a bzip2 file"}, {".xz", testing::xzipped, "not an xz file"}};
+  for (const auto& p : packings) {
+    SCOPED_TRACE(p.ext);
+    const std::string plain = dir.write("in.txt", text);
+    const std::string whole = p.pack(text);
+    InputReader a, b(trickle);
+    const Lines expected = readAll(a, plain, kEolLf);
+    EXPECT_EQ(readAll(a, dir.write(std::string("in") + p.ext, whole), kEolLf), expected);
+    EXPECT_EQ(readAll(b, dir.write(std::string("two.TXT") + p.ext, p.pack(half) + p.pack(rest)), kEolLf), expected);
+    EXPECT_EQ(readAll(a, dir.write(std::string("empty") + p.ext, p.pack("")), kEolLf), Lines{});
+    // By content, as FITS and VOTable files are opened.
+    const std::unique_ptr<InputSource> byContent =
+        openInputSourceByContent(FileSystem::real(), dir.write("in.fits", whole));
+    std::string read(text.size() + 1, '\0');
+    bool atEnd = false;
+    read.resize(byContent->read(read.data(), read.size(), atEnd));
+    EXPECT_EQ(read, text);
+    EXPECT_TRUE(atEnd && byContent->compressed());
+    // Damaged files name the file and the reason.
+    const std::string cut = whole.substr(0, whole.size() / 2), notPacked = "12 30 00 +10 00 00 star\n";
+    for (const auto& [name, bytes, reason] :
+         {std::tuple{"cut", cut, "unexpected end of compressed data"},
+          {"tail", whole + "x", "unexpected data after the end of the compressed data"},
+          {"plain", notPacked, p.notOne}}) {
+      const std::string path = dir.write(std::string(name) + p.ext, bytes);
+      EXPECT_EQ(readError(path), "Cannot read file \"" + path + "\": " + reason);
+    }
+  }
 }
 
 // --- End-of-line detection ---

@@ -198,6 +198,33 @@ TEST(ReadMeParser, TwoFilesInOneHeadingAndTablesWithoutHeaderOrClosingRule) {
   EXPECT_EQ(rm.describedFiles(), "table1.dat, table2.dat, table[3-5].dat");
 }
 
+TEST(ReadMeParser, OneDescriptionOfSeveralFilesDescribesEach) {
+  const std::string pad(34, ' ');
+  const struct {
+    std::string names;  // as the heading writes them after "of file: "
+    std::vector<std::string> read;
+    const char* last;   // a file the table describes, the last one named
+  } cases[]{
+      {"a.dat, b.dat", {"a.dat", "b.dat"}, "b.dat"},
+      {"a.dat,b.dat;c.dat", {"a.dat", "b.dat", "c.dat"}, "c.dat"},
+      {"table*.dat", {"table*.dat"}, "table2.dat"},
+      {"a.dat b.dat\n" + pad + "c.dat, table[45].dat\n" + pad + "d.dat",
+       {"a.dat", "b.dat", "c.dat", "table[45].dat", "d.dat"}, "d.dat"},
+      {"a.dat\n   and b.dat (two parts)", {"a.dat", "b.dat"}, "b.dat"},
+      {"a.dat\n   Objects of note.dat kind", {"a.dat"}, "a.dat"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.names);
+    // A second table, so that choosing by name matters.
+    const ReadMe rm = parseReadMe(table(c.names, "  1- 4  I4  ---  Seq  Number\n") +
+                                  table("other.dat", "  1- 2  A2  ---  Code  Code\n"));
+    ASSERT_EQ(rm.tables.size(), 2u);
+    EXPECT_EQ(rm.tables[0].fileNames, c.read);
+    EXPECT_EQ(rm.tables[0].columns.size(), 1u);
+    EXPECT_EQ(rm.tableFor(c.last), &rm.tables[0]);
+  }
+}
+
 TEST(ReadMeParser, WildcardNamesMatchTheBaseNameOfAPath) {
   ReadMeTable t;
   t.fileNames = {"*.dat"};

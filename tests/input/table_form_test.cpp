@@ -11,6 +11,7 @@
 #include "support/error_of.h"
 #include "support/gzip.h"
 #include "support/memory_file_system.h"
+#include "support/packed.h"
 #include "util/error.h"
 
 namespace mirdal {
@@ -31,6 +32,7 @@ TEST(RowSplitter, CellsOfEachForm) {
   const Delimiting csv = delimitingOf(TableForm::Csv), tsv = delimitingOf(TableForm::Tsv),
                    psv = delimitingOf(TableForm::Psv), ssv = delimitingOf(TableForm::Semicolon),
                    blanks = delimitingOf(TableForm::Blanks);
+  const Delimiting bars{'|', false, true};
   const std::string manyCells(RowSplitter::kMaxCells, ',');
   const std::string longCell(3'000'000, 'x');
   struct Case {
@@ -62,6 +64,11 @@ TEST(RowSplitter, CellsOfEachForm) {
       {"quoted blanks and empty cells", blanks, R"(1 "" "BD+44 4550" 3)", RowStatus::Ok, {"1", "", "BD+44 4550", "3"}},
       {"blank-separated text after a quote", blanks, R"("a"b c)", RowStatus::TextAfterQuote, {"a"}, 4},
       {"blank-separated open quote", blanks, R"(1 "a b)", RowStatus::OpenQuote, {"1"}, 3},
+      {"bars at both ends", bars, " |  1| 10.5|  x | ", RowStatus::Ok, {"1", "10.5", "x"}},
+      {"empty cells between bars", bars, "| |2||", RowStatus::Ok, {"", "2", ""}},
+      {"a row without bars at its ends", bars, "1|2", RowStatus::Ok, {"1", "2"}},
+      {"quoted bar between bars", bars, R"(| "a|b" |2|)", RowStatus::Ok, {"a|b", "2"}},
+      {"problem columns count the bar", bars, R"(|1|"a"b|)", RowStatus::TextAfterQuote, {"1", "a"}, 7},
   };
   RowSplitter splitter;
   for (const Case& c : cases) {
@@ -145,6 +152,13 @@ TEST(TableForm, DetectsFromContentAndName) {
       {"aligned values are fixed columns", "t", " 1 10.50\n22  3.25\n", TableForm::Fixed, false},
       {"ragged commas in text are fixed columns", "t", "NGC 1 Gx vF, S\nNGC 2 Gx F\n", TableForm::Fixed, false},
       {"empty", "t", "", TableForm::Fixed, false},
+      {"bars at both ends", "t", "|  id|   ra|  dec|\n|----|-----|-----|\n|   1| 10.5| 20.3|\n|   2|  1.5| -2.5|\n",
+       TableForm::Psv, true},
+      {"a dump drawn with bars", "t.txt",
+       "+----+------+\n| id | ra   |\n+----+------+\n|  1 | 10.5 |\n|  2 |  1.5 |\n+----+------+\n", TableForm::Psv,
+       true},
+      {"bars at one end only are empty cells", "t", "id|ra|\n1|10.5|\n", TableForm::Psv, false},
+      {"bars beat commas and a name", "t.csv", "| name, initial | ra |\n| Smith, J | 1.5 |\n", TableForm::Psv, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -242,6 +256,21 @@ TEST(TableLayout, HostileAndUnusualHeaders) {
       {"MRT without description", "t.mrt", TableForm::Mrt, "Title: x\n 12.5\n", "has no \"Byte-by-byte"},
       {"MRT description not closed", "t.mrt", TableForm::Mrt, mrt, "not closed by a rule line"},
       {"MRT with notes", "t.mrt", TableForm::Mrt, mrt + "-----\nNote (1): x\n-----\n 12.5\n", "", "RA", 9},
+      {"MRT with closing sections", "t.mrt", TableForm::Mrt,
+       mrt + "-----\nNote (1): x\n  y\n-----\n\nHistory: z\n=====\n(End)   A [CDS]  2020\n-----\n 12.5\n 13.5\n", "",
+       "RA", 15},
+      {"MRT closed by (End) alone", "t.mrt", TableForm::Mrt, mrt + "-----\nHistory: z\n(End)\n 12.5\n", "", "RA", 9},
+      {"MRT rows closed by a rule", "t.mrt", TableForm::Mrt, mrt + "-----\n 12.5\n 13.5\n-----\n\n", "", "RA", 7},
+      {"table with bars", "t.psv", TableForm::Psv, "|id |ra  |\n|   |deg |\n|---|----|\n| 1 |1.5 |\n", "", "id", 4},
+      {"dump with bars", "t.psv", TableForm::Psv, "+---+----+\n|id |ra  |\n+---+----+\n| 1 |1.5 |\n", "", "id", 4},
+      {"bzip2", "t.csv.bz2", TableForm::Csv, testing::bzipped("ra,dec\n1,2\n"), "", "ra", 2},
+      {"xz", "t.csv.xz", TableForm::Csv, testing::xzipped("ra,dec\n1,2\n"), "", "ra", 2},
+      {"bzip2 under another name", "t.csv", TableForm::Csv, testing::bzipped("ra\n"),
+       "is compressed with bzip2: a compressed file is read when its name ends in \".bz2\""},
+      {"gzip under another name", "t.csv", TableForm::Csv, testing::gzipped("ra\n"), "is compressed with gzip"},
+      {"zstd", "t.csv.zst", TableForm::Csv, "\x28\xB5\x2F\xFD\x04",
+       "is compressed with zstd, which is not read; decompress it first or use gzip"},
+      {"zip", "t.zip", TableForm::Csv, std::string("PK\x03\x04\x14\0", 6), "is a zip archive, which is not read"},
       {"CSV header only, CR LF", "t.csv", TableForm::Csv, "# c\r\nra,dec\r\n", "", "ra", 3},
       {"CSV with a byte order mark", "t.csv", TableForm::Csv, "\xEF\xBB\xBFra,dec\n1,2\n", "", "ra", 2},
       {"CSV without any row", "t.csv", TableForm::Csv, "# only\n\n", "has no row of column names"},
@@ -264,6 +293,10 @@ TEST(TableLayout, HostileAndUnusualHeaders) {
     ASSERT_FALSE(layout.columns.empty());
     EXPECT_EQ(layout.columns[0].name, c.firstName);
     EXPECT_EQ(layout.dataLine, c.dataLine);
+    if (c.form == TableForm::Psv) {
+      EXPECT_EQ(layout.columns.size(), 2u);
+      EXPECT_TRUE(layout.delimiting.enclosed);
+    }
   }
 }
 

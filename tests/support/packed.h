@@ -1,0 +1,34 @@
+#pragma once
+
+#include <bzlib.h>
+#include <lzma.h>
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace mirdal::testing {
+
+// One bzip2 stream holding `text`, as `bzip2` writes it.
+inline std::string bzipped(std::string_view text) {
+  unsigned size = static_cast<unsigned>(text.size() + text.size() / 100 + 600);
+  std::string out(size, '\0');
+  if (BZ2_bzBuffToBuffCompress(out.data(), &size, const_cast<char*>(text.data()), static_cast<unsigned>(text.size()), 9,
+                               0, 0) != BZ_OK)
+    throw std::runtime_error("BZ2_bzBuffToBuffCompress failed");
+  out.resize(size);
+  return out;
+}
+
+// One xz stream holding `text`, as `xz` writes it.
+inline std::string xzipped(std::string_view text) {
+  std::string out(lzma_stream_buffer_bound(text.size()), '\0');
+  std::size_t size = 0;
+  if (lzma_easy_buffer_encode(6, LZMA_CHECK_CRC64, nullptr, reinterpret_cast<const std::uint8_t*>(text.data()),
+                              text.size(), reinterpret_cast<std::uint8_t*>(out.data()), &size, out.size()) != LZMA_OK)
+    throw std::runtime_error("lzma_easy_buffer_encode failed");
+  out.resize(size);
+  return out;
+}
+
+}  // namespace mirdal::testing
