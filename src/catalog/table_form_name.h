@@ -33,6 +33,10 @@ constexpr bool isDelimited(TableForm form) {
          form != TableForm::VoTable;
 }
 
+// Rows are lines of text, so line ends mean something; FITS and VOTable
+// files store their rows otherwise, and a project's `eol` says nothing of them.
+constexpr bool hasLineEnds(TableForm form) { return form != TableForm::Fits && form != TableForm::VoTable; }
+
 // Where a field's slot points. Fixed and Mrt rows are cut at byte columns:
 // the slot's first character and length. In every other form the slot's
 // first character is the 1-based number of a column (and its length only

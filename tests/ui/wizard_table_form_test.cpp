@@ -5,12 +5,14 @@
 
 #include <QtTest>
 
+#include "support/fits_writer.h"
 #include "support/temp_dir.h"
 #include "ui/wizard_fixture.h"
 
 using namespace mirdal;
 using mirdal::testing::TempDir;
 using mirdal::testing::Wizard;
+using mirdal::testing::writeFitsTable;
 
 namespace {
 
@@ -42,6 +44,53 @@ const FormCase kCases[] = {
     {"stars.bin", "\x7f" "ELF\0\0\1\2\3\0\0\0\0\0\0\0", TableForm::Fixed, false,
      nullptr, 0, nullptr, nullptr},
 };
+
+// Page 3 on files that declare what the sample cannot see: text widths
+// beyond the first rows, a unit that is not the field's, and forms that
+// have no lines.
+struct Page3Case {
+  const char* file;
+  TableForm form;
+  int idLength;        // Length of "Catalog ID" picked from column "id"
+  const char* unitWarning;  // beside the preview with "ra" read as [RA decimal (hours)]; "" for none
+};
+
+const Page3Case kPage3Cases[] = {
+    {"long.csv", TableForm::Csv, 12, ""},
+    {"declared.fits", TableForm::Fits, 12, "The column's unit is deg, the field's hours"},
+    {"late.vot", TableForm::VoTable, 12, "The column's unit is deg, the field's hours"},
+};
+
+// Sixty rows whose ids are "1" to "60", but for row 55's "HR 123456789".
+std::vector<std::string> ids() {
+  std::vector<std::string> out;
+  for (int r = 1; r <= 60; ++r) out.push_back(r == 55 ? "HR 123456789" : std::to_string(r));
+  return out;
+}
+
+std::string writePage3File(const TempDir& dir, const Page3Case& c) {
+  const std::string path = (dir.path() / c.file).string();
+  if (c.form == TableForm::Fits) {
+    // "12A" declares the width; every row holds a shorter id.
+    std::vector<std::vector<std::string>> rows;
+    for (int r = 1; r <= 3; ++r) rows.push_back({std::to_string(r), "10.5", "-20.25", "3.5"});
+    writeFitsTable(path, {{"id", "12A"}, {"ra", "D", "deg"}, {"dec", "D", "deg"}, {"vmag", "E", "mag"}}, rows);
+    return path;
+  }
+  std::string text;
+  if (c.form == TableForm::Csv) {
+    text = "id,ra,dec,vmag\n";
+    for (const std::string& id : ids()) text += id + ",10.5,-20.25,3.5\n";
+  } else {
+    text = "<?xml version=\"1.0\"?>\n<VOTABLE version=\"1.4\"><RESOURCE><TABLE>\n"
+           "<FIELD name=\"id\" datatype=\"char\" arraysize=\"*\"/><FIELD name=\"ra\" datatype=\"double\" unit=\"deg\"/>"
+           "<FIELD name=\"dec\" datatype=\"double\" unit=\"deg\"/><FIELD name=\"vmag\" datatype=\"float\"/>\n"
+           "<DATA><TABLEDATA>";
+    for (const std::string& id : ids()) text += "<TR><TD>" + id + "</TD><TD>10.5</TD><TD>-20.25</TD><TD>3.5</TD></TR>";
+    text += "</TABLEDATA></DATA></TABLE></RESOURCE></VOTABLE>";
+  }
+  return dir.write(c.file, text);
+}
 
 }  // namespace
 
@@ -98,18 +147,58 @@ class WizardTableFormTest : public QObject {
       QCOMPARE(def.fieldSlots[2].length, c.idWidth);
       QCOMPARE(def.fieldNames[2], std::string("id"));
       QCOMPARE(def.fieldSlots[3].length, 1);
-      QCOMPARE(w.label("PreviewValue"), QString(c.id) + " (not ticked)");
+      // A field given a column is ticked.
+      for (int p : {0, 1, 2, 3}) QVERIFY(def.ticked(p));
+      QCOMPARE(w.label("PreviewValue"), QString(c.id));
       QVERIFY2(w.label("PreviewRa").endsWith("10.50000\u00B0"), qPrintable(w.label("PreviewRa")));
       QVERIFY2(w.label("PreviewDec").endsWith("-20.25000\u00B0"), qPrintable(w.label("PreviewDec")));
       w.selectField("[Magnitude (mag)]");
-      QCOMPARE(w.label("PreviewValue"), QString(c.vmag) + " (not ticked)");
+      QCOMPARE(w.label("PreviewValue"), QString(c.vmag));
 
-      // "Import ReadMe..." reads the columns the file describes; no ReadMe is asked for.
+      // "Propose columns" reads the columns the file describes; no ReadMe is
+      // asked for, and the mapping made by hand is replaced once confirmed.
+      QCOMPARE(w.find<QPushButton>("ImportReadMeButton")->text(), QString("Propose columns"));
+      w.services.yesNoAnswers.push_back(true);
       w.click("ImportReadMeButton");
+      QCOMPARE(w.services.questions.size(), 1);
+      QVERIFY(w.services.questions.front().startsWith("Replace the columns chosen on page 3"));
       QCOMPARE(w.services.fileRequests.back().kind, QString("openFiles"));
       QVERIFY2(w.services.messages.back().startsWith("Imported from"), qPrintable(w.services.messages.join('|')));
       QCOMPARE(w.form.definition().fieldNames[0], std::string("ra"));
       QCOMPARE(w.form.definition().fieldNames[1], std::string("dec"));
+    }
+  }
+
+  void page3TakesDeclaredWidthsAndWarnsOfUnits() {
+    for (const Page3Case& c : kPage3Cases) {
+      TempDir dir;
+      const std::string path = writePage3File(dir, c);
+      Wizard w;
+      w.choose("RadioGroup2", 1);
+      w.choose("RadioGroup3", 1);
+      w.fillPage1(QString::fromStdString(path));
+      QCOMPARE(w.form.definition().settings.format, c.form);
+      // Rows of a FITS or VOTable file have no line ends to choose or warn of.
+      const bool lines = c.form == TableForm::Csv;
+      QVERIFY2(w.services.messages.isEmpty(), qPrintable(w.services.messages.join('|')));
+      QCOMPARE(w.find<RadioGroup>("RadioGroup5")->isEnabled(), lines);
+      if (!lines) QCOMPARE(w.form.definition().settings.eol, 2);
+      w.click("nextbt");
+      w.click("nextbt");
+
+      w.selectField("Catalog ID");
+      w.pickColumn("id");
+      QCOMPARE(w.form.definition().fieldSlots[2].length, c.idLength);
+      w.selectField("[RA decimal (hours)]");
+      w.pickColumn("ra");
+      QCOMPARE(w.shown("PreviewUnit"), *c.unitWarning != '\0');
+      QVERIFY2(w.label("PreviewUnit").startsWith(c.unitWarning), qPrintable(w.label("PreviewUnit")));
+
+      // A mapping made by hand stays unless the user agrees to replace it.
+      w.click("ImportReadMeButton");
+      QCOMPARE(w.services.questions.size(), 1);
+      QCOMPARE(w.form.definition().fieldSlots[2].length, c.idLength);
+      QVERIFY(w.form.definition().ticked(2));
     }
   }
 };
