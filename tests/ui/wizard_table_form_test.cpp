@@ -45,51 +45,37 @@ const FormCase kCases[] = {
      nullptr, 0, nullptr, nullptr},
 };
 
-// Page 3 on files that declare what the sample cannot see: text widths
-// beyond the first rows, a unit that is not the field's, and forms that
-// have no lines.
+// Page 3 on files whose first rows do not show the width of their texts:
+// sixty ids, "1" to "60" but for row 55's 12 bytes (a FITS "12A" column
+// holds short ones only); "ra" in degrees where the file gives a unit.
 struct Page3Case {
   const char* file;
   TableForm form;
-  int idLength;        // Length of "Catalog ID" picked from column "id"
-  const char* unitWarning;  // beside the preview with "ra" read as [RA decimal (hours)]; "" for none
+  bool unitWarning;  // "ra" read as [RA decimal (hours)]
 };
-
 const Page3Case kPage3Cases[] = {
-    {"long.csv", TableForm::Csv, 12, ""},
-    {"declared.fits", TableForm::Fits, 12, "The column's unit is deg, the field's hours"},
-    {"late.vot", TableForm::VoTable, 12, "The column's unit is deg, the field's hours"},
-};
-
-// Sixty rows whose ids are "1" to "60", but for row 55's "HR 123456789".
-std::vector<std::string> ids() {
-  std::vector<std::string> out;
-  for (int r = 1; r <= 60; ++r) out.push_back(r == 55 ? "HR 123456789" : std::to_string(r));
-  return out;
-}
+    {"long.csv", TableForm::Csv, false}, {"declared.fits", TableForm::Fits, true}, {"late.vot", TableForm::VoTable, true}};
 
 std::string writePage3File(const TempDir& dir, const Page3Case& c) {
-  const std::string path = (dir.path() / c.file).string();
+  std::vector<std::string> ids;
+  for (int r = 1; r <= 60; ++r) ids.push_back(r == 55 ? "HR 123456789" : std::to_string(r));
+  std::string text = c.form == TableForm::Csv ? "id,ra,dec,vmag\n"
+                     : "<?xml version=\"1.0\"?>\n<VOTABLE version=\"1.4\"><RESOURCE><TABLE>\n"
+                       "<FIELD name=\"id\" datatype=\"char\" arraysize=\"*\"/><FIELD name=\"ra\" datatype=\"double\" "
+                       "unit=\"deg\"/><FIELD name=\"dec\" datatype=\"double\"/><FIELD name=\"vmag\" datatype=\"float\"/>\n"
+                       "<DATA><TABLEDATA>";
+  std::vector<std::vector<std::string>> rows;
+  for (const std::string& id : ids) {
+    text += c.form == TableForm::Csv ? id + ",10.5,-20.25,3.5\n"
+                                     : "<TR><TD>" + id + "</TD><TD>10.5</TD><TD>-20.25</TD><TD>3.5</TD></TR>";
+    rows.push_back({id.substr(0, 2), "10.5", "-20.25", "3.5"});
+  }
   if (c.form == TableForm::Fits) {
-    // "12A" declares the width; every row holds a shorter id.
-    std::vector<std::vector<std::string>> rows;
-    for (int r = 1; r <= 3; ++r) rows.push_back({std::to_string(r), "10.5", "-20.25", "3.5"});
-    writeFitsTable(path, {{"id", "12A"}, {"ra", "D", "deg"}, {"dec", "D", "deg"}, {"vmag", "E", "mag"}}, rows);
+    const std::string path = (dir.path() / c.file).string();
+    writeFitsTable(path, {{"id", "12A"}, {"ra", "D", "deg"}, {"dec", "D"}, {"vmag", "E"}}, rows);
     return path;
   }
-  std::string text;
-  if (c.form == TableForm::Csv) {
-    text = "id,ra,dec,vmag\n";
-    for (const std::string& id : ids()) text += id + ",10.5,-20.25,3.5\n";
-  } else {
-    text = "<?xml version=\"1.0\"?>\n<VOTABLE version=\"1.4\"><RESOURCE><TABLE>\n"
-           "<FIELD name=\"id\" datatype=\"char\" arraysize=\"*\"/><FIELD name=\"ra\" datatype=\"double\" unit=\"deg\"/>"
-           "<FIELD name=\"dec\" datatype=\"double\" unit=\"deg\"/><FIELD name=\"vmag\" datatype=\"float\"/>\n"
-           "<DATA><TABLEDATA>";
-    for (const std::string& id : ids()) text += "<TR><TD>" + id + "</TD><TD>10.5</TD><TD>-20.25</TD><TD>3.5</TD></TR>";
-    text += "</TABLEDATA></DATA></TABLE></RESOURCE></VOTABLE>";
-  }
-  return dir.write(c.file, text);
+  return dir.write(c.file, c.form == TableForm::Csv ? text : text + "</TABLEDATA></DATA></TABLE></RESOURCE></VOTABLE>");
 }
 
 }  // namespace
@@ -169,36 +155,30 @@ class WizardTableFormTest : public QObject {
     }
   }
 
-  void page3TakesDeclaredWidthsAndWarnsOfUnits() {
+  void page3TakesTheImportsWidthsAndWarnsOfUnits() {
     for (const Page3Case& c : kPage3Cases) {
       TempDir dir;
-      const std::string path = writePage3File(dir, c);
       Wizard w;
       w.choose("RadioGroup2", 1);
       w.choose("RadioGroup3", 1);
-      w.fillPage1(QString::fromStdString(path));
-      QCOMPARE(w.form.definition().settings.format, c.form);
+      w.fillPage1(QString::fromStdString(writePage3File(dir, c)));
       // Rows of a FITS or VOTable file have no line ends to choose or warn of.
-      const bool lines = c.form == TableForm::Csv;
       QVERIFY2(w.services.messages.isEmpty(), qPrintable(w.services.messages.join('|')));
-      QCOMPARE(w.find<RadioGroup>("RadioGroup5")->isEnabled(), lines);
-      if (!lines) QCOMPARE(w.form.definition().settings.eol, 2);
+      QCOMPARE(w.find<RadioGroup>("RadioGroup5")->isEnabled(), c.form == TableForm::Csv);
+      QCOMPARE(w.form.definition().settings.eol, c.form == TableForm::Csv ? 1 : 2);
       w.click("nextbt");
       w.click("nextbt");
-
       w.selectField("Catalog ID");
       w.pickColumn("id");
-      QCOMPARE(w.form.definition().fieldSlots[2].length, c.idLength);
+      QCOMPARE(w.form.definition().fieldSlots[2].length, 12);
       w.selectField("[RA decimal (hours)]");
       w.pickColumn("ra");
-      QCOMPARE(w.shown("PreviewUnit"), *c.unitWarning != '\0');
-      QVERIFY2(w.label("PreviewUnit").startsWith(c.unitWarning), qPrintable(w.label("PreviewUnit")));
-
+      QCOMPARE(w.shown("PreviewUnit"), c.unitWarning);
+      if (c.unitWarning) QVERIFY(w.label("PreviewUnit").startsWith("The column's unit is deg, the field's hours"));
       // A mapping made by hand stays unless the user agrees to replace it.
       w.click("ImportReadMeButton");
       QCOMPARE(w.services.questions.size(), 1);
-      QCOMPARE(w.form.definition().fieldSlots[2].length, c.idLength);
-      QVERIFY(w.form.definition().ticked(2));
+      QCOMPARE(w.form.definition().fieldSlots[2].length, 12);
     }
   }
 };
