@@ -134,10 +134,13 @@ int saveImportedProject(const ReadMeRequest& request, const std::optional<std::s
   mirdal::BuildSettings& s = definition.settings;
   const std::string& input = request.inputs.front();
   for (const std::string& in : request.inputs) s.inputfiles.push_back(mirdal::nameInProject(in, request.save));
-  if (std::optional<int> eol = mirdal::EolDetector::detectEol(mirdal::FileSystem::real(), input))
-    s.eol = *eol;
-  else
-    notes.push_back(std::string(mirdal::kUnrecognizedEolWarning) + " Line ends: CR LF");
+  // FITS and VOTable rows are no lines: their `eol` stays as it is.
+  if (mirdal::hasLineEnds(s.format)) {
+    if (std::optional<int> eol = mirdal::EolDetector::detectEol(mirdal::FileSystem::real(), input))
+      s.eol = *eol;
+    else
+      notes.push_back(std::string(mirdal::kUnrecognizedEolWarning) + " Line ends: CR LF");
+  }
   s.shortname = mirdal::proposedShortName(readMe, input);
   s.longname = mirdal::proposedLongName(readMe, input);
   if (output) s.ouputdir = absolutePath(mirdal::expandHome(*output));
@@ -588,6 +591,13 @@ void printSummary(const mirdal::BuildResult& r) {
     for (const std::string& note : r.rowNotes) std::printf("    %s\n", note.c_str());
     if (r.rowsRefused > static_cast<std::int64_t>(r.rowNotes.size()))
       std::printf("    and %lld more\n", static_cast<long long>(r.rowsRefused) - static_cast<long long>(r.rowNotes.size()));
+  }
+  if (!r.textsCut.empty()) {
+    std::int64_t texts = 0;
+    for (const mirdal::TextCut& c : r.textsCut) texts += c.count;
+    std::printf("  texts cut         %lld longer than their field, cut to its length:\n",
+                static_cast<long long>(texts));
+    for (const mirdal::TextCut& c : r.textsCut) std::printf("    %s\n", c.note().c_str());
   }
   std::printf("  time              %.3f s (header %.3f, files %.3f, conversion %.3f, closing %.3f, "
               "magnitude sort %.3f, index sort %.3f)\n",

@@ -11,8 +11,8 @@ namespace {
 
 std::string quotedName(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
-DefinitionProblem problem(DefinitionItem item, std::string message, std::string detail = {}) {
-  return DefinitionProblem{item, std::move(message), std::move(detail)};
+DefinitionProblem problem(DefinitionItem item, std::string message, std::string detail = {}, int field = -1) {
+  return DefinitionProblem{item, std::move(message), std::move(detail), field};
 }
 
 }  // namespace
@@ -47,7 +47,7 @@ std::optional<DefinitionProblem> checkFieldsPage(const CatalogDefinition& defini
   const FieldCatalogue& f = definition.fields();
   for (int p = 0; p < f.size(); ++p)
     if (f.entry(p).required() && !definition.ticked(p))
-      return problem(DefinitionItem::Fields, kRequiredFieldMissing, quotedName(f.entry(p).text) + " is not ticked");
+      return problem(DefinitionItem::Fields, kRequiredFieldMissing, quotedName(f.entry(p).text) + " is not ticked", p);
   return std::nullopt;
 }
 
@@ -60,7 +60,7 @@ std::optional<DefinitionProblem> findDefinitionProblem(const CatalogDefinition& 
   for (int p = 0; p < f.size(); ++p) {
     const FieldSlot& slot = definition.fieldSlots[static_cast<std::size_t>(p)];
     if (f.entry(p).required() && (slot.firstChar < 1 || slot.length < 1))
-      return problem(DefinitionItem::Fields, kRequiredFieldMissing, quotedName(f.entry(p).text) + " has no column");
+      return problem(DefinitionItem::Fields, kRequiredFieldMissing, quotedName(f.entry(p).text) + " has no column", p);
   }
   const int numfile = definition.settings.numfile;
   if (definition.regionChoiceOffered() && (numfile < 0 || numfile > 3))

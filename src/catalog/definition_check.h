@@ -26,6 +26,7 @@ struct DefinitionProblem {
   DefinitionItem item;
   std::string message;  // the text the wizard shows
   std::string detail;   // what exactly is wrong, for the command line; may be empty
+  int field = -1;       // the list position of the field it is about, else -1
 
   // The message, then ": " and the detail when there is one.
   std::string text() const;

@@ -36,6 +36,10 @@ constexpr bool isDelimited(TableForm form) {
 // Rows of typed cells (FITS and VOTable), not of text.
 constexpr bool isTypedForm(TableForm form) { return form == TableForm::Fits || form == TableForm::VoTable; }
 
+// Rows are lines of text, so line ends mean something; a project's `eol`
+// says nothing of typed tables.
+constexpr bool hasLineEnds(TableForm form) { return !isTypedForm(form); }
+
 // Where a field's slot points. Fixed and Mrt rows are cut at byte columns:
 // the slot's first character and length. In every other form the slot's
 // first character is the 1-based number of a column (and its length only

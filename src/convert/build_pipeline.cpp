@@ -199,6 +199,23 @@ void BuildPipeline::Run::convert() {
   result_.linesRejected = loop.counters().rejected;
   result_.rowNotes = loop.counters().notes;
   result_.rowsRefused = loop.counters().refusedRows;
+  const ConversionCounters& counters = loop.counters();
+  for (int p = 0; p < kSlotCount; ++p) {
+    const auto i = static_cast<std::size_t>(p);
+    if (counters.textsCut[i] == 0) continue;
+    // As page 3 lists it, with the label it is given.
+    std::string field(trimmed(def_.fields().entry(p).text));
+    if (const std::string& label = def_.labelOfPosition(p); !label.empty() && label != field)
+      field += " (" + label + ")";
+    result_.textsCut.push_back({std::move(field), def_.fieldSlots[i].length, counters.textsCut[i],
+                                counters.firstCut[i]});
+  }
+}
+
+std::string TextCut::note() const {
+  return first + ": a text of \"" + field + "\" is longer than its " + std::to_string(length) +
+         (length == 1 ? " byte" : " bytes") + " and is cut (" + std::to_string(count) +
+         (count == 1 ? " text" : " texts") + " cut in all)";
 }
 
 // No window messages run while the files close.

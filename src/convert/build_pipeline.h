@@ -24,6 +24,16 @@ struct StageTimes {
   double header = 0, files = 0, conversion = 0, closing = 0, magnitudeSort = 0, indexSort = 0;
 };
 
+// The texts of one field that were longer than its length and cut to it.
+struct TextCut {
+  std::string field;      // its entry on page 3 and its label: "Catalog ID (Id)"
+  int length = 0;         // its length in the record
+  std::int64_t count = 0;
+  std::string first;      // where the first stands: "\"a.csv\" line 12", "\"b.fits\" row 3"
+  // As the notes of refused rows read: where, then what.
+  std::string note() const;
+};
+
 struct BuildResult {
   bool started = false;     // false: refused (empty directory) or append not confirmed
   bool completed = false;   // all stages ran
@@ -39,6 +49,8 @@ struct BuildResult {
   // of them with their file and line.
   std::int64_t rowsRefused = 0;
   std::vector<std::string> rowNotes;
+  // Per field whose texts were cut, in the order of the field list.
+  std::vector<TextCut> textsCut;
   StageTimes seconds;
   double totalSeconds = 0;
 };

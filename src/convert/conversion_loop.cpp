@@ -246,8 +246,9 @@ ConversionLoop::ConversionLoop(const CatalogDefinition& definition, const Record
       for (int p = 0; p < static_cast<int>(std::size(detail::kIntPowersOfTen)); ++p)
         if (e.scale == static_cast<double>(detail::kIntPowersOfTen[p])) tenPower = p;
     }
+    static_assert(kSlotCount <= 64, "a cut mask holds a bit per slot position");
     fields_.push_back({columnOf(slot), position, &slot, e.kind, slot.calcA, slot.calcB, e.scale, e.missing, offset,
-                       width, tenPower});
+                       width, std::uint64_t{1} << position, tenPower});
     readPositions_.push_back(position);
     textSlots_[static_cast<std::size_t>(position)] = e.kind != ValueKind::Scaled16 && e.kind != ValueKind::Float &&
                                                      e.kind != ValueKind::Byte && e.kind != ValueKind::Coordinate;
@@ -386,7 +387,7 @@ void ConversionLoop::convertLines(Batch& batch, std::size_t from, std::size_t to
     }
     batch.regions[i] = findRegion_(position.dec, position.ra);
     const LineRow cells{line, row.slots};
-    fillRecord(cells, batch.records.data() + i * recordLength, position.ra, position.dec);
+    batch.cuts[i] = fillRecord(cells, batch.records.data() + i * recordLength, position.ra, position.dec);
     if (names_.empty()) continue;
     std::uint8_t where[8];
     putSingle(where, position.ra);
@@ -437,6 +438,20 @@ void ConversionLoop::handOn(Batch& batch) {
     }
     files_.writeRecord(region, batch.records.data() + i * recordLength);
     ++counters_.records;
+    if (batch.cuts[i] != 0)
+      countCuts(batch.cuts[i], [&] {
+        const std::string file = quoted(path_);
+        return batch.lineNumbers.empty() ? file : file + " line " + std::to_string(batch.lineNumbers[i]);
+      });
+  }
+}
+
+template <typename Where>
+void ConversionLoop::countCuts(std::uint64_t mask, const Where& where) {
+  for (int p = 0; mask != 0; ++p, mask >>= 1) {
+    if ((mask & 1) == 0) continue;
+    const auto i = static_cast<std::size_t>(p);
+    if (counters_.textsCut[i]++ == 0) counters_.firstCut[i] = where();
   }
 }
 
@@ -449,6 +464,7 @@ void ConversionLoop::endBatch() {
   batch.regions.resize(n);
   batch.names.assign(n, 0);
   batch.refusals.assign(n, RowRefusal::None);
+  batch.cuts.assign(n, 0);
   if (batch.records.size() < n * recordLength) batch.records.resize(n * recordLength);
   if (batch.indexRecords.size() < n * indexRoom) batch.indexRecords.resize(n * indexRoom);
   nextLine_.store(0, std::memory_order_relaxed);
@@ -538,7 +554,8 @@ void ConversionLoop::convertLine(std::string_view input) {
   // appended after them: a failure while writing those leaves it out.
   std::uint8_t* record = wholeRecord_ ? files_.recordSpace(region) : record_.data();
   const LineRow cells{line, row.slots};
-  fillRecord(cells, record, ra, dec);
+  const std::uint64_t cuts = fillRecord(cells, record, ra, dec);
+  if (cuts != 0) countCuts(cuts, [&] { return quoted(path_) + " line " + std::to_string(lineNumber_); });
   if (!names_.empty()) writeIndexRecords(cells, ra, dec);
   if (wholeRecord_) {
     files_.commitRecord(region);
@@ -549,17 +566,20 @@ void ConversionLoop::convertLine(std::string_view input) {
 }
 
 template <typename Row>
-void ConversionLoop::fillRecord(const Row& row, std::uint8_t* record, double ra, double dec) const {  put32(record, static_cast<std::uint32_t>(roundToInt32(ra * kMasPerDegree)));
+std::uint64_t ConversionLoop::fillRecord(const Row& row, std::uint8_t* record, double ra, double dec) const {
+  put32(record, static_cast<std::uint32_t>(roundToInt32(ra * kMasPerDegree)));
   put32(record + 4, static_cast<std::uint32_t>(roundToInt32((dec + 90) * kMasPerDegree)));
 
   const std::span<std::uint8_t> whole(record, record_.size());
   auto text = [&](const FieldPlan& f) { return row.text(f.position, f.column); };
   auto number = [&](const FieldPlan& f) { return row.number(f); };
+  std::uint64_t cuts = 0;
   for (const FieldPlan& f : fields_) {
     std::uint8_t* p = record + f.offset;
     switch (f.kind) {
       case ValueKind::Text: {
         std::string_view t = text(f);
+        if (t.size() > f.width) cuts |= f.cutBit;
         const std::size_t n = std::min(f.width, t.size());
         if (f.width <= 16) {
           copySmall(p, t.data(), n);
@@ -600,6 +620,7 @@ void ConversionLoop::fillRecord(const Row& row, std::uint8_t* record, double ra,
       case ValueKind::Coordinate: break;
     }
   }
+  return cuts;
 }
 
 template <typename Row>
@@ -694,7 +715,8 @@ void ConversionLoop::convertTypedFile(RowSource& rows, const Opened& opened, con
       }
       const int region = findRegion_(position.dec, position.ra);
       std::uint8_t* record = wholeRecord_ ? files_.recordSpace(region) : record_.data();
-      fillRecord(row, record, position.ra, position.dec);
+      const std::uint64_t cuts = fillRecord(row, record, position.ra, position.dec);
+      if (cuts != 0) countCuts(cuts, [&] { return quoted(path) + " row " + std::to_string(rowNumber); });
       if (!names_.empty()) writeIndexRecords(row, position.ra, position.dec);
       if (wholeRecord_) {
         files_.commitRecord(region);

@@ -33,6 +33,11 @@ struct ConversionCounters {
   std::vector<std::string> notes;
   std::int64_t refusedRows = 0;  // rows refused so, noted or not
   static constexpr std::size_t kMaxNotes = 20;
+  // Per slot position: the texts of a text field longer than its length
+  // (the cell of a table row; a fixed column is cut by the slot itself), and
+  // where the first of them stands ("\"a.csv\" line 12", "\"b.fits\" row 3").
+  std::array<std::int64_t, kSlotCount> textsCut{};
+  std::array<std::string, kSlotCount> firstCut;
 };
 
 // Stage "Convert catalog files": every line of every input file becomes one
@@ -93,6 +98,7 @@ class ConversionLoop {
     double missing;
     std::size_t offset;
     std::size_t width;
+    std::uint64_t cutBit;  // Text: the bit of its slot position in a cut mask
     // Scaled16 with calcA 1 and calcB 0 and a scale of 10^tenPower; else -1.
     int tenPower;
   };
@@ -113,8 +119,14 @@ class ConversionLoop {
   // scaled number.
   struct LineRow;
   struct TypedRow;
+  // Returns the cut mask of the row: bit p set where the text of slot
+  // position p was longer than its field.
   template <typename Row>
-  void fillRecord(const Row& row, std::uint8_t* record, double ra, double dec) const;
+  std::uint64_t fillRecord(const Row& row, std::uint8_t* record, double ra, double dec) const;
+  // Counts the texts of a cut mask, the first of each at `where` (a
+  // function, so that the text is made only for a first).
+  template <typename Where>
+  void countCuts(std::uint64_t mask, const Where& where);
   // The index record of one name of the row at `out` (8 + name length
   // bytes); false, with `out` scribbled on, when the name is blank.
   template <typename Row>
@@ -156,6 +168,7 @@ class ConversionLoop {
     std::vector<std::uint8_t> indexRecords;
     std::vector<std::int64_t> lineNumbers;  // table forms: per row, its first line in the file
     std::vector<RowRefusal> refusals;       // table forms: per refused row, why
+    std::vector<std::uint64_t> cuts;        // per line: its cut mask (see fillRecord)
     std::string_view line(std::size_t i) const {
       const std::size_t begin = i == 0 ? 0 : ends[i - 1];
       return {bytes.data() + begin, ends[i] - begin};

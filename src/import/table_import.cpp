@@ -1,4 +1,5 @@
 #include "import/table_import.h"
+#include "import/text_widths.h"
 
 #include <algorithm>
 #include <charconv>
@@ -71,29 +72,13 @@ void count(ColumnSample& c, std::string_view cell) {
   }
 }
 
-// The width a datatype gives its texts, 0 where it gives none: Fortran
-// "A10", FITS "12A", VOTable "char[12]".
-int widthOfDatatype(std::string_view d) {
-  int n = 0;
-  auto digits = [&](std::string_view s) {
-    n = 0;
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), n);
-    return ec == std::errc() && end == s.data() + s.size() && n > 0;
-  };
-  if (d.size() >= 2 && (d.front() == 'A' || d.front() == 'a') && digits(d.substr(1))) return n;
-  if (d.size() >= 2 && (d.back() == 'A' || d.back() == 'a') && digits(d.substr(0, d.size() - 1))) return n;
-  const std::size_t open = d.find('[');
-  if (open != std::string_view::npos && d.back() == ']' && digits(d.substr(open + 1, d.size() - open - 2))) return n;
-  return 0;
-}
-
 // The Fortran-like letter (and width) of a datatype; "" when it says
 // nothing of text or number.
 std::string formatOfDatatype(std::string_view d, TableForm form) {
   const std::string lower = asciiLowered(d);
   if (lower.empty()) return {};
   if (form == TableForm::Mrt) return std::string(d);
-  const int width = widthOfDatatype(d);
+  const int width = declaredTextWidth(d);
   if (width > 0) return "A" + std::to_string(width);
   if (lower == "string" || lower == "bool" || lower == "boolean" || lower.rfind("char", 0) == 0 ||
       lower.rfind("unicodechar", 0) == 0 || lower.rfind("complex", 0) == 0 || lower == "l" || lower == "a")
@@ -313,16 +298,9 @@ ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sampl
     r.format = formatOfDatatype(c.datatype, layout.form);
     if (byColumn) {
       r.column = c.number;
-      if (const int w = widthOfDatatype(c.datatype); w > 0) {
-        r.width = w;
-        r.widthSource = "from its datatype " + c.datatype;
-      } else if (sample.rows > 0) {
-        r.width = static_cast<int>(std::max<std::size_t>(seen.widest, 1));
-        r.widthSource = "the widest cell of the first " + std::to_string(sample.rows) + " rows; longer texts are cut";
-      } else {
-        r.width = 1;
-        r.widthSource = "no row to measure: give the width on page 3";
-      }
+      TextWidth width = textWidthOf(c, seen, sample.rows);
+      r.width = width.width;
+      r.widthSource = std::move(width.source);
       if (names[c.name] > 1 && !c.name.empty()) {
         // Found again by name, it would be the first of them: go by number.
         r.label.clear();

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "ui/platform_services.h"
+#include "ui/qt_text.h"
 
 namespace mirdal {
 
@@ -26,7 +27,7 @@ BuildSummary::BuildSummary(const BuildResult& r, const QString& outputDirectory,
   setAttribute(Qt::WA_DeleteOnClose);
 
   const QString indexNames = r.indexRecordsWritten > 0 ? count(r.indexRecordsWritten) : QStringLiteral("no index");
-  const QList<QPair<QString, QString>> rows = {
+  QList<QPair<QString, QString>> rows = {
       {QStringLiteral("Records written"), count(r.recordsWritten)},
       {QStringLiteral("Index names"), indexNames},
       {QStringLiteral("Lines rejected"),
@@ -35,6 +36,12 @@ BuildSummary::BuildSummary(const BuildResult& r, const QString& outputDirectory,
       {QStringLiteral("Time"), QStringLiteral("%1 s").arg(QLocale::c().toString(r.totalSeconds, 'f', 2))},
       {QStringLiteral("Output directory"), QDir::toNativeSeparators(outputDirectory)},
   };
+  if (!r.textsCut.empty()) {
+    // Never silent: each field whose texts did not fit, and where the first stands.
+    QStringList notes;
+    for (const TextCut& c : r.textsCut) notes << fromBytes(c.note());
+    rows.insert(3, {QStringLiteral("Texts cut"), notes.join(QLatin1Char('\n'))});
+  }
 
   auto* grid = new QGridLayout;
   int row = 0;

@@ -187,6 +187,8 @@ void CatalogPage::SpeedButton1Click() {
     showInputFiles();
     // A file that cannot be read as text stops here, its name in the message.
     proposeTableForm(def.settings.inputfiles.front());
+    // FITS and VOTable rows are no lines: their `eol` stays as it is.
+    if (!hasLineEnds(def.settings.format)) return;
     const std::optional<int> eol = EolDetector::detectEol(fileSystem(), def.settings.inputfiles.front());
     if (!eol) {
       services().message(dialogParent(), kUnrecognizedEolWarning);
@@ -222,6 +224,7 @@ void CatalogPage::showTableForm() {
   inputFormBox_->setCurrentIndex(index);
   headerRowBox_->setChecked(definition().settings.headerrow);
   headerRowBox_->setEnabled(headerRowChosen(form));
+  lineEndGroup_->setEnabled(hasLineEnds(form));
 }
 
 void CatalogPage::proposeTableForm(const std::string& path) {

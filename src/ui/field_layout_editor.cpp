@@ -27,6 +27,7 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
+#include "import/unit_mismatch.h"
 #include "input/cell_columns.h"
 #include "convert/field_preview.h"
 #include "input/input_reader.h"
@@ -52,8 +53,6 @@ constexpr char kRulerBlock[] = "1234567890";
 // Shown in place of a control byte of the sample, which the text control
 // would otherwise take as a line break or a tab stop and so shift the columns.
 constexpr char16_t kControlByteMark = 0x00B7;
-// Rows after the header read for the widest cell of each column.
-constexpr int kWidthRows = 50;
 
 // The list reports releases after it has handled them, so that a tick
 // toggled by the click is already stored.
@@ -264,8 +263,14 @@ void FieldLayoutEditor::buildPreview() {
   previewRefused_->setTextFormat(Qt::RichText);
   previewRefused_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   grid->addWidget(previewRefused_, 3, 0, 1, 2);
+  previewUnit_ = new QLabel(preview_);
+  previewUnit_->setObjectName("PreviewUnit");
+  previewUnit_->setTextFormat(Qt::RichText);
+  previewUnit_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  grid->addWidget(previewUnit_, 4, 0, 1, 2);
   grid->setColumnStretch(1, 1);
   previewRefused_->hide();
+  previewUnit_->hide();
 }
 
 // Number, name, unit and the sample row's value of each column, one a row.
@@ -330,6 +335,7 @@ void FieldLayoutEditor::showFieldList() {
       item->setCheckState(def_.ticked(p) ? Qt::Checked : Qt::Unchecked);
     }
   }
+  showImportCaption();
   // Slots, labels and flags follow positions, so a field current beyond a
   // shorter list is brought onto its last entry rather than addressing a
   // label or slot past it.
@@ -402,19 +408,26 @@ void FieldLayoutEditor::refresh() {
 // Highlights the columns of the slot in the sample line, up to its end. A
 // field that starts past the end highlights nothing: the cursor then stands
 // at the end of the line, where the field would begin.
+int FieldLayoutEditor::columnOfCurrent() const {
+  if (layout_.columns.empty() || !hasCurrent()) return -1;
+  const FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(current_)];
+  int row = -1;
+  if (columnMode()) {
+    // The column the build finds for the slot: by name where it has one.
+    row = slot.firstChar - 1;
+    const std::string& name = def_.fieldNames[static_cast<std::size_t>(current_)];
+    for (const TableColumn& c : layout_.columns)
+      if (!name.empty() && c.name == name) row = c.number - 1;
+  } else {
+    for (const TableColumn& c : layout_.columns)
+      if (c.firstByte == slot.firstChar && c.lastByte == slot.firstChar + slot.length - 1) row = c.number - 1;
+  }
+  return row >= 0 && row < static_cast<int>(layout_.columns.size()) ? row : -1;
+}
+
 void FieldLayoutEditor::highlight(int firstChar, int length) {
   if (!layout_.columns.empty()) {
-    int row = -1;
-    if (columnMode() && hasCurrent()) {
-      // The column the build finds for the slot: by name where it has one.
-      row = firstChar - 1;
-      const std::string& name = def_.fieldNames[static_cast<std::size_t>(current_)];
-      for (const TableColumn& c : layout_.columns)
-        if (!name.empty() && c.name == name) row = c.number - 1;
-    } else if (hasCurrent()) {
-      for (const TableColumn& c : layout_.columns)
-        if (c.firstByte == firstChar && c.lastByte == firstChar + length - 1) row = c.number - 1;
-    }
+    const int row = columnOfCurrent();
     const QSignalBlocker block(ColumnList);
     if (row >= 0 && row < ColumnList->rowCount()) {
       ColumnList->selectRow(row);
@@ -478,6 +491,7 @@ void FieldLayoutEditor::CheckBox2Click() {
 // The sample
 
 void FieldLayoutEditor::enterPage() {
+  showImportCaption();
   try {
     loadSample();
   } catch (const std::exception& e) {
@@ -511,16 +525,16 @@ void FieldLayoutEditor::loadSample() {
 }
 
 // The header of the file at `path` read as its form says, then the first
-// rows after it: the first is the sample, all give the widest cells. FITS
-// and VOTable rows hold typed cells: the sample shows each as its shortest
-// exact text, and the preview reads them from a comma-separated row made of
-// those texts, so that the numbers it gives are the stored ones.
+// row after it, the sample. FITS and VOTable rows hold typed cells: the
+// sample shows each as its shortest exact text, and the preview reads them
+// from a comma-separated row made of those texts, so that the numbers it
+// gives are the stored ones.
 void FieldLayoutEditor::loadTableSample(const std::string& path) {
-  RowSample sample = readRowSample(fs_, path, InputFormat::of(def_.settings), kWidthRows, kMaxSampleLength);
+  RowSample sample = readRowSample(fs_, path, InputFormat::of(def_.settings), 1, kMaxSampleLength);
   layout_ = std::move(sample.layout);
   layoutPath_ = path;
   cells_ = std::move(sample.cells);
-  widths_ = std::move(sample.widths);
+  textWidths_.clear();
   showSample(sample.rows.front());
   showColumns();
 }
@@ -549,7 +563,7 @@ void FieldLayoutEditor::clearColumns() {
   layout_ = TableLayout{};
   layoutPath_.clear();
   cells_.clear();
-  widths_.clear();
+  textWidths_.clear();
   {
     const QSignalBlocker block(ColumnList);
     ColumnList->setRowCount(0);
@@ -569,14 +583,34 @@ bool FieldLayoutEditor::readsText(int position) const {
          kind != ValueKind::Coordinate;
 }
 
+void FieldLayoutEditor::showImportCaption() {
+  const bool ownDescription = def_.settings.format != TableForm::Fixed && !def_.settings.inputfiles.empty();
+  importButton_->setText(ownDescription ? QStringLiteral("Propose columns") : QStringLiteral("Import ReadMe..."));
+}
+
+int FieldLayoutEditor::textWidthOfColumn(int row) {
+  if (textWidths_.empty()) textWidths_ = textWidthsOf(fs_, layoutPath_, InputFormat::of(def_.settings));
+  const auto r = static_cast<std::size_t>(row);
+  return r < textWidths_.size() ? textWidths_[r].width : 1;
+}
+
 void FieldLayoutEditor::ColumnListClick(int row) {
   if (!hasCurrent() || row < 0 || row >= static_cast<int>(layout_.columns.size())) return;
   const TableColumn& column = layout_.columns[static_cast<std::size_t>(row)];
   const auto i = static_cast<std::size_t>(current_);
   FieldSlot& slot = def_.fieldSlots[i];
   if (columnMode()) {
+    int length = 1;
+    if (readsText(current_)) {
+      try {
+        length = textWidthOfColumn(row);
+      } catch (const std::exception& e) {
+        services_.message(window(), QString::fromLocal8Bit(e.what()));
+        return;
+      }
+    }
     slot.firstChar = column.number;
-    slot.length = readsText(current_) ? std::max(1, widths_[static_cast<std::size_t>(row)]) : 1;
+    slot.length = length;
     def_.fieldNames[i] = column.name;
   } else if (column.firstByte > 0) {
     slot.firstChar = column.firstByte;
@@ -584,6 +618,8 @@ void FieldLayoutEditor::ColumnListClick(int row) {
   } else {
     return;
   }
+  // A field given a column is one the build reads.
+  if (QListWidgetItem* item = CheckListBox1->item(current_)) item->setCheckState(Qt::Checked);
   refresh();
 }
 
@@ -720,6 +756,7 @@ void FieldLayoutEditor::updatePreview() {
     previewRa_->clear();
     previewDec_->clear();
     previewRefused_->hide();
+    previewUnit_->hide();
     return;
   }
   std::string_view line = sample_;
@@ -784,6 +821,16 @@ void FieldLayoutEditor::updatePreview() {
   previewRa_->setText(ra);
   previewDec_->setText(dec);
   previewRefused_->setVisible(preview.refused);
+
+  std::string mismatch;
+  if (const int column = columnOfCurrent(); column >= 0) {
+    const FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(current_)];
+    mismatch = unitMismatch(def_.fields().entry(current_).text, layout_.columns[static_cast<std::size_t>(column)].unit,
+                            slot.calcA);
+  }
+  previewUnit_->setText(amber(fitted(fromBytes(mismatch), room)));
+  previewUnit_->setToolTip(fromBytes(mismatch));
+  previewUnit_->setVisible(!mismatch.empty());
 }
 
 void FieldLayoutEditor::resizeEvent(QResizeEvent* event) {

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "import/text_widths.h"
 #include "input/table_header.h"
 #include "catalog/catalog_definition.h"
 #include "util/file_system.h"
@@ -53,9 +54,11 @@ class PlatformServices;
 // value. The sample row is then the first data row after the header. Where
 // slots name columns, the list takes the rulers' place: clicking a column
 // points the current field at it (First Char is the column's number, Length
-// 1 for a number and the widest cell of the first rows for a text), and the
-// preview places the sample row's cells as the build does. For MRT the
-// rulers stay and a click takes the column's bytes.
+// 1 for a number and for a text the width the import gives it, textWidthsOf)
+// and ticks it, and the preview places the sample row's cells as the build
+// does. For MRT the rulers stay and a click takes the column's bytes. Where
+// the column's unit is not the field's (degrees read as hours, mas/yr as
+// arcsec/yr) and no calibration converts it, the preview says so.
 class FieldLayoutEditor : public QWidget {
   Q_OBJECT
  public:
@@ -86,6 +89,8 @@ class FieldLayoutEditor : public QWidget {
 
   // List position of the current field, -1 for none.
   int currentField() const { return current_; }
+  // Makes the entry at list position `position` the current field.
+  void selectField(int position) { setCurrent(position); }
   // The first line of the sample as read, in bytes.
   const std::string& sampleLine() const { return sample_; }
 
@@ -100,8 +105,9 @@ class FieldLayoutEditor : public QWidget {
   void updatePreview();
 
  signals:
-  // "Import ReadMe..." was pressed; the window imports (it owns the controls
-  // of page 2 that an import changes).
+  // "Import ReadMe..." ("Propose columns" where the input file describes its
+  // own columns) was pressed; the window imports (it owns the controls of
+  // page 2 that an import changes).
   void importReadMeRequested();
 
  public slots:
@@ -142,6 +148,14 @@ class FieldLayoutEditor : public QWidget {
   void loadTableSample(const std::string& path);
   void showColumns();
   void clearColumns();
+  // "Propose columns" where the import reads the input file's own
+  // description, "Import ReadMe..." where it reads a ReadMe.
+  void showImportCaption();
+  // The width of the texts of column `row` (see textWidthsOf), measured once
+  // per sample. Throws Error as RowSource does.
+  int textWidthOfColumn(int row);
+  // The row of ColumnList the current field reads, -1 for none.
+  int columnOfCurrent() const;
   // Slots name columns and the columns of the sample's file are known.
   bool columnMode() const;
   // The sample row's cells placed in the slots, as the build places a row.
@@ -159,12 +173,12 @@ class FieldLayoutEditor : public QWidget {
   bool sampleShown_ = false;  // the memo holds the three lines of sample_
   QPointer<Adv> adv_;
   // Forms other than fixed columns: the file's columns, the sample row's
-  // cell in each, the widest cell of the first rows in each, and the
+  // cell in each, the width of texts in each once asked for, and the
   // sample row as placed (slots pointed at the cells of placedText_).
   TableLayout layout_;
   std::string layoutPath_;
   std::vector<std::string> cells_;
-  std::vector<int> widths_;
+  std::vector<TextWidth> textWidths_;
   std::string placedText_;
   std::array<FieldSlot, kSlotCount> placed_{};
   std::array<std::string, kSlotCount> slotProblems_{};
@@ -185,6 +199,7 @@ class FieldLayoutEditor : public QWidget {
   QLabel* previewRa_ = nullptr;
   QLabel* previewDec_ = nullptr;
   QLabel* previewRefused_ = nullptr;
+  QLabel* previewUnit_ = nullptr;
   std::function<std::string(const std::string&)> resolveInput_;
 };
 

@@ -92,8 +92,37 @@ void FieldsPage::ImportReadMeButtonClick() {
   });
 }
 
+namespace {
+
+// The fields that read a column: ticked, with a column and a length.
+bool readsAnyColumn(const CatalogDefinition& def) {
+  for (int p = 0; p < def.fields().size(); ++p) {
+    const FieldSlot& slot = def.fieldSlots[static_cast<std::size_t>(p)];
+    if (def.ticked(p) && slot.firstChar >= 1 && slot.length >= 1) return true;
+  }
+  return false;
+}
+
+// Whether `a` and `b` read the same columns the same way into the same fields.
+bool sameMapping(const CatalogDefinition& a, const CatalogDefinition& b) {
+  if (a.fields().size() != b.fields().size()) return false;
+  for (int p = 0; p < a.fields().size(); ++p) {
+    const auto i = static_cast<std::size_t>(p);
+    const FieldSlot& x = a.fieldSlots[i];
+    const FieldSlot& y = b.fieldSlots[i];
+    if (a.ticked(p) != b.ticked(p) || x.firstChar != y.firstChar || x.length != y.length || x.calcA != y.calcA ||
+        x.calcB != y.calcB || a.fieldNames[i] != b.fieldNames[i])
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 // Every form but fixed columns describes its columns in the file itself:
-// the import reads the first input file instead of a ReadMe.
+// the import reads the first input file instead of a ReadMe. A mapping made
+// on this page that the proposal would change is replaced only when the
+// user says so.
 void FieldsPage::importInputDescription() {
   CatalogDefinition& def = definition();
   const std::string input = def.settings.inputfiles.front();
@@ -101,6 +130,11 @@ void FieldsPage::importInputDescription() {
   CatalogDefinition imported = def;
   const TableImport result =
       importTableDescription(fileSystem(), wizard().inputNameAsBuilt(input), def.settings.format, def.type(), imported);
+  if (readsAnyColumn(def) && !sameMapping(def, imported) &&
+      !services().askYesNo(dialogParent(),
+                           QStringLiteral("Replace the columns chosen on page 3 with the ones proposed from \"%1\"?")
+                               .arg(fromPath(input))))
+    return;
   def = std::move(imported);
   wizard().mapDefinitionToControls();
   editor_->enterPage();

@@ -237,7 +237,13 @@ bool Form1::checkPage(int index) {
 
 bool Form1::passes(const std::optional<DefinitionProblem>& problem) {
   if (!problem) return true;
-  services_.message(this, fromBytes(problem->message));
+  QString text = fromBytes(problem->message);
+  // A field problem names its entry, which page 3 makes the current field.
+  if (problem->field >= 0 && problem->field < def_.fields().size()) {
+    text += QLatin1Char(' ') + fromBytes(std::string(def_.fields().entry(problem->field).text));
+    fieldsPage_->editor()->selectField(problem->field);
+  }
+  services_.message(this, text);
   catalogPage_->focusItem(problem->item);
   return false;
 }

@@ -201,6 +201,57 @@ TEST(TableForms, ColumnsAreFoundByNameInEachFile) {
   EXPECT_EQ(got, (std::map<std::int64_t, std::string>{{36'000'000, "A"}, {39'600'000, "B"}}));
 }
 
+// A text longer than its field is cut to the field's length, and every one
+// is counted per field, with where the first stands: from rows handed on
+// in batches (two threads), one by one, and from typed cells.
+TEST(TableForms, TextsLongerThanTheirFieldAreCountedPerField) {
+  // Rows "ra,dec,id,mag" whose every `every`th id is 7 bytes, the others 3.
+  auto rows = [](int n, int every, bool vot) {
+    std::string text = vot ? "<VOTABLE><RESOURCE><TABLE><FIELD name=\"ra\" datatype=\"double\"/><FIELD name=\"dec\" "
+                             "datatype=\"double\"/><FIELD name=\"id\" datatype=\"char\" arraysize=\"*\"/><FIELD "
+                             "name=\"mag\" datatype=\"float\"/><DATA><TABLEDATA>"
+                           : "ra,dec,id,mag\n";
+    for (int r = 1; r <= n; ++r) {
+      const std::string cells[] = {std::to_string(r % 360), "20", r % every == 0 ? "LONG_ID" : "abc", "5"};
+      if (vot) text += "<TR>";
+      for (int k = 0; k < 4; ++k) text += vot ? "<TD>" + cells[k] + "</TD>" : cells[k] + (k == 3 ? "\n" : ",");
+      if (vot) text += "</TR>";
+    }
+    return vot ? text + "</TABLEDATA></DATA></TABLE></RESOURCE></VOTABLE>" : text;
+  };
+  const struct {
+    const char* name;
+    TableForm form;
+    std::string text;
+    std::int64_t cut;
+    std::string first;  // after the file's name
+  } cases[] = {
+      {"batches of rows", TableForm::Csv, rows(5000, 10, false), 500, " line 11"},
+      {"a few rows", TableForm::Csv, rows(5, 4, false), 1, " line 5"},
+      {"typed cells", TableForm::VoTable, rows(4, 3, true), 1, " row 3"},
+      {"texts that fit", TableForm::Csv, rows(100, 1000, false), 0, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string input = dir.write("t.txt", c.text);
+    CatalogDefinition def = testing::decimalStars("tst", {input}, 1, dir.str() + "/out");
+    def.settings.longname = "test";
+    def.settings.format = c.form;
+    def.settings.headerrow = true;
+    for (int p = 0; p < 4; ++p) {
+      setSlot(def, p, p + 1, p == 2 ? 3 : 1);
+      def.fieldNames[static_cast<std::size_t>(p)] = std::array{"ra", "dec", "id", "mag"}[static_cast<std::size_t>(p)];
+    }
+    RecordingUi ui;
+    const BuildResult r = BuildPipeline(ui).run(def);
+    ASSERT_EQ(r.textsCut.size(), c.cut == 0 ? 0u : 1u);
+    if (c.cut == 0) continue;
+    EXPECT_EQ(r.textsCut[0].note(), "\"" + input + "\"" + c.first + ": a text of \"Catalog ID (Id)\" is longer than its "
+              "3 bytes and is cut (" + std::to_string(c.cut) + (c.cut == 1 ? " text" : " texts") + " cut in all)");
+  }
+}
+
 // A FITS table cut short or a VOTable cut inside its base64 stops a rebuild
 // with the file and the reason, and leaves the catalog built before.
 TEST(TableForms, DamagedBinaryTablesKeepThePreviousCatalog) {

@@ -243,15 +243,17 @@ class WizardNavigationTest : public QObject {
     w.click("nextbt");
     QCOMPARE(w.page(), 2);
     w.click("nextbt");
-    QCOMPARE(w.services.messages, QStringList{"Required field missing !"});
+    // The message names the entry, which becomes the current field.
+    QCOMPARE(w.services.messages, QStringList{"Required field missing ! [RA (hours)]"});
     QCOMPARE(w.page(), 2);
+    QCOMPARE(w.find<QListWidget>("CheckListBox1")->currentRow(), 0);
 
     // One required entry still unticked is enough to refuse.
     w.tick("[RA (hours)]");
     w.tick("[DEC (degrees)]");
     w.services.messages.clear();
     w.click("nextbt");
-    QCOMPARE(w.services.messages, QStringList{"Required field missing !"});
+    QCOMPARE(w.services.messages, QStringList{"Required field missing ! [Magnitude (mag)]"});
     w.tick("[Magnitude (mag)]");
     w.services.messages.clear();
     w.click("nextbt");

@@ -5,12 +5,14 @@
 
 #include <QtTest>
 
+#include "support/fits_writer.h"
 #include "support/temp_dir.h"
 #include "ui/wizard_fixture.h"
 
 using namespace mirdal;
 using mirdal::testing::TempDir;
 using mirdal::testing::Wizard;
+using mirdal::testing::writeFitsTable;
 
 namespace {
 
@@ -42,6 +44,39 @@ const FormCase kCases[] = {
     {"stars.bin", "\x7f" "ELF\0\0\1\2\3\0\0\0\0\0\0\0", TableForm::Fixed, false,
      nullptr, 0, nullptr, nullptr},
 };
+
+// Page 3 on files whose first rows do not show the width of their texts:
+// sixty ids, "1" to "60" but for row 55's 12 bytes (a FITS "12A" column
+// holds short ones only); "ra" in degrees where the file gives a unit.
+struct Page3Case {
+  const char* file;
+  TableForm form;
+  bool unitWarning;  // "ra" read as [RA decimal (hours)]
+};
+const Page3Case kPage3Cases[] = {
+    {"long.csv", TableForm::Csv, false}, {"declared.fits", TableForm::Fits, true}, {"late.vot", TableForm::VoTable, true}};
+
+std::string writePage3File(const TempDir& dir, const Page3Case& c) {
+  std::vector<std::string> ids;
+  for (int r = 1; r <= 60; ++r) ids.push_back(r == 55 ? "HR 123456789" : std::to_string(r));
+  std::string text = c.form == TableForm::Csv ? "id,ra,dec,vmag\n"
+                     : "<?xml version=\"1.0\"?>\n<VOTABLE version=\"1.4\"><RESOURCE><TABLE>\n"
+                       "<FIELD name=\"id\" datatype=\"char\" arraysize=\"*\"/><FIELD name=\"ra\" datatype=\"double\" "
+                       "unit=\"deg\"/><FIELD name=\"dec\" datatype=\"double\"/><FIELD name=\"vmag\" datatype=\"float\"/>\n"
+                       "<DATA><TABLEDATA>";
+  std::vector<std::vector<std::string>> rows;
+  for (const std::string& id : ids) {
+    text += c.form == TableForm::Csv ? id + ",10.5,-20.25,3.5\n"
+                                     : "<TR><TD>" + id + "</TD><TD>10.5</TD><TD>-20.25</TD><TD>3.5</TD></TR>";
+    rows.push_back({id.substr(0, 2), "10.5", "-20.25", "3.5"});
+  }
+  if (c.form == TableForm::Fits) {
+    const std::string path = (dir.path() / c.file).string();
+    writeFitsTable(path, {{"id", "12A"}, {"ra", "D", "deg"}, {"dec", "D"}, {"vmag", "E"}}, rows);
+    return path;
+  }
+  return dir.write(c.file, c.form == TableForm::Csv ? text : text + "</TABLEDATA></DATA></TABLE></RESOURCE></VOTABLE>");
+}
 
 }  // namespace
 
@@ -98,18 +133,52 @@ class WizardTableFormTest : public QObject {
       QCOMPARE(def.fieldSlots[2].length, c.idWidth);
       QCOMPARE(def.fieldNames[2], std::string("id"));
       QCOMPARE(def.fieldSlots[3].length, 1);
-      QCOMPARE(w.label("PreviewValue"), QString(c.id) + " (not ticked)");
+      // A field given a column is ticked.
+      for (int p : {0, 1, 2, 3}) QVERIFY(def.ticked(p));
+      QCOMPARE(w.label("PreviewValue"), QString(c.id));
       QVERIFY2(w.label("PreviewRa").endsWith("10.50000\u00B0"), qPrintable(w.label("PreviewRa")));
       QVERIFY2(w.label("PreviewDec").endsWith("-20.25000\u00B0"), qPrintable(w.label("PreviewDec")));
       w.selectField("[Magnitude (mag)]");
-      QCOMPARE(w.label("PreviewValue"), QString(c.vmag) + " (not ticked)");
+      QCOMPARE(w.label("PreviewValue"), QString(c.vmag));
 
-      // "Import ReadMe..." reads the columns the file describes; no ReadMe is asked for.
+      // "Propose columns" reads the columns the file describes; no ReadMe is
+      // asked for, and the mapping made by hand is replaced once confirmed.
+      QCOMPARE(w.find<QPushButton>("ImportReadMeButton")->text(), QString("Propose columns"));
+      w.services.yesNoAnswers.push_back(true);
       w.click("ImportReadMeButton");
+      QCOMPARE(w.services.questions.size(), 1);
+      QVERIFY(w.services.questions.front().startsWith("Replace the columns chosen on page 3"));
       QCOMPARE(w.services.fileRequests.back().kind, QString("openFiles"));
       QVERIFY2(w.services.messages.back().startsWith("Imported from"), qPrintable(w.services.messages.join('|')));
       QCOMPARE(w.form.definition().fieldNames[0], std::string("ra"));
       QCOMPARE(w.form.definition().fieldNames[1], std::string("dec"));
+    }
+  }
+
+  void page3TakesTheImportsWidthsAndWarnsOfUnits() {
+    for (const Page3Case& c : kPage3Cases) {
+      TempDir dir;
+      Wizard w;
+      w.choose("RadioGroup2", 1);
+      w.choose("RadioGroup3", 1);
+      w.fillPage1(QString::fromStdString(writePage3File(dir, c)));
+      // Rows of a FITS or VOTable file have no line ends to choose or warn of.
+      QVERIFY2(w.services.messages.isEmpty(), qPrintable(w.services.messages.join('|')));
+      QCOMPARE(w.find<RadioGroup>("RadioGroup5")->isEnabled(), c.form == TableForm::Csv);
+      QCOMPARE(w.form.definition().settings.eol, c.form == TableForm::Csv ? 1 : 2);
+      w.click("nextbt");
+      w.click("nextbt");
+      w.selectField("Catalog ID");
+      w.pickColumn("id");
+      QCOMPARE(w.form.definition().fieldSlots[2].length, 12);
+      w.selectField("[RA decimal (hours)]");
+      w.pickColumn("ra");
+      QCOMPARE(w.shown("PreviewUnit"), c.unitWarning);
+      if (c.unitWarning) QVERIFY(w.label("PreviewUnit").startsWith("The column's unit is deg, the field's hours"));
+      // A mapping made by hand stays unless the user agrees to replace it.
+      w.click("ImportReadMeButton");
+      QCOMPARE(w.services.questions.size(), 1);
+      QCOMPARE(w.form.definition().fieldSlots[2].length, 12);
     }
   }
 };
