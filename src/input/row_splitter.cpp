@@ -251,4 +251,13 @@ bool isMissingCell(std::string_view cell, std::string_view nullMarker) {
   return !nullMarker.empty() && (cell == nullMarker || t == nullMarker);
 }
 
+bool isMissingNumber(std::string_view cell) {
+  const std::string_view t = trimmed(cell);
+  if (t == "-" || t == "--") return true;
+  if (t.size() == 4 && asciiLower(t[0]) == 'n' && asciiLower(t[1]) == 'u' && asciiLower(t[2]) == 'l' &&
+      asciiLower(t[3]) == 'l')
+    return true;
+  return isMissingCell(t);
+}
+
 }  // namespace mirdal

@@ -109,4 +109,9 @@ bool isEnclosedRow(std::string_view line, char separator);
 // case, or the form's `nullMarker` when that is not empty.
 bool isMissingCell(std::string_view cell, std::string_view nullMarker = {});
 
+// A number's cell that stands for no value, as archives write one: what
+// isMissingCell takes, "null" in any letter case, "-" or "--". (A text cell
+// "-" may be a value, a declination's sign for one: only numbers read it so.)
+bool isMissingNumber(std::string_view cell);
+
 }  // namespace mirdal
