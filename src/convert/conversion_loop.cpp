@@ -290,7 +290,11 @@ void ConversionLoop::prepareFile(const std::string& path, const TableLayout& lay
   placers_[1].reset();
   if (!cells_) return;
   const FileColumns columns = resolveColumns(def_, readPositions_, layout, path);
-  for (auto& placer : placers_) placer = std::make_unique<CellPlacer>(layout.delimiting, columns, textSlots_);
+  const auto masks = positionMasks();
+  for (auto& placer : placers_) {
+    placer = std::make_unique<CellPlacer>(layout.delimiting, columns, textSlots_);
+    placer->refuseMissing(masks.first, masks.second);
+  }
 }
 
 void ConversionLoop::convertFile(const std::string& path, int eol, const Opened& opened,
@@ -511,7 +515,17 @@ void ConversionLoop::drain() {
   waitForHelper(batches_[current_]);
 }
 
-void ConversionLoop::note(std::int64_t lineNumber, std::string_view row, RowRefusal refusal) {
+std::pair<std::uint64_t, std::uint64_t> ConversionLoop::positionMasks() const {
+  const int decEnd = def_.fields().firstTypePosition();
+  // The declination's sign (dectype 0) is a text: "-" is its value there.
+  const int decBegin = raCount_ + (dectype_ == 0 ? 1 : 0);
+  std::uint64_t ra = 0, dec = 0;
+  for (int p = 0; p < raCount_; ++p) ra |= std::uint64_t{1} << p;
+  for (int p = decBegin; p < decEnd; ++p) dec |= std::uint64_t{1} << p;
+  return {ra, dec};
+}
+
+void ConversionLoop::note(std::int64_t lineNumber, std::string_view row, RowRefusal refusal, const char* unit) {
   ++counters_.refusedRows;
   if (counters_.notes.size() >= ConversionCounters::kMaxNotes) return;
   int cells = 0;
@@ -523,7 +537,7 @@ void ConversionLoop::note(std::int64_t lineNumber, std::string_view row, RowRefu
     cells = static_cast<int>(splitter.size());
     needed = placers_[0]->cellsNeeded();
   }
-  counters_.notes.push_back("\"" + path_ + "\" line " + std::to_string(lineNumber) + ": " +
+  counters_.notes.push_back("\"" + path_ + "\" " + unit + " " + std::to_string(lineNumber) + ": " +
                             rowRefusalText(refusal, cells, needed));
 }
 
@@ -690,6 +704,22 @@ void ConversionLoop::convertTypedFile(RowSource& rows, const Opened& opened, con
     }
     return text;
   };
+  // Why a row whose position is refused has none: a right ascension or
+  // declination cell that holds no value; None for a value out of range.
+  const auto masks = positionMasks();
+  auto missingPosition = [&masks](const TypedRow& row) {
+    for (int p = 0; p < 64; ++p) {
+      const std::uint64_t bit = std::uint64_t{1} << p;
+      if (((masks.first | masks.second) & bit) == 0) continue;
+      const TableCell* c = row.cell(p);
+      if (c && !(c->kind == TableCell::Kind::Missing ||
+                 (c->kind == TableCell::Kind::Real && std::isnan(c->real)) ||
+                 (c->kind == TableCell::Kind::Text && isMissingNumber(c->text))))
+        continue;
+      return (masks.first & bit) != 0 ? RowRefusal::MissingRa : RowRefusal::MissingDec;
+    }
+    return RowRefusal::None;
+  };
   std::vector<TableCell> cells;
   std::int64_t rowNumber = 0;
   for (;;) {
@@ -711,6 +741,8 @@ void ConversionLoop::convertTypedFile(RowSource& rows, const Opened& opened, con
       if (!position.valid) {
         rejectLog_.reject(rowText(row.cells, rowNumber));
         ++counters_.rejected;
+        if (const RowRefusal missing = missingPosition(row); missing != RowRefusal::None)
+          note(rowNumber, {}, missing, "row");
         continue;
       }
       const int region = findRegion_(position.dec, position.ra);

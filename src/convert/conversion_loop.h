@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "input/cell_columns.h"
@@ -28,8 +29,10 @@ struct ConversionCounters {
   std::int64_t records = 0;
   std::int64_t indexRecords = 0;
   std::int64_t rejected = 0;
-  // Why rows of a table were refused other than for their position, each
-  // naming the file and the line: the first kMaxNotes of them.
+  // Why rows of a table were refused other than for an impossible position
+  // (a cell that does not fit the table, a right ascension or declination
+  // missing), each naming the file and the line or row: the first kMaxNotes
+  // of them.
   std::vector<std::string> notes;
   std::int64_t refusedRows = 0;  // rows refused so, noted or not
   static constexpr std::size_t kMaxNotes = 20;
@@ -147,7 +150,10 @@ class ConversionLoop {
   PlacedRow placeRow(std::string_view line, CellPlacer* placer, FieldSlot* slots) const;
   // Per file of a delimited form: the columns of the slots.
   void prepareFile(const std::string& path, const TableLayout& layout);
-  void note(std::int64_t lineNumber, std::string_view row, RowRefusal refusal);
+  // The slots (a bit per position) of the right ascension's numbers and of
+  // the declination's (its sign aside).
+  std::pair<std::uint64_t, std::uint64_t> positionMasks() const;
+  void note(std::int64_t lineNumber, std::string_view row, RowRefusal refusal, const char* unit = "line");
 
   // Lines are converted in batches: the lines read up to the next
   // checkpoint (or 1 MiB of them). Where the machine has two cores a second

@@ -71,6 +71,10 @@ std::string rowRefusalText(RowRefusal refusal, int cells, int cellsNeeded) {
     case RowRefusal::FewerCells:
       return "it has " + std::to_string(cells) + (cells == 1 ? " cell" : " cells") +
              " where the fields read up to column " + std::to_string(cellsNeeded);
+    case RowRefusal::MissingRa:
+      return "the right ascension is missing";
+    case RowRefusal::MissingDec:
+      return "the declination is missing";
   }
   return "";
 }
@@ -101,6 +105,8 @@ RowRefusal CellPlacer::place(std::string_view line, const FieldSlot* base, Field
     const CellSpan& span = splitter_.spans()[static_cast<std::size_t>(c)];
     std::size_t offset = span.offset;
     const std::string_view cell = splitter_.cell(static_cast<std::size_t>(c));
+    if ((((raSlots_ | decSlots_) >> p) & 1) != 0 && isMissingNumber(cell))
+      return ((raSlots_ >> p) & 1) != 0 ? RowRefusal::MissingRa : RowRefusal::MissingDec;
     if (textSlots_[static_cast<std::size_t>(p)] && !span.quoted && isMissingCell(cell)) {
       slot.length = 0;
       continue;

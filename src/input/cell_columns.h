@@ -45,6 +45,8 @@ enum class RowRefusal : std::uint8_t {
   TooManyCells,
   TooLong,
   FewerCells,  // fewer cells than the columns the fields read
+  MissingRa,   // a right ascension's cell holds no value (isMissingNumber)
+  MissingDec,  // a declination's cell holds no value (the sign's aside)
 };
 
 // "the line ends inside a quoted cell", "it has 3 cells where the fields read up to column 5"
@@ -58,6 +60,15 @@ class CellPlacer {
   // nothing. Numbers need no such care: "NaN" is no number, so it is their
   // missing value already, and it keeps a position from being taken for 0.
   CellPlacer(Delimiting delimiting, const FileColumns& columns, const std::array<bool, kSlotCount>& textSlots);
+
+  // The slots (a bit per slot position) that hold the numbers of the right
+  // ascension and of the declination: a row where one of their cells stands
+  // for no value is refused (MissingRa, MissingDec) rather than put at 0.
+  // None by default.
+  void refuseMissing(std::uint64_t raSlots, std::uint64_t decSlots) {
+    raSlots_ = raSlots;
+    decSlots_ = decSlots;
+  }
 
   // Splits `line` and points each slot that reads a cell at that cell in
   // `text` (its calibration taken from `base`; every other slot of `slots`
@@ -75,6 +86,7 @@ class CellPlacer {
   RowSplitter splitter_;
   FileColumns columns_;
   std::array<bool, kSlotCount> textSlots_;
+  std::uint64_t raSlots_ = 0, decSlots_ = 0;
   std::vector<int> reading_;  // the slots that read a cell
   std::string copy_;
 };

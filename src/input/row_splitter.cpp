@@ -248,7 +248,15 @@ bool isMissingCell(std::string_view cell, std::string_view nullMarker) {
   const std::string_view t = trimmed(cell);
   if (t.empty()) return true;
   if (t.size() == 3 && asciiLower(t[0]) == 'n' && asciiLower(t[1]) == 'a' && asciiLower(t[2]) == 'n') return true;
+  if (t.size() == 4 && asciiLower(t[0]) == 'n' && asciiLower(t[1]) == 'u' && asciiLower(t[2]) == 'l' &&
+      asciiLower(t[3]) == 'l')
+    return true;
   return !nullMarker.empty() && (cell == nullMarker || t == nullMarker);
+}
+
+bool isMissingNumber(std::string_view cell) {
+  const std::string_view t = trimmed(cell);
+  return t == "-" || t == "--" || isMissingCell(t);
 }
 
 }  // namespace mirdal

@@ -105,8 +105,13 @@ bool isRuleLine(std::string_view line, const Delimiting& delimiting);
 // (and is more than that one byte): a row of a table drawn with bars.
 bool isEnclosedRow(std::string_view line, char separator);
 
-// A cell that stands for no value: empty or blanks only, "NaN" in any letter
-// case, or the form's `nullMarker` when that is not empty.
+// A cell that stands for no value: empty or blanks only, "NaN" or "null" in
+// any letter case, or the form's `nullMarker` when that is not empty.
 bool isMissingCell(std::string_view cell, std::string_view nullMarker = {});
+
+// A number's cell that stands for no value, as archives write one: what
+// isMissingCell takes, "-" or "--". (A text cell "-" may be a value, a
+// declination's sign for one: only numbers read it so.)
+bool isMissingNumber(std::string_view cell);
 
 }  // namespace mirdal

@@ -291,6 +291,12 @@ class VoTable final : public TypedRowSource {
     } else if (name == "TD" && inRow_) {
       inCell_ = true;
       td_.clear();
+      // A TD may carry its value's binary form (VOTable 1.1 on).
+      const char* encoding = attribute(atts, "encoding");
+      tdBase64_ = encoding && *encoding;
+      if (tdBase64_ && std::string_view(encoding) != "base64")
+        return raise("row " + std::to_string(rows_.rowNumber()) + ", column " + std::to_string(cellsInRow_ + 1) +
+                     ": the TD's encoding is \"" + std::string(encoding) + "\"; only base64 is read");
     } else if (name == "BINARY" || name == "BINARY2") {
       stream_.setForm(name == "BINARY2", fields_.size());
     } else if (name == "STREAM") {
@@ -367,6 +373,13 @@ class VoTable final : public TypedRowSource {
     const std::size_t index = cellsInRow_++;
     if (index >= fields_.size() || fields_[index].slots.empty()) return;
     const Field& f = fields_[index];
+    if (tdBase64_) {
+      if (std::string reason = votable::base64Cell(f, td_, layout_.columns[index].datatype, rows_, tdBytes_, tdUcs2_);
+          !reason.empty())
+        raise("row " + std::to_string(rows_.rowNumber()) + ", column " + std::to_string(index + 1) + " (" +
+              layout_.columns[index].name + "): " + reason);
+      return;
+    }
     if (votable::isText(f.base)) return rows_.putText(f, td_);
     PendingCell cell;
     if (std::string reason = votable::tableDataCell(f, td_, layout_.columns[index].datatype, cell); !reason.empty())
@@ -408,6 +421,9 @@ class VoTable final : public TypedRowSource {
   bool inRow_ = false, inCell_ = false;
   std::size_t cellsInRow_ = 0;
   std::string td_;
+  bool tdBase64_ = false;  // the TD being read has encoding="base64"
+  std::vector<unsigned char> tdBytes_;
+  std::string tdUcs2_;
 
   // BINARY, BINARY2
   bool inStream_ = false;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "input/row_splitter.h"
 #include "util/coding.h"
 #include "util/text.h"
 
@@ -217,14 +218,14 @@ std::string tableDataCell(const Field& f, std::string_view td, std::string_view 
     case Base::Boolean: case Base::Bit:
       if (t == "T" || t == "t" || t == "1" || t == "true" || t == "TRUE" || t == "True") cell = {Kind::Integer, 0, 1, 0};
       else if (t == "F" || t == "f" || t == "0" || t == "false" || t == "FALSE" || t == "False") cell = {Kind::Integer, 0, 0, 0};
-      else ok = t == "?";
+      else ok = t == "?" || isMissingNumber(t);
       break;
     case Base::UByte: case Base::Short: case Base::Int: case Base::Long: {
       std::int64_t v = 0;
       if (parseInteger(t, v)) {
         if (!(f.hasNull && v == f.nullInteger)) cell = {Kind::Integer, 0, v, 0};
       } else {
-        ok = t == "NaN" || t == "nan";  // some writers mark a missing integer so
+        ok = isMissingNumber(t);  // "NaN", "null", "-": how writers mark a missing value
       }
       break;
     }
@@ -233,7 +234,7 @@ std::string tableDataCell(const Field& f, std::string_view td, std::string_view 
       if (parseReal(t, v)) {
         if (!std::isnan(v) && !(f.hasNull && v == f.nullReal)) cell = {Kind::Real, v, 0, 0};
       } else {
-        ok = false;
+        ok = isMissingNumber(t);
       }
       break;
     }
@@ -241,6 +242,57 @@ std::string tableDataCell(const Field& f, std::string_view td, std::string_view 
   }
   if (ok) return {};
   return "\"" + std::string(t.substr(0, 40)) + "\" is not a value of type " + std::string(datatype);
+}
+
+std::string base64Cell(const Field& f, std::string_view td, std::string_view datatype, RowBuffer& rows,
+                       std::vector<unsigned char>& bytes, std::string& ucs2) {
+  bytes.clear();
+  std::uint32_t quad = 0;
+  int n = 0;
+  for (const char ch : td) {
+    const int v = kBase64[static_cast<unsigned char>(ch)];
+    if (v == -2) continue;
+    if (v == -3) break;  // the pad: what is left of the group is whole bytes
+    if (v == -1) return "the TD holds base64 (encoding=\"base64\") with the byte " +
+                        std::to_string(static_cast<unsigned char>(ch)) + ", which base64 has not";
+    quad = (quad << 6) | static_cast<std::uint32_t>(v);
+    if (++n == 4) {
+      bytes.push_back(static_cast<unsigned char>(quad >> 16));
+      bytes.push_back(static_cast<unsigned char>(quad >> 8));
+      bytes.push_back(static_cast<unsigned char>(quad));
+      n = 0;
+      quad = 0;
+    }
+  }
+  if (n == 2) bytes.push_back(static_cast<unsigned char>(quad >> 4));
+  if (n == 3) {
+    bytes.push_back(static_cast<unsigned char>(quad >> 10));
+    bytes.push_back(static_cast<unsigned char>(quad >> 2));
+  }
+  const std::size_t rowBase = rows.rowBase();
+  if (bytes.empty() && n == 0) {
+    rows.put(f, PendingCell{}, rowBase);
+    return {};
+  }
+  // The bytes of one value as a BINARY stream holds it: a text of any
+  // length (a variable one with its 4-byte count ahead or not), else one
+  // element of the datatype.
+  const std::size_t size = bytes.size();
+  const unsigned char* p = bytes.data();
+  const std::size_t element = static_cast<std::size_t>(elementBytes(f.base));
+  std::size_t count = 0;
+  if (isText(f.base)) {
+    if (f.variable && size >= 4 && std::size_t{be::load<std::uint32_t>(p)} * element == size - 4) p += 4;
+    count = static_cast<std::size_t>(bytes.data() + size - p) / element;
+    if (count * element != static_cast<std::size_t>(bytes.data() + size - p)) count = 0;
+  } else if (f.base == Base::Bit ? size == 1 : size == element) {
+    count = 1;
+  }
+  if (count == 0 || n == 1)
+    return "the TD holds base64 (encoding=\"base64\") of " + std::to_string(size) +
+           " bytes, which is not a value of type " + std::string(datatype) + "; it is not read";
+  decodeCell(f, rows, ucs2, p, count, false, rowBase);
+  return {};
 }
 
 // --- BINARY, BINARY2 -----------------------------------------------------------

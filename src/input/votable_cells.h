@@ -82,6 +82,8 @@ class RowBuffer {
     cells_.resize(base + width_);
     return base;
   }
+  // Where the row being decoded begins.
+  std::size_t rowBase() const { return rows_ * width_; }
   // The row being decoded is whole.
   void closeRow() { ++rows_; }
 
@@ -130,9 +132,18 @@ class RowBuffer {
 // --- TABLEDATA ---------------------------------------------------------------
 
 // The text of a TD, for a FIELD that is not text, as a cell: Missing for a
-// blank text, the FIELD's null value or NaN. Returns "" or, when the text is
-// not a value of the FIELD's type, the reason, naming that type (`datatype`).
+// blank text, the FIELD's null value, NaN or another mark of a missing
+// number (isMissingNumber: "null", "-", "--"). Returns "" or, when the text
+// is not a value of the FIELD's type, the reason, naming that type (`datatype`).
 std::string tableDataCell(const Field& f, std::string_view td, std::string_view datatype, PendingCell& cell);
+
+// A TD with encoding="base64": the base64 text of the value's bytes as a
+// BINARY stream holds them, decoded as the stream's would be into the row
+// being decoded in `rows` (`bytes` and `ucs2` are room reused from cell to
+// cell). An empty TD is Missing. Returns "" or why the bytes are not a value
+// of the FIELD's type, naming the encoding and `datatype`.
+std::string base64Cell(const Field& f, std::string_view td, std::string_view datatype, RowBuffer& rows,
+                       std::vector<unsigned char>& bytes, std::string& ucs2);
 
 // --- BINARY, BINARY2 -----------------------------------------------------------
 

@@ -128,6 +128,11 @@ TEST(TableForms, RowsOfDelimitedFiles) {
       {"column not in the file", TableForm::Csv, "ra,dec,ident,mag\n10,20,x,5\n", 0, 0, "",
        "has no column named \"id\", which the field"},
       {"binary data", TableForm::Csv, std::string("ra,dec\0,id\n", 12), 0, 0, "", "binary data"},
+      {"missing numbers", TableForm::Csv, header + "10,20,x,null\n11,21,y,-\n12,22,z, -- \n", 3, 0, "x", ""},
+      {"missing right ascension", TableForm::Csv, header + "null,20,w,5\n10,21,x,6\n", 1, 1, "x",
+       "line 2: the right ascension is missing"},
+      {"missing declination", TableForm::Csv, header + "10,21,x,6\n11, ,y,7\n", 1, 1, "x",
+       "line 3: the declination is missing"},
       {"100 MB line", TableForm::Csv, header + std::string(100 << 20, 'x') + "\n10,20,x,5\n", 1, 1, "x",
        "line 2: it has 1 cell where"},
   };
@@ -174,6 +179,56 @@ TEST(TableForms, RowsOfDelimitedFiles) {
         }
     EXPECT_TRUE(found);
   }
+}
+
+// A VOTable's cells that hold no value, in each way writers mark one: a
+// number takes its field's missing value, and only a missing position
+// refuses its row, to the reject log and noted with its reason.
+TEST(TableForms, MissingValuesOfAVoTable) {
+  TempDir dir;
+  std::string rows;
+  for (const auto& row : std::vector<std::vector<std::string>>{{"10", "20", "x", "null"},
+                                                               {"11", "21", "y", "-"},
+                                                               {"null", "22", "z", "5"},
+                                                               {"12", "--", "w", "6"},
+                                                               {"13", "23", "v", ""},
+                                                               {"14", "24", "u", "NaN"}}) {
+    rows += "<TR>";
+    for (const std::string& cell : row) rows += "<TD>" + cell + "</TD>";
+    rows += "</TR>\n";
+  }
+  // 15 and 8.5 as the bytes of a double and a float.
+  rows += "<TR><TD encoding='base64'>QC4AAAAAAAA=</TD><TD>25</TD><TD>t</TD><TD encoding='base64'>QQgAAA==</TD></TR>\n";
+  const std::string path = dir.write(
+      "t.vot",
+      "<?xml version='1.0'?><VOTABLE version='1.0'><RESOURCE><TABLE><FIELD name='ra' datatype='double'/>"
+      "<FIELD name='dec' datatype='double'/><FIELD name='id' datatype='char' arraysize='*'/>"
+      "<FIELD name='mag' datatype='float'><VALUES null='-99'/></FIELD><DATA><TABLEDATA>\n" +
+          rows + "</TABLEDATA></DATA></TABLE></RESOURCE></VOTABLE>\n");
+  CatalogDefinition def = testing::decimalStars("tst", {path}, 1, dir.str() + "/out");
+  def.settings.longname = "test";
+  def.settings.format = TableForm::VoTable;
+  const char* names[] = {"ra", "dec", "id", "mag"};
+  for (int p = 0; p < 4; ++p) {
+    setSlot(def, p, p + 1, p == 2 ? 8 : 1);
+    def.fieldNames[static_cast<std::size_t>(p)] = names[p];
+  }
+  RecordingUi ui;
+  const BuildResult r = BuildPipeline(ui).run(def);
+  EXPECT_EQ(r.recordsWritten, 5);
+  EXPECT_EQ(r.rowNotes, (std::vector<std::string>{"\"" + path + "\" row 3: the right ascension is missing",
+                                                  "\"" + path + "\" row 4: the declination is missing"}));
+  EXPECT_EQ(dir.read("out/reject.txt"), "row 3\tra=\tdec=22\tid=z\tmag=5\r\nrow 4\tra=12\tdec=\tid=w\tmag=6\r\n");
+  std::map<std::string, std::int64_t> magnitudes;
+  const CatalogReader reader(def.settings.ouputdir);
+  for (int region = 1; region <= reader.regionCount(); ++region)
+    for (const std::string& rec : reader.readRegion(region)) {
+      const auto f = reader.decode(rec);
+      magnitudes[std::string(trimmed(textOf(f, 3)))] = intOf(f, 4);
+    }
+  ASSERT_EQ(magnitudes.size(), 5u);
+  for (const char* id : {"x", "y", "u"}) EXPECT_EQ(magnitudes[id], magnitudes["v"]) << id;  // as a blank cell
+  EXPECT_EQ(magnitudes["t"], 8500);
 }
 
 // Each file of a catalog is searched for its columns by name: files whose

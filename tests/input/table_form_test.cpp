@@ -95,8 +95,19 @@ TEST(RowSplitter, QuotedCellGoesOnAcrossLineEnds) {
 }
 
 TEST(TableCells, MissingValues) {
-  for (const char* missing : {"", "   ", "NaN", "nan", " NAN "}) EXPECT_TRUE(isMissingCell(missing)) << missing;
-  for (const char* value : {"0", "-", "nano", "null"}) EXPECT_FALSE(isMissingCell(value)) << value;
+  for (const char* missing : {"", "   ", "NaN", "nan", " NAN ", "null", " NULL"}) {
+    EXPECT_TRUE(isMissingCell(missing)) << missing;
+    EXPECT_TRUE(isMissingNumber(missing)) << missing;
+  }
+  // A lone "-" is a sign, or a text: no value only where a number stands.
+  for (const char* value : {"-", " -- "}) {
+    EXPECT_FALSE(isMissingCell(value)) << value;
+    EXPECT_TRUE(isMissingNumber(value)) << value;
+  }
+  for (const char* value : {"0", "nano", "nulls", "-0", "---"}) {
+    EXPECT_FALSE(isMissingCell(value)) << value;
+    EXPECT_FALSE(isMissingNumber(value)) << value;
+  }
   EXPECT_TRUE(isMissingCell("-999", "-999"));
   EXPECT_FALSE(isMissingCell("-9990", "-999"));
 }

@@ -214,6 +214,10 @@ TEST(TypedRows, HostileFilesEndWithTheirReason) {
       {"html.vot", "<html><body/></html>", "not a VOTable: the document's root element is <html>"},
       {"number.vot", voTable("<TABLEDATA><TR><TD>7x</TD><TD>1</TD><TD/></TR></TABLEDATA>"),
        "row 1, column 1 (HR): \"7x\" is not a value of type int"},
+      {"td64.vot", voTable("<TABLEDATA><TR><TD>7</TD><TD encoding='base64'>P4AAAA==</TD><TD/></TR></TABLEDATA>"),
+       "row 1, column 2 (Vmag): the TD holds base64 (encoding=\"base64\") of 4 bytes, which is not a value of type double"},
+      {"tdzip.vot", voTable("<TABLEDATA><TR><TD encoding='gzip'>x</TD><TD/><TD/></TR></TABLEDATA>"),
+       "row 1, column 1: the TD's encoding is \"gzip\"; only base64 is read"},
       {"ragged.vot", voTable("<TABLEDATA><TR><TD>7</TD></TR></TABLEDATA>"), "row 1 has 1 cells for 3 FIELDs"},
       {"fitsdata.vot", voTable("<FITS><STREAM href='x.fits'/></FITS>"), "a FITS file inside the VOTable"},
   };
