@@ -586,7 +586,7 @@ void printSummary(const mirdal::BuildResult& r) {
   std::printf("  lines rejected    %lld%s%s\n", static_cast<long long>(r.linesRejected),
               r.rejectLogPath.empty() ? "" : ", see ", r.rejectLogPath.c_str());
   if (r.rowsRefused > 0) {
-    std::printf("  rows not read     %lld of the lines rejected could not be read as rows:\n",
+    std::printf("  rows refused      %lld of the lines rejected, for these reasons:\n",
                 static_cast<long long>(r.rowsRefused));
     for (const std::string& note : r.rowNotes) std::printf("    %s\n", note.c_str());
     if (r.rowsRefused > static_cast<std::int64_t>(r.rowNotes.size()))

@@ -59,7 +59,9 @@ bool isSexagesimal(std::string_view s) {
 void count(ColumnSample& c, std::string_view cell) {
   c.widest = std::max(c.widest, cell.size());
   const std::string_view t = trimmed(cell);
-  if (isMissingCell(t)) return;
+  // "-" and "--" stand for no number in a column of numbers; a column of
+  // signs or texts is still told by its other cells.
+  if (isMissingNumber(t)) return;
   ++c.values;
   bool integer = false;
   double v = 0;
