@@ -49,7 +49,7 @@ bool headerRowChosen(TableForm form) { return isDelimited(form) && form != Table
 // Catalogs often come without an extension ("catalog"): all files first.
 const QStringList kCatalogFilters = {
     QStringLiteral("All files (*)"),
-    QStringLiteral("Catalog files (*.dat *.txt *.csv *.tsv *.ecsv *.mrt *.fits *.vot *.xml *.gz)")};
+    QStringLiteral("Catalog files (*.dat *.txt *.csv *.tsv *.ecsv *.mrt *.fits *.vot *.xml *.gz *.bz2 *.xz)")};
 
 }  // namespace
 

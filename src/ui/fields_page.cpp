@@ -13,6 +13,22 @@
 
 namespace mirdal {
 
+namespace {
+
+// For the import summary: the unit the user gave and why it was asked.
+QString raUnitAnswerNote(const OpenRaUnit& open, RaUnit unit) {
+  return QStringLiteral("RA taken in %1, as answered: %2 has %3.\n")
+      .arg(QLatin1String(raUnitName(unit)), fromBytes(open.column), fromBytes(open.reason));
+}
+
+// A note of the import as the wizard shows it: the unit stated on the
+// command line ("--ra-unit") is the answer given here.
+QString importNote(const std::string& note) {
+  return fromBytes(note).replace(QStringLiteral("(--ra-unit)"), QStringLiteral("(as answered)"));
+}
+
+}  // namespace
+
 FieldsPage::FieldsPage(Form1& wizard, QWidget* parent)
     : WizardPage(wizard, "TabSheet3", "Select the fields to use and their position in the text file", parent) {
   editor_ = new FieldLayoutEditor(definition(), services(), this, fileSystem());
@@ -50,13 +66,24 @@ void FieldsPage::ImportReadMeButtonClick() {
     const std::string path = toPath(chosen);
     const std::string input = built.settings.inputfiles.empty() ? std::string() : built.settings.inputfiles.front();
 
-    // Reading and choosing the table come before any change: a failure there
-    // leaves the page as it was.
+    // Reading and choosing the table, and settling the right ascension's unit
+    // where the import leaves it open, come before any change: a failure or
+    // a cancelled question there leaves the page as it was.
     ReadMe readMe;
     const ReadMeTable* table = nullptr;
     std::vector<std::string> notes;
+    CatalogDefinition staged = def;
+    QString answered;
     try {
-      ReadMeImport imported = importReadMe(path, input, {}, def.type(), def, fs);
+      ReadMeImport imported = importReadMe(path, input, {}, def.type(), staged, fs);
+      if (imported.openRaUnit) {
+        const OpenRaUnit open = *imported.openRaUnit;
+        const std::optional<RaUnit> unit = askRaUnit(open, input);
+        if (!unit) return;
+        staged = def;
+        imported = importReadMe(path, input, {}, def.type(), staged, fs, unit);
+        answered = raUnitAnswerNote(open, *unit);
+      }
       readMe = std::move(imported.readMe);
       notes = std::move(imported.notes);
     } catch (const Error&) {
@@ -78,8 +105,9 @@ void FieldsPage::ImportReadMeButtonClick() {
           items);
       if (!index || *index < 0 || *index >= static_cast<int>(readMe.tables.size())) return;
       table = &readMe.tables[static_cast<std::size_t>(*index)];
-      notes = applyReadMeTable(*table, def.type(), def);
+      notes = applyReadMeTable(*table, def.type(), staged);
     }
+    def = std::move(staged);
     // Page 2's coordinate formats, equinox and epoch, page 3's list, ticks,
     // slots and labels.
     wizard().mapDefinitionToControls();
@@ -87,7 +115,8 @@ void FieldsPage::ImportReadMeButtonClick() {
     QString text = QStringLiteral("Imported from \"%1\"").arg(chosen);
     if (!readMe.title.empty()) text += QStringLiteral(", %1").arg(fromBytes(readMe.title));
     text += QStringLiteral(".\nReview the ticks, columns and labels before building.\n");
-    for (const std::string& note : notes) text += QLatin1Char('\n') + fromBytes(note);
+    text += answered;
+    for (const std::string& note : notes) text += QLatin1Char('\n') + importNote(note);
     services().showText(dialogParent(), QStringLiteral("Import ReadMe"), text);
   });
 }
@@ -128,8 +157,17 @@ void FieldsPage::importInputDescription() {
   const std::string input = def.settings.inputfiles.front();
   // Into a copy, so that a file refused halfway leaves the page as it was.
   CatalogDefinition imported = def;
-  const TableImport result =
-      importTableDescription(fileSystem(), wizard().inputNameAsBuilt(input), def.settings.format, def.type(), imported);
+  const std::string path = wizard().inputNameAsBuilt(input);
+  TableImport result = importTableDescription(fileSystem(), path, def.settings.format, def.type(), imported);
+  QString answered;
+  if (result.openRaUnit) {
+    const OpenRaUnit open = *result.openRaUnit;
+    const std::optional<RaUnit> unit = askRaUnit(open, input);
+    if (!unit) return;
+    imported = def;
+    result = importTableDescription(fileSystem(), path, def.settings.format, def.type(), imported, unit);
+    answered = raUnitAnswerNote(open, *unit);
+  }
   if (readsAnyColumn(def) && !sameMapping(def, imported) &&
       !services().askYesNo(dialogParent(),
                            QStringLiteral("Replace the columns chosen on page 3 with the ones proposed from \"%1\"?")
@@ -142,8 +180,23 @@ void FieldsPage::importInputDescription() {
   QString text = QStringLiteral("Imported from the columns \"%1\" describes.\n").arg(fromPath(input));
   text += result.mapped ? QStringLiteral("Review the ticks, columns and labels before building.\n")
                         : QStringLiteral("Its columns have no names: pick each field's column in the list.\n");
-  for (const std::string& note : result.notes) text += QLatin1Char('\n') + fromBytes(note);
+  text += answered;
+  for (const std::string& note : result.notes) text += QLatin1Char('\n') + importNote(note);
   services().showText(dialogParent(), QStringLiteral("Import ReadMe"), text);
+}
+
+// A decimal right ascension with no unit, no telling name and values all
+// within 0-24 may be either: the user says which, as --ra-unit does on the
+// command line.
+std::optional<RaUnit> FieldsPage::askRaUnit(const OpenRaUnit& open, const std::string& file) const {
+  const QStringList items = {QStringLiteral("Hours (0-24)"), QStringLiteral("Degrees (0-360)")};
+  const std::optional<int> index = services().chooseItem(
+      dialogParent(), QStringLiteral("Right ascension unit"),
+      QStringLiteral("In \"%1\", the right ascension %2 has %3, so it may be in hours or in degrees.\nWhich is it?")
+          .arg(QFileInfo(fromPath(file)).fileName(), fromBytes(open.column), fromBytes(open.reason)),
+      items);
+  if (!index || *index < 0 || *index >= items.size()) return std::nullopt;
+  return *index == 0 ? RaUnit::Hours : RaUnit::Degrees;
 }
 
 }  // namespace mirdal

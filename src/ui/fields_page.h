@@ -1,10 +1,14 @@
 #pragma once
 
+#include <optional>
+
+#include "import/position_units.h"
 #include "ui/wizard_page.h"
 
 namespace mirdal {
 
 class FieldLayoutEditor;
+struct OpenRaUnit;
 
 // Page 3: the fields of an input line, edited by the field layout editor,
 // and the import of their layout from a ReadMe or from the input file's own
@@ -29,6 +33,9 @@ class FieldsPage : public WizardPage {
  private:
   // "Import ReadMe..." for an input whose form describes its columns.
   void importInputDescription();
+  // Whether the right ascension an import left open is in hours or in
+  // degrees, asked of the user; nullopt when cancelled.
+  std::optional<RaUnit> askRaUnit(const OpenRaUnit& open, const std::string& file) const;
 
   FieldLayoutEditor* editor_ = nullptr;
 };

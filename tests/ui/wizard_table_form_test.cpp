@@ -3,6 +3,8 @@
 // field at it, the preview reads the sample row's cells, and "Import
 // ReadMe..." maps the columns the file itself describes.
 
+#include <optional>
+
 #include <QtTest>
 
 #include "support/fits_writer.h"
@@ -144,6 +146,7 @@ class WizardTableFormTest : public QObject {
       // "Propose columns" reads the columns the file describes; no ReadMe is
       // asked for, and the mapping made by hand is replaced once confirmed.
       QCOMPARE(w.find<QPushButton>("ImportReadMeButton")->text(), QString("Propose columns"));
+      w.services.chooseAnswers.push_back(1);  // degrees, where the file does not tell
       w.services.yesNoAnswers.push_back(true);
       w.click("ImportReadMeButton");
       QCOMPARE(w.services.questions.size(), 1);
@@ -176,9 +179,57 @@ class WizardTableFormTest : public QObject {
       QCOMPARE(w.shown("PreviewUnit"), c.unitWarning);
       if (c.unitWarning) QVERIFY(w.label("PreviewUnit").startsWith("The column's unit is deg, the field's hours"));
       // A mapping made by hand stays unless the user agrees to replace it.
+      w.services.chooseAnswers.push_back(1);  // degrees, where the file does not tell
       w.click("ImportReadMeButton");
       QCOMPARE(w.services.questions.size(), 1);
       QCOMPARE(w.form.definition().fieldSlots[2].length, 12);
+    }
+  }
+
+  // A right ascension with no unit and values all within 0-24: "Propose
+  // columns" asks hours or degrees, maps it as answered and says so; Cancel
+  // leaves page 3 as it was.
+  void anUndecidedRaUnitIsAsked() {
+    struct Case {
+      std::optional<int> answer;
+      int ratype;
+      const char* entry;
+      const char* ra;  // the preview's decimal degrees
+    };
+    const Case cases[] = {{std::nullopt, 3, nullptr, nullptr},
+                          {0, 1, "[RA decimal (hours)]", "101.28750\u00B0"},
+                          {1, 3, "[RA decimal (degrees)]", " 6.75250\u00B0"}};
+    for (const Case& c : cases) {
+      TempDir dir;
+      Wizard w;
+      w.choose("RadioGroup2", 3);
+      w.choose("RadioGroup3", 1);
+      w.fillPage1(QString::fromStdString(
+          dir.write("bright.csv", "HR,ra,dec,Vmag\n2491,6.7525,-16.7161,-1.46\n2943,7.655,5.225,0.34\n")));
+      w.click("nextbt");
+      w.click("nextbt");
+      const CatalogDefinition before = w.form.definition();
+      w.services.chooseAnswers.push_back(c.answer);
+      w.click("ImportReadMeButton");
+      QCOMPARE(w.services.choices.size(), std::size_t{1});
+      QCOMPARE(w.services.choices[0].items, (QStringList{"Hours (0-24)", "Degrees (0-360)"}));
+      const QString& label = w.services.choices[0].label;
+      QVERIFY2(label.contains("\"bright.csv\"") && label.contains("ra") && label.contains("0-24"), qPrintable(label));
+      const CatalogDefinition& def = w.form.definition();
+      QCOMPARE(def.settings.ratype, c.ratype);
+      if (!c.answer) {
+        QVERIFY(w.services.messages.isEmpty());
+        QVERIFY(def.fieldSlots == before.fieldSlots && def.fieldNames == before.fieldNames);
+        continue;
+      }
+      QCOMPARE(def.fieldNames[0], std::string("ra"));
+      QVERIFY(def.ticked(0));
+      const QString summary = w.services.messages.back();
+      QVERIFY2(summary.contains(QString("RA taken in %1, as answered").arg(*c.answer == 0 ? "hours" : "degrees")) &&
+                   summary.contains("(column 2) (as answered)"),
+               qPrintable(summary));
+      w.selectField(c.entry);
+      QVERIFY2(w.label("PreviewRa").endsWith(c.ra), qPrintable(w.label("PreviewRa")));
     }
   }
 };
