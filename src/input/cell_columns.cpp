@@ -7,6 +7,15 @@ namespace mirdal {
 
 namespace {
 
+// A cell that starts as numbers do ("12", "-0.5", "+.3") holds no missing
+// marker: most position cells are told so without a compare.
+bool startsLikeANumber(std::string_view cell) {
+  std::size_t i = 0;
+  if (i < cell.size() && (cell[i] == '-' || cell[i] == '+')) ++i;
+  if (i < cell.size() && cell[i] == '.') ++i;
+  return i < cell.size() && isAsciiDigit(cell[i]);
+}
+
 // The 1-based number of the column named `name`, 0 when none is.
 int columnNamed(const TableLayout& layout, std::string_view name) {
   for (const TableColumn& c : layout.columns)
@@ -87,6 +96,14 @@ CellPlacer::CellPlacer(Delimiting delimiting, const FileColumns& columns,
     if (columns_.cell[static_cast<std::size_t>(p)] >= 0) reading_.push_back(p);
 }
 
+void CellPlacer::refuseMissing(std::uint64_t raSlots, std::uint64_t decSlots) {
+  positionCells_.clear();
+  for (int p : reading_) {
+    const std::uint64_t bit = std::uint64_t{1} << p;
+    if ((raSlots | decSlots) & bit) positionCells_.emplace_back(p, (raSlots & bit) != 0);
+  }
+}
+
 RowRefusal CellPlacer::place(std::string_view line, const FieldSlot* base, FieldSlot* slots, std::string_view& text) {
   switch (splitter_.split(line)) {
     case RowStatus::Ok: break;
@@ -96,6 +113,10 @@ RowRefusal CellPlacer::place(std::string_view line, const FieldSlot* base, Field
     case RowStatus::TooLong: return RowRefusal::TooLong;
   }
   if (static_cast<int>(splitter_.size()) < columns_.cellsNeeded) return RowRefusal::FewerCells;
+  for (const auto& [p, ra] : positionCells_) {
+    const std::string_view cell = splitter_.cell(static_cast<std::size_t>(columns_.cell[static_cast<std::size_t>(p)]));
+    if (!startsLikeANumber(cell) && isMissingNumber(cell)) return ra ? RowRefusal::MissingRa : RowRefusal::MissingDec;
+  }
   text = line;
   bool copied = false;
   for (int p : reading_) {
@@ -105,8 +126,6 @@ RowRefusal CellPlacer::place(std::string_view line, const FieldSlot* base, Field
     const CellSpan& span = splitter_.spans()[static_cast<std::size_t>(c)];
     std::size_t offset = span.offset;
     const std::string_view cell = splitter_.cell(static_cast<std::size_t>(c));
-    if ((((raSlots_ | decSlots_) >> p) & 1) != 0 && isMissingNumber(cell))
-      return ((raSlots_ >> p) & 1) != 0 ? RowRefusal::MissingRa : RowRefusal::MissingDec;
     if (textSlots_[static_cast<std::size_t>(p)] && !span.quoted && isMissingCell(cell)) {
       slot.length = 0;
       continue;

@@ -65,10 +65,7 @@ class CellPlacer {
   // ascension and of the declination: a row where one of their cells stands
   // for no value is refused (MissingRa, MissingDec) rather than put at 0.
   // None by default.
-  void refuseMissing(std::uint64_t raSlots, std::uint64_t decSlots) {
-    raSlots_ = raSlots;
-    decSlots_ = decSlots;
-  }
+  void refuseMissing(std::uint64_t raSlots, std::uint64_t decSlots);
 
   // Splits `line` and points each slot that reads a cell at that cell in
   // `text` (its calibration taken from `base`; every other slot of `slots`
@@ -86,8 +83,9 @@ class CellPlacer {
   RowSplitter splitter_;
   FileColumns columns_;
   std::array<bool, kSlotCount> textSlots_;
-  std::uint64_t raSlots_ = 0, decSlots_ = 0;
   std::vector<int> reading_;  // the slots that read a cell
+  // Of those, the numbers of the position: (slot, true for the right ascension).
+  std::vector<std::pair<int, bool>> positionCells_;
   std::string copy_;
 };
 

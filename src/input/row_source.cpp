@@ -79,14 +79,22 @@ bool RowSource::nextLine(std::string_view& row, std::int64_t& lineNumber) {
   if (typed_) throw Error(quoted(path_) + ": a " + std::string(tableFormName(form())) + " table has no rows of text");
   for (;;) {
     std::string_view line;
-    if (!take(line, lineNumber)) return false;
+    // Lines are taken from the reader here, and through take() only while
+    // lines wait to be read again.
+    if (replay_.empty()) {
+      if (reader_.endOfInput()) return false;
+      line = reader_.readLine();
+      lineNumber = ++physicalLine_;
+    } else if (!take(line, lineNumber)) {
+      return false;
+    }
     if (lineNumber <= headerLines_) continue;
     if (lineNumber == 1 && byteOrderMark_) line = withoutByteOrderMark(line);
     if (!cells_) {
       row = line;
       return true;
     }
-    if (isCommentOrBlank(line) || isRuleLine(line, layout_.delimiting)) continue;
+    if (isCommentOrBlank(line) || (layout_.delimiting.enclosed && isRuleLine(line, layout_.delimiting))) continue;
     // An even count of quotes cannot leave one open; an odd count is
     // split to be sure (a quote inside an unquoted cell is a plain byte).
     if (quoteCountIsEven(line) || joinSplitter_.split(line) != RowStatus::OpenQuote) {

@@ -32,7 +32,6 @@ std::string_view rowStatusText(RowStatus status) {
 
 bool RowSplitter::add(std::size_t offset, std::size_t length, bool quoted, bool unescaped) {
   if (spans_.size() >= kMaxCells) return false;
-  if (!unescaped) offset += base_;
   spans_.push_back(CellSpan{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length), quoted, unescaped});
   return true;
 }
@@ -46,7 +45,6 @@ RowStatus RowSplitter::split(std::string_view line) {
     problemColumn_ = kMaxRowBytes + 1;
     return RowStatus::TooLong;
   }
-  base_ = 0;
   if (trimmed(line).empty()) return RowStatus::Ok;
   if (!delimiting_.enclosed || delimiting_.blankRuns) return splitCells(line);
   // The cells stand between the enclosing separators; offsets stay those of the line.
@@ -57,13 +55,16 @@ RowStatus RowSplitter::split(std::string_view line) {
   if (opened) ++b;
   const bool closed = e > b && line[e - 1] == delimiting_.separator;
   if (closed) --e;
-  base_ = b;
   if (opened && closed && trimmed(line.substr(b, e - b)).empty()) {
     // `| |`: one empty cell.
-    add(0, 0, false, false);
+    add(b, 0, false, false);
     return RowStatus::Ok;
   }
   const RowStatus status = splitCells(line.substr(b, e - b));
+  // The cells were split from the text after the opening separator: their
+  // offsets become the line's (a cell copied to the scratch keeps its own).
+  for (CellSpan& span : spans_)
+    if (!span.unescaped) span.offset += static_cast<std::uint32_t>(b);
   if (status != RowStatus::Ok) problemColumn_ += b;
   return status;
 }

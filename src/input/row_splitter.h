@@ -92,7 +92,6 @@ class RowSplitter {
   std::string scratch_;
   std::size_t problemColumn_ = 0;
   std::size_t cellLimit_ = 0;
-  std::size_t base_ = 0;  // where the text split starts in the line: past an enclosing separator
 };
 
 // Whether `line` is a rule of a table drawn with bars (`|----|:---:|`,
