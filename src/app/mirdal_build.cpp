@@ -216,7 +216,7 @@ int writeProjectFromTable(ReadMeRequest request, const std::optional<std::string
     form = mirdal::parseTableForm(request.format);
     if (!form) {
       std::cerr << "mirdal-build: unknown form \"" << request.format
-                << "\"; give csv, tsv, psv, ssv, blanks, ecsv, mrt, fixed, fits or votable\n";
+                << "\"; give csv, tsv, psv, ssv, blanks, ecsv, mrt, ipac, fixed, fits or votable\n";
       return 2;
     }
     if (*form == mirdal::TableForm::Fixed) {
@@ -405,7 +405,7 @@ constexpr OptionRow kOptionRows[] = {
      }},
     {"--format", nullptr, kValue,
      "  --format FORM  without --readme: how the input is written, csv, tsv, psv, ssv,\n"
-     "                 blanks, ecsv, mrt, fits or votable; detected by default\n",
+     "                 blanks, ecsv, mrt, ipac, fits or votable; detected by default\n",
      false,
      [](const OptionRow&, std::string v, Options& o) {
        o.request.format = std::move(v);

@@ -252,7 +252,7 @@ constexpr KeyRule kKeyRules[] = {
          const auto form = parseTableForm(*format);
          if (!form)
            throw r.error(" is \"" + *format +
-                         "\", which is none of fixed, csv, tsv, psv, ssv, blanks, ecsv, mrt, fits, votable");
+                         "\", which is none of fixed, csv, tsv, psv, ssv, blanks, ecsv, mrt, fits, votable, ipac");
          d.settings.format = *form;
        } else {
          d.settings.format = TableForm::Fixed;

@@ -13,7 +13,7 @@ struct FormName {
   std::string_view name;
 };
 
-constexpr std::array<FormName, 10> kFormNames{{
+constexpr std::array<FormName, 11> kFormNames{{
     {TableForm::Fixed, "fixed"},
     {TableForm::Csv, "csv"},
     {TableForm::Tsv, "tsv"},
@@ -24,6 +24,7 @@ constexpr std::array<FormName, 10> kFormNames{{
     {TableForm::Mrt, "mrt"},
     {TableForm::Fits, "fits"},
     {TableForm::VoTable, "votable"},
+    {TableForm::Ipac, "ipac"},
 }};
 
 }  // namespace

@@ -83,12 +83,13 @@ std::string formatOfDatatype(std::string_view d, TableForm form) {
   const int width = declaredTextWidth(d);
   if (width > 0) return "A" + std::to_string(width);
   if (lower == "string" || lower == "bool" || lower == "boolean" || lower.rfind("char", 0) == 0 ||
-      lower.rfind("unicodechar", 0) == 0 || lower.rfind("complex", 0) == 0 || lower == "l" || lower == "a")
+      lower.rfind("unicodechar", 0) == 0 || lower.rfind("complex", 0) == 0 || lower == "l" || lower == "a" ||
+      lower == "date")
     return "A";
   if (lower.rfind("int", 0) == 0 || lower.rfind("uint", 0) == 0 || lower == "short" || lower == "long" ||
       lower == "unsignedbyte" || lower == "b" || lower == "i" || lower == "j" || lower == "k")
     return "I";
-  if (lower.rfind("float", 0) == 0 || lower == "double" || lower == "e" || lower == "d") return "F";
+  if (lower.rfind("float", 0) == 0 || lower == "double" || lower == "real" || lower == "e" || lower == "d") return "F";
   return {};
 }
 
@@ -161,7 +162,7 @@ TableSample readTableSample(FileSystem& fs, const std::string& path, const Input
   }
 
   RowSplitter splitter(layout.delimiting);
-  const bool byBytes = layout.form == TableForm::Mrt;
+  const bool byBytes = hasDescribedBytes(layout.form);
   std::size_t bytes = 0;
   std::string_view line;
   std::int64_t lineNumber = 0;
@@ -310,7 +311,7 @@ ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sampl
                         "\" with another column: it is not mapped by name");
       }
     } else {
-      // MRT: the bytes of the layout, which already reads a column where
+      // MRT and IPAC: the bytes of the layout, which (MRT) already reads a column where
       // the rows have it when they do not stand as described.
       r.firstByte = c.firstByte;
       r.lastByte = c.lastByte;
@@ -335,7 +336,7 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
                 ", which carry no description of the columns: give the catalog's ReadMe with --readme" +
                 (form ? "" : ", or its form with --format"));
   const bool typed = isTypedForm(chosen);
-  if (typed || chosen == TableForm::Ecsv || chosen == TableForm::Mrt) {
+  if (typed || chosen == TableForm::Ecsv || hasDescribedBytes(chosen)) {
     result.headerRow = true;
   } else if (chosen == detected.form) {
     result.headerRow = detected.hasHeaderRow;

@@ -184,6 +184,20 @@ bool firstRowNamesColumns(const SplitRows& rows) {
   return false;
 }
 
+// An IPAC table: the first line other than `\` lines and blanks starts
+// with a bar, and so do the header lines after it, while the first row of
+// data does not. A table drawn with bars has its rows between bars too.
+bool isIpacText(const std::vector<std::string_view>& lines) {
+  std::size_t i = 0;
+  while (i < lines.size() && (trimmed(lines[i]).empty() || lines[i].front() == '\\')) ++i;
+  if (i == lines.size() || lines[i].front() != '|') return false;
+  std::size_t headerLines = 0;
+  for (; i < lines.size() && !lines[i].empty() && lines[i].front() == '|'; ++i)
+    if (++headerLines > 4) return false;
+  while (i < lines.size() && trimmed(lines[i]).empty()) ++i;
+  return i < lines.size() && trimmed(lines[i]).front() != '|';
+}
+
 }  // namespace
 
 Delimiting delimitingOf(TableForm form) {
@@ -200,6 +214,7 @@ Delimiting delimitingOf(TableForm form) {
     case TableForm::Fixed:
     case TableForm::Csv:
     case TableForm::Mrt:
+    case TableForm::Ipac:
     case TableForm::Fits:
     case TableForm::VoTable:
       break;
@@ -228,6 +243,7 @@ DetectedForm detectTableFormOfText(std::string_view text, std::string_view path,
     if (startsWithNoCase(t, "# %ECSV")) return {TableForm::Ecsv, true};
     break;
   }
+  if (isIpacText(lines)) return {TableForm::Ipac, true};
   for (std::string_view line : lines) {
     const std::string_view t = trimmed(line);
     if (startsWithNoCase(t, "Byte-by-byte Description") || startsWithNoCase(t, "Byte-per-byte Description"))

@@ -33,7 +33,7 @@ struct Delimiting {
 };
 
 // The delimiting a form uses by default (ECSV: blanks; its header may say
-// commas). Fixed and Mrt have none; they get the comma, unused.
+// commas). Fixed, Mrt and Ipac have none; they get the comma, unused.
 Delimiting delimitingOf(TableForm form);
 
 // What the start of a file shows.
@@ -70,7 +70,9 @@ constexpr std::size_t kDetectionSampleBytes = std::size_t{64} << 10;
 //
 // A `|`-separated text whose rows all start and end with a bar is drawn
 // with bars: those make no empty first and last columns, and its rule lines
-// are no rows (Delimiting::enclosed).
+// are no rows (Delimiting::enclosed). A text whose first line after any `\`
+// lines starts with a bar, as do at most three more after it, while the row
+// after those does not, is an IPAC table.
 DetectedForm detectTableForm(FileSystem& fs, const std::string& path);
 
 // The same guess on `text`, the start of the file named `path` (its name

@@ -6,6 +6,7 @@
 #include "input/delimited_header.h"
 #include "input/ecsv_header.h"
 #include "input/header_lines.h"
+#include "input/ipac_header.h"
 #include "input/mrt_header.h"
 
 namespace mirdal {
@@ -22,6 +23,9 @@ TableLayout readTableLayout(FileSystem& fs, const std::string& path, TableForm f
       break;
     case TableForm::Mrt:
       detail::readMrtHeader(lines, layout);
+      break;
+    case TableForm::Ipac:
+      detail::readIpacHeader(lines, layout);
       break;
     default:
       detail::readDelimitedHeader(lines, layout, hasHeaderRow);

@@ -20,8 +20,9 @@ struct TableColumn {
                             // FITS TFORM "D", "1E", "12A", "K"; VOTable datatype and arraysize
                             // "double", "char[12]", "char[*]", "float[3]"; or empty
   std::string ucd;          // what the column holds as a UCD ("pos.eq.ra;meta.main", "POS_EQ_RA_MAIN"); or empty
-  std::string nullValue;    // FITS TNULL, VOTable VALUES null: the stored value that means "missing"; or empty
-  int firstByte = 0;        // MRT: the field's 1-based inclusive byte columns; 0 for other forms
+  std::string nullValue;    // FITS TNULL, VOTable VALUES null, IPAC null line ("null" by default): the stored
+                            // value that means "missing"; or empty
+  int firstByte = 0;        // MRT, IPAC: the field's 1-based inclusive byte columns; 0 for other forms
   int lastByte = 0;
 
   bool operator==(const TableColumn&) const = default;
@@ -64,12 +65,15 @@ constexpr std::int64_t kMaxTableHeaderBytes = std::int64_t{16} << 20;
 //   Mrt              the byte-by-byte description; the data starts after the rule line
 //                    that closes the header, after any closing sections (notes, history,
 //                    "(End)" and the rules around them)
+//   Ipac             the `|` lines of names, types, units and null markers after the `\`
+//                    lines; the data starts after them
 //
 // Throws Error naming the file, and the line where it helps, when the file
 // cannot be opened or read, holds binary data in its header, when its
 // header is longer than kMaxTableHeaderBytes, when a header row stops
 // inside a quote, when an ECSV header is missing, not YAML or not as the
-// standard has it, when an MRT file has no byte-by-byte description, and
+// standard has it, when an MRT file has no byte-by-byte description, when an IPAC file has no
+// line of names or its header lines' bars disagree, and
 // when a header row is asked for and there is none.
 TableLayout readTableLayout(FileSystem& fs, const std::string& path, TableForm form, bool hasHeaderRow);
 

@@ -37,6 +37,7 @@ constexpr OfferedForm kOfferedForms[] = {
     {TableForm::Blanks, "Blank-separated"},
     {TableForm::Ecsv, "ECSV"},
     {TableForm::Mrt, "MRT (machine-readable table)"},
+    {TableForm::Ipac, "IPAC table"},
     {TableForm::Fits, "FITS binary table"},
     {TableForm::VoTable, "VOTable"},
 };

@@ -168,10 +168,17 @@ TEST(TableImportCli, ArchiveTextPatternsImportAndBuildEveryRow) {
       " 17- 26 F10.6 deg DEdeg Declination\n 28- 32 F5.2  mag Vmag  V magnitude\n-----\nNote (1): a note\n"
       "  on two lines.\n-----\n\nHistory: made up.\n=====\n(End)   Nobody [CDS]\n-----\n   1  10.500000  20.300000  5.10\n"
       "   2 120.250000 -45.125000  3.20\n";
+  // IPAC: a column's bytes lie between its bars; "null" or the header's marker is no value.
+  const std::string ipac =
+      "\\fixlen = T\n|   id|       ra|      dec|  Vmag|\n| long|   double|   double|double|\n"
+      "|     |      deg|      deg|   mag|\n|     |     null|     null|    -9|\n";
   const struct {
     const char* what;
     const char* name;
     std::string text;
+    std::string ra = "RAdeg";
+    Slot raSlot{};  // checked where given
+    int written = 2, rejected = 0;
   } cases[]{
       {"bars at both ends", "t.tbl",
        "|  ID|   RAdeg|   DEdeg| Vmag|\n|----|--------|--------|-----|\n|   1| 10.5000| 20.3000| 5.10|\n"
@@ -180,6 +187,13 @@ TEST(TableImportCli, ArchiveTextPatternsImportAndBuildEveryRow) {
        "+----+----------+---------+------+\n| ID | RAdeg    | DEdeg   | Vmag |\n+----+----------+---------+------+\n"
        "|  1 |  10.5000 | 20.3000 | 5.10 |\n|  2 | 120.2500 | -45.125 | 3.20 |\n+----+----------+---------+------+\n"},
       {"MRT with closing sections", "t.txt", mrt},
+      {"IPAC with every header line", "i.tbl",
+       ipac + "      1  101.2875  -16.7161    1.5\n      2  114.8250    5.2250     -9\n", "ra", {8, 9, ""}},
+      {"IPAC with comments and names only", "i.txt",
+       "\\ from the archive\n\\ two rows\n|RAdeg |DEdeg  |Vmag|\n 10.5   20.3    5.1\n 120.25 -45.125 3.2\n", "RAdeg", {2, 6, ""}},
+      {"IPAC with a row without position", "i.tbl",
+       ipac + "      1  101.2875  -16.7161    1.5\n      2      null    5.2250    0.3\n      3  114.8250    5.2250   null\n",
+       "ra", {8, 9, ""}, 2, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -188,11 +202,12 @@ TEST(TableImportCli, ArchiveTextPatternsImportAndBuildEveryRow) {
     const testing::ChildOutcome r =
         import(dir, {"--input", dir.write(c.name, c.text), "--output", dir.str() + "/out"}, def);
     ASSERT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_TRUE(contains(r.out, "RA: decimal degrees from RAdeg")) << r.out;
+    EXPECT_TRUE(contains(r.out, "RA: decimal degrees from " + c.ra)) << r.out;
+    if (c.raSlot.first > 0) expectSlot(def, 0, c.raSlot, "RA");
     const testing::ChildOutcome b = testing::runProgram(dir, kBuild, {dir.str() + "/p.prj"});
     EXPECT_EQ(b.status, 0) << b.out << b.err;
-    EXPECT_TRUE(contains(b.out, "records written   2")) << b.out;
-    EXPECT_TRUE(contains(b.out, "lines rejected    0")) << b.out;
+    EXPECT_TRUE(contains(b.out, "records written   " + std::to_string(c.written))) << b.out;
+    EXPECT_TRUE(contains(b.out, "lines rejected    " + std::to_string(c.rejected))) << b.out;
   }
 }
 

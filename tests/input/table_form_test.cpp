@@ -114,7 +114,7 @@ TEST(TableCells, MissingValues) {
 
 TEST(TableForm, NamesReadBack) {
   for (TableForm f : {TableForm::Fixed, TableForm::Csv, TableForm::Tsv, TableForm::Psv, TableForm::Semicolon,
-                      TableForm::Blanks, TableForm::Ecsv, TableForm::Mrt})
+                      TableForm::Blanks, TableForm::Ecsv, TableForm::Mrt, TableForm::Ipac})
     EXPECT_EQ(parseTableForm(tableFormName(f)), f);
   EXPECT_EQ(tableFormName(TableForm::Semicolon), "ssv");
   EXPECT_EQ(parseTableForm(" CSV "), TableForm::Csv);
@@ -170,6 +170,8 @@ TEST(TableForm, DetectsFromContentAndName) {
        true},
       {"bars at one end only are empty cells", "t", "id|ra|\n1|10.5|\n", TableForm::Psv, false},
       {"bars beat commas and a name", "t.csv", "| name, initial | ra |\n| Smith, J | 1.5 |\n", TableForm::Psv, true},
+      {"IPAC: bars over bare rows", "t.csv", "\\fixlen = T\n| id|  ra|\n| int|real|\n   1  1.5\n", TableForm::Ipac,
+       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
