@@ -1,5 +1,6 @@
 #include "input/ipac_header.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,6 +38,49 @@ std::string typeName(std::string_view type) {
   return {};
 }
 
+bool isBlankByte(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+// Writers differ on the byte under a bar: most leave it blank, some end a
+// value there (it then belongs to the column on its left), some start one
+// there (to the column on its right). The first rows tell which: a value
+// under a bar that touches only its left or only its right neighbour. When
+// rows do both, the more common wins, and the note says so. `line` is the
+// first row, already read.
+void placeBytesUnderBars(HeaderLines& lines, std::string_view line, bool haveLine, const std::vector<std::size_t>& bars,
+                         TableLayout& layout) {
+  constexpr int kRowsLookedAt = 2000;
+  constexpr std::int64_t kBytesLookedAt = std::int64_t{4} << 20;
+  int toLeft = 0, toRight = 0;
+  std::int64_t leftLine = 0, rightLine = 0;
+  for (int n = 0; haveLine && n < kRowsLookedAt; ++n) {
+    for (std::size_t p : bars) {
+      if (p >= line.size() || isBlankByte(line[p])) continue;
+      const bool left = p > 0 && !isBlankByte(line[p - 1]);
+      const bool right = p + 1 < line.size() && !isBlankByte(line[p + 1]);
+      if (left == right) continue;
+      if (left && toLeft++ == 0) leftLine = lines.number();
+      if (right && toRight++ == 0) rightLine = lines.number();
+    }
+    if (lines.nextOffset() - layout.dataOffset > kBytesLookedAt) break;
+    haveLine = lines.nextOfHeaderOrData(line);
+  }
+  if (toLeft == 0 && toRight == 0) return;
+  const bool leftWins = toLeft >= toRight;
+  std::string note = leftWins ? "the rows end values under the bar that closes their column (line " +
+                                    std::to_string(leftLine) + "): a column's bytes run through its closing bar"
+                              : "the rows start values under the bar that opens their column (line " +
+                                    std::to_string(rightLine) + "): a column's bytes start at its opening bar";
+  if (toLeft > 0 && toRight > 0)
+    note += " (" + std::to_string(std::max(toLeft, toRight)) + " values against " +
+            std::to_string(std::min(toLeft, toRight)) + " the other way, from line " +
+            std::to_string(leftWins ? rightLine : leftLine) + ")";
+  layout.notes.push_back(std::move(note));
+  for (std::size_t i = 0; i < layout.columns.size(); ++i) {
+    if (leftWins) layout.columns[i].lastByte = static_cast<int>(bars[i + 1]) + 1;
+    else layout.columns[i].firstByte = static_cast<int>(bars[i]) + 1;
+  }
+}
+
 }  // namespace
 
 void readIpacHeader(HeaderLines& lines, TableLayout& layout) {
@@ -71,8 +115,9 @@ void readIpacHeader(HeaderLines& lines, TableLayout& layout) {
 
   // Types, units and null markers follow in that order, each line with the
   // bars of the names.
-  for (int extra = 0; extra < 3 && lines.nextOfHeaderOrData(line); ++extra) {
-    if (line.empty() || line.front() != '|') break;
+  bool haveLine = false;
+  for (int extra = 0; (haveLine = lines.nextOfHeaderOrData(line)); ++extra) {
+    if (extra == 3 || line.empty() || line.front() != '|') break;
     const std::string_view t = trimmedRight(line);
     if (barsOf(t) != bars)
       throw Error(quoted(lines.path()) + " line " + std::to_string(lines.number()) +
@@ -94,6 +139,7 @@ void readIpacHeader(HeaderLines& lines, TableLayout& layout) {
     }
     startDataAfter(lines, layout);
   }
+  placeBytesUnderBars(lines, line, haveLine, bars, layout);
 }
 
 }  // namespace detail

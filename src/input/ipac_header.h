@@ -10,7 +10,8 @@ namespace detail {
 // line of names delimited by bars and up to three more such lines (types,
 // units, null markers); the data starts on the line after them. A column's
 // bytes are those between its two bars; the bytes under the bars belong to
-// no column.
+// no column unless the first rows write values there (a note then says to
+// which side they were given).
 void readIpacHeader(HeaderLines& lines, TableLayout& layout);
 
 }  // namespace detail

@@ -39,9 +39,26 @@ RowSource::RowSource(FileSystem& fs, const std::string& path, const InputFormat&
   headerLines_ = layout_.dataLine - 1;
   byteOrderMark_ = layout_.byteOrderMark && layout_.dataLine == 1;
   joinSplitter_.setDelimiting(layout_.delimiting);
+  if (format.form != TableForm::Ipac) return;
+  for (const TableColumn& c : layout_.columns)
+    if (!c.nullValue.empty() && asciiLowered(c.nullValue) != "null" && c.firstByte >= 1 && c.lastByte >= c.firstByte)
+      nullMarkers_.push_back({static_cast<std::size_t>(c.firstByte - 1),
+                              static_cast<std::size_t>(c.lastByte - c.firstByte + 1), c.nullValue});
 }
 
 RowSource::~RowSource() = default;
+
+std::string_view RowSource::withNullsMarked(std::string_view line) {
+  bool copied = false;
+  for (const NullMarker& m : nullMarkers_) {
+    if (m.offset >= line.size() || trimmed(line.substr(m.offset, m.width)) != m.marker) continue;
+    if (!copied) markedLine_.assign(line);
+    copied = true;
+    const std::size_t width = std::min(m.width, line.size() - m.offset);
+    markedLine_.replace(m.offset, width, std::string("null").substr(0, width).append(width > 4 ? width - 4 : 0, ' '));
+  }
+  return copied ? std::string_view(markedLine_) : line;
+}
 
 TableLayout readInputLayout(FileSystem& fs, const std::string& path, const InputFormat& format) {
   if (isTypedForm(format.form)) return readTypedLayout(format.form, path, format.table, fs);
@@ -92,6 +109,7 @@ bool RowSource::nextLine(std::string_view& row, std::int64_t& lineNumber) {
     if (lineNumber == 1 && byteOrderMark_) line = withoutByteOrderMark(line);
     if (!cells_) {
       row = line;
+      if (!nullMarkers_.empty()) row = withNullsMarked(line);
       return true;
     }
     if (isCommentOrBlank(line) || (layout_.delimiting.enclosed && isRuleLine(line, layout_.delimiting))) continue;

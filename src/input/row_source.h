@@ -81,6 +81,7 @@ class RowSource {
 
  private:
   bool take(std::string_view& line, std::int64_t& number);
+  std::string_view withNullsMarked(std::string_view line);
 
   std::string path_;
   InputReader reader_;
@@ -97,6 +98,15 @@ class RowSource {
   std::vector<std::pair<std::int64_t, std::string>> replay_;
   std::size_t replayNext_ = 0;
   std::string replayLine_;
+  // IPAC columns whose header gives a null marker other than "null": a cell
+  // holding it is handed on as "null" (cut to the cell's width), which no
+  // field reads as a number.
+  struct NullMarker {
+    std::size_t offset, width;
+    std::string marker;
+  };
+  std::vector<NullMarker> nullMarkers_;
+  std::string markedLine_;
 };
 
 // The columns `path` read as `format` describes, reading no row: the

@@ -168,10 +168,11 @@ TEST(TableImportCli, ArchiveTextPatternsImportAndBuildEveryRow) {
       " 17- 26 F10.6 deg DEdeg Declination\n 28- 32 F5.2  mag Vmag  V magnitude\n-----\nNote (1): a note\n"
       "  on two lines.\n-----\n\nHistory: made up.\n=====\n(End)   Nobody [CDS]\n-----\n   1  10.500000  20.300000  5.10\n"
       "   2 120.250000 -45.125000  3.20\n";
-  // IPAC: a column's bytes lie between its bars; "null" or the header's marker is no value.
+  // IPAC: a column's bytes lie between its bars, or take the bar's byte on the side the rows
+  // write there; "null" or the header's marker is no value.
   const std::string ipac =
       "\\fixlen = T\n|   id|       ra|      dec|  Vmag|\n| long|   double|   double|double|\n"
-      "|     |      deg|      deg|   mag|\n|     |     null|     null|    -9|\n";
+      "|     |      deg|      deg|   mag|\n|     |     null|     null|    99|\n";
   const struct {
     const char* what;
     const char* name;
@@ -179,6 +180,7 @@ TEST(TableImportCli, ArchiveTextPatternsImportAndBuildEveryRow) {
     std::string ra = "RAdeg";
     Slot raSlot{};  // checked where given
     int written = 2, rejected = 0;
+    double magmax = 0;  // checked where given
   } cases[]{
       {"bars at both ends", "t.tbl",
        "|  ID|   RAdeg|   DEdeg| Vmag|\n|----|--------|--------|-----|\n|   1| 10.5000| 20.3000| 5.10|\n"
@@ -188,12 +190,14 @@ TEST(TableImportCli, ArchiveTextPatternsImportAndBuildEveryRow) {
        "|  1 |  10.5000 | 20.3000 | 5.10 |\n|  2 | 120.2500 | -45.125 | 3.20 |\n+----+----------+---------+------+\n"},
       {"MRT with closing sections", "t.txt", mrt},
       {"IPAC with every header line", "i.tbl",
-       ipac + "      1  101.2875  -16.7161    1.5\n      2  114.8250    5.2250     -9\n", "ra", {8, 9, ""}},
+       ipac + "      1  101.2875  -16.7161    4.5\n      2  114.8250    5.2250     99\n", "ra", {8, 10, ""}, 2, 0, 4.5},
       {"IPAC with comments and names only", "i.txt",
        "\\ from the archive\n\\ two rows\n|RAdeg |DEdeg  |Vmag|\n 10.5   20.3    5.1\n 120.25 -45.125 3.2\n", "RAdeg", {2, 6, ""}},
+      {"IPAC with values under the opening bars", "i.tbl", "|RAdeg |DEdeg  |Vmag|\n10.500 20.300  5.10\n1.2500 -45.12  3.20\n",
+       "RAdeg", {1, 7, ""}},
       {"IPAC with a row without position", "i.tbl",
        ipac + "      1  101.2875  -16.7161    1.5\n      2      null    5.2250    0.3\n      3  114.8250    5.2250   null\n",
-       "ra", {8, 9, ""}, 2, 1},
+       "ra", {8, 10, ""}, 2, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -204,6 +208,9 @@ TEST(TableImportCli, ArchiveTextPatternsImportAndBuildEveryRow) {
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_TRUE(contains(r.out, "RA: decimal degrees from " + c.ra)) << r.out;
     if (c.raSlot.first > 0) expectSlot(def, 0, c.raSlot, "RA");
+    if (c.magmax > 0) {
+      EXPECT_EQ(def.settings.magmax, c.magmax);
+    }
     const testing::ChildOutcome b = testing::runProgram(dir, kBuild, {dir.str() + "/p.prj"});
     EXPECT_EQ(b.status, 0) << b.out << b.err;
     EXPECT_TRUE(contains(b.out, "records written   " + std::to_string(c.written))) << b.out;
