@@ -190,13 +190,16 @@ TEST(TableImportCli, ArchiveTextPatternsImportAndBuildEveryRow) {
        "|  1 |  10.5000 | 20.3000 | 5.10 |\n|  2 | 120.2500 | -45.125 | 3.20 |\n+----+----------+---------+------+\n"},
       {"MRT with closing sections", "t.txt", mrt},
       {"IPAC with every header line", "i.tbl",
-       ipac + "      1  101.2875  -16.7161    4.5\n      2  114.8250    5.2250     99\n", "ra", {8, 10, ""}, 2, 0, 4.5},
+       ipac + "      1  101.2875  -16.7161    4.5\n      2  114.8250    5.2250     99\n", "ra", {8, 10, ""}, 2, 0,
+       4.5},
       {"IPAC with comments and names only", "i.txt",
-       "\\ from the archive\n\\ two rows\n|RAdeg |DEdeg  |Vmag|\n 10.5   20.3    5.1\n 120.25 -45.125 3.2\n", "RAdeg", {2, 6, ""}},
-      {"IPAC with values under the opening bars", "i.tbl", "|RAdeg |DEdeg  |Vmag|\n10.500 20.300  5.10\n1.2500 -45.12  3.20\n",
-       "RAdeg", {1, 7, ""}},
+       "\\ from the archive\n\\ two rows\n|RAdeg |DEdeg  |Vmag|\n 10.5   20.3    5.1\n 120.25 -45.125 3.2\n", "RAdeg",
+       {2, 6, ""}},
+      {"IPAC with values under the opening bars", "i.tbl",
+       "|RAdeg |DEdeg  |Vmag|\n10.500 20.300  5.10\n1.2500 -45.12  3.20\n", "RAdeg", {1, 7, ""}},
       {"IPAC with a row without position", "i.tbl",
-       ipac + "      1  101.2875  -16.7161    1.5\n      2      null    5.2250    0.3\n      3  114.8250    5.2250   null\n",
+       ipac + "      1  101.2875  -16.7161    1.5\n      2      null    5.2250    0.3\n"
+                  "      3  114.8250    5.2250   null\n",
        "ra", {8, 10, ""}, 2, 1},
   };
   for (const auto& c : cases) {
