@@ -40,9 +40,7 @@ TextWidth textWidthOf(const TableColumn& column, const ColumnSample& seen, std::
 }
 
 std::vector<TextWidth> textWidthsOf(FileSystem& fs, const std::string& path, const InputFormat& format) {
-  RowSource source(fs, path, format);
-  const TableLayout layout = source.layout();
-  source.close();
+  const TableLayout layout = readInputLayout(fs, path, format);
   const bool declared = std::all_of(layout.columns.begin(), layout.columns.end(),
                                     [](const TableColumn& c) { return declaredTextWidth(c.datatype) > 0; });
   const TableSample sample = declared ? TableSample{} : readTableSample(fs, path, format);

@@ -57,107 +57,8 @@ class PlainSource final : public InputSource {
   std::int64_t read_ = 0;
 };
 
-// Inflates gzip members one after the other until the file ends. Whatever
-// follows a member must be another member: trailing bytes of any other kind
-// are refused rather than skipped, as they mean a damaged or mislabelled file.
-class GzipSource final : public InputSource {
- public:
-  static constexpr std::size_t kInputSize = 128 * 1024;
-
-  explicit GzipSource(std::unique_ptr<File> file) : file_(std::move(file)), in_(kInputSize) {
-    // 16 + window bits: a gzip wrapper only, zlib or raw streams are errors.
-    int rc = inflateInit2(&zs_, 16 + MAX_WBITS);
-    if (rc != Z_OK) fail(rc == Z_MEM_ERROR ? "out of memory" : "cannot start decompression");
-  }
-  ~GzipSource() override { inflateEnd(&zs_); }
-  GzipSource(const GzipSource&) = delete;
-  GzipSource& operator=(const GzipSource&) = delete;
-
-  std::size_t read(char* buffer, std::size_t n, bool& atEnd) override {
-    std::size_t produced = 0;
-    try {
-      inflateInto(buffer, n, produced);
-    } catch (const AbortError&) {
-      // As for a plain file: the text inflated so far is handed out first.
-      if (produced == 0) throw;
-    }
-    if (done_) atEnd = true;
-    return produced;
-  }
-
-  std::int64_t fileBytesRead() const override { return fileRead_ - static_cast<std::int64_t>(zs_.avail_in); }
-  std::int64_t fileSize() override { return file_->size(); }
-  void close() override { file_->close(); }
-  const std::string& path() const override { return file_->path(); }
-  bool compressed() const override { return true; }
-
- private:
-  void inflateInto(char* buffer, std::size_t n, std::size_t& produced) {
-    while (produced < n && !done_) {
-      if (atMemberStart_) startMember();
-      if (done_) break;
-      if (zs_.avail_in == 0 && !fileEnd_) refill(0);
-      const auto room = static_cast<uInt>(std::min<std::size_t>(n - produced, UINT_MAX));
-      zs_.next_out = reinterpret_cast<Bytef*>(buffer + produced);
-      zs_.avail_out = room;
-      const int rc = inflate(&zs_, Z_NO_FLUSH);
-      produced += room - zs_.avail_out;
-      if (rc == Z_STREAM_END) {
-        atMemberStart_ = true;
-        ++members_;
-      } else if (rc == Z_BUF_ERROR) {
-        // No progress was possible with output room left: the input is used up.
-        if (zs_.avail_in == 0 && fileEnd_) fail("unexpected end of compressed data");
-        fail("corrupt compressed data");
-      } else if (rc != Z_OK) {
-        fail(std::string("corrupt compressed data (") + (zs_.msg != nullptr ? zs_.msg : "inflate error") + ")");
-      }
-    }
-  }
-
-  // Moves the `keep` unused input bytes to the front and reads more after
-  // them. When the read throws, the stream still points at those bytes.
-  void refill(std::size_t keep) {
-    if (keep > 0) std::memmove(in_.data(), zs_.next_in, keep);
-    zs_.next_in = reinterpret_cast<Bytef*>(in_.data());
-    zs_.avail_in = static_cast<uInt>(keep);
-    std::size_t got = file_->read(in_.data() + keep, in_.size() - keep);
-    if (got == 0) fileEnd_ = true;
-    fileRead_ += static_cast<std::int64_t>(got);
-    zs_.avail_in = static_cast<uInt>(keep + got);
-  }
-
-  // At the start of the file or after a member's end: the text ends with the
-  // file, or another member must begin here.
-  void startMember() {
-    while (zs_.avail_in < 2 && !fileEnd_) refill(zs_.avail_in);
-    if (zs_.avail_in == 0 && members_ > 0) {
-      done_ = true;
-      return;
-    }
-    const bool magic = (zs_.avail_in < 1 || zs_.next_in[0] == 0x1F) && (zs_.avail_in < 2 || zs_.next_in[1] == 0x8B);
-    if (!magic) fail(members_ == 0 ? "not a gzip file" : "unexpected data after the end of the compressed data");
-    if (zs_.avail_in < 2) fail("unexpected end of compressed data");
-    if (members_ > 0 && inflateReset(&zs_) != Z_OK) fail("cannot start decompression");
-    atMemberStart_ = false;
-  }
-
-  [[noreturn]] void fail(const std::string& reason) const {
-    throw Error("Cannot read file \"" + file_->path() + "\": " + reason);
-  }
-
-  std::unique_ptr<File> file_;
-  std::vector<char> in_;
-  z_stream zs_{};
-  std::int64_t fileRead_ = 0;
-  long members_ = 0;  // members inflated to their end
-  bool atMemberStart_ = true;
-  bool fileEnd_ = false;
-  bool done_ = false;
-};
-
-// What the bzip2 and xz sources share: the compressed bytes read ahead,
-// and the text handed out as InputSource::read asks.
+// What the compressed sources share: the compressed bytes read ahead, and
+// the text handed out as InputSource::read asks.
 class StreamSource : public InputSource {
  public:
   static constexpr std::size_t kInputSize = 128 * 1024;
@@ -211,12 +112,13 @@ class StreamSource : public InputSource {
   }
 
   // More compressed bytes after the `pending_` not yet used.
+  // When the read throws, next_ already points at the bytes kept.
   void refill() {
     if (pending_ > 0) std::memmove(in_.data(), next_, pending_);
+    next_ = in_.data();
     const std::size_t got = file_->read(in_.data() + pending_, in_.size() - pending_);
     if (got == 0) fileEnd_ = true;
     fileRead_ += static_cast<std::int64_t>(got);
-    next_ = in_.data();
     pending_ += got;
   }
 
@@ -227,6 +129,67 @@ class StreamSource : public InputSource {
   std::int64_t fileRead_ = 0;
   bool fileEnd_ = false;
   bool done_ = false;
+};
+
+// Inflates gzip members one after the other until the file ends. Whatever
+// follows a member must be another member: trailing bytes of any other kind
+// are refused rather than skipped, as they mean a damaged or mislabelled file.
+class GzipSource final : public StreamSource {
+ public:
+  explicit GzipSource(std::unique_ptr<File> file) : StreamSource(std::move(file)) {
+    // 16 + window bits: a gzip wrapper only, zlib or raw streams are errors.
+    int rc = inflateInit2(&zs_, 16 + MAX_WBITS);
+    if (rc != Z_OK) fail(rc == Z_MEM_ERROR ? "out of memory" : "cannot start decompression");
+  }
+  ~GzipSource() override { inflateEnd(&zs_); }
+  GzipSource(const GzipSource&) = delete;
+  GzipSource& operator=(const GzipSource&) = delete;
+
+ private:
+  std::size_t decompress(char* out, std::size_t n) override {
+    if (atMemberStart_ && !startMember()) return 0;
+    zs_.next_in = reinterpret_cast<Bytef*>(next_);
+    zs_.avail_in = static_cast<uInt>(std::min<std::size_t>(pending_, UINT_MAX));
+    const uInt inBefore = zs_.avail_in;
+    const auto room = static_cast<uInt>(std::min<std::size_t>(n, UINT_MAX));
+    zs_.next_out = reinterpret_cast<Bytef*>(out);
+    zs_.avail_out = room;
+    const int rc = inflate(&zs_, Z_NO_FLUSH);
+    next_ = reinterpret_cast<char*>(zs_.next_in);
+    pending_ -= inBefore - zs_.avail_in;
+    if (rc == Z_STREAM_END) {
+      atMemberStart_ = true;
+      ++members_;
+    } else if (rc == Z_BUF_ERROR) {
+      // No progress was possible with output room left: the input is used up.
+      if (pending_ == 0 && fileEnd_) fail("unexpected end of compressed data");
+      fail("corrupt compressed data");
+    } else if (rc != Z_OK) {
+      fail(std::string("corrupt compressed data (") + (zs_.msg != nullptr ? zs_.msg : "inflate error") + ")");
+    }
+    return room - zs_.avail_out;
+  }
+
+  // At the start of the file or after a member's end: the text ends with the
+  // file, or another member must begin here. False at the end of the text.
+  bool startMember() {
+    while (pending_ < 2 && !fileEnd_) refill();
+    if (pending_ == 0 && members_ > 0) {
+      done_ = true;
+      return false;
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(next_);
+    const bool magic = (pending_ < 1 || p[0] == 0x1F) && (pending_ < 2 || p[1] == 0x8B);
+    if (!magic) fail(members_ == 0 ? "not a gzip file" : "unexpected data after the end of the compressed data");
+    if (pending_ < 2) fail("unexpected end of compressed data");
+    if (members_ > 0 && inflateReset(&zs_) != Z_OK) fail("cannot start decompression");
+    atMemberStart_ = false;
+    return true;
+  }
+
+  z_stream zs_{};
+  long members_ = 0;  // members inflated to their end
+  bool atMemberStart_ = true;
 };
 
 // bzip2 streams one after the other (as `cat a.bz2 b.bz2` or a parallel

@@ -55,7 +55,8 @@ std::string_view RowSource::withNullsMarked(std::string_view line) {
     if (!copied) markedLine_.assign(line);
     copied = true;
     const std::size_t width = std::min(m.width, line.size() - m.offset);
-    markedLine_.replace(m.offset, width, std::string("null").substr(0, width).append(width > 4 ? width - 4 : 0, ' '));
+    constexpr std::string_view kNull = "null";
+    for (std::size_t i = 0; i < width; ++i) markedLine_[m.offset + i] = i < kNull.size() ? kNull[i] : ' ';
   }
   return copied ? std::string_view(markedLine_) : line;
 }
@@ -108,8 +109,7 @@ bool RowSource::nextLine(std::string_view& row, std::int64_t& lineNumber) {
     if (lineNumber <= headerLines_) continue;
     if (lineNumber == 1 && byteOrderMark_) line = withoutByteOrderMark(line);
     if (!cells_) {
-      row = line;
-      if (!nullMarkers_.empty()) row = withNullsMarked(line);
+      row = nullMarkers_.empty() ? line : withNullsMarked(line);
       return true;
     }
     if (isCommentOrBlank(line) || (layout_.delimiting.enclosed && isRuleLine(line, layout_.delimiting))) continue;
