@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "util/error.h"
+
 // A process-wide request to stop, made from a signal handler (Ctrl-C,
 // SIGTERM). The handler only sets a flag; the file layer acts on it where a
 // flag alone cannot be seen, in a call that waits on a pipe:
@@ -26,5 +28,13 @@ static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler
 // Async-signal-safe.
 inline void requestInterrupt() noexcept { detail::interruptFlag.store(true, std::memory_order_relaxed); }
 inline bool interruptRequested() noexcept { return detail::interruptFlag.load(std::memory_order_relaxed); }
+
+// For a loop that may run long without reading a pipe (a parse, a copy, a
+// run of skipped lines): called every few thousand steps, it throws
+// AbortError once a stop was requested. One relaxed load: cheap enough for
+// every step of a row loop.
+inline void stopIfInterrupted() {
+  if (interruptRequested()) throw AbortError();
+}
 
 }  // namespace mirdal
