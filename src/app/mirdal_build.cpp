@@ -585,6 +585,7 @@ void printSummary(const mirdal::BuildResult& r) {
   std::printf("  index records     %lld\n", static_cast<long long>(r.indexRecordsWritten));
   std::printf("  lines rejected    %lld%s%s\n", static_cast<long long>(r.linesRejected),
               r.rejectLogPath.empty() ? "" : ", see ", r.rejectLogPath.c_str());
+  for (const mirdal::RejectCount& c : r.rejectReasons) std::printf("    %s\n", c.note().c_str());
   if (r.rowsRefused > 0) {
     std::printf("  rows refused      %lld of the lines rejected, for these reasons:\n",
                 static_cast<long long>(r.rowsRefused));

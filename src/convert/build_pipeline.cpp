@@ -200,6 +200,12 @@ void BuildPipeline::Run::convert() {
   result_.rowNotes = loop.counters().notes;
   result_.rowsRefused = loop.counters().refusedRows;
   const ConversionCounters& counters = loop.counters();
+  for (int r = 0; r < kRejectReasonCount; ++r) {
+    const auto i = static_cast<std::size_t>(r);
+    if (counters.rejectedFor[i] != 0)
+      result_.rejectReasons.push_back({rejectReasonText(static_cast<RejectReason>(r)), counters.rejectedFor[i],
+                                       counters.firstRejectedFor[i]});
+  }
   for (int p = 0; p < kSlotCount; ++p) {
     const auto i = static_cast<std::size_t>(p);
     if (counters.textsCut[i] == 0) continue;
@@ -210,6 +216,10 @@ void BuildPipeline::Run::convert() {
     result_.textsCut.push_back({std::move(field), def_.fieldSlots[i].length, counters.textsCut[i],
                                 counters.firstCut[i]});
   }
+}
+
+std::string RejectCount::note() const {
+  return reason + ": " + std::to_string(count) + (count == 1 ? " line, at " : " lines, the first at ") + first;
 }
 
 std::string TextCut::note() const {

@@ -34,6 +34,15 @@ struct TextCut {
   std::string note() const;
 };
 
+// The lines refused for one reason.
+struct RejectCount {
+  std::string reason;  // "position out of range"
+  std::int64_t count = 0;
+  std::string first;   // where the first stands: "\"a.csv\" line 12", "\"b.fits\" row 3"
+  // "position out of range: 7 lines, the first at "a.csv" line 12"
+  std::string note() const;
+};
+
 struct BuildResult {
   bool started = false;     // false: refused (empty directory) or append not confirmed
   bool completed = false;   // all stages ran
@@ -44,6 +53,9 @@ struct BuildResult {
   std::int64_t linesRejected = 0;
   int regionCount = 0;        // region files of the catalog
   std::string rejectLogPath;  // empty when no line was rejected
+  // The rejected lines by reason, for the reasons that occurred; their
+  // counts add up to linesRejected.
+  std::vector<RejectCount> rejectReasons;
   // Rows of a table refused because they could not be read (a quote left
   // open, too few cells), not for their position: how many, and the first
   // of them with their file and line.

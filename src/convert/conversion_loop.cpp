@@ -24,7 +24,42 @@
 
 namespace mirdal {
 
+const char* rejectReasonText(RejectReason reason) {
+  switch (reason) {
+    case RejectReason::OutOfRange: return "position out of range";
+    case RejectReason::NotANumber: return "position not a number";
+    case RejectReason::MissingPosition: return "no position";
+    case RejectReason::OpenQuote: return "quoted cell never closed";
+    case RejectReason::TextAfterQuote: return "text after a closing quote";
+    case RejectReason::TooManyCells: return "too many cells";
+    case RejectReason::TooLong: return "line too long";
+    case RejectReason::FewerCells: return "fewer cells than the fields read";
+  }
+  return "";
+}
+
 namespace {
+
+// Why a position the build refuses is refused (see SkyPosition::valid).
+RejectReason reasonOf(const SkyPosition& p) {
+  if (std::isnan(p.ra) || std::isnan(p.dec)) return RejectReason::NotANumber;
+  if (p.ra == 0 && p.dec == 0) return RejectReason::MissingPosition;
+  return RejectReason::OutOfRange;
+}
+
+RejectReason reasonOf(RowRefusal refusal) {
+  switch (refusal) {
+    case RowRefusal::OpenQuote: return RejectReason::OpenQuote;
+    case RowRefusal::TextAfterQuote: return RejectReason::TextAfterQuote;
+    case RowRefusal::TooManyCells: return RejectReason::TooManyCells;
+    case RowRefusal::TooLong: return RejectReason::TooLong;
+    case RowRefusal::FewerCells: return RejectReason::FewerCells;
+    case RowRefusal::MissingRa:
+    case RowRefusal::MissingDec:
+    case RowRefusal::None: break;
+  }
+  return RejectReason::MissingPosition;
+}
 constexpr double kMasPerDegree = 3'600'000.0;
 constexpr std::int64_t kCheckpointLines = 1000;
 // A batch is converted when it reaches the next checkpoint or this many
@@ -349,6 +384,7 @@ void ConversionLoop::Batch::empty() {
 
 void ConversionLoop::addToBatch(std::string_view line, std::int64_t lineNumber) {
   Batch& batch = batches_[current_];
+  if (batch.ends.empty()) batch.firstLine = lineNumber;
   batch.bytes.append(line);
   batch.ends.push_back(batch.bytes.size());
   if (form_ != TableForm::Fixed) batch.lineNumbers.push_back(lineNumber);
@@ -380,6 +416,7 @@ void ConversionLoop::convertLines(Batch& batch, std::size_t from, std::size_t to
     if (row.refusal != RowRefusal::None) {
       batch.regions[i] = 0;
       batch.refusals[i] = row.refusal;
+      batch.reasons[i] = reasonOf(row.refusal);
       continue;
     }
     const std::string_view line = row.text;
@@ -387,6 +424,7 @@ void ConversionLoop::convertLines(Batch& batch, std::size_t from, std::size_t to
         computePosition(line, row.slots ? row.slots : def_.fieldSlots.data(), ratype_, dectype_, raCount_);
     if (!position.valid) {
       batch.regions[i] = 0;
+      batch.reasons[i] = reasonOf(position);
       continue;
     }
     batch.regions[i] = findRegion_(position.dec, position.ra);
@@ -425,12 +463,15 @@ void ConversionLoop::handOn(Batch& batch) {
   const std::size_t recordLength = record_.size();
   const std::size_t indexRoom = names_.size() * indexRecordLength_;
   const std::size_t n = batch.ends.size();
+  auto lineNumber = [&batch](std::size_t i) {
+    return batch.lineNumbers.empty() ? batch.firstLine + static_cast<std::int64_t>(i) : batch.lineNumbers[i];
+  };
   for (std::size_t i = 0; i < n; ++i) {
     ++counters_.lines;
     const int region = batch.regions[i];
     if (region == 0) {
-      rejectLog_.reject(batch.line(i));
-      ++counters_.rejected;
+      reject(batch.line(i), batch.reasons[i],
+             [&] { return quoted(path_) + " line " + std::to_string(lineNumber(i)); });
       if (!batch.lineNumbers.empty() && batch.refusals[i] != RowRefusal::None)
         note(batch.lineNumbers[i], batch.line(i), batch.refusals[i]);
       continue;
@@ -445,7 +486,7 @@ void ConversionLoop::handOn(Batch& batch) {
     if (batch.cuts[i] != 0)
       countCuts(batch.cuts[i], [&] {
         const std::string file = quoted(path_);
-        return batch.lineNumbers.empty() ? file : file + " line " + std::to_string(batch.lineNumbers[i]);
+        return batch.lineNumbers.empty() ? file : file + " line " + std::to_string(lineNumber(i));
       });
   }
 }
@@ -468,6 +509,7 @@ void ConversionLoop::endBatch() {
   batch.regions.resize(n);
   batch.names.assign(n, 0);
   batch.refusals.assign(n, RowRefusal::None);
+  batch.reasons.resize(n);
   batch.cuts.assign(n, 0);
   if (batch.records.size() < n * recordLength) batch.records.resize(n * recordLength);
   if (batch.indexRecords.size() < n * indexRoom) batch.indexRecords.resize(n * indexRoom);
@@ -525,6 +567,14 @@ std::pair<std::uint64_t, std::uint64_t> ConversionLoop::positionMasks() const {
   return {ra, dec};
 }
 
+template <typename Where>
+void ConversionLoop::reject(std::string_view text, RejectReason reason, const Where& where) {
+  rejectLog_.reject(text);
+  ++counters_.rejected;
+  const auto r = static_cast<std::size_t>(reason);
+  if (counters_.rejectedFor[r]++ == 0) counters_.firstRejectedFor[r] = where();
+}
+
 void ConversionLoop::note(std::int64_t lineNumber, std::string_view row, RowRefusal refusal, const char* unit) {
   ++counters_.refusedRows;
   if (counters_.notes.size() >= ConversionCounters::kMaxNotes) return;
@@ -546,9 +596,9 @@ void ConversionLoop::convertLine(std::string_view input) {
   std::array<FieldSlot, kSlotCount> slots;
   if (placers_[0]) slots = def_.fieldSlots;
   const PlacedRow row = placeRow(input, placers_[0].get(), slots.data());
+  auto where = [&] { return quoted(path_) + " line " + std::to_string(lineNumber_); };
   if (row.refusal != RowRefusal::None) {
-    rejectLog_.reject(input);
-    ++counters_.rejected;
+    reject(input, reasonOf(row.refusal), where);
     note(lineNumber_, input, row.refusal);
     return;
   }
@@ -556,8 +606,7 @@ void ConversionLoop::convertLine(std::string_view input) {
   const SkyPosition position =
       computePosition(line, row.slots ? row.slots : def_.fieldSlots.data(), ratype_, dectype_, raCount_);
   if (!position.valid) {
-    rejectLog_.reject(input);
-    ++counters_.rejected;
+    reject(input, reasonOf(position), where);
     return;
   }
   const double ra = position.ra;
@@ -739,10 +788,10 @@ void ConversionLoop::convertTypedFile(RowSource& rows, const Opened& opened, con
       auto isMinus = [&](int position) { return row.text(position, {}) == "-"; };
       const SkyPosition position = positionFrom(number, isMinus, ratype_, dectype_, raCount_);
       if (!position.valid) {
-        rejectLog_.reject(rowText(row.cells, rowNumber));
-        ++counters_.rejected;
-        if (const RowRefusal missing = missingPosition(row); missing != RowRefusal::None)
-          note(rowNumber, {}, missing, "row");
+        const RowRefusal missing = missingPosition(row);
+        reject(rowText(row.cells, rowNumber), missing != RowRefusal::None ? reasonOf(missing) : reasonOf(position),
+               [&] { return quoted(path) + " row " + std::to_string(rowNumber); });
+        if (missing != RowRefusal::None) note(rowNumber, {}, missing, "row");
         continue;
       }
       const int region = findRegion_(position.dec, position.ra);

@@ -24,6 +24,21 @@
 
 namespace mirdal {
 
+// Why a line went to the reject log, for the build's summary.
+enum class RejectReason : std::uint8_t {
+  OutOfRange,       // RA outside 0..360 or DEC outside -90..90
+  NotANumber,       // a position component that holds something other than a number
+  MissingPosition,  // RA and DEC both 0 (a blank line), or a component's cell holds no value
+  OpenQuote,        // a quoted cell never closed
+  TextAfterQuote,
+  TooManyCells,
+  TooLong,
+  FewerCells,
+};
+constexpr int kRejectReasonCount = 8;
+// "position out of range", "quoted cell never closed", ...
+const char* rejectReasonText(RejectReason reason);
+
 struct ConversionCounters {
   std::int64_t lines = 0;
   std::int64_t records = 0;
@@ -41,6 +56,9 @@ struct ConversionCounters {
   // where the first of them stands ("\"a.csv\" line 12", "\"b.fits\" row 3").
   std::array<std::int64_t, kSlotCount> textsCut{};
   std::array<std::string, kSlotCount> firstCut;
+  // Per RejectReason: the lines refused for it, and where the first stands.
+  std::array<std::int64_t, kRejectReasonCount> rejectedFor{};
+  std::array<std::string, kRejectReasonCount> firstRejectedFor;
 };
 
 // Stage "Convert catalog files": every line of every input file becomes one
@@ -154,6 +172,10 @@ class ConversionLoop {
   // the declination's (its sign aside).
   std::pair<std::uint64_t, std::uint64_t> positionMasks() const;
   void note(std::int64_t lineNumber, std::string_view row, RowRefusal refusal, const char* unit = "line");
+  // Every refused line or row: to the reject log and the counts by reason
+  // (`where` is a function, so that the text is made only for a first).
+  template <typename Where>
+  void reject(std::string_view text, RejectReason reason, const Where& where);
 
   // Lines are converted in batches: the lines read up to the next
   // checkpoint (or 1 MiB of them). Where the machine has two cores a second
@@ -174,6 +196,8 @@ class ConversionLoop {
     std::vector<std::uint8_t> indexRecords;
     std::vector<std::int64_t> lineNumbers;  // table forms: per row, its first line in the file
     std::vector<RowRefusal> refusals;       // table forms: per refused row, why
+    std::vector<RejectReason> reasons;      // per refused line, why
+    std::int64_t firstLine = 0;             // the line number of the first (fixed columns)
     std::vector<std::uint64_t> cuts;        // per line: its cut mask (see fillRecord)
     std::string_view line(std::size_t i) const {
       const std::size_t begin = i == 0 ? 0 : ends[i - 1];

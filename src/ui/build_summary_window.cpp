@@ -42,6 +42,12 @@ BuildSummary::BuildSummary(const BuildResult& r, const QString& outputDirectory,
     for (const TextCut& c : r.textsCut) notes << fromBytes(c.note());
     rows.insert(3, {QStringLiteral("Texts cut"), notes.join(QLatin1Char('\n'))});
   }
+  if (!r.rejectReasons.empty()) {
+    // Why the lines were refused, and where the first of each reason stands.
+    QStringList reasons;
+    for (const RejectCount& c : r.rejectReasons) reasons << fromBytes(c.note());
+    rows.insert(3, {QStringLiteral("Reasons"), reasons.join(QLatin1Char('\n'))});
+  }
 
   auto* grid = new QGridLayout;
   int row = 0;

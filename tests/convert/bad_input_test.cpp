@@ -94,7 +94,7 @@ TEST(BadInput, NulAndHighBytesAndInfinities) {
       columns({{1, std::string("10\0", 3)}, {10, "20"}, {19, "\xFF\xFE\x80" "ab"}, {26, "\xFF"}}),
       columns({{1, "1e400"}, {10, "10"}}),   // RA infinite
       columns({{1, "10"}, {10, "-1e400"}}),  // DEC infinite
-      columns({{1, "nan"}, {10, "inf"}}),    // not numbers: RA 0, DEC 0
+      columns({{1, "nan"}, {10, "inf"}}),    // not numbers
       columns({{1, "10"}, {10, "20"}, {19, "b"}, {26, "1e400"}, {44, "-1e300"}}),
       columns({{1, "10"}, {10, "20"}, {19, "c"}, {26, "-1e400"}, {44, "1e-400"}}),
   };
@@ -104,6 +104,12 @@ TEST(BadInput, NulAndHighBytesAndInfinities) {
   EXPECT_EQ(r.linesRejected, 4);
   EXPECT_EQ(dir.read("out/reject.txt"),
             lines[0] + "\r\n" + lines[2] + "\r\n" + lines[3] + "\r\n" + lines[4] + "\r\n");
+  std::vector<std::string> reasons;
+  for (const RejectCount& c : r.rejectReasons) reasons.push_back(c.note());
+  const std::string in = "\"" + def.settings.inputfiles[0] + "\"";
+  EXPECT_EQ(reasons, (std::vector<std::string>{"position out of range: 2 lines, the first at " + in + " line 3",
+                                               "position not a number: 1 line, at " + in + " line 5",
+                                               "no position: 1 line, at " + in + " line 1"}));
 
   CatalogReader reader(dir.str() + "/out");
   auto recs = reader.readRegion(1);  // RA 10, DEC 20

@@ -181,6 +181,34 @@ TEST(TableForms, RowsOfDelimitedFiles) {
   }
 }
 
+// Every refused row is counted under its reason, with the first row of each.
+TEST(TableForms, RejectedRowsAreCountedByReason) {
+  TempDir dir;
+  const std::string path = dir.write("t.csv",
+                                     "ra,dec,id,mag\n400,20,a,1\nx,20,b,1\n0,0,c,1\nnull,20,d,1\n9,20,e\n"
+                                     "500,20,f,1\n10,20,g,1\n10,20,\"open,5\n");
+  CatalogDefinition def = testing::decimalStars("tst", {path}, 1, dir.str() + "/out");
+  def.settings.longname = "test";
+  def.settings.format = TableForm::Csv;
+  def.settings.headerrow = true;
+  const char* names[] = {"ra", "dec", "id", "mag"};
+  for (int p = 0; p < 4; ++p) {
+    setSlot(def, p, p + 1, p == 2 ? 8 : 1);
+    def.fieldNames[static_cast<std::size_t>(p)] = names[p];
+  }
+  RecordingUi ui;
+  const BuildResult r = BuildPipeline(ui).run(def);
+  EXPECT_EQ(r.recordsWritten, 1);
+  std::vector<std::string> notes;
+  for (const RejectCount& c : r.rejectReasons) notes.push_back(c.note());
+  const std::string at = "\"" + path + "\" line ";
+  EXPECT_EQ(notes, (std::vector<std::string>{"position out of range: 2 lines, the first at " + at + "2",
+                                             "position not a number: 1 line, at " + at + "3",
+                                             "no position: 2 lines, the first at " + at + "4",
+                                             "quoted cell never closed: 1 line, at " + at + "9",
+                                             "fewer cells than the fields read: 1 line, at " + at + "6"}));
+}
+
 // A VOTable's cells that hold no value, in each way writers mark one: a
 // number takes its field's missing value, and only a missing position
 // refuses its row, to the reject log and noted with its reason.
