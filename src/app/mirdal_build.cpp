@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -40,12 +41,24 @@
 namespace {
 
 std::atomic<mirdal::BuildPipeline*> g_pipeline{nullptr};
+// The stop signal received, 0 for none: a build it ends exits with 128 plus
+// its number, as shells report a program that a signal ended (130 for
+// Ctrl-C, 143 for SIGTERM).
+std::atomic<int> g_stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
+
+// The exit status of a run that failed: 128 + the signal when one asked it to stop.
+int failureStatus() {
+  const int signal = g_stopSignal.load(std::memory_order_relaxed);
+  return signal != 0 ? 128 + signal : 1;
+}
 
 // Ctrl-C and SIGTERM: the build's abort flag, seen at its next checkpoint,
 // and the interrupt request, which ends a wait on a pipe (an input that is
 // a FIFO without a writer, or one whose writer is silent). Only flags are
 // set here: the build then fails as on any error, closing its files.
-extern "C" void onStopSignal(int) {
+extern "C" void onStopSignal(int signal) {
+  g_stopSignal.store(signal, std::memory_order_relaxed);
   mirdal::requestInterrupt();
   if (mirdal::BuildPipeline* pipeline = g_pipeline.load(std::memory_order_relaxed)) pipeline->requestAbort();
 }
@@ -248,8 +261,20 @@ class TerminalUi : public mirdal::BuildUi {
 
   void setStageCaption(const std::string& text) override {
     stage_ = text;
+    for (int k = 0; k < kStageCount; ++k)
+      if (text.rfind(kStageCaptions[k], 0) == 0) stageIndex_ = k;
+    if (stageIndex_ == kConversionStage && !converting_) {
+      converting_ = true;
+      conversionStart_ = std::chrono::steady_clock::now();
+    }
+    // "Convert catalog file <path>": one more file begun.
+    if (text.rfind(kFileCaption, 0) == 0) {
+      ++filesBegun_;
+      pos_ = 0;
+    }
     draw(true);
   }
+  void setOverallMaximum(std::int64_t max) override { overallMax_ = max; }
   void setStageMaximum(std::int64_t max) override { max_ = max; }
   void setStagePosition(std::int64_t pos) override {
     pos_ = pos;
@@ -284,20 +309,55 @@ class TerminalUi : public mirdal::BuildUi {
     return out;
   }
 
+  // The stages in the order a build runs them, by the start of their
+  // captions, with the share of a build's time each takes as a rule.
+  static constexpr int kStageCount = 6;
+  static constexpr int kConversionStage = 2;
+  static constexpr const char* kStageCaptions[kStageCount] = {"Create header", "Create files", "Convert catalog file",
+                                                              "Close files", "Sorting files by magnitude",
+                                                              "Sorting the index file"};
+  static constexpr const char* kFileCaption = "Convert catalog file ";
+  static constexpr double kStageShare[kStageCount] = {0.0, 0.02, 0.70, 0.03, 0.15, 0.10};
+
+  // The whole build's part done, 0..1: the stages before this one, and this
+  // one's bar (for the conversion, the files before this one and this one's
+  // bytes). It never goes back, whatever a stage's bar does.
+  double overallDone() {
+    double done = 0;
+    for (int k = 0; k < stageIndex_; ++k) done += kStageShare[k];
+    double within = max_ > 0 ? std::clamp(static_cast<double>(pos_) / static_cast<double>(max_), 0.0, 1.0) : 0.0;
+    // The conversion's bar is that of one file: the files before it count whole.
+    if (stageIndex_ == kConversionStage)
+      within = filesBegun_ == 0 || overallMax_ <= 0
+                   ? 0.0
+                   : std::clamp((static_cast<double>(filesBegun_ - 1) + within) / static_cast<double>(overallMax_),
+                                0.0, 1.0);
+    if (stageIndex_ >= 0) done += kStageShare[stageIndex_] * within;
+    done_ = std::max(done_, std::min(done, 1.0));
+    return done_;
+  }
+
   void draw(bool force) {
     if (!live_) return;
     auto now = std::chrono::steady_clock::now();
     if (!force && now - lastDraw_ < std::chrono::milliseconds(100)) return;
     lastDraw_ = now;
     std::string line = stage_;
-    if (line.size() > 60) line = "..." + line.substr(line.size() - 57);
-    char tail[96];
-    int percent = max_ > 0 ? static_cast<int>(100.0 * static_cast<double>(pos_) / static_cast<double>(max_)) : 0;
-    double elapsed = std::chrono::duration<double>(now - start_).count();
-    if (lines_ > 0 && elapsed > 0)
-      std::snprintf(tail, sizeof tail, "  %3d%%  %.0f lines/s", percent, static_cast<double>(lines_) / elapsed);
-    else
-      std::snprintf(tail, sizeof tail, "  %3d%%", percent);
+    if (line.size() > 48) line = "..." + line.substr(line.size() - 45);
+    const double done = overallDone();
+    std::string tail = "  " + std::to_string(static_cast<int>(100 * done)) + "%";
+    const double converting = std::chrono::duration<double>(now - conversionStart_).count();
+    if (stageIndex_ == kConversionStage && lines_ > 0 && converting > 0)
+      tail += "  " + std::to_string(static_cast<std::int64_t>(static_cast<double>(lines_) / converting)) + " rows/s";
+    // The time left, once there is enough behind to tell it from.
+    const double elapsed = std::chrono::duration<double>(now - start_).count();
+    if (done >= 0.02 && elapsed >= 1) {
+      const auto left = static_cast<std::int64_t>(elapsed * (1 - done) / done + 0.5);
+      char clock[32];
+      std::snprintf(clock, sizeof clock, "  %lld:%02lld left", static_cast<long long>(left / 60),
+                    static_cast<long long>(left % 60));
+      tail += clock;
+    }
     std::cerr << "\r\033[K" << line << tail << std::flush;
     drawn_ = true;
   }
@@ -311,8 +371,13 @@ class TerminalUi : public mirdal::BuildUi {
   bool live_;
   bool drawn_ = false;
   std::string stage_;
-  std::int64_t max_ = 0, pos_ = 0, lines_ = 0;
+  std::int64_t max_ = 0, pos_ = 0, lines_ = 0, overallMax_ = 0;
+  int stageIndex_ = -1;
+  int filesBegun_ = 0;
+  double done_ = 0;
+  bool converting_ = false;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point conversionStart_{};
   std::chrono::steady_clock::time_point lastDraw_{};
 };
 
@@ -539,11 +604,14 @@ int writeProjectOnly(const Options& o, const char* from, const char* option, con
               << usage();
     return 2;
   }
+  // A long import (a large header, a table read to its end) stops on
+  // Ctrl-C like a build, before the project is written.
+  installStopHandlers();
   try {
     return write(o.haveOutput ? std::optional<std::string>(o.output) : std::nullopt);
   } catch (const std::exception& e) {
     std::cerr << "mirdal-build: " << e.what() << "\n";
-    return 1;
+    return failureStatus();
   }
 }
 
@@ -641,13 +709,13 @@ int buildProject(const Options& o) {
     if (!r.started) {
       // Ctrl-C at the append question leaves it unanswered: say why nothing was built.
       if (mirdal::interruptRequested()) std::cerr << "mirdal-build: " << mirdal::AbortError().what() << "\n";
-      return 1;
+      return failureStatus();
     }
     printSummary(r);
     return 0;
   } catch (const std::exception& e) {
     std::cerr << "mirdal-build: " << e.what() << "\n";
-    return 1;
+    return failureStatus();
   }
 }
 

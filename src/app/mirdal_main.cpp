@@ -109,6 +109,16 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--render-pages") == 0) render = true;
   }
   if (render && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Without a display Qt would abort with a message of its own: say what is
+  // missing and what works without one. A platform named in QT_QPA_PLATFORM
+  // (offscreen, vnc, ...) is Qt's to judge.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+      qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+    std::fputs("mirdal: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); the wizard needs a graphical "
+               "session. mirdal-build imports and builds catalogs without one (see mirdal-build --help).\n",
+               stderr);
+    return 1;
+  }
 
   // A build that writes beyond the file-size limit must end with the
   // "File too large" message box, not kill the wizard.

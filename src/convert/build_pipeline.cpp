@@ -188,6 +188,7 @@ void BuildPipeline::Run::convert() {
         path, def_.settings.eol, [&](std::int64_t size) { ui_.setStageMaximum(size); },
         [&](std::int64_t position) {
           checkAbort();
+          ui_.linesConverted(loop.linesRead());
           ui_.setStagePosition(position);
           ui_.repaint();
           ui_.processEvents();

@@ -348,6 +348,7 @@ void ConversionLoop::convertFile(const std::string& path, int eol, const Opened&
   // handed on here, so a failure needs no drain.
   for (;;) {
     if (++lineCounter % kCheckpointLines == 0 && checkpoint) {
+      linesRead_ += kCheckpointLines;
       endBatch();
       try {
         checkpoint(rows.position());
@@ -775,6 +776,7 @@ void ConversionLoop::convertTypedFile(RowSource& rows, const Opened& opened, con
     if (checkpoint) checkpoint(source->position());
     const std::size_t n = source->readRows(cells, static_cast<std::size_t>(kCheckpointLines));
     if (n == 0) break;
+    linesRead_ += static_cast<std::int64_t>(n);
     for (std::size_t i = 0; i < n; ++i) {
       ++rowNumber;
       ++counters_.lines;

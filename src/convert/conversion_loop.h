@@ -92,6 +92,9 @@ class ConversionLoop {
   void convertLine(std::string_view line);
 
   const ConversionCounters& counters() const { return counters_; }
+  // Lines (rows) read so far from every file, on the reading thread: what a
+  // checkpoint may show as progress while counters() are still being made.
+  std::int64_t linesRead() const { return linesRead_; }
 
   // A quoted cell may run over this many lines after the one it opens in,
   // and the row may grow to kMaxJoinedBytes; when its quote is still open
@@ -220,6 +223,7 @@ class ConversionLoop {
   CatalogFiles& files_;
   RejectLog& rejectLog_;
   FileSystem& fs_;
+  std::int64_t linesRead_ = 0;
   LookupLists lookups_;
   RegionFinder findRegion_;
   int ratype_, dectype_, raCount_;
