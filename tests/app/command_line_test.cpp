@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -47,6 +49,34 @@ TEST(CommandLine, HelpAndVersionEndAtOnce) {
             .wait();
     EXPECT_EQ(r.status, 0) << c.program << " " << c.option << ": " << r.err;
     EXPECT_EQ(r.out.rfind(c.firstLine, 0), 0u) << c.program << " " << c.option << ": " << r.out;
+  }
+}
+
+// Every option that a program's --help prints is described in its man page
+// (in roff, where "--no-index" is written "\-\-no\-index").
+TEST(CommandLine, ManPagesDescribeEveryOptionOfHelp) {
+  TempDir logs;
+  for (const char* program : {"mirdal", "mirdal-build", "mirdal-dump"}) {
+    const std::string path = kBin + "/" + program;
+    if (!fs::exists(path)) continue;  // the wizard is not built without Qt
+    const testing::ChildOutcome r =
+        ChildProcess("/usr/bin/env", {"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM=none", path, "--help"},
+                     logs.str())
+            .wait();
+    ASSERT_EQ(r.status, 0) << program << ": " << r.err;
+    const std::string man = TempDir::readFile(std::string(MIRDAL_SOURCE_DIR) + "/doc/man/" + program + ".1");
+    std::set<std::string> options;
+    for (std::size_t at = r.out.find("--"); at != std::string::npos; at = r.out.find("--", at + 2)) {
+      std::size_t end = at + 2;
+      while (end < r.out.size() && (std::islower(static_cast<unsigned char>(r.out[end])) || r.out[end] == '-')) ++end;
+      if (end > at + 2) options.insert(r.out.substr(at, end - at));
+    }
+    EXPECT_GE(options.size(), 5u) << program << ": " << r.out;
+    for (const std::string& option : options) {
+      std::string roff;
+      for (char c : option) roff += c == '-' ? std::string("\\-") : std::string(1, c);
+      EXPECT_TRUE(contains(man, roff)) << program << ".1 does not describe " << option;
+    }
   }
 }
 
