@@ -106,12 +106,8 @@ std::vector<std::string> applyImportOptions(const mirdal::ImportOptions& options
   std::vector<std::string> notes;
   mirdal::applyImportOptions(options, definition);
   if (!options.magmax) {
-    const mirdal::MagnitudeScan scan = mirdal::scanMagnitudes(definition, inputs);
-    if (scan.faintest) {
-      definition.settings.magmax = mirdal::magnitudeLimitFor(*scan.faintest);
-      notes.push_back("maximum magnitude " + mirdal::formatProjectFloat(definition.settings.magmax) +
-                      " (faintest of " + std::to_string(scan.values) + " magnitudes in " +
-                      std::to_string(scan.lines) + " lines, rounded up to the next tenth)");
+    if (std::optional<std::string> note = mirdal::takeMagnitudeLimitFromData(definition, inputs)) {
+      notes.push_back(std::move(*note));
     } else if (definition.type() != mirdal::CatalogType::NebulaOutlines) {
       notes.push_back("maximum magnitude " + mirdal::formatProjectFloat(definition.settings.magmax) +
                       " (no magnitude read from the input files; --magmax sets it)");
@@ -538,7 +534,8 @@ const std::string& usage() {
         "directory. With --readme, writes a project file instead, from the byte-by-byte\n"
         "description of the catalog's ReadMe, prints what went where, and builds nothing.\n"
         "With --input and no --readme, the same from the description the file carries\n"
-        "itself (the names, units and descriptions of a CSV, TSV, ECSV or MRT table).\n";
+        "itself: the names, units and descriptions of a CSV, TSV, ECSV, MRT or IPAC\n"
+        "table, the columns of a FITS binary table or of a VOTable; compressed or not.\n";
     for (bool import : {false, true}) {
       if (import) t += "Import options (with --readme, or --input alone):\n";
       for (const OptionRow& row : kOptionRows)

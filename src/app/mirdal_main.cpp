@@ -88,7 +88,7 @@ class BatchServices : public mirdal::PlatformServices {
     message(parent, text);
     return false;
   }
-  void openDocument(const QString&) override {}
+  bool openDocument(const QString&) override { return false; }
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <limits>
 #include <memory>
 
+#include "catalog/project_file.h"
 #include "convert/field_value.h"
 #include "input/cell_columns.h"
 #include "input/row_source.h"
@@ -79,6 +80,16 @@ double magnitudeLimitFor(double faintest) {
   // A tenth already reached stays: 8.0 is written 8 and read back as
   // 7.99999... times 10, which must not round up to 8.1.
   return std::ceil(faintest * 10 - 1e-9) / 10;
+}
+
+std::optional<std::string> takeMagnitudeLimitFromData(CatalogDefinition& definition,
+                                                      const std::vector<std::string>& inputs, FileSystem& fs) {
+  const MagnitudeScan scan = scanMagnitudes(definition, inputs, fs);
+  if (!scan.faintest) return std::nullopt;
+  definition.settings.magmax = magnitudeLimitFor(*scan.faintest);
+  return "maximum magnitude " + formatProjectFloat(definition.settings.magmax) + " (faintest of " +
+         std::to_string(scan.values) + " magnitudes in " + std::to_string(scan.lines) +
+         " lines, rounded up to the next tenth)";
 }
 
 }  // namespace mirdal

@@ -32,4 +32,13 @@ MagnitudeScan scanMagnitudes(const CatalogDefinition& definition, const std::vec
 // up to the next tenth (7.96 and 8.0 give 8.0, 8.01 gives 8.1).
 double magnitudeLimitFor(double faintest);
 
+// What every import (mirdal-build's and the wizard's) does for the maximum
+// magnitude once the columns are mapped: scans `inputs` (names as the build
+// opens them) and sets settings.magmax to the limit of the faintest magnitude
+// read. Returns the import's note saying so, or nullopt when no magnitude was
+// read (magmax is then left as it was). Throws as scanMagnitudes does.
+std::optional<std::string> takeMagnitudeLimitFromData(CatalogDefinition& definition,
+                                                      const std::vector<std::string>& inputs,
+                                                      FileSystem& fs = FileSystem::real());
+
 }  // namespace mirdal

@@ -87,8 +87,12 @@ BuildSummary::BuildSummary(const BuildResult& r, const QString& outputDirectory,
   column->addLayout(buttons);
 
   const QString rejectLog = QDir(outputDirectory).filePath(QStringLiteral("reject.txt"));
-  connect(folder, &QPushButton::clicked, this, [&services, outputDirectory] { services.openDocument(outputDirectory); });
-  connect(rejects, &QPushButton::clicked, this, [&services, rejectLog] { services.openDocument(rejectLog); });
+  connect(folder, &QPushButton::clicked, this, [this, &services, outputDirectory] {
+    openDocumentOrSay(services, this, QStringLiteral("the output folder"), outputDirectory);
+  });
+  connect(rejects, &QPushButton::clicked, this, [this, &services, rejectLog] {
+    openDocumentOrSay(services, this, QStringLiteral("reject.txt"), rejectLog);
+  });
   connect(sky, &QPushButton::clicked, this, &BuildSummary::skyPreviewRequested);
   connect(close, &QPushButton::clicked, this, &QDialog::close);
 }

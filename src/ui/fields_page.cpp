@@ -4,6 +4,7 @@
 #include <QScopeGuard>
 #include <QStringList>
 
+#include "convert/magnitude_scan.h"
 #include "import/readme_import.h"
 #include "import/table_import.h"
 #include "ui/field_layout_editor.h"
@@ -107,6 +108,8 @@ void FieldsPage::ImportReadMeButtonClick() {
       table = &readMe.tables[static_cast<std::size_t>(*index)];
       notes = applyReadMeTable(*table, def.type(), staged);
     }
+    if (std::optional<std::string> note = takeMagnitudeLimitFromData(staged, built.settings.inputfiles, fs))
+      notes.push_back(std::move(*note));
     def = std::move(staged);
     // Page 2's coordinate formats, equinox and epoch, page 3's list, ticks,
     // slots and labels.
@@ -173,6 +176,9 @@ void FieldsPage::importInputDescription() {
                            QStringLiteral("Replace the columns chosen on page 3 with the ones proposed from \"%1\"?")
                                .arg(fromPath(input))))
     return;
+  if (std::optional<std::string> note =
+          takeMagnitudeLimitFromData(imported, wizard().definitionAsBuilt().settings.inputfiles, fileSystem()))
+    result.notes.push_back(std::move(*note));
   def = std::move(imported);
   wizard().mapDefinitionToControls();
   editor_->enterPage();

@@ -18,7 +18,7 @@ QStringList installedManualDirectories();
 // The manual to open: <programDir>/doc/<language>_mirdal.html, else the same
 // name in each installed directory, else UK_mirdal.html in the same places.
 // When none exists, the UK manual under the program directory is returned
-// all the same (opening it then fails silently).
+// all the same (opening it then fails, and the window says so).
 QString helpDocumentPath(const QString& programDirectory, const QString& language,
                          const QStringList& installedDirectories);
 

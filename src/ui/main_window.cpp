@@ -140,6 +140,20 @@ void Form1::buildButtonBar() {
   connect(loadProjectButton_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     if (!recentProjectsMenu_->isEmpty()) recentProjectsMenu_->popup(loadProjectButton_->mapToGlobal(at));
   });
+  // "Save As..." in the context menu of "Save Project", whose click saves
+  // into the project's own file once it has one.
+  saveProjectMenu_ = new QMenu(saveProjectButton_);
+  saveProjectMenu_->setObjectName("SaveProjectMenu");
+  QAction* saveAs = saveProjectMenu_->addAction(QStringLiteral("Save &As..."));
+  saveAs->setObjectName("SaveAsAction");
+  // Shown beside the item; the window's own shortcut (addShortcuts) presses it.
+  saveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  saveAs->setShortcutContext(Qt::WidgetShortcut);
+  connect(saveAs, &QAction::triggered, this, &Form1::SaveAsClick);
+  saveProjectButton_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(saveProjectButton_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    saveProjectMenu_->popup(saveProjectButton_->mapToGlobal(at));
+  });
   prevButton_->setToolTip("Back to the previous page");
   nextButton_->setToolTip("Check this page and go to the next one");
   buildButton_->setToolTip("Write the catalog into the output directory");
@@ -359,12 +373,25 @@ void Form1::ExitbtClick() { close(); }
 void Form1::Button12Click() {
   guarded([this] {
     makeProgramDirectoryCurrent();
-    services_.openDocument(helpDocumentPath(programDirectory_, helpLanguage_, installedManualDirectories()));
+    openDocumentOrSay(services_, this, QStringLiteral("the manual"),
+                      helpDocumentPath(programDirectory_, helpLanguage_, installedManualDirectories()));
   });
 }
 
 void Form1::Button1Click() {
+  guarded([this] { saveProjectInPlace(); });
+}
+
+void Form1::SaveAsClick() {
   guarded([this] { saveProjectAs(); });
+}
+
+bool Form1::saveProjectInPlace() {
+  if (saveTarget_.isEmpty()) return saveProjectAs();
+  makeProgramDirectoryCurrent();
+  commitEdits();
+  writeProjectFile(saveTarget_);
+  return true;
 }
 
 bool Form1::saveProjectAs() {
@@ -381,16 +408,23 @@ bool Form1::saveProjectAs() {
   const QString path = services_.saveFile(this, request);
   if (path.isEmpty()) return false;
   lastProjectName_ = path;
+  writeProjectFile(path);
+  return true;
+}
+
+void Form1::writeProjectFile(const QString& path) {
   saveProject(toPath(path), def_, fs_);
   savedDefinition_ = def_;
   projectFile_ = QFileInfo(path).absoluteFilePath();
+  saveTarget_ = projectFile_;
   rememberDirectory(QStringLiteral("Project"), path);
   rememberProject(projectFile_);
-  return true;
 }
 
 void Form1::Button2Click() {
   guarded([this] {
+    // The settings a load would replace are saved or given up first.
+    if (!settleUnsavedChanges()) return;
     makeProgramDirectoryCurrent();
     const auto restore = qScopeGuard([this] { makeProgramDirectoryCurrent(); });
     FileDialogRequest request;
@@ -420,9 +454,11 @@ void Form1::openProject(const QString& path) {
       showBuildFinished(false);
       buildButton_->setEnabled(currentPage() == kPageOutput);
     });
+    saveTarget_.clear();
     loadProject(toPath(path), def_, fs_);
     savedDefinition_ = def_;
     projectFile_ = QFileInfo(path).absoluteFilePath();
+    saveTarget_ = projectFile_;
     lastProjectName_ = projectFile_;
     rememberDirectory(QStringLiteral("Project"), path);
     rememberProject(projectFile_);
@@ -432,7 +468,11 @@ void Form1::openProject(const QString& path) {
 void Form1::RecentProjectClick() {
   auto* action = qobject_cast<QAction*>(sender());
   if (!action || building_ || !buttonBar_->isEnabled()) return;
-  openProject(action->data().toString());
+  // Saving first rebuilds the menu: the action is gone after it.
+  const QString path = action->data().toString();
+  bool settled = false;
+  guarded([&] { settled = settleUnsavedChanges(); });
+  if (settled) openProject(path);
 }
 
 void Form1::rememberProject(const QString& path) {
@@ -447,7 +487,12 @@ void Form1::rememberProject(const QString& path) {
 
 void Form1::showRecentProjects() {
   QMenu* menu = recentProjectsMenu_;
-  menu->clear();
+  // Rebuilt from within an action's own trigger (a recent project loaded or
+  // saved): the old actions are deleted once that signal has returned.
+  for (QAction* old : menu->actions()) {
+    menu->removeAction(old);
+    old->deleteLater();
+  }
   const QStringList recent = rememberedPlaces().value(QStringLiteral("recent/projects")).toStringList();
   for (const QString& path : recent) {
     if (!QFileInfo(path).isFile()) continue;
@@ -558,28 +603,33 @@ void Form1::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  if (hasUnsavedChanges()) {
-    switch (services_.askSaveChanges(this, QStringLiteral("The settings have changed since they were last saved.\n"
-                                                          "Save them to a project file?"))) {
-      case SaveChoice::Save: {
-        bool saved = false;
-        guarded([&] { saved = saveProjectAs(); });
-        if (!saved) {
-          event->ignore();
-          return;
-        }
-        break;
-      }
-      case SaveChoice::Discard:
-        break;
-      case SaveChoice::Cancel:
-        event->ignore();
-        return;
-    }
+  bool settled = false;
+  guarded([&] { settled = settleUnsavedChanges(); });
+  if (!settled) {
+    event->ignore();
+    return;
   }
   rememberedPlaces().setValue(QStringLiteral("window/geometry"), saveGeometry());
   if (progress_) progress_->hide();
   event->accept();
+}
+
+bool Form1::settleUnsavedChanges() {
+  if (!hasUnsavedChanges()) return true;
+  switch (services_.askSaveChanges(this, QStringLiteral("The settings have changed since they were last saved.\n"
+                                                        "Save them to a project file?"))) {
+    case SaveChoice::Save: {
+      // A failed write is shown, and the settings stay.
+      bool saved = false;
+      guarded([&] { saved = saveProjectInPlace(); });
+      return saved;
+    }
+    case SaveChoice::Discard:
+      return true;
+    case SaveChoice::Cancel:
+      break;
+  }
+  return false;
 }
 
 void Form1::watchSettings() {
@@ -619,6 +669,12 @@ void Form1::addShortcuts() {
     shortcut->setContext(Qt::WindowShortcut);
     connect(shortcut, &QShortcut::activated, button, &QPushButton::click);
   }
+  // Save As belongs to "Save Project" and is as disabled as it is.
+  auto* saveAs = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), this);
+  saveAs->setContext(Qt::WindowShortcut);
+  connect(saveAs, &QShortcut::activated, this, [this] {
+    if (saveProjectButton_->isEnabled()) SaveAsClick();
+  });
 }
 
 }  // namespace mirdal

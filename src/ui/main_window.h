@@ -129,6 +129,9 @@ class Form1 : public QWidget {
   void SkyPreviewButtonClick();
   // A recent project of "Load project"'s menu: loads the project of the action's data.
   void RecentProjectClick();
+  // "Save As...": the context menu of "Save Project" and Ctrl+Shift+S; asks
+  // for the file even when the project has one.
+  void SaveAsClick();
 
   // The sky preview window last opened, if it is still open.
   SkyPreviewWindow* skyPreviewWindow() const;
@@ -154,11 +157,21 @@ class Form1 : public QWidget {
   // Any change to a setting after a build brings "Build Catalog" back.
   void watchSettings();
   void settingEdited();
-  // Keyboard: F1, Ctrl+S, Ctrl+O; tooltips of the settings.
+  // Keyboard: F1, Ctrl+S, Ctrl+Shift+S, Ctrl+O; tooltips of the settings.
   void addShortcuts();
   void addToolTips();
+  // "Save": writes the project file without a question when the window has
+  // one (saveTarget_), else as saveProjectAs; false when cancelled.
+  bool saveProjectInPlace();
   // Save Project's dialog and write; false when cancelled.
   bool saveProjectAs();
+  // Writes the settings to `path`, which becomes the project file.
+  void writeProjectFile(const QString& path);
+  // Before the settings are closed or replaced: when they have changed since
+  // last loaded or saved, asks Save / Discard / Cancel. True when the caller
+  // may go on (nothing to save, discarded, or saved); false on Cancel or a
+  // save that was cancelled or failed (the failure is shown).
+  bool settleUnsavedChanges();
   // The recent projects, remembered with the window's place and the last
   // directory of each file dialog.
   void rememberProject(const QString& path);
@@ -175,6 +188,10 @@ class Form1 : public QWidget {
   QString helpLanguage_ = QStringLiteral("UK");
   QString lastProjectName_;
   QString projectFile_;
+  // The file "Save" writes without asking: the project last loaded or saved
+  // whole; empty before either and after a load that failed halfway, whose
+  // mixture of settings must not replace a project unasked.
+  QString saveTarget_;
   CatalogDefinition savedDefinition_;
   QPointer<BuildSummary> summary_;
   QColor lastDialogColour_ = Qt::black;
@@ -199,6 +216,7 @@ class Form1 : public QWidget {
   QPushButton* closeButton_ = nullptr;
   QPushButton* skyPreviewButton_ = nullptr;
   QMenu* recentProjectsMenu_ = nullptr;
+  QMenu* saveProjectMenu_ = nullptr;
   // The pages, in the order of the stack.
   CatalogPage* catalogPage_ = nullptr;
   OptionsPage* optionsPage_ = nullptr;

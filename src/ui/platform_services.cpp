@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -107,8 +108,18 @@ void QtPlatformServices::showText(QWidget* parent, const QString& title, const Q
   dialog.exec();
 }
 
-void QtPlatformServices::openDocument(const QString& path) {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+bool QtPlatformServices::openDocument(const QString& path) {
+  // False when the desktop has no launcher (no xdg-open, no portal) or it
+  // refuses the URL.
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool openDocumentOrSay(PlatformServices& services, QWidget* parent, const QString& what, const QString& path) {
+  if (services.openDocument(path)) return true;
+  services.message(parent, QStringLiteral("Could not open %1:\n%2\nNo program of the desktop opened it, or it does "
+                                          "not exist.")
+                               .arg(what, QDir::toNativeSeparators(path)));
+  return false;
 }
 
 SaveChoice QtPlatformServices::askSaveChanges(QWidget* parent, const QString& text) {

@@ -52,8 +52,10 @@ class PlatformServices {
   // Yes/No confirmation; anything but Yes is false.
   virtual bool askYesNo(QWidget* parent, const QString& text) = 0;
 
-  // Opens a document with the desktop's default program; failures are silent.
-  virtual void openDocument(const QString& path) = 0;
+  // Opens a document (or a folder) with the desktop's default program; false
+  // when no program could be started for it. A caller that a person waits on
+  // says so: see openDocumentOrSay.
+  virtual bool openDocument(const QString& path) = 0;
 
   // A longer text to read, e.g. notes of an import, under a title; by
   // default a message box.
@@ -84,11 +86,16 @@ class QtPlatformServices : public PlatformServices {
   void message(QWidget* parent, const QString& text) override;
   bool askOkCancel(QWidget* parent, const QString& text) override;
   bool askYesNo(QWidget* parent, const QString& text) override;
-  void openDocument(const QString& path) override;
+  bool openDocument(const QString& path) override;
   std::optional<int> chooseItem(QWidget* parent, const QString& title, const QString& label,
                                 const QStringList& items) override;
   void showText(QWidget* parent, const QString& title, const QString& text) override;
   SaveChoice askSaveChanges(QWidget* parent, const QString& text) override;
 };
+
+// Opens `path` as openDocument does; when nothing opens it, a message box
+// names `what` ("the manual") and the path, so that a click never ends in
+// silence. Returns whether it opened.
+bool openDocumentOrSay(PlatformServices& services, QWidget* parent, const QString& what, const QString& path);
 
 }  // namespace mirdal

@@ -7,9 +7,11 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 #include <thread>
 #include <string>
 #include <vector>
@@ -97,6 +99,34 @@ TEST(CommandLine, ExitStatusesFollowTheConventions) {
     EXPECT_TRUE(r.exited);
     EXPECT_EQ(r.status, status) << r.err;
     EXPECT_TRUE(contains(r.err, "Aborted by user")) << r.err;
+  }
+}
+
+// Every option that a program's --help prints is described in its man page
+// (in roff, where "--no-index" is written "\-\-no\-index").
+TEST(CommandLine, ManPagesDescribeEveryOptionOfHelp) {
+  TempDir logs;
+  for (const char* program : {"mirdal", "mirdal-build", "mirdal-dump"}) {
+    const std::string path = kBin + "/" + program;
+    if (!fs::exists(path)) continue;  // the wizard is not built without Qt
+    const testing::ChildOutcome r =
+        ChildProcess("/usr/bin/env", {"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM=none", path, "--help"},
+                     logs.str())
+            .wait();
+    ASSERT_EQ(r.status, 0) << program << ": " << r.err;
+    const std::string man = TempDir::readFile(std::string(MIRDAL_SOURCE_DIR) + "/doc/man/" + program + ".1");
+    std::set<std::string> options;
+    for (std::size_t at = r.out.find("--"); at != std::string::npos; at = r.out.find("--", at + 2)) {
+      std::size_t end = at + 2;
+      while (end < r.out.size() && (std::islower(static_cast<unsigned char>(r.out[end])) || r.out[end] == '-')) ++end;
+      if (end > at + 2) options.insert(r.out.substr(at, end - at));
+    }
+    EXPECT_GE(options.size(), 5u) << program << ": " << r.out;
+    for (const std::string& option : options) {
+      std::string roff;
+      for (char c : option) roff += c == '-' ? std::string("\\-") : std::string(1, c);
+      EXPECT_TRUE(contains(man, roff)) << program << ".1 does not describe " << option;
+    }
   }
 }
 

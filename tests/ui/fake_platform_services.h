@@ -27,6 +27,8 @@ class FakePlatformServices : public PlatformServices {
   std::deque<bool> yesNoAnswers;
   std::deque<std::optional<int>> chooseAnswers;
   std::deque<SaveChoice> saveChangesAnswers;
+  // False: the desktop opens nothing (no launcher), as openDocument reports it.
+  bool documentsOpen = true;
 
   struct FileRequest {
     QString kind;  // "openFiles", "openFile", "saveFile"
@@ -74,7 +76,10 @@ class FakePlatformServices : public PlatformServices {
     questions << text;
     return take(yesNoAnswers, false);
   }
-  void openDocument(const QString& path) override { documents << path; }
+  bool openDocument(const QString& path) override {
+    documents << path;
+    return documentsOpen;
+  }
   SaveChoice askSaveChanges(QWidget*, const QString& text) override {
     questions << text;
     return take(saveChangesAnswers, SaveChoice::Cancel);

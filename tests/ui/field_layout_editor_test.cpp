@@ -38,7 +38,7 @@ class RecordingServices : public PlatformServices {
   void message(QWidget*, const QString& text) override { messages << text; }
   bool askOkCancel(QWidget*, const QString&) override { return false; }
   bool askYesNo(QWidget*, const QString&) override { return false; }
-  void openDocument(const QString&) override {}
+  bool openDocument(const QString&) override { return false; }
 };
 
 // The formula dialog with the user scripted: shown without a modal loop, the

@@ -366,6 +366,36 @@ class WizardBuildTest : public QObject {
     QCOMPARE(w.shown("SkyPreviewButton"), !buildAgain);
   }
 
+  // When the desktop opens nothing (no launcher), F1 and the summary's
+  // buttons say so in a message box naming what and where.
+  void failedOpensAreSaid_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("what");
+    QTest::newRow("F1") << "" << "the manual";
+    QTest::newRow("output folder") << "OpenFolderButton" << "the output folder";
+    QTest::newRow("reject.txt") << "OpenRejectsButton" << "reject.txt";
+  }
+  void failedOpensAreSaid() {
+    QFETCH(QString, button);
+    QFETCH(QString, what);
+    Wizard w;
+    w.services.documentsOpen = false;
+    mirdal::BuildResult result;
+    result.rejectLogPath = dir_->str() + "/out/reject.txt";
+    auto* summary = new mirdal::BuildSummary(result, QString::fromStdString(dir_->str() + "/out"), w.services, &w.form);
+    if (button.isEmpty()) {
+      w.form.activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(&w.form));
+      QTest::keyClick(&w.form, Qt::Key_F1);
+    } else {
+      summary->findChild<QPushButton*>(button)->click();
+    }
+    QCOMPARE(w.services.documents.size(), 1);
+    QCOMPARE(w.services.messages.size(), 1);
+    QVERIFY2(w.services.messages[0].startsWith("Could not open " + what + ":\n" + w.services.documents[0] + "\n"),
+             qPrintable(w.services.messages[0]));
+  }
+
   void closingTheWindowDuringABuildAbortsItFirst() {
     const QString input = QString::fromStdString(dir_->write("stars.txt", starLines(3000)));
     Wizard w;

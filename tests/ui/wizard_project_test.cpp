@@ -151,20 +151,95 @@ class WizardProjectTest : public QObject {
     QVERIFY(!b.button("Endbt")->isEnabled());
   }
 
-  void secondSaveOffersTheLastNameAndKeepsTheOldFile() {
+  // "Save Project" (Ctrl+S, and Save when closing) writes the project's own
+  // file once it was loaded or saved whole, keeping the old one as .old;
+  // "Save As..." (its context menu, Ctrl+Shift+S) asks, offering that name.
+  void saveWritesTheProjectFileAndSaveAsAsks_data() {
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("asks");
+    QTest::newRow("save, new project") << "" << "button" << true;
+    QTest::newRow("save, saved") << "saved" << "button" << false;
+    QTest::newRow("Ctrl+S, loaded") << "loaded" << "Ctrl+S" << false;
+    QTest::newRow("closing, saved") << "saved" << "close" << false;
+    QTest::newRow("save after a failed load") << "failed load" << "button" << true;
+    QTest::newRow("save as, saved") << "saved" << "menu" << true;
+    QTest::newRow("Ctrl+Shift+S, loaded") << "loaded" << "Ctrl+Shift+S" << true;
+  }
+  void saveWritesTheProjectFileAndSaveAsAsks() {
+    QFETCH(QString, before);
+    QFETCH(QString, command);
+    QFETCH(bool, asks);
+    const std::string path = project_.toStdString();
+    dir_->write("ngc.prj", "[Page1]\r\ntype=0\r\nshortname=one\r\n");
     Wizard w;
-    w.type("Edit4", "one");
     w.services.saveFileAnswers.push_back(project_);
-    w.click("Button1");
-    const std::string first = TempDir::readFile(project_.toStdString());
-    QVERIFY(first.find("shortname=one\r\n") != std::string::npos);
-
+    if (before == "saved") {
+      w.type("Edit4", "one");
+      w.form.SaveAsClick();
+    } else if (!before.isEmpty()) {
+      w.form.openProject(project_);
+    }
+    if (before == "failed load") w.form.openProject(project_ + ".missing");
+    const std::size_t dialogs = w.services.fileRequests.size();
     w.type("Edit4", "two");
     w.services.saveFileAnswers.push_back(project_);
-    w.click("Button1");
-    QCOMPARE(w.services.fileRequests.back().request.fileName, project_);
-    QCOMPARE(TempDir::readFile(project_.toStdString() + ".old"), first);
-    QVERIFY(TempDir::readFile(project_.toStdString()).find("shortname=two\r\n") != std::string::npos);
+    if (command.startsWith("Ctrl")) {
+      w.form.activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(&w.form));
+      QTest::keySequence(&w.form, QKeySequence(command));
+    } else if (command == "menu") {
+      w.form.findChild<QAction*>("SaveAsAction")->trigger();
+    } else if (command == "close") {
+      w.services.saveChangesAnswers.push_back(SaveChoice::Save);
+      QVERIFY(w.form.close());
+    } else {
+      w.click("Button1");
+    }
+    QCOMPARE(w.services.fileRequests.size() - dialogs, std::size_t{asks});
+    if (asks && !before.isEmpty()) QCOMPARE(w.services.fileRequests.back().request.fileName, project_);
+    QVERIFY(TempDir::readFile(path).find("shortname=two\r\n") != std::string::npos);
+    QVERIFY(TempDir::readFile(path + ".old").find("shortname=one\r\n") != std::string::npos);
+    QVERIFY(!w.form.hasUnsavedChanges());
+  }
+
+  // Loading another project (the button, Ctrl+O's, or a recent one) asks
+  // about unsaved settings as closing does: Cancel keeps them and loads
+  // nothing, Discard loads, Save writes them into their project and loads.
+  void loadingOverUnsavedChangesAsks_data() {
+    QTest::addColumn<bool>("recent");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("shortName");  // after the load
+    QTest::addColumn<QString>("savedName");  // in the first project's file
+    QTest::newRow("cancel") << false << int(SaveChoice::Cancel) << "chg" << "one";
+    QTest::newRow("discard") << false << int(SaveChoice::Discard) << "two" << "one";
+    QTest::newRow("save") << false << int(SaveChoice::Save) << "two" << "chg";
+    QTest::newRow("recent, cancel") << true << int(SaveChoice::Cancel) << "chg" << "one";
+    QTest::newRow("recent, save") << true << int(SaveChoice::Save) << "two" << "chg";
+  }
+  void loadingOverUnsavedChangesAsks() {
+    QFETCH(bool, recent);
+    QFETCH(int, answer);
+    QFETCH(QString, shortName);
+    QFETCH(QString, savedName);
+    dir_->write("ngc.prj", "[Page1]\r\ntype=0\r\nshortname=one\r\n");
+    const QString other = QString::fromStdString(dir_->write("other.prj", "[Page1]\r\ntype=0\r\nshortname=two\r\n"));
+    Wizard w;
+    w.form.openProject(other);
+    w.form.openProject(project_);  // the recent projects: ngc.prj, other.prj
+    w.type("Edit4", "chg");
+    w.services.saveChangesAnswers.push_back(SaveChoice(answer));
+    w.services.openFileAnswers.push_back(other);
+    if (recent)
+      w.form.findChild<QMenu*>("RecentProjectsMenu")->actions().at(1)->trigger();
+    else
+      w.click("Button2");
+    QCOMPARE(w.services.questions.size(), 1);
+    // Cancel asks for no file to load.
+    QCOMPARE(w.services.fileRequests.size(), std::size_t{!recent && answer != int(SaveChoice::Cancel)});
+    QCOMPARE(QString::fromStdString(w.form.definition().settings.shortname), shortName);
+    QVERIFY(TempDir::readFile(project_.toStdString()).find("shortname=" + savedName.toStdString() + "\r\n") !=
+            std::string::npos);
   }
 
   void loadingAnotherTypeRebuildsTheListBeforeTheTicks() {
@@ -176,6 +251,7 @@ class WizardProjectTest : public QObject {
 
     Wizard b;
     b.tick("[Magnitude (mag)]");
+    b.services.saveChangesAnswers.push_back(SaveChoice::Discard);
     b.services.openFileAnswers.push_back(project_);
     b.click("Button2");
     QCOMPARE(b.find<RadioGroup>("RadioGroup1")->itemIndex(), 2);

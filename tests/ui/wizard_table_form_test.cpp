@@ -27,24 +27,25 @@ struct FormCase {
   int idWidth;      // the widest "id" cell of the rows
   const char* raUnit;
   const char* vmag;  // the magnitude preview
+  const char* magmax;  // page 2's maximum magnitude after "Propose columns"
 };
 
 const FormCase kCases[] = {
     {"stars.csv", "# from a star list\nid,ra,dec,vmag\n\"HR 1, A\",10.5,-20.25,3.5\nHR 2,11.25,5.5,4\n",
-     TableForm::Csv, true, "\"HR 1, A\"", 7, "", "3.5, stored 3500"},
+     TableForm::Csv, true, "\"HR 1, A\"", 7, "", "3.5, stored 3500", "4"},
     {"stars.tsv", "id\tra\tdec\tvmag\n\tdeg\tdeg\tmag\n--\t--\t---\t----\nBeta Star\t10.5\t-20.25\t4.25\nB\t1\t2\t3\n",
-     TableForm::Tsv, true, "\"Beta Star\"", 9, "deg", "4.25, stored 4250"},
+     TableForm::Tsv, true, "\"Beta Star\"", 9, "deg", "4.25, stored 4250", "4.3"},
     {"stars.vot",
      "<?xml version=\"1.0\"?>\n<VOTABLE version=\"1.4\"><RESOURCE><TABLE>\n"
      "<FIELD name=\"id\" datatype=\"char\" arraysize=\"*\"/><FIELD name=\"ra\" datatype=\"double\" unit=\"deg\"/>\n"
      "<FIELD name=\"dec\" datatype=\"double\" unit=\"deg\"/><FIELD name=\"vmag\" datatype=\"float\"/>\n"
      "<DATA><TABLEDATA><TR><TD>Beta Star</TD><TD>10.5</TD><TD>-20.25</TD><TD>4.25</TD></TR>\n"
      "<TR><TD>B</TD><TD>1</TD><TD>2</TD><TD>3</TD></TR></TABLEDATA></DATA></TABLE></RESOURCE></VOTABLE>\n",
-     TableForm::VoTable, true, "\"Beta Star\"", 9, "deg", "4.25, stored 4250"},
+     TableForm::VoTable, true, "\"Beta Star\"", 9, "deg", "4.25, stored 4250", "4.3"},
     {"stars.dat", "HR 1      10.5000 -20.2500 3.50\nHR 2      11.2500  05.5000 4.00\n", TableForm::Fixed, false,
-     nullptr, 0, nullptr, nullptr},
+     nullptr, 0, nullptr, nullptr, nullptr},
     {"stars.bin", "\x7f" "ELF\0\0\1\2\3\0\0\0\0\0\0\0", TableForm::Fixed, false,
-     nullptr, 0, nullptr, nullptr},
+     nullptr, 0, nullptr, nullptr, nullptr},
 };
 
 // Page 3 on files whose first rows do not show the width of their texts:
@@ -155,6 +156,8 @@ class WizardTableFormTest : public QObject {
       QVERIFY2(w.services.messages.back().startsWith("Imported from"), qPrintable(w.services.messages.join('|')));
       QCOMPARE(w.form.definition().fieldNames[0], std::string("ra"));
       QCOMPARE(w.form.definition().fieldNames[1], std::string("dec"));
+      // The maximum magnitude is the data's, rounded up to the next tenth.
+      QCOMPARE(w.find<FloatEdit>("FloatEdit2")->text(), QString(c.magmax));
     }
   }
 
