@@ -340,6 +340,7 @@ class WizardBuildTest : public QObject {
     mirdal::BuildSummary* summary = w.form.buildSummary();
     QVERIFY(summary && summary->isVisible());
     QCOMPARE(summary->text(), "Records written: 198\nIndex names: 396\nLines rejected: 2 of 200 lines read\n"
+                              "Reasons: position out of range: 2 lines, the first at \"" + input + "\" line 97\n"
                               "Region files: 50\nTime: " + summary->text().section("Time: ", 1).section('\n', 0, 0) +
                               "\nOutput directory: " + out + "\n");
     summary->findChild<QPushButton*>("OpenRejectsButton")->click();
