@@ -10,20 +10,53 @@
 #include <vector>
 
 #include "util/error.h"
+#include "util/interrupt.h"
 #include "util/text.h"
 
 namespace mirdal {
 
+std::string changedWhileReadMessage(const std::string& path, const FileState& before,
+                                    const std::optional<FileState>& after) {
+  std::string why;
+  if (!after)
+    why = "it is no longer a regular file";
+  else if (after->size != before.size)
+    why = "size " + std::to_string(before.size) + " -> " + std::to_string(after->size);
+  else
+    why = "its modification time changed, its size of " + std::to_string(before.size) + " bytes did not";
+  return "Input file " + quoted(path) + " changed while it was read (" + why + ")";
+}
+
 namespace {
+
+// A regular file's state at its open, compared again where its text ends: a
+// file cut short, grown or rewritten meanwhile would otherwise end as if it
+// were complete, or hand out parts of two texts. Pipes have no state and are
+// read as they come.
+class ChangeCheck {
+ public:
+  explicit ChangeCheck(File& file) : before_(file.state()) {}
+  void atEnd(File& file) const {
+    if (!before_) return;
+    const std::optional<FileState> now = file.state();
+    if (now != before_) throw Error(changedWhileReadMessage(file.path(), *before_, now));
+  }
+
+ private:
+  std::optional<FileState> before_;
+};
 
 class PlainSource final : public InputSource {
  public:
-  explicit PlainSource(std::unique_ptr<File> file) : file_(std::move(file)) {}
+  explicit PlainSource(std::unique_ptr<File> file) : file_(std::move(file)), check_(*file_) {}
 
   // Reads until `n` bytes are in or the file has no more: a pipe may hand out
   // less than asked without being at its end. A stop request that ends the
-  // wait for more still gives the bytes received; the next read throws it.
+  // wait for more still gives the bytes received; the next read throws it, as
+  // does every read after the request (a regular file never waits, so this
+  // is where a long run over its lines sees it).
   std::size_t read(char* buffer, std::size_t n, bool& atEnd) override {
+    stopIfInterrupted();
     std::size_t got = 0;
     while (got < n) {
       std::size_t r;
@@ -34,6 +67,7 @@ class PlainSource final : public InputSource {
         break;
       }
       if (r == 0) {
+        check_.atEnd(*file_);
         atEnd = true;
         break;
       }
@@ -54,6 +88,7 @@ class PlainSource final : public InputSource {
 
  private:
   std::unique_ptr<File> file_;
+  ChangeCheck check_;
   std::int64_t read_ = 0;
 };
 
@@ -63,9 +98,10 @@ class StreamSource : public InputSource {
  public:
   static constexpr std::size_t kInputSize = 128 * 1024;
 
-  explicit StreamSource(std::unique_ptr<File> file) : file_(std::move(file)), in_(kInputSize) {}
+  explicit StreamSource(std::unique_ptr<File> file) : file_(std::move(file)), check_(*file_), in_(kInputSize) {}
 
   std::size_t read(char* buffer, std::size_t n, bool& atEnd) override {
+    stopIfInterrupted();
     std::size_t produced = 0;
     try {
       while (produced < n && !done_) {
@@ -112,17 +148,24 @@ class StreamSource : public InputSource {
   }
 
   // More compressed bytes after the `pending_` not yet used.
-  // When the read throws, next_ already points at the bytes kept.
+  // When the read throws, next_ already points at the bytes kept. A stop
+  // request is seen here too: members or blocks that make no text (a file
+  // of empty members) would otherwise keep one read() call busy.
   void refill() {
     if (pending_ > 0) std::memmove(in_.data(), next_, pending_);
     next_ = in_.data();
+    stopIfInterrupted();
     const std::size_t got = file_->read(in_.data() + pending_, in_.size() - pending_);
-    if (got == 0) fileEnd_ = true;
+    if (got == 0) {
+      check_.atEnd(*file_);
+      fileEnd_ = true;
+    }
     fileRead_ += static_cast<std::int64_t>(got);
     pending_ += got;
   }
 
   std::unique_ptr<File> file_;
+  ChangeCheck check_;
   std::vector<char> in_;
   char* next_ = nullptr;     // the first compressed byte not used
   std::size_t pending_ = 0;  // compressed bytes from next_ not used
