@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "util/error.h"
@@ -15,6 +16,10 @@
 
 namespace mirdal {
 
+namespace {
+
+// "Input file "x.csv" changed while it was read (size 1234 -> 0)"; `after`
+// is nothing when the file is no longer a regular one.
 std::string changedWhileReadMessage(const std::string& path, const FileState& before,
                                     const std::optional<FileState>& after) {
   std::string why;
@@ -26,8 +31,6 @@ std::string changedWhileReadMessage(const std::string& path, const FileState& be
     why = "its modification time changed, its size of " + std::to_string(before.size) + " bytes did not";
   return "Input file " + quoted(path) + " changed while it was read (" + why + ")";
 }
-
-namespace {
 
 // A regular file's state at its open, compared again where its text ends: a
 // file cut short, grown or rewritten meanwhile would otherwise end as if it
@@ -299,7 +302,7 @@ class XzSource final : public StreamSource {
   void start() {
     lzma_end(&zs_);
     zs_ = LZMA_STREAM_INIT;
-    if (lzma_stream_decoder(&zs_, UINT64_MAX, 0) != LZMA_OK) fail("cannot start decompression");
+    if (lzma_stream_decoder(&zs_, kMemoryLimit, 0) != LZMA_OK) fail("cannot start decompression");
     ++streams_;
   }
 
@@ -327,8 +330,10 @@ class XzSource final : public StreamSource {
       case LZMA_FORMAT_ERROR:
         fail(streams_ == 1 ? "not an xz file" : "unexpected data after the end of the compressed data");
       case LZMA_MEM_ERROR:
-      case LZMA_MEMLIMIT_ERROR:
         fail("out of memory");
+      case LZMA_MEMLIMIT_ERROR:
+        fail("its xz data needs more than " + std::to_string(kMemoryLimit >> 20) +
+             " MiB of memory to decompress (xz -9 needs 65 MiB)");
       default:
         fail("corrupt compressed data");
     }
@@ -336,6 +341,9 @@ class XzSource final : public StreamSource {
   }
 
   static constexpr std::string_view kMagic{"\xFD" "7zXZ\0", 6};
+  // The decoder's memory is mostly the dictionary the file declares (up to
+  // 4 GiB, filled as text comes out); every xz preset decodes within 65 MiB.
+  static constexpr std::uint64_t kMemoryLimit = std::uint64_t{128} << 20;
   lzma_stream zs_ = LZMA_STREAM_INIT;
   long streams_ = 0;
   bool ended_ = false;

@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,8 +19,9 @@ class InputSource {
   virtual ~InputSource() = default;
   // Reads up to n bytes of text; fewer only when the text ends, which sets
   // `atEnd`. Throws Error naming the file when it cannot be read, when its
-  // compressed data is corrupt or cut short, or when a regular file changed
-  // between its open and the end of its text (changedWhileReadMessage);
+  // compressed data is corrupt or cut short, or when a regular file's size or
+  // modification time changed between its open and the end of its text
+  // ("Input file "x.csv" changed while it was read (size 1234 -> 0)");
   // AbortError once a stop was requested (each read looks once).
   virtual std::size_t read(char* buffer, std::size_t n, bool& atEnd) = 0;
   // Bytes of the file consumed so far: equal to the text bytes read for a
@@ -52,13 +52,6 @@ void refuseUnreadCompression(std::string_view head, std::string_view path);
 
 // True for a name ending in ".gz", ".bz2" or ".xz", in any case ("CAT.GZ" too).
 bool isCompressedInputPath(std::string_view path);
-
-// "Input file "x.csv" changed while it was read (size 1234 -> 0)": the
-// reason a regular input file whose size or modification time differs at the
-// end of its text from its open is refused (`after` is nothing when it is no
-// longer a regular file).
-std::string changedWhileReadMessage(const std::string& path, const FileState& before,
-                                    const std::optional<FileState>& after);
 
 // Opens `path` read-only through `fs`. Throws Error naming the file when it
 // cannot be opened.
