@@ -52,7 +52,8 @@ class HeaderCensus final : public YAML::EventHandler {
     node(mark, anchor);
   }
   void OnSequenceEnd() override {}
-  void OnMapStart(const YAML::Mark& mark, const std::string&, YAML::anchor_t anchor, YAML::EmitterStyle::value) override {
+  void OnMapStart(const YAML::Mark& mark, const std::string&, YAML::anchor_t anchor,
+                  YAML::EmitterStyle::value) override {
     node(mark, anchor);
   }
   void OnMapEnd() override {}

@@ -287,8 +287,8 @@ TEST(BadInput, InputThatChangesWhileReadFailsTheBuild) {
     faulty.failOnRead(-1, c.file);
     faulty.resizeBeforeRead(3, c.resizeTo);
     const std::string message = failingBuild(decimalStars(dir.str() + "/out", {input}), faulty);
-    EXPECT_EQ(message, "Input file \"" + input + "\" changed while it was read (size " + std::to_string(c.bytes.size()) +
-                           " -> " + std::to_string(c.resizeTo) + ")");
+    EXPECT_EQ(message, "Input file \"" + input + "\" changed while it was read (size " +
+                           std::to_string(c.bytes.size()) + " -> " + std::to_string(c.resizeTo) + ")");
   }
 }
 

@@ -307,7 +307,8 @@ TEST(CompressedInput, Bzip2AndXzFilesAreReadByNameOrContent) {
   for (std::size_t i = 0; i < 4; ++i) bigDictionary[headerEnd + i] = static_cast<char>(crc >> (8 * i));
   const std::string path = dir.write("dictionary.xz", bigDictionary);
   EXPECT_EQ(readError(path), "Cannot read file \"" + path +
-                                 "\": its xz data needs more than 128 MiB of memory to decompress (xz -9 needs 65 MiB)");
+                                 "\": its xz data needs more than 128 MiB of memory to decompress "
+                                 "(xz -9 needs 65 MiB)");
 }
 
 // --- End-of-line detection ---
