@@ -1,14 +1,17 @@
 #include "input/ecsv_header.h"
 
 #include <yaml-cpp/depthguard.h>
+#include <yaml-cpp/eventhandler.h>
 #include <yaml-cpp/yaml.h>
 
 #include <algorithm>
 #include <array>
+#include <sstream>
 #include <string>
 #include <string_view>
 
 #include "util/error.h"
+#include "util/interrupt.h"
 #include "util/text.h"
 
 namespace mirdal {
@@ -20,6 +23,61 @@ namespace {
 constexpr std::array<std::string_view, 17> kEcsvDatatypes{
     "bool",    "int8",    "int16",   "int32",     "int64",      "uint8",      "uint16",    "uint32", "uint64",
     "float16", "float32", "float64", "float128", "complex64", "complex128", "complex256", "string"};
+
+// An ECSV header holds a table's columns and its `meta`: a few thousand
+// columns with long descriptions take about a megabyte and 30,000 YAML
+// nodes. The tree yaml-cpp builds costs about half a kilobyte per node and
+// is slow to build, so a longer header or one of more nodes is refused
+// before any tree is built.
+constexpr std::size_t kMaxEcsvHeaderBytes = std::size_t{4} << 20;
+constexpr long kMaxEcsvHeaderNodes = 100'000;
+
+// Walks the header's YAML as events, building nothing: counts its nodes and
+// refuses anchors and aliases, which ECSV does not use and which would let a
+// small header stand for a huge one (every alias of a long description is
+// one more copy of it in the columns read).
+class HeaderCensus final : public YAML::EventHandler {
+ public:
+  HeaderCensus(const HeaderLines& lines, std::int64_t firstLine) : lines_(lines), firstLine_(firstLine) {}
+
+  void OnDocumentStart(const YAML::Mark&) override {}
+  void OnDocumentEnd() override {}
+  void OnNull(const YAML::Mark& mark, YAML::anchor_t anchor) override { node(mark, anchor); }
+  void OnAlias(const YAML::Mark& mark, YAML::anchor_t) override { refuse(mark, "an alias (*)"); }
+  void OnScalar(const YAML::Mark& mark, const std::string&, YAML::anchor_t anchor, const std::string&) override {
+    node(mark, anchor);
+  }
+  void OnSequenceStart(const YAML::Mark& mark, const std::string&, YAML::anchor_t anchor,
+                       YAML::EmitterStyle::value) override {
+    node(mark, anchor);
+  }
+  void OnSequenceEnd() override {}
+  void OnMapStart(const YAML::Mark& mark, const std::string&, YAML::anchor_t anchor,
+                  YAML::EmitterStyle::value) override {
+    node(mark, anchor);
+  }
+  void OnMapEnd() override {}
+  void OnAnchor(const YAML::Mark& mark, const std::string&) override { refuse(mark, "an anchor (&)"); }
+
+ private:
+  void node(const YAML::Mark& mark, YAML::anchor_t anchor) {
+    if (anchor != YAML::NullAnchor) refuse(mark, "an anchor (&)");
+    if (++nodes_ % 4096 == 0) stopIfInterrupted();
+    if (nodes_ > kMaxEcsvHeaderNodes)
+      throw Error(where(mark) + "the ECSV header holds more than " + std::to_string(kMaxEcsvHeaderNodes) +
+                  " YAML nodes (lists, mappings and values), more than the columns of any table need");
+  }
+  [[noreturn]] void refuse(const YAML::Mark& mark, const std::string& what) const {
+    throw Error(where(mark) + "the ECSV header holds " + what + ", which ECSV does not use");
+  }
+  std::string where(const YAML::Mark& mark) const {
+    return quoted(lines_.path()) + " line " + std::to_string(firstLine_ + (mark.is_null() ? 0 : mark.line)) + ": ";
+  }
+
+  const HeaderLines& lines_;
+  std::int64_t firstLine_;
+  long nodes_ = 0;
+};
 
 std::string scalarText(const YAML::Node& node, const std::string& what, const HeaderLines& lines,
                        std::int64_t yamlFirstLine) {
@@ -51,11 +109,18 @@ void readEcsvHeader(HeaderLines& lines, TableLayout& layout) {
     if (line.size() > 1 && line[1] != ' ') lines.fail("a line of the ECSV header does not start with \"# \"");
     if (line.size() > 1) yaml.append(line.substr(2));
     yaml += '\n';
+    if (yaml.size() > kMaxEcsvHeaderBytes)
+      lines.fail("the ECSV header is longer than " + std::to_string(kMaxEcsvHeaderBytes >> 20) + " MiB (" +
+                 std::to_string(kMaxEcsvHeaderBytes) + " bytes), more than the columns of any table need");
   }
   const std::int64_t namesLine = lines.number();
 
   const YAML::Node root = [&] {
     try {
+      std::istringstream text(yaml);
+      YAML::Parser parser(text);
+      HeaderCensus census(lines, yamlFirstLine);
+      parser.HandleNextDocument(census);
       return YAML::Load(yaml);
     } catch (const YAML::DeepRecursion& e) {
       throw Error(quoted(lines.path()) + " line " + std::to_string(yamlFirstLine + e.mark.line) +

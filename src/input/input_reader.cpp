@@ -31,6 +31,7 @@ void InputReader::open(const std::string& path, int eol) {
   lineEnd_ = eol == kEolCr ? '\r' : '\n';
   dropCr_ = eol != kEolCr && eol != kEolLf;
   line_.clear();
+  lineNumber_ = 0;
   compressed_ = source->compressed();
   source_ = std::move(source);
 }
@@ -59,7 +60,7 @@ bool InputReader::fill() {
 
 void InputReader::throwLineTooLong() const {
   throw Error("Cannot read file \"" + (source_ ? source_->path() : std::string()) + "\": line longer than " +
-              std::to_string(maxLineLength_) + " bytes");
+              std::to_string(maxLineLength_) + " bytes (line " + std::to_string(lineNumber_) + ")");
 }
 
 void InputReader::appendToLine(const char* p, std::size_t n) {
@@ -70,6 +71,7 @@ void InputReader::appendToLine(const char* p, std::size_t n) {
 std::string_view InputReader::readLine() {
   bool assembling = false;
   line_.clear();
+  ++lineNumber_;
   for (;;) {
     if (begin_ == end_ && !fill()) return assembling ? std::string_view(line_) : std::string_view();
     const char* p = blocks_[current_].data() + begin_;

@@ -40,7 +40,10 @@ class InputReader {
   static constexpr std::size_t kDefaultBlockSize = 64 * kChunkSize;
   // A longer line is refused with an error rather than filling the memory:
   // such a "line" is a binary file or a file read with the wrong line end.
-  static constexpr std::size_t kDefaultMaxLineLength = std::size_t{256} << 20;
+  // Real catalogs' lines are a few kilobytes; a reader holds a line at most
+  // twice (here and in a batch of rows), so 16 MiB keeps a build well within
+  // its memory.
+  static constexpr std::size_t kDefaultMaxLineLength = std::size_t{16} << 20;
 
   // `blockSize` is how many bytes are asked of the file per read; it is
   // rounded up to a whole number of chunks and changes neither the lines nor
@@ -57,6 +60,8 @@ class InputReader {
   void open(const std::string& path, int eol);
   // The next line without its line end. The view stays valid until the next
   // readLine, open or close. Past the end of input it returns the empty text.
+  // A line longer than the limit is "Cannot read file "x": line longer than
+  // 16777216 bytes (line 12)".
   std::string_view readLine();
   // True when the file is exhausted and every byte of it has been handed out.
   bool endOfInput();
@@ -96,6 +101,7 @@ class InputReader {
   char lineEnd_ = '\n';
   bool dropCr_ = false;
   std::string line_;  // a line that spans blocks is put together here
+  std::int64_t lineNumber_ = 0;  // of the line being read
   std::size_t maxLineLength_ = kDefaultMaxLineLength;
 };
 

@@ -7,23 +7,59 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "util/error.h"
+#include "util/interrupt.h"
 #include "util/text.h"
 
 namespace mirdal {
 
 namespace {
 
+// "Input file "x.csv" changed while it was read (size 1234 -> 0)"; `after`
+// is nothing when the file is no longer a regular one.
+std::string changedWhileReadMessage(const std::string& path, const FileState& before,
+                                    const std::optional<FileState>& after) {
+  std::string why;
+  if (!after)
+    why = "it is no longer a regular file";
+  else if (after->size != before.size)
+    why = "size " + std::to_string(before.size) + " -> " + std::to_string(after->size);
+  else
+    why = "its modification time changed, its size of " + std::to_string(before.size) + " bytes did not";
+  return "Input file " + quoted(path) + " changed while it was read (" + why + ")";
+}
+
+// A regular file's state at its open, compared again where its text ends: a
+// file cut short, grown or rewritten meanwhile would otherwise end as if it
+// were complete, or hand out parts of two texts. Pipes have no state and are
+// read as they come.
+class ChangeCheck {
+ public:
+  explicit ChangeCheck(File& file) : before_(file.state()) {}
+  void atEnd(File& file) const {
+    if (!before_) return;
+    const std::optional<FileState> now = file.state();
+    if (now != before_) throw Error(changedWhileReadMessage(file.path(), *before_, now));
+  }
+
+ private:
+  std::optional<FileState> before_;
+};
+
 class PlainSource final : public InputSource {
  public:
-  explicit PlainSource(std::unique_ptr<File> file) : file_(std::move(file)) {}
+  explicit PlainSource(std::unique_ptr<File> file) : file_(std::move(file)), check_(*file_) {}
 
   // Reads until `n` bytes are in or the file has no more: a pipe may hand out
   // less than asked without being at its end. A stop request that ends the
-  // wait for more still gives the bytes received; the next read throws it.
+  // wait for more still gives the bytes received; the next read throws it, as
+  // does every read after the request (a regular file never waits, so this
+  // is where a long run over its lines sees it).
   std::size_t read(char* buffer, std::size_t n, bool& atEnd) override {
+    stopIfInterrupted();
     std::size_t got = 0;
     while (got < n) {
       std::size_t r;
@@ -34,6 +70,7 @@ class PlainSource final : public InputSource {
         break;
       }
       if (r == 0) {
+        check_.atEnd(*file_);
         atEnd = true;
         break;
       }
@@ -54,6 +91,7 @@ class PlainSource final : public InputSource {
 
  private:
   std::unique_ptr<File> file_;
+  ChangeCheck check_;
   std::int64_t read_ = 0;
 };
 
@@ -63,9 +101,10 @@ class StreamSource : public InputSource {
  public:
   static constexpr std::size_t kInputSize = 128 * 1024;
 
-  explicit StreamSource(std::unique_ptr<File> file) : file_(std::move(file)), in_(kInputSize) {}
+  explicit StreamSource(std::unique_ptr<File> file) : file_(std::move(file)), check_(*file_), in_(kInputSize) {}
 
   std::size_t read(char* buffer, std::size_t n, bool& atEnd) override {
+    stopIfInterrupted();
     std::size_t produced = 0;
     try {
       while (produced < n && !done_) {
@@ -112,17 +151,24 @@ class StreamSource : public InputSource {
   }
 
   // More compressed bytes after the `pending_` not yet used.
-  // When the read throws, next_ already points at the bytes kept.
+  // When the read throws, next_ already points at the bytes kept. A stop
+  // request is seen here too: members or blocks that make no text (a file
+  // of empty members) would otherwise keep one read() call busy.
   void refill() {
     if (pending_ > 0) std::memmove(in_.data(), next_, pending_);
     next_ = in_.data();
+    stopIfInterrupted();
     const std::size_t got = file_->read(in_.data() + pending_, in_.size() - pending_);
-    if (got == 0) fileEnd_ = true;
+    if (got == 0) {
+      check_.atEnd(*file_);
+      fileEnd_ = true;
+    }
     fileRead_ += static_cast<std::int64_t>(got);
     pending_ += got;
   }
 
   std::unique_ptr<File> file_;
+  ChangeCheck check_;
   std::vector<char> in_;
   char* next_ = nullptr;     // the first compressed byte not used
   std::size_t pending_ = 0;  // compressed bytes from next_ not used
@@ -256,7 +302,7 @@ class XzSource final : public StreamSource {
   void start() {
     lzma_end(&zs_);
     zs_ = LZMA_STREAM_INIT;
-    if (lzma_stream_decoder(&zs_, UINT64_MAX, 0) != LZMA_OK) fail("cannot start decompression");
+    if (lzma_stream_decoder(&zs_, kMemoryLimit, 0) != LZMA_OK) fail("cannot start decompression");
     ++streams_;
   }
 
@@ -284,8 +330,10 @@ class XzSource final : public StreamSource {
       case LZMA_FORMAT_ERROR:
         fail(streams_ == 1 ? "not an xz file" : "unexpected data after the end of the compressed data");
       case LZMA_MEM_ERROR:
-      case LZMA_MEMLIMIT_ERROR:
         fail("out of memory");
+      case LZMA_MEMLIMIT_ERROR:
+        fail("its xz data needs more than " + std::to_string(kMemoryLimit >> 20) +
+             " MiB of memory to decompress (xz -9 needs 65 MiB)");
       default:
         fail("corrupt compressed data");
     }
@@ -293,6 +341,9 @@ class XzSource final : public StreamSource {
   }
 
   static constexpr std::string_view kMagic{"\xFD" "7zXZ\0", 6};
+  // The decoder's memory is mostly the dictionary the file declares (up to
+  // 4 GiB, filled as text comes out); every xz preset decodes within 65 MiB.
+  static constexpr std::uint64_t kMemoryLimit = std::uint64_t{128} << 20;
   lzma_stream zs_ = LZMA_STREAM_INIT;
   long streams_ = 0;
   bool ended_ = false;

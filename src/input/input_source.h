@@ -18,8 +18,11 @@ class InputSource {
  public:
   virtual ~InputSource() = default;
   // Reads up to n bytes of text; fewer only when the text ends, which sets
-  // `atEnd`. Throws Error naming the file when it cannot be read, or when its
-  // compressed data is corrupt or cut short.
+  // `atEnd`. Throws Error naming the file when it cannot be read, when its
+  // compressed data is corrupt or cut short, or when a regular file's size or
+  // modification time changed between its open and the end of its text
+  // ("Input file "x.csv" changed while it was read (size 1234 -> 0)");
+  // AbortError once a stop was requested (each read looks once).
   virtual std::size_t read(char* buffer, std::size_t n, bool& atEnd) = 0;
   // Bytes of the file consumed so far: equal to the text bytes read for a
   // plain file, fewer for a compressed one. Reaches the file's size at the end

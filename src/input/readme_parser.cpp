@@ -8,6 +8,7 @@
 
 #include "catalog/project_file.h"
 #include "util/error.h"
+#include "util/interrupt.h"
 #include "util/text.h"
 
 namespace mirdal {
@@ -470,6 +471,7 @@ ReadMe readReadMe(const std::string& path, FileSystem& fs) {
   std::vector<char> buffer(std::size_t{1} << 16);
   std::int64_t total = 0;
   for (;;) {
+    stopIfInterrupted();
     const std::size_t n = file->read(buffer.data(), buffer.size());
     if (n == 0) break;
     const std::size_t take =

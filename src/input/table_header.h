@@ -72,7 +72,8 @@ constexpr std::int64_t kMaxTableHeaderBytes = std::int64_t{16} << 20;
 // cannot be opened or read, holds binary data in its header, when its
 // header is longer than kMaxTableHeaderBytes, when a header row stops
 // inside a quote, when an ECSV header is missing, not YAML or not as the
-// standard has it, when an MRT file has no byte-by-byte description, when an IPAC file has no
+// standard has it (anchors and aliases included), longer than 4 MiB or of
+// more than 100,000 YAML nodes, when an MRT file has no byte-by-byte description, when an IPAC file has no
 // line of names or its header lines' bars disagree, and
 // when a header row is asked for and there is none.
 TableLayout readTableLayout(FileSystem& fs, const std::string& path, TableForm form, bool hasHeaderRow);

@@ -26,6 +26,8 @@ std::string fileErrorMessage(const char* verb, const std::string& path, int err)
 
 void File::truncate(std::int64_t) { throw Error(fileErrorMessage("truncate", path(), ENOSYS)); }
 
+std::optional<FileState> File::state() { return std::nullopt; }
+
 void readWhole(File& file, void* buffer, std::size_t n) {
   auto* to = static_cast<std::uint8_t*>(buffer);
   for (std::size_t got = 0; got < n;) {
@@ -146,6 +148,14 @@ class PosixFile final : public File {
     struct stat st;
     if (::fstat(fd_, &st) != 0) throw Error(fileErrorMessage("read", path_, errno));
     return static_cast<std::int64_t>(st.st_size);
+  }
+
+  std::optional<FileState> state() override {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) throw Error(fileErrorMessage("read", path_, errno));
+    if (!S_ISREG(st.st_mode)) return std::nullopt;
+    return FileState{static_cast<std::int64_t>(st.st_size),
+                     static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
   }
 
   void truncate(std::int64_t size) override {

@@ -9,6 +9,14 @@
 
 namespace mirdal {
 
+// What tells that a regular file's bytes changed: its size and the time of
+// its last change (nanoseconds; 0 where a file system keeps none).
+struct FileState {
+  std::int64_t size = 0;
+  std::int64_t modified = 0;
+  bool operator==(const FileState&) const = default;
+};
+
 // One open file. Every failure throws mirdal::Error with a message that names
 // the path and the system's reason, e.g.
 //   Cannot write file "/out/ngc01.dat": No space left on device
@@ -23,6 +31,9 @@ class File {
   virtual std::int64_t size() = 0;
   // Cuts the file to `size` bytes (the position is left where it was).
   virtual void truncate(std::int64_t size);
+  // The state of a regular file; nothing for a pipe, a device or a file whose
+  // changes cannot be seen. Throws as size() does.
+  virtual std::optional<FileState> state();
   // Closing reports deferred write errors. Safe to call twice.
   virtual void close() = 0;
   virtual const std::string& path() const = 0;

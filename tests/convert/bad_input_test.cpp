@@ -16,6 +16,7 @@
 #include "support/build_state.h"
 #include "support/catalog_checks.h"
 #include "support/faulty_file_system.h"
+#include "support/gzip.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 #include "util/error.h"
@@ -265,6 +266,36 @@ TEST(BadInput, NumberLikeNoiseWithSignedDeclinations) {
   EXPECT_GT(r.recordsWritten, 100);
   EXPECT_GT(r.linesRejected, 100);
   expectSane(CatalogReader(dir.str() + "/out"), r);
+}
+
+// An input cut or grown by another program while the build reads it fails
+// the build with the sizes, plain or compressed, instead of ending early as
+// if the file were complete.
+TEST(BadInput, InputThatChangesWhileReadFailsTheBuild) {
+  TempDir dir;
+  std::vector<std::string> lines;
+  for (int i = 0; i < 40'000; ++i) lines.push_back(columns({{1, "10"}, {10, "20"}, {19, std::to_string(i)}}));
+  const std::string text = joinLines(lines);  // about 1 MB: several reads of a block
+  struct Case {
+    std::string file, bytes;
+    std::int64_t resizeTo;
+  };
+  const std::vector<Case> cases{
+      {"cut.txt", text, 0},
+      {"half.txt", text, static_cast<std::int64_t>(text.size() / 2)},
+      {"grown.txt", text, static_cast<std::int64_t>(text.size() + 100)},
+      {"cut.txt.gz", testing::gzipped(text, 0), 1000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string input = dir.write(c.file, c.bytes);
+    FaultyFileSystem faulty;
+    faulty.failOnRead(-1, c.file);
+    faulty.resizeBeforeRead(3, c.resizeTo);
+    const std::string message = failingBuild(decimalStars(dir.str() + "/out", {input}), faulty);
+    EXPECT_EQ(message, "Input file \"" + input + "\" changed while it was read (size " +
+                           std::to_string(c.bytes.size()) + " -> " + std::to_string(c.resizeTo) + ")");
+  }
 }
 
 // ---------------------------------------------------------------------------

@@ -294,6 +294,21 @@ TEST(CompressedInput, Bzip2AndXzFilesAreReadByNameOrContent) {
       EXPECT_EQ(readError(path), "Cannot read file \"" + path + "\": " + reason);
     }
   }
+  // An xz block that declares a dictionary of 1 GiB (its filter's property
+  // byte raised, the block header's CRC made again), which decoding would
+  // fill as its text comes out, is refused.
+  std::string bigDictionary = testing::xzipped("ra\n1\n");
+  const std::size_t header = 12, headerEnd = header + (static_cast<unsigned char>(bigDictionary[header]) + 1u) * 4 - 4;
+  const std::size_t filter = bigDictionary.find("\x21\x01", header);  // LZMA2, one byte of properties
+  ASSERT_LT(filter, headerEnd);
+  bigDictionary[filter + 2] = 36;  // 2^(36 / 2 + 12) bytes
+  const auto crc = static_cast<std::uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(bigDictionary.data() + header), static_cast<uInt>(headerEnd - header)));
+  for (std::size_t i = 0; i < 4; ++i) bigDictionary[headerEnd + i] = static_cast<char>(crc >> (8 * i));
+  const std::string path = dir.write("dictionary.xz", bigDictionary);
+  EXPECT_EQ(readError(path), "Cannot read file \"" + path +
+                                 "\": its xz data needs more than 128 MiB of memory to decompress "
+                                 "(xz -9 needs 65 MiB)");
 }
 
 // --- End-of-line detection ---

@@ -133,8 +133,10 @@ TEST(TableForms, RowsOfDelimitedFiles) {
        "line 2: the right ascension is missing"},
       {"missing declination", TableForm::Csv, header + "10,21,x,6\n11, ,y,7\n", 1, 1, "x",
        "line 3: the declination is missing"},
-      {"100 MB line", TableForm::Csv, header + std::string(100 << 20, 'x') + "\n10,20,x,5\n", 1, 1, "x",
+      {"line of 16 MiB", TableForm::Csv, header + std::string(16 << 20, 'x') + "\n10,20,x,5\n", 1, 1, "x",
        "line 2: it has 1 cell where"},
+      {"line past 16 MiB", TableForm::Csv, header + std::string((16 << 20) + 1, 'x') + "\n10,20,x,5\n", 0, 0, "",
+       "line longer than 16777216 bytes (line 2)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -6,8 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "input/row_source.h"
+#include "support/gzip.h"
+#include "support/packed.h"
 #include "support/temp_dir.h"
 #include "util/error.h"
+#include "util/interrupt.h"
 
 namespace mirdal {
 namespace {
@@ -257,7 +261,7 @@ TEST(InputReader, OverlongLineIsAnErrorNamingTheFile) {
       reader.readLine();
       FAIL() << "no error";
     } catch (const Error& e) {
-      EXPECT_EQ(std::string(e.what()), "Cannot read file \"" + path + "\": line longer than 9999 bytes");
+      EXPECT_EQ(std::string(e.what()), "Cannot read file \"" + path + "\": line longer than 9999 bytes (line 2)");
     }
   }
   InputReader reader;
@@ -265,6 +269,47 @@ TEST(InputReader, OverlongLineIsAnErrorNamingTheFile) {
   reader.open(path, kEolLf);
   reader.readLine();
   EXPECT_EQ(reader.readLine().size(), 10000u);
+}
+
+// A stop request reaches every reading of text at its next block, however
+// long the run of lines that yields no row (blank lines of fixed columns,
+// comment lines of a CSV), plain or compressed; headers and samples too.
+TEST(InputReader, StopRequestEndsEveryTextReadAtItsNextBlock) {
+  struct ClearFlag {
+    ~ClearFlag() { detail::interruptFlag = false; }
+  } clear;
+  const std::string blanks = "first\n" + std::string(std::size_t{2} << 20, '\n');
+  std::string comments = "ra,dec\n1,2\n";
+  for (int i = 0; i < 1'000'000; ++i) comments += "#\n";
+  struct Case {
+    std::string file, bytes;
+    TableForm form;
+  };
+  const std::vector<Case> cases{
+      {"blank.txt", blanks, TableForm::Fixed},
+      {"blank.txt.gz", testing::gzipped(blanks), TableForm::Fixed},
+      {"blank.txt.bz2", testing::bzipped(blanks), TableForm::Fixed},
+      {"blank.txt.xz", testing::xzipped(blanks), TableForm::Fixed},
+      {"comments.csv", comments, TableForm::Csv},
+      {"comments.csv.gz", testing::gzipped(comments), TableForm::Csv},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string path = dir.write(c.file, c.bytes);
+    const InputFormat format{c.form, kEolLf, c.form == TableForm::Csv, {}};
+    RowSource rows(FileSystem::real(), path, format);
+    std::string_view row;
+    std::int64_t number = 0;
+    ASSERT_TRUE(rows.nextLine(row, number));
+    requestInterrupt();
+    long more = 0;
+    EXPECT_THROW(while (rows.nextLine(row, number)) ++more, AbortError);
+    EXPECT_LT(more, 1 << 20);
+    EXPECT_THROW(readRowSample(FileSystem::real(), path, format, 10, 1 << 16), AbortError);
+    EXPECT_THROW(EolDetector::detectEol(FileSystem::real(), path), AbortError);
+    detail::interruptFlag = false;
+  }
 }
 
 TEST(InputReader, ReadsStarCatalogLineByLine) {

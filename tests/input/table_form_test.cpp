@@ -255,7 +255,23 @@ TEST(TableLayout, HostileAndUnusualHeaders) {
     std::string firstName{};   // of a header that is read
     std::int64_t dataLine = 0;
   };
+  std::string manyNodes = ecsv + "# meta:\n";
+  for (int i = 0; i < 100'000; ++i) manyNodes += "#   - x\n";
+  std::string longHeader = ecsv + "# meta: >\n";
+  for (int i = 0; i < 4200; ++i) longHeader += "#   " + std::string(1000, 'y') + "\n";
   const std::vector<Case> cases{
+      {"ECSV with an anchor", "t.ecsv", TableForm::Ecsv,
+       "# %ECSV 1.0\n# ---\n# datatype:\n# - &a {name: ra, datatype: float64}\n# - *a\nra ra\n",
+       "\"/t.ecsv\" line 4: the ECSV header holds an anchor (&), which ECSV does not use"},
+      {"ECSV with an alias", "t.ecsv", TableForm::Ecsv, ecsv + "# - *a\nra ra\n", "line 5: the ECSV header"},
+      {"ECSV with & and * in texts", "t.ecsv", TableForm::Ecsv,
+       "# %ECSV 1.0\n# ---\n# datatype:\n# - {name: ra, datatype: float64, description: \"&a *b\"}\n"
+       "# - {name: dec, datatype: float64, description: flux *2 &c}\nra dec\n1 2\n",
+       "", "ra", 7},
+      {"ECSV of too many nodes", "t.ecsv", TableForm::Ecsv, manyNodes,
+       "the ECSV header holds more than 100000 YAML nodes"},
+      {"ECSV header past its limit", "t.ecsv", TableForm::Ecsv, longHeader,
+       "the ECSV header is longer than 4 MiB (4194304 bytes)"},
       {"ECSV that is not YAML", "t.ecsv", TableForm::Ecsv, ecsv + "# - {name: [\nra\n",
        "\"/t.ecsv\" line 6: the ECSV header is not valid YAML"},
       {"ECSV without datatype", "t.ecsv", TableForm::Ecsv, "# %ECSV 1.0\n# ---\n# meta: 1\nra\n", "no \"datatype\""},

@@ -19,7 +19,9 @@ namespace mirdal::testing {
 //    fails as a failing disk would (EIO);
 //  - every open of a path containing a text fails (EACCES);
 //  - every rename or exchange whose source or target contains a text is
-//    refused (EXDEV, as across file systems).
+//    refused (EXDEV, as across file systems);
+//  - before the Nth counted read the file is cut (or grown) to a size, as
+//    another program may do to an input while it is read.
 // Every counted write and read is logged with its file's path, so that a test
 // can first count the writes of a whole build and then fail each one in turn.
 class FaultyFileSystem : public FileSystem {
@@ -48,6 +50,12 @@ class FaultyFileSystem : public FileSystem {
     readLog_.clear();
   }
   long reads() const { return reads_; }
+  // Cuts the file to `size` bytes before the Nth read counted by failOnRead's
+  // filter (set it with failOnRead(-1, filter)).
+  void resizeBeforeRead(long n, std::int64_t size) {
+    resizeOnRead_ = n;
+    resizeTo_ = size;
+  }
   // Makes every rename and exchange whose source or target contains `text` fail.
   void failRenameOf(std::string text) { failRename_ = std::move(text); }
 
@@ -101,6 +109,8 @@ class FaultyFileSystem : public FileSystem {
       if (countReads_) {
         owner_->readLog_.push_back(inner_->path());
         if (++owner_->reads_ == owner_->failOnRead_) throw Error(fileErrorMessage("read", inner_->path(), EIO));
+        if (owner_->reads_ == owner_->resizeOnRead_)
+          FileSystem::real().open(inner_->path(), OpenMode::ReadWrite)->truncate(owner_->resizeTo_);
       }
       return inner_->read(b, n);
     }
@@ -116,6 +126,7 @@ class FaultyFileSystem : public FileSystem {
     }
     void seek(std::int64_t o) override { inner_->seek(o); }
     std::int64_t size() override { return inner_->size(); }
+    std::optional<FileState> state() override { return inner_->state(); }
     void truncate(std::int64_t size) override { inner_->truncate(size); }
     void close() override { inner_->close(); }
     const std::string& path() const override { return inner_->path(); }
@@ -133,6 +144,8 @@ class FaultyFileSystem : public FileSystem {
   std::string filter_;
   std::string failOpen_;
   long failOnRead_ = -1;
+  long resizeOnRead_ = -1;
+  std::int64_t resizeTo_ = 0;
   long reads_ = 0;
   std::string readFilter_;
   std::string failRename_;

@@ -174,6 +174,8 @@ class MemoryFileSystem : public FileSystem {
       pos_ = static_cast<std::size_t>(offset);
     }
     std::int64_t size() override { return static_cast<std::int64_t>(data_->size()); }
+    // No times are kept: a change shows in the size only.
+    std::optional<FileState> state() override { return FileState{size(), 0}; }
     void truncate(std::int64_t size) override {
       if (readOnly_ || size < 0) throw Error(fileErrorMessage("truncate", path_, readOnly_ ? EBADF : EINVAL));
       data_->resize(static_cast<std::size_t>(size));
