@@ -25,7 +25,7 @@ std::int64_t integerAt(std::string_view b, std::size_t offset, int width) {
 float floatAt(std::string_view b, std::size_t offset) { return std::bit_cast<float>(get32(b.data() + offset)); }
 
 std::string readWhole(FileSystem& fs, const std::string& path) {
-  auto f = fs.open(path, OpenMode::Read);
+  auto f = fs.open(path, OpenMode::ReadRegular);
   std::string out(static_cast<std::size_t>(f->size()), '\0');
   std::size_t got = 0;
   while (got < out.size()) {
@@ -74,7 +74,9 @@ std::string CatalogReader::indexPath() const { return dir_ + base_ + ".idx"; }
 
 std::int64_t CatalogReader::regionRecordCount(int region) const {
   const std::string path = regionPath(region);
-  const std::int64_t size = fs_.fileSize(path);
+  // Opened, not looked up: a FIFO or a device in its place is refused here
+  // rather than counted as empty and then read without end.
+  const std::int64_t size = fs_.open(path, OpenMode::ReadRegular)->size();
   if (header_.recordLength <= 0) {
     if (size != 0) throw Error("Region file \"" + path + "\" is not empty but records have no bytes");
     return 0;
