@@ -48,8 +48,9 @@ std::optional<DefinitionProblem> checkFieldsPage(const CatalogDefinition& defini
 // Whether the definition can be built, checked before anything is created:
 // page 1 as above, every required entry ticked and given a column (first
 // character and length of at least 1), a region scheme of 50, 184, 732
-// or 9537 files, and a table choice that suits the form (tableChoiceProblem). The output directory is left to the build, which asks for
-// it in its own words.
+// or 9537 files, and a table choice that suits the form (tableChoiceProblem).
+// The output directory is left to the build, which asks for it in its own
+// words.
 std::optional<DefinitionProblem> findDefinitionProblem(const CatalogDefinition& definition,
                                                        FileSystem& fs = FileSystem::real());
 

@@ -168,8 +168,7 @@ struct KeyRule {
   // where it is missing or of the wrong form.
   void (*read)(const KeyReader& r, CatalogDefinition& d, int index);
   // Keys that came after the first project files are written only when they
-  // say something (or the file holds them already, to replace an older
-  // value), so that a fixed-column project saves as it always did.
+  // say something, so that a fixed-column project saves as it always did.
   bool (*says)(const CatalogDefinition& d, int index) = nullptr;
   // A count rule's value: how many keys of the next rule the definition holds.
   int (*count)(const CatalogDefinition& d) = nullptr;
@@ -417,7 +416,7 @@ struct ProjectKey {
   std::string_view section;
   std::string key;
   std::string value;
-  bool optional = false;  // written only where the file holds it already
+  bool optional = false;  // says nothing: not written
 };
 
 // Every key of a project in write order.

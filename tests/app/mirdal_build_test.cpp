@@ -496,7 +496,8 @@ TEST_F(MirdalBuild, CatalogFilesThatAreNoFilesAreRefusedAtOnce) {
       {"cli.idx", "fifo", "cli.idx\" is not a file: it is a FIFO (named pipe)"},
       {"cli01.dat", "zero", "cli01.dat\" is not a file: it is a character device"},
       {"cli.idx", "zero", "cli.idx\" is not a file: it is a character device"},
-      {"cli01.dat", "outside", "cli01.dat\" is not a file of the catalog: it is a link to \"" + dir.str() + "/elsewhere\""},
+      {"cli01.dat", "outside",
+       "cli01.dat\" is not a file of the catalog: it is a link to \"" + dir.str() + "/elsewhere\""},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.file) + " " + row.what);
@@ -520,7 +521,8 @@ TEST_F(MirdalBuild, CatalogFilesThatAreNoFilesAreRefusedAtOnce) {
     }
     const Outcome r = runProgram(dir, kBuild, {"--yes", appendProject});
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(contains(r.err, "Cannot append to the catalog in \"" + out) && contains(r.err, out + "/" + row.expected))
+    EXPECT_TRUE(contains(r.err, "Cannot append to the catalog in \"" + out) &&
+                contains(r.err, out + "/" + row.expected))
         << r.err;
     EXPECT_TRUE(testing::directoryContents(out) == before);
   }

@@ -228,7 +228,8 @@ class WizardProjectTest : public QObject {
     QCOMPARE(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
     w.form.openProject(fifo);
     QCOMPARE(w.services.messages.size(), 3);
-    QVERIFY2(w.services.messages[2].endsWith("is not a file: it is a FIFO (named pipe)"), qPrintable(w.services.messages[2]));
+    QVERIFY2(w.services.messages[2].endsWith("is not a file: it is a FIFO (named pipe)"),
+             qPrintable(w.services.messages[2]));
     w.type("Edit4", "ok");
     QCOMPARE(w.form.definition().settings.shortname, std::string("ok"));
   }
