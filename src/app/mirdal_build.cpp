@@ -155,6 +155,12 @@ int saveImportedProject(const ReadMeRequest& request, const std::optional<std::s
   if (output) s.ouputdir = absolutePath(mirdal::expandHome(*output));
   for (std::string& note : applyImportOptions(request.import, request.inputs, definition))
     notes.push_back(std::move(note));
+  // What the build of the project would refuse in these settings is refused
+  // now, before a project is written; the checks are the build's own.
+  if (const char* why = mirdal::shortNameProblem(s.shortname))
+    throw mirdal::Error(std::string(why) + ": \"" + s.shortname + "\"");
+  if (std::optional<std::string> why = mirdal::tableChoiceProblem(s.format, request.table))
+    throw mirdal::Error("--table \"" + request.table + "\": " + *why);
   mirdal::saveProject(request.save, definition);
   printProject(request.save, definition, notes);
   const std::vector<std::string> missing = mirdal::missingRequiredEntries(definition);
@@ -233,6 +239,10 @@ int writeProjectFromTable(ReadMeRequest request, const std::optional<std::string
                    "give the catalog's ReadMe with --readme\n";
       return 2;
     }
+  }
+  if (std::optional<std::string> why = mirdal::tableChoiceProblem(form, request.table)) {
+    std::cerr << "mirdal-build: --table \"" << request.table << "\": " << *why << "\n";
+    return 2;
   }
   mirdal::FileSystem& fs = mirdal::FileSystem::real();
   const std::string& input = request.inputs.front();
@@ -634,6 +644,11 @@ int readmeMode(const Options& o) {
               << " goes without --readme\n";
     return 2;
   }
+  if (o.readmeMode && !request.table.empty()) {
+    std::cerr << "mirdal-build: --table \"" << request.table << "\": "
+              << *mirdal::tableChoiceProblem(mirdal::TableForm::Fixed, request.table) << "\n";
+    return 2;
+  }
   const char* missing = !o.readmeMode             ? "--readme"
                         : request.inputs.empty() ? "--input"
                         : request.type.empty()   ? "--type"
@@ -676,9 +691,6 @@ void printSummary(const mirdal::BuildResult& r) {
 // Builds the catalog of the project file.
 int buildProject(const Options& o) {
   installStopHandlers();
-  // A write beyond the file-size limit must fail with "File too large",
-  // naming the file, rather than kill the program half-way.
-  std::signal(SIGXFSZ, SIG_IGN);
   try {
     mirdal::CatalogDefinition definition;
     mirdal::loadProject(o.project, definition);
@@ -719,6 +731,10 @@ int buildProject(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A write beyond the file-size limit must fail with "File too large",
+  // naming the file, rather than kill the program half-way: a build's, and a
+  // project's save, which then keeps the previous project.
+  std::signal(SIGXFSZ, SIG_IGN);
   Options o;
   mirdal::raiseOpenFileLimit();  // region files stay open while a build writes them
   if (std::optional<int> status = readOptions(argc, argv, o)) return *status;

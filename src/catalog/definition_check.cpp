@@ -19,13 +19,30 @@ DefinitionProblem problem(DefinitionItem item, std::string message, std::string 
 
 std::string DefinitionProblem::text() const { return detail.empty() ? message : message + ": " + detail; }
 
-bool isSafeShortName(std::string_view shortname) {
+const char* shortNameProblem(std::string_view shortname) {
   const std::string_view t = trimmed(shortname);
-  if (t.find("..") != std::string_view::npos) return false;
-  return std::none_of(t.begin(), t.end(), [](char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return c == '/' || c == '\\' || u < 32 || u == 127;
-  });
+  if (t.find("..") != std::string_view::npos) return kShortNameUnsafe;
+  if (std::any_of(t.begin(), t.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return c == '/' || c == '\\' || u < 32 || u == 127;
+      }))
+    return kShortNameUnsafe;
+  // The files' base name is the trimmed short name: ".x" would make ".x.hdr".
+  if (!t.empty() && t.front() == '.') return kShortNameHidden;
+  return nullptr;
+}
+
+bool isSafeShortName(std::string_view shortname) { return shortNameProblem(shortname) == nullptr; }
+
+std::optional<std::string> tableChoiceProblem(std::optional<TableForm> form, std::string_view table) {
+  if (table.empty()) return std::nullopt;
+  if (std::all_of(table.begin(), table.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
+      (table.front() == '0' || table.size() > 6))
+    return "\"" + std::string(table) + "\" is no table number: tables are numbered 1 to 999999, without leading zeros";
+  if (form && !isTypedForm(*form))
+    return "a table is chosen in FITS and VOTable files only, not in a file of form " +
+           std::string(tableFormName(*form));
+  return std::nullopt;
 }
 
 std::optional<DefinitionProblem> checkCatalogPage(const CatalogDefinition& definition, FileSystem& fs) {
@@ -37,8 +54,8 @@ std::optional<DefinitionProblem> checkCatalogPage(const CatalogDefinition& defin
   if (!fs.exists(first) || fs.isDirectory(first))
     return problem(DefinitionItem::InputFiles, kFileNotFound, quotedName(first));
   if (trimmed(s.shortname).empty()) return problem(DefinitionItem::ShortName, kShortNameMissing);
-  if (!isSafeShortName(s.shortname))
-    return problem(DefinitionItem::ShortName, kShortNameUnsafe, quotedName(s.shortname));
+  if (const char* why = shortNameProblem(s.shortname))
+    return problem(DefinitionItem::ShortName, why, quotedName(s.shortname));
   if (trimmed(s.longname).empty()) return problem(DefinitionItem::LongName, kLongNameMissing);
   return std::nullopt;
 }
@@ -66,6 +83,9 @@ std::optional<DefinitionProblem> findDefinitionProblem(const CatalogDefinition& 
   if (definition.regionChoiceOffered() && (numfile < 0 || numfile > 3))
     return problem(DefinitionItem::RegionScheme, kInvalidNumberOfFilesPrefix + std::to_string(numfile),
                    "numfile must be 0 to 3 (50, 184, 732 or 9537 region files)");
+  if (auto why = tableChoiceProblem(definition.settings.format, definition.settings.table))
+    return problem(DefinitionItem::InputFiles, kTableChoiceUnfit, "table " + quotedName(definition.settings.table) +
+                                                                      ": " + *why);
   return std::nullopt;
 }
 

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "catalog/catalog_definition.h"
+#include "catalog/table_form_name.h"
 #include "util/file_system.h"
 
 namespace mirdal {
@@ -17,6 +18,9 @@ inline constexpr const char* kRequiredFieldMissing = "Required field missing !";
 inline constexpr const char* kShortNameUnsafe =
     "The catalog short name cannot hold \"/\", \"\\\", \"..\" or control characters, as it names the output files";
 inline constexpr const char* kInvalidNumberOfFilesPrefix = "Invalid number of files : ";
+inline constexpr const char* kShortNameHidden =
+    "The catalog short name cannot start with \".\", as it names the output files";
+inline constexpr const char* kTableChoiceUnfit = "The table to read does not suit the input file's form";
 
 // The setting a problem is about, so that the wizard can put the focus on
 // its control.
@@ -43,9 +47,10 @@ std::optional<DefinitionProblem> checkFieldsPage(const CatalogDefinition& defini
 
 // Whether the definition can be built, checked before anything is created:
 // page 1 as above, every required entry ticked and given a column (first
-// character and length of at least 1), and a region scheme of 50, 184, 732
-// or 9537 files. The output directory is left to the build, which asks for
-// it in its own words.
+// character and length of at least 1), a region scheme of 50, 184, 732
+// or 9537 files, and a table choice that suits the form (tableChoiceProblem).
+// The output directory is left to the build, which asks for it in its own
+// words.
 std::optional<DefinitionProblem> findDefinitionProblem(const CatalogDefinition& definition,
                                                        FileSystem& fs = FileSystem::real());
 
@@ -56,7 +61,19 @@ std::optional<std::string> validateDefinition(const CatalogDefinition& definitio
 
 // A short name is the base of every output file name ("<name>.hdr",
 // "<name>01.dat"): a separator, ".." or a control character in it would put
-// files outside the output directory or make names no one can type.
+// files outside the output directory or make names no one can type, and a
+// leading "." would hide them (the build refuses such names).
 bool isSafeShortName(std::string_view shortname);
+// Why a short name that is not blank cannot name the files (kShortNameUnsafe
+// or kShortNameHidden), or nullptr when it can.
+const char* shortNameProblem(std::string_view shortname);
+
+// Why `table` (the FITS extension or VOTable TABLE to read, by name or
+// number; empty for the first) does not suit a file of form `form`, or
+// nothing when it does. Without a form only the number is looked at: a
+// table number is 1 to 999999 written without leading zeros, so that it
+// names the same table in either form. The same check serves the import's
+// --table and the build's project.
+std::optional<std::string> tableChoiceProblem(std::optional<TableForm> form, std::string_view table);
 
 }  // namespace mirdal

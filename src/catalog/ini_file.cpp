@@ -64,7 +64,7 @@ void IniFile::addLine(std::string line) {
 }
 
 std::string IniFile::readText(const std::string& path, FileSystem& fs, bool& whole) {
-  auto file = fs.open(path, OpenMode::Read);
+  auto file = fs.open(path, OpenMode::ReadRegular);
   std::string text;
   // One byte beyond the cap tells a file of exactly the cap from a longer one.
   const std::size_t cap = kMaxFileBytes + 1;

@@ -1,7 +1,9 @@
 #include "catalog/project_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <cmath>
 #include <iterator>
 #include <limits>
@@ -79,17 +81,34 @@ class KeyReader {
   }
 
   // Hand-edited values outside the range are clamped to its nearest end, the
-  // same rule for every bounded setting: type=7 becomes 4, numfile=-1 becomes 0.
+  // same rule for every bounded quantity: nebsize=99999 becomes 3600.
   int integer(int current, std::int64_t lo, std::int64_t hi) const {
     auto v = integer();
     return v ? static_cast<int>(std::clamp(*v, lo, hi)) : current;
   }
 
-  // A drop-down list's selection 0..hi; a negative one (none selected) is `none`.
-  int selection(int current, std::int64_t hi, int none) const {
+  // One of the values lo..hi of an enumerated setting (a catalog type, a
+  // line end, a coordinate form). Unlike a bound, a value outside names
+  // nothing, and taking the nearest end would build another kind of catalog
+  // without a word: it is refused, with the values there are.
+  int choice(int current, std::int64_t lo, std::int64_t hi, std::string_view allowed) const {
     auto v = integer();
     if (!v) return current;
-    return *v < 0 ? none : static_cast<int>(std::min(*v, hi));
+    if (*v < lo || *v > hi) throw outside(allowed);
+    return static_cast<int>(*v);
+  }
+
+  // A drop-down list's selection 0..hi; a negative one (none selected) is
+  // `none`, one beyond the list is refused as choice() refuses it.
+  int selection(int current, std::int64_t hi, int none, std::string_view allowed) const {
+    auto v = integer();
+    if (!v) return current;
+    if (*v > hi) throw outside(allowed);
+    return *v < 0 ? none : static_cast<int>(*v);
+  }
+
+  Error outside(std::string_view allowed) const {
+    return error(" is " + text().value_or(std::string()) + ", which is none of " + std::string(allowed));
   }
 
   bool boolean(bool current) const {
@@ -149,8 +168,7 @@ struct KeyRule {
   // where it is missing or of the wrong form.
   void (*read)(const KeyReader& r, CatalogDefinition& d, int index);
   // Keys that came after the first project files are written only when they
-  // say something (or the file holds them already, to replace an older
-  // value), so that a fixed-column project saves as it always did.
+  // say something, so that a fixed-column project saves as it always did.
   bool (*says)(const CatalogDefinition& d, int index) = nullptr;
   // A count rule's value: how many keys of the next rule the definition holds.
   int (*count)(const CatalogDefinition& d) = nullptr;
@@ -182,15 +200,33 @@ constexpr KeyRule integerSetting(std::string_view section, std::string_view key)
             d.settings.*member = r.integer(d.settings.*member, lo, hi);
           }};
 }
+template <auto member, int lo, int hi, const char* allowed>
+constexpr KeyRule choiceSetting(std::string_view section, std::string_view key) {
+  return {section, key, kOnce, [](const CatalogDefinition& d, int) { return integerText(d.settings.*member); },
+          [](const KeyReader& r, CatalogDefinition& d, int) {
+            d.settings.*member = r.choice(d.settings.*member, lo, hi, allowed);
+          }};
+}
 // -1 is the selection of a drop-down list with no item selected (text typed
 // into it, as earlier versions saved it): the list's default, not its first item.
-template <auto member, int hi>
+template <auto member, int hi, const char* allowed>
 constexpr KeyRule selectionSetting(std::string_view section, std::string_view key) {
   return {section, key, kOnce, [](const CatalogDefinition& d, int) { return integerText(d.settings.*member); },
           [](const KeyReader& r, CatalogDefinition& d, int) {
-            d.settings.*member = r.selection(d.settings.*member, hi, BuildSettings{}.*member);
+            d.settings.*member = r.selection(d.settings.*member, hi, BuildSettings{}.*member, allowed);
           }};
 }
+
+// The values of the enumerated keys, for the message that refuses another.
+constexpr char kTypeValues[] = "0 (stars), 1 (variable stars), 2 (double stars), 3 (nebulae), 4 (nebula outlines)";
+constexpr char kEolValues[] = "0 (CR), 1 (LF), 2 (CR LF)";
+constexpr char kRaTypeValues[] = "0, 1, 2, 3 (the forms of right ascension on page 2)";
+constexpr char kDecTypeValues[] = "0, 1, 2 (the forms of declination on page 2)";
+constexpr char kNebUnitValues[] = "0 (degree), 1 (minute), 2 (second), or -1 for the default";
+static_assert(kDefaultObjectTypeCount == 18, "kNebTypeValues names them");
+constexpr char kNebTypeValues[] = "0 to 17 (the default object types), or -1 for the default";
+constexpr char kDrawingTypeValues[] = "0 (line), 1 (spline), 2 (surface)";
+constexpr char kNumfileValues[] = "0 (50 region files), 1 (184), 2 (732), 3 (9537)";
 template <auto member>
 constexpr KeyRule booleanSetting(std::string_view section, std::string_view key) {
   return {section, key, kOnce, [](const CatalogDefinition& d, int) { return booleanText(d.settings.*member); },
@@ -225,7 +261,7 @@ constexpr KeyRule textColumn(std::string_view section, std::string_view stem) {
 constexpr KeyRule kKeyRules[] = {
     {kPage1, "type", kOnce, [](const CatalogDefinition& d, int) { return integerText(d.settings.type); },
      [](const KeyReader& r, CatalogDefinition& d, int) {
-       d.setType(r.integer(d.settings.type, 0, kCatalogTypeCount - 1));
+       d.setType(r.choice(d.settings.type, 0, kCatalogTypeCount - 1, kTypeValues));
      }},
     textSetting<&BuildSettings::shortname>(kPage1, "shortname"),
     textSetting<&BuildSettings::longname>(kPage1, "longname"),
@@ -242,7 +278,7 @@ constexpr KeyRule kKeyRules[] = {
        auto file = r.text();
        if (file && !trimmed(*file).empty()) d.settings.inputfiles.push_back(std::move(*file));
      }},
-    integerSetting<&BuildSettings::eol, 0, 2>(kPage1, "eol"),
+    choiceSetting<&BuildSettings::eol, 0, 2, kEolValues>(kPage1, "eol"),
     // An unknown form name is refused rather than read as fixed columns: the
     // build would cut cells at byte columns and fill the catalog with noise.
     {kPage1, "format", kOnce,
@@ -268,22 +304,22 @@ constexpr KeyRule kKeyRules[] = {
 
     {kPage2, "ratype", kOnce, [](const CatalogDefinition& d, int) { return integerText(d.settings.ratype); },
      [](const KeyReader& r, CatalogDefinition& d, int) {
-       d.setRaType(r.integer(d.settings.ratype, 0, kRaTypeCount - 1));
+       d.setRaType(r.choice(d.settings.ratype, 0, kRaTypeCount - 1, kRaTypeValues));
      }},
     {kPage2, "dectype", kOnce, [](const CatalogDefinition& d, int) { return integerText(d.settings.dectype); },
      [](const KeyReader& r, CatalogDefinition& d, int) {
-       d.setDecType(r.integer(d.settings.dectype, 0, kDecTypeCount - 1));
+       d.setDecType(r.choice(d.settings.dectype, 0, kDecTypeCount - 1, kDecTypeValues));
      }},
     realSetting<&BuildSettings::equinox>(kPage2, "equinox"),
     realSetting<&BuildSettings::epoch>(kPage2, "epoch"),
     realSetting<&BuildSettings::magmax>(kPage2, "magmax"),
     integerSetting<&BuildSettings::nebsize, 0, kNebSizeMax>(kPage2, "nebsize"),
-    selectionSetting<&BuildSettings::nebunit, 2>(kPage2, "nebunit"),
-    selectionSetting<&BuildSettings::nebtype, kDefaultObjectTypeCount - 1>(kPage2, "nebtype"),
+    selectionSetting<&BuildSettings::nebunit, 2, kNebUnitValues>(kPage2, "nebunit"),
+    selectionSetting<&BuildSettings::nebtype, kDefaultObjectTypeCount - 1, kNebTypeValues>(kPage2, "nebtype"),
     booleanSetting<&BuildSettings::neblog>(kPage2, "neblog"),
     integerSetting<&BuildSettings::linewidth, 0, kLineWidthMax>(kPage2, "linewidth"),
     colourSetting<&BuildSettings::linecolor>(kPage2, "linecolor"),
-    integerSetting<&BuildSettings::drawingtype, 0, 2>(kPage2, "drawingtype"),
+    choiceSetting<&BuildSettings::drawingtype, 0, 2, kDrawingTypeValues>(kPage2, "drawingtype"),
     booleanSetting<&BuildSettings::closedline>(kPage2, "closedline"),
 
     countKey(kPage3, "numitem", [](const CatalogDefinition& d) { return d.fields().size(); },
@@ -327,7 +363,7 @@ constexpr KeyRule kKeyRules[] = {
          d.altNames[static_cast<std::size_t>(k - 1)] = (static_cast<std::uint64_t>(*v) & 0xFFu) != 0 ? 1 : 0;
      }},
 
-    integerSetting<&BuildSettings::numfile, 0, 3>(kPage4, "numfile"),
+    choiceSetting<&BuildSettings::numfile, 0, 3, kNumfileValues>(kPage4, "numfile"),
     textSetting<&BuildSettings::ouputdir>(kPage4, "ouputdir"),
     booleanSetting<&BuildSettings::index>(kPage4, "index"),
     booleanSetting<&BuildSettings::altindex>(kPage4, "altindex"),
@@ -380,7 +416,7 @@ struct ProjectKey {
   std::string_view section;
   std::string key;
   std::string value;
-  bool optional = false;  // written only where the file holds it already
+  bool optional = false;  // says nothing: not written
 };
 
 // Every key of a project in write order.
@@ -511,27 +547,52 @@ std::optional<double> parseProjectFloat(std::string_view t) {
 }
 
 void saveProject(const std::string& path, const CatalogDefinition& definition, FileSystem& fs) {
-  // Refused before the old file is moved away: nothing changes on disk.
+  // Refused before anything is written: nothing changes on disk.
   const std::vector<ProjectKey> keys = projectKeys(definition);
   for (const ProjectKey& k : keys) checkStorable(path, k);
 
   const std::string failure = "Unable to write to " + path;
-  // Moving a directory out of the way would not make the path writable; it
-  // would only hide the directory under the ".old" name.
-  if (fs.isDirectory(path)) throw Error(failure);
-  if (fs.exists(path)) {
-    fs.remove(path + ".old");
-    fs.rename(path, path + ".old");
-  }
+  // A directory at the path cannot be replaced by a file.
+  if (fs.isDirectory(path)) throw Error(failure + ": " + std::strerror(EISDIR));
+
+  // The new text goes to a file beside the target (so on the same file
+  // system), is put on the disk, and only then renamed over the target: the
+  // target is at every moment the previous project or the new one, whole.
+  // The ".old" copy is a second name of the previous file, made before the
+  // rename and put in place after it; a save that fails leaves the target
+  // and ".old" as they were.
+  const std::string part = path + ".saving";
+  const std::string oldPart = path + ".old.saving";
+  auto discard = [&] {
+    fs.remove(part);
+    fs.remove(oldPart);
+  };
+  discard();  // what a killed save left
   IniFile ini;
+  for (const ProjectKey& k : keys)
+    if (!k.optional) ini.setValue(k.section, k.key, k.value);
+  const std::string text = ini.text();
   try {
-    // The rename may have been refused: then the keys are written into the
-    // file in place, as key-by-key profile writes would.
-    if (fs.exists(path)) ini = IniFile::load(path, fs);
-    for (const ProjectKey& k : keys)
-      if (!k.optional || ini.value(k.section, k.key)) ini.setValue(k.section, k.key, k.value);
-    ini.save(path, fs);
-  } catch (const Error&) { throw Error(failure); }
+    auto file = fs.open(part, OpenMode::CreateNew);
+    file->write(text.data(), text.size());
+    file->sync();
+    file->close();
+    if (fs.kind(path) == FileKind::Regular) {
+      errno = 0;
+      if (!fs.link(path, oldPart)) copyFile(fs, path, oldPart);
+    }
+  } catch (const Error& e) {
+    discard();
+    throw Error(failure + ": " + e.what());
+  }
+  errno = 0;
+  if (!fs.rename(part, path)) {
+    const int err = errno != 0 ? errno : EIO;
+    discard();
+    throw Error(failure + ": " + fileErrorMessage("replace", path, err));
+  }
+  // The project is saved; a ".old" that cannot be replaced keeps the older one.
+  if (fs.exists(oldPart) && !fs.rename(oldPart, path + ".old")) fs.remove(oldPart);
 }
 
 void loadProject(const std::string& path, CatalogDefinition& target, FileSystem& fs) {

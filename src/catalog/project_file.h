@@ -13,12 +13,14 @@ namespace mirdal {
 // A project file (".prj") keeps a whole CatalogDefinition as INI text in the
 // sections Page1 to Page7.
 
-// Moves an existing file at `path` to path + ".old" (replacing an older one),
-// then writes every key. Throws Error("Unable to write to <path>") when the
-// file cannot be written; a directory at `path` is never moved away. A value
-// that the file could not give back as it is (a CR, LF or NUL in it, or more
-// than 2047 characters) is refused first with an Error naming the key and the
-// value, and nothing on disk changes.
+// Writes every key into path + ".saving", puts it on the disk and renames it
+// over `path`; the file that was at `path` becomes path + ".old" (replacing
+// an older one). Throws Error("Unable to write to <path>: <reason>") when
+// the file cannot be written, and then `path` and its ".old" are as they
+// were; a directory at `path` is never touched. A value that the file could
+// not give back as it is (a CR, LF or NUL in it, or more than 2047
+// characters) is refused first with an Error naming the key and the value,
+// and nothing on disk changes.
 void saveProject(const std::string& path, const CatalogDefinition& definition,
                  FileSystem& fs = FileSystem::real());
 
@@ -26,13 +28,16 @@ void saveProject(const std::string& path, const CatalogDefinition& definition,
 // first (each rebuilding the field list when it changes), then everything that
 // lives on list positions. Missing keys keep the current value, except where
 // the file format gives a fixed fallback (numfiles 0, numitem 0, calcA 1,
-// calcB 0). Values of the wrong form give those fallbacks; values out of
+// calcB 0). Values of the wrong form give those fallbacks; quantities out of
 // range are clamped.
 // Throws Error, and leaves `definition` as it was, when the file is not a
 // project ("\"<path>\" is not a Mirdal project file: <reason>": it cannot be
-// read, is larger than IniFile::kMaxFileBytes, holds a NUL byte, or has no
-// [Page1] section with a type key), or when a value it reads is longer than
-// 2047 characters (naming the key): a cut value would name another file.
+// read, is no regular file, is larger than IniFile::kMaxFileBytes, holds a
+// NUL byte, or has no [Page1] section with a type key), when a value it reads
+// is longer than 2047 characters (naming the key): a cut value would name
+// another file, or when an enumerated key (type, eol, ratype, dectype,
+// nebunit, nebtype, drawingtype, numfile) holds a number that is none of its
+// values (naming the key and the values it takes).
 void loadProject(const std::string& path, CatalogDefinition& definition,
                  FileSystem& fs = FileSystem::real());
 

@@ -87,7 +87,7 @@ void applyImportOptions(const ImportOptions& o, CatalogDefinition& d) {
   if (o.shortName) {
     if (trimmed(*o.shortName).empty()) refuse("--short-name", *o.shortName, "blank");
     if (o.shortName->size() > kShortNameMaxLength) refuse("--short-name", *o.shortName, "longer than 4 characters");
-    if (!isSafeShortName(*o.shortName)) refuse("--short-name", *o.shortName, kShortNameUnsafe);
+    if (const char* why = shortNameProblem(*o.shortName)) refuse("--short-name", *o.shortName, why);
     s.shortname = *o.shortName;
   }
   if (o.longName) {

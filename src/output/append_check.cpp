@@ -32,6 +32,7 @@ void checkAppendCompatible(FileSystem& fs, const std::string& directory, const s
   if (!fs.exists(headerPath)) throw Error(intro + std::strerror(ENOENT));
   CatalogHeader old;
   try {
+    refuseOutsideOrSpecial(fs, directory, headerPath);
     old = readCatalogHeader(fs, headerPath);
   } catch (const Error& e) {
     throw Error(intro + e.what());
@@ -70,7 +71,13 @@ void checkAppendCompatible(FileSystem& fs, const std::string& directory, const s
 
   // Whole records in every file, so that appended records stay aligned.
   auto checkWhole = [&](const std::string& path, std::int64_t recordLength) {
-    const std::int64_t size = fs.fileSize(path);  // names the file when missing
+    std::int64_t size = 0;
+    try {
+      refuseOutsideOrSpecial(fs, directory, path);
+      size = fs.open(path, OpenMode::ReadRegular)->size();  // names the file when missing
+    } catch (const Error& e) {
+      throw Error("Cannot append to the catalog in \"" + directory + "\": " + e.what());
+    }
     if (size % recordLength != 0)
       throw Error("Cannot append to \"" + path + "\": its " + std::to_string(size) +
                   " bytes are not a whole number of " + std::to_string(recordLength) + "-byte records (" +

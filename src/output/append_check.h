@@ -13,8 +13,9 @@ namespace mirdal {
 // must exist and state the same magic, record layout, region count, index
 // name length, alternate-name settings, equinox and epoch; it must have an
 // index exactly when the new catalog has one; and every region file and the
-// index must exist and hold a whole number of records. Throws Error naming
-// the file and saying what differs.
+// index must exist, be a regular file inside `directory` (no FIFO, device or
+// link that leads elsewhere: the append copies them) and hold a whole number
+// of records. Throws Error naming the file and saying what differs.
 void checkAppendCompatible(FileSystem& fs, const std::string& directory, const std::string& base,
                            const RecordLayout& layout);
 

@@ -70,9 +70,19 @@ void CatalogFiles::createZoneDirectories() {
 
 void CatalogFiles::copyFrom(const std::string& directory) {
   createZoneDirectories();
+  // The append check looked at these files already; they are looked at
+  // again as they are copied, since any may have been swapped meanwhile.
+  auto copy = [&](const std::string& from, const std::string& to, std::size_t recordLength) {
+    refuseOutsideOrSpecial(fs_, directory, from);
+    const std::int64_t bytes = copyFile(fs_, from, to);
+    if (recordLength != 0 && bytes % static_cast<std::int64_t>(recordLength) != 0)
+      throw Error("Cannot append to \"" + from + "\": its " + std::to_string(bytes) +
+                  " bytes are not a whole number of " + std::to_string(recordLength) + "-byte records (" +
+                  std::to_string(bytes % static_cast<std::int64_t>(recordLength)) + " bytes too many)");
+  };
   for (int r = 1; r <= scheme_; ++r)
-    copyFile(fs_, directory + regionFileName(base_, scheme_, r), regionPath(r));
-  if (hasIndex_) copyFile(fs_, directory + base_ + ".idx", indexPath());
+    copy(directory + regionFileName(base_, scheme_, r), regionPath(r), recordLength_);
+  if (hasIndex_) copy(directory + base_ + ".idx", indexPath(), indexRecordLength_);
 }
 
 void CatalogFiles::create(const RegionHook& beforeEachRegion) {

@@ -203,7 +203,7 @@ CatalogHeader CatalogHeader::decode(std::string_view bytes) {
 }
 
 CatalogHeader readCatalogHeader(FileSystem& fs, const std::string& path) {
-  std::unique_ptr<File> file = fs.open(path, OpenMode::Read);
+  std::unique_ptr<File> file = fs.open(path, OpenMode::ReadRegular);
   // One byte more than a header, so that a longer file is told apart without
   // reading all of it.
   std::string bytes(CatalogHeader::kEncodedLength + 1, '\0');

@@ -25,7 +25,7 @@ std::int64_t integerAt(std::string_view b, std::size_t offset, int width) {
 float floatAt(std::string_view b, std::size_t offset) { return std::bit_cast<float>(get32(b.data() + offset)); }
 
 std::string readWhole(FileSystem& fs, const std::string& path) {
-  auto f = fs.open(path, OpenMode::Read);
+  auto f = fs.open(path, OpenMode::ReadRegular);
   std::string out(static_cast<std::size_t>(f->size()), '\0');
   std::size_t got = 0;
   while (got < out.size()) {
@@ -57,6 +57,7 @@ CatalogReader::CatalogReader(std::string directory, std::string baseName, FileSy
       throw Error("Expected one catalog header (.hdr) in \"" + dir_ + "\", found " + std::to_string(headers.size()));
     base_ = headers.front();
   }
+  refuseOutsideOrSpecial(fs_, dir_, dir_ + base_ + ".hdr");
   header_ = readCatalogHeader(fs_, dir_ + base_ + ".hdr");
   for (int t = 0; t < kCatalogTypeCount; ++t)
     if (header_.magic == kCatalogMagics[static_cast<std::size_t>(t)]) type_ = static_cast<CatalogType>(t);
@@ -74,7 +75,11 @@ std::string CatalogReader::indexPath() const { return dir_ + base_ + ".idx"; }
 
 std::int64_t CatalogReader::regionRecordCount(int region) const {
   const std::string path = regionPath(region);
-  const std::int64_t size = fs_.fileSize(path);
+  // Opened, not looked up: a FIFO or a device in its place is refused here
+  // rather than counted as empty and then read without end; a link that
+  // leads out of the directory is no file of this catalog.
+  refuseOutsideOrSpecial(fs_, dir_, path);
+  const std::int64_t size = fs_.open(path, OpenMode::ReadRegular)->size();
   if (header_.recordLength <= 0) {
     if (size != 0) throw Error("Region file \"" + path + "\" is not empty but records have no bytes");
     return 0;
@@ -130,6 +135,7 @@ std::vector<FieldValue> CatalogReader::decode(std::string_view record) const {
 bool CatalogReader::hasIndex() const { return fs_.exists(indexPath()); }
 
 std::vector<IndexEntry> CatalogReader::readIndex() const {
+  refuseOutsideOrSpecial(fs_, dir_, indexPath());
   const std::string bytes = readWhole(fs_, indexPath());
   const std::size_t r = 8 + header_.indexNameLength;
   if (bytes.size() % r != 0)

@@ -30,6 +30,9 @@ struct IndexEntry {
 
 // Reads a built catalog back: the header, the region files decoded by the
 // header's layout, and the name index. Used by the tests and by mirdal-dump.
+// Each of them must be a regular file inside the directory: a FIFO, a device
+// or a link that leads elsewhere is refused with an Error naming the file
+// and what it is (see refuseOutsideOrSpecial).
 class CatalogReader {
  public:
   // `directory` holds the catalog; with an empty base name the directory must

@@ -72,7 +72,7 @@ struct CommitPlan {
 
 std::optional<std::string> readSmallFile(FileSystem& fs, const std::string& path) {
   try {
-    auto file = fs.open(path, OpenMode::Read);
+    auto file = fs.open(path, OpenMode::ReadRegular);
     std::string text(4096, '\0');
     std::size_t got = 0;
     while (got < text.size()) {

@@ -373,7 +373,7 @@ SkyPreview previewCatalog(const CatalogReader& reader, FileSystem& fs, SkyPrevie
       std::int64_t left = reader.regionRecordCount(r);
       if (left == 0) continue;
       const std::string path = reader.regionPath(r);
-      std::unique_ptr<File> file = fs.open(path, OpenMode::Read);
+      std::unique_ptr<File> file = fs.open(path, OpenMode::ReadRegular);
       std::size_t have = 0;
       while (left > 0) {
         const std::size_t got = file->read(buffer.data() + have, buffer.size() - have);

@@ -232,6 +232,7 @@ void CatalogPage::proposeTableForm(const std::string& path) {
   const DetectedForm detected = detectTableForm(fileSystem(), expandHome(path));
   definition().settings.format = detected.form;
   definition().settings.headerrow = detected.hasHeaderRow;
+  forgetTableOfOtherForms();
   showTableForm();
 }
 
@@ -241,7 +242,14 @@ void CatalogPage::FormBoxChange() {
   const auto form = static_cast<TableForm>(data.toInt());
   definition().settings.format = form;
   if (!headerRowChosen(form)) definition().settings.headerrow = form != TableForm::Fixed;
+  forgetTableOfOtherForms();
   showTableForm();
+}
+
+// A table is chosen in FITS and VOTable files only; the build refuses one
+// for another form, and no control of the wizard would show it.
+void CatalogPage::forgetTableOfOtherForms() {
+  if (!isTypedForm(definition().settings.format)) definition().settings.table.clear();
 }
 
 void CatalogPage::HeaderRowBoxClick() { definition().settings.headerrow = headerRowBox_->isChecked(); }

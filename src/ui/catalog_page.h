@@ -47,6 +47,7 @@ class CatalogPage : public WizardPage {
   // Detects the form of `path` and sets the definition and the boxes to it.
   void proposeTableForm(const std::string& path);
   void showTableForm();
+  void forgetTableOfOtherForms();
 
   RadioGroup* catalogTypeGroup_ = nullptr;
   QLineEdit* shortNameEdit_ = nullptr;

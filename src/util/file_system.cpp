@@ -8,8 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string_view>
@@ -27,6 +29,24 @@ std::string fileErrorMessage(const char* verb, const std::string& path, int err)
 void File::truncate(std::int64_t) { throw Error(fileErrorMessage("truncate", path(), ENOSYS)); }
 
 std::optional<FileState> File::state() { return std::nullopt; }
+
+const char* fileKindText(FileKind kind) {
+  switch (kind) {
+    case FileKind::Missing: return "missing";
+    case FileKind::Regular: return "a regular file";
+    case FileKind::Directory: return "a directory";
+    case FileKind::Fifo: return "a FIFO (named pipe)";
+    case FileKind::CharacterDevice: return "a character device";
+    case FileKind::BlockDevice: return "a block device";
+    case FileKind::Socket: return "a socket";
+    case FileKind::Other: break;
+  }
+  return "neither a regular file nor a directory";
+}
+
+std::string notAFileMessage(const std::string& path, FileKind kind) {
+  return "\"" + path + "\" is not a file: it is " + fileKindText(kind);
+}
 
 void readWhole(File& file, void* buffer, std::size_t n) {
   auto* to = static_cast<std::uint8_t*>(buffer);
@@ -58,6 +78,23 @@ bool FileSystem::exchange(const std::string&, const std::string&) {
   return false;
 }
 
+bool FileSystem::link(const std::string&, const std::string&) {
+  errno = ENOSYS;
+  return false;
+}
+
+FileKind FileSystem::kind(const std::string& path) {
+  if (isDirectory(path)) return FileKind::Directory;
+  if (!exists(path)) return FileKind::Missing;
+  const std::optional<FileIdentity> id = identity(path);
+  return !id || id->regular ? FileKind::Regular : FileKind::Other;
+}
+
+std::optional<std::string> FileSystem::resolvedPath(const std::string& path) {
+  if (!exists(path)) return std::nullopt;
+  return path;
+}
+
 namespace {
 [[noreturn]] void unsupported(const char* verb, const std::string& path) {
   throw Error(fileErrorMessage(verb, path, ENOSYS));
@@ -74,18 +111,38 @@ std::unique_ptr<DirectoryLock> FileSystem::tryLockDirectory(const std::string& d
   unsupported("lock", directory);
 }
 
-void copyFile(FileSystem& fs, const std::string& from, const std::string& to) {
-  auto in = fs.open(from, OpenMode::Read);
+std::int64_t copyFile(FileSystem& fs, const std::string& from, const std::string& to) {
+  auto in = fs.open(from, OpenMode::ReadRegular);
+  const std::int64_t size = in->size();
   auto out = fs.open(to, OpenMode::CreateNew);
   constexpr std::size_t kChunk = 1u << 20;
   std::unique_ptr<char[]> buffer(new char[kChunk]);
-  for (;;) {
-    const std::size_t got = in->read(buffer.get(), kChunk);
-    if (got == 0) break;
+  std::int64_t left = size;
+  while (left > 0) {
+    // A regular file never waits, so the read itself never sees the request.
+    stopIfInterrupted();
+    const auto want = static_cast<std::size_t>(std::min<std::int64_t>(left, kChunk));
+    const std::size_t got = in->read(buffer.get(), want);
+    if (got == 0) break;  // cut meanwhile: the caller checks what it got
     out->write(buffer.get(), got);
+    left -= static_cast<std::int64_t>(got);
   }
   in->close();
   out->close();
+  return size - left;
+}
+
+void refuseOutsideOrSpecial(FileSystem& fs, const std::string& directory, const std::string& path) {
+  const FileKind kind = fs.kind(path);
+  if (kind == FileKind::Missing) return;
+  if (kind != FileKind::Regular) throw Error(notAFileMessage(path, kind));
+  const std::optional<std::string> dir = fs.resolvedPath(directory);
+  const std::optional<std::string> file = fs.resolvedPath(path);
+  if (!dir || !file) return;
+  const std::string inside = dir->empty() || dir->back() == '/' ? *dir : *dir + "/";
+  if (file->compare(0, inside.size(), inside) != 0)
+    throw Error("\"" + path + "\" is not a file of the catalog: it is a link to \"" + *file + "\", outside \"" +
+                directory + "\"");
 }
 
 void removeTree(FileSystem& fs, const std::string& directory) {
@@ -105,6 +162,16 @@ void removeTree(FileSystem& fs, const std::string& directory) {
 }
 
 namespace {
+
+FileKind kindOf(mode_t mode) {
+  if (S_ISREG(mode)) return FileKind::Regular;
+  if (S_ISDIR(mode)) return FileKind::Directory;
+  if (S_ISFIFO(mode)) return FileKind::Fifo;
+  if (S_ISCHR(mode)) return FileKind::CharacterDevice;
+  if (S_ISBLK(mode)) return FileKind::BlockDevice;
+  if (S_ISSOCK(mode)) return FileKind::Socket;
+  return FileKind::Other;
+}
 
 class PosixFile final : public File {
  public:
@@ -166,6 +233,14 @@ class PosixFile final : public File {
     if (result != 0) throw Error(fileErrorMessage("truncate", path_, errno));
   }
 
+  void sync() override {
+    int result;
+    do {
+      result = ::fsync(fd_);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) throw Error(fileErrorMessage("write", path_, errno));
+  }
+
   void close() override {
     if (fd_ < 0) return;
     int fd = fd_;
@@ -203,6 +278,8 @@ class PosixFileSystem final : public FileSystem {
     const char* verb = "open";
     switch (mode) {
       case OpenMode::Read: flags |= O_RDONLY; break;
+      // Without waiting for a FIFO's writer: the file is looked at first.
+      case OpenMode::ReadRegular: flags |= O_RDONLY | O_NONBLOCK; break;
       case OpenMode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; verb = "create"; break;
       case OpenMode::Append: flags |= O_WRONLY | O_APPEND; break;
       case OpenMode::ReadWrite: flags |= O_RDWR; break;
@@ -215,6 +292,28 @@ class PosixFileSystem final : public FileSystem {
       if (interruptRequested()) throw AbortError();
     }
     if (fd < 0) throw Error(fileErrorMessage(verb, path, errno));
+    if (mode == OpenMode::ReadRegular) {
+      struct stat st;
+      if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        throw Error(fileErrorMessage(verb, path, err));
+      }
+      if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        // A directory is refused in the words of any other open.
+        if (S_ISDIR(st.st_mode)) throw Error(fileErrorMessage(verb, path, EISDIR));
+        throw Error(notAFileMessage(path, kindOf(st.st_mode)));
+      }
+      // Reads of a regular file never wait; the flag is cleared all the same
+      // so that the descriptor behaves as any other.
+      const int status = ::fcntl(fd, F_GETFL);
+      if (status == -1 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1) {
+        const int err = errno;
+        ::close(fd);
+        throw Error(fileErrorMessage(verb, path, err));
+      }
+    }
     if (mode == OpenMode::Read) {
       struct stat st;
       if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -248,11 +347,35 @@ class PosixFileSystem final : public FileSystem {
     return ::rename(from.c_str(), to.c_str()) == 0;
   }
 
+  bool link(const std::string& from, const std::string& to) override {
+    return ::link(from.c_str(), to.c_str()) == 0;
+  }
+
+  FileKind kind(const std::string& path) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return FileKind::Missing;
+    return kindOf(st.st_mode);
+  }
+
+  std::optional<std::string> resolvedPath(const std::string& path) override {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return std::nullopt;
+    std::string out(resolved);
+    std::free(resolved);
+    return out;
+  }
+
   bool exchange(const std::string& a, const std::string& b) override {
     return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0;
   }
 
-  std::int64_t fileSize(const std::string& path) override { return open(path, OpenMode::Read)->size(); }
+  // Without opening the file: an open of a FIFO would wait for its writer.
+  std::int64_t fileSize(const std::string& path) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) throw Error(fileErrorMessage("open", path, errno));
+    if (S_ISDIR(st.st_mode)) throw Error(fileErrorMessage("open", path, EISDIR));
+    return static_cast<std::int64_t>(st.st_size);
+  }
 
   std::optional<FileIdentity> identity(const std::string& path) override {
     struct stat st;

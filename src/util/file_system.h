@@ -34,6 +34,10 @@ class File {
   // The state of a regular file; nothing for a pipe, a device or a file whose
   // changes cannot be seen. Throws as size() does.
   virtual std::optional<FileState> state();
+  // Puts what was written on the disk (fsync): a file that is renamed over
+  // another one afterwards is whole after a crash, and a full disk that the
+  // write did not report is reported here.
+  virtual void sync() {}
   // Closing reports deferred write errors. Safe to call twice.
   virtual void close() = 0;
   virtual const std::string& path() const = 0;
@@ -46,7 +50,19 @@ enum class OpenMode {
   ReadWrite,     // existing file, read and write from offset 0
   CreateNew,     // a new file, read and write; fails when the name exists,
                  // also as a link (nothing is opened through a planted link)
+  ReadRegular,   // as Read, for a file that must be a regular one (a catalog's
+                 // own files, a project): a FIFO, a device or a socket is
+                 // refused before anything waits on it or reads without end
 };
+
+// What a path names, as the open of a regular file tells it apart.
+enum class FileKind { Missing, Regular, Directory, Fifo, CharacterDevice, BlockDevice, Socket, Other };
+
+// "a FIFO (named pipe)", "a character device", ... for messages.
+const char* fileKindText(FileKind kind);
+
+// ""<path>" is not a file: it is a FIFO (named pipe)"
+std::string notAFileMessage(const std::string& path, FileKind kind);
 
 // Which file a path names: two paths with the same identity are one file.
 struct FileIdentity {
@@ -85,6 +101,16 @@ class FileSystem {
   virtual bool exchange(const std::string& a, const std::string& b);
   // Size of a file in bytes; throws when it cannot be opened.
   virtual std::int64_t fileSize(const std::string& path) = 0;
+  // Makes `to` a second name of the file `from` (a hard link); false, with
+  // errno set, where it cannot (`to` exists, no hard links on this file
+  // system). Callers then copy.
+  virtual bool link(const std::string& from, const std::string& to);
+  // What the path names, links followed (Missing for a dangling one).
+  virtual FileKind kind(const std::string& path);
+  // The path with every link, "." and ".." resolved, for telling whether a
+  // file lies inside a directory; nothing when the path names no file.
+  // File systems without links give the path as it is.
+  virtual std::optional<std::string> resolvedPath(const std::string& path);
 
   // The identity of the file a path names (links followed); nothing when
   // the path names no file.
@@ -121,8 +147,17 @@ void writeWhole(File& file, const void* buffer, std::size_t n);
 // that ends first is "Cannot read file "...": Unexpected end of file".
 void readWhole(File& file, void* buffer, std::size_t n);
 
-// Copies a file's bytes into a new file `to` (created exclusively).
-void copyFile(FileSystem& fs, const std::string& from, const std::string& to);
+// Copies a regular file's bytes into a new file `to` (created exclusively):
+// at most the size `from` had when it was opened, so that a file that grows
+// meanwhile (or is swapped for one without end) is not followed. Stops with
+// AbortError on an interrupt request. Returns the bytes copied.
+std::int64_t copyFile(FileSystem& fs, const std::string& from, const std::string& to);
+
+// Throws Error when `path` is not a regular file inside `directory` (links
+// followed, so a link that leads elsewhere is refused): ""<path>" is not a
+// file: it is a FIFO (named pipe)", or "... is a link to "<target>", outside
+// "<directory>"". A missing file passes: its open names it.
+void refuseOutsideOrSpecial(FileSystem& fs, const std::string& directory, const std::string& path);
 
 // Removes a directory with everything below it; links are removed, never
 // followed. Failures are ignored: what cannot be removed stays.

@@ -21,6 +21,7 @@
 #include "catalog/catalog_definition.h"
 #include "catalog/project_file.h"
 #include "output/catalog_reader.h"
+#include "support/build_state.h"
 #include "support/catalog_checks.h"
 #include "support/child_process.h"
 #include "support/temp_dir.h"
@@ -215,6 +216,12 @@ TEST_F(MirdalBuild, RefusedProjectsCreateNothing) {
       {withValue(good, "shortname", "a\tb"), "cannot hold"},
       {withValue(good, "longname", std::string(2048, 'L')), "longname in [Page1] is 2048 characters long"},
       {withValue(good, "inputfiles0", longPath), "inputfiles0 in [Page1] is 2101 characters long"},
+      {withValue(good, "shortname", "."), "The catalog short name cannot start with \".\""},
+      {withValue(good, "type", "99"), "the value of type in [Page1] is 99, which is none of 0 (stars)"},
+      {withValue(good, "eol", "7"), "the value of eol in [Page1] is 7, which is none of 0 (CR), 1 (LF), 2 (CR LF)"},
+      {withValue(good, "type", "0\r\nformat=csv\r\ntable=2"),
+       "The table to read does not suit the input file's form: table \"2\": a table is chosen in FITS and VOTable "
+       "files only, not in a file of form csv"},
   };
   dir.write("out/keep.dat", "old");
   for (const auto& row : rows) {
@@ -312,8 +319,14 @@ TEST_F(MirdalBuild, StopSignalEndsAWaitOnTheInput) {
     const int writer = c.writer ? ::open(fifo.c_str(), O_RDWR) : -1;  // O_RDWR: waits for no reader
     const pid_t pid = start(kBuild, {writeProject(dir, out, false, fifo)}, errPath);
     ASSERT_GT(pid, 0) << name;
-    // The handlers are in place before the header is written, and that before the input is opened.
-    for (int i = 0; i < 1000 && !fs::exists(out + "/cli.hdr"); ++i) ::usleep(10'000);
+    // The handlers are in place before the staging directory is made, and that before the input is opened.
+    auto staging = [&] {
+      std::error_code ec;
+      for (const auto& e : fs::directory_iterator(out, ec))
+        if (e.path().filename().string().starts_with(".mirdal-build.")) return true;
+      return false;
+    };
+    for (int i = 0; i < 1000 && !staging(); ++i) ::usleep(10'000);
     ::usleep(200'000);
     ::kill(pid, c.signal);
     int status = 0, waited = 0;  // in steps of 10 ms, up to 2 s; then it is killed and fails
@@ -462,6 +475,58 @@ TEST_F(MirdalBuild, DumpReportsABrokenRegionFile) {
   r = runProgram(dir, kDump, {out});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, "cli43.dat")) << r.err;
+}
+
+// A catalog's own files must be regular files: a FIFO (whose open or read
+// would wait for ever) or a link to /dev/zero (which reads without end) in
+// place of the header, a region file or the index is refused at once, naming
+// the file and what it is, by mirdal-dump and by an append, and so is a link
+// that leads out of the catalog directory (an append would copy another file
+// into the catalog). The append leaves the catalog as it was.
+TEST_F(MirdalBuild, CatalogFilesThatAreNoFilesAreRefusedAtOnce) {
+  const std::string out = dir.str() + "/out";
+  const std::string project = writeProject(dir, out);
+  const std::string appendProject = writeProject(dir, out, true);
+  const struct {
+    const char* file;
+    const char* what;  // "fifo", "zero" or "outside"
+    std::string expected;
+  } rows[] = {
+      {"cli01.dat", "fifo", "cli01.dat\" is not a file: it is a FIFO (named pipe)"},
+      {"cli.hdr", "fifo", "cli.hdr\" is not a file: it is a FIFO (named pipe)"},
+      {"cli.idx", "fifo", "cli.idx\" is not a file: it is a FIFO (named pipe)"},
+      {"cli01.dat", "zero", "cli01.dat\" is not a file: it is a character device"},
+      {"cli.idx", "zero", "cli.idx\" is not a file: it is a character device"},
+      {"cli01.dat", "outside",
+       "cli01.dat\" is not a file of the catalog: it is a link to \"" + dir.str() + "/elsewhere\""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.file) + " " + row.what);
+    fs::remove_all(out);
+    ASSERT_EQ(runProgram(dir, kBuild, {project}).status, 0);
+    const std::string path = out + "/" + row.file;
+    const std::string what = row.what;
+    if (what == "outside") fs::copy_file(path, dir.path() / "elsewhere", fs::copy_options::overwrite_existing);
+    fs::remove(path);
+    if (what == "fifo") {
+      ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    }
+    if (what == "zero") fs::create_symlink("/dev/zero", path);
+    if (what == "outside") fs::create_symlink(dir.path() / "elsewhere", path);
+    const auto before = testing::directoryContents(out);
+
+    {
+      const Outcome r = runProgram(dir, kDump, {out});
+      EXPECT_EQ(r.status, 1);
+      EXPECT_TRUE(contains(r.err, "mirdal-dump: ") && contains(r.err, out + "/" + row.expected)) << r.err;
+    }
+    const Outcome r = runProgram(dir, kBuild, {"--yes", appendProject});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "Cannot append to the catalog in \"" + out) &&
+                contains(r.err, out + "/" + row.expected))
+        << r.err;
+    EXPECT_TRUE(testing::directoryContents(out) == before);
+  }
 }
 
 }  // namespace

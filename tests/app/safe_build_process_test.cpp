@@ -3,16 +3,20 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -85,58 +89,98 @@ class SafeBuildProcess : public ::testing::Test {
   TempDir dir;
 };
 
-TEST_F(SafeBuildProcess, SignalsAtEveryStageLeaveThePreviousCatalog) {
-  const std::string out = dir.str() + "/out";
-  const std::string oldProject = writeProject(dir, "old.prj", dir.write("old.txt", starLines(2000, 1)), out);
-  const std::string newProject = writeProject(dir, "new.prj", dir.write("new.txt", starLines(150'000, 2)), out);
-  const std::string refProject = writeProject(dir, "ref.prj", dir.str() + "/new.txt", dir.str() + "/ref");
-  double full = 0;
-  {
-    ChildProcess ref(kBuild, {refProject}, dir.str(), "ref");
-    full = secondsOf([&] { ASSERT_EQ(ref.wait().status, 0); });
-  }
-  const Contents built = catalogOf(dir.str() + "/ref");
+// Whether a build has made its staging directory in `out`: it is past its
+// start (its signal handlers are in place) and holds the directory.
+bool stagingIn(const std::string& out) {
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(out, ec))
+    if (e.path().filename().string().starts_with(CatalogStaging::kPrefix)) return true;
+  return false;
+}
 
+// Writes all of `bytes` to a pipe's descriptor (a short write is taken up
+// again); false when the reader went away.
+bool writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t put = ::write(fd, bytes.data(), bytes.size());
+    if (put <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(put));
+  }
+  return true;
+}
+
+// The build reads its input from a pipe, so that the test holds it at a
+// known point instead of guessing one from the clock: waiting for the pipe's
+// writer (after its files are created), in the middle of the conversion
+// (half the lines written, the writer silent), and once the input is whole
+// (every later stage, where only SIGKILL is sent and any moment may be hit).
+TEST_F(SafeBuildProcess, SignalsAtEveryStageLeaveThePreviousCatalog) {
+  std::signal(SIGPIPE, SIG_IGN);  // a write to a build that was stopped fails instead
+  const std::string out = dir.str() + "/out";
+  const std::string lines = starLines(150'000, 2);
+  const std::string oldProject = writeProject(dir, "old.prj", dir.write("old.txt", starLines(2000, 1)), out);
+  const std::string refProject = writeProject(dir, "ref.prj", dir.write("new.txt", lines), dir.str() + "/ref");
+  const std::string pipe = dir.str() + "/new.pipe";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const std::string newProject = writeProject(dir, "new.prj", pipe, out);
+  ASSERT_EQ(ChildProcess(kBuild, {refProject}, dir.str(), "ref").wait().status, 0);
+  const Contents built = catalogOf(dir.str() + "/ref");
   ASSERT_EQ(ChildProcess(kBuild, {oldProject}, dir.str(), "old").wait().status, 0);
   const Contents previous = catalogOf(out);
-  // No program can answer a signal before it has been loaded: the first
-  // signal comes after twice the time the program takes to start and end.
-  double startup = 0;
-  for (int i = 0; i < 3; ++i)
-    startup = std::max(startup, secondsOf([&] { ChildProcess(kBuild, {"--version"}, dir.str(), "v").wait(); }));
-  int stopped = 0;
-  for (int step = 0; step < 12; ++step) {
-    constexpr int kSignals[] = {SIGINT, SIGTERM, SIGKILL};
-    const int sig = kSignals[step % 3];
-    const double at = std::max(full * (step + 0.5) / 12, 2 * startup);
-    SCOPED_TRACE("signal " + std::to_string(sig) + " after " + std::to_string(at) + " s");
+
+  enum Point { kWaitingForWriter, kMidConversion, kInputWhole };
+  const struct {
+    Point point;
+    int sig;
+  } rows[] = {
+      {kWaitingForWriter, SIGINT}, {kWaitingForWriter, SIGTERM}, {kWaitingForWriter, SIGKILL},
+      {kMidConversion, SIGINT},    {kMidConversion, SIGTERM},    {kMidConversion, SIGKILL},
+      {kInputWhole, SIGKILL},      {kInputWhole, SIGKILL},       {kInputWhole, SIGKILL},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE("signal " + std::to_string(row.sig) + " at point " + std::to_string(row.point));
     ChildProcess build(kBuild, {newProject}, dir.str(), "build");
-    std::this_thread::sleep_for(std::chrono::duration<double>(at));
-    build.signal(sig);
+    for (int i = 0; i < 3000 && !stagingIn(out); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(stagingIn(out));
+    int writer = -1;
+    if (row.point != kWaitingForWriter) {
+      writer = ::open(pipe.c_str(), O_WRONLY | O_CLOEXEC);  // waits for the build to open its input
+      ASSERT_GE(writer, 0);
+      const std::size_t half = lines.find('\n', lines.size() / 2) + 1;
+      ASSERT_TRUE(writeAll(writer, std::string_view(lines).substr(0, half)));
+      if (row.point == kInputWhole) {
+        ASSERT_TRUE(writeAll(writer, std::string_view(lines).substr(half)));
+        ::close(writer);
+        writer = -1;
+      }
+    }
+    build.signal(row.sig);
     testing::ChildOutcome r;
     const double stopping = secondsOf([&] { r = build.wait(); });
-    if (r.exited && r.status == 0) {  // done before the signal came
-      EXPECT_TRUE(catalogOf(out) == built);
-    } else {
-      ++stopped;
-      EXPECT_LT(stopping, 10.0);  // stopped at a checkpoint, not hung
-      if (sig != SIGKILL) {
-        EXPECT_NE(r.err.find("Aborted by user"), std::string::npos) << r.err;
-      }
+    if (writer >= 0) ::close(writer);
+    EXPECT_LT(stopping, 10.0);  // stopped at once, not hung
+    if (row.point == kInputWhole) {
       // A build killed among the renames of its files is finished by the
       // next one; killed after them (on its way out), it has put the whole
       // new catalog in place; at any other moment the previous catalog is
       // untouched. Never a mixture.
       if (!hasUnfinishedCommit(FileSystem::real(), out)) {
         const Contents now = catalogOf(out);
-        EXPECT_TRUE(now == previous || (sig == SIGKILL && now == built));
+        EXPECT_TRUE(now == previous || now == built);
       }
+    } else {
+      // Held before its input ended, the build cannot have finished.
+      EXPECT_FALSE(r.exited && r.status == 0);
+      if (row.sig != SIGKILL) {
+        EXPECT_NE(r.err.find("Aborted by user"), std::string::npos) << r.err;
+      }
+      EXPECT_FALSE(hasUnfinishedCommit(FileSystem::real(), out));
+      EXPECT_TRUE(catalogOf(out) == previous);
     }
     // The next build clears what a stopped one left and gives the catalog.
     ASSERT_EQ(ChildProcess(kBuild, {oldProject}, dir.str(), "old").wait().status, 0);
     EXPECT_TRUE(testing::directoryContents(out) == previous);
   }
-  EXPECT_GE(stopped, 6);
 }
 
 TEST_F(SafeBuildProcess, TwoBuildsOfOneDirectory) {
@@ -149,14 +193,8 @@ TEST_F(SafeBuildProcess, TwoBuildsOfOneDirectory) {
   const std::string out = dir.str() + "/out";
   const std::string project = writeProject(dir, "p.prj", pipe, out);
   ChildProcess first(kBuild, {project}, dir.str(), "first");
-  auto staging = [&] {
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(out, ec))
-      if (e.path().filename().string().starts_with(CatalogStaging::kPrefix)) return true;
-    return false;
-  };
-  for (int i = 0; i < 1000 && !staging(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ASSERT_TRUE(staging());
+  for (int i = 0; i < 1000 && !stagingIn(out); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(stagingIn(out));
   // The second, from another working directory, is refused at once.
   fs::create_directory(dir.path() / "elsewhere");
   ChildProcess second(kBuild, {project}, dir.str(), "second", dir.str() + "/elsewhere");

@@ -94,6 +94,12 @@ TEST(TableImportCli, SharedFormsMapPositionMagnitudeAndIdentifier) {
   }
 }
 
+const std::string kVoTable =
+    "<?xml version=\"1.0\"?>\n<VOTABLE version=\"1.3\"><RESOURCE><TABLE name=\"stars\">\n"
+    "<FIELD name=\"RAdeg\" datatype=\"double\" unit=\"deg\"/><FIELD name=\"DEdeg\" datatype=\"double\" unit=\"deg\"/>\n"
+    "<FIELD name=\"Vmag\" datatype=\"float\" unit=\"mag\"/>\n<DATA><TABLEDATA>\n"
+    "<TR><TD>10.5</TD><TD>-20.25</TD><TD>5.5</TD></TR>\n</TABLEDATA></DATA></TABLE></RESOURCE></VOTABLE>\n";
+
 TEST(TableImportCli, HostileTablesAreWrittenOrRefusedWithTheReason) {
   const std::string kHoursOrDegrees = "HR,ra,dec,Vmag\n2491,6.7525,-16.7161,-1.46\n2943,7.655,5.225,0.34\n";
   struct Case {
@@ -121,6 +127,14 @@ TEST(TableImportCli, HostileTablesAreWrittenOrRefusedWithTheReason) {
       {"no position", "t.csv", "x,y,Vmag\n1,2,3\n", {}, 1,
        "the columns left that hold numbers: x (column 1), y (column 2)", true},
       {"zstd", "t.csv.zst", "\x28\xB5\x2F\xFD\x04", {}, 1, "t.csv.zst\" is compressed with zstd", false},
+      // What the build of the project would refuse is refused before it is written.
+      {"short name of a hidden file", "t.csv", "RAdeg,DEdeg,Vmag\n1.5,2.5,3.5\n", {"--short-name", "."}, 1,
+       "--short-name \".\": The catalog short name cannot start with \".\"", false},
+      {"table of a CSV file", "t.csv", "RAdeg,DEdeg,Vmag\n1.5,2.5,3.5\n", {"--table", "2"}, 1,
+       "--table \"2\": a table is chosen in FITS and VOTable files only, not in a file of form csv", false},
+      {"table number with a leading zero", "t.vot", kVoTable, {"--table", "01"}, 2,
+       "--table \"01\": \"01\" is no table number: tables are numbered 1 to 999999, without leading zeros", false},
+      {"table number", "t.vot", kVoTable, {"--table", "1"}, 0, "Project written", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -219,6 +233,31 @@ TEST(TableImportCli, ArchiveTextPatternsImportAndBuildEveryRow) {
     EXPECT_TRUE(contains(b.out, "records written   " + std::to_string(c.written))) << b.out;
     EXPECT_TRUE(contains(b.out, "lines rejected    " + std::to_string(c.rejected))) << b.out;
   }
+}
+
+// A disk that fills while the project is written (here the limit of a file's
+// size) fails the save with the reason and leaves the project and its ".old"
+// as they were, however often it is tried; nothing is left beside them.
+TEST(TableImportCli, SaveOnAFullDiskKeepsTheProject) {
+  TempDir dir;
+  const std::string input = dir.write("t.csv", "RAdeg,DEdeg,Vmag\n1.5,2.5,3.5\n");
+  const std::string project = dir.write("p.prj", "[Page1]\r\ntype=3\r\n");
+  dir.write("p.prj.old", "older");
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    testing::ChildProcess save(kBuild, {"--input", input, "--type", "stars", "--save", project}, dir.str(), "save", {},
+                               {.fileSize = 1024});
+    const testing::ChildOutcome r = save.wait();
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(contains(r.err, "Unable to write to " + project + ": Cannot write file \"" + project +
+                                    ".saving\": File too large"))
+        << r.err;
+    EXPECT_EQ(TempDir::readFile(project), "[Page1]\r\ntype=3\r\n");
+    EXPECT_EQ(TempDir::readFile(project + ".old"), "older");
+    EXPECT_FALSE(fs::exists(project + ".saving"));
+  }
+  // With room, the previous project becomes ".old".
+  ASSERT_EQ(testing::runProgram(dir, kBuild, {"--input", input, "--type", "stars", "--save", project}).status, 0);
+  EXPECT_EQ(TempDir::readFile(project + ".old"), "[Page1]\r\ntype=3\r\n");
 }
 
 }  // namespace

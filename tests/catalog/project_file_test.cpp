@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -219,22 +220,6 @@ TEST(ProjectFile, SavingANewFileMakesNoOld) {
   EXPECT_FALSE(FileSystem::real().exists(dir.str() + "/new.prj.old"));
 }
 
-// The file system refuses the rename to ".old", as a read-only folder may.
-class NoRenameFileSystem : public testing::FaultyFileSystem {
- public:
-  bool rename(const std::string&, const std::string&) override { return false; }
-};
-
-TEST(ProjectFile, RefusedRenameUpdatesTheFileInPlace) {
-  TempDir dir;
-  std::string path = dir.write("mycat.prj", "[Page9]\r\nmine=1\r\n[page1]\r\nTYPE=3\r\nextra=x\r\n");
-  NoRenameFileSystem fs;
-  saveProject(path, CatalogDefinition(), fs);
-  std::string text = dir.read("mycat.prj");
-  const std::string start = "[Page9]\r\nmine=1\r\n[page1]\r\nTYPE=0\r\nextra=x\r\nshortname=\r\nlongname=\r\nnumfiles=0\r\n";
-  EXPECT_EQ(text.substr(0, start.size()), start);
-}
-
 TEST(ProjectFile, NumfilesThreeWithBlankSecondEntryLoadsTwoFiles) {
   CatalogDefinition d = loadText(
       "[Page1]\r\ntype=0\r\nnumfiles=3\r\ninputfiles0=/cat/a.dat\r\ninputfiles1=   \r\ninputfiles2=/cat/c.dat\r\n"
@@ -359,16 +344,16 @@ TEST(ProjectFile, HexadecimalIntegersAndQuotedValues) {
   EXPECT_EQ(d.tables.colours[4], 0xC0CBFFu);
 }
 
-TEST(ProjectFile, OutOfRangeValuesAreClamped) {
+TEST(ProjectFile, OutOfRangeQuantitiesAreClamped) {
   std::string text =
-      "[Page1]\r\ntype=7\r\nshortname=abcdefgh\r\nlongname=" + std::string(100, 'L') + "\r\neol=3\r\n"
-      "[Page2]\r\nratype=9\r\ndectype=-4\r\nnebsize=99999\r\nnebunit=-2\r\nnebtype=-1\r\nlinewidth=-5\r\n"
-      "linecolor=-1\r\ndrawingtype=7\r\nequinox=nan\r\nepoch=inf\r\nmagmax=1e999\r\n"
+      "[Page1]\r\ntype=4\r\nshortname=abcdefgh\r\nlongname=" + std::string(100, 'L') + "\r\neol=2\r\n"
+      "[Page2]\r\nratype=3\r\ndectype=0\r\nnebsize=99999\r\nnebunit=-2\r\nnebtype=-1\r\nlinewidth=-5\r\n"
+      "linecolor=-1\r\ndrawingtype=2\r\nequinox=nan\r\nepoch=inf\r\nmagmax=1e999\r\n"
       "[Page3]\r\nnumitem=1000\r\nfield29=1\r\nfield30=1\r\nfield31=1\r\nfield999=1\r\nlabel1=" + std::string(30, 'x') +
       "\r\nfieldindex0=-5\r\nfieldlength0=99999999999\r\nfieldindex1=99999999999999999999999\r\n"
       "fieldlength1=-99999999999999999999999\r\ncalcA0=nan\r\ncalcB0=1e999\r\ncalcA1=-inf\r\ncalcB1=0x10\r\n"
       "altname1=257\r\naltname2=256\r\naltname3=2\r\naltname4=-1\r\n"
-      "[Page4]\r\nnumfile=4\r\n[Page7]\r\ncolor2=0x1FFFFFFFF\r\ncolor3=-16777201\r\n";
+      "[Page4]\r\nnumfile=3\r\n[Page7]\r\ncolor2=0x1FFFFFFFF\r\ncolor3=-16777201\r\n";
   CatalogDefinition d = loadText(text);
   const BuildSettings& s = d.settings;
   EXPECT_EQ(s.type, 4);
@@ -400,6 +385,50 @@ TEST(ProjectFile, OutOfRangeValuesAreClamped) {
   EXPECT_EQ(d.altNames[3], 1);
   EXPECT_EQ(d.tables.colours[1], 0xFFFFFFu);
   EXPECT_EQ(d.tables.colours[2], 0x00000Fu);
+}
+
+// An enumerated key names one of a list: a number outside it is refused with
+// the key and the values there are, and the definition stays as it was,
+// rather than become the nearest value (type=99 built outlines).
+TEST(ProjectFile, EnumeratedKeysRefuseValuesOutsideTheirList) {
+  const struct {
+    std::string text;
+    std::string expected;
+  } rows[] = {
+      {"[Page1]\r\ntype=99\r\n", "type in [Page1] is 99, which is none of 0 (stars), 1 (variable stars), 2 (double "
+                                   "stars), 3 (nebulae), 4 (nebula outlines)"},
+      {"[Page1]\r\ntype=-1\r\n", "type in [Page1] is -1, which is none of 0 (stars)"},
+      {"[Page1]\r\ntype=0\r\neol=3\r\n", "eol in [Page1] is 3, which is none of 0 (CR), 1 (LF), 2 (CR LF)"},
+      {"[Page1]\r\ntype=0\r\n[Page2]\r\nratype=0x9\r\n", "ratype in [Page2] is 0x9, which is none of 0, 1, 2, 3"},
+      {"[Page1]\r\ntype=0\r\n[Page2]\r\ndectype=-4\r\n", "dectype in [Page2] is -4"},
+      {"[Page1]\r\ntype=0\r\n[Page2]\r\nnebunit=3\r\n", "nebunit in [Page2] is 3, which is none of 0 (degree)"},
+      {"[Page1]\r\ntype=0\r\n[Page2]\r\nnebtype=18\r\n", "nebtype in [Page2] is 18, which is none of 0 to 17"},
+      {"[Page1]\r\ntype=0\r\n[Page2]\r\ndrawingtype=7\r\n", "drawingtype in [Page2] is 7"},
+      {"[Page1]\r\ntype=0\r\n[Page4]\r\nnumfile=4\r\n", "numfile in [Page4] is 4, which is none of 0 (50 region "
+                                                         "files), 1 (184), 2 (732), 3 (9537)"},
+  };
+  TempDir dir;
+  const std::string path = dir.str() + "/p.prj";
+  for (const auto& row : rows) {
+    dir.write("p.prj", row.text);
+    CatalogDefinition d;
+    d.setType(2);
+    try {
+      loadProject(path, d);
+      ADD_FAILURE() << "loaded: " << row.text;
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()).find("\"" + path + "\": the value of "), 0u) << e.what();
+      EXPECT_NE(std::string(e.what()).find(row.expected), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(d.settings.type, 2) << row.text;
+  }
+  // The ends of each list, and -1 for a drop-down list's default, are values.
+  CatalogDefinition d = loadText("[Page1]\r\ntype=4\r\neol=0\r\n[Page2]\r\nratype=3\r\ndectype=2\r\nnebunit=-1\r\n"
+                                 "nebtype=17\r\ndrawingtype=2\r\n[Page4]\r\nnumfile=3\r\n");
+  EXPECT_EQ(d.settings.type, 4);
+  EXPECT_EQ(d.settings.nebunit, 1);
+  EXPECT_EQ(d.settings.nebtype, 17);
+  EXPECT_EQ(d.settings.numfile, 3);
 }
 
 TEST(ProjectFile, HugeNumfilesIsBounded) {
@@ -494,39 +523,68 @@ TEST(ProjectFile, SaveRefusesValuesTheFileCannotGiveBack) {
   EXPECT_EQ(loadText(saveToText(longest)).settings.ouputdir, longest.settings.ouputdir);
 }
 
-TEST(ProjectFile, UnwritableTargetIsUnableToWrite) {
-  TempDir dir;
-  std::string asDirectory = dir.str() + "/sub";
-  FileSystem::real().createDirectories(asDirectory);
-  try {
-    saveProject(asDirectory, CatalogDefinition());
-    FAIL() << "expected an error";
-  } catch (const Error& e) {
-    EXPECT_EQ(std::string(e.what()), "Unable to write to " + asDirectory);
+// The file system refuses every rename, as a read-only folder may.
+class NoRenameFileSystem : public testing::FaultyFileSystem {
+ public:
+  bool rename(const std::string&, const std::string&) override {
+    errno = EROFS;
+    return false;
   }
-  EXPECT_TRUE(FileSystem::real().isDirectory(asDirectory));
-  EXPECT_FALSE(FileSystem::real().exists(asDirectory + ".old"));
+};
 
-  std::string inMissingDir = dir.str() + "/none/p.prj";
-  try {
-    saveProject(inMissingDir, CatalogDefinition());
-    FAIL() << "expected an error";
-  } catch (const Error& e) {
-    EXPECT_EQ(std::string(e.what()), "Unable to write to " + inMissingDir);
+// A save that fails anywhere (a full disk at a write or at the sync, a rename
+// refused, a directory or no directory where the file goes) says why, and
+// leaves the project and its ".old" as they were, with nothing beside them.
+TEST(ProjectFile, FailedSaveKeepsTheProjectAndItsOld) {
+  const struct {
+    const char* name;
+    std::string (*target)(const TempDir& dir);
+    void (*fault)(testing::FaultyFileSystem& fs);
+    bool noRename;
+    std::string reason;
+  } rows[] = {
+      {"first write", [](const TempDir& d) { return d.str() + "/mycat.prj"; },
+       [](testing::FaultyFileSystem& fs) { fs.failOnWrite(1); }, false, "No space left on device"},
+      {"torn write", [](const TempDir& d) { return d.str() + "/mycat.prj"; },
+       [](testing::FaultyFileSystem& fs) {
+         fs.failOnWrite(1);
+         fs.tearFailingWrite();
+       },
+       false, "No space left on device"},
+      {"sync", [](const TempDir& d) { return d.str() + "/mycat.prj"; },
+       [](testing::FaultyFileSystem& fs) { fs.failSyncOf(".saving"); }, false,
+       "Cannot write file \"" + std::string("{dir}") + "/mycat.prj.saving\": No space left on device"},
+      {"rename", [](const TempDir& d) { return d.str() + "/mycat.prj"; }, [](testing::FaultyFileSystem&) {}, true,
+       "Cannot replace file \"{dir}/mycat.prj\": Read-only file system"},
+      {"directory", [](const TempDir& d) { return d.str() + "/sub"; }, [](testing::FaultyFileSystem&) {}, false,
+       "Is a directory"},
+      {"no directory", [](const TempDir& d) { return d.str() + "/none/p.prj"; }, [](testing::FaultyFileSystem&) {},
+       false, "No such file or directory"},
+  };
+  for (const auto& row : rows) {
+    TempDir dir;
+    const std::string path = row.target(dir);
+    dir.write("mycat.prj", "[Page1]\r\ntype=3\r\n");
+    dir.write("mycat.prj.old", "older");
+    FileSystem::real().createDirectories(dir.str() + "/sub");
+    NoRenameFileSystem noRename;
+    testing::FaultyFileSystem faulty;
+    testing::FaultyFileSystem& fs = row.noRename ? noRename : faulty;
+    row.fault(fs);
+    std::string reason = row.reason;
+    if (const auto at = reason.find("{dir}"); at != std::string::npos) reason.replace(at, 5, dir.str());
+    try {
+      saveProject(path, CatalogDefinition(), fs);
+      ADD_FAILURE() << row.name << ": saved";
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()).find("Unable to write to " + path + ": "), 0u) << e.what();
+      EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << row.name << ": " << e.what();
+    }
+    EXPECT_EQ(dir.read("mycat.prj"), "[Page1]\r\ntype=3\r\n") << row.name;
+    EXPECT_EQ(dir.read("mycat.prj.old"), "older") << row.name;
+    EXPECT_TRUE(FileSystem::real().isDirectory(dir.str() + "/sub")) << row.name;
+    EXPECT_EQ(FileSystem::real().list(dir.str()).size(), 3u) << row.name;
   }
-}
-
-TEST(ProjectFile, FailedWriteIsUnableToWriteAndKeepsTheOld) {
-  TempDir dir;
-  std::string path = dir.write("mycat.prj", "[Page1]\r\ntype=3\r\n");
-  testing::FaultyFileSystem fs(1);
-  try {
-    saveProject(path, CatalogDefinition(), fs);
-    FAIL() << "expected an error";
-  } catch (const Error& e) {
-    EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
-  }
-  EXPECT_EQ(dir.read("mycat.prj.old"), "[Page1]\r\ntype=3\r\n");
 }
 
 TEST(ProjectFile, UnreadableProjectNamesTheFileAndTheReason) {

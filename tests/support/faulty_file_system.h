@@ -22,6 +22,8 @@ namespace mirdal::testing {
 //    refused (EXDEV, as across file systems);
 //  - before the Nth counted read the file is cut (or grown) to a size, as
 //    another program may do to an input while it is read.
+//  - every sync of a file whose path contains a text fails as a full disk
+//    that took the writes into the page cache does (ENOSPC).
 // Every counted write and read is logged with its file's path, so that a test
 // can first count the writes of a whole build and then fail each one in turn.
 class FaultyFileSystem : public FileSystem {
@@ -59,6 +61,9 @@ class FaultyFileSystem : public FileSystem {
   // Makes every rename and exchange whose source or target contains `text` fail.
   void failRenameOf(std::string text) { failRename_ = std::move(text); }
 
+  // Makes every sync of a path containing `text` fail.
+  void failSyncOf(std::string text) { failSync_ = std::move(text); }
+
   // Path of each counted write and read, in order.
   const std::vector<std::string>& writeLog() const { return writeLog_; }
   const std::vector<std::string>& readLog() const { return readLog_; }
@@ -90,6 +95,9 @@ class FaultyFileSystem : public FileSystem {
     return FileSystem::real().exchange(a, b);
   }
   std::int64_t fileSize(const std::string& p) override { return FileSystem::real().fileSize(p); }
+  bool link(const std::string& f, const std::string& t) override { return FileSystem::real().link(f, t); }
+  FileKind kind(const std::string& p) override { return FileSystem::real().kind(p); }
+  std::optional<std::string> resolvedPath(const std::string& p) override { return FileSystem::real().resolvedPath(p); }
   std::optional<FileIdentity> identity(const std::string& p) override { return FileSystem::real().identity(p); }
   std::vector<std::string> list(const std::string& d) override { return FileSystem::real().list(d); }
   bool removeDirectory(const std::string& p) override { return FileSystem::real().removeDirectory(p); }
@@ -128,6 +136,11 @@ class FaultyFileSystem : public FileSystem {
     std::int64_t size() override { return inner_->size(); }
     std::optional<FileState> state() override { return inner_->state(); }
     void truncate(std::int64_t size) override { inner_->truncate(size); }
+    void sync() override {
+      if (!owner_->failSync_.empty() && inner_->path().find(owner_->failSync_) != std::string::npos)
+        throw Error(fileErrorMessage("write", inner_->path(), 28 /* ENOSPC */));
+      inner_->sync();
+    }
     void close() override { inner_->close(); }
     const std::string& path() const override { return inner_->path(); }
 
@@ -149,6 +162,7 @@ class FaultyFileSystem : public FileSystem {
   long reads_ = 0;
   std::string readFilter_;
   std::string failRename_;
+  std::string failSync_;
   std::vector<std::string> writeLog_;
   std::vector<std::string> readLog_;
 };

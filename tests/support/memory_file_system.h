@@ -5,6 +5,7 @@
 #include <cstring>
 #include <unordered_map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <unordered_set>
 #include <string>
@@ -31,6 +32,12 @@ class MemoryFileSystem : public FileSystem {
     std::string p = normal(path);
     addParents(p);
     files_[p] = std::make_shared<std::string>(bytes);
+  }
+  // Puts something that is not a regular file (a FIFO, a device) at a path:
+  // an open for a regular file refuses it; any other open reads nothing.
+  void putSpecial(const std::string& path, FileKind kind) {
+    put(path, {});
+    specials_[normal(path)] = kind;
   }
   // The bytes of a file; empty when there is none.
   std::string contents(const std::string& path) const {
@@ -59,6 +66,8 @@ class MemoryFileSystem : public FileSystem {
     std::string p = normal(path);
     const char* verb = mode == OpenMode::Create || mode == OpenMode::CreateNew ? "create" : "open";
     if (dirs_.count(p)) throw Error(fileErrorMessage(verb, path, EISDIR));
+    if (auto special = specials_.find(p); special != specials_.end() && mode == OpenMode::ReadRegular)
+      throw Error(notAFileMessage(path, special->second));
     auto it = files_.find(p);
     if (mode == OpenMode::CreateNew && it != files_.end()) throw Error(fileErrorMessage(verb, path, EEXIST));
     if (mode == OpenMode::Create || mode == OpenMode::CreateNew) {
@@ -88,7 +97,31 @@ class MemoryFileSystem : public FileSystem {
     addParents(p);
     if (!p.empty() && p != "/") dirs_.insert(p);
   }
-  bool remove(const std::string& path) override { return files_.erase(normal(path)) != 0; }
+  bool remove(const std::string& path) override {
+    specials_.erase(normal(path));
+    return files_.erase(normal(path)) != 0;
+  }
+  // A second name of the same bytes.
+  bool link(const std::string& from, const std::string& to) override {
+    const std::string f = normal(from), t = normal(to);
+    auto it = files_.find(f);
+    if (it == files_.end() || files_.count(t) || dirs_.count(t) || !parentExists(t)) {
+      errno = it == files_.end() || !parentExists(t) ? ENOENT : EEXIST;
+      return false;
+    }
+    files_[t] = it->second;
+    return true;
+  }
+  FileKind kind(const std::string& path) override {
+    const std::string p = normal(path);
+    if (isDirectory(p)) return FileKind::Directory;
+    if (auto special = specials_.find(p); special != specials_.end()) return special->second;
+    return files_.count(p) ? FileKind::Regular : FileKind::Missing;
+  }
+  std::optional<std::string> resolvedPath(const std::string& path) override {
+    if (!exists(path)) return std::nullopt;
+    return normal(path);
+  }
   bool rename(const std::string& from, const std::string& to) override {
     std::string f = normal(from), t = normal(to);
     auto it = files_.find(f);
@@ -103,6 +136,11 @@ class MemoryFileSystem : public FileSystem {
     auto data = it->second;
     files_.erase(it);
     files_[t] = std::move(data);
+    specials_.erase(t);
+    if (auto special = specials_.find(f); special != specials_.end()) {
+      specials_[t] = special->second;
+      specials_.erase(f);
+    }
     return true;
   }
   bool exchange(const std::string& a, const std::string& b) override {
@@ -214,6 +252,7 @@ class MemoryFileSystem : public FileSystem {
 
   std::unordered_map<std::string, std::shared_ptr<std::string>> files_;
   std::unordered_set<std::string> dirs_;
+  std::unordered_map<std::string, FileKind> specials_;
 };
 
 }  // namespace mirdal::testing

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QMenu>
 #include <QSettings>
@@ -289,12 +291,21 @@ class WizardProjectTest : public QObject {
     const QString nowhere = QString::fromStdString(dir_->str() + "/missing/dir/p.prj");
     w.services.saveFileAnswers.push_back(nowhere);
     w.click("Button1");
-    QCOMPARE(w.services.messages, QStringList{"Unable to write to " + nowhere});
+    QCOMPARE(w.services.messages, QStringList{"Unable to write to " + nowhere + ": Cannot create file \"" + nowhere +
+                                              ".saving\": No such file or directory"});
 
     w.services.openFileAnswers.push_back(nowhere);
     w.click("Button2");
     QCOMPARE(w.services.messages.size(), 2);
     QVERIFY2(w.services.messages[1].contains(nowhere), qPrintable(w.services.messages[1]));
+
+    // A FIFO is no project: refused at once, never waited on.
+    const QString fifo = QString::fromStdString(dir_->str() + "/fifo.prj");
+    QCOMPARE(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    w.form.openProject(fifo);
+    QCOMPARE(w.services.messages.size(), 3);
+    QVERIFY2(w.services.messages[2].endsWith("is not a file: it is a FIFO (named pipe)"),
+             qPrintable(w.services.messages[2]));
     w.type("Edit4", "ok");
     QCOMPARE(w.form.definition().settings.shortname, std::string("ok"));
   }

@@ -115,11 +115,13 @@ class WizardTableFormTest : public QObject {
         w.click("prevbt");
         w.click("prevbt");
         auto* box = w.find<QComboBox>("FormBox");
+        w.form.definition().settings.table = "2";  // a FITS project's, which no CSV file has
         box->setCurrentIndex(box->findData(static_cast<int>(TableForm::Csv)));
         emit box->activated(box->currentIndex());
         w.find<QCheckBox>("HeaderRowBox")->click();
         QCOMPARE(w.form.definition().settings.format, TableForm::Csv);
         QVERIFY(w.form.definition().settings.headerrow);
+        QCOMPARE(w.form.definition().settings.table, std::string());
         continue;
       }
       const auto* columns = w.find<QTableWidget>("ColumnList");

@@ -1,10 +1,13 @@
 #include "util/file_system.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "support/faulty_file_system.h"
 #include "support/temp_dir.h"
 #include "util/error.h"
+#include "util/interrupt.h"
 
 namespace mirdal {
 namespace {
@@ -18,6 +21,64 @@ TEST(FileSystem, ErrorsNameTheFileAndTheReason) {
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + missing + "\": No such file or directory");
   }
+}
+
+// A file that must be a regular one is refused, without waiting, when it is a
+// FIFO (whose open would wait for a writer), a device (/dev/zero reads
+// without end) or a directory, and when it leads out of its directory; a
+// regular file and a link inside pass.
+TEST(FileSystem, RegularFilesOnly) {
+  testing::TempDir dir;
+  FileSystem& fs = FileSystem::real();
+  const std::string d = dir.str() + "/cat/";
+  dir.write("cat/a.dat", "abcd");
+  dir.write("elsewhere.dat", "x");
+  ASSERT_EQ(::mkfifo((d + "fifo.dat").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("/dev/zero", (d + "zero.dat").c_str()), 0);
+  ASSERT_EQ(::symlink("a.dat", (d + "inside.dat").c_str()), 0);
+  ASSERT_EQ(::symlink("../elsewhere.dat", (d + "outside.dat").c_str()), 0);
+  fs.createDirectories(d + "sub.dat");
+  const struct {
+    const char* name;
+    std::string openError;     // empty: opens
+    std::string checkError;    // empty: passes refuseOutsideOrSpecial
+  } rows[] = {
+      {"a.dat", "", ""},
+      {"inside.dat", "", ""},
+      {"missing.dat", "Cannot open file \"" + d + "missing.dat\": No such file or directory", ""},
+      {"fifo.dat", "\"" + d + "fifo.dat\" is not a file: it is a FIFO (named pipe)",
+       "\"" + d + "fifo.dat\" is not a file: it is a FIFO (named pipe)"},
+      {"zero.dat", "\"" + d + "zero.dat\" is not a file: it is a character device",
+       "\"" + d + "zero.dat\" is not a file: it is a character device"},
+      {"sub.dat", "Cannot open file \"" + d + "sub.dat\": Is a directory",
+       "\"" + d + "sub.dat\" is not a file: it is a directory"},
+      {"outside.dat", "", "\"" + d + "outside.dat\" is not a file of the catalog: it is a link to \"" + dir.str() +
+                              "/elsewhere.dat\", outside \"" + d + "\""},
+  };
+  for (const auto& row : rows) {
+    const std::string path = d + row.name;
+    try {
+      fs.open(path, OpenMode::ReadRegular)->close();
+      EXPECT_EQ(row.openError, "") << row.name;
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()), row.openError) << row.name;
+    }
+    try {
+      refuseOutsideOrSpecial(fs, d, path);
+      EXPECT_EQ(row.checkError, "") << row.name;
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()), row.checkError) << row.name;
+    }
+  }
+  // A copy takes the bytes the file had when it was opened, and stops on an
+  // interrupt request.
+  EXPECT_EQ(copyFile(fs, d + "a.dat", d + "copy.dat"), 4);
+  EXPECT_EQ(dir.read("cat/copy.dat"), "abcd");
+  EXPECT_THROW(copyFile(fs, d + "zero.dat", d + "zero.copy"), Error);
+  EXPECT_FALSE(fs.exists(d + "zero.copy"));
+  detail::interruptFlag = true;
+  EXPECT_THROW(copyFile(fs, d + "a.dat", d + "stopped.dat"), AbortError);
+  detail::interruptFlag = false;
 }
 
 TEST(FileSystem, WriteToFullDeviceIsAnError) {
