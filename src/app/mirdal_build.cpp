@@ -83,6 +83,10 @@ std::string absolutePath(const std::string& path) {
   return ec ? path : p.lexically_normal().string();
 }
 
+// The rows of a FITS or VOTable file the import reads for the maximum
+// magnitude: a sample, never the whole table (which may declare any number).
+constexpr std::int64_t kTypedMagnitudeRows = 1'000'000;
+
 // What an import leaves for the person to decide, decided from the command
 // line, and the maximum magnitude from the data unless --magmax gives it.
 // Any import path calls it once the columns are mapped; `inputs` are the
@@ -93,12 +97,14 @@ std::vector<std::string> applyImportOptions(const mirdal::ImportOptions& options
   std::vector<std::string> notes;
   mirdal::applyImportOptions(options, definition);
   if (!options.magmax) {
-    const mirdal::MagnitudeScan scan = mirdal::scanMagnitudes(definition, inputs);
+    const mirdal::MagnitudeScan scan =
+        mirdal::scanMagnitudes(definition, inputs, mirdal::FileSystem::real(), kTypedMagnitudeRows);
     if (scan.faintest) {
       definition.settings.magmax = mirdal::magnitudeLimitFor(*scan.faintest);
       notes.push_back("maximum magnitude " + mirdal::formatProjectFloat(definition.settings.magmax) +
                       " (faintest of " + std::to_string(scan.values) + " magnitudes in " +
-                      std::to_string(scan.lines) + " lines, rounded up to the next tenth)");
+                      (scan.sampled ? "the first " : "") + std::to_string(scan.lines) +
+                      (scan.sampled ? " rows of a FITS or VOTable file" : " lines") + ", rounded up to the next tenth)");
     } else if (definition.type() != mirdal::CatalogType::NebulaOutlines) {
       notes.push_back("maximum magnitude " + mirdal::formatProjectFloat(definition.settings.magmax) +
                       " (no magnitude read from the input files; --magmax sets it)");

@@ -16,6 +16,7 @@ struct MagnitudeScan {
   std::int64_t lines = 0;   // rows read
   std::int64_t values = 0;  // rows whose magnitude column holds a number
   std::optional<double> faintest;
+  bool sampled = false;     // a FITS or VOTable file had rows past maxTypedRows
 };
 
 // Reads every row of `inputs` (names as the build opens them) as the build
@@ -25,8 +26,12 @@ struct MagnitudeScan {
 // and finds no magnitude, when the catalog type has no magnitude (outlines),
 // or when the magnitude entry is not ticked or has no column. Throws Error
 // naming the file when one cannot be read or its header is not understood.
+//
+// With `maxTypedRows` (0: no limit), a FITS or VOTable file gives at most
+// its first maxTypedRows rows (the import's sample: such a file is never
+// read whole for a maximum magnitude).
 MagnitudeScan scanMagnitudes(const CatalogDefinition& definition, const std::vector<std::string>& inputs,
-                             FileSystem& fs = FileSystem::real());
+                             FileSystem& fs = FileSystem::real(), std::int64_t maxTypedRows = 0);
 
 // The maximum magnitude a catalog gives for its faintest magnitude: rounded
 // up to the next tenth (7.96 and 8.0 give 8.0, 8.01 gives 8.1).
