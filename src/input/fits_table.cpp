@@ -141,7 +141,7 @@ std::string headerProblem(InputSource& source, std::int64_t& at) {
     long long elements = naxis == 0 ? 0 : 1;
     for (long long k = 0; k < naxis; ++k) {
       const long long n = axes[static_cast<std::size_t>(k)];
-      if (k == 0 && n == 0 && naxis > 1) continue;  // random groups
+      if (hdu == 0 && k == 0 && n == 0 && naxis > 1) continue;  // random groups
       if (n < 0 || (n > 0 && elements > (std::numeric_limits<long long>::max() >> 2) / n)) return {};
       elements *= n;
     }
@@ -153,7 +153,11 @@ std::string headerProblem(InputSource& source, std::int64_t& at) {
     bytes = (bytes + kBlock - 1) / kBlock * kBlock;
     if (bytes <= 0) continue;
     if (!f->compressed()) {
-      f->skip(bytes);  // a seek; the caller bounds `at` by the file's size
+      if (bytes >= f->fileSize() - at) {  // the file ends inside the data
+        at = f->fileSize();
+        return {};
+      }
+      f->skip(bytes);  // a seek
       at += bytes;
       continue;
     }
