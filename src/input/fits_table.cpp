@@ -269,24 +269,44 @@ class DriverFile {
     }
   }
 
-  // `n` bytes from want_: forward by skipping, backward by a seek in a plain
-  // file and by reading a compressed one again from its start.
+  // `n` bytes from want_. The library steps back a little before most
+  // reads (to the start of the block that holds the next row): those bytes
+  // come from the ones kept behind the source. Farther forward is skipped;
+  // farther back is a seek in a plain file and a new inflation of a
+  // compressed one from its start.
   void read(char* buffer, long n) {
     stopIfInterrupted();
     if (n < 0 || want_ + n > size_) throw Error(quoted(path_) + ": a read past the data its headers declare");
+    std::size_t done = 0;
+    const std::size_t count = static_cast<std::size_t>(n);
+    if (source_ && want_ < at_ && at_ - want_ <= static_cast<std::int64_t>(behind_.size())) {
+      const std::size_t back = static_cast<std::size_t>(at_ - want_);
+      done = std::min(count, back);
+      std::memcpy(buffer, behind_.data() + (behind_.size() - back), done);
+      want_ += static_cast<std::int64_t>(done);
+      if (done == count) return;
+    }
     if (!source_ || (want_ < at_ && source_->compressed())) {
       source_ = openInputSourceByContent(fs_, path_);
       at_ = 0;
+      behind_.clear();
     }
-    if (want_ != at_) source_->skip(want_ - at_);
+    if (want_ != at_) {
+      source_->skip(want_ - at_);
+      behind_.clear();
+    }
     at_ = want_;
     bool atEnd = false;
-    const std::size_t got = source_->read(buffer, static_cast<std::size_t>(n), atEnd);
+    const std::size_t got = source_->read(buffer + done, count - done, atEnd);
     at_ += static_cast<std::int64_t>(got);
     want_ = at_;
-    if (got < static_cast<std::size_t>(n))
+    behind_.append(buffer + done, got);
+    if (behind_.size() > 2 * kBehind) behind_.erase(0, behind_.size() - kBehind);
+    if (done + got < count)
       throw Error(quoted(path_) + ": the file ends at byte " + std::to_string(at_) + ", inside the data its headers declare");
   }
+
+  static constexpr std::size_t kBehind = std::size_t{64} << 10;
 
   FileSystem& fs_;
   std::string path_;
@@ -294,6 +314,7 @@ class DriverFile {
   int handle_ = 0;
   std::unique_ptr<InputSource> source_;
   std::int64_t at_ = 0, want_ = 0;  // where the source is; where the next read starts
+  std::string behind_;              // the last bytes read before at_, up to 2 * kBehind
   std::exception_ptr error_;
 };
 
