@@ -300,13 +300,18 @@ class DriverFile {
     const std::size_t got = source_->read(buffer + done, count - done, atEnd);
     at_ += static_cast<std::int64_t>(got);
     want_ = at_;
-    behind_.append(buffer + done, got);
-    if (behind_.size() > 2 * kBehind) behind_.erase(0, behind_.size() - kBehind);
+    if (got >= kBehind) {
+      behind_.assign(buffer + done + got - kBehind, kBehind);
+    } else {
+      behind_.append(buffer + done, got);
+      if (behind_.size() > kBehind) behind_.erase(0, behind_.size() - kBehind);
+    }
     if (done + got < count)
       throw Error(quoted(path_) + ": the file ends at byte " + std::to_string(at_) + ", inside the data its headers declare");
   }
 
-  static constexpr std::size_t kBehind = std::size_t{64} << 10;
+  // Steps back stay within the block before (2880 bytes); a few blocks are kept.
+  static constexpr std::size_t kBehind = std::size_t{16} << 10;
 
   FileSystem& fs_;
   std::string path_;
@@ -314,7 +319,7 @@ class DriverFile {
   int handle_ = 0;
   std::unique_ptr<InputSource> source_;
   std::int64_t at_ = 0, want_ = 0;  // where the source is; where the next read starts
-  std::string behind_;              // the last bytes read before at_, up to 2 * kBehind
+  std::string behind_;              // the last bytes read before at_, up to kBehind
   std::exception_ptr error_;
 };
 
