@@ -1,5 +1,6 @@
 #include "convert/magnitude_scan.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -26,7 +27,8 @@ double cellNumber(const TableCell& c) {
 
 }  // namespace
 
-MagnitudeScan scanMagnitudes(const CatalogDefinition& d, const std::vector<std::string>& inputs, FileSystem& fs) {
+MagnitudeScan scanMagnitudes(const CatalogDefinition& d, const std::vector<std::string>& inputs, FileSystem& fs,
+                             std::int64_t maxTypedRows) {
   MagnitudeScan scan;
   const int field = magnitudeFieldOf(d.type());
   const int position = field == 0 ? -1 : d.fields().positionOfField(field);
@@ -48,7 +50,19 @@ MagnitudeScan scanMagnitudes(const CatalogDefinition& d, const std::vector<std::
       const FileColumns columns = resolveColumns(d, {position}, source.layout(), path);
       source.selectColumns({columns.cell[static_cast<std::size_t>(position)] + 1});
       std::vector<TableCell> cells;
-      while (const std::size_t n = source.readRows(cells, 10000)) {
+      std::int64_t read = 0;
+      for (;;) {
+        std::size_t want = 10000;
+        if (maxTypedRows > 0) {
+          if (read >= maxTypedRows) {
+            scan.sampled = source.readRows(cells, 1) > 0;
+            break;
+          }
+          want = static_cast<std::size_t>(std::min<std::int64_t>(10000, maxTypedRows - read));
+        }
+        const std::size_t n = source.readRows(cells, want);
+        if (n == 0) break;
+        read += static_cast<std::int64_t>(n);
         scan.lines += static_cast<std::int64_t>(n);
         for (std::size_t r = 0; r < n; ++r) take(base.calcA * cellNumber(cells[r]) + base.calcB);
       }
@@ -84,12 +98,13 @@ double magnitudeLimitFor(double faintest) {
 
 std::optional<std::string> takeMagnitudeLimitFromData(CatalogDefinition& definition,
                                                       const std::vector<std::string>& inputs, FileSystem& fs) {
-  const MagnitudeScan scan = scanMagnitudes(definition, inputs, fs);
+  const MagnitudeScan scan = scanMagnitudes(definition, inputs, fs, kTypedMagnitudeRows);
   if (!scan.faintest) return std::nullopt;
   definition.settings.magmax = magnitudeLimitFor(*scan.faintest);
   return "maximum magnitude " + formatProjectFloat(definition.settings.magmax) + " (faintest of " +
-         std::to_string(scan.values) + " magnitudes in " + std::to_string(scan.lines) +
-         " lines, rounded up to the next tenth)";
+         std::to_string(scan.values) + " magnitudes in " + (scan.sampled ? "the first " : "") +
+         std::to_string(scan.lines) + (scan.sampled ? " rows of a FITS or VOTable file" : " lines") +
+         ", rounded up to the next tenth)";
 }
 
 }  // namespace mirdal

@@ -292,6 +292,15 @@ ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sampl
   for (const TableColumn& c : layout.columns) ++names[c.name];
   for (std::size_t i = 0; i < layout.columns.size(); ++i) {
     const TableColumn& c = layout.columns[i];
+    if (!isSelectableColumn(c, layout.form)) {
+      // A build reads one value or a text per cell: a column of arrays is
+      // never proposed, for the build to refuse.
+      notes.push_back("Column " + std::to_string(c.number) + (c.name.empty() ? "" : " (" + c.name + ")") +
+                      " is left out: it is of type " + c.datatype +
+                      ", which holds several values or a variable-length array per row, and a build reads one value "
+                      "or a text per cell");
+      continue;
+    }
     ColumnSample seen = i < sample.columns.size() ? sample.columns[i] : ColumnSample{};
     ReadMeColumn r;
     r.label = c.name;
@@ -329,7 +338,10 @@ ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sampl
 TableImport importTableDescription(FileSystem& fs, const std::string& path, std::optional<TableForm> form,
                                    CatalogType type, CatalogDefinition& definition, std::optional<RaUnit> raUnit) {
   TableImport result;
-  const DetectedForm detected = detectTableForm(fs, path);
+  // A FITS or VOTable form given is read as such: what detection would say
+  // of the bytes (binary data, a text in UTF-16) does not matter.
+  const bool typedGiven = form && isTypedForm(*form);
+  const DetectedForm detected = typedGiven ? DetectedForm{*form, true} : detectTableForm(fs, path);
   const TableForm chosen = form.value_or(detected.form);
   if (chosen == TableForm::Fixed)
     throw Error(quoted(path) + (form ? " is read in fixed columns" : " looks like fixed columns") +

@@ -4,6 +4,11 @@
 // bytes of the rows, a chunk of its optimal size at a time; the cells of
 // the selected columns are decoded here from their big-endian form, which
 // is several times faster than letting cfitsio convert column by column.
+//
+// cfitsio gets the bytes through a driver of ours over an InputSource, so
+// that a compressed file is inflated in pieces as the rows are read (its own
+// drivers inflate it whole into memory), a stop request is seen between
+// pieces, and no byte past the data the headers declare is ever asked for.
 
 #include <fitsio.h>
 
@@ -13,15 +18,31 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <limits>
+#include <map>
+#include <mutex>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "input/input_source.h"
 #include "input/typed_rows.h"
 #include "util/coding.h"
 #include "util/error.h"
+#include "util/interrupt.h"
 #include "util/text.h"
+
+// cfitsio's own declaration (fitsio2.h) is not marked as C for a C++ reader.
+extern "C" int fits_register_driver(
+    char* prefix, int (*init)(void), int (*fitsshutdown)(void), int (*setoptions)(int option),
+    int (*getoptions)(int* options), int (*getversion)(int* version),
+    int (*checkfile)(char* urltype, char* infile, char* outfile),
+    int (*fitsopen)(char* filename, int rwmode, int* driverhandle), int (*fitscreate)(char* filename, int* driverhandle),
+    int (*fitstruncate)(int driverhandle, LONGLONG filesize), int (*fitsclose)(int driverhandle),
+    int (*fremove)(char* filename), int (*size)(int driverhandle, LONGLONG* sizex), int (*flush)(int driverhandle),
+    int (*seek)(int driverhandle, LONGLONG offset), int (*fitsread)(int driverhandle, void* buffer, long nbytes),
+    int (*fitswrite)(int driverhandle, void* buffer, long nbytes));
 
 namespace mirdal {
 namespace {
@@ -36,12 +57,31 @@ namespace be = big_endian;
 // may be longer than any real one. Returns the reason a header is refused;
 // empty when none is, or when the file ends (the library then says why).
 // The file is read through `fs`, which names it in any failure to read.
-std::string headerProblem(FileSystem& fs, const std::string& path) {
+//
+// Also the bytes the library may read: up to the end of the last data the
+// headers declare (in whole blocks), or to the end of the text if it comes
+// first.
+std::string headerProblem(InputSource& source, std::int64_t& at);
+
+struct HeaderWalk {
+  std::string problem;
+  std::int64_t size = 0;
+};
+
+HeaderWalk walkHeaders(FileSystem& fs, const std::string& path) {
+  HeaderWalk walk;
+  const std::unique_ptr<InputSource> f = openInputSourceByContent(fs, path);
+  walk.problem = headerProblem(*f, walk.size);
+  if (!f->compressed()) walk.size = std::min(walk.size, f->fileSize());
+  return walk;
+}
+
+std::string headerProblem(InputSource& source, std::int64_t& at) {
   constexpr int kBlock = 2880;
   constexpr int kCard = 80;
   constexpr std::size_t kLongestValue = 68;
   constexpr long long kMaxCards = 1'000'000;
-  const std::unique_ptr<InputSource> f = openInputSourceByContent(fs, path);
+  InputSource* const f = &source;
   char block[kBlock];
   bool atEnd = false;
   for (int hdu = 0; hdu < 100000; ++hdu) {
@@ -54,6 +94,7 @@ std::string headerProblem(FileSystem& fs, const std::string& path) {
       // A block cut short is still read by the library: its cards are
       // checked as far as they go.
       const int got = atEnd ? 0 : static_cast<int>(f->read(block, kBlock, atEnd));
+      at += got;
       if (got <= 0) return {};
       for (int c = 0; c < got / kCard && !end; ++c) {
         const std::string_view card(block + c * kCard, kCard);
@@ -100,7 +141,7 @@ std::string headerProblem(FileSystem& fs, const std::string& path) {
     long long elements = naxis == 0 ? 0 : 1;
     for (long long k = 0; k < naxis; ++k) {
       const long long n = axes[static_cast<std::size_t>(k)];
-      if (k == 0 && n == 0 && naxis > 1) continue;  // random groups
+      if (hdu == 0 && k == 0 && n == 0 && naxis > 1) continue;  // random groups
       if (n < 0 || (n > 0 && elements > (std::numeric_limits<long long>::max() >> 2) / n)) return {};
       elements *= n;
     }
@@ -110,11 +151,177 @@ std::string headerProblem(FileSystem& fs, const std::string& path) {
     if (words > 0 && gcount > (std::numeric_limits<long long>::max() >> 4) / words) return {};
     long long bytes = width * gcount * words;
     bytes = (bytes + kBlock - 1) / kBlock * kBlock;
-    if (bytes > 0) f->skip(bytes);
+    if (bytes <= 0) continue;
+    if (!f->compressed()) {
+      if (bytes >= f->fileSize() - at) {  // the file ends inside the data
+        at = f->fileSize();
+        return {};
+      }
+      f->skip(bytes);  // a seek
+      at += bytes;
+      continue;
+    }
+    // Inflated and counted, to learn where the text ends.
+    while (bytes > 0 && !atEnd) {
+      stopIfInterrupted();
+      const std::size_t got = f->read(block, static_cast<std::size_t>(std::min<long long>(bytes, kBlock)), atEnd);
+      at += static_cast<std::int64_t>(got);
+      bytes -= static_cast<long long>(got);
+    }
+    if (atEnd) return {};
   }
   return {};
 }
 
+
+// --- the driver cfitsio reads through ---------------------------------------
+
+// One file open through the driver: the library names it by a number of its
+// own ("mirdalinput://7"), which the driver's calls get back as their handle.
+// A failure inside a call (a read error, corrupt compressed data, a stop
+// request) cannot pass through the library as an exception: the call
+// returns an error status and the exception waits here, for the reader to
+// throw once the library has returned.
+class DriverFile {
+ public:
+  static constexpr const char* kPrefix = "mirdalinput://";
+
+  DriverFile(FileSystem& fs, std::string path, std::int64_t size) : fs_(fs), path_(std::move(path)), size_(size) {
+    registerDriver();
+    const std::lock_guard<std::mutex> lock(mutex());
+    handle_ = ++lastHandle();
+    open()[handle_] = this;
+  }
+  ~DriverFile() {
+    const std::lock_guard<std::mutex> lock(mutex());
+    open().erase(handle_);
+  }
+  DriverFile(const DriverFile&) = delete;
+  DriverFile& operator=(const DriverFile&) = delete;
+
+  std::string url() const { return kPrefix + std::to_string(handle_); }
+  // Throws what a driver call failed with, if one did.
+  void rethrow() {
+    if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+  }
+
+ private:
+  static std::mutex& mutex() {
+    static std::mutex m;
+    return m;
+  }
+  static std::map<int, DriverFile*>& open() {
+    static std::map<int, DriverFile*> files;
+    return files;
+  }
+  static int& lastHandle() {
+    static int n = 0;
+    return n;
+  }
+  static DriverFile* of(int handle) {
+    const std::lock_guard<std::mutex> lock(mutex());
+    const auto it = open().find(handle);
+    return it == open().end() ? nullptr : it->second;
+  }
+
+  static void registerDriver() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+      char prefix[] = "mirdalinput://";
+      if (fits_register_driver(prefix, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &driverOpen, nullptr,
+                               nullptr, &driverClose, nullptr, &driverSize, &driverFlush, &driverSeek, &driverRead,
+                               &driverWrite) != 0)
+        throw Error("the FITS library refuses the reader's driver");
+    });
+  }
+
+  static int driverOpen(char* name, int mode, int* handle) {
+    int n = 0;
+    const auto [end, ec] = std::from_chars(name, name + std::strlen(name), n);
+    if (ec != std::errc() || *end != '\0' || mode != READONLY || !of(n)) return FILE_NOT_OPENED;
+    *handle = n;
+    return 0;
+  }
+  static int driverClose(int) { return 0; }
+  static int driverFlush(int) { return 0; }
+  static int driverWrite(int, void*, long) { return WRITE_ERROR; }
+  static int driverSize(int handle, LONGLONG* size) {
+    DriverFile* f = of(handle);
+    if (!f) return FILE_NOT_OPENED;
+    *size = f->size_;
+    return 0;
+  }
+  static int driverSeek(int handle, LONGLONG offset) {
+    DriverFile* f = of(handle);
+    if (!f || offset < 0 || offset > f->size_) return SEEK_ERROR;
+    f->want_ = offset;
+    return 0;
+  }
+  static int driverRead(int handle, void* buffer, long n) {
+    DriverFile* f = of(handle);
+    if (!f) return READ_ERROR;
+    try {
+      f->read(static_cast<char*>(buffer), n);
+      return 0;
+    } catch (...) {
+      f->error_ = std::current_exception();
+      return READ_ERROR;
+    }
+  }
+
+  // `n` bytes from want_. The library steps back a little before most
+  // reads (to the start of the block that holds the next row): those bytes
+  // come from the ones kept behind the source. Farther forward is skipped;
+  // farther back is a seek in a plain file and a new inflation of a
+  // compressed one from its start.
+  void read(char* buffer, long n) {
+    stopIfInterrupted();
+    if (n < 0 || want_ + n > size_) throw Error(quoted(path_) + ": a read past the data its headers declare");
+    std::size_t done = 0;
+    const std::size_t count = static_cast<std::size_t>(n);
+    if (source_ && want_ < at_ && at_ - want_ <= static_cast<std::int64_t>(behind_.size())) {
+      const std::size_t back = static_cast<std::size_t>(at_ - want_);
+      done = std::min(count, back);
+      std::memcpy(buffer, behind_.data() + (behind_.size() - back), done);
+      want_ += static_cast<std::int64_t>(done);
+      if (done == count) return;
+    }
+    if (!source_ || (want_ < at_ && source_->compressed())) {
+      source_ = openInputSourceByContent(fs_, path_);
+      at_ = 0;
+      behind_.clear();
+    }
+    if (want_ != at_) {
+      source_->skip(want_ - at_);
+      behind_.clear();
+    }
+    at_ = want_;
+    bool atEnd = false;
+    const std::size_t got = source_->read(buffer + done, count - done, atEnd);
+    at_ += static_cast<std::int64_t>(got);
+    want_ = at_;
+    if (got >= kBehind) {
+      behind_.assign(buffer + done + got - kBehind, kBehind);
+    } else {
+      behind_.append(buffer + done, got);
+      if (behind_.size() > kBehind) behind_.erase(0, behind_.size() - kBehind);
+    }
+    if (done + got < count)
+      throw Error(quoted(path_) + ": the file ends at byte " + std::to_string(at_) + ", inside the data its headers declare");
+  }
+
+  // Steps back stay within the block before (2880 bytes); a few blocks are kept.
+  static constexpr std::size_t kBehind = std::size_t{16} << 10;
+
+  FileSystem& fs_;
+  std::string path_;
+  std::int64_t size_;
+  int handle_ = 0;
+  std::unique_ptr<InputSource> source_;
+  std::int64_t at_ = 0, want_ = 0;  // where the source is; where the next read starts
+  std::string behind_;              // the last bytes read before at_, up to kBehind
+  std::exception_ptr error_;
+};
 
 // cfitsio's reason for `status`, and the first lines of its message stack
 // (which say what it was doing), cleared afterwards.
@@ -251,8 +458,14 @@ class FitsTable final : public TypedRowSource {
 
  private:
   [[noreturn]] void fail(const std::string& reason) const { throw Error(quoted(path_) + ": " + reason); }
-  void check(int status, const std::string& doing) const {
-    if (status != 0) fail(doing + ": " + fitsReason(status));
+  void check(int status, const std::string& doing) {
+    if (status != 0) fail(doing + ": " + reason(status));
+  }
+  // The library's reason for `status`, unless the driver failed under it:
+  // then what it failed with.
+  std::string reason(int status) {
+    if (driver_) driver_->rethrow();
+    return fitsReason(status);
   }
 
   std::string columnName(int n) const {
@@ -266,6 +479,7 @@ class FitsTable final : public TypedRowSource {
     int status = 0;
     fits_write_errmark();
     if (fits_read_key(fits_, TSTRING, key.c_str(), value, nullptr, &status) != 0) {
+      driver_->rethrow();
       fits_clear_errmark();
       return {};
     }
@@ -276,6 +490,7 @@ class FitsTable final : public TypedRowSource {
     int status = 0;
     fits_write_errmark();
     if (fits_read_key(fits_, type, key.c_str(), &value, nullptr, &status) != 0) {
+      driver_->rethrow();
       fits_clear_errmark();
       if (status == KEY_NO_EXIST) return false;
       fail("the header's " + key + " is not a number");
@@ -286,12 +501,14 @@ class FitsTable final : public TypedRowSource {
   void open(FileSystem& fs, const std::string& table) {
     if (const auto id = fs.identity(path_); id && !id->regular) fail("not a file");
     fileSize_ = fs.fileSize(path_);
-    if (const std::string problem = headerProblem(fs, path_); !problem.empty()) fail(problem);
+    const HeaderWalk walk = walkHeaders(fs, path_);
+    if (!walk.problem.empty()) fail(walk.problem);
+    driver_ = std::make_unique<DriverFile>(fs, path_, walk.size);
     int status = 0;
     fits_clear_errmsg();
-    if (fits_open_diskfile(&fits_, path_.c_str(), READONLY, &status) != 0) {
+    if (fits_open_file(&fits_, driver_->url().c_str(), READONLY, &status) != 0) {
       fits_ = nullptr;
-      fail("cannot be read as a FITS file: " + fitsReason(status));
+      fail("cannot be read as a FITS file: " + reason(status));
     }
     logicalSize_ = fits_->Fptr->logfilesize;
     int hdus = 0;
@@ -303,6 +520,7 @@ class FitsTable final : public TypedRowSource {
       for (int h = 2;; ++h) {
         status = 0;
         if (fits_movabs_hdu(fits_, h, &type, &status) != 0) {
+          driver_->rethrow();
           if (status == END_OF_FILE) {
             fits_clear_errmsg();
             fail("holds no binary table extension");
@@ -316,6 +534,7 @@ class FitsTable final : public TypedRowSource {
       std::from_chars(table.data(), table.data() + table.size(), n);
       if (n < 1 || table.size() > 6) fail("no extension " + table + " (extensions are numbered from 1)");
       if (fits_movabs_hdu(fits_, n + 1, &type, &status) != 0) {
+        driver_->rethrow();
         if (status == END_OF_FILE) {
           fits_clear_errmsg();
           fail("has no extension " + table);
@@ -326,6 +545,7 @@ class FitsTable final : public TypedRowSource {
     } else {
       std::string name = table;
       if (fits_movnam_hdu(fits_, ANY_HDU, name.data(), 0, &status) != 0) {
+        driver_->rethrow();
         if (status == BAD_HDU_NUM) {
           fits_clear_errmsg();
           fail("has no extension named \"" + table + "\"");
@@ -346,6 +566,11 @@ class FitsTable final : public TypedRowSource {
     long long naxis1 = 0, naxis2 = 0;
     if (!numberKey("NAXIS1", TLONGLONG, naxis1) || !numberKey("NAXIS2", TLONGLONG, naxis2) || naxis1 < 0 || naxis2 < 0)
       fail("the binary table" + where_ + " has no valid NAXIS1 and NAXIS2");
+    // Rows of no bytes would be counted forever without a byte of the file
+    // read for them.
+    if (naxis1 == 0 && naxis2 > 0)
+      fail("the binary table" + where_ + " declares " + std::to_string(naxis2) +
+           " rows of no bytes (NAXIS1 = 0): a row holds no value");
     rowBytes_ = naxis1;
     rows_ = naxis2;
     int ncols = 0;
@@ -425,20 +650,13 @@ class FitsTable final : public TypedRowSource {
         spare_.pop_back();
       }
     }
-    if (rowsRead_ >= rows_ || rowBytes_ == 0) {
-      if (rowsRead_ < rows_) {  // rows of no bytes: no column, still counted
-        chunkRows_ = static_cast<std::size_t>(std::min<std::int64_t>(rows_ - rowsRead_, 1 << 16));
-        chunkNext_ = 0;
-        return true;
-      }
-      return false;
-    }
+    if (rowsRead_ >= rows_ || rowBytes_ == 0) return false;
     const std::int64_t n = std::min<std::int64_t>(static_cast<std::int64_t>(chunkCapacity_), rows_ - rowsRead_);
     chunk_.resize(static_cast<std::size_t>(n * rowBytes_));
     int status = 0;
     if (fits_read_tblbytes(fits_, rowsRead_ + 1, 1, n * rowBytes_, chunk_.data(), &status) != 0)
       fail("cannot read rows " + std::to_string(rowsRead_ + 1) + " to " + std::to_string(rowsRead_ + n) + ": " +
-           fitsReason(status));
+           reason(status));
     chunkRows_ = static_cast<std::size_t>(n);
     chunkNext_ = 0;
     return true;
@@ -501,6 +719,8 @@ class FitsTable final : public TypedRowSource {
 
   std::string path_;
   std::string where_;
+  // Outlives the library's hold on the file (fits_ is closed first).
+  std::unique_ptr<DriverFile> driver_;
   // Closed also when the constructor throws.
   struct Closer {
     fitsfile*& file;

@@ -380,8 +380,10 @@ std::unique_ptr<InputSource> sourceOf(Packing packing, std::unique_ptr<File> fil
 void InputSource::skip(std::int64_t n) {
   char buffer[16384];
   bool atEnd = false;
-  while (n > 0 && !atEnd)
+  while (n > 0 && !atEnd) {
+    stopIfInterrupted();
     n -= static_cast<std::int64_t>(read(buffer, static_cast<std::size_t>(std::min<std::int64_t>(n, sizeof buffer)), atEnd));
+  }
 }
 
 std::string_view compressionOfContent(std::string_view head) {

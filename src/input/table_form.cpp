@@ -227,7 +227,19 @@ DetectedForm detectTableFormOfText(std::string_view text, std::string_view path,
   // XML document whose root is VOTABLE.
   if (text.substr(0, 9) == "SIMPLE  =") return {TableForm::Fits, true};
   {
-    const std::string_view head = withoutByteOrderMark(text.substr(0, 4096));
+    // An XML document in UTF-16 starts with its byte order mark (the XML
+    // parser reads it so); its ASCII characters are looked at as bytes.
+    std::string narrowed;
+    std::string_view xml = text;
+    const bool little = text.starts_with("\xFF\xFE"), big = text.starts_with("\xFE\xFF");
+    if (little || big) {
+      for (std::size_t i = 2; i + 1 < std::min<std::size_t>(text.size(), 8192); i += 2) {
+        const char low = text[little ? i : i + 1], high = text[little ? i + 1 : i];
+        narrowed += high == 0 && static_cast<unsigned char>(low) < 0x80 ? low : '?';
+      }
+      xml = narrowed;
+    }
+    const std::string_view head = withoutByteOrderMark(xml.substr(0, 4096));
     const std::string_view t = trimmed(head);
     if (!t.empty() && t.front() == '<' && (head.find("<VOTABLE") != std::string_view::npos ||
                                            head.find(":VOTABLE") != std::string_view::npos))

@@ -17,11 +17,15 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <string_view>
+#include <unordered_map>
 
 #include "input/input_source.h"
+#include "input/row_splitter.h"
 #include "input/typed_rows.h"
 #include "input/votable_cells.h"
 #include "util/error.h"
+#include "util/interrupt.h"
 #include "util/text.h"
 
 namespace mirdal {
@@ -34,6 +38,11 @@ using votable::PendingCell;
 constexpr std::size_t kReadBlock = 256 << 10;
 constexpr std::size_t kMaxCellText = 16 << 20;      // one TD
 constexpr std::size_t kMaxDescription = 1 << 20;    // one FIELD's DESCRIPTION
+// The bytes expat may hold for one tag, comment or run of text before it
+// hands them over: it keeps an unfinished token whole, however long.
+constexpr std::int64_t kMaxToken = std::int64_t{16} << 20;
+// As many columns as the delimited forms split a row into.
+constexpr std::size_t kMaxFields = RowSplitter::kMaxCells;
 
 class VoTable final : public TypedRowSource {
  public:
@@ -49,6 +58,7 @@ class VoTable final : public TypedRowSource {
     XML_SetCharacterDataHandler(parser_, &VoTable::onText);
     XML_SetEntityDeclHandler(parser_, &VoTable::onEntityDecl);
     XML_SetSkippedEntityHandler(parser_, &VoTable::onSkippedEntity);
+    XML_SetCommentHandler(parser_, &VoTable::onComment);
     XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_NEVER);
     layout_.form = TableForm::VoTable;
     stopAtData_ = true;
@@ -87,7 +97,8 @@ class VoTable final : public TypedRowSource {
 
   std::size_t readRows(std::vector<TableCell>& cells, std::size_t maxRows) override {
     target_ = maxRows;
-    while (rows_.rows() < maxRows && !(finished_ || ended_)) step(maxRows);
+    // Fewer rows when their texts fill the buffer: the rest come next time.
+    while (rows_.rows() < maxRows && !(rows_.rows() > 0 && rows_.full()) && !(finished_ || ended_)) step(maxRows);
     return rows_.deliver(cells, maxRows);
   }
 
@@ -113,6 +124,15 @@ class VoTable final : public TypedRowSource {
       XML_StopParser(parser_, XML_FALSE);
     }
   }
+  // Inside a handler, where no exception may pass through expat: whether a
+  // stop was requested, in which case the parser stops and the step that
+  // ran it throws AbortError.
+  bool stopRequested() {
+    if (!interruptRequested()) return false;
+    if (!aborted_) XML_StopParser(parser_, XML_FALSE);
+    aborted_ = true;
+    return true;
+  }
   // Inside a handler: stops the parser once the current call returns, to be
   // resumed by the next step. (Between calls expat still says it is parsing.)
   void suspend() {
@@ -125,7 +145,8 @@ class VoTable final : public TypedRowSource {
   // One step: rows from stream bytes already decoded, else the parser
   // resumed, else one more block of the file.
   void step(std::size_t target) {
-    if (target > 0 && inStream_ && stream_.bytesLeft() > 0) {
+    stopIfInterrupted();
+    if (target > 0 && inStream_ && stream_.bytesLeft() > 0 && !rows_.full()) {
       decodeBinaryRows(false);
       if (!error_.empty()) throw Error(error_);
       if (rows_.rows() >= target) return;
@@ -146,10 +167,15 @@ class VoTable final : public TypedRowSource {
       // finished by an empty buffer after them.
       int n = 0;
       if (!sourceAtEnd_) n = static_cast<int>(source_->read(static_cast<char*>(buffer), kReadBlock, sourceAtEnd_));
+      fed_ += n;
       status = XML_ParseBuffer(parser_, n, n == 0);
       if (n == 0 && status == XML_STATUS_OK) ended_ = true;
     }
+    if (aborted_) throw AbortError();
     if (!error_.empty()) throw Error(error_);
+    if (fed_ - lastEvent_ > kMaxToken && status != XML_STATUS_ERROR)
+      failAtLine("more than " + std::to_string(kMaxToken >> 20) +
+                 " MiB without the end of a tag, comment or text: a value this long is not read");
     if (status == XML_STATUS_SUSPENDED) {
       suspended_ = true;
     } else if (status == XML_STATUS_ERROR) {
@@ -170,13 +196,22 @@ class VoTable final : public TypedRowSource {
     return nullptr;
   }
 
+  // Every event handed over: what expat holds unparsed starts after it.
+  void event() { lastEvent_ = XML_GetCurrentByteIndex(parser_); }
+
   static void XMLCALL onStart(void* self, const XML_Char* name, const XML_Char** atts) {
+    static_cast<VoTable*>(self)->event();
     static_cast<VoTable*>(self)->start(localName(name), atts);
   }
-  static void XMLCALL onEnd(void* self, const XML_Char* name) { static_cast<VoTable*>(self)->end(localName(name)); }
+  static void XMLCALL onEnd(void* self, const XML_Char* name) {
+    static_cast<VoTable*>(self)->event();
+    static_cast<VoTable*>(self)->end(localName(name));
+  }
   static void XMLCALL onText(void* self, const XML_Char* s, int len) {
+    static_cast<VoTable*>(self)->event();
     static_cast<VoTable*>(self)->text(std::string_view(s, static_cast<std::size_t>(len)));
   }
+  static void XMLCALL onComment(void* self, const XML_Char*) { static_cast<VoTable*>(self)->event(); }
   static void XMLCALL onEntityDecl(void* self, const XML_Char* name, int, const XML_Char*, int, const XML_Char*,
                                    const XML_Char*, const XML_Char*, const XML_Char*) {
     static_cast<VoTable*>(self)->raise(std::string("the document declares the entity \"") + name +
@@ -211,6 +246,8 @@ class VoTable final : public TypedRowSource {
       return;
     }
     if (name == "FIELD") {
+      // Past the limit the FIELDs are only counted, for the message.
+      if (++fieldCount_ > kMaxFields) return;
       TableColumn c;
       c.number = static_cast<int>(layout_.columns.size()) + 1;
       const char* n = attribute(atts, "name");
@@ -273,14 +310,21 @@ class VoTable final : public TypedRowSource {
   }
 
   void finishLayout() {
+    if (fieldCount_ > kMaxFields)
+      return raise("the TABLE has " + std::to_string(fieldCount_) + " FIELDs, more than the " +
+                   std::to_string(kMaxFields) + " columns a table may have");
+    // Each name's first column; a name met again is noted once per column.
     auto& cols = layout_.columns;
-    for (std::size_t i = 0; i < cols.size(); ++i)
-      for (std::size_t j = 0; j < i; ++j)
-        if (!cols[i].name.empty() && cols[i].name == cols[j].name) {
-          layout_.notes.push_back("columns " + std::to_string(j + 1) + " and " + std::to_string(i + 1) +
-                                  " are both named \"" + cols[i].name + "\"");
-          break;
-        }
+    std::unordered_map<std::string_view, std::size_t> first;
+    first.reserve(cols.size());
+    for (std::size_t i = 0; i < cols.size(); ++i) {
+      if ((i & 4095) == 4095 && stopRequested()) return;
+      if (cols[i].name.empty()) continue;
+      const auto [at, added] = first.emplace(cols[i].name, i);
+      if (!added)
+        layout_.notes.push_back("columns " + std::to_string(at->second + 1) + " and " + std::to_string(i + 1) +
+                                " are both named \"" + cols[i].name + "\"");
+    }
   }
 
   void rowStart(std::string_view name, const XML_Char** atts) {
@@ -341,7 +385,7 @@ class VoTable final : public TypedRowSource {
         return raise("row " + std::to_string(rows_.rowNumber()) + " has " + std::to_string(cellsInRow_) +
                      " cells for " + std::to_string(fields_.size()) + " FIELDs");
       rows_.closeRow();
-      if (rows_.rows() >= target_) suspend();
+      if (rows_.rows() >= target_ || rows_.full()) suspend();
     } else if (name == "STREAM" && inStream_) {
       inStream_ = false;
       if (stream_.insideGroup()) return raise("the base64 data ends inside a group of 4 characters: it is cut short");
@@ -380,7 +424,14 @@ class VoTable final : public TypedRowSource {
               layout_.columns[index].name + "): " + reason);
       return;
     }
-    if (votable::isText(f.base)) return rows_.putText(f, td_);
+    if (votable::isText(f.base)) {
+      rows_.putText(f, td_);
+      // One row's texts alone: a row is delivered whole.
+      if (rows_.rows() == 0 && rows_.textBytes() > 2 * votable::RowBuffer::kFullText)
+        raise("row " + std::to_string(rows_.rowNumber()) + ": its texts take more than " +
+              std::to_string(2 * votable::RowBuffer::kFullText >> 20) + " MiB");
+      return;
+    }
     PendingCell cell;
     if (std::string reason = votable::tableDataCell(f, td_, layout_.columns[index].datatype, cell); !reason.empty())
       return raise("row " + std::to_string(rows_.rowNumber()) + ", column " + std::to_string(index + 1) + " (" +
@@ -392,7 +443,7 @@ class VoTable final : public TypedRowSource {
   void decodeBinaryRows(bool all) {
     if (!stream_.decodeRows(fields_, rows_, target_, all)) raise(stream_.failure());
     if (!error_.empty()) return;
-    if (rows_.rows() >= target_ && !all) suspend();
+    if ((rows_.rows() >= target_ || rows_.full()) && !all) suspend();
     stream_.compact();
   }
 
@@ -416,6 +467,10 @@ class VoTable final : public TypedRowSource {
   bool inField_ = false, inDescription_ = false;
   bool stopAtData_ = false, suspended_ = false, finished_ = false, ended_ = false, inParser_ = false;
   int tablesSeen_ = 0;
+  bool aborted_ = false;
+  std::size_t fieldCount_ = 0;  // FIELDs of the table read, also those past kMaxFields
+  // Bytes handed to expat, and where its last event began.
+  std::int64_t fed_ = 0, lastEvent_ = 0;
 
   // TABLEDATA
   bool inRow_ = false, inCell_ = false;

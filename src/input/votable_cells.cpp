@@ -360,10 +360,17 @@ bool StreamDecoder::decodeRows(const std::vector<Field>& fields, RowBuffer& rows
   const unsigned char* const data = bytes_.data();
   const std::size_t size = bytes_.size();
   needBytes_ = kDecodeBatch;
-  while (offset_ < size && (all || rows.rows() < target)) {
+  while (offset_ < size && (all || (rows.rows() < target && !rows.full()))) {
     const std::size_t used = decodeRow(fields, rows, data + offset_, size - offset_);
     if (used == 0) {
-      // A row longer than a batch: try again once another batch is there.
+      if (!failure_.empty()) break;
+      // A row longer than a batch: try again once another batch is there,
+      // unless what waits for it is already more than a row may hold.
+      if (size - offset_ > kMaxRowBytes) {
+        failure_ = "row " + std::to_string(rows.rowNumber()) + " of the binary data is longer than " +
+                   std::to_string(kMaxRowBytes >> 20) + " MiB";
+        break;
+      }
       needBytes_ = size - offset_ + kDecodeBatch;
       break;
     }
@@ -399,8 +406,15 @@ std::size_t StreamDecoder::decodeRow(const std::vector<Field>& fields, RowBuffer
         rows.undo(before);
         return 0;
       }
-      count = be::load<std::uint32_t>(p + at);
+      // The count is a signed int: a negative one is no count at all.
+      count = be::load<std::int32_t>(p + at);
       at += 4;
+      if (count < 0) {
+        failure_ = "row " + std::to_string(rows.rowNumber()) + ", column " + std::to_string(i + 1) +
+                   ": a value of " + std::to_string(count) + " elements: its count is negative";
+        rows.undo(before);
+        return 0;
+      }
       if (count * std::max(1, elementBytes(f.base)) > kMaxBinaryValue) {
         failure_ = "row " + std::to_string(rows.rowNumber()) + ", column " + std::to_string(i + 1) + ": a value of " +
                  std::to_string(count) + " elements";

@@ -67,7 +67,13 @@ struct PendingCell {
 // turns it into a view; the texts handed over stay valid until the next.
 class RowBuffer {
  public:
+  // Past this many bytes of texts held, no further row is decoded before
+  // the rows held are delivered.
+  static constexpr std::size_t kFullText = std::size_t{32} << 20;
+
   void setWidth(std::size_t cells) { width_ = cells; }
+  bool full() const { return text_.size() >= kFullText; }
+  std::size_t textBytes() const { return text_.size(); }
   // Whole rows decoded and not yet delivered.
   std::size_t rows() const { return rows_; }
   // Neither a row nor a cell of one begun.
@@ -155,6 +161,9 @@ class StreamDecoder {
   // Stream bytes are made into rows once this many are decoded (expat hands
   // over base64 a line at a time, far less than a row).
   static constexpr std::size_t kDecodeBatch = 64 << 10;
+  // The bytes one row may take: a row is decoded once it is all there, so
+  // its bytes are held until then.
+  static constexpr std::size_t kMaxRowBytes = std::size_t{64} << 20;
 
   // At BINARY or BINARY2, for a table of `fields` FIELDs: BINARY2 rows begin
   // with a bit per FIELD, set for a null value.

@@ -11,11 +11,13 @@
 #include <string>
 
 #include "convert/build_pipeline.h"
+#include "input/table_form.h"
 #include "input/table_header.h"
 #include "import/table_import.h"
 #include "output/catalog_reader.h"
 #include "support/build_state.h"
 #include "support/catalog_checks.h"
+#include "support/fits_writer.h"
 #include "support/recording_ui.h"
 #include "support/shared_forms.h"
 #include "support/temp_dir.h"
@@ -359,6 +361,43 @@ TEST(TableForms, DamagedBinaryTablesKeepThePreviousCatalog) {
     }
     EXPECT_EQ(testing::directoryContents(dir.str() + "/out"), before);
   }
+}
+
+// What the import proposes of a FITS or VOTable file, the build reads: a
+// VOTable in UTF-16 is one for both, and a column of variable-length arrays
+// is left out, with the reason, rather than mapped for the build to refuse.
+TEST(TableForms, TheImportProposesOnlyWhatTheBuildReads) {
+  TempDir dir;
+  const std::string xml =
+      "<?xml version='1.0' encoding='UTF-16'?><VOTABLE><RESOURCE><TABLE>"
+      "<FIELD name='RAdeg' datatype='double' unit='deg' ucd='pos.eq.ra;meta.main'/>"
+      "<FIELD name='DEdeg' datatype='double' unit='deg' ucd='pos.eq.dec;meta.main'/>"
+      "<FIELD name='Vmag' datatype='float' unit='mag' ucd='phot.mag;em.opt.V'/>"
+      "<DATA><TABLEDATA><TR><TD>10.5</TD><TD>-20.25</TD><TD>5.5</TD></TR></TABLEDATA></DATA></TABLE></RESOURCE></VOTABLE>";
+  std::string utf16 = "\xFF\xFE";
+  for (char c : xml) utf16 += std::string{c, '\0'};
+  const std::string vot = dir.write("utf16.xml", utf16);
+  EXPECT_EQ(detectTableForm(FileSystem::real(), vot).form, TableForm::VoTable);
+  for (std::optional<TableForm> form : {std::optional<TableForm>{}, std::optional{TableForm::VoTable}}) {
+    CatalogDefinition def;
+    EXPECT_TRUE(importTableDescription(FileSystem::real(), vot, form, CatalogType::Stars, def).mapped);
+    def.settings.inputfiles = {vot};
+    def.settings.ouputdir = dir.str() + "/out";
+    def.settings.shortname = "u16";
+    RecordingUi ui;
+    const BuildResult built = BuildPipeline(ui).run(def);
+    EXPECT_TRUE(built.completed);
+    EXPECT_EQ(built.linesRead, 1);
+  }
+
+  const std::string fits = dir.str() + "/arrays.fits";
+  testing::writeFitsTable(fits, {{"RA", "D", "deg"}, {"DEC", "D", "deg"}, {"HR", "1PJ(3)"}, {"Vmag", "E", "mag"}}, {});
+  CatalogDefinition def;
+  const TableImport imported = importTableDescription(FileSystem::real(), fits, std::nullopt, CatalogType::Stars, def);
+  EXPECT_TRUE(std::any_of(imported.notes.begin(), imported.notes.end(), [](const std::string& n) {
+    return n.starts_with("Column 3 (HR) is left out: it is of type 1PJ(3)");
+  })) << (imported.notes.empty() ? "" : imported.notes.back());
+  for (const FieldSlot& slot : def.fieldSlots) EXPECT_NE(slot.firstChar, 3);
 }
 
 }  // namespace

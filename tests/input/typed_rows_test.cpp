@@ -11,6 +11,7 @@
 #include "support/gzip.h"
 #include "support/temp_dir.h"
 #include "util/error.h"
+#include "util/interrupt.h"
 
 namespace mirdal {
 namespace {
@@ -189,12 +190,30 @@ TEST(TypedRows, HostileFilesEndWithTheirReason) {
       "<?xml version='1.0'?><!DOCTYPE VOTABLE [<!ENTITY a 'aaaaaaaaaa'><!ENTITY b '&a;&a;&a;&a;&a;&a;'>]>"
       "<VOTABLE><RESOURCE><TABLE><FIELD name='a' datatype='char' arraysize='*'/><DATA><TABLEDATA>"
       "<TR><TD>&b;</TD></TR></TABLEDATA></DATA></TABLE></RESOURCE></VOTABLE>";
+  std::string noBytes = fits;
+  noBytes.replace(noBytes.find("NAXIS1  =") + 10, 20, "                   0");
+  noBytes.replace(noBytes.find("NAXIS2  =") + 10, 20, "    1000000000000000");
+  noBytes.replace(noBytes.find("TFORM1  = 'D "), 13, "TFORM1  = '0A");
+  std::string fields = "<VOTABLE><RESOURCE><TABLE name='stars'>";
+  for (int i = 0; i <= 65536; ++i) fields += "<FIELD name='c' datatype='int'/>";
+  fields += "<DATA><TABLEDATA/></DATA></TABLE></RESOURCE></VOTABLE>";
+  // Made small by gzip: a value longer than expat may hold, and one TD longer than a cell may be.
+  const std::string longAttribute = testing::gzipped(
+      "<VOTABLE><RESOURCE><TABLE name='stars'><FIELD name='" + std::string(17 << 20, 'a') + "' datatype='int'/>");
+  const std::string longCell =
+      testing::gzipped(voTable("<TABLEDATA><TR><TD>1</TD><TD>2</TD><TD>" + std::string(17 << 20, 'x')));
   struct Case {
     const char* name;
     std::string bytes;
     const char* reason;
   };
   const Case cases[] = {
+      {"nobytes.fits", noBytes.substr(0, 2880 * 2), "declares 1000000000000000 rows of no bytes (NAXIS1 = 0)"},
+      {"fields.vot", fields, "line 1: the TABLE has 65537 FIELDs, more than the 65536 columns a table may have"},
+      {"negative.vot", voTable("<BINARY><STREAM encoding='base64'>AAAABz/4AAAAAAAA////+w==</STREAM></BINARY>"),
+       "row 1, column 3: a value of -5 elements: its count is negative"},
+      {"attribute.vot", longAttribute, "line 1: more than 16 MiB without the end of a tag, comment or text"},
+      {"cell.vot", longCell, "line 10: a TD holds more than 16 MB"},
       {"cut.fits", fits.substr(0, 2880 * 2 + 4000), "holds 4000 bytes of rows (500 rows): it is cut short or its NAXIS2 is wrong"},
       {"huge.fits", hugeRows, "declares 10000000000 rows of 8 bytes"},
       {"noend.fits", noEnd, "ends with END"},
@@ -234,6 +253,19 @@ TEST(TypedRows, HostileFilesEndWithTheirReason) {
   EXPECT_NE(errorOf([&] { openVoTable(dir.write("t.vot", voTable(kTableData)), "4"); })
                 .find("has no TABLE number 4 (it holds 2)"),
             std::string::npos);
+  // A stop request ends a read at its next block, as a file of blanks shows.
+  const std::string blanks = dir.write(
+      "blanks.vot", testing::gzipped(voTable("<TABLEDATA>" + std::string(8 << 20, ' ') + "</TABLEDATA>")));
+  const std::string gzFits = dir.write("valid.fits.gz", testing::gzipped(fits));
+  for (const std::string& path : {blanks, gzFits}) {
+    requestInterrupt();
+    const std::string message = errorOf([&] {
+      auto source = path == blanks ? openVoTable(path, "stars") : openFitsTable(path, "");
+      cellsOf(*source, allColumns(*source), 100);
+    });
+    detail::interruptFlag = false;
+    EXPECT_EQ(message, "Aborted by user") << path;
+  }
 }
 
 // The Bright Star Catalogue as common tools write it: the three files hold
