@@ -481,7 +481,9 @@ SkyPosition ConversionLoop::positionOf(const WholeLine& row) const {
     return detail::columnNumber(t.data(), t.data() + t.size(), slot.calcA, slot.calcB, 0.0,
                                 std::numeric_limits<double>::quiet_NaN());
   };
-  auto isMinus = [&](int position) { return row.text(position, slotColumns_[static_cast<std::size_t>(position)]) == "-"; };
+  auto isMinus = [&](int position) {
+    return row.text(position, slotColumns_[static_cast<std::size_t>(position)]) == "-";
+  };
   return positionFrom(number, isMinus, ratype_, dectype_, raCount_);
 }
 

@@ -39,7 +39,9 @@ void sortWholeFileInMemory(File& file, std::int64_t size, int recordLength, int 
   std::uint8_t* const gather = reinterpret_cast<std::uint8_t*>(spare + n);
   const std::size_t gatherBytes = std::max(kGather / length, std::size_t{1}) * length;
   readWhole(file, data, static_cast<std::size_t>(size));
-  auto key = [&](std::uint32_t i) { return orderedSmallInt(data + static_cast<std::int64_t>(i) * recordLength, keyOffset); };
+  auto key = [&](std::uint32_t i) {
+    return orderedSmallInt(data + static_cast<std::int64_t>(i) * recordLength, keyOffset);
+  };
   std::array<std::uint32_t, 256> lowCount{};
   std::array<std::uint32_t, 256> highCount{};
   for (std::int64_t i = 0; i < n; ++i) {

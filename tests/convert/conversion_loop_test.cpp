@@ -99,8 +99,8 @@ TEST(ConversionLoop, BatchesGiveWhatLineByLineGives) {
 // with one: over random number-like texts, some lines cut short, both give
 // the same catalog, positions in hours and in degrees.
 TEST(ConversionLoop, WholeLinesGiveWhatCheckedColumnsGive) {
-  const char* const texts[] = {"", "7", "-3", "+4.5", "59.99", ".5", "5.", "-.", "1e2", "x1", "1 2", "-", "  8", "0012.",
-                               "abc", "NaN", "-0", "Nm 12"};
+  const char* const texts[] = {"",  "7",   "-3", "+4.5", "59.99", ".5",  "5.", "-.", "1e2",
+                               "x1", "1 2", "-",  "  8",  "0012.", "abc", "NaN", "-0", "Nm 12"};
   std::mt19937 random(27);
   for (const auto& [ratype, dectype] : {std::pair{0, 0}, {3, 1}, {1, 2}}) {
     TempDir dir;
@@ -133,7 +133,8 @@ TEST(ConversionLoop, WholeLinesGiveWhatCheckedColumnsGive) {
     EXPECT_GT(batched.records, 100);
     EXPECT_GT(batched.rejected, 100);
     EXPECT_EQ(batched.indexRecords, single.indexRecords);
-    EXPECT_TRUE(testing::directoryContents(dir.path() / "batched") == testing::directoryContents(dir.path() / "single"));
+    EXPECT_TRUE(testing::directoryContents(dir.path() / "batched") ==
+                testing::directoryContents(dir.path() / "single"));
   }
 }
 
