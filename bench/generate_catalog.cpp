@@ -4,7 +4,7 @@
 //   generate_catalog --kind KIND --lines N --seed S --out CATALOG.txt
 //                    [--project FILE.prj] [--input-path PATH] [--output-dir DIR]
 //                    [--regions 50|184|732|9537] [--mrt FILE.mrt] [--reject-every K]
-//                    [--project-only]
+//                    [--project-only] [--rich]
 //
 //   KIND          stars, variables, doubles, nebulae or outlines
 //   --out         the catalog text, LF line ends
@@ -18,6 +18,11 @@
 //                 (right ascension above 360 degrees or declination beyond a
 //                 pole), which the build rejects
 //   --project-only  write the project file only
+//   --rich        stars only: a richer project on lines of the same width,
+//                 17 fields ticked beside the position (the lean one's 11, the
+//                 epoch, a second string and four numerics), the comment cut to
+//                 20 characters and always there, and an alternate name on
+//                 every line (two index names per star)
 //
 // The same arguments give the same bytes on a given platform. Positions are
 // uniform on the sphere so that every region receives records.
@@ -95,6 +100,21 @@ KindSpec starsSpec() {
   }, 199};
 }
 
+// The stars' columns up to the alternate name, then a 20-character comment,
+// the epoch, a second string and four numerics, on lines as wide as the lean
+// ones.
+KindSpec richStarsSpec() {
+  KindSpec s = starsSpec();
+  s.columns.back() = {107, 20, "Comments", "A20", "---", "Comm", "Comments"};
+  s.columns.push_back({128, 9, "Position Epoch (year)", "F9.3", "yr", "Epoch", "Epoch of the position"});
+  s.columns.push_back({138, 12, "String 2", "A12", "---", "Survey", "Survey name"});
+  s.columns.push_back({151, 8, "Numeric 1", "F8.3", "mag", "Jmag", "J magnitude"});
+  s.columns.push_back({160, 8, "Numeric 2", "F8.3", "mag", "Hmag", "H magnitude"});
+  s.columns.push_back({169, 8, "Numeric 3", "F8.3", "mag", "Kmag", "K magnitude"});
+  s.columns.push_back({178, 8, "Numeric 4", "F8.3", "mas", "e_pos", "Position error"});
+  return s;
+}
+
 KindSpec variablesSpec() {
   return {"variables", CatalogType::VariableStars, 1, 1, "syvr", "Synthetic variable stars", {
       {1, 10, "Catalog ID", "A10", "---", "ID", "Catalog identifier"},
@@ -165,8 +185,9 @@ KindSpec outlinesSpec() {
   }, 94};
 }
 
-KindSpec specOf(std::string_view kind) {
-  if (kind == "stars") return starsSpec();
+KindSpec specOf(std::string_view kind, bool rich) {
+  if (rich && kind != "stars") throw std::invalid_argument("--rich is for stars only");
+  if (kind == "stars") return rich ? richStarsSpec() : starsSpec();
   if (kind == "variables") return variablesSpec();
   if (kind == "doubles") return doublesSpec();
   if (kind == "nebulae") return nebulaeSpec();
@@ -343,7 +364,7 @@ class Generator {
 
 class StarsGenerator : public Generator {
  public:
-  using Generator::Generator;
+  StarsGenerator(const KindSpec& shape, std::uint64_t seed, bool rich) : Generator(shape, seed), rich_(rich) {}
   void make(std::int64_t i) override {
     Random& r = random_;
     line_.clear();
@@ -372,15 +393,24 @@ class StarsGenerator : public Generator {
       line_.fixed(14, roundScaled(r.uniform(-1.0, 1.0) * std::pow(r.uniform(), 3.0), 10000), 4);
     }
     if (!r.chance(0.30)) line_.fixed(15, roundScaled(0.2 * std::pow(r.uniform(), 4.0), 10000), 4);
-    if (!r.chance(0.40)) {
+    if (rich_ || !r.chance(0.40)) {
       char bd[32];
       int zone = static_cast<int>(std::clamp(p.dec, -89.0, 89.0));
       std::snprintf(bd, sizeof bd, "%c%02d %4d", p.dec < 0 ? '-' : '+', std::abs(zone),
                     1 + static_cast<int>(r.below(9999)));
       line_.text(16, bd);
     }
-    line_.comment(17, r, 0.5);
+    line_.comment(17, r, rich_ ? 0.0 : 0.5);
+    if (!rich_) return;
+    line_.fixed(18, 1990000 + r.below(30000), 3);
+    static constexpr std::array<std::string_view, 4> kSurveys = {"2MASS", "UCAC4", "Tycho-2", "Hipparcos"};
+    line_.text(19, r.pick(kSurveys));
+    for (int k = 0; k < 3; ++k) line_.fixed(20 + k, roundScaled(v - 0.4 * (k + 1) * bv, 1000), 3);
+    line_.fixed(23, r.below(200000), 3);
   }
+
+ private:
+  bool rich_;
 };
 
 class VariablesGenerator : public Generator {
@@ -534,9 +564,9 @@ class OutlinesGenerator : public Generator {
   double radius_ = 0;
 };
 
-std::unique_ptr<Generator> makeGenerator(const KindSpec& shape, std::uint64_t seed, std::int64_t lines) {
+std::unique_ptr<Generator> makeGenerator(const KindSpec& shape, std::uint64_t seed, std::int64_t lines, bool rich) {
   switch (shape.type) {
-    case CatalogType::Stars: return std::make_unique<StarsGenerator>(shape, seed);
+    case CatalogType::Stars: return std::make_unique<StarsGenerator>(shape, seed, rich);
     case CatalogType::VariableStars: return std::make_unique<VariablesGenerator>(shape, seed);
     case CatalogType::DoubleStars: return std::make_unique<DoublesGenerator>(shape, seed);
     case CatalogType::Nebulae: return std::make_unique<NebulaeGenerator>(shape, seed);
@@ -645,7 +675,8 @@ void writeProject(const KindSpec& shape, const std::string& path, const std::str
     if (fields.isString(position)) {
       int k = position - fields.firstFreePosition() + 1;
       d.setLabelOfPosition(position, std::string(c.label));
-      if (shape.type == CatalogType::Stars) d.altNames[static_cast<std::size_t>(k - 1)] = 1;
+      // The first string is the alternate name; the rich stars' second is not indexed.
+      if (shape.type == CatalogType::Stars && k == 1) d.altNames[static_cast<std::size_t>(k - 1)] = 1;
     }
   }
   if (!d.requiredFieldsTicked()) throw std::logic_error("a required field has no column");
@@ -659,7 +690,7 @@ const char* kUsage =
     "Usage: generate_catalog --kind KIND --lines N --seed S --out CATALOG.txt\n"
     "                        [--project FILE.prj] [--input-path PATH] [--output-dir DIR]\n"
     "                        [--regions 50|184|732|9537] [--mrt FILE.mrt] [--reject-every K]\n"
-    "                        [--project-only]\n"
+    "                        [--project-only] [--rich]\n"
     "KIND: stars, variables, doubles, nebulae, outlines\n";
 
 }  // namespace
@@ -671,6 +702,7 @@ int main(int argc, char** argv) {
   int regions = 732;
   long long rejectEvery = 50'000;
   bool projectOnly = false;
+  bool rich = false;
   try {
     for (int i = 1; i < argc; ++i) {
       std::string a = argv[i];
@@ -689,18 +721,19 @@ int main(int argc, char** argv) {
       else if (a == "--mrt") mrt = value();
       else if (a == "--reject-every") rejectEvery = std::stoll(value());
       else if (a == "--project-only") projectOnly = true;
+      else if (a == "--rich") rich = true;
       else if (a == "--help" || a == "-h") {
         std::fputs(kUsage, stdout);
         return 0;
       } else throw std::invalid_argument("unknown argument " + a);
     }
     if (kind.empty() || out.empty() || lines < 0) throw std::invalid_argument("--kind, --lines and --out are needed");
-    KindSpec shape = specOf(kind);
+    KindSpec shape = specOf(kind, rich);
     if (inputPath.empty()) inputPath = out;
     if (!project.empty()) writeProject(shape, project, inputPath, outputDir, regions);
     if (projectOnly) return 0;
 
-    auto generator = makeGenerator(shape, seed, lines);
+    auto generator = makeGenerator(shape, seed, lines, rich);
     generator->setRejectEvery(rejectEvery);
     Output text(out);
     std::unique_ptr<Output> table;

@@ -132,6 +132,20 @@ struct ConversionLoop::LineRow {
   }
 };
 
+struct ConversionLoop::WholeLine {
+  const char* line;
+
+  std::string_view text(int, Column fixed) const { return {line + fixed.start, fixed.length}; }
+  double number(const FieldPlan& f) const {
+    const char* const first = line + f.column.start;
+    return detail::columnNumber(first, first + f.column.length, f.calcA, f.calcB, f.missing);
+  }
+  std::int64_t scaled(const FieldPlan& f) const {
+    const char* const first = line + f.column.start;
+    return detail::scaledColumn(first, first + f.column.length, f.calcA, f.calcB, f.missing, f.scale, f.tenPower);
+  }
+};
+
 // A row of typed cells: numbers go into the record from the type the file
 // stores them in, without a text between; a number read as text (an
 // identifier) takes its shortest exact decimal form.
@@ -300,6 +314,14 @@ ConversionLoop::ConversionLoop(const CatalogDefinition& definition, const Record
   }
 
   for (int position = 0; position < fields.firstTypePosition(); ++position) readPositions_.push_back(position);
+  for (int position = 0; position < kSlotCount; ++position) {
+    const Column c = columnOf(def_.fieldSlots[static_cast<std::size_t>(position)]);
+    slotColumns_[static_cast<std::size_t>(position)] = c;
+  }
+  for (int position : readPositions_) {
+    const Column c = slotColumns_[static_cast<std::size_t>(position)];
+    if (c.length > 0) wholeLineLength_ = std::max(wholeLineLength_, c.start + c.length);
+  }
 
   // RA and DEC take the first eight bytes; every other byte must belong to a
   // field that writes its whole width on every line.
@@ -406,8 +428,6 @@ ConversionLoop::PlacedRow ConversionLoop::placeRow(std::string_view line, CellPl
 }
 
 void ConversionLoop::convertLines(Batch& batch, std::size_t from, std::size_t to, CellPlacer* placer) const {
-  const std::size_t recordLength = record_.size();
-  const std::size_t indexRoom = names_.size() * indexRecordLength_;
   // A table row's placer points only the slots that read a cell: the others
   // keep these.
   std::array<FieldSlot, kSlotCount> slots;
@@ -421,27 +441,50 @@ void ConversionLoop::convertLines(Batch& batch, std::size_t from, std::size_t to
       continue;
     }
     const std::string_view line = row.text;
-    const SkyPosition position =
-        computePosition(line, row.slots ? row.slots : def_.fieldSlots.data(), ratype_, dectype_, raCount_);
-    if (!position.valid) {
-      batch.regions[i] = 0;
-      batch.reasons[i] = reasonOf(position);
+    if (!row.slots && line.size() >= wholeLineLength_) {
+      const WholeLine whole{line.data()};
+      convertRow(batch, i, whole, positionOf(whole));
       continue;
     }
-    batch.regions[i] = findRegion_(position.dec, position.ra);
-    const LineRow cells{line, row.slots};
-    batch.cuts[i] = fillRecord(cells, batch.records.data() + i * recordLength, position.ra, position.dec);
-    if (names_.empty()) continue;
-    std::uint8_t where[8];
-    putSingle(where, position.ra);
-    putSingle(where + 4, position.dec);
-    std::uint8_t* out = batch.indexRecords.data() + i * indexRoom;
-    std::uint8_t count = 0;
-    for (const NameSource& src : names_) {
-      if (formIndexRecord(cells, src, where, out + count * indexRecordLength_)) ++count;
-    }
-    batch.names[i] = count;
+    const SkyPosition position =
+        computePosition(line, row.slots ? row.slots : def_.fieldSlots.data(), ratype_, dectype_, raCount_);
+    convertRow(batch, i, LineRow{line, row.slots}, position);
   }
+}
+
+template <typename Row>
+void ConversionLoop::convertRow(Batch& batch, std::size_t i, const Row& row, const SkyPosition& position) const {
+  if (!position.valid) {
+    batch.regions[i] = 0;
+    batch.reasons[i] = reasonOf(position);
+    return;
+  }
+  batch.regions[i] = findRegion_(position.dec, position.ra);
+  batch.cuts[i] = fillRecord(row, batch.records.data() + i * record_.size(), position.ra, position.dec);
+  if (names_.empty()) return;
+  std::uint8_t where[8];
+  putSingle(where, position.ra);
+  putSingle(where + 4, position.dec);
+  std::uint8_t* out = batch.indexRecords.data() + i * names_.size() * indexRecordLength_;
+  std::uint8_t count = 0;
+  for (const NameSource& src : names_) {
+    if (formIndexRecord(row, src, where, out + count * indexRecordLength_)) ++count;
+  }
+  batch.names[i] = count;
+}
+
+// computePosition on a whole line: the same columns, cut without a check.
+SkyPosition ConversionLoop::positionOf(const WholeLine& row) const {
+  auto number = [&](int position) {
+    const FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(position)];
+    const std::string_view t = row.text(position, slotColumns_[static_cast<std::size_t>(position)]);
+    return detail::columnNumber(t.data(), t.data() + t.size(), slot.calcA, slot.calcB, 0.0,
+                                std::numeric_limits<double>::quiet_NaN());
+  };
+  auto isMinus = [&](int position) {
+    return row.text(position, slotColumns_[static_cast<std::size_t>(position)]) == "-";
+  };
+  return positionFrom(number, isMinus, ratype_, dectype_, raCount_);
 }
 
 // Converts pieces of the batch until none is left; both threads run it.

@@ -15,6 +15,7 @@
 #include "input/cell_columns.h"
 #include "input/row_source.h"
 #include "convert/reject_log.h"
+#include "convert/sky_position.h"
 #include "catalog/catalog_definition.h"
 #include "catalog/mapping_tables.h"
 #include "output/catalog_files.h"
@@ -142,6 +143,9 @@ class ConversionLoop {
   // cells of a FITS or VOTable row. Each gives a field's text, number and
   // scaled number.
   struct LineRow;
+  // A fixed-column line at least wholeLineLength_ long: every column lies in
+  // it whole, so a field's text is its column with nothing to check.
+  struct WholeLine;
   struct TypedRow;
   // Returns the cut mask of the row: bit p set where the text of slot
   // position p was longer than its field.
@@ -212,6 +216,10 @@ class ConversionLoop {
   bool batching() const { return wholeRecord_; }
   void addToBatch(std::string_view line, std::int64_t lineNumber);
   void convertLines(Batch& batch, std::size_t from, std::size_t to, CellPlacer* placer) const;
+  // Line i of the batch from its row and position, as convertLines does it.
+  template <typename Row>
+  void convertRow(Batch& batch, std::size_t i, const Row& row, const SkyPosition& position) const;
+  SkyPosition positionOf(const WholeLine& row) const;
   void convertShare(Batch& batch, CellPlacer* placer);
   void handOn(Batch& batch);
   void endBatch();
@@ -228,6 +236,10 @@ class ConversionLoop {
   RegionFinder findRegion_;
   int ratype_, dectype_, raCount_;
   std::vector<FieldPlan> fields_;
+  // Fixed columns: the end of the last column read (a line this long or
+  // longer is a WholeLine), and the columns of the position's slots.
+  std::size_t wholeLineLength_ = 0;
+  std::array<Column, kSlotCount> slotColumns_{};
   std::vector<NameSource> names_;
   std::size_t nameLength_;
   // Every byte of a record is written by some field, so a record is put

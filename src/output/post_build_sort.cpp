@@ -1,7 +1,9 @@
 #include "output/post_build_sort.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "sort/compare_from.h"
@@ -13,37 +15,55 @@ namespace {
 
 // The records of `file` (opened for reading and writing, `size` bytes of
 // whole records) in the order of a stable sort by the 16-bit key at
-// `keyOffset`, written back over themselves: a counting sort over the keys
-// that occur gives each record its place, and the records are gathered in
-// that order through a buffer of kGather bytes. `memory` holds the file,
-// four bytes a record and the buffer (sortMemory).
+// `keyOffset`, written back over themselves: a stable radix sort of the
+// record numbers by the key's low byte, then by its high byte (skipped when
+// every key has the same one), gives each record its place, and the records
+// are gathered in that order through a buffer of kGather bytes. Its counts
+// take 256 entries a pass whatever the keys: a count per key value would
+// be cleared and summed over the whole range from the brightest magnitude
+// to the missing one's 99000 for every file. `memory` holds the file, eight
+// bytes a record and the buffer (sortMemory).
 constexpr std::size_t kGather = 1u << 20;
 
 std::size_t sortMemory(std::int64_t size, int recordLength) {
   const auto records = static_cast<std::size_t>(size / recordLength);
-  return (static_cast<std::size_t>(size) + 7) / 8 * 8 + 4 * records + std::max<std::size_t>(kGather, recordLength);
+  return (static_cast<std::size_t>(size) + 7) / 8 * 8 + 8 * records + std::max<std::size_t>(kGather, recordLength);
 }
 
 void sortWholeFileInMemory(File& file, std::int64_t size, int recordLength, int keyOffset, std::uint8_t* memory) {
   const std::int64_t n = size / recordLength;
   const auto length = static_cast<std::size_t>(recordLength);
   std::uint8_t* const data = memory;
-  auto* const order = reinterpret_cast<std::uint32_t*>(memory + (static_cast<std::size_t>(size) + 7) / 8 * 8);
-  std::uint8_t* const gather = reinterpret_cast<std::uint8_t*>(order + n);
+  auto* order = reinterpret_cast<std::uint32_t*>(memory + (static_cast<std::size_t>(size) + 7) / 8 * 8);
+  auto* spare = order + n;
+  std::uint8_t* const gather = reinterpret_cast<std::uint8_t*>(spare + n);
   const std::size_t gatherBytes = std::max(kGather / length, std::size_t{1}) * length;
   readWhole(file, data, static_cast<std::size_t>(size));
-  unsigned low = 0xFFFF;
-  unsigned high = 0;
+  auto key = [&](std::uint32_t i) {
+    return orderedSmallInt(data + static_cast<std::int64_t>(i) * recordLength, keyOffset);
+  };
+  std::array<std::uint32_t, 256> lowCount{};
+  std::array<std::uint32_t, 256> highCount{};
   for (std::int64_t i = 0; i < n; ++i) {
-    const unsigned k = orderedSmallInt(data + i * recordLength, keyOffset);
-    low = std::min(low, k);
-    high = std::max(high, k);
+    const unsigned k = key(static_cast<std::uint32_t>(i));
+    ++lowCount[k & 0xFF];
+    ++highCount[k >> 8];
   }
-  std::vector<std::int64_t> start(high - low + 2, 0);
-  for (std::int64_t i = 0; i < n; ++i) ++start[orderedSmallInt(data + i * recordLength, keyOffset) - low + 1];
-  for (std::size_t v = 1; v < start.size(); ++v) start[v] += start[v - 1];
-  for (std::int64_t i = 0; i < n; ++i)
-    order[start[orderedSmallInt(data + i * recordLength, keyOffset) - low]++] = static_cast<std::uint32_t>(i);
+  // Each pass is stable: from the order it is given into the other array.
+  auto pass = [&](std::array<std::uint32_t, 256>& count, int shift, const std::uint32_t* from, std::uint32_t* to) {
+    std::uint32_t sum = 0;
+    for (std::uint32_t& c : count) sum += std::exchange(c, sum);
+    for (std::int64_t i = 0; i < n; ++i) {
+      const std::uint32_t r = from ? from[i] : static_cast<std::uint32_t>(i);
+      to[count[(key(r) >> shift) & 0xFF]++] = r;
+    }
+  };
+  pass(lowCount, 0, nullptr, order);
+  const bool oneHighByte = std::count(highCount.begin(), highCount.end(), 0u) == 255;
+  if (!oneHighByte) {
+    pass(highCount, 8, order, spare);
+    std::swap(order, spare);
+  }
   file.seek(0);
   std::size_t filled = 0;
   for (std::int64_t i = 0; i < n; ++i) {

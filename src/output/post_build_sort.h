@@ -18,7 +18,7 @@ namespace mirdal {
 // Returns whether the file was rewritten.
 //
 // A region file up to `oneRunLimit` bytes is sorted in memory and written
-// back over itself (memory: the file's size and 4 bytes a record), which is
+// back over itself (memory: the file's size and 8 bytes a record), which is
 // only for a file that a failed build throws away, such as those of its
 // staging directory. A larger one goes through the sorter's runs of its size
 // bands and replaces the file in one step.

@@ -95,6 +95,49 @@ TEST(ConversionLoop, BatchesGiveWhatLineByLineGives) {
   EXPECT_TRUE(testing::directoryContents(dir.path() / "batched") == testing::directoryContents(dir.path() / "single"));
 }
 
+// Whole lines are cut without a check per column, lines converted one by one
+// with one: over random number-like texts, some lines cut short, both give
+// the same catalog, positions in hours and in degrees.
+TEST(ConversionLoop, WholeLinesGiveWhatCheckedColumnsGive) {
+  const char* const texts[] = {"",  "7",   "-3", "+4.5", "59.99", ".5",  "5.", "-.", "1e2",
+                               "x1", "1 2", "-",  "  8",  "0012.", "abc", "NaN", "-0", "Nm 12"};
+  std::mt19937 random(27);
+  for (const auto& [ratype, dectype] : {std::pair{0, 0}, {3, 1}, {1, 2}}) {
+    TempDir dir;
+    CatalogDefinition def = testing::decimalStars("Wh", {}, 1, "");
+    def.setRaType(ratype);
+    def.setDecType(dectype);
+    def.resetSlots();
+    def.settings.index = def.settings.altindex = true;
+    def.altNames[0] = 1;
+    const int first = def.fields().firstTypePosition(), free = def.fields().firstFreePosition();
+    std::vector<int> read;  // every type field (ID and comment 20 bytes), String 1 and Numeric 1, 9 bytes apart
+    for (int p = 0; p < free; ++p) read.push_back(p);
+    read.insert(read.end(), {free, free + 10});
+    for (std::size_t k = 0; k < read.size(); ++k) setSlot(def, read[k], 1 + 9 * static_cast<int>(k), 8);
+    setSlot(def, first, 200, 20);
+    setSlot(def, first + 10, 221, 20);
+    std::string text;
+    for (int i = 0; i < 3000; ++i) {
+      std::string line(241, ' ');
+      for (std::size_t k = 0; k < read.size(); ++k) {
+        const std::string t = read[k] < first && random() % 8 ? std::to_string(random() % 60) : texts[random() % 18];
+        line.replace(9 * k + (random() % 2 ? 0 : 8 - t.size()), t.size(), t);
+      }
+      line.replace(200, 8, "Nm " + std::to_string(random() % 99999));
+      text += line.substr(0, random() % 3 ? line.size() : random() % line.size()) + "\n";
+    }
+    def.settings.inputfiles = {dir.write("random.txt", text)};
+    const ConversionCounters batched = convert(def, dir.str() + "/random.txt", dir.str() + "/batched", false);
+    const ConversionCounters single = convert(def, dir.str() + "/random.txt", dir.str() + "/single", true);
+    EXPECT_GT(batched.records, 100);
+    EXPECT_GT(batched.rejected, 100);
+    EXPECT_EQ(batched.indexRecords, single.indexRecords);
+    EXPECT_TRUE(testing::directoryContents(dir.path() / "batched") ==
+                testing::directoryContents(dir.path() / "single"));
+  }
+}
+
 // Under every line-end setting an empty file has no line (nothing refused,
 // no reject log), and a last line without its line end is a line.
 TEST(ConversionLoop, EmptyFileHasNoLineAndLastLineNeedsNoEnd) {
