@@ -157,10 +157,13 @@ int saveImportedProject(const ReadMeRequest& request, const std::optional<std::s
     notes.push_back(std::move(note));
   // What the build of the project would refuse in these settings is refused
   // now, before a project is written; the checks are the build's own.
-  if (const char* why = mirdal::shortNameProblem(s.shortname))
-    throw mirdal::Error(std::string(why) + ": \"" + s.shortname + "\"");
+  if (const char* why = mirdal::shortNameProblem(s.shortname)) {
+    const std::string text = std::string(why) + ": \"" + s.shortname + "\"";
+    if (request.import.shortName) throw mirdal::UsageError(text);
+    throw mirdal::Error(text + "; give another with --short-name");
+  }
   if (std::optional<std::string> why = mirdal::tableChoiceProblem(s.format, request.table))
-    throw mirdal::Error("--table \"" + request.table + "\": " + *why);
+    throw mirdal::UsageError("--table \"" + request.table + "\": " + *why);
   mirdal::saveProject(request.save, definition);
   printProject(request.save, definition, notes);
   const std::vector<std::string> missing = mirdal::missingRequiredEntries(definition);
@@ -616,6 +619,9 @@ int writeProjectOnly(const Options& o, const char* from, const char* option, con
   installStopHandlers();
   try {
     return write(o.haveOutput ? std::optional<std::string>(o.output) : std::nullopt);
+  } catch (const mirdal::UsageError& e) {
+    std::cerr << "mirdal-build: " << e.what() << "\n";
+    return 2;
   } catch (const std::exception& e) {
     std::cerr << "mirdal-build: " << e.what() << "\n";
     return failureStatus();

@@ -14,7 +14,7 @@ namespace {
 constexpr int kRegionCounts[] = {50, 184, 732, 9537};
 
 [[noreturn]] void refuse(std::string_view option, const std::string& value, const std::string& why) {
-  throw Error(std::string(option) + " \"" + value + "\": " + why);
+  throw UsageError(std::string(option) + " \"" + value + "\": " + why);
 }
 
 double finiteNumber(std::string_view option, const std::string& value) {

@@ -13,6 +13,14 @@ class Error : public std::runtime_error {
 };
 
 // The user pressed Abort; the build stops at its next checkpoint.
+// A value given on the command line that the program cannot take (an
+// option's value out of its list, a name it refuses): the caller's mistake,
+// which a command-line program reports as a usage error.
+class UsageError : public Error {
+ public:
+  using Error::Error;
+};
+
 class AbortError : public Error {
  public:
   AbortError() : Error("Aborted by user") {}

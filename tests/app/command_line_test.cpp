@@ -52,20 +52,32 @@ TEST(CommandLine, HelpAndVersionEndAtOnce) {
   }
 }
 
-// Exit statuses as shells expect them (a stopped build's are checked with
-// its signals): a message rather than Qt's abort for a wizard without
-// display.
+// Exit statuses as shells expect them (a stopped build's, 128 plus the
+// signal, are checked with its signals): 2 for any value of the command
+// line the program refuses, and a message rather than Qt's abort for a
+// wizard without display.
 TEST(CommandLine, ExitStatusesFollowTheConventions) {
   TempDir dir;
-  const std::string wizard = kBin + "/mirdal";
-  if (fs::exists(wizard)) {
-    const testing::ChildOutcome r =
-        ChildProcess("/usr/bin/env", {"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM", wizard},
-                     dir.str(), "wizard")
-            .wait();
+  const std::string input = dir.write("in.csv", "RAdeg,DEdeg,name,Vmag\n10.5,20.25,a,5\n");
+  const std::string save = dir.str() + "/p.prj";
+  const std::string build = kBin + "/mirdal-build";
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    const char* says;
+  } cases[] = {
+      {{"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM", kBin + "/mirdal"}, 1, "no display"},
+      {{build, "--input", input, "--type", "stars", "--save", save, "--short-name", "A/B"}, 2, "--short-name \"A/B\""},
+      {{build, "--input", input, "--type", "stars", "--save", save, "--regions", "100"}, 2, "--regions \"100\""},
+      {{build, "--input", input, "--type", "stars", "--save", save, "--short-name", "Ok"}, 0, ""},
+  };
+  for (const auto& c : cases) {
+    if (!fs::exists(c.args.back()) && c.status == 1) continue;  // the wizard is not built without Qt
+    const testing::ChildOutcome r = ChildProcess("/usr/bin/env", c.args, dir.str(), "run").wait();
+    SCOPED_TRACE(c.args[c.args.size() - 2] + " " + c.args.back());
     EXPECT_TRUE(r.exited);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(contains(r.err, "no display") && contains(r.err, "mirdal-build")) << r.err;
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_TRUE(contains(r.err, c.says)) << r.err;
   }
 }
 

@@ -128,9 +128,9 @@ TEST(TableImportCli, HostileTablesAreWrittenOrRefusedWithTheReason) {
        "the columns left that hold numbers: x (column 1), y (column 2)", true},
       {"zstd", "t.csv.zst", "\x28\xB5\x2F\xFD\x04", {}, 1, "t.csv.zst\" is compressed with zstd", false},
       // What the build of the project would refuse is refused before it is written.
-      {"short name of a hidden file", "t.csv", "RAdeg,DEdeg,Vmag\n1.5,2.5,3.5\n", {"--short-name", "."}, 1,
+      {"short name of a hidden file", "t.csv", "RAdeg,DEdeg,Vmag\n1.5,2.5,3.5\n", {"--short-name", "."}, 2,
        "--short-name \".\": The catalog short name cannot start with \".\"", false},
-      {"table of a CSV file", "t.csv", "RAdeg,DEdeg,Vmag\n1.5,2.5,3.5\n", {"--table", "2"}, 1,
+      {"table of a CSV file", "t.csv", "RAdeg,DEdeg,Vmag\n1.5,2.5,3.5\n", {"--table", "2"}, 2,
        "--table \"2\": a table is chosen in FITS and VOTable files only, not in a file of form csv", false},
       {"table number with a leading zero", "t.vot", kVoTable, {"--table", "01"}, 2,
        "--table \"01\": \"01\" is no table number: tables are numbered 1 to 999999, without leading zeros", false},
