@@ -16,7 +16,6 @@ namespace mirdal {
 namespace {
 
 constexpr auto isDigit = isAsciiDigit;
-constexpr auto isUpper = isAsciiUpper;
 constexpr auto isLetter = isAsciiLetter;
 
 // A byte number of a table row: 1 to 7 digits, 1..kMaxSlotValue.
