@@ -100,6 +100,22 @@ int truncIndex(long double x, int last) {
   return static_cast<int>(x);
 }
 
+// truncIndex of a quotient, taken from its double `approx` when that is
+// more than kMargin from every integer, else from `exact()`, the quotient in
+// long double as regionNumber computes it. Every quotient here is below 50
+// (dec + 90 over a zone height, a right ascension over a column width, a
+// row or column within a large region); the double and the long double
+// quotient each lie within 1e-13 of the exact one, so away from an integer
+// they truncate alike, and only the rare quotient close to an edge pays for
+// the long double division.
+constexpr double kMargin = 1e-9;
+template <typename Exact>
+[[gnu::always_inline]] inline int truncQuotient(double approx, int last, const Exact& exact) {
+  const double fraction = approx - std::floor(approx);
+  if (fraction > kMargin && fraction < 1 - kMargin) return truncIndex(approx, last);
+  return truncIndex(exact(), last);
+}
+
 [[noreturn]] void throwInvalidScheme(int scheme) {
   throw Error("Invalid number of files : " + std::to_string(scheme));
 }
@@ -219,6 +235,7 @@ RegionFinder::RegionFinder(int scheme) : scheme_(scheme) {
   if (scheme == 1) return;
   std::span<const RegionZone> zones = zoneTable(scheme);
   height_ = zoneHeight(scheme);
+  heightDouble_ = zoneHeight(scheme);
   last_ = static_cast<int>(zones.size()) - 1;
   for (int z = 0; z <= last_ + 1; ++z) {
     Zone& zone = zones_[static_cast<std::size_t>(z)];
@@ -227,6 +244,7 @@ RegionFinder::RegionFinder(int scheme) : scheme_(scheme) {
     zone.count = zones[static_cast<std::size_t>(z)].count;
     zone.first = zones[static_cast<std::size_t>(z)].first;
     zone.width = 360.0L / zone.count;
+    zone.widthDouble = 360.0 / zone.count;
     zone.equatorEdge = z >= 12 ? -90.0 + 7.5 * (z) : -90.0 + 7.5 * (z + 1);
   }
   if (scheme != 9537) return;
@@ -246,18 +264,23 @@ RegionFinder::RegionFinder(int scheme) : scheme_(scheme) {
 int RegionFinder::operator()(double dec, double ra) const {
   if (scheme_ == 1) return 1;
   // The steps and the precision of regionNumber, with its constants looked up.
-  int z = truncIndex((static_cast<long double>(dec) + 90.0L) / height_, last_);
+  int z = truncQuotient((dec + 90.0) / heightDouble_, last_,
+                        [&] { return (static_cast<long double>(dec) + 90.0L) / height_; });
   if (z > 0 && dec < zones_[static_cast<std::size_t>(z)].lowerEdge) --z;
   if (z < last_ && dec >= zones_[static_cast<std::size_t>(z + 1)].lowerEdge) ++z;
   const Zone& zone = zones_[static_cast<std::size_t>(z)];
-  const int j = truncIndex(ra / zone.width, zone.count - 1);
+  const int j = truncQuotient(ra / zone.widthDouble, zone.count - 1, [&] { return ra / zone.width; });
   if (scheme_ != 9537) return zone.first + j;
 
   const Large& l = large_[static_cast<std::size_t>(zone.first + j)];
   const int n = l.n;
-  const int row = truncIndex(std::fabs(static_cast<long double>(dec) - zone.equatorEdge) /
-                                 rowHeight_[static_cast<std::size_t>(n)], n - 1);
-  const int column = truncIndex((static_cast<long double>(ra) - l.columnStart) / l.smallWidth, n - 1);
+  const double rowHeight = rowHeight_[static_cast<std::size_t>(n)];
+  const int row = truncQuotient(std::fabs(dec - zone.equatorEdge) / rowHeight, n - 1, [&] {
+    return std::fabs(static_cast<long double>(dec) - zone.equatorEdge) / rowHeight;
+  });
+  const int column = truncQuotient((ra - l.columnStart) / l.smallWidth, n - 1, [&] {
+    return (static_cast<long double>(ra) - l.columnStart) / l.smallWidth;
+  });
   return l.firstSmall + row * n + column;
 }
 

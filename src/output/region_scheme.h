@@ -60,6 +60,7 @@ class RegionFinder {
  private:
   struct Zone {
     long double width;  // 360 / count, the column width
+    double widthDouble; // the same, rounded to a double
     double lowerEdge;   // -90 + z * h
     double equatorEdge; // 9537: the edge nearer the equator
     int count;
@@ -74,6 +75,7 @@ class RegionFinder {
   int scheme_;
   int last_ = 0;
   long double height_ = 0;
+  double heightDouble_ = 0;
   std::array<Zone, 25> zones_{};  // [z + 1].lowerEdge is zone z's upper edge
   std::array<double, 5> rowHeight_{};  // 9537: 7.5 / n rounded to a double, by n
   std::array<Large, 733> large_{};     // 9537: by large region number
