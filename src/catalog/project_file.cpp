@@ -577,10 +577,7 @@ void saveProject(const std::string& path, const CatalogDefinition& definition, F
     file->write(text.data(), text.size());
     file->sync();
     file->close();
-    if (fs.kind(path) == FileKind::Regular) {
-      errno = 0;
-      if (!fs.link(path, oldPart)) copyFile(fs, path, oldPart);
-    }
+    if (fs.kind(path) == FileKind::Regular && !fs.link(path, oldPart)) copyFile(fs, path, oldPart);
   } catch (const Error& e) {
     discard();
     throw Error(failure + ": " + e.what());

@@ -71,6 +71,19 @@ CatalogDefinition tableStars(const std::string& file, TableForm form, const std:
   return def;
 }
 
+// Stars of a table whose columns ra, dec, id (8 bytes) and mag are found by name.
+CatalogDefinition namedColumnStars(const std::string& file, TableForm form, const std::string& out) {
+  CatalogDefinition def = testing::decimalStars("tst", {file}, 1, out);
+  def.settings.longname = "test";
+  def.settings.format = form;
+  const char* names[] = {"ra", "dec", "id", "mag"};
+  for (int p = 0; p < 4; ++p) {
+    setSlot(def, p, p + 1, p == 2 ? 8 : 1);
+    def.fieldNames[static_cast<std::size_t>(p)] = names[p];
+  }
+  return def;
+}
+
 TEST(TableForms, SharedFormsBuildTheStarsOfTheFixedColumns) {
   if (!std::filesystem::exists(kData + "/formats/bsc5.csv")) GTEST_SKIP() << "no shared data";
   TempDir dir;
@@ -143,15 +156,8 @@ TEST(TableForms, RowsOfDelimitedFiles) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
-    CatalogDefinition def = testing::decimalStars("tst", {dir.write("t.txt", c.text)}, 1, dir.str() + "/out");
-    def.settings.longname = "test";
-    def.settings.format = c.form;
+    CatalogDefinition def = namedColumnStars(dir.write("t.txt", c.text), c.form, dir.str() + "/out");
     def.settings.headerrow = true;
-    const char* names[] = {"ra", "dec", "id", "mag"};
-    for (int p = 0; p < 4; ++p) {
-      setSlot(def, p, p + 1, p == 2 ? 8 : 1);
-      def.fieldNames[static_cast<std::size_t>(p)] = names[p];
-    }
     RecordingUi ui;
     std::string error;
     BuildResult r;
@@ -191,15 +197,8 @@ TEST(TableForms, RejectedRowsAreCountedByReason) {
   const std::string path = dir.write("t.csv",
                                      "ra,dec,id,mag\n400,20,a,1\nx,20,b,1\n0,0,c,1\nnull,20,d,1\n9,20,e\n"
                                      "500,20,f,1\n10,20,g,1\n10,20,\"open,5\n");
-  CatalogDefinition def = testing::decimalStars("tst", {path}, 1, dir.str() + "/out");
-  def.settings.longname = "test";
-  def.settings.format = TableForm::Csv;
+  CatalogDefinition def = namedColumnStars(path, TableForm::Csv, dir.str() + "/out");
   def.settings.headerrow = true;
-  const char* names[] = {"ra", "dec", "id", "mag"};
-  for (int p = 0; p < 4; ++p) {
-    setSlot(def, p, p + 1, p == 2 ? 8 : 1);
-    def.fieldNames[static_cast<std::size_t>(p)] = names[p];
-  }
   RecordingUi ui;
   const BuildResult r = BuildPipeline(ui).run(def);
   EXPECT_EQ(r.recordsWritten, 1);
@@ -237,14 +236,7 @@ TEST(TableForms, MissingValuesOfAVoTable) {
       "<FIELD name='dec' datatype='double'/><FIELD name='id' datatype='char' arraysize='*'/>"
       "<FIELD name='mag' datatype='float'><VALUES null='-99'/></FIELD><DATA><TABLEDATA>\n" +
           rows + "</TABLEDATA></DATA></TABLE></RESOURCE></VOTABLE>\n");
-  CatalogDefinition def = testing::decimalStars("tst", {path}, 1, dir.str() + "/out");
-  def.settings.longname = "test";
-  def.settings.format = TableForm::VoTable;
-  const char* names[] = {"ra", "dec", "id", "mag"};
-  for (int p = 0; p < 4; ++p) {
-    setSlot(def, p, p + 1, p == 2 ? 8 : 1);
-    def.fieldNames[static_cast<std::size_t>(p)] = names[p];
-  }
+  CatalogDefinition def = namedColumnStars(path, TableForm::VoTable, dir.str() + "/out");
   RecordingUi ui;
   const BuildResult r = BuildPipeline(ui).run(def);
   EXPECT_EQ(r.recordsWritten, 5);
