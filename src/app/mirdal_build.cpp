@@ -271,15 +271,16 @@ class TerminalUi : public mirdal::BuildUi {
   void setStageCaption(const std::string& text) override {
     stage_ = text;
     for (int k = 0; k < kStageCount; ++k)
-      if (text.rfind(kStageCaptions[k], 0) == 0) stageIndex_ = k;
+      if (text == kStageCaptions[k]) stageIndex_ = k;
+    // "Convert catalog file <path>": one more file begun.
+    if (text.starts_with(mirdal::stage_caption::kConvertFile)) {
+      stageIndex_ = kConversionStage;
+      ++filesBegun_;
+      pos_ = 0;
+    }
     if (stageIndex_ == kConversionStage && !converting_) {
       converting_ = true;
       conversionStart_ = std::chrono::steady_clock::now();
-    }
-    // "Convert catalog file <path>": one more file begun.
-    if (text.rfind(kFileCaption, 0) == 0) {
-      ++filesBegun_;
-      pos_ = 0;
     }
     draw(true);
   }
@@ -318,14 +319,14 @@ class TerminalUi : public mirdal::BuildUi {
     return out;
   }
 
-  // The stages in the order a build runs them, by the start of their
-  // captions, with the share of a build's time each takes as a rule.
+  // The stages in the order a build runs them, by their captions, with the
+  // share of a build's time each takes as a rule.
   static constexpr int kStageCount = 6;
   static constexpr int kConversionStage = 2;
-  static constexpr const char* kStageCaptions[kStageCount] = {"Create header", "Create files", "Convert catalog file",
-                                                              "Close files", "Sorting files by magnitude",
-                                                              "Sorting the index file"};
-  static constexpr const char* kFileCaption = "Convert catalog file ";
+  static constexpr const char* kStageCaptions[kStageCount] = {
+      mirdal::stage_caption::kCreateHeader, mirdal::stage_caption::kCreateFiles,
+      mirdal::stage_caption::kConvertFiles, mirdal::stage_caption::kCloseFiles,
+      mirdal::stage_caption::kMagnitudeSort, mirdal::stage_caption::kIndexSort};
   static constexpr double kStageShare[kStageCount] = {0.0, 0.02, 0.70, 0.03, 0.15, 0.10};
 
   // The whole build's part done, 0..1: the stages before this one, and this

@@ -128,11 +128,11 @@ class BuildPipeline::Run {
 // repainted and pending window messages run (when a click on Abort is
 // seen). The index sort sets its own.
 const BuildPipeline::Run::Stage BuildPipeline::Run::kStages[] = {
-    {"Create header", 4, 0, false, &Run::always, &Run::header, &StageTimes::header},
-    {"Create files", 0, 1, true, &Run::always, &Run::createFiles, &StageTimes::files},
-    {"Convert catalog files", 0, 2, false, &Run::always, &Run::convert, &StageTimes::conversion},
-    {"Close files", 4, 3, true, &Run::always, &Run::closeFiles, &StageTimes::closing},
-    {"Sorting files by magnitude", 0, 4, true, &Run::sortsByMagnitude, &Run::sortByMagnitude,
+    {stage_caption::kCreateHeader, 4, 0, false, &Run::always, &Run::header, &StageTimes::header},
+    {stage_caption::kCreateFiles, 0, 1, true, &Run::always, &Run::createFiles, &StageTimes::files},
+    {stage_caption::kConvertFiles, 0, 2, false, &Run::always, &Run::convert, &StageTimes::conversion},
+    {stage_caption::kCloseFiles, 4, 3, true, &Run::always, &Run::closeFiles, &StageTimes::closing},
+    {stage_caption::kMagnitudeSort, 0, 4, true, &Run::sortsByMagnitude, &Run::sortByMagnitude,
      &StageTimes::magnitudeSort},
     {nullptr, 0, 0, false, &Run::hasIndex, &Run::sortIndex, &StageTimes::indexSort},
 };
@@ -181,7 +181,7 @@ void BuildPipeline::Run::convert() {
   ui_.setOverallMaximum(static_cast<std::int64_t>(inputs_.size()));
   int f = 0;
   for (const std::string& path : inputs_) {
-    ui_.setStageCaption("Convert catalog file " + path);
+    ui_.setStageCaption(stage_caption::kConvertFile + path);
     ui_.setOverallPosition(++f);
     ui_.repaint();
     loop.convertFile(
@@ -276,7 +276,7 @@ void BuildPipeline::Run::sortIndex() {
   if (!sorter_) sorter_.emplace(fs_, work_ + "SorTemp.mkw");
   ui_.setStageMaximum(2);
   ui_.setStagePosition(1);
-  ui_.setStageCaption("Sorting the index file ");
+  ui_.setStageCaption(stage_caption::kIndexSort);
   ui_.setItemCaption("");
   ui_.processEvents();
   if (!indexDone_) finishIndex(*sorter_, work_ + "sort.out");

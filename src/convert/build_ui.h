@@ -5,6 +5,18 @@
 
 namespace mirdal {
 
+// The captions the build gives its stages (Label1), in the order it runs
+// them; a front end that tells the stages apart goes by them.
+namespace stage_caption {
+inline constexpr char kCreateHeader[] = "Create header";
+inline constexpr char kCreateFiles[] = "Create files";
+inline constexpr char kConvertFiles[] = "Convert catalog files";
+inline constexpr char kConvertFile[] = "Convert catalog file ";  // followed by the file's path
+inline constexpr char kCloseFiles[] = "Close files";
+inline constexpr char kMagnitudeSort[] = "Sorting files by magnitude";
+inline constexpr char kIndexSort[] = "Sorting the index file ";
+}  // namespace stage_caption
+
 // What a build needs from the person running it: the progress window with its
 // two captions and two bars, message boxes and the confirmation question.
 // The wizard implements it with its windows, the command line with stderr,
