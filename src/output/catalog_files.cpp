@@ -3,12 +3,18 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include "output/region_scheme.h"
 #include "sort/fix_rec_sort.h"
 #include "util/error.h"
+#include "util/threads.h"
 
 namespace mirdal {
 
@@ -30,6 +36,75 @@ bool mayKeepOpen(std::size_t files) {
   return limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= static_cast<rlim_t>(files) + kSpare;
 }
 }  // namespace
+
+// Sorts and writes one index run at a time, on its own thread.
+class CatalogFiles::RunWriter {
+ public:
+  RunWriter() : thread_(threadWithoutStopSignals([this] { run(); })) {}
+  ~RunWriter() {
+    {
+      const std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+  }
+  RunWriter(const RunWriter&) = delete;
+  RunWriter& operator=(const RunWriter&) = delete;
+
+  // After wait(): the run of `records` records at `data` goes to `file`.
+  void post(std::uint8_t* data, std::int64_t records, int recordLength, const TextFromCompare& compare, File& file) {
+    {
+      const std::lock_guard lock(mutex_);
+      job_ = Job{data, records, recordLength, &compare, &file};
+      busy_ = true;
+    }
+    wake_.notify_one();
+  }
+  // Waits for the run posted last; throws its failure once.
+  void wait() {
+    std::unique_lock lock(mutex_);
+    done_.wait(lock, [&] { return !busy_; });
+    if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+  }
+
+ private:
+  struct Job {
+    std::uint8_t* data;
+    std::int64_t records;
+    int recordLength;
+    const TextFromCompare* compare;
+    File* file;
+  };
+  void run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [&] { return busy_ || stop_; });
+      if (!busy_) return;
+      const Job job = job_;
+      lock.unlock();
+      std::exception_ptr error;
+      try {
+        writeStablySorted(job.data, job.records, job.recordLength, *job.compare, *job.file);
+      } catch (...) {
+        error = std::current_exception();
+      }
+      lock.lock();
+      error_ = error;
+      busy_ = false;
+      done_.notify_one();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable done_;
+  Job job_{};
+  bool busy_ = false;
+  bool stop_ = false;
+  std::exception_ptr error_;
+  std::thread thread_;  // last: it starts running in the constructor
+};
 
 CatalogFiles::CatalogFiles(FileSystem& fs, std::string outputDirectory, const RecordLayout& layout, bool append,
                            std::size_t memoryBudget)
@@ -118,7 +193,37 @@ void CatalogFiles::sortIndexRuns(std::size_t runBytes, TextFromCompare compare) 
   indexCompare_ = compare;
 }
 
+void CatalogFiles::waitForIndexRun() {
+  if (runWriter_) runWriter_->wait();
+}
+
+bool CatalogFiles::handOnIndexRun() {
+  if (runsWrittenHere_) return false;
+  if (!runWriter_) {
+    // A file system whose files may not be written from two threads, or no
+    // thread to be had: the caller writes every run.
+    runsWrittenHere_ = !fs_.threadSafe();
+    if (runsWrittenHere_) return false;
+    try {
+      runWriter_ = std::make_unique<RunWriter>();
+    } catch (const std::system_error&) {
+      runsWrittenHere_ = true;
+      return false;
+    }
+  }
+  waitForIndexRun();  // the run before, whose buffer is taken back
+  if (spareIndex_.capacity < index_.capacity) resize(spareIndex_, index_.capacity);
+  std::swap(index_, spareIndex_);
+  const auto records = static_cast<std::int64_t>(spareIndex_.size / indexRecordLength_);
+  spareIndex_.size = 0;
+  indexRuns_.push_back(records);
+  runWriter_->post(spareIndex_.data.get(), records, static_cast<int>(indexRecordLength_), indexCompare_, *indexFile_);
+  return true;
+}
+
 void CatalogFiles::flushIndex() {
+  // The run the writer has goes to the file first.
+  waitForIndexRun();
   if (index_.size == 0) return;
   // Index records without an index file (never asked for) are dropped.
   if (indexFile_) {
@@ -141,6 +246,7 @@ void CatalogFiles::makeIndexRoom() {
       resize(index_, std::min(indexRunBytes_, doubled / indexRecordLength_ * indexRecordLength_));
       if (index_.capacity - index_.size >= indexRecordLength_) return;
     }
+    if (indexFile_ && handOnIndexRun()) return;
     flushIndex();
     return;
   }
@@ -214,12 +320,19 @@ void CatalogFiles::closeIndex() {
     auto index = std::move(indexFile_);
     index->close();
   }
+  runWriter_.reset();
+  spareIndex_.data.reset();
+  spareIndex_.capacity = 0;
   index_.data.reset();
   index_.capacity = 0;
   index_.size = 0;
 }
 
 void CatalogFiles::abandon() noexcept {
+  try {
+    waitForIndexRun();  // the writer is done with the index file and the run
+  } catch (...) {
+  }
   for (Buffer& b : regions_) b.size = 0;
   buffered_ = 0;
   for (auto& file : openRegions_) {

@@ -86,6 +86,11 @@ class CatalogFiles {
   // only need merging (indexRuns()). Not in append mode, where the index
   // file starts with the earlier catalog's names: there it is written in
   // input order, as without this call.
+  //
+  // A full run is sorted and written on a thread of its own while the next
+  // one fills (twice a run's memory, and its copy while it is sorted); the
+  // writes stay in run order, and a failed one is thrown by the call that
+  // hands on the next run or by closeIndex().
   void sortIndexRuns(std::size_t runBytes, TextFromCompare compare);
   // Whether the index file is being written as sorted runs, and the number
   // of records of each run written so far.
@@ -129,6 +134,12 @@ class CatalogFiles {
   void flushRegions();
   void flushRegion(int region);
   void flushIndex();
+  // Hands the full run in index_ to the run writer and takes its spare
+  // buffer to fill; false when the caller is to write it.
+  bool handOnIndexRun();
+  // Waits until the run writer has written the run it was given, if any,
+  // and throws its failure.
+  void waitForIndexRun();
 
   FileSystem& fs_;
   std::string dir_;
@@ -149,6 +160,10 @@ class CatalogFiles {
   std::size_t indexRunBytes_ = 0;  // 0: the index is written in input order
   TextFromCompare indexCompare_{};
   std::vector<std::int64_t> indexRuns_;
+  class RunWriter;
+  std::unique_ptr<RunWriter> runWriter_;  // from the first full run on
+  bool runsWrittenHere_ = false;          // by the caller: no thread may write (see handOnIndexRun)
+  Buffer spareIndex_;                     // the run the writer has, or had
 };
 
 }  // namespace mirdal

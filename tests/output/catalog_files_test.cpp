@@ -8,7 +8,12 @@
 #include <map>
 #include <string>
 
+#include <random>
+
+#include "output/post_build_sort.h"
 #include "support/catalog_checks.h"
+#include "support/error_of.h"
+#include "support/faulty_file_system.h"
 #include "support/temp_dir.h"
 #include "util/error.h"
 
@@ -16,6 +21,8 @@ namespace mirdal {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::errorOf;
+using testing::FaultyFileSystem;
 using testing::le32;
 using testing::TempDir;
 
@@ -149,6 +156,49 @@ TEST(CatalogFiles, RecordsPutTogetherInPlaceReachTheFileOnlyWhenCommitted) {
   EXPECT_EQ(dir.read("ab05.dat"), "first  12345second 12345third  12345");
   EXPECT_EQ(dir.read("ab06.dat"), "other  12345");
   EXPECT_EQ(dir.read("ab.idx"), "name one    ");
+}
+
+// Index runs sorted and written on a thread of their own give the file that
+// the caller's own writes give, and a write of theirs that fails is thrown.
+TEST(CatalogFiles, IndexRunsWrittenBesideGiveTheSameFileOrFail) {
+  TempDir dir;
+  CatalogDefinition def;
+  def.settings.shortname = "Ab";
+  def.fieldSlots[7].length = 4;  // ID, for an index
+  def.setTicked(7, true);
+  const RecordLayout layout = buildRecordLayout(def);
+  std::mt19937 random(3);
+  std::vector<std::string> records(500);
+  for (std::string& r : records) {
+    for (int i = 0; i < 8; ++i) r += static_cast<char>(random());
+    for (int i = 0; i < 4; ++i) r += "aAbB c"[random() % 6];  // many equal names, whose order must stay
+  }
+  auto build = [&](FaultyFileSystem& fs, const std::string& name) {
+    fs::create_directories(dir.path() / name);
+    CatalogFiles files(fs, dir.str() + "/" + name + "/", layout, false);
+    files.create();
+    files.sortIndexRuns(60, indexNameOrder(layout));  // 5 records a run
+    for (const std::string& r : records) {
+      files.writeRecord(1, bytes(r));
+      files.writeIndexRecord(bytes(r));
+    }
+    files.close();
+    return files.indexRuns();
+  };
+  FaultyFileSystem oneThread;
+  const std::vector<std::int64_t> runs = build(oneThread, "one");
+  EXPECT_EQ(runs.size(), 100u);
+  FaultyFileSystem counting(-1, ".idx");
+  counting.allowThreads();
+  EXPECT_EQ(build(counting, "two"), runs);
+  EXPECT_TRUE(dir.read("two/ab.idx") == dir.read("one/ab.idx"));
+  for (long n = 1; n <= counting.writes(); ++n) {
+    FaultyFileSystem faulty(n, ".idx");
+    faulty.allowThreads();
+    const std::string name = "w" + std::to_string(n);
+    EXPECT_EQ(errorOf([&] { build(faulty, name); }),
+              "Cannot write file \"" + dir.str() + "/" + name + "/ab.idx\": No space left on device");
+  }
 }
 
 TEST(CatalogFiles, ManyRecordsInOneRegionGrowItsBufferInOrder) {

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,11 @@ class FaultyFileSystem : public FileSystem {
     writes_ = 0;
     writeLog_.clear();
   }
+  // Lets the build write files from several threads (the counts and logs
+  // are then kept under a lock; their order is that of the threads).
+  void allowThreads() { threadSafe_ = true; }
+  bool threadSafe() const override { return threadSafe_; }
+
   // Makes every open (of any mode) of a path containing `text` fail.
   void failOpenOf(std::string text) { failOpen_ = std::move(text); }
 
@@ -115,6 +121,7 @@ class FaultyFileSystem : public FileSystem {
         : inner_(std::move(inner)), owner_(owner), countWrites_(countWrites), countReads_(countReads) {}
     std::size_t read(void* b, std::size_t n) override {
       if (countReads_) {
+        const std::lock_guard lock(owner_->mutex_);
         owner_->readLog_.push_back(inner_->path());
         if (++owner_->reads_ == owner_->failOnRead_) throw Error(fileErrorMessage("read", inner_->path(), EIO));
         if (owner_->reads_ == owner_->resizeOnRead_)
@@ -124,6 +131,7 @@ class FaultyFileSystem : public FileSystem {
     }
     void write(const void* b, std::size_t n) override {
       if (countWrites_) {
+        const std::lock_guard lock(owner_->mutex_);
         owner_->writeLog_.push_back(inner_->path());
         if (++owner_->writes_ == owner_->failOnWrite_) {
           if (owner_->tear_ && n > 1) inner_->write(b, n - 1);
@@ -152,6 +160,8 @@ class FaultyFileSystem : public FileSystem {
   };
 
   long failOnWrite_;
+  std::mutex mutex_;
+  bool threadSafe_ = false;
   long writes_ = 0;
   bool tear_ = false;
   std::string filter_;
