@@ -222,8 +222,11 @@ bool CatalogFiles::handOnIndexRun() {
 }
 
 void CatalogFiles::flushIndex() {
-  // The run the writer has goes to the file first.
+  // The run the writer has goes to the file first; its room is not needed
+  // while this one is sorted.
   waitForIndexRun();
+  spareIndex_.data.reset();
+  spareIndex_.capacity = 0;
   if (index_.size == 0) return;
   // Index records without an index file (never asked for) are dropped.
   if (indexFile_) {
