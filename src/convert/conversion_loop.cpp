@@ -3,11 +3,7 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
-#include <exception>
-#include <mutex>
 #include <span>
 #include <system_error>
 #include <thread>
@@ -198,72 +194,6 @@ struct ConversionLoop::TypedRow {
 };
 
 // A second thread that runs the jobs posted to it one after another.
-class ConversionLoop::Helper {
- public:
-  Helper() : thread_(threadWithoutStopSignals([this] { run(); })) {}
-  // Jobs still posted run first.
-  ~Helper() {
-    {
-      const std::lock_guard lock(mutex_);
-      stop_ = true;
-    }
-    wake_.notify_one();
-    thread_.join();
-  }
-  Helper(const Helper&) = delete;
-  Helper& operator=(const Helper&) = delete;
-
-  void post(std::function<void()> job) {
-    {
-      const std::lock_guard lock(mutex_);
-      jobs_.push_back(std::move(job));
-    }
-    wake_.notify_one();
-  }
-  // Waits until every job posted has run; rethrows the first failure. Jobs
-  // posted after a failure are dropped until it has been rethrown here.
-  void wait() {
-    std::unique_lock lock(mutex_);
-    done_.wait(lock, [&] { return jobs_.empty() && !running_; });
-    if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
-  }
-
- private:
-  void run() {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-      wake_.wait(lock, [&] { return !jobs_.empty() || stop_; });
-      if (jobs_.empty()) return;
-      std::function<void()> job = std::move(jobs_.front());
-      jobs_.pop_front();
-      const bool skip = error_ != nullptr;
-      running_ = true;
-      lock.unlock();
-      std::exception_ptr error;
-      if (!skip) {
-        try {
-          job();
-        } catch (...) {
-          error = std::current_exception();
-        }
-      }
-      lock.lock();
-      if (error) error_ = error;
-      running_ = false;
-      if (jobs_.empty()) done_.notify_one();
-    }
-  }
-
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::condition_variable done_;
-  std::deque<std::function<void()>> jobs_;
-  std::exception_ptr error_;
-  bool running_ = false;
-  bool stop_ = false;
-  std::thread thread_;  // last: it starts running in the constructor
-};
-
 ConversionLoop::~ConversionLoop() = default;
 
 ConversionLoop::ConversionLoop(const CatalogDefinition& definition, const RecordLayout& layout, CatalogFiles& files,
@@ -565,7 +495,7 @@ void ConversionLoop::endBatch() {
 
   if (n >= kSharedBatchLines && !helper_ && shareBatches_) {
     try {
-      helper_ = std::make_unique<Helper>();
+      helper_ = std::make_unique<JobThread>();
     } catch (const std::system_error&) {
       shareBatches_ = false;  // no second thread: this one does all the work
     }

@@ -22,6 +22,7 @@
 #include "output/record_layout.h"
 #include "output/region_scheme.h"
 #include "util/file_system.h"
+#include "util/threads.h"
 
 namespace mirdal {
 
@@ -212,7 +213,6 @@ class ConversionLoop {
     }
     void empty();
   };
-  class Helper;
   bool batching() const { return wholeRecord_; }
   void addToBatch(std::string_view line, std::int64_t lineNumber);
   void convertLines(Batch& batch, std::size_t from, std::size_t to, CellPlacer* placer) const;
@@ -266,7 +266,7 @@ class ConversionLoop {
   int current_ = 0;  // the batch being read; the helper may hand on the other
   std::atomic<std::size_t> nextLine_{0};  // of the batch being converted
   bool shareBatches_;  // with a second thread: there are two cores
-  std::unique_ptr<Helper> helper_;
+  std::unique_ptr<JobThread> helper_;
 };
 
 }  // namespace mirdal

@@ -3,13 +3,9 @@
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstring>
-#include <exception>
-#include <mutex>
 #include <new>
 #include <system_error>
-#include <thread>
 
 #include "output/region_scheme.h"
 #include "sort/fix_rec_sort.h"
@@ -36,75 +32,6 @@ bool mayKeepOpen(std::size_t files) {
   return limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= static_cast<rlim_t>(files) + kSpare;
 }
 }  // namespace
-
-// Sorts and writes one index run at a time, on its own thread.
-class CatalogFiles::RunWriter {
- public:
-  RunWriter() : thread_(threadWithoutStopSignals([this] { run(); })) {}
-  ~RunWriter() {
-    {
-      const std::lock_guard lock(mutex_);
-      stop_ = true;
-    }
-    wake_.notify_one();
-    thread_.join();
-  }
-  RunWriter(const RunWriter&) = delete;
-  RunWriter& operator=(const RunWriter&) = delete;
-
-  // After wait(): the run of `records` records at `data` goes to `file`.
-  void post(std::uint8_t* data, std::int64_t records, int recordLength, const TextFromCompare& compare, File& file) {
-    {
-      const std::lock_guard lock(mutex_);
-      job_ = Job{data, records, recordLength, &compare, &file};
-      busy_ = true;
-    }
-    wake_.notify_one();
-  }
-  // Waits for the run posted last; throws its failure once.
-  void wait() {
-    std::unique_lock lock(mutex_);
-    done_.wait(lock, [&] { return !busy_; });
-    if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
-  }
-
- private:
-  struct Job {
-    std::uint8_t* data;
-    std::int64_t records;
-    int recordLength;
-    const TextFromCompare* compare;
-    File* file;
-  };
-  void run() {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-      wake_.wait(lock, [&] { return busy_ || stop_; });
-      if (!busy_) return;
-      const Job job = job_;
-      lock.unlock();
-      std::exception_ptr error;
-      try {
-        writeStablySorted(job.data, job.records, job.recordLength, *job.compare, *job.file);
-      } catch (...) {
-        error = std::current_exception();
-      }
-      lock.lock();
-      error_ = error;
-      busy_ = false;
-      done_.notify_one();
-    }
-  }
-
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::condition_variable done_;
-  Job job_{};
-  bool busy_ = false;
-  bool stop_ = false;
-  std::exception_ptr error_;
-  std::thread thread_;  // last: it starts running in the constructor
-};
 
 CatalogFiles::CatalogFiles(FileSystem& fs, std::string outputDirectory, const RecordLayout& layout, bool append,
                            std::size_t memoryBudget)
@@ -205,7 +132,7 @@ bool CatalogFiles::handOnIndexRun() {
     runsWrittenHere_ = !fs_.threadSafe();
     if (runsWrittenHere_) return false;
     try {
-      runWriter_ = std::make_unique<RunWriter>();
+      runWriter_ = std::make_unique<JobThread>();
     } catch (const std::system_error&) {
       runsWrittenHere_ = true;
       return false;
@@ -217,7 +144,10 @@ bool CatalogFiles::handOnIndexRun() {
   const auto records = static_cast<std::int64_t>(spareIndex_.size / indexRecordLength_);
   spareIndex_.size = 0;
   indexRuns_.push_back(records);
-  runWriter_->post(spareIndex_.data.get(), records, static_cast<int>(indexRecordLength_), indexCompare_, *indexFile_);
+  runWriter_->post([data = spareIndex_.data.get(), records, length = static_cast<int>(indexRecordLength_),
+                    compare = indexCompare_, file = indexFile_.get()] {
+    writeStablySorted(data, records, length, compare, *file);
+  });
   return true;
 }
 

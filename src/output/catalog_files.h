@@ -11,6 +11,7 @@
 #include "output/record_layout.h"
 #include "sort/compare_from.h"
 #include "util/file_system.h"
+#include "util/threads.h"
 
 namespace mirdal {
 
@@ -160,8 +161,8 @@ class CatalogFiles {
   std::size_t indexRunBytes_ = 0;  // 0: the index is written in input order
   TextFromCompare indexCompare_{};
   std::vector<std::int64_t> indexRuns_;
-  class RunWriter;
-  std::unique_ptr<RunWriter> runWriter_;  // from the first full run on
+  // Sorts and writes the runs handed on, from the first full one on.
+  std::unique_ptr<JobThread> runWriter_;
   bool runsWrittenHere_ = false;          // by the caller: no thread may write (see handOnIndexRun)
   Buffer spareIndex_;                     // the run the writer has, or had
 };

@@ -36,6 +36,15 @@ RecordLayout positionsOnly(int numfile = 0) {
   return buildRecordLayout(def);
 }
 
+// A 4-byte ID beside the position, for an index: 12-byte records and index records.
+RecordLayout withIdIndex() {
+  CatalogDefinition def;
+  def.settings.shortname = "Ab";
+  def.fieldSlots[7].length = 4;
+  def.setTicked(7, true);
+  return buildRecordLayout(def);
+}
+
 const std::uint8_t* bytes(const std::string& s) { return reinterpret_cast<const std::uint8_t*>(s.data()); }
 
 // The soft limit of open files, set for a scope and put back after it.
@@ -96,11 +105,7 @@ TEST(CatalogFiles, AbandonDropsWhatWasBuffered) {
 
 TEST(CatalogFiles, AppendAddsToTheEndsAndNeedsTheFiles) {
   TempDir dir;
-  CatalogDefinition def;
-  def.settings.shortname = "Ab";
-  def.fieldSlots[7].length = 4;  // ID, for an index
-  def.setTicked(7, true);
-  const RecordLayout layout = buildRecordLayout(def);
+  const RecordLayout layout = withIdIndex();
   ASSERT_EQ(layout.recordLength, 12);
   ASSERT_EQ(layout.indexRecordLength(), 12);
   for (int round = 0; round < 2; ++round) {
@@ -126,11 +131,7 @@ TEST(CatalogFiles, AppendAddsToTheEndsAndNeedsTheFiles) {
 
 TEST(CatalogFiles, RecordsPutTogetherInPlaceReachTheFileOnlyWhenCommitted) {
   TempDir dir;
-  CatalogDefinition def;
-  def.settings.shortname = "Ab";
-  def.fieldSlots[7].length = 4;  // ID, for an index
-  def.setTicked(7, true);
-  const RecordLayout layout = buildRecordLayout(def);
+  const RecordLayout layout = withIdIndex();
   ASSERT_EQ(layout.recordLength, 12);
   {
     // A budget of two records: every second commit writes the regions out.
@@ -162,11 +163,7 @@ TEST(CatalogFiles, RecordsPutTogetherInPlaceReachTheFileOnlyWhenCommitted) {
 // the caller's own writes give, and a write of theirs that fails is thrown.
 TEST(CatalogFiles, IndexRunsWrittenBesideGiveTheSameFileOrFail) {
   TempDir dir;
-  CatalogDefinition def;
-  def.settings.shortname = "Ab";
-  def.fieldSlots[7].length = 4;  // ID, for an index
-  def.setTicked(7, true);
-  const RecordLayout layout = buildRecordLayout(def);
+  const RecordLayout layout = withIdIndex();
   std::mt19937 random(3);
   std::vector<std::string> records(500);
   for (std::string& r : records) {
