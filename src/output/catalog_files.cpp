@@ -107,7 +107,9 @@ void CatalogFiles::create(const RegionHook& beforeEachRegion) {
     if (beforeEachRegion) beforeEachRegion(r);
     auto file = fs_.open(regionPath(r), append_ ? OpenMode::Append : OpenMode::Create);
     if (keepOpen) {
+      const std::int64_t end = append_ ? file->size() : 0;
       openRegions_.push_back(std::move(file));
+      regionEnds_.push_back(end);
     } else {
       file->close();
     }
@@ -205,7 +207,10 @@ void CatalogFiles::flushRegion(int region) {
   Buffer& b = regions_[static_cast<std::size_t>(region - 1)];
   if (b.size == 0) return;
   if (!openRegions_.empty()) {
-    writeWhole(*openRegions_[static_cast<std::size_t>(region - 1)], b.data.get(), b.size);
+    // Its size is kept here: a region is flushed thousands of times.
+    std::int64_t& end = regionEnds_[static_cast<std::size_t>(region - 1)];
+    writeWhole(*openRegions_[static_cast<std::size_t>(region - 1)], b.data.get(), b.size, end);
+    end += static_cast<std::int64_t>(b.size);
   } else {
     auto file = fs_.open(regionPath(region), OpenMode::Append);
     writeWhole(*file, b.data.get(), b.size);
@@ -245,6 +250,7 @@ void CatalogFiles::closeRegions(const RegionHook& beforeEachRegion) {
     }
   }
   openRegions_.clear();
+  regionEnds_.clear();
 }
 
 void CatalogFiles::closeIndex() {
@@ -275,6 +281,7 @@ void CatalogFiles::abandon() noexcept {
     }
   }
   openRegions_.clear();
+  regionEnds_.clear();
   if (indexFile_) {
     try {
       indexFile_->close();

@@ -158,6 +158,7 @@ class CatalogFiles {
   std::unique_ptr<File> indexFile_;
   Buffer index_;
   std::vector<std::unique_ptr<File>> openRegions_;  // empty when they are not kept open
+  std::vector<std::int64_t> regionEnds_;             // their sizes
   std::size_t indexRunBytes_ = 0;  // 0: the index is written in input order
   TextFromCompare indexCompare_{};
   std::vector<std::int64_t> indexRuns_;

@@ -59,7 +59,11 @@ void readWhole(File& file, void* buffer, std::size_t n) {
 
 void writeWhole(File& file, const void* buffer, std::size_t n) {
   if (n == 0) return;
-  const std::int64_t before = file.size();
+  writeWhole(file, buffer, n, file.size());
+}
+
+void writeWhole(File& file, const void* buffer, std::size_t n, std::int64_t before) {
+  if (n == 0) return;
   try {
     file.write(buffer, n);
   } catch (...) {

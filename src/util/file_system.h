@@ -142,6 +142,8 @@ std::string fileErrorMessage(const char* verb, const std::string& path, int err)
 // that a file of fixed-size records keeps whole records and a later attempt
 // does not follow a torn one.
 void writeWhole(File& file, const void* buffer, std::size_t n);
+// The same where the caller knows the file's size, `end`: no call asks for it.
+void writeWhole(File& file, const void* buffer, std::size_t n, std::int64_t end);
 
 // Reads exactly n bytes (File::read may return fewer before the end); a file
 // that ends first is "Cannot read file "...": Unexpected end of file".
