@@ -193,7 +193,6 @@ struct ConversionLoop::TypedRow {
   std::int64_t scaled(const FieldPlan& f) const { return roundToInt64(number(f) * f.scale); }
 };
 
-// A second thread that runs the jobs posted to it one after another.
 ConversionLoop::~ConversionLoop() = default;
 
 ConversionLoop::ConversionLoop(const CatalogDefinition& definition, const RecordLayout& layout, CatalogFiles& files,

@@ -259,9 +259,7 @@ void CatalogFiles::closeIndex() {
     auto index = std::move(indexFile_);
     index->close();
   }
-  runWriter_.reset();
-  spareIndex_.data.reset();
-  spareIndex_.capacity = 0;
+  runWriter_.reset();  // flushIndex() let go of the spare run
   index_.data.reset();
   index_.capacity = 0;
   index_.size = 0;

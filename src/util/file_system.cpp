@@ -62,14 +62,14 @@ void writeWhole(File& file, const void* buffer, std::size_t n) {
   writeWhole(file, buffer, n, file.size());
 }
 
-void writeWhole(File& file, const void* buffer, std::size_t n, std::int64_t before) {
+void writeWhole(File& file, const void* buffer, std::size_t n, std::int64_t end) {
   if (n == 0) return;
   try {
     file.write(buffer, n);
   } catch (...) {
     try {
-      file.truncate(before);
-      file.seek(before);
+      file.truncate(end);
+      file.seek(end);
     } catch (...) {
       // The first error is the one to report.
     }
