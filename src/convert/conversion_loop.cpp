@@ -193,7 +193,10 @@ struct ConversionLoop::TypedRow {
   std::int64_t scaled(const FieldPlan& f) const { return roundToInt64(number(f) * f.scale); }
 };
 
-ConversionLoop::~ConversionLoop() = default;
+ConversionLoop::~ConversionLoop() {
+  helper_.reset();  // its last jobs may still flush
+  files_.shareFlushes({});
+}
 
 ConversionLoop::ConversionLoop(const CatalogDefinition& definition, const RecordLayout& layout, CatalogFiles& files,
                                RejectLog& rejectLog, FileSystem& fs)
@@ -495,6 +498,9 @@ void ConversionLoop::endBatch() {
   if (n >= kSharedBatchLines && !helper_ && shareBatches_) {
     try {
       helper_ = std::make_unique<JobThread>();
+      // The helper fills the region buffers; while it writes them out, this
+      // thread would only wait for it, so it takes regions to write too.
+      files_.shareFlushes([helper = helper_.get()] { helper->nudge(); });
     } catch (const std::system_error&) {
       shareBatches_ = false;  // no second thread: this one does all the work
     }
@@ -521,7 +527,7 @@ void ConversionLoop::endBatch() {
 void ConversionLoop::waitForHelper(Batch& batch) {
   if (!helper_) return;
   try {
-    helper_->wait();
+    helper_->wait([this] { files_.helpFlush(); });
   } catch (...) {
     batch.empty();
     throw;

@@ -216,7 +216,6 @@ void CatalogFiles::flushRegion(int region) {
     writeWhole(*file, b.data.get(), b.size);
     file->close();
   }
-  buffered_ -= b.size;
   b.size = 0;
   // Keep a modest capacity for the next round; give back large buffers,
   // also one that holds a single record larger than a region's share of the
@@ -229,7 +228,53 @@ void CatalogFiles::flushRegion(int region) {
 }
 
 void CatalogFiles::flushRegions() {
-  for (int r = 1; r <= scheme_; ++r) flushRegion(r);
+  if (!flushStarted_) {
+    for (int r = 1; r <= scheme_; ++r) flushRegion(r);
+    buffered_ = 0;
+    return;
+  }
+  {
+    const std::lock_guard lock(flushMutex_);
+    nextToFlush_.store(1, std::memory_order_relaxed);
+    flushing_ = true;
+  }
+  flushStarted_();
+  takeRegions();
+  std::unique_lock lock(flushMutex_);
+  flushing_ = false;
+  flushHelped_.wait(lock, [&] { return helpers_ == 0; });
+  buffered_ = 0;
+  if (flushError_) std::rethrow_exception(std::exchange(flushError_, nullptr));
+}
+
+void CatalogFiles::takeRegions() {
+  try {
+    for (int r = nextToFlush_.fetch_add(1, std::memory_order_relaxed); r <= scheme_;
+         r = nextToFlush_.fetch_add(1, std::memory_order_relaxed))
+      flushRegion(r);
+  } catch (...) {
+    nextToFlush_.store(scheme_ + 1, std::memory_order_relaxed);
+    const std::lock_guard lock(flushMutex_);
+    if (!flushError_) flushError_ = std::current_exception();
+  }
+}
+
+void CatalogFiles::shareFlushes(std::function<void()> started) {
+  flushStarted_ = fs_.threadSafe() ? std::move(started) : nullptr;
+}
+
+void CatalogFiles::helpFlush() {
+  {
+    const std::lock_guard lock(flushMutex_);
+    if (!flushing_) return;
+    ++helpers_;
+  }
+  takeRegions();
+  {
+    const std::lock_guard lock(flushMutex_);
+    --helpers_;
+  }
+  flushHelped_.notify_one();
 }
 
 void CatalogFiles::close(const RegionHook& beforeEachRegion) {
@@ -251,6 +296,7 @@ void CatalogFiles::closeRegions(const RegionHook& beforeEachRegion) {
   }
   openRegions_.clear();
   regionEnds_.clear();
+  buffered_ = 0;
 }
 
 void CatalogFiles::closeIndex() {

@@ -1,10 +1,14 @@
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -98,6 +102,16 @@ class CatalogFiles {
   bool indexRunsSorted() const { return indexRunBytes_ != 0; }
   const std::vector<std::int64_t>& indexRuns() const { return indexRuns_; }
 
+  // Lets a second thread share the writing of the region buffers when the
+  // budget is used up: `started` is called (on the thread that fills them)
+  // as each such flush begins, and the other thread then calls
+  // helpFlush(), which writes regions nobody has taken yet and returns when
+  // none is left or no flush is under way. The flush returns when every
+  // region is written, and throws a failure of either thread. Only where the
+  // file system may be written from two threads; an empty `started` ends the
+  // sharing.
+  void shareFlushes(std::function<void()> started);
+  void helpFlush();
   // "Close files": writes what is buffered and closes region files 1..N in
   // order (the hook runs before each), then the index file.
   void close(const RegionHook& beforeEachRegion = {});
@@ -134,6 +148,9 @@ class CatalogFiles {
   void makeIndexRoom();
   void flushRegions();
   void flushRegion(int region);
+  // Flushes regions of the flush under way until none is left; a failure is
+  // kept for the flushing thread and stops the taking.
+  void takeRegions();
   void flushIndex();
   // Hands the full run in index_ to the run writer and takes its spare
   // buffer to fill; false when the caller is to write it.
@@ -166,6 +183,14 @@ class CatalogFiles {
   std::unique_ptr<JobThread> runWriter_;
   bool runsWrittenHere_ = false;          // by the caller: no thread may write (see handOnIndexRun)
   Buffer spareIndex_;                     // the run the writer has, or had
+  // A flush shared with a second thread (see shareFlushes).
+  std::function<void()> flushStarted_;
+  std::atomic<int> nextToFlush_{0};  // the next region to take; past the last: none
+  std::mutex flushMutex_;
+  std::condition_variable flushHelped_;
+  bool flushing_ = false;   // under flushMutex_, as the two below
+  int helpers_ = 0;         // in takeRegions() from helpFlush()
+  std::exception_ptr flushError_;
 };
 
 }  // namespace mirdal

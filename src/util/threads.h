@@ -60,9 +60,32 @@ class JobThread {
   // Waits until every job posted has run; rethrows the first failure. Jobs
   // posted after a failure are dropped until it has been rethrown here.
   void wait() {
+    wait([] {});
+  }
+  // The same, but while it waits the caller lends a hand: `help` runs at
+  // once, and again after every nudge() (from a job that has work to share),
+  // outside the lock.
+  template <typename Help>
+  void wait(const Help& help) {
     std::unique_lock lock(mutex_);
-    done_.wait(lock, [&] { return jobs_.empty() && !running_; });
+    nudged_ = true;
+    for (;;) {
+      done_.wait(lock, [&] { return (jobs_.empty() && !running_) || nudged_; });
+      if (!nudged_) break;
+      nudged_ = false;
+      lock.unlock();
+      help();
+      lock.lock();
+    }
     if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+  }
+  // Wakes a wait() to run its help.
+  void nudge() {
+    {
+      const std::lock_guard lock(mutex_);
+      nudged_ = true;
+    }
+    done_.notify_one();
   }
 
  private:
@@ -98,6 +121,7 @@ class JobThread {
   std::exception_ptr error_;
   bool running_ = false;
   bool stop_ = false;
+  bool nudged_ = false;
   std::thread thread_;  // last: it starts running in the constructor
 };
 

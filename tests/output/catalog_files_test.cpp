@@ -16,6 +16,7 @@
 #include "support/faulty_file_system.h"
 #include "support/temp_dir.h"
 #include "util/error.h"
+#include "util/threads.h"
 
 namespace mirdal {
 namespace {
@@ -195,6 +196,55 @@ TEST(CatalogFiles, IndexRunsWrittenBesideGiveTheSameFileOrFail) {
     const std::string name = "w" + std::to_string(n);
     EXPECT_EQ(errorOf([&] { build(faulty, name); }),
               "Cannot write file \"" + dir.str() + "/" + name + "/ab.idx\": No space left on device");
+  }
+}
+
+// Region buffers written out by two threads at once (the filling one and one
+// that lends a hand while it waits) give the files one thread gives, and a
+// failed write of either thread is thrown by the flush.
+TEST(CatalogFiles, FlushesSharedWithAWaitingThreadGiveTheSameFilesOrFail) {
+  TempDir dir;
+  const RecordLayout layout = positionsOnly();
+  std::mt19937 random(5);
+  std::vector<std::pair<int, std::string>> records(1000);
+  for (auto& [region, r] : records) {
+    region = static_cast<int>(random() % 50) + 1;
+    for (int i = 0; i < 8; ++i) r += static_cast<char>(random());
+  }
+  auto build = [&](FaultyFileSystem& fs, const std::string& name) {
+    fs::create_directories(dir.path() / name);
+    CatalogFiles files(fs, dir.str() + "/" + name + "/", layout, false, 800);
+    files.create();
+    {
+      JobThread filler;
+      files.shareFlushes([&filler] { filler.nudge(); });
+      for (std::size_t from = 0; from < records.size(); from += 100) {
+        filler.post([&, from] {
+          for (std::size_t i = from; i < from + 100; ++i) files.writeRecord(records[i].first, bytes(records[i].second));
+        });
+        filler.wait([&files] { files.helpFlush(); });
+      }
+      files.shareFlushes({});
+    }
+    files.close();
+  };
+  FaultyFileSystem oneThread;
+  build(oneThread, "one");
+  FaultyFileSystem counting(-1, ".dat");
+  counting.allowThreads();
+  build(counting, "two");
+  for (int r = 1; r <= 50; ++r) {
+    const std::string file = "ab" + std::string(r < 10 ? "0" : "") + std::to_string(r) + ".dat";
+    ASSERT_TRUE(dir.read("two/" + file) == dir.read("one/" + file)) << file;
+  }
+  for (long n = 1; n <= counting.writes(); n += 23) {
+    FaultyFileSystem faulty(n, ".dat");
+    faulty.allowThreads();
+    const std::string error = errorOf([&] { build(faulty, "w"); });
+    EXPECT_TRUE(error.starts_with("Cannot write file \"" + dir.str() + "/w/ab") &&
+                error.ends_with(".dat\": No space left on device"))
+        << error;
+    fs::remove_all(dir.path() / "w");
   }
 }
 
