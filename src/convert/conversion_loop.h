@@ -192,7 +192,9 @@ class ConversionLoop {
   // order exactly as convertLine would, while this thread reads batch k + 1
   // and starts converting it; the helper joins in when it is done. Only the
   // helper writes while this thread reads, so each of the two keeps its
-  // order; every line read before a checkpoint's abort, a failure or the end
+  // order (while it waits for the helper, this thread writes whole region
+  // buffers of a flush the helper started, which the flush waits for);
+  // every line read before a checkpoint's abort, a failure or the end
   // of a file is handed on before the loop goes on, and after a failed write
   // nothing more is.
   struct Batch {
