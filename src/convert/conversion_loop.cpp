@@ -250,10 +250,8 @@ ConversionLoop::ConversionLoop(const CatalogDefinition& definition, const Record
   }
 
   for (int position = 0; position < fields.firstTypePosition(); ++position) readPositions_.push_back(position);
-  for (int position = 0; position < kSlotCount; ++position) {
-    const Column c = columnOf(def_.fieldSlots[static_cast<std::size_t>(position)]);
-    slotColumns_[static_cast<std::size_t>(position)] = c;
-  }
+  for (std::size_t position = 0; position < static_cast<std::size_t>(kSlotCount); ++position)
+    slotColumns_[position] = columnOf(def_.fieldSlots[position]);
   for (int position : readPositions_) {
     const Column c = slotColumns_[static_cast<std::size_t>(position)];
     if (c.length > 0) wholeLineLength_ = std::max(wholeLineLength_, c.start + c.length);

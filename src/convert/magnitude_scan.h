@@ -43,9 +43,10 @@ constexpr std::int64_t kTypedMagnitudeRows = 1'000'000;
 
 // What every import (mirdal-build's and the wizard's) does for the maximum
 // magnitude once the columns are mapped: scans `inputs` (names as the build
-// opens them; of a FITS or VOTable file its first kTypedMagnitudeRows rows) and sets settings.magmax to the limit of the faintest magnitude
-// read. Returns the import's note saying so, or nullopt when no magnitude was
-// read (magmax is then left as it was). Throws as scanMagnitudes does.
+// opens them; of a FITS or VOTable file its first kTypedMagnitudeRows rows)
+// and sets settings.magmax to the limit of the faintest magnitude read.
+// Returns the import's note saying so, or nullopt when no magnitude was read
+// (magmax is then left as it was). Throws as scanMagnitudes does.
 std::optional<std::string> takeMagnitudeLimitFromData(CatalogDefinition& definition,
                                                       const std::vector<std::string>& inputs,
                                                       FileSystem& fs = FileSystem::real());

@@ -78,14 +78,18 @@ void checkAppendCompatible(FileSystem& fs, const std::string& directory, const s
     } catch (const Error& e) {
       throw Error("Cannot append to the catalog in \"" + directory + "\": " + e.what());
     }
-    if (size % recordLength != 0)
-      throw Error("Cannot append to \"" + path + "\": its " + std::to_string(size) +
-                  " bytes are not a whole number of " + std::to_string(recordLength) + "-byte records (" +
-                  std::to_string(size % recordLength) + " bytes too many)");
+    requireWholeRecords(path, size, recordLength);
   };
   for (int r = 1; r <= now.regionCount; ++r)
     checkWhole(directory + regionFileName(base, now.regionCount, r), layout.recordLength);
   if (layout.index) checkWhole(indexPath, layout.indexRecordLength());
+}
+
+void requireWholeRecords(const std::string& path, std::int64_t bytes, std::int64_t recordLength) {
+  if (recordLength <= 0 || bytes % recordLength == 0) return;
+  throw Error("Cannot append to \"" + path + "\": its " + std::to_string(bytes) + " bytes are not a whole number of " +
+              std::to_string(recordLength) + "-byte records (" + std::to_string(bytes % recordLength) +
+              " bytes too many)");
 }
 
 }  // namespace mirdal

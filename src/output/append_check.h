@@ -19,4 +19,9 @@ namespace mirdal {
 void checkAppendCompatible(FileSystem& fs, const std::string& directory, const std::string& base,
                            const RecordLayout& layout);
 
+// Throws "Cannot append to "<path>": its 13 bytes are not a whole number of
+// 12-byte records (1 bytes too many)" unless `bytes` is a whole number of
+// records.
+void requireWholeRecords(const std::string& path, std::int64_t bytes, std::int64_t recordLength);
+
 }  // namespace mirdal

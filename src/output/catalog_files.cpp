@@ -7,6 +7,7 @@
 #include <new>
 #include <system_error>
 
+#include "output/append_check.h"
 #include "output/region_scheme.h"
 #include "sort/fix_rec_sort.h"
 #include "util/error.h"
@@ -76,11 +77,7 @@ void CatalogFiles::copyFrom(const std::string& directory) {
   // again as they are copied, since any may have been swapped meanwhile.
   auto copy = [&](const std::string& from, const std::string& to, std::size_t recordLength) {
     refuseOutsideOrSpecial(fs_, directory, from);
-    const std::int64_t bytes = copyFile(fs_, from, to);
-    if (recordLength != 0 && bytes % static_cast<std::int64_t>(recordLength) != 0)
-      throw Error("Cannot append to \"" + from + "\": its " + std::to_string(bytes) +
-                  " bytes are not a whole number of " + std::to_string(recordLength) + "-byte records (" +
-                  std::to_string(bytes % static_cast<std::int64_t>(recordLength)) + " bytes too many)");
+    requireWholeRecords(from, copyFile(fs_, from, to), static_cast<std::int64_t>(recordLength));
   };
   for (int r = 1; r <= scheme_; ++r)
     copy(directory + regionFileName(base_, scheme_, r), regionPath(r), recordLength_);

@@ -12,7 +12,6 @@ class Error : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The user pressed Abort; the build stops at its next checkpoint.
 // A value given on the command line that the program cannot take (an
 // option's value out of its list, a name it refuses): the caller's mistake,
 // which a command-line program reports as a usage error.
@@ -21,6 +20,7 @@ class UsageError : public Error {
   using Error::Error;
 };
 
+// The user pressed Abort; the build stops at its next checkpoint.
 class AbortError : public Error {
  public:
   AbortError() : Error("Aborted by user") {}

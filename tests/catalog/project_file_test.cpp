@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/error_of.h"
 #include "support/faulty_file_system.h"
 #include "support/temp_dir.h"
 #include "util/error.h"
@@ -16,6 +17,7 @@
 namespace mirdal {
 namespace {
 
+using testing::errorOf;
 using testing::TempDir;
 
 void expectSameDefinition(const CatalogDefinition& a, const CatalogDefinition& b) {
@@ -155,12 +157,8 @@ TEST(ProjectFile, TableFormKeys) {
   CatalogDefinition before = loadText(text);
   EXPECT_EQ(loadText(fixedText, before).settings.format, TableForm::Fixed);
   EXPECT_EQ(loadText("[Page1]\r\ntype=0\r\nformat= CSV \r\n").settings.format, TableForm::Csv);
-  try {
-    loadText("[Page1]\r\ntype=0\r\nformat=xlsx\r\n");
-    ADD_FAILURE() << "an unknown form was read";
-  } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find("format in [Page1] is \"xlsx\""), std::string::npos) << e.what();
-  }
+  EXPECT_NE(errorOf([] { loadText("[Page1]\r\ntype=0\r\nformat=xlsx\r\n"); }).find("format in [Page1] is \"xlsx\""),
+            std::string::npos);
 }
 
 TEST(ProjectFile, SeventeenDigitValueIsStableAfterOneRoundTrip) {
@@ -413,13 +411,9 @@ TEST(ProjectFile, EnumeratedKeysRefuseValuesOutsideTheirList) {
     dir.write("p.prj", row.text);
     CatalogDefinition d;
     d.setType(2);
-    try {
-      loadProject(path, d);
-      ADD_FAILURE() << "loaded: " << row.text;
-    } catch (const Error& e) {
-      EXPECT_EQ(std::string(e.what()).find("\"" + path + "\": the value of "), 0u) << e.what();
-      EXPECT_NE(std::string(e.what()).find(row.expected), std::string::npos) << e.what();
-    }
+    const std::string error = errorOf([&] { loadProject(path, d); });
+    EXPECT_EQ(error.find("\"" + path + "\": the value of "), 0u) << row.text << ": " << error;
+    EXPECT_NE(error.find(row.expected), std::string::npos) << error;
     EXPECT_EQ(d.settings.type, 2) << row.text;
   }
   // The ends of each list, and -1 for a drop-down list's default, are values.
@@ -450,12 +444,8 @@ TEST(ProjectFile, GarbageAndBinaryFilesAreNotProjects) {
   for (const std::string& f : files) {
     CatalogDefinition d;
     d.settings.shortname = "kept";
-    try {
-      loadProject(dir.write("p.prj", f), d);
-      ADD_FAILURE() << "loaded " << f.size() << " bytes";
-    } catch (const Error& e) {
-      EXPECT_NE(std::string(e.what()).find("is not a Mirdal project file"), std::string::npos) << e.what();
-    }
+    const std::string error = errorOf([&] { loadProject(dir.write("p.prj", f), d); });
+    EXPECT_NE(error.find("is not a Mirdal project file"), std::string::npos) << f.size() << " bytes: " << error;
     EXPECT_EQ(d.settings.shortname, "kept");
   }
 }
@@ -507,13 +497,9 @@ TEST(ProjectFile, SaveRefusesValuesTheFileCannotGiveBack) {
     const std::string path = dir.write("p.prj", "[Page1]\r\ntype=3\r\n");
     CatalogDefinition d;
     row.change(d);
-    try {
-      saveProject(path, d);
-      ADD_FAILURE() << "saved: " << row.expected;
-    } catch (const Error& e) {
-      EXPECT_EQ(std::string(e.what()).find("Cannot save \"" + path + "\": "), 0u) << e.what();
-      EXPECT_NE(std::string(e.what()).find(row.expected), std::string::npos) << e.what();
-    }
+    const std::string error = errorOf([&] { saveProject(path, d); });
+    EXPECT_EQ(error.find("Cannot save \"" + path + "\": "), 0u) << row.expected << ": " << error;
+    EXPECT_NE(error.find(row.expected), std::string::npos) << error;
     EXPECT_EQ(dir.read("p.prj"), "[Page1]\r\ntype=3\r\n");
     EXPECT_FALSE(FileSystem::real().exists(path + ".old"));
   }
@@ -573,13 +559,9 @@ TEST(ProjectFile, FailedSaveKeepsTheProjectAndItsOld) {
     row.fault(fs);
     std::string reason = row.reason;
     if (const auto at = reason.find("{dir}"); at != std::string::npos) reason.replace(at, 5, dir.str());
-    try {
-      saveProject(path, CatalogDefinition(), fs);
-      ADD_FAILURE() << row.name << ": saved";
-    } catch (const Error& e) {
-      EXPECT_EQ(std::string(e.what()).find("Unable to write to " + path + ": "), 0u) << e.what();
-      EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << row.name << ": " << e.what();
-    }
+    const std::string error = errorOf([&] { saveProject(path, CatalogDefinition(), fs); });
+    EXPECT_EQ(error.find("Unable to write to " + path + ": "), 0u) << row.name << ": " << error;
+    EXPECT_NE(error.find(reason), std::string::npos) << row.name << ": " << error;
     EXPECT_EQ(dir.read("mycat.prj"), "[Page1]\r\ntype=3\r\n") << row.name;
     EXPECT_EQ(dir.read("mycat.prj.old"), "older") << row.name;
     EXPECT_TRUE(FileSystem::real().isDirectory(dir.str() + "/sub")) << row.name;
