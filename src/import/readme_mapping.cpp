@@ -16,10 +16,12 @@
 //    - RA: decimal degrees when the set has one (ratype 3); degrees with
 //      arcmin (2); hours with minutes or seconds (0), a missing part left
 //      unset (ngc2000: hours and decimal minutes); hours alone (1, decimal
-//      hours).
+//      hours); else hours, minutes and seconds in one cell (4).
 //    - DEC: decimal degrees when the set has one (dectype 1); else sign,
 //      degrees, minutes, seconds (0), missing parts unset; else SPD (2); else
-//      NPD as SPD with calcA -1, calcB 180. Without a sign column, a 3-byte
+//      NPD as SPD with calcA -1, calcB 180; else degrees, minutes and seconds
+//      in one cell, the sign from the cell (3). Columns in numbers are taken
+//      before one-cell columns of the same set. Without a sign column, a 3-byte
 //      integer degrees column holds the sign in its first byte: that byte
 //      becomes the sign slot and the other two the degrees.
 //    - "equinox J2000", "B1950", a year in the set name, or a year alone in
@@ -81,10 +83,10 @@ struct PositionSet {
   }
   int& at(Part p) { return columns[static_cast<std::size_t>(p)]; }
   int get(Part p) const { return columns[static_cast<std::size_t>(p)]; }
-  bool hasRa() const { return get(Part::RaHours) >= 0 || get(Part::RaDegrees) >= 0; }
+  bool hasRa() const { return get(Part::RaHours) >= 0 || get(Part::RaDegrees) >= 0 || get(Part::RaSexagesimal) >= 0; }
   bool hasDec() const {
     return get(Part::DecDegrees) >= 0 || get(Part::DecDecimal) >= 0 || get(Part::DecDegreesEither) >= 0 ||
-           get(Part::Spd) >= 0 || get(Part::Npd) >= 0;
+           get(Part::Spd) >= 0 || get(Part::Npd) >= 0 || get(Part::DecSexagesimal) >= 0;
   }
 };
 
@@ -236,14 +238,30 @@ class Mapper {
   // The column whose unit the DEC mode's unit is: the decimal or whole
   // degrees, or the polar distance.
   int mainDecColumn(const PositionSet& s) const {
+    if (dectype_ == 3) return s.get(Part::DecSexagesimal);
     const int either = s.get(Part::DecDegreesEither);
     if (dectype_ == 1) return s.get(Part::DecDecimal) >= 0 ? s.get(Part::DecDecimal) : either;
     if (dectype_ == 0) return s.get(Part::DecDegrees) >= 0 ? s.get(Part::DecDegrees) : either;
     return s.get(Part::Spd) >= 0 ? s.get(Part::Spd) : s.get(Part::Npd);
   }
 
+  // The column whose unit the RA mode's unit is.
+  int mainRaColumn(const PositionSet& s) const {
+    if (ratype_ == 4) return s.get(Part::RaSexagesimal);
+    return s.get(ratype_ <= 1 ? Part::RaHours : Part::RaDegrees);
+  }
+
+  // Why a column is read as a whole position in one cell.
+  std::string oneCellReason(int column) const {
+    const ReadMeColumn& c = col(column);
+    if (!noUnits(c.units)) return "its unit " + c.units;
+    if (c.sexagesimal) return "the cells sampled read so";
+    return "a text with the UCD " + c.ucd;
+  }
+
   std::string decReason(int column) const {
     const ReadMeColumn& c = col(column);
+    if (dectype_ == 3) return oneCellReason(column);
     if (!noUnits(c.units)) return "its unit " + c.units;
     const Part p = parts_[static_cast<std::size_t>(column)].part;
     if (containsNoCase(c.label, "deg") || p == Part::DecDegrees || p == Part::DecMinutes || p == Part::DecSeconds)
@@ -256,8 +274,14 @@ class Mapper {
     raReasons_.resize(table_.columns.size());
     openRa_.resize(table_.columns.size(), false);
     for (int i = 0; i < columnCount(); ++i) {
-      parts_[static_cast<std::size_t>(i)] = classifyColumn(col(i));
-      if (parts_[static_cast<std::size_t>(i)].part == Part::RaDecimal) settleRaUnit(i);
+      PositionPart& p = parts_[static_cast<std::size_t>(i)];
+      p = classifyColumn(col(i));
+      if (p.part == Part::RaDecimal) settleRaUnit(i);
+      // A text column taken for a one-cell position by its UCD alone, whose
+      // sampled cells are numbers, is none.
+      if (isSexagesimalCell(p.part) && !col(i).sexagesimal && noUnits(col(i).units) &&
+          static_cast<std::size_t>(i) < choices_.columns.size() && choices_.columns[static_cast<std::size_t>(i)].values > 0)
+        p = {};
     }
     for (int i = 0; i < columnCount(); ++i) {
       const PositionPart& p = parts_[static_cast<std::size_t>(i)];
@@ -280,7 +304,8 @@ class Mapper {
     if (raSet_ >= 0) {
       const PositionSet& s = sets_[static_cast<std::size_t>(raSet_)];
       if (s.get(Part::RaDegrees) >= 0) ratype_ = s.get(Part::RaArcmin) >= 0 ? 2 : 3;
-      else ratype_ = (s.get(Part::RaMinutes) >= 0 || s.get(Part::RaSeconds) >= 0) ? 0 : 1;
+      else if (s.get(Part::RaHours) >= 0) ratype_ = (s.get(Part::RaMinutes) >= 0 || s.get(Part::RaSeconds) >= 0) ? 0 : 1;
+      else ratype_ = 4;
     }
     if (decSet_ >= 0) {
       const PositionSet& s = sets_[static_cast<std::size_t>(decSet_)];
@@ -289,8 +314,10 @@ class Mapper {
         dectype_ = 1;
       else if (s.get(Part::DecDegrees) >= 0 || s.get(Part::DecDegreesEither) >= 0)
         dectype_ = 0;
-      else
+      else if (s.get(Part::Spd) >= 0 || s.get(Part::Npd) >= 0)
         dectype_ = 2;
+      else
+        dectype_ = 3;
     }
   }
 
@@ -359,8 +386,10 @@ class Mapper {
     const PositionSet& s = sets_[static_cast<std::size_t>(raSet_)];
     const std::string what = takeRaColumns(s);
     std::string note = "RA: " + what + " from " + takenColumns();
-    const int main = s.get(ratype_ <= 1 ? Part::RaHours : Part::RaDegrees);
-    if (main >= 0 && openRa_[static_cast<std::size_t>(main)]) {
+    const int main = mainRaColumn(s);
+    if (ratype_ == 4) {
+      note += " (" + oneCellReason(main) + ")";
+    } else if (main >= 0 && openRa_[static_cast<std::size_t>(main)]) {
       openRaUnit_ = OpenRaUnit{col(main).describe(), raReasons_[static_cast<std::size_t>(main)]};
       note += " (not decided: " + openRaUnit_->reason + "; state hours or degrees, --ra-unit)";
     } else if (main >= 0) {
@@ -390,16 +419,19 @@ class Mapper {
         takePosition(1, s.get(Part::RaArcmin));
         takePosition(2, s.get(Part::RaArcsec));
         return "degrees, minutes, seconds";
-      default:
+      case 3:
         takePosition(0, s.get(Part::RaDegrees));
         return "decimal degrees";
+      default:
+        takePosition(0, s.get(Part::RaSexagesimal));
+        return "hours, minutes and seconds in one cell";
     }
   }
 
   // The equinox and the epoch from the explanation of the main RA column;
   // failing that, the equinox from the name of its set.
   void takeDates(const PositionSet& s) {
-    const int main = s.get(ratype_ <= 1 ? Part::RaHours : Part::RaDegrees);
+    const int main = mainRaColumn(s);
     Dates d = datesIn(col(main).explanation);
     if (!d.equinox) {
       if (auto y = yearOf(s.name)) d.equinox = y;
@@ -431,7 +463,7 @@ class Mapper {
         what = "decimal degrees";
         break;
       }
-      default:
+      case 2:
         if (s.get(Part::Spd) >= 0) {
           takePosition(c, s.get(Part::Spd));
           what = "south polar distance";
@@ -439,6 +471,11 @@ class Mapper {
           takePosition(c, s.get(Part::Npd), -1, 180);
           what = "north polar distance, as 180 - NPD";
         }
+        break;
+      default:
+        takePosition(c, s.get(Part::DecSexagesimal));
+        what = "degrees, minutes and seconds in one cell";
+        extra = "; the sign is the cell's";
     }
     const int main = mainDecColumn(s);
     const std::string why = main >= 0 ? " (" + decReason(main) + ")" : std::string();
@@ -480,11 +517,7 @@ class Mapper {
       if (p.part == Part::None || used_[static_cast<std::size_t>(i)]) continue;
       used_[static_cast<std::size_t>(i)] = true;
       const int chosen = isRaPart(p.part) ? raSet_ : decSet_;
-      if (isSexagesimalCell(p.part))
-        notes_.push_back("Skipped " + col(i).describe() + ": " + (isRaPart(p.part) ? "hours, minutes and seconds" : "degrees, minutes and seconds") +
-                         " in one cell, which no " + (isRaPart(p.part) ? "RA" : "DEC") +
-                         " mode reads; the position needs them in separate columns, or in degrees");
-      else if (chosen >= 0 && sets_[static_cast<std::size_t>(chosen)].name == p.set)
+      if (chosen >= 0 && sets_[static_cast<std::size_t>(chosen)].name == p.set)
         notes_.push_back("Skipped " + col(i).describe() + ": the position is read from other columns");
       else
         notes_.push_back("Skipped " + col(i).describe() + ": position columns of another equinox, epoch or frame");

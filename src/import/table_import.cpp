@@ -9,6 +9,7 @@
 #include "input/input_reader.h"
 #include "input/input_source.h"
 #include "input/row_splitter.h"
+#include "input/sexagesimal.h"
 #include "input/table_form.h"
 #include "input/table_text.h"
 #include "input/typed_rows.h"
@@ -69,7 +70,7 @@ void count(ColumnSample& c, std::string_view cell) {
     ++c.numbers;
     if (integer) ++c.integers;
     if (std::isfinite(v)) c.largest = std::max(c.largest, std::fabs(v));
-  } else if (isSexagesimal(t)) {
+  } else if (isSexagesimal(t) || readsAsSexagesimal(t)) {  // also "05h34m31.97s", "+22d00m52.2s"
     ++c.sexagesimal;
   }
 }

@@ -114,12 +114,16 @@ void OptionsPage::ComboBox1Change() {
 
 // RA and DEC formats at the left; equinox, epoch and magnitude limit beside.
 QGridLayout* OptionsPage::buildCoordinateOptions() {
-  raFormatGroup_ = new RadioGroup(
-      "RA options", {"Hours, minutes, secondes", "Decimal hours", "Degrees, minutes, secondes", "Decimal degrees"}, 1,
-      this);
+  // The last of each: the whole position in one cell ("17:45:40.09", "-29 00 22.1").
+  raFormatGroup_ = new RadioGroup("RA options",
+                                  {"Hours, minutes, secondes", "Decimal hours", "Degrees, minutes, secondes",
+                                   "Decimal degrees", "Hours, minutes, seconds in one cell"},
+                                  1, this);
   raFormatGroup_->setObjectName("RadioGroup2");
-  decFormatGroup_ = new RadioGroup(
-      "DEC options", {"Degrees, minutes, secondes", "Decimal degrees", "Decimal South Polar Distance"}, 1, this);
+  decFormatGroup_ = new RadioGroup("DEC options",
+                                   {"Degrees, minutes, secondes", "Decimal degrees", "Decimal South Polar Distance",
+                                    "Degrees, minutes, seconds in one cell"},
+                                   1, this);
   decFormatGroup_->setObjectName("RadioGroup3");
 
   auto floatGroup = [this](const char* boxName, const char* title, const char* editName, FloatEdit*& edit) {
