@@ -83,11 +83,13 @@ struct PositionSet {
   }
   int& at(Part p) { return columns[static_cast<std::size_t>(p)]; }
   int get(Part p) const { return columns[static_cast<std::size_t>(p)]; }
-  bool hasRa() const { return get(Part::RaHours) >= 0 || get(Part::RaDegrees) >= 0 || get(Part::RaSexagesimal) >= 0; }
-  bool hasDec() const {
+  bool hasRaInNumbers() const { return get(Part::RaHours) >= 0 || get(Part::RaDegrees) >= 0; }
+  bool hasDecInNumbers() const {
     return get(Part::DecDegrees) >= 0 || get(Part::DecDecimal) >= 0 || get(Part::DecDegreesEither) >= 0 ||
-           get(Part::Spd) >= 0 || get(Part::Npd) >= 0 || get(Part::DecSexagesimal) >= 0;
+           get(Part::Spd) >= 0 || get(Part::Npd) >= 0;
   }
+  bool hasRa() const { return hasRaInNumbers() || get(Part::RaSexagesimal) >= 0; }
+  bool hasDec() const { return hasDecInNumbers() || get(Part::DecSexagesimal) >= 0; }
 };
 
 int setRank(const std::string& name) {
@@ -297,8 +299,10 @@ class Mapper {
   }
 
   void choosePositionSets() {
-    raSet_ = bestSet([](const PositionSet& s) { return s.hasRa(); }, nullptr);
-    decSet_ = bestSet([](const PositionSet& s) { return s.hasDec(); }, raSet_ >= 0 ? &sets_[raSet_].name : nullptr);
+    raSet_ = bestSet([](const PositionSet& s) { return s.hasRa(); }, [](const PositionSet& s) { return s.hasRaInNumbers(); },
+                     nullptr);
+    decSet_ = bestSet([](const PositionSet& s) { return s.hasDec(); }, [](const PositionSet& s) { return s.hasDecInNumbers(); },
+                      raSet_ >= 0 ? &sets_[raSet_].name : nullptr);
     ratype_ = def_.settings.ratype;
     dectype_ = def_.settings.dectype;
     if (raSet_ >= 0) {
@@ -321,14 +325,22 @@ class Mapper {
     }
   }
 
-  template <typename Has>
-  int bestSet(Has has, const std::string* preferredName) const {
+  // The set named `preferredName` when it has the axis; else a set in
+  // numbers before one of one-cell positions (an archive's computed degrees
+  // beside the original text), then by setRank.
+  template <typename Has, typename InNumbers>
+  int bestSet(Has has, InNumbers inNumbers, const std::string* preferredName) const {
     int best = -1;
     for (int i = 0; i < static_cast<int>(sets_.size()); ++i) {
       const PositionSet& s = sets_[static_cast<std::size_t>(i)];
       if (!has(s)) continue;
       if (preferredName && s.name == *preferredName) return i;
-      if (best < 0 || setRank(s.name) < setRank(sets_[static_cast<std::size_t>(best)].name)) best = i;
+      if (best < 0) {
+        best = i;
+        continue;
+      }
+      const PositionSet& b = sets_[static_cast<std::size_t>(best)];
+      if (inNumbers(s) != inNumbers(b) ? inNumbers(s) : setRank(s.name) < setRank(b.name)) best = i;
     }
     return best;
   }
@@ -517,8 +529,14 @@ class Mapper {
       if (p.part == Part::None || used_[static_cast<std::size_t>(i)]) continue;
       used_[static_cast<std::size_t>(i)] = true;
       const int chosen = isRaPart(p.part) ? raSet_ : decSet_;
+      const bool chosenInNumbers = chosen >= 0 && (isRaPart(p.part) ? sets_[static_cast<std::size_t>(chosen)].hasRaInNumbers()
+                                                                     : sets_[static_cast<std::size_t>(chosen)].hasDecInNumbers());
       if (chosen >= 0 && sets_[static_cast<std::size_t>(chosen)].name == p.set)
         notes_.push_back("Skipped " + col(i).describe() + ": the position is read from other columns");
+      else if (isSexagesimalCell(p.part) && chosenInNumbers)
+        notes_.push_back("Skipped " + col(i).describe() + ": " +
+                         (isRaPart(p.part) ? "hours, minutes and seconds" : "degrees, minutes and seconds") +
+                         " in one cell, where other columns give the position in numbers");
       else
         notes_.push_back("Skipped " + col(i).describe() + ": position columns of another equinox, epoch or frame");
     }
