@@ -246,6 +246,7 @@ TEST(TableForms, OneCellPositionsBuildWhereTheCellsSay) {
     ASSERT_TRUE(importTableDescription(FileSystem::real(), path, std::nullopt, CatalogType::Stars, def).mapped);
     ASSERT_EQ(def.settings.ratype, 4);
     ASSERT_EQ(def.settings.dectype, 3);
+    def.settings.shortname = "one";
     def.settings.inputfiles = {path};
     def.settings.ouputdir = path + ".out";
     RecordingUi ui;
