@@ -196,7 +196,7 @@ TEST(ColumnMapping, OneCellPositionsOfDownloadedTables) {
     const char* raNote;
     const char* decNote = "DEC: degrees, minutes and seconds in one cell from ";
   } cases[] = {
-      {"colons", "t.csv", "Name,RA,Dec,Vmag\nA,17:45:40.09,-29:00:22.1,5.1\nB,00:05:09.9,+45:13:45,6\n", 4, 3,
+      {"colons, no column of numbers under the names", "t.csv", "Name,RA,Dec\nA,17:45:40.09,-29:00:22.1\nB,00:05:09.9,+45:13:45\n", 4, 3,
        "RA: hours, minutes and seconds in one cell from RA (column 2) (the cells sampled read so)"},
       {"letters", "t.csv", "Name,RAJ2000,DEJ2000,Vmag\nA,05h34m31.97s,+22d00m52.2s,5.1\n", 4, 3,
        "RA: hours, minutes and seconds in one cell from RAJ2000"},
