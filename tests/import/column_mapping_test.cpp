@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "import/column_recognition.h"
 #include "import/position_units.h"
 #include "import/readme_import.h"
 #include "import/table_import.h"
@@ -177,6 +178,43 @@ TEST(ColumnMapping, ArchiveNamesRowsAndKindsThatNeverFillANumber) {
       }
     }
     EXPECT_NE(all.find(c.note), std::string::npos) << all;
+  }
+}
+
+// Each rule that keeps a column out of the number entries, by a column that
+// no other rule tells, and explanations that say what they name is corrected for.
+TEST(ColumnMapping, EveryKindRuleTellsAColumnAlone) {
+  using detail::Kind;
+  const struct {
+    Col col;
+    Kind kind;
+  } cases[] = {
+      {{"s", "mag", "F", "stat.stdev"}, Kind::Error},
+      {{"q", "", "I", "meta.code.qual"}, Kind::Flag},
+      {{"x", "mag", "F", "phot.color.excess"}, Kind::Reddening},
+      {{"x", "mag", "F", "phys.absorption.gal"}, Kind::Extinction},
+      {{"E(B-V)", "mag", "F", ""}, Kind::Reddening},
+      {{"EBmV", "mag", "F", ""}, Kind::Reddening},
+      {{"x", "mag", "F", "phot.color;em.opt.B;em.opt.V"}, Kind::Colour},
+      {{"sigmaV", "mag", "F", ""}, Kind::Error},
+      {{"V_unc", "mag", "F", ""}, Kind::Error},
+      {{"V_err_sys", "mag", "F", ""}, Kind::Error},
+      {{"q_Vmag", "", "A", ""}, Kind::Flag},
+      {{"Vflags", "", "I", ""}, Kind::Flag},
+      {{"A_Ks", "mag", "F", ""}, Kind::Extinction},
+      {{"ext_V", "mag", "F", ""}, Kind::Extinction},
+      {{"(J-Ks)", "mag", "F", ""}, Kind::Colour},
+      {{"B-Vmag", "mag", "F", ""}, Kind::Colour},
+      {{"BP_RP", "mag", "F", ""}, Kind::Colour},
+      {{"x", "mag", "F", "", false, "Colour excess"}, Kind::Reddening},
+      {{"x", "mag", "F", "", false, "Interstellar absorption"}, Kind::Extinction},
+      {{"V", "mag", "F", "", false, "V corrected for extinction"}, Kind::None},
+      {{"V0", "mag", "F", "", false, "Dereddened V, extinction removed"}, Kind::None},
+      {{"V0", "mag", "F", "", false, "Unreddened V, free of extinction"}, Kind::None},
+  };
+  for (const auto& [col, kind] : cases) {
+    const ReadMeColumn c = columnTable({col}).columns[0];
+    EXPECT_EQ(detail::neverKind(c, detail::ucdWords(c.ucd)), kind) << col.label << " " << col.ucd << col.explanation;
   }
 }
 
