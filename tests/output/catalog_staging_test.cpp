@@ -63,6 +63,13 @@ TEST(CatalogStaging, CommitStoppedAfterAnyRenameIsFinishedByTheNextBuild) {
     { CatalogStaging next(FileSystem::real(), out); }
     EXPECT_TRUE(testing::directoryContents(out) == (done == 0 ? before : after));
   }
+  // A catalog without an index takes the previous one's away.
+  Contents withoutIndex = after;
+  withoutIndex.erase("cat.idx");
+  CatalogStaging staging(FileSystem::real(), out);
+  writeFiles(staging.directory(), withoutIndex);
+  staging.commit("cat", 1, false, true);
+  EXPECT_TRUE(testing::directoryContents(out) == withoutIndex);
 }
 
 }  // namespace

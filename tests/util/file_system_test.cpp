@@ -133,6 +133,20 @@ TEST(FileSystem, WholeReadsAndWritesAreAllOrNothing) {
   writeWhole(*f, "gh", 2);
   f->close();
   EXPECT_EQ(dir.read("y"), "oldabgh");
+
+  // A copy takes what a file cut meanwhile still has, and no more than it
+  // had when opened of one that grows.
+  const struct {
+    std::int64_t sizeWhileCopied;
+    std::string copied;
+  } copies[] = {{2, "ab"}, {8, "abcd"}};
+  for (const auto& [size, copied] : copies) {
+    const std::string from = dir.write("z", "abcd"), to = dir.str() + "/copy" + std::to_string(size);
+    fs.failOnRead(-1);
+    fs.resizeBeforeRead(1, size);
+    EXPECT_EQ(copyFile(fs, from, to), static_cast<std::int64_t>(copied.size()));
+    EXPECT_EQ(testing::TempDir::readFile(to), copied);
+  }
 }
 
 }  // namespace
