@@ -112,7 +112,7 @@ TEST(FileSystem, FaultyFileSystemFailsTheChosenWrite) {
 // A whole read gathers a file that comes a few bytes at a time and fails
 // when the file ends first; a whole write that fails part way leaves the
 // file as it was, and the next write follows its old end.
-TEST(FileSystem, WholeReadsAndWritesAreAllOrNothing) {
+TEST(FileSystem, ShortReadsTornWritesAndFilesThatChangeWhileCopied) {
   testing::TempDir dir;
   const std::string path = dir.write("x", "0123456789");
   testing::FaultyFileSystem fs;
