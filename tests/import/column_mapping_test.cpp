@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "import/column_recognition.h"
 #include "import/position_units.h"
 #include "import/readme_import.h"
 #include "import/table_import.h"
@@ -148,6 +149,8 @@ TEST(ColumnMapping, ArchiveNamesRowsAndKindsThatNeverFillANumber) {
        {raDeg, deDeg, {"AK", "mag", "F", "", false, "The K band extinction"}, {"e_Kmag", "mag", "F", ""},
         {"a_g_val", "mag", "F", "phys.absorption.gal"}, {"Gflag", "mag", "I", "meta.code"}, {"Kmag", "mag", "F", ""}},
        {}, std::nullopt, 3, 1, {{-3, 7}}, ""},
+      {"extinctions told by their names alone", {raDeg, deDeg, {"AV", "mag", "F", ""}, {"A_V", "mag", "F", ""}}, {},
+       std::nullopt, 3, 1, {{-3, 0}}, "Required entry [Magnitude (mag)] has no column"},
       {"a colour fills the colour entry alone",
        {raDeg, deDeg, {"E(B-V)", "mag", "F", "phot.color;em.opt.B;em.opt.V"},
         {"bright", "mag", "F", "stat.error;phot.mag"}, {"B-V", "mag", "F", ""}, {"BP-RP", "mag", "F", ""}},
@@ -175,6 +178,43 @@ TEST(ColumnMapping, ArchiveNamesRowsAndKindsThatNeverFillANumber) {
       }
     }
     EXPECT_NE(all.find(c.note), std::string::npos) << all;
+  }
+}
+
+// Each rule that keeps a column out of the number entries, by a column that
+// no other rule tells, and explanations that say what they name is corrected for.
+TEST(ColumnMapping, EveryKindRuleTellsAColumnAlone) {
+  using detail::Kind;
+  const struct {
+    Col col;
+    Kind kind;
+  } cases[] = {
+      {{"s", "mag", "F", "stat.stdev"}, Kind::Error},
+      {{"q", "", "I", "meta.code.qual"}, Kind::Flag},
+      {{"x", "mag", "F", "phot.color.excess"}, Kind::Reddening},
+      {{"x", "mag", "F", "phys.absorption.gal"}, Kind::Extinction},
+      {{"E(B-V)", "mag", "F", ""}, Kind::Reddening},
+      {{"EBmV", "mag", "F", ""}, Kind::Reddening},
+      {{"x", "mag", "F", "phot.color;em.opt.B;em.opt.V"}, Kind::Colour},
+      {{"sigmaV", "mag", "F", ""}, Kind::Error},
+      {{"V_unc", "mag", "F", ""}, Kind::Error},
+      {{"V_err_sys", "mag", "F", ""}, Kind::Error},
+      {{"q_Vmag", "", "A", ""}, Kind::Flag},
+      {{"Vflags", "", "I", ""}, Kind::Flag},
+      {{"A_Ks", "mag", "F", ""}, Kind::Extinction},
+      {{"ext_V", "mag", "F", ""}, Kind::Extinction},
+      {{"(J-Ks)", "mag", "F", ""}, Kind::Colour},
+      {{"B-Vmag", "mag", "F", ""}, Kind::Colour},
+      {{"BP_RP", "mag", "F", ""}, Kind::Colour},
+      {{"x", "mag", "F", "", false, "Colour excess"}, Kind::Reddening},
+      {{"x", "mag", "F", "", false, "Interstellar absorption"}, Kind::Extinction},
+      {{"V", "mag", "F", "", false, "V corrected for extinction"}, Kind::None},
+      {{"V0", "mag", "F", "", false, "Dereddened V, extinction removed"}, Kind::None},
+      {{"V0", "mag", "F", "", false, "Unreddened V, free of extinction"}, Kind::None},
+  };
+  for (const auto& [col, kind] : cases) {
+    const ReadMeColumn c = columnTable({col}).columns[0];
+    EXPECT_EQ(detail::neverKind(c, detail::ucdWords(c.ucd)), kind) << col.label << " " << col.ucd << col.explanation;
   }
 }
 
@@ -208,6 +248,8 @@ TEST(ColumnMapping, RightAscensionUnitFromTheStrongestEvidence) {
       {{"RAh", "", 2, 10}, RaUnit::Hours, "its name"},
       {{"ra_hour", "", 0, 0}, RaUnit::Hours, "its name"},
       {{"RAJ2000", "", 3, 359.9}, RaUnit::Degrees, "values up to 359.9"},
+      {{"ra", "", 2, 24.01}, RaUnit::Degrees, "values up to 24.01"},
+      {{"ra", "", 2, 24}, std::nullopt, "no unit, and its 2 values are all within 0-24"},
       {{"ra", "", 1, 7.655}, std::nullopt, "no unit, and its only value 7.655 is within 0-24"},
       {{"RA", "", 0, 0}, std::nullopt, "no unit, and no value to look at"},
       {{"radius", "", 2, 10}, std::nullopt, "no unit, and its 2 values are all within 0-24"},
