@@ -29,7 +29,7 @@ Part raPartOfUnits(const ReadMeColumn& c, std::string_view u) {
   if (oneOf(u, {"h", "hr", "hour"})) return Part::RaHours;
   if (u == "min") return Part::RaMinutes;
   if (oneOf(u, {"s", "sec"})) return Part::RaSeconds;
-  if (u == "deg") return Part::RaDegrees;
+  if (u == "deg" || u == "rad") return Part::RaDegrees;
   if (u == "arcmin") return Part::RaArcmin;
   if (u == "arcsec") return Part::RaArcsec;
   return Part::None;
@@ -47,6 +47,7 @@ PositionPart classifyArchiveName(const ReadMeColumn& c, const PositionName& name
     else if (noUnits(u) && plainNumber) r.part = Part::RaDecimal;
   } else {
     if (c.sexagesimal || sexagesimalUnits(u)) r.part = Part::DecSexagesimal;
+    else if (u == "rad") r.part = Part::DecDecimal;
     else if (u == "deg") r.part = name.unit ? Part::DecDecimal : Part::DecDegreesEither;
     else if (u == "arcmin") r.part = Part::DecMinutes;
     else if (u == "arcsec") r.part = Part::DecSeconds;
@@ -88,6 +89,7 @@ PositionPart classifyPosition(const ReadMeColumn& c) {
     if (!setFrom(rest.substr(token.size()))) return {};
     if (token == "-" || token == "sign") r.part = Part::DecSign;
     else if (c.sexagesimal || sexagesimalUnits(u)) r.part = Part::DecSexagesimal;
+    else if (u == "rad") r.part = Part::DecDecimal;
     else if (u == "deg") r.part = token == "d" ? Part::DecDegrees : token == "deg" ? Part::DecDecimal : Part::DecDegreesEither;
     else if (u == "arcmin") r.part = Part::DecMinutes;
     else if (u == "arcsec") r.part = Part::DecSeconds;
@@ -335,6 +337,14 @@ const char* kindName(Kind kind) {
   return "";
 }
 
+bool isGalacticColumn(const ReadMeColumn& c, const std::vector<std::string>& ucd) {
+  if (!ucd.empty()) return ucdWordIs(ucd.front(), "pos.galactic");
+  const std::string name = asciiLowered(c.label);
+  if (name == "l" || name == "b") return c.units == "deg";
+  return oneOf(name, {"glon", "glat", "gal_lon", "gal_long", "gal_lat", "lii", "bii", "galactic_longitude",
+                      "galactic_latitude"});
+}
+
 // ---------------------------------------------------------------------------
 // UCDs
 
@@ -427,6 +437,7 @@ PositionPart classifyByUcd(const ReadMeColumn& c, const std::vector<std::string>
   } else {
     if (byLabel.part == Part::DecSign) r.part = Part::DecSign;
     else if (c.sexagesimal || sexagesimalUnits(u)) r.part = Part::DecSexagesimal;
+    else if (u == "rad") r.part = Part::DecDecimal;
     else if (u == "deg") r.part = byLabel.part == Part::DecDegrees || byLabel.part == Part::DecDecimal ? byLabel.part : Part::DecDegreesEither;
     else if (u == "arcmin") r.part = Part::DecMinutes;
     else if (u == "arcsec") r.part = Part::DecSeconds;

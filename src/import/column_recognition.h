@@ -94,6 +94,11 @@ Kind neverKind(const ReadMeColumn& c, const std::vector<std::string>& ucd);
 // "an error", "a flag", "a reddening", "an extinction", "a colour index".
 const char* kindName(Kind kind);
 
+// A galactic longitude or latitude: by its UCD (pos.galactic.lon,
+// pos.galactic.lat), or by a name in any letter case (glon, glat, gal_long,
+// gal_lat, lii, bii; l and b in degrees).
+bool isGalacticColumn(const ReadMeColumn& c, const std::vector<std::string>& ucd);
+
 // ---------------------------------------------------------------------------
 // UCDs
 

@@ -42,8 +42,12 @@ std::vector<std::string> applyReadMeTable(const ReadMeTable& table, CatalogType 
 
 // What the rows show of one column of a table.
 struct ColumnEvidence {
-  std::size_t values = 0;  // sampled cells holding a number
-  double largest = 0;      // the largest |value| among them
+  std::size_t values = 0;    // sampled cells holding a number
+  double largest = 0;        // the largest |value| among them
+  std::size_t cells = 0;     // sampled cells holding anything; 0: the rows were not looked at
+  std::size_t distinct = 0;  // different texts among them, as far as counted
+  bool manyDistinct = false; // more different texts than were counted
+  bool fractional = false;   // some of the numbers have a point or an exponent
 };
 
 // What applyReadMeTable cannot read from the description: the evidence of
@@ -67,6 +71,10 @@ struct TableMapping {
   // might hold one (numbers, or sexagesimal texts, that no entry took), as
   // notes name them.
   std::vector<std::string> positionCandidates{};
+  // Why the file gives no position although it has position columns of
+  // another kind ("only galactic coordinates (glon (column 2), ...)"); empty
+  // otherwise.
+  std::string positionProblem{};
 };
 
 // What the import looked for when it finds no position, for messages.
@@ -100,6 +108,7 @@ struct ReadMeImport {
   std::vector<std::string> notes;
   std::optional<OpenRaUnit> openRaUnit{};             // see TableMapping
   std::vector<std::string> positionCandidates{};      // see TableMapping
+  std::string positionProblem{};                      // see TableMapping
 };
 
 // Reads the ReadMe, selects the table as above and applies it to
