@@ -236,7 +236,7 @@ constexpr KindRule kKindRules[] = {
     {Kind::Colour, Match::Ucd, "phot.color"},
     {Kind::Error, Match::Prefix, "e_|err|sig_|sigma"},
     {Kind::Error, Match::Suffix, "err|_sig|_sigma|_unc"},
-    {Kind::Error, Match::Contains, "_err|error"},
+    {Kind::Error, Match::Contains, "err"},
     {Kind::Flag, Match::Prefix, "f_|q_"},
     {Kind::Flag, Match::Contains, "flag"},
     {Kind::Extinction, Match::Extinction, ""},

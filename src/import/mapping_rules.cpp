@@ -298,11 +298,23 @@ std::string_view bandOfPiece(std::string_view piece) {
   return isMagnitudeBand(asciiLowered(piece)) ? piece : std::string_view();
 }
 
+// A band as the notes write it: u, g, r, i and z as the name has them (the
+// survey bands are lower case), the others in capitals: V, BP, Ks, Kp.
+std::string bandName(std::string_view band) {
+  const std::string lower = asciiLowered(band);
+  if (lower.size() == 1 && std::string_view("ugriz").find(lower[0]) != std::string_view::npos) return std::string(band);
+  if (lower == "ks") return "Ks";
+  if (lower == "kep" || lower == "kp") return "Kp";
+  std::string upper;
+  for (char c : band) upper += asciiUpper(c);
+  return upper;
+}
+
 bool bandWord(std::string_view word, std::string& band) {
   for (std::string_view prefix : {"em.opt.", "em.ir."})
     if (word.substr(0, prefix.size()) == prefix && isMagnitudeBand(word.substr(prefix.size()))) {
-      band = std::string(word.substr(prefix.size()));
-      if (band == "v" || band == "b" || band == "r" || band == "i" || band == "u") band[0] = asciiUpper(band[0]);
+      band = bandName(word.substr(prefix.size()));
+      if (band == "u" || band == "r" || band == "i") band[0] = asciiUpper(band[0]);
       return true;
     }
   return false;
@@ -322,8 +334,8 @@ bool looksLikeMagnitude(const ReadMeColumn& c, const std::vector<std::string>& u
   if (c.units == "mag" || c.units == "mmag") return true;
   if (!noUnits(c.units)) return false;
   const std::string l = asciiLowered(c.label);
-  if (l.size() > 3 && (l.find("mag") != std::string::npos) && !magnitudeBand(c, ucd).empty()) return true;
-  if (l.size() > 3 && l.substr(l.size() - 3) == "mag") return true;
+  // "Vmag", "phot_g_mean_mag", "JAperMag3"; also "st_vmagearth", which notAMagnitude then names.
+  if (l.size() > 3 && l.find("mag") != std::string::npos) return true;
   return bareBands && isBareBand(c.label);
 }
 
@@ -350,13 +362,16 @@ const char* notAMagnitude(const ReadMeColumn& c, const std::vector<std::string>&
       (label.size() >= 2 && label[0] == 'M' && isMagnitudeBand(asciiLowered(afterM))) ||
       containsAny(e, {"absolute magnitude", "absolute mag"}))
     return "an absolute magnitude";
-  if (l.find("flux") != std::string::npos) return "a flux";
+  // flux_V in mag, as one archive names its magnitudes, is a magnitude.
+  const bool saysMagnitude = c.units == "mag" || c.units == "mmag" || (!ucd.empty() && ucd.front() == "phot.mag");
+  if (l.find("flux") != std::string::npos && !saysMagnitude) return "a flux";
   if (containsAny(l, {"lim"}) || containsAny(e, {"limiting", "magnitude limit", "upper limit", "lower limit"}))
     return "a limit";
   if (l.rfind("sb", 0) == 0 || l.rfind("mu_", 0) == 0 || l.rfind("surf", 0) == 0 ||
       e.find("surface brightness") != std::string::npos)
     return "a surface brightness";
-  if (l.rfind("dmag", 0) == 0 || l.rfind("delta", 0) == 0 || e.find("difference") != std::string::npos)
+  if (l.rfind("dmag", 0) == 0 || l.rfind("delta", 0) == 0 || l.find("diff") != std::string::npos ||
+      e.find("difference") != std::string::npos)
     return "a magnitude difference";
   if (l.find("amp") != std::string::npos || e.find("amplitude") != std::string::npos) return "an amplitude";
   return nullptr;
@@ -375,7 +390,7 @@ std::string magnitudeBand(const ReadMeColumn& c, const std::vector<std::string>&
     if (!b.empty()) {
       // phot_g_mean_mag, sy_gaiamag: the astrometric survey's broad G band.
       if (equalNoCase(b, "gaia") || (afterPhot && b == "g")) return "G";
-      return std::string(b);
+      return bandName(b);
     }
     afterPhot = equalNoCase(piece, "phot");
     if (blank == std::string_view::npos) break;

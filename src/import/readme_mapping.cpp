@@ -648,12 +648,15 @@ class Mapper {
     assignType(position, best->column, *calibrationFor(Quantity::Magnitude, col(best->column).units));
     if (seen.size() < 2) return;
     std::string note = "Magnitude: " + col(best->column).describe() + " taken, " + magnitudeReason(*best) + "; also seen: ";
+    bool first = true;
     for (const Seen& s : seen) {
       if (&s == best) continue;
       const std::string band = magnitudeBand(col(s.column), ucdWords_[static_cast<std::size_t>(s.column)]);
-      note += (&s == &seen.front() || (best == &seen.front() && &s == &seen[1]) ? "" : "; ") + col(s.column).describe();
+      note += (first ? "" : "; ") + col(s.column).describe();
+      first = false;
       if (!s.why.empty()) note += ", " + s.why + ", never taken";
       else if (!band.empty()) note += ", band " + band;
+      if (s.why.empty() && used_[static_cast<std::size_t>(s.column)]) note += ", in another entry";
     }
     notes_.push_back(note);
   }
@@ -670,7 +673,7 @@ class Mapper {
     const ColumnEvidence* e = evidence(i);
     if (letter == 'F' || letter == 'E' || letter == 'D' || (e && e->fractional)) return "numbers with a fraction";
     if (e && e->cells >= 2 && e->distinct == 1)
-      return "the same value in all " + std::to_string(e->cells) + " sampled rows";
+      return "the same value in all " + std::to_string(e->cells) + " sampled cells";
     return {};
   }
 
