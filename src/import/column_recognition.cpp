@@ -215,7 +215,7 @@ enum class Match {
   Suffix,      // how the name ends
   Contains,    // anywhere in the name
   Extinction,  // "a" and a band: AV, AK, A_V, a_g_val, ag_gspphot, A(V)
-  ColourPair,  // two bands: B-V, (B-V), BP-RP, J-Ks
+  ColourPair,  // two bands: B-V, (B-V), BP-RP, J-Ks, g_r
   Words,       // in the explanation, unless it is corrected for them
 };
 
@@ -278,7 +278,9 @@ bool isExtinctionName(const std::string& name) {
 }
 
 bool isColourPair(const std::string& name) {
-  const std::size_t minus = name.find('-');
+  std::size_t minus = name.find('-');
+  // g_r, j_h: two bands joined by one "_".
+  if (minus == std::string::npos && std::count(name.begin(), name.end(), '_') == 1) minus = name.find('_');
   if (minus == std::string::npos) return false;
   std::string_view left = std::string_view(name).substr(0, minus), right = std::string_view(name).substr(minus + 1);
   if (right.size() > 3 && right.substr(right.size() - 3) == "mag") right.remove_suffix(3);

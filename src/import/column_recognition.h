@@ -84,7 +84,7 @@ PositionName archivePositionName(std::string_view label);
 // table: the UCD's primary word (stat.error, meta.code, phot.color.excess,
 // phys.absorption, phot.color), the name in any letter case (e_, sig, err
 // anywhere: _error, magerr1; f_, q_, flag; E(B-V), EBV; A_V, AK, a_g_val, ag_gspphot, ext;
-// B-V, BP-RP, bp_rp), and words of the explanation (reddening, colour
+// B-V, BP-RP, bp_rp, g_r), and words of the explanation (reddening, colour
 // excess; extinction or absorption, unless corrected for).
 enum class Kind { None, Error, Flag, Reddening, Extinction, Colour };
 

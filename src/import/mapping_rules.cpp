@@ -239,7 +239,7 @@ int identifierStrength(const ReadMeColumn& c) {
   static constexpr std::string_view kArchiveNames[] = {
       "source_id", "sourceid", "source_name", "sourcename", "srcname", "src_name", "designation", "objid", "obj_id",
       "objname", "obj_name", "object_id", "objectname", "object_name", "main_id", "star_name", "starname", "hostname",
-      "pl_name", "hd_name", "hip_name", "tic_id", "tic", "kepid", "kic", "kic_id", "epic", "epic_id", "kepoi_name",
+      "pl_name", "hd", "hd_name", "hip_name", "tic_id", "tic", "kepid", "kic", "kic_id", "epic", "epic_id", "kepoi_name",
       "koi_name", "toi", "gaia_id", "dr2_source_id", "dr3_source_id", "tycho_id", "tyc_id", "2mass_id", "tmass_id",
       "twomass", "iau_name", "name_iau", "target", "target_name", "oid", "specobjid"};
   const std::vector<std::string> words = c.ucd.empty() ? std::vector<std::string>{} : ucdWords(c.ucd);
@@ -365,15 +365,15 @@ const char* notAMagnitude(const ReadMeColumn& c, const std::vector<std::string>&
   // flux_V in mag, as one archive names its magnitudes, is a magnitude.
   const bool saysMagnitude = c.units == "mag" || c.units == "mmag" || (!ucd.empty() && ucd.front() == "phot.mag");
   if (l.find("flux") != std::string::npos && !saysMagnitude) return "a flux";
-  if (containsAny(l, {"lim"}) || containsAny(e, {"limiting", "magnitude limit", "upper limit", "lower limit"}))
-    return "a limit";
+  // Not "upper limit" in an explanation: a magnitude may say when it is one.
+  if (l.find("lim") != std::string::npos || e.find("limiting mag") != std::string::npos) return "a limit";
   if (l.rfind("sb", 0) == 0 || l.rfind("mu_", 0) == 0 || l.rfind("surf", 0) == 0 ||
       e.find("surface brightness") != std::string::npos)
     return "a surface brightness";
   if (l.rfind("dmag", 0) == 0 || l.rfind("delta", 0) == 0 || l.find("diff") != std::string::npos ||
-      e.find("difference") != std::string::npos)
+      containsAny(e, {"magnitude difference", "difference in magnitude", "difference of magnitude"}))
     return "a magnitude difference";
-  if (l.find("amp") != std::string::npos || e.find("amplitude") != std::string::npos) return "an amplitude";
+  if (l.find("amp") != std::string::npos || e.rfind("amplitude", 0) == 0) return "an amplitude";
   return nullptr;
 }
 

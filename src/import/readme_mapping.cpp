@@ -190,7 +190,7 @@ class Mapper {
     mapPositions();
     mapTypeEntries();
     TableMapping result;
-    if (raSet_ < 0 || decSet_ < 0) noteGalactic(result);
+    if (raSet_ < 0 && decSet_ < 0) noteGalactic(result);
     if (raSet_ < 0 || decSet_ < 0)
       for (int i = 0; i < columnCount(); ++i)
         if (!used_[static_cast<std::size_t>(i)] && kinds_[static_cast<std::size_t>(i)] == Kind::None &&

@@ -264,8 +264,8 @@ TEST(ColumnMapping, ArchiveFilesMapTheirMagnitudeIdentifierAndPosition) {
       {"kinds that never make the magnitude; a float or one value is no identifier", "kinds.ecsv",
        ecsv({"Name:string:", "ID:float64:", "star_name:string:", "ra:float64:deg", "dec:float64:deg", "M_V:float64:mag",
              "Vmag_lim:float64:mag", "A_V:float64:mag", "B-V:float64:mag", "mu_V:float64:mag/arcsec2",
-             "absmag:float64:mag", "Vmag_diff:float64:mag", "JAperMag3:float64:"},
-            "S 1.5 a 10.5 20.25 1 2 3 4 5 6 7 8\nS 2.5 b 11.5 21.25 1 2 3 4 5 6 7 8\n"),
+             "absmag:float64:mag", "Vmag_diff:float64:mag", "g_r:float64:mag", "JAperMag3:float64:"},
+            "S 1.5 a 10.5 20.25 1 2 3 4 5 6 7 8 9\nS 2.5 b 11.5 21.25 1 2 3 4 5 6 7 8 9\n"),
        "ra", "dec", "JAperMag3", "star_name",
        "also seen: Name (column 1), the same value in all 2 sampled cells, never taken; ID (column 2), numbers with a "
        "fraction, never taken"},
