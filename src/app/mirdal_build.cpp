@@ -172,7 +172,7 @@ int saveImportedProject(const ReadMeRequest& request, const std::optional<std::s
   for (const std::string& m : missing) list += (list.empty() ? "" : ", ") + m;
   std::cerr << "mirdal-build: no column found for " << list;
   if (!positionProblem.empty()) {
-    std::cerr << "; \"" << input << "\" has " << positionProblem;
+    std::cerr << "; \"" << input << "\": " << positionProblem;
   } else if (!definition.ticked(0) || !definition.ticked(definition.fields().raCount())) {
     std::cerr << "; looked for " << mirdal::kPositionsLookedFor << "; ";
     if (candidates.empty()) {

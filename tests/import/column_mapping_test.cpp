@@ -274,6 +274,9 @@ TEST(ColumnMapping, ArchiveFilesMapTheirMagnitudeIdentifierAndPosition) {
             "a 0.1 0.2 5\nb 0.3 -0.4 6\n"),
        "ra", "dec", "Vmag", "name", "RA: decimal degrees from ra (column 2) (its unit rad, x 57.29577951308232 into degrees)",
        57.29577951308232},
+      {"a right ascension in a unit no mode reads is named with it", "arcsec.ecsv",
+       ecsv({"ra:float64:arcsec", "dec:float64:deg", "Vmag:float64:mag"}, "1000 20 5\n2000 21 6\n"), "", "dec", "Vmag",
+       "", "Not taken for RA: ra (column 1) is in arcsec, which is no unit of a right ascension"},
       {"galactic coordinates alone are named so", "gal.ecsv",
        ecsv({"name:string:", "glon:float64:deg", "glat:float64:deg", "Vmag:float64:mag"}, "a 120 -5 5\nb 130 5 6\n"),
        "", "", "Vmag", "name", "Position: only galactic coordinates (glon (column 2), glat (column 3))"},
@@ -297,7 +300,7 @@ TEST(ColumnMapping, ArchiveFilesMapTheirMagnitudeIdentifierAndPosition) {
       const auto p = static_cast<std::size_t>(w.position);
       EXPECT_EQ(def.ticked(w.position) ? def.fieldNames[p] : "", w.column) << all;
     }
-    if (*c.ra) {
+    if (*c.dec) {
       EXPECT_DOUBLE_EQ(def.fieldSlots[0].calcA, c.positionFactor);
       EXPECT_DOUBLE_EQ(def.fieldSlots[static_cast<std::size_t>(def.fields().raCount())].calcA, c.positionFactor);
     }
