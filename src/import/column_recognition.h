@@ -14,7 +14,7 @@
 // decides (import/position_units.h).
 //
 // Otherwise labels starting with "RA" (case counts) are right-ascension parts, told by
-// their units: h hours, min minutes, s seconds, deg degrees (arcmin and
+// their units: h hours, min minutes, s seconds, deg (or rad) degrees (arcmin and
 // arcsec with degrees: RA in degrees, minutes, seconds); with units "---"
 // the letters after "RA" decide (RAh, RAm, RAs, RAdeg). Labels starting with
 // "DEC", "Dec" or "DE" are declination parts: "DE-" the sign, deg with "DEd"

@@ -36,7 +36,8 @@ namespace mirdal {
 // are looked at: positions from pos.eq.ra and pos.eq.dec (meta.main first),
 // the V magnitude (else the first magnitude), colours, proper motions,
 // parallax, the main identifier (meta.id with meta.main); UCD1 names such
-// as POS_EQ_RA_MAIN, PHOT_JHN_V and ID_MAIN as well.
+// as POS_EQ_RA_MAIN, PHOT_JHN_V and ID_MAIN as well. A position in radians
+// is taken with calcA 57.29577951308232, into degrees.
 std::vector<std::string> applyReadMeTable(const ReadMeTable& table, CatalogType type,
                                           CatalogDefinition& definition);
 

@@ -28,12 +28,21 @@
 // 2. Type entries: the first column an entry's rules find, converted to the
 //    entry's unit. A nebula size in deg, arcmin or arcsec sets `nebunit`,
 //    and a smallest dimension in other units is converted to it.
-//    The magnitude entry of the type, when no label of its list is there,
-//    takes the first other column in "mag" that is no colour index (no "-").
+//    A star's magnitude is chosen last, among every column that may be one
+//    (mapping_rules.h): the main one by UCD, then V, VT, Hp, G, r, then the
+//    first, a column no other entry took first; a note names the others
+//    and why any is never taken. The magnitude entry of the other types,
+//    when no label of its list is there, takes the first other column in
+//    "mag" that is no colour index (no "-").
 //    Errors, flags, reddenings, extinctions and colours (neverKind) fill no
-//    number entry but the colour's own, whatever their label or UCD.
-// 3. Identifiers: the first becomes "Catalog ID", the others String entries
-//    flagged as alternate names.
+//    number entry but the colour's own, whatever their label or UCD; an
+//    absolute or Earth-equivalent magnitude, a flux, a limit, a surface
+//    brightness, a difference or an amplitude (notAMagnitude) no magnitude.
+// 3. Identifiers: the one most plainly named so (identifierStrength; of
+//    equals the first, one with few different values in many sampled rows
+//    after the others) becomes "Catalog ID", the others String entries
+//    flagged as alternate names. A column of fractions, or one whose
+//    sampled cells all hold one value, is none.
 // 4. Qualifier columns are skipped unless an entry asks for them by name
 //    (n_magMax as the variable's magnitude code).
 // 5. Everything else in table order: text (format A) into String entries,
