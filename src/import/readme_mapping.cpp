@@ -200,6 +200,7 @@ class Mapper {
     mapTypeEntries();
     TableMapping result;
     if (raSet_ < 0 && decSet_ < 0) noteGalactic(result);
+    if (raSet_ < 0 || decSet_ < 0) notePositionsInOtherUnits(result);
     if (raSet_ < 0 || decSet_ < 0)
       for (int i = 0; i < columnCount(); ++i)
         if (!used_[static_cast<std::size_t>(i)] && kinds_[static_cast<std::size_t>(i)] == Kind::None &&
@@ -237,6 +238,26 @@ class Mapper {
                              "), and no right ascension and declination: a catalog is placed by equatorial "
                              "positions, which are not computed from galactic ones";
     notes_.push_back("Position: " + result.positionProblem);
+  }
+
+  // A column named as a right ascension or declination that no mode reads
+  // for its unit or its cells: said, for the missing axis, with the reason.
+  void notePositionsInOtherUnits(TableMapping& result) {
+    for (int i = 0; i < columnCount(); ++i) {
+      const ReadMeColumn& c = col(i);
+      if (isSexagesimalCell(parts_[static_cast<std::size_t>(i)].part) || kinds_[static_cast<std::size_t>(i)] != Kind::None)
+        continue;
+      const PositionName name = archivePositionName(c.label);
+      const bool ra = name.axis == PositionName::Axis::Ra;
+      if (name.axis == PositionName::Axis::None || (ra ? raSet_ : decSet_) >= 0) continue;
+      const std::string why =
+          c.isText() ? "holds texts that are neither numbers nor sexagesimal parts"
+                     : "is in " + c.units + ", which is no unit of " +
+                           (ra ? "a right ascension (h, deg or rad)" : "a declination (deg, arcmin, arcsec or rad)");
+      const std::string problem = c.describe() + " " + why;
+      notes_.push_back("Not taken for " + std::string(ra ? "RA" : "DEC") + ": " + problem);
+      if (result.positionProblem.empty()) result.positionProblem = problem;
+    }
   }
 
   RaUnitEvidence evidenceOf(int column) const {
