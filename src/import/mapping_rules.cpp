@@ -354,7 +354,8 @@ const char* notAMagnitude(const ReadMeColumn& c, const std::vector<std::string>&
   if (l.find("earth") != std::string::npos ||
       containsAny(e, {"earth-equivalent", "earth equivalent", "seen from the planet", "from the planet",
                       "from the exoplanet"}) ||
-      (e.find("from earth") != std::string::npos && containsAny(e, {"planet", "distance", "equivalent"})))
+      // "as seen from Earth" alone is what any apparent magnitude is.
+      (e.find("from earth") != std::string::npos && containsAny(e, {"distance", "equivalent"})))
     return "an Earth-equivalent magnitude";
   const std::string_view label = c.label;
   const std::string_view afterM = label.substr(label.size() > 1 && label[1] == '_' ? 2 : 1);
