@@ -45,8 +45,8 @@ std::vector<std::string> applyReadMeTable(const ReadMeTable& table, CatalogType 
 struct ColumnEvidence {
   std::size_t values = 0;    // sampled cells holding a number
   double largest = 0;        // the largest |value| among them
-  std::size_t cells = 0;     // sampled cells holding anything; 0: the rows were not looked at
-  std::size_t distinct = 0;  // different texts among them, as far as counted
+  std::size_t cells = 0;     // sampled cells holding anything, as far as counted (DistinctCells); 0: none looked at
+  std::size_t distinct = 0;  // different texts among them
   bool manyDistinct = false; // more different texts than were counted
   bool fractional = false;   // some of the numbers have a point or an exponent
 };

@@ -64,7 +64,7 @@ void count(ColumnSample& c, std::string_view cell) {
   // signs or texts is still told by its other cells.
   if (isMissingNumber(t)) return;
   ++c.values;
-  if (!c.distinct.saturated()) c.distinct.add(t);
+  if (!c.distinct.done()) c.distinct.add(t);
   bool integer = false;
   double v = 0;
   if (isNumber(t, integer, v)) {
@@ -140,9 +140,10 @@ int sampleEol(FileSystem& fs, const std::string& path) {
 }  // namespace
 
 void DistinctCells::add(std::string_view cell) {
+  if (done()) return;
+  ++cells;
   const std::size_t h = std::hash<std::string_view>{}(cell);
-  if (saturated() || std::find(hashes.begin(), hashes.end(), h) != hashes.end()) return;
-  hashes.push_back(h);
+  if (std::find(hashes.begin(), hashes.end(), h) == hashes.end()) hashes.push_back(h);
 }
 
 TableSample readTableSample(FileSystem& fs, const std::string& path, const InputFormat& format) {
@@ -344,7 +345,7 @@ ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sampl
     r.sexagesimal = seen.values > 0 && seen.sexagesimal == seen.values;
     table.columns.push_back(std::move(r));
     if (evidence)
-      evidence->push_back({static_cast<std::size_t>(seen.numbers), seen.largest, static_cast<std::size_t>(seen.values),
+      evidence->push_back({static_cast<std::size_t>(seen.numbers), seen.largest, seen.distinct.cells,
                            seen.distinct.count(), seen.distinct.saturated(), seen.numbers > seen.integers});
   }
   return table;

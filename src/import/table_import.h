@@ -24,15 +24,19 @@ namespace mirdal {
 constexpr std::size_t kSampleRows = 20000;
 constexpr std::size_t kSampleBytes = std::size_t{4} << 20;
 
-// How many different cells a column holds, up to kTracked of them (by a
-// hash of each): enough to tell a column of one value from one that varies.
+// How many different cells the first kCells cells of a column hold, up to
+// kTracked of them (by a hash of each): enough to tell a column of one value
+// from one that varies, at a cost bounded whatever the sample's size.
 struct DistinctCells {
   static constexpr std::size_t kTracked = 128;
+  static constexpr std::size_t kCells = 4096;
   std::vector<std::size_t> hashes{};
+  std::size_t cells = 0;  // cells counted
 
   void add(std::string_view cell);
   std::size_t count() const { return hashes.size(); }
   bool saturated() const { return hashes.size() >= kTracked; }
+  bool done() const { return saturated() || cells >= kCells; }
 };
 
 // What the first rows show of one column.
