@@ -239,7 +239,8 @@ int identifierStrength(const ReadMeColumn& c) {
   static constexpr std::string_view kArchiveNames[] = {
       "source_id", "sourceid", "source_name", "sourcename", "srcname", "src_name", "designation", "objid", "obj_id",
       "objname", "obj_name", "object_id", "objectname", "object_name", "main_id", "star_name", "starname", "hostname",
-      "pl_name", "hd", "hd_name", "hip_name", "tic_id", "tic", "kepid", "kic", "kic_id", "epic", "epic_id", "kepoi_name",
+      "pl_name", "hd", "hd_name", "hip_name", "tic_id", "tic", "kepid", "kic", "kic_id", "epic", "epic_id",
+      "kepoi_name",
       "koi_name", "toi", "gaia_id", "dr2_source_id", "dr3_source_id", "tycho_id", "tyc_id", "2mass_id", "tmass_id",
       "twomass", "iau_name", "name_iau", "target", "target_name", "oid", "specobjid"};
   const std::vector<std::string> words = c.ucd.empty() ? std::vector<std::string>{} : ucdWords(c.ucd);

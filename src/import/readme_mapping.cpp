@@ -245,8 +245,8 @@ class Mapper {
   void notePositionsInOtherUnits(TableMapping& result) {
     for (int i = 0; i < columnCount(); ++i) {
       const ReadMeColumn& c = col(i);
-      if (isSexagesimalCell(parts_[static_cast<std::size_t>(i)].part) || kinds_[static_cast<std::size_t>(i)] != Kind::None)
-        continue;
+      const auto k = static_cast<std::size_t>(i);
+      if (isSexagesimalCell(parts_[k].part) || kinds_[k] != Kind::None) continue;
       const PositionName name = archivePositionName(c.label);
       const bool ra = name.axis == PositionName::Axis::Ra;
       if (name.axis == PositionName::Axis::None || (ra ? raSet_ : decSet_) >= 0) continue;
@@ -677,7 +677,8 @@ class Mapper {
     if (!best) return;
     assignType(position, best->column, *calibrationFor(Quantity::Magnitude, col(best->column).units));
     if (seen.size() < 2) return;
-    std::string note = "Magnitude: " + col(best->column).describe() + " taken, " + magnitudeReason(*best) + "; also seen: ";
+    std::string note =
+        "Magnitude: " + col(best->column).describe() + " taken, " + magnitudeReason(*best) + "; also seen: ";
     bool first = true;
     for (const Seen& s : seen) {
       if (&s == best) continue;

@@ -212,7 +212,8 @@ std::string normalizedUnit(std::string_view unit) {
   static const std::map<std::string, std::string, std::less<>> kWords = {
       {"degree", "deg"}, {"degrees", "deg"}, {"hourangle", "h"}, {"hour", "h"}, {"hours", "h"},
       {"arcminute", "arcmin"}, {"arcsecond", "arcsec"}, {"milliarcsecond", "mas"}, {"year", "yr"},
-      {"day", "d"}, {"magnitude", "mag"}, {"mags", "mag"}, {"radian", "rad"}, {"radians", "rad"}, {"minute", "min"}, {"second", "s"}};
+      {"day", "d"}, {"magnitude", "mag"}, {"mags", "mag"}, {"radian", "rad"}, {"radians", "rad"},
+      {"minute", "min"}, {"second", "s"}};
   // Factors as the FITS, VOUnit and CDS grammars write them: "." or blanks
   // (or a single "*") multiply, "/" divides what follows, and a power
   // follows its factor as "**p", "^p", "^(p)" or a bare signed integer
