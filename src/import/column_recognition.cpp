@@ -161,6 +161,7 @@ PositionName archivePositionName(std::string_view label) {
       {"right_ascension", PositionName::Axis::Ra}, {"rightascension", PositionName::Axis::Ra},
       {"alpha", PositionName::Axis::Ra},           {"ra", PositionName::Axis::Ra},
       {"declination", PositionName::Axis::Dec},    {"delta", PositionName::Axis::Dec},
+      {"decl", PositionName::Axis::Dec},
       {"dec", PositionName::Axis::Dec},            {"de", PositionName::Axis::Dec},
   };
   for (const Axis& a : kAxes) {

@@ -6,7 +6,7 @@
 //
 // Archive names, in any letter case, are tried first (archivePositionName):
 // an axis word (RA, alpha, right_ascension; DEC, DE, delta, declination) after
-// an optional "_", then nothing but set words (J2000, 2000, B1950, ICRS, FK5,
+// an optional "_" (also decl), then nothing but set words (J2000, 2000, B1950, ICRS, FK5,
 // FK4) and unit words (deg, degrees; for RA also hours, hr, and "h" or "d"
 // after "_"), with or without "_" between them: ra, RAJ2000, RA_ICRS, RAdeg,
 // ra_deg, ALPHA_J2000, _RAJ2000, RA_hours, dec, DEJ2000, DELTA_J2000...

@@ -291,7 +291,8 @@ std::string_view bandOfPiece(std::string_view piece) {
   };
   if (endsWith("mag")) piece.remove_suffix(3);
   // How the magnitude was measured: JAperMag3, petroMag, psfMag, cModelMag.
-  for (std::string_view method : {"aper", "petro", "cmodel", "model", "psf", "fiber", "kron", "auto", "iso", "mean"})
+  for (std::string_view method :
+       {"aper", "petro", "cmodel", "model", "psf", "fiber", "kron", "auto", "iso", "mean", "mpro"})
     if (endsWith(method) && piece.size() > method.size()) {
       piece.remove_suffix(method.size());
       break;
@@ -337,6 +338,10 @@ bool looksLikeMagnitude(const ReadMeColumn& c, const std::vector<std::string>& u
   const std::string l = asciiLowered(c.label);
   // "Vmag", "phot_g_mean_mag", "JAperMag3"; also "st_vmagearth", which notAMagnitude then names.
   if (l.size() > 3 && l.find("mag") != std::string::npos) return true;
+  // "j_m", "k_m": a band and "m"; "w1mpro": the infrared survey's profile-fit magnitude.
+  const std::size_t blank = l.find('_');
+  if (blank != std::string::npos && l.substr(blank) == "_m" && isMagnitudeBand(l.substr(0, blank))) return true;
+  if (l.size() == 6 && l.substr(2) == "mpro" && isMagnitudeBand(l.substr(0, 2))) return true;
   return bareBands && isBareBand(c.label);
 }
 
