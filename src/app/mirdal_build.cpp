@@ -139,7 +139,7 @@ void printProject(const std::string& path, const mirdal::CatalogDefinition& defi
 int saveImportedProject(const ReadMeRequest& request, const std::optional<std::string>& output,
                         const mirdal::ReadMe& readMe, std::vector<std::string> notes,
                         mirdal::CatalogDefinition& definition, bool checkRequired,
-                        const std::vector<std::string>& candidates) {
+                        const std::vector<std::string>& candidates, const std::string& positionProblem = {}) {
   mirdal::BuildSettings& s = definition.settings;
   const std::string& input = request.inputs.front();
   for (const std::string& in : request.inputs) s.inputfiles.push_back(mirdal::nameInProject(in, request.save));
@@ -171,7 +171,9 @@ int saveImportedProject(const ReadMeRequest& request, const std::optional<std::s
   std::string list;
   for (const std::string& m : missing) list += (list.empty() ? "" : ", ") + m;
   std::cerr << "mirdal-build: no column found for " << list;
-  if (!definition.ticked(0) || !definition.ticked(definition.fields().raCount())) {
+  if (!positionProblem.empty()) {
+    std::cerr << "; \"" << input << "\": " << positionProblem;
+  } else if (!definition.ticked(0) || !definition.ticked(definition.fields().raCount())) {
     std::cerr << "; looked for " << mirdal::kPositionsLookedFor << "; ";
     if (candidates.empty()) {
       std::cerr << "no column holds numbers";
@@ -212,7 +214,7 @@ int writeProjectFromReadMe(ReadMeRequest request, const std::optional<std::strin
                                                              request.import.raUnit);
   if (imported.openRaUnit) return refuseOpenRaUnit(request.inputs.front(), *imported.openRaUnit);
   return saveImportedProject(request, output, imported.readMe, imported.notes, definition, true,
-                             imported.positionCandidates);
+                             imported.positionCandidates, imported.positionProblem);
 }
 
 // Writes the project that the input file's own description proposes (no
@@ -255,7 +257,7 @@ int writeProjectFromTable(ReadMeRequest request, const std::optional<std::string
       mirdal::importTableDescription(fs, input, form, *type, definition, request.import.raUnit);
   if (imported.openRaUnit) return refuseOpenRaUnit(input, *imported.openRaUnit);
   const int status = saveImportedProject(request, output, mirdal::ReadMe{}, imported.notes, definition, imported.mapped,
-                                         imported.positionCandidates);
+                                         imported.positionCandidates, imported.positionProblem);
   if (imported.mapped) return status;
   std::cerr << "mirdal-build: the columns of \"" << input
             << "\" have no names, so none is mapped; map them on page 3 of the wizard before building\n";

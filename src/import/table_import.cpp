@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <map>
 
 #include "input/input_reader.h"
@@ -63,6 +64,7 @@ void count(ColumnSample& c, std::string_view cell) {
   // signs or texts is still told by its other cells.
   if (isMissingNumber(t)) return;
   ++c.values;
+  if (!c.distinct.done()) c.distinct.add(t);
   bool integer = false;
   double v = 0;
   if (isNumber(t, integer, v)) {
@@ -137,6 +139,13 @@ int sampleEol(FileSystem& fs, const std::string& path) {
 
 }  // namespace
 
+void DistinctCells::add(std::string_view cell) {
+  if (done()) return;
+  ++cells;
+  const std::size_t h = std::hash<std::string_view>{}(cell);
+  if (std::find(hashes.begin(), hashes.end(), h) == hashes.end()) hashes.push_back(h);
+}
+
 TableSample readTableSample(FileSystem& fs, const std::string& path, const InputFormat& format) {
   TableSample sample;
   RowSource rows(fs, path, format);
@@ -187,8 +196,13 @@ TableSample readTableSample(FileSystem& fs, const std::string& path, const Input
 }
 
 std::string normalizedUnit(std::string_view unit) {
+  unit = trimmed(unit);
+  // "Angle[deg]", "Magnitude[mag]": a quantity's name with its unit in brackets.
+  if (const std::size_t open = unit.find('['); open != std::string_view::npos && open > 0 && unit.back() == ']' &&
+      std::all_of(unit.begin(), unit.begin() + static_cast<std::ptrdiff_t>(open), isAsciiLetter))
+    return normalizedUnit(unit.substr(open + 1, unit.size() - open - 2));
   std::string u;
-  for (char c : trimmed(unit))
+  for (char c : unit)
     if (c != '"' && c != '\'') u += c;
   std::string compact;
   for (char c : u)
@@ -198,7 +212,8 @@ std::string normalizedUnit(std::string_view unit) {
   static const std::map<std::string, std::string, std::less<>> kWords = {
       {"degree", "deg"}, {"degrees", "deg"}, {"hourangle", "h"}, {"hour", "h"}, {"hours", "h"},
       {"arcminute", "arcmin"}, {"arcsecond", "arcsec"}, {"milliarcsecond", "mas"}, {"year", "yr"},
-      {"day", "d"}, {"magnitude", "mag"}, {"minute", "min"}, {"second", "s"}};
+      {"day", "d"}, {"magnitude", "mag"}, {"mags", "mag"}, {"radian", "rad"}, {"radians", "rad"},
+      {"minute", "min"}, {"second", "s"}};
   // Factors as the FITS, VOUnit and CDS grammars write them: "." or blanks
   // (or a single "*") multiply, "/" divides what follows, and a power
   // follows its factor as "**p", "^p", "^(p)" or a bare signed integer
@@ -330,7 +345,9 @@ ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sampl
       r.format = seen.numbers == seen.values ? (seen.integers == seen.values ? "I" : "F") : "A";
     r.sexagesimal = seen.values > 0 && seen.sexagesimal == seen.values;
     table.columns.push_back(std::move(r));
-    if (evidence) evidence->push_back({static_cast<std::size_t>(seen.numbers), seen.largest});
+    if (evidence)
+      evidence->push_back({static_cast<std::size_t>(seen.numbers), seen.largest, seen.distinct.cells,
+                           seen.distinct.count(), seen.distinct.saturated(), seen.numbers > seen.integers});
   }
   return table;
 }
@@ -410,6 +427,7 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
   for (std::string& n : mapping.notes) result.notes.push_back(std::move(n));
   result.openRaUnit = std::move(mapping.openRaUnit);
   result.positionCandidates = std::move(mapping.positionCandidates);
+  result.positionProblem = std::move(mapping.positionProblem);
   result.mapped = true;
   return result;
 }

@@ -24,6 +24,21 @@ namespace mirdal {
 constexpr std::size_t kSampleRows = 20000;
 constexpr std::size_t kSampleBytes = std::size_t{4} << 20;
 
+// How many different cells the first kCells cells of a column hold, up to
+// kTracked of them (by a hash of each): enough to tell a column of one value
+// from one that varies, at a cost bounded whatever the sample's size.
+struct DistinctCells {
+  static constexpr std::size_t kTracked = 128;
+  static constexpr std::size_t kCells = 4096;
+  std::vector<std::size_t> hashes{};
+  std::size_t cells = 0;  // cells counted
+
+  void add(std::string_view cell);
+  std::size_t count() const { return hashes.size(); }
+  bool saturated() const { return hashes.size() >= kTracked; }
+  bool done() const { return saturated() || cells >= kCells; }
+};
+
 // What the first rows show of one column.
 struct ColumnSample {
   std::size_t widest = 0;   // bytes of the longest cell
@@ -32,6 +47,7 @@ struct ColumnSample {
   int integers = 0;         // of those, without a point or an exponent
   int sexagesimal = 0;      // of those, parts in one cell: "12 34 56.7", "-05:06:07"
   double largest = 0;       // the largest |number| of them
+  DistinctCells distinct{};  // of the cells that hold a value
 };
 
 struct TableSample {
@@ -78,6 +94,7 @@ struct TableImport {
   // caller asks, and imports again with the answer as `raUnit`.
   std::optional<OpenRaUnit> openRaUnit{};
   std::vector<std::string> positionCandidates{};  // see TableMapping
+  std::string positionProblem{};                  // see TableMapping
 };
 
 // Sets `definition` from the description of the file at `path`: its form

@@ -235,6 +235,46 @@ TEST(TableImportCli, ArchiveTextPatternsImportAndBuildEveryRow) {
   }
 }
 
+// An archive's star table and a survey release's part, imported and built:
+// the stars carry the V magnitude, not the one seen from their planets, and
+// the index names each star, not the release's one solution.
+TEST(TableImportCli, ArchiveMagnitudeAndIdentifierReachTheCatalog) {
+  const std::string kDump = std::string(MIRDAL_BINARY_DIR) + "/mirdal-dump";
+  const struct {
+    const char* what;
+    const char* header;
+    const char* rows;
+    const char* record;  // in mirdal-dump's listing of the records
+    const char* name;    // in its listing of the index
+  } cases[]{
+      {"V magnitude, in mags",
+       "# - {name: pl_name, datatype: string}\n# - {name: ra, unit: deg, datatype: float64}\n"
+       "# - {name: dec, unit: deg, datatype: float64}\n# - {name: st_vmagearth, unit: mag, datatype: float64}\n"
+       "# - {name: st_vmag, unit: mags, datatype: float64}\npl_name ra dec st_vmagearth st_vmag\n",
+       "\"HD 1 b\" 10.5 20.25 32.27 9.12\n\"HD 2 b\" 11.5 21.25 31.5 8.5\n", "mV=9120", "HD1B"},
+      {"identifier of a release part",
+       "# - {name: solution_id, datatype: int64}\n# - {name: source_id, datatype: int64}\n"
+       "# - {name: ra, unit: deg, datatype: float64}\n# - {name: dec, unit: deg, datatype: float64}\n"
+       "# - {name: phot_g_mean_mag, unit: mag, datatype: float32}\n"
+       "solution_id source_id ra dec phot_g_mean_mag\n",
+       "1635721458409799680 4295806720 10.5 20.25 17.5\n1635721458409799680 4295806721 11.5 21.25 18.5\n", "mV=17500",
+       "4295806721"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    CatalogDefinition def;
+    const std::string file = dir.write("t.ecsv", std::string("# %ECSV 1.0\n# ---\n# datatype:\n") + c.header + c.rows);
+    const testing::ChildOutcome r = import(dir, {"--input", file, "--output", dir.str() + "/out"}, def);
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const testing::ChildOutcome b = testing::runProgram(dir, kBuild, {dir.str() + "/p.prj"});
+    ASSERT_EQ(b.status, 0) << b.out << b.err;
+    const testing::ChildOutcome d = testing::runProgram(dir, kDump, {"--records", "--index", dir.str() + "/out"});
+    EXPECT_TRUE(contains(d.out, c.record)) << r.out << d.out;
+    EXPECT_TRUE(contains(d.out, std::string("\n  ") + c.name + " ")) << r.out << d.out;
+  }
+}
+
 // A disk that fills while the project is written (here the limit of a file's
 // size) fails the save with the reason and leaves the project and its ".old"
 // as they were, however often it is tried; nothing is left beside them.
