@@ -117,7 +117,7 @@ SampleExtent sampleRows(FileSystem& fs, const std::vector<std::string>& paths, c
     }
     const std::int64_t headEnd = source.position();
     std::unique_ptr<InputSource> file = openInputSource(fs, path);
-    const bool windows = !file->compressed() && size - headEnd > static_cast<std::int64_t>(byteShare / 2);
+    const bool windows = !file->compressed() && headEnd < size;
     if (!windows) {
       file->close();
       if (!readOn(rowShare, byteShare)) extent.whole = false;
@@ -128,7 +128,11 @@ SampleExtent sampleRows(FileSystem& fs, const std::vector<std::string>& paths, c
     source.close();
     extent.whole = false;
     const std::size_t rowsEach = (rowShare - std::min(rowShare, rows)) / kWindows + 1;
-    const auto bytesEach = static_cast<std::int64_t>((byteShare - std::min(byteShare, bytes)) / kWindows + 1);
+    // A window holds about its rows, as long as the head's rows are.
+    const double rowBytes = static_cast<double>(bytes) / static_cast<double>(std::max<std::size_t>(rows, 1));
+    const auto bytesEach = static_cast<std::int64_t>(
+        std::min(static_cast<double>((byteShare - std::min(byteShare, bytes)) / kWindows + 1),
+                 rowBytes * static_cast<double>(rowsEach) * 1.25 + 4096));
     std::string buffer;
     for (std::size_t w = 1; w <= kWindows; ++w) {
       stopIfInterrupted();
