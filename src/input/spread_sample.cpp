@@ -24,8 +24,9 @@ std::string sizeText(std::int64_t bytes) {
 }
 
 // Hands on the whole lines of `window`, whose first byte is the one before
-// the place it was read from (none at the file's start), up to `rows`.
-// Returns the rows handed on.
+// the place it was read from (none at the file's start), up to `rows`: the
+// first of them, or the last where the window ends the file. Returns the
+// rows handed on.
 std::size_t windowRows(std::string_view window, bool fromStart, bool toEnd, char eol, bool delimited,
                        std::size_t rows, const std::function<void(std::string_view)>& row) {
   std::size_t begin = 0;
@@ -35,8 +36,8 @@ std::size_t windowRows(std::string_view window, bool fromStart, bool toEnd, char
     if (end == std::string_view::npos) return 0;
     begin = end + 1;
   }
-  std::size_t taken = 0;
-  while (begin < window.size() && taken < rows) {
+  std::vector<std::string_view> lines;
+  while (begin < window.size() && (toEnd || lines.size() < rows)) {
     std::size_t end = window.find(eol, begin);
     if (end == std::string_view::npos) {
       if (!toEnd) break;  // cut by the window
@@ -46,10 +47,11 @@ std::size_t windowRows(std::string_view window, bool fromStart, bool toEnd, char
     if (eol == '\n' && !line.empty() && line.back() == '\r') line.remove_suffix(1);
     begin = end + 1;
     if (delimited ? isCommentOrBlank(line) : line.empty()) continue;
-    row(line);
-    ++taken;
+    lines.push_back(line);
   }
-  return taken;
+  const std::size_t first = lines.size() > rows ? lines.size() - rows : 0;
+  for (std::size_t i = first; i < lines.size(); ++i) row(lines[i]);
+  return lines.size() - first;
 }
 
 }  // namespace
