@@ -10,6 +10,7 @@
 #include "input/input_reader.h"
 #include "input/input_source.h"
 #include "input/row_splitter.h"
+#include "input/spread_sample.h"
 #include "input/table_form.h"
 #include "input/table_text.h"
 #include "input/typed_rows.h"
@@ -172,23 +173,21 @@ TableSample readTableSample(FileSystem& fs, const std::string& path, const Input
 
   RowSplitter splitter(layout.delimiting);
   const bool byBytes = hasDescribedBytes(layout.form);
-  std::size_t bytes = 0;
-  std::string_view line;
-  std::int64_t lineNumber = 0;
-  while (sample.rows < kSampleRows && rows.nextLine(line, lineNumber)) {
-    bytes += line.size() + 1;
-    if (bytes > kSampleBytes && sample.rows > 0) break;
+  rows.close();
+  // The head, evenly spaced places and the tail of a large file: widths
+  // and values seen beyond the first rows.
+  const SampleExtent extent = sampleRows(fs, {path}, format, {kSampleRows, kSampleBytes}, [&](std::string_view line) {
     if (byBytes) {
-      if (trimmed(line).empty()) continue;
+      if (trimmed(line).empty()) return;
       sample.lines.emplace_back(line);
       ++sample.rows;
-      continue;
+      return;
     }
-    if (splitter.split(line) != RowStatus::Ok) continue;
+    if (splitter.split(line) != RowStatus::Ok) return;
     ++sample.rows;
     for (std::size_t i = 0; i < splitter.size() && i < sample.columns.size(); ++i) count(sample.columns[i], splitter.cell(i));
-  }
-  rows.close();
+  });
+  sample.whole = extent.whole;
   if (byBytes)
     for (std::size_t i = 0; i < layout.columns.size(); ++i)
       sampleBytes(sample.columns[i], sample.lines, layout.columns[i].firstByte, layout.columns[i].lastByte);
@@ -325,7 +324,7 @@ ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sampl
     r.format = formatOfDatatype(c.datatype, layout.form);
     if (byColumn) {
       r.column = c.number;
-      TextWidth width = textWidthOf(c, seen, sample.rows);
+      TextWidth width = textWidthOf(c, seen, sample.rows, sample.whole);
       r.width = width.width;
       r.widthSource = std::move(width.source);
       if (names[c.name] > 1 && !c.name.empty()) {
@@ -353,7 +352,8 @@ ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sampl
 }
 
 TableImport importTableDescription(FileSystem& fs, const std::string& path, std::optional<TableForm> form,
-                                   CatalogType type, CatalogDefinition& definition, std::optional<RaUnit> raUnit) {
+                                   CatalogType type, CatalogDefinition& definition, std::optional<RaUnit> raUnit,
+                                   const std::vector<std::string>& names) {
   TableImport result;
   // A FITS or VOTable form given is read as such: what detection would say
   // of the bytes (binary data, a text in UTF-16) does not matter.
@@ -365,7 +365,12 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
                 ", which carry no description of the columns: give the catalog's ReadMe with --readme" +
                 (form ? "" : ", or its form with --format"));
   const bool typed = isTypedForm(chosen);
-  if (typed || chosen == TableForm::Ecsv || hasDescribedBytes(chosen)) {
+  if (!names.empty() && (typed || chosen == TableForm::Ecsv || hasDescribedBytes(chosen)))
+    throw UsageError(quoted(path) + " is read as " + std::string(tableFormName(chosen)) +
+                     ", whose header names the columns: no names are given to them");
+  if (!names.empty()) {
+    result.headerRow = false;
+  } else if (typed || chosen == TableForm::Ecsv || hasDescribedBytes(chosen)) {
     result.headerRow = true;
   } else if (chosen == detected.form) {
     result.headerRow = detected.hasHeaderRow;
@@ -376,7 +381,17 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
   }
   const std::string tableName = definition.settings.table;
   result.layout = readInputLayout(fs, path, {chosen, kEolCrLf, result.headerRow, tableName});
-  if (!result.headerRow && isDelimited(chosen) && !result.layout.columns.empty() &&
+  if (!names.empty()) {
+    std::vector<TableColumn>& columns = result.layout.columns;
+    if (names.size() != columns.size())
+      throw UsageError(std::to_string(names.size()) + (names.size() == 1 ? " name is" : " names are") +
+                       " given for the columns of " + quoted(path) + ", which has " + std::to_string(columns.size()) +
+                       (columns.size() == 1 ? " column" : " columns") + " in its first row");
+    for (std::size_t i = 0; i < columns.size(); ++i) columns[i].name = names[i];
+    if (detected.hasHeaderRow && chosen == detected.form)
+      result.notes.push_back("The first row is read as data, since names are given for the columns");
+  }
+  if (!result.headerRow && names.empty() && isDelimited(chosen) && !result.layout.columns.empty() &&
       firstRowNamesColumns(fs, path, result.layout, true)) {
     // Detection takes no row for names that it cannot tell from data: a row
     // of texts alone, or one naming two columns alike. A project is made
@@ -397,6 +412,7 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
     formNote += result.headerRow ? ", a header row of names" : ", no header row";
   formNote += ", " + std::to_string(layout.columns.size()) + " columns";
   if (!typed) formNote += ", data from line " + std::to_string(layout.dataLine);
+  if (!names.empty()) formNote += ", named as given";
   result.notes.push_back(formNote);
   for (const std::string& n : layout.notes) result.notes.push_back("In the header: " + n);
 
@@ -420,10 +436,12 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
   const TableSample sample =
       readTableSample(fs, path, {chosen, typed ? kEolCrLf : sampleEol(fs, path), result.headerRow, tableName});
   if (sample.rows == 0) result.notes.push_back("No row of data follows the header");
+  if (!sample.whole) result.notes.push_back("Sampled " + std::to_string(sample.rows) + " rows spread over the file");
   MappingChoices choices;
   choices.raUnit = raUnit;
-  const ReadMeTable table = describedColumns(layout, sample, result.notes, &choices.columns);
-  TableMapping mapping = mapTableColumns(table, type, definition, choices);
+  result.table = describedColumns(layout, sample, result.notes, &choices.columns);
+  result.evidence = choices.columns;
+  TableMapping mapping = mapTableColumns(result.table, type, definition, choices);
   for (std::string& n : mapping.notes) result.notes.push_back(std::move(n));
   result.openRaUnit = std::move(mapping.openRaUnit);
   result.positionCandidates = std::move(mapping.positionCandidates);

@@ -52,13 +52,15 @@ struct ColumnSample {
 
 struct TableSample {
   std::size_t rows = 0;                // rows looked at
+  bool whole = true;                   // every row of the file was looked at
   std::vector<ColumnSample> columns;   // one per column of the layout
   // MRT only: the lines themselves, to check a column's bytes against.
   std::vector<std::string> lines;
 };
 
 // Reads up to kSampleRows rows (within kSampleBytes of text) of `path` read
-// as `format` says, as the build reads them. Rows that cannot be split are
+// as `format` says, as the build reads them: of a larger plain file its
+// head, evenly spaced places and its tail (see sampleRows). Rows that cannot be split are
 // passed over: the sample only guides. Throws Error as RowSource does.
 TableSample readTableSample(FileSystem& fs, const std::string& path, const InputFormat& format);
 
@@ -95,6 +97,10 @@ struct TableImport {
   std::optional<OpenRaUnit> openRaUnit{};
   std::vector<std::string> positionCandidates{};  // see TableMapping
   std::string positionProblem{};                  // see TableMapping
+  // The columns as the mapping read them, and what the sample showed of
+  // each: what a later choice of a column for a field picks from.
+  ReadMeTable table{};
+  std::vector<ColumnEvidence> evidence{};
 };
 
 // Sets `definition` from the description of the file at `path`: its form
@@ -106,8 +112,14 @@ struct TableImport {
 // carry no description, and for FITS and VOTable files, not read here yet.
 // `raUnit` is the unit the user stated for a right ascension that neither
 // its unit, its name nor its values tell (MappingChoices).
+// `names`, when not empty, names the columns of a delimited file without a
+// header row, in order, as if its first row had held them: the file is read
+// without a header row, and its columns are mapped by these names (the
+// project's slots still find them by number). Throws UsageError when the
+// file's columns are named already or their count differs.
 TableImport importTableDescription(FileSystem& fs, const std::string& path, std::optional<TableForm> form,
                                    CatalogType type, CatalogDefinition& definition,
-                                   std::optional<RaUnit> raUnit = std::nullopt);
+                                   std::optional<RaUnit> raUnit = std::nullopt,
+                                   const std::vector<std::string>& names = {});
 
 }  // namespace mirdal
