@@ -25,6 +25,7 @@
 
 #include "convert/build_pipeline.h"
 #include "input/input_reader.h"
+#include "import/catalog_import.h"
 #include "import/table_import.h"
 #include "catalog/catalog_definition.h"
 #include "convert/magnitude_scan.h"
@@ -88,6 +89,8 @@ struct ReadMeRequest {
   std::vector<std::string> inputs;
   std::string format, table;  // the import from the input's own description
   mirdal::ImportOptions import;
+  std::vector<std::string> names;             // --names
+  std::vector<mirdal::ColumnChoice> columns;  // --map
 };
 
 std::string absolutePath(const std::string& path) {
@@ -97,22 +100,15 @@ std::string absolutePath(const std::string& path) {
 }
 
 // What an import leaves for the person to decide, decided from the command
-// line, and the maximum magnitude from the data unless --magmax gives it.
-// Any import path calls it once the columns are mapped; `inputs` are the
-// names as given. Returns the notes to print.
-std::vector<std::string> applyImportOptions(const mirdal::ImportOptions& options,
-                                            const std::vector<std::string>& inputs,
+// line. Any import path calls it once the columns are mapped. Returns the
+// notes to print.
+std::vector<std::string> applyImportOptions(const mirdal::ImportOptions& options, bool magnitudeRead,
                                             mirdal::CatalogDefinition& definition) {
   std::vector<std::string> notes;
   mirdal::applyImportOptions(options, definition);
-  if (!options.magmax) {
-    if (std::optional<std::string> note = mirdal::takeMagnitudeLimitFromData(definition, inputs)) {
-      notes.push_back(std::move(*note));
-    } else if (definition.type() != mirdal::CatalogType::NebulaOutlines) {
-      notes.push_back("maximum magnitude " + mirdal::formatProjectFloat(definition.settings.magmax) +
-                      " (no magnitude read from the input files; --magmax sets it)");
-    }
-  }
+  if (!options.magmax && !magnitudeRead && definition.type() != mirdal::CatalogType::NebulaOutlines)
+    notes.push_back("maximum magnitude " + mirdal::formatProjectFloat(definition.settings.magmax) +
+                    " (no magnitude read from the input files; --magmax sets it)");
   return notes;
 }
 
@@ -137,9 +133,12 @@ void printProject(const std::string& path, const mirdal::CatalogDefinition& defi
 // required column is written all the same, for the wizard to complete, but
 // the exit status 1 says it cannot be built as it is.
 int saveImportedProject(const ReadMeRequest& request, const std::optional<std::string>& output,
-                        const mirdal::ReadMe& readMe, std::vector<std::string> notes,
-                        mirdal::CatalogDefinition& definition, bool checkRequired,
-                        const std::vector<std::string>& candidates) {
+                        mirdal::ImportOutcome& imported, mirdal::CatalogDefinition& definition) {
+  const mirdal::ReadMe& readMe = imported.readMe;
+  std::vector<std::string>& notes = imported.notes;
+  const bool checkRequired = imported.mapped;
+  const std::vector<std::string>& candidates = imported.positionCandidates;
+  const std::string& positionProblem = imported.positionProblem;
   mirdal::BuildSettings& s = definition.settings;
   const std::string& input = request.inputs.front();
   for (const std::string& in : request.inputs) s.inputfiles.push_back(mirdal::nameInProject(in, request.save));
@@ -153,7 +152,7 @@ int saveImportedProject(const ReadMeRequest& request, const std::optional<std::s
   s.shortname = mirdal::proposedShortName(readMe, input);
   s.longname = mirdal::proposedLongName(readMe, input);
   if (output) s.ouputdir = absolutePath(mirdal::expandHome(*output));
-  for (std::string& note : applyImportOptions(request.import, request.inputs, definition))
+  for (std::string& note : applyImportOptions(request.import, imported.magnitudeRead, definition))
     notes.push_back(std::move(note));
   // What the build of the project would refuse in these settings is refused
   // now, before a project is written; the checks are the build's own.
@@ -171,7 +170,9 @@ int saveImportedProject(const ReadMeRequest& request, const std::optional<std::s
   std::string list;
   for (const std::string& m : missing) list += (list.empty() ? "" : ", ") + m;
   std::cerr << "mirdal-build: no column found for " << list;
-  if (!definition.ticked(0) || !definition.ticked(definition.fields().raCount())) {
+  if (!positionProblem.empty()) {
+    std::cerr << "; \"" << input << "\": " << positionProblem;
+  } else if (!definition.ticked(0) || !definition.ticked(definition.fields().raCount())) {
     std::cerr << "; looked for " << mirdal::kPositionsLookedFor << "; ";
     if (candidates.empty()) {
       std::cerr << "no column holds numbers";
@@ -180,8 +181,21 @@ int saveImportedProject(const ReadMeRequest& request, const std::optional<std::s
       for (std::size_t i = 0; i < candidates.size(); ++i) std::cerr << (i ? ", " : "") << candidates[i];
     }
   }
-  std::cerr << "; complete the project on page 3 before building\n";
+  std::cerr << "; give " << (list.find(',') == std::string::npos ? "its column" : "their columns")
+            << " with --map FIELD=COLUMN, or complete the project in the wizard (mirdal " << request.save << ")\n";
   return 1;
+}
+
+// What both imports ask of the import, from the command line.
+mirdal::ImportRequest importRequestOf(const ReadMeRequest& request, mirdal::CatalogType type) {
+  mirdal::ImportRequest r;
+  r.inputs = request.inputs;
+  r.type = type;
+  r.raUnit = request.import.raUnit;
+  r.names = request.names;
+  r.columns = request.columns;
+  r.magnitudeFromData = !request.import.magmax;
+  return r;
 }
 
 // A right ascension in hours or degrees that nothing in the file tells:
@@ -207,12 +221,12 @@ int writeProjectFromReadMe(ReadMeRequest request, const std::optional<std::strin
     return 2;
   }
   mirdal::CatalogDefinition definition;
-  const mirdal::ReadMeImport imported = mirdal::importReadMe(request.readme, request.inputs.front(), request.tableFile,
-                                                             *type, definition, mirdal::FileSystem::real(),
-                                                             request.import.raUnit);
+  mirdal::ImportRequest import = importRequestOf(request, *type);
+  import.readme = request.readme;
+  import.readmeTable = request.tableFile;
+  mirdal::ImportOutcome imported = mirdal::importCatalog(mirdal::FileSystem::real(), import, definition);
   if (imported.openRaUnit) return refuseOpenRaUnit(request.inputs.front(), *imported.openRaUnit);
-  return saveImportedProject(request, output, imported.readMe, imported.notes, definition, true,
-                             imported.positionCandidates);
+  return saveImportedProject(request, output, imported, definition);
 }
 
 // Writes the project that the input file's own description proposes (no
@@ -251,14 +265,16 @@ int writeProjectFromTable(ReadMeRequest request, const std::optional<std::string
   const std::string& input = request.inputs.front();
   mirdal::CatalogDefinition definition;
   definition.settings.table = request.table;
-  const mirdal::TableImport imported =
-      mirdal::importTableDescription(fs, input, form, *type, definition, request.import.raUnit);
+  mirdal::ImportRequest import = importRequestOf(request, *type);
+  import.form = form;
+  mirdal::ImportOutcome imported = mirdal::importCatalog(fs, import, definition);
   if (imported.openRaUnit) return refuseOpenRaUnit(input, *imported.openRaUnit);
-  const int status = saveImportedProject(request, output, mirdal::ReadMe{}, imported.notes, definition, imported.mapped,
-                                         imported.positionCandidates);
-  if (imported.mapped) return status;
+  const bool mapped = imported.mapped;
+  const int status = saveImportedProject(request, output, imported, definition);
+  if (mapped) return status;
   std::cerr << "mirdal-build: the columns of \"" << input
-            << "\" have no names, so none is mapped; map them on page 3 of the wizard before building\n";
+            << "\" have no names, so none is mapped; name them in order with --names LIST, or map them in the "
+               "wizard (mirdal " << request.save << ")\n";
   return 1;
 }
 
@@ -532,6 +548,36 @@ constexpr OptionRow kOptionRows[] = {
      "  --ra-unit hours|degrees  the unit of a right ascension written as one number,\n"
      "                     where neither its unit, its name nor its values tell\n",
      true, takeImportOption},
+    {"--map", nullptr, kValue,
+     "  --map FIELD=COLUMN[,FIELD=COLUMN...]  the column of a field, instead of the one\n"
+     "                     proposed: FIELD as the summary names it, in any letter case\n"
+     "                     (Magnitude, \"Catalog ID\", RA, DEC, \"String 1\"), COLUMN a\n"
+     "                     column's name or number; may be given more than once\n",
+     true,
+     [](const OptionRow&, std::string v, Options& o) -> std::optional<int> {
+       try {
+         for (mirdal::ColumnChoice& c : mirdal::parseColumnChoices(v)) o.request.columns.push_back(std::move(c));
+       } catch (const std::exception& e) {
+         std::cerr << "mirdal-build: --map: " << e.what() << "\n";
+         return 2;
+       }
+       o.importOptions = true;
+       return kGoOn;
+     }},
+    {"--names", nullptr, kValue,
+     "  --names LIST       names for the columns of a file without a header row, in\n"
+     "                     order, separated by commas; the columns are then mapped by them\n",
+     true,
+     [](const OptionRow&, std::string v, Options& o) -> std::optional<int> {
+       try {
+         o.request.names = mirdal::parseColumnNames(v);
+       } catch (const std::exception& e) {
+         std::cerr << "mirdal-build: --names: " << e.what() << "\n";
+         return 2;
+       }
+       o.importOptions = true;
+       return kGoOn;
+     }},
 };
 
 const std::string& usage() {
@@ -687,6 +733,7 @@ void printSummary(const mirdal::BuildResult& r) {
                 static_cast<long long>(texts));
     for (const mirdal::TextCut& c : r.textsCut) std::printf("    %s\n", c.note().c_str());
   }
+  if (r.fainterThanMaximum > 0) std::printf("  fainter stars     %s\n", r.fainterNote().c_str());
   std::printf("  time              %.3f s (header %.3f, files %.3f, conversion %.3f, closing %.3f, "
               "magnitude sort %.3f, index sort %.3f)\n",
               r.totalSeconds, r.seconds.header, r.seconds.files, r.seconds.conversion, r.seconds.closing,

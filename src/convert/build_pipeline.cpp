@@ -1,5 +1,7 @@
 #include "convert/build_pipeline.h"
 
+#include "catalog/project_file.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -207,6 +209,9 @@ void BuildPipeline::Run::convert() {
       result_.rejectReasons.push_back({rejectReasonText(static_cast<RejectReason>(r)), counters.rejectedFor[i],
                                        counters.firstRejectedFor[i]});
   }
+  result_.fainterThanMaximum = counters.fainter;
+  result_.firstFainter = counters.firstFainter;
+  result_.maximumMagnitude = def_.settings.magmax;
   for (int p = 0; p < kSlotCount; ++p) {
     const auto i = static_cast<std::size_t>(p);
     if (counters.textsCut[i] == 0) continue;
@@ -221,6 +226,13 @@ void BuildPipeline::Run::convert() {
 
 std::string RejectCount::note() const {
   return reason + ": " + std::to_string(count) + (count == 1 ? " line, at " : " lines, the first at ") + first;
+}
+
+std::string BuildResult::fainterNote() const {
+  if (fainterThanMaximum == 0) return {};
+  return std::to_string(fainterThanMaximum) + (fainterThanMaximum == 1 ? " record is" : " records are") +
+         " fainter than the maximum magnitude " + formatProjectFloat(maximumMagnitude) + " of the header, the first at " +
+         firstFainter + "; a chart may not show them: raise the maximum magnitude and build again";
 }
 
 std::string TextCut::note() const {

@@ -63,6 +63,14 @@ struct BuildResult {
   std::vector<std::string> rowNotes;
   // Per field whose texts were cut, in the order of the field list.
   std::vector<TextCut> textsCut;
+  // Records whose magnitude is fainter than the header's maximum magnitude
+  // (which the import may have taken from a sample of the data), and where
+  // the first stands.
+  std::int64_t fainterThanMaximum = 0;
+  std::string firstFainter;
+  double maximumMagnitude = 0;
+  // "12 records are fainter than the maximum magnitude 9.5, the first at ...".
+  std::string fainterNote() const;
   StageTimes seconds;
   double totalSeconds = 0;
 };

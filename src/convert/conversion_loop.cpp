@@ -231,7 +231,11 @@ ConversionLoop::ConversionLoop(const CatalogDefinition& definition, const Record
       for (int p = 0; p < static_cast<int>(std::size(detail::kIntPowersOfTen)); ++p)
         if (e.scale == static_cast<double>(detail::kIntPowersOfTen[p])) tenPower = p;
     }
-    static_assert(kSlotCount <= 64, "a cut mask holds a bit per slot position");
+    static_assert(kSlotCount < 64, "a cut mask holds a bit per slot position, and the fainter bit");
+    if (f == magnitudeFieldOf(def_.type()) && e.kind == ValueKind::Scaled16) {
+      magnitudePosition_ = position;
+      faintestStored_ = roundToInt64(def_.settings.magmax * e.scale);
+    }
     fields_.push_back({columnOf(slot), position, &slot, e.kind, slot.calcA, slot.calcB, e.scale, e.missing, offset,
                        width, std::uint64_t{1} << position, tenPower});
     readPositions_.push_back(position);
@@ -476,6 +480,10 @@ void ConversionLoop::handOn(Batch& batch) {
 
 template <typename Where>
 void ConversionLoop::countCuts(std::uint64_t mask, const Where& where) {
+  if ((mask & kFainterBit) != 0) {
+    if (counters_.fainter++ == 0) counters_.firstFainter = where();
+    mask &= ~kFainterBit;
+  }
   for (int p = 0; mask != 0; ++p, mask >>= 1) {
     if ((mask & 1) == 0) continue;
     const auto i = static_cast<std::size_t>(p);
@@ -641,6 +649,8 @@ std::uint64_t ConversionLoop::fillRecord(const Row& row, std::uint8_t* record, d
       }
       case ValueKind::Scaled16: {
         const std::int64_t v = row.scaled(f);
+        // 32767 and above are no magnitude: missing, or beyond what the field holds.
+        if (f.position == magnitudePosition_ && v > faintestStored_ && v < 32767) cuts |= kFainterBit;
         if (f.width == 2) {
           put16(p, static_cast<std::uint16_t>(std::clamp<std::int64_t>(v, -32768, 32767)));
         } else {

@@ -59,6 +59,10 @@ struct ConversionCounters {
   // where the first of them stands ("\"a.csv\" line 12", "\"b.fits\" row 3").
   std::array<std::int64_t, kSlotCount> textsCut{};
   std::array<std::string, kSlotCount> firstCut;
+  // Records whose magnitude is fainter than the catalog's maximum magnitude
+  // (a missing magnitude is none), and where the first stands.
+  std::int64_t fainter = 0;
+  std::string firstFainter;
   // Per RejectReason: the lines refused for it, and where the first stands.
   std::array<std::int64_t, kRejectReasonCount> rejectedFor{};
   std::array<std::string, kRejectReasonCount> firstRejectedFor;
@@ -113,6 +117,8 @@ class ConversionLoop {
     std::size_t start = 0;
     std::size_t length = 0;
   };
+  // The bit of a cut mask that marks a magnitude fainter than the maximum.
+  static constexpr std::uint64_t kFainterBit = std::uint64_t{1} << 63;
   // One record field with everything its conversion needs, worked out once.
   struct FieldPlan {
     Column column;
@@ -245,6 +251,10 @@ class ConversionLoop {
   std::array<Column, kSlotCount> slotColumns_{};
   std::vector<NameSource> names_;
   std::size_t nameLength_;
+  // The magnitude entry's list position (-1: none is written) and the
+  // largest stored value within the maximum magnitude.
+  int magnitudePosition_ = -1;
+  std::int64_t faintestStored_ = 0;
   // Every byte of a record is written by some field, so a record is put
   // together in its region's buffer; otherwise (never for the layouts of
   // this system) it is put together here, where the bytes no field writes

@@ -9,6 +9,7 @@
 #include "convert/field_value.h"
 #include "input/cell_columns.h"
 #include "input/row_source.h"
+#include "input/spread_sample.h"
 #include "util/text.h"
 
 namespace mirdal {
@@ -28,7 +29,7 @@ double cellNumber(const TableCell& c) {
 }  // namespace
 
 MagnitudeScan scanMagnitudes(const CatalogDefinition& d, const std::vector<std::string>& inputs, FileSystem& fs,
-                             std::int64_t maxTypedRows) {
+                             std::int64_t maxTypedRows, std::optional<SampleBudget> budget) {
   MagnitudeScan scan;
   const int field = magnitudeFieldOf(d.type());
   const int position = field == 0 ? -1 : d.fields().positionOfField(field);
@@ -41,50 +42,102 @@ MagnitudeScan scanMagnitudes(const CatalogDefinition& d, const std::vector<std::
     if (!scan.faintest || v > *scan.faintest) scan.faintest = v;
   };
 
+  // The magnitude column's stored values of a typed table, calibrated; at
+  // most `most` rows (0: all), `more` set when rows were left.
+  auto typedRows = [&](RowSource& rows, std::int64_t most, bool& more) {
+    TypedRowSource& source = rows.typedRows();
+    const FileColumns columns = resolveColumns(d, {position}, source.layout(), rows.path());
+    source.selectColumns({columns.cell[static_cast<std::size_t>(position)] + 1});
+    std::vector<TableCell> cells;
+    std::int64_t read = 0;
+    for (;;) {
+      std::size_t want = 10000;
+      if (most > 0) {
+        if (read >= most) {
+          more = source.readRows(cells, 1) > 0;
+          break;
+        }
+        want = static_cast<std::size_t>(std::min<std::int64_t>(10000, most - read));
+      }
+      const std::size_t n = source.readRows(cells, want);
+      if (n == 0) break;
+      read += static_cast<std::int64_t>(n);
+      for (std::size_t r = 0; r < n; ++r) take(base.calcA * cellNumber(cells[r]) + base.calcB);
+    }
+    return read;
+  };
+
+  // A delimited row's cell is found by the column the slot names, as the
+  // build finds it; rows the build would refuse have no magnitude.
   std::array<FieldSlot, kSlotCount> slots = d.fieldSlots;
+  std::unique_ptr<CellPlacer> placer;
+  std::string placedPath;
+  auto textRow = [&](std::string_view line) {
+    const FieldSlot* slot = &base;
+    std::string_view text = line;
+    if (placer) {
+      if (placer->place(line, d.fieldSlots.data(), slots.data(), text) != RowRefusal::None) return;
+      slot = &slots[static_cast<std::size_t>(position)];
+    }
+    take(fieldNumber(text, *slot, kNone));
+  };
+  auto preparePlacer = [&](RowSource& rows) {
+    placer.reset();
+    if (isDelimited(rows.form()))
+      placer = std::make_unique<CellPlacer>(rows.layout().delimiting,
+                                            resolveColumns(d, {position}, rows.layout(), rows.path()),
+                                            std::array<bool, kSlotCount>{});
+  };
+
+  if (budget) {
+    // Each part's placer from its own header, made when its first row comes.
+    std::vector<std::string> one(1);
+    for (std::size_t k : sampledParts(inputs.size(), kSampledPartsMost)) {
+      one.front() = inputs[k];
+      {
+        RowSource rows(fs, inputs[k], InputFormat::of(d.settings));
+        if (!rows.typed()) preparePlacer(rows);
+      }
+      SampleBudget share = *budget;
+      const std::size_t parts = std::min(inputs.size(), kSampledPartsMost);
+      share.rows /= parts;
+      share.bytes /= parts;
+      const SampleExtent part = sampleRows(
+          fs, one, InputFormat::of(d.settings), share,
+          [&](std::string_view line) {
+            ++scan.lines;
+            textRow(line);
+          },
+          [&](RowSource& rows, std::size_t most, bool& more) {
+            const std::int64_t n = typedRows(rows, static_cast<std::int64_t>(most), more);
+            scan.lines += n;
+            return static_cast<std::size_t>(n);
+          });
+      scan.extent.rows += part.rows;
+      scan.extent.bytesInAll += part.bytesInAll;
+      scan.extent.whole = scan.extent.whole && part.whole;
+    }
+    scan.extent.parts = inputs.size();
+    scan.extent.partsRead = std::min(inputs.size(), kSampledPartsMost);
+    if (scan.extent.partsRead < scan.extent.parts) scan.extent.whole = false;
+    scan.sampled = !scan.extent.whole;
+    return scan;
+  }
+
   for (const std::string& path : inputs) {
     RowSource rows(fs, path, InputFormat::of(d.settings));
     if (rows.typed()) {
-      // The magnitude column's stored values, calibrated.
-      TypedRowSource& source = rows.typedRows();
-      const FileColumns columns = resolveColumns(d, {position}, source.layout(), path);
-      source.selectColumns({columns.cell[static_cast<std::size_t>(position)] + 1});
-      std::vector<TableCell> cells;
-      std::int64_t read = 0;
-      for (;;) {
-        std::size_t want = 10000;
-        if (maxTypedRows > 0) {
-          if (read >= maxTypedRows) {
-            scan.sampled = source.readRows(cells, 1) > 0;
-            break;
-          }
-          want = static_cast<std::size_t>(std::min<std::int64_t>(10000, maxTypedRows - read));
-        }
-        const std::size_t n = source.readRows(cells, want);
-        if (n == 0) break;
-        read += static_cast<std::int64_t>(n);
-        scan.lines += static_cast<std::int64_t>(n);
-        for (std::size_t r = 0; r < n; ++r) take(base.calcA * cellNumber(cells[r]) + base.calcB);
-      }
+      bool more = false;
+      scan.lines += typedRows(rows, maxTypedRows, more);
+      scan.sampled = scan.sampled || more;
       continue;
     }
-    // A delimited row's cell is found by the column the slot names, as the
-    // build finds it; rows the build would refuse have no magnitude.
-    std::unique_ptr<CellPlacer> placer;
-    if (isDelimited(rows.form()))
-      placer = std::make_unique<CellPlacer>(rows.layout().delimiting, resolveColumns(d, {position}, rows.layout(), path),
-                                            std::array<bool, kSlotCount>{});
+    preparePlacer(rows);
     std::string_view line;
     std::int64_t number = 0;
     while (rows.nextLine(line, number)) {
       ++scan.lines;
-      const FieldSlot* slot = &base;
-      std::string_view text = line;
-      if (placer) {
-        if (placer->place(line, d.fieldSlots.data(), slots.data(), text) != RowRefusal::None) continue;
-        slot = &slots[static_cast<std::size_t>(position)];
-      }
-      take(fieldNumber(text, *slot, kNone));
+      textRow(line);
     }
   }
   return scan;
@@ -98,13 +151,14 @@ double magnitudeLimitFor(double faintest) {
 
 std::optional<std::string> takeMagnitudeLimitFromData(CatalogDefinition& definition,
                                                       const std::vector<std::string>& inputs, FileSystem& fs) {
-  const MagnitudeScan scan = scanMagnitudes(definition, inputs, fs, kTypedMagnitudeRows);
+  const MagnitudeScan scan = scanMagnitudes(definition, inputs, fs, 0, kMagnitudeSample);
   if (!scan.faintest) return std::nullopt;
   definition.settings.magmax = magnitudeLimitFor(*scan.faintest);
-  return "maximum magnitude " + formatProjectFloat(definition.settings.magmax) + " (faintest of " +
-         std::to_string(scan.values) + " magnitudes in " + (scan.sampled ? "the first " : "") +
-         std::to_string(scan.lines) + (scan.sampled ? " rows of a FITS or VOTable file" : " lines") +
-         ", rounded up to the next tenth)";
+  std::string note = "maximum magnitude " + formatProjectFloat(definition.settings.magmax) + " (faintest of " +
+                     std::to_string(scan.values) + " magnitudes in " + scan.extent.describe() +
+                     ", rounded up to the next tenth";
+  if (scan.sampled) note += "; the build counts the stars fainter than it";
+  return note + ")";
 }
 
 }  // namespace mirdal

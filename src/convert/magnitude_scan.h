@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "catalog/catalog_definition.h"
+#include "input/spread_sample.h"
 #include "util/file_system.h"
 
 namespace mirdal {
@@ -16,7 +17,8 @@ struct MagnitudeScan {
   std::int64_t lines = 0;   // rows read
   std::int64_t values = 0;  // rows whose magnitude column holds a number
   std::optional<double> faintest;
-  bool sampled = false;     // a FITS or VOTable file had rows past maxTypedRows
+  bool sampled = false;     // rows were left unread (past maxTypedRows, or outside the budget)
+  SampleExtent extent{};    // with a budget: what the sample read
 };
 
 // Reads every row of `inputs` (names as the build opens them) as the build
@@ -30,21 +32,25 @@ struct MagnitudeScan {
 // With `maxTypedRows` (0: no limit), a FITS or VOTable file gives at most
 // its first maxTypedRows rows (the import's sample: such a file is never
 // read whole for a maximum magnitude).
+//
+// With a `budget`, the rows are a sample of the inputs as sampleRows takes
+// it (input/spread_sample.h): at most the budget's rows and bytes, spread
+// over the parts and within each plain file.
 MagnitudeScan scanMagnitudes(const CatalogDefinition& definition, const std::vector<std::string>& inputs,
-                             FileSystem& fs = FileSystem::real(), std::int64_t maxTypedRows = 0);
+                             FileSystem& fs = FileSystem::real(), std::int64_t maxTypedRows = 0,
+                             std::optional<SampleBudget> budget = std::nullopt);
 
 // The maximum magnitude a catalog gives for its faintest magnitude: rounded
 // up to the next tenth (7.96 and 8.0 give 8.0, 8.01 gives 8.1).
 double magnitudeLimitFor(double faintest);
 
-// The rows of a FITS or VOTable file an import reads for the maximum
-// magnitude: a sample, never the whole table (which may declare any number).
-constexpr std::int64_t kTypedMagnitudeRows = 1'000'000;
+// The rows an import reads for the maximum magnitude: a sample of any
+// release, never the whole of a large one.
+constexpr SampleBudget kMagnitudeSample{200'000, std::size_t{32} << 20};
 
 // What every import (mirdal-build's and the wizard's) does for the maximum
-// magnitude once the columns are mapped: scans `inputs` (names as the build
-// opens them; of a FITS or VOTable file its first kTypedMagnitudeRows rows)
-// and sets settings.magmax to the limit of the faintest magnitude read.
+// magnitude once the columns are mapped: scans a sample of `inputs` (names
+// as the build opens them) within kMagnitudeSample and sets settings.magmax to the limit of the faintest magnitude read.
 // Returns the import's note saying so, or nullopt when no magnitude was read
 // (magmax is then left as it was). Throws as scanMagnitudes does.
 std::optional<std::string> takeMagnitudeLimitFromData(CatalogDefinition& definition,

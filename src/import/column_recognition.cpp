@@ -29,7 +29,7 @@ Part raPartOfUnits(const ReadMeColumn& c, std::string_view u) {
   if (oneOf(u, {"h", "hr", "hour"})) return Part::RaHours;
   if (u == "min") return Part::RaMinutes;
   if (oneOf(u, {"s", "sec"})) return Part::RaSeconds;
-  if (u == "deg") return Part::RaDegrees;
+  if (u == "deg" || u == "rad") return Part::RaDegrees;
   if (u == "arcmin") return Part::RaArcmin;
   if (u == "arcsec") return Part::RaArcsec;
   return Part::None;
@@ -47,6 +47,7 @@ PositionPart classifyArchiveName(const ReadMeColumn& c, const PositionName& name
     else if (noUnits(u) && plainNumber) r.part = Part::RaDecimal;
   } else {
     if (c.sexagesimal || sexagesimalUnits(u)) r.part = Part::DecSexagesimal;
+    else if (u == "rad") r.part = Part::DecDecimal;
     else if (u == "deg") r.part = name.unit ? Part::DecDecimal : Part::DecDegreesEither;
     else if (u == "arcmin") r.part = Part::DecMinutes;
     else if (u == "arcsec") r.part = Part::DecSeconds;
@@ -88,6 +89,7 @@ PositionPart classifyPosition(const ReadMeColumn& c) {
     if (!setFrom(rest.substr(token.size()))) return {};
     if (token == "-" || token == "sign") r.part = Part::DecSign;
     else if (c.sexagesimal || sexagesimalUnits(u)) r.part = Part::DecSexagesimal;
+    else if (u == "rad") r.part = Part::DecDecimal;
     else if (u == "deg") r.part = token == "d" ? Part::DecDegrees : token == "deg" ? Part::DecDecimal : Part::DecDegreesEither;
     else if (u == "arcmin") r.part = Part::DecMinutes;
     else if (u == "arcsec") r.part = Part::DecSeconds;
@@ -159,6 +161,7 @@ PositionName archivePositionName(std::string_view label) {
       {"right_ascension", PositionName::Axis::Ra}, {"rightascension", PositionName::Axis::Ra},
       {"alpha", PositionName::Axis::Ra},           {"ra", PositionName::Axis::Ra},
       {"declination", PositionName::Axis::Dec},    {"delta", PositionName::Axis::Dec},
+      {"decl", PositionName::Axis::Dec},
       {"dec", PositionName::Axis::Dec},            {"de", PositionName::Axis::Dec},
   };
   for (const Axis& a : kAxes) {
@@ -213,7 +216,7 @@ enum class Match {
   Suffix,      // how the name ends
   Contains,    // anywhere in the name
   Extinction,  // "a" and a band: AV, AK, A_V, a_g_val, ag_gspphot, A(V)
-  ColourPair,  // two bands: B-V, (B-V), BP-RP, J-Ks
+  ColourPair,  // two bands: B-V, (B-V), BP-RP, J-Ks, g_r
   Words,       // in the explanation, unless it is corrected for them
 };
 
@@ -234,7 +237,7 @@ constexpr KindRule kKindRules[] = {
     {Kind::Colour, Match::Ucd, "phot.color"},
     {Kind::Error, Match::Prefix, "e_|err|sig_|sigma"},
     {Kind::Error, Match::Suffix, "err|_sig|_sigma|_unc"},
-    {Kind::Error, Match::Contains, "_err|error"},
+    {Kind::Error, Match::Contains, "err"},
     {Kind::Flag, Match::Prefix, "f_|q_"},
     {Kind::Flag, Match::Contains, "flag"},
     {Kind::Extinction, Match::Extinction, ""},
@@ -276,7 +279,9 @@ bool isExtinctionName(const std::string& name) {
 }
 
 bool isColourPair(const std::string& name) {
-  const std::size_t minus = name.find('-');
+  std::size_t minus = name.find('-');
+  // g_r, j_h: two bands joined by one "_".
+  if (minus == std::string::npos && std::count(name.begin(), name.end(), '_') == 1) minus = name.find('_');
   if (minus == std::string::npos) return false;
   std::string_view left = std::string_view(name).substr(0, minus), right = std::string_view(name).substr(minus + 1);
   if (right.size() > 3 && right.substr(right.size() - 3) == "mag") right.remove_suffix(3);
@@ -333,6 +338,14 @@ const char* kindName(Kind kind) {
     case Kind::None: break;
   }
   return "";
+}
+
+bool isGalacticColumn(const ReadMeColumn& c, const std::vector<std::string>& ucd) {
+  if (!ucd.empty()) return ucdWordIs(ucd.front(), "pos.galactic");
+  const std::string name = asciiLowered(c.label);
+  if (name == "l" || name == "b") return c.units == "deg";
+  return oneOf(name, {"glon", "glat", "gal_lon", "gal_long", "gal_lat", "lii", "bii", "galactic_longitude",
+                      "galactic_latitude"});
 }
 
 // ---------------------------------------------------------------------------
@@ -428,6 +441,7 @@ PositionPart classifyByUcd(const ReadMeColumn& c, const std::vector<std::string>
   } else {
     if (byLabel.part == Part::DecSign) r.part = Part::DecSign;
     else if (c.sexagesimal || sexagesimalUnits(u)) r.part = Part::DecSexagesimal;
+    else if (u == "rad") r.part = Part::DecDecimal;
     else if (u == "deg") r.part = byLabel.part == Part::DecDegrees || byLabel.part == Part::DecDecimal ? byLabel.part : Part::DecDegreesEither;
     else if (u == "arcmin") r.part = Part::DecMinutes;
     else if (u == "arcsec") r.part = Part::DecSeconds;

@@ -6,7 +6,7 @@
 //
 // Archive names, in any letter case, are tried first (archivePositionName):
 // an axis word (RA, alpha, right_ascension; DEC, DE, delta, declination) after
-// an optional "_", then nothing but set words (J2000, 2000, B1950, ICRS, FK5,
+// an optional "_" (also decl), then nothing but set words (J2000, 2000, B1950, ICRS, FK5,
 // FK4) and unit words (deg, degrees; for RA also hours, hr, and "h" or "d"
 // after "_"), with or without "_" between them: ra, RAJ2000, RA_ICRS, RAdeg,
 // ra_deg, ALPHA_J2000, _RAJ2000, RA_hours, dec, DEJ2000, DELTA_J2000...
@@ -14,7 +14,7 @@
 // decides (import/position_units.h).
 //
 // Otherwise labels starting with "RA" (case counts) are right-ascension parts, told by
-// their units: h hours, min minutes, s seconds, deg degrees (arcmin and
+// their units: h hours, min minutes, s seconds, deg (or rad) degrees (arcmin and
 // arcsec with degrees: RA in degrees, minutes, seconds); with units "---"
 // the letters after "RA" decide (RAh, RAm, RAs, RAdeg). Labels starting with
 // "DEC", "Dec" or "DE" are declination parts: "DE-" the sign, deg with "DEd"
@@ -82,9 +82,9 @@ PositionName archivePositionName(std::string_view label);
 // Kinds a column must never fill a magnitude, a position or any other number
 // entry with (a colour index fills the colour entry only). Told by one rule
 // table: the UCD's primary word (stat.error, meta.code, phot.color.excess,
-// phys.absorption, phot.color), the name in any letter case (e_, err, sig,
-// _error; f_, q_, flag; E(B-V), EBV; A_V, AK, a_g_val, ag_gspphot, ext;
-// B-V, BP-RP, bp_rp), and words of the explanation (reddening, colour
+// phys.absorption, phot.color), the name in any letter case (e_, sig, err
+// anywhere: _error, magerr1; f_, q_, flag; E(B-V), EBV; A_V, AK, a_g_val, ag_gspphot, ext;
+// B-V, BP-RP, bp_rp, g_r), and words of the explanation (reddening, colour
 // excess; extinction or absorption, unless corrected for).
 enum class Kind { None, Error, Flag, Reddening, Extinction, Colour };
 
@@ -93,6 +93,11 @@ Kind neverKind(const ReadMeColumn& c, const std::vector<std::string>& ucd);
 
 // "an error", "a flag", "a reddening", "an extinction", "a colour index".
 const char* kindName(Kind kind);
+
+// A galactic longitude or latitude: by its UCD (pos.galactic.lon,
+// pos.galactic.lat), or by a name in any letter case (glon, glat, gal_long,
+// gal_lat, lii, bii; l and b in degrees).
+bool isGalacticColumn(const ReadMeColumn& c, const std::vector<std::string>& ucd);
 
 // ---------------------------------------------------------------------------
 // UCDs

@@ -226,35 +226,197 @@ bool isQualifier(std::string_view label) {
   return label.size() >= 3 && label[1] == '_' && std::string_view("nulrqfmx").find(label[0]) != std::string_view::npos;
 }
 
-bool isIdentifier(const ReadMeColumn& c) {
+bool isIdentifier(const ReadMeColumn& c) { return identifierStrength(c) > 0; }
+
+int identifierStrength(const ReadMeColumn& c) {
   static constexpr std::string_view kLabels[] = {
       "ID", "Id", "Name", "Names", "Seq", "Num", "No", "Nr", "Number", "Star", "Object", "Obj", "Desig", "Designation",
       "HR", "HD", "HDE", "HIP", "HIC", "SAO", "BD", "CD", "CPD", "DM", "AGK3", "TYC", "Tycho", "GSC", "UCAC",
       "2MASS", "PPM", "FK4", "FK5", "GC", "ADS", "WDS", "IDS", "CCDM", "Disc", "NGC", "IC", "M", "UGC", "PGC",
       "ESO", "MCG", "LEDA", "Abell", "Sh2", "LBN", "LDN", "GCVS", "NSV", "VarName", "VarID", "Gaia", "Fl", "Bayer",
       "Flamsteed", "Cluster", "PN", "PNG"};
-  for (std::string_view l : kLabels)
-    if (labelMatches(l, c.label)) return true;
-  // "source_id", "star_id".
+  // What archives' query tables call their identifiers, in lower case.
+  static constexpr std::string_view kArchiveNames[] = {
+      "source_id", "sourceid", "source_name", "sourcename", "srcname", "src_name", "designation", "objid", "obj_id",
+      "objname", "obj_name", "object_id", "objectname", "object_name", "main_id", "star_name", "starname", "hostname",
+      "pl_name", "hd", "hd_name", "hip_name", "tic_id", "tic", "kepid", "kic", "kic_id", "epic", "epic_id",
+      "kepoi_name",
+      "koi_name", "toi", "gaia_id", "dr2_source_id", "dr3_source_id", "tycho_id", "tyc_id", "2mass_id", "tmass_id",
+      "twomass", "iau_name", "name_iau", "target", "target_name", "oid", "specobjid"};
+  const std::vector<std::string> words = c.ucd.empty() ? std::vector<std::string>{} : ucdWords(c.ucd);
+  const bool idUcd = !words.empty() && words.front() == "meta.id";
+  if (idUcd && hasUcdWord(words, "meta.main")) return 3;
   const std::string l = asciiLowered(c.label);
-  if (l.size() > 3 && l.substr(l.size() - 3) == "_id") return true;
+  for (std::string_view a : kLabels)
+    if (labelMatches(a, c.label)) return 2;
+  for (std::string_view a : kArchiveNames)
+    if (l == a) return 2;
+  // "source_id", "star_id".
+  if (l.size() > 3 && l.substr(l.size() - 3) == "_id") return 1;
   const std::string e = asciiLowered(c.explanation);
   // "Identifications of components in Dmag": letters of a double's parts.
-  if (e.find("component") != std::string::npos) return false;
-  if (!c.ucd.empty()) {
-    const std::vector<std::string> words = ucdWords(c.ucd);
-    if (!words.empty() && words.front() == "meta.id") return true;
-  }
+  if (e.find("component") != std::string::npos) return 0;
+  if (idUcd) return 2;
   for (std::string_view w : {"designation", "identification", "identifier", "catalog number", "catalogue number"})
-    if (e.find(w) != std::string::npos) return true;
+    if (e.find(w) != std::string::npos) return 1;
   // "name" as a word, not "named" or "surname".
   for (std::size_t p = e.find("name"); p != std::string::npos; p = e.find("name", p + 1)) {
     const bool startOk = p == 0 || !std::isalpha(static_cast<unsigned char>(e[p - 1]));
     const std::size_t end = p + 4 + (p + 4 < e.size() && e[p + 4] == 's' ? 1 : 0);
     const bool endOk = end >= e.size() || !std::isalpha(static_cast<unsigned char>(e[end]));
-    if (startOk && endOk) return true;
+    if (startOk && endOk) return 1;
   }
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Magnitudes
+
+namespace {
+
+constexpr std::string_view kMagnitudeBands[] = {
+    "u", "b", "v", "r", "i", "z", "y", "j", "h", "k", "ks", "g", "bp", "rp", "rc", "ic", "bt", "vt", "vj", "hp",
+    "kep", "kp", "gaia", "tess", "w1", "w2", "w3", "w4", "nuv", "fuv"};
+
+bool isMagnitudeBand(std::string_view lower) {
+  return std::find(std::begin(kMagnitudeBands), std::end(kMagnitudeBands), lower) != std::end(kMagnitudeBands);
+}
+
+// The band in one "_"-separated piece of a name, as written: "Vmag" "V",
+// "JAperMag3" "J", "gaiamag" "gaia", "g" "g"; empty when none.
+std::string_view bandOfPiece(std::string_view piece) {
+  while (!piece.empty() && isAsciiDigit(piece.back())) piece.remove_suffix(1);
+  auto endsWith = [&](std::string_view tail) {
+    return piece.size() >= tail.size() && equalNoCase(piece.substr(piece.size() - tail.size()), tail);
+  };
+  if (endsWith("mag")) piece.remove_suffix(3);
+  // How the magnitude was measured: JAperMag3, petroMag, psfMag, cModelMag.
+  for (std::string_view method :
+       {"aper", "petro", "cmodel", "model", "psf", "fiber", "kron", "auto", "iso", "mean", "mpro"})
+    if (endsWith(method) && piece.size() > method.size()) {
+      piece.remove_suffix(method.size());
+      break;
+    }
+  return isMagnitudeBand(asciiLowered(piece)) ? piece : std::string_view();
+}
+
+// A band as the notes write it: u, g, r, i and z as the name has them (the
+// survey bands are lower case), the others in capitals: V, BP, Ks, Kp.
+std::string bandName(std::string_view band) {
+  const std::string lower = asciiLowered(band);
+  if (lower.size() == 1 && std::string_view("ugriz").find(lower[0]) != std::string_view::npos) return std::string(band);
+  if (lower == "ks") return "Ks";
+  if (lower == "kep" || lower == "kp") return "Kp";
+  std::string upper;
+  for (char c : band) upper += asciiUpper(c);
+  return upper;
+}
+
+bool bandWord(std::string_view word, std::string& band) {
+  for (std::string_view prefix : {"em.opt.", "em.ir."})
+    if (word.substr(0, prefix.size()) == prefix && isMagnitudeBand(word.substr(prefix.size()))) {
+      band = bandName(word.substr(prefix.size()));
+      if (band == "u" || band == "r" || band == "i") band[0] = asciiUpper(band[0]);
+      return true;
+    }
   return false;
+}
+
+bool containsAny(const std::string& text, std::initializer_list<std::string_view> parts) {
+  return std::any_of(parts.begin(), parts.end(), [&](std::string_view p) { return text.find(p) != std::string::npos; });
+}
+
+}  // namespace
+
+bool isBareBand(std::string_view label) { return label.size() <= 2 && isMagnitudeBand(asciiLowered(label)); }
+
+bool looksLikeMagnitude(const ReadMeColumn& c, const std::vector<std::string>& ucd, bool bareBands) {
+  if (c.isText()) return false;
+  if (!ucd.empty() && ucd.front() == "phot.mag") return true;
+  if (c.units == "mag" || c.units == "mmag") return true;
+  if (!noUnits(c.units)) return false;
+  const std::string l = asciiLowered(c.label);
+  // "Vmag", "phot_g_mean_mag", "JAperMag3"; also "st_vmagearth", which notAMagnitude then names.
+  if (l.size() > 3 && l.find("mag") != std::string::npos) return true;
+  // "j_m", "k_m": a band and "m"; "w1mpro": the infrared survey's profile-fit magnitude.
+  const std::size_t blank = l.find('_');
+  if (blank != std::string::npos && l.substr(blank) == "_m" && isMagnitudeBand(l.substr(0, blank))) return true;
+  if (l.size() == 6 && l.substr(2) == "mpro" && isMagnitudeBand(l.substr(0, 2))) return true;
+  return bareBands && isBareBand(c.label);
+}
+
+const char* notAMagnitude(const ReadMeColumn& c, const std::vector<std::string>& ucd) {
+  if (!ucd.empty()) {
+    const std::string& primary = ucd.front();
+    if (ucdWordIs(primary, "phys.magabs")) return "an absolute magnitude";
+    if (ucdWordIs(primary, "phot.mag.sb")) return "a surface brightness";
+    if (ucdWordIs(primary, "phot.flux") || ucdWordIs(primary, "phot.fluxdens")) return "a flux";
+  }
+  if (c.units.find("/arcsec2") != std::string::npos || c.units.find("/arcmin2") != std::string::npos)
+    return "a surface brightness";
+  const std::string l = asciiLowered(c.label);
+  const std::string e = asciiLowered(c.explanation);
+  // st_vmagearth: the star as seen from its planet, at the Earth's distance from the Sun.
+  if (l.find("earth") != std::string::npos ||
+      containsAny(e, {"earth-equivalent", "earth equivalent", "seen from the planet", "from the planet",
+                      "from the exoplanet"}) ||
+      // "as seen from Earth" alone is what any apparent magnitude is.
+      (e.find("from earth") != std::string::npos && containsAny(e, {"distance", "equivalent"})))
+    return "an Earth-equivalent magnitude";
+  const std::string_view label = c.label;
+  const std::string_view afterM = label.substr(label.size() > 1 && label[1] == '_' ? 2 : 1);
+  if (l.rfind("abs", 0) == 0 || containsAny(l, {"absmag", "abs_mag", "mabs", "magabs"}) ||
+      (label.size() >= 2 && label[0] == 'M' && isMagnitudeBand(asciiLowered(afterM))) ||
+      containsAny(e, {"absolute magnitude", "absolute mag"}))
+    return "an absolute magnitude";
+  // flux_V in mag, as one archive names its magnitudes, is a magnitude.
+  const bool saysMagnitude = c.units == "mag" || c.units == "mmag" || (!ucd.empty() && ucd.front() == "phot.mag");
+  if (l.find("flux") != std::string::npos && !saysMagnitude) return "a flux";
+  // Not "upper limit" in an explanation: a magnitude may say when it is one.
+  if (l.find("lim") != std::string::npos || e.find("limiting mag") != std::string::npos) return "a limit";
+  if (l.rfind("sb", 0) == 0 || l.rfind("mu_", 0) == 0 || l.rfind("surf", 0) == 0 ||
+      e.find("surface brightness") != std::string::npos)
+    return "a surface brightness";
+  if (l.rfind("dmag", 0) == 0 || l.rfind("delta", 0) == 0 || l.find("diff") != std::string::npos ||
+      containsAny(e, {"magnitude difference", "difference in magnitude", "difference of magnitude"}))
+    return "a magnitude difference";
+  if (l.find("amp") != std::string::npos || e.rfind("amplitude", 0) == 0) return "an amplitude";
+  return nullptr;
+}
+
+std::string magnitudeBand(const ReadMeColumn& c, const std::vector<std::string>& ucd) {
+  std::string band;
+  for (const std::string& w : ucd)
+    if (bandWord(w, band)) return band;
+  std::string_view rest = c.label;
+  bool afterPhot = false;
+  while (!rest.empty()) {
+    const std::size_t blank = rest.find('_');
+    const std::string_view piece = rest.substr(0, blank);
+    const std::string_view b = bandOfPiece(piece);
+    if (!b.empty()) {
+      // phot_g_mean_mag, sy_gaiamag: the astrometric survey's broad G band.
+      if (equalNoCase(b, "gaia") || (afterPhot && b == "g")) return "G";
+      return bandName(b);
+    }
+    afterPhot = equalNoCase(piece, "phot");
+    if (blank == std::string_view::npos) break;
+    rest.remove_prefix(blank + 1);
+  }
+  return {};
+}
+
+int magnitudePreference(const ReadMeColumn& c, const std::vector<std::string>& ucd) {
+  if (!ucd.empty() && ucd.front() == "phot.mag" && (hasUcdWord(ucd, "meta.main") || hasUcdWord(ucd, "em.opt.v")))
+    return 0;
+  const std::string band = magnitudeBand(c, ucd);
+  const std::string lower = asciiLowered(band);
+  if (lower == "v" || lower == "vj") return 1;
+  if (lower == "vt") return 2;
+  if (lower == "hp") return 3;
+  if (band == "G") return 4;
+  if (lower == "r" || lower == "rc") return 5;
+  return 6;
 }
 
 }  // namespace detail

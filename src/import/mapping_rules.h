@@ -93,10 +93,47 @@ inline constexpr double kUnitsPerDegree[] = {1, 60, 3600};
 inline constexpr const char* kNebUnitNames[] = {"deg", "arcmin", "arcsec"};
 
 // ---------------------------------------------------------------------------
+// Magnitudes
+//
+// A number column is offered as a magnitude by its UCD (phot.mag), its unit
+// (mag, mmag) or its name (Vmag, phot_g_mean_mag, JAperMag3, koi_kepmag; a
+// bare band name such as g, J or Ks where the table has several). Some such
+// columns are never a magnitude of the star (notAMagnitude). Among the
+// others the star's magnitude is the main one by UCD (phot.mag with
+// meta.main or em.opt.V), then V, VT, Hp, G, r, then the first.
+
+// `ucd` as ucdWords gives it; `bareBands`: the table has several columns
+// named by a band alone.
+bool looksLikeMagnitude(const ReadMeColumn& c, const std::vector<std::string>& ucd, bool bareBands);
+
+// Whether the label alone is a band name: "g", "J", "Ks", "BP".
+bool isBareBand(std::string_view label);
+
+// Why a column that may look like a magnitude is not the star's: "an
+// absolute magnitude", "an Earth-equivalent magnitude" (the star as seen
+// from elsewhere), "a flux", "a limit", "a surface brightness", "a
+// magnitude difference", "an amplitude"; nullptr when it may be.
+const char* notAMagnitude(const ReadMeColumn& c, const std::vector<std::string>& ucd);
+
+// The band a magnitude column names, as written ("V", "G", "r", "Kep",
+// "J"); empty when neither its name nor its UCD names one. Gaia's "phot_g_"
+// and "gaia" give "G".
+std::string magnitudeBand(const ReadMeColumn& c, const std::vector<std::string>& ucd);
+
+// 0 the main one by UCD, 1 V, 2 VT, 3 Hp, 4 G, 5 r or R, 6 any other.
+int magnitudePreference(const ReadMeColumn& c, const std::vector<std::string>& ucd);
+
+// ---------------------------------------------------------------------------
 // Identifiers and qualifiers
 
 bool isQualifier(std::string_view label);
 bool isIdentifier(const ReadMeColumn& c);
+
+// How strongly a column says it names its row: 0 not at all; 1 by a name
+// ending in "_id" or by its explanation alone; 2 by a name catalogs and
+// archives give identifiers (HD, Name, source_id, objID, designation,
+// tic_id...) or a meta.id UCD; 3 by meta.id with meta.main.
+int identifierStrength(const ReadMeColumn& c);
 
 }  // namespace detail
 }  // namespace mirdal

@@ -154,6 +154,7 @@ ReadMeImport importReadMe(const std::string& readMePath, const std::string& inpu
   result.notes.insert(result.notes.end(), mapping.notes.begin(), mapping.notes.end());
   result.openRaUnit = std::move(mapping.openRaUnit);
   result.positionCandidates = std::move(mapping.positionCandidates);
+  result.positionProblem = std::move(mapping.positionProblem);
   return result;
 }
 

@@ -36,14 +36,19 @@ namespace mirdal {
 // are looked at: positions from pos.eq.ra and pos.eq.dec (meta.main first),
 // the V magnitude (else the first magnitude), colours, proper motions,
 // parallax, the main identifier (meta.id with meta.main); UCD1 names such
-// as POS_EQ_RA_MAIN, PHOT_JHN_V and ID_MAIN as well.
+// as POS_EQ_RA_MAIN, PHOT_JHN_V and ID_MAIN as well. A position in radians
+// is taken with calcA 57.29577951308232, into degrees.
 std::vector<std::string> applyReadMeTable(const ReadMeTable& table, CatalogType type,
                                           CatalogDefinition& definition);
 
 // What the rows show of one column of a table.
 struct ColumnEvidence {
-  std::size_t values = 0;  // sampled cells holding a number
-  double largest = 0;      // the largest |value| among them
+  std::size_t values = 0;    // sampled cells holding a number
+  double largest = 0;        // the largest |value| among them
+  std::size_t cells = 0;     // sampled cells holding anything, as far as counted (DistinctCells); 0: none looked at
+  std::size_t distinct = 0;  // different texts among them
+  bool manyDistinct = false; // more different texts than were counted
+  bool fractional = false;   // some of the numbers have a point or an exponent
 };
 
 // What applyReadMeTable cannot read from the description: the evidence of
@@ -67,6 +72,10 @@ struct TableMapping {
   // might hold one (numbers, or sexagesimal texts, that no entry took), as
   // notes name them.
   std::vector<std::string> positionCandidates{};
+  // Why the file gives no position although it has position columns of
+  // another kind ("only galactic coordinates (glon (column 2), ...)"); empty
+  // otherwise.
+  std::string positionProblem{};
 };
 
 // What the import looked for when it finds no position, for messages.
@@ -100,6 +109,7 @@ struct ReadMeImport {
   std::vector<std::string> notes;
   std::optional<OpenRaUnit> openRaUnit{};             // see TableMapping
   std::vector<std::string> positionCandidates{};      // see TableMapping
+  std::string positionProblem{};                      // see TableMapping
 };
 
 // Reads the ReadMe, selects the table as above and applies it to

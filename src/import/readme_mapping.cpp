@@ -30,12 +30,21 @@
 // 2. Type entries: the first column an entry's rules find, converted to the
 //    entry's unit. A nebula size in deg, arcmin or arcsec sets `nebunit`,
 //    and a smallest dimension in other units is converted to it.
-//    The magnitude entry of the type, when no label of its list is there,
-//    takes the first other column in "mag" that is no colour index (no "-").
+//    A star's magnitude is chosen last, among every column that may be one
+//    (mapping_rules.h): the main one by UCD, then V, VT, Hp, G, r, then the
+//    first, a column no other entry took first; a note names the others
+//    and why any is never taken. The magnitude entry of the other types,
+//    when no label of its list is there, takes the first other column in
+//    "mag" that is no colour index (no "-").
 //    Errors, flags, reddenings, extinctions and colours (neverKind) fill no
-//    number entry but the colour's own, whatever their label or UCD.
-// 3. Identifiers: the first becomes "Catalog ID", the others String entries
-//    flagged as alternate names.
+//    number entry but the colour's own, whatever their label or UCD; an
+//    absolute or Earth-equivalent magnitude, a flux, a limit, a surface
+//    brightness, a difference or an amplitude (notAMagnitude) no magnitude.
+// 3. Identifiers: the one most plainly named so (identifierStrength; of
+//    equals the first, one with few different values in many sampled rows
+//    after the others) becomes "Catalog ID", the others String entries
+//    flagged as alternate names. A column of fractions, or one whose
+//    sampled cells all hold one value, is none.
 // 4. Qualifier columns are skipped unless an entry asks for them by name
 //    (n_magMax as the variable's magnitude code).
 // 5. Everything else in table order: text (format A) into String entries,
@@ -154,6 +163,10 @@ Dates datesIn(std::string_view text) {
 
 std::string formatNumber(double v) { return formatProjectFloat(v); }
 
+// A position in radians is read into degrees.
+constexpr double kDegreesPerRadian = 57.29577951308232;
+constexpr const char* kRadianNote = "its unit rad, x 57.29577951308232 into degrees";
+
 std::string calibrationText(double a, double b) {
   std::string s;
   if (a != 1) s += " x " + formatNumber(a);
@@ -190,6 +203,8 @@ class Mapper {
     mapPositions();
     mapTypeEntries();
     TableMapping result;
+    if (raSet_ < 0 && decSet_ < 0) noteGalactic(result);
+    if (raSet_ < 0 || decSet_ < 0) notePositionsInOtherUnits(result);
     if (raSet_ < 0 || decSet_ < 0)
       for (int i = 0; i < columnCount(); ++i)
         if (!used_[static_cast<std::size_t>(i)] && kinds_[static_cast<std::size_t>(i)] == Kind::None &&
@@ -205,8 +220,49 @@ class Mapper {
   }
 
  private:
+  // A column offered for an entry chosen among several.
+  struct Seen {
+    int column;
+    int rank;         // the lower the better
+    std::string why;  // why it is never taken; empty when it may be
+  };
+
   const ReadMeColumn& col(int i) const { return table_.columns[static_cast<std::size_t>(i)]; }
   int columnCount() const { return static_cast<int>(table_.columns.size()); }
+
+  // Without an equatorial position, galactic coordinates are named as what
+  // the file holds instead.
+  void noteGalactic(TableMapping& result) {
+    std::string galactic;
+    for (int i = 0; i < columnCount(); ++i)
+      if (isGalacticColumn(col(i), ucdWords_[static_cast<std::size_t>(i)]))
+        galactic += (galactic.empty() ? "" : ", ") + col(i).describe();
+    if (galactic.empty()) return;
+    result.positionProblem = "only galactic coordinates (" + galactic +
+                             "), and no right ascension and declination: a catalog is placed by equatorial "
+                             "positions, which are not computed from galactic ones";
+    notes_.push_back("Position: " + result.positionProblem);
+  }
+
+  // A column named as a right ascension or declination that no mode reads
+  // for its unit or its cells: said, for the missing axis, with the reason.
+  void notePositionsInOtherUnits(TableMapping& result) {
+    for (int i = 0; i < columnCount(); ++i) {
+      const ReadMeColumn& c = col(i);
+      const auto k = static_cast<std::size_t>(i);
+      if (isSexagesimalCell(parts_[k].part) || kinds_[k] != Kind::None) continue;
+      const PositionName name = archivePositionName(c.label);
+      const bool ra = name.axis == PositionName::Axis::Ra;
+      if (name.axis == PositionName::Axis::None || (ra ? raSet_ : decSet_) >= 0) continue;
+      const std::string why =
+          c.isText() ? "holds texts that are neither numbers nor sexagesimal parts"
+                     : "is in " + c.units + ", which is no unit of " +
+                           (ra ? "a right ascension (h, deg or rad)" : "a declination (deg, arcmin, arcsec or rad)");
+      const std::string problem = c.describe() + " " + why;
+      notes_.push_back("Not taken for " + std::string(ra ? "RA" : "DEC") + ": " + problem);
+      if (result.positionProblem.empty()) result.positionProblem = problem;
+    }
+  }
 
   RaUnitEvidence evidenceOf(int column) const {
     RaUnitEvidence e;
@@ -264,6 +320,7 @@ class Mapper {
   std::string decReason(int column) const {
     const ReadMeColumn& c = col(column);
     if (dectype_ == 3) return oneCellReason(column);
+    if (c.units == "rad") return kRadianNote;
     if (!noUnits(c.units)) return "its unit " + c.units;
     const Part p = parts_[static_cast<std::size_t>(column)].part;
     if (containsNoCase(c.label, "deg") || p == Part::DecDegrees || p == Part::DecMinutes || p == Part::DecSeconds)
@@ -375,6 +432,7 @@ class Mapper {
   // RA or DEC summary.
   void takePosition(int position, int column, double a = 1, double b = 0) {
     if (column < 0) return;
+    if (col(column).units == "rad") a *= kDegreesPerRadian;
     put(position, col(column), a, b);
     noteTaken(column);
   }
@@ -404,6 +462,8 @@ class Mapper {
     } else if (main >= 0 && openRa_[static_cast<std::size_t>(main)]) {
       openRaUnit_ = OpenRaUnit{col(main).describe(), raReasons_[static_cast<std::size_t>(main)]};
       note += " (not decided: " + openRaUnit_->reason + "; state hours or degrees, --ra-unit)";
+    } else if (main >= 0 && col(main).units == "rad") {
+      note += std::string(" (") + kRadianNote + ")";
     } else if (main >= 0) {
       if (const std::string why = raReason(main); !why.empty() && why.find("no unit") != 0) note += " (" + why + ")";
     }
@@ -571,24 +631,36 @@ class Mapper {
                        std::string("converted to ") + kNebUnitNames[*nebunit_]};
   }
 
+  // Why the column at `i` never fills an entry of quantity `q`; empty when it may.
+  std::string refusal(Quantity q, int i) const {
+    const Kind kind = kinds_[static_cast<std::size_t>(i)];
+    if (kindRefused(q, kind)) return kindName(kind);
+    if (q == Quantity::Magnitude)
+      if (const char* why = notAMagnitude(col(i), ucdWords_[static_cast<std::size_t>(i)])) return why;
+    return {};
+  }
+
   void mapTypeEntries() {
+    const int magPosition = def_.fields().positionOfField(magnitudeFieldOf(type_));
     std::vector<int> rejected;
     for (const Rule& rule : rulesOf(type_)) {
       const int position = def_.fields().positionOfField(rule.field);
       if (position < 0) continue;
+      // A star's magnitude is chosen among all of them, after the other entries.
+      if (type_ == CatalogType::Stars && position == magPosition) continue;
       if (takeByUcd(rule.field, position)) continue;
       int column = findByLabel(rule);
       while (column >= 0) {
         const ReadMeColumn& c = col(column);
-        const Kind kind = kinds_[static_cast<std::size_t>(column)];
-        auto cal = kindRefused(rule.quantity, kind) ? std::nullopt : calibrationFor(rule.quantity, c.units);
+        const std::string why = refusal(rule.quantity, column);
+        auto cal = why.empty() ? calibrationFor(rule.quantity, c.units) : std::nullopt;
         if (cal) {
           if (rule.quantity == Quantity::Dimension) cal = dimension(c, rule.field == 7);
           assignType(position, column, *cal);
           break;
         }
         notes_.push_back("Not taken for " + entryName(position) + ": " + c.describe() + ", " +
-                         (kindRefused(rule.quantity, kind) ? std::string(kindName(kind)) : "in " + c.units));
+                         (why.empty() ? "in " + c.units : why));
         rejected.push_back(column);
         used_[static_cast<std::size_t>(column)] = true;  // hidden while looking again
         column = findByLabel(rule);
@@ -596,10 +668,14 @@ class Mapper {
       for (int r : rejected) used_[static_cast<std::size_t>(r)] = false;
       rejected.clear();
     }
+    if (magPosition < 0) return;
+    if (type_ == CatalogType::Stars) {
+      chooseStarMagnitude(magPosition);
+      return;
+    }
 
     // The magnitude entry of the type from any plain magnitude column.
-    const int magPosition = def_.fields().positionOfField(magnitudeFieldOf(type_));
-    if (magPosition >= 0 && !def_.ticked(magPosition)) {
+    if (!def_.ticked(magPosition)) {
       int found = -1;
       for (bool allowUsed : {false, true}) {
         for (int i = 0; i < columnCount() && found < 0; ++i) {
@@ -611,13 +687,113 @@ class Mapper {
           const bool namedMag = noUnits(c.units) && lower.size() > 3 && lower.substr(lower.size() - 3) == "mag";
           if ((c.units == "mag" || namedMag) && !c.isText() && c.label.find('-') == std::string::npos &&
               !isQualifier(c.label) && c.label.substr(0, 2) != "e_" && lower.find("err") == std::string::npos &&
-              kinds_[static_cast<std::size_t>(i)] == Kind::None)
+              refusal(Quantity::Magnitude, i).empty())
             found = i;
         }
         if (found >= 0) break;
       }
       if (found >= 0) assignType(magPosition, found, Calibration{});
     }
+  }
+
+  // The star's magnitude: of the columns that may be one (looksLikeMagnitude)
+  // and are no other kind, the preferred (magnitudePreference), a column no
+  // other entry took before one that did, then the first. The notes say
+  // which was taken and why, and what else was seen.
+  void chooseStarMagnitude(int position) {
+    int bareBands = 0;
+    for (int i = 0; i < columnCount(); ++i)
+      if (!col(i).isText() && isBareBand(col(i).label)) ++bareBands;
+    std::vector<Seen> seen;
+    const Rule* labels = nullptr;
+    for (const Rule& rule : rulesOf(type_))
+      if (def_.fields().positionOfField(rule.field) == position) labels = &rule;
+    for (int i = 0; i < columnCount(); ++i) {
+      const std::vector<std::string>& words = ucdWords_[static_cast<std::size_t>(i)];
+      const ReadMeColumn& c = col(i);
+      // Named as the entry's labels name a magnitude: any refusal is said on its own line, as for other entries.
+      const bool named = labels && findLabel(*labels, i);
+      if (parts_[static_cast<std::size_t>(i)].part != Part::None || isQualifier(c.label) || c.isText() ||
+          !(named || looksLikeMagnitude(c, words, bareBands >= 2)))
+        continue;
+      std::string why = refusal(Quantity::Magnitude, i);
+      if (why.empty() && !calibrationFor(Quantity::Magnitude, c.units)) why = "in " + c.units;
+      seen.push_back({i, magnitudePreference(c, words) + (used_[static_cast<std::size_t>(i)] ? 10 : 0), why});
+      if (!why.empty() && named)
+        notes_.push_back("Not taken for " + entryName(position) + ": " + c.describe() + ", " + why);
+    }
+    const Seen* best = nullptr;
+    for (const Seen& s : seen)
+      if (s.why.empty() && (!best || s.rank < best->rank)) best = &s;
+    if (!best) return;
+    assignType(position, best->column, *calibrationFor(Quantity::Magnitude, col(best->column).units));
+    if (seen.size() < 2) return;
+    std::string note =
+        "Magnitude: " + col(best->column).describe() + " taken, " + magnitudeReason(*best) + "; also seen: ";
+    bool first = true;
+    for (const Seen& s : seen) {
+      if (&s == best) continue;
+      const std::string band = magnitudeBand(col(s.column), ucdWords_[static_cast<std::size_t>(s.column)]);
+      note += (first ? "" : "; ") + col(s.column).describe();
+      first = false;
+      if (!s.why.empty()) note += ", " + s.why + ", never taken";
+      else if (!band.empty()) note += ", band " + band;
+      if (s.why.empty() && used_[static_cast<std::size_t>(s.column)]) note += ", in another entry";
+    }
+    notes_.push_back(note);
+  }
+
+  const ColumnEvidence* evidence(int i) const {
+    const auto k = static_cast<std::size_t>(i);
+    return k < choices_.columns.size() && choices_.columns[k].cells > 0 ? &choices_.columns[k] : nullptr;
+  }
+
+  // Why the column at `i` is no identifier whatever its name; empty when it may be.
+  std::string notAnIdentifier(int i) const {
+    const ReadMeColumn& c = col(i);
+    const char letter = c.format.empty() ? '\0' : asciiUpper(c.format.front());
+    const ColumnEvidence* e = evidence(i);
+    if (letter == 'F' || letter == 'E' || letter == 'D' || (e && e->fractional)) return "numbers with a fraction";
+    if (e && e->cells >= 2 && e->distinct == 1)
+      return "the same value in all " + std::to_string(e->cells) + " sampled cells";
+    return {};
+  }
+
+  // Few different values in many rows: a class or a group more likely than a name.
+  bool fewDistinct(int i) const {
+    const ColumnEvidence* e = evidence(i);
+    return e && e->cells >= 20 && !e->manyDistinct && e->distinct * 10 < e->cells;
+  }
+
+  std::string identifierReason(const Seen& taken) const {
+    std::string why = taken.rank % 3 == 0   ? "its UCD names it the main identifier"
+                      : taken.rank % 3 == 1 ? "named as catalogs name identifiers"
+                                            : "its name or explanation says it identifies";
+    if (const ColumnEvidence* e = evidence(taken.column))
+      why += e->manyDistinct ? ", many different values in the sample"
+                             : ", " + std::to_string(e->distinct) + " different values in " +
+                                   std::to_string(e->cells) + " sampled rows";
+    return why;
+  }
+
+  std::string magnitudeReason(const Seen& taken) const {
+    const std::string band = magnitudeBand(col(taken.column), ucdWords_[static_cast<std::size_t>(taken.column)]);
+    switch (taken.rank % 10) {
+      case 0: return "the main magnitude by its UCD";
+      case 6: return band.empty() ? "the first magnitude" : "the first magnitude, band " + band;
+      default: return "band " + band + ", preferred to the other bands";
+    }
+  }
+
+  bool findLabel(const Rule& rule, int column) const {
+    std::string_view list = rule.labels;
+    while (!list.empty()) {
+      const std::size_t bar = list.find('|');
+      if (labelMatches(list.substr(0, bar), col(column).label)) return true;
+      if (bar == std::string_view::npos) break;
+      list.remove_prefix(bar + 1);
+    }
+    return false;
   }
 
   // The entry at `position` (record field `field`) from a column its UCD
@@ -628,9 +804,8 @@ class Mapper {
       for (int i = 0; i < columnCount(); ++i) {
         if (used_[static_cast<std::size_t>(i)] || !ucdRuleMatches(rule, ucdWords_[static_cast<std::size_t>(i)])) continue;
         const ReadMeColumn& c = col(i);
-        const Kind kind = kinds_[static_cast<std::size_t>(i)];
-        if (kindRefused(rule.quantity, kind)) {
-          notes_.push_back("Not taken for " + entryName(position) + ": " + c.describe() + ", " + kindName(kind));
+        if (const std::string why = refusal(rule.quantity, i); !why.empty()) {
+          notes_.push_back("Not taken for " + entryName(position) + ": " + c.describe() + ", " + why);
           continue;
         }
         auto cal = calibrationFor(rule.quantity, c.units);
@@ -670,39 +845,57 @@ class Mapper {
       return !used_[static_cast<std::size_t>(i)] && parts_[static_cast<std::size_t>(i)].part == Part::None;
     };
 
-    // The main identifier a UCD names goes first.
-    for (int i = 0; i < columnCount() && idPosition >= 0; ++i) {
-      const std::vector<std::string>& w = ucdWords_[static_cast<std::size_t>(i)];
-      if (!candidate(i) || w.empty() || w.front() != "meta.id" || !hasUcdWord(w, "meta.main")) continue;
+    for (int i = 0; i < columnCount(); ++i) {
+      if (!candidate(i) || !isQualifier(col(i).label)) continue;
       used_[static_cast<std::size_t>(i)] = true;
-      put(idPosition, col(i));
-      notes_.push_back(entryName(idPosition) + ": " + col(i).describe());
-      break;
+      notes_.push_back("Skipped " + col(i).describe() + ": a flag, note or limit on another column");
     }
+
+    // The identifier most plainly named one becomes the catalog's; the
+    // others are alternate names. A float, or a column of one value, names
+    // no star.
+    std::vector<Seen> ids;
     for (int i = 0; i < columnCount(); ++i) {
       if (!candidate(i)) continue;
-      const ReadMeColumn& c = col(i);
-      if (isQualifier(c.label)) {
-        used_[static_cast<std::size_t>(i)] = true;
-        notes_.push_back("Skipped " + c.describe() + ": a flag, note or limit on another column");
+      const int strength = identifierStrength(col(i));
+      if (strength == 0) continue;
+      ids.push_back({i, 3 - strength, notAnIdentifier(i)});
+      if (ids.back().why.empty() && fewDistinct(i)) ids.back().rank += 3;
+    }
+    const Seen* best = nullptr;
+    for (const Seen& s : ids)
+      if (s.why.empty() && (!best || s.rank < best->rank)) best = &s;
+    if (best && idPosition >= 0) {
+      used_[static_cast<std::size_t>(best->column)] = true;
+      put(idPosition, col(best->column));
+      notes_.push_back(entryName(idPosition) + ": " + col(best->column).describe());
+    }
+    std::string alternatives;
+    for (const Seen& s : ids) {
+      if (&s == best && idPosition >= 0) continue;
+      const ReadMeColumn& c = col(s.column);
+      alternatives += (alternatives.empty() ? "" : "; ") + c.describe() + ", ";
+      if (!s.why.empty()) {
+        alternatives += s.why + ", never taken";  // left to the entries of other columns
         continue;
       }
-      if (!isIdentifier(c)) continue;
-      used_[static_cast<std::size_t>(i)] = true;
-      if (idPosition >= 0 && !def_.ticked(idPosition)) {
-        put(idPosition, c);
-        notes_.push_back(entryName(idPosition) + ": " + c.describe());
-      } else if (nextString <= kFreeStringCount) {
+      used_[static_cast<std::size_t>(s.column)] = true;
+      if (nextString <= kFreeStringCount) {
         const int p = f.stringPosition(nextString);
         put(p, c);
         setLabel(p, c);
         def_.altNames[static_cast<std::size_t>(nextString - 1)] = 1;
         notes_.push_back(entryName(p) + ": " + c.describe() + ", an alternate name");
+        alternatives += "an alternate name";
         ++nextString;
       } else {
         notes_.push_back("Skipped " + c.describe() + ": no String entry left");
+        alternatives += "no String entry left";
       }
     }
+    if (best && idPosition >= 0 && ids.size() > 1)
+      notes_.push_back("Identifier: " + col(best->column).describe() + " taken, " + identifierReason(*best) +
+                       "; also seen: " + alternatives);
     if (idPosition >= 0 && !def_.ticked(idPosition))
       notes_.push_back("No identifier column (HR, HD, Name, ID...) for " + entryName(idPosition));
 

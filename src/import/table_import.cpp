@@ -4,12 +4,14 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <map>
 
 #include "input/input_reader.h"
 #include "input/input_source.h"
 #include "input/row_splitter.h"
 #include "input/sexagesimal.h"
+#include "input/spread_sample.h"
 #include "input/table_form.h"
 #include "input/table_text.h"
 #include "input/typed_rows.h"
@@ -64,6 +66,7 @@ void count(ColumnSample& c, std::string_view cell) {
   // signs or texts is still told by its other cells.
   if (isMissingNumber(t)) return;
   ++c.values;
+  if (!c.distinct.done()) c.distinct.add(t);
   bool integer = false;
   double v = 0;
   if (isNumber(t, integer, v)) {
@@ -139,6 +142,13 @@ int sampleEol(FileSystem& fs, const std::string& path) {
 
 }  // namespace
 
+void DistinctCells::add(std::string_view cell) {
+  if (done()) return;
+  ++cells;
+  const std::size_t h = std::hash<std::string_view>{}(cell);
+  if (std::find(hashes.begin(), hashes.end(), h) == hashes.end()) hashes.push_back(h);
+}
+
 TableSample readTableSample(FileSystem& fs, const std::string& path, const InputFormat& format) {
   TableSample sample;
   RowSource rows(fs, path, format);
@@ -165,23 +175,21 @@ TableSample readTableSample(FileSystem& fs, const std::string& path, const Input
 
   RowSplitter splitter(layout.delimiting);
   const bool byBytes = hasDescribedBytes(layout.form);
-  std::size_t bytes = 0;
-  std::string_view line;
-  std::int64_t lineNumber = 0;
-  while (sample.rows < kSampleRows && rows.nextLine(line, lineNumber)) {
-    bytes += line.size() + 1;
-    if (bytes > kSampleBytes && sample.rows > 0) break;
+  rows.close();
+  // The head, evenly spaced places and the tail of a large file: widths
+  // and values seen beyond the first rows.
+  const SampleExtent extent = sampleRows(fs, {path}, format, {kSampleRows, kSampleBytes}, [&](std::string_view line) {
     if (byBytes) {
-      if (trimmed(line).empty()) continue;
+      if (trimmed(line).empty()) return;
       sample.lines.emplace_back(line);
       ++sample.rows;
-      continue;
+      return;
     }
-    if (splitter.split(line) != RowStatus::Ok) continue;
+    if (splitter.split(line) != RowStatus::Ok) return;
     ++sample.rows;
     for (std::size_t i = 0; i < splitter.size() && i < sample.columns.size(); ++i) count(sample.columns[i], splitter.cell(i));
-  }
-  rows.close();
+  });
+  sample.whole = extent.whole;
   if (byBytes)
     for (std::size_t i = 0; i < layout.columns.size(); ++i)
       sampleBytes(sample.columns[i], sample.lines, layout.columns[i].firstByte, layout.columns[i].lastByte);
@@ -189,8 +197,13 @@ TableSample readTableSample(FileSystem& fs, const std::string& path, const Input
 }
 
 std::string normalizedUnit(std::string_view unit) {
+  unit = trimmed(unit);
+  // "Angle[deg]", "Magnitude[mag]": a quantity's name with its unit in brackets.
+  if (const std::size_t open = unit.find('['); open != std::string_view::npos && open > 0 && unit.back() == ']' &&
+      std::all_of(unit.begin(), unit.begin() + static_cast<std::ptrdiff_t>(open), isAsciiLetter))
+    return normalizedUnit(unit.substr(open + 1, unit.size() - open - 2));
   std::string u;
-  for (char c : trimmed(unit))
+  for (char c : unit)
     if (c != '"' && c != '\'') u += c;
   std::string compact;
   for (char c : u)
@@ -200,7 +213,8 @@ std::string normalizedUnit(std::string_view unit) {
   static const std::map<std::string, std::string, std::less<>> kWords = {
       {"degree", "deg"}, {"degrees", "deg"}, {"hourangle", "h"}, {"hour", "h"}, {"hours", "h"},
       {"arcminute", "arcmin"}, {"arcsecond", "arcsec"}, {"milliarcsecond", "mas"}, {"year", "yr"},
-      {"day", "d"}, {"magnitude", "mag"}, {"minute", "min"}, {"second", "s"}};
+      {"day", "d"}, {"magnitude", "mag"}, {"mags", "mag"}, {"radian", "rad"}, {"radians", "rad"},
+      {"minute", "min"}, {"second", "s"}};
   // Factors as the FITS, VOUnit and CDS grammars write them: "." or blanks
   // (or a single "*") multiply, "/" divides what follows, and a power
   // follows its factor as "**p", "^p", "^(p)" or a bare signed integer
@@ -312,7 +326,7 @@ ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sampl
     r.format = formatOfDatatype(c.datatype, layout.form);
     if (byColumn) {
       r.column = c.number;
-      TextWidth width = textWidthOf(c, seen, sample.rows);
+      TextWidth width = textWidthOf(c, seen, sample.rows, sample.whole);
       r.width = width.width;
       r.widthSource = std::move(width.source);
       if (names[c.name] > 1 && !c.name.empty()) {
@@ -332,13 +346,16 @@ ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sampl
       r.format = seen.numbers == seen.values ? (seen.integers == seen.values ? "I" : "F") : "A";
     r.sexagesimal = seen.values > 0 && seen.sexagesimal == seen.values;
     table.columns.push_back(std::move(r));
-    if (evidence) evidence->push_back({static_cast<std::size_t>(seen.numbers), seen.largest});
+    if (evidence)
+      evidence->push_back({static_cast<std::size_t>(seen.numbers), seen.largest, seen.distinct.cells,
+                           seen.distinct.count(), seen.distinct.saturated(), seen.numbers > seen.integers});
   }
   return table;
 }
 
 TableImport importTableDescription(FileSystem& fs, const std::string& path, std::optional<TableForm> form,
-                                   CatalogType type, CatalogDefinition& definition, std::optional<RaUnit> raUnit) {
+                                   CatalogType type, CatalogDefinition& definition, std::optional<RaUnit> raUnit,
+                                   const std::vector<std::string>& names) {
   TableImport result;
   // A FITS or VOTable form given is read as such: what detection would say
   // of the bytes (binary data, a text in UTF-16) does not matter.
@@ -350,7 +367,12 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
                 ", which carry no description of the columns: give the catalog's ReadMe with --readme" +
                 (form ? "" : ", or its form with --format"));
   const bool typed = isTypedForm(chosen);
-  if (typed || chosen == TableForm::Ecsv || hasDescribedBytes(chosen)) {
+  if (!names.empty() && (typed || chosen == TableForm::Ecsv || hasDescribedBytes(chosen)))
+    throw UsageError(quoted(path) + " is read as " + std::string(tableFormName(chosen)) +
+                     ", whose header names the columns: no names are given to them");
+  if (!names.empty()) {
+    result.headerRow = false;
+  } else if (typed || chosen == TableForm::Ecsv || hasDescribedBytes(chosen)) {
     result.headerRow = true;
   } else if (chosen == detected.form) {
     result.headerRow = detected.hasHeaderRow;
@@ -361,7 +383,17 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
   }
   const std::string tableName = definition.settings.table;
   result.layout = readInputLayout(fs, path, {chosen, kEolCrLf, result.headerRow, tableName});
-  if (!result.headerRow && isDelimited(chosen) && !result.layout.columns.empty() &&
+  if (!names.empty()) {
+    std::vector<TableColumn>& columns = result.layout.columns;
+    if (names.size() != columns.size())
+      throw UsageError(std::to_string(names.size()) + (names.size() == 1 ? " name is" : " names are") +
+                       " given for the columns of " + quoted(path) + ", which has " + std::to_string(columns.size()) +
+                       (columns.size() == 1 ? " column" : " columns") + " in its first row");
+    for (std::size_t i = 0; i < columns.size(); ++i) columns[i].name = names[i];
+    if (detected.hasHeaderRow && chosen == detected.form)
+      result.notes.push_back("The first row is read as data, since names are given for the columns");
+  }
+  if (!result.headerRow && names.empty() && isDelimited(chosen) && !result.layout.columns.empty() &&
       firstRowNamesColumns(fs, path, result.layout, true)) {
     // Detection takes no row for names that it cannot tell from data: a row
     // of texts alone, or one naming two columns alike. A project is made
@@ -382,6 +414,7 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
     formNote += result.headerRow ? ", a header row of names" : ", no header row";
   formNote += ", " + std::to_string(layout.columns.size()) + " columns";
   if (!typed) formNote += ", data from line " + std::to_string(layout.dataLine);
+  if (!names.empty()) formNote += ", named as given";
   result.notes.push_back(formNote);
   for (const std::string& n : layout.notes) result.notes.push_back("In the header: " + n);
 
@@ -405,13 +438,16 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
   const TableSample sample =
       readTableSample(fs, path, {chosen, typed ? kEolCrLf : sampleEol(fs, path), result.headerRow, tableName});
   if (sample.rows == 0) result.notes.push_back("No row of data follows the header");
+  if (!sample.whole) result.notes.push_back("Sampled " + std::to_string(sample.rows) + " rows spread over the file");
   MappingChoices choices;
   choices.raUnit = raUnit;
-  const ReadMeTable table = describedColumns(layout, sample, result.notes, &choices.columns);
-  TableMapping mapping = mapTableColumns(table, type, definition, choices);
+  result.table = describedColumns(layout, sample, result.notes, &choices.columns);
+  result.evidence = choices.columns;
+  TableMapping mapping = mapTableColumns(result.table, type, definition, choices);
   for (std::string& n : mapping.notes) result.notes.push_back(std::move(n));
   result.openRaUnit = std::move(mapping.openRaUnit);
   result.positionCandidates = std::move(mapping.positionCandidates);
+  result.positionProblem = std::move(mapping.positionProblem);
   result.mapped = true;
   return result;
 }

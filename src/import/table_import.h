@@ -24,6 +24,21 @@ namespace mirdal {
 constexpr std::size_t kSampleRows = 20000;
 constexpr std::size_t kSampleBytes = std::size_t{4} << 20;
 
+// How many different cells the first kCells cells of a column hold, up to
+// kTracked of them (by a hash of each): enough to tell a column of one value
+// from one that varies, at a cost bounded whatever the sample's size.
+struct DistinctCells {
+  static constexpr std::size_t kTracked = 128;
+  static constexpr std::size_t kCells = 4096;
+  std::vector<std::size_t> hashes{};
+  std::size_t cells = 0;  // cells counted
+
+  void add(std::string_view cell);
+  std::size_t count() const { return hashes.size(); }
+  bool saturated() const { return hashes.size() >= kTracked; }
+  bool done() const { return saturated() || cells >= kCells; }
+};
+
 // What the first rows show of one column.
 struct ColumnSample {
   std::size_t widest = 0;   // bytes of the longest cell
@@ -32,17 +47,20 @@ struct ColumnSample {
   int integers = 0;         // of those, without a point or an exponent
   int sexagesimal = 0;      // of those, parts in one cell: "12 34 56.7", "-05:06:07"
   double largest = 0;       // the largest |number| of them
+  DistinctCells distinct{};  // of the cells that hold a value
 };
 
 struct TableSample {
   std::size_t rows = 0;                // rows looked at
+  bool whole = true;                   // every row of the file was looked at
   std::vector<ColumnSample> columns;   // one per column of the layout
   // MRT only: the lines themselves, to check a column's bytes against.
   std::vector<std::string> lines;
 };
 
 // Reads up to kSampleRows rows (within kSampleBytes of text) of `path` read
-// as `format` says, as the build reads them. Rows that cannot be split are
+// as `format` says, as the build reads them: of a larger plain file its
+// head, evenly spaced places and its tail (see sampleRows). Rows that cannot be split are
 // passed over: the sample only guides. Throws Error as RowSource does.
 TableSample readTableSample(FileSystem& fs, const std::string& path, const InputFormat& format);
 
@@ -78,6 +96,11 @@ struct TableImport {
   // caller asks, and imports again with the answer as `raUnit`.
   std::optional<OpenRaUnit> openRaUnit{};
   std::vector<std::string> positionCandidates{};  // see TableMapping
+  std::string positionProblem{};                  // see TableMapping
+  // The columns as the mapping read them, and what the sample showed of
+  // each: what a later choice of a column for a field picks from.
+  ReadMeTable table{};
+  std::vector<ColumnEvidence> evidence{};
 };
 
 // Sets `definition` from the description of the file at `path`: its form
@@ -89,8 +112,14 @@ struct TableImport {
 // carry no description, and for FITS and VOTable files, not read here yet.
 // `raUnit` is the unit the user stated for a right ascension that neither
 // its unit, its name nor its values tell (MappingChoices).
+// `names`, when not empty, names the columns of a delimited file without a
+// header row, in order, as if its first row had held them: the file is read
+// without a header row, and its columns are mapped by these names (the
+// project's slots still find them by number). Throws UsageError when the
+// file's columns are named already or their count differs.
 TableImport importTableDescription(FileSystem& fs, const std::string& path, std::optional<TableForm> form,
                                    CatalogType type, CatalogDefinition& definition,
-                                   std::optional<RaUnit> raUnit = std::nullopt);
+                                   std::optional<RaUnit> raUnit = std::nullopt,
+                                   const std::vector<std::string>& names = {});
 
 }  // namespace mirdal

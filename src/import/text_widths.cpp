@@ -31,11 +31,12 @@ int declaredTextWidth(std::string_view d) {
   return positiveCount(size);
 }
 
-TextWidth textWidthOf(const TableColumn& column, const ColumnSample& seen, std::size_t rows) {
+TextWidth textWidthOf(const TableColumn& column, const ColumnSample& seen, std::size_t rows, bool whole) {
   if (const int w = declaredTextWidth(column.datatype); w > 0) return {w, "from its datatype " + column.datatype};
   if (rows > 0)
     return {static_cast<int>(std::max<std::size_t>(seen.widest, 1)),
-            "the widest cell of the first " + std::to_string(rows) + " rows; longer texts are cut"};
+            std::string("the widest cell of ") + (whole ? "all " : "") + std::to_string(rows) + " rows" +
+                (whole ? "" : " sampled over the file") + "; longer texts are cut"};
   return {1, "no row to measure: give the width on page 3"};
 }
 
@@ -47,7 +48,7 @@ std::vector<TextWidth> textWidthsOf(FileSystem& fs, const std::string& path, con
   std::vector<TextWidth> widths;
   for (std::size_t i = 0; i < layout.columns.size(); ++i)
     widths.push_back(textWidthOf(layout.columns[i], i < sample.columns.size() ? sample.columns[i] : ColumnSample{},
-                                 sample.rows));
+                                 sample.rows, sample.whole));
   return widths;
 }
 

@@ -31,7 +31,7 @@ struct TextWidth {
 // the widest cell of `seen`, measured over `rows` rows as the build reads
 // them (the cells of a delimited row without their blanks, a typed cell as
 // its text), else 1.
-TextWidth textWidthOf(const TableColumn& column, const ColumnSample& seen, std::size_t rows);
+TextWidth textWidthOf(const TableColumn& column, const ColumnSample& seen, std::size_t rows, bool whole = true);
 
 // textWidthOf for every column of the file at `path` read as `format` says,
 // in the order of its layout. The rows are sampled (readTableSample) only

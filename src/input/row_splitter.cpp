@@ -257,7 +257,8 @@ bool isMissingCell(std::string_view cell, std::string_view nullMarker) {
 
 bool isMissingNumber(std::string_view cell) {
   const std::string_view t = trimmed(cell);
-  return t == "-" || t == "--" || isMissingCell(t);
+  // "\N": the null of database dumps (COPY, SELECT INTO OUTFILE).
+  return t == "-" || t == "--" || t == "\\N" || isMissingCell(t);
 }
 
 }  // namespace mirdal

@@ -109,7 +109,7 @@ bool isEnclosedRow(std::string_view line, char separator);
 bool isMissingCell(std::string_view cell, std::string_view nullMarker = {});
 
 // A number's cell that stands for no value, as archives write one: what
-// isMissingCell takes, "-" or "--". (A text cell "-" may be a value, a
+// isMissingCell takes, "-", "--" or "\N". (A text cell "-" may be a value, a
 // declination's sign for one: only numbers read it so.)
 bool isMissingNumber(std::string_view cell);
 

@@ -42,6 +42,8 @@ BuildSummary::BuildSummary(const BuildResult& r, const QString& outputDirectory,
     for (const TextCut& c : r.textsCut) notes << fromBytes(c.note());
     rows.insert(3, {QStringLiteral("Texts cut"), notes.join(QLatin1Char('\n'))});
   }
+  if (r.fainterThanMaximum > 0)
+    rows.insert(3, {QStringLiteral("Fainter stars"), fromBytes(r.fainterNote())});
   if (!r.rejectReasons.empty()) {
     // Why the lines were refused, and where the first of each reason stands.
     QStringList reasons;

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include "convert/magnitude_scan.h"
+#include "import/catalog_import.h"
 #include "import/readme_import.h"
 #include "import/table_import.h"
 #include "ui/field_layout_editor.h"
@@ -160,15 +161,19 @@ void FieldsPage::importInputDescription() {
   const std::string input = def.settings.inputfiles.front();
   // Into a copy, so that a file refused halfway leaves the page as it was.
   CatalogDefinition imported = def;
-  const std::string path = wizard().inputNameAsBuilt(input);
-  TableImport result = importTableDescription(fileSystem(), path, def.settings.format, def.type(), imported);
+  ImportRequest request;
+  request.inputs = wizard().definitionAsBuilt().settings.inputfiles;
+  request.form = def.settings.format;
+  request.type = def.type();
+  ImportOutcome result = importCatalog(fileSystem(), request, imported);
   QString answered;
   if (result.openRaUnit) {
     const OpenRaUnit open = *result.openRaUnit;
     const std::optional<RaUnit> unit = askRaUnit(open, input);
     if (!unit) return;
     imported = def;
-    result = importTableDescription(fileSystem(), path, def.settings.format, def.type(), imported, unit);
+    request.raUnit = unit;
+    result = importCatalog(fileSystem(), request, imported);
     answered = raUnitAnswerNote(open, *unit);
   }
   if (readsAnyColumn(def) && !sameMapping(def, imported) &&
@@ -176,9 +181,6 @@ void FieldsPage::importInputDescription() {
                            QStringLiteral("Replace the columns chosen on page 3 with the ones proposed from \"%1\"?")
                                .arg(fromPath(input))))
     return;
-  if (std::optional<std::string> note =
-          takeMagnitudeLimitFromData(imported, wizard().definitionAsBuilt().settings.inputfiles, fileSystem()))
-    result.notes.push_back(std::move(*note));
   def = std::move(imported);
   wizard().mapDefinitionToControls();
   editor_->enterPage();

@@ -269,8 +269,8 @@ TEST_F(ReadMeCli, MissingRequiredColumnWritesTheProjectButFails) {
   // the first component's magnitude.
   Outcome r = run(dir, {"--readme", readme, "--input", input, "--type", "doubles", "--save", project});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "mirdal-build: no column found for [Separation (arcsec)]; complete the project on page 3 "
-                   "before building\n");
+  EXPECT_EQ(r.err, "mirdal-build: no column found for [Separation (arcsec)]; give its column with --map "
+                   "FIELD=COLUMN, or complete the project in the wizard (mirdal " + project + ")\n");
   EXPECT_TRUE(contains(r.out, "[Magnitude component 1 (mag)]: Vmag (28-32)\n")) << r.out;
   EXPECT_TRUE(contains(r.out, "Required entry [Separation (arcsec)] has no column")) << r.out;
   CatalogDefinition loaded;

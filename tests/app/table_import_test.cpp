@@ -235,6 +235,139 @@ TEST(TableImportCli, ArchiveTextPatternsImportAndBuildEveryRow) {
   }
 }
 
+// An archive's star table and a survey release's part, imported and built:
+// the stars carry the V magnitude, not the one seen from their planets, and
+// the index names each star, not the release's one solution.
+TEST(TableImportCli, ArchiveMagnitudeAndIdentifierReachTheCatalog) {
+  const std::string kDump = std::string(MIRDAL_BINARY_DIR) + "/mirdal-dump";
+  const struct {
+    const char* what;
+    const char* header;
+    const char* rows;
+    const char* record;  // in mirdal-dump's listing of the records
+    const char* name;    // in its listing of the index
+  } cases[]{
+      {"V magnitude, in mags",
+       "# - {name: pl_name, datatype: string}\n# - {name: ra, unit: deg, datatype: float64}\n"
+       "# - {name: dec, unit: deg, datatype: float64}\n# - {name: st_vmagearth, unit: mag, datatype: float64}\n"
+       "# - {name: st_vmag, unit: mags, datatype: float64}\npl_name ra dec st_vmagearth st_vmag\n",
+       "\"HD 1 b\" 10.5 20.25 32.27 9.12\n\"HD 2 b\" 11.5 21.25 31.5 8.5\n", "mV=9120", "HD1B"},
+      {"identifier of a release part",
+       "# - {name: solution_id, datatype: int64}\n# - {name: source_id, datatype: int64}\n"
+       "# - {name: ra, unit: deg, datatype: float64}\n# - {name: dec, unit: deg, datatype: float64}\n"
+       "# - {name: phot_g_mean_mag, unit: mag, datatype: float32}\n"
+       "solution_id source_id ra dec phot_g_mean_mag\n",
+       "1635721458409799680 4295806720 10.5 20.25 17.5\n1635721458409799680 4295806721 11.5 21.25 18.5\n", "mV=17500",
+       "4295806721"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    CatalogDefinition def;
+    const std::string file = dir.write("t.ecsv", std::string("# %ECSV 1.0\n# ---\n# datatype:\n") + c.header + c.rows);
+    const testing::ChildOutcome r = import(dir, {"--input", file, "--output", dir.str() + "/out"}, def);
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const testing::ChildOutcome b = testing::runProgram(dir, kBuild, {dir.str() + "/p.prj"});
+    ASSERT_EQ(b.status, 0) << b.out << b.err;
+    const testing::ChildOutcome d = testing::runProgram(dir, kDump, {"--records", "--index", dir.str() + "/out"});
+    EXPECT_TRUE(contains(d.out, c.record)) << r.out << d.out;
+    EXPECT_TRUE(contains(d.out, std::string("\n  ") + c.name + " ")) << r.out << d.out;
+  }
+}
+
+// What a person says on the command line replaces the proposal: names for
+// a file without a header row, and the column of a field. A field or a
+// column that does not exist is a usage error naming the choices.
+TEST(TableImportCli, NamesAndChosenColumnsCorrectTheProposal) {
+  const std::string headerless = "1|Alpha|110.5|-20.25|5.5|0.3\n2|Beta|211.5|21.5|6.5|0.4\n";
+  const std::string named = "id,name,ra,dec,V,G\n1,Alpha,10.5,-20.25,5.5,5.2\n2,Beta,311.5,21.5,6.5,6.1\n";
+  const std::string names = "id,name,ra,dec,Vmag,e_Vmag";
+  struct Case {
+    std::string what, file, text;
+    std::vector<std::string> extra;
+    int status;
+    std::string said;
+    int field = 0;    // record field whose slot is checked (0: none)
+    int column = 0;   // the column it must read
+  };
+  const std::vector<Case> cases = {
+      {"names", "t.psv", headerless, {"--names", names}, 0, "named as given", 4, 5},
+      {"names and a choice", "t.psv", headerless, {"--names", names, "--map", "catalog id=name"}, 0,
+       "Catalog ID: name (column 2), as chosen", 3, 2},
+      {"too few names", "t.psv", headerless, {"--names", "a,b"}, 2, "2 names are given for the columns"},
+      {"a name twice", "t.psv", headerless, {"--names", "a,a,b,c,d,e"}, 2, "\"a\" is given twice"},
+      {"names for a file that has them", "t.ecsv", "# %ECSV 1.0\n# ---\n# datatype:\n# - {name: ra}\nra\n1\n",
+       {"--names", "x"}, 2, "whose header names the columns"},
+      {"a magnitude by name, any letter case", "t.csv", named, {"--map", "MAGNITUDE=g"}, 0,
+       "[Magnitude (mag)]: G (column 6), as chosen", 4, 6},
+      {"an identifier by number", "t.csv", named, {"--map", "[Catalog ID]=2"}, 0, "Catalog ID: name (column 2)", 3, 2},
+      {"the position", "t.csv", named, {"--map", "RA=ra,DEC=dec"}, 0, "RA: decimal degrees from ra (column 3)", 1,
+       3},
+      {"no such field", "t.csv", named, {"--map", "Colour=V"}, 2, "the fields are RA, DEC, Catalog ID, Magnitude"},
+      {"no such column", "t.csv", named, {"--map", "Magnitude=H"}, 2, "the columns are id (column 1)"},
+      {"no column given", "t.csv", named, {"--map", "Magnitude="}, 2, "is no FIELD=COLUMN choice"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    std::vector<std::string> args = {"--input", dir.write(c.file, c.text), "--output", dir.str() + "/out"};
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    CatalogDefinition def;
+    const testing::ChildOutcome r = import(dir, args, def);
+    EXPECT_EQ(r.status, c.status) << r.out << r.err;
+    EXPECT_TRUE(contains(r.out + r.err, c.said)) << r.out << r.err;
+    if (c.status != 0) {
+      EXPECT_FALSE(fs::exists(dir.str() + "/p.prj"));
+      continue;
+    }
+    const int position = c.field <= 2 ? 0 : def.fields().positionOfField(c.field);
+    EXPECT_EQ(def.fieldSlots[static_cast<std::size_t>(position)].firstChar, c.column);
+    EXPECT_TRUE(def.ticked(position));
+    // Another field that read the chosen column gives it up.
+    for (int p = def.fields().firstTypePosition(); p < def.fields().size(); ++p)
+      if (p != position && def.ticked(p)) {
+        EXPECT_NE(def.fieldSlots[static_cast<std::size_t>(p)].firstChar, c.column) << def.fields().entry(p).text;
+      }
+    const testing::ChildOutcome b = testing::runProgram(dir, kBuild, {dir.str() + "/p.prj"});
+    EXPECT_EQ(b.status, 0) << b.out << b.err;
+    EXPECT_TRUE(contains(b.out, "records written   2")) << b.out;
+  }
+}
+
+// A release too large to read at import is sampled: its head, evenly spaced
+// places and its tail, over every part. The widths see the long names at the
+// end, the note says what was sampled, and the build counts the stars
+// fainter than a maximum magnitude set too bright.
+TEST(TableImportCli, LargeReleasesAreSampledAndTheBuildCountsFainterStars) {
+  TempDir dir;
+  std::vector<std::string> args;
+  for (int part = 0; part < 2; ++part) {
+    std::string text = "name,ra,dec,Vmag\n";
+    for (int i = 0; i < 150000; ++i) {
+      const int n = part * 150000 + i;
+      text += "Star" + std::to_string(n) + "," + std::to_string(n % 360) + ".5,-10.25," +
+              std::to_string(5 + n / 30000) + ".5\n";
+    }
+    args.insert(args.end(), {"--input", dir.write("part" + std::to_string(part) + ".csv", text)});
+  }
+  CatalogDefinition def;
+  std::vector<std::string> importArgs = args;
+  importArgs.insert(importArgs.end(), {"--output", dir.str() + "/out"});
+  const testing::ChildOutcome r = import(dir, importArgs, def);
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_TRUE(contains(r.out, "rows spread over 2 files")) << r.out;
+  EXPECT_TRUE(contains(r.out, "sampled over the file")) << r.out;
+  // "Star299999" stands in the last rows only.
+  EXPECT_EQ(def.fieldSlots[static_cast<std::size_t>(def.fields().positionOfField(3))].length, 10) << r.out;
+  EXPECT_EQ(def.settings.magmax, 14.5);
+
+  importArgs.insert(importArgs.end(), {"--magmax", "12"});
+  ASSERT_EQ(import(dir, importArgs, def).status, 0);
+  const testing::ChildOutcome b = testing::runProgram(dir, kBuild, {dir.str() + "/p.prj"});
+  EXPECT_EQ(b.status, 0) << b.err;
+  EXPECT_TRUE(contains(b.out, "fainter stars     90000 records are fainter than the maximum magnitude 12")) << b.out;
+}
+
 // A disk that fills while the project is written (here the limit of a file's
 // size) fails the save with the reason and leaves the project and its ".old"
 // as they were, however often it is tried; nothing is left beside them.

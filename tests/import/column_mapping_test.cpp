@@ -1,7 +1,8 @@
 // The ReadMe rules on tables whose slots name columns: UCDs decide before
 // labels, slots carry column numbers, widths and names, archive names and
 // the rows' values settle positions, and some kinds of column never fill a
-// number entry. Also the units those tables write, and the RA unit decision.
+// number entry. Also the units those tables write, and the RA unit decision;
+// and which columns the files archives and surveys give out map to.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "import/column_recognition.h"
 #include "import/position_units.h"
 #include "import/readme_import.h"
 #include "import/table_import.h"
@@ -150,6 +152,8 @@ TEST(ColumnMapping, ArchiveNamesRowsAndKindsThatNeverFillANumber) {
        {raDeg, deDeg, {"AK", "mag", "F", "", false, "The K band extinction"}, {"e_Kmag", "mag", "F", ""},
         {"a_g_val", "mag", "F", "phys.absorption.gal"}, {"Gflag", "mag", "I", "meta.code"}, {"Kmag", "mag", "F", ""}},
        {}, std::nullopt, 3, 1, {{-3, 7}}, ""},
+      {"extinctions told by their names alone", {raDeg, deDeg, {"AV", "mag", "F", ""}, {"A_V", "mag", "F", ""}}, {},
+       std::nullopt, 3, 1, {{-3, 0}}, "Required entry [Magnitude (mag)] has no column"},
       {"a colour fills the colour entry alone",
        {raDeg, deDeg, {"E(B-V)", "mag", "F", "phot.color;em.opt.B;em.opt.V"},
         {"bright", "mag", "F", "stat.error;phot.mag"}, {"B-V", "mag", "F", ""}, {"BP-RP", "mag", "F", ""}},
@@ -237,6 +241,43 @@ TEST(ColumnMapping, OneCellPositionsOfDownloadedTables) {
   }
 }
 
+// Each rule that keeps a column out of the number entries, by a column that
+// no other rule tells, and explanations that say what they name is corrected for.
+TEST(ColumnMapping, EveryKindRuleTellsAColumnAlone) {
+  using detail::Kind;
+  const struct {
+    Col col;
+    Kind kind;
+  } cases[] = {
+      {{"s", "mag", "F", "stat.stdev"}, Kind::Error},
+      {{"q", "", "I", "meta.code.qual"}, Kind::Flag},
+      {{"x", "mag", "F", "phot.color.excess"}, Kind::Reddening},
+      {{"x", "mag", "F", "phys.absorption.gal"}, Kind::Extinction},
+      {{"E(B-V)", "mag", "F", ""}, Kind::Reddening},
+      {{"EBmV", "mag", "F", ""}, Kind::Reddening},
+      {{"x", "mag", "F", "phot.color;em.opt.B;em.opt.V"}, Kind::Colour},
+      {{"sigmaV", "mag", "F", ""}, Kind::Error},
+      {{"V_unc", "mag", "F", ""}, Kind::Error},
+      {{"V_err_sys", "mag", "F", ""}, Kind::Error},
+      {{"q_Vmag", "", "A", ""}, Kind::Flag},
+      {{"Vflags", "", "I", ""}, Kind::Flag},
+      {{"A_Ks", "mag", "F", ""}, Kind::Extinction},
+      {{"ext_V", "mag", "F", ""}, Kind::Extinction},
+      {{"(J-Ks)", "mag", "F", ""}, Kind::Colour},
+      {{"B-Vmag", "mag", "F", ""}, Kind::Colour},
+      {{"BP_RP", "mag", "F", ""}, Kind::Colour},
+      {{"x", "mag", "F", "", false, "Colour excess"}, Kind::Reddening},
+      {{"x", "mag", "F", "", false, "Interstellar absorption"}, Kind::Extinction},
+      {{"V", "mag", "F", "", false, "V corrected for extinction"}, Kind::None},
+      {{"V0", "mag", "F", "", false, "Dereddened V, extinction removed"}, Kind::None},
+      {{"V0", "mag", "F", "", false, "Unreddened V, free of extinction"}, Kind::None},
+  };
+  for (const auto& [col, kind] : cases) {
+    const ReadMeColumn c = columnTable({col}).columns[0];
+    EXPECT_EQ(detail::neverKind(c, detail::ucdWords(c.ucd)), kind) << col.label << " " << col.ucd << col.explanation;
+  }
+}
+
 TEST(ColumnMapping, UnitsWithBlanksPowersAndWordsNormalizeAlike) {
   const std::vector<std::pair<std::vector<const char*>, const char*>> cases = {
       {{"mas yr-1", "mas yr^-1", "mas yr**-1", "mas.yr-1", "mas/yr", "mas / yr", "mas yr**(-1)", "mas yr -1"},
@@ -249,9 +290,124 @@ TEST(ColumnMapping, UnitsWithBlanksPowersAndWordsNormalizeAlike) {
       {{"h", "hourangle", "hour"}, "h"},
       {{"\"h:m:s\"", "h:m:s"}, "h:m:s"},
       {{"---", "-", " "}, ""},
+      {{"mags", "Magnitude[mag]", "magnitude"}, "mag"},
+      {{"Angle[deg]", "deg"}, "deg"},
+      {{"rad", "radians", "Angle[rad]"}, "rad"},
   };
   for (const auto& [units, want] : cases)
     for (const char* u : units) EXPECT_EQ(normalizedUnit(u), want) << u;
+}
+
+// An ECSV header and rows: each column "name:datatype:unit" (the unit may be empty).
+std::string ecsv(const std::vector<std::string>& columns, const std::string& rows) {
+  std::string header = "# %ECSV 1.0\n# ---\n# datatype:\n", names;
+  for (const std::string& c : columns) {
+    const std::size_t a = c.find(':'), b = c.find(':', a + 1);
+    header += "# - {name: " + c.substr(0, a) + ", datatype: " + c.substr(a + 1, b - a - 1);
+    if (b + 1 < c.size()) header += ", unit: '" + c.substr(b + 1) + "'";
+    header += "}\n";
+    names += (names.empty() ? "" : " ") + c.substr(0, a);
+  }
+  return header + names + "\n" + rows;
+}
+
+// What the files archives give out map to: the columns of the position, the
+// magnitude and the Catalog ID, by label ("" none), and a note.
+TEST(ColumnMapping, ArchiveFilesMapTheirMagnitudeIdentifierAndPosition) {
+  const std::string vot =
+      "<?xml version=\"1.0\"?>\n<VOTABLE version=\"1.3\"><RESOURCE><TABLE>\n"
+      "<FIELD name=\"oid\" datatype=\"long\" ucd=\"meta.record\"/>\n"
+      "<FIELD name=\"main_id\" datatype=\"char\" arraysize=\"*\" ucd=\"meta.id;meta.main\"/>\n"
+      "<FIELD name=\"ra\" datatype=\"double\" unit=\"Angle[deg]\" ucd=\"pos.eq.ra;meta.main\"/>\n"
+      "<FIELD name=\"dec\" datatype=\"double\" unit=\"Angle[deg]\" ucd=\"pos.eq.dec;meta.main\"/>\n"
+      "<FIELD name=\"flux_B\" datatype=\"float\" unit=\"Magnitude[mag]\" ucd=\"phot.mag;em.opt.B\"/>\n"
+      "<FIELD name=\"flux_V\" datatype=\"float\" unit=\"Magnitude[mag]\" ucd=\"phot.mag;em.opt.V\"/>\n"
+      "<DATA><TABLEDATA>\n<TR><TD>7</TD><TD>* alf Lyr</TD><TD>279.23</TD><TD>38.78</TD><TD>0.0</TD><TD>0.03</TD></TR>\n"
+      "<TR><TD>8</TD><TD>* alf Boo</TD><TD>213.91</TD><TD>19.18</TD><TD>1.2</TD><TD>-0.05</TD></TR>\n"
+      "</TABLEDATA></DATA></TABLE></RESOURCE></VOTABLE>\n";
+  const struct {
+    const char* what;
+    const char* file;
+    std::string text;
+    const char *ra, *dec, *magnitude, *id;
+    const char* note;
+    double positionFactor = 1;
+  } cases[]{
+      {"an archive's star table: V before the star as seen from its planet", "exo.ecsv",
+       ecsv({"pl_name:string:", "ra:float64:deg", "dec:float64:deg", "st_vmagearth:float64:mag",
+             "st_vmag:float64:mags", "sy_gaiamag:float64:mag", "st_vmagerr1:float64:mag"},
+            "\"HD 1 b\" 10.5 20.25 32.27 9.12 8.9 0.1\n\"HD 2 b\" 11.5 21.25 31.0 8.5 8.1 0.1\n"),
+       "ra", "dec", "st_vmag", "pl_name",
+       "also seen: st_vmagearth (column 4), an Earth-equivalent magnitude, never taken; sy_gaiamag (column 6), band "
+       "G; st_vmagerr1 (column 7), an error, never taken"},
+      {"a sky survey's query: bands without units, r first", "sdss.csv",
+       "objID,ra,dec,u,g,r,i,z\n1237645876861272165,10.5,20.25,19,18,17,16.5,16\n"
+       "1237645876861272166,11.5,21.25,19,18,17,16.5,16\n",
+       "ra", "dec", "r", "objID", "Magnitude: r (column 6) taken, band r"},
+      {"a survey release part: its release's one solution_id is no identifier", "part.ecsv",
+       ecsv({"solution_id:int64:", "source_id:int64:", "designation:string:", "ra:float64:deg", "dec:float64:deg",
+             "phot_g_mean_mag:float32:mag", "phot_bp_mean_mag:float32:mag", "bp_rp:float32:mag",
+             "phot_g_mean_flux:float64:electron/s"},
+            "1635721458409799680 4295806720 \"DR3 4295806720\" 10.5 20.25 17 17.5 0.5 100\n"
+            "1635721458409799680 4295806721 \"DR3 4295806721\" 11.5 21.25 18 18.5 0.5 90\n"),
+       "ra", "dec", "phot_g_mean_mag", "source_id",
+       "solution_id (column 1), the same value in all 2 sampled cells, never taken"},
+      {"a catalog service's table: old units, names by UCD", "tap.vot", vot, "ra", "dec", "flux_V", "main_id",
+       "Magnitude: flux_V (column 6) taken, the main magnitude by its UCD"},
+      {"infrared bands without units, none preferred: the first", "jhk.csv",
+       "ra,dec,J,H,K\n10.5,20.25,9,8.5,8\n11.5,21.25,9,8.5,8\n", "ra", "dec", "J", "", ""},
+      {"an infrared survey's point sources: decl, band_m", "psc.csv",
+       "designation,ra,decl,j_m,j_msigcom,k_m\n00000000+0000000,10.5,20.25,9,0.1,8\n00000001+0000001,11.5,21.25,9,0.1,8\n",
+       "ra", "decl", "j_m", "designation", "also seen: k_m (column 6), band K"},
+      {"one band letter alone is no magnitude", "z.csv", "ra,dec,z\n10.5,20.25,0.1\n11.5,21.25,0.2\n", "ra", "dec",
+       "", "", ""},
+      {"kinds that never make the magnitude; a float or one value is no identifier", "kinds.ecsv",
+       ecsv({"Name:string:", "ID:float64:", "star_name:string:", "ra:float64:deg", "dec:float64:deg", "M_V:float64:mag",
+             "Vmag_lim:float64:mag", "A_V:float64:mag", "B-V:float64:mag", "mu_V:float64:mag/arcsec2",
+             "absmag:float64:mag", "Vmag_diff:float64:mag", "g_r:float64:mag", "JAperMag3:float64:"},
+            "S 1.5 a 10.5 20.25 1 2 3 4 5 6 7 8 9\nS 2.5 b 11.5 21.25 1 2 3 4 5 6 7 8 9\n"),
+       "ra", "dec", "JAperMag3", "star_name",
+       "also seen: Name (column 1), the same value in all 2 sampled cells, never taken; ID (column 2), numbers with a "
+       "fraction, never taken"},
+      {"radians, read into degrees", "rad.ecsv",
+       ecsv({"name:string:", "ra:float64:rad", "dec:float64:radian", "Vmag:float64:mag"},
+            "a 0.1 0.2 5\nb 0.3 -0.4 6\n"),
+       "ra", "dec", "Vmag", "name",
+       "RA: decimal degrees from ra (column 2) (its unit rad, x 57.29577951308232 into degrees)",
+       57.29577951308232},
+      {"a right ascension in a unit no mode reads is named with it", "arcsec.ecsv",
+       ecsv({"ra:float64:arcsec", "dec:float64:deg", "Vmag:float64:mag"}, "1000 20 5\n2000 21 6\n"), "", "dec", "Vmag",
+       "", "Not taken for RA: ra (column 1) is in arcsec, which is no unit of a right ascension"},
+      {"galactic coordinates alone are named so", "gal.ecsv",
+       ecsv({"name:string:", "glon:float64:deg", "glat:float64:deg", "Vmag:float64:mag"}, "a 120 -5 5\nb 130 5 6\n"),
+       "", "", "Vmag", "name", "Position: only galactic coordinates (glon (column 2), glat (column 3))"},
+  };
+  testing::TempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    CatalogDefinition def;
+    const TableImport imported =
+        importTableDescription(FileSystem::real(), dir.write(c.file, c.text), std::nullopt, CatalogType::Stars, def);
+    std::string all;
+    for (const std::string& n : imported.notes) all += n + "\n";
+    const struct {
+      int position;
+      const char* column;
+    } wanted[] = {{0, c.ra},
+                  {def.fields().raCount(), c.dec},
+                  {def.fields().positionOfField(magnitudeFieldOf(CatalogType::Stars)), c.magnitude},
+                  {def.fields().positionOfField(3), c.id}};
+    for (const auto& w : wanted) {
+      const auto p = static_cast<std::size_t>(w.position);
+      EXPECT_EQ(def.ticked(w.position) ? def.fieldNames[p] : "", w.column) << all;
+    }
+    if (*c.dec) {
+      EXPECT_DOUBLE_EQ(def.fieldSlots[0].calcA, c.positionFactor);
+      EXPECT_DOUBLE_EQ(def.fieldSlots[static_cast<std::size_t>(def.fields().raCount())].calcA, c.positionFactor);
+    }
+    EXPECT_NE(all.find(c.note), std::string::npos) << all;
+    EXPECT_EQ(imported.positionProblem.empty(), *c.ra != '\0') << all;
+  }
 }
 
 TEST(ColumnMapping, RightAscensionUnitFromTheStrongestEvidence) {
@@ -267,6 +423,8 @@ TEST(ColumnMapping, RightAscensionUnitFromTheStrongestEvidence) {
       {{"RAh", "", 2, 10}, RaUnit::Hours, "its name"},
       {{"ra_hour", "", 0, 0}, RaUnit::Hours, "its name"},
       {{"RAJ2000", "", 3, 359.9}, RaUnit::Degrees, "values up to 359.9"},
+      {{"ra", "", 2, 24.01}, RaUnit::Degrees, "values up to 24.01"},
+      {{"ra", "", 2, 24}, std::nullopt, "no unit, and its 2 values are all within 0-24"},
       {{"ra", "", 1, 7.655}, std::nullopt, "no unit, and its only value 7.655 is within 0-24"},
       {{"RA", "", 0, 0}, std::nullopt, "no unit, and no value to look at"},
       {{"radius", "", 2, 10}, std::nullopt, "no unit, and its 2 values are all within 0-24"},

@@ -269,6 +269,23 @@ TEST(InputReader, OverlongLineIsAnErrorNamingTheFile) {
   reader.open(path, kEolLf);
   reader.readLine();
   EXPECT_EQ(reader.readLine().size(), 10000u);
+
+  // The limit is exact for a line found whole in a block, one gathered
+  // across blocks and one that ends the file without a line end.
+  const std::size_t limit = InputReader::kChunkSize + 10;
+  for (std::size_t block : {InputReader::kChunkSize, InputReader::kDefaultBlockSize})
+    for (std::size_t length : {limit, limit + 1})
+      for (std::string_view end : {"\n", ""}) {
+        SCOPED_TRACE(std::to_string(block) + " " + std::to_string(length) + (end.empty() ? " unended" : ""));
+        InputReader edge(FileSystem::real(), block);
+        edge.setMaxLineLength(limit);
+        edge.open(dir.write("edge.txt", std::string(length, 'x') + std::string(end)), kEolLf);
+        if (length == limit) {
+          EXPECT_EQ(edge.readLine().size(), limit);
+        } else {
+          EXPECT_THROW(edge.readLine(), Error);
+        }
+      }
 }
 
 // A stop request reaches every reading of text at its next block, however

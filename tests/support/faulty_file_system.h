@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -24,7 +26,9 @@ namespace mirdal::testing {
 //  - before the Nth counted read the file is cut (or grown) to a size, as
 //    another program may do to an input while it is read.
 //  - every sync of a file whose path contains a text fails as a full disk
-//    that took the writes into the page cache does (ENOSPC).
+//    that took the writes into the page cache does (ENOSPC);
+//  - every read returns at most a few bytes, as a pipe may;
+//  - the renames after the Nth fail, as if the process had died there.
 // Every counted write and read is logged with its file's path, so that a test
 // can first count the writes of a whole build and then fail each one in turn.
 class FaultyFileSystem : public FileSystem {
@@ -70,6 +74,12 @@ class FaultyFileSystem : public FileSystem {
   // Makes every sync of a path containing `text` fail.
   void failSyncOf(std::string text) { failSync_ = std::move(text); }
 
+  // Makes every read return at most `n` bytes (more reads before the end).
+  void readAtMost(std::size_t n) { readAtMost_ = n; }
+
+  // Lets the next `n` renames and exchanges happen and fails every later one.
+  void failRenamesAfter(long n) { renamesLeft_ = n; }
+
   // Path of each counted write and read, in order.
   const std::vector<std::string>& writeLog() const { return writeLog_; }
   const std::vector<std::string>& readLog() const { return readLog_; }
@@ -87,17 +97,11 @@ class FaultyFileSystem : public FileSystem {
   void createDirectories(const std::string& p) override { FileSystem::real().createDirectories(p); }
   bool remove(const std::string& p) override { return FileSystem::real().remove(p); }
   bool rename(const std::string& f, const std::string& t) override {
-    if (!failRename_.empty() && (f.find(failRename_) != std::string::npos || t.find(failRename_) != std::string::npos)) {
-      errno = EXDEV;
-      return false;
-    }
+    if (refuseRename(f, t)) return false;
     return FileSystem::real().rename(f, t);
   }
   bool exchange(const std::string& a, const std::string& b) override {
-    if (!failRename_.empty() && (a.find(failRename_) != std::string::npos || b.find(failRename_) != std::string::npos)) {
-      errno = EXDEV;
-      return false;
-    }
+    if (refuseRename(a, b)) return false;
     return FileSystem::real().exchange(a, b);
   }
   std::int64_t fileSize(const std::string& p) override { return FileSystem::real().fileSize(p); }
@@ -115,6 +119,17 @@ class FaultyFileSystem : public FileSystem {
   }
 
  private:
+  bool refuseRename(const std::string& a, const std::string& b) {
+    const bool named =
+        !failRename_.empty() && (a.find(failRename_) != std::string::npos || b.find(failRename_) != std::string::npos);
+    if (named || renamesLeft_ == 0) {
+      errno = EXDEV;
+      return true;
+    }
+    if (renamesLeft_ > 0) --renamesLeft_;
+    return false;
+  }
+
   class Wrapped : public File {
    public:
     Wrapped(std::unique_ptr<File> inner, FaultyFileSystem* owner, bool countWrites, bool countReads)
@@ -127,7 +142,7 @@ class FaultyFileSystem : public FileSystem {
         if (owner_->reads_ == owner_->resizeOnRead_)
           FileSystem::real().open(inner_->path(), OpenMode::ReadWrite)->truncate(owner_->resizeTo_);
       }
-      return inner_->read(b, n);
+      return inner_->read(b, std::min(n, owner_->readAtMost_));
     }
     void write(const void* b, std::size_t n) override {
       if (countWrites_) {
@@ -173,6 +188,8 @@ class FaultyFileSystem : public FileSystem {
   std::string readFilter_;
   std::string failRename_;
   std::string failSync_;
+  std::size_t readAtMost_ = SIZE_MAX;
+  long renamesLeft_ = -1;
   std::vector<std::string> writeLog_;
   std::vector<std::string> readLog_;
 };

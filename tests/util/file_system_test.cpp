@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "support/error_of.h"
 #include "support/faulty_file_system.h"
 #include "support/temp_dir.h"
 #include "util/error.h"
@@ -106,6 +107,46 @@ TEST(FileSystem, FaultyFileSystemFailsTheChosenWrite) {
   auto f = fs.open(dir.str() + "/x", OpenMode::Create);
   f->write("a", 1);
   EXPECT_THROW(f->write("b", 1), Error);
+}
+
+// A whole read gathers a file that comes a few bytes at a time and fails
+// when the file ends first; a whole write that fails part way leaves the
+// file as it was, and the next write follows its old end.
+TEST(FileSystem, ShortReadsTornWritesAndFilesThatChangeWhileCopied) {
+  testing::TempDir dir;
+  const std::string path = dir.write("x", "0123456789");
+  testing::FaultyFileSystem fs;
+  fs.readAtMost(3);
+  std::string bytes(11, '.');
+  readWhole(*fs.open(path, OpenMode::Read), bytes.data(), 10);
+  EXPECT_EQ(bytes, "0123456789.");
+  EXPECT_EQ(testing::errorOf([&] { readWhole(*fs.open(path, OpenMode::Read), bytes.data(), 11); }),
+            "Cannot read file \"" + path + "\": Unexpected end of file");
+
+  fs.failOnWrite(2);
+  fs.tearFailingWrite();
+  auto f = fs.open(dir.write("y", "old"), OpenMode::ReadWrite);
+  f->seek(3);
+  writeWhole(*f, "ab", 2, 3);
+  EXPECT_THROW(writeWhole(*f, "cdef", 4), Error);
+  EXPECT_EQ(f->size(), 5);
+  writeWhole(*f, "gh", 2);
+  f->close();
+  EXPECT_EQ(dir.read("y"), "oldabgh");
+
+  // A copy takes what a file cut meanwhile still has, and no more than it
+  // had when opened of one that grows.
+  const struct {
+    std::int64_t sizeWhileCopied;
+    std::string copied;
+  } copies[] = {{2, "ab"}, {8, "abcd"}};
+  for (const auto& [size, copied] : copies) {
+    const std::string from = dir.write("z", "abcd"), to = dir.str() + "/copy" + std::to_string(size);
+    fs.failOnRead(-1);
+    fs.resizeBeforeRead(1, size);
+    EXPECT_EQ(copyFile(fs, from, to), static_cast<std::int64_t>(copied.size()));
+    EXPECT_EQ(testing::TempDir::readFile(to), copied);
+  }
 }
 
 }  // namespace
