@@ -283,7 +283,7 @@ class ImportReadMeTest : public QObject {
     QVERIFY2(notes.startsWith("Imported from \"" + readMe + "\", Test stars."), qPrintable(notes));
     QVERIFY2(notes.contains("[Magnitude (mag)]: Vmag (31-35)"), qPrintable(notes));
     // The maximum magnitude is the data's (5.12), as mirdal-build's import takes it.
-    QVERIFY2(notes.contains("maximum magnitude 5.2 (faintest of 1 magnitudes in 1 lines"), qPrintable(notes));
+    QVERIFY2(notes.contains("maximum magnitude 5.2 (faintest of 1 magnitudes in all 1 rows of 1 file"), qPrintable(notes));
     QCOMPARE(w.find<FloatEdit>("FloatEdit2")->text(), QStringLiteral("5.2"));
 
     QCOMPARE(w.find<RadioGroup>("RadioGroup2")->itemIndex(), 3);
