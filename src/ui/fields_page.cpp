@@ -9,6 +9,7 @@
 #include "import/table_import.h"
 #include "ui/field_layout_editor.h"
 #include "ui/main_window.h"
+#include "ui/off_thread_read.h"
 #include "ui/qt_text.h"
 #include "util/error.h"
 
@@ -108,7 +109,9 @@ void FieldsPage::ImportReadMeButtonClick() {
       table = &readMe.tables[static_cast<std::size_t>(*index)];
       notes = applyReadMeTable(*table, def.type(), staged);
     }
-    if (std::optional<std::string> note = takeMagnitudeLimitFromData(staged, built.settings.inputfiles, fs))
+    // Every row of every input file is read: off the window's thread.
+    if (std::optional<std::string> note = readOffWindowThread(
+            [&staged, &built, &fs] { return takeMagnitudeLimitFromData(staged, built.settings.inputfiles, fs); }))
       notes.push_back(std::move(*note));
     def = std::move(staged);
     // Page 2's coordinate formats, equinox and epoch, page 3's list, ticks,
@@ -161,14 +164,22 @@ void FieldsPage::importInputDescription() {
   // Into a copy, so that a file refused halfway leaves the page as it was.
   CatalogDefinition imported = def;
   const std::string path = wizard().inputNameAsBuilt(input);
-  TableImport result = importTableDescription(fileSystem(), path, def.settings.format, def.type(), imported);
+  FileSystem& fs = fileSystem();
+  const TableForm form = def.settings.format;
+  const CatalogType type = def.type();
+  // The import reads the file's rows (text widths, the right ascension's
+  // range): off the window's thread.
+  auto propose = [&](CatalogDefinition& into, std::optional<RaUnit> unit) {
+    return readOffWindowThread([&] { return importTableDescription(fs, path, form, type, into, unit); });
+  };
+  TableImport result = propose(imported, std::nullopt);
   QString answered;
   if (result.openRaUnit) {
     const OpenRaUnit open = *result.openRaUnit;
     const std::optional<RaUnit> unit = askRaUnit(open, input);
     if (!unit) return;
     imported = def;
-    result = importTableDescription(fileSystem(), path, def.settings.format, def.type(), imported, unit);
+    result = propose(imported, unit);
     answered = raUnitAnswerNote(open, *unit);
   }
   if (readsAnyColumn(def) && !sameMapping(def, imported) &&
@@ -176,8 +187,9 @@ void FieldsPage::importInputDescription() {
                            QStringLiteral("Replace the columns chosen on page 3 with the ones proposed from \"%1\"?")
                                .arg(fromPath(input))))
     return;
+  const std::vector<std::string> inputs = wizard().definitionAsBuilt().settings.inputfiles;
   if (std::optional<std::string> note =
-          takeMagnitudeLimitFromData(imported, wizard().definitionAsBuilt().settings.inputfiles, fileSystem()))
+          readOffWindowThread([&] { return takeMagnitudeLimitFromData(imported, inputs, fs); }))
     result.notes.push_back(std::move(*note));
   def = std::move(imported);
   wizard().mapDefinitionToControls();
@@ -188,7 +200,7 @@ void FieldsPage::importInputDescription() {
                         : QStringLiteral("Its columns have no names: pick each field's column in the list.\n");
   text += answered;
   for (const std::string& note : result.notes) text += QLatin1Char('\n') + importNote(note);
-  services().showText(dialogParent(), QStringLiteral("Import ReadMe"), text);
+  services().showText(dialogParent(), QStringLiteral("Propose columns"), text);
 }
 
 // A decimal right ascension with no unit, no telling name and values all
