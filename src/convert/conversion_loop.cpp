@@ -475,10 +475,7 @@ void ConversionLoop::handOn(Batch& batch) {
     files_.writeRecord(region, batch.records.data() + i * recordLength);
     ++counters_.records;
     if (batch.cuts[i] != 0)
-      countCuts(batch.cuts[i], [&] {
-        const std::string file = quoted(path_);
-        return batch.lineNumbers.empty() ? file : file + " line " + std::to_string(lineNumber(i));
-      });
+      countCuts(batch.cuts[i], [&] { return quoted(path_) + " line " + std::to_string(lineNumber(i)); });
   }
 }
 
