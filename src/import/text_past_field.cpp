@@ -1,35 +1,41 @@
 #include "import/text_past_field.h"
 
+#include <algorithm>
+
 #include "util/text.h"
 
 namespace mirdal {
 
-ColumnOccupancy readColumnOccupancy(FileSystem& fs, const std::string& path, const InputFormat& format,
-                                    std::int64_t maxRows, std::size_t maxLineLength) {
-  ColumnOccupancy occupancy;
+SampleRows readSampleRows(FileSystem& fs, const std::string& path, const InputFormat& format, std::int64_t maxRows,
+                          std::size_t maxBytes, std::size_t maxLineLength) {
+  SampleRows sample;
   RowSource rows(fs, path, format);
   rows.setMaxLineLength(maxLineLength);
   std::string_view row;
   std::int64_t line = 0;
-  while (occupancy.rows < maxRows && rows.nextLine(row, line)) {
-    ++occupancy.rows;
-    if (row.size() > occupancy.nonBlank.size()) occupancy.nonBlank.resize(row.size(), 0);
-    for (std::size_t c = 0; c < row.size(); ++c)
-      if (!isBlank(row[c])) ++occupancy.nonBlank[c];
+  std::size_t bytes = 0;
+  while (static_cast<std::int64_t>(sample.rows.size()) < maxRows && bytes < maxBytes && rows.nextLine(row, line)) {
+    sample.rows.emplace_back(row);
+    bytes += row.size();
   }
-  return occupancy;
+  return sample;
 }
 
-TextPastField textPastField(const ColumnOccupancy& occupancy, int firstChar, int length) {
+TextPastField textPastField(const SampleRows& sample, int firstChar, int length) {
   TextPastField past;
-  past.rows = occupancy.rows;
+  past.rows = static_cast<std::int64_t>(sample.rows.size());
   if (firstChar < 1 || length < 1) return past;
   const auto start = static_cast<std::size_t>(firstChar - 1);
-  std::size_t end = start + static_cast<std::size_t>(length);
-  const std::vector<std::int64_t>& n = occupancy.nonBlank;
-  if (end < n.size()) past.rowsPast = n[end];
-  while (end < n.size() && n[end] > 0) ++end;
-  past.widthThatHolds = static_cast<int>(end - start);
+  const std::size_t end = start + static_cast<std::size_t>(length);
+  std::size_t longest = end;
+  for (const std::string& row : sample.rows) {
+    if (end >= row.size() || isBlank(row[end - 1]) || isBlank(row[end])) continue;
+    ++past.rowsPast;
+    std::size_t stop = end;
+    while (stop < row.size() && !isBlank(row[stop])) ++stop;
+    longest = std::max(longest, stop);
+  }
+  past.widthThatHolds = static_cast<int>(longest - start);
   return past;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,26 +14,26 @@
 
 namespace mirdal {
 
-// Per byte column of a fixed-column file, how many of its first rows hold
-// a non-blank byte there.
-struct ColumnOccupancy {
-  std::int64_t rows = 0;              // rows read
-  std::vector<std::int64_t> nonBlank;  // per 0-based byte column
+// The first rows of a fixed-column file, as far as they fit a budget.
+struct SampleRows {
+  std::vector<std::string> rows;
 };
 
-// Reads up to `maxRows` rows of `path` as `format` says (lines longer than
-// `maxLineLength` are refused as the sample refuses them). Throws Error as
-// RowSource does.
-ColumnOccupancy readColumnOccupancy(FileSystem& fs, const std::string& path, const InputFormat& format,
-                                    std::int64_t maxRows, std::size_t maxLineLength);
+// Reads up to `maxRows` rows of `path` as `format` says, and no more once
+// they hold `maxBytes` (lines longer than `maxLineLength` are refused as the
+// sample refuses them). Throws Error as RowSource does.
+SampleRows readSampleRows(FileSystem& fs, const std::string& path, const InputFormat& format, std::int64_t maxRows,
+                          std::size_t maxBytes, std::size_t maxLineLength);
 
 struct TextPastField {
-  std::int64_t rows = 0;         // rows looked at
-  std::int64_t rowsPast = 0;     // rows with a non-blank byte just past the field
-  int widthThatHolds = 0;        // from the field's first byte to the first byte blank in every row
+  std::int64_t rows = 0;      // rows looked at
+  std::int64_t rowsPast = 0;  // rows whose text runs on past the field, as the build counts a cut text
+  int widthThatHolds = 0;     // from the field's first byte to the end of the longest such text
 };
 
-// For the field of 1-based `firstChar` and `length` bytes.
-TextPastField textPastField(const ColumnOccupancy& occupancy, int firstChar, int length);
+// For the field of 1-based `firstChar` and `length` bytes. A text runs on
+// past the field where its last byte and the one after are both non-blank;
+// it ends at the next blank.
+TextPastField textPastField(const SampleRows& sample, int firstChar, int length);
 
 }  // namespace mirdal

@@ -192,22 +192,27 @@ void FieldLayoutEditor::buildFieldBoxes() {
   column->addWidget(firstCharCaption_);
   column->addWidget(Edit1);
   column->addSpacing(6);
-  column->addWidget(lengthCaption_);
-  column->addWidget(Edit2);
+  // The hint beside "Length" and the width it offers beside its box: the
+  // page grows no taller while they show.
   widthHint_ = new QLabel(area_);
   widthHint_->setObjectName("WidthHint");
-  // One line beside the button: the boxes' column widens while they show
-  // rather than the page growing taller than the window.
   widthHint_->setStyleSheet(QStringLiteral("color:#a45a00"));
   offerWidthButton_ = new QPushButton(area_);
   offerWidthButton_->setObjectName("OfferedWidthButton");
   offerWidthButton_->setAutoDefault(false);
   offerWidthButton_->setToolTip(QStringLiteral("Make the field wide enough for the text of every sample row"));
-  auto* hintRow = new QHBoxLayout;
-  hintRow->setSpacing(4);
-  hintRow->addWidget(widthHint_);
-  hintRow->addWidget(offerWidthButton_, 0, Qt::AlignVCenter);
-  column->addLayout(hintRow);
+  auto* lengthRow = new QHBoxLayout;
+  lengthRow->setSpacing(6);
+  lengthRow->addWidget(lengthCaption_);
+  lengthRow->addStretch(1);
+  lengthRow->addWidget(widthHint_);
+  auto* lengthBoxRow = new QHBoxLayout;
+  lengthBoxRow->setSpacing(4);
+  lengthBoxRow->addWidget(Edit2);
+  lengthBoxRow->addWidget(offerWidthButton_);
+  lengthBoxRow->addStretch(1);
+  column->addLayout(lengthRow);
+  column->addLayout(lengthBoxRow);
   widthHint_->hide();
   offerWidthButton_->hide();
   column->addStretch(1);
@@ -438,9 +443,9 @@ void FieldLayoutEditor::showBoxCaptions() {
 
 void FieldLayoutEditor::showWidthHint() {
   offeredWidth_ = 0;
-  if (occupancy_ && hasCurrent() && readsText(current_)) {
+  if (hintRows_ && hasCurrent() && readsText(current_)) {
     const FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(current_)];
-    const TextPastField past = textPastField(*occupancy_, slot.firstChar, slot.length);
+    const TextPastField past = textPastField(*hintRows_, slot.firstChar, slot.length);
     if (past.rowsPast > 0) {
       widthHint_->setText(QStringLiteral("Cut in %1 of %2 rows").arg(past.rowsPast).arg(past.rows));
       widthHint_->setToolTip(QStringLiteral("Of the first %1 rows of the file, %2 have text just past the field's "
@@ -564,7 +569,7 @@ void FieldLayoutEditor::loadSample() {
   // belong to another file, form or table. A file that cannot be read
   // leaves no sample.
   clearColumns();
-  occupancy_.reset();
+  hintRows_.reset();
   sample_.clear();
   sampleShown_ = false;
   Memo1->clear();
@@ -579,17 +584,17 @@ void FieldLayoutEditor::loadSample() {
   }
   const InputFormat format = InputFormat::of(def_.settings);
   FileSystem& fs = fs_;
-  auto [sample, occupancy] = readOffWindowThread([&fs, &first, &format] {
+  auto [sample, hintRows] = readOffWindowThread([&fs, &first, &format] {
     RowSample rows = readRowSample(fs, first, format, 1, kMaxSampleLength);
     // A file whose later rows cannot be read still gives its sample.
-    std::optional<ColumnOccupancy> seen;
+    std::optional<SampleRows> seen;
     try {
-      seen = readColumnOccupancy(fs, first, format, kWidthHintRows, kMaxSampleLength);
+      seen = readSampleRows(fs, first, format, kWidthHintRows, kWidthHintBytes, kMaxSampleLength);
     } catch (const Error&) {
     }
     return std::pair(std::move(rows), std::move(seen));
   });
-  occupancy_ = std::move(occupancy);
+  hintRows_ = std::move(hintRows);
   showSample(sample.rows.empty() ? std::string() : sample.rows.front());
   QTextCursor cursor = Memo1->textCursor();
   cursor.setPosition(0);
@@ -609,9 +614,9 @@ void FieldLayoutEditor::loadTableSample(const std::string& path) {
       readOffWindowThread([&fs, &path, &format] { return readRowSample(fs, path, format, 1, kMaxSampleLength); });
   if (!slotsNameColumns(def_.settings.format)) {
     // MRT: the slots are bytes, as for fixed columns.
-    occupancy_ = readOffWindowThread([&fs, &path, &format]() -> std::optional<ColumnOccupancy> {
+    hintRows_ = readOffWindowThread([&fs, &path, &format]() -> std::optional<SampleRows> {
       try {
-        return readColumnOccupancy(fs, path, format, kWidthHintRows, kMaxSampleLength);
+        return readSampleRows(fs, path, format, kWidthHintRows, kWidthHintBytes, kMaxSampleLength);
       } catch (const Error&) {
         return std::nullopt;
       }

@@ -108,8 +108,10 @@ class FieldLayoutEditor : public QWidget {
   void updatePreview();
 
   // Fixed columns: the sample rows looked at for texts that run past the
-  // current field, at most this many from the start of the first file.
+  // current field, at most this many from the start of the first file, and
+  // at most this many bytes of them.
   static constexpr std::int64_t kWidthHintRows = 100000;
+  static constexpr std::size_t kWidthHintBytes = std::size_t{16} << 20;
 
  signals:
   // "Import ReadMe..." ("Propose columns" where the input file describes its
@@ -199,9 +201,9 @@ class FieldLayoutEditor : public QWidget {
   std::array<FieldSlot, kSlotCount> placed_{};
   std::array<std::string, kSlotCount> slotProblems_{};
   std::string rowProblem_;
-  // Which bytes of the sample rows hold text, for the width hint; none
-  // where slots name columns or the rows could not be read.
-  std::optional<ColumnOccupancy> occupancy_;
+  // The first rows of the file, for the width hint; none where slots name
+  // columns or the rows could not be read.
+  std::optional<SampleRows> hintRows_;
   int offeredWidth_ = 0;
 
   QListWidget* CheckListBox1 = nullptr;
