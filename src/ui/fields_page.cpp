@@ -164,22 +164,14 @@ void FieldsPage::importInputDescription() {
   // Into a copy, so that a file refused halfway leaves the page as it was.
   CatalogDefinition imported = def;
   const std::string path = wizard().inputNameAsBuilt(input);
-  FileSystem& fs = fileSystem();
-  const TableForm form = def.settings.format;
-  const CatalogType type = def.type();
-  // The import reads the file's rows (text widths, the right ascension's
-  // range): off the window's thread.
-  auto propose = [&](CatalogDefinition& into, std::optional<RaUnit> unit) {
-    return readOffWindowThread([&] { return importTableDescription(fs, path, form, type, into, unit); });
-  };
-  TableImport result = propose(imported, std::nullopt);
+  TableImport result = importTableDescription(fileSystem(), path, def.settings.format, def.type(), imported);
   QString answered;
   if (result.openRaUnit) {
     const OpenRaUnit open = *result.openRaUnit;
     const std::optional<RaUnit> unit = askRaUnit(open, input);
     if (!unit) return;
     imported = def;
-    result = propose(imported, unit);
+    result = importTableDescription(fileSystem(), path, def.settings.format, def.type(), imported, unit);
     answered = raUnitAnswerNote(open, *unit);
   }
   if (readsAnyColumn(def) && !sameMapping(def, imported) &&
@@ -187,9 +179,8 @@ void FieldsPage::importInputDescription() {
                            QStringLiteral("Replace the columns chosen on page 3 with the ones proposed from \"%1\"?")
                                .arg(fromPath(input))))
     return;
-  const std::vector<std::string> inputs = wizard().definitionAsBuilt().settings.inputfiles;
   if (std::optional<std::string> note =
-          readOffWindowThread([&] { return takeMagnitudeLimitFromData(imported, inputs, fs); }))
+          takeMagnitudeLimitFromData(imported, wizard().definitionAsBuilt().settings.inputfiles, fileSystem()))
     result.notes.push_back(std::move(*note));
   def = std::move(imported);
   wizard().mapDefinitionToControls();
