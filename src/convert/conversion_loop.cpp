@@ -111,14 +111,6 @@ void spacesSmall(std::uint8_t* to, std::size_t n) {
   }
 }
 
-// A fixed column whose text runs on past it: its last byte and the one
-// after it are both non-blank ("B8IV" of "B8IVpMnHg"). The build counts the
-// text as cut, as it counts a table cell longer than its field.
-bool runsPast(std::string_view line, std::size_t start, std::size_t length) {
-  const std::size_t end = start + length;
-  return length > 0 && end < line.size() && !isBlank(line[end - 1]) && !isBlank(line[end]);
-}
-
 }  // namespace
 
 // A text line: a field's text is the bytes its column cuts; numbers are
@@ -130,8 +122,6 @@ struct ConversionLoop::LineRow {
   std::string_view text(int position, Column fixed) const {
     return cut(line, slots ? columnOf(slots[position]) : fixed);
   }
-  // A table row's cells are whole: only a fixed column cuts a text.
-  bool runsOn(const FieldPlan& f) const { return !slots && runsPast(line, f.column.start, f.column.length); }
   double number(const FieldPlan& f) const {
     const std::string_view t = text(f.position, f.column);
     return detail::columnNumber(t.data(), t.data() + t.size(), f.calcA, f.calcB, f.missing);
@@ -144,10 +134,8 @@ struct ConversionLoop::LineRow {
 
 struct ConversionLoop::WholeLine {
   const char* line;
-  std::size_t size;
 
   std::string_view text(int, Column fixed) const { return {line + fixed.start, fixed.length}; }
-  bool runsOn(const FieldPlan& f) const { return runsPast({line, size}, f.column.start, f.column.length); }
   double number(const FieldPlan& f) const {
     const char* const first = line + f.column.start;
     return detail::columnNumber(first, first + f.column.length, f.calcA, f.calcB, f.missing);
@@ -202,7 +190,6 @@ struct ConversionLoop::TypedRow {
     return missing;
   }
   double number(const FieldPlan& f) const { return value(f.position, f.calcA, f.calcB, f.missing); }
-  bool runsOn(const FieldPlan&) const { return false; }
   std::int64_t scaled(const FieldPlan& f) const { return roundToInt64(number(f) * f.scale); }
 };
 
@@ -389,7 +376,7 @@ void ConversionLoop::convertLines(Batch& batch, std::size_t from, std::size_t to
     }
     const std::string_view line = row.text;
     if (!row.slots && line.size() >= wholeLineLength_) {
-      const WholeLine whole{line.data(), line.size()};
+      const WholeLine whole{line.data()};
       convertRow(batch, i, whole, positionOf(whole));
       continue;
     }
@@ -475,7 +462,10 @@ void ConversionLoop::handOn(Batch& batch) {
     files_.writeRecord(region, batch.records.data() + i * recordLength);
     ++counters_.records;
     if (batch.cuts[i] != 0)
-      countCuts(batch.cuts[i], [&] { return quoted(path_) + " line " + std::to_string(lineNumber(i)); });
+      countCuts(batch.cuts[i], [&] {
+        const std::string file = quoted(path_);
+        return batch.lineNumbers.empty() ? file : file + " line " + std::to_string(lineNumber(i));
+      });
   }
 }
 
@@ -633,7 +623,7 @@ std::uint64_t ConversionLoop::fillRecord(const Row& row, std::uint8_t* record, d
     switch (f.kind) {
       case ValueKind::Text: {
         std::string_view t = text(f);
-        if (t.size() > f.width || row.runsOn(f)) cuts |= f.cutBit;
+        if (t.size() > f.width) cuts |= f.cutBit;
         const std::size_t n = std::min(f.width, t.size());
         if (f.width <= 16) {
           copySmall(p, t.data(), n);

@@ -54,8 +54,7 @@ struct ConversionCounters {
   std::int64_t refusedRows = 0;  // rows refused so, noted or not
   static constexpr std::size_t kMaxNotes = 20;
   // Per slot position: the texts of a text field longer than its length
-  // (the cell of a table row; a fixed column's text that runs on past it,
-  // its last byte and the next both non-blank), and
+  // (the cell of a table row; a fixed column is cut by the slot itself), and
   // where the first of them stands ("\"a.csv\" line 12", "\"b.fits\" row 3").
   std::array<std::int64_t, kSlotCount> textsCut{};
   std::array<std::string, kSlotCount> firstCut;

@@ -447,9 +447,10 @@ void FieldLayoutEditor::showWidthHint() {
     const FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(current_)];
     const TextPastField past = textPastField(*hintRows_, slot.firstChar, slot.length);
     if (past.rowsPast > 0) {
-      widthHint_->setText(QStringLiteral("Cut in %1 of %2 rows").arg(past.rowsPast).arg(past.rows));
+      widthHint_->setText(QStringLiteral("Text past it in %1 of %2 rows").arg(past.rowsPast).arg(past.rows));
       widthHint_->setToolTip(QStringLiteral("Of the first %1 rows of the file, %2 have text just past the field's "
-                                            "columns, which the build would cut")
+                                            "columns: a longer text, which the build would cut to the field, or "
+                                            "the next column where the file's columns touch")
                                  .arg(past.rows)
                                  .arg(past.rowsPast));
       offeredWidth_ = past.widthThatHolds;

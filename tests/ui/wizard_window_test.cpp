@@ -128,7 +128,7 @@ class WizardWindowTest : public QObject {
     w.type("Edit1", "7");
     w.type("Edit2", "4");
     QVERIFY(w.shown("WidthHint"));
-    QCOMPARE(w.label("WidthHint"), QString("Cut in 1 of 3 rows"));
+    QCOMPARE(w.label("WidthHint"), QString("Text past it in 1 of 3 rows"));
     QCOMPARE(w.button("OfferedWidthButton")->text(), QString("Length 9"));
     w.click("OfferedWidthButton");
     const int field = w.find<QListWidget>("CheckListBox1")->currentRow();
