@@ -152,9 +152,11 @@ class FieldPreviewTest : public QObject {
 
   void lineWithoutPositionIsShownRefused() {
     Page p;
-    p.loadSample(kStarLine);  // no column set: RA and DEC read 0
+    p.loadSample(kStarLine);  // no column set: said so, rather than the 0 or NaN they would read
     QVERIFY(!p.label("PreviewRefused")->isHidden());
-    QCOMPARE(shown(p.label("PreviewRefused")), QStringLiteral("The build refuses this line: RA and DEC are both 0"));
+    QCOMPARE(shown(p.label("PreviewRefused")),
+             QStringLiteral("The build refuses this line: no column is chosen for RA and DEC"));
+    QCOMPARE(shown(p.label("PreviewRa")), QStringLiteral("no column chosen"));
     QCOMPARE(p.value(), QStringLiteral("No column: 0 (missing: blank)"));
   }
 

@@ -169,6 +169,14 @@ class WizardBuildTest : public QObject {
     w.click("Endbt");
     QVERIFY(w.services.messages.isEmpty());  // no refused line, no failure
     QVERIFY(w.shown("Exitbt"));
+    // They stay while the settings are the build's, and go once the input
+    // changes, whichever way it does.
+    QTest::qWait(400);
+    QVERIFY(w.shown("SkyPreviewButton"));
+    w.form.definition().settings.inputfiles.push_back(input.toStdString());
+    QTRY_VERIFY(!w.shown("Exitbt"));
+    QVERIFY(!w.shown("SkyPreviewButton"));
+    QVERIFY(w.shown("Endbt"));
   }
 
   void outlinesIgnoreTheHiddenRegionAndIndexChoices() {
