@@ -168,7 +168,9 @@ void FieldsPage::importInputDescription() {
   request.inputs = wizard().definitionAsBuilt().settings.inputfiles;
   request.form = def.settings.format;
   request.type = def.type();
-  ImportOutcome result = importCatalog(fileSystem(), request, imported);
+  FileSystem& fs = fileSystem();
+  // A large table may take a while to sample: the window goes on painting.
+  ImportOutcome result = readOffWindowThread([&] { return importCatalog(fs, request, imported); });
   QString answered;
   if (result.openRaUnit) {
     const OpenRaUnit open = *result.openRaUnit;
@@ -176,7 +178,7 @@ void FieldsPage::importInputDescription() {
     if (!unit) return;
     imported = def;
     request.raUnit = unit;
-    result = importCatalog(fileSystem(), request, imported);
+    result = readOffWindowThread([&] { return importCatalog(fs, request, imported); });
     answered = raUnitAnswerNote(open, *unit);
   }
   if (readsAnyColumn(def) && !sameMapping(def, imported) &&
