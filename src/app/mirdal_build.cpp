@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "convert/build_pipeline.h"
+#include "convert/build_progress.h"
 #include "input/input_reader.h"
 #include "import/catalog_import.h"
 #include "import/table_import.h"
@@ -286,27 +287,16 @@ class TerminalUi : public mirdal::BuildUi {
 
   void setStageCaption(const std::string& text) override {
     stage_ = text;
-    for (int k = 0; k < kStageCount; ++k)
-      if (text == kStageCaptions[k]) stageIndex_ = k;
-    // "Convert catalog file <path>": one more file begun.
-    if (text.starts_with(mirdal::stage_caption::kConvertFile)) {
-      stageIndex_ = kConversionStage;
-      ++filesBegun_;
-      pos_ = 0;
-    }
-    if (stageIndex_ == kConversionStage && !converting_) {
-      converting_ = true;
-      conversionStart_ = std::chrono::steady_clock::now();
-    }
+    progress_.stageCaption(text);
     draw(true);
   }
-  void setOverallMaximum(std::int64_t max) override { overallMax_ = max; }
-  void setStageMaximum(std::int64_t max) override { max_ = max; }
+  void setOverallMaximum(std::int64_t max) override { progress_.overallMaximum(max); }
+  void setStageMaximum(std::int64_t max) override { progress_.stageMaximum(max); }
   void setStagePosition(std::int64_t pos) override {
-    pos_ = pos;
+    progress_.stagePosition(pos);
     draw(false);
   }
-  void linesConverted(std::int64_t lines) override { lines_ = lines; }
+  void linesConverted(std::int64_t lines) override { progress_.linesConverted(lines); }
   void hideProgress() override { endLine(); }
 
   bool confirm(const std::string& text) override {
@@ -335,34 +325,6 @@ class TerminalUi : public mirdal::BuildUi {
     return out;
   }
 
-  // The stages in the order a build runs them, by their captions, with the
-  // share of a build's time each takes as a rule.
-  static constexpr int kStageCount = 6;
-  static constexpr int kConversionStage = 2;
-  static constexpr const char* kStageCaptions[kStageCount] = {
-      mirdal::stage_caption::kCreateHeader, mirdal::stage_caption::kCreateFiles,
-      mirdal::stage_caption::kConvertFiles, mirdal::stage_caption::kCloseFiles,
-      mirdal::stage_caption::kMagnitudeSort, mirdal::stage_caption::kIndexSort};
-  static constexpr double kStageShare[kStageCount] = {0.0, 0.02, 0.70, 0.03, 0.15, 0.10};
-
-  // The whole build's part done, 0..1: the stages before this one, and this
-  // one's bar (for the conversion, the files before this one and this one's
-  // bytes). It never goes back, whatever a stage's bar does.
-  double overallDone() {
-    double done = 0;
-    for (int k = 0; k < stageIndex_; ++k) done += kStageShare[k];
-    double within = max_ > 0 ? std::clamp(static_cast<double>(pos_) / static_cast<double>(max_), 0.0, 1.0) : 0.0;
-    // The conversion's bar is that of one file: the files before it count whole.
-    if (stageIndex_ == kConversionStage)
-      within = filesBegun_ == 0 || overallMax_ <= 0
-                   ? 0.0
-                   : std::clamp((static_cast<double>(filesBegun_ - 1) + within) / static_cast<double>(overallMax_),
-                                0.0, 1.0);
-    if (stageIndex_ >= 0) done += kStageShare[stageIndex_] * within;
-    done_ = std::max(done_, std::min(done, 1.0));
-    return done_;
-  }
-
   void draw(bool force) {
     if (!live_) return;
     auto now = std::chrono::steady_clock::now();
@@ -370,21 +332,7 @@ class TerminalUi : public mirdal::BuildUi {
     lastDraw_ = now;
     std::string line = stage_;
     if (line.size() > 48) line = "..." + line.substr(line.size() - 45);
-    const double done = overallDone();
-    std::string tail = "  " + std::to_string(static_cast<int>(100 * done)) + "%";
-    const double converting = std::chrono::duration<double>(now - conversionStart_).count();
-    if (stageIndex_ == kConversionStage && lines_ > 0 && converting > 0)
-      tail += "  " + std::to_string(static_cast<std::int64_t>(static_cast<double>(lines_) / converting)) + " rows/s";
-    // The time left, once there is enough behind to tell it from.
-    const double elapsed = std::chrono::duration<double>(now - start_).count();
-    if (done >= 0.02 && elapsed >= 1) {
-      const auto left = static_cast<std::int64_t>(elapsed * (1 - done) / done + 0.5);
-      char clock[32];
-      std::snprintf(clock, sizeof clock, "  %lld:%02lld left", static_cast<long long>(left / 60),
-                    static_cast<long long>(left % 60));
-      tail += clock;
-    }
-    std::cerr << "\r\033[K" << line << tail << std::flush;
+    std::cerr << "\r\033[K" << line << "  " << progress_.summary(now) << std::flush;
     drawn_ = true;
   }
 
@@ -397,13 +345,7 @@ class TerminalUi : public mirdal::BuildUi {
   bool live_;
   bool drawn_ = false;
   std::string stage_;
-  std::int64_t max_ = 0, pos_ = 0, lines_ = 0, overallMax_ = 0;
-  int stageIndex_ = -1;
-  int filesBegun_ = 0;
-  double done_ = 0;
-  bool converting_ = false;
-  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-  std::chrono::steady_clock::time_point conversionStart_{};
+  mirdal::BuildProgress progress_;
   std::chrono::steady_clock::time_point lastDraw_{};
 };
 

@@ -51,8 +51,9 @@ std::optional<DefinitionProblem> checkCatalogPage(const CatalogDefinition& defin
   // later one that is missing when it comes to it.
   if (s.inputfiles.empty()) return problem(DefinitionItem::InputFiles, kFileNotFound, "no input file is listed");
   const std::string first = expandHome(s.inputfiles.front());
-  if (!fs.exists(first) || fs.isDirectory(first))
-    return problem(DefinitionItem::InputFiles, kFileNotFound, quotedName(first));
+  if (!fs.exists(first)) return problem(DefinitionItem::InputFiles, kFileNotFound, quotedName(first));
+  // Named whole in the message itself: the wizard shows no detail.
+  if (fs.isDirectory(first)) return problem(DefinitionItem::InputFiles, notAFileMessage(first, FileKind::Directory));
   if (trimmed(s.shortname).empty()) return problem(DefinitionItem::ShortName, kShortNameMissing);
   if (const char* why = shortNameProblem(s.shortname))
     return problem(DefinitionItem::ShortName, why, quotedName(s.shortname));

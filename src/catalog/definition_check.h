@@ -37,7 +37,7 @@ struct DefinitionProblem {
 };
 
 // Page 1: the first input file exists (after "~" expansion) and is not a
-// directory; the short name is not blank and stays inside the output
+// directory (""<path>" is not a file: it is a directory"); the short name is not blank and stays inside the output
 // directory; the long name is not blank. In this order, first problem only.
 std::optional<DefinitionProblem> checkCatalogPage(const CatalogDefinition& definition,
                                                   FileSystem& fs = FileSystem::real());

@@ -80,11 +80,15 @@ int ButtonBar::buttonHeight() const {
 
 bool ButtonBar::placed(const QPushButton* b) const { return b->isVisibleTo(this); }
 
-int ButtonBar::groupWidth(const std::vector<QPushButton*>& group) const {
+int ButtonBar::oneRowWidthOfAll() const {
+  return 2 * kMargin + groupWidth(left_, true) + kGap + groupWidth(right_, true) + kSpacing + sharedWidth();
+}
+
+int ButtonBar::groupWidth(const std::vector<QPushButton*>& group, bool hiddenToo) const {
   int w = 0;
   int n = 0;
   for (const QPushButton* b : group)
-    if (placed(b)) {
+    if (hiddenToo || placed(b)) {
       w += (n == 0 ? 0 : kSpacing) + buttonWidth(b);
       ++n;
     }

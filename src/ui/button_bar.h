@@ -26,6 +26,8 @@ class ButtonBar : public QFrame {
 
   // After a button of the bar was shown or hidden.
   void refit();
+  // The width that holds every button of the bar on one row, hidden ones too.
+  int oneRowWidthOfAll() const;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -35,7 +37,7 @@ class ButtonBar : public QFrame {
   int buttonHeight() const;
   // A button hidden on purpose takes no room in its group.
   bool placed(const QPushButton* b) const;
-  int groupWidth(const std::vector<QPushButton*>& group) const;
+  int groupWidth(const std::vector<QPushButton*>& group, bool hiddenToo = false) const;
   int sharedWidth() const;
   bool fitsOneRow(int w) const { return sizeHint().width() <= w; }
   int heightForRows(int rows) const;

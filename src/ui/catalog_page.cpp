@@ -14,9 +14,12 @@
 
 #include "input/input_reader.h"
 #include "input/table_form.h"
+#include "input/typed_rows.h"
+#include "ui/off_thread_read.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
 #include "ui/widgets.h"
+#include "util/error.h"
 #include "util/home_directory.h"
 
 namespace mirdal {
@@ -51,6 +54,29 @@ bool headerRowChosen(TableForm form) { return isDelimited(form) && form != Table
 const QStringList kCatalogFilters = {
     QStringLiteral("All files (*)"),
     QStringLiteral("Catalog files (*.dat *.txt *.csv *.tsv *.ecsv *.mrt *.fits *.vot *.xml *.gz *.bz2 *.xz)")};
+
+// A FITS or VOTable file of more tables than this offers the first ones;
+// the project's `table` reaches any other.
+constexpr int kMaxTablesListed = 32;
+
+// The tables of a FITS or VOTable file by number, each with its caption.
+std::vector<std::pair<std::string, QString>> tablesOfFile(FileSystem& fs, TableForm form, const std::string& path) {
+  std::vector<std::pair<std::string, QString>> tables;
+  for (int n = 1; n <= kMaxTablesListed; ++n) {
+    const std::string number = std::to_string(n);
+    try {
+      const TableLayout layout = readTypedLayout(form, path, number, fs);
+      tables.emplace_back(number, QStringLiteral("Table %1 (%2 columns)").arg(n).arg(layout.columns.size()));
+    } catch (const Error& e) {
+      // A FITS extension that holds no binary table (an image) is passed
+      // over; past the last table the list ends.
+      if (form == TableForm::Fits && std::string_view(e.what()).find("is not a binary table") != std::string_view::npos)
+        continue;
+      break;
+    }
+  }
+  return tables;
+}
 
 }  // namespace
 
@@ -101,6 +127,23 @@ CatalogPage::CatalogPage(Form1& wizard, QWidget* parent)
   column()->addLayout(formRow);
   column()->addWidget(headerRowBox_);
 
+  // Below the form, for the files that hold tables: one row, shown whole or
+  // not at all.
+  tableRow_ = new QWidget(this);
+  auto* tableRow = new QHBoxLayout(tableRow_);
+  tableRow->setContentsMargins(0, 0, 0, 0);
+  tableBox_ = new QComboBox(tableRow_);
+  tableBox_->setObjectName("TableBox");
+  tableBox_->setToolTip("The table of the input file to read: the file holds more than one");
+  tableLabel_ = new QLabel("Table", tableRow_);
+  tableLabel_->setBuddy(tableBox_);
+  tableBox_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  tableBox_->setMinimumContentsLength(14);
+  tableRow->addWidget(tableLabel_);
+  tableRow->addWidget(tableBox_, 1);
+  column()->addWidget(tableRow_);
+  tableRow_->hide();
+
   lineEndGroup_ = new RadioGroup(
       "Input Catalog End of Line Format",
       {QStringLiteral("CR  x'0D'"), QStringLiteral("LF   x'0A'"), QStringLiteral("CR+LF  x'0D0A'")}, 3, this);
@@ -118,6 +161,7 @@ CatalogPage::CatalogPage(Form1& wizard, QWidget* parent)
   connect(lineEndGroup_, &RadioGroup::itemClicked, this, [&def](int i) { def.settings.eol = i; });
   connect(inputFormBox_, &QComboBox::activated, this, &CatalogPage::FormBoxChange);
   connect(headerRowBox_, &QCheckBox::clicked, this, &CatalogPage::HeaderRowBoxClick);
+  connect(tableBox_, &QComboBox::activated, this, &CatalogPage::tableChosen);
 }
 
 // The short name, a few characters wide, and the long name below it.
@@ -186,11 +230,23 @@ void CatalogPage::SpeedButton1Click() {
     def.settings.inputfiles.clear();
     for (const QString& f : files) def.settings.inputfiles.push_back(toPath(f));
     showInputFiles();
+    tables_.clear();
+    // The form is read from the first file only when it is a regular one:
+    // opening a FIFO would wait for a writer, and a device may never end.
+    // The build still reads what the list names, as the command line does.
+    const std::string first = expandHome(def.settings.inputfiles.front());
+    if (const FileKind kind = fileSystem().kind(first); kind != FileKind::Regular && kind != FileKind::Missing) {
+      showTableForm();
+      services().message(dialogParent(), fromPath(notAFileMessage(first, kind)) +
+                                             QStringLiteral(".\nIts form cannot be read from it: choose it below."));
+      return;
+    }
     // A file that cannot be read as text stops here, its name in the message.
     proposeTableForm(def.settings.inputfiles.front());
     // FITS and VOTable rows are no lines: their `eol` stays as it is.
     if (!hasLineEnds(def.settings.format)) return;
-    const std::optional<int> eol = EolDetector::detectEol(fileSystem(), def.settings.inputfiles.front());
+    FileSystem& fs = fileSystem();
+    const std::optional<int> eol = readOffWindowThread([&fs, &first] { return EolDetector::detectEol(fs, first); });
     if (!eol) {
       services().message(dialogParent(), kUnrecognizedEolWarning);
       return;
@@ -226,12 +282,53 @@ void CatalogPage::showTableForm() {
   headerRowBox_->setChecked(definition().settings.headerrow);
   headerRowBox_->setEnabled(headerRowChosen(form));
   lineEndGroup_->setEnabled(hasLineEnds(form));
+  showTableChoice();
+}
+
+void CatalogPage::showTableChoice() {
+  const std::string& chosen = definition().settings.table;
+  // A project loaded since names other files.
+  const std::vector<std::string>& files = definition().settings.inputfiles;
+  if (files.empty() || expandHome(files.front()) != tablesPath_) tables_.clear();
+  const bool offered = isTypedForm(definition().settings.format) && (tables_.size() > 1 || !chosen.empty());
+  tableRow_->setVisible(offered);
+  if (!offered) return;
+  const QSignalBlocker block(tableBox_);
+  tableBox_->clear();
+  // The first table is the one read when none is named.
+  for (std::size_t k = 0; k < tables_.size(); ++k)
+    tableBox_->addItem(tables_[k].second, k == 0 ? QString() : fromBytes(tables_[k].first));
+  int index = tableBox_->findData(fromBytes(chosen));
+  if (index < 0) {
+    // A project's table that the list does not hold keeps its name.
+    tableBox_->addItem(QStringLiteral("Table %1").arg(fromBytes(chosen)), fromBytes(chosen));
+    index = tableBox_->count() - 1;
+  }
+  tableBox_->setCurrentIndex(index);
+}
+
+void CatalogPage::tableChosen() {
+  definition().settings.table = toBytes(tableBox_->currentData().toString());
+}
+
+void CatalogPage::listTables(const std::string& path) {
+  tables_.clear();
+  const TableForm form = definition().settings.format;
+  if (!isTypedForm(form)) return;
+  FileSystem& fs = fileSystem();
+  tables_ = readOffWindowThread([&fs, form, &path] { return tablesOfFile(fs, form, path); });
+  tablesPath_ = path;
 }
 
 void CatalogPage::proposeTableForm(const std::string& path) {
-  const DetectedForm detected = detectTableForm(fileSystem(), expandHome(path));
+  FileSystem& fs = fileSystem();
+  const std::string expanded = expandHome(path);
+  const DetectedForm detected = readOffWindowThread([&fs, &expanded] { return detectTableForm(fs, expanded); });
   definition().settings.format = detected.form;
   definition().settings.headerrow = detected.hasHeaderRow;
+  // A new file's tables are not the old one's.
+  definition().settings.table.clear();
+  listTables(expanded);
   forgetTableOfOtherForms();
   showTableForm();
 }
@@ -243,13 +340,26 @@ void CatalogPage::FormBoxChange() {
   definition().settings.format = form;
   if (!headerRowChosen(form)) definition().settings.headerrow = form != TableForm::Fixed;
   forgetTableOfOtherForms();
+  if (isTypedForm(form) && tables_.empty() && !definition().settings.inputfiles.empty()) {
+    // Chosen by hand: the file's tables are read now, if it is a regular file.
+    const std::string first = expandHome(definition().settings.inputfiles.front());
+    if (fileSystem().kind(first) == FileKind::Regular) {
+      try {
+        listTables(first);
+      } catch (const std::exception&) {
+        tables_.clear();  // not a file of this form: the build says why
+      }
+    }
+  }
   showTableForm();
 }
 
 // A table is chosen in FITS and VOTable files only; the build refuses one
 // for another form, and no control of the wizard would show it.
 void CatalogPage::forgetTableOfOtherForms() {
-  if (!isTypedForm(definition().settings.format)) definition().settings.table.clear();
+  if (isTypedForm(definition().settings.format)) return;
+  definition().settings.table.clear();
+  tables_.clear();
 }
 
 void CatalogPage::HeaderRowBoxClick() { definition().settings.headerrow = headerRowBox_->isChecked(); }

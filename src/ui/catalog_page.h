@@ -1,12 +1,17 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
+
+#include <QString>
 
 #include "catalog/definition_check.h"
 #include "ui/wizard_page.h"
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QToolButton;
@@ -37,6 +42,8 @@ class CatalogPage : public WizardPage {
   // The input form chosen, the header row ticked.
   void FormBoxChange();
   void HeaderRowBoxClick();
+  // A table of a FITS or VOTable file with several chosen.
+  void tableChosen();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -48,6 +55,9 @@ class CatalogPage : public WizardPage {
   void proposeTableForm(const std::string& path);
   void showTableForm();
   void forgetTableOfOtherForms();
+  // The tables of a FITS or VOTable file, listed when it has more than one.
+  void listTables(const std::string& path);
+  void showTableChoice();
 
   RadioGroup* catalogTypeGroup_ = nullptr;
   QLineEdit* shortNameEdit_ = nullptr;
@@ -57,6 +67,13 @@ class CatalogPage : public WizardPage {
   QComboBox* inputFormBox_ = nullptr;
   QCheckBox* headerRowBox_ = nullptr;
   RadioGroup* lineEndGroup_ = nullptr;
+  QWidget* tableRow_ = nullptr;
+  QLabel* tableLabel_ = nullptr;
+  QComboBox* tableBox_ = nullptr;
+  // The tables of the first input file ("1", "2", ... with their captions),
+  // read when it was chosen; empty for a file of one table or another form.
+  std::vector<std::pair<std::string, QString>> tables_;
+  std::string tablesPath_;
 };
 
 }  // namespace mirdal

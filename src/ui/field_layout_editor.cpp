@@ -29,6 +29,7 @@
 
 #include "import/unit_mismatch.h"
 #include "input/cell_columns.h"
+#include "ui/off_thread_read.h"
 #include "convert/field_preview.h"
 #include "input/input_reader.h"
 #include "input/row_source.h"
@@ -184,11 +185,36 @@ void FieldLayoutEditor::buildFieldBoxes() {
   column->addWidget(caption(QStringLiteral("Label"), Edit3, area_));
   column->addWidget(Edit3);
   column->addSpacing(6);
-  column->addWidget(caption(QStringLiteral("First Char"), Edit1, area_));
+  firstCharCaption_ = caption(QStringLiteral("First Char"), Edit1, area_);
+  lengthCaption_ = caption(QStringLiteral("Length"), Edit2, area_);
+  firstCharCaption_->setObjectName("FirstCharCaption");
+  lengthCaption_->setObjectName("LengthCaption");
+  column->addWidget(firstCharCaption_);
   column->addWidget(Edit1);
   column->addSpacing(6);
-  column->addWidget(caption(QStringLiteral("Length"), Edit2, area_));
-  column->addWidget(Edit2);
+  // The hint beside "Length" and the width it offers beside its box: the
+  // page grows no taller while they show.
+  widthHint_ = new QLabel(area_);
+  widthHint_->setObjectName("WidthHint");
+  widthHint_->setStyleSheet(QStringLiteral("color:#a45a00"));
+  offerWidthButton_ = new QPushButton(area_);
+  offerWidthButton_->setObjectName("OfferedWidthButton");
+  offerWidthButton_->setAutoDefault(false);
+  offerWidthButton_->setToolTip(QStringLiteral("Make the field wide enough for the text of every sample row"));
+  auto* lengthRow = new QHBoxLayout;
+  lengthRow->setSpacing(6);
+  lengthRow->addWidget(lengthCaption_);
+  lengthRow->addStretch(1);
+  lengthRow->addWidget(widthHint_);
+  auto* lengthBoxRow = new QHBoxLayout;
+  lengthBoxRow->setSpacing(4);
+  lengthBoxRow->addWidget(Edit2);
+  lengthBoxRow->addWidget(offerWidthButton_);
+  lengthBoxRow->addStretch(1);
+  column->addLayout(lengthRow);
+  column->addLayout(lengthBoxRow);
+  widthHint_->hide();
+  offerWidthButton_->hide();
   column->addStretch(1);
   column->addWidget(importButton_);
   column->addWidget(Button7);
@@ -315,6 +341,7 @@ void FieldLayoutEditor::connectControls() {
   connect(CheckBox2, &QCheckBox::toggled, this, &FieldLayoutEditor::CheckBox2Click);
   connect(Button7, &QPushButton::clicked, this, &FieldLayoutEditor::Button7Click);
   connect(importButton_, &QPushButton::clicked, this, &FieldLayoutEditor::importReadMeRequested);
+  connect(offerWidthButton_, &QPushButton::clicked, this, &FieldLayoutEditor::useOfferedWidth);
   connect(ColumnList, &QTableWidget::cellClicked, this, [this](int row, int) { ColumnListClick(row); });
   connect(ColumnList, &QTableWidget::cellActivated, this, [this](int row, int) { ColumnListClick(row); });
 }
@@ -378,7 +405,9 @@ void FieldLayoutEditor::CheckListBox1KeyUp() {
 // The boxes
 
 void FieldLayoutEditor::refresh() {
+  showBoxCaptions();
   if (!hasCurrent()) {
+    showWidthHint();
     updatePreview();
     return;
   }
@@ -402,20 +431,54 @@ void FieldLayoutEditor::refresh() {
     CheckBox2->setChecked(def_.altNames[static_cast<std::size_t>(i - fields.firstFreePosition())] == 1);
   }
   CheckBox2->setVisible(string);
+  showWidthHint();
   updatePreview();
+}
+
+void FieldLayoutEditor::showBoxCaptions() {
+  const bool columns = columnMode();
+  firstCharCaption_->setText(columns ? QStringLiteral("Column number") : QStringLiteral("First Char"));
+  lengthCaption_->setText(columns ? QStringLiteral("Text width") : QStringLiteral("Length"));
+}
+
+void FieldLayoutEditor::showWidthHint() {
+  offeredWidth_ = 0;
+  if (hintRows_ && hasCurrent() && readsText(current_)) {
+    const FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(current_)];
+    const TextPastField past = textPastField(*hintRows_, slot.firstChar, slot.length);
+    if (past.rowsPast > 0) {
+      widthHint_->setText(QStringLiteral("Text past it in %1 of %2 rows").arg(past.rowsPast).arg(past.rows));
+      widthHint_->setToolTip(QStringLiteral("Of the first %1 rows of the file, %2 have text just past the field's "
+                                            "columns: a longer text, which the build would cut to the field, or "
+                                            "the next column where the file's columns touch")
+                                 .arg(past.rows)
+                                 .arg(past.rowsPast));
+      offeredWidth_ = past.widthThatHolds;
+      offerWidthButton_->setText(QStringLiteral("Length %1").arg(offeredWidth_));
+    }
+  }
+  widthHint_->setVisible(offeredWidth_ > 0);
+  offerWidthButton_->setVisible(offeredWidth_ > 0);
+}
+
+void FieldLayoutEditor::useOfferedWidth() {
+  if (!hasCurrent() || offeredWidth_ <= 0) return;
+  Edit2->setText(QString::number(offeredWidth_));
 }
 
 // Highlights the columns of the slot in the sample line, up to its end. A
 // field that starts past the end highlights nothing: the cursor then stands
 // at the end of the line, where the field would begin.
-int FieldLayoutEditor::columnOfCurrent() const {
-  if (layout_.columns.empty() || !hasCurrent()) return -1;
-  const FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(current_)];
+int FieldLayoutEditor::columnOfCurrent() const { return hasCurrent() ? columnOf(current_) : -1; }
+
+int FieldLayoutEditor::columnOf(int position) const {
+  if (layout_.columns.empty() || position < 0 || position >= def_.fields().size()) return -1;
+  const FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(position)];
   int row = -1;
   if (columnMode()) {
     // The column the build finds for the slot: by name where it has one.
     row = slot.firstChar - 1;
-    const std::string& name = def_.fieldNames[static_cast<std::size_t>(current_)];
+    const std::string& name = def_.fieldNames[static_cast<std::size_t>(position)];
     for (const TableColumn& c : layout_.columns)
       if (!name.empty() && c.name == name) row = c.number - 1;
   } else {
@@ -503,20 +566,36 @@ void FieldLayoutEditor::enterPage() {
 
 void FieldLayoutEditor::loadSample() {
   const std::vector<std::string>& files = def_.settings.inputfiles;
-  if (files.empty() || def_.settings.format != TableForm::Fixed) clearColumns();
-  if (files.empty()) {
-    // No input file, no sample: the rulers would describe nothing.
-    sample_.clear();
-    sampleShown_ = false;
-    Memo1->clear();
-    return;
-  }
+  // Nothing of the file read before stays: its columns, ruler and sample
+  // belong to another file, form or table. A file that cannot be read
+  // leaves no sample.
+  clearColumns();
+  hintRows_.reset();
+  sample_.clear();
+  sampleShown_ = false;
+  Memo1->clear();
+  if (files.empty()) return;  // no input file, no sample: the rulers would describe nothing
   const std::string first = resolveInput_ ? resolveInput_(files.front()) : expandHome(files.front());
+  // Only a regular file is opened here: a FIFO would wait for a writer.
+  if (const FileKind kind = fs_.kind(first); kind != FileKind::Regular && kind != FileKind::Missing)
+    throw Error(notAFileMessage(first, kind) + ": the page shows no sample of it");
   if (def_.settings.format != TableForm::Fixed) {
     loadTableSample(first);
     return;
   }
-  const RowSample sample = readRowSample(fs_, first, InputFormat::of(def_.settings), 1, kMaxSampleLength);
+  const InputFormat format = InputFormat::of(def_.settings);
+  FileSystem& fs = fs_;
+  auto [sample, hintRows] = readOffWindowThread([&fs, &first, &format] {
+    RowSample rows = readRowSample(fs, first, format, 1, kMaxSampleLength);
+    // A file whose later rows cannot be read still gives its sample.
+    std::optional<SampleRows> seen;
+    try {
+      seen = readSampleRows(fs, first, format, kWidthHintRows, kWidthHintBytes, kMaxSampleLength);
+    } catch (const Error&) {
+    }
+    return std::pair(std::move(rows), std::move(seen));
+  });
+  hintRows_ = std::move(hintRows);
   showSample(sample.rows.empty() ? std::string() : sample.rows.front());
   QTextCursor cursor = Memo1->textCursor();
   cursor.setPosition(0);
@@ -530,7 +609,20 @@ void FieldLayoutEditor::loadSample() {
 // from a comma-separated row made of those texts, so that the numbers it
 // gives are the stored ones.
 void FieldLayoutEditor::loadTableSample(const std::string& path) {
-  RowSample sample = readRowSample(fs_, path, InputFormat::of(def_.settings), 1, kMaxSampleLength);
+  const InputFormat format = InputFormat::of(def_.settings);
+  FileSystem& fs = fs_;
+  RowSample sample =
+      readOffWindowThread([&fs, &path, &format] { return readRowSample(fs, path, format, 1, kMaxSampleLength); });
+  if (!slotsNameColumns(def_.settings.format)) {
+    // MRT: the slots are bytes, as for fixed columns.
+    hintRows_ = readOffWindowThread([&fs, &path, &format]() -> std::optional<SampleRows> {
+      try {
+        return readSampleRows(fs, path, format, kWidthHintRows, kWidthHintBytes, kMaxSampleLength);
+      } catch (const Error&) {
+        return std::nullopt;
+      }
+    });
+  }
   layout_ = std::move(sample.layout);
   layoutPath_ = path;
   cells_ = std::move(sample.cells);
@@ -589,7 +681,13 @@ void FieldLayoutEditor::showImportCaption() {
 }
 
 int FieldLayoutEditor::textWidthOfColumn(int row) {
-  if (textWidths_.empty()) textWidths_ = textWidthsOf(fs_, layoutPath_, InputFormat::of(def_.settings));
+  if (textWidths_.empty()) {
+    // Every row may be read: off the window's thread.
+    const InputFormat format = InputFormat::of(def_.settings);
+    FileSystem& fs = fs_;
+    const std::string& path = layoutPath_;
+    textWidths_ = readOffWindowThread([&fs, &path, &format] { return textWidthsOf(fs, path, format); });
+  }
   const auto r = static_cast<std::size_t>(row);
   return r < textWidths_.size() ? textWidths_[r].width : 1;
 }
@@ -812,22 +910,47 @@ void FieldLayoutEditor::updatePreview() {
   const QString degree(QChar(0xB0));
   QString ra = escaped(formatHours(position.ra)) + gap + escaped(formatFixed(position.ra, 5)) + degree;
   QString dec = escaped(formatDegrees(position.dec)) + gap + escaped(formatFixed(position.dec, 5)) + degree;
+  // A coordinate none of whose entries reads a column has no value to show.
+  const FieldCatalogue& fields = def_.fields();
+  auto columnChosen = [this](int from, int count) {
+    for (int p = from; p < from + count; ++p) {
+      const FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(p)];
+      if (slot.firstChar >= 1 && slot.length >= 1) return true;
+    }
+    return false;
+  };
+  const bool raChosen = columnChosen(0, fields.raCount());
+  const bool decChosen = columnChosen(fields.raCount(), fields.decCount());
+  const QString noColumn = grey(QStringLiteral("no column chosen"));
+  if (!raChosen) ra = noColumn;
+  if (!decChosen) dec = noColumn;
   if (preview.refused) {
-    ra = red(ra);
-    dec = red(dec);
-    previewRefused_->setText(
-        red(fitted(QStringLiteral("The build refuses this line: %1").arg(fromBytes(preview.refusal)), room)));
+    if (raChosen) ra = red(ra);
+    if (decChosen) dec = red(dec);
+    QString why = fromBytes(preview.refusal);
+    if (!raChosen || !decChosen)
+      why = QStringLiteral("no column is chosen for %1")
+                .arg(!raChosen && !decChosen ? QStringLiteral("RA and DEC")
+                                             : (!raChosen ? QStringLiteral("RA") : QStringLiteral("DEC")));
+    previewRefused_->setText(red(fitted(QStringLiteral("The build refuses this line: %1").arg(why), room)));
   }
   previewRa_->setText(ra);
   previewDec_->setText(dec);
   previewRefused_->setVisible(preview.refused);
 
-  std::string mismatch;
-  if (const int column = columnOfCurrent(); column >= 0) {
-    const FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(current_)];
-    mismatch = unitMismatch(def_.fields().entry(current_).text, layout_.columns[static_cast<std::size_t>(column)].unit,
-                            slot.calcA);
-  }
+  // The current field's, else the first of a field the build reads (after
+  // a change of page 2's formats, say), named.
+  auto mismatchOf = [this, &fields](int position) {
+    const int column = columnOf(position);
+    if (column < 0) return std::string();
+    const FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(position)];
+    return unitMismatch(fields.entry(position).text, layout_.columns[static_cast<std::size_t>(column)].unit,
+                        slot.calcA);
+  };
+  std::string mismatch = hasCurrent() ? mismatchOf(current_) : std::string();
+  for (int p = 0; p < fields.size() && mismatch.empty(); ++p)
+    if (p != current_)
+      if (std::string other = mismatchOf(p); !other.empty()) mismatch = std::string(fields.entry(p).text) + ": " + other;
   previewUnit_->setText(amber(fitted(fromBytes(mismatch), room)));
   previewUnit_->setToolTip(fromBytes(mismatch));
   previewUnit_->setVisible(!mismatch.empty());

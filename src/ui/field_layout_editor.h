@@ -2,12 +2,14 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <QPointer>
 #include <QWidget>
 
+#include "import/text_past_field.h"
 #include "import/text_widths.h"
 #include "input/table_header.h"
 #include "catalog/catalog_definition.h"
@@ -78,9 +80,10 @@ class FieldLayoutEditor : public QWidget {
   // list or a project load. A current field beyond a shorter list becomes
   // its last entry.
   void showFieldList();
-  // Page entry of page 3: the sample is read again from the first input file
-  // (a failure is shown in a message box and the old sample stays), then the
-  // editor shows the current field.
+  // Page entry of page 3: the sample, the columns and the width hint's rows
+  // are read again from the first input file (a failure is shown in a
+  // message box and the page shows no sample), then the editor shows the
+  // current field.
   void enterPage();
 
   // The dialog "Advanced" opens; by default the one created beside the main
@@ -103,6 +106,12 @@ class FieldLayoutEditor : public QWidget {
   // Brings the preview up to date with the definition: after a change of the
   // mapping tables or of anything else the editor does not see.
   void updatePreview();
+
+  // Fixed columns: the sample rows looked at for texts that run past the
+  // current field, at most this many from the start of the first file, and
+  // at most this many bytes of them.
+  static constexpr std::int64_t kWidthHintRows = 100000;
+  static constexpr std::size_t kWidthHintBytes = std::size_t{16} << 20;
 
  signals:
   // "Import ReadMe..." ("Propose columns" where the input file describes its
@@ -156,11 +165,20 @@ class FieldLayoutEditor : public QWidget {
   int textWidthOfColumn(int row);
   // The row of ColumnList the current field reads, -1 for none.
   int columnOfCurrent() const;
+  // The row of ColumnList the field at list position `position` reads.
+  int columnOf(int position) const;
   // Slots name columns and the columns of the sample's file are known.
   bool columnMode() const;
   // The sample row's cells placed in the slots, as the build places a row.
   void placeSample();
   bool readsText(int position) const;
+  // "First Char" and "Length" for bytes, the column's number and its texts'
+  // width where slots name columns.
+  void showBoxCaptions();
+  // Beside the current text field's boxes: how many sample rows have text
+  // just past its columns, and the width that holds it.
+  void showWidthHint();
+  void useOfferedWidth();
   int sampleLength() const;
   std::string highlightedBytes() const;
   Adv* formulaDialog();
@@ -183,12 +201,20 @@ class FieldLayoutEditor : public QWidget {
   std::array<FieldSlot, kSlotCount> placed_{};
   std::array<std::string, kSlotCount> slotProblems_{};
   std::string rowProblem_;
+  // The first rows of the file, for the width hint; none where slots name
+  // columns or the rows could not be read.
+  std::optional<SampleRows> hintRows_;
+  int offeredWidth_ = 0;
 
   QListWidget* CheckListBox1 = nullptr;
   QWidget* area_ = nullptr;
   QLineEdit* Edit3 = nullptr;
   QLineEdit* Edit1 = nullptr;
   QLineEdit* Edit2 = nullptr;
+  QLabel* firstCharCaption_ = nullptr;
+  QLabel* lengthCaption_ = nullptr;
+  QLabel* widthHint_ = nullptr;
+  QPushButton* offerWidthButton_ = nullptr;
   QCheckBox* CheckBox2 = nullptr;
   QPushButton* Button7 = nullptr;
   QPushButton* importButton_ = nullptr;

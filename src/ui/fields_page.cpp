@@ -10,6 +10,7 @@
 #include "import/table_import.h"
 #include "ui/field_layout_editor.h"
 #include "ui/main_window.h"
+#include "ui/off_thread_read.h"
 #include "ui/qt_text.h"
 #include "util/error.h"
 
@@ -109,7 +110,9 @@ void FieldsPage::ImportReadMeButtonClick() {
       table = &readMe.tables[static_cast<std::size_t>(*index)];
       notes = applyReadMeTable(*table, def.type(), staged);
     }
-    if (std::optional<std::string> note = takeMagnitudeLimitFromData(staged, built.settings.inputfiles, fs))
+    // Every row of every input file is read: off the window's thread.
+    if (std::optional<std::string> note = readOffWindowThread(
+            [&staged, &built, &fs] { return takeMagnitudeLimitFromData(staged, built.settings.inputfiles, fs); }))
       notes.push_back(std::move(*note));
     def = std::move(staged);
     // Page 2's coordinate formats, equinox and epoch, page 3's list, ticks,
@@ -165,7 +168,9 @@ void FieldsPage::importInputDescription() {
   request.inputs = wizard().definitionAsBuilt().settings.inputfiles;
   request.form = def.settings.format;
   request.type = def.type();
-  ImportOutcome result = importCatalog(fileSystem(), request, imported);
+  FileSystem& fs = fileSystem();
+  // A large table may take a while to sample: the window goes on painting.
+  ImportOutcome result = readOffWindowThread([&] { return importCatalog(fs, request, imported); });
   QString answered;
   if (result.openRaUnit) {
     const OpenRaUnit open = *result.openRaUnit;
@@ -173,7 +178,7 @@ void FieldsPage::importInputDescription() {
     if (!unit) return;
     imported = def;
     request.raUnit = unit;
-    result = importCatalog(fileSystem(), request, imported);
+    result = readOffWindowThread([&] { return importCatalog(fs, request, imported); });
     answered = raUnitAnswerNote(open, *unit);
   }
   if (readsAnyColumn(def) && !sameMapping(def, imported) &&
@@ -190,7 +195,7 @@ void FieldsPage::importInputDescription() {
                         : QStringLiteral("Its columns have no names: pick each field's column in the list.\n");
   text += answered;
   for (const std::string& note : result.notes) text += QLatin1Char('\n') + importNote(note);
-  services().showText(dialogParent(), QStringLiteral("Import ReadMe"), text);
+  services().showText(dialogParent(), QStringLiteral("Propose columns"), text);
 }
 
 // A decimal right ascension with no unit, no telling name and values all

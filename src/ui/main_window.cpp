@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include <algorithm>
 #include <clocale>
 
 #include <QAbstractButton>
@@ -19,6 +20,7 @@
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTableWidget>
+#include <QTimer>
 
 #include "catalog/project_file.h"
 #include "catalog/project_paths.h"
@@ -30,6 +32,7 @@
 #include "ui/field_layout_editor.h"
 #include "ui/fields_page.h"
 #include "ui/help.h"
+#include "ui/off_thread_read.h"
 #include "ui/options_page.h"
 #include "ui/output_page.h"
 #include "ui/platform_services.h"
@@ -97,13 +100,33 @@ Form1::Form1(PlatformServices& services, FileSystem& fs, QWidget* parent)
   connect(logo_, &LogoImage::clicked, this, &Form1::Image1Click);
 
   FormCreate();
-  resize(kDefaultWindowWidth, kDefaultWindowHeight);
+  // Wide enough that the buttons stand in one row, those of a finished build too.
+  resize(std::max(kDefaultWindowWidth, buttonBar_->oneRowWidthOfAll()), kDefaultWindowHeight);
   restoreGeometry(rememberedPlaces().value(QStringLiteral("window/geometry")).toByteArray());
   watchSettings();
   addShortcuts();
   addToolTips();
   showRecentProjects();
   savedDefinition_ = def_;
+  // Most settings reach the definition through the controls' own handlers;
+  // a look a few times a second catches every other way (a column clicked,
+  // a file chosen, an import).
+  auto* settingsWatch = new QTimer(this);
+  settingsWatch->setInterval(250);
+  connect(settingsWatch, &QTimer::timeout, this, &Form1::followSettings);
+  settingsWatch->start();
+}
+
+void Form1::followSettings() {
+  if (building_) return;
+  if (closeButton_->isVisibleTo(this) && !(def_ == builtDefinition_)) {
+    showBuildFinished(false);
+    buildButton_->setEnabled(currentPage() == kPageOutput);
+  }
+  QString title = QString::fromLatin1(kWindowCaption);
+  if (!projectFile_.isEmpty()) title = QFileInfo(projectFile_).fileName() + QStringLiteral(" - ") + title;
+  if (!(def_ == savedDefinition_)) title.prepend(QLatin1Char('*'));
+  if (title != windowTitle()) setWindowTitle(title);
 }
 
 Form1::~Form1() = default;
@@ -419,6 +442,7 @@ void Form1::writeProjectFile(const QString& path) {
   saveTarget_ = projectFile_;
   rememberDirectory(QStringLiteral("Project"), path);
   rememberProject(projectFile_);
+  followSettings();
 }
 
 void Form1::Button2Click() {
@@ -453,6 +477,7 @@ void Form1::openProject(const QString& path) {
       if (currentPage() == kPageOptions || currentPage() == kPageOutput) pageAt(currentPage())->initializePage();
       showBuildFinished(false);
       buildButton_->setEnabled(currentPage() == kPageOutput);
+      followSettings();
     });
     saveTarget_.clear();
     loadProject(toPath(path), def_, fs_);
@@ -557,6 +582,7 @@ void Form1::EndbtClick() {
       // directory is taken from there.
       builtDirectory_ = toPath(QDir(programDirectory_).absoluteFilePath(fromPath(result.outputDirectory)));
       builtBaseName_ = base;
+      builtDefinition_ = def_;
       showBuildFinished(true);
       auto* summary = new BuildSummary(result, QDir::cleanPath(fromPath(builtDirectory_)), services_, this);
       summary->setWindowFlag(Qt::Window);
@@ -596,6 +622,11 @@ void Form1::SkyPreviewButtonClick() {
 SkyPreviewWindow* Form1::skyPreviewWindow() const { return skyWindow_.data(); }
 
 void Form1::closeEvent(QCloseEvent* event) {
+  // A file is being read for a page: the page still needs the window.
+  if (offThreadReadRunning()) {
+    event->ignore();
+    return;
+  }
   // Closing while a build runs asks it to stop; the window closes when it has.
   if (building_) {
     closeAfterBuild_ = true;
@@ -651,6 +682,7 @@ void Form1::watchSettings() {
 }
 
 void Form1::settingEdited() {
+  followSettings();
   if (building_ || !closeButton_->isVisibleTo(this)) return;
   showBuildFinished(false);
   buildButton_->setEnabled(currentPage() == kPageOutput);

@@ -93,6 +93,11 @@ class Form1 : public QWidget {
   const QString& projectFile() const { return projectFile_; }
   // Whether the settings differ from those last loaded, saved or started with.
   bool hasUnsavedChanges();
+  // The title: the project file's name, marked "*" while the settings differ
+  // from those last loaded or saved; "Close" and "Sky preview" go once they
+  // differ from those of the build they belong to. Run after every change
+  // the window makes, and a few times a second for the rest.
+  void followSettings();
   // The summary of the last completed build, while it is open.
   BuildSummary* buildSummary() const;
 
@@ -193,6 +198,8 @@ class Form1 : public QWidget {
   // mixture of settings must not replace a project unasked.
   QString saveTarget_;
   CatalogDefinition savedDefinition_;
+  // The settings of the last completed build, while "Close" stands for it.
+  CatalogDefinition builtDefinition_;
   QPointer<BuildSummary> summary_;
   QColor lastDialogColour_ = Qt::black;
   bool building_ = false;

@@ -17,7 +17,8 @@ Progress::Progress(QWidget* parent)
       bar1_(new QProgressBar(this)),
       label2_(new QLabel(this)),
       bar2_(new QProgressBar(this)),
-      abort_(new QToolButton(this)) {
+      abort_(new QToolButton(this)),
+      summary_(new QLabel(this)) {
   setObjectName("progress");
   setWindowTitle("Progress");
   setWindowModality(Qt::NonModal);
@@ -28,6 +29,7 @@ Progress::Progress(QWidget* parent)
   abort_->setObjectName("SpeedButton2");
   abort_->setText("Abort");
   abort_->setMinimumWidth(90);
+  summary_->setObjectName("ProgressSummary");
   for (QProgressBar* bar : {bar1_, bar2_}) {
     bar->setRange(0, 1);
     bar->setValue(0);
@@ -44,9 +46,9 @@ Progress::Progress(QWidget* parent)
   column->addWidget(bar2_);
   column->addSpacing(6);
   auto* row = new QHBoxLayout;
-  row->addStretch();
+  row->addWidget(summary_, 1);
   row->addWidget(abort_);
-  row->addStretch();
+  row->addStretch(1);
   column->addLayout(row);
   column->addStretch();
   resize(std::max(400, sizeHint().width()), std::max(166, sizeHint().height()));
@@ -60,6 +62,13 @@ void Progress::setOverallMaximum(std::int64_t max) { setMaximum(bar1_, scale1_, 
 void Progress::setOverallPosition(std::int64_t pos) { setPosition(bar1_, scale1_, pos); }
 void Progress::setStageMaximum(std::int64_t max) { setMaximum(bar2_, scale2_, max); }
 void Progress::setStagePosition(std::int64_t pos) { setPosition(bar2_, scale2_, pos); }
+
+void Progress::setOverallDone(double done, const QString& summary) {
+  constexpr int kSteps = 1000;
+  bar1_->setRange(0, kSteps);
+  bar1_->setValue(static_cast<int>(std::clamp(done, 0.0, 1.0) * kSteps));
+  summary_->setText(summary);
+}
 
 void Progress::SpeedButton2Click() { emit abortRequested(); }
 

@@ -11,7 +11,8 @@ class QToolButton;
 namespace mirdal {
 
 // The build's progress window: a stage caption over the overall bar, an item
-// caption over the bar within the stage, and "Abort". It stays above the
+// caption over the bar within the stage, the percent, rows per second and
+// time left beside "Abort". It stays above the
 // wizard without being modal; closing it only hides it, and the build goes on.
 class Progress : public QWidget {
   Q_OBJECT
@@ -26,9 +27,13 @@ class Progress : public QWidget {
   void setOverallPosition(std::int64_t pos);
   void setStageMaximum(std::int64_t max);
   void setStagePosition(std::int64_t pos);
+  // The whole build's part done (0 to 1) on the overall bar, and the line
+  // beside it: percent, rows per second, time left.
+  void setOverallDone(double done, const QString& summary);
 
   QProgressBar* overallBar() const { return bar1_; }
   QProgressBar* stageBar() const { return bar2_; }
+  QLabel* summaryLabel() const { return summary_; }
 
  public slots:
   // "Abort": only asks; the build sees it at its next checkpoint.
@@ -50,6 +55,7 @@ class Progress : public QWidget {
   QLabel* label2_;
   QProgressBar* bar2_;
   QToolButton* abort_;
+  QLabel* summary_;
   Scaled scale1_, scale2_;
 };
 

@@ -2,7 +2,9 @@
 
 #include <functional>
 
+#include "convert/build_progress.h"
 #include "convert/build_ui.h"
+#include <optional>
 
 class QWidget;
 
@@ -27,6 +29,7 @@ class WizardBuildUi : public BuildUi {
   void setOverallPosition(std::int64_t pos) override;
   void setStageMaximum(std::int64_t max) override;
   void setStagePosition(std::int64_t pos) override;
+  void linesConverted(std::int64_t lines) override;
   void repaint() override;
   void processEvents() override;
   bool confirm(const std::string& text) override;
@@ -38,6 +41,12 @@ class WizardBuildUi : public BuildUi {
   PlatformServices& services_;
   std::function<void()> focusOutputDirectory_;
   Progress* progress_ = nullptr;
+  // The overall bar and the summary beside Abort, as the command line's
+  // live line tells them; made anew for each build.
+  std::optional<BuildProgress> tracker_;
+  BuildProgress::Clock::time_point lastShown_{};
+  // Shows the tracker's figures: `now` or at most ten times a second.
+  void showOverall(bool now);
 };
 
 }  // namespace mirdal

@@ -344,7 +344,7 @@ TEST_F(ReadMeCli, ImportOptionsLeaveNothingToEditByHand) {
                         "BS", "--long-name=Bright stars", "--regions", "184", "--no-index", "--equinox", "1950"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(contains(r.out, "  output directory  " + BuildSettings::defaultOutputDirectory() + "\n")) << r.out;
-  EXPECT_TRUE(contains(r.out, "  maximum magnitude 5.3 (faintest of 2 magnitudes in 2 lines")) << r.out;
+  EXPECT_TRUE(contains(r.out, "  maximum magnitude 5.3 (faintest of 2 magnitudes in all 2 rows of 1 file")) << r.out;
   CatalogDefinition loaded;
   loadProject(outside, loaded);
   const BuildSettings& s = loaded.settings;

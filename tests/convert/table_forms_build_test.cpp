@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <tuple>
@@ -333,7 +334,8 @@ TEST(TableForms, ColumnsAreFoundByNameInEachFile) {
 
 // A text longer than its field is cut to the field's length, and every one
 // is counted per field, with where the first stands: from rows handed on
-// in batches (two threads), one by one, and from typed cells.
+// in batches (two threads), one by one, and from typed cells; never from
+// fixed columns, which are their texts whatever follows them.
 TEST(TableForms, TextsLongerThanTheirFieldAreCountedPerField) {
   // Rows "ra,dec,id,mag" whose every `every`th id is 7 bytes, the others 3.
   auto rows = [](int n, int every, bool vot) {
@@ -349,6 +351,17 @@ TEST(TableForms, TextsLongerThanTheirFieldAreCountedPerField) {
     }
     return vot ? text + "</TABLEDATA></DATA></TABLE></RESOURCE></VOTABLE>" : text;
   };
+  // Fixed columns "RRR DD M ID.": the id in bytes 10-12, every `every`th one
+  // "LONG_ID", whose neighbour "_ID" touches them.
+  auto fixedRows = [](int n, int every) {
+    std::string text;
+    char line[32];
+    for (int r = 1; r <= n; ++r) {
+      std::snprintf(line, sizeof line, "%3d 20 5 %s\n", r % 360, r % every == 0 ? "LONG_ID" : "abc");
+      text += line;
+    }
+    return text;
+  };
   const struct {
     const char* name;
     TableForm form;
@@ -360,6 +373,9 @@ TEST(TableForms, TextsLongerThanTheirFieldAreCountedPerField) {
       {"a few rows", TableForm::Csv, rows(5, 4, false), 1, " line 5"},
       {"typed cells", TableForm::VoTable, rows(4, 3, true), 1, " row 3"},
       {"texts that fit", TableForm::Csv, rows(100, 1000, false), 0, ""},
+      // Packed fixed columns touch their neighbours (the Bright Star Catalogue
+      // has no blank between most of its columns): a column is its text.
+      {"fixed columns", TableForm::Fixed, fixedRows(5000, 10), 0, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -368,8 +384,13 @@ TEST(TableForms, TextsLongerThanTheirFieldAreCountedPerField) {
     CatalogDefinition def = testing::decimalStars("tst", {input}, 1, dir.str() + "/out");
     def.settings.longname = "test";
     def.settings.format = c.form;
-    def.settings.headerrow = true;
+    def.settings.headerrow = c.form != TableForm::Fixed;
+    const int bytes[4][2] = {{1, 3}, {5, 2}, {10, 3}, {8, 1}};
     for (int p = 0; p < 4; ++p) {
+      if (c.form == TableForm::Fixed) {
+        setSlot(def, p, bytes[p][0], bytes[p][1]);
+        continue;
+      }
       setSlot(def, p, p + 1, p == 2 ? 3 : 1);
       def.fieldNames[static_cast<std::size_t>(p)] = std::array{"ra", "dec", "id", "mag"}[static_cast<std::size_t>(p)];
     }

@@ -152,9 +152,11 @@ class FieldPreviewTest : public QObject {
 
   void lineWithoutPositionIsShownRefused() {
     Page p;
-    p.loadSample(kStarLine);  // no column set: RA and DEC read 0
+    p.loadSample(kStarLine);  // no column set: said so, rather than the 0 or NaN they would read
     QVERIFY(!p.label("PreviewRefused")->isHidden());
-    QCOMPARE(shown(p.label("PreviewRefused")), QStringLiteral("The build refuses this line: RA and DEC are both 0"));
+    QCOMPARE(shown(p.label("PreviewRefused")),
+             QStringLiteral("The build refuses this line: no column is chosen for RA and DEC"));
+    QCOMPARE(shown(p.label("PreviewRa")), QStringLiteral("no column chosen"));
     QCOMPARE(p.value(), QStringLiteral("No column: 0 (missing: blank)"));
   }
 
@@ -283,7 +285,7 @@ class ImportReadMeTest : public QObject {
     QVERIFY2(notes.startsWith("Imported from \"" + readMe + "\", Test stars."), qPrintable(notes));
     QVERIFY2(notes.contains("[Magnitude (mag)]: Vmag (31-35)"), qPrintable(notes));
     // The maximum magnitude is the data's (5.12), as mirdal-build's import takes it.
-    QVERIFY2(notes.contains("maximum magnitude 5.2 (faintest of 1 magnitudes in 1 lines"), qPrintable(notes));
+    QVERIFY2(notes.contains("maximum magnitude 5.2 (faintest of 1 magnitudes in all 1 rows of 1 file"), qPrintable(notes));
     QCOMPARE(w.find<FloatEdit>("FloatEdit2")->text(), QStringLiteral("5.2"));
 
     QCOMPARE(w.find<RadioGroup>("RadioGroup2")->itemIndex(), 3);

@@ -169,6 +169,14 @@ class WizardBuildTest : public QObject {
     w.click("Endbt");
     QVERIFY(w.services.messages.isEmpty());  // no refused line, no failure
     QVERIFY(w.shown("Exitbt"));
+    // They stay while the settings are the build's, and go once the input
+    // changes, whichever way it does.
+    QTest::qWait(400);
+    QVERIFY(w.shown("SkyPreviewButton"));
+    w.form.definition().settings.inputfiles.push_back(input.toStdString());
+    QTRY_VERIFY(!w.shown("Exitbt"));
+    QVERIFY(!w.shown("SkyPreviewButton"));
+    QVERIFY(w.shown("Endbt"));
   }
 
   void outlinesIgnoreTheHiddenRegionAndIndexChoices() {
@@ -339,9 +347,12 @@ class WizardBuildTest : public QObject {
     QVERIFY(!progressShownWithMessage);
     mirdal::BuildSummary* summary = w.form.buildSummary();
     QVERIFY(summary && summary->isVisible());
+    // The magnitudes of the stars run past the project's maximum magnitude.
+    QVERIFY(summary->text().contains("Fainter stars: 40 records are fainter than the maximum magnitude "));
     QCOMPARE(summary->text(), "Records written: 198\nIndex names: 396\nLines rejected: 2 of 200 lines read\n"
                               "Reasons: position out of range: 2 lines, the first at \"" + input + "\" line 97\n"
-                              "Region files: 50\nTime: " + summary->text().section("Time: ", 1).section('\n', 0, 0) +
+                              "Fainter stars: " + summary->text().section("Fainter stars: ", 1).section('\n', 0, 0) +
+                              "\nRegion files: 50\nTime: " + summary->text().section("Time: ", 1).section('\n', 0, 0) +
                               "\nOutput directory: " + out + "\n");
     summary->findChild<QPushButton*>("OpenRejectsButton")->click();
     summary->findChild<QPushButton*>("OpenFolderButton")->click();

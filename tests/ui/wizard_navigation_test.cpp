@@ -137,12 +137,12 @@ class WizardNavigationTest : public QObject {
     QCOMPARE(w.page(), 1);
   }
 
-  void directoryAsFirstFileIsFileNotFound() {
+  void directoryAsFirstFileIsNamedADirectory() {
     Wizard w;
     w.fillPage1(input_);
     w.form.definition().settings.inputfiles = {dir_->str()};
     w.click("nextbt");
-    QCOMPARE(w.services.messages.last(), QString("File not found"));
+    QCOMPARE(w.services.messages.last(), QString("\"%1\" is not a file: it is a directory").arg(dir_->str().c_str()));
   }
 
   void blankShortNameIsRefusedBeforeLongNameWithFocusOnEdit4_data() {

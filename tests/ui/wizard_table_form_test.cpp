@@ -183,6 +183,11 @@ class WizardTableFormTest : public QObject {
       w.pickColumn("ra");
       QCOMPARE(w.shown("PreviewUnit"), c.unitWarning);
       if (c.unitWarning) QVERIFY(w.label("PreviewUnit").startsWith("The column's unit is deg, the field's hours"));
+      // Also while another field is current (after a change of page 2's
+      // format, say), naming the field.
+      w.selectField("Catalog ID");
+      QCOMPARE(w.shown("PreviewUnit"), c.unitWarning);
+      if (c.unitWarning) QVERIFY(w.label("PreviewUnit").startsWith("[RA decimal (hours)]: The column's unit is deg"));
       // A mapping made by hand stays unless the user agrees to replace it.
       w.services.chooseAnswers.push_back(1);  // degrees, where the file does not tell
       w.click("ImportReadMeButton");
