@@ -41,8 +41,8 @@ struct BuildSettings {
   bool headerrow = false;  // delimited forms: the first row names the columns
   std::string table;       // FITS and VOTable: the table read, by name or 1-based number; empty: the first
   // Page 2
-  int ratype = 0;          // 0..3
-  int dectype = 0;         // 0..2
+  int ratype = 0;          // 0..4 (4: h m s in one cell)
+  int dectype = 0;         // 0..3 (3: d m s in one cell)
   double equinox = 2000;
   double epoch = 2000;
   double magmax = 12;

@@ -21,6 +21,7 @@ constexpr FieldEntry kRa2[] = {
     {"RA (seconds)", "RA", 1, K::Coordinate, 1, 0},
 };
 constexpr FieldEntry kRa3[] = {{"[RA decimal (degrees)]", "RA", 1, K::Coordinate, 1, 0}};
+constexpr FieldEntry kRa4[] = {{"[RA (h m s in one cell)]", "RA", 1, K::Coordinate, 1, 0}};
 
 constexpr FieldEntry kDec0[] = {
     {"DEC sign", "DEC", 2, K::Coordinate, 1, 0},
@@ -30,6 +31,7 @@ constexpr FieldEntry kDec0[] = {
 };
 constexpr FieldEntry kDec1[] = {{"[DEC decimal (degrees)]", "DEC", 2, K::Coordinate, 1, 0}};
 constexpr FieldEntry kDec2[] = {{"[SPD decimal (degrees)]", "DEC", 2, K::Coordinate, 1, 0}};
+constexpr FieldEntry kDec3[] = {{"[DEC (d m s in one cell)]", "DEC", 2, K::Coordinate, 1, 0}};
 
 constexpr FieldEntry kStars[] = {
     {"Catalog ID", "Id", 3, K::Text, 1, 0},
@@ -122,7 +124,8 @@ std::span<const FieldEntry> raEntries(int ratype) {
     case 0: return kRa0;
     case 1: return kRa1;
     case 2: return kRa2;
-    default: return kRa3;
+    case 3: return kRa3;
+    default: return kRa4;
   }
 }
 
@@ -130,7 +133,8 @@ std::span<const FieldEntry> decEntries(int dectype) {
   switch (std::clamp(dectype, 0, kDecTypeCount - 1)) {
     case 0: return kDec0;
     case 1: return kDec1;
-    default: return kDec2;
+    case 2: return kDec2;
+    default: return kDec3;
   }
 }
 

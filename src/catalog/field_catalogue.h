@@ -49,8 +49,8 @@ constexpr int storeWidth(ValueKind k) {
   return 0;
 }
 
-constexpr int kRaTypeCount = 4;
-constexpr int kDecTypeCount = 3;
+constexpr int kRaTypeCount = 5;
+constexpr int kDecTypeCount = 4;
 constexpr int kFreeStringCount = 10;
 constexpr int kFreeNumericCount = 10;
 constexpr int kMaxFieldListSize = 38;

@@ -220,8 +220,8 @@ constexpr KeyRule selectionSetting(std::string_view section, std::string_view ke
 // The values of the enumerated keys, for the message that refuses another.
 constexpr char kTypeValues[] = "0 (stars), 1 (variable stars), 2 (double stars), 3 (nebulae), 4 (nebula outlines)";
 constexpr char kEolValues[] = "0 (CR), 1 (LF), 2 (CR LF)";
-constexpr char kRaTypeValues[] = "0, 1, 2, 3 (the forms of right ascension on page 2)";
-constexpr char kDecTypeValues[] = "0, 1, 2 (the forms of declination on page 2)";
+constexpr char kRaTypeValues[] = "0, 1, 2, 3, 4 (the forms of right ascension on page 2)";
+constexpr char kDecTypeValues[] = "0, 1, 2, 3 (the forms of declination on page 2)";
 constexpr char kNebUnitValues[] = "0 (degree), 1 (minute), 2 (second), or -1 for the default";
 static_assert(kDefaultObjectTypeCount == 18, "kNebTypeValues names them");
 constexpr char kNebTypeValues[] = "0 to 17 (the default object types), or -1 for the default";

@@ -422,7 +422,12 @@ SkyPosition ConversionLoop::positionOf(const WholeLine& row) const {
   auto isMinus = [&](int position) {
     return row.text(position, slotColumns_[static_cast<std::size_t>(position)]) == "-";
   };
-  return positionFrom(number, isMinus, ratype_, dectype_, raCount_);
+  auto angle = [&](int position, SexagesimalAxis axis) {
+    const FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(position)];
+    return sexagesimalNumber(row.text(position, slotColumns_[static_cast<std::size_t>(position)]), axis, slot.calcA,
+                             slot.calcB);
+  };
+  return positionFrom(number, isMinus, angle, ratype_, dectype_, raCount_);
 }
 
 // Converts pieces of the batch until none is left; both threads run it.
@@ -778,7 +783,11 @@ void ConversionLoop::convertTypedFile(RowSource& rows, const Opened& opened, con
         return row.value(position, slot.calcA, slot.calcB, std::numeric_limits<double>::quiet_NaN());
       };
       auto isMinus = [&](int position) { return row.text(position, {}) == "-"; };
-      const SkyPosition position = positionFrom(number, isMinus, ratype_, dectype_, raCount_);
+      auto angle = [&](int position, SexagesimalAxis axis) {
+        const FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(position)];
+        return sexagesimalNumber(row.text(position, {}), axis, slot.calcA, slot.calcB);
+      };
+      const SkyPosition position = positionFrom(number, isMinus, angle, ratype_, dectype_, raCount_);
       if (!position.valid) {
         const RowRefusal missing = missingPosition(row);
         reject(rowText(row.cells, rowNumber), missing != RowRefusal::None ? reasonOf(missing) : reasonOf(position),

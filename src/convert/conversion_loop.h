@@ -29,7 +29,8 @@ namespace mirdal {
 // Why a line went to the reject log, for the build's summary.
 enum class RejectReason : std::uint8_t {
   OutOfRange,       // RA outside 0..360 or DEC outside -90..90
-  NotANumber,       // a position component that holds something other than a number
+  NotANumber,       // a position component that holds something other than a number, or a one-cell
+                    // position that is none
   MissingPosition,  // RA and DEC both 0 (a blank line), or a component's cell holds no value
   OpenQuote,        // a quoted cell never closed
   TextAfterQuote,

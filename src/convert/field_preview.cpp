@@ -77,6 +77,21 @@ void previewNumber(FieldPreview& p, std::string_view line, const FieldSlot& slot
   }
 }
 
+// A whole position in one cell (ratype 4, dectype 3): hours or degrees, or
+// why the line gets no position from it.
+void previewOneCellPosition(FieldPreview& p, std::string_view column, const FieldSlot& slot, SexagesimalAxis axis) {
+  const bool hours = axis == SexagesimalAxis::Hours;
+  const double v = sexagesimalNumber(column, axis, slot.calcA, slot.calcB);
+  p.missing = std::isnan(v);
+  if (!p.missing)
+    p.value = formatNumber(v) + (hours ? " hours" : " degrees");
+  else if (trimmed(column).empty())
+    p.value = "blank (no position)";
+  else
+    p.value = quoted(trimmed(column)) + (hours ? " is no hours, minutes, seconds" : " is no degrees, minutes, seconds") +
+              " (no position)";
+}
+
 // The table fields: the row the trimmed column matches, or what a blank or
 // unknown text gives.
 void previewObjectType(FieldPreview& p, std::string_view column, std::string_view key, const LookupLists& lookups) {
@@ -149,6 +164,14 @@ FieldPreview previewField(std::string_view line, const CatalogDefinition& defini
       // With dectype 0 the first DEC entry is the sign column.
       if (definition.settings.dectype == 0 && position == fields.raCount()) {
         p.value = column == "-" ? "- (south)" : "+ (north)";
+        break;
+      }
+      if (definition.settings.ratype == 4 && position == 0) {
+        previewOneCellPosition(p, column, slot, SexagesimalAxis::Hours);
+        break;
+      }
+      if (definition.settings.dectype == 3 && position == fields.raCount()) {
+        previewOneCellPosition(p, column, slot, SexagesimalAxis::Degrees);
         break;
       }
       previewNumber(p, line, slot, entry);

@@ -5,6 +5,7 @@
 
 #include "convert/field_value.h"
 #include "catalog/catalog_definition.h"
+#include "input/sexagesimal.h"
 
 namespace mirdal {
 
@@ -26,22 +27,26 @@ struct SkyPosition {
 // entries after them. A blank component counts as 0; one that is not a
 // number makes the position NaN, and the line is refused rather than put at
 // 0. With dectype 0 the sign column makes the declination negative only when
-// it is exactly "-". The conversion loop and page 3's preview both call
+// it is exactly "-". Ratype 4 and dectype 3 read the whole position from one
+// cell (parseSexagesimal), the declination's sign from the cell; a blank
+// cell, or one that is not such a position, makes it NaN. The conversion loop and page 3's preview both call
 // this, so that what the preview shows is what the build stores; it is
 // forced inline so that the loop's code for every line stays as if written
 // in place.
 // The position from the components of a row, whatever its form:
 // `number(position)` is the calibrated value of the entry at that list
 // position (NaN for one that is not a number), `isMinus(position)` whether
-// the sign entry says "-".
-template <typename Number, typename IsMinus>
-[[gnu::always_inline]] inline SkyPosition positionFrom(const Number& number, const IsMinus& isMinus, int ratype,
-                                                       int dectype, int raCount) {
+// the sign entry says "-", `angle(position, axis)` the calibrated value of
+// a one-cell position (sexagesimalNumber).
+template <typename Number, typename IsMinus, typename Angle>
+[[gnu::always_inline]] inline SkyPosition positionFrom(const Number& number, const IsMinus& isMinus,
+                                                       const Angle& angle, int ratype, int dectype, int raCount) {
   SkyPosition p;
   switch (ratype) {
     case 0: p.ra = (number(0) + number(1) / 60 + number(2) / 3600) * 15; break;
     case 1: p.ra = number(0) * 15; break;
     case 2: p.ra = number(0) + number(1) / 60 + number(2) / 3600; break;
+    case 4: p.ra = angle(0, SexagesimalAxis::Hours) * 15; break;
     default: p.ra = number(0); break;
   }
   const int c = raCount;
@@ -52,10 +57,18 @@ template <typename Number, typename IsMinus>
       break;
     }
     case 1: p.dec = number(c); break;
+    case 3: p.dec = angle(c, SexagesimalAxis::Degrees); break;
     default: p.dec = number(c) - 90; break;
   }
   p.valid = !(p.ra == 0 && p.dec == 0) && p.ra >= 0 && p.ra <= 360 && p.dec >= -90 && p.dec <= 90;
   return p;
+}
+
+// A one-cell position in hours or degrees put through the calibration
+// calcA * x + calcB, as a number entry's value is; NaN when the cell is none.
+inline double sexagesimalNumber(std::string_view cell, SexagesimalAxis axis, double calcA, double calcB) {
+  const std::optional<double> v = parseSexagesimal(cell, axis);
+  return v ? calcA * *v + calcB : std::numeric_limits<double>::quiet_NaN();
 }
 
 [[gnu::always_inline]] inline SkyPosition computePosition(std::string_view line, const FieldSlot* fieldSlots,
@@ -67,7 +80,11 @@ template <typename Number, typename IsMinus>
                                 std::numeric_limits<double>::quiet_NaN());
   };
   auto isMinus = [&](int position) { return rawText(line, fieldSlots[position]) == "-"; };
-  return positionFrom(number, isMinus, ratype, dectype, raCount);
+  auto angle = [&](int position, SexagesimalAxis axis) {
+    const FieldSlot& slot = fieldSlots[position];
+    return sexagesimalNumber(rawText(line, slot), axis, slot.calcA, slot.calcB);
+  };
+  return positionFrom(number, isMinus, angle, ratype, dectype, raCount);
 }
 
 inline SkyPosition computePosition(std::string_view line, const CatalogDefinition& definition) {

@@ -436,7 +436,8 @@ PositionPart classifyByUcd(const ReadMeColumn& c, const std::vector<std::string>
   PositionPart r;
   if (ra) {
     if (const Part byUnits = raPartOfUnits(c, u); byUnits != Part::None) r.part = byUnits;
-    else if (noUnits(u)) r.part = byLabel.part != Part::None ? byLabel.part : c.isText() ? Part::None : Part::RaDecimal;
+    // A right ascension in text is written in hours, minutes and seconds.
+    else if (noUnits(u)) r.part = byLabel.part != Part::None ? byLabel.part : c.isText() ? Part::RaSexagesimal : Part::RaDecimal;
   } else {
     if (byLabel.part == Part::DecSign) r.part = Part::DecSign;
     else if (c.sexagesimal || sexagesimalUnits(u)) r.part = Part::DecSexagesimal;
@@ -446,7 +447,9 @@ PositionPart classifyByUcd(const ReadMeColumn& c, const std::vector<std::string>
     else if (u == "arcsec") r.part = Part::DecSeconds;
     else if (noUnits(u)) {
       if (byLabel.part != Part::None) r.part = byLabel.part;
-      else r.part = c.isText() ? Part::DecSign : Part::DecDecimal;
+      // A text too wide for a sign ("-0 30" at least) is a whole declination.
+      else if (c.isText()) r.part = (c.column > 0 ? c.width : c.length()) >= 5 ? Part::DecSexagesimal : Part::DecSign;
+      else r.part = Part::DecDecimal;
     }
   }
   if (r.part == Part::None) return {};

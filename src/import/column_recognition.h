@@ -47,7 +47,7 @@ inline bool noUnits(std::string_view u) { return u.empty() || u == "---" || u ==
 // Position parts
 
 // RaSexagesimal and DecSexagesimal: all parts in one cell ("12 34 56.7",
-// "-05:06:07"), which no RA or DEC mode reads from a single slot. RaDecimal:
+// "-05:06:07", "05h34m31.97s"), read by ratype 4 and dectype 3. RaDecimal:
 // one number in hours or degrees, which the mapper settles from the evidence
 // before it forms the sets.
 enum class Part {

@@ -16,10 +16,12 @@
 //    - RA: decimal degrees when the set has one (ratype 3); degrees with
 //      arcmin (2); hours with minutes or seconds (0), a missing part left
 //      unset (ngc2000: hours and decimal minutes); hours alone (1, decimal
-//      hours).
+//      hours); else hours, minutes and seconds in one cell (4).
 //    - DEC: decimal degrees when the set has one (dectype 1); else sign,
 //      degrees, minutes, seconds (0), missing parts unset; else SPD (2); else
-//      NPD as SPD with calcA -1, calcB 180. Without a sign column, a 3-byte
+//      NPD as SPD with calcA -1, calcB 180; else degrees, minutes and seconds
+//      in one cell, the sign from the cell (3). Columns in numbers are taken
+//      before one-cell columns of the same set. Without a sign column, a 3-byte
 //      integer degrees column holds the sign in its first byte: that byte
 //      becomes the sign slot and the other two the degrees.
 //    - "equinox J2000", "B1950", a year in the set name, or a year alone in
@@ -90,11 +92,13 @@ struct PositionSet {
   }
   int& at(Part p) { return columns[static_cast<std::size_t>(p)]; }
   int get(Part p) const { return columns[static_cast<std::size_t>(p)]; }
-  bool hasRa() const { return get(Part::RaHours) >= 0 || get(Part::RaDegrees) >= 0; }
-  bool hasDec() const {
+  bool hasRaInNumbers() const { return get(Part::RaHours) >= 0 || get(Part::RaDegrees) >= 0; }
+  bool hasDecInNumbers() const {
     return get(Part::DecDegrees) >= 0 || get(Part::DecDecimal) >= 0 || get(Part::DecDegreesEither) >= 0 ||
            get(Part::Spd) >= 0 || get(Part::Npd) >= 0;
   }
+  bool hasRa() const { return hasRaInNumbers() || get(Part::RaSexagesimal) >= 0; }
+  bool hasDec() const { return hasDecInNumbers() || get(Part::DecSexagesimal) >= 0; }
 };
 
 int setRank(const std::string& name) {
@@ -292,14 +296,30 @@ class Mapper {
   // The column whose unit the DEC mode's unit is: the decimal or whole
   // degrees, or the polar distance.
   int mainDecColumn(const PositionSet& s) const {
+    if (dectype_ == 3) return s.get(Part::DecSexagesimal);
     const int either = s.get(Part::DecDegreesEither);
     if (dectype_ == 1) return s.get(Part::DecDecimal) >= 0 ? s.get(Part::DecDecimal) : either;
     if (dectype_ == 0) return s.get(Part::DecDegrees) >= 0 ? s.get(Part::DecDegrees) : either;
     return s.get(Part::Spd) >= 0 ? s.get(Part::Spd) : s.get(Part::Npd);
   }
 
+  // The column whose unit the RA mode's unit is.
+  int mainRaColumn(const PositionSet& s) const {
+    if (ratype_ == 4) return s.get(Part::RaSexagesimal);
+    return s.get(ratype_ <= 1 ? Part::RaHours : Part::RaDegrees);
+  }
+
+  // Why a column is read as a whole position in one cell.
+  std::string oneCellReason(int column) const {
+    const ReadMeColumn& c = col(column);
+    if (!noUnits(c.units)) return "its unit " + c.units;
+    if (c.sexagesimal) return "the cells sampled read so";
+    return "a text with the UCD " + c.ucd;
+  }
+
   std::string decReason(int column) const {
     const ReadMeColumn& c = col(column);
+    if (dectype_ == 3) return oneCellReason(column);
     if (c.units == "rad") return kRadianNote;
     if (!noUnits(c.units)) return "its unit " + c.units;
     const Part p = parts_[static_cast<std::size_t>(column)].part;
@@ -313,8 +333,14 @@ class Mapper {
     raReasons_.resize(table_.columns.size());
     openRa_.resize(table_.columns.size(), false);
     for (int i = 0; i < columnCount(); ++i) {
-      parts_[static_cast<std::size_t>(i)] = classifyColumn(col(i));
-      if (parts_[static_cast<std::size_t>(i)].part == Part::RaDecimal) settleRaUnit(i);
+      PositionPart& p = parts_[static_cast<std::size_t>(i)];
+      p = classifyColumn(col(i));
+      if (p.part == Part::RaDecimal) settleRaUnit(i);
+      // A text column taken for a one-cell position by its UCD alone, whose
+      // sampled cells are numbers, is none.
+      if (isSexagesimalCell(p.part) && !col(i).sexagesimal && noUnits(col(i).units) &&
+          static_cast<std::size_t>(i) < choices_.columns.size() && choices_.columns[static_cast<std::size_t>(i)].values > 0)
+        p = {};
     }
     for (int i = 0; i < columnCount(); ++i) {
       const PositionPart& p = parts_[static_cast<std::size_t>(i)];
@@ -330,14 +356,17 @@ class Mapper {
   }
 
   void choosePositionSets() {
-    raSet_ = bestSet([](const PositionSet& s) { return s.hasRa(); }, nullptr);
-    decSet_ = bestSet([](const PositionSet& s) { return s.hasDec(); }, raSet_ >= 0 ? &sets_[raSet_].name : nullptr);
+    raSet_ = bestSet([](const PositionSet& s) { return s.hasRa(); }, [](const PositionSet& s) { return s.hasRaInNumbers(); },
+                     nullptr);
+    decSet_ = bestSet([](const PositionSet& s) { return s.hasDec(); }, [](const PositionSet& s) { return s.hasDecInNumbers(); },
+                      raSet_ >= 0 ? &sets_[raSet_].name : nullptr);
     ratype_ = def_.settings.ratype;
     dectype_ = def_.settings.dectype;
     if (raSet_ >= 0) {
       const PositionSet& s = sets_[static_cast<std::size_t>(raSet_)];
       if (s.get(Part::RaDegrees) >= 0) ratype_ = s.get(Part::RaArcmin) >= 0 ? 2 : 3;
-      else ratype_ = (s.get(Part::RaMinutes) >= 0 || s.get(Part::RaSeconds) >= 0) ? 0 : 1;
+      else if (s.get(Part::RaHours) >= 0) ratype_ = (s.get(Part::RaMinutes) >= 0 || s.get(Part::RaSeconds) >= 0) ? 0 : 1;
+      else ratype_ = 4;
     }
     if (decSet_ >= 0) {
       const PositionSet& s = sets_[static_cast<std::size_t>(decSet_)];
@@ -346,19 +375,29 @@ class Mapper {
         dectype_ = 1;
       else if (s.get(Part::DecDegrees) >= 0 || s.get(Part::DecDegreesEither) >= 0)
         dectype_ = 0;
-      else
+      else if (s.get(Part::Spd) >= 0 || s.get(Part::Npd) >= 0)
         dectype_ = 2;
+      else
+        dectype_ = 3;
     }
   }
 
-  template <typename Has>
-  int bestSet(Has has, const std::string* preferredName) const {
+  // The set named `preferredName` when it has the axis; else a set in
+  // numbers before one of one-cell positions (an archive's computed degrees
+  // beside the original text), then by setRank.
+  template <typename Has, typename InNumbers>
+  int bestSet(Has has, InNumbers inNumbers, const std::string* preferredName) const {
     int best = -1;
     for (int i = 0; i < static_cast<int>(sets_.size()); ++i) {
       const PositionSet& s = sets_[static_cast<std::size_t>(i)];
       if (!has(s)) continue;
       if (preferredName && s.name == *preferredName) return i;
-      if (best < 0 || setRank(s.name) < setRank(sets_[static_cast<std::size_t>(best)].name)) best = i;
+      if (best < 0) {
+        best = i;
+        continue;
+      }
+      const PositionSet& b = sets_[static_cast<std::size_t>(best)];
+      if (inNumbers(s) != inNumbers(b) ? inNumbers(s) : setRank(s.name) < setRank(b.name)) best = i;
     }
     return best;
   }
@@ -417,8 +456,10 @@ class Mapper {
     const PositionSet& s = sets_[static_cast<std::size_t>(raSet_)];
     const std::string what = takeRaColumns(s);
     std::string note = "RA: " + what + " from " + takenColumns();
-    const int main = s.get(ratype_ <= 1 ? Part::RaHours : Part::RaDegrees);
-    if (main >= 0 && openRa_[static_cast<std::size_t>(main)]) {
+    const int main = mainRaColumn(s);
+    if (ratype_ == 4) {
+      note += " (" + oneCellReason(main) + ")";
+    } else if (main >= 0 && openRa_[static_cast<std::size_t>(main)]) {
       openRaUnit_ = OpenRaUnit{col(main).describe(), raReasons_[static_cast<std::size_t>(main)]};
       note += " (not decided: " + openRaUnit_->reason + "; state hours or degrees, --ra-unit)";
     } else if (main >= 0 && col(main).units == "rad") {
@@ -450,16 +491,19 @@ class Mapper {
         takePosition(1, s.get(Part::RaArcmin));
         takePosition(2, s.get(Part::RaArcsec));
         return "degrees, minutes, seconds";
-      default:
+      case 3:
         takePosition(0, s.get(Part::RaDegrees));
         return "decimal degrees";
+      default:
+        takePosition(0, s.get(Part::RaSexagesimal));
+        return "hours, minutes and seconds in one cell";
     }
   }
 
   // The equinox and the epoch from the explanation of the main RA column;
   // failing that, the equinox from the name of its set.
   void takeDates(const PositionSet& s) {
-    const int main = s.get(ratype_ <= 1 ? Part::RaHours : Part::RaDegrees);
+    const int main = mainRaColumn(s);
     Dates d = datesIn(col(main).explanation);
     if (!d.equinox) {
       if (auto y = yearOf(s.name)) d.equinox = y;
@@ -491,7 +535,7 @@ class Mapper {
         what = "decimal degrees";
         break;
       }
-      default:
+      case 2:
         if (s.get(Part::Spd) >= 0) {
           takePosition(c, s.get(Part::Spd));
           what = "south polar distance";
@@ -499,6 +543,11 @@ class Mapper {
           takePosition(c, s.get(Part::Npd), -1, 180);
           what = "north polar distance, as 180 - NPD";
         }
+        break;
+      default:
+        takePosition(c, s.get(Part::DecSexagesimal));
+        what = "degrees, minutes and seconds in one cell";
+        extra = "; the sign is the cell's";
     }
     const int main = mainDecColumn(s);
     const std::string why = main >= 0 ? " (" + decReason(main) + ")" : std::string();
@@ -540,12 +589,14 @@ class Mapper {
       if (p.part == Part::None || used_[static_cast<std::size_t>(i)]) continue;
       used_[static_cast<std::size_t>(i)] = true;
       const int chosen = isRaPart(p.part) ? raSet_ : decSet_;
-      if (isSexagesimalCell(p.part))
-        notes_.push_back("Skipped " + col(i).describe() + ": " + (isRaPart(p.part) ? "hours, minutes and seconds" : "degrees, minutes and seconds") +
-                         " in one cell, which no " + (isRaPart(p.part) ? "RA" : "DEC") +
-                         " mode reads; the position needs them in separate columns, or in degrees");
-      else if (chosen >= 0 && sets_[static_cast<std::size_t>(chosen)].name == p.set)
+      const bool chosenInNumbers = chosen >= 0 && (isRaPart(p.part) ? sets_[static_cast<std::size_t>(chosen)].hasRaInNumbers()
+                                                                     : sets_[static_cast<std::size_t>(chosen)].hasDecInNumbers());
+      if (chosen >= 0 && sets_[static_cast<std::size_t>(chosen)].name == p.set)
         notes_.push_back("Skipped " + col(i).describe() + ": the position is read from other columns");
+      else if (isSexagesimalCell(p.part) && chosenInNumbers)
+        notes_.push_back("Skipped " + col(i).describe() + ": " +
+                         (isRaPart(p.part) ? "hours, minutes and seconds" : "degrees, minutes and seconds") +
+                         " in one cell, where other columns give the position in numbers");
       else
         notes_.push_back("Skipped " + col(i).describe() + ": position columns of another equinox, epoch or frame");
     }

@@ -10,6 +10,7 @@
 #include "input/input_reader.h"
 #include "input/input_source.h"
 #include "input/row_splitter.h"
+#include "input/sexagesimal.h"
 #include "input/spread_sample.h"
 #include "input/table_form.h"
 #include "input/table_text.h"
@@ -72,7 +73,7 @@ void count(ColumnSample& c, std::string_view cell) {
     ++c.numbers;
     if (integer) ++c.integers;
     if (std::isfinite(v)) c.largest = std::max(c.largest, std::fabs(v));
-  } else if (isSexagesimal(t)) {
+  } else if (isSexagesimal(t) || readsAsSexagesimal(t)) {  // also "05h34m31.97s", "+22d00m52.2s"
     ++c.sexagesimal;
   }
 }
@@ -106,7 +107,8 @@ void sampleBytes(ColumnSample& c, const std::vector<std::string>& lines, int fir
 }
 
 // The first row of a table read without a header row reads as names: every
-// cell a text that is not a number, each a different one unless `repeats`.
+// cell a text that is neither a number nor a position in one cell, each a
+// different one unless `repeats`.
 bool firstRowNamesColumns(FileSystem& fs, const std::string& path, const TableLayout& layout, bool repeats = false) {
   auto source = openInputSource(fs, path);
   std::string text(kDetectionSampleBytes, '\0');
@@ -122,7 +124,7 @@ bool firstRowNamesColumns(FileSystem& fs, const std::string& path, const TableLa
       const std::string_view cell = trimmed(splitter.cell(i));
       bool integer = false;
       double v = 0;
-      if (cell.empty() || isNumber(cell, integer, v) ||
+      if (cell.empty() || isNumber(cell, integer, v) || isSexagesimal(cell) || readsAsSexagesimal(cell) ||
           (!repeats && std::find(seen.begin(), seen.end(), cell) != seen.end()))
         return false;
       seen.push_back(cell);
@@ -396,10 +398,10 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
     // Detection takes no row for names that it cannot tell from data: a row
     // of texts alone, or one naming two columns alike. A project is made
     // from names, so such a row is taken for them when nothing follows it
-    // or numbers do, and the summary says so.
+    // or numbers or one-cell positions do, and the summary says so.
     const TableSample rows = readTableSample(fs, path, {chosen, sampleEol(fs, path), false, {}});
     if (rows.rows == 1 || std::any_of(rows.columns.begin(), rows.columns.end(),
-                                      [](const ColumnSample& c) { return c.numbers > 0; })) {
+                                      [](const ColumnSample& c) { return c.numbers > 0 || c.sexagesimal > 0; })) {
       result.headerRow = true;
       result.layout = readTableLayout(fs, path, chosen, true);
       result.notes.push_back("The first row is taken for the names of the columns");

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -25,6 +26,19 @@ QGridLayout* groupGrid(QGroupBox* box) {
   grid->setHorizontalSpacing(6);
   grid->setVerticalSpacing(2);
   return grid;
+}
+
+// The last item of a group of options one to a row goes beside the short
+// item `beside`, the others spanning both columns, so that a new option
+// does not make the page taller.
+void putLastBeside(RadioGroup* group, int beside) {
+  auto* grid = qobject_cast<QGridLayout*>(group->layout());
+  if (!grid) return;
+  const int last = group->count() - 1;
+  for (int i = 0; i <= last; ++i) grid->removeWidget(group->button(i));
+  for (int i = 0; i < last; ++i) grid->addWidget(group->button(i), i, 0, 1, i == beside ? 1 : 2);
+  grid->addWidget(group->button(last), beside, 1);
+  grid->setHorizontalSpacing(2);
 }
 
 }  // namespace
@@ -114,13 +128,21 @@ void OptionsPage::ComboBox1Change() {
 
 // RA and DEC formats at the left; equinox, epoch and magnitude limit beside.
 QGridLayout* OptionsPage::buildCoordinateOptions() {
-  raFormatGroup_ = new RadioGroup(
-      "RA options", {"Hours, minutes, secondes", "Decimal hours", "Degrees, minutes, secondes", "Decimal degrees"}, 1,
-      this);
+  // The last of each: the whole position in one cell ("17:45:40.09", "-29 00 22.1").
+  raFormatGroup_ = new RadioGroup("RA options",
+                                  {"Hours, minutes, secondes", "Decimal hours", "Degrees, minutes, secondes",
+                                   "Decimal degrees", "One cell"},
+                                  1, this);
   raFormatGroup_->setObjectName("RadioGroup2");
   decFormatGroup_ = new RadioGroup(
-      "DEC options", {"Degrees, minutes, secondes", "Decimal degrees", "Decimal South Polar Distance"}, 1, this);
+      "DEC options", {"Degrees, minutes, secondes", "Decimal degrees", "Decimal South Polar Distance", "One cell"}, 1,
+      this);
   decFormatGroup_->setObjectName("RadioGroup3");
+  putLastBeside(raFormatGroup_, 1);
+  putLastBeside(decFormatGroup_, 1);
+  raFormatGroup_->button(4)->setToolTip("Hours, minutes and seconds in one cell: 17 45 40.09, 17:45:40.09, 17h45m40.09s");
+  decFormatGroup_->button(3)->setToolTip(
+      "Degrees, minutes and seconds in one cell, with their sign: -29 00 22.1, -29:00:22.1, -29d00m22.1s");
 
   auto floatGroup = [this](const char* boxName, const char* title, const char* editName, FloatEdit*& edit) {
     auto* box = new QGroupBox(title, this);

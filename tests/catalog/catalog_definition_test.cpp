@@ -14,7 +14,7 @@ struct ListShape {
   int firstFree;  // position of "String 1"
 };
 
-// RA entries 3/1/3/1, DEC entries 4/1/1, type entries 11/10/10/11/6, plus 20 free fields.
+// RA entries 3/1/3/1/1, DEC entries 4/1/1/1, type entries 11/10/10/11/6, plus 20 free fields.
 constexpr ListShape kShapes[] = {
     {0, 0, 0, 38, 18}, {0, 0, 1, 35, 15}, {0, 0, 2, 35, 15},
     {0, 1, 0, 36, 16}, {0, 1, 1, 33, 13}, {0, 1, 2, 33, 13},
@@ -36,6 +36,9 @@ constexpr ListShape kShapes[] = {
     {4, 1, 0, 31, 11}, {4, 1, 1, 28, 8},  {4, 1, 2, 28, 8},
     {4, 2, 0, 33, 13}, {4, 2, 1, 30, 10}, {4, 2, 2, 30, 10},
     {4, 3, 0, 31, 11}, {4, 3, 1, 28, 8},  {4, 3, 2, 28, 8},
+    // A position in one cell: one RA entry (ratype 4), one DEC entry (dectype 3).
+    {0, 4, 3, 33, 13}, {0, 4, 0, 36, 16}, {0, 0, 3, 35, 15}, {1, 4, 3, 32, 12},
+    {2, 4, 1, 32, 12}, {3, 2, 3, 35, 15}, {4, 4, 3, 28, 8},
 };
 
 std::vector<std::string> texts(const FieldCatalogue& f) {
@@ -59,7 +62,7 @@ TEST(CatalogDefinition, StartsAsStarsWithThirtyEightEntriesAndDefaultSlots) {
   EXPECT_EQ(def.label(35), "");
 }
 
-TEST(CatalogDefinition, AllSixtyListShapes) {
+TEST(CatalogDefinition, ListShapesOfEveryTypeAndPositionMode) {
   for (const ListShape& s : kShapes) {
     SCOPED_TRACE(::testing::Message() << "type " << s.type << " ratype " << s.ratype << " dectype " << s.dectype);
     CatalogDefinition def;
@@ -227,7 +230,7 @@ TEST(CatalogDefinition, OutOfRangeSelectionsAreClampedAndPositionsIgnored) {
   def.setRaType(-3);
   EXPECT_EQ(def.settings.ratype, 0);
   def.setDecType(99);
-  EXPECT_EQ(def.settings.dectype, 2);
+  EXPECT_EQ(def.settings.dectype, 3);
   EXPECT_EQ(def.fields().size(), 30);
   def.setTicked(30, true);
   def.setTicked(-1, true);

@@ -399,6 +399,8 @@ TEST(ProjectFile, EnumeratedKeysRefuseValuesOutsideTheirList) {
       {"[Page1]\r\ntype=0\r\neol=3\r\n", "eol in [Page1] is 3, which is none of 0 (CR), 1 (LF), 2 (CR LF)"},
       {"[Page1]\r\ntype=0\r\n[Page2]\r\nratype=0x9\r\n", "ratype in [Page2] is 0x9, which is none of 0, 1, 2, 3"},
       {"[Page1]\r\ntype=0\r\n[Page2]\r\ndectype=-4\r\n", "dectype in [Page2] is -4"},
+      {"[Page1]\r\ntype=0\r\n[Page2]\r\nratype=5\r\n", "ratype in [Page2] is 5, which is none of 0, 1, 2, 3, 4 ("},
+      {"[Page1]\r\ntype=0\r\n[Page2]\r\ndectype=4\r\n", "dectype in [Page2] is 4, which is none of 0, 1, 2, 3 ("},
       {"[Page1]\r\ntype=0\r\n[Page2]\r\nnebunit=3\r\n", "nebunit in [Page2] is 3, which is none of 0 (degree)"},
       {"[Page1]\r\ntype=0\r\n[Page2]\r\nnebtype=18\r\n", "nebtype in [Page2] is 18, which is none of 0 to 17"},
       {"[Page1]\r\ntype=0\r\n[Page2]\r\ndrawingtype=7\r\n", "drawingtype in [Page2] is 7"},
@@ -417,9 +419,11 @@ TEST(ProjectFile, EnumeratedKeysRefuseValuesOutsideTheirList) {
     EXPECT_EQ(d.settings.type, 2) << row.text;
   }
   // The ends of each list, and -1 for a drop-down list's default, are values.
-  CatalogDefinition d = loadText("[Page1]\r\ntype=4\r\neol=0\r\n[Page2]\r\nratype=3\r\ndectype=2\r\nnebunit=-1\r\n"
+  CatalogDefinition d = loadText("[Page1]\r\ntype=4\r\neol=0\r\n[Page2]\r\nratype=4\r\ndectype=3\r\nnebunit=-1\r\n"
                                  "nebtype=17\r\ndrawingtype=2\r\n[Page4]\r\nnumfile=3\r\n");
   EXPECT_EQ(d.settings.type, 4);
+  EXPECT_EQ(d.settings.ratype, 4);
+  EXPECT_EQ(d.settings.dectype, 3);
   EXPECT_EQ(d.settings.nebunit, 1);
   EXPECT_EQ(d.settings.nebtype, 17);
   EXPECT_EQ(d.settings.numfile, 3);

@@ -97,12 +97,17 @@ TEST(ConversionLoop, BatchesGiveWhatLineByLineGives) {
 
 // Whole lines are cut without a check per column, lines converted one by one
 // with one: over random number-like texts, some lines cut short, both give
-// the same catalog, positions in hours and in degrees.
+// the same catalog, positions in hours and in degrees, and in one cell.
 TEST(ConversionLoop, WholeLinesGiveWhatCheckedColumnsGive) {
   const char* const texts[] = {"",  "7",   "-3", "+4.5", "59.99", ".5",  "5.", "-.", "1e2",
                                "x1", "1 2", "-",  "  8",  "0012.", "abc", "NaN", "-0", "Nm 12"};
   std::mt19937 random(27);
-  for (const auto& [ratype, dectype] : {std::pair{0, 0}, {3, 1}, {1, 2}}) {
+  // A component: a number, or in the one-cell modes a whole "h:m:s" of at most 8 bytes.
+  auto component = [&random](bool oneCell) {
+    if (!oneCell) return std::to_string(random() % 60);
+    return std::to_string(random() % 24) + ":" + std::to_string(random() % 60) + ":" + std::to_string(random() % 60);
+  };
+  for (const auto& [ratype, dectype] : {std::pair{0, 0}, {3, 1}, {1, 2}, {4, 3}}) {
     TempDir dir;
     CatalogDefinition def = testing::decimalStars("Wh", {}, 1, "");
     def.setRaType(ratype);
@@ -121,7 +126,7 @@ TEST(ConversionLoop, WholeLinesGiveWhatCheckedColumnsGive) {
     for (int i = 0; i < 3000; ++i) {
       std::string line(241, ' ');
       for (std::size_t k = 0; k < read.size(); ++k) {
-        const std::string t = read[k] < first && random() % 8 ? std::to_string(random() % 60) : texts[random() % 18];
+        const std::string t = read[k] < first && random() % 8 ? component(ratype == 4) : texts[random() % 18];
         line.replace(9 * k + (random() % 2 ? 0 : 8 - t.size()), t.size(), t);
       }
       line.replace(200, 8, "Nm " + std::to_string(random() % 99999));

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -211,6 +212,56 @@ TEST(TableForms, RejectedRowsAreCountedByReason) {
                                              "no position: 2 lines, the first at " + at + "4",
                                              "quoted cell never closed: 1 line, at " + at + "9",
                                              "fewer cells than the fields read: 1 line, at " + at + "6"}));
+}
+
+// Positions written whole in one cell, as catalog services write them,
+// import to the one-cell modes and build where the cells say, from text rows
+// and from a VOTable's typed cells alike; a cell that is no such position
+// refuses its row rather than putting the star at 0.
+TEST(TableForms, OneCellPositionsBuildWhereTheCellsSay) {
+  const std::vector<std::array<std::string, 4>> rows = {
+      {"a", "00 05 09.90", "+45 13 45.0", "5.1"}, {"b", "17:45:40.09", "-29:00:22.1", "6.2"},
+      {"c", "05h34m31.97s", "+22d00m52.2s", "7.3"}, {"d", "05 34.5", "-00 30 00", "8.0"},
+      {"e", "24:00:00", "+10 00 00", "9.0"},  // hours past 23
+      {"f", "12 30 00", "+10 61 00", "9.0"},  // minutes past 59
+  };
+  // Milliarcseconds of RA, and of DEC + 90 degrees.
+  const std::map<std::string, std::pair<std::int64_t, std::int64_t>> expected = {
+      {"a", {4'648'500, 486'825'000}}, {"b", {959'101'350, 219'577'900}},
+      {"c", {301'079'550, 403'252'200}}, {"d", {301'050'000, 322'200'000}}};
+  TempDir dir;
+  std::string csv = "Name,RAJ2000,DEJ2000,Vmag\n", vot;
+  for (const auto& r : rows) {
+    csv += r[0] + "," + r[1] + "," + r[2] + "," + r[3] + "\n";
+    vot += "<TR><TD>" + r[0] + "</TD><TD>" + r[1] + "</TD><TD>" + r[2] + "</TD><TD>" + r[3] + "</TD></TR>\n";
+  }
+  vot = "<?xml version='1.0'?><VOTABLE version='1.4'><RESOURCE><TABLE>"
+        "<FIELD name='Name' ucd='meta.id;meta.main' datatype='char' arraysize='*'/>"
+        "<FIELD name='RAJ2000' ucd='pos.eq.ra;meta.main' datatype='char' arraysize='*' unit='\"h:m:s\"'/>"
+        "<FIELD name='DEJ2000' ucd='pos.eq.dec;meta.main' datatype='char' arraysize='*' unit='\"d:m:s\"'/>"
+        "<FIELD name='Vmag' datatype='float' unit='mag'/><DATA><TABLEDATA>\n" +
+        vot + "</TABLEDATA></DATA></TABLE></RESOURCE></VOTABLE>\n";
+  for (const std::string& path : {dir.write("s.csv", csv), dir.write("s.vot", vot)}) {
+    SCOPED_TRACE(path);
+    CatalogDefinition def;
+    ASSERT_TRUE(importTableDescription(FileSystem::real(), path, std::nullopt, CatalogType::Stars, def).mapped);
+    ASSERT_EQ(def.settings.ratype, 4);
+    ASSERT_EQ(def.settings.dectype, 3);
+    def.settings.shortname = "one";
+    def.settings.inputfiles = {path};
+    def.settings.ouputdir = path + ".out";
+    RecordingUi ui;
+    const BuildResult r = BuildPipeline(ui).run(def);
+    EXPECT_EQ(r.recordsWritten, 4);
+    ASSERT_EQ(r.rejectReasons.size(), 1u);
+    EXPECT_EQ(r.rejectReasons[0].note().substr(0, 31), "position not a number: 2 lines,");
+    std::map<std::string, std::pair<std::int64_t, std::int64_t>> got;
+    const CatalogReader reader(def.settings.ouputdir);
+    for (int region = 1; region <= reader.regionCount(); ++region)
+      for (const std::string& rec : reader.readRegion(region))
+        got[std::string(trimmed(textOf(reader.decode(rec), 3)))] = {storedRa(rec), storedDec(rec)};
+    EXPECT_EQ(got, expected);
+  }
 }
 
 // A VOTable's cells that hold no value, in each way writers mark one: a

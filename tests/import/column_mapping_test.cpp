@@ -89,7 +89,7 @@ TEST(ColumnMapping, UcdsDecideBeforeLabels) {
       {"sexagesimal cells are passed over for degrees",
        {{"RAJ2000", "h:m:s", "A", "pos.eq.ra;meta.main", true}, {"DEJ2000", "d:m:s", "A", "pos.eq.dec;meta.main", true},
         {"_RAJ2000", "deg", "F", "pos.eq.ra"}, {"_DEJ2000", "deg", "F", "pos.eq.dec"}, {"Vmag", "mag", "F", ""}},
-       3, 1, {{-1, 3}, {-2, 4}, {-3, 5}}, "Skipped RAJ2000 (column 1): hours, minutes and seconds in one cell"},
+       3, 1, {{-1, 3}, {-2, 4}, {-3, 5}}, "Skipped RAJ2000 (column 1): hours, minutes and seconds in one cell, where other columns give"},
   };
   for (const UcdCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -181,6 +181,63 @@ TEST(ColumnMapping, ArchiveNamesRowsAndKindsThatNeverFillANumber) {
       }
     }
     EXPECT_NE(all.find(c.note), std::string::npos) << all;
+  }
+}
+
+// Tables as catalog services, name resolvers and archives write them, with
+// the whole position in one text cell: the one-cell modes take them, each
+// axis on its own evidence.
+TEST(ColumnMapping, OneCellPositionsOfDownloadedTables) {
+  auto votable = [](const std::string& fields, const std::string& row) {
+    return "<?xml version='1.0'?><VOTABLE version='1.4'><RESOURCE><TABLE>" + fields + "<DATA><TABLEDATA>" +
+           (row.empty() ? "" : "<TR>" + row + "</TR>") + "</TABLEDATA></DATA></TABLE></RESOURCE></VOTABLE>\n";
+  };
+  const struct {
+    const char* what;
+    const char* name;
+    std::string text;
+    int ratype, dectype;
+    const char* raNote;
+    const char* decNote = "DEC: degrees, minutes and seconds in one cell from ";
+  } cases[] = {
+      {"colons, no column of numbers under the names", "t.csv", "Name,RA,Dec\nA,17:45:40.09,-29:00:22.1\nB,00:05:09.9,+45:13:45\n", 4, 3,
+       "RA: hours, minutes and seconds in one cell from RA (column 2) (the cells sampled read so)"},
+      {"letters", "t.csv", "Name,RAJ2000,DEJ2000,Vmag\nA,05h34m31.97s,+22d00m52.2s,5.1\n", 4, 3,
+       "RA: hours, minutes and seconds in one cell from RAJ2000"},
+      {"units h:m:s", "t.vot",
+       votable("<FIELD name='RAJ2000' ucd='pos.eq.ra;meta.main' datatype='char' arraysize='11' unit='\"h:m:s\"'/>"
+               "<FIELD name='DEJ2000' ucd='pos.eq.dec;meta.main' datatype='char' arraysize='11' unit='\"d:m:s\"'/>"
+               "<FIELD name='Vmag' datatype='float' unit='mag'/>",
+               "<TD>00 05 09.90</TD><TD>+45 13 45.0</TD><TD>5.1</TD>"),
+       4, 3, "RA: hours, minutes and seconds in one cell from RAJ2000 (column 1) (its unit h:m:s)",
+       "from DEJ2000 (column 2) (its unit d:m:s); the sign is the cell's"},
+      {"main UCDs on text, no row to sample", "t.vot",
+       votable("<FIELD name='a' ucd='pos.eq.ra;meta.main' datatype='char' arraysize='*'/>"
+               "<FIELD name='d' ucd='pos.eq.dec;meta.main' datatype='char' arraysize='11'/>",
+               ""),
+       4, 3, "RA: hours, minutes and seconds in one cell from a (column 1) (a text with the UCD pos.eq.ra;meta.main)"},
+      {"decimal RA beside a one-cell DEC", "t.csv", "id,ra_deg,dec\nA,83.633,+22 00 52.2\n", 3, 3,
+       "RA: decimal degrees from ra_deg"},
+      {"a one-cell RA beside a decimal DEC", "t.csv", "id,ra,dec_deg\nA,05:34:31.9,22.0145\n", 4, 1,
+       "RA: hours, minutes and seconds in one cell from ra", "DEC: decimal degrees from dec_deg"},
+      {"main UCD on text that holds numbers", "t.vot",
+       votable("<FIELD name='a' ucd='pos.eq.ra;meta.main' datatype='char' arraysize='*'/>"
+               "<FIELD name='d' ucd='pos.eq.dec;meta.main' datatype='double' unit='deg'/>",
+               "<TD>83.633</TD><TD>22.01</TD>"),
+       0, 1, "No right ascension column", "DEC: decimal degrees from d"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing::TempDir dir;
+    CatalogDefinition def;
+    const TableImport r =
+        importTableDescription(FileSystem::real(), dir.write(c.name, c.text), std::nullopt, CatalogType::Stars, def);
+    std::string all;
+    for (const std::string& n : r.notes) all += n + "\n";
+    EXPECT_EQ(def.settings.ratype, c.ratype) << all;
+    EXPECT_EQ(def.settings.dectype, c.dectype) << all;
+    EXPECT_NE(all.find(c.raNote), std::string::npos) << all;
+    EXPECT_NE(all.find(c.decNote), std::string::npos) << all;
   }
 }
 
