@@ -281,7 +281,7 @@ class Chooser {
     double a = 1;
     int dectype = kDecOneCell;
     if (holdsSexagesimal(c)) {
-      what = "sign, degrees, minutes and seconds in one cell";
+      what = "degrees, minutes and seconds in one cell, the sign the cell's";
     } else {
       requireNumber(c, index, "declination");
       dectype = 1;

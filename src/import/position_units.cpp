@@ -35,7 +35,7 @@ std::optional<RaUnit> raUnitOfName(std::string_view label) {
 RaUnitDecision decideRaUnit(const RaUnitEvidence& e) {
   if (e.unit == "deg") return {RaUnit::Degrees, "its unit deg"};
   if (e.unit == "h") return {RaUnit::Hours, "its unit h"};
-  if (e.stated) return {e.stated, "--ra-unit"};
+  if (e.stated) return {e.stated, "as stated"};
   if (const std::optional<RaUnit> byName = raUnitOfName(e.label)) return {byName, "its name"};
   if (e.values > 0 && e.largest > 24) return {RaUnit::Degrees, "values up to " + shortest(e.largest)};
   if (e.values == 0) return {std::nullopt, "no unit, and no value to look at"};

@@ -42,7 +42,7 @@ struct RaUnitEvidence {
 struct RaUnitDecision {
   std::optional<RaUnit> unit;  // nullopt: the evidence cannot tell, ask
   // Why, as the summary puts it after the column: "its unit deg", "its name",
-  // "values up to 359.9", "--ra-unit"; when open, what was seen:
+  // "values up to 359.9", "as stated"; when open, what was seen:
   // "no unit, and its 2 values all within 0-24".
   std::string reason;
 };

@@ -190,7 +190,7 @@ class Mapper {
   TableMapping run() {
     for (const ReadMeUnreadRow& r : table_.unreadRows)
       notes_.push_back("Not read, line " + std::to_string(r.line) + " of the ReadMe (" + r.reason + "): \"" +
-                       r.text + "\"; give its column on page 3 if the catalog needs it");
+                       r.text + "\"; its column is not mapped");
     def_.setType(static_cast<int>(type_));
     classifyPositions();
     choosePositionSets();
@@ -213,7 +213,7 @@ class Mapper {
     mapFreeColumns();
     for (std::string& n : widthNotes_) notes_.push_back(std::move(n));
     for (const std::string& e : missingRequiredEntries(def_))
-      notes_.push_back("Required entry " + e + " has no column: give it on page 3");
+      notes_.push_back("Required entry " + e + " has no column");
     result.notes = std::move(notes_);
     result.openRaUnit = std::move(openRaUnit_);
     return result;
@@ -461,7 +461,7 @@ class Mapper {
       note += " (" + oneCellReason(main) + ")";
     } else if (main >= 0 && openRa_[static_cast<std::size_t>(main)]) {
       openRaUnit_ = OpenRaUnit{col(main).describe(), raReasons_[static_cast<std::size_t>(main)]};
-      note += " (not decided: " + openRaUnit_->reason + "; state hours or degrees, --ra-unit)";
+      note += " (not decided: " + openRaUnit_->reason + "; hours or degrees?)";
     } else if (main >= 0 && col(main).units == "rad") {
       note += std::string(" (") + kRadianNote + ")";
     } else if (main >= 0) {

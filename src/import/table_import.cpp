@@ -431,8 +431,7 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
     definition.rebuildFieldList();
     definition.resetSlots();
     definition.altNames.fill(0);
-    result.notes.push_back("The columns have no names: nothing is mapped. Map them on page 3 of the wizard, "
-                           "which shows each column's number and the values of a row");
+    result.notes.push_back("The columns have no names: nothing is mapped");
     return result;
   }
   const TableSample sample =

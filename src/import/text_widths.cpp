@@ -37,7 +37,7 @@ TextWidth textWidthOf(const TableColumn& column, const ColumnSample& seen, std::
     return {static_cast<int>(std::max<std::size_t>(seen.widest, 1)),
             std::string("the widest cell of ") + (whole ? "all " : "") + std::to_string(rows) + " rows" +
                 (whole ? "" : " sampled over the file") + "; longer texts are cut"};
-  return {1, "no row to measure: give the width on page 3"};
+  return {1, "no row to measure"};
 }
 
 std::vector<TextWidth> textWidthsOf(FileSystem& fs, const std::string& path, const InputFormat& format) {

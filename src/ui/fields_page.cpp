@@ -24,10 +24,10 @@ QString raUnitAnswerNote(const OpenRaUnit& open, RaUnit unit) {
       .arg(QLatin1String(raUnitName(unit)), fromBytes(open.column), fromBytes(open.reason));
 }
 
-// A note of the import as the wizard shows it: the unit stated on the
-// command line ("--ra-unit") is the answer given here.
+// A note of the import as the wizard shows it: the unit the import was told
+// ("as stated") is the answer given here.
 QString importNote(const std::string& note) {
-  return fromBytes(note).replace(QStringLiteral("(--ra-unit)"), QStringLiteral("(as answered)"));
+  return fromBytes(note).replace(QStringLiteral("(as stated)"), QStringLiteral("(as answered)"));
 }
 
 }  // namespace

@@ -319,7 +319,7 @@ TEST_F(ReadMeCli, RightAscensionWithoutAUnitIsDecidedByTheDataOrAsked) {
   const std::vector<Case> cases = {
       {"200.500000", {}, 0, "RA: decimal degrees from RA (6-15) (values up to 200.5)"},
       {" 20.500000", {}, 1, "the right ascension RA (6-15) has no unit, and its 2 values are all within 0-24"},
-      {" 20.500000", {"--ra-unit", "hours"}, 0, "RA: decimal hours from RA (6-15) (--ra-unit)"},
+      {" 20.500000", {"--ra-unit", "hours"}, 0, "RA: decimal hours from RA (6-15) (as stated)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.ra + (c.extra.empty() ? "" : " stated"));

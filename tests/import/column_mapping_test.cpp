@@ -145,7 +145,7 @@ TEST(ColumnMapping, ArchiveNamesRowsAndKindsThatNeverFillANumber) {
       {"nothing tells", {{"ra", "", "F", ""}, {"dec", "", "F", ""}}, {small, small}, std::nullopt, 3, 1,
        {{-1, 1}, {-2, 2}}, "not decided: no unit, and its 2 values are all within 0-24", true},
       {"the user tells", {{"ra", "", "F", ""}, {"dec", "", "F", ""}}, {small, small}, RaUnit::Hours, 1, 1,
-       {{-1, 1}, {-2, 2}}, "RA: decimal hours from ra (column 1) (--ra-unit)"},
+       {{-1, 1}, {-2, 2}}, "RA: decimal hours from ra (column 1) (as stated)"},
       {"a UCD without a unit", {{"a", "", "F", "pos.eq.ra;meta.main"}, {"d", "", "F", "pos.eq.dec;meta.main"}},
        {small, small}, std::nullopt, 3, 1, {{-1, 1}}, "", true},
       {"extinctions, errors and flags",
@@ -419,7 +419,7 @@ TEST(ColumnMapping, RightAscensionUnitFromTheStrongestEvidence) {
   const std::vector<Case> cases = {
       {{"RAJ2000", "deg", 2, 10}, RaUnit::Degrees, "its unit deg"},
       {{"ra", "h", 2, 300, RaUnit::Degrees}, RaUnit::Hours, "its unit h"},
-      {{"ra_deg", "", 2, 10, RaUnit::Hours}, RaUnit::Hours, "--ra-unit"},
+      {{"ra_deg", "", 2, 10, RaUnit::Hours}, RaUnit::Hours, "as stated"},
       {{"RAh", "", 2, 10}, RaUnit::Hours, "its name"},
       {{"ra_hour", "", 0, 0}, RaUnit::Hours, "its name"},
       {{"RAJ2000", "", 3, 359.9}, RaUnit::Degrees, "values up to 359.9"},

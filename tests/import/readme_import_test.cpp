@@ -595,7 +595,7 @@ TEST(ReadMeMapper, RowsThatCannotBeReadAreListedFirstInTheNotes) {
                            CatalogType::Stars, def);
   ASSERT_GE(notes.size(), 4u) << joined(notes);
   EXPECT_EQ(notes[0], "Not read, line 7 of the ReadMe (the byte range 4-1 runs backwards): \"4- 1 I4 HR\"; "
-                      "give its column on page 3 if the catalog needs it");
+                      "its column is not mapped");
   const char* starts[] = {"Not read, line 8 of the ReadMe (the byte range 30-26 runs backwards)",
                           "Not read, line 9 of the ReadMe (\"Q5.2\" is not a format",
                           "Not read, line 12 of the ReadMe (no blank and format after the bytes): \"44\""};
