@@ -546,6 +546,16 @@ std::optional<double> parseProjectFloat(std::string_view t) {
   return v;
 }
 
+void refuseSpecialSaveTarget(const std::string& path, FileSystem& fs) {
+  const std::string failure = "Unable to write to " + path;
+  for (const std::string& name : {path, path + ".old"}) {
+    const FileKind kind = fs.kind(name);
+    if (kind == FileKind::Directory && name != path) throw Error(failure + ": " + notAFileMessage(name, kind));
+    if (kind != FileKind::Missing && kind != FileKind::Regular && kind != FileKind::Directory)
+      throw Error(failure + ": " + notAFileMessage(name, kind));
+  }
+}
+
 void saveProject(const std::string& path, const CatalogDefinition& definition, FileSystem& fs) {
   // Refused before anything is written: nothing changes on disk.
   const std::vector<ProjectKey> keys = projectKeys(definition);
@@ -554,6 +564,9 @@ void saveProject(const std::string& path, const CatalogDefinition& definition, F
   const std::string failure = "Unable to write to " + path;
   // A directory at the path cannot be replaced by a file.
   if (fs.isDirectory(path)) throw Error(failure + ": " + std::strerror(EISDIR));
+  // Nor is a pipe, a device or a socket (or a link to one) replaced: the
+  // rename below would put a regular file in its place.
+  refuseSpecialSaveTarget(path, fs);
 
   // The new text goes to a file beside the target (so on the same file
   // system), is put on the disk, and only then renamed over the target: the
