@@ -213,5 +213,32 @@ TEST(HostileInput, TrailerLinesAmongTheRowsOfAMachineReadableTable) {
   }
 }
 
+// mirdal-dump of a catalog whose index is far larger than what it prints:
+// the entries are counted from the file's size and read only as far as
+// --limit, so that a huge index takes little memory and time.
+TEST(HostileInput, DumpOfAHugeIndexReadsOnlyWhatItPrints) {
+  TempDir dir;
+  dir.write("stars.csv", "ID,RAdeg,DEdeg,Vmag\nalpha,1.5,2.5,3.5\nbeta,2.5,3.5,4.5\n");
+  ASSERT_EQ(run(dir, {"--input", "stars.csv", "--type", "stars", "--save", "p.prj", "--output", "out"}).status, 0);
+  ASSERT_EQ(run(dir, {"p.prj"}).status, 0);
+  fs::path index;
+  for (const auto& e : fs::directory_iterator(dir.path() / "out"))
+    if (e.path().extension() == ".idx") index = e.path();
+  ASSERT_FALSE(index.empty());
+  const std::uintmax_t entry = fs::file_size(index) / 2;
+  fs::resize_file(index, entry * 10'000'000);  // sparse: about 100 MB or more
+  double seconds = 0;
+  const auto start = std::chrono::steady_clock::now();
+  const ChildOutcome r = testing::ChildProcess(std::string(MIRDAL_BINARY_DIR) + "/mirdal-dump",
+                                               {"--index", "--limit", "5", (dir.path() / "out").string()}, dir.str())
+                             .wait();
+  seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "Index        10000000 names")) << r.out;
+  EXPECT_TRUE(contains(r.out, "  ALPHA")) << r.out;
+  EXPECT_LT(r.peakRssKb, 60'000);
+  EXPECT_LT(seconds, 3.0);
+}
+
 }  // namespace
 }  // namespace mirdal
