@@ -10,7 +10,9 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/child_process.h"
@@ -29,9 +31,17 @@ const std::string kStars = "RAdeg,DEdeg,Vmag\n1.5,2.5,3.5\n2.5,3.5,4.5\n";
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // Runs mirdal-build with `args` in `dir`; the seconds it took in `seconds`.
+// One that hangs is killed after 20 seconds, and fails as killed.
 ChildOutcome run(const TempDir& dir, const std::vector<std::string>& args, double* seconds = nullptr) {
   const auto start = std::chrono::steady_clock::now();
-  ChildOutcome r = testing::ChildProcess(kBuild, args, dir.str(), "run", dir.str()).wait();
+  testing::ChildProcess child(kBuild, args, dir.str(), "run", dir.str());
+  std::promise<void> ended;
+  std::thread watchdog([&child, waited = ended.get_future()] {
+    if (waited.wait_for(std::chrono::seconds(20)) == std::future_status::timeout) child.signal(SIGKILL);
+  });
+  ChildOutcome r = child.wait();
+  ended.set_value();
+  watchdog.join();
   if (seconds) *seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return r;
 }
