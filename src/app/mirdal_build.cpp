@@ -19,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -667,6 +668,14 @@ int writeProjectOnly(const Options& o, const char* from, const char* option, con
   } catch (const mirdal::UsageError& e) {
     std::cerr << "mirdal-build: " << e.what() << "\n";
     return 2;
+  } catch (const std::bad_alloc&) {
+    // Which allocation failed is not known here: the files are named.
+    std::string files;
+    for (const std::string& in : o.request.inputs) files += (files.empty() ? "\"" : ", \"") + in + "\"";
+    if (!o.request.readme.empty()) files += ", the ReadMe \"" + o.request.readme + "\"";
+    std::cerr << "mirdal-build: not enough memory to import " << files
+              << ": a header, a line or a table of it is larger than the memory this process may take\n";
+    return failureStatus();
   } catch (const std::exception& e) {
     std::cerr << "mirdal-build: " << e.what() << "\n";
     return failureStatus();
@@ -774,6 +783,10 @@ int buildProject(const Options& o) {
     }
     printSummary(r);
     return 0;
+  } catch (const std::bad_alloc&) {
+    std::cerr << "mirdal-build: not enough memory to build \"" << o.project
+              << "\": a line, a header or a record of its input files is larger than the memory this process may take\n";
+    return failureStatus();
   } catch (const std::exception& e) {
     std::cerr << "mirdal-build: " << e.what() << "\n";
     if (!o.allowPipes && std::string_view(e.what()).ends_with("a build that asks for pipes"))
