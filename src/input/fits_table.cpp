@@ -287,7 +287,14 @@ class DriverFile {
   // compressed one from its start.
   void read(char* buffer, long n) {
     stopIfInterrupted();
-    if (n < 0 || want_ + n > size_) throw Error(quoted(path_) + ": a read past the data its headers declare");
+    if (n < 0 || want_ + n > size_) {
+      // A FITS file is whole blocks of 2880 bytes: one that ends inside a
+      // block is cut short, or its writer left out the last block's padding.
+      if (n >= 0 && size_ % 2880 != 0)
+        throw Error(quoted(path_) + ": the file ends at byte " + std::to_string(size_) +
+                    ", inside a 2880-byte block: its data is cut short or lacks the padding of its last block");
+      throw Error(quoted(path_) + ": a read past the data its headers declare");
+    }
     std::size_t done = 0;
     const std::size_t count = static_cast<std::size_t>(n);
     if (source_ && want_ < at_ && at_ - want_ <= static_cast<std::int64_t>(behind_.size())) {
