@@ -78,9 +78,6 @@ std::optional<DefinitionProblem> findDefinitionProblem(const CatalogDefinition& 
     const FieldSlot& slot = definition.fieldSlots[static_cast<std::size_t>(p)];
     if (f.entry(p).required() && (slot.firstChar < 1 || slot.length < 1))
       return problem(DefinitionItem::Fields, kRequiredFieldMissing, quotedName(f.entry(p).text) + " has no column", p);
-    if (definition.ticked(p) && f.entry(p).kind == ValueKind::Text && slot.length > kMaxTextFieldLength)
-      return problem(DefinitionItem::Fields, kTextFieldTooLong,
-                     quotedName(f.entry(p).text) + " is " + std::to_string(slot.length) + " characters long", p);
   }
   const int numfile = definition.settings.numfile;
   if (definition.regionChoiceOffered() && (numfile < 0 || numfile > 3))

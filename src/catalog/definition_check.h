@@ -21,10 +21,6 @@ inline constexpr const char* kInvalidNumberOfFilesPrefix = "Invalid number of fi
 inline constexpr const char* kShortNameHidden =
     "The catalog short name cannot start with \".\", as it names the output files";
 inline constexpr const char* kTableChoiceUnfit = "The table to read does not suit the input file's form";
-// A text is stored at its field's full length in every record: a length no
-// catalog text needs would make every record, and so the catalog, huge.
-inline constexpr int kMaxTextFieldLength = 4096;
-inline constexpr const char* kTextFieldTooLong = "A text field is longer than 4096 characters";
 
 // The setting a problem is about, so that the wizard can put the focus on
 // its control.

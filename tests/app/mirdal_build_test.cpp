@@ -212,8 +212,6 @@ TEST_F(MirdalBuild, RefusedProjectsCreateNothing) {
       {withValue(good, "inputfiles0", dir.str() + "/gone.txt"), "File not found: \"" + dir.str() + "/gone.txt\""},
       {withValue(good, "field3", "0"), "Required field missing !: \"[Magnitude (mag)]\" is not ticked"},
       {withValue(good, "fieldlength3", "0"), "Required field missing !: \"[Magnitude (mag)]\" has no column"},
-      {withValue(good, "fieldlength2", "2147483647"),
-       "A text field is longer than 4096 characters: \"Catalog ID\" is 1000000 characters long"},
       {withValue(good, "shortname", "../a"), "cannot hold \"/\", \"\\\", \"..\" or control characters"},
       {withValue(good, "shortname", "a\tb"), "cannot hold"},
       {withValue(good, "longname", std::string(2048, 'L')), "longname in [Page1] is 2048 characters long"},
