@@ -92,7 +92,7 @@ void scanFlowCollections(std::string_view yaml, const HeaderLines& lines, std::i
         continue;
       }
       if (c == ' ' || c == '\t') continue;
-      if (c == '#' && (text[i - 1] == ' ' || text[i - 1] == '\t' || i == indent)) break;
+      if (c == '#' && (i == indent || text[i - 1] == ' ' || text[i - 1] == '\t')) break;
       const bool valueStarts = previous == '\n' || previous == '-' || previous == ':' || previous == '?' ||
                                (depth > 0 && (previous == '[' || previous == '{' || previous == ','));
       if ((c == '"' || c == '\'') && valueStarts) {
