@@ -139,6 +139,17 @@ TEST(TableForm, DetectsTheSharedCatalogs) {
     EXPECT_EQ(d.form, c.form);
     EXPECT_EQ(d.hasHeaderRow, c.header);
   }
+  // A header line longer than the first sample is read whole: an IPAC
+  // table of 60,000 columns is seen as one.
+  std::string names = "|", types = "|", row;
+  for (int i = 0; i < 60'000; ++i) {
+    names += " c" + std::to_string(i) + "|";
+    types += std::string(std::to_string(i).size() + 1, ' ') + "d|";
+    row += " " + std::string(std::to_string(i).size() + 1, '1') + " ";
+  }
+  testing::MemoryFileSystem wide;
+  wide.put("/wide.tbl", names + "\n" + types + "\n" + row + "\n");
+  EXPECT_EQ(detectTableForm(wide, "/wide.tbl").form, TableForm::Ipac);
   // Binary data that is no FITS file is refused.
   EXPECT_NE(errorOf([] { detectTableForm(FileSystem::real(), std::string(MIRDAL_BINARY_DIR) + "/mirdal-build"); })
                 .find("mirdal-build\" is not a text table: it holds binary data"),
@@ -172,6 +183,8 @@ TEST(TableForm, DetectsFromContentAndName) {
       {"bars beat commas and a name", "t.csv", "| name, initial | ra |\n| Smith, J | 1.5 |\n", TableForm::Psv, true},
       {"IPAC: bars over bare rows", "t.csv", "\\fixlen = T\n| id|  ra|\n| int|real|\n   1  1.5\n", TableForm::Ipac,
        true},
+      {"IPAC without rows", "t", "\\fixlen = T\n| id|  ra|\n| int|real|\n|    | deg|\n", TableForm::Ipac, true},
+      {"bars over a rule without rows", "t", "| id|  ra|\n|---|----|\n", TableForm::Psv, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
