@@ -215,6 +215,8 @@ TEST(TypedRows, HostileFilesEndWithTheirReason) {
       {"fields.vot", fields, "line 1: the TABLE has 65537 FIELDs, more than the 65536 columns a table may have"},
       {"negative.vot", voTable("<BINARY><STREAM encoding='base64'>AAAABz/4AAAAAAAA////+w==</STREAM></BINARY>"),
        "row 1, column 3: a value of -5 elements: its count is negative"},
+      {"huge.vot", voTable("<BINARY><STREAM encoding='base64'>AAAABz/4AAAAAAAAf////w==</STREAM></BINARY>"),
+       "row 1, column 3: a value of 2147483647 elements, more than the 67108864 bytes a cell may hold"},
       {"attribute.vot", longAttribute, "line 1: more than 16 MiB without the end of a tag, comment or text"},
       {"cell.vot", longCell, "line 10: a TD holds more than 16 MB"},
       {"cut.fits", fits.substr(0, 2880 * 2 + 4000), "holds 4000 bytes of rows (500 rows): it is cut short or its NAXIS2 is wrong"},
