@@ -2,7 +2,7 @@
 // writes a project file from the byte-by-byte description of a ReadMe, or
 // from the description a table file carries itself.
 //
-//   mirdal-build [--output DIR] [--yes] PROJECT.prj
+//   mirdal-build [--output DIR] [--yes] [--allow-pipes] PROJECT.prj
 //   mirdal-build --readme README --input FILE --type TYPE --save PROJECT.prj
 //                [--output DIR] [--file NAME] [import options]
 //   mirdal-build --input FILE --type TYPE --save PROJECT.prj
@@ -19,8 +19,10 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <new>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "convert/build_pipeline.h"
@@ -67,14 +69,28 @@ extern "C" void onStopSignal(int signal) {
 
 // Without SA_RESTART, so that an open or read waiting on a pipe returns
 // EINTR rather than waiting on. With SA_RESETHAND, so that a second signal
-// ends the program at once should the build not stop.
+// ends the program at once should the build not stop. Every signal that
+// would end the program stops it the same way, so that it clears what it
+// made (a hang-up, a user signal, a pipe whose reader went away, a timer);
+// one that was ignored when the program started (nohup) stays ignored.
 void installStopHandlers() {
   struct sigaction action {};
   action.sa_handler = onStopSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESETHAND;
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
+  std::vector<int> signals = {SIGINT, SIGTERM, SIGHUP,    SIGQUIT, SIGUSR1, SIGUSR2, SIGPIPE,
+                              SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGIO};
+#ifdef SIGPWR
+  signals.push_back(SIGPWR);
+#endif
+  for (int rt = SIGRTMIN; rt <= SIGRTMAX; ++rt) signals.push_back(rt);
+  for (int signal : signals) {
+    struct sigaction before {};
+    if (::sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN && signal != SIGINT &&
+        signal != SIGTERM)
+      continue;
+    ::sigaction(signal, &action, nullptr);
+  }
 }
 
 constexpr const char* kTypeNames[] = {"stars", "variables", "doubles", "nebulae", "outlines"};
@@ -199,6 +215,25 @@ mirdal::ImportRequest importRequestOf(const ReadMeRequest& request, mirdal::Cata
   return r;
 }
 
+// Before any import work: a save target that a save would wrongly replace.
+// A pipe, a device or a socket is refused by the save itself; one of the
+// files read (or a name the save writes beside it) would be overwritten by
+// the project, which would then name itself as its input.
+void refuseSaveTarget(const ReadMeRequest& request) {
+  mirdal::FileSystem& fs = mirdal::FileSystem::real();
+  mirdal::refuseSpecialSaveTarget(request.save, fs);
+  std::vector<std::string> read = request.inputs;
+  if (!request.readme.empty()) read.push_back(request.readme);
+  for (const std::string& written : {request.save, request.save + ".old", request.save + ".saving"}) {
+    const std::optional<mirdal::FileIdentity> target = fs.identity(written);
+    if (!target) continue;
+    for (const std::string& in : read)
+      if (fs.identity(in) == target)
+        throw mirdal::UsageError("--save \"" + request.save + "\": the project would replace the input file \"" +
+                                 in + "\"; give the project another name");
+  }
+}
+
 // A right ascension in hours or degrees that nothing in the file tells:
 // nothing is written, and the message names the column and the option.
 int refuseOpenRaUnit(const std::string& input, const mirdal::OpenRaUnit& open) {
@@ -221,6 +256,7 @@ int writeProjectFromReadMe(ReadMeRequest request, const std::optional<std::strin
               << "\"; give stars, variables, doubles, nebulae or outlines\n";
     return 2;
   }
+  refuseSaveTarget(request);
   mirdal::CatalogDefinition definition;
   mirdal::ImportRequest import = importRequestOf(request, *type);
   import.readme = request.readme;
@@ -262,6 +298,7 @@ int writeProjectFromTable(ReadMeRequest request, const std::optional<std::string
     std::cerr << "mirdal-build: --table \"" << request.table << "\": " << *why << "\n";
     return 2;
   }
+  refuseSaveTarget(request);
   mirdal::FileSystem& fs = mirdal::FileSystem::real();
   const std::string& input = request.inputs.front();
   mirdal::CatalogDefinition definition;
@@ -352,7 +389,7 @@ class TerminalUi : public mirdal::BuildUi {
 // The command line, read.
 struct Options {
   std::string project, output;
-  bool yes = false, haveOutput = false, readmeMode = false, importOptions = false;
+  bool yes = false, haveOutput = false, readmeMode = false, importOptions = false, allowPipes = false;
   ReadMeRequest request;
 };
 
@@ -404,6 +441,14 @@ constexpr OptionRow kOptionRows[] = {
      false,
      [](const OptionRow&, std::string, Options& o) {
        o.yes = true;
+       return kGoOn;
+     }},
+    {"--allow-pipes", nullptr, nullptr,
+     "  --allow-pipes  read a project's input files that are pipes (FIFOs), waiting for\n"
+     "                 their writers; without it they are refused\n",
+     false,
+     [](const OptionRow&, std::string, Options& o) {
+       o.allowPipes = true;
        return kGoOn;
      }},
     {"--readme", nullptr, kValue, "  --readme FILE  the ReadMe that describes the catalog's columns\n", false,
@@ -525,7 +570,7 @@ constexpr OptionRow kOptionRows[] = {
 const std::string& usage() {
   static const std::string text = [] {
     std::string t =
-        "Usage: mirdal-build [--output DIR] [--yes] PROJECT.prj\n"
+        "Usage: mirdal-build [--output DIR] [--yes] [--allow-pipes] PROJECT.prj\n"
         "       mirdal-build --readme README --input FILE --type TYPE --save PROJECT.prj\n"
         "                    [--output DIR] [--file NAME] [import options]\n"
         "       mirdal-build --input FILE --type TYPE --save PROJECT.prj\n"
@@ -611,6 +656,14 @@ int writeProjectOnly(const Options& o, const char* from, const char* option, con
   } catch (const mirdal::UsageError& e) {
     std::cerr << "mirdal-build: " << e.what() << "\n";
     return 2;
+  } catch (const std::bad_alloc&) {
+    // Which allocation failed is not known here: the files are named.
+    std::string files;
+    for (const std::string& in : o.request.inputs) files += (files.empty() ? "\"" : ", \"") + in + "\"";
+    if (!o.request.readme.empty()) files += ", the ReadMe \"" + o.request.readme + "\"";
+    std::cerr << "mirdal-build: not enough memory to import " << files
+              << ": a header, a line or a table of it is larger than the memory this process may take\n";
+    return failureStatus();
   } catch (const std::exception& e) {
     std::cerr << "mirdal-build: " << e.what() << "\n";
     return failureStatus();
@@ -687,6 +740,7 @@ void printSummary(const mirdal::BuildResult& r) {
 // Builds the catalog of the project file.
 int buildProject(const Options& o) {
   installStopHandlers();
+  mirdal::allowPipeInputs(o.allowPipes);
   try {
     mirdal::CatalogDefinition definition;
     mirdal::loadProject(o.project, definition);
@@ -718,8 +772,14 @@ int buildProject(const Options& o) {
     }
     printSummary(r);
     return 0;
+  } catch (const std::bad_alloc&) {
+    std::cerr << "mirdal-build: not enough memory to build \"" << o.project
+              << "\": a line, a header or a record of its input files is larger than the memory this process may take\n";
+    return failureStatus();
   } catch (const std::exception& e) {
     std::cerr << "mirdal-build: " << e.what() << "\n";
+    if (!o.allowPipes && std::string_view(e.what()).ends_with("a build that asks for pipes"))
+      std::cerr << "mirdal-build: --allow-pipes asks for them\n";
     return failureStatus();
   }
 }

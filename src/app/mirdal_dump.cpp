@@ -2,6 +2,9 @@
 //
 //   mirdal-dump [--records] [--region N] [--index] [--limit K] [--png FILE] DIR [BASENAME]
 
+#include <signal.h>
+
+#include <atomic>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -9,11 +12,13 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "output/catalog_reader.h"
 #include "output/region_scheme.h"
 #include "picture/sky_preview.h"
 #include "util/error.h"
+#include "util/interrupt.h"
 
 namespace {
 
@@ -63,7 +68,7 @@ void printHeader(const mirdal::CatalogHeader& h) {
   }
 }
 
-void printRecord(const mirdal::CatalogReader& reader, const std::string& rec) {
+void printRecord(const mirdal::CatalogReader& reader, std::string_view rec) {
   std::printf("  RA %11.6f DEC %+10.6f", mirdal::CatalogReader::raOf(rec), mirdal::CatalogReader::decOf(rec));
   for (const mirdal::FieldValue& v : reader.decode(rec)) {
     if (v.field <= 2) continue;
@@ -147,20 +152,6 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
   return std::nullopt;
 }
 
-// Prints at most `limit` items (0: all) with `print`, then "..." when some
-// were left out.
-template <class Items, class Print>
-void printSome(const Items& items, long limit, Print print) {
-  long shown = 0;
-  for (const auto& item : items) {
-    if (limit > 0 && shown++ >= limit) {
-      std::printf("  ...\n");
-      break;
-    }
-    print(item);
-  }
-}
-
 void printRegions(const mirdal::CatalogReader& reader, const Options& o) {
   long long total = 0;
   int empty = 0;
@@ -174,7 +165,10 @@ void printRegions(const mirdal::CatalogReader& reader, const Options& o) {
       continue;
     }
     std::printf("  %5d %-24s %lld\n", r, mirdal::regionFileName(reader.baseName(), reader.regionCount(), r).c_str(), n);
-    if (o.records) printSome(reader.readRegion(r), o.limit, [&](const std::string& rec) { printRecord(reader, rec); });
+    if (o.records) {
+      reader.forEachRecord(r, o.limit, [&](std::string_view rec) { printRecord(reader, rec); });
+      if (o.limit > 0 && n > o.limit) std::printf("  ...\n");
+    }
   }
   std::printf("Total        %lld records, %d empty regions\n", total, empty);
 }
@@ -184,12 +178,15 @@ void printIndex(const mirdal::CatalogReader& reader, const Options& o) {
     std::printf("Index        none\n");
     return;
   }
-  const auto entries = reader.readIndex();
-  std::printf("Index        %zu names\n", entries.size());
-  if (o.index)
-    printSome(entries, o.limit, [](const auto& e) {
-      std::printf("  %-20s RA %11.6f DEC %+10.6f\n", trimRight(e.name).c_str(), e.ra, e.dec);
-    });
+  // Read a block at a time, and only as far as it is printed: an index may
+  // be larger than the memory.
+  const std::int64_t entries = reader.indexEntryCount();
+  std::printf("Index        %lld names\n", static_cast<long long>(entries));
+  if (!o.index) return;
+  reader.forEachIndexEntry(o.limit, [](const mirdal::IndexEntry& e) {
+    std::printf("  %-20s RA %11.6f DEC %+10.6f\n", trimRight(e.name).c_str(), e.ra, e.dec);
+  });
+  if (o.limit > 0 && entries > o.limit) std::printf("  ...\n");
 }
 
 void drawPicture(const mirdal::CatalogReader& reader, const std::string& png) {
@@ -202,11 +199,25 @@ void drawPicture(const mirdal::CatalogReader& reader, const std::string& png) {
                 static_cast<long long>(preview.misplaced()));
 }
 
+// Ctrl-C and SIGTERM: the listing stops at its next block with "Aborted
+// by user", and the program exits with 128 plus the signal.
+std::atomic<int> g_stopSignal{0};
+
+extern "C" void onStopSignal(int signal) {
+  g_stopSignal.store(signal, std::memory_order_relaxed);
+  mirdal::requestInterrupt();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   Options o;
   if (std::optional<int> status = readOptions(argc, argv, o)) return *status;
+  struct sigaction action {};
+  action.sa_handler = onStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND;
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
   try {
     mirdal::CatalogReader reader(o.dir, o.base);
     printHeader(reader.header());
@@ -219,7 +230,9 @@ int main(int argc, char** argv) {
     if (!o.png.empty()) drawPicture(reader, o.png);
     return 0;
   } catch (const std::exception& e) {
+    std::fflush(stdout);
     std::cerr << "mirdal-dump: " << e.what() << "\n";
-    return 1;
+    const int signal = g_stopSignal.load(std::memory_order_relaxed);
+    return signal != 0 ? 128 + signal : 1;
   }
 }

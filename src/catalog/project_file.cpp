@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <cmath>
 #include <iterator>
@@ -116,11 +117,28 @@ class KeyReader {
     return v ? *v != 0 : current;
   }
 
+  // A value that is no number gives the fallback; one that names a number
+  // no setting takes (nan, inf, 1e400) is refused rather than replaced.
   double real(double fallback) const {
     auto v = text();
     if (!v) return fallback;
     auto d = parseProjectFloat(*v);
+    if (!d && isNonFiniteNumber(*v)) throw error(" is " + *v + ", which is not a finite number");
     return d ? *d : fallback;
+  }
+
+  static bool isNonFiniteNumber(std::string_view t) {
+    t = trimmed(t);
+    if (!t.empty() && (t.front() == '+' || t.front() == '-')) t.remove_prefix(1);
+    for (std::string_view word : {"nan", "inf", "infinity"})
+      if (equalNoCase(t, word)) return true;
+    // A number too large for a double (from_chars leaves no value to tell
+    // an overflow from an underflow).
+    const std::string whole(t);
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(whole.c_str(), &end);
+    return !whole.empty() && end == whole.c_str() + whole.size() && errno == ERANGE && std::isinf(v);
   }
 
   // Colours keep their low 24 bits (0x00BBGGRR); -1 becomes white.
@@ -270,13 +288,20 @@ constexpr KeyRule kKeyRules[] = {
              [](const KeyReader& r, CatalogDefinition& d) {
                // The input files are those the file lists, and no others.
                d.settings.inputfiles.clear();
-               return r.integer(0, 0, kMaxInputFiles);
+               const std::optional<std::int64_t> count = r.integer();
+               if (count && (*count < 0 || *count > kMaxInputFiles))
+                 throw r.error(" is " + r.text().value_or(std::string()) + ", which is not a number of input files (0 to " +
+                               std::to_string(kMaxInputFiles) + ")");
+               return count ? static_cast<int>(*count) : 0;
              }),
+    // A blank entry is skipped; a missing one means that numfiles counts
+    // files the project does not name, and the build would read fewer.
     {kPage1, "inputfiles", kCounted,
      [](const CatalogDefinition& d, int k) { return d.settings.inputfiles[static_cast<std::size_t>(k)]; },
      [](const KeyReader& r, CatalogDefinition& d, int) {
        auto file = r.text();
-       if (file && !trimmed(*file).empty()) d.settings.inputfiles.push_back(std::move(*file));
+       if (!file) throw r.error(" is missing, though numfiles counts a file there");
+       if (!trimmed(*file).empty()) d.settings.inputfiles.push_back(std::move(*file));
      }},
     choiceSetting<&BuildSettings::eol, 0, 2, kEolValues>(kPage1, "eol"),
     // An unknown form name is refused rather than read as fixed columns: the
@@ -546,6 +571,16 @@ std::optional<double> parseProjectFloat(std::string_view t) {
   return v;
 }
 
+void refuseSpecialSaveTarget(const std::string& path, FileSystem& fs) {
+  const std::string failure = "Unable to write to " + path;
+  for (const std::string& name : {path, path + ".old"}) {
+    const FileKind kind = fs.kind(name);
+    if (kind == FileKind::Directory && name != path) throw Error(failure + ": " + notAFileMessage(name, kind));
+    if (kind != FileKind::Missing && kind != FileKind::Regular && kind != FileKind::Directory)
+      throw Error(failure + ": " + notAFileMessage(name, kind));
+  }
+}
+
 void saveProject(const std::string& path, const CatalogDefinition& definition, FileSystem& fs) {
   // Refused before anything is written: nothing changes on disk.
   const std::vector<ProjectKey> keys = projectKeys(definition);
@@ -554,6 +589,9 @@ void saveProject(const std::string& path, const CatalogDefinition& definition, F
   const std::string failure = "Unable to write to " + path;
   // A directory at the path cannot be replaced by a file.
   if (fs.isDirectory(path)) throw Error(failure + ": " + std::strerror(EISDIR));
+  // Nor is a pipe, a device or a socket (or a link to one) replaced: the
+  // rename below would put a regular file in its place.
+  refuseSpecialSaveTarget(path, fs);
 
   // The new text goes to a file beside the target (so on the same file
   // system), is put on the disk, and only then renamed over the target: the

@@ -24,6 +24,12 @@ namespace mirdal {
 void saveProject(const std::string& path, const CatalogDefinition& definition,
                  FileSystem& fs = FileSystem::real());
 
+// Throws the Error saveProject gives when `path` or its ".old" names a
+// pipe, a device or a socket (links followed), which a save would replace
+// by a regular file: "Unable to write to <path>: "<path>" is not a file: it
+// is a FIFO (named pipe)". Callers check before they do any long work.
+void refuseSpecialSaveTarget(const std::string& path, FileSystem& fs = FileSystem::real());
+
 // Applies a project file to `definition`: catalog type and coordinate formats
 // first (each rebuilding the field list when it changes), then everything that
 // lives on list positions. Missing keys keep the current value, except where

@@ -11,6 +11,7 @@
 
 #include "convert/conversion_loop.h"
 #include "convert/reject_log.h"
+#include "input/input_source.h"
 #include "convert/region_sort.h"
 #include "output/append_check.h"
 #include "output/catalog_files.h"
@@ -24,6 +25,33 @@
 namespace mirdal {
 
 namespace {
+
+// A text input that is compressed in a way its name does not tell, an
+// archive, or binary data would build garbage from what its lines seem to
+// be: refused, by its first bytes, naming the file and what it holds.
+// Binary is a program (its magic bytes) or a start where control bytes
+// (NUL and the like, not tabs and line ends) are more than one byte in 20:
+// text with a stray NUL is read line by line, and the lines that hold one
+// are rejected with their reason. A pipe is read as it comes.
+void refuseUnreadableText(FileSystem& fs, const std::string& path) {
+  if (fs.kind(path) != FileKind::Regular) return;
+  constexpr std::size_t kHead = 4096;
+  std::string head(kHead, '\0');
+  const std::unique_ptr<InputSource> source = openInputSource(fs, path);
+  bool atEnd = false;
+  head.resize(source->read(head.data(), kHead, atEnd));
+  source->close();
+  refuseUnreadCompression(head, path);
+  const std::string text = source->compressed() ? " of its decompressed text" : "";
+  if (head.starts_with("\x7F" "ELF"))
+    throw Error(quoted(path) + " is a program (its first bytes" + text + " are an ELF header), not text");
+  std::size_t controls = 0;
+  for (char c : head)
+    if (static_cast<unsigned char>(c) < 32 && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != '\v') ++controls;
+  if (controls * 20 > head.size())
+    throw Error(quoted(path) + " holds binary data, not text: " + std::to_string(controls) + " of its first " +
+                std::to_string(head.size()) + " bytes" + text + " are control bytes (NUL and the like)");
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -331,8 +359,10 @@ BuildResult BuildPipeline::run(const CatalogDefinition& definition) {
   refuseInputsThatAreOutputs(fs_, inputs, dir, base, layout.regionCount);
   // A missing input would fail the conversion after a new output directory
   // was made: name it before anything is created.
-  for (const std::string& input : inputs)
+  for (const std::string& input : inputs) {
     if (!fs_.exists(input)) throw Error("Cannot open file \"" + input + "\": " + std::strerror(ENOENT));
+    if (hasLineEnds(s.format)) refuseUnreadableText(fs_, input);
+  }
 
   if (!fs_.isDirectory(dir)) fs_.createDirectories(dir);
   // The new catalog is built in a staging directory and put in place only

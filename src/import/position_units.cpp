@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "import/column_recognition.h"
+#include "util/error.h"
 #include "util/text.h"
 
 namespace mirdal {
@@ -35,6 +36,11 @@ std::optional<RaUnit> raUnitOfName(std::string_view label) {
 RaUnitDecision decideRaUnit(const RaUnitEvidence& e) {
   if (e.unit == "deg") return {RaUnit::Degrees, "its unit deg"};
   if (e.unit == "h") return {RaUnit::Hours, "its unit h"};
+  // A stated unit that the values disprove would build every position
+  // wrong (or reject most of them): refused, with the value that disproves it.
+  if (e.stated == RaUnit::Hours && e.values > 0 && e.largest > 24)
+    throw Error("the right ascension \"" + e.label + "\" is stated to be in hours, but its values go up to " +
+                shortest(e.largest) + ", which only degrees reach");
   if (e.stated) return {e.stated, "as stated"};
   if (const std::optional<RaUnit> byName = raUnitOfName(e.label)) return {byName, "its name"};
   if (e.values > 0 && e.largest > 24) return {RaUnit::Degrees, "values up to " + shortest(e.largest)};

@@ -47,6 +47,7 @@ struct RaUnitDecision {
   std::string reason;
 };
 
+// Throws Error when the stated unit is hours and a sampled value is above 24.
 RaUnitDecision decideRaUnit(const RaUnitEvidence& evidence);
 
 // What the name alone says: hours for RAh, RA_hours, ra_hour; degrees for

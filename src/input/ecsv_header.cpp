@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "util/error.h"
 #include "util/interrupt.h"
@@ -28,55 +29,159 @@ constexpr std::array<std::string_view, 17> kEcsvDatatypes{
 // columns with long descriptions take about a megabyte and 30,000 YAML
 // nodes. The tree yaml-cpp builds costs about half a kilobyte per node and
 // is slow to build, so a longer header or one of more nodes is refused
-// before any tree is built.
+// before any tree is built. Nodes are counted as the aliases expand them:
+// an alias stands for a copy of its anchor's node wherever it is read.
 constexpr std::size_t kMaxEcsvHeaderBytes = std::size_t{4} << 20;
 constexpr long kMaxEcsvHeaderNodes = 100'000;
+// Lists and mappings inside each other; a sky coordinate's metadata nests
+// five or six deep.
+constexpr int kMaxEcsvHeaderDepth = 64;
 
-// Walks the header's YAML as events, building nothing: counts its nodes and
-// refuses anchors and aliases, which ECSV does not use and which would let a
-// small header stand for a huge one (every alias of a long description is
-// one more copy of it in the columns read).
+std::string headerLine(const HeaderLines& lines, std::int64_t line) {
+  return quoted(lines.path()) + " line " + std::to_string(line) + ": ";
+}
+
+std::string tooDeep() {
+  return "the ECSV header nests lists or mappings more than " + std::to_string(kMaxEcsvHeaderDepth) + " deep";
+}
+
+std::string tooManyNodes() {
+  return "the ECSV header holds more than " + std::to_string(kMaxEcsvHeaderNodes) +
+         " YAML nodes (lists, mappings and values, each alias counted as the node it repeats), more than the "
+         "columns of any table need";
+}
+
+// Looks at the header's text before the YAML library does: the library
+// reads an unclosed flow list ("[[[[...") into tokens before it reports a
+// single node, which takes hundreds of bytes each. Counts the brackets and
+// braces of flow lists and mappings, and the commas between their items,
+// outside quotes, comments and block texts ("|", ">"); outside a flow
+// collection a "[" or "{" opens one only where a value starts. A quote
+// left open ends at a line that starts a top-level key (YAML does not let
+// a quoted text go on there), so that no bracket hides in one. Throws Error
+// at the first count that passes its bound.
+void scanFlowCollections(std::string_view yaml, const HeaderLines& lines, std::int64_t firstLine) {
+  int depth = 0;
+  long items = 0;
+  std::int64_t line = firstLine;
+  char quote = 0;
+  std::size_t blockTextIndent = std::string_view::npos;  // lines indented more are a block text's
+  std::size_t lineStart = 0;
+  while (lineStart < yaml.size()) {
+    std::size_t lineEnd = yaml.find('\n', lineStart);
+    if (lineEnd == std::string_view::npos) lineEnd = yaml.size();
+    const std::string_view text = yaml.substr(lineStart, lineEnd - lineStart);
+    lineStart = lineEnd + 1;
+    const std::size_t indent = std::min(text.find_first_not_of(" \t"), text.size());
+    if (indent == text.size()) {
+      ++line;
+      continue;
+    }
+    if (blockTextIndent != std::string_view::npos && indent > blockTextIndent) {
+      ++line;
+      continue;
+    }
+    blockTextIndent = std::string_view::npos;
+    if (indent == 0 && depth == 0) quote = 0;
+    char previous = '\n';  // the last character that is not a blank, '\n' at the line's start
+    for (std::size_t i = indent; i < text.size(); ++i) {
+      const char c = text[i];
+      if (quote != 0) {
+        if (c == '\\' && quote == '"') ++i;
+        else if (c == quote) quote = 0;
+        continue;
+      }
+      if (c == ' ' || c == '\t') continue;
+      if (c == '#' && (i == indent || text[i - 1] == ' ' || text[i - 1] == '\t')) break;
+      const bool valueStarts = previous == '\n' || previous == '-' || previous == ':' || previous == '?' ||
+                               (depth > 0 && (previous == '[' || previous == '{' || previous == ','));
+      if ((c == '"' || c == '\'') && valueStarts) {
+        quote = c;
+      } else if ((c == '[' || c == '{') && valueStarts) {
+        if (++depth > kMaxEcsvHeaderDepth) throw Error(headerLine(lines, line) + tooDeep());
+      } else if ((c == ']' || c == '}') && depth > 0) {
+        --depth;
+      } else if (c == ',' && depth > 0 && ++items > kMaxEcsvHeaderNodes) {
+        throw Error(headerLine(lines, line) + tooManyNodes());
+      } else if ((c == '|' || c == '>') && depth == 0 && valueStarts) {
+        blockTextIndent = indent;
+      }
+      previous = c;
+    }
+    if (++line % 4096 == 0) stopIfInterrupted();
+  }
+}
+
+// Walks the header's YAML as events, building nothing: counts its nodes,
+// each alias as the number of nodes its anchor's node holds (so that a
+// small header that stands for a huge one, aliases of aliases, is
+// refused), and the depth of lists and mappings.
 class HeaderCensus final : public YAML::EventHandler {
  public:
   HeaderCensus(const HeaderLines& lines, std::int64_t firstLine) : lines_(lines), firstLine_(firstLine) {}
 
   void OnDocumentStart(const YAML::Mark&) override {}
   void OnDocumentEnd() override {}
-  void OnNull(const YAML::Mark& mark, YAML::anchor_t anchor) override { node(mark, anchor); }
-  void OnAlias(const YAML::Mark& mark, YAML::anchor_t) override { refuse(mark, "an alias (*)"); }
+  void OnNull(const YAML::Mark& mark, YAML::anchor_t anchor) override { leaf(mark, anchor); }
+  void OnAlias(const YAML::Mark& mark, YAML::anchor_t anchor) override {
+    // An anchor not yet closed is the alias's own ancestor: a loop.
+    if (anchor >= anchorNodes_.size() || anchorNodes_[anchor] == 0)
+      throw Error(where(mark) + "the ECSV header holds an alias (*) of a node that encloses it, or of none");
+    add(mark, anchorNodes_[anchor]);
+  }
   void OnScalar(const YAML::Mark& mark, const std::string&, YAML::anchor_t anchor, const std::string&) override {
-    node(mark, anchor);
+    leaf(mark, anchor);
   }
   void OnSequenceStart(const YAML::Mark& mark, const std::string&, YAML::anchor_t anchor,
                        YAML::EmitterStyle::value) override {
-    node(mark, anchor);
+    open(mark, anchor);
   }
-  void OnSequenceEnd() override {}
+  void OnSequenceEnd() override { close(); }
   void OnMapStart(const YAML::Mark& mark, const std::string&, YAML::anchor_t anchor,
                   YAML::EmitterStyle::value) override {
-    node(mark, anchor);
+    open(mark, anchor);
   }
-  void OnMapEnd() override {}
-  void OnAnchor(const YAML::Mark& mark, const std::string&) override { refuse(mark, "an anchor (&)"); }
+  void OnMapEnd() override { close(); }
+  void OnAnchor(const YAML::Mark&, const std::string&) override {}
 
  private:
-  void node(const YAML::Mark& mark, YAML::anchor_t anchor) {
-    if (anchor != YAML::NullAnchor) refuse(mark, "an anchor (&)");
-    if (++nodes_ % 4096 == 0) stopIfInterrupted();
-    if (nodes_ > kMaxEcsvHeaderNodes)
-      throw Error(where(mark) + "the ECSV header holds more than " + std::to_string(kMaxEcsvHeaderNodes) +
-                  " YAML nodes (lists, mappings and values), more than the columns of any table need");
+  struct Open {
+    YAML::anchor_t anchor;
+    long nodesBefore;
+  };
+
+  void leaf(const YAML::Mark& mark, YAML::anchor_t anchor) {
+    add(mark, 1);
+    if (anchor != YAML::NullAnchor) anchored(anchor, 1);
   }
-  [[noreturn]] void refuse(const YAML::Mark& mark, const std::string& what) const {
-    throw Error(where(mark) + "the ECSV header holds " + what + ", which ECSV does not use");
+  void open(const YAML::Mark& mark, YAML::anchor_t anchor) {
+    if (open_.size() >= static_cast<std::size_t>(kMaxEcsvHeaderDepth)) throw Error(where(mark) + tooDeep());
+    open_.push_back({anchor, nodes_});
+    add(mark, 1);
+  }
+  void close() {
+    if (open_.empty()) return;
+    const Open o = open_.back();
+    open_.pop_back();
+    if (o.anchor != YAML::NullAnchor) anchored(o.anchor, nodes_ - o.nodesBefore);
+  }
+  void anchored(YAML::anchor_t anchor, long nodes) {
+    if (anchor >= anchorNodes_.size()) anchorNodes_.resize(anchor + 1, 0);
+    anchorNodes_[anchor] = nodes;
+  }
+  void add(const YAML::Mark& mark, long nodes) {
+    if ((nodes_ += nodes) > kMaxEcsvHeaderNodes) throw Error(where(mark) + tooManyNodes());
+    if (++events_ % 4096 == 0) stopIfInterrupted();
   }
   std::string where(const YAML::Mark& mark) const {
-    return quoted(lines_.path()) + " line " + std::to_string(firstLine_ + (mark.is_null() ? 0 : mark.line)) + ": ";
+    return headerLine(lines_, firstLine_ + (mark.is_null() ? 0 : mark.line));
   }
 
   const HeaderLines& lines_;
   std::int64_t firstLine_;
-  long nodes_ = 0;
+  long nodes_ = 0, events_ = 0;
+  std::vector<Open> open_;
+  std::vector<long> anchorNodes_;  // by anchor: the nodes its node holds, aliases expanded; 0 while open
 };
 
 std::string scalarText(const YAML::Node& node, const std::string& what, const HeaderLines& lines,
@@ -117,6 +222,7 @@ void readEcsvHeader(HeaderLines& lines, TableLayout& layout) {
 
   const YAML::Node root = [&] {
     try {
+      scanFlowCollections(yaml, lines, yamlFirstLine);
       std::istringstream text(yaml);
       YAML::Parser parser(text);
       HeaderCensus census(lines, yamlFirstLine);

@@ -86,7 +86,7 @@ std::string headerProblem(InputSource& source, std::int64_t& at) {
   bool atEnd = false;
   for (int hdu = 0; hdu < 100000; ++hdu) {
     const std::string where = hdu == 0 ? "the primary header" : "the header of extension " + std::to_string(hdu);
-    long long bitpix = 0, naxis = 0, pcount = 0, gcount = 1;
+    long long bitpix = 0, naxis = 0, pcount = 0, gcount = 1, tfields = 0, tforms = 0;
     std::vector<long long> axes;
     long long cards = 0;
     bool end = false;
@@ -111,6 +111,9 @@ std::string headerProblem(InputSource& source, std::int64_t& at) {
           break;
         }
         if (card.substr(8, 2) != "= ") continue;
+        if (key.starts_with("TFORM") && key.size() > 5 &&
+            key.find_first_not_of("0123456789", 5) == std::string_view::npos)
+          ++tforms;
         std::string_view value = card.substr(10);
         while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
         if (!value.empty() && value.front() == '\'') continue;
@@ -125,6 +128,7 @@ std::string headerProblem(InputSource& source, std::int64_t& at) {
         else if (key == "NAXIS") naxis = v;
         else if (key == "PCOUNT") pcount = v;
         else if (key == "GCOUNT") gcount = v;
+        else if (key == "TFIELDS") tfields = v;
         else if (key.starts_with("NAXIS") && axes.size() < 999) axes.push_back(v);
       }
       if (end) break;
@@ -135,6 +139,13 @@ std::string headerProblem(InputSource& source, std::int64_t& at) {
                  "), where a header holds only text cards and ends with END";
     }
     if (!end) return {};
+    // The library makes room for every column TFIELDS declares before it
+    // reads their cards: a huge count in a small file takes gigabytes.
+    if (tfields > 999)
+      return where + " declares " + std::to_string(tfields) + " columns (TFIELDS), more than the 999 a FITS table may have";
+    if (tfields > tforms)
+      return where + " declares " + std::to_string(tfields) + " columns (TFIELDS) but describes " +
+             std::to_string(tforms) + " (TFORMn cards)";
     // Past the data to the next header; the library judges data sizes.
     if (naxis < 0 || naxis > 999 || static_cast<long long>(axes.size()) < naxis || pcount < 0 || gcount < 0)
       return {};
@@ -276,7 +287,14 @@ class DriverFile {
   // compressed one from its start.
   void read(char* buffer, long n) {
     stopIfInterrupted();
-    if (n < 0 || want_ + n > size_) throw Error(quoted(path_) + ": a read past the data its headers declare");
+    if (n < 0 || want_ + n > size_) {
+      // A FITS file is whole blocks of 2880 bytes: one that ends inside a
+      // block is cut short, or its writer left out the last block's padding.
+      if (n >= 0 && size_ % 2880 != 0)
+        throw Error(quoted(path_) + ": the file ends at byte " + std::to_string(size_) +
+                    ", inside a 2880-byte block: its data is cut short or lacks the padding of its last block");
+      throw Error(quoted(path_) + ": a read past the data its headers declare");
+    }
     std::size_t done = 0;
     const std::size_t count = static_cast<std::size_t>(n);
     if (source_ && want_ < at_ && at_ - want_ <= static_cast<std::int64_t>(behind_.size())) {

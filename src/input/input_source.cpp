@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstring>
 #include <optional>
@@ -407,6 +408,10 @@ void refuseUnreadCompression(std::string_view head, std::string_view path) {
   const std::string_view kind = compressionOfContent(head);
   if (kind.empty()) return;
   const std::string file = "\"" + std::string(path) + "\"";
+  // Under a compressed name, `head` is already the decompressed text.
+  if (isCompressedInputPath(path))
+    throw Error(file + " is compressed twice: what it holds is compressed with " + std::string(kind) +
+                " again; decompress it once and read the file that gives");
   for (auto [read, ext] : {std::pair{"gzip", ".gz"}, {"bzip2", ".bz2"}, {"xz", ".xz"}})
     if (kind == read)
       throw Error(file + " is compressed with " + std::string(kind) +
@@ -419,12 +424,33 @@ void refuseUnreadCompression(std::string_view head, std::string_view path) {
 
 bool isCompressedInputPath(std::string_view path) { return packingOfName(path) != Packing::None; }
 
+namespace {
+std::atomic<bool> g_pipeInputsAllowed{false};
+}  // namespace
+
+void allowPipeInputs(bool allowed) { g_pipeInputsAllowed.store(allowed, std::memory_order_relaxed); }
+
+std::unique_ptr<File> openInputFile(FileSystem& fs, const std::string& path) {
+  // A FIFO is opened waiting for its writer (a stop request ends the wait)
+  // only where pipes were asked for; anything else that is not a regular
+  // file is refused by the open itself, before it could wait or read
+  // without end.
+  if (g_pipeInputsAllowed.load(std::memory_order_relaxed) && fs.kind(path) == FileKind::Fifo)
+    return fs.open(path, OpenMode::Read);
+  try {
+    return fs.open(path, OpenMode::ReadRegular);
+  } catch (const Error& e) {
+    if (fs.kind(path) != FileKind::Fifo) throw;
+    throw Error(std::string(e.what()) + ", which is read only by a build that asks for pipes");
+  }
+}
+
 std::unique_ptr<InputSource> openInputSource(FileSystem& fs, const std::string& path) {
-  return sourceOf(packingOfName(path), fs.open(path, OpenMode::Read));
+  return sourceOf(packingOfName(path), openInputFile(fs, path));
 }
 
 std::unique_ptr<InputSource> openInputSourceByContent(FileSystem& fs, const std::string& path) {
-  std::unique_ptr<File> file = fs.open(path, OpenMode::Read);
+  std::unique_ptr<File> file = openInputFile(fs, path);
   char magic[10] = {};
   std::size_t got = 0;
   while (got < sizeof magic) {

@@ -53,8 +53,19 @@ void refuseUnreadCompression(std::string_view head, std::string_view path);
 // True for a name ending in ".gz", ".bz2" or ".xz", in any case ("CAT.GZ" too).
 bool isCompressedInputPath(std::string_view path);
 
-// Opens `path` read-only through `fs`. Throws Error naming the file when it
-// cannot be opened.
+// Whether an input that is a FIFO (named pipe) is read, waiting for its
+// writer; by default it is refused as a device or a socket always is. A
+// build turns it on when its user asks for pipes; an import never does (it
+// reads its files more than once).
+void allowPipeInputs(bool allowed);
+
+// Opens an input file read-only: a regular file, or a FIFO where pipes are
+// allowed. Throws Error naming the file otherwise (""x" is not a file: it is
+// a character device") or when it cannot be opened.
+std::unique_ptr<File> openInputFile(FileSystem& fs, const std::string& path);
+
+// Opens `path` read-only through `fs` (see openInputFile). Throws Error
+// naming the file when it cannot be opened.
 std::unique_ptr<InputSource> openInputSource(FileSystem& fs, const std::string& path);
 
 // The same for files whose content tells whether they are compressed (FITS

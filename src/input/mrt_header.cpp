@@ -30,6 +30,17 @@ bool isRule(std::string_view t) {
 // follows it is not the text of a note.
 bool isClosing(std::string_view t) { return isRule(t) || startsWithNoCase(t, "(End)"); }
 
+// The first line of a closing section: "History:", "Acknowledgements:",
+// "Remarks and modifications:" (a label of words before a colon), never a
+// row of data, which holds numbers.
+bool isSectionHeading(std::string_view t) {
+  const std::size_t colon = t.find(':');
+  if (colon == 0 || colon == std::string_view::npos || colon > 40) return false;
+  for (char c : t.substr(0, colon))
+    if (!std::isalpha(static_cast<unsigned char>(c)) && c != ' ') return false;
+  return std::isalpha(static_cast<unsigned char>(t.front())) != 0;
+}
+
 // The column titles "Bytes Format Units Label Explanations".
 bool isTitleLine(std::string_view t) { return startsWithNoCase(t, "Bytes") && t.find("Label") != std::string_view::npos; }
 
@@ -186,6 +197,15 @@ void readMrtHeader(HeaderLines& lines, TableLayout& layout) {
         taken.append(line);
         taken += '\n';
         continue;
+      }
+      // A rule or "(End)" after rows of data: the rows stand (the build
+      // rejects such a line with its reason), and the sample ends before it.
+      if (!isSectionHeading(trimmed(std::string_view(taken).substr(0, taken.find('\n'))))) {
+        if (!isRule(t))
+          layout.notes.push_back("line " + std::to_string(lines.number()) + ": \"" + std::string(t.substr(0, 40)) +
+                                 "\" stands among the rows of data, which start at line " +
+                                 std::to_string(layout.dataLine));
+        break;
       }
       fallback = Start{layout.dataLine, layout.dataOffset, header.size(), std::move(sample)};
       header += taken;

@@ -464,7 +464,7 @@ ReadMe parseReadMe(std::string_view text) {
 }
 
 ReadMe readReadMe(const std::string& path, FileSystem& fs) {
-  std::unique_ptr<File> file = fs.open(path, OpenMode::Read);
+  std::unique_ptr<File> file = fs.open(path, OpenMode::ReadRegular);
   ReadMeParser parser;
   LineSplitter splitter(parser);
   std::vector<char> buffer(std::size_t{1} << 16);

@@ -7,8 +7,10 @@
 
 #include "input/input_source.h"
 #include "input/row_splitter.h"
+#include "input/table_header.h"
 #include "input/table_text.h"
 #include "util/error.h"
+#include "util/interrupt.h"
 #include "util/text.h"
 
 namespace mirdal {
@@ -184,18 +186,40 @@ bool firstRowNamesColumns(const SplitRows& rows) {
   return false;
 }
 
+// The second header line of an IPAC table: a type in every column.
+bool isIpacTypeLine(std::string_view line) {
+  static const std::set<std::string, std::less<>> kTypes = {"c", "char", "d", "double", "r", "real", "f", "float",
+                                                           "i", "int", "integer", "l", "long", "date", "s", "string"};
+  std::size_t types = 0;
+  for (std::size_t at = 1; at < line.size();) {
+    std::size_t bar = line.find('|', at);
+    if (bar == std::string_view::npos) bar = line.size();
+    const std::string_view cell = trimmed(line.substr(at, bar - at));
+    if (bar < line.size() || !cell.empty()) {
+      if (!kTypes.contains(asciiLowered(cell))) return false;
+      ++types;
+    }
+    at = bar + 1;
+  }
+  return types > 0;
+}
+
 // An IPAC table: the first line other than `\` lines and blanks starts
 // with a bar, and so do the header lines after it, while the first row of
-// data does not. A table drawn with bars has its rows between bars too.
-bool isIpacText(const std::vector<std::string_view>& lines) {
+// data does not. A table drawn with bars has its rows between bars too. A
+// whole text that ends after its header lines is an IPAC table without
+// rows when its second line gives the columns' types.
+bool isIpacText(const std::vector<std::string_view>& lines, bool complete) {
   std::size_t i = 0;
   while (i < lines.size() && (trimmed(lines[i]).empty() || lines[i].front() == '\\')) ++i;
   if (i == lines.size() || lines[i].front() != '|') return false;
+  const std::size_t first = i;
   std::size_t headerLines = 0;
   for (; i < lines.size() && !lines[i].empty() && lines[i].front() == '|'; ++i)
     if (++headerLines > 4) return false;
   while (i < lines.size() && trimmed(lines[i]).empty()) ++i;
-  return i < lines.size() && trimmed(lines[i]).front() != '|';
+  if (i == lines.size()) return complete && headerLines >= 2 && isIpacTypeLine(trimmed(lines[first + 1]));
+  return trimmed(lines[i]).front() != '|';
 }
 
 }  // namespace
@@ -255,7 +279,7 @@ DetectedForm detectTableFormOfText(std::string_view text, std::string_view path,
     if (startsWithNoCase(t, "# %ECSV")) return {TableForm::Ecsv, true};
     break;
   }
-  if (isIpacText(lines)) return {TableForm::Ipac, true};
+  if (isIpacText(lines, complete)) return {TableForm::Ipac, true};
   for (std::string_view line : lines) {
     const std::string_view t = trimmed(line);
     if (startsWithNoCase(t, "Byte-by-byte Description") || startsWithNoCase(t, "Byte-per-byte Description"))
@@ -311,6 +335,18 @@ DetectedForm detectTableForm(FileSystem& fs, const std::string& path) {
   std::string sample(kDetectionSampleBytes, '\0');
   bool atEnd = false;
   sample.resize(source->read(sample.data(), sample.size(), atEnd));
+  // A header line of tens of thousands of columns is longer than the
+  // sample: more is read, up to the bound of a header, until the first
+  // lines are whole, so that its form is seen rather than a cut line.
+  constexpr std::size_t kLinesWanted = 8;
+  while (!atEnd && sample.size() < static_cast<std::size_t>(kMaxTableHeaderBytes) &&
+         static_cast<std::size_t>(std::count_if(sample.begin(), sample.end(),
+                                                [](char c) { return c == '\n' || c == '\r'; })) < kLinesWanted) {
+    stopIfInterrupted();
+    const std::size_t had = sample.size();
+    sample.resize(std::min(had * 2, static_cast<std::size_t>(kMaxTableHeaderBytes)));
+    sample.resize(had + source->read(sample.data() + had, sample.size() - had, atEnd));
+  }
   if (!atEnd) {
     // A file of exactly the sample's size is complete too.
     char extra = 0;

@@ -417,7 +417,8 @@ std::size_t StreamDecoder::decodeRow(const std::vector<Field>& fields, RowBuffer
       }
       if (count * std::max(1, elementBytes(f.base)) > kMaxBinaryValue) {
         failure_ = "row " + std::to_string(rows.rowNumber()) + ", column " + std::to_string(i + 1) + ": a value of " +
-                 std::to_string(count) + " elements";
+                   std::to_string(count) + " elements, more than the " + std::to_string(kMaxBinaryValue) +
+                   " bytes a cell may hold: the binary data is corrupt or no VOTable's";
         rows.undo(before);
         return 0;
       }

@@ -8,6 +8,7 @@
 #include "output/region_scheme.h"
 #include "util/coding.h"
 #include "util/error.h"
+#include "util/interrupt.h"
 
 namespace mirdal {
 
@@ -36,6 +37,29 @@ std::string readWhole(FileSystem& fs, const std::string& path) {
   out.resize(got);
   f->close();
   return out;
+}
+
+// Hands the first `limit` records of `size` bytes (all for 0) of an open
+// file to `take`, a block of whole records at a time.
+void forEachFixedRecord(File& file, std::size_t size, std::int64_t limit,
+                        const std::function<void(std::string_view)>& take) {
+  if (size == 0) return;
+  const std::size_t perBlock = std::max<std::size_t>(1, (std::size_t{1} << 20) / size);
+  std::string block(perBlock * size, '\0');
+  std::int64_t given = 0;
+  for (;;) {
+    stopIfInterrupted();
+    std::size_t want = block.size();
+    if (limit > 0) want = std::min<std::size_t>(want, static_cast<std::size_t>(limit - given) * size);
+    std::size_t got = 0;
+    while (got < want) {
+      const std::size_t n = file.read(block.data() + got, want - got);
+      if (n == 0) break;
+      got += n;
+    }
+    for (std::size_t p = 0; p + size <= got; p += size, ++given) take(std::string_view(block).substr(p, size));
+    if (got < want || (limit > 0 && given >= limit)) return;
+  }
 }
 
 }  // namespace
@@ -144,6 +168,30 @@ std::vector<IndexEntry> CatalogReader::readIndex() const {
   for (std::size_t p = 0; p + r <= bytes.size(); p += r)
     out.push_back({floatAt(bytes, p), floatAt(bytes, p + 4), bytes.substr(p + 8, r - 8)});
   return out;
+}
+
+std::int64_t CatalogReader::indexEntryCount() const {
+  refuseOutsideOrSpecial(fs_, dir_, indexPath());
+  const std::int64_t size = fs_.open(indexPath(), OpenMode::ReadRegular)->size();
+  const std::int64_t r = 8 + header_.indexNameLength;
+  if (size % r != 0)
+    throw Error("Index file \"" + indexPath() + "\" is not a whole number of " + std::to_string(r) + "-byte records");
+  return size / r;
+}
+
+void CatalogReader::forEachIndexEntry(std::int64_t limit, const std::function<void(const IndexEntry&)>& take) const {
+  indexEntryCount();
+  auto file = fs_.open(indexPath(), OpenMode::ReadRegular);
+  forEachFixedRecord(*file, 8 + static_cast<std::size_t>(header_.indexNameLength), limit, [&](std::string_view e) {
+    take({floatAt(e, 0), floatAt(e, 4), std::string(e.substr(8))});
+  });
+}
+
+void CatalogReader::forEachRecord(int region, std::int64_t limit,
+                                  const std::function<void(std::string_view)>& take) const {
+  regionRecordCount(region);
+  auto file = fs_.open(regionPath(region), OpenMode::ReadRegular);
+  forEachFixedRecord(*file, static_cast<std::size_t>(std::max(0, header_.recordLength)), limit, take);
 }
 
 }  // namespace mirdal

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -58,6 +60,15 @@ class CatalogReader {
 
   bool hasIndex() const;
   std::vector<IndexEntry> readIndex() const;
+  // The number of index entries; throws when the file's size is not a
+  // whole number of entries.
+  std::int64_t indexEntryCount() const;
+  // Hands the first `limit` entries (all for 0) to `take`, reading the file
+  // a block at a time rather than whole; stops with AbortError on an
+  // interrupt request.
+  void forEachIndexEntry(std::int64_t limit, const std::function<void(const IndexEntry&)>& take) const;
+  // The same for the first `limit` raw records of region r.
+  void forEachRecord(int region, std::int64_t limit, const std::function<void(std::string_view)>& take) const;
 
  private:
   FileSystem& fs_;

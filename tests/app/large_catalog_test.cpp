@@ -296,11 +296,13 @@ TEST_F(LargeCatalog, MegabyteLinesInBoundedMemory) {
 }
 
 TEST_F(LargeCatalog, BinaryFilesInBoundedMemory) {
-  // 48 MB of random bytes, read as LF, CR and CR LF text.
+  // 48 MB of random bytes, read as LF, CR and CR LF text. They follow a
+  // first block of blanks: a file that starts as binary is refused whole.
   const long baseline = baselineRssKb(dir);
   const std::string input = dir.str() + "/random.bin";
   {
     std::ofstream file(input, std::ios::binary);
+    file << std::string(4095, ' ') << "\n";
     std::vector<std::uint64_t> block(1 << 16);
     std::uint64_t state = 12345;
     for (int b = 0; b < 96; ++b) {
@@ -321,12 +323,14 @@ TEST_F(LargeCatalog, BinaryFilesInBoundedMemory) {
 }
 
 TEST_F(LargeCatalog, FileWithoutLineEndIsRefusedInBoundedMemory) {
-  // 300 MB of zero bytes (a sparse file): one line longer than the reader's
-  // limit of 16 MiB. The build stops with an error naming the file and the
-  // line; memory stays within a few times the limit.
+  // A block of text, then 300 MB of zero bytes (a sparse file): one line
+  // longer than the reader's limit of 16 MiB. The build stops with an error
+  // naming the file and the line; memory stays within a few times the limit.
+  // (A file that starts with zero bytes is refused as binary at once.)
   const std::string input = dir.str() + "/zeros.bin";
   {
     std::ofstream file(input, std::ios::binary);
+    file << std::string(4096, 'x');
   }
   fs::resize_file(input, 300u << 20);
   const Outcome r = runBuild(dir, {writeProject(dir, {input}, 0)}, {});

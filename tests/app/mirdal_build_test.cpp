@@ -269,7 +269,7 @@ TEST_F(MirdalBuild, InterruptEndsWithAbortedByUser) {
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const std::string project = writeProject(dir, dir.str() + "/out", false, fifo);
   const std::string errPath = dir.str() + "/stderr.txt";
-  const pid_t pid = start(kBuild, {project}, errPath);
+  const pid_t pid = start(kBuild, {"--allow-pipes", project}, errPath);
   ASSERT_GT(pid, 0);
 
   // Should the build stop and close its end early, a write must fail
@@ -310,14 +310,15 @@ TEST_F(MirdalBuild, StopSignalEndsAWaitOnTheInput) {
     int signal;
     const char* input;
     bool writer;
-  } cases[] = {{SIGINT, "none.txt", false}, {SIGTERM, "none.txt", false}, {SIGINT, "silent.txt", true},
-               {SIGTERM, "silent.gz", true}};
+  } cases[] = {{SIGINT, "none.txt", false},    {SIGTERM, "none.txt", false}, {SIGINT, "silent.txt", true},
+               {SIGTERM, "silent.gz", true},    {SIGHUP, "none.txt", false},  {SIGUSR1, "silent.txt", true},
+               {SIGPIPE, "silent.txt", true}, {SIGALRM, "none.txt", false}};
   for (const auto& c : cases) {
     const std::string name = std::string(strsignal(c.signal)) + ", " + c.input, errPath = dir.str() + "/err.txt";
     const std::string fifo = dir.str() + "/" + std::to_string(c.signal) + c.input, out = fifo + ".out";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const int writer = c.writer ? ::open(fifo.c_str(), O_RDWR) : -1;  // O_RDWR: waits for no reader
-    const pid_t pid = start(kBuild, {writeProject(dir, out, false, fifo)}, errPath);
+    const pid_t pid = start(kBuild, {"--allow-pipes", writeProject(dir, out, false, fifo)}, errPath);
     ASSERT_GT(pid, 0) << name;
     // The handlers are in place before the staging directory is made, and that before the input is opened.
     auto staging = [&] {
@@ -335,6 +336,7 @@ TEST_F(MirdalBuild, StopSignalEndsAWaitOnTheInput) {
     if (writer >= 0) ::close(writer);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + c.signal) << name << ": status " << status;
     EXPECT_TRUE(contains(TempDir::readFile(errPath), "mirdal-build: Aborted by user")) << name;
+    EXPECT_FALSE(staging()) << name << ": the staging directory is left behind";
   }
 }
 
@@ -354,7 +356,7 @@ TEST_F(MirdalBuild, InputFromAPipeArrivingInBursts) {
     ::close(fd);
     ::_exit(0);
   }
-  Outcome r = runProgram(dir, kBuild, {project});
+  Outcome r = runProgram(dir, kBuild, {"--allow-pipes", project});
   int status = 0;
   ::waitpid(pid, &status, 0);
   ASSERT_EQ(r.status, 0) << r.err;

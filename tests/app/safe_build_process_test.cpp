@@ -139,7 +139,7 @@ TEST_F(SafeBuildProcess, SignalsAtEveryStageLeaveThePreviousCatalog) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE("signal " + std::to_string(row.sig) + " at point " + std::to_string(row.point));
-    ChildProcess build(kBuild, {newProject}, dir.str(), "build");
+    ChildProcess build(kBuild, {"--allow-pipes", newProject}, dir.str(), "build");
     for (int i = 0; i < 3000 && !stagingIn(out); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_TRUE(stagingIn(out));
     int writer = -1;
@@ -192,12 +192,12 @@ TEST_F(SafeBuildProcess, TwoBuildsOfOneDirectory) {
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   const std::string out = dir.str() + "/out";
   const std::string project = writeProject(dir, "p.prj", pipe, out);
-  ChildProcess first(kBuild, {project}, dir.str(), "first");
+  ChildProcess first(kBuild, {"--allow-pipes", project}, dir.str(), "first");
   for (int i = 0; i < 1000 && !stagingIn(out); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   ASSERT_TRUE(stagingIn(out));
   // The second, from another working directory, is refused at once.
   fs::create_directory(dir.path() / "elsewhere");
-  ChildProcess second(kBuild, {project}, dir.str(), "second", dir.str() + "/elsewhere");
+  ChildProcess second(kBuild, {"--allow-pipes", project}, dir.str(), "second", dir.str() + "/elsewhere");
   testing::ChildOutcome refused;
   EXPECT_LT(secondsOf([&] { refused = second.wait(); }), 10.0);  // refused without waiting for the first
   EXPECT_EQ(refused.status, 1);

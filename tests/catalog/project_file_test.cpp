@@ -346,10 +346,10 @@ TEST(ProjectFile, OutOfRangeQuantitiesAreClamped) {
   std::string text =
       "[Page1]\r\ntype=4\r\nshortname=abcdefgh\r\nlongname=" + std::string(100, 'L') + "\r\neol=2\r\n"
       "[Page2]\r\nratype=3\r\ndectype=0\r\nnebsize=99999\r\nnebunit=-2\r\nnebtype=-1\r\nlinewidth=-5\r\n"
-      "linecolor=-1\r\ndrawingtype=2\r\nequinox=nan\r\nepoch=inf\r\nmagmax=1e999\r\n"
+      "linecolor=-1\r\ndrawingtype=2\r\nequinox=2000y\r\nepoch=\r\nmagmax=1e\r\n"
       "[Page3]\r\nnumitem=1000\r\nfield29=1\r\nfield30=1\r\nfield31=1\r\nfield999=1\r\nlabel1=" + std::string(30, 'x') +
       "\r\nfieldindex0=-5\r\nfieldlength0=99999999999\r\nfieldindex1=99999999999999999999999\r\n"
-      "fieldlength1=-99999999999999999999999\r\ncalcA0=nan\r\ncalcB0=1e999\r\ncalcA1=-inf\r\ncalcB1=0x10\r\n"
+      "fieldlength1=-99999999999999999999999\r\ncalcA0=n\r\ncalcB0=1e+\r\ncalcA1=-\r\ncalcB1=0x10\r\n"
       "altname1=257\r\naltname2=256\r\naltname3=2\r\naltname4=-1\r\n"
       "[Page4]\r\nnumfile=3\r\n[Page7]\r\ncolor2=0x1FFFFFFFF\r\ncolor3=-16777201\r\n";
   CatalogDefinition d = loadText(text);
@@ -430,8 +430,40 @@ TEST(ProjectFile, EnumeratedKeysRefuseValuesOutsideTheirList) {
 }
 
 TEST(ProjectFile, HugeNumfilesIsBounded) {
-  CatalogDefinition d = loadText("[Page1]\r\ntype=0\r\nnumfiles=2147483647\r\ninputfiles99999=/last.dat\r\ninputfiles100000=/no.dat\r\n");
-  EXPECT_EQ(d.settings.inputfiles, (std::vector<std::string>{"/last.dat"}));
+  EXPECT_NE(errorOf([] {
+              loadText("[Page1]\r\ntype=0\r\nnumfiles=2147483647\r\ninputfiles99999=/last.dat\r\n");
+            }).find("numfiles in [Page1] is 2147483647, which is not a number of input files (0 to 100000)"),
+            std::string::npos);
+}
+
+// Values that would be replaced or cut without a word are refused, naming
+// the file, the key and what it takes: numbers no setting takes, file counts
+// beyond the files a project names.
+TEST(ProjectFile, ValuesNoSettingTakesAreRefused) {
+  const struct {
+    std::string text;
+    std::string expected;
+  } rows[] = {
+      {"[Page2]\r\nmagmax=nan\r\n", "magmax in [Page2] is nan, which is not a finite number"},
+      {"[Page2]\r\nequinox=-INF\r\n", "equinox in [Page2] is -INF, which is not a finite number"},
+      {"[Page2]\r\nepoch=1e400\r\n", "epoch in [Page2] is 1e400, which is not a finite number"},
+      {"[Page3]\r\ncalcA3=infinity\r\n", "calcA3 in [Page3] is infinity"},
+      {"numfiles=9223372036854775808\r\n", "numfiles in [Page1] is 9223372036854775808, which is not a "
+                                                        "number of input files (0 to 100000)"},
+      {"numfiles=18446744073709551617\r\n", "numfiles in [Page1] is 18446744073709551617"},
+      {"numfiles=-1\r\n", "numfiles in [Page1] is -1"},
+      {"numfiles=3\r\ninputfiles0=a\r\ninputfiles2=c\r\n",
+       "inputfiles1 in [Page1] is missing, though numfiles counts a file there"},
+  };
+  TempDir dir;
+  const std::string path = dir.str() + "/p.prj";
+  for (const auto& row : rows) {
+    dir.write("p.prj", "[Page1]\r\ntype=0\r\n" + row.text);
+    CatalogDefinition d;
+    const std::string error = errorOf([&] { loadProject(path, d); });
+    EXPECT_EQ(error.find("\"" + path + "\": the value of "), 0u) << row.text << ": " << error;
+    EXPECT_NE(error.find(row.expected), std::string::npos) << error;
+  }
 }
 
 TEST(ProjectFile, GarbageAndBinaryFilesAreNotProjects) {

@@ -219,6 +219,9 @@ TEST(BadInput, BinaryFileInEveryScheme) {
   std::string bytes(256 * 1024, '\0');
   std::uint32_t state = 12345;
   for (char& c : bytes) c = static_cast<char>(nextRandom(state) & 0xFF);
+  // A first block of blanks: a file that starts as binary is refused whole.
+  std::fill(bytes.begin(), bytes.begin() + 4095, ' ');
+  bytes[4095] = '\n';
   const std::string input = dir.write("binary.bin", bytes);
   for (int numfile : {0, 3}) {
     const std::string out = dir.str() + "/out" + std::to_string(numfile);

@@ -15,6 +15,7 @@
 #include "import/position_units.h"
 #include "import/readme_import.h"
 #include "import/table_import.h"
+#include "support/error_of.h"
 #include "support/temp_dir.h"
 #include "util/file_system.h"
 
@@ -434,6 +435,9 @@ TEST(ColumnMapping, RightAscensionUnitFromTheStrongestEvidence) {
     EXPECT_EQ(d.unit, c.unit) << c.e.label;
     EXPECT_EQ(d.reason, c.reason) << c.e.label;
   }
+  EXPECT_EQ(mirdal::testing::errorOf([] { decideRaUnit({"ra", "", 200, 359.3, RaUnit::Hours}); }),
+            "the right ascension \"ra\" is stated to be in hours, but its values go up to 359.3, which only degrees "
+            "reach");
   EXPECT_EQ(parseRaUnit("Hours"), RaUnit::Hours);
   EXPECT_EQ(parseRaUnit("deg"), RaUnit::Degrees);
   EXPECT_EQ(parseRaUnit("weeks"), std::nullopt);

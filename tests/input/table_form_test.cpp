@@ -139,6 +139,17 @@ TEST(TableForm, DetectsTheSharedCatalogs) {
     EXPECT_EQ(d.form, c.form);
     EXPECT_EQ(d.hasHeaderRow, c.header);
   }
+  // A header line longer than the first sample is read whole: an IPAC
+  // table of 60,000 columns is seen as one.
+  std::string names = "|", types = "|", row;
+  for (int i = 0; i < 60'000; ++i) {
+    names += " c" + std::to_string(i) + "|";
+    types += std::string(std::to_string(i).size() + 1, ' ') + "d|";
+    row += " " + std::string(std::to_string(i).size() + 1, '1') + " ";
+  }
+  testing::MemoryFileSystem wide;
+  wide.put("/wide.tbl", names + "\n" + types + "\n" + row + "\n");
+  EXPECT_EQ(detectTableForm(wide, "/wide.tbl").form, TableForm::Ipac);
   // Binary data that is no FITS file is refused.
   EXPECT_NE(errorOf([] { detectTableForm(FileSystem::real(), std::string(MIRDAL_BINARY_DIR) + "/mirdal-build"); })
                 .find("mirdal-build\" is not a text table: it holds binary data"),
@@ -172,6 +183,8 @@ TEST(TableForm, DetectsFromContentAndName) {
       {"bars beat commas and a name", "t.csv", "| name, initial | ra |\n| Smith, J | 1.5 |\n", TableForm::Psv, true},
       {"IPAC: bars over bare rows", "t.csv", "\\fixlen = T\n| id|  ra|\n| int|real|\n   1  1.5\n", TableForm::Ipac,
        true},
+      {"IPAC without rows", "t", "\\fixlen = T\n| id|  ra|\n| int|real|\n|    | deg|\n", TableForm::Ipac, true},
+      {"bars over a rule without rows", "t", "| id|  ra|\n|---|----|\n", TableForm::Psv, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -257,13 +270,43 @@ TEST(TableLayout, HostileAndUnusualHeaders) {
   };
   std::string manyNodes = ecsv + "# meta:\n";
   for (int i = 0; i < 100'000; ++i) manyNodes += "#   - x\n";
+  std::string aliasBomb = ecsv + "# meta:\n#   a: &a [x, x, x, x, x, x, x, x, x, x]\n";
+  for (char k = 'b', previous = 'a'; k <= 'g'; previous = k++) {
+    aliasBomb += std::string("#   ") + k + ": &" + k + " [";
+    for (int i = 0; i < 10; ++i) aliasBomb += std::string(i ? ", *" : "*") + previous;
+    aliasBomb += "]\n";
+  }
+  aliasBomb += "ra\n";
+  std::string manyItems = ecsv + "# meta: [";
+  for (int i = 0; i < 200'000; ++i) manyItems += "a,";
+  std::string deepBlock = ecsv + "# meta:\n";
+  for (int i = 0; i < 70; ++i) deepBlock += "# " + std::string(static_cast<std::size_t>(i + 1), ' ') + "k:\n";
+  deepBlock += "ra\n";
+  // Brackets, braces and quotes that open nothing: in plain and block
+  // texts, and after a quote left open in a block text.
+  std::string bracketTexts = "# %ECSV 1.0\n# ---\n# datatype:\n# - {name: ra, datatype: float64}\n# meta:\n";
+  for (int i = 0; i < 100; ++i)
+    bracketTexts += "#   k" + std::to_string(i) + ": range [0, 1) {x ' \"\n";
+  bracketTexts += "#   t: |\n#     " + std::string(70, '[') + " \"\nra\n1\n";
   std::string longHeader = ecsv + "# meta: >\n";
   for (int i = 0; i < 4200; ++i) longHeader += "#   " + std::string(1000, 'y') + "\n";
   const std::vector<Case> cases{
+      // Anchors and aliases as serialised metadata has them are read; what
+      // they expand to, and how deep lists nest, is bounded.
       {"ECSV with an anchor", "t.ecsv", TableForm::Ecsv,
-       "# %ECSV 1.0\n# ---\n# datatype:\n# - &a {name: ra, datatype: float64}\n# - *a\nra ra\n",
-       "\"/t.ecsv\" line 4: the ECSV header holds an anchor (&), which ECSV does not use"},
+       "# %ECSV 1.0\n# ---\n# datatype:\n# - &a {name: ra, datatype: float64}\n# - *a\n# meta: {f: &f icrs, g: *f}\n"
+       "ra ra\n1 2\n",
+       "", "ra", 8},
       {"ECSV with an alias", "t.ecsv", TableForm::Ecsv, ecsv + "# - *a\nra ra\n", "line 5: the ECSV header"},
+      {"ECSV alias of its own ancestor", "t.ecsv", TableForm::Ecsv, ecsv + "# meta: &m [1, *m]\nra\n",
+       "line 5: the ECSV header holds an alias (*) of a node that encloses it"},
+      {"ECSV aliases of aliases", "t.ecsv", TableForm::Ecsv, aliasBomb, "line 10: the ECSV header holds more than 100000"},
+      {"ECSV unclosed flow lists", "t.ecsv", TableForm::Ecsv, ecsv + "# meta: " + std::string(100'000, '[') + "\nra\n",
+       "line 5: the ECSV header nests lists or mappings more than 64 deep"},
+      {"ECSV one unclosed flow list", "t.ecsv", TableForm::Ecsv, manyItems,
+       "line 5: the ECSV header holds more than 100000"},
+      {"ECSV deep block lists", "t.ecsv", TableForm::Ecsv, deepBlock, "nests lists or mappings more than 64 deep"},
+      {"ECSV brackets in texts", "t.ecsv", TableForm::Ecsv, bracketTexts, "", "ra", 109},
       {"ECSV with & and * in texts", "t.ecsv", TableForm::Ecsv,
        "# %ECSV 1.0\n# ---\n# datatype:\n# - {name: ra, datatype: float64, description: \"&a *b\"}\n"
        "# - {name: dec, datatype: float64, description: flux *2 &c}\nra dec\n1 2\n",
@@ -290,6 +333,9 @@ TEST(TableLayout, HostileAndUnusualHeaders) {
        "RA", 15},
       {"MRT closed by (End) alone", "t.mrt", TableForm::Mrt, mrt + "-----\nHistory: z\n(End)\n 12.5\n", "", "RA", 9},
       {"MRT rows closed by a rule", "t.mrt", TableForm::Mrt, mrt + "-----\n 12.5\n 13.5\n-----\n\n", "", "RA", 7},
+      // A trailer after rows is no closing section: the rows stand.
+      {"MRT rows followed by (End) and a line", "t.mrt", TableForm::Mrt,
+       mrt + "-----\n 12.5\n 13.5\n(End) x 01-Jan-2020\nmore\n", "", "RA", 7},
       {"table with bars", "t.psv", TableForm::Psv, "|id |ra  |\n|   |deg |\n|---|----|\n| 1 |1.5 |\n", "", "id", 4},
       {"dump with bars", "t.psv", TableForm::Psv, "+---+----+\n|id |ra  |\n+---+----+\n| 1 |1.5 |\n", "", "id", 4},
       {"bzip2", "t.csv.bz2", TableForm::Csv, testing::bzipped("ra,dec\n1,2\n"), "", "ra", 2},

@@ -194,6 +194,9 @@ TEST(TypedRows, HostileFilesEndWithTheirReason) {
   noBytes.replace(noBytes.find("NAXIS1  =") + 10, 20, "                   0");
   noBytes.replace(noBytes.find("NAXIS2  =") + 10, 20, "    1000000000000000");
   noBytes.replace(noBytes.find("TFORM1  = 'D "), 13, "TFORM1  = '0A");
+  std::string manyColumns = fits, fewForms = fits;
+  manyColumns.replace(manyColumns.find("TFIELDS =") + 10, 20, "             9999999");
+  fewForms.replace(fewForms.find("TFIELDS =") + 10, 20, "                   2");
   std::string fields = "<VOTABLE><RESOURCE><TABLE name='stars'>";
   for (int i = 0; i <= 65536; ++i) fields += "<FIELD name='c' datatype='int'/>";
   fields += "<DATA><TABLEDATA/></DATA></TABLE></RESOURCE></VOTABLE>";
@@ -212,10 +215,16 @@ TEST(TypedRows, HostileFilesEndWithTheirReason) {
       {"fields.vot", fields, "line 1: the TABLE has 65537 FIELDs, more than the 65536 columns a table may have"},
       {"negative.vot", voTable("<BINARY><STREAM encoding='base64'>AAAABz/4AAAAAAAA////+w==</STREAM></BINARY>"),
        "row 1, column 3: a value of -5 elements: its count is negative"},
+      {"huge.vot", voTable("<BINARY><STREAM encoding='base64'>AAAABz/4AAAAAAAAf////w==</STREAM></BINARY>"),
+       "row 1, column 3: a value of 2147483647 elements, more than the 67108864 bytes a cell may hold"},
       {"attribute.vot", longAttribute, "line 1: more than 16 MiB without the end of a tag, comment or text"},
       {"cell.vot", longCell, "line 10: a TD holds more than 16 MB"},
       {"cut.fits", fits.substr(0, 2880 * 2 + 4000), "holds 4000 bytes of rows (500 rows): it is cut short or its NAXIS2 is wrong"},
       {"huge.fits", hugeRows, "declares 10000000000 rows of 8 bytes"},
+      {"columns.fits", manyColumns, "declares 9999999 columns (TFIELDS), more than the 999 a FITS table may have"},
+      {"forms.fits", fewForms, "declares 2 columns (TFIELDS) but describes 1 (TFORMn cards)"},
+      {"unpadded.fits", fits.substr(0, fits.size() - 640),
+       "ends at byte 13760, inside a 2880-byte block: its data is cut short or lacks the padding of its last block"},
       {"noend.fits", noEnd, "ends with END"},
       {"text.fits", "SIMPLE = nonsense\n", "card 1: a byte that is not ASCII text (10)"},
       // Header values the FITS library would copy past the end of its buffers.
