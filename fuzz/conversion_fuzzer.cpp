@@ -1,5 +1,7 @@
 // One whole build of an arbitrary catalog file under a fixed project, in a
-// file system held in memory: it completes without an error; every line is
+// file system held in memory: it completes without an error, unless the file
+// is refused whole as no text (binary, compressed or a program), naming the
+// file, before any catalog is written; every line is
 // either a record or a line of the reject log; every record lies in the sky,
 // in the region file of its position, and region files come out in
 // magnitude order; the index holds every name, in name order; no scratch
@@ -23,6 +25,7 @@
 #include "output/region_scheme.h"
 #include "sort/compare_from.h"
 #include "support/memory_file_system.h"
+#include "util/error.h"
 
 namespace {
 
@@ -176,7 +179,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fs.put("/in/catalog.txt", file);
   QuietUi ui;
   BuildPipeline pipeline(ui, fs);
-  const BuildResult result = pipeline.run(def);
+  BuildResult result;
+  try {
+    result = pipeline.run(def);
+  } catch (const Error& e) {
+    FUZZ_CHECK(std::string_view(e.what()).starts_with("\"/in/catalog.txt\""));
+    FUZZ_CHECK(!fs.hasFile("/out/reject.txt"));
+    return 0;
+  }
 
   FUZZ_CHECK(result.completed);
   FUZZ_CHECK(result.linesRead == lineCount(file, eol));
