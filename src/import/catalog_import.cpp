@@ -26,7 +26,7 @@ ImportOutcome importCatalog(FileSystem& fs, const ImportRequest& request, Catalo
     outcome.positionProblem = std::move(imported.positionProblem);
   } else {
     TableImport imported = importTableDescription(fs, request.inputs.front(), request.form, request.type, definition,
-                                                  request.raUnit, request.names);
+                                                  request.raUnit, request.names, request.inputs);
     outcome.notes = std::move(imported.notes);
     outcome.mapped = imported.mapped;
     outcome.openRaUnit = std::move(imported.openRaUnit);

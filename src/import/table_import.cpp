@@ -149,7 +149,8 @@ void DistinctCells::add(std::string_view cell) {
   if (std::find(hashes.begin(), hashes.end(), h) == hashes.end()) hashes.push_back(h);
 }
 
-TableSample readTableSample(FileSystem& fs, const std::string& path, const InputFormat& format) {
+TableSample readTableSample(FileSystem& fs, const std::string& path, const InputFormat& format,
+                            const std::vector<std::string>& parts) {
   TableSample sample;
   RowSource rows(fs, path, format);
   const TableLayout& layout = rows.layout();
@@ -178,7 +179,9 @@ TableSample readTableSample(FileSystem& fs, const std::string& path, const Input
   rows.close();
   // The head, evenly spaced places and the tail of a large file: widths
   // and values seen beyond the first rows.
-  const SampleExtent extent = sampleRows(fs, {path}, format, {kSampleRows, kSampleBytes}, [&](std::string_view line) {
+  const SampleExtent extent =
+      sampleRows(fs, parts.empty() ? std::vector<std::string>{path} : parts, format, {kSampleRows, kSampleBytes},
+                 [&](std::string_view line) {
     if (byBytes) {
       if (trimmed(line).empty()) return;
       sample.lines.emplace_back(line);
@@ -355,7 +358,7 @@ ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sampl
 
 TableImport importTableDescription(FileSystem& fs, const std::string& path, std::optional<TableForm> form,
                                    CatalogType type, CatalogDefinition& definition, std::optional<RaUnit> raUnit,
-                                   const std::vector<std::string>& names) {
+                                   const std::vector<std::string>& names, const std::vector<std::string>& parts) {
   TableImport result;
   // A FITS or VOTable form given is read as such: what detection would say
   // of the bytes (binary data, a text in UTF-16) does not matter.
@@ -435,9 +438,11 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
     return result;
   }
   const TableSample sample =
-      readTableSample(fs, path, {chosen, typed ? kEolCrLf : sampleEol(fs, path), result.headerRow, tableName});
+      readTableSample(fs, path, {chosen, typed ? kEolCrLf : sampleEol(fs, path), result.headerRow, tableName}, parts);
   if (sample.rows == 0) result.notes.push_back("No row of data follows the header");
-  if (!sample.whole) result.notes.push_back("Sampled " + std::to_string(sample.rows) + " rows spread over the file");
+  if (!sample.whole)
+    result.notes.push_back("Sampled " + std::to_string(sample.rows) + " rows spread over the " +
+                           (parts.size() > 1 ? "files" : "file"));
   MappingChoices choices;
   choices.raUnit = raUnit;
   result.table = describedColumns(layout, sample, result.notes, &choices.columns);

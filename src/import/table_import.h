@@ -62,7 +62,10 @@ struct TableSample {
 // as `format` says, as the build reads them: of a larger plain file its
 // head, evenly spaced places and its tail (see sampleRows). Rows that cannot be split are
 // passed over: the sample only guides. Throws Error as RowSource does.
-TableSample readTableSample(FileSystem& fs, const std::string& path, const InputFormat& format);
+// With `parts` (the files of a catalog in several, `path` the first), the
+// rows of a text form are sampled over them all.
+TableSample readTableSample(FileSystem& fs, const std::string& path, const InputFormat& format,
+                            const std::vector<std::string>& parts = {});
 
 // Units as the mapping rules write them: factors joined by "." with the
 // divisors after one "/", powers as digits. "arcsec / yr", "arcsec.yr-1",
@@ -116,10 +119,13 @@ struct TableImport {
 // header row, in order, as if its first row had held them: the file is read
 // without a header row, and its columns are mapped by these names (the
 // project's slots still find them by number). Throws UsageError when the
-// file's columns are named already or their count differs.
+// file's columns are named already or their count differs. `parts`, when
+// given, are all the files of the catalog (`path` the first): the rows that
+// choose widths and tell what the columns hold are sampled over them all.
 TableImport importTableDescription(FileSystem& fs, const std::string& path, std::optional<TableForm> form,
                                    CatalogType type, CatalogDefinition& definition,
                                    std::optional<RaUnit> raUnit = std::nullopt,
-                                   const std::vector<std::string>& names = {});
+                                   const std::vector<std::string>& names = {},
+                                   const std::vector<std::string>& parts = {});
 
 }  // namespace mirdal

@@ -36,7 +36,7 @@ TextWidth textWidthOf(const TableColumn& column, const ColumnSample& seen, std::
   if (rows > 0)
     return {static_cast<int>(std::max<std::size_t>(seen.widest, 1)),
             std::string("the widest cell of ") + (whole ? "all " : "") + std::to_string(rows) + " rows" +
-                (whole ? "" : " sampled over the file") + "; longer texts are cut"};
+                (whole ? "" : " sampled over the data") + "; longer texts are cut"};
   return {1, "no row to measure"};
 }
 
