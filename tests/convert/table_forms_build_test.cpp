@@ -403,6 +403,78 @@ TEST(TableForms, TextsLongerThanTheirFieldAreCountedPerField) {
   }
 }
 
+// Magnitudes the field cannot hold as they stand are counted per reason with
+// the first of each; a blank magnitude (a missing cell, a NaN of a float
+// column) is no magnitude and is not counted.
+TEST(TableForms, MagnitudesChangedAreCountedPerReason) {
+  const std::vector<std::string> mags = {"5", "40", "-33", "-99", "1e9", "nan", "", "inf", "xx", "1e400", "-32.768"};
+  auto csv = [&] {
+    std::string text = "ra,dec,id,mag\n";
+    for (std::size_t r = 0; r < mags.size(); ++r) text += std::to_string(r + 1) + ",20,abc," + mags[r] + "\n";
+    return text;
+  };
+  auto fixed = [&] {
+    std::string text;
+    for (std::size_t r = 0; r < mags.size(); ++r) text += testing::columns({{1, std::to_string(r + 1)}, {5, "20"},
+                                                                            {8, "abc"}, {12, mags[r]}}) + "\n";
+    return text;
+  };
+  const std::string vot = "<VOTABLE><RESOURCE><TABLE><FIELD name=\"ra\" datatype=\"double\"/><FIELD name=\"dec\" "
+                          "datatype=\"double\"/><FIELD name=\"id\" datatype=\"char\" arraysize=\"*\"/><FIELD "
+                          "name=\"mag\" datatype=\"float\"/><DATA><TABLEDATA>"
+                          "<TR><TD>1</TD><TD>2</TD><TD>a</TD><TD>NaN</TD></TR>"
+                          "<TR><TD>1</TD><TD>2</TD><TD>b</TD><TD></TD></TR>"
+                          "<TR><TD>1</TD><TD>2</TD><TD>c</TD><TD>40</TD></TR>"
+                          "<TR><TD>1</TD><TD>2</TD><TD>d</TD><TD>-40</TD></TR>"
+                          "</TABLEDATA></DATA></TABLE></RESOURCE></VOTABLE>";
+  // The notes of the text forms, whose first rows are line `first`.
+  auto textNotes = [](int first) {
+    auto at = [first](int row) { return "{f} line " + std::to_string(first + row); };
+    return std::vector<std::string>{"magnitude below -32.768, stored as -32.768: 2 records, the first at " + at(2),
+                                    "magnitude above 32.766, stored as no magnitude: 3 records, the first at " + at(1),
+                                    "magnitude not a number, stored as no magnitude: 3 records, the first at " + at(5)};
+  };
+  const struct {
+    const char* name;
+    TableForm form;
+    std::string text;
+    std::vector<std::string> notes;  // {f}: the file's name, quoted
+    double magmax = 12;
+  } cases[] = {
+      {"delimited", TableForm::Csv, csv(), textNotes(2)},
+      {"a maximum magnitude beyond the field", TableForm::Csv, csv(), textNotes(2), 99},
+      {"fixed columns", TableForm::Fixed, fixed(), textNotes(1)},
+      {"typed cells", TableForm::VoTable, vot,
+       {"magnitude below -32.768, stored as -32.768: 1 record, at {f} row 4",
+        "magnitude above 32.766, stored as no magnitude: 1 record, at {f} row 3"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string input = dir.write("t.txt", c.text);
+    CatalogDefinition def = testing::decimalStars("tst", {input}, 1, dir.str() + "/out");
+    def.settings.format = c.form;
+    def.settings.headerrow = c.form != TableForm::Fixed;
+    def.settings.magmax = c.magmax;
+    const int bytes[4][2] = {{1, 3}, {5, 2}, {8, 3}, {12, 7}};
+    for (int p = 0; p < 4; ++p) {
+      if (c.form == TableForm::Fixed) {
+        setSlot(def, p, bytes[p][0], bytes[p][1]);
+        continue;
+      }
+      setSlot(def, p, p + 1, p == 2 ? 3 : 1);
+      def.fieldNames[static_cast<std::size_t>(p)] = std::array{"ra", "dec", "id", "mag"}[static_cast<std::size_t>(p)];
+    }
+    RecordingUi ui;
+    const BuildResult r = BuildPipeline(ui).run(def);
+    std::vector<std::string> notes;
+    for (const RejectCount& m : r.magnitudesChanged) notes.push_back(m.note());
+    std::vector<std::string> expected = c.notes;
+    for (std::string& note : expected) note.replace(note.find("{f}"), 3, "\"" + input + "\"");
+    EXPECT_EQ(notes, expected);
+  }
+}
+
 // A FITS table cut short or a VOTable cut inside its base64 stops a rebuild
 // with the file and the reason, and leaves the catalog built before.
 TEST(TableForms, DamagedBinaryTablesKeepThePreviousCatalog) {
