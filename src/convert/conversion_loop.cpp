@@ -420,7 +420,7 @@ template <typename Row>
 void ConversionLoop::convertRow(Batch& batch, std::size_t i, const Row& row, const SkyPosition& position) const {
   if (!position.valid) {
     batch.regions[i] = 0;
-    batch.reasons[i] = reasonOf(position);
+    batch.reasons[i] = rejectReasonOf(row, position);
     return;
   }
   batch.regions[i] = findRegion_(position.dec, position.ra);
@@ -603,6 +603,20 @@ std::pair<std::uint64_t, std::uint64_t> ConversionLoop::positionMasks() const {
   return {ra, dec};
 }
 
+template <typename Row>
+RejectReason ConversionLoop::rejectReasonOf(const Row& row, const SkyPosition& position) const {
+  if (form_ == TableForm::Ipac && (std::isnan(position.ra) || std::isnan(position.dec))) {
+    // An IPAC column's null ("null", or the marker its header declares,
+    // which the rows hand on as "null") is a missing value.
+    const auto [ra, dec] = positionMasks();
+    for (int p = 0; p < def_.fields().firstTypePosition(); ++p)
+      if (((ra | dec) & (std::uint64_t{1} << p)) != 0 &&
+          asciiLowered(trimmed(row.text(p, slotColumns_[static_cast<std::size_t>(p)]))) == "null")
+        return RejectReason::MissingPosition;
+  }
+  return reasonOf(position);
+}
+
 template <typename Where>
 void ConversionLoop::reject(std::string_view text, RejectReason reason, const Where& where) {
   rejectLog_.reject(text);
@@ -642,7 +656,7 @@ void ConversionLoop::convertLine(std::string_view input) {
   const SkyPosition position =
       computePosition(line, row.slots ? row.slots : def_.fieldSlots.data(), ratype_, dectype_, raCount_);
   if (!position.valid) {
-    reject(input, reasonOf(position), where);
+    reject(input, rejectReasonOf(LineRow{line, row.slots}, position), where);
     return;
   }
   const double ra = position.ra;

@@ -212,6 +212,10 @@ class ConversionLoop {
   // (`where` is a function, so that the text is made only for a first).
   template <typename Where>
   void reject(std::string_view text, RejectReason reason, const Where& where);
+  // Why a text row's position is refused: as reasonOf says, but an IPAC
+  // position cell that holds its null is a missing position, not no number.
+  template <typename Row>
+  RejectReason rejectReasonOf(const Row& row, const SkyPosition& position) const;
 
   // Lines are converted in batches: the lines read up to every second
   // checkpoint (or 1 MiB of them). Where the machine has two cores a second

@@ -195,23 +195,54 @@ TEST(TableForms, RowsOfDelimitedFiles) {
 
 // Every refused row is counted under its reason, with the first row of each.
 TEST(TableForms, RejectedRowsAreCountedByReason) {
-  TempDir dir;
-  const std::string path = dir.write("t.csv",
-                                     "ra,dec,id,mag\n400,20,a,1\nx,20,b,1\n0,0,c,1\nnull,20,d,1\n9,20,e\n"
-                                     "500,20,f,1\n10,20,g,1\n10,20,\"open,5\n");
-  CatalogDefinition def = namedColumnStars(path, TableForm::Csv, dir.str() + "/out");
-  def.settings.headerrow = true;
-  RecordingUi ui;
-  const BuildResult r = BuildPipeline(ui).run(def);
-  EXPECT_EQ(r.recordsWritten, 1);
-  std::vector<std::string> notes;
-  for (const RejectCount& c : r.rejectReasons) notes.push_back(c.note());
-  const std::string at = "\"" + path + "\" line ";
-  EXPECT_EQ(notes, (std::vector<std::string>{"position out of range: 2 lines, the first at " + at + "2",
-                                             "position not a number: 1 line, at " + at + "3",
-                                             "no position: 2 lines, the first at " + at + "4",
-                                             "quoted cell never closed: 1 line, at " + at + "9",
-                                             "fewer cells than the fields read: 1 line, at " + at + "6"}));
+  // An IPAC table of cells 8 bytes wide, its header lines and its rows.
+  auto ipac = [](const std::vector<std::array<std::string, 4>>& lines, std::size_t headerLines) {
+    std::string text;
+    for (std::size_t l = 0; l < lines.size(); ++l) {
+      const char between = l < headerLines ? '|' : ' ';
+      for (const std::string& cell : lines[l]) text += between + cell + std::string(8 - cell.size(), ' ');
+      text += std::string(1, between) + "\n";
+    }
+    return text;
+  };
+  const struct {
+    const char* name;
+    const char* file;
+    TableForm form;
+    std::string text;
+    std::vector<std::string> notes;  // {f}: the file's name, quoted
+  } cases[] = {
+      {"delimited", "t.csv", TableForm::Csv,
+       "ra,dec,id,mag\n400,20,a,1\nx,20,b,1\n0,0,c,1\nnull,20,d,1\n9,20,e\n500,20,f,1\n10,20,g,1\n10,20,\"open,5\n",
+       {"position out of range: 2 lines, the first at {f} line 2", "position not a number: 1 line, at {f} line 3",
+        "no position: 2 lines, the first at {f} line 4", "quoted cell never closed: 1 line, at {f} line 9",
+        "fewer cells than the fields read: 1 line, at {f} line 6"}},
+      // A column's null marker is a missing value, not a text.
+      {"IPAC null markers", "t.tbl", TableForm::Ipac,
+       ipac({{"ra", "dec", "id", "mag"}, {"double", "double", "char", "double"}, {"deg", "deg", "", "mag"},
+             {"-999", "-999", "", ""}, {"10.5", "20.25", "a", "5"}, {"-999", "20.25", "b", "5"},
+             {"11.5", "-999", "c", "5"}, {"xx", "20", "d", "5"}}, 4),
+       {"position not a number: 1 line, at {f} line 8", "no position: 2 lines, the first at {f} line 6"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string path = dir.write(c.file, c.text);
+    CatalogDefinition def = namedColumnStars(path, c.form, dir.str() + "/out");
+    if (c.form == TableForm::Ipac) {
+      ASSERT_TRUE(importTableDescription(FileSystem::real(), path, c.form, CatalogType::Stars, def).mapped);
+      def.settings.shortname = "tst";
+    }
+    def.settings.headerrow = true;
+    RecordingUi ui;
+    const BuildResult r = BuildPipeline(ui).run(def);
+    EXPECT_EQ(r.recordsWritten, 1);
+    std::vector<std::string> notes;
+    for (const RejectCount& n : r.rejectReasons) notes.push_back(n.note());
+    std::vector<std::string> expected = c.notes;
+    for (std::string& note : expected) note.replace(note.find("{f}"), 3, "\"" + path + "\"");
+    EXPECT_EQ(notes, expected);
+  }
 }
 
 // Positions written whole in one cell, as catalog services write them,
