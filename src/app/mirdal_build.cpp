@@ -729,6 +729,10 @@ void printSummary(const mirdal::BuildResult& r) {
     for (const mirdal::TextCut& c : r.textsCut) std::printf("    %s\n", c.note().c_str());
   }
   if (r.fainterThanMaximum > 0) std::printf("  fainter stars     %s\n", r.fainterNote().c_str());
+  if (!r.magnitudesChanged.empty()) {
+    std::printf("  magnitudes changed, not stored as they stand:\n");
+    for (const mirdal::RejectCount& c : r.magnitudesChanged) std::printf("    %s\n", c.note().c_str());
+  }
   std::printf("  time              %.3f s (header %.3f, files %.3f, conversion %.3f, closing %.3f, "
               "magnitude sort %.3f, index sort %.3f)\n",
               r.totalSeconds, r.seconds.header, r.seconds.files, r.seconds.conversion, r.seconds.closing,

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "util/home_directory.h"
+#include "util/text.h"
 
 namespace mirdal {
 
@@ -29,7 +30,13 @@ void BuildSettings::clampToRanges() {
   linecolor &= 0x00FFFFFFu;
   drawingtype = std::clamp(drawingtype, 0, 2);
   numfile = std::clamp(numfile, 0, 3);
-  if (shortname.size() > kShortNameMaxLength) shortname.resize(kShortNameMaxLength);
+  if (shortname.size() > kShortNameMaxLength) {
+    // Cut where the header would, but not inside a UTF-8 character.
+    std::size_t n = kShortNameMaxLength;
+    if (utf8Characters(shortname))
+      while (n > 0 && (static_cast<unsigned char>(shortname[n]) & 0xC0) == 0x80) --n;
+    shortname.resize(n);
+  }
   if (longname.size() > kLongNameMaxLength) longname.resize(kLongNameMaxLength);
 }
 

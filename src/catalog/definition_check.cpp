@@ -29,6 +29,10 @@ const char* shortNameProblem(std::string_view shortname) {
     return kShortNameUnsafe;
   // The files' base name is the trimmed short name: ".x" would make ".x.hdr".
   if (!t.empty() && t.front() == '.') return kShortNameHidden;
+  // The header keeps the first 4 bytes: blanks after them are lost harmlessly.
+  std::string_view stored = shortname;
+  while (!stored.empty() && static_cast<unsigned char>(stored.back()) <= 32) stored.remove_suffix(1);
+  if (stored.size() > kShortNameMaxLength) return kShortNameTooLong;
   return nullptr;
 }
 

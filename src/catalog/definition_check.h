@@ -18,6 +18,9 @@ inline constexpr const char* kRequiredFieldMissing = "Required field missing !";
 inline constexpr const char* kShortNameUnsafe =
     "The catalog short name cannot hold \"/\", \"\\\", \"..\" or control characters, as it names the output files";
 inline constexpr const char* kInvalidNumberOfFilesPrefix = "Invalid number of files : ";
+inline constexpr const char* kShortNameTooLong =
+    "The catalog short name takes more than the 4 bytes its header holds: at most 4 characters, "
+    "fewer where a character takes several bytes (\"\u00e9\" takes 2)";
 inline constexpr const char* kShortNameHidden =
     "The catalog short name cannot start with \".\", as it names the output files";
 inline constexpr const char* kTableChoiceUnfit = "The table to read does not suit the input file's form";
@@ -64,8 +67,10 @@ std::optional<std::string> validateDefinition(const CatalogDefinition& definitio
 // files outside the output directory or make names no one can type, and a
 // leading "." would hide them (the build refuses such names).
 bool isSafeShortName(std::string_view shortname);
-// Why a short name that is not blank cannot name the files (kShortNameUnsafe
-// or kShortNameHidden), or nullptr when it can.
+// Why a short name that is not blank cannot name the files (kShortNameUnsafe,
+// kShortNameHidden, or kShortNameTooLong: the header stores 4 bytes, and a
+// longer name would be cut there, inside a character or to another name
+// than the one given), or nullptr when it can.
 const char* shortNameProblem(std::string_view shortname);
 
 // Why `table` (the FITS extension or VOTable TABLE to read, by name or

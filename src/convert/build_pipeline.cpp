@@ -240,6 +240,19 @@ void BuildPipeline::Run::convert() {
   result_.fainterThanMaximum = counters.fainter;
   result_.firstFainter = counters.firstFainter;
   result_.maximumMagnitude = def_.settings.magmax;
+  for (int k = 0; k < kMagnitudeChangeCount; ++k) {
+    const auto i = static_cast<std::size_t>(k);
+    if (counters.magnitudesChanged[i] == 0) continue;
+    // Every magnitude field has the scale 1000.
+    const char* reason = "";
+    switch (static_cast<MagnitudeChange>(k)) {
+      case MagnitudeChange::BelowField: reason = "magnitude below -32.768, stored as -32.768"; break;
+      case MagnitudeChange::AboveField: reason = "magnitude above 32.766, stored as no magnitude"; break;
+      case MagnitudeChange::NotANumber: reason = "magnitude not a number, stored as no magnitude"; break;
+    }
+    result_.magnitudesChanged.push_back({reason, counters.magnitudesChanged[i], counters.firstMagnitudeChanged[i],
+                                         "record"});
+  }
   for (int p = 0; p < kSlotCount; ++p) {
     const auto i = static_cast<std::size_t>(p);
     if (counters.textsCut[i] == 0) continue;
@@ -253,7 +266,7 @@ void BuildPipeline::Run::convert() {
 }
 
 std::string RejectCount::note() const {
-  return reason + ": " + std::to_string(count) + (count == 1 ? " line, at " : " lines, the first at ") + first;
+  return reason + ": " + std::to_string(count) + " " + unit + (count == 1 ? ", at " : "s, the first at ") + first;
 }
 
 std::string BuildResult::fainterNote() const {

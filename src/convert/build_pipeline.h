@@ -39,6 +39,7 @@ struct RejectCount {
   std::string reason;  // "position out of range"
   std::int64_t count = 0;
   std::string first;   // where the first stands: "\"a.csv\" line 12", "\"b.fits\" row 3"
+  std::string unit = "line";  // what was counted: "line", "record"
   // "position out of range: 7 lines, the first at "a.csv" line 12"
   std::string note() const;
 };
@@ -71,6 +72,12 @@ struct BuildResult {
   double maximumMagnitude = 0;
   // "12 records are fainter than the maximum magnitude 9.5, the first at ...".
   std::string fainterNote() const;
+  // Magnitudes that did not go into the field as they stand, per reason
+  // (a number outside what it holds, a text that is no number), in the
+  // order of MagnitudeChange; a blank magnitude is none of them. Notes as
+  // RejectCount::note gives them: "magnitude not a number, stored as no
+  // magnitude: 3 records, the first at "a.csv" line 7".
+  std::vector<RejectCount> magnitudesChanged;
   StageTimes seconds;
   double totalSeconds = 0;
 };

@@ -36,6 +36,18 @@ const char* rejectReasonText(RejectReason reason) {
 
 namespace {
 
+// What a number's text holds, trimmed.
+enum class ValueSource { Blank, Number, Other };
+
+ValueSource sourceOf(std::string_view text) {
+  const char* first = text.data();
+  const char* end = first + text.size();
+  detail::trimBlanks(first, end);
+  if (first == end) return ValueSource::Blank;
+  return parseDecimal(std::string_view(first, static_cast<std::size_t>(end - first))) ? ValueSource::Number
+                                                                                      : ValueSource::Other;
+}
+
 // Why a position the build refuses is refused (see SkyPosition::valid).
 RejectReason reasonOf(const SkyPosition& p) {
   if (std::isnan(p.ra) || std::isnan(p.dec)) return RejectReason::NotANumber;
@@ -130,6 +142,7 @@ struct ConversionLoop::LineRow {
     const std::string_view t = text(f.position, f.column);
     return detail::scaledColumn(t.data(), t.data() + t.size(), f.calcA, f.calcB, f.missing, f.scale, f.tenPower);
   }
+  ValueSource source(const FieldPlan& f) const { return sourceOf(text(f.position, f.column)); }
 };
 
 struct ConversionLoop::WholeLine {
@@ -144,6 +157,7 @@ struct ConversionLoop::WholeLine {
     const char* const first = line + f.column.start;
     return detail::scaledColumn(first, first + f.column.length, f.calcA, f.calcB, f.missing, f.scale, f.tenPower);
   }
+  ValueSource source(const FieldPlan& f) const { return sourceOf(text(f.position, f.column)); }
 };
 
 // A row of typed cells: numbers go into the record from the type the file
@@ -191,6 +205,18 @@ struct ConversionLoop::TypedRow {
   }
   double number(const FieldPlan& f) const { return value(f.position, f.calcA, f.calcB, f.missing); }
   std::int64_t scaled(const FieldPlan& f) const { return roundToInt64(number(f) * f.scale); }
+  // A missing cell and a NaN (the null of a floating-point column) are blank.
+  ValueSource source(const FieldPlan& f) const {
+    const TableCell* c = cell(f.position);
+    if (!c) return ValueSource::Blank;
+    switch (c->kind) {
+      case TableCell::Kind::Real: return std::isnan(c->real) ? ValueSource::Blank : ValueSource::Number;
+      case TableCell::Kind::Integer: return ValueSource::Number;
+      case TableCell::Kind::Text: return sourceOf(c->text);
+      case TableCell::Kind::Missing: break;
+    }
+    return ValueSource::Blank;
+  }
 };
 
 ConversionLoop::~ConversionLoop() {
@@ -231,10 +257,10 @@ ConversionLoop::ConversionLoop(const CatalogDefinition& definition, const Record
       for (int p = 0; p < static_cast<int>(std::size(detail::kIntPowersOfTen)); ++p)
         if (e.scale == static_cast<double>(detail::kIntPowersOfTen[p])) tenPower = p;
     }
-    static_assert(kSlotCount < 64, "a cut mask holds a bit per slot position, and the fainter bit");
+    static_assert(kSlotCount <= kFirstChangeBit, "a cut mask holds a bit per slot position, and the magnitude bits");
     if (f == magnitudeFieldOf(def_.type()) && e.kind == ValueKind::Scaled16) {
       magnitudePosition_ = position;
-      faintestStored_ = roundToInt64(def_.settings.magmax * e.scale);
+      faintestStored_ = std::min<std::int64_t>(roundToInt64(def_.settings.magmax * e.scale), 32766);
     }
     fields_.push_back({columnOf(slot), position, &slot, e.kind, slot.calcA, slot.calcB, e.scale, e.missing, offset,
                        width, std::uint64_t{1} << position, tenPower});
@@ -394,7 +420,7 @@ template <typename Row>
 void ConversionLoop::convertRow(Batch& batch, std::size_t i, const Row& row, const SkyPosition& position) const {
   if (!position.valid) {
     batch.regions[i] = 0;
-    batch.reasons[i] = reasonOf(position);
+    batch.reasons[i] = rejectReasonOf(row, position);
     return;
   }
   batch.regions[i] = findRegion_(position.dec, position.ra);
@@ -471,18 +497,34 @@ void ConversionLoop::handOn(Batch& batch) {
     files_.writeRecord(region, batch.records.data() + i * recordLength);
     ++counters_.records;
     if (batch.cuts[i] != 0)
-      countCuts(batch.cuts[i], [&] {
-        const std::string file = quoted(path_);
-        return batch.lineNumbers.empty() ? file : file + " line " + std::to_string(lineNumber(i));
-      });
+      countCuts(batch.cuts[i], [&] { return quoted(path_) + " line " + std::to_string(lineNumber(i)); });
   }
+}
+
+template <typename Row>
+std::uint64_t ConversionLoop::magnitudeBit(const Row& row, const FieldPlan& f, std::int64_t v) const {
+  auto changed = [](MagnitudeChange c) { return std::uint64_t{1} << (kFirstChangeBit + static_cast<int>(c)); };
+  if (v < -32768) return changed(MagnitudeChange::BelowField);
+  // 32767 and above are no magnitude: missing, or beyond what the field holds.
+  if (v < 32767) return kFainterBit;
+  switch (row.source(f)) {
+    case ValueSource::Blank: return 0;
+    case ValueSource::Number: return changed(MagnitudeChange::AboveField);
+    case ValueSource::Other: break;
+  }
+  return changed(MagnitudeChange::NotANumber);
 }
 
 template <typename Where>
 void ConversionLoop::countCuts(std::uint64_t mask, const Where& where) {
-  if ((mask & kFainterBit) != 0) {
-    if (counters_.fainter++ == 0) counters_.firstFainter = where();
-    mask &= ~kFainterBit;
+  if ((mask & kMagnitudeBits) != 0) {
+    if ((mask & kFainterBit) != 0 && counters_.fainter++ == 0) counters_.firstFainter = where();
+    for (int k = 0; k < kMagnitudeChangeCount; ++k) {
+      const auto i = static_cast<std::size_t>(k);
+      if ((mask & (std::uint64_t{1} << (kFirstChangeBit + k))) != 0 && counters_.magnitudesChanged[i]++ == 0)
+        counters_.firstMagnitudeChanged[i] = where();
+    }
+    mask &= ~kMagnitudeBits;
   }
   for (int p = 0; mask != 0; ++p, mask >>= 1) {
     if ((mask & 1) == 0) continue;
@@ -561,6 +603,20 @@ std::pair<std::uint64_t, std::uint64_t> ConversionLoop::positionMasks() const {
   return {ra, dec};
 }
 
+template <typename Row>
+RejectReason ConversionLoop::rejectReasonOf(const Row& row, const SkyPosition& position) const {
+  if (form_ == TableForm::Ipac && (std::isnan(position.ra) || std::isnan(position.dec))) {
+    // An IPAC column's null ("null", or the marker its header declares,
+    // which the rows hand on as "null") is a missing value.
+    const auto [ra, dec] = positionMasks();
+    for (int p = 0; p < def_.fields().firstTypePosition(); ++p)
+      if (((ra | dec) & (std::uint64_t{1} << p)) != 0 &&
+          asciiLowered(trimmed(row.text(p, slotColumns_[static_cast<std::size_t>(p)]))) == "null")
+        return RejectReason::MissingPosition;
+  }
+  return reasonOf(position);
+}
+
 template <typename Where>
 void ConversionLoop::reject(std::string_view text, RejectReason reason, const Where& where) {
   rejectLog_.reject(text);
@@ -600,7 +656,7 @@ void ConversionLoop::convertLine(std::string_view input) {
   const SkyPosition position =
       computePosition(line, row.slots ? row.slots : def_.fieldSlots.data(), ratype_, dectype_, raCount_);
   if (!position.valid) {
-    reject(input, reasonOf(position), where);
+    reject(input, rejectReasonOf(LineRow{line, row.slots}, position), where);
     return;
   }
   const double ra = position.ra;
@@ -649,8 +705,7 @@ std::uint64_t ConversionLoop::fillRecord(const Row& row, std::uint8_t* record, d
       }
       case ValueKind::Scaled16: {
         const std::int64_t v = row.scaled(f);
-        // 32767 and above are no magnitude: missing, or beyond what the field holds.
-        if (f.position == magnitudePosition_ && v > faintestStored_ && v < 32767) cuts |= kFainterBit;
+        if (f.position == magnitudePosition_ && (v > faintestStored_ || v < -32768)) cuts |= magnitudeBit(row, f, v);
         if (f.width == 2) {
           put16(p, static_cast<std::uint16_t>(std::clamp<std::int64_t>(v, -32768, 32767)));
         } else {

@@ -42,6 +42,15 @@ constexpr int kRejectReasonCount = 8;
 // "position out of range", "quoted cell never closed", ...
 const char* rejectReasonText(RejectReason reason);
 
+// Why a magnitude did not go into its field as it stands. A blank (missing)
+// magnitude is none of them: it is stored as no magnitude, as it should be.
+enum class MagnitudeChange : std::uint8_t {
+  BelowField,   // brighter than the field holds: stored as the brightest it does
+  AboveField,   // a number fainter than the field holds: stored as no magnitude
+  NotANumber,   // a text that is no number ("xx", "nan", "inf"): stored as no magnitude
+};
+constexpr int kMagnitudeChangeCount = 3;
+
 struct ConversionCounters {
   std::int64_t lines = 0;
   std::int64_t records = 0;
@@ -63,6 +72,10 @@ struct ConversionCounters {
   // (a missing magnitude is none), and where the first stands.
   std::int64_t fainter = 0;
   std::string firstFainter;
+  // Per MagnitudeChange: the records whose magnitude was changed for it, and
+  // where the first stands.
+  std::array<std::int64_t, kMagnitudeChangeCount> magnitudesChanged{};
+  std::array<std::string, kMagnitudeChangeCount> firstMagnitudeChanged;
   // Per RejectReason: the lines refused for it, and where the first stands.
   std::array<std::int64_t, kRejectReasonCount> rejectedFor{};
   std::array<std::string, kRejectReasonCount> firstRejectedFor;
@@ -117,8 +130,12 @@ class ConversionLoop {
     std::size_t start = 0;
     std::size_t length = 0;
   };
-  // The bit of a cut mask that marks a magnitude fainter than the maximum.
+  // The bit of a cut mask that marks a magnitude fainter than the maximum,
+  // and the bits below it of the magnitudes changed (MagnitudeChange k at
+  // kFirstChangeBit + k).
   static constexpr std::uint64_t kFainterBit = std::uint64_t{1} << 63;
+  static constexpr int kFirstChangeBit = 63 - kMagnitudeChangeCount;
+  static constexpr std::uint64_t kMagnitudeBits = ~std::uint64_t{0} << kFirstChangeBit;
   // One record field with everything its conversion needs, worked out once.
   struct FieldPlan {
     Column column;
@@ -159,6 +176,10 @@ class ConversionLoop {
   // position p was longer than its field.
   template <typename Row>
   std::uint64_t fillRecord(const Row& row, std::uint8_t* record, double ra, double dec) const;
+  // The cut-mask bit of a magnitude whose scaled value `v` is fainter than
+  // the maximum or outside the field (0 for a blank one).
+  template <typename Row>
+  std::uint64_t magnitudeBit(const Row& row, const FieldPlan& f, std::int64_t v) const;
   // Counts the texts of a cut mask, the first of each at `where` (a
   // function, so that the text is made only for a first).
   template <typename Where>
@@ -191,6 +212,10 @@ class ConversionLoop {
   // (`where` is a function, so that the text is made only for a first).
   template <typename Where>
   void reject(std::string_view text, RejectReason reason, const Where& where);
+  // Why a text row's position is refused: as reasonOf says, but an IPAC
+  // position cell that holds its null is a missing position, not no number.
+  template <typename Row>
+  RejectReason rejectReasonOf(const Row& row, const SkyPosition& position) const;
 
   // Lines are converted in batches: the lines read up to every second
   // checkpoint (or 1 MiB of them). Where the machine has two cores a second
@@ -252,7 +277,8 @@ class ConversionLoop {
   std::vector<NameSource> names_;
   std::size_t nameLength_;
   // The magnitude entry's list position (-1: none is written) and the
-  // largest stored value within the maximum magnitude.
+  // largest stored value within the maximum magnitude, at most 32766 (32767
+  // is no magnitude): a larger value is counted.
   int magnitudePosition_ = -1;
   std::int64_t faintestStored_ = 0;
   // Every byte of a record is written by some field, so a record is put

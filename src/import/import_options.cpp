@@ -86,7 +86,14 @@ void applyImportOptions(const ImportOptions& o, CatalogDefinition& d) {
   BuildSettings& s = d.settings;
   if (o.shortName) {
     if (trimmed(*o.shortName).empty()) refuse("--short-name", *o.shortName, "blank");
-    if (o.shortName->size() > kShortNameMaxLength) refuse("--short-name", *o.shortName, "longer than 4 characters");
+    // Characters as UTF-8 counts them; the header holds 4 bytes of them.
+    const std::optional<std::size_t> characters = utf8Characters(*o.shortName);
+    if (characters.value_or(o.shortName->size()) > kShortNameMaxLength)
+      refuse("--short-name", *o.shortName, "longer than 4 characters");
+    if (o.shortName->size() > kShortNameMaxLength)
+      refuse("--short-name", *o.shortName,
+             std::to_string(*characters) + (*characters == 1 ? " character" : " characters") + " of " +
+                 std::to_string(o.shortName->size()) + " bytes: " + kShortNameTooLong);
     if (const char* why = shortNameProblem(*o.shortName)) refuse("--short-name", *o.shortName, why);
     s.shortname = *o.shortName;
   }

@@ -120,8 +120,14 @@ const ReadMeTable& selectReadMeTable(const ReadMe& readMe, const std::string& re
     throw Error("No byte-by-byte description in \"" + readMePath + "\"");
   if (!tableFile.empty()) {
     if (const ReadMeTable* t = readMe.tableFor(tableFile)) return *t;
-    throw Error("\"" + readMePath + "\" has no description of file \"" + std::string(tableFile) +
-                "\"; it describes: " + readMe.describedFiles());
+    // Files are chosen by name: of a path, its last component is looked for.
+    const std::string_view name = lastPathComponent(tableFile);
+    if (withoutGz(name).empty())
+      throw Error("\"" + std::string(tableFile) + "\" names no file of the ReadMe \"" + readMePath +
+                  "\"; it describes: " + readMe.describedFiles());
+    throw Error("\"" + readMePath + "\" has no description of file \"" + std::string(name) + "\"" +
+                (name != tableFile ? " (the file name of \"" + std::string(tableFile) + "\")" : std::string()) +
+                "; it describes: " + readMe.describedFiles());
   }
   if (const ReadMeTable* t = readMe.tableFor(inputPath)) return *t;
   if (readMe.tables.size() == 1) return readMe.tables.front();

@@ -73,9 +73,19 @@ void count(ColumnSample& c, std::string_view cell) {
     ++c.numbers;
     if (integer) ++c.integers;
     if (std::isfinite(v)) c.largest = std::max(c.largest, std::fabs(v));
-  } else if (isSexagesimal(t) || readsAsSexagesimal(t)) {  // also "05h34m31.97s", "+22d00m52.2s"
-    ++c.sexagesimal;
+    return;
   }
+  if (c.firstOther.empty()) c.firstOther = t.substr(0, 40);
+  if (isSexagesimal(t) || readsAsSexagesimal(t)) ++c.sexagesimal;  // also "05h34m31.97s", "+22d00m52.2s"
+}
+
+// A row whose cells are the names of the columns, in their order: the
+// header row again, as a file made by joining files holds it.
+bool repeatsHeader(const RowSplitter& cells, const TableLayout& layout) {
+  if (cells.size() != layout.columns.size()) return false;
+  for (std::size_t i = 0; i < cells.size(); ++i)
+    if (trimmed(cells.cell(i)) != trimmed(layout.columns[i].name)) return false;
+  return true;
 }
 
 // The Fortran-like letter (and width) of a datatype; "" when it says
@@ -189,6 +199,10 @@ TableSample readTableSample(FileSystem& fs, const std::string& path, const Input
       return;
     }
     if (splitter.split(line) != RowStatus::Ok) return;
+    if (format.headerRow && repeatsHeader(splitter, layout)) {
+      ++sample.repeatedHeaders;
+      return;
+    }
     ++sample.rows;
     for (std::size_t i = 0; i < splitter.size() && i < sample.columns.size(); ++i) count(sample.columns[i], splitter.cell(i));
   });
@@ -345,8 +359,19 @@ ReadMeTable describedColumns(const TableLayout& layout, const TableSample& sampl
       r.lastByte = c.lastByte;
     }
     if (!byColumn && !sample.lines.empty()) sampleBytes(seen, sample.lines, r.firstByte, r.lastByte);
-    if (r.format.empty() && seen.values > 0)
-      r.format = seen.numbers == seen.values ? (seen.integers == seen.values ? "I" : "F") : "A";
+    if (r.format.empty() && seen.values > 0) {
+      // A few cells that are no number (a stray text among a thousand
+      // positions) leave a column of numbers one: the build refuses or
+      // stores them as it does any such cell, and the note names them.
+      const int others = seen.values - seen.numbers;
+      const bool numbers = seen.numbers > 0 && static_cast<std::int64_t>(others) * 100 <= seen.values;
+      r.format = numbers ? (seen.integers == seen.numbers ? "I" : "F") : "A";
+      if (numbers && others > 0)
+        notes.push_back("Column " + std::to_string(c.number) + (c.name.empty() ? "" : " (" + c.name + ")") +
+                        " is taken as numbers, though " + std::to_string(others) + " of its " +
+                        std::to_string(seen.values) + " sampled values " + (others == 1 ? "is" : "are") +
+                        " no number, the first \"" + seen.firstOther + "\"");
+    }
     r.sexagesimal = seen.values > 0 && seen.sexagesimal == seen.values;
     table.columns.push_back(std::move(r));
     if (evidence)
@@ -440,6 +465,13 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
   const TableSample sample =
       readTableSample(fs, path, {chosen, typed ? kEolCrLf : sampleEol(fs, path), result.headerRow, tableName}, parts);
   if (sample.rows == 0) result.notes.push_back("No row of data follows the header");
+  if (sample.repeatedHeaders > 0)
+    result.notes.push_back(std::to_string(sample.repeatedHeaders) +
+                           (sample.repeatedHeaders == 1 ? " row repeats" : " rows repeat") +
+                           " the header row among the data, as in files joined together: " +
+                           (sample.repeatedHeaders == 1 ? "it is" : "they are") +
+                           " not taken as data, and a build refuses " +
+                           (sample.repeatedHeaders == 1 ? "it" : "them") + " to the reject log");
   if (!sample.whole)
     result.notes.push_back("Sampled " + std::to_string(sample.rows) + " rows spread over the " +
                            (parts.size() > 1 ? "files" : "file"));

@@ -48,6 +48,7 @@ struct ColumnSample {
   int sexagesimal = 0;      // of those, parts in one cell: "12 34 56.7", "-05:06:07"
   double largest = 0;       // the largest |number| of them
   DistinctCells distinct{};  // of the cells that hold a value
+  std::string firstOther;   // the first value that is no decimal number, trimmed (at most 40 bytes)
 };
 
 struct TableSample {
@@ -56,6 +57,9 @@ struct TableSample {
   std::vector<ColumnSample> columns;   // one per column of the layout
   // MRT only: the lines themselves, to check a column's bytes against.
   std::vector<std::string> lines;
+  // Delimited forms with a header row: rows whose cells are the names of
+  // the columns (a file made by joining files), not counted as rows.
+  std::size_t repeatedHeaders = 0;
 };
 
 // Reads up to kSampleRows rows (within kSampleBytes of text) of `path` read

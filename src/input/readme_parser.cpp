@@ -427,7 +427,7 @@ bool ReadMeTable::describes(std::string_view path) const {
   if (name.empty()) return false;
   for (bool noCase : {false, true})
     for (const std::string& pattern : fileNames)
-      if (globMatch(withoutGz(pattern), name, noCase)) return true;
+      if (globMatch(withoutGz(lastPathComponent(pattern)), name, noCase)) return true;
   return false;
 }
 
@@ -436,7 +436,7 @@ const ReadMeTable* ReadMe::tableFor(std::string_view path) const {
     const std::string_view name = withoutGz(lastPathComponent(path));
     for (const ReadMeTable& t : tables)
       for (const std::string& pattern : t.fileNames)
-        if (!name.empty() && globMatch(withoutGz(pattern), name, noCase)) return &t;
+        if (!name.empty() && globMatch(withoutGz(lastPathComponent(pattern)), name, noCase)) return &t;
   }
   return nullptr;
 }

@@ -80,8 +80,9 @@ struct ReadMeTable {
   std::vector<ReadMeUnreadRow> unreadRows;
 
   // Whether the table describes `path`: its last path component, with a final
-  // ".gz" (".bz2", ".xz") dropped on both sides, matched against each name (letter case
-  // counts only when an exact match exists).
+  // ".gz" (".bz2", ".xz") dropped on both sides, matched against the last
+  // component of each name (letter case counts only when an exact match
+  // exists). The name only chooses a description: nothing opens it.
   bool describes(std::string_view path) const;
 };
 

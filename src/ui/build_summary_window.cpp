@@ -42,6 +42,12 @@ BuildSummary::BuildSummary(const BuildResult& r, const QString& outputDirectory,
     for (const TextCut& c : r.textsCut) notes << fromBytes(c.note());
     rows.insert(3, {QStringLiteral("Texts cut"), notes.join(QLatin1Char('\n'))});
   }
+  if (!r.magnitudesChanged.empty()) {
+    // Magnitudes the field could not hold as they stand, per reason.
+    QStringList notes;
+    for (const RejectCount& c : r.magnitudesChanged) notes << fromBytes(c.note());
+    rows.insert(3, {QStringLiteral("Magnitudes changed"), notes.join(QLatin1Char('\n'))});
+  }
   if (r.fainterThanMaximum > 0)
     rows.insert(3, {QStringLiteral("Fainter stars"), fromBytes(r.fainterNote())});
   if (!r.rejectReasons.empty()) {

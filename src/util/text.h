@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -82,6 +84,23 @@ inline std::string asciiLowered(std::string_view s) {
 }
 
 // The text with spaces appended, cut to exactly `width` bytes.
+// The characters (code points) of a UTF-8 text; nothing when it is not
+// well-formed UTF-8 (a text in a one-byte code page, say).
+inline std::optional<std::size_t> utf8Characters(std::string_view s) {
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < s.size(); ++characters) {
+    const auto lead = static_cast<unsigned char>(s[i]);
+    const std::size_t n = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
+                        : lead >= 0xF0 && lead < 0xF5                     ? 4
+                                                                          : 0;
+    if (n == 0 || i + n > s.size()) return std::nullopt;
+    for (std::size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return std::nullopt;
+    i += n;
+  }
+  return characters;
+}
+
 inline std::string padded(std::string_view s, std::size_t width) {
   std::string r(s.substr(0, width));
   r.resize(width, ' ');

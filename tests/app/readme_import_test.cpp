@@ -364,6 +364,7 @@ TEST_F(ReadMeCli, ImportOptionsOutOfRangeAreRefusedBeforeWriting) {
       {{"--magmax", "bright"}, "--magmax \"bright\": not a number"},
       {{"--short-name", "a/b"}, "--short-name \"a/b\": The catalog short name cannot hold"},
       {{"--short-name", "LONGER"}, "longer than 4 characters"},
+      {{"--short-name", "\xC3\xA9\xC3\xA9\xC3\xA9"}, "3 characters of 6 bytes: The catalog short name takes more than"},
       {{"--alt-names", "1"}, "--alt-names \"1\": String 1 is not a field of this catalog"},
       {{"--alt-names", "HD"}, "neither a String number 1 to 10 nor the label"},
       {{"--equinox"}, "--equinox needs a value"},

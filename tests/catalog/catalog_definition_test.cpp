@@ -1,4 +1,5 @@
 #include "catalog/catalog_definition.h"
+#include "catalog/definition_check.h"
 
 #include <gtest/gtest.h>
 
@@ -254,6 +255,35 @@ TEST(CatalogDefinition, OutlinesOfferNeitherRegionsNorIndex) {
   def.setType(4);
   EXPECT_FALSE(def.regionChoiceOffered());
   EXPECT_FALSE(def.indexChoiceOffered());
+}
+
+// The header holds a short name's first 4 bytes: a name is refused when more
+// than blanks would be cut there, whatever its characters, and a project's
+// longer name is cut there without splitting a UTF-8 character.
+TEST(CatalogDefinition, ShortNamesFitTheHeadersFourBytes) {
+  const struct {
+    std::string name;
+    const char* problem;  // nullptr: accepted
+    std::string clamped;  // as a project read keeps it
+  } cases[] = {
+      {"ngc", nullptr, "ngc"},
+      {"abcd  ", nullptr, "abcd"},
+      {"\xC3\xA9\xC3\xA9", nullptr, "\xC3\xA9\xC3\xA9"},                  // two characters of 2 bytes
+      {"\xF0\x9F\x8C\x9F", nullptr, "\xF0\x9F\x8C\x9F"},                  // one of 4
+      {"\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", kShortNameTooLong, "\xC3\xA9\xC3\xA9"},
+      {"a\xC3\xA9\xC3\xA9", kShortNameTooLong, "a\xC3\xA9"},                 // not cut inside the second
+      {"a\xF0\x9F\x8C\x9F", kShortNameTooLong, "a"},
+      {"abcde", kShortNameTooLong, "abcd"},
+      {"a\xE9\xE9\xE9\xE9", kShortNameTooLong, "a\xE9\xE9\xE9"},             // a one-byte code page
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(shortNameProblem(c.name), c.problem);
+    BuildSettings s;
+    s.shortname = c.name;
+    s.clampToRanges();
+    EXPECT_EQ(s.shortname, c.clamped);
+  }
 }
 
 }  // namespace

@@ -195,23 +195,45 @@ TEST(TableForms, RowsOfDelimitedFiles) {
 
 // Every refused row is counted under its reason, with the first row of each.
 TEST(TableForms, RejectedRowsAreCountedByReason) {
-  TempDir dir;
-  const std::string path = dir.write("t.csv",
-                                     "ra,dec,id,mag\n400,20,a,1\nx,20,b,1\n0,0,c,1\nnull,20,d,1\n9,20,e\n"
-                                     "500,20,f,1\n10,20,g,1\n10,20,\"open,5\n");
-  CatalogDefinition def = namedColumnStars(path, TableForm::Csv, dir.str() + "/out");
-  def.settings.headerrow = true;
-  RecordingUi ui;
-  const BuildResult r = BuildPipeline(ui).run(def);
-  EXPECT_EQ(r.recordsWritten, 1);
-  std::vector<std::string> notes;
-  for (const RejectCount& c : r.rejectReasons) notes.push_back(c.note());
-  const std::string at = "\"" + path + "\" line ";
-  EXPECT_EQ(notes, (std::vector<std::string>{"position out of range: 2 lines, the first at " + at + "2",
-                                             "position not a number: 1 line, at " + at + "3",
-                                             "no position: 2 lines, the first at " + at + "4",
-                                             "quoted cell never closed: 1 line, at " + at + "9",
-                                             "fewer cells than the fields read: 1 line, at " + at + "6"}));
+  const struct {
+    const char* name;
+    const char* file;
+    TableForm form;
+    std::string text;
+    std::vector<std::string> notes;  // {f}: the file's name, quoted
+  } cases[] = {
+      {"delimited", "t.csv", TableForm::Csv,
+       "ra,dec,id,mag\n400,20,a,1\nx,20,b,1\n0,0,c,1\nnull,20,d,1\n9,20,e\n500,20,f,1\n10,20,g,1\n10,20,\"open,5\n",
+       {"position out of range: 2 lines, the first at {f} line 2", "position not a number: 1 line, at {f} line 3",
+        "no position: 2 lines, the first at {f} line 4", "quoted cell never closed: 1 line, at {f} line 9",
+        "fewer cells than the fields read: 1 line, at {f} line 6"}},
+      // A column's null marker is a missing value, not a text.
+      {"IPAC null markers", "t.tbl", TableForm::Ipac,
+       "|ra      |dec     |id      |mag     |\n|double  |double  |char    |double  |\n"
+       "|deg     |deg     |        |mag     |\n|-999    |-999    |        |        |\n"
+       " 10.5     20.25    a        5        \n -999     20.25    b        5        \n"
+       " 11.5     -999     c        5        \n xx       20       d        5        \n",
+       {"position not a number: 1 line, at {f} line 8", "no position: 2 lines, the first at {f} line 6"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string path = dir.write(c.file, c.text);
+    CatalogDefinition def = namedColumnStars(path, c.form, dir.str() + "/out");
+    if (c.form == TableForm::Ipac) {
+      ASSERT_TRUE(importTableDescription(FileSystem::real(), path, c.form, CatalogType::Stars, def).mapped);
+      def.settings.shortname = "tst";
+    }
+    def.settings.headerrow = true;
+    RecordingUi ui;
+    const BuildResult r = BuildPipeline(ui).run(def);
+    EXPECT_EQ(r.recordsWritten, 1);
+    std::vector<std::string> notes;
+    for (const RejectCount& n : r.rejectReasons) notes.push_back(n.note());
+    std::vector<std::string> expected = c.notes;
+    for (std::string& note : expected) note.replace(note.find("{f}"), 3, "\"" + path + "\"");
+    EXPECT_EQ(notes, expected);
+  }
 }
 
 // Positions written whole in one cell, as catalog services write them,
@@ -400,6 +422,67 @@ TEST(TableForms, TextsLongerThanTheirFieldAreCountedPerField) {
     if (c.cut == 0) continue;
     EXPECT_EQ(r.textsCut[0].note(), "\"" + input + "\"" + c.first + ": a text of \"Catalog ID (Id)\" is longer than its "
               "3 bytes and is cut (" + std::to_string(c.cut) + (c.cut == 1 ? " text" : " texts") + " cut in all)");
+  }
+}
+
+// Magnitudes the field cannot hold as they stand are counted per reason with
+// the first of each; a blank magnitude (a missing cell, a NaN of a float
+// column) is no magnitude and is not counted.
+TEST(TableForms, MagnitudesChangedAreCountedPerReason) {
+  const char* mags[] = {"5", "40", "-33", "-99", "1e9", "nan", "", "inf", "xx", "1e400", "-32.768"};
+  std::string csv = "ra,dec,id,mag\n", fixed;
+  for (int r = 0; r < 11; ++r) {
+    csv += std::to_string(r + 1) + ",20,abc," + mags[r] + "\n";
+    fixed += testing::columns({{1, std::to_string(r + 1)}, {5, "20"}, {8, "abc"}, {12, mags[r]}}) + "\n";
+  }
+  const std::string vot = "<VOTABLE><RESOURCE><TABLE><FIELD name=\"ra\" datatype=\"double\"/><FIELD name=\"dec\" "
+                          "datatype=\"double\"/><FIELD name=\"id\" datatype=\"char\" arraysize=\"*\"/><FIELD "
+                          "name=\"mag\" datatype=\"float\"/><DATA><TABLEDATA><TR><TD>1</TD><TD>2</TD><TD>a</TD>"
+                          "<TD>NaN</TD></TR><TR><TD>1</TD><TD>2</TD><TD>b</TD><TD>40</TD></TR>"
+                          "</TABLEDATA></DATA></TABLE></RESOURCE></VOTABLE>";
+  // The notes of the text forms, whose first rows are line `first`.
+  auto textNotes = [](int first) {
+    auto at = [first](int row) { return "{f} line " + std::to_string(first + row); };
+    return std::vector<std::string>{"magnitude below -32.768, stored as -32.768: 2 records, the first at " + at(2),
+                                    "magnitude above 32.766, stored as no magnitude: 3 records, the first at " + at(1),
+                                    "magnitude not a number, stored as no magnitude: 3 records, the first at " + at(5)};
+  };
+  const struct {
+    const char* name;
+    TableForm form;
+    std::string text;
+    std::vector<std::string> notes;  // {f}: the file's name, quoted
+    double magmax = 12;
+  } cases[] = {
+      {"delimited", TableForm::Csv, csv, textNotes(2)},
+      {"a maximum magnitude beyond the field", TableForm::Csv, csv, textNotes(2), 99},
+      {"fixed columns", TableForm::Fixed, fixed, textNotes(1)},
+      {"typed cells", TableForm::VoTable, vot, {"magnitude above 32.766, stored as no magnitude: 1 record, at {f} row 2"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string input = dir.write("t.txt", c.text);
+    CatalogDefinition def = testing::decimalStars("tst", {input}, 1, dir.str() + "/out");
+    def.settings.format = c.form;
+    def.settings.headerrow = c.form != TableForm::Fixed;
+    def.settings.magmax = c.magmax;
+    const int bytes[4][2] = {{1, 3}, {5, 2}, {8, 3}, {12, 7}};
+    for (int p = 0; p < 4; ++p) {
+      if (c.form == TableForm::Fixed) {
+        setSlot(def, p, bytes[p][0], bytes[p][1]);
+        continue;
+      }
+      setSlot(def, p, p + 1, p == 2 ? 3 : 1);
+      def.fieldNames[static_cast<std::size_t>(p)] = std::array{"ra", "dec", "id", "mag"}[static_cast<std::size_t>(p)];
+    }
+    RecordingUi ui;
+    const BuildResult r = BuildPipeline(ui).run(def);
+    std::vector<std::string> notes;
+    for (const RejectCount& m : r.magnitudesChanged) notes.push_back(m.note());
+    std::vector<std::string> expected = c.notes;
+    for (std::string& note : expected) note.replace(note.find("{f}"), 3, "\"" + input + "\"");
+    EXPECT_EQ(notes, expected);
   }
 }
 

@@ -16,6 +16,7 @@
 #include "import/readme_import.h"
 #include "import/table_import.h"
 #include "support/error_of.h"
+#include "support/gzip.h"
 #include "support/temp_dir.h"
 #include "util/file_system.h"
 
@@ -408,6 +409,46 @@ TEST(ColumnMapping, ArchiveFilesMapTheirMagnitudeIdentifierAndPosition) {
     }
     EXPECT_NE(all.find(c.note), std::string::npos) << all;
     EXPECT_EQ(imported.positionProblem.empty(), *c.ra != '\0') << all;
+  }
+}
+
+// A few cells that are no number leave a column of numbers one, named in the
+// notes; a row that repeats the header row (files joined together, plain or
+// compressed) is not taken as data. Past one in a hundred, it is text.
+TEST(ColumnMapping, StrayCellsAndRepeatedHeadersLeaveNumberColumnsMapped) {
+  // "ra,dec,Vmag" and `n` rows, the cell of RA `bad` in every `every`th.
+  auto rows = [](int n, int every, const std::string& bad) {
+    std::string text = "ra,dec,Vmag\n";
+    for (int r = 1; r <= n; ++r)
+      text += (r % every == 0 ? bad : std::to_string(r % 360) + ".5") + ",-10.25," + std::to_string(r % 9) + ".5\n";
+    return text;
+  };
+  const std::string joined = rows(300, 1000, "") + rows(300, 1000, "");
+  const struct {
+    const char* what;
+    const char* file;
+    std::string text;
+    const char* ra;
+    const char* note;
+  } cases[]{
+      {"one text among a thousand", "one.csv", rows(1000, 500, "n/a"), "ra",
+       "Column 1 (ra) is taken as numbers, though 2 of its 1000 sampled values are no number, the first \"n/a\""},
+      {"files joined", "joined.csv", joined, "ra",
+       "1 row repeats the header row among the data, as in files joined together: it is not taken as data"},
+      {"compressed files joined", "joined.csv.gz", testing::gzipped(rows(300, 1000, "")) + testing::gzipped(rows(300, 1000, "")), "ra",
+       "1 row repeats the header row among the data"},
+      {"two texts in a hundred", "texts.csv", rows(100, 50, "n/a"), "", "Not taken for RA: ra (column 1) holds texts"},
+  };
+  testing::TempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    CatalogDefinition def;
+    const TableImport imported =
+        importTableDescription(FileSystem::real(), dir.write(c.file, c.text), std::nullopt, CatalogType::Stars, def);
+    std::string all = imported.positionProblem + "\n";
+    for (const std::string& n : imported.notes) all += n + "\n";
+    EXPECT_EQ(def.ticked(0) ? def.fieldNames[0] : "", c.ra) << all;
+    EXPECT_NE(all.find(c.note), std::string::npos) << all;
   }
 }
 

@@ -341,6 +341,22 @@ TEST(ReadMeTableChoice, ByOptionByInputNameOrTheOnlyTable) {
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()), "\"RM\" has no description of file \"z.dat\"; it describes: a.dat, b.dat");
   }
+  // A file is chosen by its name: a path's directories are no part of it,
+  // in the ReadMe or in the choice.
+  const ReadMe dirs = parseReadMe(table("../../etc/passwd", "1-4 I4 --- A x\n") + table("b.dat", "1-4 I4 --- B x\n"));
+  EXPECT_EQ(&selectReadMeTable(dirs, "RM", "/in/x", "passwd"), &dirs.tables[0]);
+  EXPECT_EQ(&selectReadMeTable(dirs, "RM", "/in/passwd"), &dirs.tables[0]);
+  for (const auto& [choice, message] :
+       {std::pair{"../../../../etc/group", "\"RM\" has no description of file \"group\" (the file name of "
+                                           "\"../../../../etc/group\"); it describes: ../../etc/passwd, b.dat"},
+        std::pair{"../", "\"../\" names no file of the ReadMe \"RM\"; it describes: ../../etc/passwd, b.dat"}}) {
+    try {
+      selectReadMeTable(dirs, "RM", "/in/a.dat", choice);
+      ADD_FAILURE() << choice;
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()), message);
+    }
+  }
 
   const ReadMe one = parseReadMe(table("a.dat", "1-4 I4 --- A x\n"));
   EXPECT_EQ(&selectReadMeTable(one, "RM", "/in/other.txt"), &one.tables[0]);
