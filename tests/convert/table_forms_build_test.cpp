@@ -86,6 +86,14 @@ CatalogDefinition namedColumnStars(const std::string& file, TableForm form, cons
   return def;
 }
 
+// The notes of `counts` against `expected`, where "{f}" stands for `path` in quotes.
+void expectNotes(const std::vector<RejectCount>& counts, std::vector<std::string> expected, const std::string& path) {
+  std::vector<std::string> notes;
+  for (const RejectCount& n : counts) notes.push_back(n.note());
+  for (std::string& note : expected) note.replace(note.find("{f}"), 3, "\"" + path + "\"");
+  EXPECT_EQ(notes, expected);
+}
+
 TEST(TableForms, SharedFormsBuildTheStarsOfTheFixedColumns) {
   if (!std::filesystem::exists(kData + "/formats/bsc5.csv")) GTEST_SKIP() << "no shared data";
   TempDir dir;
@@ -228,11 +236,7 @@ TEST(TableForms, RejectedRowsAreCountedByReason) {
     RecordingUi ui;
     const BuildResult r = BuildPipeline(ui).run(def);
     EXPECT_EQ(r.recordsWritten, 1);
-    std::vector<std::string> notes;
-    for (const RejectCount& n : r.rejectReasons) notes.push_back(n.note());
-    std::vector<std::string> expected = c.notes;
-    for (std::string& note : expected) note.replace(note.find("{f}"), 3, "\"" + path + "\"");
-    EXPECT_EQ(notes, expected);
+    expectNotes(r.rejectReasons, c.notes, path);
   }
 }
 
@@ -478,11 +482,7 @@ TEST(TableForms, MagnitudesChangedAreCountedPerReason) {
     }
     RecordingUi ui;
     const BuildResult r = BuildPipeline(ui).run(def);
-    std::vector<std::string> notes;
-    for (const RejectCount& m : r.magnitudesChanged) notes.push_back(m.note());
-    std::vector<std::string> expected = c.notes;
-    for (std::string& note : expected) note.replace(note.find("{f}"), 3, "\"" + input + "\"");
-    EXPECT_EQ(notes, expected);
+    expectNotes(r.magnitudesChanged, c.notes, input);
   }
 }
 
