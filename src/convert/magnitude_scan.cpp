@@ -90,36 +90,21 @@ MagnitudeScan scanMagnitudes(const CatalogDefinition& d, const std::vector<std::
   };
 
   if (budget) {
-    // Each part's placer from its own header, made when its first row comes.
-    std::vector<std::string> one(1);
-    for (std::size_t k : sampledParts(inputs.size(), kSampledPartsMost)) {
-      one.front() = inputs[k];
-      {
-        RowSource rows(fs, inputs[k], InputFormat::of(d.settings));
-        if (!rows.typed()) preparePlacer(rows);
-      }
-      SampleBudget share = *budget;
-      const std::size_t parts = std::min(inputs.size(), kSampledPartsMost);
-      share.rows /= parts;
-      share.bytes /= parts;
-      const SampleExtent part = sampleRows(
-          fs, one, InputFormat::of(d.settings), share,
-          [&](std::string_view line) {
-            ++scan.lines;
-            textRow(line);
-          },
-          [&](RowSource& rows, std::size_t most, bool& more) {
-            const std::int64_t n = typedRows(rows, static_cast<std::int64_t>(most), more);
-            scan.lines += n;
-            return static_cast<std::size_t>(n);
-          });
-      scan.extent.rows += part.rows;
-      scan.extent.bytesInAll += part.bytesInAll;
-      scan.extent.whole = scan.extent.whole && part.whole;
-    }
-    scan.extent.parts = inputs.size();
-    scan.extent.partsRead = std::min(inputs.size(), kSampledPartsMost);
-    if (scan.extent.partsRead < scan.extent.parts) scan.extent.whole = false;
+    // Each part's rows placed by its own header.
+    scan.extent = sampleRows(
+        fs, inputs, InputFormat::of(d.settings), *budget,
+        [&](std::string_view line) {
+          ++scan.lines;
+          textRow(line);
+        },
+        [&](RowSource& rows, std::size_t most, bool& more) {
+          const std::int64_t n = typedRows(rows, static_cast<std::int64_t>(most), more);
+          scan.lines += n;
+          return static_cast<std::size_t>(n);
+        },
+        [&](RowSource& rows) {
+          if (!rows.typed()) preparePlacer(rows);
+        });
     scan.sampled = !scan.extent.whole;
     return scan;
   }

@@ -1,7 +1,6 @@
 #include "import/column_choices.h"
 
 #include <algorithm>
-#include <numbers>
 
 #include "catalog/project_file.h"
 #include "import/mapping_rules.h"
@@ -17,8 +16,6 @@ using namespace detail;
 // The RA and DEC modes that read a whole position from one cell.
 constexpr int kRaOneCell = 4;
 constexpr int kDecOneCell = 3;
-
-constexpr double kDegreesPerRadian = 180 / std::numbers::pi;
 
 // Lower case, brackets dropped, blanks at the ends dropped and inner runs as one.
 std::string fieldKey(std::string_view text) {

@@ -176,7 +176,7 @@ std::optional<Calibration> calibrationFor(Quantity q, std::string_view u) {
       return std::nullopt;
     case Quantity::Angle:
       if (none || u == "deg") return factor(1);
-      if (u == "rad") return factor(57.29577951308232);
+      if (u == "rad") return factor(kDegreesPerRadian);
       return std::nullopt;
     case Quantity::Year:
       if (none || oneOf(u, {"yr", "a", "year"})) return factor(1);

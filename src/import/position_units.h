@@ -24,6 +24,9 @@ namespace mirdal {
 
 enum class RaUnit { Hours, Degrees };
 
+// A position in radians is read into degrees by this factor.
+constexpr double kDegreesPerRadian = 57.29577951308232;
+
 // "hours" or "degrees" (also "h", "hour", "deg", "degree", any letter case);
 // nullopt for anything else.
 std::optional<RaUnit> parseRaUnit(std::string_view text);

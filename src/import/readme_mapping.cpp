@@ -163,8 +163,6 @@ Dates datesIn(std::string_view text) {
 
 std::string formatNumber(double v) { return formatProjectFloat(v); }
 
-// A position in radians is read into degrees.
-constexpr double kDegreesPerRadian = 57.29577951308232;
 constexpr const char* kRadianNote = "its unit rad, x 57.29577951308232 into degrees";
 
 std::string calibrationText(double a, double b) {

@@ -76,7 +76,7 @@ std::vector<std::size_t> sampledParts(std::size_t parts, std::size_t most) {
 
 SampleExtent sampleRows(FileSystem& fs, const std::vector<std::string>& paths, const InputFormat& format,
                         SampleBudget budget, const std::function<void(std::string_view row)>& row,
-                        const TypedSample& typed) {
+                        const TypedSample& typed, const std::function<void(RowSource& source)>& partOpened) {
   SampleExtent extent;
   extent.parts = paths.size();
   const std::vector<std::size_t> parts = sampledParts(paths.size(), kSampledPartsMost);
@@ -91,6 +91,7 @@ SampleExtent sampleRows(FileSystem& fs, const std::vector<std::string>& paths, c
     const std::size_t rowShare = (budget.rows - std::min(budget.rows, extent.rows)) / left;
     const std::size_t byteShare = budget.bytes / parts.size();
     RowSource source(fs, path, format);
+    if (partOpened) partOpened(source);
     const std::int64_t size = source.size();
     extent.bytesInAll += size;
     if (source.typed()) {

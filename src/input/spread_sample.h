@@ -48,11 +48,13 @@ std::vector<std::size_t> sampledParts(std::size_t parts, std::size_t most);
 // blank in a delimited form are passed over. FITS and VOTable files give no
 // text rows: `typed` is called with the open source and the number of rows
 // it may read, returns the rows it read and sets `more` when rows were left.
-// Throws Error as RowSource does.
+// `partOpened`, when given, is called with each part's source once its
+// header is read, before any of its rows. Throws Error as RowSource does.
 using TypedSample = std::function<std::size_t(RowSource& source, std::size_t rows, bool& more)>;
 SampleExtent sampleRows(FileSystem& fs, const std::vector<std::string>& paths, const InputFormat& format,
                         SampleBudget budget, const std::function<void(std::string_view row)>& row,
-                        const TypedSample& typed = {});
+                        const TypedSample& typed = {},
+                        const std::function<void(RowSource& source)>& partOpened = {});
 
 // The number of parts a sample reads at most.
 constexpr std::size_t kSampledPartsMost = 16;

@@ -86,6 +86,22 @@ CatalogDefinition namedColumnStars(const std::string& file, TableForm form, cons
   return def;
 }
 
+// The fields ra, dec, id and mag: in a table its columns 1 to 4 by name (the
+// id 3 wide), in fixed columns at `bytes` (first, length).
+void placeFourFields(CatalogDefinition& def, TableForm form, const std::array<std::array<int, 2>, 4>& bytes) {
+  def.settings.format = form;
+  def.settings.headerrow = form != TableForm::Fixed;
+  for (int p = 0; p < 4; ++p) {
+    const auto i = static_cast<std::size_t>(p);
+    if (form == TableForm::Fixed) {
+      setSlot(def, p, bytes[i][0], bytes[i][1]);
+      continue;
+    }
+    setSlot(def, p, p + 1, p == 2 ? 3 : 1);
+    def.fieldNames[i] = std::array{"ra", "dec", "id", "mag"}[i];
+  }
+}
+
 // The notes of `counts` against `expected`, where "{f}" stands for `path` in quotes.
 void expectNotes(const std::vector<RejectCount>& counts, std::vector<std::string> expected, const std::string& path) {
   std::vector<std::string> notes;
@@ -409,17 +425,7 @@ TEST(TableForms, TextsLongerThanTheirFieldAreCountedPerField) {
     const std::string input = dir.write("t.txt", c.text);
     CatalogDefinition def = testing::decimalStars("tst", {input}, 1, dir.str() + "/out");
     def.settings.longname = "test";
-    def.settings.format = c.form;
-    def.settings.headerrow = c.form != TableForm::Fixed;
-    const int bytes[4][2] = {{1, 3}, {5, 2}, {10, 3}, {8, 1}};
-    for (int p = 0; p < 4; ++p) {
-      if (c.form == TableForm::Fixed) {
-        setSlot(def, p, bytes[p][0], bytes[p][1]);
-        continue;
-      }
-      setSlot(def, p, p + 1, p == 2 ? 3 : 1);
-      def.fieldNames[static_cast<std::size_t>(p)] = std::array{"ra", "dec", "id", "mag"}[static_cast<std::size_t>(p)];
-    }
+    placeFourFields(def, c.form, {{{1, 3}, {5, 2}, {10, 3}, {8, 1}}});
     RecordingUi ui;
     const BuildResult r = BuildPipeline(ui).run(def);
     ASSERT_EQ(r.textsCut.size(), c.cut == 0 ? 0u : 1u);
@@ -468,18 +474,8 @@ TEST(TableForms, MagnitudesChangedAreCountedPerReason) {
     TempDir dir;
     const std::string input = dir.write("t.txt", c.text);
     CatalogDefinition def = testing::decimalStars("tst", {input}, 1, dir.str() + "/out");
-    def.settings.format = c.form;
-    def.settings.headerrow = c.form != TableForm::Fixed;
     def.settings.magmax = c.magmax;
-    const int bytes[4][2] = {{1, 3}, {5, 2}, {8, 3}, {12, 7}};
-    for (int p = 0; p < 4; ++p) {
-      if (c.form == TableForm::Fixed) {
-        setSlot(def, p, bytes[p][0], bytes[p][1]);
-        continue;
-      }
-      setSlot(def, p, p + 1, p == 2 ? 3 : 1);
-      def.fieldNames[static_cast<std::size_t>(p)] = std::array{"ra", "dec", "id", "mag"}[static_cast<std::size_t>(p)];
-    }
+    placeFourFields(def, c.form, {{{1, 3}, {5, 2}, {8, 3}, {12, 7}}});
     RecordingUi ui;
     const BuildResult r = BuildPipeline(ui).run(def);
     expectNotes(r.magnitudesChanged, c.notes, input);
