@@ -161,8 +161,12 @@ bool RowSource::next(SourceRow& row) {
     constexpr std::int64_t kChunkRows = 1000;
     std::int64_t want = kChunkRows;
     if (rowLimit_ > 0) want = std::min(want, rowLimit_ - rowNumber_);
-    typedRowsHeld_ = want <= 0 ? 0 : typed_->readRows(typedCells_, static_cast<std::size_t>(want));
     typedRowNext_ = 0;
+    if (want <= 0) {
+      typedRowsHeld_ = 0;
+      return false;
+    }
+    typedRowsHeld_ = typed_->readRows(typedCells_, static_cast<std::size_t>(want));
     if (typedRowsHeld_ == 0) return false;
   }
   // A row of no column selected is a row all the same.
@@ -173,6 +177,14 @@ bool RowSource::next(SourceRow& row) {
   row.cellOfSlot = cellOfSlot_.data();
   row.number = ++rowNumber_;
   return true;
+}
+
+bool RowSource::rowsLeft() {
+  if (!typed_ || rowLimit_ <= 0 || rowNumber_ < rowLimit_ || typedRowNext_ < typedRowsHeld_) return false;
+  // At the limit: whether a row follows it.
+  if (!peeked_) rowsLeft_ = typed_->readRows(typedCells_, 1) > 0;
+  peeked_ = true;
+  return rowsLeft_;
 }
 
 void RowSource::selectSlots(const FileColumns& columns) {

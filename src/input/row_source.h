@@ -93,8 +93,11 @@ class RowSource {
   void selectSlots(const FileColumns& columns);
   // The same by the 1-based column numbers, in this order; no slot reads them.
   void selectColumns(std::vector<int> numbers);
-  // Typed tables: no row past the first `rows` is read (0: no limit).
+  // Typed tables: no row past the first `rows` is read (0: no limit); once
+  // next() has stopped there, rowsLeft() reads whether a row follows. Text
+  // rows are all handed on: rowsLeft() is false for them.
   void setRowLimit(std::int64_t rows) { rowLimit_ = rows; }
+  bool rowsLeft();
   // What a row is called where it is named: "line" or "row".
   const char* rowUnit() const { return typed_ ? "row" : "line"; }
   // A row as the reject log shows it: a text row as it stands; a typed row
@@ -155,6 +158,8 @@ class RowSource {
   // columns selected with each slot's cell among them.
   std::int64_t rowNumber_ = 0;
   std::int64_t rowLimit_ = 0;
+  bool rowsLeft_ = false;
+  bool peeked_ = false;
   std::vector<TableCell> typedCells_;
   std::size_t typedRowsHeld_ = 0;
   std::size_t typedRowNext_ = 0;
