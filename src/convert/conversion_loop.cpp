@@ -52,10 +52,12 @@ void ConversionLoop::convertFile(const std::string& path, int eol, const Opened&
   lineNumber_ = 0;
   rows.selectSlots(builder_.startFile(path, rows.layout()));
   if (opened) opened(rows.size());
-  struct Reading {
+  // Rows refused in convertRow are named through the source, while it lives.
+  source_ = &rows;
+  struct Forget {
     RowSource*& source;
-    ~Reading() { source = nullptr; }
-  } reading{source_ = &rows};
+    ~Forget() { source = nullptr; }
+  } forget{source_};
   std::int64_t lineCounter = 0;
   // An empty file has no line. Nothing of an earlier file waits to be
   // handed on here, so a failure needs no drain.
