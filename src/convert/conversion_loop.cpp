@@ -202,13 +202,15 @@ void ConversionLoop::handOn(Batch& batch) {
       countCuts(batch.cuts[i], [&] { return quoted(path_) + " line " + std::to_string(lineNumber(i)); });
   }
 }
+
 template <typename Where>
 void ConversionLoop::countCuts(std::uint64_t mask, const Where& where) {
   if ((mask & RecordBuilder::kMagnitudeBits) != 0) {
     if ((mask & RecordBuilder::kFainterBit) != 0 && counters_.fainter++ == 0) counters_.firstFainter = where();
     for (int k = 0; k < kMagnitudeChangeCount; ++k) {
       const auto i = static_cast<std::size_t>(k);
-      if ((mask & (std::uint64_t{1} << (RecordBuilder::kFirstChangeBit + k))) != 0 && counters_.magnitudesChanged[i]++ == 0)
+      const std::uint64_t bit = std::uint64_t{1} << (RecordBuilder::kFirstChangeBit + k);
+      if ((mask & bit) != 0 && counters_.magnitudesChanged[i]++ == 0)
         counters_.firstMagnitudeChanged[i] = where();
     }
     mask &= ~RecordBuilder::kMagnitudeBits;

@@ -171,7 +171,10 @@ TableSample readTableSample(FileSystem& fs, const std::string& path, const Input
     std::vector<std::string> cells;
     while (rows.next(row)) {
       rows.cellTexts(row, cells);
-      for (int number : numbers) count(sample.columns[static_cast<std::size_t>(number - 1)], cells[static_cast<std::size_t>(number - 1)]);
+      for (int number : numbers) {
+        const auto c = static_cast<std::size_t>(number - 1);
+        count(sample.columns[c], cells[c]);
+      }
       ++sample.rows;
     }
     return sample;

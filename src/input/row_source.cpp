@@ -172,8 +172,9 @@ bool RowSource::next(SourceRow& row) {
   // A row of no column selected is a row all the same.
   static const TableCell kNoCell;
   row.text = {};
-  row.cells = selected_.empty() ? &kNoCell : typedCells_.data() + typedRowNext_++ * selected_.size();
-  if (selected_.empty()) ++typedRowNext_;
+  const std::size_t width = selected_.size();
+  row.cells = width == 0 ? &kNoCell : typedCells_.data() + typedRowNext_ * width;
+  ++typedRowNext_;
   row.cellOfSlot = cellOfSlot_.data();
   row.number = ++rowNumber_;
   return true;

@@ -745,8 +745,8 @@ TEST(ReadMeImport, NoteWhenTheOnlyTableNamesAnotherFile) {
 // one line where the project ends lines with LF.
 TEST(ReadMeImport, DataIsSampledWithTheProjectsLineEnds) {
   TempDir dir;
-  const std::string readme =
-      dir.write("ReadMe", table("cat.dat", " 1- 6  F6.1  ---  RA  Right ascension\n 8-13  F6.1  deg  DE  Declination\n"));
+  const std::string rows = " 1- 6  F6.1  ---  RA  Right ascension\n 8-13  F6.1  deg  DE  Declination\n";
+  const std::string readme = dir.write("ReadMe", table("cat.dat", rows));
   const std::string data = dir.write("cat.dat", "  10.0  +10.0\r 200.0  -05.0\r");
   for (const auto& [eol, open] : {std::pair{kEolCr, false}, std::pair{kEolCrLf, true}, std::pair{kEolLf, true}}) {
     SCOPED_TRACE(eol);
