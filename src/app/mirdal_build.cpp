@@ -258,6 +258,16 @@ int writeProjectFromReadMe(ReadMeRequest request, const std::optional<std::strin
   }
   refuseSaveTarget(request);
   mirdal::CatalogDefinition definition;
+  // The data is sampled with the line ends the project will have (see
+  // saveImportedProject); a file that cannot be read is named by the import.
+  if (!request.inputs.empty()) {
+    try {
+      const std::string& input = request.inputs.front();
+      if (std::optional<int> eol = mirdal::EolDetector::detectEol(mirdal::FileSystem::real(), input))
+        definition.settings.eol = *eol;
+    } catch (const mirdal::Error&) {
+    }
+  }
   mirdal::ImportRequest import = importRequestOf(request, *type);
   import.readme = request.readme;
   import.readmeTable = request.tableFile;

@@ -7,6 +7,7 @@
 
 #include "catalog/project_file.h"
 #include "convert/field_value.h"
+#include "convert/record_builder.h"
 #include "input/cell_columns.h"
 #include "input/row_source.h"
 #include "input/spread_sample.h"
@@ -17,14 +18,6 @@ namespace mirdal {
 namespace {
 
 constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
-
-// A typed cell as the build reads a number from it.
-double cellNumber(const TableCell& c) {
-  if (c.kind == TableCell::Kind::Real) return c.real;
-  if (c.kind == TableCell::Kind::Integer) return static_cast<double>(c.integer);
-  if (c.kind == TableCell::Kind::Text) return parseDecimal(trimmed(c.text)).value_or(kNone);
-  return kNone;
-}
 
 }  // namespace
 
@@ -42,88 +35,65 @@ MagnitudeScan scanMagnitudes(const CatalogDefinition& d, const std::vector<std::
     if (!scan.faintest || v > *scan.faintest) scan.faintest = v;
   };
 
-  // The magnitude column's stored values of a typed table, calibrated; at
-  // most `most` rows (0: all), `more` set when rows were left.
-  auto typedRows = [&](RowSource& rows, std::int64_t most, bool& more) {
-    TypedRowSource& source = rows.typedRows();
-    const FileColumns columns = resolveColumns(d, {position}, source.layout(), rows.path());
-    source.selectColumns({columns.cell[static_cast<std::size_t>(position)] + 1});
-    std::vector<TableCell> cells;
+  // A row's magnitude as the build reads it: a delimited row's cell is
+  // found by the column the slot names, and rows the build would refuse
+  // have none; a typed row's cell of that column holds the stored value.
+  std::array<FieldSlot, kSlotCount> slots = d.fieldSlots;
+  std::unique_ptr<CellPlacer> placer;
+  auto row = [&](const SourceRow& read) {
+    SourceRow placed = read;
+    if (placer && placer->place(read.text, d.fieldSlots.data(), slots.data(), placed.text) != RowRefusal::None)
+      return;
+    take(RecordBuilder::slotNumber(placed, slots.data(), position, kNone));
+  };
+  // Each part's cells found by its own header.
+  auto startPart = [&](RowSource& rows) {
+    placer.reset();
+    if (!isDelimited(rows.form()) && !isTypedForm(rows.form())) return;
+    const FileColumns columns = resolveColumns(d, {position}, rows.layout(), rows.path());
+    rows.selectSlots(columns);
+    if (isDelimited(rows.form()))
+      placer = std::make_unique<CellPlacer>(rows.layout().delimiting, columns, std::array<bool, kSlotCount>{});
+  };
+  // The rows of a part from where it stands, as many as its limit lets
+  // (`limit` 0: all); `more` set when rows were left.
+  auto readRows = [&](RowSource& rows, std::int64_t limit, bool& more) {
+    rows.setRowLimit(limit);
     std::int64_t read = 0;
-    for (;;) {
-      std::size_t want = 10000;
-      if (most > 0) {
-        if (read >= most) {
-          more = source.readRows(cells, 1) > 0;
-          break;
-        }
-        want = static_cast<std::size_t>(std::min<std::int64_t>(10000, most - read));
-      }
-      const std::size_t n = source.readRows(cells, want);
-      if (n == 0) break;
-      read += static_cast<std::int64_t>(n);
-      for (std::size_t r = 0; r < n; ++r) take(base.calcA * cellNumber(cells[r]) + base.calcB);
+    SourceRow r;
+    while (rows.next(r)) {
+      ++read;
+      row(r);
     }
+    more = rows.rowsLeft();
     return read;
   };
 
-  // A delimited row's cell is found by the column the slot names, as the
-  // build finds it; rows the build would refuse have no magnitude.
-  std::array<FieldSlot, kSlotCount> slots = d.fieldSlots;
-  std::unique_ptr<CellPlacer> placer;
-  std::string placedPath;
-  auto textRow = [&](std::string_view line) {
-    const FieldSlot* slot = &base;
-    std::string_view text = line;
-    if (placer) {
-      if (placer->place(line, d.fieldSlots.data(), slots.data(), text) != RowRefusal::None) return;
-      slot = &slots[static_cast<std::size_t>(position)];
-    }
-    take(fieldNumber(text, *slot, kNone));
-  };
-  auto preparePlacer = [&](RowSource& rows) {
-    placer.reset();
-    if (isDelimited(rows.form()))
-      placer = std::make_unique<CellPlacer>(rows.layout().delimiting,
-                                            resolveColumns(d, {position}, rows.layout(), rows.path()),
-                                            std::array<bool, kSlotCount>{});
-  };
-
   if (budget) {
-    // Each part's rows placed by its own header.
     scan.extent = sampleRows(
         fs, inputs, InputFormat::of(d.settings), *budget,
         [&](std::string_view line) {
           ++scan.lines;
-          textRow(line);
+          SourceRow r;
+          r.text = line;
+          row(r);
         },
         [&](RowSource& rows, std::size_t most, bool& more) {
-          const std::int64_t n = typedRows(rows, static_cast<std::int64_t>(most), more);
+          const std::int64_t n = readRows(rows, static_cast<std::int64_t>(most), more);
           scan.lines += n;
           return static_cast<std::size_t>(n);
         },
-        [&](RowSource& rows) {
-          if (!rows.typed()) preparePlacer(rows);
-        });
+        startPart);
     scan.sampled = !scan.extent.whole;
     return scan;
   }
 
   for (const std::string& path : inputs) {
     RowSource rows(fs, path, InputFormat::of(d.settings));
-    if (rows.typed()) {
-      bool more = false;
-      scan.lines += typedRows(rows, maxTypedRows, more);
-      scan.sampled = scan.sampled || more;
-      continue;
-    }
-    preparePlacer(rows);
-    std::string_view line;
-    std::int64_t number = 0;
-    while (rows.nextLine(line, number)) {
-      ++scan.lines;
-      textRow(line);
-    }
+    startPart(rows);
+    bool more = false;
+    scan.lines += readRows(rows, maxTypedRows, more);
+    scan.sampled = scan.sampled || more;
   }
   return scan;
 }

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "catalog/project_file.h"
-#include "input/input_source.h"
+#include "input/row_source.h"
 #include "input/table_text.h"
 #include "util/error.h"
 #include "util/text.h"
@@ -26,18 +26,20 @@ std::string lettersAndDigits(std::string_view s, std::size_t max) {
   return out;
 }
 
-// The bytes of the first lines of a file in fixed columns read for what
-// they show of each byte column; columns placed by number are not looked at.
+// The first lines of a file in fixed columns, read with the project's line
+// ends as the build reads them, for what they show of each byte column;
+// columns placed by number are not looked at.
 constexpr std::size_t kFixedSampleBytes = std::size_t{1} << 20;
 
-std::vector<ColumnEvidence> sampleFixedColumns(FileSystem& fs, const std::string& path, const ReadMeTable& table) {
-  auto source = openInputSource(fs, path);
-  std::string text(kFixedSampleBytes, '\0');
-  bool atEnd = false;
-  text.resize(source->read(text.data(), text.size(), atEnd));
-  source->close();
+std::vector<ColumnEvidence> sampleFixedColumns(FileSystem& fs, const std::string& path, int eol,
+                                               const ReadMeTable& table) {
+  RowSource rows(fs, path, {TableForm::Fixed, eol, false, {}});
   std::vector<ColumnEvidence> evidence(table.columns.size());
-  for (std::string_view line : splitTextLines(withoutByteOrderMark(text), atEnd)) {
+  std::size_t bytes = 0;
+  SourceRow row;
+  while (bytes < kFixedSampleBytes && rows.next(row)) {
+    const std::string_view line = row.text;
+    bytes += line.size() + 1;
     if (trimmed(line).empty()) continue;
     for (std::size_t i = 0; i < table.columns.size(); ++i) {
       const ReadMeColumn& c = table.columns[i];
@@ -152,7 +154,7 @@ ReadMeImport importReadMe(const std::string& readMePath, const std::string& inpu
     // The ReadMe does not tell the unit of the right ascension: the data may.
     // An input that cannot be read leaves it open; the build names the file.
     try {
-      MappingChoices choices{sampleFixedColumns(fs, inputPath, table), raUnit};
+      MappingChoices choices{sampleFixedColumns(fs, inputPath, definition.settings.eol, table), raUnit};
       mapping = mapTableColumns(table, type, definition, choices);
     } catch (const Error&) {
     }

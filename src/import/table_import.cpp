@@ -116,38 +116,32 @@ void sampleBytes(ColumnSample& c, const std::vector<std::string>& lines, int fir
   }
 }
 
-// The first row of a table read without a header row reads as names: every
-// cell a text that is neither a number nor a position in one cell, each a
-// different one unless `repeats`.
-bool firstRowNamesColumns(FileSystem& fs, const std::string& path, const TableLayout& layout, bool repeats = false) {
-  auto source = openInputSource(fs, path);
-  std::string text(kDetectionSampleBytes, '\0');
-  bool atEnd = false;
-  text.resize(source->read(text.data(), text.size(), atEnd));
-  source->close();
-  for (std::string_view line : splitTextLines(withoutByteOrderMark(text), atEnd)) {
-    if (isCommentOrBlank(line)) continue;
-    RowSplitter splitter(layout.delimiting);
-    if (splitter.split(line) != RowStatus::Ok || splitter.size() == 0) return false;
-    std::vector<std::string_view> seen;
-    for (std::size_t i = 0; i < splitter.size(); ++i) {
-      const std::string_view cell = trimmed(splitter.cell(i));
-      bool integer = false;
-      double v = 0;
-      if (cell.empty() || isNumber(cell, integer, v) || isSexagesimal(cell) || readsAsSexagesimal(cell) ||
-          (!repeats && std::find(seen.begin(), seen.end(), cell) != seen.end()))
-        return false;
-      seen.push_back(cell);
-    }
-    return true;
-  }
-  return false;
-}
-
 // The line end the sample is read with: CR for a text whose lines end in
 // CR alone, else LF with a CR before it dropped.
 int sampleEol(FileSystem& fs, const std::string& path) {
   return EolDetector::detectEol(fs, path) == kEolCr ? kEolCr : kEolCrLf;
+}
+
+// The first row of a table read without a header row reads as names: every
+// cell a text that is neither a number nor a position in one cell, each a
+// different one unless `repeats`.
+bool firstRowNamesColumns(FileSystem& fs, const std::string& path, TableForm form, bool repeats = false) {
+  RowSource rows(fs, path, {form, sampleEol(fs, path), false, {}});
+  SourceRow row;
+  if (!rows.next(row)) return false;
+  RowSplitter splitter(rows.layout().delimiting);
+  if (splitter.split(row.text) != RowStatus::Ok || splitter.size() == 0) return false;
+  std::vector<std::string_view> seen;
+  for (std::size_t i = 0; i < splitter.size(); ++i) {
+    const std::string_view cell = trimmed(splitter.cell(i));
+    bool integer = false;
+    double v = 0;
+    if (cell.empty() || isNumber(cell, integer, v) || isSexagesimal(cell) || readsAsSexagesimal(cell) ||
+        (!repeats && std::find(seen.begin(), seen.end(), cell) != seen.end()))
+      return false;
+    seen.push_back(cell);
+  }
+  return true;
 }
 
 }  // namespace
@@ -165,21 +159,23 @@ TableSample readTableSample(FileSystem& fs, const std::string& path, const Input
   RowSource rows(fs, path, format);
   const TableLayout& layout = rows.layout();
   sample.columns.resize(layout.columns.size());
-  if (rows.typed()) {
-    // Each cell as its shortest text.
-    TypedRowSource& source = rows.typedRows();
+  if (isTypedForm(format.form)) {
+    // A table of typed cells has no lines to sample in windows: its first
+    // rows, each cell as its shortest text.
     std::vector<int> numbers;
     for (const TableColumn& c : layout.columns)
       if (isSelectableColumn(c, layout.form)) numbers.push_back(c.number);
-    source.selectColumns(numbers);
-    std::vector<TableCell> cells;
-    while (sample.rows < kSampleRows) {
-      const std::size_t n = source.readRows(cells, std::min<std::size_t>(1000, kSampleRows - sample.rows));
-      if (n == 0) break;
-      for (std::size_t r = 0; r < n; ++r)
-        for (std::size_t k = 0; k < numbers.size(); ++k)
-          count(sample.columns[static_cast<std::size_t>(numbers[k] - 1)], cellText(cells[r * numbers.size() + k]));
-      sample.rows += n;
+    rows.selectColumns(numbers);
+    rows.setRowLimit(static_cast<std::int64_t>(kSampleRows));
+    SourceRow row;
+    std::vector<std::string> cells;
+    while (rows.next(row)) {
+      rows.cellTexts(row, cells);
+      for (int number : numbers) {
+        const auto c = static_cast<std::size_t>(number - 1);
+        count(sample.columns[c], cells[c]);
+      }
+      ++sample.rows;
     }
     return sample;
   }
@@ -405,9 +401,7 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
   } else if (chosen == detected.form) {
     result.headerRow = detected.hasHeaderRow;
   } else {
-    TableLayout plain;
-    plain.delimiting = delimitingOf(chosen);
-    result.headerRow = firstRowNamesColumns(fs, path, plain);
+    result.headerRow = firstRowNamesColumns(fs, path, chosen);
   }
   const std::string tableName = definition.settings.table;
   result.layout = readInputLayout(fs, path, {chosen, kEolCrLf, result.headerRow, tableName});
@@ -422,7 +416,7 @@ TableImport importTableDescription(FileSystem& fs, const std::string& path, std:
       result.notes.push_back("The first row is read as data, since names are given for the columns");
   }
   if (!result.headerRow && names.empty() && isDelimited(chosen) && !result.layout.columns.empty() &&
-      firstRowNamesColumns(fs, path, result.layout, true)) {
+      firstRowNamesColumns(fs, path, chosen, true)) {
     // Detection takes no row for names that it cannot tell from data: a row
     // of texts alone, or one naming two columns alike. A project is made
     // from names, so such a row is taken for them when nothing follows it

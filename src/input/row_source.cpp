@@ -151,6 +151,104 @@ bool RowSource::nextLine(std::string_view& row, std::int64_t& lineNumber) {
   }
 }
 
+bool RowSource::next(SourceRow& row) {
+  if (!typed_) {
+    row.cells = nullptr;
+    row.cellOfSlot = nullptr;
+    return nextLine(row.text, row.number);
+  }
+  if (typedRowNext_ == typedRowsHeld_) {
+    constexpr std::int64_t kChunkRows = 1000;
+    std::int64_t want = kChunkRows;
+    if (rowLimit_ > 0) want = std::min(want, rowLimit_ - rowNumber_);
+    typedRowNext_ = 0;
+    if (want <= 0) {
+      typedRowsHeld_ = 0;
+      return false;
+    }
+    typedRowsHeld_ = typed_->readRows(typedCells_, static_cast<std::size_t>(want));
+    if (typedRowsHeld_ == 0) return false;
+  }
+  // A row of no column selected is a row all the same.
+  static const TableCell kNoCell;
+  row.text = {};
+  const std::size_t width = selected_.size();
+  row.cells = width == 0 ? &kNoCell : typedCells_.data() + typedRowNext_ * width;
+  ++typedRowNext_;
+  row.cellOfSlot = cellOfSlot_.data();
+  row.number = ++rowNumber_;
+  return true;
+}
+
+bool RowSource::rowsLeft() {
+  if (!typed_ || rowLimit_ <= 0 || rowNumber_ < rowLimit_ || typedRowNext_ < typedRowsHeld_) return false;
+  // At the limit: whether a row follows it.
+  if (!peeked_) rowsLeft_ = typed_->readRows(typedCells_, 1) > 0;
+  peeked_ = true;
+  return rowsLeft_;
+}
+
+void RowSource::selectSlots(const FileColumns& columns) {
+  if (!typed_) return;
+  selected_.clear();
+  cellOfSlot_.fill(-1);
+  for (std::size_t p = 0; p < columns.cell.size(); ++p) {
+    const int c = columns.cell[p];
+    if (c < 0) continue;
+    const auto at = std::find(selected_.begin(), selected_.end(), c + 1);
+    cellOfSlot_[p] = static_cast<int>(at - selected_.begin());
+    if (at == selected_.end()) selected_.push_back(c + 1);
+  }
+  typed_->selectColumns(selected_);
+}
+
+void RowSource::selectColumns(std::vector<int> numbers) {
+  if (!typed_) return;
+  selected_ = std::move(numbers);
+  cellOfSlot_.fill(-1);
+  typed_->selectColumns(selected_);
+}
+
+std::string_view RowSource::rejectText(const SourceRow& row) {
+  if (!row.cells) return row.text;
+  rejectText_ = "row " + std::to_string(row.number);
+  for (std::size_t k = 0; k < selected_.size(); ++k) {
+    const TableColumn& column = layout().columns[static_cast<std::size_t>(selected_[k] - 1)];
+    rejectText_ += '\t';
+    rejectText_ += column.name.empty() ? std::to_string(column.number) : column.name;
+    rejectText_ += '=';
+    rejectText_ += cellText(row.cells[k]);
+  }
+  return rejectText_;
+}
+
+bool RowSource::cellTexts(const SourceRow& row, std::vector<std::string>& cells) {
+  const std::vector<TableColumn>& columns = layout().columns;
+  if (form() == TableForm::Fixed) {
+    cells.assign(1, std::string(row.text));
+    return true;
+  }
+  cells.assign(columns.size(), std::string());
+  if (row.cells) {
+    for (std::size_t k = 0; k < selected_.size(); ++k)
+      cells[static_cast<std::size_t>(selected_[k] - 1)] = cellText(row.cells[k]);
+    return true;
+  }
+  if (isDelimited(form())) {
+    if (!cellSplitter_) cellSplitter_ = std::make_unique<RowSplitter>(layout().delimiting);
+    if (cellSplitter_->split(row.text) != RowStatus::Ok) return false;
+    for (std::size_t c = 0; c < cellSplitter_->size() && c < columns.size(); ++c) cells[c] = cellSplitter_->cell(c);
+    return true;
+  }
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    const TableColumn& column = columns[c];
+    if (column.firstByte >= 1 && static_cast<std::size_t>(column.firstByte) <= row.text.size())
+      cells[c] = row.text.substr(static_cast<std::size_t>(column.firstByte - 1),
+                                 static_cast<std::size_t>(column.lastByte - column.firstByte + 1));
+  }
+  return true;
+}
+
 RowSample readRowSample(FileSystem& fs, const std::string& path, const InputFormat& format, std::size_t maxRows,
                         std::size_t maxLineLength) {
   RowSource source(fs, path, format);

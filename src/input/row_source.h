@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "catalog/catalog_definition.h"
+#include "input/cell_columns.h"
 #include "input/input_reader.h"
 #include "input/row_splitter.h"
 #include "input/table_header.h"
@@ -31,6 +33,22 @@ struct InputFormat {
   static InputFormat of(const BuildSettings& settings) {
     return {settings.format, settings.eol, settings.headerrow, settings.table};
   }
+};
+
+// One row of an input file as RowSource hands it to every reader, in any
+// form. Valid until the source's next row.
+struct SourceRow {
+  // A text form's row as it stands: a field cuts its slot's bytes from it
+  // (on a delimited row, once a CellPlacer has pointed the slot at its cell).
+  std::string_view text;
+  // A FITS or VOTable row: the cells of the columns selected, in order;
+  // slot p reads cells[cellOfSlot[p]], nothing where that is -1 (see
+  // RowSource::selectSlots). Null for a text row.
+  const TableCell* cells = nullptr;
+  const int* cellOfSlot = nullptr;
+  // The 1-based line of the file the row starts on; a typed row's 1-based
+  // number in its table.
+  std::int64_t number = 0;
 };
 
 // The rows of one input file, in any form.
@@ -64,6 +82,35 @@ class RowSource {
   // FITS and VOTable files: rows of typed cells, read through typedRows().
   bool typed() const { return typed_ != nullptr; }
   TypedRowSource& typedRows() { return *typed_; }
+
+  // The next row of any form, false at the end (see SourceRow). A typed
+  // table hands on the cells of the columns selected last. Throws Error as
+  // nextLine and TypedRowSource::readRows do.
+  bool next(SourceRow& row);
+  // The columns whose cells a typed row holds: each column the slots read
+  // once, however many slots read it (`columns` as resolveColumns gives
+  // them). Text rows hold every column already: nothing to select.
+  void selectSlots(const FileColumns& columns);
+  // The same by the 1-based column numbers, in this order; no slot reads them.
+  void selectColumns(std::vector<int> numbers);
+  // Typed tables: no row past the first `rows` is read (0: no limit); once
+  // next() has stopped there, rowsLeft() reads whether a row follows. Text
+  // rows are all handed on: rowsLeft() is false for them.
+  void setRowLimit(std::int64_t rows) { rowLimit_ = rows; }
+  bool rowsLeft();
+  // What a row is called where it is named: "line" or "row".
+  const char* rowUnit() const { return typed_ ? "row" : "line"; }
+  // A row as the reject log shows it: a text row as it stands; a typed row
+  // as "row N", then a tab and "name=value" for each column selected.
+  // Valid until the next call.
+  std::string_view rejectText(const SourceRow& row);
+  // The cell of every column of the layout in `row`, as text (`cells` is
+  // resized to the layout's columns): a delimited row's cells as the split
+  // gives them, a described row's bytes of each column, a typed cell as
+  // cellText gives it; "" for a column the row does not reach or that is not
+  // selected. Returns false for a delimited row that cannot be split.
+  // Fixed columns have no columns: the row is the one cell.
+  bool cellTexts(const SourceRow& row, std::vector<std::string>& cells);
 
   // Text forms: the next row, false at the end. `row` stays valid until the
   // next call; `lineNumber` is the 1-based line of the file the row starts on.
@@ -107,6 +154,19 @@ class RowSource {
   };
   std::vector<NullMarker> nullMarkers_;
   std::string markedLine_;
+  // Typed tables: the rows read, the cells of the last chunk read, and the
+  // columns selected with each slot's cell among them.
+  std::int64_t rowNumber_ = 0;
+  std::int64_t rowLimit_ = 0;
+  bool rowsLeft_ = false;
+  bool peeked_ = false;
+  std::vector<TableCell> typedCells_;
+  std::size_t typedRowsHeld_ = 0;
+  std::size_t typedRowNext_ = 0;
+  std::vector<int> selected_;
+  std::array<int, kSlotCount> cellOfSlot_{};
+  std::string rejectText_;
+  std::unique_ptr<RowSplitter> cellSplitter_;
 };
 
 // The columns `path` read as `format` describes, reading no row: the

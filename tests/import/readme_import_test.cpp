@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "input/input_reader.h"
 #include "support/temp_dir.h"
 #include "util/error.h"
 
@@ -737,6 +738,23 @@ TEST(ReadMeImport, NoteWhenTheOnlyTableNamesAnotherFile) {
   EXPECT_TRUE(has(r.notes, "The ReadMe's only table describes stars.dat; it is used for renamed.txt"))
       << joined(r.notes);
   expectSlot(def, 0, 1, 8);
+}
+
+// The data that settles the unit of the right ascension is read with the
+// project's line ends, as the build reads it: lines ended by CR alone are
+// one line where the project ends lines with LF.
+TEST(ReadMeImport, DataIsSampledWithTheProjectsLineEnds) {
+  TempDir dir;
+  const std::string rows = " 1- 6  F6.1  ---  RA  Right ascension\n 8-13  F6.1  deg  DE  Declination\n";
+  const std::string readme = dir.write("ReadMe", table("cat.dat", rows));
+  const std::string data = dir.write("cat.dat", "  10.0  +10.0\r 200.0  -05.0\r");
+  for (const auto& [eol, open] : {std::pair{kEolCr, false}, std::pair{kEolCrLf, true}, std::pair{kEolLf, true}}) {
+    SCOPED_TRACE(eol);
+    CatalogDefinition def;
+    def.settings.eol = eol;
+    const ReadMeImport r = importReadMe(readme, data, "", CatalogType::Stars, def);
+    EXPECT_EQ(r.openRaUnit.has_value(), open) << joined(r.notes);
+  }
 }
 
 }  // namespace
