@@ -146,8 +146,8 @@ int main(int argc, char** argv) {
   mirdal::Form1 form(services);
   mirdal::Progress progress(&form);
   form.setProgressWindow(&progress);
-  mirdal::Adv adv(&form);
-  form.setFormulaDialog(&adv);
+  mirdal::FormulaDialog formulaDialog(&form);
+  form.setFormulaDialog(&formulaDialog);
 
   if (render) {
     try {

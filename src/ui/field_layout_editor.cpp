@@ -816,15 +816,15 @@ std::string FieldLayoutEditor::highlightedBytes() const {
 // ---------------------------------------------------------------------------
 // "Advanced"
 
-void FieldLayoutEditor::setFormulaDialog(Adv* dialog) { adv_ = dialog; }
+void FieldLayoutEditor::setFormulaDialog(FormulaDialog* dialog) { formulaDialog_ = dialog; }
 
-Adv* FieldLayoutEditor::formulaDialog() {
-  if (!adv_) {
+FormulaDialog* FieldLayoutEditor::formulaDialog() {
+  if (!formulaDialog_) {
     QWidget* top = window();
-    if (top != this) adv_ = top->findChild<Adv*>();
-    if (!adv_) adv_ = new Adv(top);
+    if (top != this) formulaDialog_ = top->findChild<FormulaDialog*>();
+    if (!formulaDialog_) formulaDialog_ = new FormulaDialog(top);
   }
-  return adv_;
+  return formulaDialog_;
 }
 
 void FieldLayoutEditor::Button7Click() {
@@ -836,7 +836,7 @@ void FieldLayoutEditor::Button7Click() {
   if (text.find('(') == std::string_view::npos && text.find("Numeric") == std::string_view::npos) return;
   const std::optional<double> x = readFormulaNumber(highlightedBytes());
   if (!x) return;
-  Adv* dialog = formulaDialog();
+  FormulaDialog* dialog = formulaDialog();
   FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(i)];
   dialog->setValues(slot.calcA, slot.calcB, *x);
   if (dialog->exec() != QDialog::Accepted) return;

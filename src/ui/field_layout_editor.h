@@ -26,7 +26,7 @@ class QTableWidget;
 
 namespace mirdal {
 
-class Adv;
+class FormulaDialog;
 class CatalogDefinition;
 class PlatformServices;
 
@@ -88,7 +88,7 @@ class FieldLayoutEditor : public QWidget {
 
   // The dialog "Advanced" opens; by default the one created beside the main
   // window (a child of the window this editor sits in), else one of its own.
-  void setFormulaDialog(Adv* dialog);
+  void setFormulaDialog(FormulaDialog* dialog);
 
   // List position of the current field, -1 for none.
   int currentField() const { return current_; }
@@ -181,7 +181,7 @@ class FieldLayoutEditor : public QWidget {
   void useOfferedWidth();
   int sampleLength() const;
   std::string highlightedBytes() const;
-  Adv* formulaDialog();
+  FormulaDialog* formulaDialog();
 
   CatalogDefinition& def_;
   PlatformServices& services_;
@@ -189,7 +189,7 @@ class FieldLayoutEditor : public QWidget {
   int current_ = 0;
   std::string sample_;
   bool sampleShown_ = false;  // the memo holds the three lines of sample_
-  QPointer<Adv> adv_;
+  QPointer<FormulaDialog> formulaDialog_;
   // Forms other than fixed columns: the file's columns, the sample row's
   // cell in each, the width of texts in each once asked for, and the
   // sample row as placed (slots pointed at the cells of placedText_).

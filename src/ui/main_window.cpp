@@ -214,9 +214,9 @@ void Form1::setProgressWindow(Progress* progress) {
   if (progress) connect(progress, &Progress::abortRequested, this, [this] { pipeline_.requestAbort(); });
 }
 
-void Form1::setFormulaDialog(Adv* adv) {
-  adv_ = adv;
-  fieldsPage_->editor()->setFormulaDialog(adv);
+void Form1::setFormulaDialog(FormulaDialog* dialog) {
+  formulaDialog_ = dialog;
+  fieldsPage_->editor()->setFormulaDialog(dialog);
 }
 
 void Form1::buildPages() {

@@ -22,7 +22,7 @@ class QStackedWidget;
 
 namespace mirdal {
 
-class Adv;
+class FormulaDialog;
 class BuildSummary;
 class ButtonBar;
 class CatalogPage;
@@ -64,7 +64,7 @@ class Form1 : public QWidget {
 
   // Created after the main window (start-up order); the build needs it.
   void setProgressWindow(Progress* progress);
-  void setFormulaDialog(Adv* adv);
+  void setFormulaDialog(FormulaDialog* dialog);
   Progress* progressWindow() const { return progress_; }
 
   CatalogDefinition& definition() { return def_; }
@@ -188,7 +188,7 @@ class Form1 : public QWidget {
   WizardBuildUi buildUi_;
   BuildPipeline pipeline_;
   Progress* progress_ = nullptr;
-  Adv* adv_ = nullptr;
+  FormulaDialog* formulaDialog_ = nullptr;
   QString programDirectory_;
   QString helpLanguage_ = QStringLiteral("UK");
   QString lastProjectName_;

@@ -43,12 +43,12 @@ class RecordingServices : public PlatformServices {
 
 // The formula dialog with the user scripted: shown without a modal loop, the
 // script types and presses a button, the answer is what the button gave.
-class ScriptedAdv : public Adv {
+class ScriptedFormulaDialog : public FormulaDialog {
  public:
-  using Adv::Adv;
+  using FormulaDialog::FormulaDialog;
   int shown = 0;
   double shownA = 0, shownB = 0, shownX = 0;
-  std::function<void(Adv&)> user;
+  std::function<void(FormulaDialog&)> user;
 
   int exec() override {
     ++shown;
@@ -63,9 +63,9 @@ class ScriptedAdv : public Adv {
   }
 };
 
-void answer(Adv& adv, const char* a, const char* b, const char* button) {
-  adv.findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(QString::fromLatin1(a));
-  adv.findChild<QLineEdit*>(QStringLiteral("Edit3"))->setText(QString::fromLatin1(b));
+void answer(FormulaDialog& adv, const char* a, const char* b, const char* button) {
+  adv.findChild<QLineEdit*>(QStringLiteral("FactorEdit"))->setText(QString::fromLatin1(a));
+  adv.findChild<QLineEdit*>(QStringLiteral("OffsetEdit"))->setText(QString::fromLatin1(b));
   adv.findChild<QPushButton*>(QString::fromLatin1(button))->click();
 }
 
@@ -88,7 +88,7 @@ struct Page {
   CatalogDefinition def;
   RecordingServices services;
   TempDir dir;
-  ScriptedAdv adv;
+  ScriptedFormulaDialog adv;
   FieldLayoutEditor editor{def, services};
 
   explicit Page(QSize size = QSize(600, 420)) {
@@ -489,13 +489,13 @@ class FieldLayoutEditorTest : public QObject {
     QCOMPARE(page.adv.shown, 0);
 
     page.highlightColumns(1, 4);
-    page.adv.user = [](Adv& d) { answer(d, "0.001", "-5", "Button1"); };
+    page.adv.user = [](FormulaDialog& d) { answer(d, "0.001", "-5", "OkButton"); };
     page.advanced()->click();
     QCOMPARE(page.adv.shown, 1);
     QVERIFY(page.adv.shownX == 42 && page.adv.shownA == 1 && page.adv.shownB == 0);
     QVERIFY(page.slot(numeric3).calcA == 0.001 && page.slot(numeric3).calcB == -5);
 
-    page.adv.user = [](Adv& d) { answer(d, "3", "4", "Button2"); };
+    page.adv.user = [](FormulaDialog& d) { answer(d, "3", "4", "CancelButton"); };
     page.advanced()->click();
     QCOMPARE(page.adv.shown, 2);
     QVERIFY(page.adv.shownA == 0.001 && page.adv.shownB == -5);
@@ -504,7 +504,7 @@ class FieldLayoutEditorTest : public QObject {
     // An entry with a unit in parentheses takes a calibration too.
     page.click(8);  // "[Magnitude (mag)]"
     page.highlightColumns(11, 4);
-    page.adv.user = [](Adv& d) { answer(d, "2", "1", "Button1"); };
+    page.adv.user = [](FormulaDialog& d) { answer(d, "2", "1", "OkButton"); };
     page.advanced()->click();
     QCOMPARE(page.adv.shown, 3);
     QVERIFY(page.adv.shownX == 12.5);
@@ -518,7 +518,7 @@ class FieldLayoutEditorTest : public QObject {
   void pageThreeFitsTheDefaultWindowSize() {
     RecordingServices services;
     Form1 form(services);
-    ScriptedAdv adv(&form);
+    ScriptedFormulaDialog adv(&form);
     form.setFormulaDialog(&adv);
     TempDir dir;
     // The Bright Star Catalogue has V at columns 103 to 107.
