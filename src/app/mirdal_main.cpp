@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
   BatchServices batch;
   mirdal::PlatformServices& services = render ? static_cast<mirdal::PlatformServices&>(batch) : desktop;
   mirdal::Form1 form(services);
-  mirdal::Progress progress(&form);
+  mirdal::ProgressWindow progress(&form);
   form.setProgressWindow(&progress);
   mirdal::FormulaDialog formulaDialog(&form);
   form.setFormulaDialog(&formulaDialog);

@@ -208,10 +208,10 @@ void Form1::FormCreate() {
   mapDefinitionToControls();
 }
 
-void Form1::setProgressWindow(Progress* progress) {
+void Form1::setProgressWindow(ProgressWindow* progress) {
   progress_ = progress;
   buildUi_.setProgressWindow(progress);
-  if (progress) connect(progress, &Progress::abortRequested, this, [this] { pipeline_.requestAbort(); });
+  if (progress) connect(progress, &ProgressWindow::abortRequested, this, [this] { pipeline_.requestAbort(); });
 }
 
 void Form1::setFormulaDialog(FormulaDialog* dialog) {

@@ -32,7 +32,7 @@ class LogoImage;
 class OptionsPage;
 class OutputPage;
 class PlatformServices;
-class Progress;
+class ProgressWindow;
 class SkyPreviewWindow;
 class WizardPage;
 
@@ -63,9 +63,9 @@ class Form1 : public QWidget {
   ~Form1() override;
 
   // Created after the main window (start-up order); the build needs it.
-  void setProgressWindow(Progress* progress);
+  void setProgressWindow(ProgressWindow* progress);
   void setFormulaDialog(FormulaDialog* dialog);
-  Progress* progressWindow() const { return progress_; }
+  ProgressWindow* progressWindow() const { return progress_; }
 
   CatalogDefinition& definition() { return def_; }
   const CatalogDefinition& definition() const { return def_; }
@@ -187,7 +187,7 @@ class Form1 : public QWidget {
   CatalogDefinition def_;
   WizardBuildUi buildUi_;
   BuildPipeline pipeline_;
-  Progress* progress_ = nullptr;
+  ProgressWindow* progress_ = nullptr;
   FormulaDialog* formulaDialog_ = nullptr;
   QString programDirectory_;
   QString helpLanguage_ = QStringLiteral("UK");

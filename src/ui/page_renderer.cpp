@@ -68,7 +68,7 @@ QStringList renderPages(Form1& window, const QString& directory) {
   window.showPage(kPageCatalog);
   showButtonStates(window, kPageCatalog);
 
-  if (Progress* progress = window.progressWindow()) {
+  if (ProgressWindow* progress = window.progressWindow()) {
     progress->setStageCaption(QStringLiteral("Convert catalog files"));
     progress->setOverallMaximum(4);
     progress->setOverallPosition(2);

@@ -231,12 +231,12 @@ class WizardBuildTest : public QObject {
     QTimer watcher;
     watcher.setInterval(0);
     connect(&watcher, &QTimer::timeout, [&] {
-      const QString stage = w.progress.findChild<QLabel*>("Label1")->text();
+      const QString stage = w.progress.findChild<QLabel*>("StageCaption")->text();
       if (stage.isEmpty() || pressed) return;
       barEnabled = w.find("Panel1")->isEnabled();
       pagesEnabled = w.find("PageControl1")->isEnabled();
       if (stage.startsWith("Convert catalog file") && w.progress.isVisible()) {
-        w.progress.findChild<QToolButton*>("SpeedButton2")->click();
+        w.progress.findChild<QToolButton*>("AbortButton")->click();
         pressed = true;
       }
     });
@@ -417,7 +417,8 @@ class WizardBuildTest : public QObject {
     QTimer watcher;
     watcher.setInterval(0);
     connect(&watcher, &QTimer::timeout, [&] {
-      if (closeAsked || !w.progress.findChild<QLabel*>("Label1")->text().startsWith("Convert catalog file")) return;
+      if (closeAsked || !w.progress.findChild<QLabel*>("StageCaption")->text().startsWith("Convert catalog file"))
+        return;
       closeAsked = true;
       QVERIFY(!w.form.close());  // refused while the build runs
     });

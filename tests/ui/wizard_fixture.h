@@ -26,7 +26,7 @@ namespace mirdal::testing {
 struct Wizard {
   FakePlatformServices services;
   Form1 form;
-  Progress progress;
+  ProgressWindow progress;
 
   explicit Wizard(FileSystem& fs = FileSystem::real()) : form(services, fs), progress(&form) {
     form.setProgressWindow(&progress);

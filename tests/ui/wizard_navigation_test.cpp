@@ -585,7 +585,7 @@ class WizardNavigationTest : public QObject {
   }
 
   void progressBarsScaleSixtyFourBitCounts() {
-    mirdal::Progress p;
+    mirdal::ProgressWindow p;
     QCOMPARE(p.windowTitle(), QString("Progress"));
     p.setStageMaximum(std::int64_t{10'000'000'000});
     p.setStagePosition(std::int64_t{5'000'000'000});
@@ -596,8 +596,8 @@ class WizardNavigationTest : public QObject {
     p.setOverallMaximum(4);
     p.setOverallPosition(3);
     QCOMPARE(p.overallBar()->value(), 3);
-    QSignalSpy abort(&p, &mirdal::Progress::abortRequested);
-    p.findChild<QToolButton*>("SpeedButton2")->click();
+    QSignalSpy abort(&p, &mirdal::ProgressWindow::abortRequested);
+    p.findChild<QToolButton*>("AbortButton")->click();
     QCOMPARE(abort.size(), 1);
     p.show();
     p.close();

@@ -163,7 +163,7 @@ class WizardWindowTest : public QObject {
       }
     }
     QVERIFY2(w.progress.summaryLabel()->text().contains(" rows/s"), qPrintable(w.progress.summaryLabel()->text()));
-    QVERIFY(w.progress.findChild<QLabel*>("Label2")->text().endsWith("rows read"));
+    QVERIFY(w.progress.findChild<QLabel*>("ItemCaption")->text().endsWith("rows read"));
     ui.setStageCaption(stage_caption::kMagnitudeSort);
     ui.setStageMaximum(10);
     ui.setStagePosition(0);
