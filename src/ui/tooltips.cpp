@@ -39,15 +39,15 @@ constexpr Tip kTips[] = {
     {"LongEdit2", "0..99\nWidth of the outline lines, in pixels"},
     {"Shape1", "Click to change the color: the outline colour when no colour field gives one"},
     // Page 3
-    {"CheckListBox1", "The fields of a record: tick those the catalog has. Entries in [brackets] are\n"
+    {"FieldList", "The fields of a record: tick those the catalog has. Entries in [brackets] are\n"
                       "required. Select one to give its label, columns and calibration"},
-    {"Edit3", "Label of the selected field in the charting program: up to 10 characters"},
-    {"Edit1", "First character of the selected field in a line: a column from 1;\n"
+    {"LabelEdit", "Label of the selected field in the charting program: up to 10 characters"},
+    {"FirstCharEdit", "First character of the selected field in a line: a column from 1;\n"
               "or select the columns in the sample below"},
-    {"Edit2", "Length of the selected field, in characters (0 for none)"},
-    {"CheckBox2", "The text of this String field also goes to the name index, as another name of the object"},
-    {"Button7", "Calibration of the selected numeric field: value = A \xc3\x97 column + B"},
-    {"Memo1", "The first line of the first input file, with a ruler: select columns to place the field"},
+    {"LengthEdit", "Length of the selected field, in characters (0 for none)"},
+    {"AlternateNameBox", "The text of this String field also goes to the name index, as another name of the object"},
+    {"FormulaButton", "Calibration of the selected numeric field: value = A \xc3\x97 column + B"},
+    {"SampleMemo", "The first line of the first input file, with a ruler: select columns to place the field"},
     // Page 4
     {"RadioGroup4", "How many region files the sky is divided into: more for larger catalogs"},
     {"CheckBox3", "Write <name>.idx, the names of the objects sorted for searching"},

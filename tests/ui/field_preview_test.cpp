@@ -128,9 +128,9 @@ class FieldPreviewTest : public QObject {
 
     // Typing a column moves the preview with it: columns 36-39 cut to 2 wide.
     p.select(8);
-    p.type("Edit2", "2");
+    p.type("LengthEdit", "2");
     QCOMPARE(p.value(), QStringLiteral("5, stored 5000"));
-    p.type("Edit1", "38");
+    p.type("FirstCharEdit", "38");
     QCOMPARE(p.value(), QStringLiteral("12, stored 12000"));
   }
 
@@ -145,7 +145,7 @@ class FieldPreviewTest : public QObject {
     QCOMPARE(p.value(), QStringLiteral("- (south)"));
 
     // The sign column made two wide reads "- ", which the build takes as north.
-    p.type("Edit2", "2");
+    p.type("LengthEdit", "2");
     QCOMPARE(p.value(), QStringLiteral("+ (north)"));
     QCOMPARE(shown(p.label("PreviewDec")), QString::fromLatin1("+04\xB0 59' 12.7\" 4.98686\xB0"));
   }
@@ -258,7 +258,7 @@ void toPage3(Wizard& w, const QString& input) {
 
 QStringList tickedEntries(const Wizard& w) {
   QStringList ticked;
-  auto* list = w.find<QListWidget>("CheckListBox1");
+  auto* list = w.find<QListWidget>("FieldList");
   for (int i = 0; i < list->count(); ++i)
     if (list->item(i)->checkState() == Qt::Checked) ticked << list->item(i)->text();
   return ticked;
@@ -293,9 +293,9 @@ class ImportReadMeTest : public QObject {
     QCOMPARE(tickedEntries(w), (QStringList{"[RA decimal (degrees)]", "[DEC decimal (degrees)]", "Catalog ID",
                                             "[Magnitude (mag)]", "Spectral class"}));
     // The editor shows the current field, the first: RA in 9-18.
-    QCOMPARE(w.find<QLineEdit>("Edit1")->text(), QStringLiteral("9"));
-    QCOMPARE(w.find<QLineEdit>("Edit2")->text(), QStringLiteral("10"));
-    QCOMPARE(w.find<QLineEdit>("Edit3")->text(), QStringLiteral("RA"));
+    QCOMPARE(w.find<QLineEdit>("FirstCharEdit")->text(), QStringLiteral("9"));
+    QCOMPARE(w.find<QLineEdit>("LengthEdit")->text(), QStringLiteral("10"));
+    QCOMPARE(w.find<QLineEdit>("LabelEdit")->text(), QStringLiteral("RA"));
     QCOMPARE(shown(w.find<QLabel>("PreviewRa")), QString::fromLatin1("20h 01m 06.33s 300.27638\xB0"));
     QCOMPARE(shown(w.find<QLabel>("PreviewDec")), QString::fromLatin1("-04\xB0 59' 12.7\" -4.98686\xB0"));
     // Every required entry is ticked: the page lets the user on.

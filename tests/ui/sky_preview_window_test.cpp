@@ -68,9 +68,9 @@ class SkyPreviewWindowTest : public QObject {
     w.click("nextbt");
     w.click("nextbt");
     QCOMPARE(w.page(), 2);
-    QListWidget* list = w.find<QListWidget>("CheckListBox1");
+    QListWidget* list = w.find<QListWidget>("FieldList");
     list->setCurrentRow(8);  // [Magnitude (mag)]
-    w.form.findChild<mirdal::FieldLayoutEditor*>()->CheckListBox1KeyUp();
+    w.form.findChild<mirdal::FieldLayoutEditor*>()->onFieldListKeyUp();
     screenshot(w.form, "page3-preview.png");
     if (qEnvironmentVariableIsSet("MIRDAL_SCREENSHOT_DIR")) {
       // The longest preview: a column past the end of the 200-character line.
@@ -78,7 +78,7 @@ class SkyPreviewWindowTest : public QObject {
       const mirdal::FieldSlot kept = slot;
       slot = {250, 6, 1.0, 0.0};
       list->setCurrentRow(10);
-      w.form.findChild<mirdal::FieldLayoutEditor*>()->CheckListBox1KeyUp();
+      w.form.findChild<mirdal::FieldLayoutEditor*>()->onFieldListKeyUp();
       screenshot(w.form, "page3-past-end.png");
       slot = kept;
     }

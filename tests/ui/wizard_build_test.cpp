@@ -367,7 +367,7 @@ class WizardBuildTest : public QObject {
       w.type("Edit5", "Other stars");
     } else if (then == "tick") {
       w.tick("B-V (mag)");
-      w.find<QListWidget>("CheckListBox1")->item(0)->setCheckState(Qt::Unchecked);
+      w.find<QListWidget>("FieldList")->item(0)->setCheckState(Qt::Unchecked);
     } else if (then == "regions") {
       w.choose("RadioGroup4", 1);
     }

@@ -61,13 +61,13 @@ struct Wizard {
   }
   // Ticks the entries of the field list whose text begins with "[".
   void tickRequiredFields() const {
-    QListWidget* list = find<QListWidget>("CheckListBox1");
+    QListWidget* list = find<QListWidget>("FieldList");
     for (int i = 0; i < list->count(); ++i)
       if (list->item(i)->text().startsWith('[')) list->item(i)->setCheckState(Qt::Checked);
   }
   // Page 3: makes the entry of the field list with this text the current field.
   void selectField(const QString& entry) const {
-    QListWidget* list = find<QListWidget>("CheckListBox1");
+    QListWidget* list = find<QListWidget>("FieldList");
     for (int i = 0; i < list->count(); ++i)
       if (list->item(i)->text() == entry) {
         list->scrollToItem(list->item(i));
@@ -89,7 +89,7 @@ struct Wizard {
     return s.replace(QChar(0xA0), QLatin1Char(' ')).simplified();
   }
   void tick(const QString& entry) const {
-    QListWidget* list = find<QListWidget>("CheckListBox1");
+    QListWidget* list = find<QListWidget>("FieldList");
     for (int i = 0; i < list->count(); ++i)
       if (list->item(i)->text() == entry) list->item(i)->setCheckState(Qt::Checked);
   }

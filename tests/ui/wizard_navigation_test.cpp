@@ -246,7 +246,7 @@ class WizardNavigationTest : public QObject {
     // The message names the entry, which becomes the current field.
     QCOMPARE(w.services.messages, QStringList{"Required field missing ! [RA (hours)]"});
     QCOMPARE(w.page(), 2);
-    QCOMPARE(w.find<QListWidget>("CheckListBox1")->currentRow(), 0);
+    QCOMPARE(w.find<QListWidget>("FieldList")->currentRow(), 0);
 
     // One required entry still unticked is enough to refuse.
     w.tick("[RA (hours)]");
@@ -263,7 +263,7 @@ class WizardNavigationTest : public QObject {
 
   void typeChangeRebuildsTheFieldList() {
     Wizard w;
-    auto* list = w.find<QListWidget>("CheckListBox1");
+    auto* list = w.find<QListWidget>("FieldList");
     QCOMPARE(list->count(), 38);
     w.tickRequiredFields();
     w.choose("RadioGroup1", 4);

@@ -130,7 +130,7 @@ class WizardProjectTest : public QObject {
     QCOMPARE(b.find<QTableWidget>("StringGrid1")->item(2, 1)->text(), QString("OC,OPNCL"));
     QCOMPARE(b.find<QTableWidget>("StringGrid2")->item(1, 1)->text(), QString("m,',min"));
     QCOMPARE(b.find<QTableWidget>("StringGrid3")->item(2, 1)->text(), QString("vertex,2"));
-    auto* list = b.find<QListWidget>("CheckListBox1");
+    auto* list = b.find<QListWidget>("FieldList");
     QCOMPARE(list->item(0)->text(), QString("[RA decimal (degrees)]"));
     for (int i = 0; i < list->count(); ++i)
       QCOMPARE(list->item(i)->checkState() == Qt::Checked, def.ticked(i));
@@ -257,7 +257,7 @@ class WizardProjectTest : public QObject {
     b.services.openFileAnswers.push_back(project_);
     b.click("Button2");
     QCOMPARE(b.find<RadioGroup>("RadioGroup1")->itemIndex(), 2);
-    auto* list = b.find<QListWidget>("CheckListBox1");
+    auto* list = b.find<QListWidget>("FieldList");
     int ticked = 0;
     for (int i = 0; i < list->count(); ++i) {
       if (list->item(i)->checkState() != Qt::Checked) continue;

@@ -109,7 +109,7 @@ class WizardTableFormTest : public QObject {
       w.click("nextbt");
       QCOMPARE(w.page(), 2);
       QCOMPARE(w.shown("ColumnList"), c.id != nullptr);
-      QCOMPARE(w.shown("Memo1"), c.id == nullptr);
+      QCOMPARE(w.shown("SampleMemo"), c.id == nullptr);
       if (!c.id) {
         // The user overrides the proposal: the definition follows the boxes.
         w.click("prevbt");

@@ -88,8 +88,8 @@ class WizardWindowTest : public QObject {
     w.click("nextbt");
     w.click("nextbt");
     QVERIFY(!w.shown("ColumnList"));
-    QVERIFY(w.shown("Memo1"));
-    QVERIFY(w.find<QPlainTextEdit>("Memo1")->toPlainText().startsWith("HR 2  11.5 +05.5\n1234567890"));
+    QVERIFY(w.shown("SampleMemo"));
+    QVERIFY(w.find<QPlainTextEdit>("SampleMemo")->toPlainText().startsWith("HR 2  11.5 +05.5\n1234567890"));
     QCOMPARE(w.label("FirstCharCaption"), QString("First Char"));
 
     w.click("prevbt");
@@ -125,13 +125,13 @@ class WizardWindowTest : public QObject {
     w.click("nextbt");
     w.click("nextbt");
     w.selectField("Catalog ID");
-    w.type("Edit1", "7");
-    w.type("Edit2", "4");
+    w.type("FirstCharEdit", "7");
+    w.type("LengthEdit", "4");
     QVERIFY(w.shown("WidthHint"));
     QCOMPARE(w.label("WidthHint"), QString("Text past it in 1 of 3 rows"));
     QCOMPARE(w.button("OfferedWidthButton")->text(), QString("Length 9"));
     w.click("OfferedWidthButton");
-    const int field = w.find<QListWidget>("CheckListBox1")->currentRow();
+    const int field = w.find<QListWidget>("FieldList")->currentRow();
     QCOMPARE(w.form.definition().fieldSlots[static_cast<std::size_t>(field)].length, 9);
     QVERIFY(!w.shown("WidthHint"));
   }
