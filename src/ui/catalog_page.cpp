@@ -80,15 +80,15 @@ std::vector<std::pair<std::string, QString>> tablesOfFile(FileSystem& fs, TableF
 
 }  // namespace
 
-CatalogPage::CatalogPage(Form1& wizard, QWidget* parent)
-    : WizardPage(wizard, "TabSheet1", "Select the type of object in your catalog", parent) {
+CatalogPage::CatalogPage(WizardWindow& wizard, QWidget* parent)
+    : WizardPage(wizard, "CatalogPage", "Select the type of object in your catalog", parent) {
   catalogTypeGroup_ =
       new RadioGroup("Catalog type",
                      {catalogTypeCaption(CatalogType::Stars), catalogTypeCaption(CatalogType::VariableStars),
                       catalogTypeCaption(CatalogType::DoubleStars), catalogTypeCaption(CatalogType::Nebulae),
                       catalogTypeCaption(CatalogType::NebulaOutlines)},
                      1, this);
-  catalogTypeGroup_->setObjectName("RadioGroup1");
+  catalogTypeGroup_->setObjectName("CatalogTypeGroup");
   column()->addWidget(catalogTypeGroup_);
 
   buildCatalogNames();
@@ -97,13 +97,13 @@ CatalogPage::CatalogPage(Form1& wizard, QWidget* parent)
   filesRow->addWidget(new QLabel("Input Catalog files", this));
   filesRow->addStretch();
   chooseInputButton_ = new QToolButton(this);
-  chooseInputButton_->setObjectName("SpeedButton1");
+  chooseInputButton_->setObjectName("ChooseInputButton");
   chooseInputButton_->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
   chooseInputButton_->setToolTip("Choose the input catalog files");
   filesRow->addWidget(chooseInputButton_);
   column()->addLayout(filesRow);
   inputFileList_ = new QListWidget(this);
-  inputFileList_->setObjectName("ListView1");
+  inputFileList_->setObjectName("InputFileList");
   inputFileList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   inputFileList_->setMinimumHeight(3 * inputFileList_->fontMetrics().height() + 8);
   inputFileList_->setToolTip("Filename");
@@ -147,7 +147,7 @@ CatalogPage::CatalogPage(Form1& wizard, QWidget* parent)
   lineEndGroup_ = new RadioGroup(
       "Input Catalog End of Line Format",
       {QStringLiteral("CR  x'0D'"), QStringLiteral("LF   x'0A'"), QStringLiteral("CR+LF  x'0D0A'")}, 3, this);
-  lineEndGroup_->setObjectName("RadioGroup5");
+  lineEndGroup_->setObjectName("LineEndGroup");
   column()->addWidget(lineEndGroup_);
 
   CatalogDefinition& def = definition();
@@ -155,12 +155,12 @@ CatalogPage::CatalogPage(Form1& wizard, QWidget* parent)
           [&def](const QString& t) { def.settings.shortname = toBytes(t); });
   connect(longNameEdit_, &QLineEdit::textChanged, this,
           [&def](const QString& t) { def.settings.longname = toBytes(t); });
-  connect(chooseInputButton_, &QToolButton::clicked, this, &CatalogPage::SpeedButton1Click);
+  connect(chooseInputButton_, &QToolButton::clicked, this, &CatalogPage::onChooseInputFiles);
   // A double-click anywhere in the list, rows or empty space: eventFilter.
   inputFileList_->viewport()->installEventFilter(this);
   connect(lineEndGroup_, &RadioGroup::itemClicked, this, [&def](int i) { def.settings.eol = i; });
-  connect(inputFormBox_, &QComboBox::activated, this, &CatalogPage::FormBoxChange);
-  connect(headerRowBox_, &QCheckBox::clicked, this, &CatalogPage::HeaderRowBoxClick);
+  connect(inputFormBox_, &QComboBox::activated, this, &CatalogPage::onFormChosen);
+  connect(headerRowBox_, &QCheckBox::clicked, this, &CatalogPage::onHeaderRowToggled);
   connect(tableBox_, &QComboBox::activated, this, &CatalogPage::tableChosen);
 }
 
@@ -170,11 +170,11 @@ void CatalogPage::buildCatalogNames() {
   names->setHorizontalSpacing(8);
   names->setVerticalSpacing(4);
   shortNameEdit_ = new QLineEdit(this);
-  shortNameEdit_->setObjectName("Edit4");
+  shortNameEdit_->setObjectName("ShortNameEdit");
   shortNameEdit_->setMaxLength(kShortNameMaxLength);
   shortNameEdit_->setMaximumWidth(shortNameEdit_->fontMetrics().horizontalAdvance(QStringLiteral("WWWWWW")) + 12);
   longNameEdit_ = new QLineEdit(this);
-  longNameEdit_->setObjectName("Edit5");
+  longNameEdit_->setObjectName("LongNameEdit");
   longNameEdit_->setMaxLength(kLongNameMaxLength);
   auto* shortLabel = new QLabel("Catalog short name", this);
   shortLabel->setBuddy(shortNameEdit_);
@@ -216,7 +216,7 @@ void CatalogPage::showInputFiles() {
   for (const std::string& path : definition().settings.inputfiles) inputFileList_->addItem(fromPath(path));
 }
 
-void CatalogPage::SpeedButton1Click() {
+void CatalogPage::onChooseInputFiles() {
   guarded([this] {
     CatalogDefinition& def = definition();
     FileDialogRequest request;
@@ -262,7 +262,7 @@ bool CatalogPage::eventFilter(QObject* watched, QEvent* event) {
   // one, chooses the input files.
   if (watched == inputFileList_->viewport() && event->type() == QEvent::MouseButtonDblClick &&
       static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-    SpeedButton1Click();
+    onChooseInputFiles();
     return true;
   }
   return WizardPage::eventFilter(watched, event);
@@ -333,7 +333,7 @@ void CatalogPage::proposeTableForm(const std::string& path) {
   showTableForm();
 }
 
-void CatalogPage::FormBoxChange() {
+void CatalogPage::onFormChosen() {
   const QVariant data = inputFormBox_->currentData();
   if (!data.isValid()) return;
   const auto form = static_cast<TableForm>(data.toInt());
@@ -362,6 +362,6 @@ void CatalogPage::forgetTableOfOtherForms() {
   tables_.clear();
 }
 
-void CatalogPage::HeaderRowBoxClick() { definition().settings.headerrow = headerRowBox_->isChecked(); }
+void CatalogPage::onHeaderRowToggled() { definition().settings.headerrow = headerRowBox_->isChecked(); }
 
 }  // namespace mirdal

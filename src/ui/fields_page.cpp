@@ -32,12 +32,12 @@ QString importNote(const std::string& note) {
 
 }  // namespace
 
-FieldsPage::FieldsPage(Form1& wizard, QWidget* parent)
-    : WizardPage(wizard, "TabSheet3", "Select the fields to use and their position in the text file", parent) {
+FieldsPage::FieldsPage(WizardWindow& wizard, QWidget* parent)
+    : WizardPage(wizard, "FieldsPage", "Select the fields to use and their position in the text file", parent) {
   editor_ = new FieldLayoutEditor(definition(), services(), this, fileSystem());
   column()->addWidget(editor_, 1);
   editor_->setInputNameResolver([&wizard](const std::string& name) { return wizard.inputNameAsBuilt(name); });
-  connect(editor_, &FieldLayoutEditor::importReadMeRequested, this, &FieldsPage::ImportReadMeButtonClick);
+  connect(editor_, &FieldLayoutEditor::importReadMeRequested, this, &FieldsPage::onImportReadMe);
 }
 
 void FieldsPage::initializePage() { editor_->enterPage(); }
@@ -46,7 +46,7 @@ bool FieldsPage::validatePage() { return wizard().passes(checkFieldsPage(definit
 
 void FieldsPage::showDefinition() { editor_->showFieldList(); }
 
-void FieldsPage::ImportReadMeButtonClick() {
+void FieldsPage::onImportReadMe() {
   guarded([this] {
     CatalogDefinition& def = definition();
     FileSystem& fs = fileSystem();

@@ -15,7 +15,7 @@ class RadioGroup;
 class OutputPage : public WizardPage {
   Q_OBJECT
  public:
-  OutputPage(Form1& wizard, QWidget* parent);
+  OutputPage(WizardWindow& wizard, QWidget* parent);
 
   // Shows the choices the catalog's type offers.
   void initializePage() override;
@@ -27,7 +27,7 @@ class OutputPage : public WizardPage {
 
  public slots:
   // The directory dialog closed.
-  void DirectoryEdit1AfterDialog();
+  void onDirectoryDialogClosed();
 
  private:
   RadioGroup* regionCountGroup_ = nullptr;

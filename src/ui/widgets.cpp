@@ -94,10 +94,10 @@ DirectoryEdit::DirectoryEdit(PlatformServices& services, QWidget* parent)
   auto* row = new QHBoxLayout(this);
   row->setContentsMargins(0, 0, 0, 0);
   row->setSpacing(2);
-  edit_->setObjectName("DirectoryEdit1Text");
+  edit_->setObjectName("DirectoryText");
   browse_->setText("...");
   browse_->setToolTip("Choose a directory");
-  browse_->setObjectName("DirectoryEdit1Browse");
+  browse_->setObjectName("DirectoryBrowseButton");
   row->addWidget(edit_, 1);
   row->addWidget(browse_);
   setFocusProxy(edit_);

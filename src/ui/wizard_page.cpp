@@ -22,7 +22,7 @@ QLabel* headingLabel(const QString& text, QWidget* parent) {
 
 }  // namespace
 
-WizardPage::WizardPage(Form1& wizard, const char* name, const QString& heading, QWidget* parent)
+WizardPage::WizardPage(WizardWindow& wizard, const char* name, const QString& heading, QWidget* parent)
     : QWidget(parent), wizard_(wizard) {
   setObjectName(name);
   auto* column = new QVBoxLayout(this);

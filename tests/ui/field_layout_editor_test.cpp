@@ -517,7 +517,7 @@ class FieldLayoutEditorTest : public QObject {
   // dialog created beside the window.
   void pageThreeFitsTheDefaultWindowSize() {
     RecordingServices services;
-    Form1 form(services);
+    WizardWindow form(services);
     ScriptedFormulaDialog adv(&form);
     form.setFormulaDialog(&adv);
     TempDir dir;

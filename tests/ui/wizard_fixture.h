@@ -22,10 +22,10 @@
 namespace mirdal::testing {
 
 // The wizard as a person sees it, with scripted dialogs: controls are found
-// by their component names and driven through their own signals.
+// by their objectNames and driven through their own signals.
 struct Wizard {
   FakePlatformServices services;
-  Form1 form;
+  WizardWindow form;
   ProgressWindow progress;
 
   explicit Wizard(FileSystem& fs = FileSystem::real()) : form(services, fs), progress(&form) {
@@ -51,13 +51,13 @@ struct Wizard {
 
   void chooseInputFiles(const QStringList& files) {
     services.openFilesAnswers.push_back(files);
-    find<QToolButton>("SpeedButton1")->click();
+    find<QToolButton>("ChooseInputButton")->click();
   }
   // Page 1 filled in so that its check passes.
   void fillPage1(const QString& inputFile, const QString& shortName = "tst", const QString& longName = "Test") {
     chooseInputFiles({inputFile});
-    type("Edit4", shortName);
-    type("Edit5", longName);
+    type("ShortNameEdit", shortName);
+    type("LongNameEdit", longName);
   }
   // Ticks the entries of the field list whose text begins with "[".
   void tickRequiredFields() const {
