@@ -189,7 +189,7 @@ void FormulaDialog::fillBoxes() {
   {
     // Filling the boxes must not read them back: a value that needs more
     // than 15 decimals would come back rounded.
-    const QSignalBlocker b1(factorEdit_), b3(offsetEdit_);
+    const QSignalBlocker blockFactor(factorEdit_), blockOffset(offsetEdit_);
     factorEdit_->setText(formatFormulaNumber(a_));
     columnValueEdit_->setText(formatFormulaNumber(x_));
     offsetEdit_->setText(formatFormulaNumber(b_));
