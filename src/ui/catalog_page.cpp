@@ -20,7 +20,6 @@
 #include "ui/qt_text.h"
 #include "ui/widgets.h"
 #include "util/error.h"
-#include "util/home_directory.h"
 
 namespace mirdal {
 
@@ -223,7 +222,7 @@ void CatalogPage::onChooseInputFiles() {
     request.title = QStringLiteral("Input Catalog files");
     request.filters = kCatalogFilters;
     request.selectedFilter = 0;
-    request.directory = rememberedDirectory(request.title);
+    request.directory = wizard().startDirectory(request.title);
     const QStringList files = services().openFiles(dialogParent(), request);
     if (files.isEmpty()) return;
     rememberDirectory(request.title, files.front());
@@ -234,7 +233,7 @@ void CatalogPage::onChooseInputFiles() {
     // The form is read from the first file only when it is a regular one:
     // opening a FIFO would wait for a writer, and a device may never end.
     // The build still reads what the list names, as the command line does.
-    const std::string first = expandHome(def.settings.inputfiles.front());
+    const std::string first = wizard().inputNameAsBuilt(def.settings.inputfiles.front());
     if (const FileKind kind = fileSystem().kind(first); kind != FileKind::Regular && kind != FileKind::Missing) {
       showTableForm();
       services().message(dialogParent(), fromPath(notAFileMessage(first, kind)) +
@@ -289,7 +288,7 @@ void CatalogPage::showTableChoice() {
   const std::string& chosen = definition().settings.table;
   // A project loaded since names other files.
   const std::vector<std::string>& files = definition().settings.inputfiles;
-  if (files.empty() || expandHome(files.front()) != tablesPath_) tables_.clear();
+  if (files.empty() || wizard().inputNameAsBuilt(files.front()) != tablesPath_) tables_.clear();
   const bool offered = isTypedForm(definition().settings.format) && (tables_.size() > 1 || !chosen.empty());
   tableRow_->setVisible(offered);
   if (!offered) return;
@@ -322,7 +321,7 @@ void CatalogPage::listTables(const std::string& path) {
 
 void CatalogPage::proposeTableForm(const std::string& path) {
   FileSystem& fs = fileSystem();
-  const std::string expanded = expandHome(path);
+  const std::string expanded = wizard().inputNameAsBuilt(path);
   const DetectedForm detected = readOffWindowThread([&fs, &expanded] { return detectTableForm(fs, expanded); });
   definition().settings.format = detected.form;
   definition().settings.headerrow = detected.hasHeaderRow;
@@ -342,7 +341,7 @@ void CatalogPage::onFormChosen() {
   forgetTableOfOtherForms();
   if (isTypedForm(form) && tables_.empty() && !definition().settings.inputfiles.empty()) {
     // Chosen by hand: the file's tables are read now, if it is a regular file.
-    const std::string first = expandHome(definition().settings.inputfiles.front());
+    const std::string first = wizard().inputNameAsBuilt(definition().settings.inputfiles.front());
     if (fileSystem().kind(first) == FileKind::Regular) {
       try {
         listTables(first);

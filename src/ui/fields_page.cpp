@@ -1,7 +1,6 @@
 #include "ui/fields_page.h"
 
 #include <QFileInfo>
-#include <QScopeGuard>
 #include <QStringList>
 
 #include "convert/magnitude_scan.h"
@@ -50,12 +49,10 @@ void FieldsPage::onImportReadMe() {
   guarded([this] {
     CatalogDefinition& def = definition();
     FileSystem& fs = fileSystem();
-    makeProgramDirectoryCurrent();
     if (def.settings.format != TableForm::Fixed && !def.settings.inputfiles.empty()) {
       importInputDescription();
       return;
     }
-    const auto restore = qScopeGuard([this] { makeProgramDirectoryCurrent(); });
     FileDialogRequest request;
     request.title = QStringLiteral("Import ReadMe");
     request.filters = {QStringLiteral("All files (*)"), QStringLiteral("ReadMe files (ReadMe* README* *.readme)")};
@@ -64,6 +61,8 @@ void FieldsPage::onImportReadMe() {
     const CatalogDefinition built = wizard().definitionAsBuilt();
     if (!built.settings.inputfiles.empty())
       request.directory = QFileInfo(fromPath(built.settings.inputfiles.front())).absolutePath();
+    else
+      request.directory = wizard().programDirectory();
     const QString chosen = services().openFile(dialogParent(), request);
     if (chosen.isEmpty()) return;
     const std::string path = toPath(chosen);

@@ -62,7 +62,8 @@ WizardWindow::WizardWindow(PlatformServices& services, FileSystem& fs, QWidget* 
       services_(services),
       fs_(fs),
       buildUi_(*this, services, [this] { focusDirectoryAfterBuild_ = true; }),
-      pipeline_(buildUi_, fs) {
+      pipeline_(buildUi_, fs),
+      programDirectory_(QDir::currentPath()) {
   initResources();
   setObjectName("WizardWindow");
   setWindowTitle(kWindowCaption);
@@ -189,7 +190,6 @@ void WizardWindow::setUpInitialSettings() {
   // Numbers are read and written with a point whatever the user's locale.
   QLocale::setDefault(QLocale::c());
   std::setlocale(LC_NUMERIC, "C");
-  programDirectory_ = QDir::currentPath();
   helpLanguage_ = readHelpLanguage();
 
   showPage(kPageCatalog);
@@ -295,8 +295,6 @@ void WizardWindow::enterPage(int index) {
   p->initializePage();
 }
 
-void WizardWindow::makeProgramDirectoryCurrent() { QDir::setCurrent(programDirectory_); }
-
 template <typename F>
 void WizardWindow::guarded(F&& handler) {
   mirdal::guarded(services_, this, std::forward<F>(handler));
@@ -304,7 +302,6 @@ void WizardWindow::guarded(F&& handler) {
 
 void WizardWindow::onNext() {
   guarded([this] {
-    makeProgramDirectoryCurrent();
     commitEdits();
     const int page = currentPage();
     if (page >= kPageObjectTypes || !checkPage(page)) return;
@@ -324,7 +321,6 @@ void WizardWindow::onNext() {
 
 void WizardWindow::onPrevious() {
   guarded([this] {
-    makeProgramDirectoryCurrent();
     commitEdits();
     const int page = currentPage();
     if (page >= kPageObjectTypes) return;
@@ -395,7 +391,6 @@ void WizardWindow::onClose() { close(); }
 
 void WizardWindow::onHelp() {
   guarded([this] {
-    makeProgramDirectoryCurrent();
     openDocumentOrSay(services_, this, QStringLiteral("the manual"),
                       helpDocumentPath(programDirectory_, helpLanguage_, installedManualDirectories()));
   });
@@ -411,15 +406,12 @@ void WizardWindow::onSaveAs() {
 
 bool WizardWindow::saveProjectInPlace() {
   if (saveTarget_.isEmpty()) return saveProjectAs();
-  makeProgramDirectoryCurrent();
   commitEdits();
   writeProjectFile(saveTarget_);
   return true;
 }
 
 bool WizardWindow::saveProjectAs() {
-  makeProgramDirectoryCurrent();
-  const auto restore = qScopeGuard([this] { makeProgramDirectoryCurrent(); });
   commitEdits();
   FileDialogRequest request;
   request.title = QStringLiteral("Save Project");
@@ -427,7 +419,7 @@ bool WizardWindow::saveProjectAs() {
   request.selectedFilter = 1;
   request.defaultSuffix = QStringLiteral("prj");
   request.fileName = lastProjectName_;
-  if (lastProjectName_.isEmpty()) request.directory = rememberedDirectory(QStringLiteral("Project"));
+  if (lastProjectName_.isEmpty()) request.directory = startDirectory(QStringLiteral("Project"));
   const QString path = services_.saveFile(this, request);
   if (path.isEmpty()) return false;
   lastProjectName_ = path;
@@ -449,14 +441,12 @@ void WizardWindow::onLoadProject() {
   guarded([this] {
     // The settings a load would replace are saved or given up first.
     if (!settleUnsavedChanges()) return;
-    makeProgramDirectoryCurrent();
-    const auto restore = qScopeGuard([this] { makeProgramDirectoryCurrent(); });
     FileDialogRequest request;
     request.title = QStringLiteral("Load project");
     request.filters = kProjectFilters;
     request.selectedFilter = 1;
     request.defaultSuffix = QStringLiteral("prj");
-    request.directory = rememberedDirectory(QStringLiteral("Project"));
+    request.directory = startDirectory(QStringLiteral("Project"));
     for (QAction* recent : recentProjectsMenu_->actions())
       request.history << QFileInfo(recent->data().toString()).absolutePath();
     request.history.removeDuplicates();
@@ -466,9 +456,10 @@ void WizardWindow::onLoadProject() {
   });
 }
 
-void WizardWindow::openProject(const QString& path) {
+void WizardWindow::openProject(const QString& name) {
+  // A relative name (the command line's) is the program directory's.
+  const QString path = QDir(programDirectory_).absoluteFilePath(name);
   guarded([this, path] {
-    makeProgramDirectoryCurrent();
     // Whatever part of the file was applied before a read failure is shown,
     // and the next build is of what the window now holds.
     const auto show = qScopeGuard([this] {
@@ -536,11 +527,16 @@ CatalogDefinition WizardWindow::definitionAsBuilt() const {
 }
 
 std::string WizardWindow::inputNameAsBuilt(const std::string& name) const {
-  // The program directory (the current one) first, as ever; then beside the
-  // project, where an imported or moved project keeps its catalog.
-  const std::string expanded = expandHome(name);
-  if (projectFile_.isEmpty()) return expanded;
-  return resolveInputName(expanded, {}, toPath(QFileInfo(projectFile_).absolutePath()), fs_);
+  // The program directory first, as ever; then beside the project, where an
+  // imported or moved project keeps its catalog.
+  const std::string projectDirectory =
+      projectFile_.isEmpty() ? std::string() : toPath(QFileInfo(projectFile_).absolutePath());
+  return resolveInputName(expandHome(name), toPath(programDirectory_), projectDirectory, fs_);
+}
+
+QString WizardWindow::startDirectory(const QString& dialog) const {
+  const QString remembered = rememberedDirectory(dialog);
+  return remembered.isEmpty() ? programDirectory_ : remembered;
 }
 
 bool WizardWindow::hasUnsavedChanges() {
@@ -553,7 +549,6 @@ BuildSummary* WizardWindow::buildSummary() const { return summary_.data(); }
 void WizardWindow::onBuild() {
   if (building_) return;
   guarded([this] {
-    makeProgramDirectoryCurrent();
     commitEdits();
     // The names as the build opens them: "~/cats" is the home directory's.
     CatalogDefinition definition = definitionAsBuilt();
@@ -578,8 +573,8 @@ void WizardWindow::onBuild() {
     if (summary_) summary_->close();
     const BuildResult result = pipeline_.run(definition);
     if (result.completed) {
-      // The build made the program directory current: a relative output
-      // directory is taken from there.
+      // A relative output directory is the program directory's, as the
+      // build takes it.
       builtDirectory_ = toPath(QDir(programDirectory_).absoluteFilePath(fromPath(result.outputDirectory)));
       builtBaseName_ = base;
       builtDefinition_ = def_;

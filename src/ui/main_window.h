@@ -71,7 +71,12 @@ class WizardWindow : public QWidget {
   const CatalogDefinition& definition() const { return def_; }
   // Units per degree of the nebula size unit selected in its box on page 2.
   int unitFactor() const { return def_.unitFactor(); }
+  // The directory the program started in: relative names are taken from it
+  // whatever the process's working directory has become since.
   const QString& programDirectory() const { return programDirectory_; }
+  // Where a file dialog (by its title) opens: where it last chose from, else
+  // the program directory.
+  QString startDirectory(const QString& dialog) const;
   const QString& helpLanguage() const { return helpLanguage_; }
   int currentPage() const;
   bool building() const { return building_; }
@@ -107,7 +112,8 @@ class WizardWindow : public QWidget {
   // Shows a check's refusal and puts the focus on its box; true when there is none.
   bool passes(const std::optional<DefinitionProblem>& problem);
   // The build's input names as it opens them: "~" expanded, and a relative
-  // name that the program directory lacks found beside the project file.
+  // name taken from the program directory, or from beside the project file
+  // when only that directory holds it.
   CatalogDefinition definitionAsBuilt() const;
   std::string inputNameAsBuilt(const std::string& name) const;
 
@@ -154,7 +160,6 @@ class WizardWindow : public QWidget {
   WizardPage* pageAt(int index) const;
   void openTablePage(int page);
   void commitEdits();
-  void makeProgramDirectoryCurrent();
   template <typename F>
   void guarded(F&& handler);
   // "Close" and "Sky preview" replace "Build Catalog" after a completed build.

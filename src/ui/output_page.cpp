@@ -46,6 +46,7 @@ OutputPage::OutputPage(WizardWindow& wizard, QWidget* parent)
     auto* c = groupColumn(outputGroup);
     outputDirectoryEdit_ = new DirectoryEdit(services(), outputGroup);
     outputDirectoryEdit_->setObjectName("OutputDirectoryEdit");
+    outputDirectoryEdit_->setBaseDirectory(wizard.programDirectory());
     appendBox_ = new QCheckBox("Append to an existing catalog ", outputGroup);
     appendBox_->setObjectName("AppendBox");
     c->addWidget(outputDirectoryEdit_);
@@ -63,7 +64,6 @@ OutputPage::OutputPage(WizardWindow& wizard, QWidget* parent)
   connect(alternateNamesBox_, &QCheckBox::toggled, this, [&s](bool on) { s.altindex = on; });
   connect(prefixAlternateNamesBox_, &QCheckBox::toggled, this, [&s](bool on) { s.prefalt = on; });
   connect(outputDirectoryEdit_, &DirectoryEdit::textChanged, this, [&s](const QString& t) { s.ouputdir = toPath(t); });
-  connect(outputDirectoryEdit_, &DirectoryEdit::afterDialog, this, &OutputPage::onDirectoryDialogClosed);
   connect(appendBox_, &QCheckBox::toggled, this, [&s](bool on) { s.append = on; });
 }
 
@@ -88,7 +88,5 @@ void OutputPage::showDefinition() {
 }
 
 void OutputPage::focusOutputDirectory() { outputDirectoryEdit_->setFocus(); }
-
-void OutputPage::onDirectoryDialogClosed() { makeProgramDirectoryCurrent(); }
 
 }  // namespace mirdal

@@ -25,10 +25,6 @@ class OutputPage : public WizardPage {
   // After a build refused for its output directory.
   void focusOutputDirectory();
 
- public slots:
-  // The directory dialog closed.
-  void onDirectoryDialogClosed();
-
  private:
   RadioGroup* regionCountGroup_ = nullptr;
   QGroupBox* indexGroup_ = nullptr;

@@ -1,6 +1,5 @@
 #include "ui/wizard_page.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 
@@ -38,8 +37,6 @@ PlatformServices& WizardPage::services() const { return wizard_.services(); }
 FileSystem& WizardPage::fileSystem() const { return wizard_.fileSystem(); }
 
 QWidget* WizardPage::dialogParent() const { return &wizard_; }
-
-void WizardPage::makeProgramDirectoryCurrent() const { QDir::setCurrent(wizard_.programDirectory()); }
 
 QSettings rememberedPlaces() { return QSettings(QStringLiteral("Mirdal"), QStringLiteral("mirdal")); }
 

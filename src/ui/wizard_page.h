@@ -63,7 +63,6 @@ class WizardPage : public QWidget {
   FileSystem& fileSystem() const;
   // The parent of the page's dialogs and messages.
   QWidget* dialogParent() const;
-  void makeProgramDirectoryCurrent() const;
   template <typename F>
   void guarded(F&& handler) const {
     mirdal::guarded(services(), dialogParent(), std::forward<F>(handler));

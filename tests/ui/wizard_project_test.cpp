@@ -310,17 +310,17 @@ class WizardProjectTest : public QObject {
     QCOMPARE(w.form.definition().settings.shortname, std::string("ok"));
   }
 
-  void projectCommandsMakeTheProgramDirectoryCurrentAgain() {
+  void projectCommandsLeaveTheWorkingDirectoryAlone() {
     const QString saved = QDir::currentPath();
     Wizard w;
     QDir::setCurrent(QString::fromStdString(dir_->str()));
+    const QString here = QDir::currentPath();
     w.services.saveFileAnswers.push_back(project_);
     w.click("SaveProjectButton");
-    QCOMPARE(QDir::currentPath(), w.form.programDirectory());
-    QDir::setCurrent(QString::fromStdString(dir_->str()));
+    QCOMPARE(QDir::currentPath(), here);
     w.services.openFileAnswers.push_back(project_);
     w.click("LoadProjectButton");
-    QCOMPARE(QDir::currentPath(), w.form.programDirectory());
+    QCOMPARE(QDir::currentPath(), here);
     QDir::setCurrent(saved);
   }
 
@@ -403,6 +403,29 @@ class WizardProjectTest : public QObject {
     w.click("PreviousButton");
     w.click("NextButton");
     QCOMPARE(w.services.messages, QStringList{"File not found"});
+  }
+
+  // A relative input name is the project's whatever the working directory
+  // has become since the window opened: here one whose "ngc.txt" is a
+  // directory.
+  void relativeInputsResolveWhateverTheWorkingDirectory() {
+    const QString saved = QDir::currentPath();
+    const auto back = qScopeGuard([&] { QDir::setCurrent(saved); });
+    TempDir started, elsewhere;
+    QDir::setCurrent(QString::fromStdString(started.str()));
+    CatalogDefinition def;
+    def.settings.inputfiles = {"ngc.txt"};
+    def.settings.shortname = "NGC";
+    def.settings.longname = "NGC";
+    mirdal::saveProject(project_.toStdString(), def);
+    Wizard w;
+    w.form.openProject(project_);
+    QVERIFY(QDir(QString::fromStdString(elsewhere.str())).mkdir("ngc.txt"));
+    QDir::setCurrent(QString::fromStdString(elsewhere.str()));
+    QCOMPARE(w.form.inputNameAsBuilt("ngc.txt"), input_.toStdString());
+    w.click("NextButton");
+    QVERIFY2(w.services.messages.isEmpty(), qPrintable(w.services.messages.join('|')));
+    QCOMPARE(w.page(), 1);
   }
 
   // A double-click anywhere in page 1's file list, also below its rows,
