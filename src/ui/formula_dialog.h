@@ -32,8 +32,9 @@ QString formatFormulaNumber(double value);
 // and B back when it answers Accepted.
 //
 // factorEdit_ holds A and offsetEdit_ B, both editable; columnValueEdit_
-// shows x and resultEdit_ the result, read-only. A text that does not read keeps the last value and the
-// focus in its box, so OK always hands back the last readable value.
+// shows x and resultEdit_ the result, read-only. A text that does not read
+// keeps the last value and the focus in its box, so OK always hands back the
+// last readable value.
 class FormulaDialog : public QDialog {
   Q_OBJECT
  public:
