@@ -143,19 +143,19 @@ int main(int argc, char** argv) {
   mirdal::QtPlatformServices desktop;
   BatchServices batch;
   mirdal::PlatformServices& services = render ? static_cast<mirdal::PlatformServices&>(batch) : desktop;
-  mirdal::Form1 form(services);
-  mirdal::Progress progress(&form);
-  form.setProgressWindow(&progress);
-  mirdal::Adv adv(&form);
-  form.setFormulaDialog(&adv);
+  mirdal::WizardWindow wizard(services);
+  mirdal::ProgressWindow progress(&wizard);
+  wizard.setProgressWindow(&progress);
+  mirdal::FormulaDialog formulaDialog(&wizard);
+  wizard.setFormulaDialog(&formulaDialog);
 
   if (render) {
     try {
       if (!options.project.isEmpty()) {
-        mirdal::loadProject(mirdal::toPath(options.project), form.definition());
-        form.mapDefinitionToControls();
+        mirdal::loadProject(mirdal::toPath(options.project), wizard.definition());
+        wizard.mapDefinitionToControls();
       }
-      for (const QString& line : mirdal::renderPages(form, options.renderDirectory))
+      for (const QString& line : mirdal::renderPages(wizard, options.renderDirectory))
         std::printf("%s\n", line.toLocal8Bit().constData());
     } catch (const std::exception& e) {
       std::fprintf(stderr, "mirdal: %s\n", e.what());
@@ -163,8 +163,8 @@ int main(int argc, char** argv) {
     }
     return 0;
   }
-  form.show();
+  wizard.show();
   // A project that cannot be read is reported in the window, which stays open.
-  if (!options.project.isEmpty()) form.openProject(options.project);
+  if (!options.project.isEmpty()) wizard.openProject(options.project);
   return app.exec();
 }

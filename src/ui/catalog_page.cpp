@@ -20,7 +20,6 @@
 #include "ui/qt_text.h"
 #include "ui/widgets.h"
 #include "util/error.h"
-#include "util/home_directory.h"
 
 namespace mirdal {
 
@@ -80,15 +79,15 @@ std::vector<std::pair<std::string, QString>> tablesOfFile(FileSystem& fs, TableF
 
 }  // namespace
 
-CatalogPage::CatalogPage(Form1& wizard, QWidget* parent)
-    : WizardPage(wizard, "TabSheet1", "Select the type of object in your catalog", parent) {
+CatalogPage::CatalogPage(WizardWindow& wizard, QWidget* parent)
+    : WizardPage(wizard, "CatalogPage", "Select the type of object in your catalog", parent) {
   catalogTypeGroup_ =
       new RadioGroup("Catalog type",
                      {catalogTypeCaption(CatalogType::Stars), catalogTypeCaption(CatalogType::VariableStars),
                       catalogTypeCaption(CatalogType::DoubleStars), catalogTypeCaption(CatalogType::Nebulae),
                       catalogTypeCaption(CatalogType::NebulaOutlines)},
                      1, this);
-  catalogTypeGroup_->setObjectName("RadioGroup1");
+  catalogTypeGroup_->setObjectName("CatalogTypeGroup");
   column()->addWidget(catalogTypeGroup_);
 
   buildCatalogNames();
@@ -97,13 +96,13 @@ CatalogPage::CatalogPage(Form1& wizard, QWidget* parent)
   filesRow->addWidget(new QLabel("Input Catalog files", this));
   filesRow->addStretch();
   chooseInputButton_ = new QToolButton(this);
-  chooseInputButton_->setObjectName("SpeedButton1");
+  chooseInputButton_->setObjectName("ChooseInputButton");
   chooseInputButton_->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
   chooseInputButton_->setToolTip("Choose the input catalog files");
   filesRow->addWidget(chooseInputButton_);
   column()->addLayout(filesRow);
   inputFileList_ = new QListWidget(this);
-  inputFileList_->setObjectName("ListView1");
+  inputFileList_->setObjectName("InputFileList");
   inputFileList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   inputFileList_->setMinimumHeight(3 * inputFileList_->fontMetrics().height() + 8);
   inputFileList_->setToolTip("Filename");
@@ -147,7 +146,7 @@ CatalogPage::CatalogPage(Form1& wizard, QWidget* parent)
   lineEndGroup_ = new RadioGroup(
       "Input Catalog End of Line Format",
       {QStringLiteral("CR  x'0D'"), QStringLiteral("LF   x'0A'"), QStringLiteral("CR+LF  x'0D0A'")}, 3, this);
-  lineEndGroup_->setObjectName("RadioGroup5");
+  lineEndGroup_->setObjectName("LineEndGroup");
   column()->addWidget(lineEndGroup_);
 
   CatalogDefinition& def = definition();
@@ -155,12 +154,12 @@ CatalogPage::CatalogPage(Form1& wizard, QWidget* parent)
           [&def](const QString& t) { def.settings.shortname = toBytes(t); });
   connect(longNameEdit_, &QLineEdit::textChanged, this,
           [&def](const QString& t) { def.settings.longname = toBytes(t); });
-  connect(chooseInputButton_, &QToolButton::clicked, this, &CatalogPage::SpeedButton1Click);
+  connect(chooseInputButton_, &QToolButton::clicked, this, &CatalogPage::onChooseInputFiles);
   // A double-click anywhere in the list, rows or empty space: eventFilter.
   inputFileList_->viewport()->installEventFilter(this);
   connect(lineEndGroup_, &RadioGroup::itemClicked, this, [&def](int i) { def.settings.eol = i; });
-  connect(inputFormBox_, &QComboBox::activated, this, &CatalogPage::FormBoxChange);
-  connect(headerRowBox_, &QCheckBox::clicked, this, &CatalogPage::HeaderRowBoxClick);
+  connect(inputFormBox_, &QComboBox::activated, this, &CatalogPage::onFormChosen);
+  connect(headerRowBox_, &QCheckBox::clicked, this, &CatalogPage::onHeaderRowToggled);
   connect(tableBox_, &QComboBox::activated, this, &CatalogPage::tableChosen);
 }
 
@@ -170,11 +169,11 @@ void CatalogPage::buildCatalogNames() {
   names->setHorizontalSpacing(8);
   names->setVerticalSpacing(4);
   shortNameEdit_ = new QLineEdit(this);
-  shortNameEdit_->setObjectName("Edit4");
+  shortNameEdit_->setObjectName("ShortNameEdit");
   shortNameEdit_->setMaxLength(kShortNameMaxLength);
   shortNameEdit_->setMaximumWidth(shortNameEdit_->fontMetrics().horizontalAdvance(QStringLiteral("WWWWWW")) + 12);
   longNameEdit_ = new QLineEdit(this);
-  longNameEdit_->setObjectName("Edit5");
+  longNameEdit_->setObjectName("LongNameEdit");
   longNameEdit_->setMaxLength(kLongNameMaxLength);
   auto* shortLabel = new QLabel("Catalog short name", this);
   shortLabel->setBuddy(shortNameEdit_);
@@ -216,14 +215,14 @@ void CatalogPage::showInputFiles() {
   for (const std::string& path : definition().settings.inputfiles) inputFileList_->addItem(fromPath(path));
 }
 
-void CatalogPage::SpeedButton1Click() {
+void CatalogPage::onChooseInputFiles() {
   guarded([this] {
     CatalogDefinition& def = definition();
     FileDialogRequest request;
     request.title = QStringLiteral("Input Catalog files");
     request.filters = kCatalogFilters;
     request.selectedFilter = 0;
-    request.directory = rememberedDirectory(request.title);
+    request.directory = wizard().startDirectory(request.title);
     const QStringList files = services().openFiles(dialogParent(), request);
     if (files.isEmpty()) return;
     rememberDirectory(request.title, files.front());
@@ -234,7 +233,7 @@ void CatalogPage::SpeedButton1Click() {
     // The form is read from the first file only when it is a regular one:
     // opening a FIFO would wait for a writer, and a device may never end.
     // The build still reads what the list names, as the command line does.
-    const std::string first = expandHome(def.settings.inputfiles.front());
+    const std::string first = wizard().inputNameAsBuilt(def.settings.inputfiles.front());
     if (const FileKind kind = fileSystem().kind(first); kind != FileKind::Regular && kind != FileKind::Missing) {
       showTableForm();
       services().message(dialogParent(), fromPath(notAFileMessage(first, kind)) +
@@ -262,7 +261,7 @@ bool CatalogPage::eventFilter(QObject* watched, QEvent* event) {
   // one, chooses the input files.
   if (watched == inputFileList_->viewport() && event->type() == QEvent::MouseButtonDblClick &&
       static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-    SpeedButton1Click();
+    onChooseInputFiles();
     return true;
   }
   return WizardPage::eventFilter(watched, event);
@@ -289,7 +288,7 @@ void CatalogPage::showTableChoice() {
   const std::string& chosen = definition().settings.table;
   // A project loaded since names other files.
   const std::vector<std::string>& files = definition().settings.inputfiles;
-  if (files.empty() || expandHome(files.front()) != tablesPath_) tables_.clear();
+  if (files.empty() || wizard().inputNameAsBuilt(files.front()) != tablesPath_) tables_.clear();
   const bool offered = isTypedForm(definition().settings.format) && (tables_.size() > 1 || !chosen.empty());
   tableRow_->setVisible(offered);
   if (!offered) return;
@@ -322,7 +321,7 @@ void CatalogPage::listTables(const std::string& path) {
 
 void CatalogPage::proposeTableForm(const std::string& path) {
   FileSystem& fs = fileSystem();
-  const std::string expanded = expandHome(path);
+  const std::string expanded = wizard().inputNameAsBuilt(path);
   const DetectedForm detected = readOffWindowThread([&fs, &expanded] { return detectTableForm(fs, expanded); });
   definition().settings.format = detected.form;
   definition().settings.headerrow = detected.hasHeaderRow;
@@ -333,7 +332,7 @@ void CatalogPage::proposeTableForm(const std::string& path) {
   showTableForm();
 }
 
-void CatalogPage::FormBoxChange() {
+void CatalogPage::onFormChosen() {
   const QVariant data = inputFormBox_->currentData();
   if (!data.isValid()) return;
   const auto form = static_cast<TableForm>(data.toInt());
@@ -342,7 +341,7 @@ void CatalogPage::FormBoxChange() {
   forgetTableOfOtherForms();
   if (isTypedForm(form) && tables_.empty() && !definition().settings.inputfiles.empty()) {
     // Chosen by hand: the file's tables are read now, if it is a regular file.
-    const std::string first = expandHome(definition().settings.inputfiles.front());
+    const std::string first = wizard().inputNameAsBuilt(definition().settings.inputfiles.front());
     if (fileSystem().kind(first) == FileKind::Regular) {
       try {
         listTables(first);
@@ -362,6 +361,6 @@ void CatalogPage::forgetTableOfOtherForms() {
   tables_.clear();
 }
 
-void CatalogPage::HeaderRowBoxClick() { definition().settings.headerrow = headerRowBox_->isChecked(); }
+void CatalogPage::onHeaderRowToggled() { definition().settings.headerrow = headerRowBox_->isChecked(); }
 
 }  // namespace mirdal

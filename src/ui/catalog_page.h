@@ -26,7 +26,7 @@ class RadioGroup;
 class CatalogPage : public WizardPage {
   Q_OBJECT
  public:
-  CatalogPage(Form1& wizard, QWidget* parent);
+  CatalogPage(WizardWindow& wizard, QWidget* parent);
 
   bool validatePage() override;
   void showDefinition() override;
@@ -38,10 +38,10 @@ class CatalogPage : public WizardPage {
 
  public slots:
   // The input files chosen; their form and line end proposed from the first.
-  void SpeedButton1Click();
+  void onChooseInputFiles();
   // The input form chosen, the header row ticked.
-  void FormBoxChange();
-  void HeaderRowBoxClick();
+  void onFormChosen();
+  void onHeaderRowToggled();
   // A table of a FITS or VOTable file with several chosen.
   void tableChosen();
 

@@ -77,10 +77,13 @@ struct CodeTableLayout {
   const char* nameHeader;  // the fixed first column; none for the colours
 };
 constexpr CodeTableLayout kLayouts[] = {
-    {"TabSheet5", "StringGrid1", "Button4", "Indicate the string identifier for each type of object :", "Object type"},
-    {"TabSheet6", "StringGrid2", "Button5", "Indicate how to recognize the object size unit :", "Object size unit"},
-    {"TabSheet7", "StringGrid3", "Button8", "Indicate the string for each draw operation", "Line operation"},
-    {"TabSheet8", "StringGrid4", "Button10", "Indicate the string for each color", nullptr},
+    {"ObjectTypesPage", "ObjectTypesGrid", "ObjectTypesReturnButton",
+     "Indicate the string identifier for each type of object :", "Object type"},
+    {"SizeUnitsPage", "SizeUnitsGrid", "SizeUnitsReturnButton", "Indicate how to recognize the object size unit :",
+     "Object size unit"},
+    {"LineOperationsPage", "LineOperationsGrid", "LineOperationsReturnButton",
+     "Indicate the string for each draw operation", "Line operation"},
+    {"ColoursPage", "ColoursGrid", "ColoursReturnButton", "Indicate the string for each color", nullptr},
 };
 
 const CodeTableLayout& layoutOf(CodeTable table) { return kLayouts[static_cast<std::size_t>(table)]; }
@@ -127,7 +130,7 @@ std::span<std::string> cellsOf(MappingTables& t, CodeTable table) {
 
 }  // namespace
 
-CodeTablePage::CodeTablePage(Form1& wizard, CodeTable table, QWidget* parent)
+CodeTablePage::CodeTablePage(WizardWindow& wizard, CodeTable table, QWidget* parent)
     : WizardPage(wizard, layoutOf(table).page, layoutOf(table).heading, parent), table_(table) {
   const CodeTableLayout& layout = layoutOf(table);
   const QStringList names = rowNamesOf(table);
@@ -179,7 +182,7 @@ QWidget* CodeTablePage::buildSwatches() {
   c->addWidget(note);
   for (int r = 0; r < kColourRows; ++r) {
     auto* s = new ColourSwatch(swatches);
-    s->setObjectName(QStringLiteral("Shape%1").arg(r + 2));
+    s->setObjectName(QStringLiteral("ColourSwatch%1").arg(r + 1));
     s->setFixedSize(81, rowHeight);
     swatches_.push_back(s);
     c->addWidget(s);

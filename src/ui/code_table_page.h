@@ -23,7 +23,7 @@ enum class CodeTable { ObjectTypes, SizeUnits, LineOperations, Colours };
 class CodeTablePage : public WizardPage {
   Q_OBJECT
  public:
-  CodeTablePage(Form1& wizard, CodeTable table, QWidget* parent);
+  CodeTablePage(WizardWindow& wizard, CodeTable table, QWidget* parent);
 
   void showDefinition() override;
 

@@ -147,12 +147,12 @@ FieldLayoutEditor::FieldLayoutEditor(CatalogDefinition& definition, PlatformServ
 
 void FieldLayoutEditor::buildFieldList() {
   auto* list = new CheckListBox(this);
-  CheckListBox1 = list;
-  CheckListBox1->setObjectName("CheckListBox1");
-  CheckListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
-  CheckListBox1->setMinimumWidth(120);
-  list->onMouseUp = [this](Qt::MouseButton button, const QPoint& position) { CheckListBox1MouseUp(button, position); };
-  list->onKeyUp = [this] { CheckListBox1KeyUp(); };
+  fieldList_ = list;
+  fieldList_->setObjectName("FieldList");
+  fieldList_->setSelectionMode(QAbstractItemView::SingleSelection);
+  fieldList_->setMinimumWidth(120);
+  list->onMouseUp = [this](Qt::MouseButton button, const QPoint& position) { onFieldListMouseUp(button, position); };
+  list->onKeyUp = [this] { onFieldListKeyUp(); };
 }
 
 // Beside the list: label, first character and length of the current field,
@@ -160,37 +160,37 @@ void FieldLayoutEditor::buildFieldList() {
 void FieldLayoutEditor::buildFieldBoxes() {
   area_ = new QWidget(this);
   area_->setObjectName("FieldEditorArea");
-  Edit3 = new QLineEdit(area_);
-  Edit3->setObjectName("Edit3");
-  Edit3->setMaxLength(kLabelMaxLength);
-  Edit1 = new QLineEdit(area_);
-  Edit1->setObjectName("Edit1");
-  Edit2 = new QLineEdit(area_);
-  Edit2->setObjectName("Edit2");
-  Button7 = new QPushButton(QStringLiteral("Advanced"), area_);
-  Button7->setObjectName("Button7");
-  Button7->setAutoDefault(false);
+  labelEdit_ = new QLineEdit(area_);
+  labelEdit_->setObjectName("LabelEdit");
+  labelEdit_->setMaxLength(kLabelMaxLength);
+  firstCharEdit_ = new QLineEdit(area_);
+  firstCharEdit_->setObjectName("FirstCharEdit");
+  lengthEdit_ = new QLineEdit(area_);
+  lengthEdit_->setObjectName("LengthEdit");
+  formulaButton_ = new QPushButton(QStringLiteral("Advanced"), area_);
+  formulaButton_->setObjectName("FormulaButton");
+  formulaButton_->setAutoDefault(false);
   importButton_ = new QPushButton(QStringLiteral("Import ReadMe..."), area_);
   importButton_->setObjectName("ImportReadMeButton");
   importButton_->setAutoDefault(false);
   importButton_->setToolTip(QStringLiteral("Fill the field list from the byte-by-byte description of a ReadMe, or, for an "
                                            "input file in a table form, from the description of its columns it carries"));
   importButton_->setMinimumWidth(importButton_->sizeHint().width());
-  const int boxWidth = Edit3->fontMetrics().horizontalAdvance(QStringLiteral("MMMMMMMMM")) + 12;
-  for (QLineEdit* e : {Edit3, Edit1, Edit2}) e->setFixedWidth(boxWidth);
+  const int boxWidth = labelEdit_->fontMetrics().horizontalAdvance(QStringLiteral("MMMMMMMMM")) + 12;
+  for (QLineEdit* e : {labelEdit_, firstCharEdit_, lengthEdit_}) e->setFixedWidth(boxWidth);
 
   auto* column = new QVBoxLayout(area_);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(2);
-  column->addWidget(caption(QStringLiteral("Label"), Edit3, area_));
-  column->addWidget(Edit3);
+  column->addWidget(caption(QStringLiteral("Label"), labelEdit_, area_));
+  column->addWidget(labelEdit_);
   column->addSpacing(6);
-  firstCharCaption_ = caption(QStringLiteral("First Char"), Edit1, area_);
-  lengthCaption_ = caption(QStringLiteral("Length"), Edit2, area_);
+  firstCharCaption_ = caption(QStringLiteral("First Char"), firstCharEdit_, area_);
+  lengthCaption_ = caption(QStringLiteral("Length"), lengthEdit_, area_);
   firstCharCaption_->setObjectName("FirstCharCaption");
   lengthCaption_->setObjectName("LengthCaption");
   column->addWidget(firstCharCaption_);
-  column->addWidget(Edit1);
+  column->addWidget(firstCharEdit_);
   column->addSpacing(6);
   // The hint beside "Length" and the width it offers beside its box: the
   // page grows no taller while they show.
@@ -208,7 +208,7 @@ void FieldLayoutEditor::buildFieldBoxes() {
   lengthRow->addWidget(widthHint_);
   auto* lengthBoxRow = new QHBoxLayout;
   lengthBoxRow->setSpacing(4);
-  lengthBoxRow->addWidget(Edit2);
+  lengthBoxRow->addWidget(lengthEdit_);
   lengthBoxRow->addWidget(offerWidthButton_);
   lengthBoxRow->addStretch(1);
   column->addLayout(lengthRow);
@@ -217,42 +217,42 @@ void FieldLayoutEditor::buildFieldBoxes() {
   offerWidthButton_->hide();
   column->addStretch(1);
   column->addWidget(importButton_);
-  column->addWidget(Button7);
+  column->addWidget(formulaButton_);
 }
 
 void FieldLayoutEditor::buildAlternateNameBox() {
-  CheckBox2 = new QCheckBox(QStringLiteral("Use this field as an Alternate Name"), this);
-  CheckBox2->setObjectName("CheckBox2");
+  alternateNameBox_ = new QCheckBox(QStringLiteral("Use this field as an Alternate Name"), this);
+  alternateNameBox_->setObjectName("AlternateNameBox");
   // Showing and hiding the box must not move the sample up and down.
-  QSizePolicy keep = CheckBox2->sizePolicy();
+  QSizePolicy keep = alternateNameBox_->sizePolicy();
   keep.setRetainSizeWhenHidden(true);
-  CheckBox2->setSizePolicy(keep);
+  alternateNameBox_->setSizePolicy(keep);
 }
 
 // The sample's three lines in a fixed-pitch font: the memo is as tall as
 // they and its scroll bar are, and scrolls only sideways.
 void FieldLayoutEditor::buildSampleMemo() {
   auto* memo = new SampleMemo(this);
-  Memo1 = memo;
-  Memo1->setObjectName("Memo1");
-  Memo1->setReadOnly(true);
-  Memo1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-  Memo1->setWordWrapMode(QTextOption::NoWrap);
-  Memo1->setFont(sampleFont());
-  Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  sampleMemo_ = memo;
+  sampleMemo_->setObjectName("SampleMemo");
+  sampleMemo_->setReadOnly(true);
+  sampleMemo_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  sampleMemo_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  sampleMemo_->setWordWrapMode(QTextOption::NoWrap);
+  sampleMemo_->setFont(sampleFont());
+  sampleMemo_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  sampleMemo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   // The highlight of the current field stays visible while the user types
   // into the boxes.
-  QPalette p = Memo1->palette();
+  QPalette p = sampleMemo_->palette();
   for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
     p.setColor(QPalette::Inactive, role, p.color(QPalette::Active, role));
-  Memo1->setPalette(p);
-  const QFontMetrics fm(Memo1->font());
-  const int margin = static_cast<int>(std::ceil(Memo1->document()->documentMargin()));
-  Memo1->setFixedHeight(kSampleLines * fm.lineSpacing() + 2 * margin + 2 * Memo1->frameWidth() +
-                        Memo1->horizontalScrollBar()->sizeHint().height() + 2);
-  memo->onMouseUp = [this] { Memo1MouseUp(); };
+  sampleMemo_->setPalette(p);
+  const QFontMetrics fm(sampleMemo_->font());
+  const int margin = static_cast<int>(std::ceil(sampleMemo_->document()->documentMargin()));
+  sampleMemo_->setFixedHeight(kSampleLines * fm.lineSpacing() + 2 * margin + 2 * sampleMemo_->frameWidth() +
+                        sampleMemo_->horizontalScrollBar()->sizeHint().height() + 2);
+  memo->onMouseUp = [this] { onSampleMouseUp(); };
 }
 
 // What the sample line gives: the current field's value, RA and DEC, and the
@@ -301,18 +301,18 @@ void FieldLayoutEditor::buildPreview() {
 
 // Number, name, unit and the sample row's value of each column, one a row.
 void FieldLayoutEditor::buildColumnList() {
-  ColumnList = new QTableWidget(0, 4, this);
-  ColumnList->setObjectName("ColumnList");
-  ColumnList->setHorizontalHeaderLabels({QStringLiteral("#"), QStringLiteral("Name"), QStringLiteral("Unit"),
+  columnList_ = new QTableWidget(0, 4, this);
+  columnList_->setObjectName("ColumnList");
+  columnList_->setHorizontalHeaderLabels({QStringLiteral("#"), QStringLiteral("Name"), QStringLiteral("Unit"),
                                          QStringLiteral("Value")});
-  ColumnList->verticalHeader()->hide();
-  ColumnList->verticalHeader()->setDefaultSectionSize(ColumnList->fontMetrics().height() + 4);
-  ColumnList->horizontalHeader()->setStretchLastSection(true);
-  ColumnList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  ColumnList->setSelectionBehavior(QAbstractItemView::SelectRows);
-  ColumnList->setSelectionMode(QAbstractItemView::SingleSelection);
-  ColumnList->setToolTip(QStringLiteral("The columns of the first input file: click one to read the field from it"));
-  ColumnList->hide();
+  columnList_->verticalHeader()->hide();
+  columnList_->verticalHeader()->setDefaultSectionSize(columnList_->fontMetrics().height() + 4);
+  columnList_->horizontalHeader()->setStretchLastSection(true);
+  columnList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  columnList_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  columnList_->setSelectionMode(QAbstractItemView::SingleSelection);
+  columnList_->setToolTip(QStringLiteral("The columns of the first input file: click one to read the field from it"));
+  columnList_->hide();
 }
 
 // The list and the boxes share the room left; below them the alternate-name
@@ -321,29 +321,29 @@ void FieldLayoutEditor::layOutPage() {
   auto* top = new QHBoxLayout;
   top->setContentsMargins(0, 0, 0, 0);
   top->setSpacing(8);
-  top->addWidget(CheckListBox1, 1);
+  top->addWidget(fieldList_, 1);
   top->addWidget(area_, 0);
   auto* page = new QVBoxLayout(this);
   page->setContentsMargins(0, 0, 0, 0);
   page->setSpacing(4);
   page->addLayout(top, 1);
-  page->addWidget(CheckBox2);
+  page->addWidget(alternateNameBox_);
   page->addWidget(preview_);
-  page->addWidget(Memo1);
-  page->addWidget(ColumnList, 1);
+  page->addWidget(sampleMemo_);
+  page->addWidget(columnList_, 1);
 }
 
 void FieldLayoutEditor::connectControls() {
-  connect(CheckListBox1, &QListWidget::itemChanged, this, &FieldLayoutEditor::itemChanged_);
-  connect(Edit1, &QLineEdit::textChanged, this, &FieldLayoutEditor::Edit1Change);
-  connect(Edit2, &QLineEdit::textChanged, this, &FieldLayoutEditor::Edit2Change);
-  connect(Edit3, &QLineEdit::textChanged, this, &FieldLayoutEditor::Edit3Change);
-  connect(CheckBox2, &QCheckBox::toggled, this, &FieldLayoutEditor::CheckBox2Click);
-  connect(Button7, &QPushButton::clicked, this, &FieldLayoutEditor::Button7Click);
+  connect(fieldList_, &QListWidget::itemChanged, this, &FieldLayoutEditor::itemChanged_);
+  connect(firstCharEdit_, &QLineEdit::textChanged, this, &FieldLayoutEditor::onFirstCharEdited);
+  connect(lengthEdit_, &QLineEdit::textChanged, this, &FieldLayoutEditor::onLengthEdited);
+  connect(labelEdit_, &QLineEdit::textChanged, this, &FieldLayoutEditor::onLabelEdited);
+  connect(alternateNameBox_, &QCheckBox::toggled, this, &FieldLayoutEditor::onAlternateNameToggled);
+  connect(formulaButton_, &QPushButton::clicked, this, &FieldLayoutEditor::onFormula);
   connect(importButton_, &QPushButton::clicked, this, &FieldLayoutEditor::importReadMeRequested);
   connect(offerWidthButton_, &QPushButton::clicked, this, &FieldLayoutEditor::useOfferedWidth);
-  connect(ColumnList, &QTableWidget::cellClicked, this, [this](int row, int) { ColumnListClick(row); });
-  connect(ColumnList, &QTableWidget::cellActivated, this, [this](int row, int) { ColumnListClick(row); });
+  connect(columnList_, &QTableWidget::cellClicked, this, [this](int row, int) { onColumnClicked(row); });
+  connect(columnList_, &QTableWidget::cellActivated, this, [this](int row, int) { onColumnClicked(row); });
 }
 
 // ---------------------------------------------------------------------------
@@ -351,13 +351,13 @@ void FieldLayoutEditor::connectControls() {
 
 void FieldLayoutEditor::showFieldList() {
   {
-    const QSignalBlocker block(CheckListBox1);
-    CheckListBox1->clear();
+    const QSignalBlocker block(fieldList_);
+    fieldList_->clear();
     const FieldCatalogue& fields = def_.fields();
     for (int p = 0; p < fields.size(); ++p) {
       const std::string_view text = fields.entry(p).text;
       auto* item = new QListWidgetItem(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())),
-                                       CheckListBox1);
+                                       fieldList_);
       item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
       item->setCheckState(def_.ticked(p) ? Qt::Checked : Qt::Unchecked);
     }
@@ -370,34 +370,34 @@ void FieldLayoutEditor::showFieldList() {
 }
 
 void FieldLayoutEditor::itemChanged_(QListWidgetItem* item) {
-  def_.setTicked(CheckListBox1->row(item), item->checkState() == Qt::Checked);
+  def_.setTicked(fieldList_->row(item), item->checkState() == Qt::Checked);
   updatePreview();
 }
 
 void FieldLayoutEditor::setCurrent(int position) {
   current_ = position >= 0 && position < def_.fields().size() ? position : -1;
   {
-    const QSignalBlocker block(CheckListBox1);
+    const QSignalBlocker block(fieldList_);
     if (current_ >= 0) {
-      CheckListBox1->setCurrentRow(current_);
+      fieldList_->setCurrentRow(current_);
     } else {
-      CheckListBox1->clearSelection();
-      CheckListBox1->setCurrentItem(nullptr);
+      fieldList_->clearSelection();
+      fieldList_->setCurrentItem(nullptr);
     }
   }
   refresh();
 }
 
-void FieldLayoutEditor::CheckListBox1MouseUp(Qt::MouseButton button, const QPoint& position) {
+void FieldLayoutEditor::onFieldListMouseUp(Qt::MouseButton button, const QPoint& position) {
   if (button != Qt::LeftButton) return;
   // A drag that ends outside the list is not a release over it.
-  if (!CheckListBox1->viewport()->rect().contains(position)) return;
+  if (!fieldList_->viewport()->rect().contains(position)) return;
   // Below the last entry there is no entry: no field is current then.
-  setCurrent(CheckListBox1->indexAt(position).row());
+  setCurrent(fieldList_->indexAt(position).row());
 }
 
-void FieldLayoutEditor::CheckListBox1KeyUp() {
-  const QModelIndexList selected = CheckListBox1->selectionModel()->selectedIndexes();
+void FieldLayoutEditor::onFieldListKeyUp() {
+  const QModelIndexList selected = fieldList_->selectionModel()->selectedIndexes();
   setCurrent(selected.isEmpty() ? -1 : selected.front().row());
 }
 
@@ -415,22 +415,22 @@ void FieldLayoutEditor::refresh() {
   const FieldCatalogue& fields = def_.fields();
   {
     // The label is the one stored: reading it back would only store it again.
-    const QSignalBlocker block(Edit3);
-    Edit3->setText(fromBytes(def_.labelOfPosition(i)));
+    const QSignalBlocker block(labelEdit_);
+    labelEdit_->setText(fromBytes(def_.labelOfPosition(i)));
   }
   // Setting a box runs its change handler, which stores the same value and
   // refreshes again; the chain ends at the first refresh that changes no text.
-  Edit1->setText(QString::number(def_.fieldSlots[static_cast<std::size_t>(i)].firstChar));
-  Edit2->setText(QString::number(def_.fieldSlots[static_cast<std::size_t>(i)].length));
+  firstCharEdit_->setText(QString::number(def_.fieldSlots[static_cast<std::size_t>(i)].firstChar));
+  lengthEdit_->setText(QString::number(def_.fieldSlots[static_cast<std::size_t>(i)].length));
   const FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(i)];
   highlight(slot.firstChar, slot.length);
 
   const bool string = fields.isString(i);
   if (string) {
-    const QSignalBlocker block(CheckBox2);
-    CheckBox2->setChecked(def_.altNames[static_cast<std::size_t>(i - fields.firstFreePosition())] == 1);
+    const QSignalBlocker block(alternateNameBox_);
+    alternateNameBox_->setChecked(def_.altNames[static_cast<std::size_t>(i - fields.firstFreePosition())] == 1);
   }
-  CheckBox2->setVisible(string);
+  alternateNameBox_->setVisible(string);
   showWidthHint();
   updatePreview();
 }
@@ -463,7 +463,7 @@ void FieldLayoutEditor::showWidthHint() {
 
 void FieldLayoutEditor::useOfferedWidth() {
   if (!hasCurrent() || offeredWidth_ <= 0) return;
-  Edit2->setText(QString::number(offeredWidth_));
+  lengthEdit_->setText(QString::number(offeredWidth_));
 }
 
 // Highlights the columns of the slot in the sample line, up to its end. A
@@ -491,16 +491,16 @@ int FieldLayoutEditor::columnOf(int position) const {
 void FieldLayoutEditor::highlight(int firstChar, int length) {
   if (!layout_.columns.empty()) {
     const int row = columnOfCurrent();
-    const QSignalBlocker block(ColumnList);
-    if (row >= 0 && row < ColumnList->rowCount()) {
-      ColumnList->selectRow(row);
-      ColumnList->scrollToItem(ColumnList->item(row, 0));
+    const QSignalBlocker block(columnList_);
+    if (row >= 0 && row < columnList_->rowCount()) {
+      columnList_->selectRow(row);
+      columnList_->scrollToItem(columnList_->item(row, 0));
     } else {
-      ColumnList->clearSelection();
+      columnList_->clearSelection();
     }
     if (columnMode()) return;
   }
-  QTextCursor cursor = Memo1->textCursor();
+  QTextCursor cursor = sampleMemo_->textCursor();
   const int lineLength = sampleLength();
   if (firstChar > 0 && length > 0 && firstChar - 1 < lineLength) {
     const int start = firstChar - 1;
@@ -511,13 +511,13 @@ void FieldLayoutEditor::highlight(int firstChar, int length) {
   } else {
     cursor.clearSelection();
   }
-  Memo1->setTextCursor(cursor);
-  Memo1->ensureCursorVisible();
+  sampleMemo_->setTextCursor(cursor);
+  sampleMemo_->ensureCursorVisible();
 }
 
-void FieldLayoutEditor::Edit1Change() {
+void FieldLayoutEditor::onFirstCharEdited() {
   if (!hasCurrent()) return;
-  const std::optional<int> value = readInteger(Edit1->text());
+  const std::optional<int> value = readInteger(firstCharEdit_->text());
   if (!value) return;
   const auto i = static_cast<std::size_t>(current_);
   // A column typed by number is that column, whatever name the field read
@@ -531,23 +531,23 @@ void FieldLayoutEditor::Edit1Change() {
   refresh();
 }
 
-void FieldLayoutEditor::Edit2Change() {
+void FieldLayoutEditor::onLengthEdited() {
   if (!hasCurrent()) return;
-  const std::optional<int> value = readInteger(Edit2->text());
+  const std::optional<int> value = readInteger(lengthEdit_->text());
   if (!value) return;
   def_.fieldSlots[static_cast<std::size_t>(current_)].length = *value;
   refresh();
 }
 
-void FieldLayoutEditor::Edit3Change() {
+void FieldLayoutEditor::onLabelEdited() {
   if (!hasCurrent()) return;
-  def_.setLabelOfPosition(current_, toBytes(Edit3->text()));
+  def_.setLabelOfPosition(current_, toBytes(labelEdit_->text()));
 }
 
-void FieldLayoutEditor::CheckBox2Click() {
+void FieldLayoutEditor::onAlternateNameToggled() {
   if (!hasCurrent() || !def_.fields().isString(current_)) return;
   def_.altNames[static_cast<std::size_t>(current_ - def_.fields().firstFreePosition())] =
-      CheckBox2->isChecked() ? 1 : 0;
+      alternateNameBox_->isChecked() ? 1 : 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -573,7 +573,7 @@ void FieldLayoutEditor::loadSample() {
   hintRows_.reset();
   sample_.clear();
   sampleShown_ = false;
-  Memo1->clear();
+  sampleMemo_->clear();
   if (files.empty()) return;  // no input file, no sample: the rulers would describe nothing
   const std::string first = resolveInput_ ? resolveInput_(files.front()) : expandHome(files.front());
   // Only a regular file is opened here: a FIFO would wait for a writer.
@@ -597,10 +597,10 @@ void FieldLayoutEditor::loadSample() {
   });
   hintRows_ = std::move(hintRows);
   showSample(sample.rows.empty() ? std::string() : sample.rows.front());
-  QTextCursor cursor = Memo1->textCursor();
+  QTextCursor cursor = sampleMemo_->textCursor();
   cursor.setPosition(0);
   cursor.setPosition(1, QTextCursor::KeepAnchor);
-  Memo1->setTextCursor(cursor);
+  sampleMemo_->setTextCursor(cursor);
 }
 
 // The header of the file at `path` read as its form says, then the first
@@ -632,8 +632,8 @@ void FieldLayoutEditor::loadTableSample(const std::string& path) {
 }
 
 void FieldLayoutEditor::showColumns() {
-  const QSignalBlocker block(ColumnList);
-  ColumnList->setRowCount(static_cast<int>(layout_.columns.size()));
+  const QSignalBlocker block(columnList_);
+  columnList_->setRowCount(static_cast<int>(layout_.columns.size()));
   for (std::size_t c = 0; c < layout_.columns.size(); ++c) {
     const TableColumn& column = layout_.columns[c];
     const auto row = static_cast<int>(c);
@@ -643,12 +643,12 @@ void FieldLayoutEditor::showColumns() {
     for (int k = 0; k < texts.size(); ++k) {
       auto* item = new QTableWidgetItem(texts[k]);
       if (!column.description.empty()) item->setToolTip(fromBytes(column.description));
-      ColumnList->setItem(row, k, item);
+      columnList_->setItem(row, k, item);
     }
   }
-  ColumnList->resizeColumnsToContents();
-  ColumnList->setVisible(!layout_.columns.empty());
-  Memo1->setVisible(!columnMode());
+  columnList_->resizeColumnsToContents();
+  columnList_->setVisible(!layout_.columns.empty());
+  sampleMemo_->setVisible(!columnMode());
 }
 
 void FieldLayoutEditor::clearColumns() {
@@ -657,11 +657,11 @@ void FieldLayoutEditor::clearColumns() {
   cells_.clear();
   textWidths_.clear();
   {
-    const QSignalBlocker block(ColumnList);
-    ColumnList->setRowCount(0);
+    const QSignalBlocker block(columnList_);
+    columnList_->setRowCount(0);
   }
-  ColumnList->hide();
-  Memo1->show();
+  columnList_->hide();
+  sampleMemo_->show();
 }
 
 bool FieldLayoutEditor::columnMode() const {
@@ -692,7 +692,7 @@ int FieldLayoutEditor::textWidthOfColumn(int row) {
   return r < textWidths_.size() ? textWidths_[r].width : 1;
 }
 
-void FieldLayoutEditor::ColumnListClick(int row) {
+void FieldLayoutEditor::onColumnClicked(int row) {
   if (!hasCurrent() || row < 0 || row >= static_cast<int>(layout_.columns.size())) return;
   const TableColumn& column = layout_.columns[static_cast<std::size_t>(row)];
   const auto i = static_cast<std::size_t>(current_);
@@ -717,7 +717,7 @@ void FieldLayoutEditor::ColumnListClick(int row) {
     return;
   }
   // A field given a column is one the build reads.
-  if (QListWidgetItem* item = CheckListBox1->item(current_)) item->setCheckState(Qt::Checked);
+  if (QListWidgetItem* item = fieldList_->item(current_)) item->setCheckState(Qt::Checked);
   refresh();
 }
 
@@ -772,7 +772,7 @@ void FieldLayoutEditor::showSample(const std::string& line) {
   QString numbers;
   numbers.reserve(10 * blocks);
   for (int j = 1; j <= blocks; ++j) numbers += QString::number(j).rightJustified(10, QLatin1Char(' '));
-  Memo1->setPlainText(shown + QLatin1Char('\n') + ruler + QLatin1Char('\n') + numbers);
+  sampleMemo_->setPlainText(shown + QLatin1Char('\n') + ruler + QLatin1Char('\n') + numbers);
   sample_ = line;
   sampleShown_ = true;
 }
@@ -781,16 +781,16 @@ bool FieldLayoutEditor::hasCurrent() const { return current_ >= 0 && current_ < 
 
 int FieldLayoutEditor::sampleLength() const { return sampleShown_ ? static_cast<int>(sample_.size()) : 0; }
 
-void FieldLayoutEditor::Memo1MouseUp() {
-  const QTextCursor cursor = Memo1->textCursor();
+void FieldLayoutEditor::onSampleMouseUp() {
+  const QTextCursor cursor = sampleMemo_->textCursor();
   const int start = cursor.selectionStart();
   const int length = cursor.selectionEnd() - start;
   if (length == 0 || !hasCurrent()) return;
   // The rulers stand under the sample column for column, so a selection in
   // any line picks the columns it covers in its own line.
-  const int column = start - Memo1->document()->findBlock(start).position();
-  Edit1->setText(QString::number(column + 1));
-  Edit2->setText(QString::number(length));
+  const int column = start - sampleMemo_->document()->findBlock(start).position();
+  firstCharEdit_->setText(QString::number(column + 1));
+  lengthEdit_->setText(QString::number(length));
   // Also when neither text changed: the highlight moves onto the sample line.
   refresh();
 }
@@ -804,7 +804,7 @@ std::string FieldLayoutEditor::highlightedBytes() const {
     if (slot.length <= 0) return {};
     return placedText_.substr(static_cast<std::size_t>(slot.firstChar - 1), static_cast<std::size_t>(slot.length));
   }
-  const QTextCursor cursor = Memo1->textCursor();
+  const QTextCursor cursor = sampleMemo_->textCursor();
   if (!cursor.hasSelection()) return {};
   const int start = cursor.selectionStart();
   const int end = cursor.selectionEnd();
@@ -816,18 +816,18 @@ std::string FieldLayoutEditor::highlightedBytes() const {
 // ---------------------------------------------------------------------------
 // "Advanced"
 
-void FieldLayoutEditor::setFormulaDialog(Adv* dialog) { adv_ = dialog; }
+void FieldLayoutEditor::setFormulaDialog(FormulaDialog* dialog) { formulaDialog_ = dialog; }
 
-Adv* FieldLayoutEditor::formulaDialog() {
-  if (!adv_) {
+FormulaDialog* FieldLayoutEditor::formulaDialog() {
+  if (!formulaDialog_) {
     QWidget* top = window();
-    if (top != this) adv_ = top->findChild<Adv*>();
-    if (!adv_) adv_ = new Adv(top);
+    if (top != this) formulaDialog_ = top->findChild<FormulaDialog*>();
+    if (!formulaDialog_) formulaDialog_ = new FormulaDialog(top);
   }
-  return adv_;
+  return formulaDialog_;
 }
 
-void FieldLayoutEditor::Button7Click() {
+void FieldLayoutEditor::onFormula() {
   if (!hasCurrent()) return;
   const int i = current_;
   // Entries with a unit or remark in parentheses, and the free numerics,
@@ -836,7 +836,7 @@ void FieldLayoutEditor::Button7Click() {
   if (text.find('(') == std::string_view::npos && text.find("Numeric") == std::string_view::npos) return;
   const std::optional<double> x = readFormulaNumber(highlightedBytes());
   if (!x) return;
-  Adv* dialog = formulaDialog();
+  FormulaDialog* dialog = formulaDialog();
   FieldSlot& slot = def_.fieldSlots[static_cast<std::size_t>(i)];
   dialog->setValues(slot.calcA, slot.calcB, *x);
   if (dialog->exec() != QDialog::Accepted) return;

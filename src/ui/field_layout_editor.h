@@ -26,7 +26,7 @@ class QTableWidget;
 
 namespace mirdal {
 
-class Adv;
+class FormulaDialog;
 class CatalogDefinition;
 class PlatformServices;
 
@@ -40,7 +40,7 @@ class PlatformServices;
 // list position or none; with none, the boxes keep showing the last field and
 // no edit reaches the definition.
 //
-// Memo1 holds the sample: the first line of the first input file, a ruler
+// sampleMemo_ holds the sample: the first line of the first input file, a ruler
 // "1234567890..." and a ruler numbering every tenth column, one byte of the
 // file per character. Selecting text in any of the three lines with the mouse
 // sets the current field's columns.
@@ -52,7 +52,7 @@ class PlatformServices;
 // every change of field, column, length, formula and sample.
 //
 // When the input's form describes its columns (every form but fixed
-// columns), ColumnList shows them: number, name, unit and the sample row's
+// columns), columnList_ shows them: number, name, unit and the sample row's
 // value. The sample row is then the first data row after the header. Where
 // slots name columns, the list takes the rulers' place: clicking a column
 // points the current field at it (First Char is the column's number, Length
@@ -88,7 +88,7 @@ class FieldLayoutEditor : public QWidget {
 
   // The dialog "Advanced" opens; by default the one created beside the main
   // window (a child of the window this editor sits in), else one of its own.
-  void setFormulaDialog(Adv* dialog);
+  void setFormulaDialog(FormulaDialog* dialog);
 
   // List position of the current field, -1 for none.
   int currentField() const { return current_; }
@@ -97,8 +97,8 @@ class FieldLayoutEditor : public QWidget {
   // The first line of the sample as read, in bytes.
   const std::string& sampleLine() const { return sample_; }
 
-  QListWidget* fieldList() const { return CheckListBox1; }
-  QTableWidget* columnList() const { return ColumnList; }
+  QListWidget* fieldList() const { return fieldList_; }
+  QTableWidget* columnList() const { return columnList_; }
   // The columns of the sample's file; none for fixed columns.
   const TableLayout& tableLayout() const { return layout_; }
   QWidget* editorArea() const { return area_; }
@@ -120,16 +120,16 @@ class FieldLayoutEditor : public QWidget {
   void importReadMeRequested();
 
  public slots:
-  void CheckListBox1MouseUp(Qt::MouseButton button, const QPoint& position);
-  void CheckListBox1KeyUp();
-  void Edit1Change();
-  void Edit2Change();
-  void Edit3Change();
-  void CheckBox2Click();
-  void Memo1MouseUp();
-  void Button7Click();
-  // Points the current field at the column in row `row` of ColumnList.
-  void ColumnListClick(int row);
+  void onFieldListMouseUp(Qt::MouseButton button, const QPoint& position);
+  void onFieldListKeyUp();
+  void onFirstCharEdited();
+  void onLengthEdited();
+  void onLabelEdited();
+  void onAlternateNameToggled();
+  void onSampleMouseUp();
+  void onFormula();
+  // Points the current field at the column in row `row` of columnList_.
+  void onColumnClicked(int row);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -163,9 +163,9 @@ class FieldLayoutEditor : public QWidget {
   // The width of the texts of column `row` (see textWidthsOf), measured once
   // per sample. Throws Error as RowSource does.
   int textWidthOfColumn(int row);
-  // The row of ColumnList the current field reads, -1 for none.
+  // The row of columnList_ the current field reads, -1 for none.
   int columnOfCurrent() const;
-  // The row of ColumnList the field at list position `position` reads.
+  // The row of columnList_ the field at list position `position` reads.
   int columnOf(int position) const;
   // Slots name columns and the columns of the sample's file are known.
   bool columnMode() const;
@@ -181,7 +181,7 @@ class FieldLayoutEditor : public QWidget {
   void useOfferedWidth();
   int sampleLength() const;
   std::string highlightedBytes() const;
-  Adv* formulaDialog();
+  FormulaDialog* formulaDialog();
 
   CatalogDefinition& def_;
   PlatformServices& services_;
@@ -189,7 +189,7 @@ class FieldLayoutEditor : public QWidget {
   int current_ = 0;
   std::string sample_;
   bool sampleShown_ = false;  // the memo holds the three lines of sample_
-  QPointer<Adv> adv_;
+  QPointer<FormulaDialog> formulaDialog_;
   // Forms other than fixed columns: the file's columns, the sample row's
   // cell in each, the width of texts in each once asked for, and the
   // sample row as placed (slots pointed at the cells of placedText_).
@@ -206,20 +206,20 @@ class FieldLayoutEditor : public QWidget {
   std::optional<SampleRows> hintRows_;
   int offeredWidth_ = 0;
 
-  QListWidget* CheckListBox1 = nullptr;
+  QListWidget* fieldList_ = nullptr;
   QWidget* area_ = nullptr;
-  QLineEdit* Edit3 = nullptr;
-  QLineEdit* Edit1 = nullptr;
-  QLineEdit* Edit2 = nullptr;
+  QLineEdit* labelEdit_ = nullptr;
+  QLineEdit* firstCharEdit_ = nullptr;
+  QLineEdit* lengthEdit_ = nullptr;
   QLabel* firstCharCaption_ = nullptr;
   QLabel* lengthCaption_ = nullptr;
   QLabel* widthHint_ = nullptr;
   QPushButton* offerWidthButton_ = nullptr;
-  QCheckBox* CheckBox2 = nullptr;
-  QPushButton* Button7 = nullptr;
+  QCheckBox* alternateNameBox_ = nullptr;
+  QPushButton* formulaButton_ = nullptr;
   QPushButton* importButton_ = nullptr;
-  QPlainTextEdit* Memo1 = nullptr;
-  QTableWidget* ColumnList = nullptr;
+  QPlainTextEdit* sampleMemo_ = nullptr;
+  QTableWidget* columnList_ = nullptr;
   QWidget* preview_ = nullptr;
   QLabel* previewValue_ = nullptr;
   QLabel* previewRa_ = nullptr;

@@ -1,7 +1,6 @@
 #include "ui/fields_page.h"
 
 #include <QFileInfo>
-#include <QScopeGuard>
 #include <QStringList>
 
 #include "convert/magnitude_scan.h"
@@ -32,12 +31,12 @@ QString importNote(const std::string& note) {
 
 }  // namespace
 
-FieldsPage::FieldsPage(Form1& wizard, QWidget* parent)
-    : WizardPage(wizard, "TabSheet3", "Select the fields to use and their position in the text file", parent) {
+FieldsPage::FieldsPage(WizardWindow& wizard, QWidget* parent)
+    : WizardPage(wizard, "FieldsPage", "Select the fields to use and their position in the text file", parent) {
   editor_ = new FieldLayoutEditor(definition(), services(), this, fileSystem());
   column()->addWidget(editor_, 1);
   editor_->setInputNameResolver([&wizard](const std::string& name) { return wizard.inputNameAsBuilt(name); });
-  connect(editor_, &FieldLayoutEditor::importReadMeRequested, this, &FieldsPage::ImportReadMeButtonClick);
+  connect(editor_, &FieldLayoutEditor::importReadMeRequested, this, &FieldsPage::onImportReadMe);
 }
 
 void FieldsPage::initializePage() { editor_->enterPage(); }
@@ -46,16 +45,14 @@ bool FieldsPage::validatePage() { return wizard().passes(checkFieldsPage(definit
 
 void FieldsPage::showDefinition() { editor_->showFieldList(); }
 
-void FieldsPage::ImportReadMeButtonClick() {
+void FieldsPage::onImportReadMe() {
   guarded([this] {
     CatalogDefinition& def = definition();
     FileSystem& fs = fileSystem();
-    makeProgramDirectoryCurrent();
     if (def.settings.format != TableForm::Fixed && !def.settings.inputfiles.empty()) {
       importInputDescription();
       return;
     }
-    const auto restore = qScopeGuard([this] { makeProgramDirectoryCurrent(); });
     FileDialogRequest request;
     request.title = QStringLiteral("Import ReadMe");
     request.filters = {QStringLiteral("All files (*)"), QStringLiteral("ReadMe files (ReadMe* README* *.readme)")};
@@ -64,6 +61,8 @@ void FieldsPage::ImportReadMeButtonClick() {
     const CatalogDefinition built = wizard().definitionAsBuilt();
     if (!built.settings.inputfiles.empty())
       request.directory = QFileInfo(fromPath(built.settings.inputfiles.front())).absolutePath();
+    else
+      request.directory = wizard().programDirectory();
     const QString chosen = services().openFile(dialogParent(), request);
     if (chosen.isEmpty()) return;
     const std::string path = toPath(chosen);

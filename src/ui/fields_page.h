@@ -16,7 +16,7 @@ struct OpenRaUnit;
 class FieldsPage : public WizardPage {
   Q_OBJECT
  public:
-  FieldsPage(Form1& wizard, QWidget* parent);
+  FieldsPage(WizardWindow& wizard, QWidget* parent);
 
   // The sample is read again from the first input file.
   void initializePage() override;
@@ -28,7 +28,7 @@ class FieldsPage : public WizardPage {
  public slots:
   // Fills the field list from a ReadMe's byte-by-byte description, or from
   // the input file's own description where its form carries one.
-  void ImportReadMeButtonClick();
+  void onImportReadMe();
 
  private:
   // "Import ReadMe..." for an input whose form describes its columns.

@@ -75,56 +75,56 @@ QString formatFormulaNumber(double value) {
   return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-Adv::Adv(QWidget* parent)
+FormulaDialog::FormulaDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
-      Label4(new QLabel(this)),
-      Edit1(new QLineEdit(this)),
-      Label1(new QLabel(QStringLiteral("x"), this)),
-      Edit2(new QLineEdit(this)),
-      Label2(new QLabel(QStringLiteral("+"), this)),
-      Edit3(new QLineEdit(this)),
-      Label3(new QLabel(QStringLiteral("="), this)),
-      Edit4(new QLineEdit(this)),
-      Button1(new QPushButton(QStringLiteral("OK"), this)),
-      Button2(new QPushButton(QStringLiteral("Cancel"), this)) {
-  setObjectName("adv");
+      explanation_(new QLabel(this)),
+      factorEdit_(new QLineEdit(this)),
+      timesLabel_(new QLabel(QStringLiteral("x"), this)),
+      columnValueEdit_(new QLineEdit(this)),
+      plusLabel_(new QLabel(QStringLiteral("+"), this)),
+      offsetEdit_(new QLineEdit(this)),
+      equalsLabel_(new QLabel(QStringLiteral("="), this)),
+      resultEdit_(new QLineEdit(this)),
+      okButton_(new QPushButton(QStringLiteral("OK"), this)),
+      cancelButton_(new QPushButton(QStringLiteral("Cancel"), this)) {
+  setObjectName("FormulaDialog");
   setModal(true);
   setWindowTitle(QString());
 
-  Label4->setObjectName("Label4");
-  Label4->setText(QStringLiteral("Indicate here how to compute \nthe require value from the data \n"
+  explanation_->setObjectName("Explanation");
+  explanation_->setText(QStringLiteral("Indicate here how to compute \nthe require value from the data \n"
                                  "stored in the catalog text file."));
-  Label4->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  Edit1->setObjectName("Edit1");
-  Label1->setObjectName("Label1");
-  Edit2->setObjectName("Edit2");
-  Label2->setObjectName("Label2");
-  Edit3->setObjectName("Edit3");
-  Label3->setObjectName("Label3");
-  Edit4->setObjectName("Edit4");
-  Button1->setObjectName("Button1");
-  Button2->setObjectName("Button2");
+  explanation_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  factorEdit_->setObjectName("FactorEdit");
+  timesLabel_->setObjectName("TimesLabel");
+  columnValueEdit_->setObjectName("ColumnValueEdit");
+  plusLabel_->setObjectName("PlusLabel");
+  offsetEdit_->setObjectName("OffsetEdit");
+  equalsLabel_->setObjectName("EqualsLabel");
+  resultEdit_->setObjectName("ResultEdit");
+  okButton_->setObjectName("OkButton");
+  cancelButton_->setObjectName("CancelButton");
 
   QFont bold = font();
   bold.setBold(true);
-  for (QLabel* l : {Label1, Label2}) {
+  for (QLabel* l : {timesLabel_, plusLabel_}) {
     l->setFont(bold);
     l->setAlignment(Qt::AlignCenter);
   }
   QFont larger = bold;
   larger.setPointSizeF(bold.pointSizeF() * 1.5);
-  Label3->setFont(larger);
-  Label3->setAlignment(Qt::AlignCenter);
+  equalsLabel_->setFont(larger);
+  equalsLabel_->setAlignment(Qt::AlignCenter);
 
   // x and the result are shown, not edited: grey like a button face.
-  for (QLineEdit* e : {Edit2, Edit4}) {
+  for (QLineEdit* e : {columnValueEdit_, resultEdit_}) {
     e->setReadOnly(true);
     e->setFocusPolicy(Qt::NoFocus);
     QPalette p = e->palette();
     p.setColor(QPalette::Base, p.color(QPalette::Button));
     e->setPalette(p);
   }
-  Button1->setDefault(true);
+  okButton_->setDefault(true);
 
   // Without a title bar the dialog draws its own raised edge.
   auto* outer = new QVBoxLayout(this);
@@ -137,73 +137,74 @@ Adv::Adv(QWidget* parent)
   auto* column = new QVBoxLayout(frame);
   column->setContentsMargins(10, 8, 10, 10);
   column->setSpacing(2);
-  column->addWidget(Label4);
+  column->addWidget(explanation_);
   column->addSpacing(4);
-  for (QWidget* w : std::initializer_list<QWidget*>{Edit1, Label1, Edit2, Label2, Edit3, Label3, Edit4})
+  for (QWidget* w : std::initializer_list<QWidget*>{factorEdit_, timesLabel_, columnValueEdit_, plusLabel_, offsetEdit_,
+                                                    equalsLabel_, resultEdit_})
     column->addWidget(w);
   column->addStretch(1);
   auto* buttons = new QHBoxLayout;
   buttons->setSpacing(6);
-  buttons->addWidget(Button1);
-  buttons->addWidget(Button2);
+  buttons->addWidget(okButton_);
+  buttons->addWidget(cancelButton_);
   column->addLayout(buttons);
-  for (QPushButton* b : {Button1, Button2}) b->setMinimumWidth(0);
+  for (QPushButton* b : {okButton_, cancelButton_}) b->setMinimumWidth(0);
 
   // The client area the dialog opens with, larger only where the fonts need
   // more room.
   const QSize size = QSize(kClientWidth, kClientHeight).expandedTo(minimumSizeHint());
   setFixedSize(size);
 
-  connect(Edit1, &QLineEdit::textChanged, this, &Adv::Edit1Change);
-  connect(Edit3, &QLineEdit::textChanged, this, &Adv::Edit3Change);
-  Edit1->installEventFilter(this);
-  Edit3->installEventFilter(this);
-  connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
-  connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
-  setTabOrder(Edit1, Edit3);
-  setTabOrder(Edit3, Button1);
-  setTabOrder(Button1, Button2);
+  connect(factorEdit_, &QLineEdit::textChanged, this, &FormulaDialog::onFactorEdited);
+  connect(offsetEdit_, &QLineEdit::textChanged, this, &FormulaDialog::onOffsetEdited);
+  factorEdit_->installEventFilter(this);
+  offsetEdit_->installEventFilter(this);
+  connect(okButton_, &QPushButton::clicked, this, &QDialog::accept);
+  connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
+  setTabOrder(factorEdit_, offsetEdit_);
+  setTabOrder(offsetEdit_, okButton_);
+  setTabOrder(okButton_, cancelButton_);
 }
 
-void Adv::setValues(double a, double b, double x) {
+void FormulaDialog::setValues(double a, double b, double x) {
   a_ = a;
   b_ = b;
   x_ = x;
 }
 
-void Adv::showEvent(QShowEvent* event) {
+void FormulaDialog::showEvent(QShowEvent* event) {
   // Centred on the main window each time, wherever it was shown before.
   if (QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr) {
     QRect area = frameGeometry();
     area.moveCenter(owner->frameGeometry().center());
     move(area.topLeft());
   }
-  FormShow();
+  fillBoxes();
   QDialog::showEvent(event);
-  Edit1->setFocus(Qt::OtherFocusReason);
-  Edit1->selectAll();
+  factorEdit_->setFocus(Qt::OtherFocusReason);
+  factorEdit_->selectAll();
 }
 
-void Adv::FormShow() {
+void FormulaDialog::fillBoxes() {
   {
     // Filling the boxes must not read them back: a value that needs more
     // than 15 decimals would come back rounded.
-    const QSignalBlocker b1(Edit1), b3(Edit3);
-    Edit1->setText(formatFormulaNumber(a_));
-    Edit2->setText(formatFormulaNumber(x_));
-    Edit3->setText(formatFormulaNumber(b_));
+    const QSignalBlocker blockFactor(factorEdit_), blockOffset(offsetEdit_);
+    factorEdit_->setText(formatFormulaNumber(a_));
+    columnValueEdit_->setText(formatFormulaNumber(x_));
+    offsetEdit_->setText(formatFormulaNumber(b_));
   }
   compute();
 }
 
-void Adv::compute() {
+void FormulaDialog::compute() {
   // 80-bit extended precision, kept as an 8-byte double.
   const long double r = static_cast<long double>(a_) * static_cast<long double>(x_) + static_cast<long double>(b_);
   result_ = static_cast<double>(r);
-  Edit4->setText(formatFormulaNumber(result_));
+  resultEdit_->setText(formatFormulaNumber(result_));
 }
 
-bool Adv::take(QLineEdit* edit, double& value) {
+bool FormulaDialog::take(QLineEdit* edit, double& value) {
   const std::optional<double> v = readFormulaNumber(edit->text());
   if (v) {
     value = *v;
@@ -218,18 +219,18 @@ bool Adv::take(QLineEdit* edit, double& value) {
   return false;
 }
 
-void Adv::Edit1Change() { take(Edit1, a_); }
+void FormulaDialog::onFactorEdited() { take(factorEdit_, a_); }
 
-void Adv::Edit3Change() { take(Edit3, b_); }
+void FormulaDialog::onOffsetEdited() { take(offsetEdit_, b_); }
 
-bool Adv::eventFilter(QObject* watched, QEvent* event) {
+bool FormulaDialog::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::FocusOut && isVisible()) {
     // Only a move to another control of the dialog is refused; a menu or
     // another window taking the focus is not.
     const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
     if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-      if (watched == Edit1) Edit1Change();
-      if (watched == Edit3) Edit3Change();
+      if (watched == factorEdit_) onFactorEdited();
+      if (watched == offsetEdit_) onOffsetEdited();
     }
   }
   return QDialog::eventFilter(watched, event);

@@ -31,13 +31,14 @@ QString formatFormulaNumber(double value);
 // modally (exec(), which tests may override to script the user) and takes A
 // and B back when it answers Accepted.
 //
-// Edit1 holds A and Edit3 B, both editable; Edit2 shows x and Edit4 the
-// result, read-only. A text that does not read keeps the last value and the
-// focus in its box, so OK always hands back the last readable value.
-class Adv : public QDialog {
+// factorEdit_ holds A and offsetEdit_ B, both editable; columnValueEdit_
+// shows x and resultEdit_ the result, read-only. A text that does not read
+// keeps the last value and the focus in its box, so OK always hands back the
+// last readable value.
+class FormulaDialog : public QDialog {
   Q_OBJECT
  public:
-  explicit Adv(QWidget* parent = nullptr);
+  explicit FormulaDialog(QWidget* parent = nullptr);
 
   void setValues(double a, double b, double x);
   double a() const { return a_; }
@@ -48,10 +49,10 @@ class Adv : public QDialog {
 
  public slots:
   // Each showing: the boxes are filled from A, x and B, then the result.
-  void FormShow();
-  // Every change of the text of Edit1 / Edit3, and the focus leaving it.
-  void Edit1Change();
-  void Edit3Change();
+  void fillBoxes();
+  // Every change of the text of factorEdit_ / offsetEdit_, and the focus leaving it.
+  void onFactorEdited();
+  void onOffsetEdited();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -67,16 +68,16 @@ class Adv : public QDialog {
   double x_ = 0.0;
   double result_ = 0.0;
 
-  QLabel* Label4;
-  QLineEdit* Edit1;
-  QLabel* Label1;
-  QLineEdit* Edit2;
-  QLabel* Label2;
-  QLineEdit* Edit3;
-  QLabel* Label3;
-  QLineEdit* Edit4;
-  QPushButton* Button1;
-  QPushButton* Button2;
+  QLabel* explanation_;
+  QLineEdit* factorEdit_;
+  QLabel* timesLabel_;
+  QLineEdit* columnValueEdit_;
+  QLabel* plusLabel_;
+  QLineEdit* offsetEdit_;
+  QLabel* equalsLabel_;
+  QLineEdit* resultEdit_;
+  QPushButton* okButton_;
+  QPushButton* cancelButton_;
 };
 
 }  // namespace mirdal

@@ -57,24 +57,25 @@ constexpr int kRecentProjectCount = 8;
 
 }  // namespace
 
-Form1::Form1(PlatformServices& services, FileSystem& fs, QWidget* parent)
+WizardWindow::WizardWindow(PlatformServices& services, FileSystem& fs, QWidget* parent)
     : QWidget(parent),
       services_(services),
       fs_(fs),
       buildUi_(*this, services, [this] { focusDirectoryAfterBuild_ = true; }),
-      pipeline_(buildUi_, fs) {
+      pipeline_(buildUi_, fs),
+      programDirectory_(QDir::currentPath()) {
   initResources();
-  setObjectName("Form1");
+  setObjectName("WizardWindow");
   setWindowTitle(kWindowCaption);
 
   logo_ = new LogoImage(this);
-  logo_->setObjectName("Image1");
+  logo_->setObjectName("Logo");
   logo_->setPixmap(QPixmap(QStringLiteral(":/mirdal/logo.gif")));
   logo_->setFixedWidth(kLogoWidth);
   logo_->setToolTip("About Mirdal");
 
   pageStack_ = new QStackedWidget(this);
-  pageStack_->setObjectName("PageControl1");
+  pageStack_->setObjectName("PageStack");
 
   buildButtonBar();
 
@@ -89,17 +90,17 @@ Form1::Form1(PlatformServices& services, FileSystem& fs, QWidget* parent)
 
   buildPages();
 
-  connect(helpButton_, &QPushButton::clicked, this, &Form1::Button12Click);
-  connect(saveProjectButton_, &QPushButton::clicked, this, &Form1::Button1Click);
-  connect(loadProjectButton_, &QPushButton::clicked, this, &Form1::Button2Click);
-  connect(prevButton_, &QPushButton::clicked, this, &Form1::prevbtClick);
-  connect(nextButton_, &QPushButton::clicked, this, &Form1::nextbtClick);
-  connect(buildButton_, &QPushButton::clicked, this, &Form1::EndbtClick);
-  connect(closeButton_, &QPushButton::clicked, this, &Form1::ExitbtClick);
-  connect(skyPreviewButton_, &QPushButton::clicked, this, &Form1::SkyPreviewButtonClick);
-  connect(logo_, &LogoImage::clicked, this, &Form1::Image1Click);
+  connect(helpButton_, &QPushButton::clicked, this, &WizardWindow::onHelp);
+  connect(saveProjectButton_, &QPushButton::clicked, this, &WizardWindow::onSaveProject);
+  connect(loadProjectButton_, &QPushButton::clicked, this, &WizardWindow::onLoadProject);
+  connect(prevButton_, &QPushButton::clicked, this, &WizardWindow::onPrevious);
+  connect(nextButton_, &QPushButton::clicked, this, &WizardWindow::onNext);
+  connect(buildButton_, &QPushButton::clicked, this, &WizardWindow::onBuild);
+  connect(closeButton_, &QPushButton::clicked, this, &WizardWindow::onClose);
+  connect(skyPreviewButton_, &QPushButton::clicked, this, &WizardWindow::onSkyPreview);
+  connect(logo_, &LogoImage::clicked, this, &WizardWindow::onAbout);
 
-  FormCreate();
+  setUpInitialSettings();
   // Wide enough that the buttons stand in one row, those of a finished build too.
   resize(std::max(kDefaultWindowWidth, buttonBar_->oneRowWidthOfAll()), kDefaultWindowHeight);
   restoreGeometry(rememberedPlaces().value(QStringLiteral("window/geometry")).toByteArray());
@@ -113,11 +114,11 @@ Form1::Form1(PlatformServices& services, FileSystem& fs, QWidget* parent)
   // a file chosen, an import).
   auto* settingsWatch = new QTimer(this);
   settingsWatch->setInterval(250);
-  connect(settingsWatch, &QTimer::timeout, this, &Form1::followSettings);
+  connect(settingsWatch, &QTimer::timeout, this, &WizardWindow::followSettings);
   settingsWatch->start();
 }
 
-void Form1::followSettings() {
+void WizardWindow::followSettings() {
   if (building_) return;
   if (closeButton_->isVisibleTo(this) && !(def_ == builtDefinition_)) {
     showBuildFinished(false);
@@ -129,11 +130,11 @@ void Form1::followSettings() {
   if (title != windowTitle()) setWindowTitle(title);
 }
 
-Form1::~Form1() = default;
+WizardWindow::~WizardWindow() = default;
 
-void Form1::buildButtonBar() {
+void WizardWindow::buildButtonBar() {
   buttonBar_ = new ButtonBar(this);
-  buttonBar_->setObjectName("Panel1");
+  buttonBar_->setObjectName("ButtonBar");
   auto button = [this](const char* name, const char* text) {
     auto* b = new QPushButton(QString::fromLatin1(text), buttonBar_);
     b->setObjectName(name);
@@ -141,13 +142,13 @@ void Form1::buildButtonBar() {
     return b;
   };
   // The underlined letters are the Alt+letter keys of the buttons.
-  helpButton_ = button("Button12", "&Help");
-  saveProjectButton_ = button("Button1", "&Save Project");
-  loadProjectButton_ = button("Button2", "&Load project");
-  prevButton_ = button("prevbt", "<<   &Prev");
-  nextButton_ = button("nextbt", "&Next   >>");
-  buildButton_ = button("Endbt", "&Build Catalog");
-  closeButton_ = button("Exitbt", "&Close");
+  helpButton_ = button("HelpButton", "&Help");
+  saveProjectButton_ = button("SaveProjectButton", "&Save Project");
+  loadProjectButton_ = button("LoadProjectButton", "&Load project");
+  prevButton_ = button("PreviousButton", "<<   &Prev");
+  nextButton_ = button("NextButton", "&Next   >>");
+  buildButton_ = button("BuildButton", "&Build Catalog");
+  closeButton_ = button("CloseButton", "&Close");
   skyPreviewButton_ = button("SkyPreviewButton", "S&ky preview");
   skyPreviewButton_->setToolTip("Every record of the catalog just built, on a picture of the whole sky");
   helpButton_->setToolTip("Open the manual (F1)");
@@ -172,7 +173,7 @@ void Form1::buildButtonBar() {
   // Shown beside the item; the window's own shortcut (addShortcuts) presses it.
   saveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   saveAs->setShortcutContext(Qt::WidgetShortcut);
-  connect(saveAs, &QAction::triggered, this, &Form1::SaveAsClick);
+  connect(saveAs, &QAction::triggered, this, &WizardWindow::onSaveAs);
   saveProjectButton_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(saveProjectButton_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     saveProjectMenu_->popup(saveProjectButton_->mapToGlobal(at));
@@ -185,11 +186,10 @@ void Form1::buildButtonBar() {
                          {prevButton_, nextButton_, skyPreviewButton_}, {buildButton_, closeButton_});
 }
 
-void Form1::FormCreate() {
+void WizardWindow::setUpInitialSettings() {
   // Numbers are read and written with a point whatever the user's locale.
   QLocale::setDefault(QLocale::c());
   std::setlocale(LC_NUMERIC, "C");
-  programDirectory_ = QDir::currentPath();
   helpLanguage_ = readHelpLanguage();
 
   showPage(kPageCatalog);
@@ -208,18 +208,18 @@ void Form1::FormCreate() {
   mapDefinitionToControls();
 }
 
-void Form1::setProgressWindow(Progress* progress) {
+void WizardWindow::setProgressWindow(ProgressWindow* progress) {
   progress_ = progress;
   buildUi_.setProgressWindow(progress);
-  if (progress) connect(progress, &Progress::abortRequested, this, [this] { pipeline_.requestAbort(); });
+  if (progress) connect(progress, &ProgressWindow::abortRequested, this, [this] { pipeline_.requestAbort(); });
 }
 
-void Form1::setFormulaDialog(Adv* adv) {
-  adv_ = adv;
-  fieldsPage_->editor()->setFormulaDialog(adv);
+void WizardWindow::setFormulaDialog(FormulaDialog* dialog) {
+  formulaDialog_ = dialog;
+  fieldsPage_->editor()->setFormulaDialog(dialog);
 }
 
-void Form1::buildPages() {
+void WizardWindow::buildPages() {
   catalogPage_ = new CatalogPage(*this, pageStack_);
   optionsPage_ = new OptionsPage(*this, pageStack_);
   fieldsPage_ = new FieldsPage(*this, pageStack_);
@@ -231,48 +231,48 @@ void Form1::buildPages() {
   pages_ = {catalogPage_, optionsPage_, fieldsPage_, outputPage_, objectTypes, sizeUnits, lineOperations, colourPage_};
   for (WizardPage* page : pages_) pageStack_->addWidget(page);
 
-  connect(catalogPage_->catalogTypeGroup(), &RadioGroup::itemClicked, this, &Form1::RadioGroup1Click);
-  connect(optionsPage_->raFormatGroup(), &RadioGroup::itemClicked, this, &Form1::RadioGroup1Click);
-  connect(optionsPage_->decFormatGroup(), &RadioGroup::itemClicked, this, &Form1::RadioGroup1Click);
-  connect(optionsPage_->objectTypesButton(), &QPushButton::clicked, this, &Form1::Button3Click);
-  connect(optionsPage_->sizeUnitsButton(), &QPushButton::clicked, this, &Form1::Button6Click);
-  connect(optionsPage_->lineOperationsButton(), &QPushButton::clicked, this, &Form1::Button9Click);
-  connect(optionsPage_->coloursButton(), &QPushButton::clicked, this, &Form1::Button11Click);
+  connect(catalogPage_->catalogTypeGroup(), &RadioGroup::itemClicked, this, &WizardWindow::onCatalogTypeOrFormatChosen);
+  connect(optionsPage_->raFormatGroup(), &RadioGroup::itemClicked, this, &WizardWindow::onCatalogTypeOrFormatChosen);
+  connect(optionsPage_->decFormatGroup(), &RadioGroup::itemClicked, this, &WizardWindow::onCatalogTypeOrFormatChosen);
+  connect(optionsPage_->objectTypesButton(), &QPushButton::clicked, this, &WizardWindow::onObjectTypesTable);
+  connect(optionsPage_->sizeUnitsButton(), &QPushButton::clicked, this, &WizardWindow::onSizeUnitsTable);
+  connect(optionsPage_->lineOperationsButton(), &QPushButton::clicked, this, &WizardWindow::onLineOperationsTable);
+  connect(optionsPage_->coloursButton(), &QPushButton::clicked, this, &WizardWindow::onColoursTable);
   for (CodeTablePage* table : {objectTypes, sizeUnits, lineOperations, colourPage_})
-    connect(table->returnButton(), &QPushButton::clicked, this, &Form1::Button4Click);
-  connect(optionsPage_->lineColourSwatch(), &ColourSwatch::mouseReleased, this, &Form1::Shape1MouseUp);
+    connect(table->returnButton(), &QPushButton::clicked, this, &WizardWindow::onReturnFromTable);
+  connect(optionsPage_->lineColourSwatch(), &ColourSwatch::mouseReleased, this, &WizardWindow::onColourSwatchClicked);
   for (ColourSwatch* swatch : colourPage_->swatches())
-    connect(swatch, &ColourSwatch::mouseReleased, this, &Form1::Shape1MouseUp);
+    connect(swatch, &ColourSwatch::mouseReleased, this, &WizardWindow::onColourSwatchClicked);
 }
 
-WizardPage* Form1::pageAt(int index) const {
+WizardPage* WizardWindow::pageAt(int index) const {
   return index >= 0 && index < kPageCount ? pages_[static_cast<std::size_t>(index)] : nullptr;
 }
 
 // ---------------------------------------------------------------------------
 // Definition <-> controls
 
-void Form1::mapDefinitionToControls() {
+void WizardWindow::mapDefinitionToControls() {
   for (WizardPage* page : pages_) page->showDefinition();
 }
 
-void Form1::commitEdits() {
+void WizardWindow::commitEdits() {
   for (WizardPage* page : pages_) page->commitEdits();
 }
 
 // ---------------------------------------------------------------------------
 // Pages and navigation
 
-int Form1::currentPage() const { return pageStack_->currentIndex(); }
+int WizardWindow::currentPage() const { return pageStack_->currentIndex(); }
 
-void Form1::showPage(int page) { pageStack_->setCurrentIndex(page); }
+void WizardWindow::showPage(int page) { pageStack_->setCurrentIndex(page); }
 
-bool Form1::checkPage(int index) {
+bool WizardWindow::checkPage(int index) {
   WizardPage* p = pageAt(index);
   return !p || p->validatePage();
 }
 
-bool Form1::passes(const std::optional<DefinitionProblem>& problem) {
+bool WizardWindow::passes(const std::optional<DefinitionProblem>& problem) {
   if (!problem) return true;
   QString text = fromBytes(problem->message);
   // A field problem names its entry, which page 3 makes the current field.
@@ -285,7 +285,7 @@ bool Form1::passes(const std::optional<DefinitionProblem>& problem) {
   return false;
 }
 
-void Form1::enterPage(int index) {
+void WizardWindow::enterPage(int index) {
   WizardPage* p = pageAt(index);
   if (!p) return;
   if (p->isFinalPage()) {
@@ -295,16 +295,13 @@ void Form1::enterPage(int index) {
   p->initializePage();
 }
 
-void Form1::makeProgramDirectoryCurrent() { QDir::setCurrent(programDirectory_); }
-
 template <typename F>
-void Form1::guarded(F&& handler) {
+void WizardWindow::guarded(F&& handler) {
   mirdal::guarded(services_, this, std::forward<F>(handler));
 }
 
-void Form1::nextbtClick() {
+void WizardWindow::onNext() {
   guarded([this] {
-    makeProgramDirectoryCurrent();
     commitEdits();
     const int page = currentPage();
     if (page >= kPageObjectTypes || !checkPage(page)) return;
@@ -322,9 +319,8 @@ void Form1::nextbtClick() {
   });
 }
 
-void Form1::prevbtClick() {
+void WizardWindow::onPrevious() {
   guarded([this] {
-    makeProgramDirectoryCurrent();
     commitEdits();
     const int page = currentPage();
     if (page >= kPageObjectTypes) return;
@@ -340,7 +336,7 @@ void Form1::prevbtClick() {
   });
 }
 
-void Form1::RadioGroup1Click() {
+void WizardWindow::onCatalogTypeOrFormatChosen() {
   guarded([this] {
     bool rebuilt = def_.setType(catalogPage_->catalogTypeGroup()->itemIndex());
     rebuilt = def_.setRaType(optionsPage_->raFormatGroup()->itemIndex()) || rebuilt;
@@ -349,22 +345,22 @@ void Form1::RadioGroup1Click() {
   });
 }
 
-void Form1::openTablePage(int page) {
+void WizardWindow::openTablePage(int page) {
   buttonBar_->setEnabled(false);
   showPage(page);
 }
 
-void Form1::Button3Click() { openTablePage(kPageObjectTypes); }
-void Form1::Button6Click() { openTablePage(kPageUnits); }
-void Form1::Button9Click() { openTablePage(kPageLineOperations); }
-void Form1::Button11Click() { openTablePage(kPageColours); }
+void WizardWindow::onObjectTypesTable() { openTablePage(kPageObjectTypes); }
+void WizardWindow::onSizeUnitsTable() { openTablePage(kPageUnits); }
+void WizardWindow::onLineOperationsTable() { openTablePage(kPageLineOperations); }
+void WizardWindow::onColoursTable() { openTablePage(kPageColours); }
 
-void Form1::Button4Click() {
+void WizardWindow::onReturnFromTable() {
   buttonBar_->setEnabled(true);
   showPage(kPageOptions);
 }
 
-void Form1::Shape1MouseUp() {
+void WizardWindow::onColourSwatchClicked() {
   guarded([this] {
     auto* swatch = qobject_cast<ColourSwatch*>(sender());
     if (!swatch) return;
@@ -384,42 +380,38 @@ void Form1::Shape1MouseUp() {
   });
 }
 
-void Form1::Image1Click() {
+void WizardWindow::onAbout() {
   services_.message(this, QStringLiteral("Mirdal\n"
                                          "Prepare a catalog for the sky-charting program\n"
                                          "Version 1.3, 2002/09/22\n\n"
                                          "Written by the Mirdal developers for everyone who maps the night sky."));
 }
 
-void Form1::ExitbtClick() { close(); }
+void WizardWindow::onClose() { close(); }
 
-void Form1::Button12Click() {
+void WizardWindow::onHelp() {
   guarded([this] {
-    makeProgramDirectoryCurrent();
     openDocumentOrSay(services_, this, QStringLiteral("the manual"),
                       helpDocumentPath(programDirectory_, helpLanguage_, installedManualDirectories()));
   });
 }
 
-void Form1::Button1Click() {
+void WizardWindow::onSaveProject() {
   guarded([this] { saveProjectInPlace(); });
 }
 
-void Form1::SaveAsClick() {
+void WizardWindow::onSaveAs() {
   guarded([this] { saveProjectAs(); });
 }
 
-bool Form1::saveProjectInPlace() {
+bool WizardWindow::saveProjectInPlace() {
   if (saveTarget_.isEmpty()) return saveProjectAs();
-  makeProgramDirectoryCurrent();
   commitEdits();
   writeProjectFile(saveTarget_);
   return true;
 }
 
-bool Form1::saveProjectAs() {
-  makeProgramDirectoryCurrent();
-  const auto restore = qScopeGuard([this] { makeProgramDirectoryCurrent(); });
+bool WizardWindow::saveProjectAs() {
   commitEdits();
   FileDialogRequest request;
   request.title = QStringLiteral("Save Project");
@@ -427,7 +419,7 @@ bool Form1::saveProjectAs() {
   request.selectedFilter = 1;
   request.defaultSuffix = QStringLiteral("prj");
   request.fileName = lastProjectName_;
-  if (lastProjectName_.isEmpty()) request.directory = rememberedDirectory(QStringLiteral("Project"));
+  if (lastProjectName_.isEmpty()) request.directory = startDirectory(QStringLiteral("Project"));
   const QString path = services_.saveFile(this, request);
   if (path.isEmpty()) return false;
   lastProjectName_ = path;
@@ -435,7 +427,7 @@ bool Form1::saveProjectAs() {
   return true;
 }
 
-void Form1::writeProjectFile(const QString& path) {
+void WizardWindow::writeProjectFile(const QString& path) {
   saveProject(toPath(path), def_, fs_);
   savedDefinition_ = def_;
   projectFile_ = QFileInfo(path).absoluteFilePath();
@@ -445,18 +437,16 @@ void Form1::writeProjectFile(const QString& path) {
   followSettings();
 }
 
-void Form1::Button2Click() {
+void WizardWindow::onLoadProject() {
   guarded([this] {
     // The settings a load would replace are saved or given up first.
     if (!settleUnsavedChanges()) return;
-    makeProgramDirectoryCurrent();
-    const auto restore = qScopeGuard([this] { makeProgramDirectoryCurrent(); });
     FileDialogRequest request;
     request.title = QStringLiteral("Load project");
     request.filters = kProjectFilters;
     request.selectedFilter = 1;
     request.defaultSuffix = QStringLiteral("prj");
-    request.directory = rememberedDirectory(QStringLiteral("Project"));
+    request.directory = startDirectory(QStringLiteral("Project"));
     for (QAction* recent : recentProjectsMenu_->actions())
       request.history << QFileInfo(recent->data().toString()).absolutePath();
     request.history.removeDuplicates();
@@ -466,9 +456,10 @@ void Form1::Button2Click() {
   });
 }
 
-void Form1::openProject(const QString& path) {
+void WizardWindow::openProject(const QString& name) {
+  // A relative name (the command line's) is the program directory's.
+  const QString path = QDir(programDirectory_).absoluteFilePath(name);
   guarded([this, path] {
-    makeProgramDirectoryCurrent();
     // Whatever part of the file was applied before a read failure is shown,
     // and the next build is of what the window now holds.
     const auto show = qScopeGuard([this] {
@@ -490,7 +481,7 @@ void Form1::openProject(const QString& path) {
   });
 }
 
-void Form1::RecentProjectClick() {
+void WizardWindow::onRecentProject() {
   auto* action = qobject_cast<QAction*>(sender());
   if (!action || building_ || !buttonBar_->isEnabled()) return;
   // Saving first rebuilds the menu: the action is gone after it.
@@ -500,7 +491,7 @@ void Form1::RecentProjectClick() {
   if (settled) openProject(path);
 }
 
-void Form1::rememberProject(const QString& path) {
+void WizardWindow::rememberProject(const QString& path) {
   QSettings settings = rememberedPlaces();
   QStringList recent = settings.value(QStringLiteral("recent/projects")).toStringList();
   recent.removeAll(path);
@@ -510,7 +501,7 @@ void Form1::rememberProject(const QString& path) {
   showRecentProjects();
 }
 
-void Form1::showRecentProjects() {
+void WizardWindow::showRecentProjects() {
   QMenu* menu = recentProjectsMenu_;
   // Rebuilt from within an action's own trigger (a recent project loaded or
   // saved): the old actions are deleted once that signal has returned.
@@ -524,36 +515,40 @@ void Form1::showRecentProjects() {
     QAction* action = menu->addAction(QFileInfo(path).fileName() + QStringLiteral("  (") +
                                       QDir::toNativeSeparators(QFileInfo(path).absolutePath()) + QLatin1Char(')'));
     action->setData(path);
-    connect(action, &QAction::triggered, this, &Form1::RecentProjectClick);
+    connect(action, &QAction::triggered, this, &WizardWindow::onRecentProject);
   }
 }
 
-CatalogDefinition Form1::definitionAsBuilt() const {
+CatalogDefinition WizardWindow::definitionAsBuilt() const {
   CatalogDefinition definition = def_;
   expandHomeInPaths(definition.settings);
   for (std::string& name : definition.settings.inputfiles) name = inputNameAsBuilt(name);
   return definition;
 }
 
-std::string Form1::inputNameAsBuilt(const std::string& name) const {
-  // The program directory (the current one) first, as ever; then beside the
-  // project, where an imported or moved project keeps its catalog.
-  const std::string expanded = expandHome(name);
-  if (projectFile_.isEmpty()) return expanded;
-  return resolveInputName(expanded, {}, toPath(QFileInfo(projectFile_).absolutePath()), fs_);
+std::string WizardWindow::inputNameAsBuilt(const std::string& name) const {
+  // The program directory first, as ever; then beside the project, where an
+  // imported or moved project keeps its catalog.
+  const std::string projectDirectory =
+      projectFile_.isEmpty() ? std::string() : toPath(QFileInfo(projectFile_).absolutePath());
+  return resolveInputName(expandHome(name), toPath(programDirectory_), projectDirectory, fs_);
 }
 
-bool Form1::hasUnsavedChanges() {
+QString WizardWindow::startDirectory(const QString& dialog) const {
+  const QString remembered = rememberedDirectory(dialog);
+  return remembered.isEmpty() ? programDirectory_ : remembered;
+}
+
+bool WizardWindow::hasUnsavedChanges() {
   commitEdits();
   return !(def_ == savedDefinition_);
 }
 
-BuildSummary* Form1::buildSummary() const { return summary_.data(); }
+BuildSummary* WizardWindow::buildSummary() const { return summary_.data(); }
 
-void Form1::EndbtClick() {
+void WizardWindow::onBuild() {
   if (building_) return;
   guarded([this] {
-    makeProgramDirectoryCurrent();
     commitEdits();
     // The names as the build opens them: "~/cats" is the home directory's.
     CatalogDefinition definition = definitionAsBuilt();
@@ -578,15 +573,15 @@ void Form1::EndbtClick() {
     if (summary_) summary_->close();
     const BuildResult result = pipeline_.run(definition);
     if (result.completed) {
-      // The build made the program directory current: a relative output
-      // directory is taken from there.
+      // A relative output directory is the program directory's, as the
+      // build takes it.
       builtDirectory_ = toPath(QDir(programDirectory_).absoluteFilePath(fromPath(result.outputDirectory)));
       builtBaseName_ = base;
       builtDefinition_ = def_;
       showBuildFinished(true);
       auto* summary = new BuildSummary(result, QDir::cleanPath(fromPath(builtDirectory_)), services_, this);
       summary->setWindowFlag(Qt::Window);
-      connect(summary, &BuildSummary::skyPreviewRequested, this, &Form1::SkyPreviewButtonClick);
+      connect(summary, &BuildSummary::skyPreviewRequested, this, &WizardWindow::onSkyPreview);
       summary_ = summary;
       summary->show();
     }
@@ -594,7 +589,7 @@ void Form1::EndbtClick() {
   if (closeAfterBuild_) close();
 }
 
-void Form1::showBuildFinished(bool finished) {
+void WizardWindow::showBuildFinished(bool finished) {
   if (finished) {
     buildButton_->hide();
     closeButton_->show();
@@ -607,7 +602,7 @@ void Form1::showBuildFinished(bool finished) {
   buttonBar_->refit();
 }
 
-void Form1::SkyPreviewButtonClick() {
+void WizardWindow::onSkyPreview() {
   guarded([this] {
     if (builtDirectory_.empty()) return;
     if (skyWindow_) skyWindow_->close();
@@ -619,9 +614,9 @@ void Form1::SkyPreviewButtonClick() {
   });
 }
 
-SkyPreviewWindow* Form1::skyPreviewWindow() const { return skyWindow_.data(); }
+SkyPreviewWindow* WizardWindow::skyPreviewWindow() const { return skyWindow_.data(); }
 
-void Form1::closeEvent(QCloseEvent* event) {
+void WizardWindow::closeEvent(QCloseEvent* event) {
   // A file is being read for a page: the page still needs the window.
   if (offThreadReadRunning()) {
     event->ignore();
@@ -645,7 +640,7 @@ void Form1::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-bool Form1::settleUnsavedChanges() {
+bool WizardWindow::settleUnsavedChanges() {
   if (!hasUnsavedChanges()) return true;
   switch (services_.askSaveChanges(this, QStringLiteral("The settings have changed since they were last saved.\n"
                                                         "Save them to a project file?"))) {
@@ -663,32 +658,32 @@ bool Form1::settleUnsavedChanges() {
   return false;
 }
 
-void Form1::watchSettings() {
+void WizardWindow::watchSettings() {
   // Connected after each page's own handlers, so the definition has taken
   // the change when settingEdited runs.
   for (QWidget* w : pageStack_->findChildren<QWidget*>()) {
-    if (auto* e = qobject_cast<QLineEdit*>(w)) connect(e, &QLineEdit::textEdited, this, &Form1::settingEdited);
+    if (auto* e = qobject_cast<QLineEdit*>(w)) connect(e, &QLineEdit::textEdited, this, &WizardWindow::settingEdited);
     else if (auto* b = qobject_cast<QAbstractButton*>(w); b && b->isCheckable())
-      connect(b, &QAbstractButton::toggled, this, &Form1::settingEdited);
+      connect(b, &QAbstractButton::toggled, this, &WizardWindow::settingEdited);
     else if (auto* c = qobject_cast<QComboBox*>(w))
-      connect(c, &QComboBox::currentIndexChanged, this, &Form1::settingEdited);
+      connect(c, &QComboBox::currentIndexChanged, this, &WizardWindow::settingEdited);
     else if (auto* n = qobject_cast<QSpinBox*>(w))
-      connect(n, &QSpinBox::valueChanged, this, &Form1::settingEdited);
+      connect(n, &QSpinBox::valueChanged, this, &WizardWindow::settingEdited);
     else if (auto* t = qobject_cast<QTableWidget*>(w))
-      connect(t, &QTableWidget::itemChanged, this, &Form1::settingEdited);
+      connect(t, &QTableWidget::itemChanged, this, &WizardWindow::settingEdited);
     else if (auto* l = qobject_cast<QListWidget*>(w))
-      connect(l, &QListWidget::itemChanged, this, &Form1::settingEdited);
+      connect(l, &QListWidget::itemChanged, this, &WizardWindow::settingEdited);
   }
 }
 
-void Form1::settingEdited() {
+void WizardWindow::settingEdited() {
   followSettings();
   if (building_ || !closeButton_->isVisibleTo(this)) return;
   showBuildFinished(false);
   buildButton_->setEnabled(currentPage() == kPageOutput);
 }
 
-void Form1::addShortcuts() {
+void WizardWindow::addShortcuts() {
   // A shortcut clicks its button, so it does nothing while the button bar is
   // disabled (pages 5 to 8, a build).
   const std::pair<QKeySequence, QPushButton*> keys[] = {
@@ -705,7 +700,7 @@ void Form1::addShortcuts() {
   auto* saveAs = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), this);
   saveAs->setContext(Qt::WindowShortcut);
   connect(saveAs, &QShortcut::activated, this, [this] {
-    if (saveProjectButton_->isEnabled()) SaveAsClick();
+    if (saveProjectButton_->isEnabled()) onSaveAs();
   });
 }
 

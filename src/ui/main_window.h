@@ -22,7 +22,7 @@ class QStackedWidget;
 
 namespace mirdal {
 
-class Adv;
+class FormulaDialog;
 class BuildSummary;
 class ButtonBar;
 class CatalogPage;
@@ -32,7 +32,7 @@ class LogoImage;
 class OptionsPage;
 class OutputPage;
 class PlatformServices;
-class Progress;
+class ProgressWindow;
 class SkyPreviewWindow;
 class WizardPage;
 
@@ -53,25 +53,30 @@ enum WizardPageIndex : int {
 // button bar that moves through them, project files and the build. It owns
 // the catalog definition for its whole life: every control of a page writes
 // its setting into the definition as it changes, and a project load writes
-// the controls from it. Controls carry their component names as objectName
-// and the handlers their names as slots. An error raised in any handler is
-// shown in a message box and the window carries on.
-class Form1 : public QWidget {
+// the controls from it. Each control's objectName says what it is, and each
+// handler is a slot named for what the user did. An error raised in any
+// handler is shown in a message box and the window carries on.
+class WizardWindow : public QWidget {
   Q_OBJECT
  public:
-  explicit Form1(PlatformServices& services, FileSystem& fs = FileSystem::real(), QWidget* parent = nullptr);
-  ~Form1() override;
+  explicit WizardWindow(PlatformServices& services, FileSystem& fs = FileSystem::real(), QWidget* parent = nullptr);
+  ~WizardWindow() override;
 
   // Created after the main window (start-up order); the build needs it.
-  void setProgressWindow(Progress* progress);
-  void setFormulaDialog(Adv* adv);
-  Progress* progressWindow() const { return progress_; }
+  void setProgressWindow(ProgressWindow* progress);
+  void setFormulaDialog(FormulaDialog* dialog);
+  ProgressWindow* progressWindow() const { return progress_; }
 
   CatalogDefinition& definition() { return def_; }
   const CatalogDefinition& definition() const { return def_; }
-  // Units per degree of the nebula size unit selected in ComboBox1.
+  // Units per degree of the nebula size unit selected in its box on page 2.
   int unitFactor() const { return def_.unitFactor(); }
+  // The directory the program started in: relative names are taken from it
+  // whatever the process's working directory has become since.
   const QString& programDirectory() const { return programDirectory_; }
+  // Where a file dialog (by its title) opens: where it last chose from, else
+  // the program directory.
+  QString startDirectory(const QString& dialog) const;
   const QString& helpLanguage() const { return helpLanguage_; }
   int currentPage() const;
   bool building() const { return building_; }
@@ -107,36 +112,37 @@ class Form1 : public QWidget {
   // Shows a check's refusal and puts the focus on its box; true when there is none.
   bool passes(const std::optional<DefinitionProblem>& problem);
   // The build's input names as it opens them: "~" expanded, and a relative
-  // name that the program directory lacks found beside the project file.
+  // name taken from the program directory, or from beside the project file
+  // when only that directory holds it.
   CatalogDefinition definitionAsBuilt() const;
   std::string inputNameAsBuilt(const std::string& name) const;
 
  public slots:
-  void nextbtClick();
-  void prevbtClick();
+  void onNext();
+  void onPrevious();
   // The catalog type (page 1) or a coordinate format (page 2) chosen.
-  void RadioGroup1Click();
+  void onCatalogTypeOrFormatChosen();
   // Page 2's buttons to the code tables, and their pages' "Return".
-  void Button3Click();
-  void Button6Click();
-  void Button9Click();
-  void Button11Click();
-  void Button4Click();
+  void onObjectTypesTable();
+  void onSizeUnitsTable();
+  void onLineOperationsTable();
+  void onColoursTable();
+  void onReturnFromTable();
   // A colour swatch clicked: the outline colour of page 2 or a row of page 8.
-  void Shape1MouseUp();
-  void Image1Click();
-  void ExitbtClick();
-  void Button12Click();
-  void Button1Click();
-  void Button2Click();
-  void EndbtClick();
+  void onColourSwatchClicked();
+  void onAbout();
+  void onClose();
+  void onHelp();
+  void onSaveProject();
+  void onLoadProject();
+  void onBuild();
   // Beside "Close" after a completed build: the sky picture of that catalog.
-  void SkyPreviewButtonClick();
+  void onSkyPreview();
   // A recent project of "Load project"'s menu: loads the project of the action's data.
-  void RecentProjectClick();
+  void onRecentProject();
   // "Save As...": the context menu of "Save Project" and Ctrl+Shift+S; asks
   // for the file even when the project has one.
-  void SaveAsClick();
+  void onSaveAs();
 
   // The sky preview window last opened, if it is still open.
   SkyPreviewWindow* skyPreviewWindow() const;
@@ -145,7 +151,7 @@ class Form1 : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void FormCreate();
+  void setUpInitialSettings();
   // The bar of buttons below the pages.
   void buildButtonBar();
   // The pages of the stack, each bound to its part of the definition.
@@ -154,7 +160,6 @@ class Form1 : public QWidget {
   WizardPage* pageAt(int index) const;
   void openTablePage(int page);
   void commitEdits();
-  void makeProgramDirectoryCurrent();
   template <typename F>
   void guarded(F&& handler);
   // "Close" and "Sky preview" replace "Build Catalog" after a completed build.
@@ -187,8 +192,8 @@ class Form1 : public QWidget {
   CatalogDefinition def_;
   WizardBuildUi buildUi_;
   BuildPipeline pipeline_;
-  Progress* progress_ = nullptr;
-  Adv* adv_ = nullptr;
+  ProgressWindow* progress_ = nullptr;
+  FormulaDialog* formulaDialog_ = nullptr;
   QString programDirectory_;
   QString helpLanguage_ = QStringLiteral("UK");
   QString lastProjectName_;

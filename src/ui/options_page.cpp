@@ -43,8 +43,8 @@ void putLastBeside(RadioGroup* group, int beside) {
 
 }  // namespace
 
-OptionsPage::OptionsPage(Form1& wizard, QWidget* parent)
-    : WizardPage(wizard, "TabSheet2", "General catalog options", parent) {
+OptionsPage::OptionsPage(WizardWindow& wizard, QWidget* parent)
+    : WizardPage(wizard, "OptionsPage", "General catalog options", parent) {
   column()->addLayout(buildCoordinateOptions());
 
   // Nebula defaults and outline defaults share one place; at most one shows.
@@ -66,7 +66,7 @@ OptionsPage::OptionsPage(Form1& wizard, QWidget* parent)
   connect(epochEdit_, &FloatEdit::valueChanged, this, [&s](double v) { s.epoch = v; });
   connect(magnitudeLimitEdit_, &FloatEdit::valueChanged, this, [&s](double v) { s.magmax = v; });
   connect(nebulaSizeEdit_, &QSpinBox::valueChanged, this, [&s](int v) { s.nebsize = v; });
-  connect(nebulaSizeUnitBox_, &QComboBox::currentIndexChanged, this, &OptionsPage::ComboBox1Change);
+  connect(nebulaSizeUnitBox_, &QComboBox::currentIndexChanged, this, &OptionsPage::onNebulaSizeUnitChosen);
   connect(logarithmicSizeBox_, &QCheckBox::toggled, this, [&s](bool on) { s.neblog = on; });
   connect(nebulaTypeBox_, &QComboBox::currentIndexChanged, this, [&s](int i) {
     if (i >= 0) s.nebtype = i;
@@ -119,7 +119,7 @@ void OptionsPage::commitEdits() {
   lineWidthEdit_->interpretText();
 }
 
-void OptionsPage::ComboBox1Change() {
+void OptionsPage::onNebulaSizeUnitChosen() {
   guarded([this] {
     const int unit = nebulaSizeUnitBox_->currentIndex();
     if (unit >= 0) definition().settings.nebunit = unit;
@@ -133,11 +133,11 @@ QGridLayout* OptionsPage::buildCoordinateOptions() {
                                   {"Hours, minutes, secondes", "Decimal hours", "Degrees, minutes, secondes",
                                    "Decimal degrees", "One cell"},
                                   1, this);
-  raFormatGroup_->setObjectName("RadioGroup2");
+  raFormatGroup_->setObjectName("RaFormatGroup");
   decFormatGroup_ = new RadioGroup(
       "DEC options", {"Degrees, minutes, secondes", "Decimal degrees", "Decimal South Polar Distance", "One cell"}, 1,
       this);
-  decFormatGroup_->setObjectName("RadioGroup3");
+  decFormatGroup_->setObjectName("DecFormatGroup");
   putLastBeside(raFormatGroup_, 1);
   putLastBeside(decFormatGroup_, 1);
   raFormatGroup_->button(4)->setToolTip("Hours, minutes and seconds in one cell: 17 45 40.09, 17:45:40.09, 17h45m40.09s");
@@ -156,9 +156,10 @@ QGridLayout* OptionsPage::buildCoordinateOptions() {
   top->setSpacing(3);
   top->addWidget(raFormatGroup_, 0, 0, 3, 1);
   top->addWidget(decFormatGroup_, 3, 0, 3, 1);
-  top->addWidget(floatGroup("GroupBox1", "Coordinates Equinox", "FloatEdit1", equinoxEdit_), 0, 1, 2, 1);
-  top->addWidget(floatGroup("GroupBox2", "Position Epoch", "FloatEdit3", epochEdit_), 2, 1, 2, 1);
-  top->addWidget(floatGroup("GroupBox4", "Maximum magnitude", "FloatEdit2", magnitudeLimitEdit_), 4, 1, 2, 1);
+  top->addWidget(floatGroup("EquinoxGroup", "Coordinates Equinox", "EquinoxEdit", equinoxEdit_), 0, 1, 2, 1);
+  top->addWidget(floatGroup("EpochGroup", "Position Epoch", "EpochEdit", epochEdit_), 2, 1, 2, 1);
+  top->addWidget(floatGroup("MagnitudeLimitGroup", "Maximum magnitude", "MagnitudeLimitEdit", magnitudeLimitEdit_), 4,
+                 1, 2, 1);
   top->setColumnStretch(0, 1);
   return top;
 }
@@ -167,14 +168,14 @@ QGridLayout* OptionsPage::buildCoordinateOptions() {
 // the tables that recognise units and object types in the file.
 QGroupBox* OptionsPage::buildNebulaDefaults() {
   nebulaDefaultsBox_ = new QGroupBox("Default Nebulae parameters", this);
-  nebulaDefaultsBox_->setObjectName("GroupBox5");
+  nebulaDefaultsBox_->setObjectName("NebulaDefaultsBox");
   auto* g = groupGrid(nebulaDefaultsBox_);
   nebulaSizeEdit_ = new QSpinBox(nebulaDefaultsBox_);
-  nebulaSizeEdit_->setObjectName("LongEdit1");
+  nebulaSizeEdit_->setObjectName("NebulaSizeEdit");
   nebulaSizeEdit_->setRange(0, kNebSizeMax);
   nebulaSizeEdit_->setToolTip("0..3600");
   nebulaSizeUnitBox_ = new QComboBox(nebulaDefaultsBox_);
-  nebulaSizeUnitBox_->setObjectName("ComboBox1");
+  nebulaSizeUnitBox_->setObjectName("NebulaSizeUnitBox");
   nebulaSizeUnitBox_->addItems({"Degree", "Minute", "Second"});
   auto* sizeRow = new QHBoxLayout;
   sizeRow->addWidget(nebulaSizeEdit_);
@@ -183,13 +184,13 @@ QGroupBox* OptionsPage::buildNebulaDefaults() {
   g->addWidget(new QLabel("Dimension and Units", nebulaDefaultsBox_), 0, 0);
   g->addLayout(sizeRow, 0, 1);
   logarithmicSizeBox_ = new QCheckBox("Use a logarithmic scale", nebulaDefaultsBox_);
-  logarithmicSizeBox_->setObjectName("CheckBox1");
+  logarithmicSizeBox_->setObjectName("LogarithmicSizeBox");
   g->addWidget(logarithmicSizeBox_, 1, 0, 1, 2);
   auto* note = new QLabel("(useful if the size scale represent a flux)", nebulaDefaultsBox_);
   note->setIndent(20);
   g->addWidget(note, 2, 0, 1, 2);
   nebulaTypeBox_ = new QComboBox(nebulaDefaultsBox_);
-  nebulaTypeBox_->setObjectName("ComboBox3");
+  nebulaTypeBox_->setObjectName("NebulaTypeBox");
   for (const DefaultObjectType& t : kDefaultObjectTypes) nebulaTypeBox_->addItem(bytesOf(t.name));
   nebulaTypeBox_->setMaxVisibleItems(kDefaultObjectTypeCount);
   g->addWidget(new QLabel("Object type", nebulaDefaultsBox_), 3, 0);
@@ -197,9 +198,9 @@ QGroupBox* OptionsPage::buildNebulaDefaults() {
   auto* editRow = new QHBoxLayout;
   auto* recognize = new QLabel("Recognize Units or\nObject type from the file", nebulaDefaultsBox_);
   objectTypesButton_ = new QPushButton("Edit Object Types", nebulaDefaultsBox_);
-  objectTypesButton_->setObjectName("Button3");
+  objectTypesButton_->setObjectName("ObjectTypesButton");
   sizeUnitsButton_ = new QPushButton("Edit Units", nebulaDefaultsBox_);
-  sizeUnitsButton_->setObjectName("Button6");
+  sizeUnitsButton_->setObjectName("SizeUnitsButton");
   editRow->addWidget(recognize);
   editRow->addStretch();
   editRow->addWidget(objectTypesButton_);
@@ -213,20 +214,20 @@ QGroupBox* OptionsPage::buildNebulaDefaults() {
 // width and colour, and the way to the line-operation and colour tables.
 QGroupBox* OptionsPage::buildOutlineDefaults() {
   outlineDefaultsBox_ = new QGroupBox("Default Outline parameters", this);
-  outlineDefaultsBox_->setObjectName("GroupBox7");
+  outlineDefaultsBox_->setObjectName("OutlineDefaultsBox");
   auto* g = groupGrid(outlineDefaultsBox_);
   drawingTypeGroup_ = new RadioGroup("Drawing Type", {"Line", "Spline", "Surface"}, 3, outlineDefaultsBox_);
-  drawingTypeGroup_->setObjectName("RadioGroup6");
+  drawingTypeGroup_->setObjectName("DrawingTypeGroup");
   g->addWidget(drawingTypeGroup_, 0, 0, 1, 4);
   closedContourBox_ = new QCheckBox("Closed contour", outlineDefaultsBox_);
-  closedContourBox_->setObjectName("CheckBox7");
+  closedContourBox_->setObjectName("ClosedContourBox");
   g->addWidget(closedContourBox_, 1, 0, 1, 4);
   lineWidthEdit_ = new QSpinBox(outlineDefaultsBox_);
-  lineWidthEdit_->setObjectName("LongEdit2");
+  lineWidthEdit_->setObjectName("LineWidthEdit");
   lineWidthEdit_->setRange(0, kLineWidthMax);
   lineWidthEdit_->setToolTip("0..99");
   lineColourSwatch_ = new ColourSwatch(outlineDefaultsBox_);
-  lineColourSwatch_->setObjectName("Shape1");
+  lineColourSwatch_->setObjectName("LineColourSwatch");
   lineColourSwatch_->setFixedSize(22, 22);
   auto* widthRow = new QHBoxLayout;
   widthRow->addWidget(new QLabel("Line width ", outlineDefaultsBox_));
@@ -238,9 +239,9 @@ QGroupBox* OptionsPage::buildOutlineDefaults() {
   g->addLayout(widthRow, 2, 0, 1, 4);
   auto* editRow = new QHBoxLayout;
   lineOperationsButton_ = new QPushButton("Edit Line operation", outlineDefaultsBox_);
-  lineOperationsButton_->setObjectName("Button9");
+  lineOperationsButton_->setObjectName("LineOperationsButton");
   coloursButton_ = new QPushButton("Edit Color", outlineDefaultsBox_);
-  coloursButton_->setObjectName("Button11");
+  coloursButton_->setObjectName("ColoursButton");
   editRow->addStretch();
   editRow->addWidget(lineOperationsButton_);
   editRow->addWidget(coloursButton_);

@@ -22,7 +22,7 @@ class RadioGroup;
 class OptionsPage : public WizardPage {
   Q_OBJECT
  public:
-  OptionsPage(Form1& wizard, QWidget* parent);
+  OptionsPage(WizardWindow& wizard, QWidget* parent);
 
   // Shows the defaults of the catalog's type.
   void initializePage() override;
@@ -41,7 +41,7 @@ class OptionsPage : public WizardPage {
 
  public slots:
   // The unit of the nebula sizes chosen.
-  void ComboBox1Change();
+  void onNebulaSizeUnitChosen();
 
  private:
   QGridLayout* buildCoordinateOptions();

@@ -13,27 +13,27 @@
 
 namespace mirdal {
 
-OutputPage::OutputPage(Form1& wizard, QWidget* parent)
-    : WizardPage(wizard, "TabSheet4", "Output catalog options", parent) {
+OutputPage::OutputPage(WizardWindow& wizard, QWidget* parent)
+    : WizardPage(wizard, "OutputPage", "Output catalog options", parent) {
   auto* column = this->column();
   regionCountGroup_ =
       new RadioGroup("Number of files",
                      {"50   (recommended up to 100'000 objects)", "184 (recommended up to 1'000'000 objects)",
                       "732 (recommended up to 5'000'000 objects)", "9537 (larger dataset)"},
                      1, this);
-  regionCountGroup_->setObjectName("RadioGroup4");
+  regionCountGroup_->setObjectName("RegionCountGroup");
   column->addWidget(regionCountGroup_);
 
   indexGroup_ = new QGroupBox("Search Index", this);
-  indexGroup_->setObjectName("GroupBox6");
+  indexGroup_->setObjectName("IndexGroup");
   {
     auto* c = groupColumn(indexGroup_);
     createIndexBox_ = new QCheckBox("Create a search index file", indexGroup_);
-    createIndexBox_->setObjectName("CheckBox3");
+    createIndexBox_->setObjectName("CreateIndexBox");
     alternateNamesBox_ = new QCheckBox("Add the alternate names to the index", indexGroup_);
-    alternateNamesBox_->setObjectName("CheckBox4");
+    alternateNamesBox_->setObjectName("AlternateNamesBox");
     prefixAlternateNamesBox_ = new QCheckBox("Prefix the alternate names with their label", indexGroup_);
-    prefixAlternateNamesBox_->setObjectName("CheckBox5");
+    prefixAlternateNamesBox_->setObjectName("PrefixAlternateNamesBox");
     c->addWidget(createIndexBox_);
     c->addWidget(alternateNamesBox_);
     c->addWidget(prefixAlternateNamesBox_);
@@ -41,13 +41,14 @@ OutputPage::OutputPage(Form1& wizard, QWidget* parent)
   column->addWidget(indexGroup_);
 
   auto* outputGroup = new QGroupBox("Output Directory", this);
-  outputGroup->setObjectName("GroupBox3");
+  outputGroup->setObjectName("OutputDirectoryGroup");
   {
     auto* c = groupColumn(outputGroup);
     outputDirectoryEdit_ = new DirectoryEdit(services(), outputGroup);
-    outputDirectoryEdit_->setObjectName("DirectoryEdit1");
+    outputDirectoryEdit_->setObjectName("OutputDirectoryEdit");
+    outputDirectoryEdit_->setBaseDirectory(wizard.programDirectory());
     appendBox_ = new QCheckBox("Append to an existing catalog ", outputGroup);
-    appendBox_->setObjectName("CheckBox6");
+    appendBox_->setObjectName("AppendBox");
     c->addWidget(outputDirectoryEdit_);
     c->addWidget(appendBox_);
   }
@@ -63,7 +64,6 @@ OutputPage::OutputPage(Form1& wizard, QWidget* parent)
   connect(alternateNamesBox_, &QCheckBox::toggled, this, [&s](bool on) { s.altindex = on; });
   connect(prefixAlternateNamesBox_, &QCheckBox::toggled, this, [&s](bool on) { s.prefalt = on; });
   connect(outputDirectoryEdit_, &DirectoryEdit::textChanged, this, [&s](const QString& t) { s.ouputdir = toPath(t); });
-  connect(outputDirectoryEdit_, &DirectoryEdit::afterDialog, this, &OutputPage::DirectoryEdit1AfterDialog);
   connect(appendBox_, &QCheckBox::toggled, this, [&s](bool on) { s.append = on; });
 }
 
@@ -88,7 +88,5 @@ void OutputPage::showDefinition() {
 }
 
 void OutputPage::focusOutputDirectory() { outputDirectoryEdit_->setFocus(); }
-
-void OutputPage::DirectoryEdit1AfterDialog() { makeProgramDirectoryCurrent(); }
 
 }  // namespace mirdal

@@ -15,7 +15,7 @@ class RadioGroup;
 class OutputPage : public WizardPage {
   Q_OBJECT
  public:
-  OutputPage(Form1& wizard, QWidget* parent);
+  OutputPage(WizardWindow& wizard, QWidget* parent);
 
   // Shows the choices the catalog's type offers.
   void initializePage() override;
@@ -24,10 +24,6 @@ class OutputPage : public WizardPage {
 
   // After a build refused for its output directory.
   void focusOutputDirectory();
-
- public slots:
-  // The directory dialog closed.
-  void DirectoryEdit1AfterDialog();
 
  private:
   RadioGroup* regionCountGroup_ = nullptr;

@@ -25,23 +25,23 @@ QString save(QWidget& w, const QString& directory, const QString& name) {
 }
 
 // The button states that navigation gives each page.
-void showButtonStates(Form1& window, int page) {
+void showButtonStates(WizardWindow& window, int page) {
   auto button = [&window](const char* name) { return window.findChild<QPushButton*>(QLatin1String(name)); };
-  window.findChild<QWidget*>(QStringLiteral("Panel1"))->setEnabled(page < kPageObjectTypes);
+  window.findChild<QWidget*>(QStringLiteral("ButtonBar"))->setEnabled(page < kPageObjectTypes);
   if (page >= kPageObjectTypes) return;
-  button("prevbt")->setEnabled(page > kPageCatalog);
-  button("nextbt")->setEnabled(page < kPageOutput);
-  button("Endbt")->setEnabled(page == kPageOutput);
+  button("PreviousButton")->setEnabled(page > kPageCatalog);
+  button("NextButton")->setEnabled(page < kPageOutput);
+  button("BuildButton")->setEnabled(page == kPageOutput);
 }
 
-void selectType(Form1& window, int type) {
-  auto* group = window.findChild<RadioGroup*>(QStringLiteral("RadioGroup1"));
+void selectType(WizardWindow& window, int type) {
+  auto* group = window.findChild<RadioGroup*>(QStringLiteral("CatalogTypeGroup"));
   group->button(type)->click();
 }
 
 }  // namespace
 
-QStringList renderPages(Form1& window, const QString& directory) {
+QStringList renderPages(WizardWindow& window, const QString& directory) {
   QDir().mkpath(directory);
   QStringList written;
   window.show();
@@ -68,7 +68,7 @@ QStringList renderPages(Form1& window, const QString& directory) {
   window.showPage(kPageCatalog);
   showButtonStates(window, kPageCatalog);
 
-  if (Progress* progress = window.progressWindow()) {
+  if (ProgressWindow* progress = window.progressWindow()) {
     progress->setStageCaption(QStringLiteral("Convert catalog files"));
     progress->setOverallMaximum(4);
     progress->setOverallPosition(2);

@@ -14,10 +14,10 @@ namespace mirdal {
 // caption over the bar within the stage, the percent, rows per second and
 // time left beside "Abort". It stays above the
 // wizard without being modal; closing it only hides it, and the build goes on.
-class Progress : public QWidget {
+class ProgressWindow : public QWidget {
   Q_OBJECT
  public:
-  explicit Progress(QWidget* parent = nullptr);
+  explicit ProgressWindow(QWidget* parent = nullptr);
 
   void setStageCaption(const QString& text);
   void setItemCaption(const QString& text);
@@ -31,13 +31,13 @@ class Progress : public QWidget {
   // beside it: percent, rows per second, time left.
   void setOverallDone(double done, const QString& summary);
 
-  QProgressBar* overallBar() const { return bar1_; }
-  QProgressBar* stageBar() const { return bar2_; }
+  QProgressBar* overallBar() const { return overallBar_; }
+  QProgressBar* stageBar() const { return stageBar_; }
   QLabel* summaryLabel() const { return summary_; }
 
  public slots:
   // "Abort": only asks; the build sees it at its next checkpoint.
-  void SpeedButton2Click();
+  void onAbort();
 
  signals:
   void abortRequested();
@@ -50,13 +50,13 @@ class Progress : public QWidget {
   static void setMaximum(QProgressBar* bar, Scaled& s, std::int64_t max);
   static void setPosition(QProgressBar* bar, const Scaled& s, std::int64_t pos);
 
-  QLabel* label1_;
-  QProgressBar* bar1_;
-  QLabel* label2_;
-  QProgressBar* bar2_;
+  QLabel* stageCaption_;
+  QProgressBar* overallBar_;
+  QLabel* itemCaption_;
+  QProgressBar* stageBar_;
   QToolButton* abort_;
   QLabel* summary_;
-  Scaled scale1_, scale2_;
+  Scaled overallScale_, stageScale_;
 };
 
 }  // namespace mirdal

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <QButtonGroup>
+#include <QDir>
 #include <QDoubleValidator>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -14,6 +15,7 @@
 
 #include "ui/platform_services.h"
 #include "ui/qt_text.h"
+#include "util/home_directory.h"
 
 namespace mirdal {
 
@@ -94,10 +96,10 @@ DirectoryEdit::DirectoryEdit(PlatformServices& services, QWidget* parent)
   auto* row = new QHBoxLayout(this);
   row->setContentsMargins(0, 0, 0, 0);
   row->setSpacing(2);
-  edit_->setObjectName("DirectoryEdit1Text");
+  edit_->setObjectName("DirectoryText");
   browse_->setText("...");
   browse_->setToolTip("Choose a directory");
-  browse_->setObjectName("DirectoryEdit1Browse");
+  browse_->setObjectName("DirectoryBrowseButton");
   row->addWidget(edit_, 1);
   row->addWidget(browse_);
   setFocusProxy(edit_);
@@ -110,9 +112,11 @@ QString DirectoryEdit::text() const { return edit_->text(); }
 void DirectoryEdit::setText(const QString& text) { edit_->setText(text); }
 
 void DirectoryEdit::browse() {
-  const QString chosen = services_.existingDirectory(window(), edit_->text().trimmed());
+  QString start = fromPath(expandHome(toPath(edit_->text().trimmed())));
+  if (!baseDirectory_.isEmpty())
+    start = start.isEmpty() ? baseDirectory_ : QDir(baseDirectory_).absoluteFilePath(start);
+  const QString chosen = services_.existingDirectory(window(), start);
   if (!chosen.isEmpty()) edit_->setText(chosen);
-  emit afterDialog();
 }
 
 ColourSwatch::ColourSwatch(QWidget* parent) : QWidget(parent) {

@@ -75,19 +75,21 @@ class DirectoryEdit : public QWidget {
   void setText(const QString& text);
   QLineEdit* lineEdit() const { return edit_; }
   QToolButton* browseButton() const { return browse_; }
+  // The directory a relative text is taken from, where the dialog opens
+  // when the box is empty.
+  void setBaseDirectory(const QString& directory) { baseDirectory_ = directory; }
 
  public slots:
   void browse();
 
  signals:
   void textChanged(const QString& text);
-  // The browse dialog has been closed, whether or not a directory was chosen.
-  void afterDialog();
 
  private:
   PlatformServices& services_;
   QLineEdit* edit_;
   QToolButton* browse_;
+  QString baseDirectory_;
 };
 
 // A filled rectangle with a black border showing one colour.

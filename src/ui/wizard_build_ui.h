@@ -11,7 +11,7 @@ class QWidget;
 namespace mirdal {
 
 class PlatformServices;
-class Progress;
+class ProgressWindow;
 
 // The build's view of the wizard: the progress window for captions and bars,
 // the platform's message boxes for messages and the append question.
@@ -19,7 +19,7 @@ class WizardBuildUi : public BuildUi {
  public:
   WizardBuildUi(QWidget& owner, PlatformServices& services, std::function<void()> focusOutputDirectory);
 
-  void setProgressWindow(Progress* progress) { progress_ = progress; }
+  void setProgressWindow(ProgressWindow* progress) { progress_ = progress; }
 
   void showProgress() override;
   void hideProgress() override;
@@ -40,7 +40,7 @@ class WizardBuildUi : public BuildUi {
   QWidget& owner_;
   PlatformServices& services_;
   std::function<void()> focusOutputDirectory_;
-  Progress* progress_ = nullptr;
+  ProgressWindow* progress_ = nullptr;
   // The overall bar and the summary beside Abort, as the command line's
   // live line tells them; made anew for each build.
   std::optional<BuildProgress> tracker_;

@@ -1,6 +1,5 @@
 #include "ui/wizard_page.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 
@@ -22,7 +21,7 @@ QLabel* headingLabel(const QString& text, QWidget* parent) {
 
 }  // namespace
 
-WizardPage::WizardPage(Form1& wizard, const char* name, const QString& heading, QWidget* parent)
+WizardPage::WizardPage(WizardWindow& wizard, const char* name, const QString& heading, QWidget* parent)
     : QWidget(parent), wizard_(wizard) {
   setObjectName(name);
   auto* column = new QVBoxLayout(this);
@@ -38,8 +37,6 @@ PlatformServices& WizardPage::services() const { return wizard_.services(); }
 FileSystem& WizardPage::fileSystem() const { return wizard_.fileSystem(); }
 
 QWidget* WizardPage::dialogParent() const { return &wizard_; }
-
-void WizardPage::makeProgramDirectoryCurrent() const { QDir::setCurrent(wizard_.programDirectory()); }
 
 QSettings rememberedPlaces() { return QSettings(QStringLiteral("Mirdal"), QStringLiteral("mirdal")); }
 

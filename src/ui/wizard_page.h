@@ -16,7 +16,7 @@ namespace mirdal {
 
 class CatalogDefinition;
 class FileSystem;
-class Form1;
+class WizardWindow;
 
 // Runs a handler of the wizard; an error it raises is shown in a message box
 // over `window` and the wizard carries on.
@@ -40,7 +40,7 @@ class WizardPage : public QWidget {
   Q_OBJECT
  public:
   // `name` is the page's objectName, `heading` the bold text at its top.
-  WizardPage(Form1& wizard, const char* name, const QString& heading, QWidget* parent);
+  WizardPage(WizardWindow& wizard, const char* name, const QString& heading, QWidget* parent);
 
   // Brings the page up to date as it is entered.
   virtual void initializePage() {}
@@ -57,20 +57,19 @@ class WizardPage : public QWidget {
  protected:
   // The page's column of controls, its heading already in place.
   QVBoxLayout* column() const { return static_cast<QVBoxLayout*>(layout()); }
-  Form1& wizard() const { return wizard_; }
+  WizardWindow& wizard() const { return wizard_; }
   CatalogDefinition& definition() const;
   PlatformServices& services() const;
   FileSystem& fileSystem() const;
   // The parent of the page's dialogs and messages.
   QWidget* dialogParent() const;
-  void makeProgramDirectoryCurrent() const;
   template <typename F>
   void guarded(F&& handler) const {
     mirdal::guarded(services(), dialogParent(), std::forward<F>(handler));
   }
 
  private:
-  Form1& wizard_;
+  WizardWindow& wizard_;
 };
 
 // Where the wizard keeps what it remembers between runs (on Linux

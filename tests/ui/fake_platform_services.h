@@ -22,6 +22,7 @@ class FakePlatformServices : public PlatformServices {
   std::deque<QString> openFileAnswers;
   std::deque<QString> saveFileAnswers;
   std::deque<QString> directoryAnswers;
+  QStringList directoryStarts;
   std::deque<std::optional<QColor>> colourAnswers;
   std::deque<bool> okCancelAnswers;
   std::deque<bool> yesNoAnswers;
@@ -59,7 +60,10 @@ class FakePlatformServices : public PlatformServices {
     fileRequests.push_back({"saveFile", request});
     return take(saveFileAnswers, QString());
   }
-  QString existingDirectory(QWidget*, const QString&) override { return take(directoryAnswers, QString()); }
+  QString existingDirectory(QWidget*, const QString& start) override {
+    directoryStarts << start;
+    return take(directoryAnswers, QString());
+  }
   std::optional<QColor> colour(QWidget*, const QColor& initial) override {
     colourStarts.push_back(initial);
     return take(colourAnswers, std::optional<QColor>());

@@ -43,12 +43,12 @@ class RecordingServices : public PlatformServices {
 
 // The formula dialog with the user scripted: shown without a modal loop, the
 // script types and presses a button, the answer is what the button gave.
-class ScriptedAdv : public Adv {
+class ScriptedFormulaDialog : public FormulaDialog {
  public:
-  using Adv::Adv;
+  using FormulaDialog::FormulaDialog;
   int shown = 0;
   double shownA = 0, shownB = 0, shownX = 0;
-  std::function<void(Adv&)> user;
+  std::function<void(FormulaDialog&)> user;
 
   int exec() override {
     ++shown;
@@ -63,9 +63,9 @@ class ScriptedAdv : public Adv {
   }
 };
 
-void answer(Adv& adv, const char* a, const char* b, const char* button) {
-  adv.findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(QString::fromLatin1(a));
-  adv.findChild<QLineEdit*>(QStringLiteral("Edit3"))->setText(QString::fromLatin1(b));
+void answer(FormulaDialog& adv, const char* a, const char* b, const char* button) {
+  adv.findChild<QLineEdit*>(QStringLiteral("FactorEdit"))->setText(QString::fromLatin1(a));
+  adv.findChild<QLineEdit*>(QStringLiteral("OffsetEdit"))->setText(QString::fromLatin1(b));
   adv.findChild<QPushButton*>(QString::fromLatin1(button))->click();
 }
 
@@ -88,7 +88,7 @@ struct Page {
   CatalogDefinition def;
   RecordingServices services;
   TempDir dir;
-  ScriptedAdv adv;
+  ScriptedFormulaDialog adv;
   FieldLayoutEditor editor{def, services};
 
   explicit Page(QSize size = QSize(600, 420)) {
@@ -100,9 +100,9 @@ struct Page {
 
   QListWidget* list() const { return editor.fieldList(); }
   QLineEdit* edit(const char* name) const { return editor.findChild<QLineEdit*>(QString::fromLatin1(name)); }
-  QCheckBox* altName() const { return editor.findChild<QCheckBox*>(QStringLiteral("CheckBox2")); }
-  QPushButton* advanced() const { return editor.findChild<QPushButton*>(QStringLiteral("Button7")); }
-  QPlainTextEdit* memo() const { return editor.findChild<QPlainTextEdit*>(QStringLiteral("Memo1")); }
+  QCheckBox* altName() const { return editor.findChild<QCheckBox*>(QStringLiteral("AlternateNameBox")); }
+  QPushButton* advanced() const { return editor.findChild<QPushButton*>(QStringLiteral("FormulaButton")); }
+  QPlainTextEdit* memo() const { return editor.findChild<QPlainTextEdit*>(QStringLiteral("SampleMemo")); }
   const FieldSlot& slot(int p) const { return def.fieldSlots[static_cast<std::size_t>(p)]; }
 
   // Reads the first line of `bytes` (LF line ends) as the sample.
@@ -138,8 +138,8 @@ struct Page {
 
   // Highlights columns of the sample line as a field of the current entry.
   void highlightColumns(int first, int length) {
-    edit("Edit1")->setText(QString::number(first));
-    edit("Edit2")->setText(QString::number(length));
+    edit("FirstCharEdit")->setText(QString::number(first));
+    edit("LengthEdit")->setText(QString::number(length));
   }
 
   QString highlighted() const { return memo()->textCursor().selectedText(); }
@@ -171,28 +171,28 @@ class FieldLayoutEditorTest : public QObject {
     for (const auto& [row, label] : labels) {
       page.click(row);
       QCOMPARE(page.editor.currentField(), row);
-      QCOMPARE(page.edit("Edit3")->text(), QString::fromLatin1(label));
+      QCOMPARE(page.edit("LabelEdit")->text(), QString::fromLatin1(label));
     }
   }
 
   void labelOfAnyRaEntryRenamesAllRaEntries() {
     Page page;
     page.click(1);
-    page.type("Edit3", "Alpha");
+    page.type("LabelEdit", "Alpha");
     page.click(3);
-    page.type("Edit3", "Delta");
+    page.type("LabelEdit", "Delta");
     page.click(8);
-    page.type("Edit3", "Vmag");
+    page.type("LabelEdit", "Vmag");
     QCOMPARE(page.def.label(1), std::string("Alpha"));
     QCOMPARE(page.def.label(2), std::string("Delta"));
     QCOMPARE(page.def.label(4), std::string("Vmag"));
     page.click(2);
-    QCOMPARE(page.edit("Edit3")->text(), QStringLiteral("Alpha"));
+    QCOMPARE(page.edit("LabelEdit")->text(), QStringLiteral("Alpha"));
     page.click(6);
-    QCOMPARE(page.edit("Edit3")->text(), QStringLiteral("Delta"));
+    QCOMPARE(page.edit("LabelEdit")->text(), QStringLiteral("Delta"));
     // Ten characters at most.
     page.click(7);
-    page.type("Edit3", "ABCDEFGHIJKL");
+    page.type("LabelEdit", "ABCDEFGHIJKL");
     QCOMPARE(page.def.label(3), std::string("ABCDEFGHIJ"));
   }
 
@@ -203,7 +203,7 @@ class FieldLayoutEditorTest : public QObject {
     page.list()->item(0)->setCheckState(Qt::Checked);
     QVERIFY(page.def.ticked(0));
     page.click(1);
-    page.type("Edit3", "Alpha");
+    page.type("LabelEdit", "Alpha");
 
     page.def.setRaType(1);
     page.editor.showFieldList();
@@ -216,10 +216,10 @@ class FieldLayoutEditorTest : public QObject {
     QCOMPARE(page.def.label(1), std::string("RA"));
     // The slot of position 3 now belongs to "DEC (arcmin)".
     page.click(3);
-    QCOMPARE(page.edit("Edit1")->text(), QStringLiteral("20"));
-    QCOMPARE(page.edit("Edit2")->text(), QStringLiteral("1"));
+    QCOMPARE(page.edit("FirstCharEdit")->text(), QStringLiteral("20"));
+    QCOMPARE(page.edit("LengthEdit")->text(), QStringLiteral("1"));
     page.click(5);
-    QCOMPARE(page.edit("Edit1")->text(), QStringLiteral("30"));
+    QCOMPARE(page.edit("FirstCharEdit")->text(), QStringLiteral("30"));
   }
 
   void currentFieldBeyondAShorterListComesBackOntoItsLastEntry() {
@@ -232,11 +232,11 @@ class FieldLayoutEditorTest : public QObject {
     QCOMPARE(page.list()->count(), 33);
     QCOMPARE(page.editor.currentField(), 32);
     QCOMPARE(page.list()->currentRow(), 32);
-    QCOMPARE(page.edit("Edit1")->text(), QStringLiteral("7"));
-    QCOMPARE(page.edit("Edit3")->text(), QStringLiteral("Num10"));
+    QCOMPARE(page.edit("FirstCharEdit")->text(), QStringLiteral("7"));
+    QCOMPARE(page.edit("LabelEdit")->text(), QStringLiteral("Num10"));
     const Snapshot before(page.def);
-    page.type("Edit2", "4");
-    page.type("Edit3", "Last");
+    page.type("LengthEdit", "4");
+    page.type("LabelEdit", "Last");
     Snapshot expected = before;
     expected.fieldSlots[32].length = 4;
     expected.labels[32] = "Last";  // label 33
@@ -247,32 +247,32 @@ class FieldLayoutEditorTest : public QObject {
     Page page;
     page.loadSample(std::string(kLine25) + "\nsecond line\n");
     page.click(7);
-    page.type("Edit1", "12");
-    page.type("Edit2", "5");
+    page.type("FirstCharEdit", "12");
+    page.type("LengthEdit", "5");
     QCOMPARE(page.slot(7).firstChar, 12);
     QCOMPARE(page.slot(7).length, 5);
     QCOMPARE(page.memo()->textCursor().selectionStart(), 11);
     QCOMPARE(page.highlighted(), QStringLiteral("LMNOP"));
 
-    page.type("Edit1", "x");
-    QCOMPARE(page.edit("Edit1")->text(), QStringLiteral("x"));
+    page.type("FirstCharEdit", "x");
+    QCOMPARE(page.edit("FirstCharEdit")->text(), QStringLiteral("x"));
     QCOMPARE(page.slot(7).firstChar, 12);
     QCOMPARE(page.highlighted(), QStringLiteral("LMNOP"));
 
     // The highlight stops at the end of the line; the slot keeps the value.
-    page.type("Edit1", "20");
-    page.type("Edit2", "100");
+    page.type("FirstCharEdit", "20");
+    page.type("LengthEdit", "100");
     QCOMPARE(page.slot(7).length, 100);
     QCOMPARE(page.highlighted(), QStringLiteral("TUVWXY"));
     // A first character past the end: kept, nothing highlighted.
-    page.type("Edit1", "27");
+    page.type("FirstCharEdit", "27");
     QCOMPARE(page.slot(7).firstChar, 27);
-    QCOMPARE(page.edit("Edit1")->text(), QStringLiteral("27"));
+    QCOMPARE(page.edit("FirstCharEdit")->text(), QStringLiteral("27"));
     QVERIFY(!page.memo()->textCursor().hasSelection());
     // Column 26 is just past the last character.
-    page.type("Edit1", "25");
+    page.type("FirstCharEdit", "25");
     QCOMPARE(page.highlighted(), QStringLiteral("Y"));
-    page.type("Edit1", "26");
+    page.type("FirstCharEdit", "26");
     QVERIFY(!page.memo()->textCursor().hasSelection());
   }
 
@@ -284,12 +284,12 @@ class FieldLayoutEditorTest : public QObject {
         {"+", 10},  {"+-4", 10}, {"1.5", 10}, {"4e2", 10}, {"0x10", 10}, {"2147483647", 2147483647},
         {"2147483648", 2147483647}};
     for (const auto& [text, stored] : texts) {
-      page.edit("Edit2")->setText(QString::fromLatin1(text));
+      page.edit("LengthEdit")->setText(QString::fromLatin1(text));
       QVERIFY2(page.slot(7).length == stored, text);
     }
-    page.edit("Edit1")->setText(QStringLiteral("  12"));
+    page.edit("FirstCharEdit")->setText(QStringLiteral("  12"));
     QCOMPARE(page.slot(7).firstChar, 12);
-    QCOMPARE(page.edit("Edit1")->text(), QStringLiteral("12"));
+    QCOMPARE(page.edit("FirstCharEdit")->text(), QStringLiteral("12"));
   }
 
   void selecting12345InEitherRulerPicksThoseColumns() {
@@ -301,8 +301,8 @@ class FieldLayoutEditorTest : public QObject {
     page.drag(ruler, ruler + 5);
     QCOMPARE(page.slot(7).firstChar, 1);
     QCOMPARE(page.slot(7).length, 5);
-    QCOMPARE(page.edit("Edit1")->text(), QStringLiteral("1"));
-    QCOMPARE(page.edit("Edit2")->text(), QStringLiteral("5"));
+    QCOMPARE(page.edit("FirstCharEdit")->text(), QStringLiteral("1"));
+    QCOMPARE(page.edit("LengthEdit")->text(), QStringLiteral("5"));
     // The highlight moves onto the sample line.
     QCOMPARE(page.memo()->textCursor().selectionStart(), 0);
     QCOMPARE(page.highlighted(), QStringLiteral("ABCDE"));
@@ -401,9 +401,9 @@ class FieldLayoutEditorTest : public QObject {
     QVERIFY(page.list()->selectedItems().isEmpty());
 
     const Snapshot before(page.def);
-    page.type("Edit1", "3");
-    page.type("Edit2", "2");
-    page.type("Edit3", "Nothing");
+    page.type("FirstCharEdit", "3");
+    page.type("LengthEdit", "2");
+    page.type("LabelEdit", "Nothing");
     page.altName()->click();
     page.drag(0, 4);
     page.memo()->selectAll();
@@ -438,7 +438,7 @@ class FieldLayoutEditorTest : public QObject {
     QVERIFY2(page.services.messages[0].contains(QStringLiteral("missing.dat")), qPrintable(page.services.messages[0]));
     // No sample of another file stays, and the boxes show the current field.
     QVERIFY(page.memo()->toPlainText().isEmpty());
-    QCOMPARE(page.edit("Edit1")->text(), QStringLiteral("3"));
+    QCOMPARE(page.edit("FirstCharEdit")->text(), QStringLiteral("3"));
 
     page.def.settings.inputfiles = {page.dir.str()};
     page.editor.enterPage();
@@ -460,8 +460,8 @@ class FieldLayoutEditorTest : public QObject {
     page.editor.enterPage();
     QVERIFY(page.services.messages.isEmpty());
     QVERIFY(page.memo()->toPlainText().isEmpty());
-    page.type("Edit1", "4");
-    page.type("Edit2", "2");
+    page.type("FirstCharEdit", "4");
+    page.type("LengthEdit", "2");
     QCOMPARE(page.slot(7).firstChar, 4);
     QCOMPARE(page.slot(7).length, 2);
     QVERIFY(!page.memo()->textCursor().hasSelection());
@@ -489,13 +489,13 @@ class FieldLayoutEditorTest : public QObject {
     QCOMPARE(page.adv.shown, 0);
 
     page.highlightColumns(1, 4);
-    page.adv.user = [](Adv& d) { answer(d, "0.001", "-5", "Button1"); };
+    page.adv.user = [](FormulaDialog& d) { answer(d, "0.001", "-5", "OkButton"); };
     page.advanced()->click();
     QCOMPARE(page.adv.shown, 1);
     QVERIFY(page.adv.shownX == 42 && page.adv.shownA == 1 && page.adv.shownB == 0);
     QVERIFY(page.slot(numeric3).calcA == 0.001 && page.slot(numeric3).calcB == -5);
 
-    page.adv.user = [](Adv& d) { answer(d, "3", "4", "Button2"); };
+    page.adv.user = [](FormulaDialog& d) { answer(d, "3", "4", "CancelButton"); };
     page.advanced()->click();
     QCOMPARE(page.adv.shown, 2);
     QVERIFY(page.adv.shownA == 0.001 && page.adv.shownB == -5);
@@ -504,7 +504,7 @@ class FieldLayoutEditorTest : public QObject {
     // An entry with a unit in parentheses takes a calibration too.
     page.click(8);  // "[Magnitude (mag)]"
     page.highlightColumns(11, 4);
-    page.adv.user = [](Adv& d) { answer(d, "2", "1", "Button1"); };
+    page.adv.user = [](FormulaDialog& d) { answer(d, "2", "1", "OkButton"); };
     page.advanced()->click();
     QCOMPARE(page.adv.shown, 3);
     QVERIFY(page.adv.shownX == 12.5);
@@ -517,8 +517,8 @@ class FieldLayoutEditorTest : public QObject {
   // dialog created beside the window.
   void pageThreeFitsTheDefaultWindowSize() {
     RecordingServices services;
-    Form1 form(services);
-    ScriptedAdv adv(&form);
+    WizardWindow form(services);
+    ScriptedFormulaDialog adv(&form);
     form.setFormulaDialog(&adv);
     TempDir dir;
     // The Bright Star Catalogue has V at columns 103 to 107.
@@ -537,14 +537,15 @@ class FieldLayoutEditorTest : public QObject {
     editor->fieldList()->setCurrentRow(18);
     QTest::mouseClick(editor->fieldList()->viewport(), Qt::LeftButton, {},
                       editor->fieldList()->visualItemRect(editor->fieldList()->item(18)).center());
-    editor->findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(QStringLiteral("15"));
-    editor->findChild<QLineEdit*>(QStringLiteral("Edit2"))->setText(QStringLiteral("10"));
+    editor->findChild<QLineEdit*>(QStringLiteral("FirstCharEdit"))->setText(QStringLiteral("15"));
+    editor->findChild<QLineEdit*>(QStringLiteral("LengthEdit"))->setText(QStringLiteral("10"));
     QApplication::processEvents();
     QCOMPARE(form.size(), QSize(499, 473));
     form.grab().save(QStringLiteral(MIRDAL_BINARY_DIR "/page3.png"));
 
     const QRect page = editor->rect();
-    for (const char* name : {"CheckListBox1", "Edit1", "Edit2", "Edit3", "CheckBox2", "Button7", "Memo1"}) {
+    for (const char* name :
+         {"FieldList", "FirstCharEdit", "LengthEdit", "LabelEdit", "AlternateNameBox", "FormulaButton", "SampleMemo"}) {
       auto* w = editor->findChild<QWidget*>(QString::fromLatin1(name));
       QVERIFY2(w, name);
       const QRect r(w->mapTo(editor, QPoint(0, 0)), w->size());
@@ -554,18 +555,18 @@ class FieldLayoutEditorTest : public QObject {
       if (!qobject_cast<QAbstractScrollArea*>(w))
         QVERIFY2(w->width() >= need.width() && w->height() >= need.height(), name);
     }
-    auto* memo = editor->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"));
+    auto* memo = editor->findChild<QPlainTextEdit*>(QStringLiteral("SampleMemo"));
     QVERIFY(memo->viewport()->height() >= 3 * memo->fontMetrics().lineSpacing());
 
     // "Advanced" over the highlighted text of "String 1" does nothing; over
     // a numeric entry it opens the window's dialog.
-    editor->findChild<QPushButton*>(QStringLiteral("Button7"))->click();
+    editor->findChild<QPushButton*>(QStringLiteral("FormulaButton"))->click();
     QCOMPARE(adv.shown, 0);
     QTest::mouseClick(editor->fieldList()->viewport(), Qt::LeftButton, {},
                       editor->fieldList()->visualItemRect(editor->fieldList()->item(8)).center());
-    editor->findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(QStringLiteral("103"));
-    editor->findChild<QLineEdit*>(QStringLiteral("Edit2"))->setText(QStringLiteral("5"));
-    editor->findChild<QPushButton*>(QStringLiteral("Button7"))->click();
+    editor->findChild<QLineEdit*>(QStringLiteral("FirstCharEdit"))->setText(QStringLiteral("103"));
+    editor->findChild<QLineEdit*>(QStringLiteral("LengthEdit"))->setText(QStringLiteral("5"));
+    editor->findChild<QPushButton*>(QStringLiteral("FormulaButton"))->click();
     QCOMPARE(adv.shown, 1);
   }
 };

@@ -128,9 +128,9 @@ class FieldPreviewTest : public QObject {
 
     // Typing a column moves the preview with it: columns 36-39 cut to 2 wide.
     p.select(8);
-    p.type("Edit2", "2");
+    p.type("LengthEdit", "2");
     QCOMPARE(p.value(), QStringLiteral("5, stored 5000"));
-    p.type("Edit1", "38");
+    p.type("FirstCharEdit", "38");
     QCOMPARE(p.value(), QStringLiteral("12, stored 12000"));
   }
 
@@ -145,7 +145,7 @@ class FieldPreviewTest : public QObject {
     QCOMPARE(p.value(), QStringLiteral("- (south)"));
 
     // The sign column made two wide reads "- ", which the build takes as north.
-    p.type("Edit2", "2");
+    p.type("LengthEdit", "2");
     QCOMPARE(p.value(), QStringLiteral("+ (north)"));
     QCOMPARE(shown(p.label("PreviewDec")), QString::fromLatin1("+04\xB0 59' 12.7\" 4.98686\xB0"));
   }
@@ -251,14 +251,14 @@ std::string table(const std::string& file, const std::string& rows) {
 // The wizard on page 3 with `input` as its first input file.
 void toPage3(Wizard& w, const QString& input) {
   w.fillPage1(input);
-  w.click("nextbt");
-  w.click("nextbt");
+  w.click("NextButton");
+  w.click("NextButton");
   QCOMPARE(w.page(), 2);
 }
 
 QStringList tickedEntries(const Wizard& w) {
   QStringList ticked;
-  auto* list = w.find<QListWidget>("CheckListBox1");
+  auto* list = w.find<QListWidget>("FieldList");
   for (int i = 0; i < list->count(); ++i)
     if (list->item(i)->checkState() == Qt::Checked) ticked << list->item(i)->text();
   return ticked;
@@ -286,20 +286,20 @@ class ImportReadMeTest : public QObject {
     QVERIFY2(notes.contains("[Magnitude (mag)]: Vmag (31-35)"), qPrintable(notes));
     // The maximum magnitude is the data's (5.12), as mirdal-build's import takes it.
     QVERIFY2(notes.contains("maximum magnitude 5.2 (faintest of 1 magnitudes in all 1 rows of 1 file"), qPrintable(notes));
-    QCOMPARE(w.find<FloatEdit>("FloatEdit2")->text(), QStringLiteral("5.2"));
+    QCOMPARE(w.find<FloatEdit>("MagnitudeLimitEdit")->text(), QStringLiteral("5.2"));
 
-    QCOMPARE(w.find<RadioGroup>("RadioGroup2")->itemIndex(), 3);
-    QCOMPARE(w.find<RadioGroup>("RadioGroup3")->itemIndex(), 1);
+    QCOMPARE(w.find<RadioGroup>("RaFormatGroup")->itemIndex(), 3);
+    QCOMPARE(w.find<RadioGroup>("DecFormatGroup")->itemIndex(), 1);
     QCOMPARE(tickedEntries(w), (QStringList{"[RA decimal (degrees)]", "[DEC decimal (degrees)]", "Catalog ID",
                                             "[Magnitude (mag)]", "Spectral class"}));
     // The editor shows the current field, the first: RA in 9-18.
-    QCOMPARE(w.find<QLineEdit>("Edit1")->text(), QStringLiteral("9"));
-    QCOMPARE(w.find<QLineEdit>("Edit2")->text(), QStringLiteral("10"));
-    QCOMPARE(w.find<QLineEdit>("Edit3")->text(), QStringLiteral("RA"));
+    QCOMPARE(w.find<QLineEdit>("FirstCharEdit")->text(), QStringLiteral("9"));
+    QCOMPARE(w.find<QLineEdit>("LengthEdit")->text(), QStringLiteral("10"));
+    QCOMPARE(w.find<QLineEdit>("LabelEdit")->text(), QStringLiteral("RA"));
     QCOMPARE(shown(w.find<QLabel>("PreviewRa")), QString::fromLatin1("20h 01m 06.33s 300.27638\xB0"));
     QCOMPARE(shown(w.find<QLabel>("PreviewDec")), QString::fromLatin1("-04\xB0 59' 12.7\" -4.98686\xB0"));
     // Every required entry is ticked: the page lets the user on.
-    w.click("nextbt");
+    w.click("NextButton");
     QCOMPARE(w.page(), 3);
   }
 
@@ -334,7 +334,7 @@ class ImportReadMeTest : public QObject {
     QCOMPARE(w.services.messages.size(), 1);
     QCOMPARE(w.form.definition().settings.ratype, 0);
     QCOMPARE(w.form.definition().settings.dectype, 0);
-    QCOMPARE(w.find<RadioGroup>("RadioGroup2")->itemIndex(), 0);
+    QCOMPARE(w.find<RadioGroup>("RaFormatGroup")->itemIndex(), 0);
     const FieldSlot magnitude = w.form.definition().fieldSlots[8];
     QCOMPARE(magnitude.firstChar, 22);
     QCOMPARE(magnitude.length, 5);

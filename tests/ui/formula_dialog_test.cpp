@@ -13,7 +13,9 @@ using namespace mirdal;
 
 namespace {
 
-QLineEdit* box(const Adv& adv, const char* name) { return adv.findChild<QLineEdit*>(QString::fromLatin1(name)); }
+QLineEdit* box(const FormulaDialog& adv, const char* name) {
+  return adv.findChild<QLineEdit*>(QString::fromLatin1(name));
+}
 
 // QCOMPARE takes doubles near zero as equal and others within 1e-12: these
 // values must be the very doubles.
@@ -54,24 +56,24 @@ class FormulaDialogTest : public QObject {
   }
 
   void showsTheSlotValuesAndTheirResult() {
-    Adv adv;
+    FormulaDialog adv;
     adv.setValues(1, 0, 12.5);
     adv.show();
-    QCOMPARE(box(adv, "Edit1")->text(), QStringLiteral("1"));
-    QCOMPARE(box(adv, "Edit2")->text(), QStringLiteral("12.5"));
-    QCOMPARE(box(adv, "Edit3")->text(), QStringLiteral("0"));
-    QCOMPARE(box(adv, "Edit4")->text(), QStringLiteral("12.5"));
-    QVERIFY(box(adv, "Edit2")->isReadOnly());
-    QVERIFY(box(adv, "Edit4")->isReadOnly());
+    QCOMPARE(box(adv, "FactorEdit")->text(), QStringLiteral("1"));
+    QCOMPARE(box(adv, "ColumnValueEdit")->text(), QStringLiteral("12.5"));
+    QCOMPARE(box(adv, "OffsetEdit")->text(), QStringLiteral("0"));
+    QCOMPARE(box(adv, "ResultEdit")->text(), QStringLiteral("12.5"));
+    QVERIFY(box(adv, "ColumnValueEdit")->isReadOnly());
+    QVERIFY(box(adv, "ResultEdit")->isReadOnly());
   }
 
   void typedAAndBGiveTheResultAtOnce() {
-    Adv adv;
+    FormulaDialog adv;
     adv.setValues(1, 0, 12.5);
     adv.show();
-    box(adv, "Edit1")->setText(QStringLiteral("0.001"));
-    box(adv, "Edit3")->setText(QStringLiteral("-5"));
-    QCOMPARE(box(adv, "Edit4")->text(), QStringLiteral("-4.9875"));
+    box(adv, "FactorEdit")->setText(QStringLiteral("0.001"));
+    box(adv, "OffsetEdit")->setText(QStringLiteral("-5"));
+    QCOMPARE(box(adv, "ResultEdit")->text(), QStringLiteral("-4.9875"));
     EXPECT_SAME_DOUBLE(adv.a(), 0.001);
     EXPECT_SAME_DOUBLE(adv.b(), -5.0);
     EXPECT_SAME_DOUBLE(adv.formulaResult(), -4.9875);
@@ -80,7 +82,7 @@ class FormulaDialogTest : public QObject {
   // 0.1 * 3 needs 55 mantissa bits: in doubles the product rounds and
   // 0.1 * 3 - 0.3 gives 2^-54; in 80 bits it is exact and gives 2^-55.
   void resultIsComputedInExtendedPrecision() {
-    Adv adv;
+    FormulaDialog adv;
     adv.setValues(0.1, -0.3, 3);
     adv.show();
     EXPECT_SAME_DOUBLE(adv.formulaResult(), 2.7755575615628914e-17);
@@ -89,10 +91,10 @@ class FormulaDialogTest : public QObject {
   // Showing fills the boxes without reading them back: a value needing more
   // than 15 decimals is shown rounded but kept exact.
   void showingKeepsAnUnroundedA() {
-    Adv adv;
+    FormulaDialog adv;
     adv.setValues(1.0 / 3, 0, 1);
     adv.show();
-    QCOMPARE(box(adv, "Edit1")->text(), QStringLiteral("0.333333333333333"));
+    QCOMPARE(box(adv, "FactorEdit")->text(), QStringLiteral("0.333333333333333"));
     EXPECT_SAME_DOUBLE(adv.a(), 1.0 / 3);
   }
 
@@ -100,13 +102,13 @@ class FormulaDialogTest : public QObject {
     QWidget owner;
     owner.resize(400, 300);
     owner.show();
-    Adv adv(&owner);
+    FormulaDialog adv(&owner);
     adv.setValues(1, 0, 12.5);
     adv.show();
     QApplication::setActiveWindow(&adv);
     QVERIFY(QTest::qWaitForWindowActive(&adv));
-    QLineEdit* a = box(adv, "Edit1");
-    QLineEdit* b = box(adv, "Edit3");
+    QLineEdit* a = box(adv, "FactorEdit");
+    QLineEdit* b = box(adv, "OffsetEdit");
     QTRY_VERIFY(a->hasFocus());
     a->selectAll();
     QTest::keyClicks(a, QStringLiteral("0.5"));
@@ -115,7 +117,7 @@ class FormulaDialogTest : public QObject {
     QTest::keyClicks(a, QStringLiteral("-"));
     QCOMPARE(a->text(), QStringLiteral("-"));
     QCOMPARE(adv.a(), 0.5);
-    QCOMPARE(box(adv, "Edit4")->text(), QStringLiteral("6.25"));
+    QCOMPARE(box(adv, "ResultEdit")->text(), QStringLiteral("6.25"));
     // Leaving the box with the text unreadable puts the focus back.
     b->setFocus(Qt::TabFocusReason);
     QTRY_VERIFY(a->hasFocus());
@@ -140,13 +142,13 @@ class FormulaDialogTest : public QObject {
     QWidget owner;
     owner.resize(400, 300);
     owner.show();
-    Adv adv(&owner);
+    FormulaDialog adv(&owner);
     adv.setValues(1, 0, 12.5);
     QTimer::singleShot(0, &adv, [&adv] {
-      box(adv, "Edit1")->setText(QStringLiteral("0.001"));
-      box(adv, "Edit3")->setText(QStringLiteral("-5"));
-      box(adv, "Edit3")->setText(QStringLiteral("-5x"));
-      adv.findChild<QPushButton*>(QStringLiteral("Button1"))->click();
+      box(adv, "FactorEdit")->setText(QStringLiteral("0.001"));
+      box(adv, "OffsetEdit")->setText(QStringLiteral("-5"));
+      box(adv, "OffsetEdit")->setText(QStringLiteral("-5x"));
+      adv.findChild<QPushButton*>(QStringLiteral("OkButton"))->click();
     });
     QCOMPARE(adv.exec(), int(QDialog::Accepted));
     EXPECT_SAME_DOUBLE(adv.a(), 0.001);
@@ -158,9 +160,9 @@ class FormulaDialogTest : public QObject {
     QWidget owner;
     owner.resize(400, 300);
     owner.show();
-    Adv adv(&owner);
+    FormulaDialog adv(&owner);
     adv.setValues(1, 0, 12.5);
-    QTimer::singleShot(0, &adv, [&adv] { adv.findChild<QPushButton*>(QStringLiteral("Button2"))->click(); });
+    QTimer::singleShot(0, &adv, [&adv] { adv.findChild<QPushButton*>(QStringLiteral("CancelButton"))->click(); });
     QCOMPARE(adv.exec(), int(QDialog::Rejected));
     QTimer::singleShot(0, &adv, [&adv] { QTest::keyClick(&adv, Qt::Key_Escape); });
     QCOMPARE(adv.exec(), int(QDialog::Rejected));
@@ -168,16 +170,16 @@ class FormulaDialogTest : public QObject {
 
   // Every showing fills the boxes again from the values set by the caller.
   void eachShowingStartsFromTheCallersValues() {
-    Adv adv;
+    FormulaDialog adv;
     adv.setValues(1, 0, 12.5);
     adv.show();
-    box(adv, "Edit1")->setText(QStringLiteral("7"));
+    box(adv, "FactorEdit")->setText(QStringLiteral("7"));
     adv.hide();
     adv.setValues(2, 3, 4);
     adv.show();
-    QCOMPARE(box(adv, "Edit1")->text(), QStringLiteral("2"));
-    QCOMPARE(box(adv, "Edit2")->text(), QStringLiteral("4"));
-    QCOMPARE(box(adv, "Edit4")->text(), QStringLiteral("11"));
+    QCOMPARE(box(adv, "FactorEdit")->text(), QStringLiteral("2"));
+    QCOMPARE(box(adv, "ColumnValueEdit")->text(), QStringLiteral("4"));
+    QCOMPARE(box(adv, "ResultEdit")->text(), QStringLiteral("11"));
   }
 
   void untitledAndCentredOnTheMainWindow() {
@@ -185,7 +187,7 @@ class FormulaDialogTest : public QObject {
     owner.setGeometry(100, 80, 499, 473);
     owner.show();
     QVERIFY(QTest::qWaitForWindowExposed(&owner));
-    Adv adv(&owner);
+    FormulaDialog adv(&owner);
     adv.show();
     QVERIFY(adv.windowTitle().isEmpty());
     QVERIFY(adv.windowFlags().testFlag(Qt::FramelessWindowHint));

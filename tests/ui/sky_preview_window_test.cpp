@@ -63,14 +63,14 @@ class SkyPreviewWindowTest : public QObject {
     Wizard w;
     w.form.resize(499, 473);
     w.services.openFileAnswers.push_back(QString::fromStdString(dir_->str() + "/stars.prj"));
-    w.click("Button2");
+    w.click("LoadProjectButton");
     QVERIFY(!w.shown("SkyPreviewButton"));
-    w.click("nextbt");
-    w.click("nextbt");
+    w.click("NextButton");
+    w.click("NextButton");
     QCOMPARE(w.page(), 2);
-    QListWidget* list = w.find<QListWidget>("CheckListBox1");
+    QListWidget* list = w.find<QListWidget>("FieldList");
     list->setCurrentRow(8);  // [Magnitude (mag)]
-    w.form.findChild<mirdal::FieldLayoutEditor*>()->CheckListBox1KeyUp();
+    w.form.findChild<mirdal::FieldLayoutEditor*>()->onFieldListKeyUp();
     screenshot(w.form, "page3-preview.png");
     if (qEnvironmentVariableIsSet("MIRDAL_SCREENSHOT_DIR")) {
       // The longest preview: a column past the end of the 200-character line.
@@ -78,21 +78,21 @@ class SkyPreviewWindowTest : public QObject {
       const mirdal::FieldSlot kept = slot;
       slot = {250, 6, 1.0, 0.0};
       list->setCurrentRow(10);
-      w.form.findChild<mirdal::FieldLayoutEditor*>()->CheckListBox1KeyUp();
+      w.form.findChild<mirdal::FieldLayoutEditor*>()->onFieldListKeyUp();
       screenshot(w.form, "page3-past-end.png");
       slot = kept;
     }
-    w.click("nextbt");
-    w.find<DirectoryEdit>("DirectoryEdit1")->setText(QString::fromStdString(dir_->str() + "/out"));
-    w.click("Endbt");
+    w.click("NextButton");
+    w.find<DirectoryEdit>("OutputDirectoryEdit")->setText(QString::fromStdString(dir_->str() + "/out"));
+    w.click("BuildButton");
     QCOMPARE(w.services.messages.size(), 1);  // the reject log: three lines are off the sky
-    QVERIFY(w.shown("Exitbt"));
+    QVERIFY(w.shown("CloseButton"));
     QVERIFY(w.shown("SkyPreviewButton"));
     const QRect sky = w.button("SkyPreviewButton")->geometry();
-    const QRect close = w.button("Exitbt")->geometry();
+    const QRect close = w.button("CloseButton")->geometry();
     QCOMPARE(sky.top(), close.top());
     QVERIFY(sky.right() < close.left() && close.left() - sky.right() < 10);
-    QVERIFY(w.button("nextbt")->geometry().right() < sky.left());
+    QVERIFY(w.button("NextButton")->geometry().right() < sky.left());
     screenshot(w.form, "after-build.png");
 
     w.click("SkyPreviewButton");
@@ -133,22 +133,22 @@ class SkyPreviewWindowTest : public QObject {
     screenshot(*window, "sky-preview-regions.png");
 
     // Back on page 3 the button stays; entering page 4 puts "Build Catalog" back.
-    w.click("prevbt");
+    w.click("PreviousButton");
     QVERIFY(w.shown("SkyPreviewButton"));
-    w.click("nextbt");
+    w.click("NextButton");
     QVERIFY(!w.shown("SkyPreviewButton"));
-    QVERIFY(!w.shown("Exitbt"));
-    QVERIFY(w.shown("Endbt"));
+    QVERIFY(!w.shown("CloseButton"));
+    QVERIFY(w.shown("BuildButton"));
   }
 
   void catalogRemovedAfterTheBuildIsReportedNotShown() {
     Wizard w;
     w.services.openFileAnswers.push_back(QString::fromStdString(dir_->str() + "/stars.prj"));
-    w.click("Button2");
-    for (int i = 0; i < 3; ++i) w.click("nextbt");
+    w.click("LoadProjectButton");
+    for (int i = 0; i < 3; ++i) w.click("NextButton");
     const std::string out = dir_->str() + "/out";
-    w.find<DirectoryEdit>("DirectoryEdit1")->setText(QString::fromStdString(out));
-    w.click("Endbt");
+    w.find<DirectoryEdit>("OutputDirectoryEdit")->setText(QString::fromStdString(out));
+    w.click("BuildButton");
     QVERIFY(QFile::remove(QString::fromStdString(out + "/syst.hdr")));
     w.services.messages.clear();
     w.click("SkyPreviewButton");

@@ -69,8 +69,8 @@ int openDescriptors() {
 // A stars catalog laid out on the wizard's pages, up to page 4.
 void defineStars(Wizard& w, const QString& input, const QString& output) {
   w.fillPage1(input, "Syn", "Synthetic stars");
-  w.click("nextbt");
-  w.click("nextbt");
+  w.click("NextButton");
+  w.click("NextButton");
   for (const char* entry : {"[RA (hours)]", "RA (minutes)", "RA (seconds)", "DEC sign", "[DEC (degrees)]",
                             "DEC (arcmin)", "DEC (arcsec)", "Catalog ID", "[Magnitude (mag)]", "B-V (mag)",
                             "Spectral class", "String 1"})
@@ -84,10 +84,10 @@ void defineStars(Wizard& w, const QString& input, const QString& output) {
   columnsOf[18] = {50, 8, 1.0, 0.0};
   w.form.definition().altNames[0] = 1;
   w.form.definition().setLabel(14, "BD");
-  w.click("nextbt");
+  w.click("NextButton");
   QCOMPARE(w.page(), 3);
-  w.find<DirectoryEdit>("DirectoryEdit1")->setText(output);
-  w.find<QCheckBox>("CheckBox4")->setChecked(true);
+  w.find<DirectoryEdit>("OutputDirectoryEdit")->setText(output);
+  w.find<QCheckBox>("AlternateNamesBox")->setChecked(true);
 }
 
 }  // namespace
@@ -117,19 +117,19 @@ class WizardBuildTest : public QObject {
     Wizard w;
     defineStars(w, input, QString::fromStdString(out1));
     QCOMPARE(w.form.definition().settings.eol, 1);
-    w.click("Endbt");
+    w.click("BuildButton");
     QCOMPARE(w.services.messages,
              QStringList{"Some records where rejected, see file " + QString::fromStdString(out1) +
                          "/reject.txt for details"});
-    QVERIFY(!w.shown("Endbt"));
-    QVERIFY(w.shown("Exitbt"));
-    QVERIFY(w.button("Exitbt")->isEnabled());
+    QVERIFY(!w.shown("BuildButton"));
+    QVERIFY(w.shown("CloseButton"));
+    QVERIFY(w.button("CloseButton")->isEnabled());
     QVERIFY(w.progress.isHidden());
     QVERIFY(!QFile::exists(QString::fromStdString(dir_->str() + "/SorTemp.mkw")));
 
     const QString project = QString::fromStdString(dir_->str() + "/stars.prj");
     w.services.saveFileAnswers.push_back(project);
-    w.click("Button1");
+    w.click("SaveProjectButton");
     QProcess tool;
     tool.setWorkingDirectory(QString::fromStdString(dir_->str()));
     tool.start(QStringLiteral(MIRDAL_BINARY_DIR "/mirdal-build"),
@@ -155,28 +155,28 @@ class WizardBuildTest : public QObject {
     const QString input = QString::fromStdString(dir_->write("stars.txt", starLines(50)));
     Wizard w;
     defineStars(w, input, QString::fromStdString(dir_->str() + "/out"));
-    w.click("Endbt");
-    QVERIFY(w.shown("Exitbt"));
-    w.click("prevbt");
-    w.click("prevbt");
-    QVERIFY(w.shown("Exitbt"));
-    QVERIFY(!w.shown("Endbt"));
-    w.click("nextbt");
-    w.click("nextbt");
-    QVERIFY(!w.shown("Exitbt"));
-    QVERIFY(w.shown("Endbt"));
-    QVERIFY(w.button("Endbt")->isEnabled());
-    w.click("Endbt");
+    w.click("BuildButton");
+    QVERIFY(w.shown("CloseButton"));
+    w.click("PreviousButton");
+    w.click("PreviousButton");
+    QVERIFY(w.shown("CloseButton"));
+    QVERIFY(!w.shown("BuildButton"));
+    w.click("NextButton");
+    w.click("NextButton");
+    QVERIFY(!w.shown("CloseButton"));
+    QVERIFY(w.shown("BuildButton"));
+    QVERIFY(w.button("BuildButton")->isEnabled());
+    w.click("BuildButton");
     QVERIFY(w.services.messages.isEmpty());  // no refused line, no failure
-    QVERIFY(w.shown("Exitbt"));
+    QVERIFY(w.shown("CloseButton"));
     // They stay while the settings are the build's, and go once the input
     // changes, whichever way it does.
     QTest::qWait(400);
     QVERIFY(w.shown("SkyPreviewButton"));
     w.form.definition().settings.inputfiles.push_back(input.toStdString());
-    QTRY_VERIFY(!w.shown("Exitbt"));
+    QTRY_VERIFY(!w.shown("CloseButton"));
     QVERIFY(!w.shown("SkyPreviewButton"));
-    QVERIFY(w.shown("Endbt"));
+    QVERIFY(w.shown("BuildButton"));
   }
 
   void outlinesIgnoreTheHiddenRegionAndIndexChoices() {
@@ -185,14 +185,14 @@ class WizardBuildTest : public QObject {
     const std::string out = dir_->str() + "/outlines";
     Wizard w;
     // Chosen while they are shown, then hidden by the outline type.
-    w.choose("RadioGroup4", 2);
-    w.find<QCheckBox>("CheckBox3")->setChecked(true);
-    w.choose("RadioGroup1", 4);
+    w.choose("RegionCountGroup", 2);
+    w.find<QCheckBox>("CreateIndexBox")->setChecked(true);
+    w.choose("CatalogTypeGroup", 4);
     w.fillPage1(input, "lin", "Outlines");
-    w.click("nextbt");
-    w.choose("RadioGroup2", 3);
-    w.choose("RadioGroup3", 1);
-    w.click("nextbt");
+    w.click("NextButton");
+    w.choose("RaFormatGroup", 3);
+    w.choose("DecFormatGroup", 1);
+    w.click("NextButton");
     w.tick("[RA decimal (degrees)]");
     w.tick("[DEC decimal (degrees)]");
     w.tick("[Line operation]");
@@ -202,11 +202,11 @@ class WizardBuildTest : public QObject {
     columnsOf[1] = {18, 8, 1.0, 0.0};
     columnsOf[2] = {26, 4, 1.0, 0.0};
     columnsOf[3] = {1, 6, 1.0, 0.0};
-    w.click("nextbt");
-    QVERIFY(!w.shown("RadioGroup4"));
-    QVERIFY(!w.shown("GroupBox6"));
-    w.find<DirectoryEdit>("DirectoryEdit1")->setText(QString::fromStdString(out));
-    w.click("Endbt");
+    w.click("NextButton");
+    QVERIFY(!w.shown("RegionCountGroup"));
+    QVERIFY(!w.shown("IndexGroup"));
+    w.find<DirectoryEdit>("OutputDirectoryEdit")->setText(QString::fromStdString(out));
+    w.click("BuildButton");
     QVERIFY2(w.services.messages.isEmpty(), qPrintable(w.services.messages.join('|')));
     const auto files = filesBelow(out);
     QCOMPARE(files.size(), std::size_t{2});
@@ -231,37 +231,37 @@ class WizardBuildTest : public QObject {
     QTimer watcher;
     watcher.setInterval(0);
     connect(&watcher, &QTimer::timeout, [&] {
-      const QString stage = w.progress.findChild<QLabel*>("Label1")->text();
+      const QString stage = w.progress.findChild<QLabel*>("StageCaption")->text();
       if (stage.isEmpty() || pressed) return;
-      barEnabled = w.find("Panel1")->isEnabled();
-      pagesEnabled = w.find("PageControl1")->isEnabled();
+      barEnabled = w.find("ButtonBar")->isEnabled();
+      pagesEnabled = w.find("PageStack")->isEnabled();
       if (stage.startsWith("Convert catalog file") && w.progress.isVisible()) {
-        w.progress.findChild<QToolButton*>("SpeedButton2")->click();
+        w.progress.findChild<QToolButton*>("AbortButton")->click();
         pressed = true;
       }
     });
     watcher.start();
-    w.click("Endbt");
+    w.click("BuildButton");
     watcher.stop();
     QVERIFY(pressed);
     QVERIFY(!barEnabled);
     QVERIFY(!pagesEnabled);
     QCOMPARE(w.services.messages, QStringList{"Aborted by user"});
     QVERIFY(w.progress.isHidden());
-    QVERIFY(w.find("Panel1")->isEnabled());
-    QVERIFY(w.find("PageControl1")->isEnabled());
-    QVERIFY(w.shown("Endbt"));
-    QVERIFY(w.button("Endbt")->isEnabled());
-    QVERIFY(!w.shown("Exitbt"));
+    QVERIFY(w.find("ButtonBar")->isEnabled());
+    QVERIFY(w.find("PageStack")->isEnabled());
+    QVERIFY(w.shown("BuildButton"));
+    QVERIFY(w.button("BuildButton")->isEnabled());
+    QVERIFY(!w.shown("CloseButton"));
     QCOMPARE(openDescriptors(), descriptors);
     // Nothing of the stopped build is left.
     QVERIFY(filesBelow(out).empty());
 
     w.services.messages.clear();
-    w.click("Endbt");
+    w.click("BuildButton");
     QCOMPARE(w.services.messages.size(), 1);
     QVERIFY2(w.services.messages[0].startsWith("Some records where rejected"), qPrintable(w.services.messages[0]));
-    QVERIFY(w.shown("Exitbt"));
+    QVERIFY(w.shown("CloseButton"));
     QCOMPARE(openDescriptors(), descriptors);
     std::int64_t bytes = 0;
     for (const auto& [name, content] : filesBelow(out))
@@ -277,13 +277,13 @@ class WizardBuildTest : public QObject {
     Wizard w;
     QVERIFY(QTest::qWaitForWindowActive(&w.form));
     defineStars(w, input, "  ");
-    w.button("Endbt")->setFocus();
-    w.click("Endbt");
+    w.button("BuildButton")->setFocus();
+    w.click("BuildButton");
     QCOMPARE(w.services.messages, QStringList{"Please indicate the directory where the catalog must to be build"});
-    QVERIFY(w.find<DirectoryEdit>("DirectoryEdit1")->lineEdit()->hasFocus());
-    QVERIFY(w.shown("Endbt"));
-    QVERIFY(w.button("Endbt")->isEnabled());
-    QVERIFY(w.find("Panel1")->isEnabled());
+    QVERIFY(w.find<DirectoryEdit>("OutputDirectoryEdit")->lineEdit()->hasFocus());
+    QVERIFY(w.shown("BuildButton"));
+    QVERIFY(w.button("BuildButton")->isEnabled());
+    QVERIFY(w.find("ButtonBar")->isEnabled());
   }
 
   // A project loaded on page 4 has passed no page check: Build Catalog runs
@@ -295,11 +295,11 @@ class WizardBuildTest : public QObject {
     Wizard w;
     defineStars(w, QString::fromStdString(dir_->write("stars.txt", starLines(10))), "~/cats");
     w.form.definition().settings.shortname = "../a";
-    w.click("Endbt");
+    w.click("BuildButton");
     QCOMPARE(w.services.messages, QStringList{mirdal::kShortNameUnsafe});
     QVERIFY(!QFile::exists(QString::fromStdString(dir_->str() + "/home")));
     w.form.definition().settings.shortname = "syn";
-    w.click("Endbt");
+    w.click("BuildButton");
     QVERIFY(QFile::exists(QString::fromStdString(dir_->str() + "/home/cats/syn.hdr")));
   }
 
@@ -308,15 +308,15 @@ class WizardBuildTest : public QObject {
     const std::string out = dir_->str() + "/append";
     Wizard w;
     defineStars(w, input, QString::fromStdString(out));
-    w.find<QCheckBox>("CheckBox6")->setChecked(true);
+    w.find<QCheckBox>("AppendBox")->setChecked(true);
     w.services.yesNoAnswers.push_back(false);
-    w.click("Endbt");
+    w.click("BuildButton");
     QCOMPARE(w.services.questions.size(), 1);
     QVERIFY(w.services.questions[0].startsWith("WARNING !\r\nYou have choose to append"));
     QVERIFY(w.services.messages.isEmpty());
     QVERIFY(!QFile::exists(QString::fromStdString(out)));
-    QVERIFY(w.find("Panel1")->isEnabled());
-    QVERIFY(w.shown("Endbt"));
+    QVERIFY(w.find("ButtonBar")->isEnabled());
+    QVERIFY(w.shown("BuildButton"));
   }
 
   // After a build: its messages with the progress window already hidden, then
@@ -339,10 +339,10 @@ class WizardBuildTest : public QObject {
     defineStars(w, input, out);
     const QString project = QString::fromStdString(dir_->str() + "/p.prj");
     w.services.saveFileAnswers.push_back(project);
-    w.click("Button1");
+    w.click("SaveProjectButton");
     bool progressShownWithMessage = true;
     w.services.onMessage = [&](const QString&) { progressShownWithMessage = w.progress.isVisible(); };
-    w.click("Endbt");
+    w.click("BuildButton");
     QCOMPARE(w.services.messages.size(), 1);
     QVERIFY(!progressShownWithMessage);
     mirdal::BuildSummary* summary = w.form.buildSummary();
@@ -362,19 +362,19 @@ class WizardBuildTest : public QObject {
 
     if (then == "load") {
       w.services.openFileAnswers.push_back(project);
-      w.click("Button2");
+      w.click("LoadProjectButton");
     } else if (then == "type") {
-      w.type("Edit5", "Other stars");
+      w.type("LongNameEdit", "Other stars");
     } else if (then == "tick") {
       w.tick("B-V (mag)");
-      w.find<QListWidget>("CheckListBox1")->item(0)->setCheckState(Qt::Unchecked);
+      w.find<QListWidget>("FieldList")->item(0)->setCheckState(Qt::Unchecked);
     } else if (then == "regions") {
-      w.choose("RadioGroup4", 1);
+      w.choose("RegionCountGroup", 1);
     }
     QFETCH(bool, buildAgain);
-    QCOMPARE(w.shown("Endbt"), buildAgain);
-    QVERIFY(!buildAgain || w.button("Endbt")->isEnabled());
-    QCOMPARE(w.shown("Exitbt"), !buildAgain);
+    QCOMPARE(w.shown("BuildButton"), buildAgain);
+    QVERIFY(!buildAgain || w.button("BuildButton")->isEnabled());
+    QCOMPARE(w.shown("CloseButton"), !buildAgain);
     QCOMPARE(w.shown("SkyPreviewButton"), !buildAgain);
   }
 
@@ -417,12 +417,13 @@ class WizardBuildTest : public QObject {
     QTimer watcher;
     watcher.setInterval(0);
     connect(&watcher, &QTimer::timeout, [&] {
-      if (closeAsked || !w.progress.findChild<QLabel*>("Label1")->text().startsWith("Convert catalog file")) return;
+      if (closeAsked || !w.progress.findChild<QLabel*>("StageCaption")->text().startsWith("Convert catalog file"))
+        return;
       closeAsked = true;
       QVERIFY(!w.form.close());  // refused while the build runs
     });
     watcher.start();
-    w.click("Endbt");
+    w.click("BuildButton");
     watcher.stop();
     QVERIFY(closeAsked);
     QCOMPARE(w.services.messages, QStringList{"Aborted by user"});

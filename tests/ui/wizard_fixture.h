@@ -22,11 +22,11 @@
 namespace mirdal::testing {
 
 // The wizard as a person sees it, with scripted dialogs: controls are found
-// by their component names and driven through their own signals.
+// by their objectNames and driven through their own signals.
 struct Wizard {
   FakePlatformServices services;
-  Form1 form;
-  Progress progress;
+  WizardWindow form;
+  ProgressWindow progress;
 
   explicit Wizard(FileSystem& fs = FileSystem::real()) : form(services, fs), progress(&form) {
     form.setProgressWindow(&progress);
@@ -51,23 +51,23 @@ struct Wizard {
 
   void chooseInputFiles(const QStringList& files) {
     services.openFilesAnswers.push_back(files);
-    find<QToolButton>("SpeedButton1")->click();
+    find<QToolButton>("ChooseInputButton")->click();
   }
   // Page 1 filled in so that its check passes.
   void fillPage1(const QString& inputFile, const QString& shortName = "tst", const QString& longName = "Test") {
     chooseInputFiles({inputFile});
-    type("Edit4", shortName);
-    type("Edit5", longName);
+    type("ShortNameEdit", shortName);
+    type("LongNameEdit", longName);
   }
   // Ticks the entries of the field list whose text begins with "[".
   void tickRequiredFields() const {
-    QListWidget* list = find<QListWidget>("CheckListBox1");
+    QListWidget* list = find<QListWidget>("FieldList");
     for (int i = 0; i < list->count(); ++i)
       if (list->item(i)->text().startsWith('[')) list->item(i)->setCheckState(Qt::Checked);
   }
   // Page 3: makes the entry of the field list with this text the current field.
   void selectField(const QString& entry) const {
-    QListWidget* list = find<QListWidget>("CheckListBox1");
+    QListWidget* list = find<QListWidget>("FieldList");
     for (int i = 0; i < list->count(); ++i)
       if (list->item(i)->text() == entry) {
         list->scrollToItem(list->item(i));
@@ -89,7 +89,7 @@ struct Wizard {
     return s.replace(QChar(0xA0), QLatin1Char(' ')).simplified();
   }
   void tick(const QString& entry) const {
-    QListWidget* list = find<QListWidget>("CheckListBox1");
+    QListWidget* list = find<QListWidget>("FieldList");
     for (int i = 0; i < list->count(); ++i)
       if (list->item(i)->text() == entry) list->item(i)->setCheckState(Qt::Checked);
   }

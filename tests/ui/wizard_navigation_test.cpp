@@ -43,8 +43,8 @@ struct ButtonStates {
 };
 
 ButtonStates states(const Wizard& w) {
-  return {w.button("prevbt")->isEnabled(), w.button("nextbt")->isEnabled(), w.button("Endbt")->isEnabled(),
-          w.shown("Endbt"), w.shown("Exitbt")};
+  return {w.button("PreviousButton")->isEnabled(), w.button("NextButton")->isEnabled(),
+          w.button("BuildButton")->isEnabled(), w.shown("BuildButton"), w.shown("CloseButton")};
 }
 
 }  // namespace
@@ -71,11 +71,11 @@ class WizardNavigationTest : public QObject {
     QVERIFY(!s.build);
     QVERIFY(s.buildShown);
     QVERIFY(!s.closeShown);
-    QCOMPARE(w.find<QComboBox>("ComboBox1")->currentText(), QString("Minute"));
+    QCOMPARE(w.find<QComboBox>("NebulaSizeUnitBox")->currentText(), QString("Minute"));
     QCOMPARE(w.form.unitFactor(), 60);
-    QCOMPARE(w.find<QComboBox>("ComboBox3")->currentIndex(), 14);
-    QCOMPARE(w.find<QComboBox>("ComboBox3")->currentText(), QString("Unknow"));
-    QCOMPARE(w.find<RadioGroup>("RadioGroup5")->itemIndex(), 2);
+    QCOMPARE(w.find<QComboBox>("NebulaTypeBox")->currentIndex(), 14);
+    QCOMPARE(w.find<QComboBox>("NebulaTypeBox")->currentText(), QString("Unknow"));
+    QCOMPARE(w.find<RadioGroup>("LineEndGroup")->itemIndex(), 2);
     QCOMPARE(w.form.programDirectory(), QDir::currentPath());
     QCOMPARE(w.form.helpLanguage(), QString("UK"));
   }
@@ -83,29 +83,29 @@ class WizardNavigationTest : public QObject {
   void nextAndPrevFollowTheButtonStateTable() {
     Wizard w;
     w.fillPage1(input_);
-    w.click("nextbt");
+    w.click("NextButton");
     QCOMPARE(w.page(), 1);
     ButtonStates s = states(w);
     QVERIFY(s.prev && s.next && !s.build && s.buildShown && !s.closeShown);
 
-    w.click("nextbt");
+    w.click("NextButton");
     QCOMPARE(w.page(), 2);
     w.tickRequiredFields();
-    w.click("nextbt");
+    w.click("NextButton");
     QCOMPARE(w.page(), 3);
     s = states(w);
     QVERIFY(s.prev && !s.next && s.build && s.buildShown && !s.closeShown);
 
     // Prev from page 4 disables "Build Catalog" but leaves it in place.
-    w.click("prevbt");
+    w.click("PreviousButton");
     QCOMPARE(w.page(), 2);
     s = states(w);
     QVERIFY(s.prev && s.next && !s.build && s.buildShown);
 
-    w.click("prevbt");
+    w.click("PreviousButton");
     QCOMPARE(w.page(), 1);
-    QVERIFY(w.button("prevbt")->isEnabled());
-    w.click("prevbt");
+    QVERIFY(w.button("PreviousButton")->isEnabled());
+    w.click("PreviousButton");
     QCOMPARE(w.page(), 0);
     s = states(w);
     QVERIFY(!s.prev && s.next && !s.build);
@@ -113,12 +113,12 @@ class WizardNavigationTest : public QObject {
 
   void emptyFileListIsFileNotFound() {
     Wizard w;
-    w.type("Edit4", "abc");
-    w.type("Edit5", "A catalog");
-    w.click("nextbt");
+    w.type("ShortNameEdit", "abc");
+    w.type("LongNameEdit", "A catalog");
+    w.click("NextButton");
     QCOMPARE(w.services.messages, QStringList{"File not found"});
     QCOMPARE(w.page(), 0);
-    QVERIFY(!w.button("prevbt")->isEnabled());
+    QVERIFY(!w.button("PreviousButton")->isEnabled());
   }
 
   void missingFirstFileIsFileNotFoundButMissingSecondFilePasses() {
@@ -126,13 +126,13 @@ class WizardNavigationTest : public QObject {
     const QString missing = QString::fromStdString(dir_->str() + "/absent.txt");
     w.fillPage1(input_);
     w.chooseInputFiles({missing, input_});
-    w.click("nextbt");
+    w.click("NextButton");
     QCOMPARE(w.services.messages.last(), QString("File not found"));
     QCOMPARE(w.page(), 0);
 
     w.chooseInputFiles({input_, missing});
     w.services.messages.clear();
-    w.click("nextbt");
+    w.click("NextButton");
     QVERIFY(w.services.messages.isEmpty());
     QCOMPARE(w.page(), 1);
   }
@@ -141,11 +141,11 @@ class WizardNavigationTest : public QObject {
     Wizard w;
     w.fillPage1(input_);
     w.form.definition().settings.inputfiles = {dir_->str()};
-    w.click("nextbt");
+    w.click("NextButton");
     QCOMPARE(w.services.messages.last(), QString("\"%1\" is not a file: it is a directory").arg(dir_->str().c_str()));
   }
 
-  void blankShortNameIsRefusedBeforeLongNameWithFocusOnEdit4_data() {
+  void blankShortNameIsRefusedBeforeLongNameWithFocusOnShortName_data() {
     QTest::addColumn<QString>("shortName");
     QTest::addColumn<QString>("message");
     QTest::newRow("blank") << "   " << "Please indicate a catalog short name";
@@ -153,37 +153,37 @@ class WizardNavigationTest : public QObject {
     QTest::newRow("parent") << "../a" << mirdal::kShortNameUnsafe;
   }
 
-  void blankShortNameIsRefusedBeforeLongNameWithFocusOnEdit4() {
+  void blankShortNameIsRefusedBeforeLongNameWithFocusOnShortName() {
     QFETCH(QString, shortName);
     QFETCH(QString, message);
     Wizard w;
     QVERIFY(QTest::qWaitForWindowActive(&w.form));
     w.chooseInputFiles({input_});
-    w.type("Edit4", shortName);
-    w.button("nextbt")->setFocus();
-    w.click("nextbt");
+    w.type("ShortNameEdit", shortName);
+    w.button("NextButton")->setFocus();
+    w.click("NextButton");
     QCOMPARE(w.services.messages, QStringList{message});
     QCOMPARE(w.page(), 0);
-    QVERIFY(w.find<QLineEdit>("Edit4")->hasFocus());
+    QVERIFY(w.find<QLineEdit>("ShortNameEdit")->hasFocus());
   }
 
-  void blankLongNameIsRefusedWithFocusOnEdit5() {
+  void blankLongNameIsRefusedWithFocusOnLongName() {
     Wizard w;
     QVERIFY(QTest::qWaitForWindowActive(&w.form));
     w.chooseInputFiles({input_});
-    w.type("Edit4", "ab");
-    w.type("Edit5", " \t ");
-    w.button("nextbt")->setFocus();
-    w.click("nextbt");
+    w.type("ShortNameEdit", "ab");
+    w.type("LongNameEdit", " \t ");
+    w.button("NextButton")->setFocus();
+    w.click("NextButton");
     QCOMPARE(w.services.messages, QStringList{"Please indicate a catalog long name"});
-    QVERIFY(w.find<QLineEdit>("Edit5")->hasFocus());
+    QVERIFY(w.find<QLineEdit>("LongNameEdit")->hasFocus());
   }
 
   void shortNameTakesAtMostFourCharacters() {
     Wizard w;
-    w.type("Edit4", "ABCDEF");
+    w.type("ShortNameEdit", "ABCDEF");
     QCOMPARE(w.form.definition().settings.shortname, std::string("ABCD"));
-    w.type("Edit5", QString(60, 'x'));
+    w.type("LongNameEdit", QString(60, 'x'));
     QCOMPARE(w.form.definition().settings.longname.size(), std::size_t{50});
   }
 
@@ -208,10 +208,10 @@ class WizardNavigationTest : public QObject {
     QFETCH(int, pageAfter);
     Wizard w;
     w.fillPage1(input_);
-    w.click("nextbt");
-    w.type("FloatEdit1", equinox);
+    w.click("NextButton");
+    w.type("EquinoxEdit", equinox);
     w.services.okCancelAnswers.push_back(answerOk);
-    w.click("nextbt");
+    w.click("NextButton");
     if (asked)
       QCOMPARE(w.services.questions, QStringList{"Is coordinates epoch really " + equinox + " ?"});
     else
@@ -219,58 +219,58 @@ class WizardNavigationTest : public QObject {
     QCOMPARE(w.page(), pageAfter);
     QVERIFY(w.services.messages.isEmpty());
     // A refusal changes no button.
-    QVERIFY(w.button("prevbt")->isEnabled());
-    QVERIFY(w.button("nextbt")->isEnabled());
+    QVERIFY(w.button("PreviousButton")->isEnabled());
+    QVERIFY(w.button("NextButton")->isEnabled());
   }
 
   void unreadableEquinoxTextFallsBackToTheLastNumber() {
     Wizard w;
     w.fillPage1(input_);
-    w.click("nextbt");
-    w.type("FloatEdit1", "1700");
-    w.type("FloatEdit1", "-");
+    w.click("NextButton");
+    w.type("EquinoxEdit", "1700");
+    w.type("EquinoxEdit", "-");
     w.services.okCancelAnswers.push_back(false);
-    w.click("nextbt");
+    w.click("NextButton");
     // The box shows the number the window works with again.
     QCOMPARE(w.services.questions, QStringList{"Is coordinates epoch really 1700 ?"});
-    QCOMPARE(w.find<QLineEdit>("FloatEdit1")->text(), QString("1700"));
+    QCOMPARE(w.find<QLineEdit>("EquinoxEdit")->text(), QString("1700"));
   }
 
   void requiredFieldMissingIsShownOnceAndKeepsPage3() {
     Wizard w;
     w.fillPage1(input_);
-    w.click("nextbt");
-    w.click("nextbt");
+    w.click("NextButton");
+    w.click("NextButton");
     QCOMPARE(w.page(), 2);
-    w.click("nextbt");
+    w.click("NextButton");
     // The message names the entry, which becomes the current field.
     QCOMPARE(w.services.messages, QStringList{"Required field missing ! [RA (hours)]"});
     QCOMPARE(w.page(), 2);
-    QCOMPARE(w.find<QListWidget>("CheckListBox1")->currentRow(), 0);
+    QCOMPARE(w.find<QListWidget>("FieldList")->currentRow(), 0);
 
     // One required entry still unticked is enough to refuse.
     w.tick("[RA (hours)]");
     w.tick("[DEC (degrees)]");
     w.services.messages.clear();
-    w.click("nextbt");
+    w.click("NextButton");
     QCOMPARE(w.services.messages, QStringList{"Required field missing ! [Magnitude (mag)]"});
     w.tick("[Magnitude (mag)]");
     w.services.messages.clear();
-    w.click("nextbt");
+    w.click("NextButton");
     QVERIFY(w.services.messages.isEmpty());
     QCOMPARE(w.page(), 3);
   }
 
   void typeChangeRebuildsTheFieldList() {
     Wizard w;
-    auto* list = w.find<QListWidget>("CheckListBox1");
+    auto* list = w.find<QListWidget>("FieldList");
     QCOMPARE(list->count(), 38);
     w.tickRequiredFields();
-    w.choose("RadioGroup1", 4);
+    w.choose("CatalogTypeGroup", 4);
     QCOMPARE(w.form.definition().settings.type, 4);
     QCOMPARE(list->count(), 3 + 4 + 6 + 20);
     for (int i = 0; i < list->count(); ++i) QCOMPARE(list->item(i)->checkState(), Qt::Unchecked);
-    w.choose("RadioGroup2", 1);
+    w.choose("RaFormatGroup", 1);
     QCOMPARE(list->count(), 1 + 4 + 6 + 20);
     QCOMPARE(list->item(0)->text(), QString("[RA decimal (hours)]"));
   }
@@ -292,40 +292,40 @@ class WizardNavigationTest : public QObject {
     QFETCH(bool, regionAndIndexChoices);
     Wizard w;
     w.fillPage1(input_);
-    w.choose("RadioGroup1", type);
-    w.click("nextbt");
-    QCOMPARE(w.shown("GroupBox5"), nebulaDefaults);
-    QCOMPARE(w.shown("GroupBox7"), outlineDefaults);
-    w.click("nextbt");
+    w.choose("CatalogTypeGroup", type);
+    w.click("NextButton");
+    QCOMPARE(w.shown("NebulaDefaultsBox"), nebulaDefaults);
+    QCOMPARE(w.shown("OutlineDefaultsBox"), outlineDefaults);
+    w.click("NextButton");
     w.tickRequiredFields();
-    w.click("nextbt");
+    w.click("NextButton");
     QCOMPARE(w.page(), 3);
-    QCOMPARE(w.shown("RadioGroup4"), regionAndIndexChoices);
-    QCOMPARE(w.shown("GroupBox6"), regionAndIndexChoices);
+    QCOMPARE(w.shown("RegionCountGroup"), regionAndIndexChoices);
+    QCOMPARE(w.shown("IndexGroup"), regionAndIndexChoices);
   }
 
   void outlineChoicesReturnWhenTheTypeChangesBack() {
     Wizard w;
     w.fillPage1(input_);
-    w.choose("RadioGroup1", 4);
-    for (int i = 0; i < 2; ++i) w.click("nextbt");
+    w.choose("CatalogTypeGroup", 4);
+    for (int i = 0; i < 2; ++i) w.click("NextButton");
     w.tickRequiredFields();
-    w.click("nextbt");
-    QVERIFY(!w.shown("RadioGroup4"));
-    for (int i = 0; i < 3; ++i) w.click("prevbt");
-    w.choose("RadioGroup1", 0);
-    w.click("nextbt");
-    QVERIFY(!w.shown("GroupBox7"));
-    w.click("nextbt");
+    w.click("NextButton");
+    QVERIFY(!w.shown("RegionCountGroup"));
+    for (int i = 0; i < 3; ++i) w.click("PreviousButton");
+    w.choose("CatalogTypeGroup", 0);
+    w.click("NextButton");
+    QVERIFY(!w.shown("OutlineDefaultsBox"));
+    w.click("NextButton");
     w.tickRequiredFields();
-    w.click("nextbt");
-    QVERIFY(w.shown("RadioGroup4"));
-    QVERIFY(w.shown("GroupBox6"));
+    w.click("NextButton");
+    QVERIFY(w.shown("RegionCountGroup"));
+    QVERIFY(w.shown("IndexGroup"));
   }
 
   void unitFactorFollowsTheComboBox() {
     Wizard w;
-    auto* combo = w.find<QComboBox>("ComboBox1");
+    auto* combo = w.find<QComboBox>("NebulaSizeUnitBox");
     combo->setCurrentIndex(2);
     QCOMPARE(w.form.unitFactor(), 3600);
     combo->setCurrentIndex(1);
@@ -337,8 +337,8 @@ class WizardNavigationTest : public QObject {
 
   void numericBoxesStayWithinTheirBounds() {
     Wizard w;
-    auto* size = w.find<QSpinBox>("LongEdit1");
-    auto* width = w.find<QSpinBox>("LongEdit2");
+    auto* size = w.find<QSpinBox>("NebulaSizeEdit");
+    auto* width = w.find<QSpinBox>("LineWidthEdit");
     size->setValue(5000);
     width->setValue(-3);
     QCOMPARE(w.form.definition().settings.nebsize, 3600);
@@ -351,10 +351,10 @@ class WizardNavigationTest : public QObject {
     QTest::addColumn<QString>("editButton");
     QTest::addColumn<QString>("returnButton");
     QTest::addColumn<int>("tablePage");
-    QTest::newRow("object types") << "Button3" << "Button4" << 4;
-    QTest::newRow("units") << "Button6" << "Button5" << 5;
-    QTest::newRow("line operations") << "Button9" << "Button8" << 6;
-    QTest::newRow("colours") << "Button11" << "Button10" << 7;
+    QTest::newRow("object types") << "ObjectTypesButton" << "ObjectTypesReturnButton" << 4;
+    QTest::newRow("units") << "SizeUnitsButton" << "SizeUnitsReturnButton" << 5;
+    QTest::newRow("line operations") << "LineOperationsButton" << "LineOperationsReturnButton" << 6;
+    QTest::newRow("colours") << "ColoursButton" << "ColoursReturnButton" << 7;
   }
   void tablePagesDisableTheWholeButtonBarUntilReturn() {
     QFETCH(QString, editButton);
@@ -362,15 +362,16 @@ class WizardNavigationTest : public QObject {
     QFETCH(int, tablePage);
     Wizard w;
     w.fillPage1(input_);
-    w.choose("RadioGroup1", tablePage <= 5 ? 3 : 4);
-    w.click("nextbt");
+    w.choose("CatalogTypeGroup", tablePage <= 5 ? 3 : 4);
+    w.click("NextButton");
     const ButtonStates before = states(w);
     w.click(editButton.toLatin1().constData());
     QCOMPARE(w.page(), tablePage);
-    for (const char* name : {"Button12", "Button1", "Button2", "prevbt", "nextbt", "Endbt"})
+    for (const char* name :
+         {"HelpButton", "SaveProjectButton", "LoadProjectButton", "PreviousButton", "NextButton", "BuildButton"})
       QVERIFY2(!w.button(name)->isEnabled(), name);
-    w.click("nextbt");
-    w.click("Button2");
+    w.click("NextButton");
+    w.click("LoadProjectButton");
     QCOMPARE(w.page(), tablePage);
     QVERIFY(w.services.fileRequests.size() == 1);  // only the input-file dialog of fillPage1
 
@@ -380,12 +381,12 @@ class WizardNavigationTest : public QObject {
     QCOMPARE(after.prev, before.prev);
     QCOMPARE(after.next, before.next);
     QCOMPARE(after.build, before.build);
-    QVERIFY(w.button("Button12")->isEnabled());
+    QVERIFY(w.button("HelpButton")->isEnabled());
   }
 
   void gridsShowTheTablesButNotTheHiddenRows() {
     Wizard w;
-    auto* types = w.find<QTableWidget>("StringGrid1");
+    auto* types = w.find<QTableWidget>("ObjectTypesGrid");
     QCOMPARE(types->rowCount(), 14);
     QCOMPARE(types->columnCount(), 2);
     QCOMPARE(types->item(0, 0)->text(), QString("Galaxy"));
@@ -393,32 +394,32 @@ class WizardNavigationTest : public QObject {
     QCOMPARE(types->item(13, 1)->text(), QString("-,PD,NONEX"));
     // The fifteenth object type is kept for the builds without a row.
     QCOMPARE(w.form.definition().tables.objectTypes[14], std::string(" ,?"));
-    QCOMPARE(w.find<QTableWidget>("StringGrid2")->item(2, 1)->text(), QString("s,\""));
-    QCOMPARE(w.find<QTableWidget>("StringGrid2")->item(0, 1)->text(), QString("d,\u00b0"));
-    QCOMPARE(w.find<QTableWidget>("StringGrid3")->rowCount(), 3);
-    auto* colours = w.find<QTableWidget>("StringGrid4");
+    QCOMPARE(w.find<QTableWidget>("SizeUnitsGrid")->item(2, 1)->text(), QString("s,\""));
+    QCOMPARE(w.find<QTableWidget>("SizeUnitsGrid")->item(0, 1)->text(), QString("d,\u00b0"));
+    QCOMPARE(w.find<QTableWidget>("LineOperationsGrid")->rowCount(), 3);
+    auto* colours = w.find<QTableWidget>("ColoursGrid");
     QCOMPARE(colours->columnCount(), 1);
     QCOMPARE(colours->rowCount(), 10);
     QCOMPARE(colours->item(9, 0)->text(), QString("Turquoise,T,10"));
-    QCOMPARE(w.find<ColourSwatch>("Shape6")->colour(), 255u);
+    QCOMPARE(w.find<ColourSwatch>("ColourSwatch5")->colour(), 255u);
   }
 
   void editingAGridCellChangesTheTable() {
     Wizard w;
-    w.find<QTableWidget>("StringGrid1")->item(0, 1)->setText("Gx, GALXY");
+    w.find<QTableWidget>("ObjectTypesGrid")->item(0, 1)->setText("Gx, GALXY");
     QCOMPARE(w.form.definition().tables.objectTypes[0], std::string("Gx, GALXY"));
     // The degree sign stays the single byte 176.
-    w.find<QTableWidget>("StringGrid2")->item(0, 1)->setText(QString("deg,\u00b0"));
+    w.find<QTableWidget>("SizeUnitsGrid")->item(0, 1)->setText(QString("deg,\u00b0"));
     QCOMPARE(w.form.definition().tables.sizeUnits[0], std::string("deg,\xB0"));
-    w.find<QTableWidget>("StringGrid4")->item(4, 0)->setText("Rouge");
+    w.find<QTableWidget>("ColoursGrid")->item(4, 0)->setText("Rouge");
     QCOMPARE(w.form.definition().tables.colourStrings[4], std::string("Rouge"));
     // The name column is not editable.
-    QVERIFY(!(w.find<QTableWidget>("StringGrid1")->item(0, 0)->flags() & Qt::ItemIsEditable));
+    QVERIFY(!(w.find<QTableWidget>("ObjectTypesGrid")->item(0, 0)->flags() & Qt::ItemIsEditable));
   }
 
   void colourDialogStartsOnTheLastConfirmedColour() {
     Wizard w;
-    auto* swatch = w.find<ColourSwatch>("Shape2");
+    auto* swatch = w.find<ColourSwatch>("ColourSwatch1");
     w.services.colourAnswers.push_back(QColor(10, 20, 30));
     QTest::mouseClick(swatch, Qt::LeftButton);
     QCOMPARE(w.services.colourStarts.size(), std::size_t{1});
@@ -428,16 +429,16 @@ class WizardNavigationTest : public QObject {
     QCOMPARE(w.form.definition().tables.colours[0], 0x001E140Au);
 
     // A cancelled dialog changes nothing and is not remembered.
-    QTest::mouseClick(w.find<ColourSwatch>("Shape11"), Qt::RightButton);
+    QTest::mouseClick(w.find<ColourSwatch>("ColourSwatch10"), Qt::RightButton);
     QCOMPARE(w.services.colourStarts[1], QColor(10, 20, 30));
     QCOMPARE(w.form.definition().tables.colours[9], 16776960u);
 
     w.services.colourAnswers.push_back(QColor(255, 0, 0));
-    QTest::mouseClick(w.find<ColourSwatch>("Shape1"), Qt::LeftButton);
+    QTest::mouseClick(w.find<ColourSwatch>("LineColourSwatch"), Qt::LeftButton);
     QCOMPARE(w.services.colourStarts[2], QColor(10, 20, 30));
     QCOMPARE(w.form.definition().settings.linecolor, 255u);
     w.services.colourAnswers.push_back(QColor(0, 0, 255));
-    QTest::mouseClick(w.find<ColourSwatch>("Shape11"), Qt::LeftButton);
+    QTest::mouseClick(w.find<ColourSwatch>("ColourSwatch10"), Qt::LeftButton);
     QCOMPARE(w.services.colourStarts[3], QColor(255, 0, 0));
     QCOMPARE(w.form.definition().tables.colours[9], 0x00FF0000u);
   }
@@ -447,10 +448,10 @@ class WizardNavigationTest : public QObject {
     const QString cr = QString::fromStdString(dir_->write("cr.txt", "abc\rdef\r"));
     const QString lf = QString::fromStdString(dir_->write("lf.txt", "abc\ndef\n"));
     w.chooseInputFiles({cr, lf});
-    auto* list = w.find<QListWidget>("ListView1");
+    auto* list = w.find<QListWidget>("InputFileList");
     QCOMPARE(list->count(), 2);
     QCOMPARE(list->item(0)->text(), cr);
-    QCOMPARE(w.find<RadioGroup>("RadioGroup5")->itemIndex(), 0);
+    QCOMPARE(w.find<RadioGroup>("LineEndGroup")->itemIndex(), 0);
     QCOMPARE(w.form.definition().settings.eol, 0);
     QCOMPARE(w.services.fileRequests.back().request.filters,
              (QStringList{"All files (*)",
@@ -471,11 +472,11 @@ class WizardNavigationTest : public QObject {
   void fileWithoutLineEndWarnsAndKeepsTheSetting() {
     Wizard w;
     const QString one = QString::fromStdString(dir_->write("one.txt", std::string(5000, 'x') + "\n"));
-    w.choose("RadioGroup5", 1);
+    w.choose("LineEndGroup", 1);
     w.chooseInputFiles({one});
     QCOMPARE(w.services.messages, QStringList{"Warning ! unrecognized end of line format."});
     QCOMPARE(w.form.definition().settings.eol, 1);
-    QCOMPARE(w.find<QListWidget>("ListView1")->count(), 1);
+    QCOMPARE(w.find<QListWidget>("InputFileList")->count(), 1);
   }
 
   void errorInAHandlerIsShownAndTheWindowGoesOn() {
@@ -486,32 +487,36 @@ class WizardNavigationTest : public QObject {
     QVERIFY2(w.services.messages[0].contains(QString::fromStdString(dir_->str())), qPrintable(w.services.messages[0]));
     w.chooseInputFiles({input_});
     QCOMPARE(w.form.definition().settings.eol, 2);
-    w.type("Edit4", "x");
-    w.type("Edit5", "y");
-    w.click("nextbt");
+    w.type("ShortNameEdit", "x");
+    w.type("LongNameEdit", "y");
+    w.click("NextButton");
     QCOMPARE(w.page(), 1);
   }
 
-  void navigationMakesTheProgramDirectoryCurrentAgain() {
+  // The window leaves the working directory as it finds it; the output
+  // directory's dialog opens at a relative name of the program directory.
+  void navigationLeavesTheWorkingDirectoryAlone() {
     CurrentDirectory restore;
     Wizard w;
     w.fillPage1(input_);
     QDir::setCurrent(QString::fromStdString(dir_->str()));
-    w.click("nextbt");
-    QCOMPARE(QDir::currentPath(), w.form.programDirectory());
-    QDir::setCurrent(QString::fromStdString(dir_->str()));
-    w.click("prevbt");
-    QCOMPARE(QDir::currentPath(), w.form.programDirectory());
-    QDir::setCurrent(QString::fromStdString(dir_->str()));
+    const QString here = QDir::currentPath();
+    w.click("NextButton");
+    QCOMPARE(QDir::currentPath(), here);
+    w.click("PreviousButton");
+    QCOMPARE(QDir::currentPath(), here);
     w.services.directoryAnswers.push_back(QString::fromStdString(dir_->str()));
-    w.find<QToolButton>("DirectoryEdit1Browse")->click();
-    QCOMPARE(QDir::currentPath(), w.form.programDirectory());
+    w.find<QToolButton>("DirectoryBrowseButton")->click();
+    QCOMPARE(QDir::currentPath(), here);
     QCOMPARE(w.form.definition().settings.ouputdir, dir_->str());
+    w.type("DirectoryText", "out");
+    w.find<QToolButton>("DirectoryBrowseButton")->click();
+    QCOMPARE(w.services.directoryStarts.last(), w.form.programDirectory() + "/out");
   }
 
   void aboutBoxNamesTheProgramVersionAndDate() {
     Wizard w;
-    QTest::mouseClick(w.find("Image1"), Qt::LeftButton);
+    QTest::mouseClick(w.find("Logo"), Qt::LeftButton);
     QCOMPARE(w.services.messages.size(), 1);
     QVERIFY(w.services.messages[0].contains("Mirdal"));
     QVERIFY(w.services.messages[0].contains("1.3"));
@@ -520,7 +525,7 @@ class WizardNavigationTest : public QObject {
 
   void logoIsReadByTheGifReader() {
     Wizard w;
-    const QPixmap& logo = w.find<LogoImage>("Image1")->pixmap();
+    const QPixmap& logo = w.find<LogoImage>("Logo")->pixmap();
     QVERIFY(!logo.isNull());
     QCOMPARE(logo.size(), QSize(114, 408));
   }
@@ -537,9 +542,9 @@ class WizardNavigationTest : public QObject {
       Wizard w;
       QCOMPARE(w.form.helpLanguage(), QString("UK"));
       QDir::setCurrent(QDir::tempPath());
-      w.click("Button12");
+      w.click("HelpButton");
       QCOMPARE(w.services.documents, QStringList{QString::fromStdString(dir_->str() + "/doc/UK_mirdal.html")});
-      QCOMPARE(QDir::currentPath(), w.form.programDirectory());
+      QCOMPARE(QDir::currentPath(), QDir(QDir::tempPath()).canonicalPath());
     }
     QDir::setCurrent(QString::fromStdString(dir_->str()));
     {
@@ -549,10 +554,10 @@ class WizardNavigationTest : public QObject {
     {
       Wizard w;
       QCOMPARE(w.form.helpLanguage(), QString("FR"));
-      w.click("Button12");
+      w.click("HelpButton");
       QCOMPARE(w.services.documents.last(), QString::fromStdString(dir_->str() + "/doc/UK_mirdal.html"));
       dir_->write("doc/FR_mirdal.html", "<html></html>");
-      w.click("Button12");
+      w.click("HelpButton");
       QCOMPARE(w.services.documents.last(), QString::fromStdString(dir_->str() + "/doc/FR_mirdal.html"));
     }
     QSettings("Halvex", "Orva").remove("Config/Language");
@@ -585,7 +590,7 @@ class WizardNavigationTest : public QObject {
   }
 
   void progressBarsScaleSixtyFourBitCounts() {
-    mirdal::Progress p;
+    mirdal::ProgressWindow p;
     QCOMPARE(p.windowTitle(), QString("Progress"));
     p.setStageMaximum(std::int64_t{10'000'000'000});
     p.setStagePosition(std::int64_t{5'000'000'000});
@@ -596,8 +601,8 @@ class WizardNavigationTest : public QObject {
     p.setOverallMaximum(4);
     p.setOverallPosition(3);
     QCOMPARE(p.overallBar()->value(), 3);
-    QSignalSpy abort(&p, &mirdal::Progress::abortRequested);
-    p.findChild<QToolButton*>("SpeedButton2")->click();
+    QSignalSpy abort(&p, &mirdal::ProgressWindow::abortRequested);
+    p.findChild<QToolButton*>("AbortButton")->click();
     QCOMPARE(abort.size(), 1);
     p.show();
     p.close();

@@ -41,34 +41,34 @@ class WizardProjectTest : public QObject {
 
   void saveThenLoadRestoresEveryControl() {
     Wizard a;
-    a.choose("RadioGroup1", 3);
+    a.choose("CatalogTypeGroup", 3);
     a.fillPage1(input_, "NGC", "New General Catalogue");
-    a.choose("RadioGroup5", 0);
-    a.choose("RadioGroup2", 3);
-    a.choose("RadioGroup3", 1);
-    a.type("FloatEdit1", "1950");
-    a.type("FloatEdit3", "1990.5");
-    a.type("FloatEdit2", "15.5");
-    a.find<QSpinBox>("LongEdit1")->setValue(30);
-    a.find<QComboBox>("ComboBox1")->setCurrentIndex(2);
-    a.find<QCheckBox>("CheckBox1")->setChecked(true);
-    a.find<QComboBox>("ComboBox3")->setCurrentIndex(4);
-    a.choose("RadioGroup6", 2);
-    a.find<QCheckBox>("CheckBox7")->setChecked(false);
-    a.find<QSpinBox>("LongEdit2")->setValue(7);
+    a.choose("LineEndGroup", 0);
+    a.choose("RaFormatGroup", 3);
+    a.choose("DecFormatGroup", 1);
+    a.type("EquinoxEdit", "1950");
+    a.type("EpochEdit", "1990.5");
+    a.type("MagnitudeLimitEdit", "15.5");
+    a.find<QSpinBox>("NebulaSizeEdit")->setValue(30);
+    a.find<QComboBox>("NebulaSizeUnitBox")->setCurrentIndex(2);
+    a.find<QCheckBox>("LogarithmicSizeBox")->setChecked(true);
+    a.find<QComboBox>("NebulaTypeBox")->setCurrentIndex(4);
+    a.choose("DrawingTypeGroup", 2);
+    a.find<QCheckBox>("ClosedContourBox")->setChecked(false);
+    a.find<QSpinBox>("LineWidthEdit")->setValue(7);
     a.services.colourAnswers.push_back(QColor(1, 2, 3));
-    QTest::mouseClick(a.find("Shape1"), Qt::LeftButton);
+    QTest::mouseClick(a.find("LineColourSwatch"), Qt::LeftButton);
     a.services.colourAnswers.push_back(QColor(4, 5, 6));
-    QTest::mouseClick(a.find("Shape4"), Qt::LeftButton);
-    a.choose("RadioGroup4", 2);
-    a.find<QCheckBox>("CheckBox3")->setChecked(false);
-    a.find<QCheckBox>("CheckBox4")->setChecked(true);
-    a.find<QCheckBox>("CheckBox5")->setChecked(false);
-    a.find<DirectoryEdit>("DirectoryEdit1")->setText(QString::fromStdString(dir_->str() + "/out"));
-    a.find<QCheckBox>("CheckBox6")->setChecked(true);
-    a.find<QTableWidget>("StringGrid1")->item(2, 1)->setText("OC,OPNCL");
-    a.find<QTableWidget>("StringGrid2")->item(1, 1)->setText("m,',min");
-    a.find<QTableWidget>("StringGrid3")->item(2, 1)->setText("vertex,2");
+    QTest::mouseClick(a.find("ColourSwatch3"), Qt::LeftButton);
+    a.choose("RegionCountGroup", 2);
+    a.find<QCheckBox>("CreateIndexBox")->setChecked(false);
+    a.find<QCheckBox>("AlternateNamesBox")->setChecked(true);
+    a.find<QCheckBox>("PrefixAlternateNamesBox")->setChecked(false);
+    a.find<DirectoryEdit>("OutputDirectoryEdit")->setText(QString::fromStdString(dir_->str() + "/out"));
+    a.find<QCheckBox>("AppendBox")->setChecked(true);
+    a.find<QTableWidget>("ObjectTypesGrid")->item(2, 1)->setText("OC,OPNCL");
+    a.find<QTableWidget>("SizeUnitsGrid")->item(1, 1)->setText("m,',min");
+    a.find<QTableWidget>("LineOperationsGrid")->item(2, 1)->setText("vertex,2");
     a.tickRequiredFields();
     a.tick("Catalog ID");
     a.tick("String 2");
@@ -79,7 +79,7 @@ class WizardProjectTest : public QObject {
     def.setLabel(3, "Name");
 
     a.services.saveFileAnswers.push_back(project_);
-    a.click("Button1");
+    a.click("SaveProjectButton");
     QVERIFY2(a.services.messages.isEmpty(), qPrintable(a.services.messages.join('|')));
     QVERIFY(QFile::exists(project_));
     const auto& save = a.services.fileRequests.back();
@@ -91,7 +91,7 @@ class WizardProjectTest : public QObject {
 
     Wizard b;
     b.services.openFileAnswers.push_back(project_);
-    b.click("Button2");
+    b.click("LoadProjectButton");
     QVERIFY2(b.services.messages.isEmpty(), qPrintable(b.services.messages.join('|')));
     const auto& load = b.services.fileRequests.back();
     QCOMPARE(load.kind, QString("openFile"));
@@ -100,37 +100,37 @@ class WizardProjectTest : public QObject {
     QVERIFY(load.request.fileName.isEmpty());
 
     // The controls show the project...
-    QCOMPARE(b.find<RadioGroup>("RadioGroup1")->itemIndex(), 3);
-    QCOMPARE(b.find<QLineEdit>("Edit4")->text(), QString("NGC"));
-    QCOMPARE(b.find<QLineEdit>("Edit5")->text(), QString("New General Catalogue"));
-    QCOMPARE(b.find<QListWidget>("ListView1")->count(), 1);
-    QCOMPARE(b.find<QListWidget>("ListView1")->item(0)->text(), input_);
-    QCOMPARE(b.find<RadioGroup>("RadioGroup5")->itemIndex(), 0);
-    QCOMPARE(b.find<RadioGroup>("RadioGroup2")->itemIndex(), 3);
-    QCOMPARE(b.find<RadioGroup>("RadioGroup3")->itemIndex(), 1);
-    QCOMPARE(b.find<FloatEdit>("FloatEdit1")->text(), QString("1950"));
-    QCOMPARE(b.find<FloatEdit>("FloatEdit3")->text(), QString("1990.5"));
-    QCOMPARE(b.find<FloatEdit>("FloatEdit2")->text(), QString("15.5"));
-    QCOMPARE(b.find<QSpinBox>("LongEdit1")->value(), 30);
-    QCOMPARE(b.find<QComboBox>("ComboBox1")->currentText(), QString("Second"));
+    QCOMPARE(b.find<RadioGroup>("CatalogTypeGroup")->itemIndex(), 3);
+    QCOMPARE(b.find<QLineEdit>("ShortNameEdit")->text(), QString("NGC"));
+    QCOMPARE(b.find<QLineEdit>("LongNameEdit")->text(), QString("New General Catalogue"));
+    QCOMPARE(b.find<QListWidget>("InputFileList")->count(), 1);
+    QCOMPARE(b.find<QListWidget>("InputFileList")->item(0)->text(), input_);
+    QCOMPARE(b.find<RadioGroup>("LineEndGroup")->itemIndex(), 0);
+    QCOMPARE(b.find<RadioGroup>("RaFormatGroup")->itemIndex(), 3);
+    QCOMPARE(b.find<RadioGroup>("DecFormatGroup")->itemIndex(), 1);
+    QCOMPARE(b.find<FloatEdit>("EquinoxEdit")->text(), QString("1950"));
+    QCOMPARE(b.find<FloatEdit>("EpochEdit")->text(), QString("1990.5"));
+    QCOMPARE(b.find<FloatEdit>("MagnitudeLimitEdit")->text(), QString("15.5"));
+    QCOMPARE(b.find<QSpinBox>("NebulaSizeEdit")->value(), 30);
+    QCOMPARE(b.find<QComboBox>("NebulaSizeUnitBox")->currentText(), QString("Second"));
     QCOMPARE(b.form.unitFactor(), 3600);
-    QVERIFY(b.find<QCheckBox>("CheckBox1")->isChecked());
-    QCOMPARE(b.find<QComboBox>("ComboBox3")->currentText(), QString("Planetary Nebula"));
-    QCOMPARE(b.find<RadioGroup>("RadioGroup6")->itemIndex(), 2);
-    QVERIFY(!b.find<QCheckBox>("CheckBox7")->isChecked());
-    QCOMPARE(b.find<QSpinBox>("LongEdit2")->value(), 7);
-    QCOMPARE(b.find<ColourSwatch>("Shape1")->colour(), 0x030201u);
-    QCOMPARE(b.find<ColourSwatch>("Shape4")->colour(), 0x060504u);
-    QCOMPARE(b.find<RadioGroup>("RadioGroup4")->itemIndex(), 2);
-    QVERIFY(!b.find<QCheckBox>("CheckBox3")->isChecked());
-    QVERIFY(b.find<QCheckBox>("CheckBox4")->isChecked());
-    QVERIFY(!b.find<QCheckBox>("CheckBox5")->isChecked());
-    QCOMPARE(b.find<DirectoryEdit>("DirectoryEdit1")->text(), QString::fromStdString(dir_->str() + "/out"));
-    QVERIFY(b.find<QCheckBox>("CheckBox6")->isChecked());
-    QCOMPARE(b.find<QTableWidget>("StringGrid1")->item(2, 1)->text(), QString("OC,OPNCL"));
-    QCOMPARE(b.find<QTableWidget>("StringGrid2")->item(1, 1)->text(), QString("m,',min"));
-    QCOMPARE(b.find<QTableWidget>("StringGrid3")->item(2, 1)->text(), QString("vertex,2"));
-    auto* list = b.find<QListWidget>("CheckListBox1");
+    QVERIFY(b.find<QCheckBox>("LogarithmicSizeBox")->isChecked());
+    QCOMPARE(b.find<QComboBox>("NebulaTypeBox")->currentText(), QString("Planetary Nebula"));
+    QCOMPARE(b.find<RadioGroup>("DrawingTypeGroup")->itemIndex(), 2);
+    QVERIFY(!b.find<QCheckBox>("ClosedContourBox")->isChecked());
+    QCOMPARE(b.find<QSpinBox>("LineWidthEdit")->value(), 7);
+    QCOMPARE(b.find<ColourSwatch>("LineColourSwatch")->colour(), 0x030201u);
+    QCOMPARE(b.find<ColourSwatch>("ColourSwatch3")->colour(), 0x060504u);
+    QCOMPARE(b.find<RadioGroup>("RegionCountGroup")->itemIndex(), 2);
+    QVERIFY(!b.find<QCheckBox>("CreateIndexBox")->isChecked());
+    QVERIFY(b.find<QCheckBox>("AlternateNamesBox")->isChecked());
+    QVERIFY(!b.find<QCheckBox>("PrefixAlternateNamesBox")->isChecked());
+    QCOMPARE(b.find<DirectoryEdit>("OutputDirectoryEdit")->text(), QString::fromStdString(dir_->str() + "/out"));
+    QVERIFY(b.find<QCheckBox>("AppendBox")->isChecked());
+    QCOMPARE(b.find<QTableWidget>("ObjectTypesGrid")->item(2, 1)->text(), QString("OC,OPNCL"));
+    QCOMPARE(b.find<QTableWidget>("SizeUnitsGrid")->item(1, 1)->text(), QString("m,',min"));
+    QCOMPARE(b.find<QTableWidget>("LineOperationsGrid")->item(2, 1)->text(), QString("vertex,2"));
+    auto* list = b.find<QListWidget>("FieldList");
     QCOMPARE(list->item(0)->text(), QString("[RA decimal (degrees)]"));
     for (int i = 0; i < list->count(); ++i)
       QCOMPARE(list->item(i)->checkState() == Qt::Checked, def.ticked(i));
@@ -149,8 +149,8 @@ class WizardProjectTest : public QObject {
 
     // Loading changes no page and no button.
     QCOMPARE(b.page(), 0);
-    QVERIFY(!b.button("prevbt")->isEnabled());
-    QVERIFY(!b.button("Endbt")->isEnabled());
+    QVERIFY(!b.button("PreviousButton")->isEnabled());
+    QVERIFY(!b.button("BuildButton")->isEnabled());
   }
 
   // "Save Project" (Ctrl+S, and Save when closing) writes the project's own
@@ -177,14 +177,14 @@ class WizardProjectTest : public QObject {
     Wizard w;
     w.services.saveFileAnswers.push_back(project_);
     if (before == "saved") {
-      w.type("Edit4", "one");
-      w.form.SaveAsClick();
+      w.type("ShortNameEdit", "one");
+      w.form.onSaveAs();
     } else if (!before.isEmpty()) {
       w.form.openProject(project_);
     }
     if (before == "failed load") w.form.openProject(project_ + ".missing");
     const std::size_t dialogs = w.services.fileRequests.size();
-    w.type("Edit4", "two");
+    w.type("ShortNameEdit", "two");
     w.services.saveFileAnswers.push_back(project_);
     if (command.startsWith("Ctrl")) {
       w.form.activateWindow();
@@ -196,7 +196,7 @@ class WizardProjectTest : public QObject {
       w.services.saveChangesAnswers.push_back(SaveChoice::Save);
       QVERIFY(w.form.close());
     } else {
-      w.click("Button1");
+      w.click("SaveProjectButton");
     }
     QCOMPARE(w.services.fileRequests.size() - dialogs, std::size_t{asks});
     if (asks && !before.isEmpty()) QCOMPARE(w.services.fileRequests.back().request.fileName, project_);
@@ -229,13 +229,13 @@ class WizardProjectTest : public QObject {
     Wizard w;
     w.form.openProject(other);
     w.form.openProject(project_);  // the recent projects: ngc.prj, other.prj
-    w.type("Edit4", "chg");
+    w.type("ShortNameEdit", "chg");
     w.services.saveChangesAnswers.push_back(SaveChoice(answer));
     w.services.openFileAnswers.push_back(other);
     if (recent)
       w.form.findChild<QMenu*>("RecentProjectsMenu")->actions().at(1)->trigger();
     else
-      w.click("Button2");
+      w.click("LoadProjectButton");
     QCOMPARE(w.services.questions.size(), 1);
     // Cancel asks for no file to load.
     QCOMPARE(w.services.fileRequests.size(), std::size_t{!recent && answer != int(SaveChoice::Cancel)});
@@ -246,18 +246,18 @@ class WizardProjectTest : public QObject {
 
   void loadingAnotherTypeRebuildsTheListBeforeTheTicks() {
     Wizard a;
-    a.choose("RadioGroup1", 2);
+    a.choose("CatalogTypeGroup", 2);
     a.tick("[Separation (arcsec)]");
     a.services.saveFileAnswers.push_back(project_);
-    a.click("Button1");
+    a.click("SaveProjectButton");
 
     Wizard b;
     b.tick("[Magnitude (mag)]");
     b.services.saveChangesAnswers.push_back(SaveChoice::Discard);
     b.services.openFileAnswers.push_back(project_);
-    b.click("Button2");
-    QCOMPARE(b.find<RadioGroup>("RadioGroup1")->itemIndex(), 2);
-    auto* list = b.find<QListWidget>("CheckListBox1");
+    b.click("LoadProjectButton");
+    QCOMPARE(b.find<RadioGroup>("CatalogTypeGroup")->itemIndex(), 2);
+    auto* list = b.find<QListWidget>("FieldList");
     int ticked = 0;
     for (int i = 0; i < list->count(); ++i) {
       if (list->item(i)->checkState() != Qt::Checked) continue;
@@ -271,18 +271,18 @@ class WizardProjectTest : public QObject {
     dir_->write("unit.prj", "[Page1]\r\ntype=0\r\n[Page2]\r\nnebunit=0\r\n");
     Wizard w;
     w.services.openFileAnswers.push_back(QString::fromStdString(dir_->str() + "/unit.prj"));
-    w.click("Button2");
-    QCOMPARE(w.find<QComboBox>("ComboBox1")->currentText(), QString("Degree"));
+    w.click("LoadProjectButton");
+    QCOMPARE(w.find<QComboBox>("NebulaSizeUnitBox")->currentText(), QString("Degree"));
     QCOMPARE(w.form.unitFactor(), 1);
   }
 
   void cancelledDialogsChangeNothing() {
     Wizard w;
-    w.type("Edit4", "abc");
-    w.click("Button1");
+    w.type("ShortNameEdit", "abc");
+    w.click("SaveProjectButton");
     QVERIFY(!QFile::exists(project_));
-    w.click("Button2");
-    QCOMPARE(w.find<QLineEdit>("Edit4")->text(), QString("abc"));
+    w.click("LoadProjectButton");
+    QCOMPARE(w.find<QLineEdit>("ShortNameEdit")->text(), QString("abc"));
     QVERIFY(w.services.messages.isEmpty());
   }
 
@@ -290,12 +290,12 @@ class WizardProjectTest : public QObject {
     Wizard w;
     const QString nowhere = QString::fromStdString(dir_->str() + "/missing/dir/p.prj");
     w.services.saveFileAnswers.push_back(nowhere);
-    w.click("Button1");
+    w.click("SaveProjectButton");
     QCOMPARE(w.services.messages, QStringList{"Unable to write to " + nowhere + ": Cannot create file \"" + nowhere +
                                               ".saving\": No such file or directory"});
 
     w.services.openFileAnswers.push_back(nowhere);
-    w.click("Button2");
+    w.click("LoadProjectButton");
     QCOMPARE(w.services.messages.size(), 2);
     QVERIFY2(w.services.messages[1].contains(nowhere), qPrintable(w.services.messages[1]));
 
@@ -306,21 +306,21 @@ class WizardProjectTest : public QObject {
     QCOMPARE(w.services.messages.size(), 3);
     QVERIFY2(w.services.messages[2].endsWith("is not a file: it is a FIFO (named pipe)"),
              qPrintable(w.services.messages[2]));
-    w.type("Edit4", "ok");
+    w.type("ShortNameEdit", "ok");
     QCOMPARE(w.form.definition().settings.shortname, std::string("ok"));
   }
 
-  void projectCommandsMakeTheProgramDirectoryCurrentAgain() {
+  void projectCommandsLeaveTheWorkingDirectoryAlone() {
     const QString saved = QDir::currentPath();
     Wizard w;
     QDir::setCurrent(QString::fromStdString(dir_->str()));
+    const QString here = QDir::currentPath();
     w.services.saveFileAnswers.push_back(project_);
-    w.click("Button1");
-    QCOMPARE(QDir::currentPath(), w.form.programDirectory());
-    QDir::setCurrent(QString::fromStdString(dir_->str()));
+    w.click("SaveProjectButton");
+    QCOMPARE(QDir::currentPath(), here);
     w.services.openFileAnswers.push_back(project_);
-    w.click("Button2");
-    QCOMPARE(QDir::currentPath(), w.form.programDirectory());
+    w.click("LoadProjectButton");
+    QCOMPARE(QDir::currentPath(), here);
     QDir::setCurrent(saved);
   }
 
@@ -333,16 +333,16 @@ class WizardProjectTest : public QObject {
       QVERIFY(w.form.findChild<QMenu*>("RecentProjectsMenu")->isEmpty());
       w.fillPage1(input_, "NGC", "New General Catalogue");
       w.services.saveFileAnswers.push_back(project_);
-      w.click("Button1");
-      w.click("nextbt");
-      w.click("nextbt");
+      w.click("SaveProjectButton");
+      w.click("NextButton");
+      w.click("NextButton");
       w.click("ImportReadMeButton");
       QCOMPARE(w.services.fileRequests.back().request.directory, QString::fromStdString(dir_->str()));
     }
     Wizard w;
     w.chooseInputFiles({});
     QCOMPARE(w.services.fileRequests.back().request.directory, QString::fromStdString(dir_->str()));
-    w.click("Button2");
+    w.click("LoadProjectButton");
     QCOMPARE(w.services.fileRequests.back().request.directory, QString::fromStdString(dir_->str()));
     QCOMPARE(w.services.fileRequests.back().request.history, QStringList{QString::fromStdString(dir_->str())});
     const QList<QAction*> recent = w.form.findChild<QMenu*>("RecentProjectsMenu")->actions();
@@ -373,7 +373,7 @@ class WizardProjectTest : public QObject {
     QFETCH(bool, closed);
     QFETCH(bool, saved);
     Wizard w;
-    if (edit) w.type("Edit5", "Changed");
+    if (edit) w.type("LongNameEdit", "Changed");
     w.services.saveChangesAnswers.push_back(SaveChoice(answer));
     w.services.saveFileAnswers.push_back(project_);
     QCOMPARE(w.form.close(), closed);
@@ -396,20 +396,43 @@ class WizardProjectTest : public QObject {
     mirdal::saveProject(project_.toStdString(), def);
     Wizard w;
     w.form.openProject(project_);
-    w.click("nextbt");
+    w.click("NextButton");
     QVERIFY2(w.services.messages.isEmpty(), qPrintable(w.services.messages.join('|')));
     QCOMPARE(w.page(), 1);
     QFile::remove(input_);
-    w.click("prevbt");
-    w.click("nextbt");
+    w.click("PreviousButton");
+    w.click("NextButton");
     QCOMPARE(w.services.messages, QStringList{"File not found"});
+  }
+
+  // A relative input name is the project's whatever the working directory
+  // has become since the window opened: here one whose "ngc.txt" is a
+  // directory.
+  void relativeInputsResolveWhateverTheWorkingDirectory() {
+    const QString saved = QDir::currentPath();
+    const auto back = qScopeGuard([&] { QDir::setCurrent(saved); });
+    TempDir started, elsewhere;
+    QDir::setCurrent(QString::fromStdString(started.str()));
+    CatalogDefinition def;
+    def.settings.inputfiles = {"ngc.txt"};
+    def.settings.shortname = "NGC";
+    def.settings.longname = "NGC";
+    mirdal::saveProject(project_.toStdString(), def);
+    Wizard w;
+    w.form.openProject(project_);
+    QVERIFY(QDir(QString::fromStdString(elsewhere.str())).mkdir("ngc.txt"));
+    QDir::setCurrent(QString::fromStdString(elsewhere.str()));
+    QCOMPARE(w.form.inputNameAsBuilt("ngc.txt"), input_.toStdString());
+    w.click("NextButton");
+    QVERIFY2(w.services.messages.isEmpty(), qPrintable(w.services.messages.join('|')));
+    QCOMPARE(w.page(), 1);
   }
 
   // A double-click anywhere in page 1's file list, also below its rows,
   // opens the file chooser; F1 opens the manual and Ctrl+O "Load project".
   void doubleClickAndKeys() {
     Wizard w;
-    auto* list = w.find<QListWidget>("ListView1");
+    auto* list = w.find<QListWidget>("InputFileList");
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, QPoint(10, list->viewport()->height() - 5));
     QCOMPARE(w.services.fileRequests.size(), std::size_t{1});
     QCOMPARE(w.services.fileRequests.back().kind, QString("openFiles"));
@@ -420,7 +443,7 @@ class WizardProjectTest : public QObject {
     QTest::keyClick(&w.form, Qt::Key_O, Qt::ControlModifier);
     QCOMPARE(w.services.fileRequests.back().kind, QString("openFile"));
     // Every setting says what it does.
-    for (const char* page : {"TabSheet1", "TabSheet2", "TabSheet4"})
+    for (const char* page : {"CatalogPage", "OptionsPage", "OutputPage"})
       for (QWidget* c : w.find(page)->findChildren<QWidget*>())
         if (qobject_cast<QLineEdit*>(c) || qobject_cast<QComboBox*>(c) || qobject_cast<QAbstractSpinBox*>(c) ||
             qobject_cast<QCheckBox*>(c) || qobject_cast<RadioGroup*>(c) || qobject_cast<QListWidget*>(c))

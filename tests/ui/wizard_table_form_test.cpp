@@ -93,8 +93,8 @@ class WizardTableFormTest : public QObject {
       TempDir dir;
       const std::string path = dir.write(c.file, binary ? std::string_view(c.text, 16) : std::string_view(c.text));
       Wizard w;
-      w.choose("RadioGroup2", 3);
-      w.choose("RadioGroup3", 1);
+      w.choose("RaFormatGroup", 3);
+      w.choose("DecFormatGroup", 1);
       w.fillPage1(QString::fromStdString(path));
       QCOMPARE(w.find<QComboBox>("FormBox")->currentData().toInt(), static_cast<int>(c.form));
       QCOMPARE(w.find<QCheckBox>("HeaderRowBox")->isChecked(), c.headerRow);
@@ -105,15 +105,15 @@ class WizardTableFormTest : public QObject {
         continue;
       }
       QVERIFY2(w.services.messages.isEmpty(), qPrintable(w.services.messages.join('|')));
-      w.click("nextbt");
-      w.click("nextbt");
+      w.click("NextButton");
+      w.click("NextButton");
       QCOMPARE(w.page(), 2);
       QCOMPARE(w.shown("ColumnList"), c.id != nullptr);
-      QCOMPARE(w.shown("Memo1"), c.id == nullptr);
+      QCOMPARE(w.shown("SampleMemo"), c.id == nullptr);
       if (!c.id) {
         // The user overrides the proposal: the definition follows the boxes.
-        w.click("prevbt");
-        w.click("prevbt");
+        w.click("PreviousButton");
+        w.click("PreviousButton");
         auto* box = w.find<QComboBox>("FormBox");
         w.form.definition().settings.table = "2";  // a FITS project's, which no CSV file has
         box->setCurrentIndex(box->findData(static_cast<int>(TableForm::Csv)));
@@ -159,7 +159,7 @@ class WizardTableFormTest : public QObject {
       QCOMPARE(w.form.definition().fieldNames[0], std::string("ra"));
       QCOMPARE(w.form.definition().fieldNames[1], std::string("dec"));
       // The maximum magnitude is the data's, rounded up to the next tenth.
-      QCOMPARE(w.find<FloatEdit>("FloatEdit2")->text(), QString(c.magmax));
+      QCOMPARE(w.find<FloatEdit>("MagnitudeLimitEdit")->text(), QString(c.magmax));
     }
   }
 
@@ -167,15 +167,15 @@ class WizardTableFormTest : public QObject {
     for (const Page3Case& c : kPage3Cases) {
       TempDir dir;
       Wizard w;
-      w.choose("RadioGroup2", 1);
-      w.choose("RadioGroup3", 1);
+      w.choose("RaFormatGroup", 1);
+      w.choose("DecFormatGroup", 1);
       w.fillPage1(QString::fromStdString(writePage3File(dir, c)));
       // Rows of a FITS or VOTable file have no line ends to choose or warn of.
       QVERIFY2(w.services.messages.isEmpty(), qPrintable(w.services.messages.join('|')));
-      QCOMPARE(w.find<RadioGroup>("RadioGroup5")->isEnabled(), c.form == TableForm::Csv);
+      QCOMPARE(w.find<RadioGroup>("LineEndGroup")->isEnabled(), c.form == TableForm::Csv);
       QCOMPARE(w.form.definition().settings.eol, c.form == TableForm::Csv ? 1 : 2);
-      w.click("nextbt");
-      w.click("nextbt");
+      w.click("NextButton");
+      w.click("NextButton");
       w.selectField("Catalog ID");
       w.pickColumn("id");
       QCOMPARE(w.form.definition().fieldSlots[2].length, 12);
@@ -212,12 +212,12 @@ class WizardTableFormTest : public QObject {
     for (const Case& c : cases) {
       TempDir dir;
       Wizard w;
-      w.choose("RadioGroup2", 3);
-      w.choose("RadioGroup3", 1);
+      w.choose("RaFormatGroup", 3);
+      w.choose("DecFormatGroup", 1);
       w.fillPage1(QString::fromStdString(
           dir.write("bright.csv", "HR,ra,dec,Vmag\n2491,6.7525,-16.7161,-1.46\n2943,7.655,5.225,0.34\n")));
-      w.click("nextbt");
-      w.click("nextbt");
+      w.click("NextButton");
+      w.click("NextButton");
       const CatalogDefinition before = w.form.definition();
       w.services.chooseAnswers.push_back(c.answer);
       w.click("ImportReadMeButton");

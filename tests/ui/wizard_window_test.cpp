@@ -59,8 +59,8 @@ class WizardWindowTest : public QObject {
       QCOMPARE(w.form.definition().settings.format, TableForm::Fixed);
       if (path != fifo) continue;
       // The build may read a pipe: page 1 lets it through, page 3 reads no sample.
-      w.click("nextbt");
-      w.click("nextbt");
+      w.click("NextButton");
+      w.click("NextButton");
       QCOMPARE(w.page(), 2);
       QVERIFY(clock.elapsed() < 1000);
       QVERIFY2(w.services.messages.last().startsWith(named), qPrintable(w.services.messages.last()));
@@ -77,38 +77,38 @@ class WizardWindowTest : public QObject {
     const QString vot = QString::fromStdString(dir.write("c.vot", kTwoTables));
     Wizard w;
     w.fillPage1(csv);
-    w.click("nextbt");
-    w.click("nextbt");
+    w.click("NextButton");
+    w.click("NextButton");
     QCOMPARE(columnNames(w), (QStringList{"id", "ra", "dec"}));
     QCOMPARE(w.label("FirstCharCaption"), QString("Column number"));
-    w.click("prevbt");
-    w.click("prevbt");
+    w.click("PreviousButton");
+    w.click("PreviousButton");
     w.chooseInputFiles({fixed});
     QCOMPARE(w.form.definition().settings.format, TableForm::Fixed);
-    w.click("nextbt");
-    w.click("nextbt");
+    w.click("NextButton");
+    w.click("NextButton");
     QVERIFY(!w.shown("ColumnList"));
-    QVERIFY(w.shown("Memo1"));
-    QVERIFY(w.find<QPlainTextEdit>("Memo1")->toPlainText().startsWith("HR 2  11.5 +05.5\n1234567890"));
+    QVERIFY(w.shown("SampleMemo"));
+    QVERIFY(w.find<QPlainTextEdit>("SampleMemo")->toPlainText().startsWith("HR 2  11.5 +05.5\n1234567890"));
     QCOMPARE(w.label("FirstCharCaption"), QString("First Char"));
 
-    w.click("prevbt");
-    w.click("prevbt");
+    w.click("PreviousButton");
+    w.click("PreviousButton");
     QVERIFY(!w.shown("TableBox"));
     w.chooseInputFiles({vot});
     auto* tables = w.find<QComboBox>("TableBox");
     QVERIFY(w.shown("TableBox"));
     QCOMPARE(tables->count(), 2);
-    w.click("nextbt");
-    w.click("nextbt");
+    w.click("NextButton");
+    w.click("NextButton");
     QCOMPARE(columnNames(w), QStringList{"a"});
-    w.click("prevbt");
-    w.click("prevbt");
+    w.click("PreviousButton");
+    w.click("PreviousButton");
     tables->setCurrentIndex(1);
     emit tables->activated(1);
     QCOMPARE(w.form.definition().settings.table, std::string("2"));
-    w.click("nextbt");
-    w.click("nextbt");
+    w.click("NextButton");
+    w.click("NextButton");
     QCOMPARE(columnNames(w), (QStringList{"id", "ra"}));
     QVERIFY2(w.services.messages.isEmpty(), qPrintable(w.services.messages.join('|')));
   }
@@ -122,16 +122,16 @@ class WizardWindowTest : public QObject {
         QString::fromStdString(dir.write("s.dat", "HR 1  A1Vn      \nHR 2  B8IVpMnHg 7\nHR 3  K0\n"));
     Wizard w;
     w.fillPage1(path);
-    w.click("nextbt");
-    w.click("nextbt");
+    w.click("NextButton");
+    w.click("NextButton");
     w.selectField("Catalog ID");
-    w.type("Edit1", "7");
-    w.type("Edit2", "4");
+    w.type("FirstCharEdit", "7");
+    w.type("LengthEdit", "4");
     QVERIFY(w.shown("WidthHint"));
     QCOMPARE(w.label("WidthHint"), QString("Text past it in 1 of 3 rows"));
     QCOMPARE(w.button("OfferedWidthButton")->text(), QString("Length 9"));
     w.click("OfferedWidthButton");
-    const int field = w.find<QListWidget>("CheckListBox1")->currentRow();
+    const int field = w.find<QListWidget>("FieldList")->currentRow();
     QCOMPARE(w.form.definition().fieldSlots[static_cast<std::size_t>(field)].length, 9);
     QVERIFY(!w.shown("WidthHint"));
   }
@@ -163,7 +163,7 @@ class WizardWindowTest : public QObject {
       }
     }
     QVERIFY2(w.progress.summaryLabel()->text().contains(" rows/s"), qPrintable(w.progress.summaryLabel()->text()));
-    QVERIFY(w.progress.findChild<QLabel*>("Label2")->text().endsWith("rows read"));
+    QVERIFY(w.progress.findChild<QLabel*>("ItemCaption")->text().endsWith("rows read"));
     ui.setStageCaption(stage_caption::kMagnitudeSort);
     ui.setStageMaximum(10);
     ui.setStagePosition(0);
@@ -178,10 +178,10 @@ class WizardWindowTest : public QObject {
     TempDir dir;
     Wizard w;
     QCOMPARE(w.form.windowTitle(), QString("Prepare a catalog Mirdal 1.3"));
-    w.type("Edit5", "Stars");
+    w.type("LongNameEdit", "Stars");
     QTRY_COMPARE(w.form.windowTitle(), QString("*Prepare a catalog Mirdal 1.3"));
     w.services.saveFileAnswers.push_back(QString::fromStdString(dir.str() + "/stars.prj"));
-    w.click("Button1");
+    w.click("SaveProjectButton");
     QCOMPARE(w.form.windowTitle(), QString("stars.prj - Prepare a catalog Mirdal 1.3"));
     // A change made by no control's own signal is seen all the same.
     w.form.definition().settings.magmax = 3;
