@@ -152,7 +152,7 @@ int main(int argc, char** argv) {
   if (render) {
     try {
       if (!options.project.isEmpty()) {
-        mirdal::loadProject(mirdal::toPath(options.project), form.definition());
+        mirdal::loadProject(mirdal::toPath(options.project), form.definition(), mirdal::FileSystem::real());
         form.mapDefinitionToControls();
       }
       for (const QString& line : mirdal::renderPages(form, options.renderDirectory))
