@@ -592,7 +592,7 @@ class Output {
   void finish() {
     flush();
     file_->close();
-    if (!FileSystem::real().rename(path_ + ".part", path_))
+    if (!FileSystem::real().tryRename(path_ + ".part", path_))
       throw Error("Cannot rename \"" + path_ + ".part\" to \"" + path_ + "\"");
   }
 
@@ -681,9 +681,9 @@ void writeProject(const KindSpec& shape, const std::string& path, const std::str
   }
   if (!d.requiredFieldsTicked()) throw std::logic_error("a required field has no column");
   // saveProject keeps an earlier file as ".old"; a generated project replaces it.
-  FileSystem::real().remove(path);
-  saveProject(path, d);
-  FileSystem::real().remove(path + ".old");
+  FileSystem::real().tryRemove(path);
+  saveProject(path, d, FileSystem::real());
+  FileSystem::real().tryRemove(path + ".old");
 }
 
 const char* kUsage =

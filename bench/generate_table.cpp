@@ -87,7 +87,7 @@ void project(const std::string& path, const std::string& input, mirdal::TableFor
     def.fieldSlots[static_cast<std::size_t>(f.position)] = {first, length, f.calcA, 0.0};
     def.setTicked(f.position, true);
   }
-  mirdal::saveProject(path, def);
+  mirdal::saveProject(path, def, mirdal::FileSystem::real());
 }
 
 // The rows of a chunk as the binary forms hold them: column 0 the id,

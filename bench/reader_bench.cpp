@@ -131,7 +131,7 @@ struct Counts {
 };
 
 Counts timeReader(const std::string& path, int eol, Timing& t) {
-  mirdal::InputReader reader;
+  mirdal::InputReader reader(mirdal::FileSystem::real());
   double c0 = threadCpuSeconds();
   auto t0 = Clock::now();
   reader.open(path, eol);

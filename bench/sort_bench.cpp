@@ -67,7 +67,7 @@ void generate(const std::string& path, std::int64_t records) {
 }
 
 void externalSort(const std::string& in, const std::string& out, const RecordCompare& compare) {
-  FixRecSort sorter(kRecord);
+  FixRecSort sorter(kRecord, FileSystem::real());
   sorter.SortMethod = 1;
   sorter.SortFile(in, out, compare);
 }

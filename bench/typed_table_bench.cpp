@@ -159,7 +159,7 @@ double readSpeed(mirdal::TableForm form, const std::string& path, const std::vec
   for (int r = 0; r < kRepeats; ++r) {
     const auto start = Clock::now();
     const double cpuStart = cpuSeconds();
-    auto source = mirdal::openTypedTable(form, path, "");
+    auto source = mirdal::openTypedTable(form, path, "", mirdal::FileSystem::real());
     source->selectColumns(columns);
     std::vector<mirdal::TableCell> cells;
     double sum = 0;

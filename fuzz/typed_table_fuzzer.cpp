@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!write(path, fuzz::asText(data + 1, size - 1), compressed)) return 0;
   const TableForm form = votable ? TableForm::VoTable : TableForm::Fits;
   try {
-    const std::unique_ptr<TypedRowSource> source = openTypedTable(form, path, "");
+    const std::unique_ptr<TypedRowSource> source = openTypedTable(form, path, "", FileSystem::real());
     const TableLayout& layout = source->layout();
     std::vector<int> numbers;
     for (std::size_t i = 0; i < layout.columns.size(); ++i) {

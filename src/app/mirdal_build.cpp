@@ -180,7 +180,7 @@ int saveImportedProject(const ReadMeRequest& request, const std::optional<std::s
   }
   if (std::optional<std::string> why = mirdal::tableChoiceProblem(s.format, request.table))
     throw mirdal::UsageError("--table \"" + request.table + "\": " + *why);
-  mirdal::saveProject(request.save, definition);
+  mirdal::saveProject(request.save, definition, mirdal::FileSystem::real());
   printProject(request.save, definition, notes);
   const std::vector<std::string> missing = mirdal::missingRequiredEntries(definition);
   if (!checkRequired || missing.empty()) return 0;
@@ -756,8 +756,9 @@ int buildProject(const Options& o) {
   installStopHandlers();
   mirdal::allowPipeInputs(o.allowPipes);
   try {
+    mirdal::FileSystem& fs = mirdal::FileSystem::real();
     mirdal::CatalogDefinition definition;
-    mirdal::loadProject(o.project, definition);
+    mirdal::loadProject(o.project, definition, fs);
     // "~/cats" is the home directory's cats, as in the wizard, whether the
     // project or "--output=~/cats" (which no shell expands) says so.
     mirdal::expandHomeInPaths(definition.settings);
@@ -767,13 +768,13 @@ int buildProject(const Options& o) {
     if (o.haveOutput) definition.settings.ouputdir = mirdal::expandHome(o.output);
     // Refused before the pipeline creates anything: a project the wizard's
     // pages would not let through must not empty an existing catalog.
-    if (std::optional<mirdal::DefinitionProblem> problem = mirdal::findDefinitionProblem(definition)) {
+    if (std::optional<mirdal::DefinitionProblem> problem = mirdal::findDefinitionProblem(definition, fs)) {
       std::cerr << "mirdal-build: \"" << o.project << "\": " << problem->text() << "\n";
       return 1;
     }
 
     TerminalUi ui(o.yes);
-    mirdal::BuildPipeline pipeline(ui);
+    mirdal::BuildPipeline pipeline(ui, fs);
     g_pipeline.store(&pipeline);
     struct Forget {
       ~Forget() { g_pipeline.store(nullptr); }

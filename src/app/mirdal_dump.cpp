@@ -190,7 +190,7 @@ void printIndex(const mirdal::CatalogReader& reader, const Options& o) {
 }
 
 void drawPicture(const mirdal::CatalogReader& reader, const std::string& png) {
-  const mirdal::SkyPreview preview = mirdal::previewCatalog(reader);
+  const mirdal::SkyPreview preview = mirdal::previewCatalog(reader, mirdal::FileSystem::real());
   const mirdal::RgbImage image = preview.render();
   mirdal::writePng(mirdal::FileSystem::real(), png, image);
   std::printf("Picture      %s, %d x %d pixels\n", png.c_str(), image.width(), image.height());
@@ -219,7 +219,7 @@ int main(int argc, char** argv) {
   action.sa_flags = SA_RESETHAND;
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
   try {
-    mirdal::CatalogReader reader(o.dir, o.base);
+    mirdal::CatalogReader reader(o.dir, o.base, mirdal::FileSystem::real());
     printHeader(reader.header());
     if (o.onlyRegion != 0 && o.onlyRegion > reader.regionCount()) {
       std::cerr << "mirdal-dump: region " << o.onlyRegion << " is outside 1.." << reader.regionCount() << "\n";

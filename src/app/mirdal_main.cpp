@@ -152,7 +152,7 @@ int main(int argc, char** argv) {
   if (render) {
     try {
       if (!options.project.isEmpty()) {
-        mirdal::loadProject(mirdal::toPath(options.project), wizard.definition());
+        mirdal::loadProject(mirdal::toPath(options.project), wizard.definition(), mirdal::FileSystem::real());
         wizard.mapDefinitionToControls();
       }
       for (const QString& line : mirdal::renderPages(wizard, options.renderDirectory))

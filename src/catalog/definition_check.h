@@ -43,7 +43,7 @@ struct DefinitionProblem {
 // directory (""<path>" is not a file: it is a directory"); the short name is not blank and stays inside the output
 // directory; the long name is not blank. In this order, first problem only.
 std::optional<DefinitionProblem> checkCatalogPage(const CatalogDefinition& definition,
-                                                  FileSystem& fs = FileSystem::real());
+                                                  FileSystem& fs);
 
 // Page 3: every entry whose text starts with "[" is ticked.
 std::optional<DefinitionProblem> checkFieldsPage(const CatalogDefinition& definition);
@@ -55,12 +55,12 @@ std::optional<DefinitionProblem> checkFieldsPage(const CatalogDefinition& defini
 // The output directory is left to the build, which asks for it in its own
 // words.
 std::optional<DefinitionProblem> findDefinitionProblem(const CatalogDefinition& definition,
-                                                       FileSystem& fs = FileSystem::real());
+                                                       FileSystem& fs);
 
 // The same as a message (DefinitionProblem::text), or nothing when the
 // definition can be built. For callers that only refuse, such as the build.
 std::optional<std::string> validateDefinition(const CatalogDefinition& definition,
-                                              FileSystem& fs = FileSystem::real());
+                                              FileSystem& fs);
 
 // A short name is the base of every output file name ("<name>.hdr",
 // "<name>01.dat"): a separator, ".." or a control character in it would put

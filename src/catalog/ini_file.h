@@ -33,7 +33,7 @@ class IniFile {
 
   // Throws the file system's Error (naming the file and the reason) when the
   // file cannot be opened or read.
-  static IniFile load(const std::string& path, FileSystem& fs = FileSystem::real());
+  static IniFile load(const std::string& path, FileSystem& fs);
   // The first kMaxFileBytes bytes of the file; `whole` tells whether that was
   // all of it. Throws as load() does.
   static std::string readText(const std::string& path, FileSystem& fs, bool& whole);
@@ -54,7 +54,7 @@ class IniFile {
   // The whole text, every line ended by CR LF.
   std::string text() const;
   // Creates or truncates the file and writes text(); throws the file system's Error.
-  void save(const std::string& path, FileSystem& fs = FileSystem::real()) const;
+  void save(const std::string& path, FileSystem& fs) const;
 
   // The text written after "key=" for `value` (see setValue).
   static std::string storedForm(std::string_view value);

@@ -602,8 +602,8 @@ void saveProject(const std::string& path, const CatalogDefinition& definition, F
   const std::string part = path + ".saving";
   const std::string oldPart = path + ".old.saving";
   auto discard = [&] {
-    fs.remove(part);
-    fs.remove(oldPart);
+    fs.tryRemove(part);
+    fs.tryRemove(oldPart);
   };
   discard();  // what a killed save left
   IniFile ini;
@@ -615,19 +615,17 @@ void saveProject(const std::string& path, const CatalogDefinition& definition, F
     file->write(text.data(), text.size());
     file->sync();
     file->close();
-    if (fs.kind(path) == FileKind::Regular && !fs.link(path, oldPart)) copyFile(fs, path, oldPart);
+    if (fs.kind(path) == FileKind::Regular && !fs.tryLink(path, oldPart)) copyFile(fs, path, oldPart);
   } catch (const Error& e) {
     discard();
     throw Error(failure + ": " + e.what());
   }
-  errno = 0;
-  if (!fs.rename(part, path)) {
-    const int err = errno != 0 ? errno : EIO;
+  if (const FileOutcome replaced = fs.tryRename(part, path); !replaced) {
     discard();
-    throw Error(failure + ": " + fileErrorMessage("replace", path, err));
+    throw Error(failure + ": " + fileErrorMessage("replace", path, replaced.error));
   }
   // The project is saved; a ".old" that cannot be replaced keeps the older one.
-  if (fs.exists(oldPart) && !fs.rename(oldPart, path + ".old")) fs.remove(oldPart);
+  if (fs.exists(oldPart) && !fs.tryRename(oldPart, path + ".old")) fs.tryRemove(oldPart);
 }
 
 void loadProject(const std::string& path, CatalogDefinition& target, FileSystem& fs) {

@@ -22,13 +22,13 @@ namespace mirdal {
 // characters) is refused first with an Error naming the key and the value,
 // and nothing on disk changes.
 void saveProject(const std::string& path, const CatalogDefinition& definition,
-                 FileSystem& fs = FileSystem::real());
+                 FileSystem& fs);
 
 // Throws the Error saveProject gives when `path` or its ".old" names a
 // pipe, a device or a socket (links followed), which a save would replace
 // by a regular file: "Unable to write to <path>: "<path>" is not a file: it
 // is a FIFO (named pipe)". Callers check before they do any long work.
-void refuseSpecialSaveTarget(const std::string& path, FileSystem& fs = FileSystem::real());
+void refuseSpecialSaveTarget(const std::string& path, FileSystem& fs);
 
 // Applies a project file to `definition`: catalog type and coordinate formats
 // first (each rebuilding the field list when it changes), then everything that
@@ -45,7 +45,7 @@ void refuseSpecialSaveTarget(const std::string& path, FileSystem& fs = FileSyste
 // nebunit, nebtype, drawingtype, numfile) holds a number that is none of its
 // values (naming the key and the values it takes).
 void loadProject(const std::string& path, CatalogDefinition& definition,
-                 FileSystem& fs = FileSystem::real());
+                 FileSystem& fs);
 
 // Value forms of the file.
 // Up to 15 significant digits, "." as separator, no trailing zeros; E notation

@@ -17,7 +17,7 @@ std::string projectDirectory(const std::string& projectFile);
 // relative one below `baseDirectory` (as it is when that is empty), or below
 // `fallbackDirectory` when only that directory holds it.
 std::string resolveInputName(const std::string& name, const std::string& baseDirectory,
-                             const std::string& fallbackDirectory, FileSystem& fs = FileSystem::real());
+                             const std::string& fallbackDirectory, FileSystem& fs);
 
 // Makes the relative input names and a relative output directory of
 // `settings` names below `directory` (mirdal-build: the project file's

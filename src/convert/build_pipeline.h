@@ -88,7 +88,7 @@ struct BuildResult {
 // window may change afterwards without affecting the build.
 class BuildPipeline {
  public:
-  explicit BuildPipeline(BuildUi& ui, FileSystem& fs = FileSystem::real());
+  explicit BuildPipeline(BuildUi& ui, FileSystem& fs);
 
   // Runs a whole build. Returns normally on success and when the build was
   // refused before it began (see BuildResult::started); throws Error on any

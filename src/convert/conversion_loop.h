@@ -72,7 +72,7 @@ struct ConversionCounters {
 class ConversionLoop {
  public:
   ConversionLoop(const CatalogDefinition& definition, const RecordLayout& layout, CatalogFiles& files,
-                 RejectLog& rejectLog, FileSystem& fs = FileSystem::real());
+                 RejectLog& rejectLog, FileSystem& fs);
   ConversionLoop(const ConversionLoop&) = delete;
   ConversionLoop& operator=(const ConversionLoop&) = delete;
   ~ConversionLoop();

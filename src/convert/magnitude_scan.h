@@ -37,7 +37,7 @@ struct MagnitudeScan {
 // it (input/spread_sample.h): at most the budget's rows and bytes, spread
 // over the parts and within each plain file.
 MagnitudeScan scanMagnitudes(const CatalogDefinition& definition, const std::vector<std::string>& inputs,
-                             FileSystem& fs = FileSystem::real(), std::int64_t maxTypedRows = 0,
+                             FileSystem& fs, std::int64_t maxTypedRows = 0,
                              std::optional<SampleBudget> budget = std::nullopt);
 
 // The maximum magnitude a catalog gives for its faintest magnitude: rounded
@@ -55,6 +55,6 @@ constexpr SampleBudget kMagnitudeSample{200'000, std::size_t{32} << 20};
 // (magmax is then left as it was). Throws as scanMagnitudes does.
 std::optional<std::string> takeMagnitudeLimitFromData(CatalogDefinition& definition,
                                                       const std::vector<std::string>& inputs,
-                                                      FileSystem& fs = FileSystem::real());
+                                                      FileSystem& fs);
 
 }  // namespace mirdal

@@ -117,6 +117,6 @@ struct ReadMeImport {
 // readReadMe and selectReadMeTable do.
 ReadMeImport importReadMe(const std::string& readMePath, const std::string& inputPath,
                           std::string_view tableFile, CatalogType type, CatalogDefinition& definition,
-                          FileSystem& fs = FileSystem::real(), std::optional<RaUnit> raUnit = std::nullopt);
+                          FileSystem& fs, std::optional<RaUnit> raUnit = std::nullopt);
 
 }  // namespace mirdal

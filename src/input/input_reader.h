@@ -48,7 +48,7 @@ class InputReader {
   // `blockSize` is how many bytes are asked of the file per read; it is
   // rounded up to a whole number of chunks and changes neither the lines nor
   // position().
-  explicit InputReader(FileSystem& fs = FileSystem::real(), std::size_t blockSize = kDefaultBlockSize);
+  explicit InputReader(FileSystem& fs, std::size_t blockSize = kDefaultBlockSize);
   ~InputReader();
   InputReader(const InputReader&) = delete;
   InputReader& operator=(const InputReader&) = delete;

@@ -1,4 +1,4 @@
-#include "import/readme_import.h"
+#include "input/readme_parser.h"
 
 #include <algorithm>
 #include <array>

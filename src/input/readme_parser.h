@@ -116,7 +116,7 @@ ReadMe parseReadMe(std::string_view text);
 
 // Reads and parses the ReadMe at `path`. Throws Error naming the file when it
 // cannot be opened or read; its content never makes reading fail.
-ReadMe readReadMe(const std::string& path, FileSystem& fs = FileSystem::real());
+ReadMe readReadMe(const std::string& path, FileSystem& fs);
 
 // The last component of `path`, and `name` without a final ".gz" (or
 // ".bz2", ".xz"): the names under which tables describe their files.

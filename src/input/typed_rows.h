@@ -56,23 +56,23 @@ class TypedRowSource {
 // Every byte is read through `fs`, but for the FITS library, which opens a
 // FITS file by its name once `fs` has given its size and every header has
 // been checked through `fs`. Readers of a catalog pass the file system of
-// the build; the default serves tools that read one file.
+// the build.
 std::unique_ptr<TypedRowSource> openFitsTable(const std::string& path, const std::string& table,
-                                              FileSystem& fs = FileSystem::real());
+                                              FileSystem& fs);
 std::unique_ptr<TypedRowSource> openVoTable(const std::string& path, const std::string& table,
-                                            FileSystem& fs = FileSystem::real());
+                                            FileSystem& fs);
 
 // Layout only (for the wizard's column list and the import): the same,
 // reading no row.
-TableLayout readFitsLayout(const std::string& path, const std::string& table, FileSystem& fs = FileSystem::real());
+TableLayout readFitsLayout(const std::string& path, const std::string& table, FileSystem& fs);
 TableLayout readVoTableLayout(const std::string& path, const std::string& table,
-                              FileSystem& fs = FileSystem::real());
+                              FileSystem& fs);
 
 // Either of the above by form (Fits or VoTable; Error for any other).
 std::unique_ptr<TypedRowSource> openTypedTable(TableForm form, const std::string& path, const std::string& table,
-                                               FileSystem& fs = FileSystem::real());
+                                               FileSystem& fs);
 TableLayout readTypedLayout(TableForm form, const std::string& path, const std::string& table,
-                            FileSystem& fs = FileSystem::real());
+                            FileSystem& fs);
 
 // A cell as the wizard shows it: a number in its shortest exact form, a
 // text as it is, a missing value as "".

@@ -39,7 +39,7 @@ class CatalogReader {
  public:
   // `directory` holds the catalog; with an empty base name the directory must
   // hold exactly one ".hdr" file.
-  explicit CatalogReader(std::string directory, std::string baseName = {}, FileSystem& fs = FileSystem::real());
+  explicit CatalogReader(std::string directory, std::string baseName, FileSystem& fs);
 
   const CatalogHeader& header() const { return header_; }
   CatalogType type() const { return type_; }

@@ -102,11 +102,9 @@ int previousRegionScheme(FileSystem& fs, const std::string& dir, const std::stri
 // Moves a staged file over its place in the output directory. A file no
 // longer staged was moved by an earlier, interrupted attempt.
 void moveInPlace(FileSystem& fs, const std::string& from, const std::string& to) {
-  errno = 0;
-  if (fs.rename(from, to)) return;
-  const int err = errno != 0 ? errno : EIO;
-  if (!fs.exists(from)) return;
-  throw Error(fileErrorMessage("replace", to, err));
+  const FileOutcome moved = fs.tryRename(from, to);
+  if (moved || !fs.exists(from)) return;
+  throw Error(fileErrorMessage("replace", to, moved.error));
 }
 
 void finishCommit(FileSystem& fs, const std::string& output, const std::string& staging, const CommitPlan& plan) {
@@ -117,7 +115,7 @@ void finishCommit(FileSystem& fs, const std::string& output, const std::string& 
   if (isZoneScheme(plan.regions)) {
     for (std::string_view name : kZoneDirectoryNames) {
       const std::string zone(name);
-      if (!fs.exists(output + zone) && fs.isDirectory(staging + zone) && fs.rename(staging + zone, output + zone)) {
+      if (!fs.exists(output + zone) && fs.isDirectory(staging + zone) && fs.tryRename(staging + zone, output + zone)) {
         movedWhole.insert(zone);
       } else {
         fs.createDirectories(output + zone);
@@ -137,11 +135,11 @@ void finishCommit(FileSystem& fs, const std::string& output, const std::string& 
   // The previous catalog's files that the new one does not have.
   if (plan.previousRegions != 0 && plan.previousRegions != plan.regions) {
     for (int r = 1; r <= plan.previousRegions; ++r)
-      fs.remove(output + regionFileName(plan.base, plan.previousRegions, r));
+      fs.tryRemove(output + regionFileName(plan.base, plan.previousRegions, r));
     if (isZoneScheme(plan.previousRegions) && !isZoneScheme(plan.regions))
-      for (std::string_view zone : kZoneDirectoryNames) fs.removeDirectory(output + std::string(zone));
+      for (std::string_view zone : kZoneDirectoryNames) fs.tryRemoveDirectory(output + std::string(zone));
   }
-  if (!plan.index) fs.remove(output + plan.base + ".idx");
+  if (!plan.index) fs.tryRemove(output + plan.base + ".idx");
   removeTree(fs, staging);
 }
 
@@ -153,7 +151,7 @@ void clearInterruptedBuilds(FileSystem& fs, const std::string& output) {
     if (name.compare(0, prefix.size(), prefix) != 0) continue;
     // A file or a link under such a name is no build's: it goes, and
     // nothing it points to is looked at.
-    if (fs.remove(output + name)) continue;
+    if (fs.tryRemove(output + name)) continue;
     const std::string staging = output + name + "/";
     std::optional<CommitPlan> plan;
     if (auto text = readSmallFile(fs, staging + kCommitFile)) plan = CommitPlan::decode(*text);
@@ -236,8 +234,8 @@ void CatalogStaging::commit(const std::string& base, int regionCount, bool index
     file->write(text.data(), text.size());
     file->close();
   }
-  errno = 0;
-  if (!fs_.rename(part, staging_ + kCommitFile)) throw Error(fileErrorMessage("create", staging_ + kCommitFile, errno));
+  if (const FileOutcome planned = fs_.tryRename(part, staging_ + kCommitFile); !planned)
+    throw Error(fileErrorMessage("create", staging_ + kCommitFile, planned.error));
 
   finishCommit(fs_, output_, staging_, plan);
   committed_ = true;

@@ -150,7 +150,7 @@ class SkyPreview {
 // the records that have one. The caption names the catalog, its regions and
 // its records. Throws Error naming the file when a region file cannot be
 // read or is not a whole number of records.
-SkyPreview previewCatalog(const CatalogReader& reader, FileSystem& fs = FileSystem::real(),
+SkyPreview previewCatalog(const CatalogReader& reader, FileSystem& fs,
                           SkyPreviewOptions options = {});
 
 }  // namespace mirdal

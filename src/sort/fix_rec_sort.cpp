@@ -165,17 +165,17 @@ void FixRecSort::sortOpened(std::unique_ptr<File> in, const std::string& output,
       parts_.clear();
       temp->close();
       temp.reset();
-      fs_.remove(tempPath_);
+      fs_.tryRemove(tempPath_);
     }
   } catch (...) {
     parts_.clear();
     array_.Clear();
     temp.reset();
     in.reset();
-    if (tempCreated) fs_.remove(tempPath_);
+    if (tempCreated) fs_.tryRemove(tempPath_);
     // Only a plain file is removed: an output such as a device node stays.
     if (outputCreated) {
-      if (const auto id = fs_.identity(output); id && id->regular) fs_.remove(output);
+      if (const auto id = fs_.identity(output); id && id->regular) fs_.tryRemove(output);
     }
     throw;
   }
@@ -331,7 +331,7 @@ void FixRecSort::MergeSortedRuns(const std::string& input, const std::vector<std
     parts_.clear();
     in.reset();
     if (outputCreated) {
-      if (const auto id = fs_.identity(output); id && id->regular) fs_.remove(output);
+      if (const auto id = fs_.identity(output); id && id->regular) fs_.tryRemove(output);
     }
     throw;
   }
@@ -428,7 +428,7 @@ void writeStablySorted(std::uint8_t* records, std::int64_t count, int recordSize
 }
 
 void FixRecSort::moveTempToOutput(const std::string& output) {
-  if (fs_.rename(tempPath_, output)) return;
+  if (fs_.tryRename(tempPath_, output)) return;
   // A rename cannot cross file systems (the temporary file lies in the
   // current directory): copy instead, so that the output is never missing.
   std::unique_ptr<File> from = fs_.open(tempPath_, OpenMode::Read);
@@ -442,7 +442,7 @@ void FixRecSort::moveTempToOutput(const std::string& output) {
   }
   to->close();
   from->close();
-  fs_.remove(tempPath_);
+  fs_.tryRemove(tempPath_);
 }
 
 }  // namespace mirdal

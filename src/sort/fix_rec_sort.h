@@ -42,7 +42,7 @@ class FixRecSort {
  public:
   static constexpr const char* kTempFileName = "SorTemp.mkw";
 
-  explicit FixRecSort(int recordSize, FileSystem& fs = FileSystem::real());
+  explicit FixRecSort(int recordSize, FileSystem& fs);
   ~FixRecSort();
   FixRecSort(const FixRecSort&) = delete;
   FixRecSort& operator=(const FixRecSort&) = delete;

@@ -11,7 +11,7 @@ InPlaceSorter::InPlaceSorter(FileSystem& fs, std::string runFile)
     : fs_(fs), runFile_(runFile.empty() ? FixRecSort::kTempFileName : std::move(runFile)) {}
 
 InPlaceSorter::~InPlaceSorter() {
-  if (spare_) fs_.remove(runFile_);
+  if (spare_) fs_.tryRemove(runFile_);
 }
 
 // Renaming or swapping the sorted copy over the file, rather than deleting
@@ -32,25 +32,22 @@ void InPlaceSorter::sortAndReplace(const std::string& file, const std::string& s
     sort(sorter);
   } catch (...) {
     spare_ = hadSpare && fs_.exists(runFile_);
-    fs_.remove(scratch);
+    fs_.tryRemove(scratch);
     throw;
   }
-  errno = 0;
-  if (fs_.exchange(scratch, file)) {
+  if (fs_.tryExchange(scratch, file)) {
     // The file is sorted; its old records are the next sort's run file, or
     // go where the run file cannot (another file system).
-    if (fs_.rename(scratch, runFile_)) {
+    if (fs_.tryRename(scratch, runFile_)) {
       spare_ = true;
     } else {
-      fs_.remove(scratch);
+      fs_.tryRemove(scratch);
     }
     return;
   }
-  errno = 0;
-  if (!fs_.rename(scratch, file)) {
-    int err = errno != 0 ? errno : EIO;
-    fs_.remove(scratch);
-    throw Error(fileErrorMessage("replace", file, err));
+  if (const FileOutcome replaced = fs_.tryRename(scratch, file); !replaced) {
+    fs_.tryRemove(scratch);
+    throw Error(fileErrorMessage("replace", file, replaced.error));
   }
 }
 
@@ -71,7 +68,7 @@ void InPlaceSorter::mergeRuns(const std::string& file, const std::vector<std::in
                               const std::string& scratch, int recordSize, const RecordCompare& compare) {
   // A merge writes no run file: a spare would outlive the sorter unnoticed.
   if (spare_) {
-    fs_.remove(runFile_);
+    fs_.tryRemove(runFile_);
     spare_ = false;
   }
   sortAndReplace(file, scratch, recordSize, 0,

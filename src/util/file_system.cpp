@@ -26,6 +26,22 @@ std::string fileErrorMessage(const char* verb, const std::string& path, int err)
   return std::string("Cannot ") + verb + " file \"" + path + "\": " + std::strerror(err);
 }
 
+FileError::FileError(const char* verb, const std::string& path, int code)
+    : FileError(fileErrorMessage(verb, path, code), code) {}
+
+namespace {
+// "Cannot rename file "<a>" to "<b>": <strerror(code)>"
+FileError twoPathError(const char* verb, const std::string& a, const char* joiner, const std::string& b, int code) {
+  return FileError(std::string("Cannot ") + verb + " file \"" + a + "\" " + joiner + " \"" + b + "\": " +
+                       std::strerror(code),
+                   code);
+}
+// "Cannot remove directory "<path>": <strerror(code)>"
+FileError directoryError(const char* verb, const std::string& path, int code) {
+  return FileError(std::string("Cannot ") + verb + " directory \"" + path + "\": " + std::strerror(code), code);
+}
+}  // namespace
+
 void File::truncate(std::int64_t) { throw Error(fileErrorMessage("truncate", path(), ENOSYS)); }
 
 std::optional<FileState> File::state() { return std::nullopt; }
@@ -77,14 +93,40 @@ void writeWhole(File& file, const void* buffer, std::size_t n, std::int64_t end)
   }
 }
 
-bool FileSystem::exchange(const std::string&, const std::string&) {
-  errno = ENOSYS;
-  return false;
+void FileSystem::exchange(const std::string& a, const std::string& b) {
+  throw twoPathError("exchange", a, "with", b, ENOSYS);
 }
 
-bool FileSystem::link(const std::string&, const std::string&) {
-  errno = ENOSYS;
-  return false;
+void FileSystem::link(const std::string& from, const std::string& to) {
+  throw twoPathError("link", from, "to", to, ENOSYS);
+}
+
+namespace {
+template <class Call>
+FileOutcome outcomeOf(Call&& call) {
+  try {
+    call();
+    return {};
+  } catch (const FileError& e) {
+    return {e.code()};
+  }
+}
+}  // namespace
+
+FileOutcome FileSystem::tryRemove(const std::string& path) {
+  return outcomeOf([&] { remove(path); });
+}
+FileOutcome FileSystem::tryRename(const std::string& from, const std::string& to) {
+  return outcomeOf([&] { rename(from, to); });
+}
+FileOutcome FileSystem::tryExchange(const std::string& a, const std::string& b) {
+  return outcomeOf([&] { exchange(a, b); });
+}
+FileOutcome FileSystem::tryLink(const std::string& from, const std::string& to) {
+  return outcomeOf([&] { link(from, to); });
+}
+FileOutcome FileSystem::tryRemoveDirectory(const std::string& path) {
+  return outcomeOf([&] { removeDirectory(path); });
 }
 
 FileKind FileSystem::kind(const std::string& path) {
@@ -107,7 +149,9 @@ namespace {
 
 std::optional<FileIdentity> FileSystem::identity(const std::string&) { return std::nullopt; }
 std::vector<std::string> FileSystem::list(const std::string& directory) { unsupported("list", directory); }
-bool FileSystem::removeDirectory(const std::string&) { return false; }
+void FileSystem::removeDirectory(const std::string& path) {
+  throw directoryError("remove", path, ENOSYS);
+}
 std::string FileSystem::createUniqueDirectory(const std::string& parent, const std::string&) {
   unsupported("create a directory in", parent);
 }
@@ -152,17 +196,17 @@ void refuseOutsideOrSpecial(FileSystem& fs, const std::string& directory, const 
 void removeTree(FileSystem& fs, const std::string& directory) {
   // A file, or a link (to a directory too), goes by itself: nothing below
   // a link is ever listed or removed.
-  if (fs.remove(directory)) return;
+  if (fs.tryRemove(directory)) return;
   std::vector<std::string> names;
   try {
     names = fs.list(directory);
   } catch (const Error&) {
-    fs.remove(directory);  // a file or a link where a directory was
+    fs.tryRemove(directory);  // a file or a link where a directory was
     return;
   }
   const std::string dir = directory.empty() || directory.back() == '/' ? directory : directory + "/";
   for (const std::string& name : names) removeTree(fs, dir + name);
-  fs.removeDirectory(directory);
+  fs.tryRemoveDirectory(directory);
 }
 
 namespace {
@@ -345,14 +389,16 @@ class PosixFileSystem final : public FileSystem {
       throw Error("Cannot create directory \"" + path + "\": " + ec.message());
   }
 
-  bool remove(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
-
-  bool rename(const std::string& from, const std::string& to) override {
-    return ::rename(from.c_str(), to.c_str()) == 0;
+  void remove(const std::string& path) override {
+    if (::unlink(path.c_str()) != 0) throw FileError("remove", path, errno);
   }
 
-  bool link(const std::string& from, const std::string& to) override {
-    return ::link(from.c_str(), to.c_str()) == 0;
+  void rename(const std::string& from, const std::string& to) override {
+    if (::rename(from.c_str(), to.c_str()) != 0) throw twoPathError("rename", from, "to", to, errno);
+  }
+
+  void link(const std::string& from, const std::string& to) override {
+    if (::link(from.c_str(), to.c_str()) != 0) throw twoPathError("link", from, "to", to, errno);
   }
 
   FileKind kind(const std::string& path) override {
@@ -369,8 +415,9 @@ class PosixFileSystem final : public FileSystem {
     return out;
   }
 
-  bool exchange(const std::string& a, const std::string& b) override {
-    return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0;
+  void exchange(const std::string& a, const std::string& b) override {
+    if (::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) != 0)
+      throw twoPathError("exchange", a, "with", b, errno);
   }
 
   // Without opening the file: an open of a FIFO would wait for its writer.
@@ -400,7 +447,9 @@ class PosixFileSystem final : public FileSystem {
     return names;
   }
 
-  bool removeDirectory(const std::string& path) override { return ::rmdir(path.c_str()) == 0; }
+  void removeDirectory(const std::string& path) override {
+    if (::rmdir(path.c_str()) != 0) throw directoryError("remove", path, errno);
+  }
 
   std::string createUniqueDirectory(const std::string& parent, const std::string& prefix) override {
     std::string dir = parent;

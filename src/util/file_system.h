@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "util/error.h"
+
 namespace mirdal {
 
 // What tells that a regular file's bytes changed: its size and the time of
@@ -79,8 +81,29 @@ class DirectoryLock {
   virtual ~DirectoryLock() = default;
 };
 
+// A failed call of a FileSystem: the message names the path and the
+// system's reason, which code() holds as an errno value.
+class FileError : public Error {
+ public:
+  FileError(const std::string& message, int code) : Error(message), code_(code) {}
+  // "Cannot <verb> file "<path>": <strerror(code)>"
+  FileError(const char* verb, const std::string& path, int code);
+  int code() const { return code_; }
+
+ private:
+  int code_;
+};
+
+// What a call that may fail as an expected answer returns: done, or the
+// reason (an errno value) it was not.
+struct FileOutcome {
+  int error = 0;
+  explicit operator bool() const { return error == 0; }
+};
+
 // All file access of the core goes through a FileSystem so that tests can
-// inject failures (a write that fails on the Nth call, a full disk).
+// inject failures (a write that fails on the Nth call, a full disk). Every
+// call that fails throws: FileError where the system gives a reason.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -89,22 +112,18 @@ class FileSystem {
   virtual bool isDirectory(const std::string& path) = 0;
   // Creates the directory and its missing parents; throws on failure.
   virtual void createDirectories(const std::string& path) = 0;
-  // These two report failure by their result rather than throw (errno says
-  // why where it is set): a remove that fails during clean-up is let go, and
-  // a rename that fails (across file systems, say) leaves the caller to copy
-  // or to report it. A link is removed itself, never what it points to.
-  virtual bool remove(const std::string& path) = 0;
-  // Atomically replaces `to` when it exists.
-  virtual bool rename(const std::string& from, const std::string& to) = 0;
-  // Swaps the files of two existing names in one step. False, with errno
-  // set, where the file system cannot; callers then rename instead.
-  virtual bool exchange(const std::string& a, const std::string& b);
+  // Removes a file. A link is removed itself, never what it points to.
+  virtual void remove(const std::string& path) = 0;
+  // Atomically replaces `to` when it exists. Fails across file systems.
+  virtual void rename(const std::string& from, const std::string& to) = 0;
+  // Swaps the files of two existing names in one step; fails (ENOSYS,
+  // EINVAL) where the file system cannot.
+  virtual void exchange(const std::string& a, const std::string& b);
   // Size of a file in bytes; throws when it cannot be opened.
   virtual std::int64_t fileSize(const std::string& path) = 0;
-  // Makes `to` a second name of the file `from` (a hard link); false, with
-  // errno set, where it cannot (`to` exists, no hard links on this file
-  // system). Callers then copy.
-  virtual bool link(const std::string& from, const std::string& to);
+  // Makes `to` a second name of the file `from` (a hard link); fails where
+  // `to` exists or the file system has no hard links.
+  virtual void link(const std::string& from, const std::string& to);
   // What the path names, links followed (Missing for a dangling one).
   virtual FileKind kind(const std::string& path);
   // The path with every link, "." and ".." resolved, for telling whether a
@@ -117,8 +136,8 @@ class FileSystem {
   virtual std::optional<FileIdentity> identity(const std::string& path);
   // Names of a directory's entries, without "." and ".."; throws on failure.
   virtual std::vector<std::string> list(const std::string& directory);
-  // Removes an empty directory; false when it cannot.
-  virtual bool removeDirectory(const std::string& path);
+  // Removes an empty directory.
+  virtual void removeDirectory(const std::string& path);
   // Creates a new directory `parent` + `prefix` + six characters that no
   // entry of `parent` has, readable by the owner only; returns its path
   // ending in "/". Throws on failure.
@@ -129,6 +148,16 @@ class FileSystem {
   // Whether two threads may call it at once, each with files it opened
   // itself. Test file systems that count or log their calls may not.
   virtual bool threadSafe() const { return false; }
+
+  // The calls above where a failure is an answer the caller acts on (a
+  // rename across file systems is copied instead, a clean-up that cannot
+  // remove lets the file be): FileError is caught and its code returned;
+  // anything else goes on.
+  FileOutcome tryRemove(const std::string& path);
+  FileOutcome tryRename(const std::string& from, const std::string& to);
+  FileOutcome tryExchange(const std::string& a, const std::string& b);
+  FileOutcome tryLink(const std::string& from, const std::string& to);
+  FileOutcome tryRemoveDirectory(const std::string& path);
 
   // The process's real file system (POSIX).
   static FileSystem& real();

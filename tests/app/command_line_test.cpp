@@ -121,7 +121,7 @@ TEST(CommandLine, ProjectNamesAreTakenFromTheProjectDirectory) {
   testing::setSlot(def, 1, 10, 8);
   testing::setSlot(def, 2, 19, 6);
   testing::setSlot(def, 3, 26, 5);
-  saveProject(dir.str() + "/cat/rel.prj", def);
+  saveProject(dir.str() + "/cat/rel.prj", def, FileSystem::real());
 
   const std::string build = kBin + "/mirdal-build";
   testing::ChildOutcome r = ChildProcess(build, {"cat/rel.prj"}, dir.str(), "a", dir.str()).wait();
@@ -134,7 +134,7 @@ TEST(CommandLine, ProjectNamesAreTakenFromTheProjectDirectory) {
   // A missing input is named before an output directory is made.
   def.settings.inputfiles.push_back("gone.txt");
   def.settings.ouputdir = "new";
-  saveProject(dir.str() + "/cat/gone.prj", def);
+  saveProject(dir.str() + "/cat/gone.prj", def, FileSystem::real());
   r = ChildProcess(build, {"cat/gone.prj"}, dir.str(), "c", dir.str()).wait();
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, "\"" + dir.str() + "/cat/gone.txt\": No such file or directory")) << r.err;

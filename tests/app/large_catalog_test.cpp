@@ -76,7 +76,7 @@ std::string writeProject(const Dir& dir, const std::vector<std::string>& inputs,
   setSlot(def, 2, 17, 6);
   setSlot(def, 3, 24, 5);
   const std::string path = dir.str() + "/big.prj";
-  saveProject(path, def);
+  saveProject(path, def, FileSystem::real());
   return path;
 }
 
@@ -202,7 +202,7 @@ class LargeCatalog : public ::testing::Test {
 // its own stars; together they hold exactly the stars of the input; the
 // index holds one name per star, in name order.
 void checkCatalog(const std::string& out, const Sums& expected) {
-  CatalogReader reader(out);
+  CatalogReader reader(out, {}, FileSystem::real());
   ASSERT_EQ(reader.regionCount(), 9537);
   ASSERT_EQ(reader.header().recordLength, 16);
   Sums found;
@@ -315,7 +315,7 @@ TEST_F(LargeCatalog, BinaryFilesInBoundedMemory) {
     ASSERT_TRUE(r.exited) << "eol " << eol << ": killed by signal " << r.signal;
     ASSERT_EQ(r.status, 0) << "eol " << eol << ": " << r.err;
     // Nearly every line is refused; the few that read as a position are kept.
-    const CatalogReader reader(dir.str() + "/out");
+    const CatalogReader reader(dir.str() + "/out", {}, FileSystem::real());
     const std::int64_t records = testing::totalRecords(reader);
     EXPECT_TRUE(contains(r.out, "records written   " + std::to_string(records) + "\n")) << r.out;
     EXPECT_LT(r.peakRssKb, baseline + kSlackKb) << "eol " << eol << ", baseline " << baseline << " KB";

@@ -84,7 +84,7 @@ std::string writeProject(const TempDir& dir, const std::string& outputDir, bool 
   setSlot(def, 2, 19, 6);
   setSlot(def, 3, 26, 5);
   const std::string path = dir.str() + (append ? "/append.prj" : "/cli.prj");
-  saveProject(path, def);
+  saveProject(path, def, FileSystem::real());
   return path;
 }
 
@@ -107,7 +107,7 @@ TEST_F(MirdalBuild, BuildsAndPrintsASummary) {
   // Not a terminal: no live progress line.
   EXPECT_FALSE(contains(r.err, "\r"));
 
-  CatalogReader reader(out);
+  CatalogReader reader(out, {}, FileSystem::real());
   EXPECT_EQ(testing::totalRecords(reader), 3);
   EXPECT_EQ(reader.readIndex().size(), 3u);
 }
@@ -146,7 +146,7 @@ TEST_F(MirdalBuild, AppendNeedsYesWithoutATerminal) {
   r = runProgram(dir, kBuild, {"--yes", project});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(TempDir::readFile(out + "/cli01.dat"), before + before);  // RA 10, DEC 20: one record each time
-  EXPECT_EQ(testing::totalRecords(CatalogReader(out)), 6);
+  EXPECT_EQ(testing::totalRecords(CatalogReader(out, {}, FileSystem::real())), 6);
 }
 
 TEST_F(MirdalBuild, BadArgumentsGiveUsage) {

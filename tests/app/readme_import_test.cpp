@@ -38,16 +38,16 @@ const std::string kBuild = std::string(MIRDAL_BINARY_DIR) + "/mirdal-build";
 BuildResult buildThroughProject(CatalogDefinition def, const std::string& dir, const std::string& name) {
   def.settings.ouputdir = dir + "/" + name;
   const std::string project = dir + "/" + name + ".prj";
-  saveProject(project, def);
+  saveProject(project, def, FileSystem::real());
   CatalogDefinition loaded;
-  loadProject(project, loaded);
+  loadProject(project, loaded, FileSystem::real());
   RecordingUi ui;
-  return BuildPipeline(ui).run(loaded);
+  return BuildPipeline(ui, FileSystem::real()).run(loaded);
 }
 
 // Same records in every region, in the same order, and the same index.
 void expectSameCatalog(const std::string& a, const std::string& b) {
-  CatalogReader ra(a), rb(b);
+  CatalogReader ra(a, {}, FileSystem::real()), rb(b, {}, FileSystem::real());
   EXPECT_EQ(ra.header().recordLength, rb.header().recordLength);
   ASSERT_EQ(ra.regionCount(), rb.regionCount());
   for (int r = 1; r <= ra.regionCount(); ++r) EXPECT_EQ(ra.readRegion(r), rb.readRegion(r)) << "region " << r;
@@ -69,7 +69,7 @@ TEST(ReadMeImportBuild, Bsc5BuildsTheRecordsOfTheHandWrittenProject) {
   TempDir dir;
 
   CatalogDefinition imported;
-  importReadMe(readme, input, "", CatalogType::Stars, imported);
+  importReadMe(readme, input, "", CatalogType::Stars, imported, FileSystem::real());
   imported.settings.inputfiles = {input};
   imported.settings.eol = 1;
   imported.settings.shortname = "bsc";
@@ -126,7 +126,7 @@ TEST(ReadMeImportBuild, Bsc5BuildsTheRecordsOfTheHandWrittenProject) {
   expectSameCatalog(dir.str() + "/imported", dir.str() + "/hand");
   // 8 for the position, 4 for the ID, 2 + 2 + 20 + 2 + 2 + 2 for the other
   // type fields, 10 strings of 10+11+6+6+4+5+9+1+1+2 bytes, nine 4-byte numerics.
-  EXPECT_EQ(CatalogReader(dir.str() + "/imported").header().recordLength, 8 + 4 + 30 + 55 + 36);
+  EXPECT_EQ(CatalogReader(dir.str() + "/imported", {}, FileSystem::real()).header().recordLength, 8 + 4 + 30 + 55 + 36);
 }
 
 TEST(ReadMeImportBuild, Ngc2000BuildsTheRecordsOfTheHandWrittenProject) {
@@ -135,7 +135,7 @@ TEST(ReadMeImportBuild, Ngc2000BuildsTheRecordsOfTheHandWrittenProject) {
   TempDir dir;
 
   CatalogDefinition imported;
-  importReadMe(readme, input, "", CatalogType::Nebulae, imported);
+  importReadMe(readme, input, "", CatalogType::Nebulae, imported, FileSystem::real());
   imported.settings.inputfiles = {input};
   imported.settings.eol = 1;
   imported.settings.shortname = "ngc";
@@ -170,7 +170,7 @@ TEST(ReadMeImportBuild, Ngc2000BuildsTheRecordsOfTheHandWrittenProject) {
   EXPECT_EQ(a.recordsWritten, 13226);
   EXPECT_EQ(a.linesRejected, 0);
   expectSameCatalog(dir.str() + "/imported", dir.str() + "/hand");
-  CatalogReader reader(dir.str() + "/imported");
+  CatalogReader reader(dir.str() + "/imported", {}, FileSystem::real());
   EXPECT_EQ(reader.header().defaultB, 60);  // size unit: arcmin
 }
 
@@ -226,7 +226,7 @@ TEST_F(ReadMeCli, WritesTheProjectPrintsTheNotesAndBuildsNothing) {
   EXPECT_FALSE(fs::exists(dir.str() + "/out"));
 
   CatalogDefinition loaded;
-  loadProject(project, loaded);
+  loadProject(project, loaded, FileSystem::real());
   EXPECT_EQ(loaded.settings.type, 0);
   EXPECT_EQ(loaded.settings.ratype, 3);
   EXPECT_EQ(loaded.settings.dectype, 1);
@@ -244,7 +244,7 @@ TEST_F(ReadMeCli, WritesTheProjectPrintsTheNotesAndBuildsNothing) {
   r = run(dir, {project});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(contains(r.out, "records written   2")) << r.out;
-  CatalogReader reader(dir.str() + "/out");
+  CatalogReader reader(dir.str() + "/out", {}, FileSystem::real());
   EXPECT_EQ(testing::totalRecords(reader), 2);
 }
 
@@ -274,7 +274,7 @@ TEST_F(ReadMeCli, MissingRequiredColumnWritesTheProjectButFails) {
   EXPECT_TRUE(contains(r.out, "[Magnitude component 1 (mag)]: Vmag (28-32)\n")) << r.out;
   EXPECT_TRUE(contains(r.out, "Required entry [Separation (arcsec)] has no column")) << r.out;
   CatalogDefinition loaded;
-  loadProject(project, loaded);
+  loadProject(project, loaded, FileSystem::real());
   EXPECT_EQ(loaded.settings.type, 2);
 }
 
@@ -346,7 +346,7 @@ TEST_F(ReadMeCli, ImportOptionsLeaveNothingToEditByHand) {
   EXPECT_TRUE(contains(r.out, "  output directory  " + BuildSettings::defaultOutputDirectory() + "\n")) << r.out;
   EXPECT_TRUE(contains(r.out, "  maximum magnitude 5.3 (faintest of 2 magnitudes in all 2 rows of 1 file")) << r.out;
   CatalogDefinition loaded;
-  loadProject(outside, loaded);
+  loadProject(outside, loaded, FileSystem::real());
   const BuildSettings& s = loaded.settings;
   EXPECT_EQ(s.inputfiles, std::vector<std::string>{input});  // not below the project: absolute
   EXPECT_EQ(std::make_tuple(s.shortname, s.longname, s.numfile, s.index, s.equinox, s.magmax),
@@ -354,7 +354,7 @@ TEST_F(ReadMeCli, ImportOptionsLeaveNothingToEditByHand) {
 
   r = run(dir, {"--readme", readme, "--input", input, "--type", "stars", "--save", project, "--magmax", "9"});
   ASSERT_EQ(r.status, 0) << r.err;
-  loadProject(project, loaded);
+  loadProject(project, loaded, FileSystem::real());
   EXPECT_EQ(loaded.settings.magmax, 9);
 }
 

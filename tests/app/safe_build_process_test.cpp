@@ -64,7 +64,7 @@ std::string writeProject(const TempDir& dir, const std::string& name, const std:
   testing::setSlot(def, 2, 17, 6);
   testing::setSlot(def, 3, 24, 5);
   const std::string path = dir.str() + "/" + name;
-  saveProject(path, def);
+  saveProject(path, def, FileSystem::real());
   return path;
 }
 
@@ -230,7 +230,7 @@ TEST_F(SafeBuildProcess, RecordsLargerThanTheBuffersKeepMemoryBounded) {
   testing::setSlot(def, 3, 24, 5);
   for (int s = 13; s <= 15; ++s) testing::setSlot(def, s, 30, 1'000'000);  // String 1 to 3
   const std::string project = dir.str() + "/wide.prj";
-  saveProject(project, def);
+  saveProject(project, def, FileSystem::real());
   const testing::ChildOutcome r = ChildProcess(kBuild, {project}, dir.str(), "wide").wait();
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("records written   150"), std::string::npos) << r.out;

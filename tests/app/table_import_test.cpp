@@ -34,7 +34,7 @@ testing::ChildOutcome import(const TempDir& dir, const std::vector<std::string>&
   std::vector<std::string> args = {"--type", "stars", "--save", dir.str() + "/p.prj"};
   args.insert(args.end(), extra.begin(), extra.end());
   testing::ChildOutcome r = testing::runProgram(dir, kBuild, args);
-  if (fs::exists(dir.str() + "/p.prj")) loadProject(dir.str() + "/p.prj", loaded);
+  if (fs::exists(dir.str() + "/p.prj")) loadProject(dir.str() + "/p.prj", loaded, FileSystem::real());
   return r;
 }
 

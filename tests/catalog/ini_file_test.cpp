@@ -167,28 +167,28 @@ TEST(IniFile, SaveAndLoadThroughTheFileSystem) {
   IniFile ini;
   ini.setValue("A", "k", "v");
   std::string path = dir.str() + "/p.prj";
-  ini.save(path);
+  ini.save(path, FileSystem::real());
   EXPECT_EQ(dir.read("p.prj"), "[A]\r\nk=v\r\n");
-  EXPECT_EQ(IniFile::load(path).value("a", "K"), "v");
+  EXPECT_EQ(IniFile::load(path, FileSystem::real()).value("a", "K"), "v");
 }
 
 TEST(IniFile, LoadOfMissingFileNamesTheFileAndTheReason) {
   testing::TempDir dir;
   std::string path = dir.str() + "/none.prj";
   try {
-    IniFile::load(path);
+    IniFile::load(path, FileSystem::real());
     FAIL() << "expected an error";
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + path + "\": No such file or directory");
   }
-  EXPECT_THROW(IniFile::load(dir.str()), Error);
+  EXPECT_THROW(IniFile::load(dir.str(), FileSystem::real()), Error);
 }
 
 TEST(IniFile, KeyBeyondTheReadCapIsAbsent) {
   testing::TempDir dir;
   std::string text = "[A]\r\nfirst=1\r\npad=" + std::string(IniFile::kMaxFileBytes, 'x') + "\r\nlast=2\r\n";
   std::string path = dir.write("big.ini", text);
-  IniFile ini = IniFile::load(path);
+  IniFile ini = IniFile::load(path, FileSystem::real());
   EXPECT_EQ(ini.value("A", "first"), "1");
   EXPECT_EQ(ini.value("A", "pad")->size(), IniFile::kMaxValueLength);
   EXPECT_EQ(ini.value("A", "last"), std::nullopt);

@@ -80,13 +80,13 @@ CatalogDefinition richDefinition() {
 std::string saveToText(const CatalogDefinition& d) {
   TempDir dir;
   std::string path = dir.str() + "/p.prj";
-  saveProject(path, d);
+  saveProject(path, d, FileSystem::real());
   return TempDir::readFile(path);
 }
 
 CatalogDefinition loadText(const std::string& text, CatalogDefinition d = CatalogDefinition()) {
   TempDir dir;
-  loadProject(dir.write("p.prj", text), d);
+  loadProject(dir.write("p.prj", text), d, FileSystem::real());
   return d;
 }
 
@@ -205,7 +205,7 @@ TEST(ProjectFile, SavingMovesTheEarlierFileToOld) {
   TempDir dir;
   std::string path = dir.write("mycat.prj", "[Page9]\r\nold=1\r\n");
   dir.write("mycat.prj.old", "older");
-  saveProject(path, CatalogDefinition());
+  saveProject(path, CatalogDefinition(), FileSystem::real());
   EXPECT_EQ(dir.read("mycat.prj.old"), "[Page9]\r\nold=1\r\n");
   std::string now = dir.read("mycat.prj");
   EXPECT_EQ(now.substr(0, 16), "[Page1]\r\ntype=0\r");
@@ -214,7 +214,7 @@ TEST(ProjectFile, SavingMovesTheEarlierFileToOld) {
 
 TEST(ProjectFile, SavingANewFileMakesNoOld) {
   TempDir dir;
-  saveProject(dir.str() + "/new.prj", CatalogDefinition());
+  saveProject(dir.str() + "/new.prj", CatalogDefinition(), FileSystem::real());
   EXPECT_FALSE(FileSystem::real().exists(dir.str() + "/new.prj.old"));
 }
 
@@ -413,7 +413,7 @@ TEST(ProjectFile, EnumeratedKeysRefuseValuesOutsideTheirList) {
     dir.write("p.prj", row.text);
     CatalogDefinition d;
     d.setType(2);
-    const std::string error = errorOf([&] { loadProject(path, d); });
+    const std::string error = errorOf([&] { loadProject(path, d, FileSystem::real()); });
     EXPECT_EQ(error.find("\"" + path + "\": the value of "), 0u) << row.text << ": " << error;
     EXPECT_NE(error.find(row.expected), std::string::npos) << error;
     EXPECT_EQ(d.settings.type, 2) << row.text;
@@ -460,7 +460,7 @@ TEST(ProjectFile, ValuesNoSettingTakesAreRefused) {
   for (const auto& row : rows) {
     dir.write("p.prj", "[Page1]\r\ntype=0\r\n" + row.text);
     CatalogDefinition d;
-    const std::string error = errorOf([&] { loadProject(path, d); });
+    const std::string error = errorOf([&] { loadProject(path, d, FileSystem::real()); });
     EXPECT_EQ(error.find("\"" + path + "\": the value of "), 0u) << row.text << ": " << error;
     EXPECT_NE(error.find(row.expected), std::string::npos) << error;
   }
@@ -480,7 +480,7 @@ TEST(ProjectFile, GarbageAndBinaryFilesAreNotProjects) {
   for (const std::string& f : files) {
     CatalogDefinition d;
     d.settings.shortname = "kept";
-    const std::string error = errorOf([&] { loadProject(dir.write("p.prj", f), d); });
+    const std::string error = errorOf([&] { loadProject(dir.write("p.prj", f), d, FileSystem::real()); });
     EXPECT_NE(error.find("is not a Mirdal project file"), std::string::npos) << f.size() << " bytes: " << error;
     EXPECT_EQ(d.settings.shortname, "kept");
   }
@@ -533,7 +533,7 @@ TEST(ProjectFile, SaveRefusesValuesTheFileCannotGiveBack) {
     const std::string path = dir.write("p.prj", "[Page1]\r\ntype=3\r\n");
     CatalogDefinition d;
     row.change(d);
-    const std::string error = errorOf([&] { saveProject(path, d); });
+    const std::string error = errorOf([&] { saveProject(path, d, FileSystem::real()); });
     EXPECT_EQ(error.find("Cannot save \"" + path + "\": "), 0u) << row.expected << ": " << error;
     EXPECT_NE(error.find(row.expected), std::string::npos) << error;
     EXPECT_EQ(dir.read("p.prj"), "[Page1]\r\ntype=3\r\n");
@@ -548,10 +548,7 @@ TEST(ProjectFile, SaveRefusesValuesTheFileCannotGiveBack) {
 // The file system refuses every rename, as a read-only folder may.
 class NoRenameFileSystem : public testing::FaultyFileSystem {
  public:
-  bool rename(const std::string&, const std::string&) override {
-    errno = EROFS;
-    return false;
-  }
+  void rename(const std::string& from, const std::string&) override { throw FileError("rename", from, EROFS); }
 };
 
 // A save that fails anywhere (a full disk at a write or at the sync, a rename
@@ -610,7 +607,7 @@ TEST(ProjectFile, UnreadableProjectNamesTheFileAndTheReason) {
   std::string path = dir.str() + "/missing.prj";
   CatalogDefinition d;
   try {
-    loadProject(path, d);
+    loadProject(path, d, FileSystem::real());
     FAIL() << "expected an error";
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()), "\"" + path + "\" is not a Mirdal project file: Cannot open file \"" + path +

@@ -105,7 +105,7 @@ class Abort : public ::testing::Test {
     CatalogDefinition old = def;
     old.settings.inputfiles = {dir.write("previous.txt", star(7))};
     const Contents previous = build(old);
-    BuildPipeline pipeline(ui);
+    BuildPipeline pipeline(ui, FileSystem::real());
     ui.press = [&pipeline] { pipeline.requestAbort(); };
     const int before = openFileCount();
     try {
@@ -124,7 +124,7 @@ class Abort : public ::testing::Test {
 
   Contents build(const CatalogDefinition& def) {
     RecordingUi ui;
-    EXPECT_TRUE(BuildPipeline(ui).run(def).completed);
+    EXPECT_TRUE(BuildPipeline(ui, FileSystem::real()).run(def).completed);
     return directoryContents(def.settings.ouputdir);
   }
 
@@ -201,7 +201,7 @@ TEST_F(Abort, PressedAfterTheLastCheckpointIsNotSeen) {
   const Contents expected = build(stars(out("reference"), {input}));
   const CatalogDefinition def = stars(out("late"), {input});
   AbortingUi ui;
-  BuildPipeline pipeline(ui);
+  BuildPipeline pipeline(ui, FileSystem::real());
   ui.press = [&pipeline] { pipeline.requestAbort(); };
   ui.stage = "Sorting the index file ";
   ui.atEvents = 1;

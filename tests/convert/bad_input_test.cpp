@@ -77,7 +77,7 @@ std::string failingBuild(const CatalogDefinition& def, FileSystem& fs = FileSyst
 
 BuildResult goodBuild(const CatalogDefinition& def) {
   RecordingUi ui;
-  BuildResult r = BuildPipeline(ui).run(def);
+  BuildResult r = BuildPipeline(ui, FileSystem::real()).run(def);
   EXPECT_TRUE(r.completed);
   return r;
 }
@@ -112,7 +112,7 @@ TEST(BadInput, NulAndHighBytesAndInfinities) {
                                                "position not a number: 1 line, at " + in + " line 5",
                                                "no position: 1 line, at " + in + " line 1"}));
 
-  CatalogReader reader(dir.str() + "/out");
+  CatalogReader reader(dir.str() + "/out", {}, FileSystem::real());
   auto recs = reader.readRegion(1);  // RA 10, DEC 20
   ASSERT_EQ(recs.size(), 3u);
   // In magnitude order: -1e400 clamps to -32768, the others to 32767 (stable).
@@ -146,7 +146,7 @@ TEST(BadInput, MegabyteLines) {
   EXPECT_EQ(r.linesRejected, 1);
   EXPECT_EQ(dir.read("out/reject.txt"), garbage + "\r\n");
 
-  CatalogReader reader(dir.str() + "/out");
+  CatalogReader reader(dir.str() + "/out", {}, FileSystem::real());
   auto first = reader.decode(reader.readRegion(1).at(0));
   EXPECT_EQ(textOf(first, 3), "long  ");
   EXPECT_EQ(textOf(first, 13), "xxxxxxxxxx");
@@ -171,7 +171,7 @@ TEST(BadInput, CarriageReturnsInsideAnLfFile) {
   EXPECT_EQ(r.recordsWritten, 1);
   EXPECT_EQ(r.linesRejected, 2);
   EXPECT_EQ(dir.read("out/reject.txt"), "junk\r\r\n" + lines[2] + "\r\n");
-  CatalogReader reader(dir.str() + "/out");
+  CatalogReader reader(dir.str() + "/out", {}, FileSystem::real());
   auto recs = reader.readRegion(1);
   ASSERT_EQ(recs.size(), 1u);
   EXPECT_EQ(storedRa(recs[0]), 36'000'000);
@@ -188,7 +188,7 @@ TEST(BadInput, FileOfBlanksOnlyAndEmptyFile) {
   EXPECT_EQ(r.recordsWritten, 0);
   EXPECT_EQ(r.linesRejected, 3);
   EXPECT_EQ(dir.read("out/reject.txt"), "        \r\n \t \t   \r\n" + std::string(300, ' ') + "\r\n");
-  CatalogReader reader(dir.str() + "/out");
+  CatalogReader reader(dir.str() + "/out", {}, FileSystem::real());
   EXPECT_EQ(testing::totalRecords(reader), 0);
   EXPECT_EQ(reader.readIndex().size(), 0u);
   EXPECT_EQ(fs::file_size(dir.path() / "out" / "str.idx"), 0u);
@@ -229,7 +229,7 @@ TEST(BadInput, BinaryFileInEveryScheme) {
     def.settings.numfile = numfile;
     BuildResult r = goodBuild(def);
     EXPECT_GT(r.linesRead, 500);
-    expectSane(CatalogReader(out), r);
+    expectSane(CatalogReader(out, {}, FileSystem::real()), r);
   }
 }
 
@@ -268,7 +268,7 @@ TEST(BadInput, NumberLikeNoiseWithSignedDeclinations) {
   EXPECT_EQ(r.linesRead, 5000);
   EXPECT_GT(r.recordsWritten, 100);
   EXPECT_GT(r.linesRejected, 100);
-  expectSane(CatalogReader(dir.str() + "/out"), r);
+  expectSane(CatalogReader(dir.str() + "/out", {}, FileSystem::real()), r);
 }
 
 // An input cut or grown by another program while the build reads it fails
@@ -321,7 +321,7 @@ TEST(BadInput, MissingSecondInputLeavesTheOutputAsItWas) {
   def.settings.inputfiles = {first};
   BuildResult r = goodBuild(def);
   EXPECT_EQ(r.recordsWritten, 2);
-  EXPECT_EQ(CatalogReader(dir.str() + "/out").regionRecordCount(1), 2);
+  EXPECT_EQ(CatalogReader(dir.str() + "/out", {}, FileSystem::real()).regionRecordCount(1), 2);
   EXPECT_EQ(dir.read("out/reject.txt"), "refused\r\n");
 }
 

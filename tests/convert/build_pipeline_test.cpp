@@ -52,7 +52,7 @@ TEST(BuildPipeline, BuildsRecordsIndexAndRejectLog) {
   auto input = dir.write("stars.txt", kStars);
   CatalogDefinition def = starDefinition(dir, input);
   RecordingUi ui;
-  BuildPipeline pipeline(ui);
+  BuildPipeline pipeline(ui, FileSystem::real());
   BuildResult r = pipeline.run(def);
 
   EXPECT_TRUE(r.completed);
@@ -65,7 +65,7 @@ TEST(BuildPipeline, BuildsRecordsIndexAndRejectLog) {
   EXPECT_EQ(ui.captions.front(), "Create header");
   EXPECT_EQ(ui.captions.back(), "Sorting the index file ");
 
-  CatalogReader reader(dir.str() + "/out");
+  CatalogReader reader(dir.str() + "/out", {}, FileSystem::real());
   EXPECT_EQ(reader.header().recordLength, 4 + 4 + 6 + 2);
   // 12h30m, DEC -10.5: 50 regions, zone 2 (-30..0), 12 columns of 30 degrees.
   auto region = reader.readRegion(26 + 6);
@@ -96,7 +96,7 @@ TEST(BuildPipeline, BlankOutputDirectoryIsRefused) {
   CatalogDefinition def = starDefinition(dir, dir.write("s.txt", kStars));
   def.settings.ouputdir = "   ";
   RecordingUi ui;
-  BuildResult r = BuildPipeline(ui).run(def);
+  BuildResult r = BuildPipeline(ui, FileSystem::real()).run(def);
   EXPECT_FALSE(r.started);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0], "Please indicate the directory where the catalog must to be build");
@@ -109,7 +109,7 @@ TEST(BuildPipeline, AppendDeclinedChangesNothing) {
   def.settings.append = true;
   RecordingUi ui;
   ui.answer = false;
-  BuildResult r = BuildPipeline(ui).run(def);
+  BuildResult r = BuildPipeline(ui, FileSystem::real()).run(def);
   EXPECT_FALSE(r.started);
   ASSERT_EQ(ui.questions.size(), 1u);
   EXPECT_EQ(ui.questions[0].substr(0, 11), "WARNING !\r\n");
@@ -125,10 +125,10 @@ TEST(BuildPipeline, AppendWithTheSameLayoutAddsRecords) {
   TempDir dir;
   CatalogDefinition def = starDefinition(dir, dir.write("s.txt", kStars));
   RecordingUi ui;
-  BuildPipeline(ui).run(def);
+  BuildPipeline(ui, FileSystem::real()).run(def);
   def.settings.append = true;
-  EXPECT_TRUE(BuildPipeline(ui).run(def).completed);
-  CatalogReader reader(dir.str() + "/out");
+  EXPECT_TRUE(BuildPipeline(ui, FileSystem::real()).run(def).completed);
+  CatalogReader reader(dir.str() + "/out", {}, FileSystem::real());
   EXPECT_EQ(reader.regionRecordCount(13), 4);
   EXPECT_EQ(reader.readIndex().size(), 6u);
 }
@@ -137,14 +137,14 @@ TEST(BuildPipeline, AppendWithAnotherLayoutChangesNothing) {
   TempDir dir;
   CatalogDefinition def = starDefinition(dir, dir.write("s.txt", kStars));
   RecordingUi ui;
-  BuildPipeline(ui).run(def);
+  BuildPipeline(ui, FileSystem::real()).run(def);
   const std::string header = dir.read("out/ts.hdr");
   const std::string region = dir.read("out/ts13.dat");
 
   def.settings.append = true;
   setSlot(def, 9, 35, 4);  // B-V: two more bytes per record
   try {
-    BuildPipeline(ui).run(def);
+    BuildPipeline(ui, FileSystem::real()).run(def);
     FAIL() << "expected an error";
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()), "Cannot append to the catalog in \"" + dir.str() +
@@ -158,7 +158,7 @@ TEST(BuildPipeline, AppendWithAnotherLayoutChangesNothing) {
   EXPECT_THROW(
       {
         try {
-          BuildPipeline(ui).run(def);
+          BuildPipeline(ui, FileSystem::real()).run(def);
         } catch (const Error& e) {
           EXPECT_NE(std::string(e.what()).find("number of region files is 50, the new catalog's is 184"),
                     std::string::npos);

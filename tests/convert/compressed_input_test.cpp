@@ -44,8 +44,8 @@ class TrickleFileSystem : public FileSystem {
   bool exists(const std::string& p) override { return FileSystem::real().exists(p); }
   bool isDirectory(const std::string& p) override { return FileSystem::real().isDirectory(p); }
   void createDirectories(const std::string& p) override { FileSystem::real().createDirectories(p); }
-  bool remove(const std::string& p) override { return FileSystem::real().remove(p); }
-  bool rename(const std::string& f, const std::string& t) override { return FileSystem::real().rename(f, t); }
+  void remove(const std::string& p) override { FileSystem::real().remove(p); }
+  void rename(const std::string& f, const std::string& t) override { FileSystem::real().rename(f, t); }
   std::int64_t fileSize(const std::string& p) override { return FileSystem::real().fileSize(p); }
 
  private:
@@ -130,14 +130,14 @@ TEST(CompressedInput, MembersSplittingACrLfPairAndAnEmptyMember) {
   TempDir dir;
   std::string file = gzipped("one\r") + gzipped("") + gzipped("\ntwo\r\nthree");
   std::string path = dir.write("split.gz", file);
-  InputReader reader;
+  InputReader reader(FileSystem::real());
   EXPECT_EQ(readAll(reader, path, kEolCrLf), (Lines{"one", "two", "three"}));
   EXPECT_EQ(readAll(reader, path, kEolCr), (Lines{"one", "\ntwo", "\nthree"}));
 }
 
 TEST(CompressedInput, EmptyTextHasNoLine) {
   TempDir dir;
-  InputReader reader;
+  InputReader reader(FileSystem::real());
   EXPECT_EQ(readAll(reader, dir.write("empty.gz", gzipped("")), kEolLf), Lines{});
 }
 
@@ -151,7 +151,7 @@ TEST(CompressedInput, NameEndingInGzInAnyCaseIsDecompressed) {
   EXPECT_FALSE(isCompressedInputPath("cat_gz"));
   // A plain file keeps being read as bytes whatever it holds.
   TempDir dir;
-  InputReader reader;
+  InputReader reader(FileSystem::real());
   std::string packed = gzipped("a\n");
   EXPECT_EQ(readAll(reader, dir.write("packed.txt", packed), kEolCr), (Lines{packed}));
 }
@@ -271,7 +271,7 @@ TEST(CompressedInput, Bzip2AndXzFilesAreReadByNameOrContent) {
     SCOPED_TRACE(p.ext);
     const std::string plain = dir.write("in.txt", text);
     const std::string whole = p.pack(text);
-    InputReader a, b(trickle);
+    InputReader a(FileSystem::real()), b(trickle);
     const Lines expected = readAll(a, plain, kEolLf);
     EXPECT_EQ(readAll(a, dir.write(std::string("in") + p.ext, whole), kEolLf), expected);
     EXPECT_EQ(readAll(b, dir.write(std::string("two.TXT") + p.ext, p.pack(half) + p.pack(rest)), kEolLf), expected);
@@ -401,8 +401,8 @@ TEST(CompressedInput, CatalogAndItsGzippedCopyBuildTheSameBytes) {
       EXPECT_LE(packedUi.stagePosition, maximum);
       position = packedUi.stagePosition;
     };
-    BuildResult a = BuildPipeline(plainUi).run(decimalStars(dir.str() + "/plain", {plain}, eol));
-    BuildResult b = BuildPipeline(packedUi).run(decimalStars(dir.str() + "/packed", {part1, part2}, eol));
+    BuildResult a = BuildPipeline(plainUi, FileSystem::real()).run(decimalStars(dir.str() + "/plain", {plain}, eol));
+    BuildResult b = BuildPipeline(packedUi, FileSystem::real()).run(decimalStars(dir.str() + "/packed", {part1, part2}, eol));
     ASSERT_TRUE(a.completed);
     ASSERT_TRUE(b.completed);
     EXPECT_EQ(a.linesRead, 4000);
@@ -426,7 +426,7 @@ TEST(CompressedInput, TruncatedCopyEndsTheBuildNamingTheFile) {
   const std::string cut = dir.write("cat.txt.gz", packed.substr(0, packed.size() * 2 / 3));
   RecordingUi ui;
   try {
-    BuildPipeline(ui).run(decimalStars(dir.str() + "/out", {cut}, kEolLf));
+    BuildPipeline(ui, FileSystem::real()).run(decimalStars(dir.str() + "/out", {cut}, kEolLf));
     FAIL() << "the build did not fail";
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()), "Cannot read file \"" + cut + "\": unexpected end of compressed data");

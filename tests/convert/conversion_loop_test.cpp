@@ -51,7 +51,7 @@ ConversionCounters convert(const CatalogDefinition& def, const std::string& inpu
   RejectLog rejects(FileSystem::real(), out + "/reject.txt");
   ConversionCounters counters;
   {
-    ConversionLoop loop(d, layout, files, rejects);
+    ConversionLoop loop(d, layout, files, rejects, FileSystem::real());
     if (lineByLine) {
       std::istringstream lines(TempDir::readFile(input));
       for (std::string line; std::getline(lines, line);) loop.convertLine(line);

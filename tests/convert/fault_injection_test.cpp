@@ -97,7 +97,7 @@ class FaultInjection : public ::testing::Test {
   Contents reference(int numfile = 0) {
     RecordingUi ui;
     const std::string path = out("reference" + std::to_string(numfile));
-    EXPECT_TRUE(BuildPipeline(ui).run(stars(path, inputs, numfile)).completed);
+    EXPECT_TRUE(BuildPipeline(ui, FileSystem::real()).run(stars(path, inputs, numfile)).completed);
     return directoryContents(path);
   }
 

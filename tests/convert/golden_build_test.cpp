@@ -108,7 +108,7 @@ TEST(GoldenBuild, Stars) {
   TempDir dir;
   CatalogDefinition def = starsDefinition(dir, dir.write("stars.txt", joinLines(kStarLines)));
   RecordingUi ui;
-  BuildResult r = BuildPipeline(ui).run(def);
+  BuildResult r = BuildPipeline(ui, FileSystem::real()).run(def);
   ASSERT_TRUE(r.completed);
   EXPECT_EQ(r.linesRead, 7);
   EXPECT_EQ(r.recordsWritten, 4);
@@ -130,7 +130,7 @@ TEST(GoldenBuild, Stars) {
                          {16, 8}, {26, 4}}));
   EXPECT_EQ(h.substr(646 + 11 * 15, 11), "BD         ");
 
-  CatalogReader reader(dir.str() + "/out");
+  CatalogReader reader(dir.str() + "/out", {}, FileSystem::real());
   // 50 regions: DEC -10.5 is zone -30..0 (first 26, 12 columns of 30 degrees).
   auto sirius = reader.readRegion(32);
   ASSERT_EQ(sirius.size(), 1u);
@@ -185,8 +185,8 @@ TEST(GoldenBuild, AlternateNameWithoutPrefix) {
   CatalogDefinition def = starsDefinition(dir, dir.write("stars.txt", joinLines({kStarLines[0]})));
   def.settings.prefalt = false;
   RecordingUi ui;
-  ASSERT_TRUE(BuildPipeline(ui).run(def).completed);
-  CatalogReader reader(dir.str() + "/out");
+  ASSERT_TRUE(BuildPipeline(ui, FileSystem::real()).run(def).completed);
+  CatalogReader reader(dir.str() + "/out", {}, FileSystem::real());
   EXPECT_EQ(reader.header().indexNameLength, 9);
   EXPECT_FALSE(reader.header().prefixAltNames);
   auto index = reader.readIndex();
@@ -200,8 +200,8 @@ TEST(GoldenBuild, AlternateNamesLeftOutWithoutAltIndex) {
   CatalogDefinition def = starsDefinition(dir, dir.write("stars.txt", joinLines({kStarLines[0]})));
   def.settings.altindex = false;
   RecordingUi ui;
-  ASSERT_TRUE(BuildPipeline(ui).run(def).completed);
-  auto index = CatalogReader(dir.str() + "/out").readIndex();
+  ASSERT_TRUE(BuildPipeline(ui, FileSystem::real()).run(def).completed);
+  auto index = CatalogReader(dir.str() + "/out", {}, FileSystem::real()).readIndex();
   ASSERT_EQ(index.size(), 1u);
   EXPECT_EQ(index[0].name, "HD1234   ");
 }
@@ -223,7 +223,7 @@ TEST(GoldenBuild, LineEndsOfEachConventionGiveTheSameCatalog) {
     def.settings.eol = eol;
     def.settings.ouputdir = dir.str() + "/" + name;
     RecordingUi ui;
-    BuildResult r = BuildPipeline(ui).run(def);
+    BuildResult r = BuildPipeline(ui, FileSystem::real()).run(def);
     ASSERT_TRUE(r.completed);
     EXPECT_EQ(r.linesRead, 7) << "eol " << eol;
     EXPECT_EQ(r.recordsWritten, 4) << "eol " << eol;
@@ -244,7 +244,7 @@ TEST(GoldenBuild, ShortNameWithALeadingBlankNamesTheFiles) {
   CatalogDefinition def = starsDefinition(dir, dir.write("stars.txt", joinLines({kStarLines[0]})));
   def.settings.shortname = " X";
   RecordingUi ui;
-  ASSERT_TRUE(BuildPipeline(ui).run(def).completed);
+  ASSERT_TRUE(BuildPipeline(ui, FileSystem::real()).run(def).completed);
   std::vector<std::string> names;
   for (const auto& e : fs::directory_iterator(dir.path() / "out")) names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
@@ -298,7 +298,7 @@ TEST(GoldenBuild, VariableStars) {
   setSlot(def, 23, 71, 6);  // Numeric 2
 
   RecordingUi ui;
-  BuildResult r = BuildPipeline(ui).run(def);
+  BuildResult r = BuildPipeline(ui, FileSystem::real()).run(def);
   ASSERT_TRUE(r.completed);
   EXPECT_EQ(r.recordsWritten, 3);
   EXPECT_EQ(r.linesRejected, 3);
@@ -317,7 +317,7 @@ TEST(GoldenBuild, VariableStars) {
   // Ten type labels: field 12 "desc", 13 and 14 blank, 15 "desc" again.
   EXPECT_EQ(h.substr(646 + 11 * 11, 44), "desc       " + std::string(22, ' ') + "desc       ");
 
-  CatalogReader reader(dir.str() + "/out");
+  CatalogReader reader(dir.str() + "/out", {}, FileSystem::real());
   // 184 regions: DEC 10.5 is zone 0..15 (first 1, 24 columns of 15 degrees).
   auto rr = reader.readRegion(13);
   ASSERT_EQ(rr.size(), 1u);
@@ -388,7 +388,7 @@ TEST(GoldenBuild, DoubleStarsInZoneDirectories) {
   setSlot(def, 27, 63, 4);
 
   RecordingUi ui;
-  BuildResult r = BuildPipeline(ui).run(def);
+  BuildResult r = BuildPipeline(ui, FileSystem::real()).run(def);
   ASSERT_TRUE(r.completed);
   EXPECT_EQ(r.recordsWritten, 3);
   EXPECT_EQ(r.linesRejected, 0);
@@ -406,7 +406,7 @@ TEST(GoldenBuild, DoubleStarsInZoneDirectories) {
   EXPECT_TRUE(fs::exists(dir.path() / "out" / "S8230" / "dbl732.dat"));
 
   // DEC -10.5 in zone -15..-7.5 (first 415, 47 columns): region 439.
-  CatalogReader reader(dir.str() + "/out");
+  CatalogReader reader(dir.str() + "/out", {}, FileSystem::real());
   EXPECT_EQ(reader.regionPath(439), dir.str() + "/out/S0730/dbl439.dat");
   auto a = reader.readRegion(439);
   ASSERT_EQ(a.size(), 1u);
@@ -476,7 +476,7 @@ TEST(GoldenBuild, NebulaeInSmallRegions) {
   setSlot(def, 23, 63, 6);
 
   RecordingUi ui;
-  BuildResult r = BuildPipeline(ui).run(def);
+  BuildResult r = BuildPipeline(ui, FileSystem::real()).run(def);
   ASSERT_TRUE(r.completed);
   EXPECT_EQ(r.recordsWritten, 6);
   EXPECT_EQ(r.linesRejected, 2);
@@ -490,7 +490,7 @@ TEST(GoldenBuild, NebulaeInSmallRegions) {
   EXPECT_EQ(int32sAt(h, 426, 35),
             zerosExcept({{1, 4}, {2, 4}, {3, 8}, {4, 1}, {5, 2}, {7, 4}, {9, 2}, {10, 2}, {12, 6}, {26, 4}}));
 
-  CatalogReader reader(dir.str() + "/out");
+  CatalogReader reader(dir.str() + "/out", {}, FileSystem::real());
   // DEC -10.5, RA 187.5: large region 439 (n 3, first small region 5526),
   // row 1 from the -7.5 edge, column 1.
   EXPECT_EQ(reader.regionPath(5530), dir.str() + "/out/S0730/neb5530.dat");
@@ -583,7 +583,7 @@ TEST(GoldenBuild, OutlinesKeepInputOrderInOneFile) {
   setSlot(def, 7, 45, 10);
 
   RecordingUi ui;
-  BuildResult r = BuildPipeline(ui).run(def);
+  BuildResult r = BuildPipeline(ui, FileSystem::real()).run(def);
   ASSERT_TRUE(r.completed);
   EXPECT_EQ(r.recordsWritten, 6);
   for (const std::string& caption : ui.captions) {
@@ -602,7 +602,7 @@ TEST(GoldenBuild, OutlinesKeepInputOrderInOneFile) {
   std::sort(files.begin(), files.end());
   EXPECT_EQ(files, (std::vector<std::string>{"lin.dat", "lin.hdr"}));
 
-  CatalogReader reader(dir.str() + "/out");
+  CatalogReader reader(dir.str() + "/out", {}, FileSystem::real());
   auto recs = reader.readRegion(1);
   ASSERT_EQ(recs.size(), 6u);
   auto byte = [](int v) { return std::string(1, static_cast<char>(v)); };
@@ -655,7 +655,7 @@ TEST(GoldenBuild, FileOf2500LinesHasTwoCheckpoints) {
   TempDir dir;
   CatalogDefinition def = starsDefinition(dir, dir.write("stars.txt", repeatedStar(2500)));
   CheckpointUi ui;
-  BuildResult r = BuildPipeline(ui).run(def);
+  BuildResult r = BuildPipeline(ui, FileSystem::real()).run(def);
   ASSERT_TRUE(r.completed);
   EXPECT_EQ(r.recordsWritten, 2500);
   EXPECT_EQ(ui.checkpoints, 2);
@@ -667,7 +667,7 @@ TEST(GoldenBuild, LineCounterStartsAgainInEachFile) {
   CatalogDefinition def = starsDefinition(dir, dir.write("a.txt", repeatedStar(1500)));
   def.settings.inputfiles.push_back(dir.write("b.txt", repeatedStar(1500)));
   CheckpointUi ui;
-  BuildResult r = BuildPipeline(ui).run(def);
+  BuildResult r = BuildPipeline(ui, FileSystem::real()).run(def);
   ASSERT_TRUE(r.completed);
   EXPECT_EQ(r.recordsWritten, 3000);
   EXPECT_EQ(ui.checkpoints, 2);  // line 1000 of each file, not lines 1000, 2000 and 3000 overall
@@ -677,7 +677,7 @@ TEST(GoldenBuild, AbortSeenAtTheSecondCheckpoint) {
   TempDir dir;
   CatalogDefinition def = starsDefinition(dir, dir.write("stars.txt", repeatedStar(2500)));
   CheckpointUi ui;
-  BuildPipeline pipeline(ui);
+  BuildPipeline pipeline(ui, FileSystem::real());
   // Pressed while line 1000 is being handled: the flag was already tested
   // there, so the build stops before line 2000.
   ui.onProcessEvents = [&] {
@@ -701,7 +701,7 @@ TEST(GoldenBuild, AbortBeforeRegionFilesOrSorts) {
     CatalogDefinition def = starsDefinition(dir, input);
     def.settings.ouputdir = dir.str() + "/" + (stage[0] == 'C' ? "create" : "sort");
     RecordingUi ui;
-    BuildPipeline pipeline(ui);
+    BuildPipeline pipeline(ui, FileSystem::real());
     ui.onProcessEvents = [&] {
       if (ui.captions.back() == stage) pipeline.requestAbort();
     };
@@ -715,18 +715,18 @@ TEST(GoldenBuild, AppendAddsRecordsAndReplacesTheHeader) {
   TempDir dir;
   CatalogDefinition def = starsDefinition(dir, dir.write("stars.txt", joinLines(kStarLines)));
   RecordingUi first;
-  ASSERT_TRUE(BuildPipeline(first).run(def).completed);
+  ASSERT_TRUE(BuildPipeline(first, FileSystem::real()).run(def).completed);
 
   def.settings.append = true;
   def.settings.longname = "Appended";
   def.settings.inputfiles = {dir.write("more.txt", joinLines({kStarLines[0], kStarLines[2]}))};
   RecordingUi second;
-  BuildResult r = BuildPipeline(second).run(def);
+  BuildResult r = BuildPipeline(second, FileSystem::real()).run(def);
   ASSERT_TRUE(r.completed);
   ASSERT_EQ(second.questions.size(), 1u);
   EXPECT_EQ(r.recordsWritten, 2);
 
-  CatalogReader reader(dir.str() + "/out");
+  CatalogReader reader(dir.str() + "/out", {}, FileSystem::real());
   EXPECT_EQ(reader.header().longName, "Appended" + std::string(42, ' '));
   EXPECT_EQ(reader.regionRecordCount(32), 2);
   EXPECT_EQ(reader.regionRecordCount(25), 2);
@@ -746,7 +746,7 @@ TEST(GoldenBuild, BuildWithoutRefusedLinesLeavesAnOlderRejectLog) {
   dir.write("out/reject.txt", "from an earlier build\r\n");
   CatalogDefinition def = starsDefinition(dir, dir.write("stars.txt", joinLines({kStarLines[0], kStarLines[1]})));
   RecordingUi ui;
-  BuildResult r = BuildPipeline(ui).run(def);
+  BuildResult r = BuildPipeline(ui, FileSystem::real()).run(def);
   ASSERT_TRUE(r.completed);
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_TRUE(r.rejectLogPath.empty());
@@ -754,7 +754,7 @@ TEST(GoldenBuild, BuildWithoutRefusedLinesLeavesAnOlderRejectLog) {
 
   def.settings.inputfiles = {dir.write("bad.txt", joinLines({kStarLines[3]}))};
   RecordingUi again;
-  ASSERT_TRUE(BuildPipeline(again).run(def).completed);
+  ASSERT_TRUE(BuildPipeline(again, FileSystem::real()).run(def).completed);
   EXPECT_EQ(dir.read("out/reject.txt"), kStarLines[3] + "\r\n");
   ASSERT_EQ(again.messages.size(), 1u);
   EXPECT_EQ(again.messages[0], "Some records where rejected, see file " + dir.str() + "/out/reject.txt for details");

@@ -69,7 +69,7 @@ TEST(EveryLineRefused, EmptyCatalogAndFullRejectLogInEveryScheme) {
     const std::string out = dir.str() + "/out" + std::to_string(numfile);
     RecordingUi ui;
     const int before = testing::openFileCount();
-    const BuildResult r = BuildPipeline(ui).run(stars(out, input, numfile));
+    const BuildResult r = BuildPipeline(ui, FileSystem::real()).run(stars(out, input, numfile));
     EXPECT_EQ(testing::openFileCount(), before);
     ASSERT_TRUE(r.completed);
     EXPECT_EQ(r.linesRead, 60'000);
@@ -82,7 +82,7 @@ TEST(EveryLineRefused, EmptyCatalogAndFullRejectLogInEveryScheme) {
 
     // The header, every region file and the index exist, all empty but the
     // header; nothing else is left.
-    const CatalogReader reader(out);
+    const CatalogReader reader(out, {}, FileSystem::real());
     const int regions = reader.regionCount();
     EXPECT_EQ(regions, (std::array{50, 184, 732})[static_cast<std::size_t>(numfile)]);
     const auto files = testing::directoryContents(out);

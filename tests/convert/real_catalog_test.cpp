@@ -89,7 +89,7 @@ CatalogDefinition bsc5Definition(const std::string& outputDir) {
 const std::vector<int> kBsc5Blank = {92, 95, 182, 1057, 1841, 2472, 2496, 3515, 3671, 6309, 6515, 7189, 7539, 8296};
 
 void checkBsc5(const std::string& outputDir) {
-  CatalogReader reader(outputDir);
+  CatalogReader reader(outputDir, {}, FileSystem::real());
   EXPECT_EQ(reader.header().recordLength, 8 + 4 + 2 + 2 + 20 + 2 + 2 + 2);
   EXPECT_EQ(testing::totalRecords(reader), 9110 - 14);
   EXPECT_EQ(reader.readIndex().size(), 9096u);
@@ -137,12 +137,12 @@ TEST(RealCatalog, Bsc5ThroughAProjectFile) {
   if (!fs::exists(kBsc5)) GTEST_SKIP() << kBsc5 << " is absent";
   TempDir dir;
   const std::string project = dir.str() + "/bsc5.prj";
-  saveProject(project, bsc5Definition(dir.str() + "/out"));
+  saveProject(project, bsc5Definition(dir.str() + "/out"), FileSystem::real());
 
   CatalogDefinition loaded;
-  loadProject(project, loaded);
+  loadProject(project, loaded, FileSystem::real());
   RecordingUi ui;
-  BuildResult r = BuildPipeline(ui).run(loaded);
+  BuildResult r = BuildPipeline(ui, FileSystem::real()).run(loaded);
   ASSERT_TRUE(r.completed);
   EXPECT_EQ(r.linesRead, 9110);
   EXPECT_EQ(r.recordsWritten, 9096);
@@ -155,7 +155,7 @@ TEST(RealCatalog, Bsc5WithTheCommandLineBuilder) {
   if (!fs::exists(kMirdalBuild)) GTEST_SKIP() << kMirdalBuild << " is not built";
   TempDir dir;
   const std::string project = dir.str() + "/bsc5.prj";
-  saveProject(project, bsc5Definition("/nonexistent/overridden"));
+  saveProject(project, bsc5Definition("/nonexistent/overridden"), FileSystem::real());
   std::string out, err;
   ASSERT_EQ(run(dir, kMirdalBuild + " --output '" + dir.str() + "/cli' '" + project + "'", out, err), 0) << err;
   EXPECT_NE(out.find("records written   9096"), std::string::npos) << out;
@@ -214,7 +214,7 @@ constexpr int kNgcLines = 13226;
 constexpr int kNgcRefused = 0;
 
 void checkNgc(const std::string& outputDir) {
-  CatalogReader reader(outputDir);
+  CatalogReader reader(outputDir, {}, FileSystem::real());
   EXPECT_EQ(reader.header().regionCount, 184);
   EXPECT_EQ(reader.header().defaultB, 60);
   EXPECT_EQ(reader.header().defaultC, 1);
@@ -251,9 +251,9 @@ TEST(RealCatalog, Ngc2000ThroughAProjectFile) {
   TempDir dir;
   const std::string project = dir.write("ngc.prj", ngcProject(dir.str() + "/out"));
   CatalogDefinition def;
-  loadProject(project, def);
+  loadProject(project, def, FileSystem::real());
   RecordingUi ui;
-  BuildResult r = BuildPipeline(ui).run(def);
+  BuildResult r = BuildPipeline(ui, FileSystem::real()).run(def);
   ASSERT_TRUE(r.completed);
   EXPECT_EQ(r.linesRead, kNgcLines);
   EXPECT_EQ(r.linesRejected, kNgcRefused);

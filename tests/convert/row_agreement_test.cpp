@@ -63,7 +63,7 @@ Rows rowsOf(const CatalogDefinition& def) {
 }
 
 std::set<std::string> namesOf(const std::string& dir) {
-  CatalogReader reader(dir);
+  CatalogReader reader(dir, {}, FileSystem::real());
   std::set<std::string> names;
   for (int r = 1; r <= reader.regionCount(); ++r)
     for (const std::string& rec : reader.readRegion(r)) names.emplace(trimmed(textOf(reader.decode(rec), 3)));
@@ -76,13 +76,13 @@ void expectAgreement(const CatalogDefinition& def, const std::set<std::string>& 
   ASSERT_GT(rows.count, 0);
 
   RecordingUi ui;
-  const BuildResult built = BuildPipeline(ui).run(def);
+  const BuildResult built = BuildPipeline(ui, FileSystem::real()).run(def);
   ASSERT_TRUE(built.completed);
   EXPECT_EQ(built.linesRead, rows.count);
   const std::set<std::string> names = namesOf(def.settings.ouputdir);
   for (const std::string& name : firstAndLastNames) EXPECT_EQ(names.count(name), 1u) << name;
 
-  EXPECT_EQ(scanMagnitudes(def, {path}).lines, rows.count);
+  EXPECT_EQ(scanMagnitudes(def, {path}, FileSystem::real()).lines, rows.count);
 
   const RowSample sample = readRowSample(FileSystem::real(), path, InputFormat::of(def.settings), 100'000, 65536);
   ASSERT_FALSE(sample.rows.empty());

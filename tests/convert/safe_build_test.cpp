@@ -119,14 +119,14 @@ TEST_F(SafeBuild, AttacksLeaveThePreviousCatalogWhole) {
        },
        Outcome::Refused, "empty/safe.hdr\": No such file"},
       {"append to a whole catalog", [](auto& def, auto&) { def.settings.append = true; }, Outcome::Built, "",
-       [](auto& d, auto&) { EXPECT_EQ(testing::totalRecords(CatalogReader(d.str() + "/out", "safe")), 4); }},
+       [](auto& d, auto&) { EXPECT_EQ(testing::totalRecords(CatalogReader(d.str() + "/out", "safe", FileSystem::real())), 4); }},
       {"rebuild under another region scheme", [](auto& def, auto&) { def.settings.numfile = 2; }, Outcome::Built, "",
        [](auto& d, auto& before) {
          const Contents now = directoryContents(d.str() + "/out");
          for (int r = 1; r <= 50; ++r) EXPECT_EQ(now.count(regionFileName("safe", 50, r)), 0u) << r;
          EXPECT_EQ(now.at("notes.txt"), before.at("notes.txt"));
          EXPECT_EQ(now.at("other.hdr"), before.at("other.hdr"));
-         EXPECT_EQ(CatalogReader(d.str() + "/out", "safe").regionCount(), 732);
+         EXPECT_EQ(CatalogReader(d.str() + "/out", "safe", FileSystem::real()).regionCount(), 732);
        }},
       {"links planted under the scratch files' names",
        [](auto&, auto& d) {
@@ -165,7 +165,7 @@ TEST_F(SafeBuild, AttacksLeaveThePreviousCatalogWhole) {
     const std::string input = dir.write("in.txt", kLines);
     {
       RecordingUi ui;
-      ASSERT_TRUE(BuildPipeline(ui).run(stars(out(), {input})).completed);
+      ASSERT_TRUE(BuildPipeline(ui, FileSystem::real()).run(stars(out(), {input})).completed);
     }
     dir.write("out/notes.txt", "the user's own file");
     dir.write("out/other.hdr", "another catalog's header");
@@ -174,7 +174,7 @@ TEST_F(SafeBuild, AttacksLeaveThePreviousCatalogWhole) {
     const Contents before = directoryContents(out());
     RecordingUi ui;
     try {
-      const BuildResult r = BuildPipeline(ui).run(def);
+      const BuildResult r = BuildPipeline(ui, FileSystem::real()).run(def);
       EXPECT_EQ(a.outcome, Outcome::Built);
       EXPECT_TRUE(r.completed);
       if (a.check) a.check(dir, before);
@@ -192,8 +192,8 @@ TEST_F(SafeBuild, AttacksLeaveThePreviousCatalogWhole) {
 TEST_F(SafeBuild, BuildStoppedWhilePuttingItsFilesInPlace) {
   const std::string input = dir.write("in.txt", kLines);
   RecordingUi ui;
-  ASSERT_TRUE(BuildPipeline(ui).run(stars(dir.str() + "/new", {input}, 1)).completed);
-  ASSERT_TRUE(BuildPipeline(ui).run(stars(out(), {input})).completed);
+  ASSERT_TRUE(BuildPipeline(ui, FileSystem::real()).run(stars(dir.str() + "/new", {input}, 1)).completed);
+  ASSERT_TRUE(BuildPipeline(ui, FileSystem::real()).run(stars(out(), {input})).completed);
   const Contents built = directoryContents(dir.str() + "/new");
   // Half of the new catalog's region files are in place, the rest staged.
   const std::string staging = out() + "/" + CatalogStaging::kPrefix + "x1y2z3/";
@@ -203,9 +203,9 @@ TEST_F(SafeBuild, BuildStoppedWhilePuttingItsFilesInPlace) {
     const bool moved = name.ends_with(".dat") && std::stoi(name.substr(4, 3)) <= 92;
     dir.write(moved ? "out/" + name : staging.substr(dir.str().size() + 1) + name, bytes);
   }
-  EXPECT_THROW(CatalogReader reader(out()), Error);
+  EXPECT_THROW(CatalogReader reader(out(), {}, FileSystem::real()), Error);
 
-  ASSERT_TRUE(BuildPipeline(ui).run(stars(out(), {input}, 1)).completed);
+  ASSERT_TRUE(BuildPipeline(ui, FileSystem::real()).run(stars(out(), {input}, 1)).completed);
   EXPECT_TRUE(directoryContents(out()) == built);
 }
 

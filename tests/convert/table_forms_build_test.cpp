@@ -46,7 +46,7 @@ struct Star {
 
 // HR number -> what the catalog holds.
 std::map<int, Star> starsOf(const std::string& dir) {
-  CatalogReader reader(dir);
+  CatalogReader reader(dir, {}, FileSystem::real());
   std::map<int, Star> stars;
   for (int r = 1; r <= reader.regionCount(); ++r)
     for (const std::string& rec : reader.readRegion(r)) {
@@ -58,7 +58,7 @@ std::map<int, Star> starsOf(const std::string& dir) {
 
 std::map<int, Star> build(const CatalogDefinition& def) {
   RecordingUi ui;
-  const BuildResult r = BuildPipeline(ui).run(def);
+  const BuildResult r = BuildPipeline(ui, FileSystem::real()).run(def);
   EXPECT_TRUE(r.completed) << def.settings.inputfiles[0];
 
   return starsOf(def.settings.ouputdir);
@@ -188,7 +188,7 @@ TEST(TableForms, RowsOfDelimitedFiles) {
     std::string error;
     BuildResult r;
     try {
-      r = BuildPipeline(ui).run(def);
+      r = BuildPipeline(ui, FileSystem::real()).run(def);
     } catch (const Error& e) {
       error = e.what();
     }
@@ -205,7 +205,7 @@ TEST(TableForms, RowsOfDelimitedFiles) {
       EXPECT_NE(r.rowNotes[0].find(c.noteOrError), std::string::npos) << r.rowNotes[0];
     }
     if (c.records == 0) continue;
-    const CatalogReader reader(def.settings.ouputdir);
+    const CatalogReader reader(def.settings.ouputdir, {}, FileSystem::real());
     bool found = false;
     for (int region = 1; region <= reader.regionCount(); ++region)
       for (const std::string& rec : reader.readRegion(region))
@@ -250,7 +250,7 @@ TEST(TableForms, RejectedRowsAreCountedByReason) {
     }
     def.settings.headerrow = true;
     RecordingUi ui;
-    const BuildResult r = BuildPipeline(ui).run(def);
+    const BuildResult r = BuildPipeline(ui, FileSystem::real()).run(def);
     EXPECT_EQ(r.recordsWritten, 1);
     expectNotes(r.rejectReasons, c.notes, path);
   }
@@ -293,12 +293,12 @@ TEST(TableForms, OneCellPositionsBuildWhereTheCellsSay) {
     def.settings.inputfiles = {path};
     def.settings.ouputdir = path + ".out";
     RecordingUi ui;
-    const BuildResult r = BuildPipeline(ui).run(def);
+    const BuildResult r = BuildPipeline(ui, FileSystem::real()).run(def);
     EXPECT_EQ(r.recordsWritten, 4);
     ASSERT_EQ(r.rejectReasons.size(), 1u);
     EXPECT_EQ(r.rejectReasons[0].note().substr(0, 31), "position not a number: 2 lines,");
     std::map<std::string, std::pair<std::int64_t, std::int64_t>> got;
-    const CatalogReader reader(def.settings.ouputdir);
+    const CatalogReader reader(def.settings.ouputdir, {}, FileSystem::real());
     for (int region = 1; region <= reader.regionCount(); ++region)
       for (const std::string& rec : reader.readRegion(region))
         got[std::string(trimmed(textOf(reader.decode(rec), 3)))] = {storedRa(rec), storedDec(rec)};
@@ -332,13 +332,13 @@ TEST(TableForms, MissingValuesOfAVoTable) {
           rows + "</TABLEDATA></DATA></TABLE></RESOURCE></VOTABLE>\n");
   CatalogDefinition def = namedColumnStars(path, TableForm::VoTable, dir.str() + "/out");
   RecordingUi ui;
-  const BuildResult r = BuildPipeline(ui).run(def);
+  const BuildResult r = BuildPipeline(ui, FileSystem::real()).run(def);
   EXPECT_EQ(r.recordsWritten, 5);
   EXPECT_EQ(r.rowNotes, (std::vector<std::string>{"\"" + path + "\" row 3: the right ascension is missing",
                                                   "\"" + path + "\" row 4: the declination is missing"}));
   EXPECT_EQ(dir.read("out/reject.txt"), "row 3\tra=\tdec=22\tid=z\tmag=5\r\nrow 4\tra=12\tdec=\tid=w\tmag=6\r\n");
   std::map<std::string, std::int64_t> magnitudes;
-  const CatalogReader reader(def.settings.ouputdir);
+  const CatalogReader reader(def.settings.ouputdir, {}, FileSystem::real());
   for (int region = 1; region <= reader.regionCount(); ++region)
     for (const std::string& rec : reader.readRegion(region)) {
       const auto f = reader.decode(rec);
@@ -366,8 +366,8 @@ TEST(TableForms, ColumnsAreFoundByNameInEachFile) {
   }
   std::map<std::int64_t, std::string> got;
   RecordingUi ui;
-  ASSERT_EQ(BuildPipeline(ui).run(def).recordsWritten, 2);
-  const CatalogReader reader(def.settings.ouputdir);
+  ASSERT_EQ(BuildPipeline(ui, FileSystem::real()).run(def).recordsWritten, 2);
+  const CatalogReader reader(def.settings.ouputdir, {}, FileSystem::real());
   for (int region = 1; region <= reader.regionCount(); ++region)
     for (const std::string& rec : reader.readRegion(region))
       got[storedRa(rec)] = std::string(trimmed(textOf(reader.decode(rec), 3)));
@@ -427,7 +427,7 @@ TEST(TableForms, TextsLongerThanTheirFieldAreCountedPerField) {
     def.settings.longname = "test";
     placeFourFields(def, c.form, {{{1, 3}, {5, 2}, {10, 3}, {8, 1}}});
     RecordingUi ui;
-    const BuildResult r = BuildPipeline(ui).run(def);
+    const BuildResult r = BuildPipeline(ui, FileSystem::real()).run(def);
     ASSERT_EQ(r.textsCut.size(), c.cut == 0 ? 0u : 1u);
     if (c.cut == 0) continue;
     EXPECT_EQ(r.textsCut[0].note(), "\"" + input + "\"" + c.first + ": a text of \"Catalog ID (Id)\" is longer than its "
@@ -477,7 +477,7 @@ TEST(TableForms, MagnitudesChangedAreCountedPerReason) {
     def.settings.magmax = c.magmax;
     placeFourFields(def, c.form, {{{1, 3}, {5, 2}, {8, 3}, {12, 7}}});
     RecordingUi ui;
-    const BuildResult r = BuildPipeline(ui).run(def);
+    const BuildResult r = BuildPipeline(ui, FileSystem::real()).run(def);
     expectNotes(r.magnitudesChanged, c.notes, input);
   }
 }
@@ -497,7 +497,7 @@ TEST(TableForms, DamagedBinaryTablesKeepThePreviousCatalog) {
     def.settings.inputfiles = {dir.write(file, whole.substr(0, static_cast<std::size_t>(keep)))};
     RecordingUi ui;
     try {
-      BuildPipeline(ui).run(def);
+      BuildPipeline(ui, FileSystem::real()).run(def);
       ADD_FAILURE() << "a damaged file was built";
     } catch (const Error& e) {
       EXPECT_NE(std::string(e.what()).find(file), std::string::npos) << e.what();
@@ -528,7 +528,7 @@ TEST(TableForms, TheImportProposesOnlyWhatTheBuildReads) {
     def.settings.ouputdir = dir.str() + "/out";
     def.settings.shortname = "u16";
     RecordingUi ui;
-    const BuildResult built = BuildPipeline(ui).run(def);
+    const BuildResult built = BuildPipeline(ui, FileSystem::real()).run(def);
     EXPECT_TRUE(built.completed);
     EXPECT_EQ(built.linesRead, 1);
   }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -67,7 +68,7 @@ std::vector<std::string> apply(const std::string& rows, CatalogType type, Catalo
 
 TEST(ReadMeParser, Bsc5ReadMeGivesBothTables) {
   if (!std::filesystem::exists(kBsc5ReadMe)) GTEST_SKIP() << kBsc5ReadMe << " is absent";
-  const ReadMe rm = readReadMe(kBsc5ReadMe);
+  const ReadMe rm = readReadMe(kBsc5ReadMe, FileSystem::real());
   EXPECT_EQ(rm.designation, "V/50");
   EXPECT_EQ(rm.title, "Bright Star Catalogue, 5th Revised Ed.");
   EXPECT_FALSE(rm.truncated);
@@ -96,7 +97,7 @@ TEST(ReadMeParser, Bsc5ReadMeGivesBothTables) {
 
 TEST(ReadMeParser, Ngc2000ReadMeSaysBytePerByte) {
   if (!std::filesystem::exists(kNgcReadMe)) GTEST_SKIP() << kNgcReadMe << " is absent";
-  const ReadMe rm = readReadMe(kNgcReadMe);
+  const ReadMe rm = readReadMe(kNgcReadMe, FileSystem::real());
   EXPECT_EQ(rm.designation, "VII/118");
   EXPECT_EQ(rm.title, "NGC 2000.0");
   ASSERT_EQ(rm.tables.size(), 2u);
@@ -292,8 +293,8 @@ class EndlessFileSystem : public FileSystem {
   bool exists(const std::string&) override { return true; }
   bool isDirectory(const std::string&) override { return false; }
   void createDirectories(const std::string&) override {}
-  bool remove(const std::string&) override { return false; }
-  bool rename(const std::string&, const std::string&) override { return false; }
+  void remove(const std::string& p) override { throw FileError("remove", p, EROFS); }
+  void rename(const std::string& f, const std::string&) override { throw FileError("rename", f, EROFS); }
   std::int64_t fileSize(const std::string&) override { return 0; }
 };
 
@@ -308,14 +309,14 @@ TEST(ReadMeParser, FileIsReadThroughTheFileSystemAndMissingOneIsNamed) {
   TempDir dir;
   const std::string text = table("x.dat", "  1-  4  I4  ---  HR  number\n");
   const std::string path = dir.write("ReadMe", text);
-  const ReadMe rm = readReadMe(path);
+  const ReadMe rm = readReadMe(path, FileSystem::real());
   ASSERT_EQ(rm.tables.size(), 1u);
   EXPECT_EQ(rm.tables[0].columns, parseReadMe(text).tables[0].columns);
   EXPECT_FALSE(rm.truncated);
 
   const std::string missing = dir.str() + "/NoReadMe";
   try {
-    readReadMe(missing);
+    readReadMe(missing, FileSystem::real());
     FAIL() << "no error";
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + missing + "\": No such file or directory");
@@ -406,7 +407,7 @@ TEST(ReadMeNames, LongNameKeepsTheDesignationWhenItFitsAndCutsAtAWord) {
 
 TEST(ReadMeMapper, Bsc5ProposesStarsInHoursAndSignedDegrees) {
   if (!std::filesystem::exists(kBsc5ReadMe)) GTEST_SKIP() << kBsc5ReadMe << " is absent";
-  const ReadMe rm = readReadMe(kBsc5ReadMe);
+  const ReadMe rm = readReadMe(kBsc5ReadMe, FileSystem::real());
   CatalogDefinition def;
   const auto notes = applyReadMeTable(*rm.tableFor("catalog"), CatalogType::Stars, def);
   EXPECT_EQ(def.settings.type, 0);
@@ -460,7 +461,7 @@ TEST(ReadMeMapper, Bsc5ProposesStarsInHoursAndSignedDegrees) {
 
 TEST(ReadMeMapper, Ngc2000ProposesNebulaeWithHoursAndDecimalMinutes) {
   if (!std::filesystem::exists(kNgcReadMe)) GTEST_SKIP() << kNgcReadMe << " is absent";
-  const ReadMe rm = readReadMe(kNgcReadMe);
+  const ReadMe rm = readReadMe(kNgcReadMe, FileSystem::real());
   CatalogDefinition def;
   def.settings.nebunit = 0;
   const auto notes = applyReadMeTable(*rm.tableFor("ngc2000.dat"), CatalogType::Nebulae, def);
@@ -733,7 +734,7 @@ TEST(ReadMeImport, NoteWhenTheOnlyTableNamesAnotherFile) {
   TempDir dir;
   const std::string readme = dir.write("ReadMe", table("stars.dat", " 1- 8  F8.4  deg  RAdeg  ra\n"));
   CatalogDefinition def;
-  const ReadMeImport r = importReadMe(readme, dir.str() + "/renamed.txt", "", CatalogType::Stars, def);
+  const ReadMeImport r = importReadMe(readme, dir.str() + "/renamed.txt", "", CatalogType::Stars, def, FileSystem::real());
   EXPECT_EQ(r.readMe.tables.size(), 1u);
   EXPECT_TRUE(has(r.notes, "The ReadMe's only table describes stars.dat; it is used for renamed.txt"))
       << joined(r.notes);

@@ -167,7 +167,7 @@ TEST(InputReader, PositionGrowsAChunkAtATimeAndReachesSize) {
   TempDir dir;
   std::string text;
   for (int i = 0; i < 100; ++i) text += std::string(99, 'a' + i % 26) + "\n";  // 10000 bytes
-  InputReader reader;
+  InputReader reader(FileSystem::real());
   reader.open(dir.write("in.txt", text), kEolLf);
   EXPECT_EQ(reader.size(), 10000);
   EXPECT_EQ(reader.position(), 0);
@@ -187,7 +187,7 @@ TEST(InputReader, PositionGrowsAChunkAtATimeAndReachesSize) {
 
 TEST(InputReader, PositionStopsAtChunkEndWhenLineEndIsLastByte) {
   TempDir dir;
-  InputReader reader;
+  InputReader reader(FileSystem::real());
   reader.open(dir.write("in.txt", std::string(4095, 'a') + "\n" + std::string(10, 'b')), kEolLf);
   EXPECT_EQ(reader.size(), 4106);
   reader.readLine();
@@ -211,7 +211,7 @@ TEST(InputReader, LineStaysValidAcrossEndOfInputTest) {
 
 TEST(InputReader, ReopenStartsAfresh) {
   TempDir dir;
-  InputReader reader;
+  InputReader reader(FileSystem::real());
   reader.open(dir.write("a.txt", "one\ntwo\nthree\n"), kEolLf);
   EXPECT_EQ(reader.readLine(), "one");
   reader.open(dir.write("b.txt", "x\r\ny\r\n"), kEolCrLf);
@@ -228,7 +228,7 @@ TEST(InputReader, ReopenStartsAfresh) {
 TEST(InputReader, MissingFileErrorNamesFileAndReason) {
   TempDir dir;
   std::string path = dir.str() + "/absent.dat";
-  InputReader reader;
+  InputReader reader(FileSystem::real());
   try {
     reader.open(path, kEolLf);
     FAIL() << "no error";
@@ -240,7 +240,7 @@ TEST(InputReader, MissingFileErrorNamesFileAndReason) {
 
 TEST(InputReader, FailedOpenForgetsThePreviousFile) {
   TempDir dir;
-  InputReader reader;
+  InputReader reader(FileSystem::real());
   reader.open(dir.write("a.txt", "one\ntwo\n"), kEolLf);
   EXPECT_EQ(reader.readLine(), "one");
   EXPECT_THROW(reader.open(dir.str() + "/absent.txt", kEolLf), Error);
@@ -264,7 +264,7 @@ TEST(InputReader, OverlongLineIsAnErrorNamingTheFile) {
       EXPECT_EQ(std::string(e.what()), "Cannot read file \"" + path + "\": line longer than 9999 bytes (line 2)");
     }
   }
-  InputReader reader;
+  InputReader reader(FileSystem::real());
   reader.setMaxLineLength(10000);
   reader.open(path, kEolLf);
   reader.readLine();
@@ -332,7 +332,7 @@ TEST(InputReader, StopRequestEndsEveryTextReadAtItsNextBlock) {
 TEST(InputReader, ReadsStarCatalogLineByLine) {
   std::string path = std::string(MIRDAL_SHARED_DATA_DIR) + "/bsc5/catalog";
   if (!FileSystem::real().exists(path)) GTEST_SKIP() << "no " << path;
-  InputReader reader;
+  InputReader reader(FileSystem::real());
   Lines lines = readAll(reader, path, kEolLf);
   ASSERT_EQ(lines.size(), 9110u);
   for (const auto& l : lines) {

@@ -70,7 +70,7 @@ TEST(FitsTable, CellsOfEachStorage) {
        {"vec", "3E", ""}},
       {{"T", "255", "-1", "-2147483648", "999999", "nan", "123.456789012345678", "Alp Cen  ", "150", "1"},
        {"F", "0", "32767", "2147483647", "-5", "1.5", "nan", "", "-100", "2"}});
-  auto source = openFitsTable(path, "");
+  auto source = openFitsTable(path, "", FileSystem::real());
   const auto& cols = source->layout().columns;
   ASSERT_EQ(cols.size(), 10u);
   EXPECT_EQ(cols[6].name, "RAdeg");
@@ -85,7 +85,7 @@ TEST(FitsTable, CellsOfEachStorage) {
                                       "-"}));
   EXPECT_EQ(source->rowsRead(), 2);
   EXPECT_EQ(source->position(), source->size());
-  EXPECT_EQ(sampleRow(*openFitsTable(path, ""))[7], "Alp Cen");
+  EXPECT_EQ(sampleRow(*openFitsTable(path, "", FileSystem::real()))[7], "Alp Cen");
   EXPECT_NE(errorOf([&] { source->selectColumns({10}); }).find("column 10 (vec) holds 3 values per row"),
             std::string::npos);
 }
@@ -99,7 +99,7 @@ TEST(FitsTable, ChunksTablesByNameOrNumberAndCompressedFiles) {
   const std::string gz = dir.write("big.fits.gz", testing::gzipped(readAll(path)));
   for (const std::string& file : {path, gz}) {
     for (const char* table : {"", "3", "STARS"}) {
-      auto source = openFitsTable(file, table);
+      auto source = openFitsTable(file, table, FileSystem::real());
       const auto cells = cellsOf(*source, {2, 1, 3}, 777);
       ASSERT_EQ(cells.size(), 15000u) << file << " " << table;
       for (int i : {0, 776, 777, 2048, 4999}) {
@@ -110,8 +110,8 @@ TEST(FitsTable, ChunksTablesByNameOrNumberAndCompressedFiles) {
       EXPECT_EQ(source->position(), source->size());
     }
   }
-  EXPECT_NE(errorOf([&] { readFitsLayout(path, "1"); }).find("extension 1 is not a binary table"), std::string::npos);
-  EXPECT_NE(errorOf([&] { readFitsLayout(path, "GALAXIES"); }).find("no extension named \"GALAXIES\""),
+  EXPECT_NE(errorOf([&] { readFitsLayout(path, "1", FileSystem::real()); }).find("extension 1 is not a binary table"), std::string::npos);
+  EXPECT_NE(errorOf([&] { readFitsLayout(path, "GALAXIES", FileSystem::real()); }).find("no extension named \"GALAXIES\""),
             std::string::npos);
 }
 
@@ -152,7 +152,7 @@ TEST(VoTable, CellsOfEachEncodingAndTableChoice) {
     const std::string gz = dir.write("t.vot.gz", testing::gzipped(voTable(data)));
     for (const std::string& file : {path, gz}) {
       for (const char* table : {"2", "stars"}) {
-        auto source = openVoTable(file, table);
+        auto source = openVoTable(file, table, FileSystem::real());
         const auto& cols = source->layout().columns;
         ASSERT_EQ(cols.size(), 3u);
         EXPECT_EQ(cols[0].description, "Bright star\n      number");
@@ -165,8 +165,8 @@ TEST(VoTable, CellsOfEachEncodingAndTableChoice) {
         EXPECT_EQ(source->position(), source->size());
       }
     }
-    EXPECT_EQ(cellsOf(*openVoTable(path, ""), {1}), std::vector<std::string>{});  // "first": no rows
-    EXPECT_EQ(readVoTableLayout(path, "first").columns.at(0).name, "z");
+    EXPECT_EQ(cellsOf(*openVoTable(path, "", FileSystem::real()), {1}), std::vector<std::string>{});  // "first": no rows
+    EXPECT_EQ(readVoTableLayout(path, "first", FileSystem::real()).columns.at(0).name, "z");
   }
 }
 
@@ -253,13 +253,13 @@ TEST(TypedRows, HostileFilesEndWithTheirReason) {
     const std::string path = dir.write(c.name, c.bytes);
     const std::string message = errorOf([&] {
       const bool isFits = path.ends_with(".fits");
-      auto source = isFits ? openFitsTable(path, "") : openVoTable(path, "stars");
+      auto source = isFits ? openFitsTable(path, "", FileSystem::real()) : openVoTable(path, "stars", FileSystem::real());
       cellsOf(*source, allColumns(*source), 100);
     });
     EXPECT_NE(message.find("\"" + path + "\""), std::string::npos) << message;
     EXPECT_NE(message.find(c.reason), std::string::npos) << c.name << ": " << message;
   }
-  EXPECT_NE(errorOf([&] { openVoTable(dir.write("t.vot", voTable(kTableData)), "4"); })
+  EXPECT_NE(errorOf([&] { openVoTable(dir.write("t.vot", voTable(kTableData)), "4", FileSystem::real()); })
                 .find("has no TABLE number 4 (it holds 2)"),
             std::string::npos);
   // A stop request ends a read at its next block, as a file of blanks shows.
@@ -269,7 +269,7 @@ TEST(TypedRows, HostileFilesEndWithTheirReason) {
   for (const std::string& path : {blanks, gzFits}) {
     requestInterrupt();
     const std::string message = errorOf([&] {
-      auto source = path == blanks ? openVoTable(path, "stars") : openFitsTable(path, "");
+      auto source = path == blanks ? openVoTable(path, "stars", FileSystem::real()) : openFitsTable(path, "", FileSystem::real());
       cellsOf(*source, allColumns(*source), 100);
     });
     detail::interruptFlag = false;
@@ -282,9 +282,9 @@ TEST(TypedRows, HostileFilesEndWithTheirReason) {
 TEST(TypedRows, SharedBrightStarFilesAgree) {
   const std::string dir = kData + "/formats/";
   if (!std::filesystem::exists(dir + "bsc5.b2.vot")) GTEST_SKIP() << "no " << dir;
-  auto fits = openFitsTable(dir + "bsc5.fits", "");
-  auto vot = openVoTable(dir + "bsc5.vot", "");
-  auto b2 = openVoTable(dir + "bsc5.b2.vot", "1");
+  auto fits = openFitsTable(dir + "bsc5.fits", "", FileSystem::real());
+  auto vot = openVoTable(dir + "bsc5.vot", "", FileSystem::real());
+  auto b2 = openVoTable(dir + "bsc5.b2.vot", "1", FileSystem::real());
   ASSERT_EQ(fits->layout().columns.size(), 55u);
   for (std::size_t i = 0; i < 55; ++i) {
     EXPECT_EQ(fits->layout().columns[i].name, vot->layout().columns[i].name);

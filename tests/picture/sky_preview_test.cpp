@@ -277,7 +277,7 @@ TEST(PreviewCatalog, CountsDrawsAndCaptionsATinyCatalog) {
                                           {0, 0, std::nullopt, 1},
                                           {15.5, -15.5, 5.0, 26},
                                           {45.5, 45.5, 3.0, 13}});  // lies in region 14
-  SkyPreview sky = previewCatalog(CatalogReader(catalog), FileSystem::real(), degreePixels());
+  SkyPreview sky = previewCatalog(CatalogReader(catalog, {}, FileSystem::real()), FileSystem::real(), degreePixels());
   EXPECT_EQ(sky.records(), 4);
   EXPECT_EQ(sky.counts()[0].records, 2);
   EXPECT_EQ(sky.counts()[25].records, 1);
@@ -303,7 +303,7 @@ TEST(PreviewCatalog, CaptionNamesCatalogRegionsAndRecords) {
   std::string catalog = writeTinyCatalog(dir, "cat", 50, {{10.5, 20.5, 1.0, 1}, {45.5, 45.5, 3.0, 13}});
   SkyPreviewOptions o = degreePixels();
   o.margins = true;
-  SkyPreview sky = previewCatalog(CatalogReader(catalog), FileSystem::real(), o);
+  SkyPreview sky = previewCatalog(CatalogReader(catalog, {}, FileSystem::real()), FileSystem::real(), o);
   // The caption's pixels: text colour below the sky, nowhere in an empty caption row.
   RgbImage image = sky.render();
   int textPixels = 0;
@@ -317,20 +317,20 @@ TEST(PreviewCatalog, RegionFileOfBrokenSizeIsAnErrorNamingIt) {
   std::string catalog = writeTinyCatalog(dir, "cat", 50, {{10.5, 20.5, 1.0, 1}});
   dir.write("cat/tiny07.dat", std::string(15, 'x'));
   try {
-    previewCatalog(CatalogReader(catalog), FileSystem::real(), degreePixels());
+    previewCatalog(CatalogReader(catalog, {}, FileSystem::real()), FileSystem::real(), degreePixels());
     FAIL() << "no error";
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()),
               "Region file \"" + catalog + "/tiny07.dat\" holds 15 bytes, not a whole number of 10-byte records");
   }
   std::filesystem::remove(dir.path() / "cat" / "tiny07.dat");
-  EXPECT_THROW(previewCatalog(CatalogReader(catalog), FileSystem::real(), degreePixels()), Error);
+  EXPECT_THROW(previewCatalog(CatalogReader(catalog, {}, FileSystem::real()), FileSystem::real(), degreePixels()), Error);
 }
 
 TEST(PreviewCatalog, MissingMagnitudesDrawSinglePixels) {
   TempDir dir;
   std::string catalog = writeTinyCatalog(dir, "cat", 1, {{100.5, 10.5, std::nullopt, 1}, {200.5, 10.5, std::nullopt, 1}});
-  SkyPreview sky = previewCatalog(CatalogReader(catalog), FileSystem::real(), degreePixels());
+  SkyPreview sky = previewCatalog(CatalogReader(catalog, {}, FileSystem::real()), FileSystem::real(), degreePixels());
   RgbImage image = sky.render();
   EXPECT_TRUE(lit(image, 100, 79));
   EXPECT_PIXEL(image, 101, 79, SkyPalette::kSky);

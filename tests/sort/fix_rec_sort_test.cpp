@@ -121,7 +121,7 @@ TEST_F(FixRecSortTest, WritersCutTheirBufferToWholeRecords) {
 TEST_F(FixRecSortTest, FiveMillionBytesMakeThirteenRunsAndMergeInOrder) {
   std::string data = randomRecords(500'000, 30'000, 1);
   std::string in = dir_.write("in.dat", data);
-  FixRecSort sorter(kRecord);
+  FixRecSort sorter(kRecord, FileSystem::real());
   sorter.SortMethod = 1;
   sorter.SortFile(in, path("out.dat"), byKey);
   EXPECT_EQ(sorter.sizes().MemorySize, 416'660);
@@ -134,7 +134,7 @@ TEST_F(FixRecSortTest, FiveMillionBytesMakeThirteenRunsAndMergeInOrder) {
 TEST_F(FixRecSortTest, HundredThousandBytesAreOneRunAndNoTemporaryFileRemains) {
   std::string data = randomRecords(10'000, 100, 2);
   std::string in = dir_.write("in.dat", data);
-  FixRecSort sorter(kRecord);
+  FixRecSort sorter(kRecord, FileSystem::real());
   sorter.SortMethod = 1;
   sorter.SortFile(in, path("out.dat"), byKey);
   EXPECT_EQ(sorter.runCount(), 1);
@@ -144,7 +144,7 @@ TEST_F(FixRecSortTest, HundredThousandBytesAreOneRunAndNoTemporaryFileRemains) {
 
 TEST_F(FixRecSortTest, EmptyInputGivesEmptyOutputAndNoTemporaryFile) {
   std::string in = dir_.write("in.dat", "");
-  FixRecSort sorter(kRecord);
+  FixRecSort sorter(kRecord, FileSystem::real());
   sorter.SortMethod = 1;
   sorter.SortFile(in, path("out.dat"), byKey);
   EXPECT_EQ(sorter.runCount(), 0);
@@ -157,7 +157,7 @@ TEST_F(FixRecSortTest, OneRecordIsCopiedUnchanged) {
   std::string one = record(-7, 42);
   std::string in = dir_.write("in.dat", one);
   for (int method : {0, 1}) {
-    FixRecSort sorter(kRecord);
+    FixRecSort sorter(kRecord, FileSystem::real());
     sorter.SortMethod = static_cast<std::uint8_t>(method);
     sorter.SortFile(in, path("out.dat"), byKey);
     EXPECT_EQ(dir_.read("out.dat"), one);
@@ -167,7 +167,7 @@ TEST_F(FixRecSortTest, OneRecordIsCopiedUnchanged) {
 TEST_F(FixRecSortTest, SizeNotAMultipleOfTheRecordIsRefusedAndInputUntouched) {
   std::string data = record(1, 1) + record(2, 2) + "abc";
   std::string in = dir_.write("in.dat", data);
-  FixRecSort sorter(kRecord);
+  FixRecSort sorter(kRecord, FileSystem::real());
   sorter.SortMethod = 1;
   try {
     sorter.SortFile(in, path("out.dat"), byKey);
@@ -185,7 +185,7 @@ TEST_F(FixRecSortTest, EqualKeysKeepInputOrderAcrossRuns) {
   // heads tie; the run number must decide.
   std::string data = record(2, 1) + record(1, 1) + record(2, 2) + record(1, 2) + record(1, 3) + record(2, 3);
   std::string in = dir_.write("in.dat", data);
-  FixRecSort sorter(kRecord);
+  FixRecSort sorter(kRecord, FileSystem::real());
   sorter.SortMethod = 1;
   sorter.overrideSizes({2 * kRecord, kRecord, kRecord});
   sorter.SortFile(in, path("out.dat"), byKey);
@@ -200,17 +200,17 @@ TEST_F(FixRecSortTest, OneRunLimitGivesTheOrderOfTheBandsRuns) {
   std::string data = randomRecords(40'000, 50, 7);
   ASSERT_GT(data.size(), 325'000u);
   std::string in = dir_.write("in.dat", data);
-  FixRecSort banded(kRecord);
+  FixRecSort banded(kRecord, FileSystem::real());
   banded.SortMethod = 1;
   banded.SortFile(in, path("banded.dat"), byKey);
   EXPECT_GT(banded.runCount(), 1);
-  FixRecSort whole(kRecord);
+  FixRecSort whole(kRecord, FileSystem::real());
   whole.SortMethod = 1;
   whole.setOneRunLimit(static_cast<std::int64_t>(data.size()));
   whole.SortFile(in, path("whole.dat"), byKey);
   EXPECT_EQ(whole.runCount(), 1);
   EXPECT_EQ(dir_.read("whole.dat"), dir_.read("banded.dat"));
-  FixRecSort under(kRecord);
+  FixRecSort under(kRecord, FileSystem::real());
   under.SortMethod = 1;
   under.setOneRunLimit(static_cast<std::int64_t>(data.size()) - 1);
   under.SortFile(in, path("under.dat"), byKey);
@@ -222,7 +222,7 @@ TEST_F(FixRecSortTest, ManySmallRunsWithRefillingMergeBuffersStayStable) {
   // records at a time and written through a buffer of two records.
   std::string data = randomRecords(20'000, 50, 3);
   std::string in = dir_.write("in.dat", data);
-  FixRecSort sorter(kRecord);
+  FixRecSort sorter(kRecord, FileSystem::real());
   sorter.SortMethod = 1;
   sorter.overrideSizes({97 * kRecord, 2 * kRecord, 3 * kRecord + 5});
   sorter.SortFile(in, path("out.dat"), byKey);
@@ -236,7 +236,7 @@ TEST_F(FixRecSortTest, MagnitudeCompareKeepsInputOrderOfEqualKeysAcrossRuns) {
   // same as through any other compare.
   std::string data = randomRecords(3'000, 20, 9);
   std::string in = dir_.write("in.dat", data);
-  FixRecSort sorter(kRecord);
+  FixRecSort sorter(kRecord, FileSystem::real());
   sorter.SortMethod = 1;
   sorter.overrideSizes({250 * kRecord, 7 * kRecord, 5 * kRecord});
   sorter.SortFile(in, path("out.dat"), compareMagnitudeAt(1, kRecord));
@@ -247,7 +247,7 @@ TEST_F(FixRecSortTest, MagnitudeCompareKeepsInputOrderOfEqualKeysAcrossRuns) {
 TEST_F(FixRecSortTest, QuickSortMethodOrdersByKey) {
   std::string data = randomRecords(5'000, 300, 4);
   std::string in = dir_.write("in.dat", data);
-  FixRecSort sorter(kRecord);
+  FixRecSort sorter(kRecord, FileSystem::real());
   sorter.overrideSizes({500 * kRecord, 64 * kRecord, 16 * kRecord});
   sorter.SortFile(in, path("out.dat"), byKey);
   EXPECT_EQ(sorter.runCount(), 10);
@@ -265,7 +265,7 @@ TEST_F(FixRecSortTest, TemporaryFileLiesInTheCurrentDirectory) {
   dir_.write(FixRecSort::kTempFileName, "stale");
   std::string data = randomRecords(100, 10, 5);
   std::string in = other.write("in.dat", data);
-  FixRecSort sorter(kRecord);
+  FixRecSort sorter(kRecord, FileSystem::real());
   sorter.SortMethod = 1;
   sorter.overrideSizes({30 * kRecord, kRecord, kRecord});
   sorter.SortFile(in, other.str() + "/out.dat", byKey);
@@ -275,7 +275,7 @@ TEST_F(FixRecSortTest, TemporaryFileLiesInTheCurrentDirectory) {
 }
 
 TEST_F(FixRecSortTest, MissingInputIsReportedAndNothingIsCreated) {
-  FixRecSort sorter(kRecord);
+  FixRecSort sorter(kRecord, FileSystem::real());
   try {
     sorter.SortFile(path("nope.dat"), path("out.dat"), byKey);
     FAIL() << "expected an error";
@@ -289,7 +289,7 @@ TEST_F(FixRecSortTest, MissingInputIsReportedAndNothingIsCreated) {
 TEST_F(FixRecSortTest, OutputThatCannotBeCreatedIsNamedAndTheTemporaryFileRemoved) {
   std::string in = dir_.write("in.dat", record(2, 0) + record(1, 1));
   std::string out = path("missing/out.dat");
-  FixRecSort sorter(kRecord);
+  FixRecSort sorter(kRecord, FileSystem::real());
   try {
     sorter.SortFile(in, out, byKey);
     FAIL() << "expected an error";
@@ -302,7 +302,7 @@ TEST_F(FixRecSortTest, OutputThatCannotBeCreatedIsNamedAndTheTemporaryFileRemove
 TEST_F(FixRecSortTest, SortingAFileOntoItselfIsRefused) {
   std::string data = record(2, 0) + record(1, 1);
   std::string in = dir_.write("in.dat", data);
-  FixRecSort sorter(kRecord);
+  FixRecSort sorter(kRecord, FileSystem::real());
   EXPECT_THROW(sorter.SortFile(in, dir_.str() + "/./in.dat", byKey), Error);
   EXPECT_EQ(dir_.read("in.dat"), data);
   // The temporary file as output, named by another path before either exists.
@@ -327,7 +327,7 @@ TEST_F(FixRecSortTest, MagnitudeOrderIsStableInOneRunAndAcrossMany) {
   }
   std::string in = dir_.write("mags.dat", data);
   for (int runs : {1, 20}) {
-    FixRecSort sorter(kRecord);
+    FixRecSort sorter(kRecord, FileSystem::real());
     sorter.SortMethod = 1;
     if (runs > 1) sorter.overrideSizes({300 * kRecord, 40 * kRecord, 25 * kRecord});
     sorter.SortFile(in, path("sorted.dat"), compareMagnitudeAt(1, kRecord));
@@ -353,7 +353,7 @@ TEST_F(FixRecSortTest, NameOrderIsStableAcrossManyRuns) {
     data += r;
   }
   std::string in = dir_.write("names.idx", data);
-  FixRecSort sorter(kSize);
+  FixRecSort sorter(kSize, FileSystem::real());
   sorter.SortMethod = 1;
   sorter.overrideSizes({300 * kSize, 40 * kSize, 25 * kSize});
   sorter.SortFile(in, path("sorted.idx"), compareNameFrom(1, 12, kSize));
@@ -408,7 +408,7 @@ TEST_F(FixRecSortTest, SortInMemoryGivesTheStableNameOrder) {
 TEST_F(FixRecSortTest, OutputNamingTheTemporaryFileIsRefusedOnlyWhenItIsThatFile) {
   std::string data = record(2, 0) + record(1, 1);
   std::string in = dir_.write("in.dat", data);
-  FixRecSort sorter(kRecord);
+  FixRecSort sorter(kRecord, FileSystem::real());
   sorter.SortMethod = 1;
   // Neither exists: the same name through another path is the same file.
   EXPECT_THROW(sorter.SortFile(in, dir_.str() + "/sub/../" + FixRecSort::kTempFileName, byKey), Error);
@@ -424,7 +424,7 @@ TEST_F(FixRecSortTest, OutputNamingTheTemporaryFileIsRefusedOnlyWhenItIsThatFile
 
 TEST_F(FixRecSortTest, OpenedInputIsSortedAndClosed) {
   std::string in = dir_.write("in.dat", record(3, 0) + record(1, 1) + record(3, 2) + record(2, 3));
-  FixRecSort sorter(kRecord);
+  FixRecSort sorter(kRecord, FileSystem::real());
   sorter.SortMethod = 1;
   sorter.SortFile(FileSystem::real().open(in, OpenMode::Read), path("out.dat"), byKey);
   EXPECT_EQ(dir_.read("out.dat"), record(1, 1) + record(2, 3) + record(3, 0) + record(3, 2));
@@ -472,7 +472,7 @@ TEST_F(FixRecSortTest, FullDiskWhileMergingLeavesNoShortenedOutput) {
 // A file system on which no rename succeeds, as between two devices.
 class NoRenameFileSystem : public testing::FaultyFileSystem {
  public:
-  bool rename(const std::string&, const std::string&) override { return false; }
+  void rename(const std::string& from, const std::string&) override { throw FileError("rename", from, EXDEV); }
 };
 
 TEST_F(FixRecSortTest, OneRunIsCopiedWhenTheTemporaryFileCannotBeRenamed) {

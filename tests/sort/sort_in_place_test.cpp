@@ -76,13 +76,13 @@ TEST_F(SortFileInPlaceTest, RecordSizeMismatchLeavesTheFile) {
 // Renames fail once the file is sorted: the sorted copy must not survive.
 class NoRenameFileSystem : public testing::FaultyFileSystem {
  public:
-  bool rename(const std::string& from, const std::string& to) override {
-    if (to.find("cat.idx") != std::string::npos) return false;
-    return FaultyFileSystem::rename(from, to);
+  void rename(const std::string& from, const std::string& to) override {
+    if (to.find("cat.idx") != std::string::npos) throw FileError("rename", from, EXDEV);
+    FaultyFileSystem::rename(from, to);
   }
-  bool exchange(const std::string& a, const std::string& b) override {
-    if (b.find("cat.idx") != std::string::npos) return false;
-    return FaultyFileSystem::exchange(a, b);
+  void exchange(const std::string& a, const std::string& b) override {
+    if (b.find("cat.idx") != std::string::npos) throw FileError("exchange", a, EXDEV);
+    FaultyFileSystem::exchange(a, b);
   }
 };
 
@@ -140,10 +140,7 @@ TEST_F(SortFileInPlaceTest, SeriesWithoutExchangeRenames) {
   const std::string a = out_.write("a.idx", entry("bbbb") + entry("aaaa"));
   const std::string b = out_.write("b.idx", entry("dddd") + entry("cccc"));
   struct NoExchange : testing::FaultyFileSystem {
-    bool exchange(const std::string&, const std::string&) override {
-      errno = ENOSYS;
-      return false;
-    }
+    void exchange(const std::string& a, const std::string&) override { throw FileError("exchange", a, ENOSYS); }
   } noExchange;
   {
     InPlaceSorter sorter(noExchange);

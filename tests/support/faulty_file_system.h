@@ -95,22 +95,22 @@ class FaultyFileSystem : public FileSystem {
   bool exists(const std::string& p) override { return FileSystem::real().exists(p); }
   bool isDirectory(const std::string& p) override { return FileSystem::real().isDirectory(p); }
   void createDirectories(const std::string& p) override { FileSystem::real().createDirectories(p); }
-  bool remove(const std::string& p) override { return FileSystem::real().remove(p); }
-  bool rename(const std::string& f, const std::string& t) override {
-    if (refuseRename(f, t)) return false;
-    return FileSystem::real().rename(f, t);
+  void remove(const std::string& p) override { FileSystem::real().remove(p); }
+  void rename(const std::string& f, const std::string& t) override {
+    refuseRename("rename", f, t);
+    FileSystem::real().rename(f, t);
   }
-  bool exchange(const std::string& a, const std::string& b) override {
-    if (refuseRename(a, b)) return false;
-    return FileSystem::real().exchange(a, b);
+  void exchange(const std::string& a, const std::string& b) override {
+    refuseRename("exchange", a, b);
+    FileSystem::real().exchange(a, b);
   }
   std::int64_t fileSize(const std::string& p) override { return FileSystem::real().fileSize(p); }
-  bool link(const std::string& f, const std::string& t) override { return FileSystem::real().link(f, t); }
+  void link(const std::string& f, const std::string& t) override { FileSystem::real().link(f, t); }
   FileKind kind(const std::string& p) override { return FileSystem::real().kind(p); }
   std::optional<std::string> resolvedPath(const std::string& p) override { return FileSystem::real().resolvedPath(p); }
   std::optional<FileIdentity> identity(const std::string& p) override { return FileSystem::real().identity(p); }
   std::vector<std::string> list(const std::string& d) override { return FileSystem::real().list(d); }
-  bool removeDirectory(const std::string& p) override { return FileSystem::real().removeDirectory(p); }
+  void removeDirectory(const std::string& p) override { FileSystem::real().removeDirectory(p); }
   std::string createUniqueDirectory(const std::string& parent, const std::string& prefix) override {
     return FileSystem::real().createUniqueDirectory(parent, prefix);
   }
@@ -119,15 +119,11 @@ class FaultyFileSystem : public FileSystem {
   }
 
  private:
-  bool refuseRename(const std::string& a, const std::string& b) {
+  void refuseRename(const char* verb, const std::string& a, const std::string& b) {
     const bool named =
         !failRename_.empty() && (a.find(failRename_) != std::string::npos || b.find(failRename_) != std::string::npos);
-    if (named || renamesLeft_ == 0) {
-      errno = EXDEV;
-      return true;
-    }
+    if (named || renamesLeft_ == 0) throw FileError(verb, a, EXDEV);
     if (renamesLeft_ > 0) --renamesLeft_;
-    return false;
   }
 
   class Wrapped : public File {

@@ -97,20 +97,18 @@ class MemoryFileSystem : public FileSystem {
     addParents(p);
     if (!p.empty() && p != "/") dirs_.insert(p);
   }
-  bool remove(const std::string& path) override {
+  void remove(const std::string& path) override {
     specials_.erase(normal(path));
-    return files_.erase(normal(path)) != 0;
+    if (files_.erase(normal(path)) == 0)
+      throw FileError("remove", path, isDirectory(path) ? EISDIR : ENOENT);
   }
   // A second name of the same bytes.
-  bool link(const std::string& from, const std::string& to) override {
+  void link(const std::string& from, const std::string& to) override {
     const std::string f = normal(from), t = normal(to);
     auto it = files_.find(f);
-    if (it == files_.end() || files_.count(t) || dirs_.count(t) || !parentExists(t)) {
-      errno = it == files_.end() || !parentExists(t) ? ENOENT : EEXIST;
-      return false;
-    }
+    if (it == files_.end() || files_.count(t) || dirs_.count(t) || !parentExists(t))
+      throw FileError("link", to, it == files_.end() || !parentExists(t) ? ENOENT : EEXIST);
     files_[t] = it->second;
-    return true;
   }
   FileKind kind(const std::string& path) override {
     const std::string p = normal(path);
@@ -122,17 +120,11 @@ class MemoryFileSystem : public FileSystem {
     if (!exists(path)) return std::nullopt;
     return normal(path);
   }
-  bool rename(const std::string& from, const std::string& to) override {
+  void rename(const std::string& from, const std::string& to) override {
     std::string f = normal(from), t = normal(to);
     auto it = files_.find(f);
-    if (it == files_.end()) {
-      errno = ENOENT;
-      return false;
-    }
-    if (dirs_.count(t) || !parentExists(t)) {
-      errno = dirs_.count(t) ? EISDIR : ENOENT;
-      return false;
-    }
+    if (it == files_.end()) throw FileError("rename", from, ENOENT);
+    if (dirs_.count(t) || !parentExists(t)) throw FileError("rename", to, dirs_.count(t) ? EISDIR : ENOENT);
     auto data = it->second;
     files_.erase(it);
     files_[t] = std::move(data);
@@ -141,17 +133,13 @@ class MemoryFileSystem : public FileSystem {
       specials_[t] = special->second;
       specials_.erase(f);
     }
-    return true;
   }
-  bool exchange(const std::string& a, const std::string& b) override {
+  void exchange(const std::string& a, const std::string& b) override {
     auto first = files_.find(normal(a));
     auto second = files_.find(normal(b));
-    if (first == files_.end() || second == files_.end()) {
-      errno = ENOENT;
-      return false;
-    }
+    if (first == files_.end() || second == files_.end())
+      throw FileError("exchange", first == files_.end() ? a : b, ENOENT);
     std::swap(first->second, second->second);
-    return true;
   }
   std::int64_t fileSize(const std::string& path) override { return open(path, OpenMode::Read)->size(); }
 
@@ -166,11 +154,13 @@ class MemoryFileSystem : public FileSystem {
     for (const std::string& name : dirs_) add(name);
     return {names.begin(), names.end()};
   }
-  bool removeDirectory(const std::string& path) override {
+  void removeDirectory(const std::string& path) override {
     const std::string p = normal(path);
-    if (!dirs_.count(p) || !list(p).empty()) return false;
+    if (!dirs_.count(p) || !list(p).empty()) {
+      const int err = dirs_.count(p) ? ENOTEMPTY : ENOENT;
+      throw FileError("Cannot remove directory \"" + path + "\": " + std::strerror(err), err);
+    }
     dirs_.erase(p);
-    return true;
   }
   std::string createUniqueDirectory(const std::string& parent, const std::string& prefix) override {
     const std::string base = normal(parent) + "/" + prefix;

@@ -4,8 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "support/error_of.h"
 #include "support/faulty_file_system.h"
+#include "support/memory_file_system.h"
 #include "support/temp_dir.h"
 #include "util/error.h"
 #include "util/interrupt.h"
@@ -22,6 +26,56 @@ TEST(FileSystem, ErrorsNameTheFileAndTheReason) {
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + missing + "\": No such file or directory");
   }
+}
+
+// Each call that changes names fails by throwing FileError that names the
+// path and the system's reason, on the real file system and on the one of
+// the tests alike; its try- variant returns that reason instead.
+TEST(FileSystem, FailedNameChangesThrowThePathAndTheReason) {
+  struct Paths {
+    std::string file, missing, full;
+  };
+  const struct {
+    const char* name;
+    void (*call)(FileSystem&, const Paths&);
+    FileOutcome (*attempt)(FileSystem&, const Paths&);
+    std::string Paths::*named;
+    int code;
+  } rows[] = {
+      {"remove", [](FileSystem& fs, const Paths& p) { fs.remove(p.missing); },
+       [](FileSystem& fs, const Paths& p) { return fs.tryRemove(p.missing); }, &Paths::missing, ENOENT},
+      {"rename", [](FileSystem& fs, const Paths& p) { fs.rename(p.missing, p.file); },
+       [](FileSystem& fs, const Paths& p) { return fs.tryRename(p.missing, p.file); }, &Paths::missing, ENOENT},
+      {"exchange", [](FileSystem& fs, const Paths& p) { fs.exchange(p.file, p.missing); },
+       [](FileSystem& fs, const Paths& p) { return fs.tryExchange(p.file, p.missing); }, &Paths::missing, ENOENT},
+      {"link", [](FileSystem& fs, const Paths& p) { fs.link(p.file, p.full + "/x"); },
+       [](FileSystem& fs, const Paths& p) { return fs.tryLink(p.file, p.full + "/x"); }, &Paths::full, EEXIST},
+      {"removeDirectory", [](FileSystem& fs, const Paths& p) { fs.removeDirectory(p.full); },
+       [](FileSystem& fs, const Paths& p) { return fs.tryRemoveDirectory(p.full); }, &Paths::full, ENOTEMPTY},
+  };
+  testing::TempDir dir;
+  const Paths paths{dir.write("a", "1"), dir.str() + "/none", dir.str() + "/full"};
+  dir.write("full/x", "2");
+  testing::MemoryFileSystem memory;
+  memory.put(paths.file, "1");
+  memory.put(paths.full + "/x", "2");
+  for (FileSystem* fs : {&FileSystem::real(), static_cast<FileSystem*>(&memory)}) {
+    for (const auto& row : rows) {
+      const std::string where = std::string(row.name) + (fs == &memory ? " in memory" : "");
+      try {
+        row.call(*fs, paths);
+        ADD_FAILURE() << where << ": no error";
+      } catch (const FileError& e) {
+        const std::string text = e.what();
+        EXPECT_EQ(e.code(), row.code) << where << ": " << text;
+        EXPECT_NE(text.find("\"" + paths.*row.named), std::string::npos) << where << ": " << text;
+        EXPECT_NE(text.find(std::strerror(row.code)), std::string::npos) << where << ": " << text;
+      }
+      EXPECT_EQ(row.attempt(*fs, paths).error, row.code) << where;
+    }
+  }
+  EXPECT_EQ(dir.read("a"), "1");
+  EXPECT_EQ(dir.read("full/x"), "2");
 }
 
 // A file that must be a regular one is refused, without waiting, when it is a
@@ -96,7 +150,7 @@ TEST(FileSystem, AppendGoesToTheEndAndRenameReplaces) {
   f->write("34", 2);
   f->close();
   EXPECT_EQ(dir.read("a"), "1234");
-  EXPECT_TRUE(FileSystem::real().rename(a, b));
+  EXPECT_TRUE(FileSystem::real().tryRename(a, b));
   EXPECT_EQ(dir.read("b"), "1234");
   EXPECT_FALSE(FileSystem::real().exists(a));
 }
