@@ -32,7 +32,7 @@ namespace mirdal {
 // The index file stays open and is written through its own buffer.
 class CatalogFiles {
  public:
-  static constexpr std::size_t kDefaultMemoryBudget = 48u << 20;
+  static constexpr std::size_t kDefaultMemoryBudget = 32u << 20;
 
   CatalogFiles(FileSystem& fs, std::string outputDirectory, const RecordLayout& layout, bool append,
                std::size_t memoryBudget = kDefaultMemoryBudget);
