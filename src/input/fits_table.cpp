@@ -114,10 +114,12 @@ HeaderWalk walkHeaders(FileSystem& fs, const std::string& path, std::int64_t fil
     if (!f->compressed()) walk.size = std::min(walk.size, f->fileSize());
     return walk;
   }
+  // Room taken at once: pages never written take no memory, and the head
+  // is not copied as it grows.
   auto head = std::make_shared<std::string>();
+  head->reserve(kept->room());
   HeadKeepingSource keeping(*f, *head, kept->room());
   walk.problem = headerProblem(keeping, walk.size);
-  head->shrink_to_fit();
   keptHead = head;
   kept->keepFitsText(path, fileSize, {walk.problem, walk.size, head});
   return walk;

@@ -1,5 +1,7 @@
 #include "input/kept_reads.h"
 
+#include <algorithm>
+
 namespace mirdal {
 
 namespace {
@@ -28,6 +30,9 @@ std::unique_ptr<KeptReads::TextPart> KeptReads::takeText(const std::string& path
 
 void KeptReads::keepText(const std::string& path, const InputFormat& format, std::unique_ptr<TextPart> part) {
   if (!part || !keeping_ || !part->complete || part->text.size() > room()) return;
+  const auto open = [](const auto& kept) { return !kept.second->ended; };
+  if (!part->ended && static_cast<std::size_t>(std::count_if(texts_.begin(), texts_.end(), open)) >= kMostOpenSources)
+    return;
   used_ += part->text.size();
   texts_[keyOf(path, format)] = std::move(part);
 }

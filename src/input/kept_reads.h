@@ -30,9 +30,13 @@ namespace mirdal {
 
 class KeptReads {
  public:
-  // Enough for the magnitude scan's rows, and for the head of a FITS file
-  // that holds them.
-  static constexpr std::size_t kDefaultBudget = std::size_t{64} << 20;
+  // The sample's rows of text, and the head of a FITS file that holds the
+  // magnitude scan's 200,000 rows where they are up to 240 bytes long.
+  static constexpr std::size_t kDefaultBudget = std::size_t{48} << 20;
+  // Sources kept open at most: each holds its decoder's memory (an xz
+  // decoder up to 64 MB), so the parts of a large release after these are
+  // read again.
+  static constexpr std::size_t kMostOpenSources = 4;
 
   // The rows of a text file read from its start, and its source after them.
   struct TextPart {
@@ -86,7 +90,7 @@ class KeptReads {
   // Takes out the part kept of `path` read as `format`; null when none is.
   std::unique_ptr<TextPart> takeText(const std::string& path, const InputFormat& format);
   // Keeps `part` for the next reader of `path` as `format`, where there is
-  // one and its rows are all there; else lets it go.
+  // one, its rows are all there and its source may stay open; else lets it go.
   void keepText(const std::string& path, const InputFormat& format, std::unique_ptr<TextPart> part);
 
   // What was kept of the FITS file `path` of `fileSize` bytes; null when nothing is.
