@@ -1,11 +1,9 @@
 #pragma once
 
-#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "support/faulty_file_system.h"
@@ -13,27 +11,22 @@
 namespace mirdal::testing {
 
 // The real file system, counting the bytes read through each open of one
-// file: how often a reader went through the whole of it.
+// file (by the opening thread or a decoder's).
 class ReadCountingFileSystem : public FaultyFileSystem {
  public:
   explicit ReadCountingFileSystem(std::string watched) : watched_(std::move(watched)) {}
 
+  int opens() const { return static_cast<int>(opens_.size()); }
   // Opens of the watched file that read all its `size` bytes.
   int wholeReads(std::int64_t size) const {
-    const std::lock_guard lock(mutex_);
-    return static_cast<int>(std::count_if(opens_.begin(), opens_.end(), [&](const auto& n) { return n >= size; }));
-  }
-
-  int opens() const {
-    const std::lock_guard lock(mutex_);
-    return static_cast<int>(opens_.size());
+    int n = 0;
+    for (const auto& bytes : opens_) n += bytes >= size ? 1 : 0;
+    return n;
   }
 
   std::unique_ptr<File> open(const std::string& path, OpenMode mode) override {
     std::unique_ptr<File> inner = FaultyFileSystem::open(path, mode);
-    if (path != watched_) return inner;
-    const std::lock_guard lock(mutex_);
-    return std::make_unique<Counted>(std::move(inner), opens_.emplace_back(0));
+    return path == watched_ ? std::make_unique<Counted>(std::move(inner), opens_.emplace_back(0)) : std::move(inner);
   }
 
  private:
@@ -58,7 +51,6 @@ class ReadCountingFileSystem : public FaultyFileSystem {
   };
 
   std::string watched_;
-  mutable std::mutex mutex_;
   std::deque<std::atomic<std::int64_t>> opens_;  // bytes read through each open
 };
 
