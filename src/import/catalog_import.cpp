@@ -2,6 +2,7 @@
 
 #include "convert/magnitude_scan.h"
 #include "import/table_import.h"
+#include "input/kept_reads.h"
 #include "util/error.h"
 #include "util/text.h"
 
@@ -9,6 +10,10 @@ namespace mirdal {
 
 ImportOutcome importCatalog(FileSystem& fs, const ImportRequest& request, CatalogDefinition& definition) {
   if (request.inputs.empty()) throw UsageError("No input file to import");
+  // The description, the sample and the magnitude scan read the same heads
+  // of the files: a compressed one is inflated once for them all.
+  KeptReads kept;
+  const KeptReads::Scope keeping(kept);
   ImportOutcome outcome;
   ReadMeTable table;
   std::vector<ColumnEvidence> evidence;
@@ -52,6 +57,7 @@ ImportOutcome importCatalog(FileSystem& fs, const ImportRequest& request, Catalo
     }
   }
   if (request.magnitudeFromData && outcome.mapped) {
+    kept.lastReaderNext();
     if (std::optional<std::string> note = takeMagnitudeLimitFromData(definition, request.inputs, fs)) {
       outcome.notes.push_back(std::move(*note));
       outcome.magnitudeRead = true;

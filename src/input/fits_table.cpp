@@ -21,12 +21,14 @@
 #include <exception>
 #include <limits>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "input/input_source.h"
+#include "input/kept_reads.h"
 #include "input/typed_rows.h"
 #include "util/coding.h"
 #include "util/error.h"
@@ -68,11 +70,58 @@ struct HeaderWalk {
   std::int64_t size = 0;
 };
 
-HeaderWalk walkHeaders(FileSystem& fs, const std::string& path) {
+// The text read through it, the first `most` bytes of it kept in `head`.
+class HeadKeepingSource final : public InputSource {
+ public:
+  HeadKeepingSource(InputSource& source, std::string& head, std::size_t most)
+      : source_(source), head_(head), most_(most) {}
+  std::size_t read(char* buffer, std::size_t n, bool& atEnd) override {
+    const std::size_t got = source_.read(buffer, n, atEnd);
+    head_.append(buffer, std::min(got, most_ - std::min(most_, head_.size())));
+    return got;
+  }
+  void skip(std::int64_t n) override {
+    most_ = head_.size();  // what follows a gap is no longer the head
+    source_.skip(n);
+  }
+  std::int64_t fileBytesRead() const override { return source_.fileBytesRead(); }
+  std::int64_t fileSize() override { return source_.fileSize(); }
+  void close() override { source_.close(); }
+  const std::string& path() const override { return source_.path(); }
+  bool compressed() const override { return source_.compressed(); }
+
+ private:
+  InputSource& source_;
+  std::string& head_;
+  std::size_t most_;
+};
+
+// Walks the headers of `path`, of `fileSize` bytes. A compressed file's
+// whole text is inflated for it: while an import keeps what it reads, what
+// the walk found and the head of the text are kept, and a later open of
+// the file walks nothing and reads its head from them.
+HeaderWalk walkHeaders(FileSystem& fs, const std::string& path, std::int64_t fileSize,
+                       std::shared_ptr<const std::string>& keptHead) {
   HeaderWalk walk;
+  KeptReads* const kept = KeptReads::current();
+  if (const KeptReads::FitsText* text = kept ? kept->fitsText(path, fileSize) : nullptr) {
+    keptHead = text->head;
+    return {text->problem, text->textSize};
+  }
   const std::unique_ptr<InputSource> f = openInputSourceByContent(fs, path);
-  walk.problem = headerProblem(*f, walk.size);
-  if (!f->compressed()) walk.size = std::min(walk.size, f->fileSize());
+  if (!kept || !kept->keeping() || !f->compressed()) {
+    walk.problem = headerProblem(*f, walk.size);
+    if (!f->compressed()) walk.size = std::min(walk.size, f->fileSize());
+    return walk;
+  }
+  // Room taken at once: pages never written take no memory, and the head
+  // is not copied as it grows.
+  auto head = std::make_shared<std::string>();
+  head->reserve(kept->room());
+  HeadKeepingSource keeping(*f, *head, kept->room());
+  walk.problem = headerProblem(keeping, walk.size);
+  keptHead = head;
+  kept->keepFitsText(path, fileSize, {walk.problem, walk.size, head});
   return walk;
 }
 
@@ -197,7 +246,9 @@ class DriverFile {
  public:
   static constexpr const char* kPrefix = "mirdalinput://";
 
-  DriverFile(FileSystem& fs, std::string path, std::int64_t size) : fs_(fs), path_(std::move(path)), size_(size) {
+  // `head`, when given, holds the first bytes of the text, read from it.
+  DriverFile(FileSystem& fs, std::string path, std::int64_t size, std::shared_ptr<const std::string> head)
+      : fs_(fs), path_(std::move(path)), size_(size), head_(std::move(head)) {
     registerDriver();
     const std::lock_guard<std::mutex> lock(mutex());
     handle_ = ++lastHandle();
@@ -297,6 +348,11 @@ class DriverFile {
     }
     std::size_t done = 0;
     const std::size_t count = static_cast<std::size_t>(n);
+    if (head_ && want_ + n <= static_cast<std::int64_t>(head_->size())) {
+      std::memcpy(buffer, head_->data() + want_, count);
+      want_ += n;
+      return;
+    }
     if (source_ && want_ < at_ && at_ - want_ <= static_cast<std::int64_t>(behind_.size())) {
       const std::size_t back = static_cast<std::size_t>(at_ - want_);
       done = std::min(count, back);
@@ -334,6 +390,7 @@ class DriverFile {
   FileSystem& fs_;
   std::string path_;
   std::int64_t size_;
+  std::shared_ptr<const std::string> head_;
   int handle_ = 0;
   std::unique_ptr<InputSource> source_;
   std::int64_t at_ = 0, want_ = 0;  // where the source is; where the next read starts
@@ -519,9 +576,10 @@ class FitsTable final : public TypedRowSource {
   void open(FileSystem& fs, const std::string& table) {
     if (const auto id = fs.identity(path_); id && !id->regular) fail("not a file");
     fileSize_ = fs.fileSize(path_);
-    const HeaderWalk walk = walkHeaders(fs, path_);
+    std::shared_ptr<const std::string> head;
+    const HeaderWalk walk = walkHeaders(fs, path_, fileSize_, head);
     if (!walk.problem.empty()) fail(walk.problem);
-    driver_ = std::make_unique<DriverFile>(fs, path_, walk.size);
+    driver_ = std::make_unique<DriverFile>(fs, path_, walk.size, std::move(head));
     int status = 0;
     fits_clear_errmsg();
     if (fits_open_file(&fits_, driver_->url().c_str(), READONLY, &status) != 0) {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "input/input_source.h"
+#include "input/kept_reads.h"
 #include "input/table_form.h"
 #include "input/table_text.h"
 #include "util/interrupt.h"
@@ -90,9 +91,20 @@ SampleExtent sampleRows(FileSystem& fs, const std::vector<std::string>& paths, c
     const std::size_t left = parts.size() - k;
     const std::size_t rowShare = (budget.rows - std::min(budget.rows, extent.rows)) / left;
     const std::size_t byteShare = budget.bytes / parts.size();
-    RowSource source(fs, path, format);
+    // A compressed text is read from its start alone: what an earlier
+    // sample of the import read of it is handed on again, and read on from.
+    KeptReads* const kept =
+        !isTypedForm(format.form) && isCompressedInputPath(path) ? KeptReads::current() : nullptr;
+    std::unique_ptr<KeptReads::TextPart> part = kept ? kept->takeText(path, format) : nullptr;
+    if (kept && !part) {
+      part = std::make_unique<KeptReads::TextPart>();
+      part->source = std::make_unique<RowSource>(fs, path, format);
+      part->size = part->source->size();
+    }
+    const std::unique_ptr<RowSource> opened = part ? nullptr : std::make_unique<RowSource>(fs, path, format);
+    RowSource& source = part ? *part->source : *opened;
     if (partOpened) partOpened(source);
-    const std::int64_t size = source.size();
+    const std::int64_t size = part ? part->size : source.size();
     extent.bytesInAll += size;
     if (source.typed()) {
       bool more = false;
@@ -101,12 +113,38 @@ SampleExtent sampleRows(FileSystem& fs, const std::vector<std::string>& paths, c
       continue;
     }
     std::size_t rows = 0, bytes = 0;
+    // Rows an earlier sample kept, handed on again before the source's.
+    const std::size_t keptRows = part ? part->ends.size() : 0;
+    std::size_t replayed = 0;
+    auto nextRow = [&](std::string_view& line) {
+      std::int64_t number = 0;
+      if (!part) return source.nextLine(line, number);
+      if (replayed < keptRows) {
+        line = part->row(replayed++);
+        return true;
+      }
+      if (part->ended) return false;
+      if (!source.nextLine(line, number)) {
+        part->ended = true;
+        source.close();
+        return false;
+      }
+      if (!kept->keeping() || !part->complete) return true;
+      if (line.size() > kept->room() - std::min(kept->room(), part->text.size())) {
+        part->complete = false;
+        std::string().swap(part->text);
+        std::vector<std::size_t>().swap(part->ends);
+        return true;
+      }
+      part->text.append(line);
+      part->ends.push_back(part->text.size());
+      return true;
+    };
     // Rows from where the source stands, up to the limits; true at the end of the file.
     auto readOn = [&](std::size_t rowLimit, std::size_t byteLimit) {
       std::string_view line;
-      std::int64_t number = 0;
       while (rows < rowLimit && bytes < byteLimit) {
-        if (!source.nextLine(line, number)) return true;
+        if (!nextRow(line)) return true;
         row(line);
         ++rows;
         bytes += line.size() + 1;
@@ -116,6 +154,13 @@ SampleExtent sampleRows(FileSystem& fs, const std::vector<std::string>& paths, c
     // The head, a quarter of the share where windows may take the rest.
     if (readOn(std::max<std::size_t>(1, rowShare / 4), std::max<std::size_t>(1, byteShare / 4))) {
       extent.rows += rows;
+      if (kept) kept->keepText(path, format, std::move(part));
+      continue;
+    }
+    if (part) {
+      if (!readOn(rowShare, byteShare)) extent.whole = false;
+      extent.rows += rows;
+      kept->keepText(path, format, std::move(part));
       continue;
     }
     const std::int64_t headEnd = source.position();

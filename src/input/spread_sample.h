@@ -49,7 +49,10 @@ std::vector<std::size_t> sampledParts(std::size_t parts, std::size_t most);
 // text rows: `typed` is called with the open source and the number of rows
 // it may read, returns the rows it read and sets `more` when rows were left.
 // `partOpened`, when given, is called with each part's source once its
-// header is read, before any of its rows. Throws Error as RowSource does.
+// header is read, before any of its rows. While an import keeps what it
+// reads (input/kept_reads.h), a compressed text part starts with the rows
+// an earlier sample kept of it and reads on from its kept source. Throws
+// Error as RowSource does.
 using TypedSample = std::function<std::size_t(RowSource& source, std::size_t rows, bool& more)>;
 SampleExtent sampleRows(FileSystem& fs, const std::vector<std::string>& paths, const InputFormat& format,
                         SampleBudget budget, const std::function<void(std::string_view row)>& row,

@@ -43,7 +43,10 @@ CatalogFiles::CatalogFiles(FileSystem& fs, std::string outputDirectory, const Re
       append_(append),
       hasIndex_(layout.index),
       recordLength_(static_cast<std::size_t>(layout.recordLength)),
-      budget_(std::max<std::size_t>(memoryBudget, 1)),
+      budget_(memoryBudget != kBudgetForLayout
+                  ? memoryBudget
+                  : std::max(kDefaultMemoryBudget,
+                             static_cast<std::size_t>(std::max(layout.regionCount, 0)) * kLeastRegionShare)),
       indexRecordLength_(static_cast<std::size_t>(layout.indexRecordLength())),
       headerBytes_(layout.header.encode()),
       initialRegionCapacity_(0) {

@@ -32,10 +32,16 @@ namespace mirdal {
 // The index file stays open and is written through its own buffer.
 class CatalogFiles {
  public:
-  static constexpr std::size_t kDefaultMemoryBudget = 48u << 20;
+  // The budget by default: 32 MB, beside an index run being sorted on its
+  // own thread; and at least kLeastRegionShare a region, so that under 9537
+  // regions a flush does not write each region in smaller pieces.
+  static constexpr std::size_t kDefaultMemoryBudget = 32u << 20;
+  static constexpr std::size_t kLeastRegionShare = 5u << 10;
+  static constexpr std::size_t kBudgetForLayout = 0;
 
+  // `memoryBudget`: kBudgetForLayout takes the default for the layout's regions.
   CatalogFiles(FileSystem& fs, std::string outputDirectory, const RecordLayout& layout, bool append,
-               std::size_t memoryBudget = kDefaultMemoryBudget);
+               std::size_t memoryBudget = kBudgetForLayout);
   ~CatalogFiles();
   CatalogFiles(const CatalogFiles&) = delete;
   CatalogFiles& operator=(const CatalogFiles&) = delete;

@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "input/kept_reads.h"
 #include "input/spread_sample.h"
+#include "support/counting_file_system.h"
 #include "support/gzip.h"
 #include "support/temp_dir.h"
 
@@ -76,6 +79,36 @@ TEST(SpreadSample, SpreadsOverTheParts) {
   EXPECT_EQ(e.rows, 10 * kSampledPartsMost);
   EXPECT_FALSE(e.whole);
   EXPECT_EQ(e.describe().substr(0, 39), "160 rows spread over 16 of 20 files (0.");
+}
+
+// Samples of a compressed file one after the other, longer and shorter:
+// each is the file's first rows, and within the budget of what is kept the
+// file is opened for the first alone.
+TEST(SpreadSample, KeptRowsServeTheNextSampleOfACompressedFile) {
+  struct Case {
+    const char* what;
+    std::size_t keptBytes;
+    bool reopened;
+  };
+  const std::vector<Case> cases = {{"within the budget", KeptReads::kDefaultBudget, false}, {"beyond it", 64, true}};
+  TempDir dir;
+  const std::string path = dir.write("kept.csv.gz", testing::gzipped(numberedRows(20000, "\n")));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing::ReadCountingFileSystem fs(path);
+    KeptReads kept(c.keptBytes);
+    const KeptReads::Scope scope(kept);
+    int firstOpens = -1;
+    for (const std::size_t rows : {2000, 6000, 500, 20001}) {
+      std::vector<std::string> got;
+      sampleRows(fs, {path}, {TableForm::Csv, kEolLf, true, {}}, {rows, std::size_t{1} << 30},
+                 [&](std::string_view row) { got.emplace_back(row); });
+      ASSERT_EQ(got.size(), std::min<std::size_t>(rows, 20000));
+      for (std::size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], std::to_string(i) + "," + std::to_string(i));
+      if (firstOpens < 0) firstOpens = fs.opens();
+    }
+    EXPECT_EQ(fs.opens() > firstOpens, c.reopened);
+  }
 }
 
 }  // namespace
