@@ -1,16 +1,27 @@
 #include "input/input_source.h"
 
+#ifndef MIRDAL_HAVE_ISAL
+#define MIRDAL_HAVE_ISAL 0
+#endif
+
 #include <bzlib.h>
 #include <lzma.h>
 #include <zlib.h>
+#include <zstd.h>
+#include <zstd_errors.h>
+#if MIRDAL_HAVE_ISAL
+#include <isa-l/igzip_lib.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstring>
 #include <optional>
+#include <thread>
 #include <vector>
 
+#include "input/read_ahead.h"
 #include "util/error.h"
 #include "util/interrupt.h"
 #include "util/text.h"
@@ -178,6 +189,14 @@ class StreamSource : public InputSource {
   bool done_ = false;
 };
 
+// The reason zlib gives for an inflate() that returned the error `rc`;
+// `inputEnded` when all of the file was given to it.
+std::string zlibFailure(int rc, const z_stream& zs, bool inputEnded) {
+  if (rc == Z_BUF_ERROR)  // no progress was possible with output room left: the input is used up
+    return inputEnded ? "unexpected end of compressed data" : "corrupt compressed data";
+  return std::string("corrupt compressed data (") + (zs.msg != nullptr ? zs.msg : "inflate error") + ")";
+}
+
 // Inflates gzip members one after the other until the file ends. Whatever
 // follows a member must be another member: trailing bytes of any other kind
 // are refused rather than skipped, as they mean a damaged or mislabelled file.
@@ -207,12 +226,8 @@ class GzipSource final : public StreamSource {
     if (rc == Z_STREAM_END) {
       atMemberStart_ = true;
       ++members_;
-    } else if (rc == Z_BUF_ERROR) {
-      // No progress was possible with output room left: the input is used up.
-      if (pending_ == 0 && fileEnd_) fail("unexpected end of compressed data");
-      fail("corrupt compressed data");
     } else if (rc != Z_OK) {
-      fail(std::string("corrupt compressed data (") + (zs_.msg != nullptr ? zs_.msg : "inflate error") + ")");
+      fail(zlibFailure(rc, zs_, pending_ == 0 && fileEnd_));
     }
     return room - zs_.avail_out;
   }
@@ -303,7 +318,14 @@ class XzSource final : public StreamSource {
   void start() {
     lzma_end(&zs_);
     zs_ = LZMA_STREAM_INIT;
-    if (lzma_stream_decoder(&zs_, kMemoryLimit, 0) != LZMA_OK) fail("cannot start decompression");
+    // Blocks are decoded on as many threads as the host has cores, where
+    // the file has several (as `xz -T0` writes) and the memory limit allows
+    // it; a single block is decoded on this thread.
+    lzma_mt mt{};
+    mt.threads = std::max(1u, std::thread::hardware_concurrency());
+    mt.memlimit_threading = kMemoryLimit;
+    mt.memlimit_stop = kMemoryLimit;
+    if (lzma_stream_decoder_mt(&zs_, &mt) != LZMA_OK) fail("cannot start decompression");
     ++streams_;
   }
 
@@ -350,30 +372,205 @@ class XzSource final : public StreamSource {
   bool ended_ = false;
 };
 
+
+#if MIRDAL_HAVE_ISAL
+// Inflates gzip members as GzipSource does, with ISA-L's decoder. Its errors
+// name no cause: the member that fails is inflated again by zlib from its
+// start, whose reason is the one given, so both decoders fail alike.
+class IsalGzipSource final : public StreamSource {
+ public:
+  explicit IsalGzipSource(std::unique_ptr<File> file)
+      : StreamSource(std::move(file)), state_(std::make_unique<inflate_state>()) {
+    isal_inflate_init(state_.get());
+    state_->crc_flag = ISAL_GZIP;
+  }
+
+ private:
+  std::size_t decompress(char* out, std::size_t n) override {
+    if (atMemberStart_ && !startMember()) return 0;
+    inflate_state& st = *state_;
+    st.next_in = reinterpret_cast<std::uint8_t*>(next_);
+    st.avail_in = static_cast<std::uint32_t>(std::min<std::size_t>(pending_, UINT32_MAX));
+    const std::uint32_t inBefore = st.avail_in;
+    const auto room = static_cast<std::uint32_t>(std::min<std::size_t>(n, UINT32_MAX));
+    st.next_out = reinterpret_cast<std::uint8_t*>(out);
+    st.avail_out = room;
+    const int rc = isal_inflate(&st);
+    next_ = reinterpret_cast<char*>(st.next_in);
+    pending_ -= inBefore - st.avail_in;
+    const std::size_t made = room - st.avail_out;
+    if (rc < 0) failAsZlib();
+    if (st.block_state == ISAL_BLOCK_FINISH) {
+      atMemberStart_ = true;
+      ++members_;
+    } else if (made == 0 && inBefore == st.avail_in) {
+      // Nothing done: more input is needed, and there is none.
+      if (fileEnd_ || pending_ == in_.size()) failAsZlib();
+      refill();
+    }
+    return made;
+  }
+
+  // As GzipSource::startMember.
+  bool startMember() {
+    while (pending_ < 2 && !fileEnd_) refill();
+    if (pending_ == 0 && members_ > 0) {
+      done_ = true;
+      return false;
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(next_);
+    const bool magic = (pending_ < 1 || p[0] == 0x1F) && (pending_ < 2 || p[1] == 0x8B);
+    if (!magic) fail(members_ == 0 ? "not a gzip file" : "unexpected data after the end of the compressed data");
+    if (pending_ < 2) fail("unexpected end of compressed data");
+    if (members_ > 0) {
+      isal_inflate_reset(state_.get());
+      state_->crc_flag = ISAL_GZIP;
+    }
+    memberStart_ = fileBytesRead();
+    // ISA-L passes over the flags the format reserves; zlib refuses them.
+    while (pending_ < 4 && !fileEnd_) refill();
+    if (pending_ >= 4 && (static_cast<unsigned char>(next_[3]) & 0xE0) != 0) failAsZlib();
+    atMemberStart_ = false;
+    return true;
+  }
+
+  // Inflates the failing member again with zlib, from its start, until
+  // zlib fails too, and fails with its reason. Where the file cannot be read
+  // again (a pipe), or zlib sees no fault, the reason is a general one.
+  [[noreturn]] void failAsZlib() {
+    if (file_->state()) {
+      z_stream zs{};
+      if (inflateInit2(&zs, 16 + MAX_WBITS) == Z_OK) {
+        std::string reason;
+        try {
+          file_->seek(memberStart_);
+          std::vector<char> text(64 * 1024);
+          bool ended = false;
+          for (;;) {
+            if (zs.avail_in == 0 && !ended) {
+              stopIfInterrupted();
+              const std::size_t got = file_->read(in_.data(), in_.size());
+              ended = got == 0;
+              zs.next_in = reinterpret_cast<Bytef*>(in_.data());
+              zs.avail_in = static_cast<uInt>(got);
+            }
+            zs.next_out = reinterpret_cast<Bytef*>(text.data());
+            zs.avail_out = static_cast<uInt>(text.size());
+            const int rc = inflate(&zs, Z_NO_FLUSH);
+            if (rc == Z_STREAM_END) break;
+            if (rc != Z_OK) {
+              reason = zlibFailure(rc, zs, ended && zs.avail_in == 0);
+              break;
+            }
+          }
+        } catch (...) {
+          inflateEnd(&zs);
+          throw;
+        }
+        inflateEnd(&zs);
+        pending_ = 0;
+        if (!reason.empty()) fail(reason);
+      }
+    }
+    fail("corrupt compressed data");
+  }
+
+  std::unique_ptr<inflate_state> state_;  // large (about 80 KiB): on the heap
+  std::int64_t memberStart_ = 0;          // the file offset of the member being inflated
+  long members_ = 0;
+  bool atMemberStart_ = true;
+};
+#endif
+
+// zstd frames one after the other (as `cat a.zst b.zst` makes, skippable
+// frames among them) until the file ends; anything else after a frame is
+// refused. A frame that declares a window of more than 128 MiB, which
+// decoding would fill as its text comes out, is refused too.
+class ZstdSource final : public StreamSource {
+ public:
+  explicit ZstdSource(std::unique_ptr<File> file) : StreamSource(std::move(file)), ds_(ZSTD_createDCtx()) {
+    if (ds_ == nullptr) fail("out of memory");
+    if (ZSTD_isError(ZSTD_DCtx_setParameter(ds_, ZSTD_d_windowLogMax, kWindowLogMax)))
+      fail("cannot start decompression");
+  }
+  ~ZstdSource() override { ZSTD_freeDCtx(ds_); }
+  ZstdSource(const ZstdSource&) = delete;
+  ZstdSource& operator=(const ZstdSource&) = delete;
+
+ private:
+  std::size_t decompress(char* out, std::size_t n) override {
+    ZSTD_inBuffer in{next_, pending_, 0};
+    ZSTD_outBuffer output{out, n, 0};
+    const std::size_t rc = ZSTD_decompressStream(ds_, &output, &in);
+    next_ += in.pos;
+    pending_ -= in.pos;
+    if (ZSTD_isError(rc)) {
+      switch (ZSTD_getErrorCode(rc)) {
+        case ZSTD_error_prefix_unknown:
+          fail(begun_ ? "unexpected data after the end of the compressed data" : "not a zstd file");
+        case ZSTD_error_frameParameter_windowTooLarge:
+          fail("its zstd data needs more than " + std::to_string((std::size_t{1} << kWindowLogMax) >> 20) +
+               " MiB of memory to decompress (zstd --ultra -22 needs 128 MiB)");
+        case ZSTD_error_memory_allocation:
+          fail("out of memory");
+        default:
+          fail(std::string("corrupt compressed data (") + ZSTD_getErrorName(rc) + ")");
+      }
+    }
+    if (in.pos > 0 || output.pos > 0) {
+      begun_ = true;
+      frameEnded_ = rc == 0;  // a call without input at a frame's end asks for the next frame's header
+    }
+    if (output.pos == 0 && pending_ == 0 && fileEnd_) {
+      if (!frameEnded_) fail("unexpected end of compressed data");
+      done_ = true;
+    }
+    return output.pos;
+  }
+
+  static constexpr int kWindowLogMax = 27;  // 128 MiB, as for xz
+  ZSTD_DCtx* ds_;
+  bool begun_ = false;       // a frame was started: what follows a frame is another or nothing
+  bool frameEnded_ = false;  // the last frame's text is all out
+};
+
 // The compressed forms read, by the name's ending and by their content's
 // first bytes.
-enum class Packing { None, Gzip, BZip2, Xz };
+enum class Packing { None, Gzip, BZip2, Xz, Zstd };
 
 Packing packingOfName(std::string_view path) {
-  for (auto [packing, ext] : {std::pair{Packing::Gzip, ".gz"}, {Packing::BZip2, ".bz2"}, {Packing::Xz, ".xz"}})
+  for (auto [packing, ext] : {std::pair{Packing::Gzip, ".gz"}, {Packing::BZip2, ".bz2"}, {Packing::Xz, ".xz"},
+                              {Packing::Zstd, ".zst"}})
     if (path.size() >= std::string_view(ext).size() &&
         equalNoCase(path.substr(path.size() - std::string_view(ext).size()), ext))
       return packing;
   return Packing::None;
 }
 
-std::unique_ptr<InputSource> sourceOf(Packing packing, std::unique_ptr<File> file) {
+std::unique_ptr<InputSource> decoderOf(Packing packing, std::unique_ptr<File> file) {
   switch (packing) {
     case Packing::Gzip:
-      return std::make_unique<GzipSource>(std::move(file));
+      return openGzipSource(std::move(file), gzipDecoderBuilt(GzipDecoder::Isal) ? GzipDecoder::Isal : GzipDecoder::Zlib);
     case Packing::BZip2:
       return std::make_unique<BZip2Source>(std::move(file));
     case Packing::Xz:
       return std::make_unique<XzSource>(std::move(file));
+    case Packing::Zstd:
+      return std::make_unique<ZstdSource>(std::move(file));
     case Packing::None:
       break;
   }
   return std::make_unique<PlainSource>(std::move(file));
+}
+
+// A compressed regular file is decompressed on a thread of its own where
+// the host has a core to spare and the file system may be used from
+// another thread. (A pipe is not: closing it early would wait on its writer.)
+std::unique_ptr<InputSource> sourceOf(Packing packing, std::unique_ptr<File> file, FileSystem& fs) {
+  const bool beside = packing != Packing::None && std::thread::hardware_concurrency() > 1 && fs.threadSafe() &&
+                      file->state().has_value();
+  std::unique_ptr<InputSource> source = decoderOf(packing, std::move(file));
+  return beside ? readAhead(std::move(source)) : std::move(source);
 }
 
 }  // namespace
@@ -396,7 +593,10 @@ std::string_view compressionOfContent(std::string_view head) {
       (head.substr(4, 6) == "1AY&SY"sv || head.substr(4, 6) == "\x17\x72\x45\x38\x50\x90"sv))
     return "bzip2";
   if (starts("\xFD" "7zXZ\0"sv)) return "xz";
-  if (starts("\x28\xB5\x2F\xFD"sv)) return "zstd";
+  // A zstd frame, or a skippable frame (magic 0x184D2A50 to 0x184D2A5F) as parallel compressors start with.
+  if (starts("\x28\xB5\x2F\xFD"sv) || (head.size() >= 4 && (static_cast<unsigned char>(head[0]) & 0xF0) == 0x50 &&
+                                         head.substr(1, 3) == "\x2A\x4D\x18"sv))
+    return "zstd";
   if (starts("\x1F\x9D"sv)) return "compress";
   if (starts("\x04\x22\x4D\x18"sv)) return "lz4";
   if (starts("PK\x03\x04"sv) || starts("PK\x05\x06"sv)) return "zip";
@@ -412,7 +612,7 @@ void refuseUnreadCompression(std::string_view head, std::string_view path) {
   if (isCompressedInputPath(path))
     throw Error(file + " is compressed twice: what it holds is compressed with " + std::string(kind) +
                 " again; decompress it once and read the file that gives");
-  for (auto [read, ext] : {std::pair{"gzip", ".gz"}, {"bzip2", ".bz2"}, {"xz", ".xz"}})
+  for (auto [read, ext] : {std::pair{"gzip", ".gz"}, {"bzip2", ".bz2"}, {"xz", ".xz"}, {"zstd", ".zst"}})
     if (kind == read)
       throw Error(file + " is compressed with " + std::string(kind) +
                   ": a compressed file is read when its name ends in \"" + ext + "\"");
@@ -446,7 +646,7 @@ std::unique_ptr<File> openInputFile(FileSystem& fs, const std::string& path) {
 }
 
 std::unique_ptr<InputSource> openInputSource(FileSystem& fs, const std::string& path) {
-  return sourceOf(packingOfName(path), openInputFile(fs, path));
+  return sourceOf(packingOfName(path), openInputFile(fs, path), fs);
 }
 
 std::unique_ptr<InputSource> openInputSourceByContent(FileSystem& fs, const std::string& path) {
@@ -464,7 +664,18 @@ std::unique_ptr<InputSource> openInputSourceByContent(FileSystem& fs, const std:
   if (kind == "gzip") packing = Packing::Gzip;
   if (kind == "bzip2") packing = Packing::BZip2;
   if (kind == "xz") packing = Packing::Xz;
-  return sourceOf(packing, std::move(file));
+  if (kind == "zstd") packing = Packing::Zstd;
+  return sourceOf(packing, std::move(file), fs);
+}
+
+bool gzipDecoderBuilt(GzipDecoder decoder) { return decoder == GzipDecoder::Zlib || MIRDAL_HAVE_ISAL; }
+
+std::unique_ptr<InputSource> openGzipSource(std::unique_ptr<File> file, GzipDecoder decoder) {
+#if MIRDAL_HAVE_ISAL
+  if (decoder == GzipDecoder::Isal) return std::make_unique<IsalGzipSource>(std::move(file));
+#endif
+  (void)decoder;
+  return std::make_unique<GzipSource>(std::move(file));
 }
 
 }  // namespace mirdal

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+#include "input/input_source.h"
+
+namespace mirdal {
+
+// Decompression beside the reader: `source` is read on a thread of its own
+// into up to `blocks` buffers of `blockSize` bytes, which the reader takes in
+// turn, so that inflating the next megabyte overlaps converting this one.
+// The text, the errors (the same messages, AbortError after a stop request)
+// and the end are those `source` gives; the progress (fileBytesRead) moves
+// through each buffer as it is handed out. The thread stops at close or
+// destruction, or when the text ends or fails. Throws std::system_error
+// when no thread can be started.
+std::unique_ptr<InputSource> readAhead(std::unique_ptr<InputSource> source, std::size_t blockSize = std::size_t{1} << 20,
+                                       int blocks = 3);
+
+}  // namespace mirdal
