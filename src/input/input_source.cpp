@@ -17,6 +17,7 @@
 #include <atomic>
 #include <climits>
 #include <cstring>
+#include <exception>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -116,15 +117,20 @@ class StreamSource : public InputSource {
   explicit StreamSource(std::unique_ptr<File> file) : file_(std::move(file)), check_(*file_), in_(kInputSize) {}
 
   std::size_t read(char* buffer, std::size_t n, bool& atEnd) override {
+    if (deferred_) std::rethrow_exception(deferred_);
     stopIfInterrupted();
     std::size_t produced = 0;
     try {
       while (produced < n && !done_) {
+        if (!failure_.empty()) fail(failure_);
         if (pending_ == 0 && !fileEnd_) refill();
         produced += decompress(buffer + produced, n - produced);
       }
     } catch (const AbortError&) {
       if (produced == 0) throw;
+    } catch (const Error&) {
+      if (produced == 0 || !textBeforeErrors_) throw;
+      deferred_ = std::current_exception();
     }
     if (done_) atEnd = true;
     return produced;
@@ -135,6 +141,11 @@ class StreamSource : public InputSource {
   const std::string& path() const override { return file_->path(); }
   bool compressed() const override { return true; }
 
+  // A read that fails after some text was made hands that text out, and
+  // the next read throws the failure: the reader beside the decompression
+  // (readAhead) then knows exactly how far the text goes.
+  void keepTextBeforeErrors() { textBeforeErrors_ = true; }
+
  protected:
   // Decompresses from next_ / pending_ into `out`; sets done_ at the end of
   // the text. Returns the bytes of text made.
@@ -142,6 +153,16 @@ class StreamSource : public InputSource {
 
   [[noreturn]] void fail(const std::string& reason) const {
     throw Error("Cannot read file \"" + file_->path() + "\": " + reason);
+  }
+
+  // The failure `reason` found by a call of decompress that made `made`
+  // bytes of text: thrown at once when it made none, else after that text,
+  // by the next call. The text before a fault is then the same however
+  // large the reads are.
+  std::size_t failAfter(std::size_t made, std::string reason) {
+    if (made == 0) fail(reason);
+    failure_ = std::move(reason);
+    return made;
   }
 
   // After the end of a stream: true when another one starts with `magic`
@@ -187,6 +208,9 @@ class StreamSource : public InputSource {
   std::int64_t fileRead_ = 0;
   bool fileEnd_ = false;
   bool done_ = false;
+  bool textBeforeErrors_ = false;
+  std::exception_ptr deferred_;  // the failure after the text handed out
+  std::string failure_;          // the failure after the text of the last decompress
 };
 
 // The reason zlib gives for an inflate() that returned the error `rc`;
@@ -227,7 +251,7 @@ class GzipSource final : public StreamSource {
       atMemberStart_ = true;
       ++members_;
     } else if (rc != Z_OK) {
-      fail(zlibFailure(rc, zs_, pending_ == 0 && fileEnd_));
+      return failAfter(room - zs_.avail_out, zlibFailure(rc, zs_, pending_ == 0 && fileEnd_));
     }
     return room - zs_.avail_out;
   }
@@ -289,11 +313,11 @@ class BZip2Source final : public StreamSource {
     if (rc == BZ_STREAM_END) {
       ended_ = true;
     } else if (rc == BZ_DATA_ERROR_MAGIC) {
-      fail(streams_ == 1 ? "not a bzip2 file" : "unexpected data after the end of the compressed data");
+      return failAfter(made, streams_ == 1 ? "not a bzip2 file" : "unexpected data after the end of the compressed data");
     } else if (rc == BZ_MEM_ERROR) {
-      fail("out of memory");
+      return failAfter(made, "out of memory");
     } else if (rc != BZ_OK) {
-      fail("corrupt compressed data");
+      return failAfter(made, "corrupt compressed data");
     } else if (made == 0 && pending_ == 0 && fileEnd_) {
       fail("unexpected end of compressed data");
     }
@@ -342,6 +366,7 @@ class XzSource final : public StreamSource {
     const lzma_ret rc = lzma_code(&zs_, pending_ == 0 && fileEnd_ ? LZMA_FINISH : LZMA_RUN);
     next_ += pending_ - zs_.avail_in;
     pending_ = zs_.avail_in;
+    const std::size_t made = n - zs_.avail_out;
     switch (rc) {
       case LZMA_OK:
         break;
@@ -349,18 +374,18 @@ class XzSource final : public StreamSource {
         ended_ = true;
         break;
       case LZMA_BUF_ERROR:
-        fail("unexpected end of compressed data");
+        return failAfter(made, "unexpected end of compressed data");
       case LZMA_FORMAT_ERROR:
-        fail(streams_ == 1 ? "not an xz file" : "unexpected data after the end of the compressed data");
+        return failAfter(made, streams_ == 1 ? "not an xz file" : "unexpected data after the end of the compressed data");
       case LZMA_MEM_ERROR:
-        fail("out of memory");
+        return failAfter(made, "out of memory");
       case LZMA_MEMLIMIT_ERROR:
-        fail("its xz data needs more than " + std::to_string(kMemoryLimit >> 20) +
-             " MiB of memory to decompress (xz -9 needs 65 MiB)");
+        return failAfter(made, "its xz data needs more than " + std::to_string(kMemoryLimit >> 20) +
+                                   " MiB of memory to decompress (xz -9 needs 65 MiB)");
       default:
-        fail("corrupt compressed data");
+        return failAfter(made, "corrupt compressed data");
     }
-    return n - zs_.avail_out;
+    return made;
   }
 
   static constexpr std::string_view kMagic{"\xFD" "7zXZ\0", 6};
@@ -399,13 +424,15 @@ class IsalGzipSource final : public StreamSource {
     next_ = reinterpret_cast<char*>(st.next_in);
     pending_ -= inBefore - st.avail_in;
     const std::size_t made = room - st.avail_out;
-    if (rc < 0) failAsZlib();
+    if (rc < 0) return failAfter(made, zlibReason());
     if (st.block_state == ISAL_BLOCK_FINISH) {
       atMemberStart_ = true;
       ++members_;
     } else if (made == 0 && inBefore == st.avail_in) {
-      // Nothing done: more input is needed, and there is none.
-      if (fileEnd_ || pending_ == in_.size()) failAsZlib();
+      // Nothing done: more input is needed. At the end of the file this is
+      // where zlib reports the end too soon.
+      if (pending_ == 0 && fileEnd_) fail("unexpected end of compressed data");
+      if (fileEnd_ || pending_ == in_.size()) fail(zlibReason());
       refill();
     }
     return made;
@@ -429,15 +456,15 @@ class IsalGzipSource final : public StreamSource {
     memberStart_ = fileBytesRead();
     // ISA-L passes over the flags the format reserves; zlib refuses them.
     while (pending_ < 4 && !fileEnd_) refill();
-    if (pending_ >= 4 && (static_cast<unsigned char>(next_[3]) & 0xE0) != 0) failAsZlib();
+    if (pending_ >= 4 && (static_cast<unsigned char>(next_[3]) & 0xE0) != 0) fail(zlibReason());
     atMemberStart_ = false;
     return true;
   }
 
   // Inflates the failing member again with zlib, from its start, until
-  // zlib fails too, and fails with its reason. Where the file cannot be read
-  // again (a pipe), or zlib sees no fault, the reason is a general one.
-  [[noreturn]] void failAsZlib() {
+  // zlib fails too: its reason. Where the file cannot be read again (a
+  // pipe), or zlib sees no fault, the reason is a general one.
+  std::string zlibReason() {
     if (file_->state()) {
       z_stream zs{};
       if (inflateInit2(&zs, 16 + MAX_WBITS) == Z_OK) {
@@ -469,10 +496,10 @@ class IsalGzipSource final : public StreamSource {
         }
         inflateEnd(&zs);
         pending_ = 0;
-        if (!reason.empty()) fail(reason);
+        if (!reason.empty()) return reason;
       }
     }
-    fail("corrupt compressed data");
+    return "corrupt compressed data";
   }
 
   std::unique_ptr<inflate_state> state_;  // large (about 80 KiB): on the heap
@@ -507,14 +534,16 @@ class ZstdSource final : public StreamSource {
     if (ZSTD_isError(rc)) {
       switch (ZSTD_getErrorCode(rc)) {
         case ZSTD_error_prefix_unknown:
-          fail(begun_ ? "unexpected data after the end of the compressed data" : "not a zstd file");
+          return failAfter(output.pos,
+                           begun_ ? "unexpected data after the end of the compressed data" : "not a zstd file");
         case ZSTD_error_frameParameter_windowTooLarge:
-          fail("its zstd data needs more than " + std::to_string((std::size_t{1} << kWindowLogMax) >> 20) +
-               " MiB of memory to decompress (zstd --ultra -22 needs 128 MiB)");
+          return failAfter(output.pos, "its zstd data needs more than " +
+                                           std::to_string((std::size_t{1} << kWindowLogMax) >> 20) +
+                                           " MiB of memory to decompress (zstd --ultra -22 needs 128 MiB)");
         case ZSTD_error_memory_allocation:
-          fail("out of memory");
+          return failAfter(output.pos, "out of memory");
         default:
-          fail(std::string("corrupt compressed data (") + ZSTD_getErrorName(rc) + ")");
+          return failAfter(output.pos, std::string("corrupt compressed data (") + ZSTD_getErrorName(rc) + ")");
       }
     }
     if (in.pos > 0 || output.pos > 0) {
@@ -547,10 +576,18 @@ Packing packingOfName(std::string_view path) {
   return Packing::None;
 }
 
-std::unique_ptr<InputSource> decoderOf(Packing packing, std::unique_ptr<File> file) {
+std::unique_ptr<StreamSource> gzipSource(std::unique_ptr<File> file, GzipDecoder decoder) {
+#if MIRDAL_HAVE_ISAL
+  if (decoder == GzipDecoder::Isal) return std::make_unique<IsalGzipSource>(std::move(file));
+#endif
+  (void)decoder;
+  return std::make_unique<GzipSource>(std::move(file));
+}
+
+std::unique_ptr<StreamSource> decoderOf(Packing packing, std::unique_ptr<File> file) {
   switch (packing) {
     case Packing::Gzip:
-      return openGzipSource(std::move(file), gzipDecoderBuilt(GzipDecoder::Isal) ? GzipDecoder::Isal : GzipDecoder::Zlib);
+      return gzipSource(std::move(file), gzipDecoderBuilt(GzipDecoder::Isal) ? GzipDecoder::Isal : GzipDecoder::Zlib);
     case Packing::BZip2:
       return std::make_unique<BZip2Source>(std::move(file));
     case Packing::Xz:
@@ -560,17 +597,19 @@ std::unique_ptr<InputSource> decoderOf(Packing packing, std::unique_ptr<File> fi
     case Packing::None:
       break;
   }
-  return std::make_unique<PlainSource>(std::move(file));
+  return nullptr;
 }
 
 // A compressed regular file is decompressed on a thread of its own where
 // the host has a core to spare and the file system may be used from
 // another thread. (A pipe is not: closing it early would wait on its writer.)
 std::unique_ptr<InputSource> sourceOf(Packing packing, std::unique_ptr<File> file, FileSystem& fs) {
-  const bool beside = packing != Packing::None && std::thread::hardware_concurrency() > 1 && fs.threadSafe() &&
-                      file->state().has_value();
-  std::unique_ptr<InputSource> source = decoderOf(packing, std::move(file));
-  return beside ? readAhead(std::move(source)) : std::move(source);
+  if (packing == Packing::None) return std::make_unique<PlainSource>(std::move(file));
+  const bool beside = std::thread::hardware_concurrency() > 1 && fs.threadSafe() && file->state().has_value();
+  std::unique_ptr<StreamSource> source = decoderOf(packing, std::move(file));
+  if (!beside) return source;
+  source->keepTextBeforeErrors();
+  return readAhead(std::move(source));
 }
 
 }  // namespace
@@ -671,11 +710,7 @@ std::unique_ptr<InputSource> openInputSourceByContent(FileSystem& fs, const std:
 bool gzipDecoderBuilt(GzipDecoder decoder) { return decoder == GzipDecoder::Zlib || MIRDAL_HAVE_ISAL; }
 
 std::unique_ptr<InputSource> openGzipSource(std::unique_ptr<File> file, GzipDecoder decoder) {
-#if MIRDAL_HAVE_ISAL
-  if (decoder == GzipDecoder::Isal) return std::make_unique<IsalGzipSource>(std::move(file));
-#endif
-  (void)decoder;
-  return std::make_unique<GzipSource>(std::move(file));
+  return gzipSource(std::move(file), decoder);
 }
 
 }  // namespace mirdal

@@ -6,6 +6,7 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -22,7 +23,11 @@ class ReadAheadSource final : public InputSource {
   ReadAheadSource(std::unique_ptr<InputSource> source, std::size_t blockSize, int blocks)
       : source_(std::move(source)), path_(source_->path()), fileSize_(source_->fileSize()) {
     for (int i = 0; i < std::max(blocks, 1); ++i) free_.emplace_back(std::max<std::size_t>(blockSize, 1));
-    worker_ = threadWithoutStopSignals([this] { fill(); });
+    try {
+      worker_ = threadWithoutStopSignals([this] { fill(); });
+    } catch (const std::system_error&) {
+      direct_ = true;  // no thread to be had: read on this one
+    }
   }
   ~ReadAheadSource() override { stop(); }
   ReadAheadSource(const ReadAheadSource&) = delete;
@@ -30,8 +35,10 @@ class ReadAheadSource final : public InputSource {
 
   // As every source: a stop request is seen once per read; what a read
   // gathered before a stop is handed out, the AbortError comes with the
-  // next read. Any other failure is thrown at once, as the source throws it.
+  // next read. Any other failure is thrown by the read that asks for text
+  // past the last the source made, as the source throws it.
   std::size_t read(char* buffer, std::size_t n, bool& atEnd) override {
+    if (direct_) return source_->read(buffer, n, atEnd);
     stopIfInterrupted();
     std::size_t got = 0;
     while (got < n) {
@@ -55,6 +62,7 @@ class ReadAheadSource final : public InputSource {
     return got;
   }
   std::int64_t fileBytesRead() const override {
+    if (direct_) return source_->fileBytesRead();
     if (current_.size == 0) return current_.fileBytesAfter;
     const std::int64_t span = current_.fileBytesAfter - current_.fileBytesBefore;
     return current_.fileBytesBefore +
@@ -115,7 +123,8 @@ class ReadAheadSource final : public InputSource {
       }
       block.fileBytesBefore = source_->fileBytesRead();
       try {
-        block.size = source_->read(block.bytes.data(), block.bytes.size(), block.atEnd);
+        while (block.size < block.bytes.size() && !block.atEnd)
+          block.size += source_->read(block.bytes.data() + block.size, block.bytes.size() - block.size, block.atEnd);
       } catch (...) {
         block.error = std::current_exception();
       }
@@ -150,6 +159,7 @@ class ReadAheadSource final : public InputSource {
   Block current_;           // the block being handed out (the reader's own)
   std::size_t taken_ = 0;   // its bytes handed out
   bool stopping_ = false;
+  bool direct_ = false;
   std::thread worker_;      // last: it starts running in the constructor
 };
 

@@ -12,6 +12,7 @@
 #include "input/input_source.h"
 #include "input/read_ahead.h"
 #include "support/gzip.h"
+#include "support/memory_file_system.h"
 #include "support/packed.h"
 #include "support/temp_dir.h"
 #include "util/error.h"
@@ -36,14 +37,14 @@ std::string sampleText(std::size_t size, unsigned seed) {
 }
 
 // The whole text of `source` read in reads of `chunk` bytes, or "error: "
-// and the message it ends with.
-std::string outcome(InputSource& source, std::size_t chunk) {
+// and the message it ends with; `counted`: "after N bytes: " before it.
+std::string outcome(InputSource& source, std::size_t chunk, bool counted = false) {
   std::string text, buffer(chunk, '\0');
   try {
     bool atEnd = false;
     while (!atEnd) text.append(buffer.data(), source.read(buffer.data(), buffer.size(), atEnd));
   } catch (const Error& e) {
-    return std::string("error: ") + e.what();
+    return (counted ? "after " + std::to_string(text.size()) + " bytes: " : "") + "error: " + e.what();
   }
   return text;
 }
@@ -164,35 +165,41 @@ TEST(ZstdSource, ReadsFramesAndRefusesDamagedOnes) {
   EXPECT_TRUE(isCompressedInputPath("CAT.DAT.ZST"));
 }
 
-// The source as read beside on a thread with small buffers (many handoffs)
-// and as read on the calling thread give the same text, the same error and
+// Decompressed beside on a thread (a real file) and on the reading thread
+// (a file system that is not to be shared between threads): the same text,
+// the same error after the same text, whatever the size of the reads, and
 // the same end of progress; a stop request ends it as it ends the other.
 TEST(ReadAhead, GivesWhatTheSourceGives) {
   TempDir dir;
-  const std::string text = sampleText(300'000, 6), packed = gzipped(text);
+  testing::MemoryFileSystem memory;
+  const std::string text = sampleText(3'000'000, 6), packed = gzipped(text);
   std::string noisy = packed;
   for (std::size_t k = packed.size() / 2; k < packed.size() / 2 + 30; ++k) noisy[k] = static_cast<char>(k * 131);
   const std::vector<std::pair<std::string, std::string>> files{
       {"in.gz", packed},
       {"cut.gz", packed.substr(0, packed.size() / 2)},
       {"noise.gz", noisy},
+      {"in.bz2", testing::bzipped(text.substr(0, 500'000)).substr(0, 100'000)},
       {"in.xz", testing::xzipped(text)},
       {"in.zst", zstdCompressed(text) + "x"},
   };
   for (const auto& [name, bytes] : files) {
     SCOPED_TRACE(name);
     const std::string path = dir.write(name, bytes);
-    const std::unique_ptr<InputSource> plain = openInputSource(FileSystem::real(), path);
-    const std::unique_ptr<InputSource> beside = readAhead(openInputSource(FileSystem::real(), path), 4096, 2);
-    EXPECT_EQ(outcome(*beside, 1000), outcome(*plain, 1000));
-    EXPECT_EQ(beside->fileBytesRead(), plain->fileBytesRead());
-    EXPECT_EQ(beside->fileSize(), static_cast<std::int64_t>(bytes.size()));
+    memory.put(path, bytes);
+    for (std::size_t chunk : {std::size_t{4096}, std::size_t{65536}, std::size_t{3} << 20}) {
+      const std::unique_ptr<InputSource> plain = openInputSource(memory, path);
+      const std::unique_ptr<InputSource> beside = openInputSource(FileSystem::real(), path);
+      const std::string a = outcome(*plain, chunk, true), b = outcome(*beside, chunk, true);
+      EXPECT_TRUE(a == b) << "chunk " << chunk << "\n" << a.substr(0, 160) << "\n" << b.substr(0, 160);
+      EXPECT_EQ(beside->fileBytesRead(), plain->fileBytesRead());
+      EXPECT_EQ(beside->fileSize(), static_cast<std::int64_t>(bytes.size()));
+    }
   }
-  const std::string path = dir.write("in.gz", packed);
   struct ClearFlag {
     ~ClearFlag() { detail::interruptFlag = false; }
   } clear;
-  const std::unique_ptr<InputSource> beside = readAhead(openInputSource(FileSystem::real(), path), 4096, 2);
+  const std::unique_ptr<InputSource> beside = readAhead(openInputSource(memory, dir.str() + "/in.gz"), 4096, 2);
   char buffer[100];
   bool atEnd = false;
   EXPECT_EQ(beside->read(buffer, sizeof buffer, atEnd), sizeof buffer);
