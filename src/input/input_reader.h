@@ -26,7 +26,7 @@ constexpr int kEolCrLf = 2;
 // the line. Lines are bytes: nothing is trimmed or converted, and a line is
 // not limited by the chunk size.
 //
-// A file whose name ends in ".gz", ".bz2" or ".xz" is read as the text it holds (see
+// A file whose name ends in ".gz", ".bz2", ".xz" or ".zst" is read as the text it holds (see
 // InputSource); size() and position() then count compressed file bytes, so
 // that progress still runs from 0 to size().
 //

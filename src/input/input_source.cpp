@@ -1,16 +1,28 @@
 #include "input/input_source.h"
 
+#ifndef MIRDAL_HAVE_ISAL
+#define MIRDAL_HAVE_ISAL 0
+#endif
+
 #include <bzlib.h>
 #include <lzma.h>
 #include <zlib.h>
+#include <zstd.h>
+#include <zstd_errors.h>
+#if MIRDAL_HAVE_ISAL
+#include <isa-l/igzip_lib.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstring>
+#include <exception>
 #include <optional>
+#include <thread>
 #include <vector>
 
+#include "input/read_ahead.h"
 #include "util/error.h"
 #include "util/interrupt.h"
 #include "util/text.h"
@@ -105,15 +117,20 @@ class StreamSource : public InputSource {
   explicit StreamSource(std::unique_ptr<File> file) : file_(std::move(file)), check_(*file_), in_(kInputSize) {}
 
   std::size_t read(char* buffer, std::size_t n, bool& atEnd) override {
+    if (deferred_) std::rethrow_exception(deferred_);
     stopIfInterrupted();
     std::size_t produced = 0;
     try {
       while (produced < n && !done_) {
+        if (!failure_.empty()) fail(failure_);
         if (pending_ == 0 && !fileEnd_) refill();
         produced += decompress(buffer + produced, n - produced);
       }
     } catch (const AbortError&) {
       if (produced == 0) throw;
+    } catch (const Error&) {
+      if (produced == 0 || !textBeforeErrors_) throw;
+      deferred_ = std::current_exception();
     }
     if (done_) atEnd = true;
     return produced;
@@ -124,6 +141,11 @@ class StreamSource : public InputSource {
   const std::string& path() const override { return file_->path(); }
   bool compressed() const override { return true; }
 
+  // A read that fails after some text was made hands that text out, and
+  // the next read throws the failure: the reader beside the decompression
+  // (readAhead) then knows exactly how far the text goes.
+  void keepTextBeforeErrors() { textBeforeErrors_ = true; }
+
  protected:
   // Decompresses from next_ / pending_ into `out`; sets done_ at the end of
   // the text. Returns the bytes of text made.
@@ -131,6 +153,16 @@ class StreamSource : public InputSource {
 
   [[noreturn]] void fail(const std::string& reason) const {
     throw Error("Cannot read file \"" + file_->path() + "\": " + reason);
+  }
+
+  // The failure `reason` found by a call of decompress that made `made`
+  // bytes of text: thrown at once when it made none, else after that text,
+  // by the next call. The text before a fault is then the same however
+  // large the reads are.
+  std::size_t failAfter(std::size_t made, std::string reason) {
+    if (made == 0) fail(reason);
+    failure_ = std::move(reason);
+    return made;
   }
 
   // After the end of a stream: true when another one starts with `magic`
@@ -176,7 +208,18 @@ class StreamSource : public InputSource {
   std::int64_t fileRead_ = 0;
   bool fileEnd_ = false;
   bool done_ = false;
+  bool textBeforeErrors_ = false;
+  std::exception_ptr deferred_;  // the failure after the text handed out
+  std::string failure_;          // the failure after the text of the last decompress
 };
+
+// The reason zlib gives for an inflate() that returned the error `rc`;
+// `inputEnded` when all of the file was given to it.
+std::string zlibFailure(int rc, const z_stream& zs, bool inputEnded) {
+  if (rc == Z_BUF_ERROR)  // no progress was possible with output room left: the input is used up
+    return inputEnded ? "unexpected end of compressed data" : "corrupt compressed data";
+  return std::string("corrupt compressed data (") + (zs.msg != nullptr ? zs.msg : "inflate error") + ")";
+}
 
 // Inflates gzip members one after the other until the file ends. Whatever
 // follows a member must be another member: trailing bytes of any other kind
@@ -207,12 +250,8 @@ class GzipSource final : public StreamSource {
     if (rc == Z_STREAM_END) {
       atMemberStart_ = true;
       ++members_;
-    } else if (rc == Z_BUF_ERROR) {
-      // No progress was possible with output room left: the input is used up.
-      if (pending_ == 0 && fileEnd_) fail("unexpected end of compressed data");
-      fail("corrupt compressed data");
     } else if (rc != Z_OK) {
-      fail(std::string("corrupt compressed data (") + (zs_.msg != nullptr ? zs_.msg : "inflate error") + ")");
+      return failAfter(room - zs_.avail_out, zlibFailure(rc, zs_, pending_ == 0 && fileEnd_));
     }
     return room - zs_.avail_out;
   }
@@ -274,11 +313,11 @@ class BZip2Source final : public StreamSource {
     if (rc == BZ_STREAM_END) {
       ended_ = true;
     } else if (rc == BZ_DATA_ERROR_MAGIC) {
-      fail(streams_ == 1 ? "not a bzip2 file" : "unexpected data after the end of the compressed data");
+      return failAfter(made, streams_ == 1 ? "not a bzip2 file" : "unexpected data after the end of the compressed data");
     } else if (rc == BZ_MEM_ERROR) {
-      fail("out of memory");
+      return failAfter(made, "out of memory");
     } else if (rc != BZ_OK) {
-      fail("corrupt compressed data");
+      return failAfter(made, "corrupt compressed data");
     } else if (made == 0 && pending_ == 0 && fileEnd_) {
       fail("unexpected end of compressed data");
     }
@@ -303,7 +342,14 @@ class XzSource final : public StreamSource {
   void start() {
     lzma_end(&zs_);
     zs_ = LZMA_STREAM_INIT;
-    if (lzma_stream_decoder(&zs_, kMemoryLimit, 0) != LZMA_OK) fail("cannot start decompression");
+    // Blocks are decoded on as many threads as the host has cores, where
+    // the file has several (as `xz -T0` writes) and the memory limit allows
+    // it; a single block is decoded on this thread.
+    lzma_mt mt{};
+    mt.threads = std::max(1u, std::thread::hardware_concurrency());
+    mt.memlimit_threading = kMemoryLimit;
+    mt.memlimit_stop = kMemoryLimit;
+    if (lzma_stream_decoder_mt(&zs_, &mt) != LZMA_OK) fail("cannot start decompression");
     ++streams_;
   }
 
@@ -320,6 +366,7 @@ class XzSource final : public StreamSource {
     const lzma_ret rc = lzma_code(&zs_, pending_ == 0 && fileEnd_ ? LZMA_FINISH : LZMA_RUN);
     next_ += pending_ - zs_.avail_in;
     pending_ = zs_.avail_in;
+    const std::size_t made = n - zs_.avail_out;
     switch (rc) {
       case LZMA_OK:
         break;
@@ -327,18 +374,18 @@ class XzSource final : public StreamSource {
         ended_ = true;
         break;
       case LZMA_BUF_ERROR:
-        fail("unexpected end of compressed data");
+        return failAfter(made, "unexpected end of compressed data");
       case LZMA_FORMAT_ERROR:
-        fail(streams_ == 1 ? "not an xz file" : "unexpected data after the end of the compressed data");
+        return failAfter(made, streams_ == 1 ? "not an xz file" : "unexpected data after the end of the compressed data");
       case LZMA_MEM_ERROR:
-        fail("out of memory");
+        return failAfter(made, "out of memory");
       case LZMA_MEMLIMIT_ERROR:
-        fail("its xz data needs more than " + std::to_string(kMemoryLimit >> 20) +
-             " MiB of memory to decompress (xz -9 needs 65 MiB)");
+        return failAfter(made, "its xz data needs more than " + std::to_string(kMemoryLimit >> 20) +
+                                   " MiB of memory to decompress (xz -9 needs 65 MiB)");
       default:
-        fail("corrupt compressed data");
+        return failAfter(made, "corrupt compressed data");
     }
-    return n - zs_.avail_out;
+    return made;
   }
 
   static constexpr std::string_view kMagic{"\xFD" "7zXZ\0", 6};
@@ -350,30 +397,219 @@ class XzSource final : public StreamSource {
   bool ended_ = false;
 };
 
+
+#if MIRDAL_HAVE_ISAL
+// Inflates gzip members as GzipSource does, with ISA-L's decoder. Its errors
+// name no cause: the member that fails is inflated again by zlib from its
+// start, whose reason is the one given, so both decoders fail alike.
+class IsalGzipSource final : public StreamSource {
+ public:
+  explicit IsalGzipSource(std::unique_ptr<File> file)
+      : StreamSource(std::move(file)), state_(std::make_unique<inflate_state>()) {
+    isal_inflate_init(state_.get());
+    state_->crc_flag = ISAL_GZIP;
+  }
+
+ private:
+  std::size_t decompress(char* out, std::size_t n) override {
+    if (atMemberStart_ && !startMember()) return 0;
+    inflate_state& st = *state_;
+    st.next_in = reinterpret_cast<std::uint8_t*>(next_);
+    st.avail_in = static_cast<std::uint32_t>(std::min<std::size_t>(pending_, UINT32_MAX));
+    const std::uint32_t inBefore = st.avail_in;
+    const auto room = static_cast<std::uint32_t>(std::min<std::size_t>(n, UINT32_MAX));
+    st.next_out = reinterpret_cast<std::uint8_t*>(out);
+    st.avail_out = room;
+    const int rc = isal_inflate(&st);
+    next_ = reinterpret_cast<char*>(st.next_in);
+    pending_ -= inBefore - st.avail_in;
+    const std::size_t made = room - st.avail_out;
+    if (rc < 0) return failAfter(made, zlibReason());
+    if (st.block_state == ISAL_BLOCK_FINISH) {
+      atMemberStart_ = true;
+      ++members_;
+    } else if (made == 0 && inBefore == st.avail_in) {
+      // Nothing done: more input is needed. At the end of the file this is
+      // where zlib reports the end too soon.
+      if (pending_ == 0 && fileEnd_) fail("unexpected end of compressed data");
+      if (fileEnd_ || pending_ == in_.size()) fail(zlibReason());
+      refill();
+    }
+    return made;
+  }
+
+  // As GzipSource::startMember.
+  bool startMember() {
+    while (pending_ < 2 && !fileEnd_) refill();
+    if (pending_ == 0 && members_ > 0) {
+      done_ = true;
+      return false;
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(next_);
+    const bool magic = (pending_ < 1 || p[0] == 0x1F) && (pending_ < 2 || p[1] == 0x8B);
+    if (!magic) fail(members_ == 0 ? "not a gzip file" : "unexpected data after the end of the compressed data");
+    if (pending_ < 2) fail("unexpected end of compressed data");
+    if (members_ > 0) {
+      isal_inflate_reset(state_.get());
+      state_->crc_flag = ISAL_GZIP;
+    }
+    memberStart_ = fileBytesRead();
+    // ISA-L passes over the flags the format reserves; zlib refuses them.
+    while (pending_ < 4 && !fileEnd_) refill();
+    if (pending_ >= 4 && (static_cast<unsigned char>(next_[3]) & 0xE0) != 0) fail(zlibReason());
+    atMemberStart_ = false;
+    return true;
+  }
+
+  // Inflates the failing member again with zlib, from its start, until
+  // zlib fails too: its reason. Where the file cannot be read again (a
+  // pipe), or zlib sees no fault, the reason is a general one.
+  std::string zlibReason() {
+    if (file_->state()) {
+      z_stream zs{};
+      if (inflateInit2(&zs, 16 + MAX_WBITS) == Z_OK) {
+        std::string reason;
+        try {
+          file_->seek(memberStart_);
+          std::vector<char> text(64 * 1024);
+          bool ended = false;
+          for (;;) {
+            if (zs.avail_in == 0 && !ended) {
+              stopIfInterrupted();
+              const std::size_t got = file_->read(in_.data(), in_.size());
+              ended = got == 0;
+              zs.next_in = reinterpret_cast<Bytef*>(in_.data());
+              zs.avail_in = static_cast<uInt>(got);
+            }
+            zs.next_out = reinterpret_cast<Bytef*>(text.data());
+            zs.avail_out = static_cast<uInt>(text.size());
+            const int rc = inflate(&zs, Z_NO_FLUSH);
+            if (rc == Z_STREAM_END) break;
+            if (rc != Z_OK) {
+              reason = zlibFailure(rc, zs, ended && zs.avail_in == 0);
+              break;
+            }
+          }
+        } catch (...) {
+          inflateEnd(&zs);
+          throw;
+        }
+        inflateEnd(&zs);
+        pending_ = 0;
+        if (!reason.empty()) return reason;
+      }
+    }
+    return "corrupt compressed data";
+  }
+
+  std::unique_ptr<inflate_state> state_;  // large (about 80 KiB): on the heap
+  std::int64_t memberStart_ = 0;          // the file offset of the member being inflated
+  long members_ = 0;
+  bool atMemberStart_ = true;
+};
+#endif
+
+// zstd frames one after the other (as `cat a.zst b.zst` makes, skippable
+// frames among them) until the file ends; anything else after a frame is
+// refused. A frame that declares a window of more than 128 MiB, which
+// decoding would fill as its text comes out, is refused too.
+class ZstdSource final : public StreamSource {
+ public:
+  explicit ZstdSource(std::unique_ptr<File> file) : StreamSource(std::move(file)), ds_(ZSTD_createDCtx()) {
+    if (ds_ == nullptr) fail("out of memory");
+    if (ZSTD_isError(ZSTD_DCtx_setParameter(ds_, ZSTD_d_windowLogMax, kWindowLogMax)))
+      fail("cannot start decompression");
+  }
+  ~ZstdSource() override { ZSTD_freeDCtx(ds_); }
+  ZstdSource(const ZstdSource&) = delete;
+  ZstdSource& operator=(const ZstdSource&) = delete;
+
+ private:
+  std::size_t decompress(char* out, std::size_t n) override {
+    ZSTD_inBuffer in{next_, pending_, 0};
+    ZSTD_outBuffer output{out, n, 0};
+    const std::size_t rc = ZSTD_decompressStream(ds_, &output, &in);
+    next_ += in.pos;
+    pending_ -= in.pos;
+    if (ZSTD_isError(rc)) {
+      switch (ZSTD_getErrorCode(rc)) {
+        case ZSTD_error_prefix_unknown:
+          return failAfter(output.pos,
+                           begun_ ? "unexpected data after the end of the compressed data" : "not a zstd file");
+        case ZSTD_error_frameParameter_windowTooLarge:
+          return failAfter(output.pos, "its zstd data needs more than " +
+                                           std::to_string((std::size_t{1} << kWindowLogMax) >> 20) +
+                                           " MiB of memory to decompress (zstd --ultra -22 needs 128 MiB)");
+        case ZSTD_error_memory_allocation:
+          return failAfter(output.pos, "out of memory");
+        default:
+          return failAfter(output.pos, std::string("corrupt compressed data (") + ZSTD_getErrorName(rc) + ")");
+      }
+    }
+    if (in.pos > 0 || output.pos > 0) {
+      begun_ = true;
+      frameEnded_ = rc == 0;  // a call without input at a frame's end asks for the next frame's header
+    }
+    if (output.pos == 0 && pending_ == 0 && fileEnd_) {
+      if (!frameEnded_) fail("unexpected end of compressed data");
+      done_ = true;
+    }
+    return output.pos;
+  }
+
+  static constexpr int kWindowLogMax = 27;  // 128 MiB, as for xz
+  ZSTD_DCtx* ds_;
+  bool begun_ = false;       // a frame was started: what follows a frame is another or nothing
+  bool frameEnded_ = false;  // the last frame's text is all out
+};
+
 // The compressed forms read, by the name's ending and by their content's
 // first bytes.
-enum class Packing { None, Gzip, BZip2, Xz };
+enum class Packing { None, Gzip, BZip2, Xz, Zstd };
 
 Packing packingOfName(std::string_view path) {
-  for (auto [packing, ext] : {std::pair{Packing::Gzip, ".gz"}, {Packing::BZip2, ".bz2"}, {Packing::Xz, ".xz"}})
+  for (auto [packing, ext] : {std::pair{Packing::Gzip, ".gz"}, {Packing::BZip2, ".bz2"}, {Packing::Xz, ".xz"},
+                              {Packing::Zstd, ".zst"}})
     if (path.size() >= std::string_view(ext).size() &&
         equalNoCase(path.substr(path.size() - std::string_view(ext).size()), ext))
       return packing;
   return Packing::None;
 }
 
-std::unique_ptr<InputSource> sourceOf(Packing packing, std::unique_ptr<File> file) {
+std::unique_ptr<StreamSource> gzipSource(std::unique_ptr<File> file, GzipDecoder decoder) {
+#if MIRDAL_HAVE_ISAL
+  if (decoder == GzipDecoder::Isal) return std::make_unique<IsalGzipSource>(std::move(file));
+#endif
+  (void)decoder;
+  return std::make_unique<GzipSource>(std::move(file));
+}
+
+std::unique_ptr<StreamSource> decoderOf(Packing packing, std::unique_ptr<File> file) {
   switch (packing) {
     case Packing::Gzip:
-      return std::make_unique<GzipSource>(std::move(file));
+      return gzipSource(std::move(file), gzipDecoderBuilt(GzipDecoder::Isal) ? GzipDecoder::Isal : GzipDecoder::Zlib);
     case Packing::BZip2:
       return std::make_unique<BZip2Source>(std::move(file));
     case Packing::Xz:
       return std::make_unique<XzSource>(std::move(file));
+    case Packing::Zstd:
+      return std::make_unique<ZstdSource>(std::move(file));
     case Packing::None:
       break;
   }
-  return std::make_unique<PlainSource>(std::move(file));
+  return nullptr;
+}
+
+// A compressed regular file is decompressed on a thread of its own where
+// the host has a core to spare and the file system may be used from
+// another thread. (A pipe is not: closing it early would wait on its writer.)
+std::unique_ptr<InputSource> sourceOf(Packing packing, std::unique_ptr<File> file, FileSystem& fs) {
+  if (packing == Packing::None) return std::make_unique<PlainSource>(std::move(file));
+  const bool beside = std::thread::hardware_concurrency() > 1 && fs.threadSafe() && file->state().has_value();
+  std::unique_ptr<StreamSource> source = decoderOf(packing, std::move(file));
+  if (!beside) return source;
+  source->keepTextBeforeErrors();
+  return readAhead(std::move(source));
 }
 
 }  // namespace
@@ -396,7 +632,10 @@ std::string_view compressionOfContent(std::string_view head) {
       (head.substr(4, 6) == "1AY&SY"sv || head.substr(4, 6) == "\x17\x72\x45\x38\x50\x90"sv))
     return "bzip2";
   if (starts("\xFD" "7zXZ\0"sv)) return "xz";
-  if (starts("\x28\xB5\x2F\xFD"sv)) return "zstd";
+  // A zstd frame, or a skippable frame (magic 0x184D2A50 to 0x184D2A5F) as parallel compressors start with.
+  if (starts("\x28\xB5\x2F\xFD"sv) || (head.size() >= 4 && (static_cast<unsigned char>(head[0]) & 0xF0) == 0x50 &&
+                                         head.substr(1, 3) == "\x2A\x4D\x18"sv))
+    return "zstd";
   if (starts("\x1F\x9D"sv)) return "compress";
   if (starts("\x04\x22\x4D\x18"sv)) return "lz4";
   if (starts("PK\x03\x04"sv) || starts("PK\x05\x06"sv)) return "zip";
@@ -412,7 +651,7 @@ void refuseUnreadCompression(std::string_view head, std::string_view path) {
   if (isCompressedInputPath(path))
     throw Error(file + " is compressed twice: what it holds is compressed with " + std::string(kind) +
                 " again; decompress it once and read the file that gives");
-  for (auto [read, ext] : {std::pair{"gzip", ".gz"}, {"bzip2", ".bz2"}, {"xz", ".xz"}})
+  for (auto [read, ext] : {std::pair{"gzip", ".gz"}, {"bzip2", ".bz2"}, {"xz", ".xz"}, {"zstd", ".zst"}})
     if (kind == read)
       throw Error(file + " is compressed with " + std::string(kind) +
                   ": a compressed file is read when its name ends in \"" + ext + "\"");
@@ -446,7 +685,7 @@ std::unique_ptr<File> openInputFile(FileSystem& fs, const std::string& path) {
 }
 
 std::unique_ptr<InputSource> openInputSource(FileSystem& fs, const std::string& path) {
-  return sourceOf(packingOfName(path), openInputFile(fs, path));
+  return sourceOf(packingOfName(path), openInputFile(fs, path), fs);
 }
 
 std::unique_ptr<InputSource> openInputSourceByContent(FileSystem& fs, const std::string& path) {
@@ -464,7 +703,14 @@ std::unique_ptr<InputSource> openInputSourceByContent(FileSystem& fs, const std:
   if (kind == "gzip") packing = Packing::Gzip;
   if (kind == "bzip2") packing = Packing::BZip2;
   if (kind == "xz") packing = Packing::Xz;
-  return sourceOf(packing, std::move(file));
+  if (kind == "zstd") packing = Packing::Zstd;
+  return sourceOf(packing, std::move(file), fs);
+}
+
+bool gzipDecoderBuilt(GzipDecoder decoder) { return decoder == GzipDecoder::Zlib || MIRDAL_HAVE_ISAL; }
+
+std::unique_ptr<InputSource> openGzipSource(std::unique_ptr<File> file, GzipDecoder decoder) {
+  return gzipSource(std::move(file), decoder);
 }
 
 }  // namespace mirdal

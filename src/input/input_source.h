@@ -11,9 +11,10 @@
 namespace mirdal {
 
 // The bytes of an input catalog's text: the file itself, or, for a name
-// ending in ".gz", ".bz2" or ".xz", the text inside the gzip, bzip2 or xz
-// file. Compressed files may hold several members or streams one after the
-// other (as `cat a.gz b.gz` makes); their texts follow each other.
+// ending in ".gz", ".bz2", ".xz" or ".zst", the text inside the gzip, bzip2,
+// xz or zstd file. Compressed files may hold several members, streams or
+// frames one after the other (as `cat a.gz b.gz` makes); their texts follow
+// each other.
 class InputSource {
  public:
   virtual ~InputSource() = default;
@@ -38,8 +39,8 @@ class InputSource {
   virtual bool compressed() const = 0;
 };
 
-// The compression whose magic bytes start `head`: "gzip", "bzip2", "xz"
-// (those read), "zstd", "compress", "lz4", and the archives "zip" and
+// The compression whose magic bytes start `head`: "gzip", "bzip2", "xz",
+// "zstd" (those read), "compress", "lz4", and the archives "zip" and
 // "7-Zip"; empty for any other start.
 std::string_view compressionOfContent(std::string_view head);
 
@@ -50,7 +51,7 @@ std::string_view compressionOfContent(std::string_view head);
 // lines are read as the bytes they are.)
 void refuseUnreadCompression(std::string_view head, std::string_view path);
 
-// True for a name ending in ".gz", ".bz2" or ".xz", in any case ("CAT.GZ" too).
+// True for a name ending in ".gz", ".bz2", ".xz" or ".zst", in any case ("CAT.GZ" too).
 bool isCompressedInputPath(std::string_view path);
 
 // Whether an input that is a FIFO (named pipe) is read, waiting for its
@@ -70,8 +71,17 @@ std::unique_ptr<InputSource> openInputSource(FileSystem& fs, const std::string& 
 
 // The same for files whose content tells whether they are compressed (FITS
 // and VOTable files come gzipped under any name): a file that starts with
-// the gzip, bzip2 or xz magic bytes is decompressed, any other is read as
-// it is. Throws Error naming the file when it cannot be opened or read.
+// the gzip, bzip2, xz or zstd magic bytes is decompressed, any other is read
+// as it is. Throws Error naming the file when it cannot be opened or read.
 std::unique_ptr<InputSource> openInputSourceByContent(FileSystem& fs, const std::string& path);
+
+// The gzip decoders: ISA-L's, the faster, where it was found when the
+// program was built, zlib's always. Both give the same text and the same
+// errors for every file; openInputSource takes the best one built.
+enum class GzipDecoder { Isal, Zlib };
+bool gzipDecoderBuilt(GzipDecoder decoder);
+// Reads `file` as gzip with `decoder` (which must be built), on the calling
+// thread.
+std::unique_ptr<InputSource> openGzipSource(std::unique_ptr<File> file, GzipDecoder decoder);
 
 }  // namespace mirdal

@@ -400,7 +400,7 @@ std::string_view lastPathComponent(std::string_view path) {
 }
 
 std::string_view withoutGz(std::string_view name) {
-  for (std::string_view packed : {".gz", ".bz2", ".xz"})
+  for (std::string_view packed : {".gz", ".bz2", ".xz", ".zst"})
     if (name.size() > packed.size() && equalNoCase(name.substr(name.size() - packed.size()), packed))
       return name.substr(0, name.size() - packed.size());
   return name;

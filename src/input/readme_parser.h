@@ -80,7 +80,7 @@ struct ReadMeTable {
   std::vector<ReadMeUnreadRow> unreadRows;
 
   // Whether the table describes `path`: its last path component, with a final
-  // ".gz" (".bz2", ".xz") dropped on both sides, matched against the last
+  // ".gz" (".bz2", ".xz", ".zst") dropped on both sides, matched against the last
   // component of each name (letter case counts only when an exact match
   // exists). The name only chooses a description: nothing opens it.
   bool describes(std::string_view path) const;
@@ -119,7 +119,7 @@ ReadMe parseReadMe(std::string_view text);
 ReadMe readReadMe(const std::string& path, FileSystem& fs);
 
 // The last component of `path`, and `name` without a final ".gz" (or
-// ".bz2", ".xz"): the names under which tables describe their files.
+// ".bz2", ".xz", ".zst"): the names under which tables describe their files.
 std::string_view lastPathComponent(std::string_view path);
 std::string_view withoutGz(std::string_view name);
 

@@ -23,9 +23,9 @@ constexpr std::array<TableForm, 4> kSeparatedForms{TableForm::Csv, TableForm::Ts
                                                    TableForm::Semicolon};
 
 // The form a file name announces: ".csv", ".tsv", ".psv", ".ecsv", ".mrt",
-// also before ".gz", ".bz2" or ".xz".
+// also before ".gz", ".bz2", ".xz" or ".zst".
 std::optional<TableForm> formOfName(std::string_view path) {
-  for (std::string_view packed : {".gz", ".bz2", ".xz"})
+  for (std::string_view packed : {".gz", ".bz2", ".xz", ".zst"})
     if (endsWithNoCase(path, packed)) path.remove_suffix(packed.size());
   for (auto [form, ext] : {std::pair{TableForm::Csv, ".csv"}, {TableForm::Tsv, ".tsv"}, {TableForm::Psv, ".psv"},
                            {TableForm::Ecsv, ".ecsv"}, {TableForm::Mrt, ".mrt"}})

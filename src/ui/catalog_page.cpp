@@ -52,7 +52,7 @@ bool headerRowChosen(TableForm form) { return isDelimited(form) && form != Table
 // Catalogs often come without an extension ("catalog"): all files first.
 const QStringList kCatalogFilters = {
     QStringLiteral("All files (*)"),
-    QStringLiteral("Catalog files (*.dat *.txt *.csv *.tsv *.ecsv *.mrt *.fits *.vot *.xml *.gz *.bz2 *.xz)")};
+    QStringLiteral("Catalog files (*.dat *.txt *.csv *.tsv *.ecsv *.mrt *.fits *.vot *.xml *.gz *.bz2 *.xz *.zst)")};
 
 // A FITS or VOTable file of more tables than this offers the first ones;
 // the project's `table` reaches any other.

@@ -125,7 +125,8 @@ TEST(HostileInput, BuildRefusesInputsThatAreNoText) {
     const char* what;
     std::string bytes, said;
   } cases[] = {
-      {"zstd", std::string("\x28\xB5\x2F\xFD", 4) + kStars, "is compressed with zstd, which is not read"},
+      {"zstd", std::string("\x28\xB5\x2F\xFD", 4) + kStars,
+       "is compressed with zstd: a compressed file is read when its name ends in \".zst\""},
       {"a program", std::string("\x7F" "ELF\x02\x01\x01\0\0\0", 10) + std::string(4000, '\0'), "is a program"},
       {"random bytes", random, "holds binary data, not text"},
   };

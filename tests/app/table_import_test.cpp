@@ -126,7 +126,9 @@ TEST(TableImportCli, HostileTablesAreWrittenOrRefusedWithTheReason) {
        "decimal hours from ra (column 2) (as stated)", true},
       {"no position", "t.csv", "x,y,Vmag\n1,2,3\n", {}, 1,
        "the columns left that hold numbers: x (column 1), y (column 2)", true},
-      {"zstd", "t.csv.zst", "\x28\xB5\x2F\xFD\x04", {}, 1, "t.csv.zst\" is compressed with zstd", false},
+      {"lz4", "t.csv.lz4", "\x04\x22\x4D\x18\x64", {}, 1, "t.csv.lz4\" is compressed with lz4", false},
+      {"zstd cut short", "t.csv.zst", "\x28\xB5\x2F\xFD\x04", {}, 1, "t.csv.zst\": unexpected end of compressed data",
+       false},
       // What the build of the project would refuse is refused before it is written.
       {"short name of a hidden file", "t.csv", "RAdeg,DEdeg,Vmag\n1.5,2.5,3.5\n", {"--short-name", "."}, 2,
        "--short-name \".\": The catalog short name cannot start with \".\"", false},
