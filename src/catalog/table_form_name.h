@@ -25,7 +25,8 @@ namespace mirdal {
 //   VoTable    a TABLE of a VOTable XML document
 //
 // Everything else about a form (its caption, its header reader, its typed
-// opener) is in input/table_forms.h.
+// opener) is in input/table_forms.h. A form added here takes a row in
+// kFormTerms below and one there; both tables check their rows at compile time.
 enum class TableForm { Fixed, Csv, Tsv, Psv, Semicolon, Blanks, Ecsv, Mrt, Fits, VoTable, Ipac };
 
 // What a form's rows are made of.
@@ -44,7 +45,7 @@ struct FormTerms {
 };
 
 // One row per form, in the order of the enum.
-inline constexpr std::array<FormTerms, 11> kFormTerms{{
+inline constexpr auto kFormTerms = std::to_array<FormTerms>({
     {TableForm::Fixed, "fixed", FormKind::Cut, false},
     {TableForm::Csv, "csv", FormKind::Delimited, false},
     {TableForm::Tsv, "tsv", FormKind::Delimited, false},
@@ -56,7 +57,7 @@ inline constexpr std::array<FormTerms, 11> kFormTerms{{
     {TableForm::Fits, "fits", FormKind::Typed, false},
     {TableForm::VoTable, "votable", FormKind::Typed, false},
     {TableForm::Ipac, "ipac", FormKind::Cut, true},
-}};
+});
 
 constexpr bool formTermsFollowTheEnum() {
   for (std::size_t i = 0; i < kFormTerms.size(); ++i)

@@ -40,8 +40,9 @@ constexpr std::array<TableFormRow, kFormTerms.size()> kTableForms{{
     {TableForm::VoTable, "VOTable", kCommas, nullptr, openVoTable, readVoTableLayout, voTableColumnSelectable},
 }};
 
-// Each form has one row, and a reader that suits its kind: text that is
-// not cut at bytes of its own needs a header reader, typed rows an opener.
+// Each form has one row, with the readers its kind needs: delimited text
+// and text cut where its own header says need a header reader, typed rows
+// an opener and nothing else.
 constexpr bool rowsSuitTheirForms() {
   std::array<bool, kFormTerms.size()> seen{};
   for (const TableFormRow& row : kTableForms) {

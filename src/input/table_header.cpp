@@ -5,6 +5,8 @@
 
 #include "input/header_lines.h"
 #include "input/table_forms.h"
+#include "util/error.h"
+#include "util/text.h"
 
 namespace mirdal {
 
@@ -13,6 +15,8 @@ TableLayout readTableLayout(FileSystem& fs, const std::string& path, TableForm f
   layout.form = form;
   const TableFormRow& row = tableFormRow(form);
   layout.delimiting = row.delimiting;
+  if (row.openTyped != nullptr)
+    throw Error(quoted(path) + ": a " + std::string(row.name()) + " table has no header of text");
   if (row.readHeader == nullptr) return layout;
   detail::HeaderLines lines(fs, path);
   row.readHeader(lines, layout, hasHeaderRow);

@@ -39,9 +39,13 @@ TEST(TableForms, EveryRowReadsBackAndItsPredicatesFollowItsKind) {
     EXPECT_TRUE(!hasDescribedBytes(row.form) || kind == FormKind::Cut);
     EXPECT_EQ(row.openTyped != nullptr, kind == FormKind::Typed);
     // Text is read by the form's own header reader where the file
-    // describes its columns; a form of text rows has no typed cells.
+    // describes its columns; text rows have no typed cells, typed rows no
+    // header of text.
     EXPECT_EQ(row.readHeader != nullptr, kind == FormKind::Delimited || hasDescribedBytes(row.form));
-    if (kind != FormKind::Typed) {
+    if (kind == FormKind::Typed) {
+      EXPECT_NE(testing::errorOf([&] { readTableLayout(FileSystem::real(), empty, row.form, true); }).find(empty),
+                std::string::npos);
+    } else {
       EXPECT_NE(testing::errorOf([&] { openTypedTable(row.form, empty, ""); }).find("has no typed cells"),
                 std::string::npos);
     }
