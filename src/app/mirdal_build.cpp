@@ -28,6 +28,7 @@
 #include "convert/build_pipeline.h"
 #include "convert/build_progress.h"
 #include "input/input_reader.h"
+#include "input/table_forms.h"
 #include "import/catalog_import.h"
 #include "import/table_import.h"
 #include "catalog/catalog_definition.h"
@@ -276,6 +277,45 @@ int writeProjectFromReadMe(ReadMeRequest request, const std::optional<std::strin
   return saveImportedProject(request, output, imported, definition);
 }
 
+// The values --format names, in the order its messages give them: the text
+// forms that describe their columns, then (with `withUndescribed`) those
+// that do not, fixed columns, which it refuses with a reason of their own;
+// then the typed tables.
+std::string formatValues(bool withUndescribed) {
+  std::vector<mirdal::TableForm> forms;
+  for (int group = 0; group < 3; ++group)
+    for (const mirdal::TableFormRow& row : mirdal::tableForms()) {
+      const int rowGroup = row.kind() == mirdal::FormKind::Typed ? 2 : row.describesColumns() ? 0 : 1;
+      if (rowGroup == group && (withUndescribed || row.describesColumns())) forms.push_back(row.form);
+    }
+  return mirdal::listedFormNames(forms);
+}
+
+// The --help lines of --format, wrapped at 80 columns.
+const char* formatOptionHelp() {
+  static const std::string text = [] {
+    constexpr std::size_t kWidth = 80;
+    const std::string indent(17, ' ');
+    std::string help, line = "  --format FORM  without --readme: how the input is written,";
+    const std::string rest = formatValues(false) + "; detected by default";
+    for (std::size_t start = 0; start < rest.size();) {
+      std::size_t end = rest.find(' ', start);
+      if (end == std::string::npos) end = rest.size();
+      const std::string_view word = std::string_view(rest).substr(start, end - start);
+      if (line.size() + 1 + word.size() > kWidth) {
+        help += line + "\n";
+        line = indent;
+      } else {
+        line += ' ';
+      }
+      line += word;
+      start = end + 1;
+    }
+    return help + line + "\n";
+  }();
+  return text.c_str();
+}
+
 // Writes the project that the input file's own description proposes (no
 // --readme); the notes go to stdout. As from a ReadMe, a project that lacks
 // a required column is written and the exit status is 1. A file whose
@@ -294,8 +334,7 @@ int writeProjectFromTable(ReadMeRequest request, const std::optional<std::string
   if (!request.format.empty()) {
     form = mirdal::parseTableForm(request.format);
     if (!form) {
-      std::cerr << "mirdal-build: unknown form \"" << request.format
-                << "\"; give csv, tsv, psv, ssv, blanks, ecsv, mrt, ipac, fixed, fits or votable\n";
+      std::cerr << "mirdal-build: unknown form \"" << request.format << "\"; give " << formatValues(true) << "\n";
       return 2;
     }
     if (*form == mirdal::TableForm::Fixed) {
@@ -437,7 +476,7 @@ std::optional<int> takeImportOption(const OptionRow& row, std::string value, Opt
 constexpr const char* kValue = "a value";
 
 // Every option, in the order of --help.
-constexpr OptionRow kOptionRows[] = {
+const OptionRow kOptionRows[] = {
     {"--output", "-o", "a directory",
      "  --output DIR   write the catalog to DIR instead of the project's output directory;\n"
      "                 with --readme, the output directory written into the project\n",
@@ -491,10 +530,7 @@ constexpr OptionRow kOptionRows[] = {
        o.request.tableFile = std::move(v);
        return kGoOn;
      }},
-    {"--format", nullptr, kValue,
-     "  --format FORM  without --readme: how the input is written, csv, tsv, psv, ssv,\n"
-     "                 blanks, ecsv, mrt, ipac, fits or votable; detected by default\n",
-     false,
+    {"--format", nullptr, kValue, formatOptionHelp(), false,
      [](const OptionRow&, std::string v, Options& o) {
        o.request.format = std::move(v);
        return kGoOn;

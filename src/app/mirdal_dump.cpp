@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "catalog/field_catalogue.h"
 #include "output/catalog_reader.h"
 #include "output/region_scheme.h"
 #include "picture/sky_preview.h"
@@ -71,7 +72,7 @@ void printHeader(const mirdal::CatalogHeader& h) {
 void printRecord(const mirdal::CatalogReader& reader, std::string_view rec) {
   std::printf("  RA %11.6f DEC %+10.6f", mirdal::CatalogReader::raOf(rec), mirdal::CatalogReader::decOf(rec));
   for (const mirdal::FieldValue& v : reader.decode(rec)) {
-    if (v.field <= 2) continue;
+    if (v.field <= mirdal::RecordField::Dec) continue;
     std::printf("  %s=", trimRight(v.label).c_str());
     if (auto* i = std::get_if<std::int64_t>(&v.value)) std::printf("%lld", static_cast<long long>(*i));
     else if (auto* d = std::get_if<double>(&v.value)) std::printf("%g", *d);

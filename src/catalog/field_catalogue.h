@@ -21,6 +21,41 @@ enum class ValueKind {
   Colour,       // colour lookup, int32
 };
 
+// Record fields (1..35). Every type has its position in fields 1 and 2 and
+// its catalog ID in 3, its own fields from 4 on (below), "String 1" to
+// "String 10" in 16 to 25 and "Numeric 1" to "Numeric 10" in 26 to 35.
+// Each name is a number, for the tables and the records that count fields.
+struct RecordField {
+  enum : int { Ra = 1, Dec = 2, Id = 3, FirstString = 16, FirstNumeric = 26 };
+};
+struct StarField {
+  enum : int {
+    Magnitude = 4, BMinusV, MagnitudeB, MagnitudeR, SpectralClass, ProperMotionRa, ProperMotionDec, Epoch,
+    Parallax, Comments
+  };
+};
+struct VariableStarField {
+  enum : int {
+    MagnitudeMax = 4, MagnitudeMin, Period, VariableType, MaximaEpoch, RiseTime, SpectralClass, MagnitudeCode,
+    Comments
+  };
+};
+struct DoubleStarField {
+  enum : int {
+    Magnitude1 = 4, Magnitude2, Separation, PositionAngle, Epoch, ComponentName, SpectralClass1, SpectralClass2,
+    Comments
+  };
+};
+struct NebulaField {
+  enum : int {
+    NebulaType = 4, Magnitude, SurfaceBrightness, LargestDimension, SmallestDimension, DimensionUnit,
+    PositionAngle, RadialVelocity, MorphologicalClass, Comments
+  };
+};
+struct OutlineField {
+  enum : int { LineOperation = 4, LineWidth, LineColour, DrawingType, Comments };
+};
+
 struct FieldEntry {
   std::string_view text;
   std::string_view defaultLabel;

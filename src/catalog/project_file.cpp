@@ -312,8 +312,7 @@ constexpr KeyRule kKeyRules[] = {
        if (auto format = r.text()) {
          const auto form = parseTableForm(*format);
          if (!form)
-           throw r.error(" is \"" + *format +
-                         "\", which is none of fixed, csv, tsv, psv, ssv, blanks, ecsv, mrt, fits, votable, ipac");
+           throw r.error(" is \"" + *format + "\", which is none of " + tableFormNameList());
          d.settings.format = *form;
        } else {
          d.settings.format = TableForm::Fixed;

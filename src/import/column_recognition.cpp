@@ -132,21 +132,6 @@ std::size_t setWord(std::string_view rest) {
   return i;
 }
 
-struct UnitWord {
-  std::string_view word;
-  RaUnit unit;
-  bool raOnly;       // a declination in hours is no declination
-  bool afterBlank;   // only after "_" (or, for "h", right after a capital "RA": RAh)
-};
-
-constexpr UnitWord kUnitWords[] = {
-    {"degrees", RaUnit::Degrees, false, false}, {"degree", RaUnit::Degrees, false, false},
-    {"degs", RaUnit::Degrees, false, false},    {"deg", RaUnit::Degrees, false, false},
-    {"hours", RaUnit::Hours, true, false},      {"hour", RaUnit::Hours, true, false},
-    {"hrs", RaUnit::Hours, true, false},        {"hr", RaUnit::Hours, true, false},
-    {"h", RaUnit::Hours, true, true},           {"d", RaUnit::Degrees, true, true},
-};
-
 }  // namespace
 
 PositionName archivePositionName(std::string_view label) {
@@ -187,8 +172,8 @@ PositionName archivePositionName(std::string_view label) {
         continue;
       }
       ok = false;
-      for (const UnitWord& w : kUnitWords) {
-        if (rest.substr(0, w.word.size()) != w.word || (w.raOnly && !ra) || name.unit) continue;
+      for (const RaUnitWord& w : kRaUnitWords) {
+        if (!w.inName || rest.substr(0, w.word.size()) != w.word || (w.raOnly && !ra) || name.unit) continue;
         if (w.afterBlank && !afterBlank && !(capitals && w.word == "h" && i == a.word.size())) continue;
         // A unit word ends where a set word, "_" or the name does.
         const std::string_view after = rest.substr(w.word.size());

@@ -21,8 +21,8 @@ std::string shortest(double v) {
 
 std::optional<RaUnit> parseRaUnit(std::string_view text) {
   const std::string t = asciiLowered(trimmed(text));
-  if (t == "hours" || t == "hour" || t == "h") return RaUnit::Hours;
-  if (t == "degrees" || t == "degree" || t == "deg") return RaUnit::Degrees;
+  for (const RaUnitWord& w : kRaUnitWords)
+    if (w.stated && t == w.word) return w.unit;
   return std::nullopt;
 }
 

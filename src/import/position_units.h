@@ -27,8 +27,43 @@ enum class RaUnit { Hours, Degrees };
 // A position in radians is read into degrees by this factor.
 constexpr double kDegreesPerRadian = 57.29577951308232;
 
-// "hours" or "degrees" (also "h", "hour", "deg", "degree", any letter case);
-// nullopt for anything else.
+// The words that name a unit of right ascension, each where it is taken
+// for one, longest first where one word starts another:
+//   stated    as the user states the unit (--ra-unit, the answer on page 3)
+//   declared  as a file declares a column's unit, read as the unit's symbol
+//             ("hourangle" is "h", see raUnitSymbol)
+//   inName    in a column's name (RAh, ra_deg, RA_hours): `raOnly`, a
+//             declination in hours is no declination; `afterBlank`, only
+//             after "_" (or, for "h", right after a capital "RA": RAh)
+struct RaUnitWord {
+  std::string_view word;
+  RaUnit unit;
+  bool stated;
+  bool declared;
+  bool inName;
+  bool raOnly;
+  bool afterBlank;
+};
+
+inline constexpr RaUnitWord kRaUnitWords[] = {
+    {"degrees", RaUnit::Degrees, true, true, true, false, false},
+    {"degree", RaUnit::Degrees, true, true, true, false, false},
+    {"degs", RaUnit::Degrees, false, false, true, false, false},
+    {"deg", RaUnit::Degrees, true, true, true, false, false},
+    {"hourangle", RaUnit::Hours, false, true, false, true, false},
+    {"hours", RaUnit::Hours, true, true, true, true, false},
+    {"hour", RaUnit::Hours, true, true, true, true, false},
+    {"hrs", RaUnit::Hours, false, false, true, true, false},
+    {"hr", RaUnit::Hours, false, false, true, true, false},
+    {"h", RaUnit::Hours, true, true, true, true, true},
+    {"d", RaUnit::Degrees, false, false, true, true, true},
+};
+
+// The symbol of a unit as files declare it: "h", "deg".
+constexpr std::string_view raUnitSymbol(RaUnit unit) { return unit == RaUnit::Hours ? "h" : "deg"; }
+
+// A stated word of kRaUnitWords ("hours", "h", "degrees", "deg"...), in any
+// letter case; nullopt for anything else.
 std::optional<RaUnit> parseRaUnit(std::string_view text);
 
 // "hours", "degrees".

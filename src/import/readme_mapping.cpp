@@ -653,7 +653,7 @@ class Mapper {
         const std::string why = refusal(rule.quantity, column);
         auto cal = why.empty() ? calibrationFor(rule.quantity, c.units) : std::nullopt;
         if (cal) {
-          if (rule.quantity == Quantity::Dimension) cal = dimension(c, rule.field == 7);
+          if (rule.quantity == Quantity::Dimension) cal = dimension(c, rule.field == NebulaField::LargestDimension);
           assignType(position, column, *cal);
           break;
         }
@@ -811,7 +811,7 @@ class Mapper {
           notes_.push_back("Not taken for " + entryName(position) + ": " + c.describe() + ", in " + c.units);
           continue;
         }
-        if (rule.quantity == Quantity::Dimension) cal = dimension(c, field == 7);
+        if (rule.quantity == Quantity::Dimension) cal = dimension(c, field == NebulaField::LargestDimension);
         assignType(position, i, *cal);
         return true;
       }
@@ -826,14 +826,14 @@ class Mapper {
     std::string note = entryName(position) + ": " + c.describe();
     if (cal.a != 1 || cal.b != 0) note += ", " + c.units + calibrationText(cal.a, cal.b);
     if (!cal.remark.empty()) note += " (" + cal.remark + ")";
-    if (type_ == CatalogType::Nebulae && def_.fields().recordField(position) == 7 && nebunit_)
+    if (type_ == CatalogType::Nebulae && def_.fields().recordField(position) == NebulaField::LargestDimension && nebunit_)
       note += std::string("; default dimension unit ") + kNebUnitNames[*nebunit_];
     notes_.push_back(note);
   }
 
   void mapFreeColumns() {
     const FieldCatalogue& f = def_.fields();
-    const int idPosition = f.positionOfField(3);
+    const int idPosition = f.positionOfField(RecordField::Id);
     int nextString = 1, nextNumeric = 1;
     // A column without a name keeps the entry's own label.
     auto setLabel = [&](int p, const ReadMeColumn& c) {

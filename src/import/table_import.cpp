@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 
+#include "import/position_units.h"
 #include "input/input_reader.h"
 #include "input/input_source.h"
 #include "input/row_splitter.h"
@@ -223,11 +224,15 @@ std::string normalizedUnit(std::string_view unit) {
     if (c != ' ') compact += c;
   if (compact == "---" || compact == "-") return {};
   if (compact.find(':') != std::string::npos) return compact;  // "h:m:s", "d:m:s"
-  static const std::map<std::string, std::string, std::less<>> kWords = {
-      {"degree", "deg"}, {"degrees", "deg"}, {"hourangle", "h"}, {"hour", "h"}, {"hours", "h"},
-      {"arcminute", "arcmin"}, {"arcsecond", "arcsec"}, {"milliarcsecond", "mas"}, {"year", "yr"},
-      {"day", "d"}, {"magnitude", "mag"}, {"mags", "mag"}, {"radian", "rad"}, {"radians", "rad"},
-      {"minute", "min"}, {"second", "s"}};
+  static const std::map<std::string, std::string, std::less<>> kWords = [] {
+    std::map<std::string, std::string, std::less<>> words = {
+        {"arcminute", "arcmin"}, {"arcsecond", "arcsec"}, {"milliarcsecond", "mas"}, {"year", "yr"},
+        {"day", "d"}, {"magnitude", "mag"}, {"mags", "mag"}, {"radian", "rad"}, {"radians", "rad"},
+        {"minute", "min"}, {"second", "s"}};
+    for (const RaUnitWord& w : kRaUnitWords)
+      if (w.declared && w.word != raUnitSymbol(w.unit)) words.emplace(w.word, raUnitSymbol(w.unit));
+    return words;
+  }();
   // Factors as the FITS, VOUnit and CDS grammars write them: "." or blanks
   // (or a single "*") multiply, "/" divides what follows, and a power
   // follows its factor as "**p", "^p", "^(p)" or a bare signed integer

@@ -7,6 +7,7 @@
 
 #include "input/input_source.h"
 #include "input/row_splitter.h"
+#include "input/table_forms.h"
 #include "input/table_header.h"
 #include "input/table_text.h"
 #include "util/error.h"
@@ -224,27 +225,7 @@ bool isIpacText(const std::vector<std::string_view>& lines, bool complete) {
 
 }  // namespace
 
-Delimiting delimitingOf(TableForm form) {
-  switch (form) {
-    case TableForm::Tsv:
-      return {'\t', false};
-    case TableForm::Psv:
-      return {'|', false};
-    case TableForm::Semicolon:
-      return {';', false};
-    case TableForm::Blanks:
-    case TableForm::Ecsv:
-      return {' ', true};
-    case TableForm::Fixed:
-    case TableForm::Csv:
-    case TableForm::Mrt:
-    case TableForm::Ipac:
-    case TableForm::Fits:
-    case TableForm::VoTable:
-      break;
-  }
-  return {',', false};
-}
+Delimiting delimitingOf(TableForm form) { return tableFormRow(form).delimiting; }
 
 DetectedForm detectTableFormOfText(std::string_view text, std::string_view path, bool complete) {
   // A FITS file starts with its first 80-byte header card; a VOTable is an

@@ -3,34 +3,23 @@
 #include <map>
 #include <string_view>
 
-#include "input/delimited_header.h"
-#include "input/ecsv_header.h"
 #include "input/header_lines.h"
-#include "input/ipac_header.h"
-#include "input/mrt_header.h"
+#include "input/table_forms.h"
+#include "util/error.h"
+#include "util/text.h"
 
 namespace mirdal {
 
 TableLayout readTableLayout(FileSystem& fs, const std::string& path, TableForm form, bool hasHeaderRow) {
   TableLayout layout;
   layout.form = form;
-  layout.delimiting = delimitingOf(form);
-  if (form == TableForm::Fixed) return layout;
+  const TableFormRow& row = tableFormRow(form);
+  layout.delimiting = row.delimiting;
+  if (row.openTyped != nullptr)
+    throw Error(quoted(path) + ": a " + std::string(row.name()) + " table has no header of text");
+  if (row.readHeader == nullptr) return layout;
   detail::HeaderLines lines(fs, path);
-  switch (form) {
-    case TableForm::Ecsv:
-      detail::readEcsvHeader(lines, layout);
-      break;
-    case TableForm::Mrt:
-      detail::readMrtHeader(lines, layout);
-      break;
-    case TableForm::Ipac:
-      detail::readIpacHeader(lines, layout);
-      break;
-    default:
-      detail::readDelimitedHeader(lines, layout, hasHeaderRow);
-      break;
-  }
+  row.readHeader(lines, layout, hasHeaderRow);
   layout.byteOrderMark = lines.byteOrderMark();
   // A name given twice cannot tell its columns apart.
   std::map<std::string_view, int> firstWithName;

@@ -54,6 +54,7 @@ constexpr std::int64_t kMaxTableHeaderBytes = std::int64_t{16} << 20;
 // Reads the column description of the file at `path` read as `form`:
 //
 //   Fixed            no columns (the catalog definition places them); data from line 1
+//   Fits, VoTable    Error: a typed table has no header of text (readInputLayout reads it)
 //   delimited forms  `#` comment and blank lines are skipped; with `hasHeaderRow` the
 //                    first other row names the columns, and a row of units and a row of
 //                    dashes under it (either may be missing) are taken as the archives

@@ -2,14 +2,11 @@
 
 #include <charconv>
 
+#include "input/table_forms.h"
 #include "util/error.h"
 #include "util/text.h"
 
 namespace mirdal {
-
-// In fits_table.cpp and votable.cpp.
-bool fitsColumnSelectable(const std::string& tform);
-bool voTableColumnSelectable(const std::string& datatype);
 
 namespace {
 
@@ -21,15 +18,15 @@ namespace {
 
 std::unique_ptr<TypedRowSource> openTypedTable(TableForm form, const std::string& path, const std::string& table,
                                                FileSystem& fs) {
-  if (form == TableForm::Fits) return openFitsTable(path, table, fs);
-  if (form == TableForm::VoTable) return openVoTable(path, table, fs);
-  noTypedCells(form, path);
+  const TableFormRow& row = tableFormRow(form);
+  if (row.openTyped == nullptr) noTypedCells(form, path);
+  return row.openTyped(path, table, fs);
 }
 
 TableLayout readTypedLayout(TableForm form, const std::string& path, const std::string& table, FileSystem& fs) {
-  if (form == TableForm::Fits) return readFitsLayout(path, table, fs);
-  if (form == TableForm::VoTable) return readVoTableLayout(path, table, fs);
-  noTypedCells(form, path);
+  const TableFormRow& row = tableFormRow(form);
+  if (row.readTypedLayout == nullptr) noTypedCells(form, path);
+  return row.readTypedLayout(path, table, fs);
 }
 
 std::string cellText(const TableCell& cell) {
@@ -50,9 +47,8 @@ std::string cellText(const TableCell& cell) {
 }
 
 bool isSelectableColumn(const TableColumn& column, TableForm form) {
-  if (form == TableForm::Fits) return fitsColumnSelectable(column.datatype);
-  if (form == TableForm::VoTable) return voTableColumnSelectable(column.datatype);
-  return true;
+  const TableFormRow& row = tableFormRow(form);
+  return row.columnSelectable == nullptr || row.columnSelectable(column.datatype);
 }
 
 std::vector<std::string> sampleRow(TypedRowSource& source) {

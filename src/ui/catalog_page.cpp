@@ -14,6 +14,7 @@
 
 #include "input/input_reader.h"
 #include "input/table_form.h"
+#include "input/table_forms.h"
 #include "input/typed_rows.h"
 #include "ui/off_thread_read.h"
 #include "ui/main_window.h"
@@ -26,23 +27,8 @@ namespace mirdal {
 namespace {
 
 // The forms offered, in the order of the list, with their captions.
-struct OfferedForm {
-  TableForm form;
-  const char* caption;
-};
-constexpr OfferedForm kOfferedForms[] = {
-    {TableForm::Fixed, "Fixed columns"},
-    {TableForm::Csv, "CSV (comma-separated)"},
-    {TableForm::Tsv, "TSV (tab-separated)"},
-    {TableForm::Psv, "|-separated"},
-    {TableForm::Semicolon, ";-separated"},
-    {TableForm::Blanks, "Blank-separated"},
-    {TableForm::Ecsv, "ECSV"},
-    {TableForm::Mrt, "MRT (machine-readable table)"},
-    {TableForm::Ipac, "IPAC table"},
-    {TableForm::Fits, "FITS binary table"},
-    {TableForm::VoTable, "VOTable"},
-};
+using OfferedForm = TableFormRow;
+const std::span<const OfferedForm> kOfferedForms = tableForms();
 
 // The user says whether the first row names the columns only where the
 // form leaves it open: ECSV and MRT headers always describe them, fixed
