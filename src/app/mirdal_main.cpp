@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
   mirdal::QtPlatformServices desktop;
   BatchServices batch;
   mirdal::PlatformServices& services = render ? static_cast<mirdal::PlatformServices&>(batch) : desktop;
-  mirdal::WizardWindow wizard(services);
+  mirdal::WizardWindow wizard(services, mirdal::FileSystem::real());
   mirdal::ProgressWindow progress(&wizard);
   wizard.setProgressWindow(&progress);
   mirdal::FormulaDialog formulaDialog(&wizard);

@@ -130,8 +130,8 @@ QString escaped(const std::string& bytes) { return fromBytes(bytes).toHtmlEscape
 
 }  // namespace
 
-FieldLayoutEditor::FieldLayoutEditor(CatalogDefinition& definition, PlatformServices& services, QWidget* parent,
-                                     FileSystem& fs)
+FieldLayoutEditor::FieldLayoutEditor(CatalogDefinition& definition, PlatformServices& services, FileSystem& fs,
+                                     QWidget* parent)
     : QWidget(parent), def_(definition), services_(services), fs_(fs) {
   // Creation order is the Tab order: list, boxes, alternate-name box, sample.
   buildFieldList();

@@ -68,8 +68,8 @@ class FieldLayoutEditor : public QWidget {
   // binary file or one read with the wrong line end.
   static constexpr std::size_t kMaxSampleLength = 65536;
 
-  FieldLayoutEditor(CatalogDefinition& definition, PlatformServices& services, QWidget* parent = nullptr,
-                    FileSystem& fs = FileSystem::real());
+  FieldLayoutEditor(CatalogDefinition& definition, PlatformServices& services, FileSystem& fs,
+                    QWidget* parent = nullptr);
   // How the sample's file name is opened (the wizard: "~" expanded and a
   // relative name found beside the project); by default "~" expanded only.
   void setInputNameResolver(std::function<std::string(const std::string&)> resolve) {

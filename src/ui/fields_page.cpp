@@ -33,7 +33,7 @@ QString importNote(const std::string& note) {
 
 FieldsPage::FieldsPage(WizardWindow& wizard, QWidget* parent)
     : WizardPage(wizard, "FieldsPage", "Select the fields to use and their position in the text file", parent) {
-  editor_ = new FieldLayoutEditor(definition(), services(), this, fileSystem());
+  editor_ = new FieldLayoutEditor(definition(), services(), fileSystem(), this);
   column()->addWidget(editor_, 1);
   editor_->setInputNameResolver([&wizard](const std::string& name) { return wizard.inputNameAsBuilt(name); });
   connect(editor_, &FieldLayoutEditor::importReadMeRequested, this, &FieldsPage::onImportReadMe);

@@ -59,7 +59,7 @@ enum WizardPageIndex : int {
 class WizardWindow : public QWidget {
   Q_OBJECT
  public:
-  explicit WizardWindow(PlatformServices& services, FileSystem& fs = FileSystem::real(), QWidget* parent = nullptr);
+  explicit WizardWindow(PlatformServices& services, FileSystem& fs, QWidget* parent = nullptr);
   ~WizardWindow() override;
 
   // Created after the main window (start-up order); the build needs it.

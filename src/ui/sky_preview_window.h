@@ -31,7 +31,7 @@ class SkyPreviewWindow : public QDialog {
  public:
   // Reads the catalog `baseName` in `directory`. Throws Error naming the file
   // when the catalog cannot be read.
-  SkyPreviewWindow(std::string directory, std::string baseName, FileSystem& fs = FileSystem::real(),
+  SkyPreviewWindow(std::string directory, std::string baseName, FileSystem& fs,
                    QWidget* parent = nullptr);
   ~SkyPreviewWindow() override;
 

@@ -753,7 +753,7 @@ TEST(ReadMeImport, DataIsSampledWithTheProjectsLineEnds) {
     SCOPED_TRACE(eol);
     CatalogDefinition def;
     def.settings.eol = eol;
-    const ReadMeImport r = importReadMe(readme, data, "", CatalogType::Stars, def);
+    const ReadMeImport r = importReadMe(readme, data, "", CatalogType::Stars, def, FileSystem::real());
     EXPECT_EQ(r.openRaUnit.has_value(), open) << joined(r.notes);
   }
 }

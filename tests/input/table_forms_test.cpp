@@ -46,7 +46,7 @@ TEST(TableForms, EveryRowReadsBackAndItsPredicatesFollowItsKind) {
       EXPECT_NE(testing::errorOf([&] { readTableLayout(FileSystem::real(), empty, row.form, true); }).find(empty),
                 std::string::npos);
     } else {
-      EXPECT_NE(testing::errorOf([&] { openTypedTable(row.form, empty, ""); }).find("has no typed cells"),
+      EXPECT_NE(testing::errorOf([&] { openTypedTable(row.form, empty, "", FileSystem::real()); }).find("has no typed cells"),
                 std::string::npos);
     }
   }

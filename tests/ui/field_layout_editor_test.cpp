@@ -89,7 +89,7 @@ struct Page {
   RecordingServices services;
   TempDir dir;
   ScriptedFormulaDialog adv;
-  FieldLayoutEditor editor{def, services};
+  FieldLayoutEditor editor{def, services, FileSystem::real()};
 
   explicit Page(QSize size = QSize(600, 420)) {
     editor.setFormulaDialog(&adv);
@@ -517,7 +517,7 @@ class FieldLayoutEditorTest : public QObject {
   // dialog created beside the window.
   void pageThreeFitsTheDefaultWindowSize() {
     RecordingServices services;
-    WizardWindow form(services);
+    WizardWindow form(services, FileSystem::real());
     ScriptedFormulaDialog adv(&form);
     form.setFormulaDialog(&adv);
     TempDir dir;

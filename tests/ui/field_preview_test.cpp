@@ -48,7 +48,7 @@ struct Page {
   CatalogDefinition def;
   FakePlatformServices services;
   TempDir dir;
-  FieldLayoutEditor editor{def, services};
+  FieldLayoutEditor editor{def, services, FileSystem::real()};
 
   Page() {
     editor.resize(600, 460);

@@ -455,7 +455,7 @@ class WizardNavigationTest : public QObject {
     QCOMPARE(w.form.definition().settings.eol, 0);
     QCOMPARE(w.services.fileRequests.back().request.filters,
              (QStringList{"All files (*)",
-                          "Catalog files (*.dat *.txt *.csv *.tsv *.ecsv *.mrt *.fits *.vot *.xml *.gz *.bz2 *.xz)"}));
+                          "Catalog files (*.dat *.txt *.csv *.tsv *.ecsv *.mrt *.fits *.vot *.xml *.gz *.bz2 *.xz *.zst)"}));
     QCOMPARE(w.services.fileRequests.back().request.selectedFilter, 0);
     QVERIFY(w.services.fileRequests.back().request.defaultSuffix.isEmpty());
 

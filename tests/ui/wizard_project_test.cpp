@@ -417,7 +417,7 @@ class WizardProjectTest : public QObject {
     def.settings.inputfiles = {"ngc.txt"};
     def.settings.shortname = "NGC";
     def.settings.longname = "NGC";
-    mirdal::saveProject(project_.toStdString(), def);
+    mirdal::saveProject(project_.toStdString(), def, mirdal::FileSystem::real());
     Wizard w;
     w.form.openProject(project_);
     QVERIFY(QDir(QString::fromStdString(elsewhere.str())).mkdir("ngc.txt"));
