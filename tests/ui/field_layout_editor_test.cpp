@@ -19,6 +19,7 @@
 #include "ui/formula_dialog.h"
 #include "ui/main_window.h"
 #include "ui/platform_services.h"
+#include "ui/ui_test_main.h"
 
 using namespace mirdal;
 using mirdal::testing::TempDir;
@@ -571,5 +572,5 @@ class FieldLayoutEditorTest : public QObject {
   }
 };
 
-QTEST_MAIN(FieldLayoutEditorTest)
+MIRDAL_UI_TEST_MAIN(field_layout_editor_test, FieldLayoutEditorTest);
 #include "field_layout_editor_test.moc"

@@ -15,6 +15,7 @@
 #include "catalog/catalog_definition.h"
 #include "support/temp_dir.h"
 #include "ui/field_layout_editor.h"
+#include "ui/ui_test_main.h"
 #include "ui/wizard_fixture.h"
 
 using namespace mirdal;
@@ -380,7 +381,7 @@ class ImportReadMeTest : public QObject {
   }
 };
 
-int main(int argc, char** argv) {
+static int fieldPreviewTestMain(int argc, char** argv) {
   QApplication app(argc, argv);
   int status = 0;
   {
@@ -393,5 +394,7 @@ int main(int argc, char** argv) {
   }
   return status;
 }
+
+MIRDAL_UI_TEST_CUSTOM_MAIN(field_preview_test, fieldPreviewTestMain);
 
 #include "field_preview_test.moc"

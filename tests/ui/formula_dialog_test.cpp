@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "ui/formula_dialog.h"
+#include "ui/ui_test_main.h"
 
 using namespace mirdal;
 
@@ -197,5 +198,5 @@ class FormulaDialogTest : public QObject {
   }
 };
 
-QTEST_MAIN(FormulaDialogTest)
+MIRDAL_UI_TEST_MAIN(formula_dialog_test, FormulaDialogTest);
 #include "formula_dialog_test.moc"

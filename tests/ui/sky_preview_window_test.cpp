@@ -18,6 +18,7 @@
 #include "support/temp_dir.h"
 #include "ui/field_layout_editor.h"
 #include "ui/sky_preview_window.h"
+#include "ui/ui_test_main.h"
 #include "ui/wizard_fixture.h"
 
 using mirdal::DirectoryEdit;
@@ -162,5 +163,5 @@ class SkyPreviewWindowTest : public QObject {
   std::unique_ptr<TempDir> dir_;
 };
 
-QTEST_MAIN(SkyPreviewWindowTest)
+MIRDAL_UI_TEST_MAIN(sky_preview_window_test, SkyPreviewWindowTest);
 #include "sky_preview_window_test.moc"

@@ -21,6 +21,7 @@
 
 #include "support/temp_dir.h"
 #include "ui/build_summary_window.h"
+#include "ui/ui_test_main.h"
 #include "ui/wizard_fixture.h"
 
 using mirdal::DirectoryEdit;
@@ -435,5 +436,5 @@ class WizardBuildTest : public QObject {
   std::unique_ptr<TempDir> dir_;
 };
 
-QTEST_MAIN(WizardBuildTest)
+MIRDAL_UI_TEST_MAIN(wizard_build_test, WizardBuildTest);
 #include "wizard_build_test.moc"

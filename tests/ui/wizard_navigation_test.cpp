@@ -18,6 +18,7 @@
 
 #include "support/temp_dir.h"
 #include "ui/help.h"
+#include "ui/ui_test_main.h"
 #include "ui/wizard_fixture.h"
 
 using mirdal::ColourSwatch;
@@ -614,5 +615,5 @@ class WizardNavigationTest : public QObject {
   QString input_;
 };
 
-QTEST_MAIN(WizardNavigationTest)
+MIRDAL_UI_TEST_MAIN(wizard_navigation_test, WizardNavigationTest);
 #include "wizard_navigation_test.moc"

@@ -14,6 +14,7 @@
 
 #include "catalog/project_file.h"
 #include "support/temp_dir.h"
+#include "ui/ui_test_main.h"
 #include "ui/wizard_fixture.h"
 
 using mirdal::CatalogDefinition;
@@ -457,5 +458,5 @@ class WizardProjectTest : public QObject {
   QString project_;
 };
 
-QTEST_MAIN(WizardProjectTest)
+MIRDAL_UI_TEST_MAIN(wizard_project_test, WizardProjectTest);
 #include "wizard_project_test.moc"

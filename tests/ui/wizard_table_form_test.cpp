@@ -9,6 +9,7 @@
 
 #include "support/fits_writer.h"
 #include "support/temp_dir.h"
+#include "ui/ui_test_main.h"
 #include "ui/wizard_fixture.h"
 
 using namespace mirdal;
@@ -244,5 +245,5 @@ class WizardTableFormTest : public QObject {
   }
 };
 
-QTEST_MAIN(WizardTableFormTest)
+MIRDAL_UI_TEST_MAIN(wizard_table_form_test, WizardTableFormTest);
 #include "wizard_table_form_test.moc"

@@ -13,6 +13,7 @@
 
 #include "support/temp_dir.h"
 #include "ui/field_layout_editor.h"
+#include "ui/ui_test_main.h"
 #include "ui/wizard_build_ui.h"
 #include "ui/wizard_fixture.h"
 
@@ -189,5 +190,5 @@ class WizardWindowTest : public QObject {
   }
 };
 
-QTEST_MAIN(WizardWindowTest)
+MIRDAL_UI_TEST_MAIN(wizard_window_test, WizardWindowTest);
 #include "wizard_window_test.moc"
