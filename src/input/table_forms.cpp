@@ -60,7 +60,11 @@ constexpr bool rowsSuitTheirForms() {
   }
   return true;
 }
+// Under AddressSanitizer GCC does not take the address of a function of
+// another file as a constant; the table's test checks the same rows there.
+#if !defined(__SANITIZE_ADDRESS__)
 static_assert(rowsSuitTheirForms(), "kTableForms holds one row per form, with the readers its kind needs");
+#endif
 
 }  // namespace
 
