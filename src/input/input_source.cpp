@@ -183,6 +183,23 @@ class StreamSource : public InputSource {
     return true;
   }
 
+  // At the start of a gzip file or after one of its `members` ended: false
+  // at the end of the text (never before the first member); otherwise
+  // checks that another member begins here. Both gzip decoders start their
+  // members through it.
+  bool gzipMemberFollows(long members) {
+    while (pending_ < 2 && !fileEnd_) refill();
+    if (pending_ == 0 && members > 0) {
+      done_ = true;
+      return false;
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(next_);
+    const bool magic = (pending_ < 1 || p[0] == 0x1F) && (pending_ < 2 || p[1] == 0x8B);
+    if (!magic) fail(members == 0 ? "not a gzip file" : "unexpected data after the end of the compressed data");
+    if (pending_ < 2) fail("unexpected end of compressed data");
+    return true;
+  }
+
   // More compressed bytes after the `pending_` not yet used.
   // When the read throws, next_ already points at the bytes kept. A stop
   // request is seen here too: members or blocks that make no text (a file
@@ -259,15 +276,7 @@ class GzipSource final : public StreamSource {
   // At the start of the file or after a member's end: the text ends with the
   // file, or another member must begin here. False at the end of the text.
   bool startMember() {
-    while (pending_ < 2 && !fileEnd_) refill();
-    if (pending_ == 0 && members_ > 0) {
-      done_ = true;
-      return false;
-    }
-    const auto* p = reinterpret_cast<const unsigned char*>(next_);
-    const bool magic = (pending_ < 1 || p[0] == 0x1F) && (pending_ < 2 || p[1] == 0x8B);
-    if (!magic) fail(members_ == 0 ? "not a gzip file" : "unexpected data after the end of the compressed data");
-    if (pending_ < 2) fail("unexpected end of compressed data");
+    if (!gzipMemberFollows(members_)) return false;
     if (members_ > 0 && inflateReset(&zs_) != Z_OK) fail("cannot start decompression");
     atMemberStart_ = false;
     return true;
@@ -440,15 +449,7 @@ class IsalGzipSource final : public StreamSource {
 
   // As GzipSource::startMember.
   bool startMember() {
-    while (pending_ < 2 && !fileEnd_) refill();
-    if (pending_ == 0 && members_ > 0) {
-      done_ = true;
-      return false;
-    }
-    const auto* p = reinterpret_cast<const unsigned char*>(next_);
-    const bool magic = (pending_ < 1 || p[0] == 0x1F) && (pending_ < 2 || p[1] == 0x8B);
-    if (!magic) fail(members_ == 0 ? "not a gzip file" : "unexpected data after the end of the compressed data");
-    if (pending_ < 2) fail("unexpected end of compressed data");
+    if (!gzipMemberFollows(members_)) return false;
     if (members_ > 0) {
       isal_inflate_reset(state_.get());
       state_->crc_flag = ISAL_GZIP;

@@ -390,11 +390,7 @@ class WizardProjectTest : public QObject {
     const auto back = qScopeGuard([&] { QDir::setCurrent(saved); });
     TempDir elsewhere;
     QDir::setCurrent(QString::fromStdString(elsewhere.str()));
-    CatalogDefinition def;
-    def.settings.inputfiles = {"ngc.txt"};
-    def.settings.shortname = "NGC";
-    def.settings.longname = "NGC";
-    mirdal::saveProject(project_.toStdString(), def, mirdal::FileSystem::real());
+    saveProjectReadingNgcTxt();
     Wizard w;
     w.form.openProject(project_);
     w.click("NextButton");
@@ -414,11 +410,7 @@ class WizardProjectTest : public QObject {
     const auto back = qScopeGuard([&] { QDir::setCurrent(saved); });
     TempDir started, elsewhere;
     QDir::setCurrent(QString::fromStdString(started.str()));
-    CatalogDefinition def;
-    def.settings.inputfiles = {"ngc.txt"};
-    def.settings.shortname = "NGC";
-    def.settings.longname = "NGC";
-    mirdal::saveProject(project_.toStdString(), def, mirdal::FileSystem::real());
+    saveProjectReadingNgcTxt();
     Wizard w;
     w.form.openProject(project_);
     QVERIFY(QDir(QString::fromStdString(elsewhere.str())).mkdir("ngc.txt"));
@@ -453,6 +445,15 @@ class WizardProjectTest : public QObject {
   }
 
  private:
+  // A project whose one input is the relative name "ngc.txt".
+  void saveProjectReadingNgcTxt() {
+    CatalogDefinition def;
+    def.settings.inputfiles = {"ngc.txt"};
+    def.settings.shortname = "NGC";
+    def.settings.longname = "NGC";
+    mirdal::saveProject(project_.toStdString(), def, mirdal::FileSystem::real());
+  }
+
   std::unique_ptr<TempDir> dir_;
   QString input_;
   QString project_;
