@@ -100,24 +100,33 @@ void ConversionLoop::convertLine(std::string_view line) {
 }
 
 void ConversionLoop::convertRow(const SourceRow& row) {
-  ++counters_.lines;
   const BuiltRow built = builder_.build(row, 0, record_.data(), indexRecords_.data());
   const char* const unit = source_ ? source_->rowUnit() : "line";
   auto where = [&] { return quoted(path_) + " " + unit + " " + std::to_string(row.number); };
+  const std::string_view rejected = built.region == 0 && source_ ? source_->rejectText(row) : row.text;
+  if (!handOnRow(built, record_.data(), indexRecords_.data(), rejected, where) && built.refusal != RowRefusal::None)
+    note(row.number, row.text, built.refusal, unit);
+}
+
+// The record is complete before its index records are written, and is
+// appended after them: a failure while writing those leaves it out. False
+// for a refused row, which goes to the reject log as `rejected`.
+template <typename Where>
+bool ConversionLoop::handOnRow(const BuiltRow& built, const std::uint8_t* record, const std::uint8_t* index,
+                               std::string_view rejected, const Where& where) {
+  ++counters_.lines;
   if (built.region == 0) {
-    reject(source_ ? source_->rejectText(row) : row.text, built.reason, where);
-    if (built.refusal != RowRefusal::None) note(row.number, row.text, built.refusal, unit);
-    return;
+    reject(rejected, built.reason, where);
+    return false;
   }
-  if (built.cuts != 0) countCuts(built.cuts, where);
-  // The record is complete before its index records are written, and is
-  // appended after them: a failure while writing those leaves it out.
   for (std::uint8_t k = 0; k < built.names; ++k) {
-    files_.writeIndexRecord(indexRecords_.data() + k * builder_.indexRecordLength());
+    files_.writeIndexRecord(index + k * builder_.indexRecordLength());
     ++counters_.indexRecords;
   }
-  files_.writeRecord(built.region, record_.data());
+  files_.writeRecord(built.region, record);
   ++counters_.records;
+  if (built.cuts != 0) countCuts(built.cuts, where);
+  return true;
 }
 
 void ConversionLoop::Batch::empty() {
@@ -148,13 +157,8 @@ void ConversionLoop::convertLines(Batch& batch, std::size_t from, std::size_t to
   SourceRow row;
   for (std::size_t i = from; i < to; ++i) {
     row.text = batch.line(i);
-    const BuiltRow built =
+    batch.built[i] =
         builder_.build(row, reader, batch.records.data() + i * recordLength, batch.indexRecords.data() + i * indexRoom);
-    batch.regions[i] = built.region;
-    batch.reasons[i] = built.reason;
-    batch.refusals[i] = built.refusal;
-    batch.names[i] = built.names;
-    batch.cuts[i] = built.cuts;
   }
 }
 
@@ -182,24 +186,11 @@ void ConversionLoop::handOn(Batch& batch) {
     return batch.lineNumbers.empty() ? batch.firstLine + static_cast<std::int64_t>(i) : batch.lineNumbers[i];
   };
   for (std::size_t i = 0; i < n; ++i) {
-    ++counters_.lines;
-    const int region = batch.regions[i];
-    if (region == 0) {
-      reject(batch.line(i), batch.reasons[i],
-             [&] { return quoted(path_) + " line " + std::to_string(lineNumber(i)); });
-      if (!batch.lineNumbers.empty() && batch.refusals[i] != RowRefusal::None)
-        note(batch.lineNumbers[i], batch.line(i), batch.refusals[i]);
-      continue;
-    }
-    const std::uint8_t* index = batch.indexRecords.data() + i * indexRoom;
-    for (std::uint8_t k = 0; k < batch.names[i]; ++k) {
-      files_.writeIndexRecord(index + k * builder_.indexRecordLength());
-      ++counters_.indexRecords;
-    }
-    files_.writeRecord(region, batch.records.data() + i * recordLength);
-    ++counters_.records;
-    if (batch.cuts[i] != 0)
-      countCuts(batch.cuts[i], [&] { return quoted(path_) + " line " + std::to_string(lineNumber(i)); });
+    const BuiltRow& built = batch.built[i];
+    if (!handOnRow(built, batch.records.data() + i * recordLength, batch.indexRecords.data() + i * indexRoom,
+                   batch.line(i), [&] { return quoted(path_) + " line " + std::to_string(lineNumber(i)); }) &&
+        !batch.lineNumbers.empty() && built.refusal != RowRefusal::None)
+      note(batch.lineNumbers[i], batch.line(i), built.refusal);
   }
 }
 
@@ -228,11 +219,7 @@ void ConversionLoop::endBatch() {
   if (n == 0) return;
   const std::size_t recordLength = builder_.recordLength();
   const std::size_t indexRoom = builder_.indexRoom();
-  batch.regions.resize(n);
-  batch.names.assign(n, 0);
-  batch.refusals.assign(n, RowRefusal::None);
-  batch.reasons.resize(n);
-  batch.cuts.assign(n, 0);
+  batch.built.resize(n);
   if (batch.records.size() < n * recordLength) batch.records.resize(n * recordLength);
   if (batch.indexRecords.size() < n * indexRoom) batch.indexRecords.resize(n * indexRoom);
   nextLine_.store(0, std::memory_order_relaxed);

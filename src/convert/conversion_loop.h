@@ -113,6 +113,9 @@ class ConversionLoop {
   // (`where` is a function, so that the text is made only for a first).
   template <typename Where>
   void reject(std::string_view text, RejectReason reason, const Where& where);
+  template <typename Where>
+  bool handOnRow(const BuiltRow& built, const std::uint8_t* record, const std::uint8_t* index,
+                 std::string_view rejected, const Where& where);
 
   // Lines are converted in batches: the lines read up to every second
   // checkpoint (or 1 MiB of them). Where the machine has two cores a second
@@ -129,15 +132,11 @@ class ConversionLoop {
   struct Batch {
     std::string bytes;               // the lines, back to back
     std::vector<std::size_t> ends;   // where each line ends in `bytes`
-    std::vector<int> regions;        // per line: its region, or 0 when refused
-    std::vector<std::uint8_t> names; // per line: its index records
+    std::vector<BuiltRow> built;     // per line: what its conversion gave
     std::vector<std::uint8_t> records;
     std::vector<std::uint8_t> indexRecords;
     std::vector<std::int64_t> lineNumbers;  // table forms: per row, its first line in the file
-    std::vector<RowRefusal> refusals;       // table forms: per refused row, why
-    std::vector<RejectReason> reasons;      // per refused line, why
     std::int64_t firstLine = 0;             // the line number of the first (fixed columns)
-    std::vector<std::uint64_t> cuts;        // per line: its cut mask (see BuiltRow)
     std::string_view line(std::size_t i) const {
       const std::size_t begin = i == 0 ? 0 : ends[i - 1];
       return {bytes.data() + begin, ends[i] - begin};
