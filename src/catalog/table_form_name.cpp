@@ -7,7 +7,7 @@ namespace mirdal {
 std::optional<TableForm> parseTableForm(std::string_view name) {
   name = trimmed(name);
   for (const FormTerms& f : kFormTerms)
-    if (name.size() == f.name.size() && startsWithNoCase(name, f.name)) return f.form;
+    if (equalNoCase(name, f.name)) return f.form;
   return std::nullopt;
 }
 

@@ -88,9 +88,7 @@ constexpr bool isTypedForm(TableForm form) { return formTerms(form).kind == Form
 
 // Rows are lines of text, so line ends mean something; a project's `eol`
 // says nothing of typed tables.
-constexpr bool hasLineEnds(TableForm form) {
-  return formTerms(form).kind == FormKind::Cut || formTerms(form).kind == FormKind::Delimited;
-}
+constexpr bool hasLineEnds(TableForm form) { return !isTypedForm(form); }
 
 // Rows cut at byte columns that the file's own header describes.
 constexpr bool hasDescribedBytes(TableForm form) { return formTerms(form).describedBytes; }
@@ -99,8 +97,6 @@ constexpr bool hasDescribedBytes(TableForm form) { return formTerms(form).descri
 // byte columns: the slot's first character and length. In every other form
 // the slot's first character is the 1-based number of a column (and its
 // length only the width a text takes in the record).
-constexpr bool slotsNameColumns(TableForm form) {
-  return formTerms(form).kind == FormKind::Delimited || formTerms(form).kind == FormKind::Typed;
-}
+constexpr bool slotsNameColumns(TableForm form) { return formTerms(form).kind != FormKind::Cut; }
 
 }  // namespace mirdal

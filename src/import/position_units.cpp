@@ -20,9 +20,9 @@ std::string shortest(double v) {
 }  // namespace
 
 std::optional<RaUnit> parseRaUnit(std::string_view text) {
-  const std::string t = asciiLowered(trimmed(text));
+  // The words are lower case.
   for (const RaUnitWord& w : kRaUnitWords)
-    if (w.stated && t == w.word) return w.unit;
+    if (w.stated && equalNoCase(trimmed(text), w.word)) return w.unit;
   return std::nullopt;
 }
 

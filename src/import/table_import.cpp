@@ -169,13 +169,10 @@ TableSample readTableSample(FileSystem& fs, const std::string& path, const Input
     rows.selectColumns(numbers);
     rows.setRowLimit(static_cast<std::int64_t>(kSampleRows));
     SourceRow row;
-    std::vector<std::string> cells;
     while (rows.next(row)) {
-      rows.cellTexts(row, cells);
-      for (int number : numbers) {
-        const auto c = static_cast<std::size_t>(number - 1);
-        count(sample.columns[c], cells[c]);
-      }
+      // The cells of the columns selected, in their order.
+      for (std::size_t k = 0; k < numbers.size(); ++k)
+        count(sample.columns[static_cast<std::size_t>(numbers[k] - 1)], cellText(row.cells[k]));
       ++sample.rows;
     }
     return sample;

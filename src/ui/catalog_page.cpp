@@ -26,10 +26,6 @@ namespace mirdal {
 
 namespace {
 
-// The forms offered, in the order of the list, with their captions.
-using OfferedForm = TableFormRow;
-const std::span<const OfferedForm> kOfferedForms = tableForms();
-
 // The user says whether the first row names the columns only where the
 // form leaves it open: ECSV and MRT headers always describe them, fixed
 // columns never have names.
@@ -97,7 +93,7 @@ CatalogPage::CatalogPage(WizardWindow& wizard, QWidget* parent)
   auto* formRow = new QHBoxLayout;
   inputFormBox_ = new QComboBox(this);
   inputFormBox_->setObjectName("FormBox");
-  for (const OfferedForm& f : kOfferedForms)
+  for (const TableFormRow& f : tableForms())
     inputFormBox_->addItem(QString::fromLatin1(f.caption), static_cast<int>(f.form));
   inputFormBox_->setToolTip("How the rows of the input files are written; proposed from the first file");
   // Long captions are elided rather than widening the page.
@@ -227,7 +223,7 @@ void CatalogPage::onChooseInputFiles() {
       return;
     }
     // A file that cannot be read as text stops here, its name in the message.
-    proposeTableForm(def.settings.inputfiles.front());
+    proposeTableForm(first);
     // FITS and VOTable rows are no lines: their `eol` stays as it is.
     if (!hasLineEnds(def.settings.format)) return;
     FileSystem& fs = fileSystem();
@@ -307,13 +303,12 @@ void CatalogPage::listTables(const std::string& path) {
 
 void CatalogPage::proposeTableForm(const std::string& path) {
   FileSystem& fs = fileSystem();
-  const std::string expanded = wizard().inputNameAsBuilt(path);
-  const DetectedForm detected = readOffWindowThread([&fs, &expanded] { return detectTableForm(fs, expanded); });
+  const DetectedForm detected = readOffWindowThread([&fs, &path] { return detectTableForm(fs, path); });
   definition().settings.format = detected.form;
   definition().settings.headerrow = detected.hasHeaderRow;
   // A new file's tables are not the old one's.
   definition().settings.table.clear();
-  listTables(expanded);
+  listTables(path);
   forgetTableOfOtherForms();
   showTableForm();
 }

@@ -51,7 +51,8 @@ class CatalogPage : public WizardPage {
  private:
   void buildCatalogNames();
   void showInputFiles();
-  // Detects the form of `path` and sets the definition and the boxes to it.
+  // Detects the form of `path`, the first input file as the build opens it,
+  // and sets the definition and the boxes to it.
   void proposeTableForm(const std::string& path);
   void showTableForm();
   void forgetTableOfOtherForms();

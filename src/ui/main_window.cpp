@@ -64,6 +64,7 @@ WizardWindow::WizardWindow(PlatformServices& services, FileSystem& fs, QWidget* 
       buildUi_(*this, services, [this] { focusDirectoryAfterBuild_ = true; }),
       pipeline_(buildUi_, fs),
       programDirectory_(QDir::currentPath()) {
+  pipeline_.setProgramDirectory(toPath(programDirectory_));
   initResources();
   setObjectName("WizardWindow");
   setWindowTitle(kWindowCaption);
@@ -215,7 +216,6 @@ void WizardWindow::setProgressWindow(ProgressWindow* progress) {
 }
 
 void WizardWindow::setFormulaDialog(FormulaDialog* dialog) {
-  formulaDialog_ = dialog;
   fieldsPage_->editor()->setFormulaDialog(dialog);
 }
 
@@ -566,16 +566,13 @@ void WizardWindow::onBuild() {
       // Only an enabled box can take the focus the refusal asked for.
       if (focusDirectoryAfterBuild_) outputPage_->focusOutputDirectory();
     });
-    pipeline_.setProgramDirectory(toPath(programDirectory_));
     // The picture of the last build shows a catalog this build may rewrite.
     if (skyWindow_) skyWindow_->close();
     const std::string base = baseName(definition.settings.shortname);
     if (summary_) summary_->close();
     const BuildResult result = pipeline_.run(definition);
     if (result.completed) {
-      // A relative output directory is the program directory's, as the
-      // build takes it.
-      builtDirectory_ = toPath(QDir(programDirectory_).absoluteFilePath(fromPath(result.outputDirectory)));
+      builtDirectory_ = result.outputDirectory;
       builtBaseName_ = base;
       builtDefinition_ = def_;
       showBuildFinished(true);

@@ -193,8 +193,7 @@ class WizardWindow : public QWidget {
   WizardBuildUi buildUi_;
   BuildPipeline pipeline_;
   ProgressWindow* progress_ = nullptr;
-  FormulaDialog* formulaDialog_ = nullptr;
-  QString programDirectory_;
+  const QString programDirectory_;
   QString helpLanguage_ = QStringLiteral("UK");
   QString lastProjectName_;
   QString projectFile_;
