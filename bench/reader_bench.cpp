@@ -53,12 +53,15 @@ double threadCpuSeconds() {
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-double childrenCpuSeconds() {
+// User and system time of RUSAGE_SELF or RUSAGE_CHILDREN.
+double rusageCpuSeconds(int who) {
   rusage ru{};
-  getrusage(RUSAGE_CHILDREN, &ru);
+  getrusage(who, &ru);
   auto s = [](const timeval& tv) { return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) * 1e-6; };
   return s(ru.ru_utime) + s(ru.ru_stime);
 }
+
+double childrenCpuSeconds() { return rusageCpuSeconds(RUSAGE_CHILDREN); }
 
 struct Timing {
   double wall = 1e9;
@@ -272,25 +275,18 @@ void benchNumbers() {
               ours.cpu / base.cpu);
 }
 
-double processCpuSeconds() {
-  rusage ru{};
-  getrusage(RUSAGE_SELF, &ru);
-  auto s = [](const timeval& tv) { return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) * 1e-6; };
-  return s(ru.ru_utime) + s(ru.ru_stime);
-}
-
 // What the decompression alone costs a build: the text read in the blocks
 // a build reads, nothing done with it.
 void benchDecode(const std::string& path) {
   const auto start = Clock::now();
-  const double cpu = processCpuSeconds();
+  const double cpu = rusageCpuSeconds(RUSAGE_SELF);
   const std::unique_ptr<mirdal::InputSource> source = mirdal::openInputSource(mirdal::FileSystem::real(), path);
   std::vector<char> block(mirdal::InputReader::kDefaultBlockSize);
   std::int64_t text = 0;
   for (bool atEnd = false; !atEnd;) text += static_cast<std::int64_t>(source->read(block.data(), block.size(), atEnd));
   source->close();
   std::printf("decoded %lld bytes: wall %.3f s, cpu %.3f s\n", static_cast<long long>(text),
-              seconds(start, Clock::now()), processCpuSeconds() - cpu);
+              seconds(start, Clock::now()), rusageCpuSeconds(RUSAGE_SELF) - cpu);
 }
 
 }  // namespace

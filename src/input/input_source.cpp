@@ -568,12 +568,27 @@ class ZstdSource final : public StreamSource {
 // first bytes.
 enum class Packing { None, Gzip, BZip2, Xz, Zstd };
 
+// Each compression read: its name as compressionOfContent gives it, and
+// the ending of the names it is read under.
+struct PackingTerms {
+  Packing packing;
+  std::string_view kind;
+  std::string_view ending;
+};
+constexpr PackingTerms kPackings[] = {
+    {Packing::Gzip, "gzip", ".gz"}, {Packing::BZip2, "bzip2", ".bz2"}, {Packing::Xz, "xz", ".xz"},
+    {Packing::Zstd, "zstd", ".zst"}};
+
 Packing packingOfName(std::string_view path) {
-  for (auto [packing, ext] : {std::pair{Packing::Gzip, ".gz"}, {Packing::BZip2, ".bz2"}, {Packing::Xz, ".xz"},
-                              {Packing::Zstd, ".zst"}})
-    if (path.size() >= std::string_view(ext).size() &&
-        equalNoCase(path.substr(path.size() - std::string_view(ext).size()), ext))
-      return packing;
+  for (const PackingTerms& p : kPackings)
+    if (path.size() >= p.ending.size() && equalNoCase(path.substr(path.size() - p.ending.size()), p.ending))
+      return p.packing;
+  return Packing::None;
+}
+
+Packing packingOfKind(std::string_view kind) {
+  for (const PackingTerms& p : kPackings)
+    if (kind == p.kind) return p.packing;
   return Packing::None;
 }
 
@@ -652,10 +667,10 @@ void refuseUnreadCompression(std::string_view head, std::string_view path) {
   if (isCompressedInputPath(path))
     throw Error(file + " is compressed twice: what it holds is compressed with " + std::string(kind) +
                 " again; decompress it once and read the file that gives");
-  for (auto [read, ext] : {std::pair{"gzip", ".gz"}, {"bzip2", ".bz2"}, {"xz", ".xz"}, {"zstd", ".zst"}})
-    if (kind == read)
+  for (const PackingTerms& p : kPackings)
+    if (kind == p.kind)
       throw Error(file + " is compressed with " + std::string(kind) +
-                  ": a compressed file is read when its name ends in \"" + ext + "\"");
+                  ": a compressed file is read when its name ends in \"" + std::string(p.ending) + "\"");
   if (kind == "zip" || kind == "7-Zip")
     throw Error(file + " is a " + std::string(kind) + " archive, which is not read; extract its files first");
   throw Error(file + " is compressed with " + std::string(kind) +
@@ -699,13 +714,7 @@ std::unique_ptr<InputSource> openInputSourceByContent(FileSystem& fs, const std:
     got += r;
   }
   file->seek(0);
-  const std::string_view kind = compressionOfContent(std::string_view(magic, got));
-  Packing packing = Packing::None;
-  if (kind == "gzip") packing = Packing::Gzip;
-  if (kind == "bzip2") packing = Packing::BZip2;
-  if (kind == "xz") packing = Packing::Xz;
-  if (kind == "zstd") packing = Packing::Zstd;
-  return sourceOf(packing, std::move(file), fs);
+  return sourceOf(packingOfKind(compressionOfContent(std::string_view(magic, got))), std::move(file), fs);
 }
 
 bool gzipDecoderBuilt(GzipDecoder decoder) { return decoder == GzipDecoder::Zlib || MIRDAL_HAVE_ISAL; }

@@ -143,7 +143,7 @@ std::optional<std::string> FileSystem::resolvedPath(const std::string& path) {
 
 namespace {
 [[noreturn]] void unsupported(const char* verb, const std::string& path) {
-  throw Error(fileErrorMessage(verb, path, ENOSYS));
+  throw FileError(verb, path, ENOSYS);
 }
 }  // namespace
 
@@ -437,7 +437,7 @@ class PosixFileSystem final : public FileSystem {
 
   std::vector<std::string> list(const std::string& directory) override {
     DIR* d = ::opendir(directory.c_str());
-    if (d == nullptr) throw Error("Cannot read directory \"" + directory + "\": " + std::strerror(errno));
+    if (d == nullptr) throw directoryError("read", directory, errno);
     std::vector<std::string> names;
     while (const dirent* e = ::readdir(d)) {
       const std::string_view name = e->d_name;
@@ -456,13 +456,13 @@ class PosixFileSystem final : public FileSystem {
     if (!dir.empty() && dir.back() != '/') dir += '/';
     std::string pattern = dir + prefix + "XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr)
-      throw Error("Cannot create directory \"" + dir + prefix + "\": " + std::strerror(errno));
+      throw directoryError("create", dir + prefix, errno);
     return pattern + "/";
   }
 
   std::unique_ptr<DirectoryLock> tryLockDirectory(const std::string& directory) override {
     const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) throw Error("Cannot open directory \"" + directory + "\": " + std::strerror(errno));
+    if (fd < 0) throw directoryError("open", directory, errno);
     int result;
     do {
       result = ::flock(fd, LOCK_EX | LOCK_NB);
