@@ -21,13 +21,9 @@ namespace {
 class ReadAheadSource final : public InputSource {
  public:
   ReadAheadSource(std::unique_ptr<InputSource> source, std::size_t blockSize, int blocks)
-      : source_(std::move(source)), path_(source_->path()), fileSize_(source_->fileSize()) {
+      : source_(std::move(source)), path_(source_->path()), fileSize_(source_->fileSize()),
+        directFirst_(std::max<std::size_t>(blockSize, 1)) {
     for (int i = 0; i < std::max(blocks, 1); ++i) free_.emplace_back(std::max<std::size_t>(blockSize, 1));
-    try {
-      worker_ = threadWithoutStopSignals([this] { fill(); });
-    } catch (const std::system_error&) {
-      direct_ = true;  // no thread to be had: read on this one
-    }
   }
   ~ReadAheadSource() override { stop(); }
   ReadAheadSource(const ReadAheadSource&) = delete;
@@ -38,7 +34,23 @@ class ReadAheadSource final : public InputSource {
   // next read. Any other failure is thrown by the read that asks for text
   // past the last the source made, as the source throws it.
   std::size_t read(char* buffer, std::size_t n, bool& atEnd) override {
-    if (direct_) return source_->read(buffer, n, atEnd);
+    if (!worker_.joinable() && !direct_) {
+      // The first block's worth is read on this thread: a reader of the
+      // head alone (a form, a header, the line ends) starts no thread and
+      // has no more text decompressed than it asks for.
+      if (readDirectly_ < directFirst_) {
+        const std::size_t got = readHere(buffer, n, atEnd);
+        readDirectly_ += got;
+        return got;
+      }
+      current_.fileBytesAfter = source_->fileBytesRead();
+      try {
+        worker_ = threadWithoutStopSignals([this] { fill(); });
+      } catch (const std::system_error&) {
+        direct_ = true;  // no thread to be had: read on this one
+      }
+    }
+    if (direct_) return readHere(buffer, n, atEnd);
     stopIfInterrupted();
     std::size_t got = 0;
     while (got < n) {
@@ -62,7 +74,7 @@ class ReadAheadSource final : public InputSource {
     return got;
   }
   std::int64_t fileBytesRead() const override {
-    if (direct_) return source_->fileBytesRead();
+    if (direct_ || !worker_.joinable()) return source_->fileBytesRead();
     if (current_.size == 0) return current_.fileBytesAfter;
     const std::int64_t span = current_.fileBytesAfter - current_.fileBytesBefore;
     return current_.fileBytesBefore +
@@ -94,6 +106,19 @@ class ReadAheadSource final : public InputSource {
     } catch (...) {
       return false;
     }
+  }
+
+  // Reads on the caller's thread as the worker's buffers are handed out:
+  // a read that meets a failure throws it, whatever text came before it in
+  // that read; one that meets a stop request hands that text out first.
+  std::size_t readHere(char* buffer, std::size_t n, bool& atEnd) {
+    std::size_t got = 0;
+    try {
+      while (got < n && !atEnd) got += source_->read(buffer + got, n - got, atEnd);
+    } catch (const AbortError&) {
+      if (got == 0) throw;
+    }
+    return got;
   }
 
   // Gives the buffer handed out back to the worker and waits for the next.
@@ -160,6 +185,8 @@ class ReadAheadSource final : public InputSource {
   std::size_t taken_ = 0;   // its bytes handed out
   bool stopping_ = false;
   bool direct_ = false;
+  const std::size_t directFirst_;  // text read on the reader's thread before the worker starts
+  std::size_t readDirectly_ = 0;
   std::thread worker_;      // last: it starts running in the constructor
 };
 
